@@ -1,0 +1,29 @@
+# Set-up, build, tests and the demo run. Everything lands under build/.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all setup configure build test run clean
+
+all: build
+
+setup:
+	@scripts/setup-deps
+
+configure: setup
+	@cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS) > /dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# The whole suite: every test binary, then the sanitizer runs of the suites that need them.
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@scripts/sanitizer-tests
+
+# The main job on the bundled demo, in a fresh run folder under build/run.
+run: build
+	@scripts/demo-run $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) build-asan build-tsan

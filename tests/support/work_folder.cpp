@@ -1,0 +1,54 @@
+#include "support/work_folder.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "shell/run_control.h"
+
+namespace fs = std::filesystem;
+
+void tst_resetAll() {
+    gf_closeLog();
+    gf_setLogCapture(false);
+    gf_resetParameters();
+    gf_resetClocks();
+    gf_resetRunControl();
+    g_userClosing = false;
+}
+
+void tst_writeFile(const fs::path& path, std::string_view content) {
+    if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::string tst_readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+fs::path tst_sourceDir() { return TRELVO_SOURCE_DIR; }
+
+void WorkFolderTest::SetUp() {
+    previous_ = fs::current_path();
+    std::string tmpl = (fs::temp_directory_path() / "trelvo-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    folder_ = tmpl;
+    fs::current_path(folder_);
+    tst_resetAll();
+}
+
+void WorkFolderTest::TearDown() {
+    tst_resetAll();
+    fs::current_path(previous_);
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+}
