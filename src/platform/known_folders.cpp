@@ -1,0 +1,17 @@
+#include "platform/known_folders.h"
+
+#include <cstdlib>
+
+namespace fs = std::filesystem;
+
+namespace {
+fs::path lf_fromEnv(const char* name, const char* homeSuffix) {
+    if (const char* v = std::getenv(name); v && *v) return fs::path(v);
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".trelvo" / homeSuffix;
+    return {};
+}
+}  // namespace
+
+fs::path gf_platformAppDataFolder() { return lf_fromEnv("TRELVO_APPDATA", "AppData/Roaming"); }
+fs::path gf_platformProgramDataFolder() { return lf_fromEnv("TRELVO_PROGRAMDATA", "ProgramData"); }
+fs::path gf_platformSimulatorRoot() { return lf_fromEnv("TRELVO_SIM_ROOT", "Simulator"); }

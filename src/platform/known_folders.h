@@ -1,0 +1,12 @@
+// Where this machine keeps what the simulator's machine keeps in its known folders: the
+// user's application data folder, the common program data folder and the simulator's
+// install folder. Each comes from an environment setting, with a default under the home folder.
+#pragma once
+#include <filesystem>
+
+// TRELVO_APPDATA, else $HOME/.trelvo/AppData/Roaming; empty when neither is set.
+std::filesystem::path gf_platformAppDataFolder();
+// TRELVO_PROGRAMDATA, else $HOME/.trelvo/ProgramData; empty when neither is set.
+std::filesystem::path gf_platformProgramDataFolder();
+// TRELVO_SIM_ROOT, else $HOME/.trelvo/Simulator; empty when neither is set.
+std::filesystem::path gf_platformSimulatorRoot();
