@@ -8,7 +8,9 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/paths.h"
 #include "shell/run_control.h"
+#include "sim/sim_state.h"
 
 namespace fs = std::filesystem;
 
@@ -19,6 +21,8 @@ void tst_resetAll() {
     gf_resetClocks();
     gf_resetRunControl();
     g_userClosing = false;
+    gf_resetPaths();
+    gf_resetSimState();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
