@@ -5,10 +5,12 @@
 
 #include <unistd.h>
 
+#include "airports/stand.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/paths.h"
+#include "live/intake.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
 
@@ -23,6 +25,8 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    gf_resetIntakeProcess();
+    gf_resetStands();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
@@ -39,7 +43,9 @@ std::string tst_readFile(const fs::path& path) {
     return s.str();
 }
 
-fs::path tst_sourceDir() { return TRELVO_SOURCE_DIR; }
+fs::path tst_sourceDir() {
+    return TRELVO_SOURCE_DIR;
+}
 
 void WorkFolderTest::SetUp() {
     previous_ = fs::current_path();
