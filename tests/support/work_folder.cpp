@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "aircraft/type_database.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -23,6 +24,7 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    gf_resetTypeDatabase();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
