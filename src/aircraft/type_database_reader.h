@@ -31,6 +31,8 @@
 // designator, category or span, or given twice) is refused as a whole. A bad entry of the other
 // sections (unknown type or bad cargo flag in a registration, a registration given twice, an
 // unknown type in a group, an element without its attributes) is dropped and listed in dropped.
+// Messages name the place as "line L, offset O", O counting bytes from the start of the text to
+// the element's name (to the point of failure for text that is not XML).
 #pragma once
 #include <array>
 #include <set>
