@@ -1,6 +1,7 @@
 #include "aircraft/type_database.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <fstream>
 #include <sstream>
@@ -67,21 +68,10 @@ AircraftCategory gf_aircraftCategory(std::string_view type) {
 }
 
 std::string_view gf_categoryName(AircraftCategory category) {
-    switch (category) {
-        case AircraftCategory::Light:
-            return "Light";
-        case AircraftCategory::Buzjets:
-            return "Buzjets";
-        case AircraftCategory::Large:
-            return "Large";
-        case AircraftCategory::Heavy:
-            return "Heavy";
-        case AircraftCategory::HighPerf:
-            return "HighPerf";
-        case AircraftCategory::Rotorcraft:
-            return "Rotorcraft";
-    }
-    return "";
+    static constexpr std::array<std::string_view, kCategoryCount> kNames = {
+        "Light", "Buzjets", "Large", "Heavy", "HighPerf", "Rotorcraft"};
+    auto index = static_cast<size_t>(category);
+    return index < kNames.size() ? kNames[index] : std::string_view();
 }
 
 double gf_halfWingspan(std::string_view type) {

@@ -113,6 +113,7 @@ TEST_F(TypeDatabaseTest, CategoryNames) {
         SCOPED_TRACE(i);
         EXPECT_EQ(gf_categoryName(static_cast<AircraftCategory>(i)), names[i]);
     }
+    EXPECT_EQ(gf_categoryName(static_cast<AircraftCategory>(-1)), "");
 }
 
 TEST_F(TypeDatabaseTest, RegistrationCandidateKeysInOrder) {
