@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/random.h"
 #include "core/paths.h"
 #include "core/slots.h"
 #include "shell/run_control.h"
@@ -25,6 +26,7 @@ void tst_resetAll() {
     gf_resetPaths();
     gf_resetSimState();
     gf_resetSlots();
+    gf_resetRandom();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
