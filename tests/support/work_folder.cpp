@@ -11,6 +11,7 @@
 #include "core/random.h"
 #include "core/paths.h"
 #include "core/slots.h"
+#include "core/tasks.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
 
@@ -27,6 +28,7 @@ void tst_resetAll() {
     gf_resetSimState();
     gf_resetSlots();
     gf_resetRandom();
+    gf_resetTasks();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
