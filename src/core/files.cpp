@@ -35,7 +35,7 @@ bool lf_readAllBytes(const fs::path& path, std::string& bytes) {
 }
 
 bool lf_endsWithXml(const std::string& name) {
-    if (name.size() < 4) return false;
+    if (name.size() < 5) return false;  // ".xml" alone names nothing
     std::string ext = name.substr(name.size() - 4);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     return ext == ".xml";

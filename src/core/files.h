@@ -28,8 +28,8 @@ bool gf_writeTextToFile(std::string_view text, const std::filesystem::path& path
 void gf_removeFileIfExists(const std::filesystem::path& path);
 // Regular files directly in the folder (sub-folders not counted); 0 when it does not exist.
 std::size_t gf_countFiles(const std::filesystem::path& folder);
-// Names without extension of the folder's files ending in ".xml" in any letter case, sorted;
-// none when the folder does not exist.
+// Names without extension of the folder's files ending in ".xml" in any letter case (a file
+// named ".xml" alone has no name), sorted; none when the folder does not exist.
 std::vector<std::string> gf_listXmlFiles(const std::filesystem::path& folder);
 // Logs "Cleaning folder: {folder}" and removes every file directly in the folder (sub-folders
 // stay). A file-system error raises qtk::UserErrorException 5 "Filesystem error: {what}".
