@@ -137,12 +137,4 @@ TEST_F(SlotsTest, WeekSlotOfASlotValue) {
     }
 }
 
-TEST_F(SlotsTest, ResetRestoresTheUnknownSlotAndNoShift) {
-    g_currentSlot = gf_packSlot(3, 2);
-    g_timeShiftMinutes = 90;
-    gf_resetSlots();
-    EXPECT_EQ(g_currentSlot.load(), gf_packSlot(-1, -1));
-    EXPECT_EQ(g_timeShiftMinutes.load(), 0);
-}
-
 }  // namespace

@@ -68,12 +68,4 @@ TEST_F(TasksTest, TaskDoneCountsDownFromManyThreads) {
     EXPECT_EQ(g_runningWorkers.load(), 0);
 }
 
-TEST_F(TasksTest, ResetRestoresTheStartValues) {
-    g_hardwareConcurrency = 16;
-    g_runningWorkers = 3;
-    gf_resetTasks();
-    EXPECT_EQ(g_hardwareConcurrency.load(), 1u);
-    EXPECT_EQ(g_runningWorkers.load(), 0);
-}
-
 }  // namespace
