@@ -8,7 +8,10 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/random.h"
 #include "core/paths.h"
+#include "core/slots.h"
+#include "core/tasks.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
 
@@ -23,6 +26,9 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    gf_resetSlots();
+    gf_resetRandom();
+    gf_resetTasks();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
