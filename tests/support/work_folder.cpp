@@ -1,5 +1,6 @@
 #include "support/work_folder.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -23,6 +24,7 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
