@@ -43,7 +43,7 @@ TEST_F(CryptoTest, RoundTripsAtChunkEdges) {
         gf_streamEncrypt("plain.xml", "data.enc");
         std::string enc = tst_readFile("data.enc");
         EXPECT_EQ(enc.size(), kHeader + row.plainBytes + row.chunks * kExtra);
-        EXPECT_EQ(enc.find(plain.substr(0, 64)), plain.empty() ? 0u : std::string::npos);
+        if (plain.size() >= 64) EXPECT_EQ(enc.find(plain.substr(0, 64)), std::string::npos);
         fs::remove("plain.xml");
         ASSERT_TRUE(gf_streamDecrypt("data.enc", "out.xml"));
         EXPECT_EQ(tst_readFile("out.xml"), plain);
