@@ -1,5 +1,6 @@
 #include "support/work_folder.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -29,6 +30,7 @@ void tst_resetAll() {
     gf_resetSlots();
     gf_resetRandom();
     gf_resetTasks();
+    unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
