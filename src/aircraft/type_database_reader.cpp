@@ -10,6 +10,7 @@
 
 #include "core/errors.h"
 #include "core/geo.h"
+#include "core/text.h"
 
 namespace {
 
@@ -42,28 +43,14 @@ void lf_drop(Reader& rd, pugi::xml_node node, std::string_view problem) {
         fmt::format("element \"{}\" at {}: {}", node.name(), lf_place(rd, node), problem));
 }
 
-std::string_view lf_trimmed(std::string_view s) {
-    const char* blanks = " \t\r\n";
-    auto first = s.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(blanks) - first + 1);
-}
-
 std::string lf_attr(pugi::xml_node node, const char* name) {
-    return std::string(lf_trimmed(node.attribute(name).as_string()));
+    return gf_trim(node.attribute(name).as_string());
 }
 
 // The items of a comma list, trimmed; empty items skipped.
 std::vector<std::string> lf_listAttr(pugi::xml_node node, const char* name) {
-    std::vector<std::string> items;
-    std::string_view rest = node.attribute(name).as_string();
-    while (!rest.empty()) {
-        auto comma = rest.find(',');
-        auto item = lf_trimmed(rest.substr(0, comma));
-        if (!item.empty()) items.emplace_back(item);
-        if (comma == std::string_view::npos) break;
-        rest.remove_prefix(comma + 1);
-    }
+    auto items = gf_split(node.attribute(name).as_string(), ',');
+    std::erase_if(items, [](const std::string& item) { return item.empty(); });
     return items;
 }
 
@@ -101,7 +88,7 @@ void lf_readType(Reader& rd, pugi::xml_node node) {
     if (!category) lf_refuse(rd, node, fmt::format("invalid category \"{}\" of type \"{}\"", cat, icao));
     TypeInfo info{*category, -1};
     if (auto span = node.attribute("span")) {
-        auto meters = lf_spanMeters(lf_trimmed(span.as_string()));
+        auto meters = lf_spanMeters(gf_trim(span.as_string()));
         if (!meters)
             lf_refuse(rd, node,
                       fmt::format("invalid wing span \"{}\" of type \"{}\"", span.as_string(), icao));
