@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int kBrokenFile = 99;
+// Above the largest aircraft ever flown (117 m): a span beyond it is a typing error.
+constexpr double kMaxSpanMeters = 120;
 
 struct Reader {
     std::string_view xml;
@@ -70,12 +72,12 @@ std::optional<AircraftCategory> lf_categoryOfName(std::string_view name) {
     return std::nullopt;
 }
 
-// A finite span above 0 in metres; nothing otherwise (from_chars takes no blanks or signs "+").
+// A span in metres above 0 and at most kMaxSpanMeters; nothing otherwise (no blanks, no "+").
 std::optional<double> lf_spanMeters(std::string_view text) {
     double value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    if (!std::isfinite(value) || value <= 0) return std::nullopt;
+    if (!std::isfinite(value) || value <= 0 || value > kMaxSpanMeters) return std::nullopt;
     return value;
 }
 

@@ -8,8 +8,8 @@
 //   types (required, at least one "type"): one element "type" per ICAO type
 //     icao  the ICAO type designator, 2 to 4 upper-case letters or digits, once per file
 //     cat   the category by name: Light, Buzjets, Large, Heavy, HighPerf or Rotorcraft
-//     span  optional: the wing span (rotor diameter for rotorcraft) in metres, a finite number
-//           above 0; without it the type takes the average half span of its category
+//     span  optional: the wing span (rotor diameter for rotorcraft) in metres, a number above 0
+//           and at most 120; without it the type takes the average half span of its category
 //   similars (optional): one element "group" per group of types that may stand in for each other
 //     types the ICAO types of the group; unknown types are dropped, a group needs two known types
 //   registrations (optional): one element "reg" per aircraft

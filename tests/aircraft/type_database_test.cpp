@@ -281,6 +281,8 @@ TEST_F(TypeDatabaseTest, BrokenFilesAreRefusedWithThePlace) {
          "db.xml: element \"type\" at line 1, offset 15: invalid wing span \"-34.1\" of type \"A320\""},
         {"<dbase><types><type icao=\"A320\" cat=\"Large\" span=\"0\"/></types></dbase>",
          "db.xml: element \"type\" at line 1, offset 15: invalid wing span \"0\" of type \"A320\""},
+        {"<dbase><types><type icao=\"A320\" cat=\"Large\" span=\"120.5\"/></types></dbase>",
+         "db.xml: element \"type\" at line 1, offset 15: invalid wing span \"120.5\" of type \"A320\""},
         {"<dbase><types><type icao=\"A320\" cat=\"Large\" span=\"34m\"/></types></dbase>",
          "db.xml: element \"type\" at line 1, offset 15: invalid wing span \"34m\" of type \"A320\""},
         {"<dbase><types><type icao=\"A320\" cat=\"Large\" span=\"\"/></types></dbase>",
