@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/paths.h"
+#include "feed/traffic_reader.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
 
@@ -23,6 +24,7 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    gf_resetFeedProcess();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
