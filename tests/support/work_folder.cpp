@@ -11,6 +11,7 @@
 #include "core/paths.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
+#include "sim/sim_thread.h"
 
 namespace fs = std::filesystem;
 
@@ -23,6 +24,7 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    gf_resetSimLinkAll();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
@@ -39,7 +41,9 @@ std::string tst_readFile(const fs::path& path) {
     return s.str();
 }
 
-fs::path tst_sourceDir() { return TRELVO_SOURCE_DIR; }
+fs::path tst_sourceDir() {
+    return TRELVO_SOURCE_DIR;
+}
 
 void WorkFolderTest::SetUp() {
     previous_ = fs::current_path();
