@@ -95,9 +95,12 @@ TEST_F(SimLinkTest, HandOverDropsTheTickWhenTheLockIsBusyAtLowFrameRate) {
 // The run thread appends one position per tick and hands it over while the simulator thread
 // sends frames: whatever the timing, the object only ever moves forward and ends at the last
 // position handed over. The run thread also takes the event lock and then the command lock,
-// as its event drain does.
+// as its event drain does, and asks for object scans under both.
 void lf_contention(SimLinkTest* test, float frameRate, bool expectAllHandedOver) {
     constexpr int kTicks = 3000;
+    gf_appendPosition({0, 0, 0, 0, 0, 3000, 0, 0, 3});
+    ASSERT_TRUE(gf_handOverPositions());
+    ASSERT_TRUE(gf_simFrame());
     g_frameRate = frameRate;
     std::atomic<bool> done{false};
     std::vector<double> seen;
@@ -114,6 +117,11 @@ void lf_contention(SimLinkTest* test, float frameRate, bool expectAllHandedOver)
         std::lock_guard events(g_simEventMutex);
         std::lock_guard commands(g_simCommandMutex);
         g_simEventQueue.clear();
+        if (tick % 10 == 0) {
+            ASSERT_EQ(SimConnect_RequestDataOnSimObjectType(g_hSimConnect, kReqObjectScan, kDefObjectScan,
+                                                            100000, SimObjectType::Aircraft),
+                      S_OK);
+        }
     }
     done = true;
     sim.join();
