@@ -164,27 +164,34 @@ void lf_placeBody(Body& b, const SimPositionBlock& pos) {
     b.o.onGround = agl <= lf_cg(b.o.category).cgHeightFt + 1.0;
 }
 
-void lf_applyEvent(StandinObject& o, const std::string& name, uint32_t data) {
-    static const std::map<std::string, int> lightIndex = {
-        {"NAV_LIGHTS_SET", 0}, {"BEACON_LIGHTS_SET", 1}, {"LANDING_LIGHTS_SET", 2}, {"TAXI_LIGHTS_SET", 3},
-        {"STROBES_SET", 4},    {"LOGO_LIGHTS_SET", 5},   {"CABIN_LIGHTS_SET", 6},
+using EventEffect = void (*)(StandinObject&, uint32_t);
+
+// What each simulator event does to an AI object.
+const std::map<std::string, EventEffect>& lf_eventEffects() {
+    static const std::map<std::string, EventEffect> effects = {
+        {"NAV_LIGHTS_SET", [](StandinObject& o, uint32_t d) { o.lights[0] = d != 0; }},
+        {"BEACON_LIGHTS_SET", [](StandinObject& o, uint32_t d) { o.lights[1] = d != 0; }},
+        {"LANDING_LIGHTS_SET", [](StandinObject& o, uint32_t d) { o.lights[2] = d != 0; }},
+        {"TAXI_LIGHTS_SET", [](StandinObject& o, uint32_t d) { o.lights[3] = d != 0; }},
+        {"STROBES_SET", [](StandinObject& o, uint32_t d) { o.lights[4] = d != 0; }},
+        {"LOGO_LIGHTS_SET", [](StandinObject& o, uint32_t d) { o.lights[5] = d != 0; }},
+        {"CABIN_LIGHTS_SET", [](StandinObject& o, uint32_t d) { o.lights[6] = d != 0; }},
+        {"ALL_LIGHTS_TOGGLE",
+         [](StandinObject& o, uint32_t) {
+             for (auto&& l : o.lights) l = !l;
+         }},
+        {"ENGINE_AUTO_START", [](StandinObject& o, uint32_t) { o.enginesRunning = true; }},
+        {"ENGINE_AUTO_SHUTDOWN", [](StandinObject& o, uint32_t) { o.enginesRunning = false; }},
+        {"THROTTLE_SET", [](StandinObject& o, uint32_t d) { o.throttle = d; }},
+        {"FLAPS_SET", [](StandinObject& o, uint32_t d) { o.flaps = d; }},
+        {"SPOILERS_SET", [](StandinObject& o, uint32_t d) { o.spoilers = d; }},
+        {"GEAR_SET", [](StandinObject& o, uint32_t d) { o.gear = d; }},
     };
-    if (auto it = lightIndex.find(name); it != lightIndex.end())
-        o.lights[it->second] = data != 0;
-    else if (name == "ALL_LIGHTS_TOGGLE")
-        for (auto&& l : o.lights) l = !l;
-    else if (name == "ENGINE_AUTO_START")
-        o.enginesRunning = true;
-    else if (name == "ENGINE_AUTO_SHUTDOWN")
-        o.enginesRunning = false;
-    else if (name == "THROTTLE_SET")
-        o.throttle = data;
-    else if (name == "FLAPS_SET")
-        o.flaps = data;
-    else if (name == "SPOILERS_SET")
-        o.spoilers = data;
-    else if (name == "GEAR_SET")
-        o.gear = data;
+    return effects;
+}
+
+void lf_applyEvent(StandinObject& o, const std::string& name, uint32_t data) {
+    if (auto it = lf_eventEffects().find(name); it != lf_eventEffects().end()) it->second(o, data);
 }
 
 SimReply lf_scanRow(const Body& b) {

@@ -226,35 +226,40 @@ TEST_F(SimLinkTest, UserAircraftStateFromTheScenarioPath) {
     EXPECT_TRUE(g_simRunning);
 }
 
-TEST_F(SimLinkTest, ConnectionLossEndsTheRunWithSimconnectError) {
-    gf_setLogCapture(true);
-    Scenario s = baseScenario();
-    s.connectionLossAtSecond = 2.0;
-    start(s);
-    int frame = 1;
-    while (gf_simFrame()) ++frame;
-    EXPECT_EQ(frame + 1, 60);
-    EXPECT_TRUE(g_simError);
-    EXPECT_FALSE(g_simRunning);
-    EXPECT_TRUE(g_stopRun);
-    EXPECT_EQ(gf_exitStateName(gf_exitState()), "SIMCONNECT ERROR");
-    EXPECT_EQ(gf_capturedLog(), "===> SimConnect connection lost\n");
-    EXPECT_LT(scan(), 0) << "the run thread's calls fail too";
-    EXPECT_FALSE(gf_simFrame());
-}
-
-TEST_F(SimLinkTest, RunLengthClosesTheSimulator) {
-    gf_setLogCapture(true);
-    Scenario s = baseScenario();
-    s.runLengthSeconds = 1.0;
-    start(s);
-    int frame = 1;
-    while (gf_simFrame()) ++frame;
-    EXPECT_EQ(frame + 1, 30);
-    EXPECT_FALSE(g_simError);
-    EXPECT_FALSE(g_simRunning);
-    EXPECT_EQ(gf_exitStateName(gf_exitState()), "SIM WAS CLOSED");
-    EXPECT_EQ(gf_capturedLog(), "Simulator closed\n");
+TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
+    struct Row {
+        const char* what;
+        std::optional<double> lossAt, runLength;
+        int lastFrame;  // the frame on which the link ends (30 per second)
+        bool simError;
+        const char* exitState;
+        const char* log;
+    };
+    const Row rows[] = {
+        {"connection loss", 2.0, std::nullopt, 60, true, "SIMCONNECT ERROR",
+         "===> SimConnect connection lost\n"},
+        {"run length", std::nullopt, 1.0, 30, false, "SIM WAS CLOSED", "Simulator closed\n"},
+        {"loss after the end", 3.0, 1.0, 30, false, "SIM WAS CLOSED", "Simulator closed\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        tst_resetAll();
+        gf_setLogCapture(true);
+        Scenario s = baseScenario();
+        s.connectionLossAtSecond = row.lossAt;
+        s.runLengthSeconds = row.runLength;
+        start(s);
+        int frame = 2;
+        while (gf_simFrame()) ++frame;
+        EXPECT_EQ(frame, row.lastFrame);
+        EXPECT_EQ(g_simError.load(), row.simError);
+        EXPECT_FALSE(g_simRunning);
+        EXPECT_TRUE(g_stopRun);
+        EXPECT_EQ(gf_exitStateName(gf_exitState()), row.exitState);
+        EXPECT_EQ(gf_capturedLog(), row.log);
+        EXPECT_LT(scan(), 0) << "the run thread's calls fail too";
+        EXPECT_FALSE(gf_simFrame());
+    }
 }
 
 TEST_F(SimLinkTest, OpenFailsWithoutASimulatorAndFramesNeedAConnection) {
