@@ -17,6 +17,7 @@
 #include "feed/traffic_reader.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
+#include "sim/sim_thread.h"
 
 namespace fs = std::filesystem;
 
@@ -35,6 +36,7 @@ void tst_resetAll() {
     unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
     gf_resetTypeDatabase();
     gf_resetFeedProcess();
+    gf_resetSimLinkAll();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
