@@ -10,6 +10,7 @@
 #include "core/params.h"
 #include "core/paths.h"
 #include "shell/run_control.h"
+#include "shell/run_thread.h"
 #include "sim/sim_state.h"
 
 namespace fs = std::filesystem;
@@ -23,6 +24,7 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    gf_resetShell();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
