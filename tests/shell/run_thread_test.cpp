@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "core/clock.h"
+#include "core/errors.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "platform/window_model.h"
@@ -270,6 +271,24 @@ TEST_F(RunThreadTest, ClosingDownRestartsOrQuitsByExitState) {
         EXPECT_EQ(g_simSeconds, 0);
         EXPECT_FALSE(g_renewalRequested);
     }
+}
+
+}  // namespace
+
+namespace {
+
+void lf_failingLiveryScan() { throw qtk::UserErrorException(48, "no aircraft.cfg found"); }
+
+TEST_F(RunThreadTest, UserErrorEndsTheRunWithItsCodeOnTheMessageLine) {
+    gf_postRunRequest(RunRequest::NewLiveryScan);
+    gf_setRunRequestHandler(RunRequest::NewLiveryScan, lf_failingLiveryScan);
+    lf_runThread();
+    EXPECT_EQ(gf_capturedLog(),
+              "lf_runThread exception: 48: no aircraft.cfg found\n"
+              "Exiting: NOT YET SET\n");
+    EXPECT_EQ(gf_messageText(), "Error 48");
+    EXPECT_TRUE(gf_errorShown());
+    EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
 }
 
 }  // namespace

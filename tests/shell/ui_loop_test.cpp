@@ -1,0 +1,59 @@
+#include "shell/ui_loop.h"
+
+#include <chrono>
+#include <thread>
+
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "platform/window_model.h"
+#include "shell/run_control.h"
+#include "support/work_folder.h"
+
+namespace {
+
+const UtcTimePoint kNow = UtcTimePoint(std::chrono::seconds(1709647629));
+
+class UiLoopTest : public WorkFolderTest {
+protected:
+    void SetUp() override {
+        WorkFolderTest::SetUp();
+        gf_setUtcClock([] { return kNow; });
+        gf_setLogCapture(true);
+    }
+};
+
+TEST_F(UiLoopTest, ProgramQuitsWhenTheRunEndsWithoutRestart) {
+    EXPECT_EQ(gf_runUiLoop(), 0);
+    EXPECT_EQ(gf_capturedLog(), "No simulator link in this build\nExiting: SIM WAS CLOSED\n");
+}
+
+TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
+    // The run holds in its wait after the previous run, so the close arrives while it runs.
+    LAST_EPOCH_TIME.set(static_cast<double>(gf_epochSeconds(kNow)));
+    std::thread user([] {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (gf_controlState(ctl::kRange).selected < 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        g_windowCloseAsked = true;
+    });
+    EXPECT_EQ(gf_runUiLoop(), 0);
+    user.join();
+    EXPECT_EQ(gf_capturedLog(), "Exiting: USER CLOSED SIM\n");
+    EXPECT_TRUE(g_userClosing);
+    EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kNow)));
+}
+
+TEST_F(UiLoopTest, MessagesArriveInOrder) {
+    gf_postUiMessage({UiCommand::RestartAfter, 9});
+    gf_postUiMessage({UiCommand::Quit, 0});
+    auto a = gf_waitUiMessage(std::chrono::milliseconds(0));
+    auto b = gf_waitUiMessage(std::chrono::milliseconds(0));
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->command, UiCommand::RestartAfter);
+    EXPECT_EQ(a->delaySeconds, 9);
+    EXPECT_EQ(b->command, UiCommand::Quit);
+    EXPECT_FALSE(gf_waitUiMessage(std::chrono::milliseconds(0)));
+}
+
+}  // namespace
