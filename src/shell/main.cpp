@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/files.h"
 #include "core/log.h"
-#include "core/params.h"
 #include "platform/known_folders.h"
 #include "platform/single_instance.h"
 #include "shell/ui_loop.h"
@@ -32,7 +32,7 @@ int main() {
     if (!instance.acquire(userData / g_instanceLockFile)) return -1;
     static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
     lf_catchCloseSignals();
-    gf_openLog("Trelvo", TRELVO_VERSION, "P3D v" + P3D_VERSION.valueText());
+    gf_openLog("Trelvo", TRELVO_VERSION, "P3D v" + gf_simVersionFromPath());
     int code = gf_runUiLoop();
     gf_closeLog();
     return code;

@@ -11,6 +11,8 @@
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/params_file.h"
+#include "core/slots.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
@@ -43,7 +45,9 @@ bool lf_stopping() {
     return g_stopRun || g_userClosing;
 }
 
-void lf_storeCurrentSlot() {}
+void lf_storeCurrentSlot() {
+    g_currentSlot = gf_slotAndWeekday();
+}
 
 // The scans' counters start from nothing on the status panel each time the scan runs.
 void lf_clearScanCounters() {
@@ -102,6 +106,7 @@ void lf_every15SecondsOfTick() {
 
 void lf_saveAtClosing() {
     LAST_EPOCH_TIME.set(static_cast<double>(gf_epochSeconds(gf_utcNow())));
+    gf_saveParameters();
 }
 
 void lf_postRestartOrQuit(ExitState state) {
@@ -127,6 +132,7 @@ void lf_prepareFolders() {
 
 void lf_startUp() {
     lf_prepareFolders();
+    gf_loadParameters();
     gf_showParameterControls();
     g_manualRange = RANGE.value();
     gf_setRange(RANGE.value());

@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/slots.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
@@ -188,6 +189,32 @@ TEST_F(RunThreadTest, RenewalRunsInTwoPhasesFifteenSecondsApart) {
     EXPECT_EQ(gf_messageText(), "");
 }
 
+TEST_F(RunThreadTest, StartUpLoadsTheParametersIntoControlsAndRange) {
+    tst_writeFile("parameters.xml",
+                  "<parameters><parameter name=\"RANGE\" value=\"25\" />"
+                  "<parameter name=\"WEEK\" value=\"true\" /></parameters>");
+    lf_startUp();
+    EXPECT_EQ(RANGE.value(), 25);
+    EXPECT_EQ(gf_controlState(ctl::kRange).selected, 12);
+    EXPECT_TRUE(gf_controlState(ctl::kWeek).checked);
+    EXPECT_EQ(g_manualRange, 25);
+    EXPECT_DOUBLE_EQ(g_rangeNm.load(), 25.0);
+}
+
+TEST_F(RunThreadTest, CurrentSlotStoredEverySecondAndWhileNotRunning) {
+    const uint64_t tuesday1400 = gf_packSlot(28, 2);  // 14:07 UTC on a Tuesday
+    const uint64_t before = g_currentSlot;
+    ASSERT_NE(before, tuesday1400);
+    for (int i = 1; i < 100; ++i) lf_tick();
+    EXPECT_EQ(g_currentSlot, before);
+    lf_tick();
+    EXPECT_EQ(g_currentSlot, tuesday1400);
+    g_currentSlot = 0;
+    g_simRunning = true;
+    second();
+    EXPECT_EQ(g_currentSlot, tuesday1400);
+}
+
 TEST_F(RunThreadTest, PrepareFoldersCreatesEveryDataFolder) {
     lf_prepareFolders();
     lf_prepareFolders();  // every start-up: folders already there are fine
@@ -222,9 +249,17 @@ TEST_F(RunThreadTest, SecondsToWaitBetweenRuns) {
 TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
     g_userClosing = true;
     gf_stopRunWith(ExitState::UserClosedSim);
+    tst_writeFile("parameters.xml",
+                  "<parameters><parameter name=\"RANGE\" value=\"25\" />"
+                  "<parameter name=\"AUTO_RANGE\" value=\"false\" /></parameters>");
     lf_runThread();
     EXPECT_EQ(gf_capturedLog(), "Exiting: USER CLOSED SIM\n");
     EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), 1709647629.0);
+    std::string saved = tst_readFile("parameters.xml");
+    EXPECT_NE(saved.find("<parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" />"), std::string::npos)
+        << saved;
+    EXPECT_NE(saved.find("<parameter name=\"RANGE\" value=\"25\" />"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("<parameter name=\"AUTO_RANGE\" value=\"false\" />"), std::string::npos) << saved;
     auto m = gf_waitUiMessage(std::chrono::milliseconds(0));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->command, UiCommand::Quit);
@@ -277,7 +312,9 @@ TEST_F(RunThreadTest, ClosingDownRestartsOrQuitsByExitState) {
 
 namespace {
 
-void lf_failingLiveryScan() { throw qtk::UserErrorException(48, "no aircraft.cfg found"); }
+void lf_failingLiveryScan() {
+    throw qtk::UserErrorException(48, "no aircraft.cfg found");
+}
 
 TEST_F(RunThreadTest, UserErrorEndsTheRunWithItsCodeOnTheMessageLine) {
     gf_postRunRequest(RunRequest::NewLiveryScan);

@@ -15,7 +15,7 @@ namespace {
 const UtcTimePoint kNow = UtcTimePoint(std::chrono::seconds(1709647629));
 
 class UiLoopTest : public WorkFolderTest {
-protected:
+  protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
         gf_setUtcClock([] { return kNow; });
@@ -29,8 +29,10 @@ TEST_F(UiLoopTest, ProgramQuitsWhenTheRunEndsWithoutRestart) {
 }
 
 TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
-    // The run holds in its wait after the previous run, so the close arrives while it runs.
-    LAST_EPOCH_TIME.set(static_cast<double>(gf_epochSeconds(kNow)));
+    // The previous run ended just now: the run holds in its wait after it, so the close
+    // arrives while it runs.
+    tst_writeFile("parameters.xml",
+                  "<parameters><parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" /></parameters>");
     std::thread user([] {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (gf_controlState(ctl::kRange).selected < 0 && std::chrono::steady_clock::now() < deadline)
