@@ -7,9 +7,13 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/type_database.h"
 #include "core/clock.h"
+#include "core/crypto.h"
 #include "core/errors.h"
+#include "core/files.h"
 #include "core/log.h"
+#include "core/paths.h"
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/slots.h"
@@ -47,6 +51,16 @@ bool lf_stopping() {
 
 void lf_storeCurrentSlot() {
     g_currentSlot = gf_slotAndWeekday();
+}
+
+// The plain database must not stay on disk: it is removed however loading ends. A file that
+// does not decrypt leaves no plain file, and loading then reports the database as unreadable.
+void lf_readTypeDatabase() {
+    struct RemovePlainFile {
+        ~RemovePlainFile() { gf_removeFileIfExists(g_dbaseXmlPath); }
+    } removePlainFile;
+    gf_streamDecrypt(g_dbaseEncPath, g_dbaseXmlPath);
+    gf_loadTypeDatabaseFile(g_dbaseXmlPath);
 }
 
 // The scans' counters start from nothing on the status panel each time the scan runs.
@@ -136,6 +150,7 @@ void lf_startUp() {
     gf_showParameterControls();
     g_manualRange = RANGE.value();
     gf_setRange(RANGE.value());
+    lf_readTypeDatabase();
 }
 
 void lf_runThread() {

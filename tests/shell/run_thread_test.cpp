@@ -16,22 +16,15 @@
 #include "shell/ui_loop.h"
 #include "shell/window.h"
 #include "sim/sim_state.h"
-#include "support/work_folder.h"
+#include "aircraft/type_database.h"
+#include "shell_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// 2024-03-05 14:07:09 UTC.
-const UtcTimePoint kNow = UtcTimePoint(std::chrono::seconds(1709647629));
-
-class RunThreadTest : public WorkFolderTest {
+class RunThreadTest : public ShellRunTest {
   protected:
-    void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setUtcClock([] { return kNow; });
-        gf_setLogCapture(true);
-    }
     // One simulator second: the simulator raises the flag, the main loop ticks.
     bool second() {
         g_perSecondFlag = 1;
@@ -253,8 +246,8 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
                   "<parameters><parameter name=\"RANGE\" value=\"25\" />"
                   "<parameter name=\"AUTO_RANGE\" value=\"false\" /></parameters>");
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), "Exiting: USER CLOSED SIM\n");
-    EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), 1709647629.0);
+    EXPECT_EQ(gf_capturedLog(), std::string(kTypeDatabaseLine) + "Exiting: USER CLOSED SIM\n");
+    EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
     std::string saved = tst_readFile("parameters.xml");
     EXPECT_NE(saved.find("<parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" />"), std::string::npos)
         << saved;
@@ -268,7 +261,8 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
 
 TEST_F(RunThreadTest, RunWithoutSimulatorLinkEndsAsSimWasClosed) {
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), "No simulator link in this build\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(),
+              std::string(kTypeDatabaseLine) + "No simulator link in this build\nExiting: SIM WAS CLOSED\n");
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
 }
 
@@ -320,12 +314,47 @@ TEST_F(RunThreadTest, UserErrorEndsTheRunWithItsCodeOnTheMessageLine) {
     gf_postRunRequest(RunRequest::NewLiveryScan);
     gf_setRunRequestHandler(RunRequest::NewLiveryScan, lf_failingLiveryScan);
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(),
-              "lf_runThread exception: 48: no aircraft.cfg found\n"
-              "Exiting: NOT YET SET\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kTypeDatabaseLine) +
+                                    "lf_runThread exception: 48: no aircraft.cfg found\n"
+                                    "Exiting: NOT YET SET\n");
     EXPECT_EQ(gf_messageText(), "Error 48");
     EXPECT_TRUE(gf_errorShown());
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RunThreadTest, StartUpLoadsTheTypeDatabaseAndRemovesThePlainFile) {
+    lf_startUp();
+    EXPECT_TRUE(gf_isKnownType("B738"));
+    EXPECT_TRUE(gf_isKnownType("C172"));
+    EXPECT_FALSE(fs::exists("input/dbase.xml"));
+    EXPECT_TRUE(fs::exists("input/dbase.enc"));
+}
+
+TEST_F(RunThreadTest, BrokenTypeDatabaseEndsTheRunAndLeavesNoPlainFile) {
+    struct Row {
+        const char* name;
+        std::string encFile;  // empty: no file at all
+    };
+    const Row rows[] = {
+        {"missing", ""},
+        {"does not decrypt", "not an encrypted stream"},
+        {"decrypts to broken XML", gf_encryptBytes("<dbase><types><type icao=")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove("input/dbase.enc");
+        if (!row.encFile.empty()) tst_writeFile("input/dbase.enc", row.encFile);
+        gf_clearMessage();
+        lf_runThread();
+        EXPECT_EQ(gf_messageText(), "Error 99");
+        EXPECT_FALSE(fs::exists("input/dbase.xml"));
+        EXPECT_NE(gf_capturedLog().find("Exiting: NOT YET SET\n"), std::string::npos);
+        EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
+    }
 }
 
 }  // namespace

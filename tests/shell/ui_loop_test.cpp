@@ -8,24 +8,16 @@
 #include "core/params.h"
 #include "platform/window_model.h"
 #include "shell/run_control.h"
-#include "support/work_folder.h"
+#include "shell_fixture.h"
 
 namespace {
 
-const UtcTimePoint kNow = UtcTimePoint(std::chrono::seconds(1709647629));
-
-class UiLoopTest : public WorkFolderTest {
-  protected:
-    void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setUtcClock([] { return kNow; });
-        gf_setLogCapture(true);
-    }
-};
+class UiLoopTest : public ShellRunTest {};
 
 TEST_F(UiLoopTest, ProgramQuitsWhenTheRunEndsWithoutRestart) {
     EXPECT_EQ(gf_runUiLoop(), 0);
-    EXPECT_EQ(gf_capturedLog(), "No simulator link in this build\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(),
+              std::string(kTypeDatabaseLine) + "No simulator link in this build\nExiting: SIM WAS CLOSED\n");
 }
 
 TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
@@ -41,9 +33,9 @@ TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
     });
     EXPECT_EQ(gf_runUiLoop(), 0);
     user.join();
-    EXPECT_EQ(gf_capturedLog(), "Exiting: USER CLOSED SIM\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kTypeDatabaseLine) + "Exiting: USER CLOSED SIM\n");
     EXPECT_TRUE(g_userClosing);
-    EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kNow)));
+    EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
 }
 
 TEST_F(UiLoopTest, MessagesArriveInOrder) {
