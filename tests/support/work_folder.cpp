@@ -14,6 +14,7 @@
 #include "core/paths.h"
 #include "core/slots.h"
 #include "core/tasks.h"
+#include "feed/traffic_reader.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -34,6 +35,7 @@ void tst_resetAll() {
     gf_resetTasks();
     unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
     gf_resetTypeDatabase();
+    gf_resetFeedProcess();
     gf_resetShell();
 }
 
