@@ -16,6 +16,7 @@
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "shell/run_control.h"
+#include "shell/run_thread.h"
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
 
@@ -37,6 +38,7 @@ void tst_resetAll() {
     gf_resetTypeDatabase();
     gf_resetFeedProcess();
     gf_resetSimLinkAll();
+    gf_resetShell();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
