@@ -1,6 +1,7 @@
 #include "feed/traffic_reader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
@@ -13,8 +14,10 @@
 #include "core/clock.h"
 #include "core/geo.h"
 #include "core/log.h"
+#include "core/params.h"
 #include "feed/feed_state.h"
 #include "shell/run_control.h"
+#include "sim/sim_link.h"
 
 namespace {
 using std::chrono::milliseconds;
@@ -35,6 +38,7 @@ std::unique_ptr<TrafficSource> g_source;  // used only by the reader thread whil
 std::unique_ptr<TrafficReader> g_reader;
 bool g_readerStop = false;
 bool g_readerRunning = false;
+std::atomic<int> g_pollCount{0};
 
 uint64_t g_parkedCounter = 0;  // numbers the requests
 uint64_t g_parkedAsked = 0;    // the request waiting for its answer; 0 none
@@ -91,6 +95,7 @@ void lf_readerLoop(milliseconds pollInterval) {
         if (steady_clock::now() >= nextPoll) {
             lock.unlock();
             g_reader->pollOnce(lf_utcSeconds());
+            ++g_pollCount;
             lock.lock();
             nextPoll = steady_clock::now() + pollInterval;
             continue;
@@ -125,6 +130,7 @@ TrafficReader::TrafficReader(TrafficSource& source, double runStartUtc)
 
 void TrafficReader::pollOnce(double nowUtc) {
     double newest = 0;
+    blockCallsign_ = BLOCK_CALLSIGN.value();
     if (firstPollDone_) {
         deliver(nowUtc, kLiveDelaySeconds, newest);
     } else {
@@ -183,6 +189,9 @@ bool TrafficReader::decode(const TrafficReport& report, LiveTrafficRecord& recor
     record.timeStamp = runStartUtc_ + report.t;
     record.hexid = report.hexid;
     gf_gatherCallsign(record.callsign, record.hexid);
+    // The user asked to block this callsign: live traffic removes the aircraft when the
+    // event reaches it.
+    if (!blockCallsign_.empty() && record.callsign == blockCallsign_) gf_pushBlockEvent(record.hexid);
     return true;
 }
 
@@ -198,6 +207,7 @@ bool gf_startTrafficReader(std::unique_ptr<TrafficSource> source, double runStar
     }
     g_source = std::move(source);
     g_reader = std::make_unique<TrafficReader>(*g_source, runStartUtc);
+    g_pollCount = 0;
     g_readerStop = false;
     g_readerRunning = true;
     g_readerThread = std::thread(lf_readerThread, pollInterval);
@@ -216,6 +226,8 @@ void gf_stopTrafficReader() {
     g_source.reset();
     g_readerStop = false;
 }
+
+int gf_trafficPollCount() { return g_pollCount; }
 
 bool gf_trafficReaderRunning() {
     std::lock_guard lock(g_readerMutex);

@@ -42,6 +42,7 @@ class TrafficReader {
     TrafficSource& source_;
     double runStartUtc_;
     bool firstPollDone_ = false;
+    std::string blockCallsign_;  // BLOCK_CALLSIGN as it stood at the start of the poll
     int badReports_ = 0;
     std::vector<TrafficReport> reports_;
     std::vector<LiveTrafficRecord> staging_;
@@ -51,6 +52,8 @@ class TrafficReader {
 // Polls every pollInterval until gf_stopTrafficReader or g_stopRun. False when one runs already.
 bool gf_startTrafficReader(std::unique_ptr<TrafficSource> source, double runStartUtc,
                            std::chrono::milliseconds pollInterval = kPollInterval);
+// Polls the running reader has completed since it started (0 until its first answer).
+int gf_trafficPollCount();
 // Asks the thread to stop, joins it and drops the source.
 void gf_stopTrafficReader();
 // True from the start until the thread's loop has ended.

@@ -127,6 +127,9 @@ struct Scenario {
 // the log line of dropped rows. Throws std::runtime_error "{source}: {place}: {what}".
 Scenario gf_parseScenario(std::string_view json, std::string_view sourceName);
 // Reads a scenario file and parses it; an unreadable file is the same kind of error.
+// The scenario a run reads from its working folder.
+inline constexpr const char* kScenarioFile = "scenario.json";
+
 Scenario gf_readScenarioFile(const std::filesystem::path& path);
 // Writes a scenario in the format above, one track row per line (for tools that generate
 // scenarios); numbers that are not finite are written as null.

@@ -17,12 +17,18 @@
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/slots.h"
+#include "feed/traffic_reader.h"
+#include "platform/scenario.h"
+#include "platform/scenario_source.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
 #include "shell/ui_loop.h"
 #include "shell/window.h"
+#include "sim/flight_plan.h"
+#include "sim/sim_link.h"
 #include "sim/sim_state.h"
+#include "sim/sim_thread.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -40,6 +46,8 @@ constexpr auto kTickPeriod = 10ms;
 constexpr auto kTickCatchUpLimit = 100ms;
 constexpr double kSecondsBetweenRuns = 2.0;
 constexpr int kTicksPerNotRunningCheck = 100;
+constexpr auto kSimulatorWaitStep = 100ms;
+constexpr auto kFirstTrafficWait = 10s;
 
 const char* const kDataFolders[] = {
     "airports", "airports/learned", "output/info", "output/errors", "input/my_regcodes", "flightplans",
@@ -82,14 +90,52 @@ void lf_waitAfterLastRun() {
     while (!lf_stopping() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
 }
 
-// Starts the simulator link and waits for the simulator and the user aircraft's data;
-// false when the run ends instead.
-bool lf_startFlight() {
+// The world this machine stands in for the simulator and the traffic service.
+std::shared_ptr<const Scenario> lf_loadScenario() {
+    try {
+        return std::make_shared<const Scenario>(gf_readScenarioFile(kScenarioFile));
+    } catch (const std::exception& e) {
+        throw qtk::UserErrorException(99, fmt::format("Cannot read {}: {}", kScenarioFile, e.what()));
+    }
+}
+
+bool lf_waitForSimulator() {
     g_waitingForSim = true;
-    gf_logLine("No simulator link in this build");
+    while (!lf_stopping() && !gf_waitForSimulator(kSimulatorWaitStep)) {
+    }
     g_waitingForSim = false;
-    gf_stopRunWith(ExitState::SimWasClosed);
-    return false;
+    return !lf_stopping();
+}
+
+// The feed must answer within 10 seconds, or the run ends as READER ERROR.
+bool lf_waitForFirstTraffic() {
+    auto deadline = std::chrono::steady_clock::now() + kFirstTrafficWait;
+    while (!lf_stopping() && gf_trafficPollCount() == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            gf_logWarning("No traffic within 10 seconds");
+            gf_stopRunWith(ExitState::ReaderError);
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return !lf_stopping();
+}
+
+// Starts the simulator link, waits for the simulator and the user aircraft's data, then
+// starts the traffic reader and waits for its first answer; false when the run ends instead.
+bool lf_startFlight() {
+    std::shared_ptr<const Scenario> scenario = lf_loadScenario();
+    gf_startSimThread(*scenario);
+    if (!lf_waitForSimulator()) return false;
+    double runStart = std::chrono::duration<double>(gf_utcNow().time_since_epoch()).count();
+    gf_startTrafficReader(std::make_unique<ScenarioSource>(scenario), runStart);
+    return lf_waitForFirstTraffic();
+}
+
+// The threads of the flight end before anything they use is reset.
+void lf_stopFlightThreads() {
+    gf_stopTrafficReader();
+    gf_stopSimThread();
 }
 
 // Two phases 15 seconds apart: the first marks the calculation as under way so that live
@@ -234,6 +280,7 @@ void lf_checkReservedStand() {
 void lf_flightNotRunning() {
     if (!g_flightPaused) {
         g_flightPaused = true;
+        gf_clearPositionBuffers();
         gf_logLine(fmt::format("{} Flight not running", gf_logStamp()));
     }
     if (++g_notRunningTicks % kTicksPerNotRunningCheck != 0) return;
@@ -244,6 +291,7 @@ void lf_flightNotRunning() {
 void lf_closingDown() {
     ExitState state = gf_exitState();
     gf_logLine(fmt::format("Exiting: {}", gf_exitStateName(state)));
+    lf_stopFlightThreads();
     try {
         lf_saveAtClosing();
     } catch (const std::exception& e) {
@@ -259,6 +307,9 @@ void lf_resetForRestart() {
     g_notRunningTicks = 0;
     g_waitingForSim = false;
     gf_resetRenewalFlags();
+    gf_resetFeedRun();
+    gf_resetSimLink();
+    gf_cleanFlightPlans();
     gf_resetSimState();
     gf_resetRunControl();
 }

@@ -15,6 +15,7 @@
 #include "shell/run_control.h"
 #include "shell/ui_loop.h"
 #include "shell/window.h"
+#include "feed/traffic_reader.h"
 #include "sim/sim_state.h"
 #include "aircraft/type_database.h"
 #include "shell_fixture.h"
@@ -259,10 +260,21 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
     EXPECT_FALSE(g_stopRun) << "the run state is reset for the next run";
 }
 
-TEST_F(RunThreadTest, RunWithoutSimulatorLinkEndsAsSimWasClosed) {
+TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
+    tst_writeFile("scenario.json", kShortScenario);
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(),
-              std::string(kTypeDatabaseLine) + "No simulator link in this build\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kTypeDatabaseLine) + "Simulator closed\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
+    // The flight's threads are gone and their state reset for the next run.
+    EXPECT_FALSE(gf_trafficReaderRunning());
+    EXPECT_FALSE(g_simRunning);
+}
+
+TEST_F(RunThreadTest, MissingScenarioIsAnErrorTheUserSees) {
+    lf_runThread();
+    const std::string log = gf_capturedLog();
+    EXPECT_NE(log.find("lf_runThread exception: Cannot read scenario.json: "), std::string::npos) << log;
+    EXPECT_EQ(gf_messageText(), "Error 99");
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
 }
 

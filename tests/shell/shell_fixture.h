@@ -21,6 +21,11 @@ inline constexpr const char* kTypeDatabaseLine =
     "simaddon "
     "airports, 0 third-party publishers\n";
 
+// A stand-in world whose simulator closes half a second into the flight.
+inline constexpr const char* kShortScenario =
+    R"({"run_length_s": 0.5, "airports": [{"icao": "LSZH", "lat": 47.458056, "lon": 8.548056,)"
+    R"( "elevation_ft": 1416}], "user": [{"t": 0, "lat": 47.4512, "lon": 8.5616, "alt_ft": 1416}]})";
+
 class ShellRunTest : public WorkFolderTest {
   protected:
     void SetUp() override {

@@ -15,9 +15,9 @@ namespace {
 class UiLoopTest : public ShellRunTest {};
 
 TEST_F(UiLoopTest, ProgramQuitsWhenTheRunEndsWithoutRestart) {
+    tst_writeFile("scenario.json", kShortScenario);
     EXPECT_EQ(gf_runUiLoop(), 0);
-    EXPECT_EQ(gf_capturedLog(),
-              std::string(kTypeDatabaseLine) + "No simulator link in this build\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kTypeDatabaseLine) + "Simulator closed\nExiting: SIM WAS CLOSED\n");
 }
 
 TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
