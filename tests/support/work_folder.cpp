@@ -1,18 +1,26 @@
 #include "support/work_folder.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include <unistd.h>
 
+#include "aircraft/type_database.h"
 #include "airports/stand.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/random.h"
 #include "core/paths.h"
+#include "core/slots.h"
+#include "core/tasks.h"
+#include "feed/traffic_reader.h"
 #include "live/intake.h"
 #include "shell/run_control.h"
+#include "shell/run_thread.h"
 #include "sim/sim_state.h"
+#include "sim/sim_thread.h"
 
 namespace fs = std::filesystem;
 
@@ -25,6 +33,14 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    gf_resetSlots();
+    gf_resetRandom();
+    gf_resetTasks();
+    unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
+    gf_resetTypeDatabase();
+    gf_resetFeedProcess();
+    gf_resetSimLinkAll();
+    gf_resetShell();
     gf_resetIntakeProcess();
     gf_resetStands();
 }
