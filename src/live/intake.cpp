@@ -1,6 +1,5 @@
 #include "live/intake.h"
 
-#include <atomic>
 #include <cmath>
 
 #include "aircraft/type_database.h"
@@ -8,16 +7,17 @@
 #include "core/geo.h"
 #include "core/params.h"
 #include "feed/feed_state.h"
+#include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/playback.h"
 #include "live/removal.h"
+#include "shell/requests.h"
 #include "sim/sim_link.h"
 
 namespace {
 
-std::atomic<bool> g_maxLiveRequested{false};
 bool g_liveListsReserved = false;
 // The tick's records; kept between ticks so that the steady state allocates nothing.
 StagedRecords g_staged;
@@ -146,8 +146,12 @@ void lf_processTrafficRecord(LiveTrafficRecord& record) {
 
 }  // namespace
 
+void gf_connectIntake() {
+    gf_setTrafficBatchSink(gf_addTrafficBatch);
+    gf_setRunRequestHandler(RunRequest::ApplyMaxLive, gf_applyMaxLive);
+}
+
 void gf_takeFromAddingStack() {
-    if (g_maxLiveRequested.exchange(false)) gf_applyMaxLive();
     gf_takeStagedRecords(g_staged);
     for (LiveTrafficRecord& record : g_staged.records) lf_processTrafficRecord(record);
     g_staged.records.clear();
@@ -177,10 +181,6 @@ void gf_applyMaxLive() {
     for (int i = 0; i < excess; ++i) lf_makeRoom(-1);
 }
 
-void gf_requestApplyMaxLive() {
-    g_maxLiveRequested = true;
-}
-
 void gf_reserveLiveLists() {
     if (g_liveListsReserved) return;
     g_liveListsReserved = true;
@@ -195,7 +195,6 @@ void gf_reserveLiveLists() {
 }
 
 void gf_resetIntake() {
-    g_maxLiveRequested = false;
     g_staged.records.clear();
     gf_resetAddingStack();
     gf_resetRemovalQueues();

@@ -3,15 +3,18 @@
 // the container reservations of the live set. The reader side is live/adding_stack.h.
 #pragma once
 
-// Tick step of the per-tick driver: carries out a pending MAX_LIVE_SEL change, then takes the
-// oldest buffered snapshot batch whole (in staging order) or else up to two records from the
-// back of the adding stack, and processes them after the adding-stack lock is released.
+// Connects the intake to its callers: the traffic reader's batches go to gf_addTrafficBatch and
+// the window's MAX_LIVE_SEL request to gf_applyMaxLive. Called by the run before each flight.
+void gf_connectIntake();
+
+// Tick step of the per-tick driver: takes the oldest buffered snapshot batch whole (in staging
+// order) or else up to two records from the back of the adding stack, and processes them after
+// the adding-stack lock is released.
 void gf_takeFromAddingStack();
 
-// Run thread: removes the farthest active aircraft until their count is within MAX_LIVE_SEL.
+// Run thread only: removes the farthest active aircraft until their count is within
+// MAX_LIVE_SEL. Other threads post RunRequest::ApplyMaxLive, which the next tick carries out.
 void gf_applyMaxLive();
-// Any thread (the window's MAX_LIVE_SEL combo): asks the next tick to run gf_applyMaxLive.
-void gf_requestApplyMaxLive();
 // Room for one more aircraft at candidateNm from the user: removes the active aircraft farthest
 // from the user (each farther one must beat the one before by more than 0.1 nm, the first the
 // candidate). True when none is farther, so no room can be made; false when one was removed.
@@ -22,9 +25,8 @@ bool lf_makeRoom(double candidateNm);
 // simulator event queue 256) once per process; later calls do nothing.
 void gf_reserveLiveLists();
 
-// Per-run reset of the intake and everything it feeds: no pending MAX_LIVE_SEL request, adding
-// stack and snapshots emptied, adding not allowed, create and remove queues emptied, no live or
-// static aircraft.
+// Per-run reset of the intake and everything it feeds: adding stack and snapshots emptied, adding not
+// allowed, create and remove queues emptied, no live or static aircraft.
 void gf_resetIntake();
 // Whole-process reset: as above with storage released, tick counter 0, and the reservations
 // may run again.

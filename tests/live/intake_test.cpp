@@ -7,6 +7,8 @@
 #include <fmt/format.h>
 #include "live/adding_stack.h"
 #include "live/removal.h"
+#include "feed/traffic_reader.h"
+#include "shell/requests.h"
 #include "live_fixture.h"
 
 namespace {
@@ -339,10 +341,11 @@ void tst_fortyActive() {
 
 TEST_F(IntakeTest, LoweringMaxLiveRemovesTheFarthestOnTheRunThread) {
     tst_fortyActive();
+    gf_connectIntake();
     MAX_LIVE_SEL.set(30);
-    gf_requestApplyMaxLive();
-    EXPECT_EQ(gf_countActiveLive(), 40) << "the request waits for the tick";
-    gf_takeFromAddingStack();
+    gf_postRunRequest(RunRequest::ApplyMaxLive);  // as the window does
+    EXPECT_EQ(gf_countActiveLive(), 40) << "the request waits for the run thread";
+    gf_carryOutRunRequest(RunRequest::ApplyMaxLive);
     EXPECT_EQ(gf_countActiveLive(), 30);
     ASSERT_EQ(g_removeDeque.size(), 10u);
     for (const LiveAircraft& ac : g_liveRecords) {
@@ -350,7 +353,7 @@ TEST_F(IntakeTest, LoweringMaxLiveRemovesTheFarthestOnTheRunThread) {
         SCOPED_TRACE(ac.callsign);
         EXPECT_EQ(ac.lifeState, nm > 30.5 ? removingfromsim : active);
     }
-    gf_takeFromAddingStack();
+    gf_carryOutRunRequest(RunRequest::ApplyMaxLive);
     EXPECT_EQ(g_removeDeque.size(), 10u) << "a request is carried out once";
 }
 
@@ -417,6 +420,53 @@ TEST_F(IntakeTest, ReaderThreadFeedsWhileTheRunThreadTicks) {
             EXPECT_GT(ac.stream[i].dueTick - ac.stream[i - 1].dueTick, 0);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A source that shows one aircraft at every time asked for.
+class OneAircraftSource : public TrafficSource {
+  public:
+    void reportsAt(double runSeconds, std::vector<TrafficReport>& out) override {
+        TrafficReport r;
+        r.hexid = 0x3C4A5B;
+        r.type = "B738";
+        r.callsign = "DLH4AB";
+        r.t = runSeconds;
+        r.lat = 47.0 + runSeconds / 1000.0;
+        r.lon = 8.5;
+        r.altFt = 5000;
+        r.gsKt = 200;
+        r.trackDeg = runSeconds;  // a turning track: no sample is too close to the last
+        r.airborne = true;
+        out.push_back(r);
+    }
+    bool parkedTraffic(std::vector<ParkedTrafficRecord>&) override { return false; }
+};
+
+TEST_F(IntakeTest, ReaderBatchesReachTheIntakeOnceConnected) {
+    gf_connectIntake();
+    OneAircraftSource source;
+    TrafficReader reader(source, 1000.0);
+    g_tickCounter = 50;
+    reader.pollOnce(1100.0);  // five buffered snapshots
+    {
+        std::lock_guard lock(g_addingStackMutex);
+        EXPECT_EQ(g_snapshotBatches.size(), 5u);
+    }
+    tst_drainStaged(5);
+    ASSERT_EQ(g_liveRecords.size(), 1u);
+    ASSERT_EQ(g_liveRecords[0].stream.size(), 5u);
+    EXPECT_EQ(g_liveRecords[0].stream[0].dueTick, 50);
+    EXPECT_EQ(g_liveRecords[0].stream[4].dueTick, 50 + 2400);
+
+    gf_setAddingAllowed(true);
+    reader.pollOnce(1102.0);
+    std::lock_guard lock(g_addingStackMutex);
+    ASSERT_EQ(g_addingStack.size(), 1u);
+    EXPECT_EQ(g_addingStack[0].sample.dueTick, 55 + 3000);
 }
 
 }  // namespace
