@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
+#include "airports/stand.h"
 #include "core/clock.h"
 #include "core/crypto.h"
 #include "core/errors.h"
@@ -18,6 +19,9 @@
 #include "core/params_file.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
+#include "live/adding_stack.h"
+#include "live/intake.h"
+#include "live/live_set.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
 #include "platform/window_model.h"
@@ -222,6 +226,8 @@ void lf_runThread() {
 
 void lf_run() {
     if (lf_stopping()) return;
+    gf_reserveLiveLists();
+    gf_connectIntake();
     if (!lf_startFlight()) return;
     lf_mainLoop();
 }
@@ -230,6 +236,7 @@ void lf_mainLoop() {
     g_simSeconds = 0;
     g_flightPaused = false;
     lf_storeCurrentSlot();
+    gf_setAddingAllowed(true);
     auto next = std::chrono::steady_clock::now();
     while (lf_tick()) {
         next += kTickPeriod;
@@ -246,6 +253,8 @@ bool lf_tick() {
         lf_flightNotRunning();
         return true;
     }
+    gf_takeFromAddingStack();
+    ++g_tickCounter;
     int raised = 1;
     if (!g_perSecondFlag.compare_exchange_strong(raised, 0)) return true;
     lf_perSecond();
@@ -258,6 +267,7 @@ void lf_perSecond() {
     if (g_flightPaused) {
         g_flightPaused = false;
         gf_logLine(fmt::format("{} Flight resumed", gf_logStamp()));
+        gf_setAddingAllowed(true);
     }
     gf_messageSecondPassed();
     lf_storeCurrentSlot();
@@ -280,6 +290,7 @@ void lf_checkReservedStand() {
 void lf_flightNotRunning() {
     if (!g_flightPaused) {
         g_flightPaused = true;
+        gf_setAddingAllowed(false);
         gf_clearPositionBuffers();
         gf_logLine(fmt::format("{} Flight not running", gf_logStamp()));
     }
@@ -308,6 +319,8 @@ void lf_resetForRestart() {
     g_waitingForSim = false;
     gf_resetRenewalFlags();
     gf_resetFeedRun();
+    gf_resetIntake();
+    gf_clearStands();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetSimState();
