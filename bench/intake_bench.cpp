@@ -64,6 +64,15 @@ void lf_trimStreams() {
         while (ac.stream.size() > 10) ac.stream.pop_front();
 }
 
+// Outside the timing: trims the streams and hands the next poll over with the given delay.
+void lf_handOverNextPoll(benchmark::State& state, int& poll, int delaySeconds) {
+    state.PauseTiming();
+    lf_trimStreams();
+    std::vector<LiveTrafficRecord> staging = lf_batch(poll++);
+    gf_addTrafficBatch(staging, delaySeconds);
+    state.ResumeTiming();
+}
+
 // 500 known aircraft, each with one sample.
 void lf_setUp() {
     gf_resetIntakeProcess();
@@ -79,15 +88,8 @@ void BM_AbsorbLiveBatchPerTick(benchmark::State& state) {
     lf_setUp();
     int poll = 1;
     double seconds = 0;
-    std::vector<LiveTrafficRecord> staging;
     for (auto _ : state) {
-        if (g_addingStack.empty()) {
-            state.PauseTiming();
-            lf_trimStreams();
-            staging = lf_batch(poll++);
-            gf_addTrafficBatch(staging, kLiveLoopDelaySeconds);
-            state.ResumeTiming();
-        }
+        if (g_addingStack.empty()) lf_handOverNextPoll(state, poll, kLiveLoopDelaySeconds);
         const Clock::time_point start = Clock::now();
         gf_takeFromAddingStack();
         ++g_tickCounter;
@@ -104,13 +106,8 @@ void BM_ProcessRecordAgainst500Known(benchmark::State& state) {
     lf_setUp();
     int poll = 1;
     double seconds = 0;
-    std::vector<LiveTrafficRecord> staging;
     for (auto _ : state) {
-        state.PauseTiming();
-        lf_trimStreams();
-        staging = lf_batch(poll++);
-        gf_addTrafficBatch(staging, 6);
-        state.ResumeTiming();
+        lf_handOverNextPoll(state, poll, 6);
         const Clock::time_point start = Clock::now();
         gf_takeFromAddingStack();
         seconds += lf_seconds(start);
