@@ -11,7 +11,9 @@
 #include "core/geo.h"
 #include "core/log.h"
 #include "feed/feed_state.h"
+#include "core/params.h"
 #include "platform/scenario_source.h"
+#include "sim/sim_link.h"
 #include "shell/run_control.h"
 #include "support/work_folder.h"
 
@@ -354,6 +356,36 @@ TEST_F(ReaderThreadTest, GatheringUnderARunningReader) {
     EXPECT_TRUE(late.callsigns.empty());
     EXPECT_TRUE(late.hexids.empty());
     gf_stopTrafficReader();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TrafficReaderTest, BlockedCallsignPushesOneBlockEventPerRecord) {
+    BLOCK_CALLSIGN.set("EZY12AB");
+    std::vector<double> times;
+    for (double t = 0; t <= 60; t += 2) times.push_back(t);
+    ScenarioSource source(scenarioOf({track(0x4b1805, "SWR287", times), track(0x400a1b, "EZY12AB", times)}));
+    TrafficReader reader(source, kRunStart);
+    reader.pollOnce(kRunStart + 40);  // five snapshots, each with both aircraft
+    reader.pollOnce(kRunStart + 41);
+
+    std::lock_guard lock(g_simEventMutex);
+    ASSERT_EQ(g_simEventQueue.size(), 6u);
+    for (const SimEventRec& e : g_simEventQueue) {
+        EXPECT_EQ(e.kind, 5u);
+        EXPECT_EQ(e.hexid, 0x400a1bu);
+    }
+}
+
+TEST_F(TrafficReaderTest, EmptyBlockCallsignBlocksNothing) {
+    ScenarioSource source(scenarioOf({track(0x400a1b, "", {0, 2, 4})}));
+    TrafficReader reader(source, kRunStart);
+    reader.pollOnce(kRunStart + 30);
+    ASSERT_FALSE(batches_.front().records.empty());  // the record without a callsign was delivered
+    std::lock_guard lock(g_simEventMutex);
+    EXPECT_TRUE(g_simEventQueue.empty());
 }
 
 }  // namespace

@@ -270,6 +270,20 @@ TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     EXPECT_FALSE(g_simRunning);
 }
 
+TEST_F(RunThreadTest, LostSimulatorConnectionRestartsTheRunAfterNineSeconds) {
+    tst_writeFile("scenario.json",
+                  R"({"connection_loss_at_s": 0.3, "airports": [{"icao": "LSZH", "lat": 47.458056,)"
+                  R"( "lon": 8.548056, "elevation_ft": 1416}], "user": [{"t": 0, "lat": 47.4512,)"
+                  R"( "lon": 8.5616, "alt_ft": 1416}]})");
+    lf_runThread();
+    const std::string log = gf_capturedLog();
+    EXPECT_NE(log.find("Exiting: SIMCONNECT ERROR\n"), std::string::npos) << log;
+    auto message = gf_waitUiMessage(std::chrono::milliseconds(0));
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->command, UiCommand::RestartAfter);
+    EXPECT_EQ(message->delaySeconds, 9);
+}
+
 TEST_F(RunThreadTest, MissingScenarioIsAnErrorTheUserSees) {
     lf_runThread();
     const std::string log = gf_capturedLog();
