@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include "aircraft/livery_tables.h"
+#include "aircraft/matching.h"
 #include "aircraft/regcodes.h"
 #include "aircraft/similar_models.h"
 #include "core/atomic_file.h"
@@ -138,7 +139,10 @@ void gf_clearLiveryTablesForRescan() {
     g_liveryTablesBuilt = false;
 }
 
-void gf_resetLiveriesScanned() {
+void gf_resetLiveryState() {
     g_scannedLiveries.clear();
     g_liveryTablesBuilt = false;
+    gf_resetMatching();
+    gf_resetRegcodes();
+    gf_resetLiveryTables();
 }

@@ -35,8 +35,9 @@ void lf_writeLiveriesScanned();
 // clears g_liveryTablesBuilt so that they are built again. Carried out at the next start-up,
 // before the tables are built, while no aircraft holds a title from them.
 void gf_clearLiveryTablesForRescan();
-// Whole-process reset for tests.
-void gf_resetLiveriesScanned();
+// Whole-process reset of everything livery (tests): the list, the built flag, the tables,
+// the regcodes and the matching state.
+void gf_resetLiveryState();
 
 // The scanned or read liveries; empty outside a scan or a table build.
 extern std::list<LiveryData> g_scannedLiveries;

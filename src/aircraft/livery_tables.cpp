@@ -8,6 +8,7 @@
 #include "aircraft/liveries_scanned.h"
 #include "aircraft/matching.h"
 #include "aircraft/regcodes.h"
+#include "aircraft/similar_models.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/params_file.h"
