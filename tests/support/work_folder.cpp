@@ -1,5 +1,6 @@
 #include "support/work_folder.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -8,7 +9,10 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/random.h"
 #include "core/paths.h"
+#include "core/slots.h"
+#include "core/tasks.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
 
@@ -23,6 +27,10 @@ void tst_resetAll() {
     g_userClosing = false;
     gf_resetPaths();
     gf_resetSimState();
+    gf_resetSlots();
+    gf_resetRandom();
+    gf_resetTasks();
+    unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {

@@ -1,0 +1,140 @@
+#include "core/files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include <fmt/format.h>
+
+#include "core/atomic_file.h"
+#include "core/charset.h"
+#include "core/errors.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "platform/known_folders.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kFilesystemErrorCode = 5;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The whole file; false when it cannot be opened or a read fails (a folder, for one).
+bool lf_readAllBytes(const fs::path& path, std::string& bytes) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return false;
+    bytes.clear();
+    char buffer[1 << 16];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, n);
+    return std::ferror(file.get()) == 0;
+}
+
+bool lf_endsWithXml(const std::string& name) {
+    if (name.size() < 5) return false;  // ".xml" alone names nothing
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".xml";
+}
+}  // namespace
+
+bool gf_readTextFile(const fs::path& path, std::vector<std::string>& lines) {
+    std::string bytes;
+    if (!lf_readAllBytes(path, bytes)) return false;
+    lines.clear();
+    gf_splitLines(gf_decodeToUtf8(bytes), lines);
+    return true;
+}
+
+std::vector<std::string> gf_readFileLines(const fs::path& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    if (in) gf_readLines(in, lines);
+    return lines;
+}
+
+void gf_readLines(std::istream& in, std::vector<std::string>& lines) {
+    // Windows text streams drop the CR of CR LF; files from there read the same here.
+    for (std::string line; std::getline(in, line);) {
+        if (line.ends_with('\r')) line.pop_back();
+        lines.push_back(std::move(line));
+    }
+}
+
+bool gf_writeTextFile(const std::vector<std::string>& lines, const fs::path& path) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    return gf_writeFileAtomically(path, text);
+}
+
+bool gf_writeTextToFile(std::string_view text, const fs::path& path, bool withEndOfLine) {
+    if (!withEndOfLine) return gf_writeFileAtomically(path, text);
+    return gf_writeFileAtomically(path, std::string(text) + '\n');
+}
+
+void gf_removeFileIfExists(const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    if (ec)
+        gf_logWarning(
+            fmt::format("Warning: could not remove {}, errorcode: {}", path.string(), ec.message()));
+}
+
+std::size_t gf_countFiles(const fs::path& folder) {
+    std::error_code ec;
+    std::size_t count = 0;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError)) ++count;
+    }
+    return count;
+}
+
+std::vector<std::string> gf_listXmlFiles(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        const std::string name = it->path().filename().string();
+        if (lf_endsWithXml(name)) names.push_back(name.substr(0, name.size() - 4));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void gf_cleanFolder(const fs::path& folder) {
+    gf_logLine(fmt::format("Cleaning folder: {}", folder.string()));
+    try {
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+            if (!entry.is_directory()) fs::remove(entry.path());
+        }
+    } catch (const fs::filesystem_error& e) {
+        throw qtk::UserErrorException(kFilesystemErrorCode, fmt::format("Filesystem error: {}", e.what()));
+    }
+}
+
+std::string gf_getAppDataPath() {
+    const fs::path folder = gf_platformAppDataFolder();
+    if (folder.empty()) {
+        gf_logLine("Could not find the user's application data folder");
+        return {};
+    }
+    return folder.string();
+}
+
+std::string gf_simVersionFromPath() {
+    const std::string path = SIM_INSTALL_PATH.value();
+    for (size_t i = 0; i + 1 < path.size(); ++i) {
+        const bool mark = path[i] == 'v' || path[i] == 'V';
+        if (mark && (path[i + 1] == '5' || path[i + 1] == '6')) return std::string(1, path[i + 1]);
+    }
+    return std::to_string(P3D_VERSION.value());
+}

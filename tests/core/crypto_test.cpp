@@ -1,0 +1,144 @@
+#include "core/crypto.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "core/log.h"
+#include "support/work_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kHeader = 24;
+constexpr size_t kExtra = 17;  // tag byte + MAC per chunk
+
+class CryptoTest : public WorkFolderTest {
+  protected:
+    void SetUp() override {
+        WorkFolderTest::SetUp();
+        gf_setLogCapture(true);
+    }
+};
+
+std::string lf_pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + i / 7) & 0xff);
+    return s;
+}
+
+TEST_F(CryptoTest, RoundTripsAtChunkEdges) {
+    struct Row {
+        size_t plainBytes;
+        size_t chunks;
+    };
+    const Row rows[] = {
+        {0, 1}, {1, 1}, {4095, 1}, {4096, 1}, {4097, 2}, {8192, 2}, {8193, 3}, {100000, 25},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.plainBytes);
+        std::string plain = lf_pattern(row.plainBytes);
+        tst_writeFile("plain.xml", plain);
+        gf_streamEncrypt("plain.xml", "data.enc");
+        std::string enc = tst_readFile("data.enc");
+        EXPECT_EQ(enc.size(), kHeader + row.plainBytes + row.chunks * kExtra);
+        if (plain.size() >= 64) EXPECT_EQ(enc.find(plain.substr(0, 64)), std::string::npos);
+        fs::remove("plain.xml");
+        ASSERT_TRUE(gf_streamDecrypt("data.enc", "out.xml"));
+        EXPECT_EQ(tst_readFile("out.xml"), plain);
+    }
+    EXPECT_EQ(gf_capturedLog(), "");
+}
+
+TEST_F(CryptoTest, DecryptReplacesAnOlderPlainFile) {
+    tst_writeFile("out.xml", std::string(10000, 'x'));
+    tst_writeFile("data.enc", gf_encryptBytes("short"));
+    ASSERT_TRUE(gf_streamDecrypt("data.enc", "out.xml"));
+    EXPECT_EQ(tst_readFile("out.xml"), "short");
+}
+
+TEST_F(CryptoTest, EveryTruncationFails) {
+    std::string plain = lf_pattern(4096 + 300);
+    std::string enc = gf_encryptBytes(plain);
+    ASSERT_EQ(enc.size(), kHeader + 2 * kExtra + plain.size());
+    for (size_t len = 0; len < enc.size(); ++len) {
+        SCOPED_TRACE(len);
+        EXPECT_THROW(gf_decryptBytes(std::string_view(enc).substr(0, len)), std::runtime_error);
+    }
+    EXPECT_EQ(gf_decryptBytes(enc), plain);
+}
+
+TEST_F(CryptoTest, FailureTexts) {
+    std::string enc = gf_encryptBytes(lf_pattern(5000));
+    std::string oneFullChunk = gf_encryptBytes(lf_pattern(4096));
+    std::string flipped = enc;
+    flipped[kHeader + 4096 + kExtra + 10] ^= 0x01;
+    struct Row {
+        std::string bytes;
+        const char* what;
+    };
+    const Row rows[] = {
+        {enc.substr(0, 23), "truncated header"},
+        // All of the first chunk, which is valid, but not the final one.
+        {enc.substr(0, kHeader + 4096 + kExtra), "stream ends without the final chunk"},
+        {enc.substr(0, kHeader + 4096 + kExtra + 16), "truncated chunk at offset 4137"},
+        {enc.substr(0, kHeader + 100), "corrupted chunk at offset 24"},
+        {flipped, "corrupted chunk at offset 4137"},
+        // A short final chunk swallows what follows it, and no longer authenticates.
+        {enc + "x", "corrupted chunk at offset 4137"},
+        {oneFullChunk + "x", "data after the final chunk at offset 4137"},
+        {oneFullChunk + oneFullChunk.substr(kHeader), "data after the final chunk at offset 4137"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        try {
+            gf_decryptBytes(row.bytes);
+            ADD_FAILURE() << "decrypted";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), row.what);
+        }
+    }
+}
+
+TEST_F(CryptoTest, EveryFlippedByteFails) {
+    std::string enc = gf_encryptBytes(lf_pattern(200));
+    for (size_t i = 0; i < enc.size(); ++i) {
+        SCOPED_TRACE(i);
+        std::string bad = enc;
+        bad[i] ^= 0x80;
+        EXPECT_THROW(gf_decryptBytes(bad), std::runtime_error);
+    }
+}
+
+TEST_F(CryptoTest, FailedDecryptLogsAndRemovesThePlainFile) {
+    std::string enc = gf_encryptBytes("<airports/>");
+    enc[30] ^= 0x04;
+    tst_writeFile("data.enc", enc);
+    tst_writeFile("out.xml", "stale plain file");
+    EXPECT_FALSE(gf_streamDecrypt("data.enc", "out.xml"));
+    EXPECT_FALSE(fs::exists("out.xml"));
+    EXPECT_EQ(gf_capturedLog(), "gf_streamDecrypt exception: corrupted chunk at offset 24\n");
+}
+
+TEST_F(CryptoTest, MissingInputFails) {
+    tst_writeFile("out.xml", "stale plain file");
+    EXPECT_FALSE(gf_streamDecrypt("missing.enc", "out.xml"));
+    EXPECT_FALSE(fs::exists("out.xml"));
+    EXPECT_EQ(gf_capturedLog(), "gf_streamDecrypt exception: cannot open missing.enc\n");
+    EXPECT_THROW(gf_streamEncrypt("missing.xml", "x.enc"), std::runtime_error);
+    EXPECT_FALSE(fs::exists("x.enc"));
+}
+
+TEST_F(CryptoTest, UnwritablePlainFileFails) {
+    tst_writeFile("data.enc", gf_encryptBytes("abc"));
+    EXPECT_FALSE(gf_streamDecrypt("data.enc", "no/such/folder/out.xml"));
+    EXPECT_EQ(gf_capturedLog(), "gf_streamDecrypt exception: cannot write no/such/folder/out.xml\n");
+}
+
+TEST_F(CryptoTest, EachEncryptionIsFresh) {
+    // A new header (nonce) per stream: the same plain text never gives the same bytes.
+    EXPECT_NE(gf_encryptBytes("same"), gf_encryptBytes("same"));
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "core/xml_meta.h"
+
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "core/clock.h"
+#include "core/params.h"
+#include "core/paths.h"
+#include "support/work_folder.h"
+
+namespace {
+
+class XmlMetaTest : public WorkFolderTest {};
+
+std::string lf_text(const pugi::xml_document& doc) {
+    std::ostringstream out;
+    doc.save(out, "\t", pugi::format_default | pugi::format_no_declaration);
+    return out.str();
+}
+
+TEST_F(XmlMetaTest, WritesTheFourInfosInOrder) {
+    gf_setUtcClock(
+        [] { return UtcTimePoint(std::chrono::seconds(1733500800)); });  // Fri Dec 06 2024 16:00 UTC
+    g_simulatorName = "P3D";
+    pugi::xml_document doc;
+    doc.append_child("first");
+    ASSERT_TRUE(gf_writeMetaInfo(doc));
+    EXPECT_EQ(lf_text(doc), std::string("<first />\n"
+                                        "<meta>\n"
+                                        "\t<info name=\"author\" value=\"Trelvo\" />\n"
+                                        "\t<info name=\"date\" value=\"Fri Dec 06 16:00:00 2024\" />\n"
+                                        "\t<info name=\"version\" value=\"") +
+                                TRELVO_VERSION +
+                                "\" />\n"
+                                "\t<info name=\"simulator\" value=\"P3D\" />\n"
+                                "</meta>\n");
+}
+
+TEST_F(XmlMetaTest, ReadsBackWhatWasWritten) {
+    pugi::xml_document doc;
+    ASSERT_TRUE(gf_writeMetaInfo(doc));
+    std::string saved = lf_text(doc);
+    pugi::xml_document loaded;
+    ASSERT_TRUE(loaded.load_string(saved.c_str()));
+    EXPECT_TRUE(gf_readMetaInfo(loaded, author));
+    EXPECT_TRUE(gf_readMetaInfo(loaded, version));
+    EXPECT_EQ(author.value(), "Trelvo");
+    EXPECT_EQ(version.value(), TRELVO_VERSION);
+}
+
+TEST_F(XmlMetaTest, ReadCases) {
+    struct Row {
+        const char* xml;
+        bool found;
+        const char* value;
+    };
+    const Row rows[] = {
+        {"<meta><info name='date' value='Mon Jan 01'/></meta>", true, "Mon Jan 01"},
+        {"<meta><info name='date'/></meta>", true, ""},
+        {"<meta><info name='author' value='x'/></meta>", false, ""},
+        {"<meta><info name='date' value='first'/><info name='date' value='second'/></meta>", true, "first"},
+        {"<other><meta><info name='date' value='nested'/></meta></other>", false, ""},
+        {"<meta/><meta><info name='date' value='second block'/></meta>", true, "second block"},
+        {"", false, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.xml);
+        date.set("stale");
+        pugi::xml_document doc;
+        doc.load_string(row.xml);
+        EXPECT_EQ(gf_readMetaInfo(doc, date), row.found);
+        EXPECT_EQ(date.value(), row.value);
+    }
+}
+
+TEST_F(XmlMetaTest, XPathErrorReachesTheCaller) {
+    // Records register themselves for the whole process, so this one must outlive the case.
+    static TextParameter quoted("it's", "", 0, false);
+    pugi::xml_document doc;
+    doc.load_string("<meta><info name='x' value='y'/></meta>");
+    EXPECT_THROW(gf_readMetaInfo(doc, quoted), pugi::xpath_exception);
+}
+
+TEST_F(XmlMetaTest, ParameterNodeHasNameThenValue) {
+    pugi::xml_document doc;
+    pugi::xml_node root = doc.append_child("parameters");
+    gf_appendParameterNode(root, "RANGE", "40");
+    gf_appendParameterNode(root, "DESTINATION", "a&b<\"c\">");
+    EXPECT_EQ(lf_text(doc),
+              "<parameters>\n"
+              "\t<parameter name=\"RANGE\" value=\"40\" />\n"
+              "\t<parameter name=\"DESTINATION\" value=\"a&amp;b&lt;&quot;c&quot;>\" />\n"
+              "</parameters>\n");
+}
+
+}  // namespace
