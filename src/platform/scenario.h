@@ -1,12 +1,53 @@
 // The demo and test world: a scenario file (JSON) that stands in for the traffic service and
 // the simulator. It holds timed live tracks and parked traffic for the traffic reader, and the
 // airports, user aircraft, installed titles and scripted events for the stand-in simulator.
-// Times are seconds from the start of the run. The parser lives in scenario.cpp.
+// Times are seconds from the start of the run. The parser lives in scenario.cpp; the traffic
+// reader's source over it in scenario_source.h.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The scenario file: one JSON object. Every field may be left out (its default applies); a
+// field the parser does not know is an error, so a misspelt name cannot pass unnoticed.
+//   "frame_rate"            number > 0, simulator frames per second (default 30)
+//   "run_length_s"          number, seconds after which the stand-in simulator closes
+//   "connection_loss_at_s"  number, second at which the simulator link breaks
+//   "park_airport"          string, ICAO code of the airport whose parked traffic is served
+//   "installed_titles"      array of strings, the titles the stand-in simulator can create
+//   "frame_dips"            array of {"at_s", "duration_s", "frame_rate"} (numbers, all needed)
+//   "airports"              array of {"icao" string, "lat", "lon", "elevation_ft" numbers}
+//   "user"                  array of the user aircraft's path points {"t", "lat", "lon",
+//                           "alt_ft" numbers; "heading_deg", "gs_kt" numbers (default 0);
+//                           "on_ground" boolean (default true)}
+//   "tracks"                array of live tracks {"hexid": 6 hex digits as a string; "airline",
+//                           "type", "origin", "destination", "callsign", "registration"
+//                           strings (default ""); "rows": array of rows in time order}
+//                           A row is an array of 8 to 11 numbers in this column order:
+//                           t, lat, lon, alt_ft, gs_kt, track_deg, vrate_fpm, airborne (0 or 1),
+//                           airspeed_kt (default 0), roll_deg, heading_deg (null or missing:
+//                           not given). A null in columns 0-8 stands for a value that is not
+//                           finite (nlohmann writes NaN and infinity as null).
+//   "parked"                array of parked aircraft {"hexid" as for tracks; "airline", "type",
+//                           "callsign", "registration", "info" strings (default ""); "lat",
+//                           "lon" numbers; "half_hours_ago" integer (default 0)}
+// Rows whose time or any number is not finite, whose position is out of range (|lat| > 90,
+// |lon| > 180) or whose time is not after the row before, and parked aircraft with such a
+// position, are dropped and counted in one log line per file. Addresses of 10000 or less stay
+// in the scenario; the traffic reader never delivers them. Anything else malformed is an
+// error naming the file and the place (byte offset or field path). A small example:
+//   {"frame_rate": 30, "run_length_s": 120, "park_airport": "LSZH",
+//    "airports": [{"icao": "LSZH", "lat": 47.458056, "lon": 8.548056, "elevation_ft": 1416}],
+//    "user": [{"t": 0, "lat": 47.4512, "lon": 8.5616, "alt_ft": 1416, "heading_deg": 160}],
+//    "installed_titles": ["Airbus A320 Swiss"],
+//    "tracks": [{"hexid": "4b1805", "airline": "SWR", "type": "A320", "callsign": "SWR287",
+//                "rows": [[0, 47.60, 8.36, 5000, 180, 137, -700, 1],
+//                         [5, 47.59, 8.38, 4940, 178, 137, -700, 1, 182, -1.5, 136.2]]}],
+//    "parked": [{"hexid": "4b1a2b", "type": "A20N", "callsign": "SWR12", "lat": 47.4531,
+//                "lon": 8.5620, "half_hours_ago": 3, "info": "gate A12"}]}
 
 // One timed row of a live track.
 struct ScenarioRow {
@@ -20,6 +61,7 @@ struct ScenarioRow {
     bool airborne = false;
     std::optional<double> rollDeg;         // bank, degrees, when the source gives it
     std::optional<double> trueHeadingDeg;  // true heading, degrees, when the source gives it
+    bool operator==(const ScenarioRow&) const = default;
 };
 
 // One live aircraft: its identity and its rows in time order.
@@ -27,6 +69,7 @@ struct ScenarioTrack {
     uint32_t hexid = 0;  // 24-bit ICAO address
     std::string airline, type, origin, destination, callsign, registration;
     std::vector<ScenarioRow> rows;
+    bool operator==(const ScenarioTrack&) const = default;
 };
 
 // One aircraft of the parked-traffic answer.
@@ -36,12 +79,14 @@ struct ScenarioParked {
     double lat = 0, lon = 0;  // degrees
     int halfHoursAgo = 0;     // half-hours since the aircraft was seen
     std::string info;         // free text shown first in the "no stand for PT" log line
+    bool operator==(const ScenarioParked&) const = default;
 };
 
 struct ScenarioAirport {
     std::string icao;
     double lat = 0, lon = 0;  // degrees
     double elevationFt = 0;
+    bool operator==(const ScenarioAirport&) const = default;
 };
 
 // One point of the user aircraft's path; the stand-in interpolates linearly between points
@@ -53,6 +98,7 @@ struct ScenarioUserPoint {
     double headingDeg = 0;
     double gsKt = 0;
     bool onGround = true;
+    bool operator==(const ScenarioUserPoint&) const = default;
 };
 
 // A scripted dip of the simulator's frame rate.
@@ -60,6 +106,7 @@ struct ScenarioFrameDip {
     double atSecond = 0;
     double durationSeconds = 0;
     double frameRate = 0;
+    bool operator==(const ScenarioFrameDip&) const = default;
 };
 
 struct Scenario {
@@ -73,4 +120,14 @@ struct Scenario {
     std::vector<ScenarioFrameDip> frameDips;
     std::optional<double> connectionLossAtSecond;  // the simulator link breaks at this time
     std::string parkAirport;                   // ICAO of the airport whose parked traffic is served
+    bool operator==(const Scenario&) const = default;
 };
+
+// Parses a scenario from JSON text in the format above; sourceName names it in errors and in
+// the log line of dropped rows. Throws std::runtime_error "{source}: {place}: {what}".
+Scenario gf_parseScenario(std::string_view json, std::string_view sourceName);
+// Reads a scenario file and parses it; an unreadable file is the same kind of error.
+Scenario gf_readScenarioFile(const std::filesystem::path& path);
+// Writes a scenario in the format above, one track row per line (for tools that generate
+// scenarios); numbers that are not finite are written as null.
+std::string gf_scenarioToJson(const Scenario& scenario);

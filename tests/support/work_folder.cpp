@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "aircraft/type_database.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -13,6 +14,7 @@
 #include "core/paths.h"
 #include "core/slots.h"
 #include "core/tasks.h"
+#include "feed/traffic_reader.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
 
@@ -31,6 +33,8 @@ void tst_resetAll() {
     gf_resetRandom();
     gf_resetTasks();
     unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
+    gf_resetTypeDatabase();
+    gf_resetFeedProcess();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {

@@ -1,0 +1,266 @@
+#include "feed/traffic_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "core/clock.h"
+#include "core/geo.h"
+#include "core/log.h"
+#include "feed/feed_state.h"
+#include "shell/run_control.h"
+
+namespace {
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+constexpr uint32_t kMaxHexid = 0xFFFFFF;
+
+// Lock order: the sink lock is held while the sink runs, so the sink may take the intake's
+// locks but nothing may call gf_setTrafficBatchSink while holding them.
+std::mutex g_sinkMutex;
+TrafficBatchSink g_sink;
+
+// Guards everything below. The thread object itself is touched only by start and stop.
+std::mutex g_readerMutex;
+std::condition_variable g_readerCv;  // wakes the reader (stop, request) and the asker (answer, end)
+std::thread g_readerThread;
+std::unique_ptr<TrafficSource> g_source;  // used only by the reader thread while it runs
+std::unique_ptr<TrafficReader> g_reader;
+bool g_readerStop = false;
+bool g_readerRunning = false;
+
+uint64_t g_parkedCounter = 0;  // numbers the requests
+uint64_t g_parkedAsked = 0;    // the request waiting for its answer; 0 none
+uint64_t g_parkedServing = 0;  // the request the reader has taken up
+bool g_parkedDelivered = false;
+std::vector<ParkedTrafficRecord> g_parkedList;
+
+double lf_utcSeconds() {
+    return std::chrono::duration<double>(gf_utcNow().time_since_epoch()).count();
+}
+
+bool lf_finite(std::optional<double> v) {
+    return !v || std::isfinite(*v);
+}
+
+bool lf_reportIsSound(const TrafficReport& r) {
+    for (double v : {r.t, r.lat, r.lon, r.altFt, r.gsKt, r.trackDeg, r.vrateFpm, r.airspeedKt})
+        if (!std::isfinite(v)) return false;
+    if (!lf_finite(r.rollDeg) || !lf_finite(r.trueHeadingDeg)) return false;
+    return std::abs(r.lat) <= 90 && std::abs(r.lon) <= 180 && r.hexid <= kMaxHexid;
+}
+
+void lf_handOver(std::vector<LiveTrafficRecord>& batch, int delaySeconds) {
+    std::lock_guard lock(g_sinkMutex);
+    if (g_sink) g_sink(batch, delaySeconds);
+}
+
+bool lf_parkedRequestPending() {
+    return g_parkedAsked != 0 && g_parkedAsked != g_parkedServing;
+}
+
+void lf_serveParkedRequest(std::unique_lock<std::mutex>& lock) {
+    const uint64_t request = g_parkedAsked;
+    g_parkedServing = request;
+    lock.unlock();
+    std::vector<ParkedTrafficRecord> list;
+    const bool delivered = g_source->parkedTraffic(list);
+    lock.lock();
+    if (g_parkedAsked != request) return;
+    g_parkedList = std::move(list);
+    g_parkedDelivered = delivered;
+    g_parkedAsked = 0;
+    g_readerCv.notify_all();
+}
+
+void lf_readerLoop(milliseconds pollInterval) {
+    std::unique_lock lock(g_readerMutex);
+    auto nextPoll = steady_clock::now();
+    while (!g_readerStop && !g_stopRun.load()) {
+        if (lf_parkedRequestPending()) {
+            lf_serveParkedRequest(lock);
+            continue;
+        }
+        if (steady_clock::now() >= nextPoll) {
+            lock.unlock();
+            g_reader->pollOnce(lf_utcSeconds());
+            lock.lock();
+            nextPoll = steady_clock::now() + pollInterval;
+            continue;
+        }
+        g_readerCv.wait_until(lock, nextPoll, [] { return g_readerStop || lf_parkedRequestPending(); });
+    }
+}
+
+void lf_readerThread(milliseconds pollInterval) {
+    try {
+        lf_readerLoop(pollInterval);
+    } catch (const std::exception& e) {
+        gf_logWarning(fmt::format("trafficReader exception: {}", e.what()));
+        gf_stopRunWith(ExitState::ReaderError);
+    }
+    std::lock_guard lock(g_readerMutex);
+    if (g_reader->badReports() > 0)
+        gf_logLine(fmt::format("traffic reader: {} bad report{} dropped", g_reader->badReports(),
+                               g_reader->badReports() == 1 ? "" : "s"));
+    g_readerRunning = false;
+    g_readerCv.notify_all();
+}
+}  // namespace
+
+void gf_setTrafficBatchSink(TrafficBatchSink sink) {
+    std::lock_guard lock(g_sinkMutex);
+    g_sink = std::move(sink);
+}
+
+TrafficReader::TrafficReader(TrafficSource& source, double runStartUtc)
+    : source_(source), runStartUtc_(runStartUtc) {}
+
+void TrafficReader::pollOnce(double nowUtc) {
+    double newest = 0;
+    if (firstPollDone_) {
+        deliver(nowUtc, kLiveDelaySeconds, newest);
+    } else {
+        firstPollDone_ = true;
+        for (int k = 0; k < kBufferedSnapshots; ++k)
+            deliver(nowUtc - kLiveDelaySeconds + kSnapshotSpacingSeconds * k, kSnapshotSpacingSeconds * k,
+                    newest);
+    }
+    // Set once the whole poll is handed over, so that an empty snapshot of a poll that did
+    // bring records cannot leave the time at 0.
+    gf_setTrafficTime(newest);
+}
+
+void TrafficReader::deliver(double dataTimeUtc, int delaySeconds, double& newest) {
+    reports_.clear();
+    staging_.clear();
+    source_.reportsAt(dataTimeUtc - runStartUtc_, reports_);
+    for (const TrafficReport& report : reports_) {
+        LiveTrafficRecord& record = staging_.emplace_back();
+        if (!decode(report, record)) {
+            staging_.pop_back();
+            continue;
+        }
+        newest = std::max(newest, record.timeStamp);
+    }
+    lf_handOver(staging_, delaySeconds);
+    staging_.clear();
+}
+
+bool TrafficReader::decode(const TrafficReport& report, LiveTrafficRecord& record) {
+    if (report.hexid <= kMaxStaticHexid) return false;
+    if (!lf_reportIsSound(report)) {
+        if (badReports_++ == 0)
+            gf_logWarning(fmt::format("traffic report {:06X} dropped: a number is not finite or out of range",
+                                      report.hexid));
+        return false;
+    }
+    record.airline = report.airline;
+    record.type = report.type;
+    record.origin = report.origin;
+    record.destination = report.destination;
+    record.callsign = report.callsign;
+    record.regcode = report.registration;
+    PosSample& s = record.sample;
+    s.lat = report.lat;
+    s.lon = report.lon;
+    s.alt = report.altFt;
+    s.gs = report.gsKt;
+    s.track = report.trackDeg;
+    s.vrate = report.vrateFpm;
+    s.airspeed = report.airspeedKt;
+    s.airborne = report.airborne ? 1 : 0;
+    if (report.rollDeg) s.roll = gf_degToRad(*report.rollDeg);
+    if (report.trueHeadingDeg) s.trueHeading = gf_degToRad(*report.trueHeadingDeg);
+    s.attitudeFlag = (s.roll || s.trueHeading) ? 1 : 0;
+    record.timeStamp = runStartUtc_ + report.t;
+    record.hexid = report.hexid;
+    gf_gatherCallsign(record.callsign, record.hexid);
+    return true;
+}
+
+bool gf_startTrafficReader(std::unique_ptr<TrafficSource> source, double runStartUtc,
+                           milliseconds pollInterval) {
+    std::unique_lock lock(g_readerMutex);
+    if (g_readerRunning || !source) return false;
+    if (g_readerThread.joinable()) {
+        // A reader that ended by itself (g_stopRun) but was never stopped.
+        lock.unlock();
+        g_readerThread.join();
+        lock.lock();
+    }
+    g_source = std::move(source);
+    g_reader = std::make_unique<TrafficReader>(*g_source, runStartUtc);
+    g_readerStop = false;
+    g_readerRunning = true;
+    g_readerThread = std::thread(lf_readerThread, pollInterval);
+    return true;
+}
+
+void gf_stopTrafficReader() {
+    {
+        std::lock_guard lock(g_readerMutex);
+        g_readerStop = true;
+    }
+    g_readerCv.notify_all();
+    if (g_readerThread.joinable()) g_readerThread.join();
+    std::lock_guard lock(g_readerMutex);
+    g_reader.reset();
+    g_source.reset();
+    g_readerStop = false;
+}
+
+bool gf_trafficReaderRunning() {
+    std::lock_guard lock(g_readerMutex);
+    return g_readerRunning;
+}
+
+bool gf_waitTrafficReaderEnded(milliseconds timeout) {
+    std::unique_lock lock(g_readerMutex);
+    return g_readerCv.wait_for(lock, timeout, [] { return !g_readerRunning; });
+}
+
+bool gf_requestParkedTraffic(milliseconds timeout) {
+    std::unique_lock lock(g_readerMutex);
+    if (!g_readerRunning) return false;
+    const uint64_t request = ++g_parkedCounter;
+    g_parkedAsked = request;
+    g_parkedDelivered = false;
+    g_parkedList.clear();
+    g_readerCv.notify_all();
+    g_readerCv.wait_for(lock, timeout, [&] { return g_parkedAsked != request || !g_readerRunning; });
+    if (g_parkedAsked == request) {
+        g_parkedAsked = 0;
+        return false;
+    }
+    return g_parkedDelivered;
+}
+
+std::vector<ParkedTrafficRecord> gf_takeParkedTraffic() {
+    std::lock_guard lock(g_readerMutex);
+    return std::exchange(g_parkedList, {});
+}
+
+void gf_resetFeedRun() {
+    gf_stopTrafficReader();
+    {
+        std::lock_guard lock(g_readerMutex);
+        g_parkedCounter = g_parkedAsked = g_parkedServing = 0;
+        g_parkedDelivered = false;
+        g_parkedList.clear();
+    }
+    gf_resetFeedState();
+}
+
+void gf_resetFeedProcess() {
+    gf_resetFeedRun();
+    gf_setTrafficBatchSink({});
+    gf_resetFeedStateProcess();
+}

@@ -1,0 +1,21 @@
+// The stand-in traffic source: serves the live tracks and the parked traffic of a scenario to
+// the traffic reader, as the traffic service would. Made by whoever starts the reader.
+#pragma once
+#include <memory>
+#include <vector>
+
+#include "feed/traffic_source.h"
+#include "platform/scenario.h"
+
+class ScenarioSource : public TrafficSource {
+  public:
+    explicit ScenarioSource(std::shared_ptr<const Scenario> scenario);
+    // For every track: its last row with t <= runSeconds, unless that row is more than
+    // kStaleReportSeconds old or runSeconds lies after the track's last row (the track ended).
+    void reportsAt(double runSeconds, std::vector<TrafficReport>& out) override;
+    // The scenario's parked aircraft in file order; always a list, possibly empty.
+    bool parkedTraffic(std::vector<ParkedTrafficRecord>& out) override;
+
+  private:
+    std::shared_ptr<const Scenario> scenario_;
+};
