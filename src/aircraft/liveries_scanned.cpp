@@ -24,7 +24,9 @@ namespace {
 
 std::string lf_requiredAttribute(const pugi::xml_node& liv, const char* name) {
     const pugi::xml_attribute attribute = liv.attribute(name);
-    if (!attribute) throw qtk::UserErrorException(999, fmt::format("Missing required attribute '{}' in <{}>", name, liv.name()));
+    if (!attribute)
+        throw qtk::UserErrorException(
+            999, fmt::format("Missing required attribute '{}' in <{}>", name, liv.name()));
     return attribute.value();
 }
 
@@ -62,7 +64,8 @@ void lf_readDocument(const pugi::xml_document& doc, std::string_view path) {
         gf_logLine(text.empty() ? "No error" : text);
         return;
     }
-    if (g_scannedLiveries.empty()) throw qtk::UserErrorException(533, fmt::format("{} does not contain liveries", path));
+    if (g_scannedLiveries.empty())
+        throw qtk::UserErrorException(533, fmt::format("{} does not contain liveries", path));
     g_scannedLiveries.sort(lf_byAirlineTypeTitle);  // std::list::sort is stable
     gf_logLine(fmt::format("{} liveries read from {}", g_scannedLiveries.size(), path));
 }
@@ -74,10 +77,11 @@ void lf_buildTables() {
     lf_processOfflineRegcodes();
     gf_logLine(fmt::format("{} registration codes", g_regToLivery.size()));
     lf_buildTypeTables();
-    gf_logLine(fmt::format("{} airlines, {} pax aircraft models and {} cargo aircraft models", g_rawAirlineTable.size(),
-                           g_typeTables[0].size(), g_typeTables[1].size()));
+    gf_logLine(fmt::format("{} airlines, {} pax aircraft models and {} cargo aircraft models",
+                           g_rawAirlineTable.size(), g_typeTables[0].size(), g_typeTables[1].size()));
     gf_buildSimilarModels();
-    for (int category = 0; category <= 5; ++category) lf_countCategory(static_cast<AircraftCategory>(category));
+    for (int category = 0; category <= 5; ++category)
+        lf_countCategory(static_cast<AircraftCategory>(category));
 }
 
 }  // namespace
@@ -85,7 +89,8 @@ void lf_buildTables() {
 void gf_parseLiveriesScanned(std::string_view xml, std::string_view path) {
     g_scannedLiveries.clear();
     pugi::xml_document doc;
-    if (!doc.load_buffer(xml.data(), xml.size())) throw qtk::UserErrorException(51, fmt::format("File {} not found", path));
+    if (!doc.load_buffer(xml.data(), xml.size()))
+        throw qtk::UserErrorException(51, fmt::format("File {} not found", path));
     lf_readDocument(doc, path);
 }
 

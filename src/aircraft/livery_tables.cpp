@@ -31,7 +31,7 @@ namespace {
 std::unordered_set<std::string_view> g_titleIndex;
 
 struct TypeIndexEntry {
-    std::string type;
+    std::string_view type;  // a key of g_rawAirlineTable
     std::string_view title;
     bool cargo = false;
 };
@@ -64,10 +64,14 @@ std::string lf_randomType(const ClassPickList& list) {
 // The option a category without liveries switches off; nullptr for the other categories.
 BoolParameter* lf_categoryOption(AircraftCategory category) {
     switch (category) {
-        case AircraftCategory::Light: return &LIGHT_AIRCRAFT;
-        case AircraftCategory::HighPerf: return &HIGH_PERF_AIRCRAFT;
-        case AircraftCategory::Rotorcraft: return &HELICOPTERS;
-        default: return nullptr;
+        case AircraftCategory::Light:
+            return &LIGHT_AIRCRAFT;
+        case AircraftCategory::HighPerf:
+            return &HIGH_PERF_AIRCRAFT;
+        case AircraftCategory::Rotorcraft:
+            return &HELICOPTERS;
+        default:
+            return nullptr;
     }
 }
 
@@ -77,7 +81,8 @@ const char* lf_switchedOffText(AircraftCategory category) {
             return "{} temporarily switched off because you do not have light aircraft installed";
         case AircraftCategory::HighPerf:
             return "{} temporarily switched off because you do not have High Perf aircraft installed";
-        default: return "{} temporarily switched off because you do not have Helicopters installed";
+        default:
+            return "{} temporarily switched off because you do not have Helicopters installed";
     }
 }
 
@@ -93,7 +98,8 @@ void lf_gateEmptyCategory(AircraftCategory category) {
 }
 
 // Titles of one kind of the category's types; the category's types are added to `types`.
-std::size_t lf_countTitles(const TypeTitleMap& table, AircraftCategory category, std::vector<std::string>& types) {
+std::size_t lf_countTitles(const TypeTitleMap& table, AircraftCategory category,
+                           std::vector<std::string>& types) {
     std::size_t count = 0;
     for (const auto& [type, titles] : table) {
         if (gf_aircraftCategory(type) != category) continue;
@@ -147,6 +153,7 @@ void lf_buildAirlineTables() {
 
 void lf_buildTypeTables() {
     std::vector<TypeIndexEntry> index;
+    index.reserve(g_titleIndex.size());
     for (const auto& [airline, types] : g_rawAirlineTable) {
         // A livery without a type code has no type to be found by; it stays in the airline tables.
         for (const auto& [type, entries] : types) {
@@ -157,15 +164,15 @@ void lf_buildTypeTables() {
     std::sort(index.begin(), index.end(),
               [](const TypeIndexEntry& a, const TypeIndexEntry& b) { return a.type < b.type; });
     std::array<TitleList, 2> lists;
-    auto fileLists = [&lists](const std::string& type) {
+    auto fileLists = [&lists](std::string_view type) {
         for (int kind = 0; kind < 2; ++kind) {
             if (lists[kind].empty()) continue;
             lists[kind].shrink_to_fit();
-            g_typeTables[kind].try_emplace(type, std::move(lists[kind]));
+            g_typeTables[kind].try_emplace(std::string(type), std::move(lists[kind]));
             lists[kind] = {};
         }
     };
-    std::string current;
+    std::string_view current;
     for (const TypeIndexEntry& entry : index) {
         if (entry.type != current) {
             fileLists(current);
@@ -187,8 +194,10 @@ void lf_countCategory(AircraftCategory category) {
         return;
     }
     const std::string cargoPart =
-        cargo > 0 ? fmt::format(" and {} cargo liverie{}", cargo, gf_plural(static_cast<long long>(cargo))) : "";
-    gf_logLine(fmt::format("Category {}: {} pax liverie{}{}", name, pax, gf_plural(static_cast<long long>(pax)), cargoPart));
+        cargo > 0 ? fmt::format(" and {} cargo liverie{}", cargo, gf_plural(static_cast<long long>(cargo)))
+                  : "";
+    gf_logLine(fmt::format("Category {}: {} pax liverie{}{}", name, pax,
+                           gf_plural(static_cast<long long>(pax)), cargoPart));
     std::sort(types.begin(), types.end());
     types.erase(std::unique(types.begin(), types.end()), types.end());
     lf_fillClassPickLists(category == AircraftCategory::Light, category == AircraftCategory::Buzjets,
@@ -216,9 +225,15 @@ void lf_fillClassPickLists(bool light, bool bizjet, bool heli, const std::vector
     flush();
 }
 
-std::string lf_randomLightType() { return lf_randomType(g_lightTypes); }
-std::string lf_randomBizjetType() { return lf_randomType(g_bizjetTypes); }
-std::string lf_randomHeliType() { return lf_randomType(g_heliTypes); }
+std::string lf_randomLightType() {
+    return lf_randomType(g_lightTypes);
+}
+std::string lf_randomBizjetType() {
+    return lf_randomType(g_bizjetTypes);
+}
+std::string lf_randomHeliType() {
+    return lf_randomType(g_heliTypes);
+}
 
 std::string_view lf_findInstalledTitle(std::string_view title) {
     const auto it = g_titleIndex.find(title);

@@ -93,16 +93,21 @@ std::vector<std::string> lf_classCandidates(const std::string& type) {
         return types;
     }
     switch (gf_aircraftCategory(type)) {
-        case AircraftCategory::Light: return lf_oneTypeList(lf_randomLightType);
-        case AircraftCategory::Buzjets: return lf_oneTypeList(lf_randomBizjetType);
-        case AircraftCategory::Rotorcraft: return lf_oneTypeList(lf_randomHeliType);
-        default: return {};
+        case AircraftCategory::Light:
+            return lf_oneTypeList(lf_randomLightType);
+        case AircraftCategory::Buzjets:
+            return lf_oneTypeList(lf_randomBizjetType);
+        case AircraftCategory::Rotorcraft:
+            return lf_oneTypeList(lf_randomHeliType);
+        default:
+            return {};
     }
 }
 
 bool lf_isGenericClass(int32_t category) {
     const auto c = static_cast<AircraftCategory>(category);
-    return c == AircraftCategory::Light || c == AircraftCategory::Buzjets || c == AircraftCategory::Rotorcraft;
+    return c == AircraftCategory::Light || c == AircraftCategory::Buzjets ||
+           c == AircraftCategory::Rotorcraft;
 }
 
 // Steps 4 to 6; `step` tells which one found the title.
@@ -200,7 +205,8 @@ bool gf_matchParkedAc(AircraftRec& ac, bool standIsCargo, std::string_view stand
     if (depth < 3) return lf_noParkedMatch(ac, standName);
     // The second pass draws the aircraft's own similar types again, under the registration's airline.
     if (lf_matchParkedSimilar(ac, ac.airline)) return lf_giveOut(ac, 3);
-    if (!dbOperator.empty() && lf_matchParkedSimilar(ac, gf_dbAirlineOfReg(ac.regcode))) return lf_giveOut(ac, 3);
+    if (!dbOperator.empty() && lf_matchParkedSimilar(ac, gf_dbAirlineOfReg(ac.regcode)))
+        return lf_giveOut(ac, 3);
     int step = 0;
     lf_matchGeneric(ac, step);
     if (!ac.liveryTitle.empty()) return lf_giveOut(ac, step);
@@ -208,7 +214,8 @@ bool gf_matchParkedAc(AircraftRec& ac, bool standIsCargo, std::string_view stand
 }
 
 void gf_logMatchingSummary() {
-    if (std::all_of(g_matchCounters.begin(), g_matchCounters.end(), [](uint32_t c) { return c == 0; })) return;
+    if (std::all_of(g_matchCounters.begin(), g_matchCounters.end(), [](uint32_t c) { return c == 0; }))
+        return;
     constexpr std::string_view kTitle = "live traffic livery matching summary";
     gf_logLine(gf_starBanner(100 - static_cast<int>(kTitle.size()), 0, true, false, kTitle));
     gf_logLine("Matches at step: ");

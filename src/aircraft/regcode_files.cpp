@@ -28,13 +28,15 @@ void lf_logBadInput(std::string_view path, std::size_t line, std::string_view pr
 // The registrations of a comma list; false when one of them is empty.
 bool lf_splitRegistrations(std::string_view list, std::vector<std::string>& registrations) {
     registrations = gf_split(std::string(list), ',');
-    return std::none_of(registrations.begin(), registrations.end(), [](const std::string& r) { return r.empty(); });
+    return std::none_of(registrations.begin(), registrations.end(),
+                        [](const std::string& r) { return r.empty(); });
 }
 
 bool lf_isTxtFile(const fs::directory_entry& entry) {
     if (!entry.is_regular_file()) return false;
     std::string extension = entry.path().extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return extension == ".txt";
 }
 
@@ -58,8 +60,9 @@ bool gf_parseAigRegcodes(std::string_view xml, std::string_view path, std::vecto
         entry.title = gf_trim(livery.attribute("title").value());
         const bool regsGood = lf_splitRegistrations(livery.attribute("reg").value(), entry.registrations);
         if (entry.title.empty() || !regsGood) {
-            lf_logBadInput(path, lf_lineOfOffset(xml, livery.offset_debug()),
-                           entry.title.empty() ? "livery without a title" : "empty registration in the reg list");
+            lf_logBadInput(
+                path, lf_lineOfOffset(xml, livery.offset_debug()),
+                entry.title.empty() ? "livery without a title" : "empty registration in the reg list");
             good = false;
             continue;
         }
@@ -94,11 +97,13 @@ bool gf_parseRegcodeLines(const std::vector<std::string>& lines, std::string_vie
         }
         const std::size_t semicolon = line.find(';');
         entry.title = gf_trim(line.substr(0, semicolon));
-        const bool regsGood = semicolon == std::string::npos ||
-                              (line.find(';', semicolon + 1) == std::string::npos &&
-                               lf_splitRegistrations(std::string_view(line).substr(semicolon + 1), entry.registrations));
+        const bool regsGood =
+            semicolon == std::string::npos ||
+            (line.find(';', semicolon + 1) == std::string::npos &&
+             lf_splitRegistrations(std::string_view(line).substr(semicolon + 1), entry.registrations));
         if (entry.title.empty() || !regsGood) {
-            lf_logBadInput(path, i + 1, entry.title.empty() ? "line without a title" : "bad registration list");
+            lf_logBadInput(path, i + 1,
+                           entry.title.empty() ? "line without a title" : "bad registration list");
             good = false;
             continue;
         }

@@ -32,7 +32,7 @@ std::vector<std::string> g_offlineResultLines;
 
 // The decrypted AIG file holds the program's data in plain text: it goes on every way out.
 class DecryptedAigFile {
-public:
+  public:
     DecryptedAigFile() = default;
     DecryptedAigFile(const DecryptedAigFile&) = delete;
     DecryptedAigFile& operator=(const DecryptedAigFile&) = delete;
@@ -50,7 +50,9 @@ std::size_t lf_appendDontUseTitles(const std::vector<RegcodeEntry>& entries) {
     return count;
 }
 
-bool lf_hasUserRegcodeFiles() { return gf_countFiles(g_myRegcodesFolder) > 0; }
+bool lf_hasUserRegcodeFiles() {
+    return gf_countFiles(g_myRegcodesFolder) > 0;
+}
 
 void lf_addSpecialTitle(std::string_view title) {
     g_specialTitleList.push_back(title);
@@ -58,7 +60,8 @@ void lf_addSpecialTitle(std::string_view title) {
 }
 
 // Adds or replaces one registration; the counters of the merge summary follow.
-void lf_mergeRegistration(const std::string& registration, std::string_view title, int& added, int& replaced) {
+void lf_mergeRegistration(const std::string& registration, std::string_view title, int& added,
+                          int& replaced) {
     const auto [it, inserted] = g_regToLivery.try_emplace(registration, title);
     if (inserted) {
         ++added;
@@ -75,8 +78,8 @@ void lf_processAigRegcodeFile() {
     g_offlineResultLines.push_back(fmt::format("Processing file {}", g_aigRegcodesXml));
     std::vector<RegcodeEntry> entries;
     if (!gf_loadAigRegcodes(entries))
-        g_offlineResultLines.push_back(
-            fmt::format("There were errors processing the AIG-regcode file '{}', see Log.txt", g_aigRegcodesXml));
+        g_offlineResultLines.push_back(fmt::format(
+            "There were errors processing the AIG-regcode file '{}', see Log.txt", g_aigRegcodesXml));
     lf_mergeRegcodes(entries);
 }
 
@@ -86,7 +89,8 @@ void lf_processRegcodeFolder() {
     std::vector<RegcodeEntry> entries;
     if (!gf_readRegcodeFiles(g_myRegcodesFolder, entries))
         gf_showMessage(
-            fmt::format("There were errors processing the regcode files in folder '{}', see Log.txt", g_myRegcodesFolder),
+            fmt::format("There were errors processing the regcode files in folder '{}', see Log.txt",
+                        g_myRegcodesFolder),
             true);
     lf_mergeRegcodes(entries);
 }
@@ -95,8 +99,10 @@ void lf_writeOfflineResults() {
     gf_removeFileIfExists(g_offlineRegcodesFile);
     if (g_offlineResultLines.empty()) return;
     gf_writeTextFile(g_offlineResultLines, g_offlineRegcodesFile);
-    gf_logLine(fmt::format("Offline regcode files processed, results can be found in '{}'", g_offlineRegcodesFile));
-    if (!g_specialTitleList.empty()) gf_logLine(fmt::format("{} special liveries", g_specialTitleList.size()));
+    gf_logLine(
+        fmt::format("Offline regcode files processed, results can be found in '{}'", g_offlineRegcodesFile));
+    if (!g_specialTitleList.empty())
+        gf_logLine(fmt::format("{} special liveries", g_specialTitleList.size()));
 }
 
 }  // namespace
@@ -109,15 +115,16 @@ void lf_processRegcodeSources() {
                 std::vector<RegcodeEntry> entries;
                 gf_loadAigRegcodes(entries);
                 const std::size_t count = lf_appendDontUseTitles(entries);
-                gf_logLine(fmt::format("{} don't use title{} read", count, gf_plural(static_cast<long long>(count))));
+                gf_logLine(fmt::format("{} don't use title{} read", count,
+                                       gf_plural(static_cast<long long>(count))));
             }
         }
         if (!lf_hasUserRegcodeFiles()) return;
         std::vector<RegcodeEntry> entries;
         gf_readRegcodeFiles(g_myRegcodesFolder, entries);
         const std::size_t count = lf_appendDontUseTitles(entries);
-        gf_logLine(fmt::format("{} don't use title{} read from files in {}", count, gf_plural(static_cast<long long>(count)),
-                               g_myRegcodesFolder));
+        gf_logLine(fmt::format("{} don't use title{} read from files in {}", count,
+                               gf_plural(static_cast<long long>(count)), g_myRegcodesFolder));
     } catch (const std::exception& e) {
         gf_logWarning(fmt::format("exception: {}", e.what()));
     }
@@ -136,7 +143,8 @@ void lf_applyInlineRegcodes() {
         }
         const auto [it, inserted] = g_regToLivery.try_emplace(livery.registration, title);
         if (!inserted && it->second != title)
-            lines.push_back(fmt::format("{} '{}' => already in use by '{}'", livery.registration, title, it->second));
+            lines.push_back(
+                fmt::format("{} '{}' => already in use by '{}'", livery.registration, title, it->second));
     }
     if (lines.empty()) return;
     const fs::path file = g_inlineRegcodesFile;
@@ -174,7 +182,8 @@ void lf_mergeRegcodes(const std::vector<RegcodeEntry>& entries) {
     }
     std::string summary = fmt::format("{} new regcode{} added", added, gf_plural(added));
     if (replaced != 0) summary += fmt::format(", {} regcode{} replaced", replaced, gf_plural(replaced));
-    if (special != 0) summary += fmt::format(", {} regcode{} defined as special", special, gf_plural(special));
+    if (special != 0)
+        summary += fmt::format(", {} regcode{} defined as special", special, gf_plural(special));
     g_offlineResultLines.push_back(std::move(summary));
 }
 
@@ -182,9 +191,13 @@ bool lf_isDontUseTitle(std::string_view title) {
     return std::find(g_dontUseTitles.begin(), g_dontUseTitles.end(), title) != g_dontUseTitles.end();
 }
 
-bool gf_isSpecialTitle(std::string_view title) { return g_specialTitleIndex.contains(title); }
+bool gf_isSpecialTitle(std::string_view title) {
+    return g_specialTitleIndex.contains(title);
+}
 
-void gf_clearSpecialTitleIndex() { g_specialTitleIndex.clear(); }
+void gf_clearSpecialTitleIndex() {
+    g_specialTitleIndex.clear();
+}
 
 void gf_resetRegcodes() {
     g_regToLivery.clear();

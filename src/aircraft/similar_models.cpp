@@ -14,29 +14,28 @@ std::unordered_map<std::string, std::vector<std::string>> g_installedSimilarType
 
 namespace {
 
-// {airline, type} -> the similar types of the type for which the airline has liveries.
-std::unordered_map<LiveryKey, std::vector<std::string>, LiveryKeyHash> g_airlineSimilarTypes;
+// Type code -> the other types of every similar-type group it belongs to; the per-airline
+// lists are drawn from it at match time, so a fleet of thousands of airlines costs no table.
+std::unordered_map<std::string, std::vector<std::string>> g_similarOfType;
+std::size_t g_similarDefinitions = 0;
 
 void lf_appendOnce(std::vector<std::string>& list, const std::string& type) {
     if (std::find(list.begin(), list.end(), type) == list.end()) list.push_back(type);
 }
 
-// Type code -> the other types of every group it belongs to.
-std::unordered_map<std::string, std::vector<std::string>> lf_similarOfEachType() {
-    std::unordered_map<std::string, std::vector<std::string>> similar;
+void lf_buildSimilarOfType() {
     for (const std::vector<std::string>& group : gf_similarTypeGroups())
         for (const std::string& type : group)
             for (const std::string& other : group)
-                if (other != type) lf_appendOnce(similar[type], other);
-    return similar;
+                if (other != type) lf_appendOnce(g_similarOfType[type], other);
 }
 
 bool lf_isInstalledType(const std::string& type) {
     return g_typeTables[0].contains(type) || g_typeTables[1].contains(type);
 }
 
-void lf_buildInstalledSimilarTypes(const std::unordered_map<std::string, std::vector<std::string>>& similar) {
-    for (const auto& [type, others] : similar) {
+void lf_buildInstalledSimilarTypes() {
+    for (const auto& [type, others] : g_similarOfType) {
         std::vector<std::string> installed;
         for (const std::string& other : others)
             if (lf_isInstalledType(other)) installed.push_back(other);
@@ -44,41 +43,49 @@ void lf_buildInstalledSimilarTypes(const std::unordered_map<std::string, std::ve
     }
 }
 
-// Walks each airline's own types: S installed for airline A makes S a candidate of {A, T}
-// for every T similar to S, which visits only what the airline has.
-void lf_buildAirlineSimilarTypes(const std::unordered_map<std::string, std::vector<std::string>>& similar) {
+// The {airline, type} keys that have at least one similar type of the airline: an installed
+// type S of airline A makes every type similar to S such a key of A.
+std::size_t lf_countAirlineDefinitions() {
+    std::size_t count = 0;
     std::unordered_set<std::string> done;
+    std::vector<std::string_view> keys;
     for (const std::string& airline : lf_airlineList()) {
         const auto types = g_rawAirlineTable.find(airline);
         if (types == g_rawAirlineTable.end() || !done.insert(airline).second) continue;
+        keys.clear();
         for (const auto& [installed, entries] : types->second) {
-            const auto others = similar.find(installed);
-            if (others == similar.end()) continue;
-            for (const std::string& type : others->second)
-                lf_appendOnce(g_airlineSimilarTypes[LiveryKey{airline, type}], installed);
+            const auto others = g_similarOfType.find(installed);
+            if (others != g_similarOfType.end())
+                keys.insert(keys.end(), others->second.begin(), others->second.end());
         }
+        std::sort(keys.begin(), keys.end());
+        count += static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
     }
+    return count;
 }
 
 }  // namespace
 
 void gf_buildSimilarModels() {
     gf_clearSimilarModels();
-    const auto similar = lf_similarOfEachType();
-    lf_buildInstalledSimilarTypes(similar);
-    lf_buildAirlineSimilarTypes(similar);
-    gf_logLine(fmt::format("{} similar model definitions", g_airlineSimilarTypes.size()));
+    lf_buildSimilarOfType();
+    lf_buildInstalledSimilarTypes();
+    g_similarDefinitions = lf_countAirlineDefinitions();
+    gf_logLine(fmt::format("{} similar model definitions", g_similarDefinitions));
 }
 
 std::vector<std::string> gf_similarTypesWithLivery(const LiveryKey& key) {
-    const auto it = g_airlineSimilarTypes.find(key);
-    if (it == g_airlineSimilarTypes.end()) return {};
-    std::vector<std::string> types = it->second;
+    const auto others = g_similarOfType.find(key.type);
+    if (others == g_similarOfType.end()) return {};
+    std::vector<std::string> types;
+    for (const std::string& type : others->second)
+        if (lf_airlineHasType(key.airline, type)) types.push_back(type);
     gf_shuffle(types);
     return types;
 }
 
 void gf_clearSimilarModels() {
     g_installedSimilarTypes.clear();
-    g_airlineSimilarTypes.clear();
+    g_similarOfType.clear();
+    g_similarDefinitions = 0;
 }

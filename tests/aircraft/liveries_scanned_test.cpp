@@ -1,11 +1,14 @@
 #include "aircraft/liveries_scanned.h"
 
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "aircraft/livery_fixture.h"
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/regcodes.h"
+#include "core/crypto.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "platform/window_model.h"
@@ -23,11 +26,14 @@ struct ReaderError {
 
 const ReaderError kReaderErrors[] = {
     {"missing file", nullptr, 51, "51: File output/LiveriesScanned.xml not found"},
-    {"not well-formed", "<liveries><liv airl=\"SWR\"</liveries>", 51, "51: File output/LiveriesScanned.xml not found"},
-    {"no liveries element", "<meta/><other/>", 52, "52: output/LiveriesScanned.xml does not contain a <liveries> section"},
-    {"nested liveries element", "<root><liveries><liv airl=\"A\" type=\"B\" title=\"C\"/></liveries></root>", 52,
+    {"not well-formed", "<liveries><liv airl=\"SWR\"</liveries>", 51,
+     "51: File output/LiveriesScanned.xml not found"},
+    {"no liveries element", "<meta/><other/>", 52,
      "52: output/LiveriesScanned.xml does not contain a <liveries> section"},
-    {"airl missing", "<liveries><liv type=\"A320\"/></liveries>", 999, "999: Missing required attribute 'airl' in <liv>"},
+    {"nested liveries element", "<root><liveries><liv airl=\"A\" type=\"B\" title=\"C\"/></liveries></root>",
+     52, "52: output/LiveriesScanned.xml does not contain a <liveries> section"},
+    {"airl missing", "<liveries><liv type=\"A320\"/></liveries>", 999,
+     "999: Missing required attribute 'airl' in <liv>"},
     {"type missing", "<liveries><liv airl=\"SWR\" title=\"T\"/></liveries>", 999,
      "999: Missing required attribute 'type' in <liv>"},
     {"title missing", "<liveries><liv airl=\"SWR\" type=\"A320\"/></liveries>", 999,
@@ -54,14 +60,14 @@ TEST_F(LiveriesScannedTest, ReaderErrorsLeaveTheTablesUnbuilt) {
 }
 
 TEST_F(LiveriesScannedTest, CargoAttributeForms) {
-    const std::pair<const char*, bool> forms[] = {{"yes", true}, {"Yes", true}, {"true", true}, {"1", true},
-                                                  {"T", true},   {"false", false}, {"no", false}, {"0", false},
-                                                  {"", false}};
+    const std::pair<const char*, bool> forms[] = {{"yes", true}, {"Yes", true}, {"true", true},
+                                                  {"1", true},   {"T", true},   {"false", false},
+                                                  {"no", false}, {"0", false},  {"", false}};
     for (const auto& [value, cargo] : forms) {
         SCOPED_TRACE(value);
-        gf_parseLiveriesScanned(fmt::format("<liveries><liv airl=\"A\" type=\"B\" cargo=\"{}\" title=\"C\"/></liveries>",
-                                            value),
-                                "x.xml");
+        gf_parseLiveriesScanned(
+            fmt::format("<liveries><liv airl=\"A\" type=\"B\" cargo=\"{}\" title=\"C\"/></liveries>", value),
+            "x.xml");
         ASSERT_EQ(g_scannedLiveries.size(), 1u);
         EXPECT_EQ(g_scannedLiveries.front().cargo, cargo);
     }
@@ -78,7 +84,8 @@ TEST_F(LiveriesScannedTest, SortedByteWiseByAirlineTypeTitleAndMetaRead) {
                             "in.xml");
     std::vector<std::string> order;
     for (const LiveryData& l : g_scannedLiveries) order.push_back(l.airline + "/" + l.type + "/" + l.title);
-    EXPECT_EQ(order, (std::vector<std::string>{"SW/B738/z", "SWR/A20N/c", "SWR/A320/a", "SWR/A320/b", "swr/A320/b"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"SW/B738/z", "SWR/A20N/c", "SWR/A320/a", "SWR/A320/b",
+                                               "swr/A320/b"}));
     EXPECT_EQ(std::next(g_scannedLiveries.begin(), 2)->registration, "HB-IJB");
     EXPECT_EQ(std::next(g_scannedLiveries.begin(), 2)->folderNumber, 0);
     EXPECT_EQ(author.value(), "Trelvo");
@@ -86,7 +93,8 @@ TEST_F(LiveriesScannedTest, SortedByteWiseByAirlineTypeTitleAndMetaRead) {
 }
 
 TEST_F(LiveriesScannedTest, WriterFormatReadsBack) {
-    g_scannedLiveries = {{"SWR", "A320", "Swiss & Co", "HB-IJB", 3, false}, {"FDX", "B77W", "FedEx", "", 1, true}};
+    g_scannedLiveries = {{"SWR", "A320", "Swiss & Co", "HB-IJB", 3, false},
+                         {"FDX", "B77W", "FedEx", "", 1, true}};
     lf_writeLiveriesScanned();
     const std::string text = tst_readFile(g_liveriesScannedFile);
     EXPECT_NE(text.find("<liveries>\n"
@@ -156,7 +164,8 @@ TEST_F(LiveriesScannedTest, RescanClearLeavesNoViewBehind) {
     for (int i = 0; i < 20; ++i) {
         AircraftRec again = aircraft("SWR", "A320");
         gf_matchLiveAc(again);
-        EXPECT_TRUE(again.liveryTitle.empty() || again.liveryTitle == "A320 Swiss other livery, also on the heap");
+        EXPECT_TRUE(again.liveryTitle.empty() ||
+                    again.liveryTitle == "A320 Swiss other livery, also on the heap");
     }
     EXPECT_EQ(g_regToLivery.at("HB-IJB"), "A320 Swiss long enough to live on the heap");
 }
@@ -169,6 +178,33 @@ TEST_F(LiveriesScannedTest, LiveriesWithoutTypeStayOutOfTypeTablesAndCounts) {
     EXPECT_EQ(g_rawAirlineTable.at("SWR").at("").size(), 1u);
     EXPECT_EQ(g_airlineTables[0].at("ZZZ").at("").front(), "No type either");
     EXPECT_NE(newLog().find("Category Light: No livery found\n"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The demo's installed fleet with the demo's registration sources, on the demo type database.
+TEST_F(LiveriesScannedTest, DemoFleetBuildsCleanly) {
+    const std::filesystem::path data = tst_sourceDir() / "data";
+    gf_loadTypeDatabaseText(tst_readFile(data / "dbase.xml"), "dbase.xml");
+    tst_writeFile(g_liveriesScannedFile, tst_readFile(data / "LiveriesScanned.xml"));
+    tst_writeFile("input/AIG-regcodes.enc", gf_encryptBytes(tst_readFile(data / "AIG-regcodes.xml")));
+    tst_writeFile("input/my_regcodes/example.txt", tst_readFile(data / "demo/input/my_regcodes/example.txt"));
+    lf_processScannedLiveries();
+    const std::string log = newLog();
+    EXPECT_EQ(log.find("===>"), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(g_inlineRegcodesFile));
+    EXPECT_EQ(g_specialTitleList.size(), 8u);  // seven in the AIG file, one again in the user's file
+    EXPECT_EQ(g_regToLivery.at("HB-JXF"), "Airbus A320-200 easyJet Switzerland HB-JXA");
+    EXPECT_FALSE(g_lightTypes.empty() || g_bizjetTypes.empty() || g_heliTypes.empty());
+    EXPECT_FALSE(HIGH_PERF_AIRCRAFT.value());
+    // Every installed title but the refused ones is what the stand-in simulator lists.
+    std::istringstream installed(tst_readFile(data / "demo/installed_titles.txt"));
+    std::size_t listed = 0;
+    for (std::string line; std::getline(installed, line); ++listed)
+        EXPECT_FALSE(lf_findInstalledTitle(line).empty()) << line;
+    EXPECT_EQ(listed + 3, 377u);
 }
 
 }  // namespace

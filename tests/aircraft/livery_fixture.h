@@ -47,7 +47,8 @@ struct Liv {
 
 // The text of LiveriesScanned.xml for the rows, with a meta block.
 inline std::string tst_liveriesXml(const std::vector<Liv>& rows) {
-    std::string xml = "<?xml version=\"1.0\"?>\n<meta>\n  <info name=\"author\" value=\"Trelvo\"/>\n</meta>\n<liveries>\n";
+    std::string xml =
+        "<?xml version=\"1.0\"?>\n<meta>\n  <info name=\"author\" value=\"Trelvo\"/>\n</meta>\n<liveries>\n";
     for (const Liv& r : rows) {
         xml += std::string("  <liv airl=\"") + r.airline + "\" type=\"" + r.type + "\"";
         if (r.cargo) xml += " cargo=\"true\"";
@@ -59,7 +60,7 @@ inline std::string tst_liveriesXml(const std::vector<Liv>& rows) {
 }
 
 class LiveryTest : public WorkFolderTest {
-protected:
+  protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
         gf_loadTypeDatabaseText(kTestDbase, "dbase.xml");
@@ -78,7 +79,8 @@ protected:
         seen_ = all.size();
         return fresh;
     }
-    static AircraftRec aircraft(std::string airline, std::string type, std::string reg = "", bool cargo = false) {
+    static AircraftRec aircraft(std::string airline, std::string type, std::string reg = "",
+                                bool cargo = false) {
         AircraftRec ac;
         ac.airline = std::move(airline);
         ac.type = std::move(type);
@@ -89,6 +91,6 @@ protected:
         return ac;
     }
 
-private:
+  private:
     std::size_t seen_ = 0;
 };

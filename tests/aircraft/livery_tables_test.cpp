@@ -18,8 +18,10 @@ TEST_F(LiveryTablesTest, CargoOnlyAirlineAndPassengerOnlyType) {
     EXPECT_FALSE(g_typeTables[1].contains("A320"));
     EXPECT_EQ(g_typeTables[1].at("B744"), (TitleList{"B744 Cargolux"}));
     // Every view points into the one owner of the titles.
-    EXPECT_EQ(g_typeTables[1].at("B744").front().data(), g_rawAirlineTable.at("CLX").at("B744").front().title.data());
-    EXPECT_EQ(lf_findInstalledTitle("B744 BA").data(), g_rawAirlineTable.at("BAW").at("B744").front().title.data());
+    EXPECT_EQ(g_typeTables[1].at("B744").front().data(),
+              g_rawAirlineTable.at("CLX").at("B744").front().title.data());
+    EXPECT_EQ(lf_findInstalledTitle("B744 BA").data(),
+              g_rawAirlineTable.at("BAW").at("B744").front().title.data());
     EXPECT_EQ(lf_findInstalledTitle("B744 B"), "");
     EXPECT_TRUE(lf_airlineHasType("BAW", "A320"));
     EXPECT_FALSE(lf_airlineHasType("CLX", "A320"));

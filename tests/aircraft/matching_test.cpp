@@ -31,7 +31,7 @@ const std::vector<Liv> kFleet = {
 };
 
 class MatchingTest : public LiveryTest {
-protected:
+  protected:
     void SetUp() override {
         LiveryTest::SetUp();
         build(kFleet);
@@ -46,7 +46,7 @@ struct LadderRow {
     const char* type;
     const char* reg;
     bool cargo;
-    int step;               // 0: no title
+    int step;                      // 0: no title
     std::set<std::string> titles;  // the titles the step may give
 };
 
@@ -70,7 +70,13 @@ const LadderRow kLiveLadder[] = {
     {"light ZZZ at depth 3", 3, "ABC", "PA28", "", false, 4, {"PA28 House"}},
     {"light any airline", 3, "ABC", "DA42", "", false, 5, {"DA42 Flying Club"}},
     {"light similar installed type", 3, "ABC", "C172", "", false, 6, {"PA28 House", "PA28 Flying Club"}},
-    {"light without similar entry draws a class type", 3, "ABC", "C208", "", false, 6,
+    {"light without similar entry draws a class type",
+     3,
+     "ABC",
+     "C208",
+     "",
+     false,
+     6,
      {"PA28 House", "PA28 Flying Club", "DA42 Flying Club"}},
     {"empty airline goes generic", 3, "", "DA42", "", false, 5, {"DA42 Flying Club"}},
     {"bizjet class type", 3, "XJT", "C56X", "", false, 6, {"CL60 NetJets"}},
@@ -93,7 +99,8 @@ TEST_F(MatchingTest, LiveLadderStepsAtEveryDepth) {
         std::array<uint32_t, 6> counters{};
         counters[row.step - 1] = 1;
         EXPECT_EQ(g_matchCounters, counters);
-        if (!row.titles.empty()) EXPECT_TRUE(row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
+        if (!row.titles.empty())
+            EXPECT_TRUE(row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
     }
 }
 
@@ -217,14 +224,14 @@ TEST_F(MatchingTest, ParkedLadderLogsEachStepAndCountsNothing) {
         const std::string log = newLog();
         if (row.step == 0) {
             EXPECT_FALSE(matched);
-            EXPECT_EQ(log, fmt::format("A12     : TST123   {} {:3} {:4} no livery match ...\n", row.reg, row.airline,
-                                       row.type));
+            EXPECT_EQ(log, fmt::format("A12     : TST123   {} {:3} {:4} no livery match ...\n", row.reg,
+                                       row.airline, row.type));
             continue;
         }
         EXPECT_TRUE(matched);
         EXPECT_TRUE(row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
-        EXPECT_EQ(log, fmt::format("                   TST123   {} {:3} {:4} ={}= {}\n", row.reg, row.airline, row.type,
-                                   row.step, ac.liveryTitle));
+        EXPECT_EQ(log, fmt::format("                   TST123   {} {:3} {:4} ={}= {}\n", row.reg, row.airline,
+                                   row.type, row.step, ac.liveryTitle));
     }
     EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
 }

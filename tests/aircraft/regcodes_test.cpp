@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class RegcodesTest : public LiveryTest {
-protected:
+  protected:
     void writeAig(std::string_view xml) { tst_writeFile(g_aigRegcodesEnc, gf_encryptBytes(xml)); }
 };
 
@@ -25,10 +25,10 @@ const std::vector<Liv> kInstalled = {
 
 TEST_F(RegcodesTest, RegcodeLinesWithErrorsKeepTheGoodOnes) {
     std::vector<RegcodeEntry> entries;
-    const bool good = gf_parseRegcodeLines(
-        {"A320 Swiss A", "", "  A320 Swiss B ; HB-IJB, HB-IJC ", "A321 Swiss Special;HB-JMA;#", ";HB-X", "T;A,,B",
-         "T;A;B", "Dont use;#"},
-        "my.txt", entries);
+    const bool good =
+        gf_parseRegcodeLines({"A320 Swiss A", "", "  A320 Swiss B ; HB-IJB, HB-IJC ",
+                              "A321 Swiss Special;HB-JMA;#", ";HB-X", "T;A,,B", "T;A;B", "Dont use;#"},
+                             "my.txt", entries);
     EXPECT_FALSE(good);
     ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].title, "A320 Swiss A");
@@ -46,14 +46,16 @@ TEST_F(RegcodesTest, RegcodeLinesWithErrorsKeepTheGoodOnes) {
 
 TEST_F(RegcodesTest, AigDocumentErrorsNameTheLine) {
     std::vector<RegcodeEntry> entries;
-    EXPECT_FALSE(gf_parseAigRegcodes("<AIG-regcodes>\n<livery title=\"A\" reg=\"X1\" special=\"yes\"/>\n"
-                                     "<livery reg=\"X2\"/>\n<livery title=\"B\"/>\n</AIG-regcodes>",
-                                     "aig.xml", entries));
+    EXPECT_FALSE(
+        gf_parseAigRegcodes("<AIG-regcodes>\n<livery title=\"A\" reg=\"X1\" special=\"yes\"/>\n"
+                            "<livery reg=\"X2\"/>\n<livery title=\"B\"/>\n</AIG-regcodes>",
+                            "aig.xml", entries));
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_TRUE(entries[0].special);
     EXPECT_TRUE(entries[1].registrations.empty());
     EXPECT_FALSE(gf_parseAigRegcodes("<other/>", "aig.xml", entries));
-    EXPECT_EQ(newLog(), "===> aig.xml(3): livery without a title\n===> aig.xml(1): no <AIG-regcodes> element\n");
+    EXPECT_EQ(newLog(),
+              "===> aig.xml(3): livery without a title\n===> aig.xml(1): no <AIG-regcodes> element\n");
 }
 
 TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
@@ -68,7 +70,8 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
     EXPECT_EQ(g_regToLivery.at("D-AIZA"), "A320 Swiss A");
     EXPECT_FALSE(g_regToLivery.contains("HB-XXX"));
     EXPECT_EQ(g_specialTitleList, (std::vector<std::string_view>{"A321 Swiss Special"}));
-    EXPECT_EQ(tst_readFile(g_inlineRegcodesFile), "HB-IJA 'A320 Swiss B' => already in use by 'A320 Swiss A'\n");
+    EXPECT_EQ(tst_readFile(g_inlineRegcodesFile),
+              "HB-IJA 'A320 Swiss B' => already in use by 'A320 Swiss A'\n");
     EXPECT_EQ(tst_readFile(g_offlineRegcodesFile),
               "Processing file input/AIG-regcodes.xml\n"
               "   regcode HB-IJA for 'A320 Swiss B', instead of the same for 'A320 Swiss A'\n"
@@ -78,11 +81,13 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
               "   regcode D-AIZA for 'A320 Swiss A', instead of the same for 'A320 Lufthansa'\n"
               "0 new regcodes added, 2 regcodes replaced\n");
     const std::string log = newLog();
-    EXPECT_NE(log.find("1 in-line regcode clashes, see 'output/errors/InlineRegcodes.txt'\n"
-                       "Offline regcode files processed, results can be found in 'output/info/OfflineRegcodes.txt'\n"
-                       "1 special liveries\n"
-                       "3 registration codes\n"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find(
+            "1 in-line regcode clashes, see 'output/errors/InlineRegcodes.txt'\n"
+            "Offline regcode files processed, results can be found in 'output/info/OfflineRegcodes.txt'\n"
+            "1 special liveries\n"
+            "3 registration codes\n"),
+        std::string::npos)
         << log;
     EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
 }
@@ -97,7 +102,8 @@ TEST_F(RegcodesTest, WithoutTheAigFileUserFilesAreNotMerged) {
 }
 
 TEST_F(RegcodesTest, BadAigFileIsReportedMergedAsFarAsReadAndRemoved) {
-    writeAig("<AIG-regcodes><livery reg=\"X\"/><livery title=\"A320 Lufthansa\" reg=\"D-AIZZ\"/></AIG-regcodes>");
+    writeAig(
+        "<AIG-regcodes><livery reg=\"X\"/><livery title=\"A320 Lufthansa\" reg=\"D-AIZZ\"/></AIG-regcodes>");
     tst_writeFile("input/my_regcodes/bad.txt", ";HB-1\n");
     build(kInstalled);
     EXPECT_EQ(g_regToLivery.at("D-AIZZ"), "A320 Lufthansa");
@@ -107,7 +113,8 @@ TEST_F(RegcodesTest, BadAigFileIsReportedMergedAsFarAsReadAndRemoved) {
               "1 new regcode added\n"
               "Processing files in input/my_regcodes\n"
               "0 new regcodes added\n");
-    EXPECT_EQ(gf_messageText(), "There were errors processing the regcode files in folder 'input/my_regcodes', see Log.txt");
+    EXPECT_EQ(gf_messageText(),
+              "There were errors processing the regcode files in folder 'input/my_regcodes', see Log.txt");
     EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
 }
 
