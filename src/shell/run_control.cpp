@@ -12,24 +12,36 @@ ExitState g_exitStateValue = ExitState::NotYetSet;
 
 std::string_view gf_exitStateName(ExitState state) {
     switch (state) {
-        case ExitState::NotYetSet: return "NOT YET SET";
-        case ExitState::SimWasClosed: return "SIM WAS CLOSED";
-        case ExitState::NewFlight: return "NEW FLIGHT";
-        case ExitState::NewSettings: return "NEW SETTINGS";
-        case ExitState::UserClosedSim: return "USER CLOSED SIM";
-        case ExitState::SimconnectError: return "SIMCONNECT ERROR";
-        case ExitState::ReaderError: return "READER ERROR";
-        case ExitState::SystemError: return "SYSTEM ERROR";
+        case ExitState::NotYetSet:
+            return "NOT YET SET";
+        case ExitState::SimWasClosed:
+            return "SIM WAS CLOSED";
+        case ExitState::NewFlight:
+            return "NEW FLIGHT";
+        case ExitState::NewSettings:
+            return "NEW SETTINGS";
+        case ExitState::UserClosedSim:
+            return "USER CLOSED SIM";
+        case ExitState::SimconnectError:
+            return "SIMCONNECT ERROR";
+        case ExitState::ReaderError:
+            return "READER ERROR";
+        case ExitState::SystemError:
+            return "SYSTEM ERROR";
     }
     return "NOT YET SET";
 }
 
 int gf_restartDelaySeconds(ExitState state) {
     switch (state) {
-        case ExitState::NewSettings: return 3;
-        case ExitState::SimconnectError: return 9;
-        case ExitState::ReaderError: return 15;
-        default: return -1;
+        case ExitState::NewSettings:
+            return 3;
+        case ExitState::SimconnectError:
+            return 9;
+        case ExitState::ReaderError:
+            return 15;
+        default:
+            return -1;
     }
 }
 

@@ -6,14 +6,14 @@
 
 // Why a run ended.
 enum class ExitState : int {
-    NotYetSet = 0,      // the run is still going
-    SimWasClosed = 1,   // the simulator closed: quit
-    NewFlight = 2,      // a new flight was loaded: the user restarts by hand
-    NewSettings = 3,    // settings that need a restart changed: restart after 3 s
-    UserClosedSim = 4,  // the user closed the window (or pressed Ctrl-C): quit
+    NotYetSet = 0,        // the run is still going
+    SimWasClosed = 1,     // the simulator closed: quit
+    NewFlight = 2,        // a new flight was loaded: the user restarts by hand
+    NewSettings = 3,      // settings that need a restart changed: restart after 3 s
+    UserClosedSim = 4,    // the user closed the window (or pressed Ctrl-C): quit
     SimconnectError = 5,  // the simulator link failed: restart after 9 s
-    ReaderError = 6,    // the traffic service failed: restart after 15 s
-    SystemError = 7,    // an unexpected error: quit
+    ReaderError = 6,      // the traffic service failed: restart after 15 s
+    SystemError = 7,      // an unexpected error: quit
 };
 
 // "NOT YET SET", "SIM WAS CLOSED", "NEW FLIGHT", "NEW SETTINGS", "USER CLOSED SIM",

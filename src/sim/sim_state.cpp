@@ -28,7 +28,9 @@ void gf_storeUserSnapshot(const UserSnapshot& snapshot) {
     g_userOnGroundKnown = true;
 }
 
-void gf_simRequestError() { g_simError = true; }
+void gf_simRequestError() {
+    g_simError = true;
+}
 
 void gf_resetSimState() {
     {

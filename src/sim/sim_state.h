@@ -6,7 +6,7 @@
 
 // The user aircraft as the simulator thread last stored it.
 struct UserSnapshot {
-    double lat = 0, lon = 0;  // degrees
+    double lat = 0, lon = 0;                  // degrees
     double pitch = 0, bank = 0, heading = 0;  // radians
     double altitudeFt = 0;
     double heightAboveGroundFt = 0;

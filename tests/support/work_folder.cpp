@@ -17,7 +17,9 @@
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "shell/run_control.h"
+#include "shell/run_thread.h"
 #include "sim/sim_state.h"
+#include "sim/sim_thread.h"
 
 namespace fs = std::filesystem;
 
@@ -37,6 +39,8 @@ void tst_resetAll() {
     unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
     gf_resetTypeDatabase();
     gf_resetFeedProcess();
+    gf_resetSimLinkAll();
+    gf_resetShell();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {

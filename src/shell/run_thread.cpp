@@ -1,0 +1,272 @@
+#include "shell/run_thread.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "aircraft/type_database.h"
+#include "core/clock.h"
+#include "core/crypto.h"
+#include "core/errors.h"
+#include "core/files.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "core/params.h"
+#include "core/params_file.h"
+#include "core/slots.h"
+#include "platform/window_model.h"
+#include "shell/requests.h"
+#include "shell/run_control.h"
+#include "shell/ui_loop.h"
+#include "shell/window.h"
+#include "sim/sim_state.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+int64_t g_simSeconds = 0;
+bool g_flightPaused = false;
+int64_t g_notRunningTicks = 0;
+std::atomic<bool> g_waitingForSim{false};
+
+namespace {
+
+constexpr auto kTickPeriod = 10ms;
+// A tick later than this (a stalled machine, a debugger) restarts the schedule instead of
+// running a burst of catch-up ticks.
+constexpr auto kTickCatchUpLimit = 100ms;
+constexpr double kSecondsBetweenRuns = 2.0;
+constexpr int kTicksPerNotRunningCheck = 100;
+
+const char* const kDataFolders[] = {
+    "airports", "airports/learned", "output/info", "output/errors", "input/my_regcodes", "flightplans",
+};
+
+bool lf_stopping() {
+    return g_stopRun || g_userClosing;
+}
+
+void lf_storeCurrentSlot() {
+    g_currentSlot = gf_slotAndWeekday();
+}
+
+// The plain database must not stay on disk: it is removed however loading ends. A file that
+// does not decrypt leaves no plain file, and loading then reports the database as unreadable.
+void lf_readTypeDatabase() {
+    struct RemovePlainFile {
+        ~RemovePlainFile() { gf_removeFileIfExists(g_dbaseXmlPath); }
+    } removePlainFile;
+    gf_streamDecrypt(g_dbaseEncPath, g_dbaseXmlPath);
+    gf_loadTypeDatabaseFile(g_dbaseXmlPath);
+}
+
+// The scans' counters start from nothing on the status panel each time the scan runs.
+void lf_clearScanCounters() {
+    gf_editStats(
+        [](WindowStats& s) {
+            s.tbloFileCount = 0;
+            s.orbxAirportsDone = 0;
+        },
+        Region::Airports);
+}
+
+// Two runs must not follow each other closer than 2 seconds: the simulator needs that time
+// to let go of the previous connection.
+void lf_waitAfterLastRun() {
+    double now = static_cast<double>(gf_epochSeconds(gf_utcNow()));
+    double wait = lf_secondsToWait(LAST_EPOCH_TIME.value(), now);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wait);
+    while (!lf_stopping() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
+}
+
+// Starts the simulator link and waits for the simulator and the user aircraft's data;
+// false when the run ends instead.
+bool lf_startFlight() {
+    g_waitingForSim = true;
+    gf_logLine("No simulator link in this build");
+    g_waitingForSim = false;
+    gf_stopRunWith(ExitState::SimWasClosed);
+    return false;
+}
+
+// Two phases 15 seconds apart: the first marks the calculation as under way so that live
+// traffic of the next 15 seconds can be gathered; the second adjusts the parking.
+void lf_renewalPhase() {
+    if (!g_renewalRequested) return;
+    if (!g_parkingCalculating) {
+        g_parkingCalculating = true;
+        return;
+    }
+    g_parkingCalculating = false;
+    gf_editStats([](WindowStats& s) { s.statusText.clear(); });
+    gf_clearMessage();
+    g_renewalRequested = false;
+}
+
+void lf_setRenewalCountdown() {
+    int64_t minutes = g_simSeconds / 60;
+    int countdown = static_cast<int>((minutes / 20 + 1) * 20 - minutes);
+    gf_editStats([countdown](WindowStats& s) { s.countdownMinutes = countdown; });
+}
+
+void lf_every15SecondsOfTick() {
+    gf_repaint(Region::Lamps);
+    lf_checkReservedStand();
+    lf_every15Seconds();
+}
+
+void lf_saveAtClosing() {
+    LAST_EPOCH_TIME.set(static_cast<double>(gf_epochSeconds(gf_utcNow())));
+    gf_saveParameters();
+}
+
+void lf_postRestartOrQuit(ExitState state) {
+    int delay = gf_restartDelaySeconds(state);
+    if (delay >= 0 && !g_userClosing) {
+        gf_postUiMessage({UiCommand::RestartAfter, delay});
+        return;
+    }
+    gf_postUiMessage({UiCommand::Quit, 0});
+}
+
+}  // namespace
+
+double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
+    // A stored time in the future (the clock was set back) must not hold the program for
+    // longer than the 2 seconds themselves.
+    return std::clamp(lastEpochSeconds + kSecondsBetweenRuns - nowEpochSeconds, 0.0, kSecondsBetweenRuns);
+}
+
+void lf_prepareFolders() {
+    for (const char* folder : kDataFolders) fs::create_directories(folder);
+}
+
+void lf_startUp() {
+    lf_prepareFolders();
+    gf_loadParameters();
+    gf_showParameterControls();
+    g_manualRange = RANGE.value();
+    gf_setRange(RANGE.value());
+    lf_readTypeDatabase();
+}
+
+void lf_runThread() {
+    try {
+        lf_startUp();
+        gf_carryOutRunRequest(RunRequest::NewLiveryScan);
+        if (!lf_stopping() && SCAN_AIRPORTS.value()) lf_clearScanCounters();
+        lf_waitAfterLastRun();
+        lf_run();
+    } catch (const qtk::UserErrorException& e) {
+        gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
+        gf_showError(fmt::format("Error {}", e.code()));
+        g_stopRun = true;
+    } catch (const std::exception& e) {
+        gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
+        gf_stopRunWith(ExitState::SystemError);
+    } catch (...) {
+        gf_logLine("lf_runThread exception: unknown");
+        gf_stopRunWith(ExitState::SystemError);
+    }
+    lf_closingDown();
+}
+
+void lf_run() {
+    if (lf_stopping()) return;
+    if (!lf_startFlight()) return;
+    lf_mainLoop();
+}
+
+void lf_mainLoop() {
+    g_simSeconds = 0;
+    g_flightPaused = false;
+    lf_storeCurrentSlot();
+    auto next = std::chrono::steady_clock::now();
+    while (lf_tick()) {
+        next += kTickPeriod;
+        auto now = std::chrono::steady_clock::now();
+        if (now - next > kTickCatchUpLimit) next = now;
+        std::this_thread::sleep_until(next);
+    }
+}
+
+bool lf_tick() {
+    if (lf_stopping()) return false;
+    gf_carryOutRunRequest(RunRequest::ApplyMaxLive);
+    if (!g_simRunning || g_simError) {
+        lf_flightNotRunning();
+        return true;
+    }
+    int raised = 1;
+    if (!g_perSecondFlag.compare_exchange_strong(raised, 0)) return true;
+    lf_perSecond();
+    if (lf_stopping()) return false;
+    if (g_simSeconds % 15 == 0) lf_every15SecondsOfTick();
+    return true;
+}
+
+void lf_perSecond() {
+    if (g_flightPaused) {
+        g_flightPaused = false;
+        gf_logLine(fmt::format("{} Flight resumed", gf_logStamp()));
+    }
+    gf_messageSecondPassed();
+    lf_storeCurrentSlot();
+    ++g_simSeconds;
+}
+
+void lf_every15Seconds() {
+    lf_renewalPhase();
+    if (g_simSeconds % 30 == 0 && AUTO_RANGE.value()) gf_autoRange();
+    if (g_simSeconds % 60 == 0) lf_setRenewalCountdown();
+    if (g_simSeconds % 86400 == 0) g_simSeconds = 0;
+}
+
+void lf_checkReservedStand() {
+    if (!gf_takeRunRequest(RunRequest::RereadParkAirports)) return;
+    gf_setEnabled(ctl::kRereadParkAirports, true);
+    gf_setEnabled(ctl::kDestination, true);
+}
+
+void lf_flightNotRunning() {
+    if (!g_flightPaused) {
+        g_flightPaused = true;
+        gf_logLine(fmt::format("{} Flight not running", gf_logStamp()));
+    }
+    if (++g_notRunningTicks % kTicksPerNotRunningCheck != 0) return;
+    lf_checkReservedStand();
+    lf_storeCurrentSlot();
+}
+
+void lf_closingDown() {
+    ExitState state = gf_exitState();
+    gf_logLine(fmt::format("Exiting: {}", gf_exitStateName(state)));
+    try {
+        lf_saveAtClosing();
+    } catch (const std::exception& e) {
+        gf_logLine(fmt::format("lf_closingDown exception: {}", e.what()));
+    }
+    lf_resetForRestart();
+    lf_postRestartOrQuit(state);
+}
+
+void lf_resetForRestart() {
+    g_simSeconds = 0;
+    g_flightPaused = false;
+    g_notRunningTicks = 0;
+    g_waitingForSim = false;
+    gf_resetRenewalFlags();
+    gf_resetSimState();
+    gf_resetRunControl();
+}
+
+void gf_resetShell() {
+    lf_resetForRestart();
+    gf_resetRunRequests();
+    gf_resetWindow();
+    gf_resetUiLoop();
+    gf_resetWindowModel();
+}

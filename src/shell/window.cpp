@@ -1,0 +1,155 @@
+#include "shell/window.h"
+
+#include <array>
+
+#include "platform/window_model.h"
+#include "shell/requests.h"
+#include "shell/run_thread.h"
+#include "sim/sim_state.h"
+
+std::atomic<int32_t> g_manualRange{40};
+std::atomic<int32_t> g_maxLiveValue{500};
+std::atomic<double> g_rangeNm{40.0};
+
+namespace {
+
+constexpr const char* kLiveriesWillBeScanned = "Your liveries will be scanned";
+
+// The options whose controls follow RT_PARKTRAFFIC_ONLY.
+const std::array<int, 6> kParkingControls{ctl::kParkingPercentage, ctl::kMaxFitFl, ctl::kInitialLoadOnly,
+                                          ctl::kParkSoft,          ctl::kParkFake, ctl::kWeek};
+
+// The options that change which aircraft stand where: the next renewal refits every stand.
+bool lf_changesStaticParking(int controlId) {
+    switch (controlId) {
+        case ctl::kWeek:
+        case ctl::kParkSoft:
+        case ctl::kParkFake:
+        case ctl::kRtParkTrafficOnly:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void lf_autoRangeSwitched(bool on) {
+    if (on) {
+        g_manualRange = RANGE.value();
+        return;
+    }
+    gf_setRange(g_manualRange);
+}
+
+void lf_scanLiveriesSwitched(bool on) {
+    if (!on || !g_waitingForSim) return;
+    // The livery tables belong to the run thread: it clears them at the next start-up.
+    gf_postRunRequest(RunRequest::NewLiveryScan);
+    gf_showMessage(kLiveriesWillBeScanned, true);
+}
+
+// Sets a combo record from the position of the chosen entry; false for a position outside
+// the choices.
+bool lf_setFromChoice(Parameter& record, int index) {
+    if (auto* p = dynamic_cast<IntParameter*>(&record)) {
+        if (index < 0 || index >= static_cast<int>(p->choices().size())) return false;
+        p->set(p->choices()[index]);
+        return true;
+    }
+    if (auto* p = dynamic_cast<FloatParameter*>(&record)) {
+        if (index < 0 || index >= static_cast<int>(p->choices().size())) return false;
+        p->set(p->choices()[index]);
+        return true;
+    }
+    return false;
+}
+
+void lf_showParameter(const Parameter& record) {
+    if (auto* p = dynamic_cast<const IntParameter*>(&record)) return gf_showIntParameter(*p);
+    if (auto* p = dynamic_cast<const BoolParameter*>(&record))
+        return gf_setChecked(p->controlId(), p->value());
+    if (auto* p = dynamic_cast<const FloatParameter*>(&record))
+        return gf_setSelected(p->controlId(), p->choiceIndex());
+    gf_setControlText(record.controlId(), record.valueText());
+}
+
+}  // namespace
+
+void gf_showIntParameter(const IntParameter& record) {
+    if (record.controlId() == 0) return;
+    if (record.choices().empty()) return gf_setControlText(record.controlId(), record.valueText());
+    gf_setSelected(record.controlId(), record.choiceIndex());
+}
+
+void gf_showParameterControls() {
+    for (const Parameter* record : gf_allParameters()) {
+        if (record->controlId() != 0) lf_showParameter(*record);
+    }
+    gf_enableParkingControls();
+}
+
+void gf_enableParkingControls() {
+    bool enable = !RT_PARKTRAFFIC_ONLY.value();
+    for (int id : kParkingControls) gf_setEnabled(id, enable);
+    gf_repaint(Region::ParkingBand);
+}
+
+void lf_handleCheckBoxes(int controlId, bool checked) {
+    auto* record = dynamic_cast<BoolParameter*>(gf_parameterOfControl(controlId));
+    if (record == nullptr) return;
+    record->set(checked);
+    gf_setChecked(controlId, checked);
+    if (controlId == ctl::kAutoRange) lf_autoRangeSwitched(checked);
+    if (controlId == ctl::kScanLiveries) lf_scanLiveriesSwitched(checked);
+    if (controlId == ctl::kRtParkTrafficOnly) gf_enableParkingControls();
+    if (lf_changesStaticParking(controlId)) g_fullRenewal = true;
+}
+
+void lf_handleCombos(int controlId, int index) {
+    Parameter* record = gf_parameterOfControl(controlId);
+    if (record == nullptr || !lf_setFromChoice(*record, index)) return;
+    gf_setSelected(controlId, index);
+    if (controlId == ctl::kRange) gf_setRange(RANGE.value());
+    if (controlId == ctl::kMaxLiveSel) {
+        // The live aircraft belong to the run thread: it applies the new limit at its next tick.
+        g_maxLiveValue = MAX_LIVE_SEL.value();
+        gf_postRunRequest(RunRequest::ApplyMaxLive);
+    }
+}
+
+void lf_handleButtons(int controlId) {
+    if (controlId != ctl::kRereadParkAirports) return;
+    // Both come back when the run thread has read the park airports again.
+    gf_setEnabled(ctl::kRereadParkAirports, false);
+    gf_setEnabled(ctl::kDestination, false);
+    gf_postRunRequest(RunRequest::RereadParkAirports);
+}
+
+void gf_setRange(int rangeNm) {
+    RANGE.set(rangeNm);
+    gf_setSelected(ctl::kRange, RANGE.choiceIndex());
+    g_rangeNm = static_cast<double>(RANGE.value());
+}
+
+// The rule: on the ground 10 nm. Airborne within AIRP_RANGE of the park airport and below
+// AIRP_HEIGHT 20 nm, so that the traffic of the airport around the user is complete.
+// Otherwise by altitude: below 10,000 ft 25 nm, below 25,000 ft 40 nm, higher up 65 nm.
+int gf_autoRangeNm(bool onGround, bool nearParkAirport, double altitudeFt) {
+    if (onGround) return 10;
+    if (nearParkAirport && altitudeFt < AIRP_HEIGHT.value()) return 20;
+    if (altitudeFt < 10000) return 25;
+    if (altitudeFt < 25000) return 40;
+    return 65;
+}
+
+void gf_autoRange() {
+    UserSnapshot user = gf_requestUserPosition();
+    // Park airports come with the airports subsystem; until then the user is never near one.
+    const bool nearParkAirport = false;
+    gf_setRange(gf_autoRangeNm(user.onGround, nearParkAirport, user.altitudeFt));
+}
+
+void gf_resetWindow() {
+    g_manualRange = RANGE.def();
+    g_maxLiveValue = 500;
+    g_rangeNm = static_cast<double>(RANGE.def());
+}
