@@ -8,6 +8,7 @@
 #include "aircraft/regcodes.h"
 #include "aircraft/similar_models.h"
 #include "aircraft/type_database.h"
+#include "airports/stand.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/random.h"
@@ -211,6 +212,10 @@ bool gf_matchParkedAc(AircraftRec& ac, bool standIsCargo, std::string_view stand
     lf_matchGeneric(ac, step);
     if (!ac.liveryTitle.empty()) return lf_giveOut(ac, step);
     return lf_noParkedMatch(ac, standName);
+}
+
+bool gf_matchParkedAc(AircraftRec& ac, const Stand& stand) {
+    return gf_matchParkedAc(ac, stand.cargo, stand.name);
 }
 
 void gf_logMatchingSummary() {

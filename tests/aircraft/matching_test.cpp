@@ -7,6 +7,7 @@
 #include "aircraft/livery_tables.h"
 #include "aircraft/regcodes.h"
 #include "aircraft/livery_fixture.h"
+#include "airports/stand.h"
 #include "core/params.h"
 
 namespace {
@@ -243,6 +244,18 @@ TEST_F(MatchingTest, ParkedAircraftWithTitleKeepsIt) {
     EXPECT_TRUE(gf_matchParkedAc(ac, true, "B3"));
     EXPECT_EQ(ac.isCargo, 0);
     EXPECT_EQ(newLog(), "                   TST123    SWR A321 =s= A321 Swiss\n");
+}
+
+TEST_F(MatchingTest, ParkedOnACargoStandTakesTheStandsCargoFlag) {
+    LOG.set(true);
+    const Stand stand("C7", {}, 47.45, 8.56, 0.0, 40.0, true, false, false);
+    AircraftRec ac = aircraft("DLH", "B744");
+    EXPECT_TRUE(gf_matchParkedAc(ac, stand));
+    EXPECT_EQ(ac.liveryTitle, "B744 Lufthansa Cargo");
+    AircraftRec none = aircraft("UAE", "B744");
+    EXPECT_FALSE(gf_matchParkedAc(none, stand));
+    const std::string log = newLog();
+    EXPECT_NE(log.find("C7      : TST123    UAE B744 no livery match ...\n"), std::string::npos) << log;
 }
 
 TEST_F(MatchingTest, SummaryListsEveryStepAndTheUncreatableLiveries) {
