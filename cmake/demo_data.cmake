@@ -5,6 +5,7 @@
 # data/*.xml files that the program reads as input/<name>.enc.
 set(TRELVO_ENCRYPTED_DATA
   dbase.xml
+  AIG-regcodes.xml
 )
 
 set(TRELVO_DEMO_DIR ${CMAKE_BINARY_DIR}/demo)

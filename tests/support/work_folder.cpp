@@ -8,6 +8,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "aircraft/liveries_scanned.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -36,6 +37,7 @@ void tst_resetAll() {
     gf_resetSlots();
     gf_resetRandom();
     gf_resetTasks();
+    gf_resetLiveryState();
     unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
     gf_resetTypeDatabase();
     gf_resetFeedProcess();
