@@ -7,6 +7,9 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/liveries_scanned.h"
+#include "aircraft/livery_tables.h"
+#include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
 #include "core/clock.h"
@@ -203,10 +206,26 @@ void lf_startUp() {
     lf_readTypeDatabase();
 }
 
+namespace {
+// The livery tables live for the process: a rescan asked for in the window clears them here,
+// before they are built again and while no aircraft holds a title from them.
+void lf_liveryTables() {
+    gf_carryOutRunRequest(RunRequest::NewLiveryScan);
+    lf_processScannedLiveries();
+}
+
+// The matching summary covers what was matched since the last one; titles remembered by
+// hexid start afresh with it.
+void lf_matchingSummary() {
+    gf_logMatchingSummary();
+    g_titleByHexid.clear();
+}
+}  // namespace
+
 void lf_runThread() {
     try {
         lf_startUp();
-        gf_carryOutRunRequest(RunRequest::NewLiveryScan);
+        lf_liveryTables();
         if (!lf_stopping() && SCAN_AIRPORTS.value()) lf_clearScanCounters();
         lf_waitAfterLastRun();
         lf_run();
@@ -226,6 +245,7 @@ void lf_runThread() {
 
 void lf_run() {
     if (lf_stopping()) return;
+    gf_reserveLiveryTables();
     gf_reserveLiveLists();
     gf_connectIntake();
     if (!lf_startFlight()) return;
@@ -278,7 +298,10 @@ void lf_every15Seconds() {
     lf_renewalPhase();
     if (g_simSeconds % 30 == 0 && AUTO_RANGE.value()) gf_autoRange();
     if (g_simSeconds % 60 == 0) lf_setRenewalCountdown();
-    if (g_simSeconds % 86400 == 0) g_simSeconds = 0;
+    if (g_simSeconds % 86400 == 0) {
+        g_simSeconds = 0;
+        lf_matchingSummary();
+    }
 }
 
 void lf_checkReservedStand() {
@@ -303,6 +326,7 @@ void lf_closingDown() {
     ExitState state = gf_exitState();
     gf_logLine(fmt::format("Exiting: {}", gf_exitStateName(state)));
     lf_stopFlightThreads();
+    lf_matchingSummary();
     try {
         lf_saveAtClosing();
     } catch (const std::exception& e) {
