@@ -18,6 +18,7 @@
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/intake.h"
+#include "live/stand_choice.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -45,6 +46,7 @@ void tst_resetAll() {
     gf_resetShell();
     gf_resetIntakeProcess();
     gf_resetStands();
+    gf_resetStandChoice();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
