@@ -5,6 +5,7 @@
 # data/*.xml files that the program reads as input/<name>.enc.
 set(TRELVO_ENCRYPTED_DATA
   dbase.xml
+  AIG-regcodes.xml
 )
 
 set(TRELVO_DEMO_DIR ${CMAKE_BINARY_DIR}/demo)
@@ -27,6 +28,25 @@ if(TARGET trelvo_encrypt)
     list(APPEND TRELVO_DEMO_OUTPUTS ${data_enc})
   endforeach()
 endif()
+
+# data/ files the program reads as they are, each with its place in the run folder.
+set(TRELVO_PLAIN_DATA
+  "LiveriesScanned.xml=output/LiveriesScanned.xml"
+)
+foreach(entry ${TRELVO_PLAIN_DATA})
+  string(REPLACE "=" ";" parts ${entry})
+  list(GET parts 0 data_name)
+  list(GET parts 1 data_place)
+  set(data_src ${CMAKE_SOURCE_DIR}/data/${data_name})
+  if(NOT EXISTS ${data_src})
+    continue()
+  endif()
+  add_custom_command(OUTPUT ${TRELVO_DEMO_DIR}/${data_place}
+    COMMAND ${CMAKE_COMMAND} -E copy ${data_src} ${TRELVO_DEMO_DIR}/${data_place}
+    DEPENDS ${data_src}
+    VERBATIM)
+  list(APPEND TRELVO_DEMO_OUTPUTS ${TRELVO_DEMO_DIR}/${data_place})
+endforeach()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/data/demo)
   file(GLOB_RECURSE demo_files CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}/data/demo

@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "aircraft/liveries_scanned.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "platform/known_folders.h"
 #include "platform/single_instance.h"
+#include "shell/requests.h"
 #include "shell/ui_loop.h"
 
 namespace {
@@ -32,6 +34,8 @@ int main() {
     if (!instance.acquire(userData / g_instanceLockFile)) return -1;
     static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
     lf_catchCloseSignals();
+    // A rescan asked for in the window empties the livery tables at the next start-up.
+    gf_setRunRequestHandler(RunRequest::NewLiveryScan, gf_clearLiveryTablesForRescan);
     gf_openLog("Trelvo", TRELVO_VERSION, "P3D v" + gf_simVersionFromPath());
     int code = gf_runUiLoop();
     gf_closeLog();

@@ -7,7 +7,11 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/liveries_scanned.h"
+#include "aircraft/livery_tables.h"
+#include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/stand.h"
 #include "core/clock.h"
 #include "core/crypto.h"
 #include "core/errors.h"
@@ -18,6 +22,9 @@
 #include "core/params_file.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
+#include "live/adding_stack.h"
+#include "live/intake.h"
+#include "live/live_set.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
 #include "platform/window_model.h"
@@ -199,10 +206,26 @@ void lf_startUp() {
     lf_readTypeDatabase();
 }
 
+namespace {
+// The livery tables live for the process: a rescan asked for in the window clears them here,
+// before they are built again and while no aircraft holds a title from them.
+void lf_liveryTables() {
+    gf_carryOutRunRequest(RunRequest::NewLiveryScan);
+    lf_processScannedLiveries();
+}
+
+// The matching summary covers what was matched since the last one; titles remembered by
+// hexid start afresh with it.
+void lf_matchingSummary() {
+    gf_logMatchingSummary();
+    g_titleByHexid.clear();
+}
+}  // namespace
+
 void lf_runThread() {
     try {
         lf_startUp();
-        gf_carryOutRunRequest(RunRequest::NewLiveryScan);
+        lf_liveryTables();
         if (!lf_stopping() && SCAN_AIRPORTS.value()) lf_clearScanCounters();
         lf_waitAfterLastRun();
         lf_run();
@@ -222,6 +245,9 @@ void lf_runThread() {
 
 void lf_run() {
     if (lf_stopping()) return;
+    gf_reserveLiveryTables();
+    gf_reserveLiveLists();
+    gf_connectIntake();
     if (!lf_startFlight()) return;
     lf_mainLoop();
 }
@@ -230,6 +256,7 @@ void lf_mainLoop() {
     g_simSeconds = 0;
     g_flightPaused = false;
     lf_storeCurrentSlot();
+    gf_setAddingAllowed(true);
     auto next = std::chrono::steady_clock::now();
     while (lf_tick()) {
         next += kTickPeriod;
@@ -246,6 +273,8 @@ bool lf_tick() {
         lf_flightNotRunning();
         return true;
     }
+    gf_takeFromAddingStack();
+    ++g_tickCounter;
     int raised = 1;
     if (!g_perSecondFlag.compare_exchange_strong(raised, 0)) return true;
     lf_perSecond();
@@ -258,6 +287,7 @@ void lf_perSecond() {
     if (g_flightPaused) {
         g_flightPaused = false;
         gf_logLine(fmt::format("{} Flight resumed", gf_logStamp()));
+        gf_setAddingAllowed(true);
     }
     gf_messageSecondPassed();
     lf_storeCurrentSlot();
@@ -268,7 +298,10 @@ void lf_every15Seconds() {
     lf_renewalPhase();
     if (g_simSeconds % 30 == 0 && AUTO_RANGE.value()) gf_autoRange();
     if (g_simSeconds % 60 == 0) lf_setRenewalCountdown();
-    if (g_simSeconds % 86400 == 0) g_simSeconds = 0;
+    if (g_simSeconds % 86400 == 0) {
+        g_simSeconds = 0;
+        lf_matchingSummary();
+    }
 }
 
 void lf_checkReservedStand() {
@@ -280,6 +313,7 @@ void lf_checkReservedStand() {
 void lf_flightNotRunning() {
     if (!g_flightPaused) {
         g_flightPaused = true;
+        gf_setAddingAllowed(false);
         gf_clearPositionBuffers();
         gf_logLine(fmt::format("{} Flight not running", gf_logStamp()));
     }
@@ -292,6 +326,7 @@ void lf_closingDown() {
     ExitState state = gf_exitState();
     gf_logLine(fmt::format("Exiting: {}", gf_exitStateName(state)));
     lf_stopFlightThreads();
+    lf_matchingSummary();
     try {
         lf_saveAtClosing();
     } catch (const std::exception& e) {
@@ -308,6 +343,8 @@ void lf_resetForRestart() {
     g_waitingForSim = false;
     gf_resetRenewalFlags();
     gf_resetFeedRun();
+    gf_resetIntake();
+    gf_clearStands();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetSimState();

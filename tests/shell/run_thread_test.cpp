@@ -219,7 +219,7 @@ TEST_F(RunThreadTest, PrepareFoldersCreatesEveryDataFolder) {
 }
 
 TEST_F(RunThreadTest, FolderInTheWayEndsTheRunWithSystemError) {
-    tst_writeFile("output", "a file where a folder belongs");
+    tst_writeFile("airports", "a file where a folder belongs");
     lf_runThread();
     EXPECT_EQ(gf_capturedLog().find("lf_runThread exception: "), 0u);
     EXPECT_NE(gf_capturedLog().find("Exiting: SYSTEM ERROR\n"), std::string::npos);
@@ -247,7 +247,7 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
                   "<parameters><parameter name=\"RANGE\" value=\"25\" />"
                   "<parameter name=\"AUTO_RANGE\" value=\"false\" /></parameters>");
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kTypeDatabaseLine) + "Exiting: USER CLOSED SIM\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Exiting: USER CLOSED SIM\n");
     EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
     std::string saved = tst_readFile("parameters.xml");
     EXPECT_NE(saved.find("<parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" />"), std::string::npos)
@@ -263,7 +263,7 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
 TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     tst_writeFile("scenario.json", kShortScenario);
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kTypeDatabaseLine) + "Simulator closed\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Simulator closed\nExiting: SIM WAS CLOSED\n");
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());

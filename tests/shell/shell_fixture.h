@@ -15,11 +15,34 @@ inline constexpr const char* kSmallTypeDatabase =
     "<dbase><types><type icao=\"B738\" cat=\"Large\" span=\"35.79\"/>"
     "<type icao=\"C172\" cat=\"Light\" span=\"11.00\"/></types></dbase>";
 
-// What loading kSmallTypeDatabase logs: the first line of every run's log.
-inline constexpr const char* kTypeDatabaseLine =
-    "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 "
-    "simaddon "
-    "airports, 0 third-party publishers\n";
+// The installed liveries every start-up builds its tables from.
+inline constexpr const char* kSmallLiveries =
+    "<?xml version=\"1.0\"?>\n<liveries>\n"
+    "  <liv airl=\"SWR\" type=\"B738\" title=\"Boeing 737-800 Swiss\" atcid=\"HB-JXA\"/>\n"
+    "  <liv airl=\"PVT\" type=\"C172\" title=\"Cessna 172 Skyhawk\"/>\n</liveries>\n";
+
+// What every start-up logs with the fixture's inputs: the type database, then the livery tables.
+#define TRELVO_TYPE_DATABASE_LINE                                                                      \
+    "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 " \
+    "simaddon airports, 0 third-party publishers\n"
+inline constexpr const char* kTypeDatabaseLine = TRELVO_TYPE_DATABASE_LINE;
+inline constexpr const char* kStartUpLog =
+    TRELVO_TYPE_DATABASE_LINE
+    "2 liveries read from output/LiveriesScanned.xml\n"
+    "gf_streamDecrypt exception: cannot open input/AIG-regcodes.enc\n"
+    "1 registration codes\n"
+    "2 airlines, 2 pax aircraft models and 0 cargo aircraft models\n"
+    "0 similar model definitions\n"
+    "Category Light: 1 pax liverie\n  C172\n"
+    "Category Buzjets: No livery found\n"
+    "Category Large: 1 pax liverie\n  B738\n"
+    "Category Heavy: No livery found\n"
+    "Category HighPerf: No livery found\n"
+    "HIGH_PERF_AIRCRAFT=false\n"
+    "HIGH_PERF_AIRCRAFT temporarily switched off because you do not have High Perf aircraft installed\n"
+    "Category Rotorcraft: No livery found\n"
+    "HELICOPTERS=false\n"
+    "HELICOPTERS temporarily switched off because you do not have Helicopters installed\n";
 
 // A stand-in world whose simulator closes half a second into the flight.
 inline constexpr const char* kShortScenario =
@@ -33,5 +56,6 @@ class ShellRunTest : public WorkFolderTest {
         gf_setUtcClock([] { return kShellNow; });
         gf_setLogCapture(true);
         tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
+        tst_writeFile("output/LiveriesScanned.xml", kSmallLiveries);
     }
 };

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include "aircraft/type_database.h"
+#include "airports/stand.h"
+#include "aircraft/liveries_scanned.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -15,6 +17,7 @@
 #include "core/slots.h"
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
+#include "live/intake.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -34,11 +37,14 @@ void tst_resetAll() {
     gf_resetSlots();
     gf_resetRandom();
     gf_resetTasks();
+    gf_resetLiveryState();
     unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
     gf_resetTypeDatabase();
     gf_resetFeedProcess();
     gf_resetSimLinkAll();
     gf_resetShell();
+    gf_resetIntakeProcess();
+    gf_resetStands();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
@@ -55,7 +61,9 @@ std::string tst_readFile(const fs::path& path) {
     return s.str();
 }
 
-fs::path tst_sourceDir() { return TRELVO_SOURCE_DIR; }
+fs::path tst_sourceDir() {
+    return TRELVO_SOURCE_DIR;
+}
 
 void WorkFolderTest::SetUp() {
     previous_ = fs::current_path();

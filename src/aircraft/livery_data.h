@@ -1,0 +1,51 @@
+// The records shared by the livery scan, the livery tables, the registration-code sources and
+// the matching ladder: one installed livery, the airline-and-type key, one regcode entry.
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One installed livery, as the scan finds it or LiveriesScanned.xml lists it.
+struct LiveryData {
+    std::string airline;       // airline code; "ZZZ" generic, "PVT" private
+    std::string type;          // ICAO type code
+    std::string title;         // the title the simulator creates it by
+    std::string registration;  // the livery's ATC id; empty when it has none
+    int folderNumber = 0;      // 1..10 during a scan, 0 when read from LiveriesScanned.xml
+    bool cargo = false;
+};
+
+// Airline code and type code: the key of the airline tables and the similar-type map.
+struct LiveryKey {
+    std::string airline;
+    std::string type;
+    bool operator==(const LiveryKey&) const = default;
+};
+
+struct LiveryKeyHash {
+    std::size_t operator()(const LiveryKey& key) const noexcept {
+        const std::size_t a = std::hash<std::string>{}(key.airline);
+        return a ^ (std::hash<std::string>{}(key.type) + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+    }
+};
+
+// One entry of a registration-code source. An entry without registrations names a title that
+// the scan must not use.
+struct RegcodeEntry {
+    std::string title;
+    std::vector<std::string> registrations;
+    bool special = false;  // meant only for its own registrations: random picks avoid it
+};
+
+// Views of livery titles; every view points into a title owned by g_rawAirlineTable.
+using TitleList = std::vector<std::string_view>;
+
+// The flag form of LiveriesScanned.xml and AIG-regcodes.xml: true when the text begins with
+// "1", "t", "T", "y" or "Y".
+inline bool gf_isFlagText(std::string_view text) {
+    if (text.empty()) return false;
+    const char c = text.front();
+    return c == '1' || c == 't' || c == 'T' || c == 'y' || c == 'Y';
+}

@@ -1,0 +1,91 @@
+#include "aircraft/similar_models.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include <fmt/format.h>
+
+#include "aircraft/livery_tables.h"
+#include "aircraft/type_database.h"
+#include "core/log.h"
+#include "core/random.h"
+
+std::unordered_map<std::string, std::vector<std::string>> g_installedSimilarTypes;
+
+namespace {
+
+// Type code -> the other types of every similar-type group it belongs to; the per-airline
+// lists are drawn from it at match time, so a fleet of thousands of airlines costs no table.
+std::unordered_map<std::string, std::vector<std::string>> g_similarOfType;
+std::size_t g_similarDefinitions = 0;
+
+void lf_appendOnce(std::vector<std::string>& list, const std::string& type) {
+    if (std::find(list.begin(), list.end(), type) == list.end()) list.push_back(type);
+}
+
+void lf_buildSimilarOfType() {
+    for (const std::vector<std::string>& group : gf_similarTypeGroups())
+        for (const std::string& type : group)
+            for (const std::string& other : group)
+                if (other != type) lf_appendOnce(g_similarOfType[type], other);
+}
+
+bool lf_isInstalledType(const std::string& type) {
+    return g_typeTables[0].contains(type) || g_typeTables[1].contains(type);
+}
+
+void lf_buildInstalledSimilarTypes() {
+    for (const auto& [type, others] : g_similarOfType) {
+        std::vector<std::string> installed;
+        for (const std::string& other : others)
+            if (lf_isInstalledType(other)) installed.push_back(other);
+        if (!installed.empty()) g_installedSimilarTypes.emplace(type, std::move(installed));
+    }
+}
+
+// The {airline, type} keys that have at least one similar type of the airline: an installed
+// type S of airline A makes every type similar to S such a key of A.
+std::size_t lf_countAirlineDefinitions() {
+    std::size_t count = 0;
+    std::unordered_set<std::string> done;
+    std::vector<std::string_view> keys;
+    for (const std::string& airline : lf_airlineList()) {
+        const auto types = g_rawAirlineTable.find(airline);
+        if (types == g_rawAirlineTable.end() || !done.insert(airline).second) continue;
+        keys.clear();
+        for (const auto& [installed, entries] : types->second) {
+            const auto others = g_similarOfType.find(installed);
+            if (others != g_similarOfType.end())
+                keys.insert(keys.end(), others->second.begin(), others->second.end());
+        }
+        std::sort(keys.begin(), keys.end());
+        count += static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
+    }
+    return count;
+}
+
+}  // namespace
+
+void gf_buildSimilarModels() {
+    gf_clearSimilarModels();
+    lf_buildSimilarOfType();
+    lf_buildInstalledSimilarTypes();
+    g_similarDefinitions = lf_countAirlineDefinitions();
+    gf_logLine(fmt::format("{} similar model definitions", g_similarDefinitions));
+}
+
+std::vector<std::string> gf_similarTypesWithLivery(const LiveryKey& key) {
+    const auto others = g_similarOfType.find(key.type);
+    if (others == g_similarOfType.end()) return {};
+    std::vector<std::string> types;
+    for (const std::string& type : others->second)
+        if (lf_airlineHasType(key.airline, type)) types.push_back(type);
+    gf_shuffle(types);
+    return types;
+}
+
+void gf_clearSimilarModels() {
+    g_installedSimilarTypes.clear();
+    g_similarOfType.clear();
+    g_similarDefinitions = 0;
+}

@@ -1,0 +1,107 @@
+#include "airports/stand.h"
+
+#include <mutex>
+#include <utility>
+
+std::vector<Stand> g_stands;
+
+namespace {
+
+// The copy the simulator thread reads; swapped whole under the lock, never changed in place.
+std::mutex g_publishedStandsMutex;
+std::shared_ptr<const StandPoints> g_publishedStandPoints = std::make_shared<const StandPoints>();
+
+void lf_publish(std::shared_ptr<const StandPoints> points) {
+    std::lock_guard lock(g_publishedStandsMutex);
+    g_publishedStandPoints = std::move(points);
+}
+
+}  // namespace
+
+StandOption::StandOption(std::string callsign, std::string callsign2, std::string airline, std::string type,
+                         std::string reg, uint64_t hh, uint32_t index, uint32_t day, uint32_t origin,
+                         uint32_t real)
+    : airline(std::move(airline)),
+      type(std::move(type)),
+      reg(std::move(reg)),
+      callsign(std::move(callsign)),
+      callsign2(std::move(callsign2)),
+      hh(hh),
+      index(index),
+      day(day),
+      origin(origin),
+      real(real) {}
+
+StandOption StandOption::madeUp(std::string airline, std::string type, std::string reg, std::string callsign,
+                                uint64_t hh, uint32_t index, uint32_t day, uint32_t origin, uint32_t real) {
+    return StandOption(std::move(callsign), {}, std::move(airline), std::move(type), std::move(reg), hh,
+                       index, day, origin, real);
+}
+
+Stand::Stand(std::string name, std::vector<StandOption> options, double latDeg, double lonDeg,
+             double headingRad, double radiusMeters, bool cargo, bool ramp, bool heli)
+    : options(std::move(options)),
+      name(std::move(name)),
+      latitude(latDeg),
+      longitude(lonDeg),
+      heading(headingRad),
+      radius(radiusMeters * (1.0 / kMetersPerNm)),
+      cargo(cargo),
+      ramp(ramp),
+      heli(heli) {
+    neighbours.reserve(8);
+}
+
+void gf_numberStands() {
+    uint32_t id = 0;
+    for (Stand& s : g_stands) s.standId = ++id;
+    for (Stand& a : g_stands) {
+        a.neighbours.clear();
+        for (const Stand& b : g_stands) {
+            if (b.standId == a.standId) continue;
+            // Circles that overlap by more than a tenth of their distance cannot both be used.
+            if (1.1 * gf_haversineNm(a.position(), b.position()) < a.radius + b.radius)
+                a.neighbours.push_back(b.standId);
+        }
+        a.neighbours.shrink_to_fit();
+    }
+    gf_publishStands();
+}
+
+Stand* gf_standById(uint32_t standId) {
+    if (standId == 0) return nullptr;
+    // Numbered stands sit at their id; a list changed since numbering falls back to a search.
+    if (standId <= g_stands.size() && g_stands[standId - 1].standId == standId) return &g_stands[standId - 1];
+    for (Stand& s : g_stands)
+        if (s.standId == standId) return &s;
+    return nullptr;
+}
+
+std::string gf_standNameOfId(uint32_t standId) {
+    if (standId == 0) return "sid==0?";
+    const Stand* s = gf_standById(standId);
+    return s ? s->name : "sid==?";
+}
+
+void gf_clearStands() {
+    g_stands.clear();
+    gf_publishStands();
+}
+
+void gf_publishStands() {
+    auto points = std::make_shared<StandPoints>();
+    points->reserve(g_stands.size());
+    for (const Stand& s : g_stands) points->push_back({s.name, s.position()});
+    lf_publish(std::move(points));
+}
+
+std::shared_ptr<const StandPoints> gf_publishedStands() {
+    std::lock_guard lock(g_publishedStandsMutex);
+    return g_publishedStandPoints;
+}
+
+void gf_resetStands() {
+    g_stands.clear();
+    g_stands.shrink_to_fit();
+    lf_publish(std::make_shared<const StandPoints>());
+}

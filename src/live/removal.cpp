@@ -1,0 +1,79 @@
+#include "live/removal.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "airports/stand.h"
+#include "core/log.h"
+#include "feed/records.h"
+#include "live/aircraft_rec.h"
+
+std::deque<AiCreateRec> g_createDeque;
+std::deque<AiCreateRec> g_createDequeStatic;
+std::deque<uint32_t> g_removeDeque;
+
+namespace {
+
+bool lf_isLive(const AircraftRec& rec) {
+    return rec.hexid > kMaxStaticHexid;
+}
+
+void lf_withdrawOrWait(AircraftRec& rec) {
+    if (gf_removeQueuedCreate(g_createDeque, rec.callsign, rec.hexid) ||
+        gf_removeQueuedCreate(g_createDequeStatic, rec.callsign, rec.hexid)) {
+        rec.withdrawn = 1;
+        return;
+    }
+    // The create is on its way: the activation removes the object once it exists.
+    rec.removeWhenItAppears = 1;
+}
+
+void lf_freeStand(const AircraftRec& rec) {
+    if (!lf_isLive(rec) || rec.standId == 0) return;
+    if (Stand* stand = gf_standById(rec.standId)) stand->occupied = false;
+}
+
+}  // namespace
+
+void removeAircraftFromSim(AircraftRec& rec) {
+    if (rec.lifeState == buffer) {
+        rec.eraseFlag = 1;
+        return;
+    }
+    if (rec.lifeState == adding2sim) {
+        if (!rec.removeWhenItAppears) lf_withdrawOrWait(rec);
+        return;
+    }
+    lf_freeStand(rec);
+    rec.lifeState = removingfromsim;
+    if (rec.objectId != 0) {
+        gf_queueRemoval(rec.objectId);
+        return;
+    }
+    gf_logLine(
+        fmt::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim", gf_acLabel(rec)));
+    // No removal event can come for an object that never existed: drop the record instead.
+    if (lf_isLive(rec))
+        rec.eraseFlag = 1;
+    else
+        rec.withdrawn = 1;
+}
+
+bool gf_removeQueuedCreate(std::deque<AiCreateRec>& queue, std::string_view callsign, uint32_t hexid) {
+    if (callsign.empty()) return false;
+    return std::erase_if(
+               queue, [&](const AiCreateRec& c) { return c.callsign == callsign && c.hexid == hexid; }) > 0;
+}
+
+bool gf_queueRemoval(uint32_t objectId) {
+    if (std::find(g_removeDeque.begin(), g_removeDeque.end(), objectId) != g_removeDeque.end()) return false;
+    g_removeDeque.push_back(objectId);
+    return true;
+}
+
+void gf_resetRemovalQueues() {
+    std::deque<AiCreateRec>().swap(g_createDeque);
+    std::deque<AiCreateRec>().swap(g_createDequeStatic);
+    std::deque<uint32_t>().swap(g_removeDeque);
+}

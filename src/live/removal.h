@@ -1,0 +1,34 @@
+// Taking live and static aircraft out of the simulator: the queues of creates waiting to be sent
+// and of object ids waiting to be removed, and removeAircraftFromSim, the one way out. Run thread
+// only; the pacing of the per-tick driver sends from these queues.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <string_view>
+
+#include "live/aircraft.h"
+#include "sim/sim_link.h"
+
+// Removes an aircraft by its life state, never erasing a record on the spot:
+//  buffer: eraseFlag;
+//  adding2sim: its queued create is withdrawn (withdrawn set) or, when the create was already
+//    sent, removeWhenItAppears is set (a repeated request changes nothing);
+//  otherwise: its stand is freed (live aircraft), life state removingfromsim, and its object id
+//    queued for removal once. A record without an object id waits for no removal: a live one
+//    gets eraseFlag, a static one withdrawn (both erased with the finished records).
+void removeAircraftFromSim(AircraftRec& rec);
+// Drops every queued create of that callsign and hexid, keeping the order of the others; true
+// when one was dropped. An empty callsign gives false.
+bool gf_removeQueuedCreate(std::deque<AiCreateRec>& queue, std::string_view callsign, uint32_t hexid);
+// Appends the object id to g_removeDeque unless it is already there; false when it was.
+bool gf_queueRemoval(uint32_t objectId);
+
+// Per-run reset: all three queues emptied (replaced by fresh ones).
+void gf_resetRemovalQueues();
+
+// Live creates waiting to be sent, oldest first.
+extern std::deque<AiCreateRec> g_createDeque;
+// Static creates waiting to be sent, oldest first.
+extern std::deque<AiCreateRec> g_createDequeStatic;
+// Object ids waiting to be removed, oldest first.
+extern std::deque<uint32_t> g_removeDeque;

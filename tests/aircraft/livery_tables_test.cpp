@@ -1,0 +1,89 @@
+#include "aircraft/livery_tables.h"
+
+#include <gtest/gtest.h>
+
+#include "aircraft/livery_fixture.h"
+#include "core/params.h"
+#include "platform/window_model.h"
+
+namespace {
+
+class LiveryTablesTest : public LiveryTest {};
+
+TEST_F(LiveryTablesTest, CargoOnlyAirlineAndPassengerOnlyType) {
+    build({{"CLX", "B744", "B744 Cargolux", true}, {"BAW", "A320", "A320 BA"}, {"BAW", "B744", "B744 BA"}});
+    EXPECT_FALSE(g_airlineTables[0].contains("CLX"));
+    EXPECT_EQ(g_airlineTables[1].at("CLX").at("B744"), (TitleList{"B744 Cargolux"}));
+    EXPECT_TRUE(g_typeTables[0].contains("A320"));
+    EXPECT_FALSE(g_typeTables[1].contains("A320"));
+    EXPECT_EQ(g_typeTables[1].at("B744"), (TitleList{"B744 Cargolux"}));
+    // Every view points into the one owner of the titles.
+    EXPECT_EQ(g_typeTables[1].at("B744").front().data(),
+              g_rawAirlineTable.at("CLX").at("B744").front().title.data());
+    EXPECT_EQ(lf_findInstalledTitle("B744 BA").data(),
+              g_rawAirlineTable.at("BAW").at("B744").front().title.data());
+    EXPECT_EQ(lf_findInstalledTitle("B744 B"), "");
+    EXPECT_TRUE(lf_airlineHasType("BAW", "A320"));
+    EXPECT_FALSE(lf_airlineHasType("CLX", "A320"));
+}
+
+TEST_F(LiveryTablesTest, LightTypesLoggedTwentyALineAndCheckBoxEnabled) {
+    gf_setEnabled(ctl::kLightAircraft, false);
+    std::vector<Liv> rows;
+    std::vector<std::string> names;
+    for (int i = 0; i < 45; ++i) names.push_back(fmt::format("L{:03}", i));  // unknown types count as Light
+    for (const std::string& name : names) rows.push_back({"ZZZ", name.c_str(), name.c_str()});
+    build(rows);
+    const std::string log = newLog();
+    std::string lines = "Category Light: 45 pax liveries\n";
+    for (int first : {0, 20, 40}) {
+        std::string line = "  ";
+        for (int i = first; i < std::min(first + 20, 45); ++i) line += names[i] + ",";
+        line.back() = '\n';
+        lines += line;
+    }
+    EXPECT_NE(log.find(lines), std::string::npos) << log;
+    EXPECT_EQ(g_lightTypes, names);
+    EXPECT_TRUE(gf_controlState(ctl::kLightAircraft).enabled);
+    EXPECT_TRUE(LIGHT_AIRCRAFT.value());
+}
+
+TEST_F(LiveryTablesTest, PickListsDrawOnlyWhatIsInstalled) {
+    build({{"REG", "EC35", "EC35 Rega"}, {"NJE", "CL60", "CL60 NetJets"}, {"NJE", "C56X", "C56X NetJets"}});
+    EXPECT_EQ(lf_randomHeliType(), "EC35");
+    EXPECT_EQ(lf_randomLightType(), "");
+    EXPECT_EQ(g_bizjetTypes, (ClassPickList{"C56X", "CL60"}));
+    std::set<std::string> drawn;
+    for (int i = 0; i < 50; ++i) drawn.insert(lf_randomBizjetType());
+    EXPECT_EQ(drawn, (std::set<std::string>{"C56X", "CL60"}));
+}
+
+TEST_F(LiveryTablesTest, AirlineListCutToThreeCharacters) {
+    build({{"ABCD", "A320", "t1"}, {"SWR", "A320", "t2"}});
+    std::vector<std::string> airlines = lf_airlineList();
+    std::sort(airlines.begin(), airlines.end());
+    EXPECT_EQ(airlines, (std::vector<std::string>{"ABC", "SWR"}));
+}
+
+TEST_F(LiveryTablesTest, ReserveOnlyOnce) {
+    gf_reserveLiveryTables();
+    EXPECT_TRUE(g_liveryTablesReserved);
+    EXPECT_GE(g_lightTypes.capacity(), 64u);
+    g_lightTypes.shrink_to_fit();
+    gf_reserveLiveryTables();
+    EXPECT_EQ(g_lightTypes.capacity(), 0u);
+    build({{"SWR", "A320", "t"}});
+    gf_clearLiveryTables();
+    EXPECT_TRUE(g_rawAirlineTable.empty() && g_typeTables[0].empty() && g_airlineTables[0].empty());
+}
+
+TEST_F(LiveryTablesTest, AirlineWhoseRunsAreSplitKeepsItsFirstRun) {
+    // The table building expects the sorted list: a second run of an airline is not merged.
+    g_scannedLiveries = {{"SWR", "A320", "first"}, {"DLH", "A320", "other"}, {"SWR", "A321", "second"}};
+    lf_buildRawAirlineTable();
+    EXPECT_EQ(g_rawAirlineTable.at("SWR").size(), 1u);
+    EXPECT_TRUE(g_rawAirlineTable.at("SWR").contains("A320"));
+    g_scannedLiveries.clear();
+}
+
+}  // namespace

@@ -1,0 +1,279 @@
+#include "aircraft/matching.h"
+
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "aircraft/livery_tables.h"
+#include "aircraft/regcodes.h"
+#include "aircraft/livery_fixture.h"
+#include "airports/stand.h"
+#include "core/params.h"
+
+namespace {
+
+// An installed fleet that exercises every step: own airline, similar types, generic "ZZZ",
+// any airline, similar and random class types, cargo, registrations, FSLTL.
+const std::vector<Liv> kFleet = {
+    {"SWR", "A320", "A320 Swiss HB-IJA", false, "HB-IJA"},
+    {"SWR", "A321", "A321 Swiss"},
+    {"EDW", "A320", "FSLTL_A320_EDW"},
+    {"DLH", "A320", "A320 Lufthansa"},
+    {"DLH", "B744", "B744 Lufthansa Cargo", true},
+    {"FDX", "B77W", "B77W FedEx", true},
+    {"BAW", "B77W", "B77W British Airways"},
+    {"ZZZ", "A320", "A320 House"},
+    {"ZZZ", "B738", "B738 House Cargo", true},
+    {"ZZZ", "PA28", "PA28 House"},
+    {"FCL", "PA28", "PA28 Flying Club"},
+    {"FCL", "DA42", "DA42 Flying Club"},
+    {"NJE", "CL60", "CL60 NetJets"},
+    {"REG", "EC35", "EC35 Rega"},
+};
+
+class MatchingTest : public LiveryTest {
+  protected:
+    void SetUp() override {
+        LiveryTest::SetUp();
+        build(kFleet);
+        newLog();
+    }
+};
+
+struct LadderRow {
+    const char* what;
+    int depth;
+    const char* airline;
+    const char* type;
+    const char* reg;
+    bool cargo;
+    int step;                      // 0: no title
+    std::set<std::string> titles;  // the titles the step may give
+};
+
+const LadderRow kLiveLadder[] = {
+    {"registration", 1, "DLH", "B77W", "HB-IJA", false, 1, {"A320 Swiss HB-IJA"}},
+    {"depth 1 without registration", 1, "SWR", "A321", "", false, 0, {}},
+    {"own airline and type", 2, "SWR", "A321", "", false, 2, {"A321 Swiss"}},
+    {"airline of the registration's record", 2, "XYZ", "A320", "HB-JVA", false, 2, {"FSLTL_A320_EDW"}},
+    {"record without operator is not asked", 2, "XYZ", "A321", "HB-JXB", false, 0, {}},
+    {"cargo aircraft takes passenger livery", 2, "DLH", "A320", "", true, 2, {"A320 Lufthansa"}},
+    {"cargo aircraft prefers cargo", 2, "DLH", "B744", "", true, 2, {"B744 Lufthansa Cargo"}},
+    {"passenger aircraft never cargo", 2, "DLH", "B744", "", false, 0, {}},
+    {"PVT to ZZZ at depth 2", 2, "PVT", "PA28", "", false, 4, {"PA28 House"}},
+    {"similar type needs depth 3", 2, "DLH", "A321", "", false, 0, {}},
+    {"similar type of the airline", 3, "DLH", "A321", "", false, 3, {"A320 Lufthansa"}},
+    {"similar type of the record's airline", 3, "XYZ", "A20N", "HB-JVA", false, 3, {"FSLTL_A320_EDW"}},
+    {"heavy gets no generic at depth 3", 3, "UAE", "B77W", "", false, 0, {}},
+    {"heavy gets ZZZ only at depth 4", 4, "UAE", "A320", "", false, 4, {"A320 House"}},
+    {"heavy never any airline", 4, "UAE", "B77W", "", false, 0, {}},
+    {"ZZZ cargo for a cargo aircraft", 4, "ABX", "B738", "", true, 4, {"B738 House Cargo"}},
+    {"light ZZZ at depth 3", 3, "ABC", "PA28", "", false, 4, {"PA28 House"}},
+    {"light any airline", 3, "ABC", "DA42", "", false, 5, {"DA42 Flying Club"}},
+    {"light similar installed type", 3, "ABC", "C172", "", false, 6, {"PA28 House", "PA28 Flying Club"}},
+    {"light without similar entry draws a class type",
+     3,
+     "ABC",
+     "C208",
+     "",
+     false,
+     6,
+     {"PA28 House", "PA28 Flying Club", "DA42 Flying Club"}},
+    {"empty airline goes generic", 3, "", "DA42", "", false, 5, {"DA42 Flying Club"}},
+    {"bizjet class type", 3, "XJT", "C56X", "", false, 6, {"CL60 NetJets"}},
+    {"helicopter any airline", 3, "", "EC35", "", false, 5, {"EC35 Rega"}},
+    {"high performance stops", 4, "USAF", "F16", "", false, 0, {}},
+};
+
+TEST_F(MatchingTest, LiveLadderStepsAtEveryDepth) {
+    for (const LadderRow& row : kLiveLadder) {
+        SCOPED_TRACE(row.what);
+        MATCHING_DEPTH.set(row.depth);
+        g_matchCounters.fill(0);
+        AircraftRec ac = aircraft(row.airline, row.type, row.reg, row.cargo);
+        gf_matchLiveAc(ac);
+        if (row.step == 0) {
+            EXPECT_EQ(ac.liveryTitle, "");
+            EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
+            continue;
+        }
+        std::array<uint32_t, 6> counters{};
+        counters[row.step - 1] = 1;
+        EXPECT_EQ(g_matchCounters, counters);
+        if (!row.titles.empty())
+            EXPECT_TRUE(row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
+    }
+}
+
+TEST_F(MatchingTest, CargoAtAnyAirlineStepTakesOnlyCargo) {
+    // DA42 has only a passenger livery: a cargo aircraft gets none at step 5 nor at step 6.
+    MATCHING_DEPTH.set(3);
+    AircraftRec ac = aircraft("ABC", "DA42", "", true);
+    gf_matchLiveAc(ac);
+    EXPECT_EQ(ac.liveryTitle, "");
+    AircraftRec pax = aircraft("ABC", "DA42");
+    gf_matchLiveAc(pax);
+    EXPECT_EQ(pax.liveryTitle, "DA42 Flying Club");
+    EXPECT_EQ(g_matchCounters[4], 1u);
+}
+
+TEST_F(MatchingTest, PvtTriesZzzBeforeItsOwnCode) {
+    build({});  // the tables of the fixture stay: a second build is skipped
+    AircraftRec ac = aircraft("PVT", "A320");
+    gf_matchLiveAc(ac);
+    EXPECT_EQ(ac.liveryTitle, "A320 House");
+    EXPECT_EQ(g_matchCounters[3], 1u);
+}
+
+TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {
+    LOG.set(true);
+    AircraftRec ac = aircraft("EDW", "A320");
+    ac.origin = "LSZH";
+    ac.destination = "LEPA";
+    gf_matchLiveAc(ac);
+    EXPECT_EQ(ac.touchdownSign, 1);
+    EXPECT_EQ(newLog(), "          LSZH->LEPA TST123    EDW A320 =2= FSLTL_A320_EDW\n");
+    AircraftRec other = aircraft("SWR", "A321");
+    other.touchdownSign = 1;
+    LOG.set(false);
+    gf_matchLiveAc(other);
+    EXPECT_EQ(other.touchdownSign, 0);
+    EXPECT_EQ(newLog(), "");
+}
+
+TEST_F(MatchingTest, RefusedTitleEndsTheLadderWithoutTitle) {
+    g_refusedTitles.push_back("A321 Swiss");
+    AircraftRec ac = aircraft("SWR", "A321");
+    gf_matchLiveAc(ac);
+    EXPECT_EQ(ac.liveryTitle, "");
+    EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
+    AircraftRec parked = aircraft("SWR", "A321");
+    EXPECT_FALSE(gf_matchParkedAc(parked, false, "A12"));
+    EXPECT_EQ(parked.liveryTitle, "");
+}
+
+TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
+    g_specialTitleList.clear();
+    lf_mergeRegcodes({{"A320 Swiss HB-IJA", {}, true}});
+    std::set<std::string_view> seen;
+    for (int i = 0; i < 200; ++i) {
+        AircraftRec ac = aircraft("ZZZ", "A320");
+        gf_matchLiveAc(ac);  // own airline: "A320 House" only
+        AircraftRec any = aircraft("SWR", "A320");
+        gf_matchLiveAc(any);
+        seen.insert(any.liveryTitle);
+    }
+    EXPECT_EQ(seen, (std::set<std::string_view>{"A320 Swiss HB-IJA"}));  // the list's only title
+    // The passenger type list of A320 holds the special title beside three ordinary ones.
+    std::set<std::string_view> generic;
+    MATCHING_DEPTH.set(3);
+    for (int i = 0; i < 300; ++i) {
+        AircraftRec ac = aircraft("", "C172");
+        ac.type = "A320";
+        ac.category = 0;  // a light aircraft's record with an A320 type reaches "any airline"
+        g_airlineTables[0].erase("ZZZ");
+        gf_matchLiveAc(ac);
+        generic.insert(ac.liveryTitle);
+    }
+    EXPECT_EQ(generic, (std::set<std::string_view>{"FSLTL_A320_EDW", "A320 Lufthansa", "A320 House"}));
+}
+
+TEST_F(MatchingTest, RegistrationStepIgnoresSpecialRule) {
+    lf_mergeRegcodes({{"A320 Swiss HB-IJA", {"HB-IJA"}, true}});
+    AircraftRec ac = aircraft("SWR", "A320", "HB-IJA");
+    gf_matchLiveAc(ac);
+    EXPECT_EQ(ac.liveryTitle, "A320 Swiss HB-IJA");
+    EXPECT_EQ(g_matchCounters[0], 1u);
+}
+
+TEST_F(MatchingTest, SimilarTypeOfAnotherCategoryIsSkippedLiveButNotParked) {
+    // A C172 reported as a large aircraft: its similar PA28 is Light, so the live step 3 skips it.
+    MATCHING_DEPTH.set(3);
+    AircraftRec live = aircraft("ZZZ", "C172");
+    live.category = 2;
+    gf_matchLiveAc(live);
+    EXPECT_EQ(live.liveryTitle, "");
+    AircraftRec parked = aircraft("ZZZ", "C172");
+    parked.category = 2;
+    EXPECT_TRUE(gf_matchParkedAc(parked, false, "G1"));
+    EXPECT_EQ(parked.liveryTitle, "PA28 House");
+}
+
+const LadderRow kParkedLadder[] = {
+    {"registration", 1, "DLH", "B77W", "HB-IJA", false, 1, {"A320 Swiss HB-IJA"}},
+    {"depth 1", 1, "SWR", "A321", "", false, 0, {}},
+    {"own airline", 2, "SWR", "A321", "", false, 2, {"A321 Swiss"}},
+    {"empty airline looked up as it is", 2, "", "A320", "", false, 0, {}},
+    {"stand makes it cargo", 2, "DLH", "B744", "", true, 2, {"B744 Lufthansa Cargo"}},
+    {"PVT", 2, "PVT", "A320", "", false, 4, {"A320 House"}},
+    {"record's airline", 2, "XYZ", "A320", "HB-JVA", false, 2, {"FSLTL_A320_EDW"}},
+    {"similar", 3, "DLH", "A20N", "", false, 3, {"A320 Lufthansa"}},
+    // The second pass draws the similar types of the aircraft's own airline, which has none here.
+    {"second similar pass uses the own airline's types", 3, "XYZ", "A321", "HB-JVA", false, 0, {}},
+    {"generic", 3, "ABC", "DA42", "", false, 5, {"DA42 Flying Club"}},
+    {"heavy", 3, "UAE", "B744", "", false, 0, {}},
+};
+
+TEST_F(MatchingTest, ParkedLadderLogsEachStepAndCountsNothing) {
+    LOG.set(true);
+    for (const LadderRow& row : kParkedLadder) {
+        SCOPED_TRACE(row.what);
+        MATCHING_DEPTH.set(row.depth);
+        AircraftRec ac = aircraft(row.airline, row.type, row.reg, !row.cargo);
+        const bool matched = gf_matchParkedAc(ac, row.cargo, "A12");
+        EXPECT_EQ(ac.isCargo, row.cargo ? 1 : 0);
+        const std::string log = newLog();
+        if (row.step == 0) {
+            EXPECT_FALSE(matched);
+            EXPECT_EQ(log, fmt::format("A12     : TST123   {} {:3} {:4} no livery match ...\n", row.reg,
+                                       row.airline, row.type));
+            continue;
+        }
+        EXPECT_TRUE(matched);
+        EXPECT_TRUE(row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
+        EXPECT_EQ(log, fmt::format("                   TST123   {} {:3} {:4} ={}= {}\n", row.reg, row.airline,
+                                   row.type, row.step, ac.liveryTitle));
+    }
+    EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
+}
+
+TEST_F(MatchingTest, ParkedAircraftWithTitleKeepsIt) {
+    LOG.set(true);
+    AircraftRec ac = aircraft("SWR", "A321");
+    ac.liveryTitle = "A321 Swiss";
+    EXPECT_TRUE(gf_matchParkedAc(ac, true, "B3"));
+    EXPECT_EQ(ac.isCargo, 0);
+    EXPECT_EQ(newLog(), "                   TST123    SWR A321 =s= A321 Swiss\n");
+}
+
+TEST_F(MatchingTest, ParkedOnACargoStandTakesTheStandsCargoFlag) {
+    LOG.set(true);
+    const Stand stand("C7", {}, 47.45, 8.56, 0.0, 40.0, true, false, false);
+    AircraftRec ac = aircraft("DLH", "B744");
+    EXPECT_TRUE(gf_matchParkedAc(ac, stand));
+    EXPECT_EQ(ac.liveryTitle, "B744 Lufthansa Cargo");
+    AircraftRec none = aircraft("UAE", "B744");
+    EXPECT_FALSE(gf_matchParkedAc(none, stand));
+    const std::string log = newLog();
+    EXPECT_NE(log.find("C7      : TST123    UAE B744 no livery match ...\n"), std::string::npos) << log;
+}
+
+TEST_F(MatchingTest, SummaryListsEveryStepAndTheUncreatableLiveries) {
+    gf_logMatchingSummary();
+    EXPECT_EQ(newLog(), "");
+    AircraftRec ac = aircraft("SWR", "A321");
+    gf_matchLiveAc(ac);
+    newLog();
+    g_uncreatableTitles = {"A320 DLH", "B744 GEC"};
+    gf_logMatchingSummary();
+    const std::string stars(31, '*');
+    EXPECT_EQ(newLog(), "\n" + stars + " live traffic livery matching summary " + stars +
+                            "\n"
+                            "Matches at step: \n  1: 0\n  2: 1\n  3: 0\n  4: 0\n  5: 0\n  6: 0\n"
+                            "\nCould not be created by P3D:\n  A320 DLH\n  B744 GEC\n" +
+                            std::string(100, '*') + "\n\n");
+    gf_logMatchingSummary();  // the counters are not reset
+    EXPECT_NE(newLog().find("  2: 1\n"), std::string::npos);
+}
+
+}  // namespace
