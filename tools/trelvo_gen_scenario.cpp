@@ -24,12 +24,18 @@ int lf_run(int argc, char** argv) {
     fs::path installedFile, outFile, withFile;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i], value = argv[i + 1];
-        if (arg == "--installed") installedFile = value;
-        else if (arg == "--out") outFile = value;
-        else if (arg == "--with") withFile = value;
-        else if (arg == "--seed") options.seed = static_cast<uint32_t>(std::stoul(value));
-        else if (arg == "--run-length") options.runLengthSeconds = std::stod(value);
-        else throw std::runtime_error(fmt::format("unknown option {}", arg));
+        if (arg == "--installed")
+            installedFile = value;
+        else if (arg == "--out")
+            outFile = value;
+        else if (arg == "--with")
+            withFile = value;
+        else if (arg == "--seed")
+            options.seed = static_cast<uint32_t>(std::stoul(value));
+        else if (arg == "--run-length")
+            options.runLengthSeconds = std::stod(value);
+        else
+            throw std::runtime_error(fmt::format("unknown option {}", arg));
     }
     if (installedFile.empty() || outFile.empty() || argc % 2 == 0) {
         std::fprintf(stderr,

@@ -60,7 +60,9 @@ void lf_readList(const fs::path& list, std::vector<Job>& jobs) {
     for (std::string line; std::getline(lines, line);) {
         const std::vector<std::string> f = gf_split(line, ' ');
         if (f.empty()) continue;
-        if (f.size() != 2) throw std::runtime_error(fmt::format("{}: expected \"TRACK.csv START\": {}", list.string(), line));
+        if (f.size() != 2)
+            throw std::runtime_error(
+                fmt::format("{}: expected \"TRACK.csv START\": {}", list.string(), line));
         jobs.push_back({list.parent_path() / f[0], lf_number(f[1], "start second")});
     }
 }
@@ -68,8 +70,10 @@ void lf_readList(const fs::path& list, std::vector<Job>& jobs) {
 TrackIdentity lf_identity(const std::string& arg) {
     const size_t eq = arg.find('=');
     const std::vector<std::string> f = gf_split(eq == std::string::npos ? "" : arg.substr(eq + 1), ',');
-    if (f.size() < 2 || f.size() > 3) throw std::runtime_error(fmt::format("expected HEXID=TYPE,REG[,AIRLINE]: {}", arg));
-    return {static_cast<uint32_t>(std::stoul(arg.substr(0, eq), nullptr, 16)), f[0], f[1], f.size() == 3 ? f[2] : ""};
+    if (f.size() < 2 || f.size() > 3)
+        throw std::runtime_error(fmt::format("expected HEXID=TYPE,REG[,AIRLINE]: {}", arg));
+    return {static_cast<uint32_t>(std::stoul(arg.substr(0, eq), nullptr, 16)), f[0], f[1],
+            f.size() == 3 ? f[2] : ""};
 }
 
 TrackIdentity lf_find(const std::map<uint32_t, TrackIdentity>& identities, uint32_t hexid) {
@@ -85,13 +89,17 @@ int lf_run(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--airports" && hasValue) airportsFile = argv[++i];
-        else if (arg == "--out" && hasValue) outFile = argv[++i];
+        if (arg == "--airports" && hasValue)
+            airportsFile = argv[++i];
+        else if (arg == "--out" && hasValue)
+            outFile = argv[++i];
         else if (arg == "--ident" && hasValue) {
             const TrackIdentity id = lf_identity(argv[++i]);
             identities[id.hexid] = id;
-        } else if (arg == "--list" && hasValue) lf_readList(argv[++i], jobs);
-        else jobs.push_back(lf_job(arg));
+        } else if (arg == "--list" && hasValue)
+            lf_readList(argv[++i], jobs);
+        else
+            jobs.push_back(lf_job(arg));
     }
     if (airportsFile.empty() || outFile.empty() || jobs.empty()) {
         std::fprintf(stderr,
@@ -99,22 +107,24 @@ int lf_run(int argc, char** argv) {
                      "[--ident HEXID=TYPE,REG[,AIRLINE]]... [--list starts.txt] [TRACK.csv@START]...\n");
         return 2;
     }
-    const std::vector<ScenarioAirport> airports = gf_parseAirportsCsv(gf_readTextFile(airportsFile), airportsFile.string());
+    const std::vector<ScenarioAirport> airports =
+        gf_parseAirportsCsv(gf_readTextFile(airportsFile), airportsFile.string());
     Scenario scenario;
     for (const Job& job : jobs) {
         const RealTrack track = gf_parseRealTrackCsv(gf_readTextFile(job.file), job.file.string());
         const std::vector<ScenarioAirport> touched = gf_airportsTouched(track, airports);
         ConversionCounts counts;
-        scenario.tracks.push_back(gf_convertRealTrack(track, lf_find(identities, track.hexid), job.startSeconds,
-                                                      touched, counts));
+        scenario.tracks.push_back(
+            gf_convertRealTrack(track, lf_find(identities, track.hexid), job.startSeconds, touched, counts));
         gf_mergeAirports(scenario.airports, touched);
         std::string near;
         for (const ScenarioAirport& a : touched) near += " " + a.icao;
-        std::fprintf(stderr, "%s: %zu rows from %.0f s, altitude offset %+.0f ft, %d ground altitudes filled, "
+        std::fprintf(stderr,
+                     "%s: %zu rows from %.0f s, altitude offset %+.0f ft, %d ground altitudes filled, "
                      "%d rows without altitude dropped, %d bad lines; airports:%s\n",
                      job.file.filename().c_str(), scenario.tracks.back().rows.size(), job.startSeconds,
-                     gf_groundAltitudeOffset(track, touched), counts.groundAltitudesFilled, counts.droppedRows,
-                     track.droppedLines, near.c_str());
+                     gf_groundAltitudeOffset(track, touched), counts.groundAltitudesFilled,
+                     counts.droppedRows, track.droppedLines, near.c_str());
     }
     if (!gf_writeFileAtomically(outFile, gf_scenarioToJson(scenario)))
         throw std::runtime_error(fmt::format("{}: cannot be written", outFile.string()));

@@ -65,15 +65,18 @@ std::optional<double> lf_cell(const std::string& cell, bool* bad) {
 
 void lf_reportDropped(std::string_view sourceName, int dropped, int firstLine) {
     if (dropped == 0) return;
-    gf_logWarning(fmt::format("{}: dropped {} line{} (first at line {}): fields missing, not finite or out of range",
-                              sourceName, dropped, gf_plural(dropped), firstLine));
+    gf_logWarning(
+        fmt::format("{}: dropped {} line{} (first at line {}): fields missing, not finite or out of range",
+                    sourceName, dropped, gf_plural(dropped), firstLine));
 }
 
 bool lf_isHexAddress(const std::string& s) {
     return s.size() == 6 && s.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
 }
 
-bool lf_inRange(double lat, double lon) { return std::abs(lat) <= 90 && std::abs(lon) <= 180; }
+bool lf_inRange(double lat, double lon) {
+    return std::abs(lat) <= 90 && std::abs(lon) <= 180;
+}
 
 // The nearest airport within the touch radius, or nothing.
 const ScenarioAirport* lf_nearest(LatLon p, const std::vector<ScenarioAirport>& airports) {
@@ -90,7 +93,9 @@ const ScenarioAirport* lf_nearest(LatLon p, const std::vector<ScenarioAirport>& 
     return best;
 }
 
-bool lf_isGround(const RealTrackRow& r) { return r.onGround.value_or(false); }
+bool lf_isGround(const RealTrackRow& r) {
+    return r.onGround.value_or(false);
+}
 
 void lf_addOnce(std::vector<ScenarioAirport>& list, const ScenarioAirport* a) {
     if (a) gf_mergeAirports(list, {*a});
@@ -119,7 +124,8 @@ RealTrack gf_parseRealTrackCsv(std::string_view text, std::string_view sourceNam
             row.trackDeg = lf_cell(f[7], &bad);
             row.vrateFpm = lf_cell(f[8], &bad);
             if (!f[9].empty()) row.onGround = f[9] == "1";
-            bad = bad || !t || !lat || !lon || !lf_inRange(*lat, *lon) || (f[9] != "" && f[9] != "0" && f[9] != "1");
+            bad = bad || !t || !lat || !lon || !lf_inRange(*lat, *lon) ||
+                  (f[9] != "" && f[9] != "0" && f[9] != "1");
             if (!bad) row.t = *t, row.lat = *lat, row.lon = *lon;
         }
         if (bad) {
@@ -183,7 +189,8 @@ double gf_groundAltitudeOffset(const RealTrack& track, const std::vector<Scenari
     const size_t mid = altitudes.size() / 2;
     std::nth_element(altitudes.begin(), altitudes.begin() + mid, altitudes.end());
     double median = altitudes[mid];
-    if (altitudes.size() % 2 == 0) median = (median + *std::max_element(altitudes.begin(), altitudes.begin() + mid)) / 2;
+    if (altitudes.size() % 2 == 0)
+        median = (median + *std::max_element(altitudes.begin(), altitudes.begin() + mid)) / 2;
     return airport->elevationFt - median;
 }
 

@@ -106,9 +106,9 @@ struct GeneratorOptions {
 };
 
 // The callsigns of the synthetic aircraft that are meant to fail in the demo.
-inline constexpr const char* kUnknownTypeCallsign = "GTI4170";   // type BLCF is not in dbase.xml
-inline constexpr const char* kRefusedTitleCallsign = "EDW18";    // HB-JMD's title is not installed
-inline constexpr const char* kBlockedCallsign = "EZS1094";       // the demo's BLOCK_CALLSIGN
+inline constexpr const char* kUnknownTypeCallsign = "GTI4170";  // type BLCF is not in dbase.xml
+inline constexpr const char* kRefusedTitleCallsign = "EDW18";   // HB-JMD's title is not installed
+inline constexpr const char* kBlockedCallsign = "EZS1094";      // the demo's BLOCK_CALLSIGN
 
 // The glide path of the synthetic arrivals, degrees, crossing the threshold at 50 ft.
 inline constexpr double kGlidePathDeg = 3.0;

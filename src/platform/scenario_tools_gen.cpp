@@ -29,12 +29,13 @@ constexpr std::array<Runway, 6> kRunways = {{
 
 constexpr double kThresholdCrossingFt = 50;
 constexpr double kApproachKt = 137;
+constexpr double kMinApproachSeconds = 150;
 // Where the glide path meets the runway.
 const double kTouchdownFromThresholdFt = kThresholdCrossingFt / std::tan(gf_degToRad(kGlidePathDeg));
 constexpr LatLon kApronJunction{47.4545, 8.5600};  // where taxi routes meet the apron
-constexpr double kHoldingPointM = 150;              // left of the departure threshold
+constexpr double kHoldingPointM = 150;             // left of the departure threshold
 constexpr LatLon kHeliSpot{47.4525, 8.5680};
-constexpr LatLon kFirstStand{47.4470, 8.5650};     // stands run north-west from here, 65 m apart
+constexpr LatLon kFirstStand{47.4470, 8.5650};  // stands run north-west from here, 65 m apart
 constexpr double kStandRowBearingDeg = 317, kStandSpacingM = 65, kStandHeadingDeg = 47;
 
 const Runway& lf_runway(std::string_view name) {
@@ -42,12 +43,18 @@ const Runway& lf_runway(std::string_view name) {
         if (name == r.name) return r;
     return kRunways[0];
 }
-double lf_headingDeg(const Runway& r) { return gf_radToDeg(gf_bearingRad(r.threshold, r.farEnd)); }
+double lf_headingDeg(const Runway& r) {
+    return gf_radToDeg(gf_bearingRad(r.threshold, r.farEnd));
+}
 LatLon lf_move(LatLon p, double bearingDeg, double distanceFt) {
     return gf_destinationPoint(p, gf_degToRad(bearingDeg), distanceFt);
 }
-LatLon lf_stand(int index) { return lf_move(kFirstStand, kStandRowBearingDeg, index * kStandSpacingM / 0.3048); }
-double lf_ftPerSecond(double kt) { return kt * kFeetPerNm / 3600; }
+LatLon lf_stand(int index) {
+    return lf_move(kFirstStand, kStandRowBearingDeg, index * kStandSpacingM / 0.3048);
+}
+double lf_ftPerSecond(double kt) {
+    return kt * kFeetPerNm / 3600;
+}
 
 // The true path of one aircraft, one state per second.
 class PathBuilder {
@@ -61,7 +68,8 @@ class PathBuilder {
         for (int i = 0; i < std::lround(seconds); ++i) {
             const double gs = gsFromKt + (gsToKt - gsFromKt) * (i + 0.5) / seconds;
             const LatLon p = lf_move({now_.lat, now_.lon}, trackDeg, lf_ftPerSecond(gs));
-            now_ = {now_.t + 1, p.lat, p.lon, now_.altFt + vrateFpm / 60, gs, trackDeg, vrateFpm, 0, now_.airborne, {}, {}};
+            now_ = {now_.t + 1,    p.lat, p.lon, now_.altFt + vrateFpm / 60, gs, trackDeg, vrateFpm, 0,
+                    now_.airborne, {},    {}};
             states_.push_back(now_);
         }
     }
@@ -70,7 +78,8 @@ class PathBuilder {
         const LatLon here{now_.lat, now_.lon};
         const double distanceFt = gf_nmToFeet(gf_haversineNm(here, target));
         const double seconds = std::max(1.0, std::round(distanceFt / lf_ftPerSecond(gsKt)));
-        leg(seconds, gf_radToDeg(gf_bearingRad(here, target)), gsKt, gsKt, (altFt - now_.altFt) * 60 / seconds);
+        leg(seconds, gf_radToDeg(gf_bearingRad(here, target)), gsKt, gsKt,
+            (altFt - now_.altFt) * 60 / seconds);
     }
     void hold(double seconds) { leg(seconds, now_.trackDeg, 0, 0, 0); }
     void setAirborne(bool airborne) { now_.airborne = airborne; }
@@ -97,11 +106,12 @@ class Draws {
 };
 
 // Reports of a truth path: every 2 to 10 s, positions off by a few metres, speed and track
-// noise while moving, altitude in 25-ft steps, vertical rate in 64-ft/min steps, and now and
-// then a report that repeats the one before.
+// noise while moving, altitude in 25-ft steps in the air and whole feet on the ground, vertical rate in
+// 64-ft/min steps, and now and then a report that repeats the one before.
 std::vector<ScenarioRow> lf_report(const std::vector<ScenarioRow>& truth, double endSecond, Draws& draws) {
     std::vector<ScenarioRow> rows;
-    for (double t = truth.front().t; t <= std::min(endSecond, truth.back().t); t += std::round(draws.uniform(2, 10))) {
+    for (double t = truth.front().t; t <= std::min(endSecond, truth.back().t);
+         t += std::round(draws.uniform(2, 10))) {
         const ScenarioRow& s = truth[static_cast<size_t>(t - truth.front().t)];
         if (!rows.empty() && draws.uniform(0, 1) < 0.06) {
             rows.push_back(rows.back());
@@ -117,7 +127,7 @@ std::vector<ScenarioRow> lf_report(const std::vector<ScenarioRow>& truth, double
             r.trackDeg = std::fmod(s.trackDeg + draws.normal(0.5) + 360, 360);
         }
         r.trackDeg = std::round(r.trackDeg * 10) / 10;
-        if (s.airborne) r.altFt = std::round(s.altFt / 25) * 25;
+        r.altFt = s.airborne ? std::round(s.altFt / 25) * 25 : std::round(s.altFt);
         r.vrateFpm = std::round(s.vrateFpm / 64) * 64;
         rows.push_back(r);
     }
@@ -208,7 +218,11 @@ PathBuilder lf_start(const Plan& plan, double start, Draws& draws) {
             const LatLon touchdown = lf_move(rwy.threshold, heading, kTouchdownFromThresholdFt);
             const double distanceFt = early * lf_ftPerSecond(kApproachKt);
             const double height = distanceFt * std::tan(gf_degToRad(kGlidePathDeg));
-            return {start, lf_move(touchdown, heading + 180, distanceFt), kLszh.elevationFt + height, kApproachKt, heading,
+            return {start,
+                    lf_move(touchdown, heading + 180, distanceFt),
+                    kLszh.elevationFt + height,
+                    kApproachKt,
+                    heading,
                     true};
         }
         case Kind::departure:
@@ -221,26 +235,40 @@ PathBuilder lf_start(const Plan& plan, double start, Draws& draws) {
         default: {
             const double speed = plan.kind == Kind::light ? 100 : 460;
             const double course = std::stod(plan.course);
-            const LatLon abeam = lf_move({kLszh.lat, kLszh.lon}, course + 90, gf_nmToFeet(draws.uniform(2, 6)));
-            return {start, lf_move(abeam, course + 180, early * lf_ftPerSecond(speed)), plan.cruiseFt, speed, course,
-                    true};
+            const LatLon abeam =
+                lf_move({kLszh.lat, kLszh.lon}, course + 90, gf_nmToFeet(draws.uniform(2, 6)));
+            return {start,         lf_move(abeam, course + 180, early * lf_ftPerSecond(speed)),
+                    plan.cruiseFt, speed,
+                    course,        true};
         }
     }
 }
 
 ScenarioTrack lf_track(const Plan& plan, const GeneratorOptions& options, Draws& draws) {
-    const double start = std::round(options.firstSecond - draws.uniform(0, 30));
+    double start = std::round(options.firstSecond - draws.uniform(0, 30));
+    // An arrival shows at least two and a half minutes of its approach.
+    if (plan.kind == Kind::arrival) start = std::min(start, plan.keySecond - kMinApproachSeconds);
     const double end = options.runLengthSeconds;
     PathBuilder b = lf_start(plan, start, draws);
     switch (plan.kind) {
-        case Kind::arrival: lf_arrival(b, plan, lf_runway(plan.course), end); break;
-        case Kind::departure: lf_departure(b, plan, lf_runway(plan.course), end); break;
-        case Kind::helicopter: lf_helicopter(b, plan, end); break;
-        case Kind::light: lf_straightPass(b, plan, 100, end); break;
-        case Kind::overflight: lf_straightPass(b, plan, 460, end); break;
+        case Kind::arrival:
+            lf_arrival(b, plan, lf_runway(plan.course), end);
+            break;
+        case Kind::departure:
+            lf_departure(b, plan, lf_runway(plan.course), end);
+            break;
+        case Kind::helicopter:
+            lf_helicopter(b, plan, end);
+            break;
+        case Kind::light:
+            lf_straightPass(b, plan, 100, end);
+            break;
+        case Kind::overflight:
+            lf_straightPass(b, plan, 460, end);
+            break;
     }
-    ScenarioTrack track{plan.hexid, plan.airline, plan.type, plan.origin, plan.destination, plan.callsign,
-                        plan.registration, {}};
+    ScenarioTrack track{plan.hexid,       plan.airline,  plan.type,         plan.origin,
+                        plan.destination, plan.callsign, plan.registration, {}};
     track.rows = lf_report(b.states_, end, draws);
     return track;
 }
