@@ -6,14 +6,12 @@
 // usage: trelvo_gen_scenario --installed installed_titles.txt --out scenario.json
 //            [--seed N] [--run-length SECONDS] [--with real.json]
 #include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
 #include <fmt/format.h>
 
-#include "core/atomic_file.h"
 #include "platform/scenario_tools.h"
 
 namespace {
@@ -46,8 +44,7 @@ int lf_run(int argc, char** argv) {
     Scenario scenario = withFile.empty() ? Scenario{} : gf_readScenarioFile(withFile);
     scenario.installedTitles = gf_parseTitleList(gf_readTextFile(installedFile));
     gf_addSyntheticTraffic(scenario, options);
-    if (!gf_writeFileAtomically(outFile, gf_scenarioToJson(scenario)))
-        throw std::runtime_error(fmt::format("{}: cannot be written", outFile.string()));
+    gf_writeScenarioFile(outFile, scenario);
     std::fprintf(stderr, "%s: %zu tracks, %zu parked, %zu airports, %zu installed titles\n", outFile.c_str(),
                  scenario.tracks.size(), scenario.parked.size(), scenario.airports.size(),
                  scenario.installedTitles.size());
@@ -57,10 +54,5 @@ int lf_run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return lf_run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "trelvo_gen_scenario: %s\n", e.what());
-        return 1;
-    }
+    return gf_runTool("trelvo_gen_scenario", lf_run, argc, argv);
 }

@@ -7,7 +7,6 @@
 //            [--ident HEXID=TYPE,REGISTRATION[,AIRLINE]]... [--list starts.txt] [TRACK.csv@START]...
 // A list file holds one "TRACK.csv START" per line; relative paths there are relative to the list.
 #include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -17,7 +16,6 @@
 
 #include <fmt/format.h>
 
-#include "core/atomic_file.h"
 #include "core/text.h"
 #include "platform/scenario_tools.h"
 
@@ -126,18 +124,12 @@ int lf_run(int argc, char** argv) {
                      gf_groundAltitudeOffset(track, touched), counts.groundAltitudesFilled,
                      counts.droppedRows, track.droppedLines, near.c_str());
     }
-    if (!gf_writeFileAtomically(outFile, gf_scenarioToJson(scenario)))
-        throw std::runtime_error(fmt::format("{}: cannot be written", outFile.string()));
+    gf_writeScenarioFile(outFile, scenario);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return lf_run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "trelvo_tracks2scenario: %s\n", e.what());
-        return 1;
-    }
+    return gf_runTool("trelvo_tracks2scenario", lf_run, argc, argv);
 }

@@ -9,7 +9,9 @@
 #include <limits>
 
 #include <fmt/format.h>
+#include <cstdio>
 
+#include "core/atomic_file.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/text.h"
@@ -109,6 +111,20 @@ std::string gf_readTextFile(const std::filesystem::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+void gf_writeScenarioFile(const std::filesystem::path& path, const Scenario& scenario) {
+    if (!gf_writeFileAtomically(path, gf_scenarioToJson(scenario)))
+        throw std::runtime_error(fmt::format("{}: cannot be written", path.string()));
+}
+
+int gf_runTool(std::string_view tool, int (*body)(int, char**), int argc, char** argv) {
+    try {
+        return body(argc, argv);
+    } catch (const std::exception& e) {
+        fmt::print(stderr, "{}: {}\n", tool, e.what());
+        return 1;
+    }
 }
 
 RealTrack gf_parseRealTrackCsv(std::string_view text, std::string_view sourceName) {

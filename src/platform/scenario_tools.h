@@ -15,6 +15,14 @@
 // The whole content of a file; std::runtime_error "{path}: cannot be read" when it cannot be.
 std::string gf_readTextFile(const std::filesystem::path& path);
 
+// Writes the scenario as JSON (gf_scenarioToJson), atomically; std::runtime_error
+// "{path}: cannot be written" when it cannot be.
+void gf_writeScenarioFile(const std::filesystem::path& path, const Scenario& scenario);
+
+// Runs a command-line tool's body: its exit code, or 1 with "{tool}: {what}" on stderr when it
+// throws.
+int gf_runTool(std::string_view tool, int (*body)(int, char**), int argc, char** argv);
+
 // A real track file: UTF-8 CSV with the header line
 //   t,icao24,callsign,lat,lon,alt_ft,gs_kt,track_deg,vrate_fpm,on_ground
 // and one row per report in time order, e.g.
