@@ -88,7 +88,7 @@ std::optional<uint32_t> gf_newOption(std::vector<StandOption>& options, const Ai
         if (!record->type.empty()) type = record->type;
     }
     const bool known = std::any_of(options.begin(), options.end(), [&](const StandOption& o) {
-        return o.reg == reg && o.day == day && o.hh == hh && o.callsign == sign;
+        return o.reg == reg && o.day == day && o.hh == hh && o.callsign == sign && o.real == real;
     });
     if (known) return std::nullopt;
     const uint32_t index = lf_nextIndex(options);

@@ -31,7 +31,7 @@ bool gf_optionHasSlotNear(int weekday, int slot, std::string_view reg, const Sta
 // aircraft's own when the record lacks it or there is none; origin 0; index one above the
 // highest index of the list (1 for a list without a numbered option). Gives the new index, or
 // nothing for an empty registration or when an option of the same registration, weekday,
-// callsign and exactly this one half-hour exists. A slot value whose weekday is outside 1..7 or
+// callsign, real flag and exactly this one half-hour exists. A slot value whose weekday is outside 1..7 or
 // whose slot is outside 0..47 raises std::out_of_range("invalid bitset position").
 // Called by the booking of live aircraft at stands (live/parking_slots.h).
 std::optional<uint32_t> gf_newOption(std::vector<StandOption>& options, const AircraftRec& fallback,
