@@ -11,6 +11,7 @@
 #include "core/log.h"
 #include "core/slots.h"
 #include "platform/window_model.h"
+#include "support/slot_builders.h"
 #include "support/work_folder.h"
 
 namespace {
@@ -34,12 +35,6 @@ class StandOptionsTest : public WorkFolderTest {
     }
 };
 
-uint64_t tst_bits(std::initializer_list<int> slots) {
-    uint64_t hh = 0;
-    for (int s : slots) hh |= uint64_t{1} << s;
-    return hh;
-}
-
 // A real option of this run with the given index, weekday, registration and half-hours.
 StandOption tst_option(uint32_t index, uint32_t day = 3, std::string reg = "D-AIXX", uint64_t hh = 0,
                        std::string callsign = "DLH4AB", std::string callsign2 = "") {
@@ -53,15 +48,6 @@ AircraftRec tst_aircraft(std::string airline = "DLH", std::string type = "B738")
     ac.type = std::move(type);
     ac.callsign = "DLH4AB";
     return ac;
-}
-
-std::string tst_rangeError(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::out_of_range& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 TEST_F(StandOptionsTest, OptionFitsAircraft) {

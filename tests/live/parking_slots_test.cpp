@@ -11,6 +11,7 @@
 #include "core/log.h"
 #include "core/slots.h"
 #include "platform/window_model.h"
+#include "support/slot_builders.h"
 #include "support/work_folder.h"
 
 namespace {
@@ -36,22 +37,6 @@ class ParkingSlotsTest : public WorkFolderTest {
     }
     Stand& stand() { return g_stands[1]; }
 };
-
-uint64_t tst_at(int weekday, int slot) {
-    return gf_packSlot(slot, weekday);
-}
-
-uint64_t tst_bits(std::initializer_list<int> slots) {
-    uint64_t hh = 0;
-    for (int s : slots) hh |= uint64_t{1} << s;
-    return hh;
-}
-
-uint64_t tst_range(int first, int last) {
-    uint64_t hh = 0;
-    for (int s = first; s <= last; ++s) hh |= uint64_t{1} << s;
-    return hh;
-}
 
 LiveAircraft tst_aircraft(AircraftCategory category = AircraftCategory::Large, bool cargo = false) {
     LiveAircraft ac;
@@ -89,15 +74,6 @@ void tst_expectOptions(const std::vector<StandOption>& options, const std::vecto
         EXPECT_EQ(options[i].real, want[i].real);
         EXPECT_EQ(options[i].reg, "D-AIXX");
     }
-}
-
-std::string tst_rangeError(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::out_of_range& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 TEST_F(ParkingSlotsTest, SlotsBeforeNow) {
