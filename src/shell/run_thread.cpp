@@ -21,6 +21,7 @@
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/slots.h"
+#include "live/parking_slots.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/intake.h"
@@ -347,6 +348,7 @@ void lf_resetForRestart() {
     gf_clearStands();
     gf_resetSimLink();
     gf_cleanFlightPlans();
+    gf_resetParkingSlots();
     gf_resetSimState();
     gf_resetRunControl();
 }

@@ -213,10 +213,10 @@ TEST_F(ScenarioTest, DemoScenarioIsCleanAndHasTrafficFromTheFirstPoll) {
     auto demo = std::make_shared<Scenario>(gf_readScenarioFile(tst_sourceDir() / "data/demo/scenario.json"));
     EXPECT_EQ(gf_capturedLog(), "");
     EXPECT_EQ(demo->frameRate, 30);
-    EXPECT_EQ(demo->runLengthSeconds, std::optional<double>(120));
+    EXPECT_EQ(demo->runLengthSeconds, std::optional<double>(240));
     EXPECT_EQ(demo->parkAirport, "LSZH");
     ASSERT_FALSE(demo->airports.empty());
-    EXPECT_EQ(demo->airports[0], (ScenarioAirport{"LSZH", 47.458056, 8.548056, 1416}));
+    EXPECT_EQ(demo->airports[0], (ScenarioAirport{"LSZH", 47.4647, 8.54917, 1416}));
     ASSERT_EQ(demo->user.size(), 1u);
     EXPECT_TRUE(demo->user[0].onGround);
     EXPECT_GE(demo->tracks.size(), 3u);

@@ -8,6 +8,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "airports/stand_options.h"
 #include "aircraft/liveries_scanned.h"
 #include "core/clock.h"
 #include "core/log.h"
@@ -18,6 +19,7 @@
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/intake.h"
+#include "live/parking_slots.h"
 #include "live/stand_choice.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
@@ -46,6 +48,8 @@ void tst_resetAll() {
     gf_resetShell();
     gf_resetIntakeProcess();
     gf_resetStands();
+    gf_resetStandOptions();
+    gf_resetParkingSlotsProcess();
     gf_resetStandChoice();
 }
 
