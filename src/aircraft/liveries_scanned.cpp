@@ -31,7 +31,7 @@ bool g_liveryTablesBuilt = false;
 namespace {
 
 // The attributes of <liv> that the reader takes, in the order it requires them.
-constexpr std::array<const char*, 5> kLivAttributes = {"airl", "type", "title", "atcid", "cargo"};
+constexpr std::array<std::string_view, 5> kLivAttributes = {"airl", "type", "title", "atcid", "cargo"};
 
 // The first attribute of each name, as pugixml's attribute() would find it, in one walk over
 // the element's attributes instead of one walk per name.
@@ -39,9 +39,9 @@ std::array<const char*, 5> lf_livAttributes(const pugi::xml_node& liv) {
     std::array<const char*, 5> values{};
     for (pugi::xml_attribute attribute = liv.first_attribute(); attribute;
          attribute = attribute.next_attribute()) {
-        const char* name = attribute.name();
+        const std::string_view name = attribute.name();
         for (std::size_t i = 0; i < kLivAttributes.size(); ++i) {
-            if (name[0] != kLivAttributes[i][0] || std::strcmp(name, kLivAttributes[i]) != 0) continue;
+            if (name != kLivAttributes[i]) continue;
             if (values[i] == nullptr) values[i] = attribute.value();
             break;
         }

@@ -60,6 +60,16 @@ struct RegcodeEntry {
     bool special = false;  // meant only for its own registrations: random picks avoid it
 };
 
+// The standard library's string hash, as a type of its own: libstdc++ takes its own string
+// hash for a slow one and then searches tables of up to 20 keys by comparing every key, which
+// the livery tables (about 20 types under each of thousands of airlines) pay for on every
+// insert and lookup. Through this type the tables hash every lookup.
+struct TextHash {
+    std::size_t operator()(std::string_view text) const noexcept {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
 // Views of livery titles; every view points into a title owned by g_rawAirlineTable. The
 // tables' lists live in the livery arena (aircraft/livery_tables.h); a list made elsewhere
 // uses the default heap.

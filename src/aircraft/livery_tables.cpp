@@ -19,7 +19,7 @@
 #include "core/text.h"
 #include "platform/window_model.h"
 
-std::pmr::unordered_map<std::string_view, RawTypeMap> g_rawAirlineTable{&gf_liveryArena()};
+RawAirlineMap g_rawAirlineTable{&gf_liveryArena()};
 std::array<AirlineTitleMap, 2> g_airlineTables{AirlineTitleMap(&gf_liveryArena()),
                                                AirlineTitleMap(&gf_liveryArena())};
 std::array<TypeTitleMap, 2> g_typeTables{TypeTitleMap(&gf_liveryArena()), TypeTitleMap(&gf_liveryArena())};
@@ -149,7 +149,7 @@ struct TypeSlot {
 // gets the slot of every run in table order.
 std::vector<TypeSlot> lf_typeSlots(std::vector<std::uint32_t>& slotOfRun) {
     std::vector<TypeSlot> slots;
-    std::unordered_map<std::string_view, std::uint32_t> slotOfType;
+    std::unordered_map<std::string_view, std::uint32_t, TextHash> slotOfType;
     for (const auto& [airline, types] : g_rawAirlineTable) {
         // A livery without a type code has no type to be found by; it stays in the airline tables.
         for (const auto& [type, run] : types) {

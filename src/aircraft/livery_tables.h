@@ -23,9 +23,10 @@ struct RawTitleEntry {
 // An airline's liveries of one type in list order: one stretch of the table's entry array.
 using RawTitleRun = std::span<const RawTitleEntry>;
 // Every key and value of the tables below lives in the livery arena.
-using RawTypeMap = std::pmr::unordered_map<std::string_view, RawTitleRun>;
-using TypeTitleMap = std::pmr::unordered_map<std::string_view, TitleList>;
-using AirlineTitleMap = std::pmr::unordered_map<std::string_view, TypeTitleMap>;
+using RawTypeMap = std::pmr::unordered_map<std::string_view, RawTitleRun, TextHash>;
+using RawAirlineMap = std::pmr::unordered_map<std::string_view, RawTypeMap, TextHash>;
+using TypeTitleMap = std::pmr::unordered_map<std::string_view, TitleList, TextHash>;
+using AirlineTitleMap = std::pmr::unordered_map<std::string_view, TypeTitleMap, TextHash>;
 using ClassPickList = std::vector<std::string>;
 
 // Fills g_rawAirlineTable (and its title index) from the liveries, which must be sorted by
@@ -77,7 +78,7 @@ void gf_resetLiveryTables();
 
 // Airline code -> type code -> the airline's liveries of the type, in scanned order. Owns
 // (through the arena) every title the other tables and the registration map point at.
-extern std::pmr::unordered_map<std::string_view, RawTypeMap> g_rawAirlineTable;
+extern RawAirlineMap g_rawAirlineTable;
 // Index 0 passenger, 1 cargo: airline code -> type code -> non-empty title list.
 extern std::array<AirlineTitleMap, 2> g_airlineTables;
 // Index 0 passenger, 1 cargo: type code -> every airline's titles of that type and kind.

@@ -14,7 +14,7 @@
 #include "aircraft/livery_data.h"
 
 // Registration -> title view; keys and nodes in the livery arena (aircraft/livery_tables.h).
-using RegistrationMap = std::pmr::unordered_map<std::string_view, std::string_view>;
+using RegistrationMap = std::pmr::unordered_map<std::string_view, std::string_view, TextHash>;
 
 // Before a scan's folder loop: collects the don't-use titles of the AIG file and the user's
 // regcode files into g_dontUseTitles.
