@@ -210,7 +210,6 @@ void gf_resetIntakeProcess() {
     gf_resetIntake();
     g_staged.records.shrink_to_fit();
     g_liveListsReserved = false;
-    gf_resetLiveTrafficProcess();
     g_hexidStack.shrink_to_fit();
     gf_resetLiveSetProcess();
 }

@@ -18,6 +18,7 @@
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/intake.h"
+#include "live/tick.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -44,6 +45,7 @@ void tst_resetAll() {
     gf_resetSimLinkAll();
     gf_resetShell();
     gf_resetIntakeProcess();
+    gf_resetLiveTrafficProcess();
     gf_resetStands();
 }
 
