@@ -55,14 +55,17 @@ class TickHarness : public WorkFolderTest {
     void feedTrack(uint32_t hexid, const std::string& callsign, const std::string& airline,
                    const std::string& type, const std::vector<TrackPoint>& points);
 
+  public:
     // The live aircraft with the hexid; nullptr when none.
     static LiveAircraft* live(uint32_t hexid);
     // Journal lines of the stand-in that begin with the prefix ("CREATE", "5 NAV_LIGHTS_SET").
     static std::vector<std::string> journalLines(const std::string& prefix);
+    // Every stand-in object is owned by a live or static record with its object id; the rest.
+    static std::vector<std::string> unownedObjects();
+
+  protected:
     // The log lines written since the last call.
     std::string newLog();
-    // Every stand-in object is owned by a live or static record with its object id.
-    static std::vector<std::string> unownedObjects();
 
   private:
     double worldSeconds_ = 0;
