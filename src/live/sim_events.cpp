@@ -9,6 +9,7 @@
 #include "airports/stand.h"
 #include "core/errors.h"
 #include "core/files.h"
+#include "core/clock.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -255,6 +256,8 @@ void lf_activate(LiveAircraft& ac) {
         lf_activateAirborne(ac);
     else
         lf_activateOnGround(ac);
+    gf_logDetail(fmt::format("{} {} active as object {}, {}", gf_logStamp(), gf_acLabel(ac), ac.objectId,
+                             gf_flightStateName(ac.flightState)));
 }
 
 void lf_onObjectRemoved(uint32_t objectId) {
