@@ -22,12 +22,6 @@ using SimEventsTest = TickHarness;
 
 constexpr uint32_t kHexid = 0x3C6444;
 
-std::vector<TrackPoint> tst_inbound(double altFt = 12000) {
-    std::vector<TrackPoint> points;
-    for (int i = 0; i < 3; ++i) points.push_back(tst_pointNear(10.0 - 0.4167 * i, 0, altFt));
-    return points;
-}
-
 bool tst_created() {
     return !TickHarness::journalLines("CREATE").empty();
 }

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "core/log.h"
+#include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
@@ -14,13 +15,6 @@ namespace {
 using TickTest = TickHarness;
 
 constexpr uint32_t kHexid = 0x3C6444;
-
-// Three points 6 s apart of an aircraft flying south at 250 kt, 10 nm north of the airport.
-std::vector<TrackPoint> tst_inbound(double altFt = 12000) {
-    std::vector<TrackPoint> points;
-    for (int i = 0; i < 3; ++i) points.push_back(tst_pointNear(10.0 - 0.4167 * i, 0, altFt));
-    return points;
-}
 
 // Three points 6 s apart of an aircraft taxiing north at 10 kt, 1 nm east of the user.
 std::vector<TrackPoint> tst_taxiing() {
@@ -86,6 +80,9 @@ TEST_F(TickTest, AirborneAircraftGoesFromTheFeedThroughItsLifeAndOut) {
     EXPECT_EQ(journalLines(fmt::format("{} ENGINE", id)), std::vector<std::string>{});
     tick(1);
     EXPECT_EQ(live(kHexid)->lifeState, active);
+
+    EXPECT_NE(newLog().find(fmt::format(" {} active as object {}, flying\n", gf_acLabel(*live(kHexid)), id)),
+              std::string::npos);
 
     // Engines, spoilers and the lights of an aircraft at 12000 ft, then its positions.
     tick(5);

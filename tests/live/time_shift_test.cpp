@@ -9,25 +9,19 @@ namespace {
 
 using TimeShiftTest = TickHarness;
 
-std::vector<TrackPoint> tst_inbound(double altFt) {
-    std::vector<TrackPoint> points;
-    for (int i = 0; i < 6; ++i) points.push_back(tst_pointNear(10.0 - 0.4167 * i, 0, altFt));
-    return points;
-}
-
 TEST_F(TimeShiftTest, ChangedShiftRemovesEveryLiveAircraftInTheSimulatorOrOnItsWay) {
     startFlight();
-    feedTrack(0x100001, "DLH1", "DLH", "B738", tst_inbound(10000));
+    feedTrack(0x100001, "DLH1", "DLH", "B738", tst_inbound(10000, 6));
     ASSERT_GE(tickUntil([] { return live(0x100001) && live(0x100001)->lifeState == active; }), 0);
     // Two spawned together: one create is sent, the other still waits for its turn.
-    feedTrack(0x100002, "DLH2", "DLH", "B738", tst_inbound(11000));
-    feedTrack(0x100003, "DLH3", "DLH", "B738", tst_inbound(12000));
+    feedTrack(0x100002, "DLH2", "DLH", "B738", tst_inbound(11000, 6));
+    feedTrack(0x100003, "DLH3", "DLH", "B738", tst_inbound(12000, 6));
     ASSERT_GE(tickUntil([] { return !journalLines("CREATE").empty() && journalLines("CREATE").size() == 2; }),
               0);
     ASSERT_EQ(g_createDeque.size(), 1u);
     const uint32_t queued = g_createDeque.front().hexid;
     const uint32_t sent = queued == 0x100002 ? 0x100003 : 0x100002;
-    feedTrack(0x100004, "DLH4", "DLH", "B738", tst_inbound(13000));
+    feedTrack(0x100004, "DLH4", "DLH", "B738", tst_inbound(13000, 6));
     tick(3);
     ASSERT_EQ(live(0x100004)->lifeState, buffer);
     ASSERT_EQ(live(sent)->lifeState, adding2sim);

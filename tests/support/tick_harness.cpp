@@ -84,6 +84,12 @@ TrackPoint tst_pointNear(double nm, double eastNm, double altFt) {
     return p;
 }
 
+std::vector<TrackPoint> tst_inbound(double altFt, int points) {
+    std::vector<TrackPoint> track;
+    for (int i = 0; i < points; ++i) track.push_back(tst_pointNear(10.0 - 0.4167 * i, 0, altFt));
+    return track;
+}
+
 void TickHarness::SetUp() {
     WorkFolderTest::SetUp();
     gf_setLogCapture(true);
