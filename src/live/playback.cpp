@@ -1,17 +1,46 @@
 #include "live/playback.h"
 
+#include <algorithm>
 #include <cmath>
+#include <exception>
+
+#include <fmt/format.h>
 
 #include "aircraft/type_database.h"
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "core/slots.h"
+#include "live/air_motion.h"
+#include "live/air_motion_legs.h"
+#include "live/ground_motion.h"
+#include "live/ground_motion_legs.h"
+#include "live/live_set.h"
+#include "live/parking_conflicts.h"
+#include "live/parking_slots.h"
 #include "live/removal.h"
+#include "live/sim_events.h"
+#include "sim/sim_link.h"
 
 namespace {
 
-constexpr double kSamePositionDeg = 1e-8;
 constexpr double kSnapDeg = 0.00015;
+constexpr double kTakeOffRollKt = 43;
+constexpr double kStopPruneNm = 22.0 / 1852.0;
+constexpr int32_t kStopPruneTicks = 1500;
+constexpr size_t kStopSearchSamples = 5;
+constexpr double kLandingTurnDeg = 90;
+constexpr double kRollOutTurnDeg = 150;
+constexpr double kLandingCapKt = 40;
+constexpr double kExtensionTurnDeg = 100;
+// Towing after a short stay, by category: the stay must be shorter than this many ticks.
+constexpr uint32_t kTowHeavyTicks = 360000;
+constexpr uint32_t kTowLargeTicks = 150000;
+constexpr uint32_t kTowBuzjetTicks = 90000;
+constexpr uint32_t kParkedExtensionTicks = static_cast<uint32_t>(kParkedExtensionSec) * kTicksPerSecond;
 
 bool lf_within(const PosSample& a, const PosSample& b, double toleranceDeg) {
-    return std::fabs(a.lat - b.lat) < toleranceDeg && std::fabs(a.lon - b.lon) < toleranceDeg;
+    return std::fabs(a.lat - b.lat) < toleranceDeg && std::fabs(gf_shortLonDiff(a.lon, b.lon)) < toleranceDeg;
 }
 
 // Due ticks wrap with the tick counter: compare by signed difference.
@@ -19,13 +48,192 @@ bool lf_notLater(int32_t due, int32_t than) {
     return static_cast<int32_t>(static_cast<uint32_t>(due) - static_cast<uint32_t>(than)) <= 0;
 }
 
+int32_t lf_nowPlus(int32_t ticks) {
+    return static_cast<int32_t>(gf_tickNow() + static_cast<uint32_t>(ticks));
+}
+
+bool lf_isCategory(const AircraftRec& ac, AircraftCategory c) {
+    return ac.category == static_cast<int32_t>(c);
+}
+
+double lf_turnDeg(double fromHeadingRad, const PosSample& from, const PosSample& to) {
+    return std::fabs(
+        gf_radToDeg(gf_normalizePi(gf_bearingRad(gf_posOf(from), gf_posOf(to)) - fromHeadingRad)));
+}
+
+void lf_endHolding(LiveAircraft& ac) {
+    ac.holding = 0;
+    ac.holdStartTick = 0;
+}
+
+// A new moving sample ends a running extension: the front falls due at once.
+void lf_endExtension(LiveAircraft& ac) {
+    ac.stream.front().dueTick = lf_nowPlus(1);
+    ac.extension = 0;
+    gf_resetDueClamps(ac);
+}
+
+void lf_pushbackSide(LiveAircraft& ac, const PosSample& s) {
+    if (STRAIGHT_PBS_ONLY.value() || ac.pushbackSide != 2) return;
+    double target = 0;
+    if (s.trueHeading) {
+        target = *s.trueHeading;
+    } else {
+        if (s.track == 0) return;
+        target = gf_degToRad(s.track);
+    }
+    ac.pushbackTurnSide = gf_normalizePi(target - ac.heading) > 0 ? 1 : 0;
+    ac.pushbackSideKnown = 1;
+}
+
+// Pushed back: samples near the stand are the feed catching up; one clearly away starts the taxi.
+bool lf_pushedBackSample(LiveAircraft& ac, PosSample& s) {
+    const double d = gf_haversineNm({ac.lat, ac.lon}, gf_posOf(s));
+    const double hw = ac.halfWingSpan;
+    if (d <= 6 * hw && !(d > 2.75 * hw && d > ac.pushedBackMaxDist)) {
+        ac.pushedBackMaxDist = d;
+        if (!ac.holding) {
+            ac.holding = 1;
+            ac.holdStartTick = gf_tickNow();
+        }
+        return false;
+    }
+    s.stationary = 0;
+    if (ac.extension > 0) lf_endExtension(ac);
+    ac.pushbackSideKnown = 0;
+    ac.pushbackSide = 0;
+    gf_setFlightState(ac, taxi);
+    gf_leaveStand(ac);
+    ac.standLat = ac.standLon = 0;
+    ac.standId = 0;
+    ac.cargoStand = 0;
+    lf_endHolding(ac);
+    return true;
+}
+
+bool lf_movingSample(LiveAircraft& ac, PosSample& s) {
+    if (ac.stream.empty()) {
+        gf_logLine(fmt::format("{} empty sz?", "checkExtendingSituations"));
+        return false;
+    }
+    if (!lf_stationarySample(ac, s)) return false;
+    if (ac.extension <= 0) return true;
+    if (!ac.onGround && lf_turnDeg(ac.heading, ac.stream.back(), s) >= kExtensionTurnDeg) return false;
+    lf_endExtension(ac);
+    lf_endHolding(ac);
+    return true;
+}
+
+bool lf_leaving(LiveAircraft& ac, PosSample& s) {
+    s.stationary = 0;
+    ac.leavingStand = 1;
+    if (ac.previousFlightState == parked) return true;
+    lf_leaveStand(ac);
+    if (ac.flightState != parked) gf_setFlightState(ac, parked);
+    return true;
+}
+
+// A stop on the ground that the feed reports as several samples: all stationary, keep one; the
+// aircraft moving off after a short stop or nearby, the stop samples go.
+void lf_pruneStop(LiveAircraft& ac, const PosSample& s) {
+    auto& st = ac.stream;
+    if (s.airborne || st.empty() || !st.back().stationary) return;
+    if (s.stationary) {
+        if (std::all_of(st.begin(), st.end(), [](const PosSample& p) { return p.stationary != 0; }))
+            st.resize(1);
+        return;
+    }
+    if (st.size() < 3) return;
+    const size_t backIdx = st.size() - 1;
+    const size_t lowest = backIdx > kStopSearchSamples ? backIdx - kStopSearchSamples : 0;
+    for (size_t i = backIdx; i-- > lowest;) {
+        if (st[i].stationary) continue;
+        const int32_t stop = static_cast<int32_t>(static_cast<uint32_t>(st.back().dueTick) -
+                                                  static_cast<uint32_t>(st[i].dueTick));
+        if (stop < kStopPruneTicks || gf_haversineNm(gf_posOf(st[i]), gf_posOf(s)) <= kStopPruneNm)
+            st.erase(st.begin() + static_cast<std::ptrdiff_t>(i) + 1, st.end());
+        return;
+    }
+}
+
+void lf_touchAndGo(LiveAircraft& ac) {
+    gf_setFlightState(ac, taxi);
+    ac.takeOffRoll = 1;
+    gf_setThrottle(ac, 3);
+    if (!lf_isCategory(ac, AircraftCategory::Rotorcraft))
+        gf_queueClientEvent(ac.objectId, SimClientEvent::SpoilersSet, 16383);
+    gf_setFlaps(ac, 1);
+    ac.approachFlag = 0;
+    ac.landed = 0;
+    ac.climbConfigured = 0;
+    gf_queueLights(ac.objectId, {1, 1, 1, 1, 1, 1, 0});
+    ac.dueAhead = kDueAheadTakeOffRoll;
+    ac.dueBack = kDueClampReset;
+}
+
+void lf_groundStart(LiveAircraft& ac, const PosSample& s) {
+    if (ac.takeOffRoll || !ac.onGround || ac.lifeState != active || ac.stream.empty()) return;
+    const PosSample& back = ac.stream.back();
+    if (ac.landingRoll) {
+        if (back.airborne && s.airborne) lf_touchAndGo(ac);
+        return;
+    }
+    if (ac.flightState != taxi) return;
+    if (s.airborne || (s.gs >= kTakeOffRollKt && back.gs >= kTakeOffRollKt)) lf_towedTakeOff(ac);
+}
+
+void lf_decodeActive(LiveAircraft& ac, PosSample& sample) {
+    if (!checkExtendingSituations(ac, sample)) return;
+    lf_pruneStop(ac, sample);
+    if (!ac.stream.empty() && lf_notLater(sample.dueTick, ac.stream.back().dueTick))
+        sample.dueTick = gf_dueAfter(ac.stream.back().dueTick, 1);
+    lf_groundStart(ac, sample);
+    ac.stream.push_back(sample);
+    if (ac.stream.size() == 2 && ac.stream[0].stationary && ac.stream[1].stationary) {
+        ac.stream[0].dueTick = lf_nowPlus(1);
+        ac.stream[0].gs = ac.stream[1].gs;
+    }
+}
+
+void lf_decode(LiveAircraft& ac, PosSample& sample) {
+    if (ac.stream.size() > kMaxStreamSamples) return removeAircraftFromSim(ac);
+    if (ac.holding && !ac.stream.empty()) {
+        const double meters = gf_nmToMeters(gf_haversineNm(gf_posOf(ac.stream.front()), gf_posOf(sample)));
+        if (meters > HOLDING_THRESHOLD_METERS.value()) {
+            lf_endHolding(ac);
+            return removeAircraftFromSim(ac);
+        }
+    }
+    if (ac.flightState != birth) return lf_decodeActive(ac, sample);
+    if (ac.stream.empty() || !lf_stationarySample(ac, sample)) return;
+    if (lf_notLater(sample.dueTick, ac.stream.back().dueTick))
+        sample.dueTick = gf_dueAfter(ac.stream.back().dueTick, 1);
+    ac.stream.push_back(sample);
+}
+
+}  // namespace
+
+void gf_resetDueClamps(LiveAircraft& ac) {
+    ac.dueBack = kDueClampReset;
+    ac.dueAhead = ac.takeOffRoll ? kDueAheadTakeOffRoll : kDueClampReset;
+}
+
+void decodeExisting(LiveAircraft& ac, PosSample sample) {
+    try {
+        lf_decode(ac, sample);
+    } catch (const std::exception& e) {
+        gf_logLine(fmt::format("{} exception {}", "decodeExisting", e.what()));
+        throw;
+    }
+}
+
 // Against the back sample: same position marks it stationary; a near miss snaps it onto the
 // back sample. Neither may come from an aircraft in the air, nor interrupt a fast take-off roll.
 bool lf_stationarySample(const LiveAircraft& ac, PosSample& s) {
     const PosSample& back = ac.stream.back();
-    const bool same = lf_within(s, back, kSamePositionDeg);
+    const bool same = gf_samePosition(s, back);
     if (same) s.stationary = 1;
-    if (ac.category == static_cast<int32_t>(AircraftCategory::Rotorcraft)) return true;
+    if (lf_isCategory(ac, AircraftCategory::Rotorcraft)) return true;
     const bool inTheAir = s.airborne || (ac.lifeState == active && !ac.onGround);
     if (same) {
         if (inTheAir) return false;
@@ -47,17 +255,122 @@ bool lf_stationarySample(const LiveAircraft& ac, PosSample& s) {
     return true;
 }
 
-}  // namespace
-
-void decodeExisting(LiveAircraft& ac, PosSample sample) {
-    if (ac.stream.size() > kMaxStreamSamples) {
-        removeAircraftFromSim(ac);
-        return;
+bool checkExtendingSituations(LiveAircraft& ac, PosSample& s) {
+    switch (ac.flightState) {
+        case parking:
+        case parked:
+            if (ac.lifeState == buffer || ac.lifeState == adding2sim) return false;
+            return lf_parkedSample(ac, s);
+        case pushing_back:
+            lf_pushbackSide(ac, s);
+            return false;
+        case pushed_back:
+            return lf_pushedBackSample(ac, s);
+        case taxi:
+        case take_off:
+        case flying:
+            if (ac.approachFlag || ac.landingRoll) return checkNewPosDuringLanding(ac, s);
+            return lf_movingSample(ac, s);
+        default:
+            return false;
     }
-    if (ac.stream.empty()) return;
-    if (!lf_stationarySample(ac, sample)) return;
-    const PosSample& back = ac.stream.back();
-    if (lf_notLater(sample.dueTick, back.dueTick))
-        sample.dueTick = static_cast<int32_t>(static_cast<uint32_t>(back.dueTick) + 1);
-    ac.stream.push_back(sample);
+}
+
+bool checkNewPosDuringLanding(LiveAircraft& ac, PosSample& s) {
+    auto& st = ac.stream;
+    if (st.empty()) {
+        gf_logLine(fmt::format("{} empty sz?", "checkNewPosDuringLanding"));
+        return false;
+    }
+    if (gf_samePosition(s, st.back())) return false;
+    if (st.size() == 1) {
+        const double turn = lf_turnDeg(ac.heading, st.front(), s);
+        if (ac.approachFlag) {
+            if (turn >= kLandingTurnDeg) return false;
+        } else if (turn >= kRollOutTurnDeg && ac.extension > 0) {
+            return false;
+        } else {
+            // The roll-out goes on from where the aircraft is, toward the new sample.
+            st.front().lat = ac.lat;
+            st.front().lon = ac.lon;
+            st.front().dueTick = lf_nowPlus(1);
+        }
+    } else {
+        const size_t held = st.size();
+        if (lf_turnDeg(ac.heading, st.back(), s) >= kLandingTurnDeg) {
+            st.pop_back();
+            if (held >= 3 && lf_turnDeg(ac.heading, st.back(), s) >= kLandingTurnDeg) st.pop_back();
+        }
+    }
+    if (ac.extension > 0) {
+        ac.extension = 0;
+        gf_resetDueClamps(ac);
+    }
+    if (gf_samePosition(s, st.back())) {
+        s.stationary = 1;
+        return true;
+    }
+    s.stationary = 0;
+    const double backKt = st.back().gs;
+    if (s.gs > backKt && s.gs > kLandingCapKt) s.gs = backKt;
+    return true;
+}
+
+bool lf_parkedSample(LiveAircraft& ac, PosSample& s) {
+    const bool first = !ac.standSampleSeen;
+    ac.standSampleSeen = 1;
+    const double d = gf_haversineNm({ac.standLat, ac.standLon}, gf_posOf(s));
+    const double limit = ac.previousFlightState == parking ? 2 * kStandLimitNm : kStandLimitNm;
+    if (!(d <= limit)) {
+        if (ac.flightState == parking) {
+            gf_setFlightState(ac, taxi);
+            s.stationary = 0;
+            return true;
+        }
+        if (d > kStandRemoveNm) {
+            removeAircraftFromSim(ac);
+            return false;
+        }
+        return lf_leaving(ac, s);
+    }
+    ac.steadySince = gf_clock100ns();
+    if (first) {
+        ac.firstStandDist = ac.lastStandDist = d;
+        return false;
+    }
+    if (d >= ac.lastStandDist + kStandStepNm) {
+        ++ac.movingAwayCount;
+        ac.lastStandDist = d;
+        const double away = d - ac.firstStandDist;
+        if ((ac.movingAwayCount >= 3 && away >= ac.halfWingSpan / 2) || away > ac.halfWingSpan)
+            return lf_leaving(ac, s);
+        return false;
+    }
+    if (d <= ac.lastStandDist - kStandStepNm) ac.movingAwayCount = 0;
+    return false;
+}
+
+void lf_leaveStand(LiveAircraft& ac) {
+    if (ac.extension > 0 && ac.flightState == parked && !ac.stream.empty()) {
+        if (ac.landed) {
+            const uint32_t stayed =
+                gf_tickNow() - static_cast<uint32_t>(ac.stream.front().dueTick) + kParkedExtensionTicks;
+            uint32_t limit = 0;
+            if (lf_isCategory(ac, AircraftCategory::Heavy)) limit = kTowHeavyTicks;
+            if (lf_isCategory(ac, AircraftCategory::Large)) limit = kTowLargeTicks;
+            if (lf_isCategory(ac, AircraftCategory::Buzjets)) limit = kTowBuzjetTicks;
+            ac.towed = stayed < limit ? 1 : 0;
+            ac.landed = 0;
+        }
+        ac.stream.front().dueTick = lf_nowPlus(1);
+    }
+    if (ac.extension > 0) {
+        ac.extension = 0;
+        gf_resetDueClamps(ac);
+    }
+    if (!ac.airline.empty() && ac.cargoStand == ac.isCargo) {
+        const uint64_t now = g_currentSlot.load();
+        if (lt_addStandOption(ac.standId, ac, false, now, true)) gf_setHexidSlot(ac.hexid, gf_slotOf(now));
+    }
+    gf_leaveStand(ac);
 }

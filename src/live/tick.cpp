@@ -9,6 +9,7 @@
 #include "live/aircraft_rec.h"
 #include "live/intake.h"
 #include "live/live_set.h"
+#include "live/playback.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
 #include "live/spawn.h"
@@ -29,10 +30,19 @@ void lf_removeWithoutSamples(LiveAircraft& ac, std::string_view caller) {
     removeAircraftFromSim(ac);
 }
 
-// The playback and motion of an active aircraft come with the stream playback; until then it
-// holds its position, which is sent every tick.
+bool lf_frontDue(const LiveAircraft& ac) {
+    return static_cast<int32_t>(gf_tickNow() - static_cast<uint32_t>(ac.stream.front().dueTick)) >= 0;
+}
+
 void lf_updateActive(LiveAircraft& ac) {
     if (ac.stream.empty()) return lf_removeWithoutSamples(ac, "updateLiveAc");
+    if (lf_frontDue(ac)) {
+        nextPosMain(ac);
+        ac.verticalSpeed = ac.nextVrate / 60;
+        ac.trueAirspeed = ac.stream.front().stationary ? 0 : ac.nextAirspeed;
+    }
+    if (ac.lifeState != active) return;
+    if (!ac.stream.front().stationary) lf_tickMotion(ac);
     if (ac.objectId != 0) {
         gf_appendPosition({ac.lat, ac.lon, ac.pitch, ac.bank, ac.heading, ac.altitude, ac.verticalSpeed,
                            ac.trueAirspeed, ac.objectId});
