@@ -1,6 +1,7 @@
 #include "live/sim_events.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include <fmt/format.h>
 
@@ -17,6 +18,7 @@
 #include "feed/records.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
+#include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "platform/window_model.h"
 #include "shell/run_control.h"
@@ -46,6 +48,9 @@ bool lf_isRotorcraft(const AircraftRec& rec) {
 // Records are erased outside the update loop by moving the last record into the place.
 template <typename Rec>
 void lf_eraseBySwap(std::vector<Rec>& records, Rec& rec) {
+    // A live aircraft that goes without a removal of its own (refused create, removed by the
+    // simulator) must not leave its stand marked occupied.
+    if constexpr (std::is_same_v<Rec, LiveAircraft>) gf_leaveStand(rec);
     Rec& last = records.back();
     if (&rec != &last) rec = std::move(last);
     records.pop_back();

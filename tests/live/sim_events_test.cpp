@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/log.h"
 #include "live/live_set.h"
+#include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "live/tick.h"
 #include "platform/window_model.h"
@@ -339,6 +340,39 @@ TEST_F(SimEventsTest, ActivationWithoutSamplesRemovesTheAircraft) {
     EXPECT_EQ(g_removeDeque, std::deque<uint32_t>{12});
     EXPECT_EQ(newLog(),
               "lf_activate stream empty ?          DLH4AB    DLH B738, hexid:3957828, objectid:12\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A live aircraft erased by the drain itself (its create refused, or its object removed by the
+// simulator) takes no removal of its own: its stand must be freed all the same.
+TEST_F(SimEventsTest, AircraftErasedByTheDrainFreesItsStand) {
+    struct Row {
+        const char* name;
+        uint32_t lifeState;
+        SimEventRec event;
+    };
+    const Row rows[] = {
+        {"create refused", adding2sim, tst_event(kEvCreateFailed, 0, kHexid)},
+        {"removed by the simulator", active, tst_event(kEvRemoved, 42, 0)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_liveRecords.clear();
+        g_stands.clear();
+        g_stands.emplace_back("A1", std::vector<StandOption>{}, 47.45, 8.56, 0.0, 20.0, false, false, false);
+        gf_numberStands();
+        LiveAircraft& ac = tst_addLive(kHexid, row.lifeState, row.lifeState == active ? 42 : 0, false);
+        ac.liveryTitle = "Boeing 737-800 Lufthansa";
+        ac.standId = 1;
+        ASSERT_TRUE(gf_takeStand(ac));
+        gf_pushSimEvent(row.event);
+        gf_handleSimEvents();
+        EXPECT_TRUE(g_liveRecords.empty());
+        EXPECT_FALSE(g_stands[0].occupied);
+    }
 }
 
 }  // namespace
