@@ -118,8 +118,9 @@ void lf_verticalProfile(LiveAircraft& ac) {
     }
     const double r = (n.alt - ac.altitude) / lf_ticksTo(n);
     if (!ac.approachFlag) {
-        ac.dAltitude = ac.agl > kLevelOffAglFt ? std::min(r, ac.maxClimbStep)
-                                               : std::min(std::max(r, kLowLevelClimbFtPerTick), ac.maxClimbStep);
+        ac.dAltitude = ac.agl > kLevelOffAglFt
+                           ? std::min(r, ac.maxClimbStep)
+                           : std::min(std::max(r, kLowLevelClimbFtPerTick), ac.maxClimbStep);
         return;
     }
     const bool levelShortFinal = f.alt == n.alt && ac.agl <= kLevelOffAglFt && f.vrate + n.vrate <= 100;
@@ -172,8 +173,10 @@ void lf_cruiseConfig(LiveAircraft& ac) {
     ac.takeOffRoll = 0;
     ac.approachFlag = 0;
     const double vrate = ac.stream[0].vrate;
-    if (vrate <= kDescentRateFpm && ac.throttleIndex == 3) lf_throttleOrRotor(ac, 2);
-    else if (vrate > kClimbRateFpm && ac.throttleIndex == 4) lf_throttleOrRotor(ac, 3);
+    if (vrate <= kDescentRateFpm && ac.throttleIndex == 3)
+        lf_throttleOrRotor(ac, 2);
+    else if (vrate > kClimbRateFpm && ac.throttleIndex == 4)
+        lf_throttleOrRotor(ac, 3);
     lf_cruiseFlaps(ac, vrate);
 }
 

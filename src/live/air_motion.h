@@ -24,7 +24,7 @@ const AirLimits& gf_airLimits(int32_t category);
 
 // Near radius of the park airport: approaches are configured and landings aim at its elevation
 // only within it.
-inline constexpr double kParkAirportNearNm = 10.0;
+inline constexpr double kApproachNearNm = 10.0;
 // The pitch the flare and the per-tick flare step never pass: 4 degrees nose up.
 inline constexpr double kFlarePitchRad = -0.06981317007977318;
 
@@ -70,12 +70,12 @@ void gf_airFlaps(AircraftRec& ac, uint32_t step);
 // by the simulator thread in order with the client events.
 void gf_airData401(const AircraftRec& ac, double spoilersPct, double throttlePct);
 
-// Where the park airport lies. The park airports are not read yet: until they are, the source
-// reports none, so no aircraft is near one. Tests and the park-airport code set the source.
+// Where the park airport lies: from the set source, else the stand choice's park site (none
+// while its code is empty, so no aircraft is near one). Tests set the source.
 using ParkAirportPositionFn = std::function<std::optional<LatLon>()>;
 void gf_setParkAirportPositionSource(ParkAirportPositionFn source);
 std::optional<LatLon> gf_parkAirportPosition();
-// A park airport is set, its position known and within kParkAirportNearNm of the position.
+// A park airport is set, its position known and within kApproachNearNm of the position.
 bool gf_nearParkAirport(LatLon position);
 
 // Appends the hexid to the per-second list of the replacement check.

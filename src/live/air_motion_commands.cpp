@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "feed/feed_state.h"
 #include "live/sim_events.h"
+#include "live/stand_choice.h"
 
 std::deque<uint32_t> g_perSecondList;
 
@@ -22,12 +23,12 @@ constexpr double lf_rad(double deg) {
 }
 
 constexpr std::array<AirLimits, kCategoryCount> kAirLimits = {{
-    {90, lf_rad(40), lf_rad(0.035), lf_rad(0.01)},     // Light
-    {110, lf_rad(35), lf_rad(0.0275), lf_rad(0.0085)}, // Buzjets
-    {140, lf_rad(30), lf_rad(0.02), lf_rad(0.0075)},   // Large
-    {150, lf_rad(20), lf_rad(0.015), lf_rad(0.005)},   // Heavy
-    {220, lf_rad(90), lf_rad(0.1), lf_rad(0.03)},      // HighPerf
-    {0, lf_rad(75), lf_rad(0.06), lf_rad(0.03)},       // Rotorcraft
+    {90, lf_rad(40), lf_rad(0.035), lf_rad(0.01)},      // Light
+    {110, lf_rad(35), lf_rad(0.0275), lf_rad(0.0085)},  // Buzjets
+    {140, lf_rad(30), lf_rad(0.02), lf_rad(0.0075)},    // Large
+    {150, lf_rad(20), lf_rad(0.015), lf_rad(0.005)},    // Heavy
+    {220, lf_rad(90), lf_rad(0.1), lf_rad(0.03)},       // HighPerf
+    {0, lf_rad(75), lf_rad(0.06), lf_rad(0.03)},        // Rotorcraft
 }};
 
 bool lf_is(const AircraftRec& ac, AircraftCategory category) {
@@ -68,14 +69,16 @@ void gf_setParkAirportPositionSource(ParkAirportPositionFn source) {
 }
 
 std::optional<LatLon> gf_parkAirportPosition() {
-    if (!g_parkPositionSource) return std::nullopt;
-    return g_parkPositionSource();
+    if (g_parkPositionSource) return g_parkPositionSource();
+    const ParkSite& site = gf_parkSite();
+    if (site.code.empty()) return std::nullopt;
+    return site.position;
 }
 
 bool gf_nearParkAirport(LatLon position) {
     if (!gf_parkAirportSet()) return false;
     const std::optional<LatLon> park = gf_parkAirportPosition();
-    return park && gf_haversineNm(position, *park) <= kParkAirportNearNm;
+    return park && gf_haversineNm(position, *park) <= kApproachNearNm;
 }
 
 void gf_queueReplacementCheck(uint32_t hexid) {

@@ -39,7 +39,8 @@ struct FlareStage {
     double dAltitude;
     double vrate;
 };
-constexpr FlareStage kFlareStages[] = {{30, -0.1, -601}, {20, -0.075, -450}, {10, -0.05, -300}, {3, -0.025, -150}};
+constexpr FlareStage kFlareStages[] = {
+    {30, -0.1, -601}, {20, -0.075, -450}, {10, -0.05, -300}, {3, -0.025, -150}};
 
 // Height estimate of the first flare stage: from the park airport's elevation while the scans
 // have not given a ground elevation, else the simulator's height above ground.
@@ -96,7 +97,8 @@ void lf_onGroundSlots(LiveAircraft& ac) {
         ac.dPitch = (ac.staticPitch - ac.pitch) / ac.touchdownTicks;
         ac.dBank = -ac.bank / ac.touchdownTicks;
     } else {
-        gf_logLine(fmt::format("{} ! onGround slots {:.1f}", ac.callsign, static_cast<double>(ac.touchdownTicks)));
+        gf_logLine(
+            fmt::format("{} ! onGround slots {:.1f}", ac.callsign, static_cast<double>(ac.touchdownTicks)));
         ac.dPitch = ac.staticPitch;
         ac.dBank = 0;
     }

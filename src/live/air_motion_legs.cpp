@@ -45,8 +45,8 @@ double lf_legSpeed(const LiveAircraft& ac) {
     const PosSample& f = ac.stream[0];
     const PosSample& n = ac.stream[1];
     if (f.gs != 0 || n.gs != 0) return (f.gs + n.gs) / 2;
-    const int32_t ticks = std::max(lf_tickDiff(static_cast<uint32_t>(n.dueTick), static_cast<uint32_t>(f.dueTick)),
-                                   kMinLegTicks);
+    const int32_t ticks = std::max(
+        lf_tickDiff(static_cast<uint32_t>(n.dueTick), static_cast<uint32_t>(f.dueTick)), kMinLegTicks);
     return std::max(gf_haversineNm(lf_at(f), lf_at(n)) * kTicksPerHour / ticks, 1.0);
 }
 
