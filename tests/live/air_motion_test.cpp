@@ -52,6 +52,17 @@ std::vector<std::string> tst_commands() {
 
 using Cmds = std::vector<std::string>;
 
+// The seven light events of object 7 with the values "NBLTSLC" (1 on, 0 off), then the others.
+Cmds tst_lightsThen(std::string_view onOff, Cmds then) {
+    static constexpr const char* kNames[] = {"NAV_LIGHTS_SET",  "BEACON_LIGHTS_SET", "LANDING_LIGHTS_SET",
+                                             "TAXI_LIGHTS_SET", "STROBES_SET",       "LOGO_LIGHTS_SET",
+                                             "CABIN_LIGHTS_SET"};
+    Cmds out;
+    for (size_t i = 0; i < 7; ++i) out.push_back(fmt::format("7 {} {}", kNames[i], onOff[i]));
+    out.insert(out.end(), then.begin(), then.end());
+    return out;
+}
+
 PosSample tst_sample(double lat, double lon, double alt, bool airborne, int32_t dueIn, double vrate = 0,
                      double gs = 140) {
     PosSample s;
@@ -427,26 +438,12 @@ TEST_F(AirMotionTest, LightsAndConfigurationAboveAndBelow10000Feet) {
         Cmds cmds;
     };
     const Row rows[] = {
-        {"climbing through 10000 ft",
-         kLarge,
-         10000,
-         9000,
-         {"7 NAV_LIGHTS_SET 1", "7 BEACON_LIGHTS_SET 1", "7 LANDING_LIGHTS_SET 0", "7 TAXI_LIGHTS_SET 0",
-          "7 STROBES_SET 0", "7 LOGO_LIGHTS_SET 0", "7 CABIN_LIGHTS_SET 1", "7 THROTTLE_SET 11468",
-          "7 GEAR_SET 0", "7 FLAPS_SET 0"}},
-        {"rotorcraft above 10000 ft",
-         kRotor,
-         10000,
-         9000,
-         {"7 NAV_LIGHTS_SET 1", "7 BEACON_LIGHTS_SET 1", "7 LANDING_LIGHTS_SET 0", "7 TAXI_LIGHTS_SET 0",
-          "7 STROBES_SET 0", "7 LOGO_LIGHTS_SET 0", "7 CABIN_LIGHTS_SET 1", "7 THROTTLE_SET 16383"}},
-        {"descending below 10000 ft",
-         kLarge,
-         9999,
-         3000,
-         {"7 NAV_LIGHTS_SET 1", "7 BEACON_LIGHTS_SET 1", "7 LANDING_LIGHTS_SET 1", "7 TAXI_LIGHTS_SET 1",
-          "7 STROBES_SET 1", "7 LOGO_LIGHTS_SET 1", "7 CABIN_LIGHTS_SET 1", "7 CABIN_LIGHTS_SET 1",
-          "7 GEAR_SET 0", "7 FLAPS_SET 0"}},
+        {"climbing through 10000 ft", kLarge, 10000, 9000,
+         tst_lightsThen("1100001", {"7 THROTTLE_SET 11468", "7 GEAR_SET 0", "7 FLAPS_SET 0"})},
+        {"rotorcraft above 10000 ft", kRotor, 10000, 9000,
+         tst_lightsThen("1100001", {"7 THROTTLE_SET 16383"})},
+        {"descending below 10000 ft", kLarge, 9999, 3000,
+         tst_lightsThen("1111111", {"7 CABIN_LIGHTS_SET 1", "7 GEAR_SET 0", "7 FLAPS_SET 0"})},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -709,10 +706,9 @@ TEST_F(AirMotionTest, RollOutEndsOnATurnEitherWay) {
         Cmds cmds;
     };
     const Cmds slow = {"7 SPOILERS_SET 0", "7 DATA401 0 0 0", "7 FLAPS_SET 3072"};
-    const Cmds end = {"7 FLAPS_SET 0",          "7 THROTTLE_SET 0",    "7 SPOILERS_SET 0",
-                      "7 DATA401 0 0 0",        "7 NAV_LIGHTS_SET 1",  "7 BEACON_LIGHTS_SET 1",
-                      "7 LANDING_LIGHTS_SET 0", "7 TAXI_LIGHTS_SET 1", "7 STROBES_SET 0",
-                      "7 LOGO_LIGHTS_SET 1",    "7 CABIN_LIGHTS_SET 1"};
+    Cmds end = {"7 FLAPS_SET 0", "7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 DATA401 0 0 0"};
+    const Cmds taxiLights = tst_lightsThen("1101011", {});
+    end.insert(end.end(), taxiLights.begin(), taxiLights.end());
     const Row rows[] = {
         {0, 91, false, {}},      {10, 90, false, slow}, {-14.99, 60, false, slow}, {15.01, 91, true, end},
         {-15.01, 91, true, end}, {-40, 20, true, end},  {-170, 20, true, end},
@@ -741,10 +737,10 @@ TEST_F(AirMotionTest, TakeOffRoll) {
     ac.approachFlag = ac.landed = ac.climbConfigured = 1;
     ac.throttleIndex = 2;
     lf_towedTakeOff(ac);
-    EXPECT_EQ(tst_commands(),
-              (Cmds{"7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 FLAPS_SET 3072", "7 NAV_LIGHTS_SET 1",
-                    "7 BEACON_LIGHTS_SET 1", "7 LANDING_LIGHTS_SET 1", "7 TAXI_LIGHTS_SET 1",
-                    "7 STROBES_SET 1", "7 LOGO_LIGHTS_SET 1", "7 CABIN_LIGHTS_SET 0"}));
+    const Cmds lights = tst_lightsThen("1111110", {});
+    Cmds expected = {"7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 FLAPS_SET 3072"};
+    expected.insert(expected.end(), lights.begin(), lights.end());
+    EXPECT_EQ(tst_commands(), expected);
     EXPECT_EQ(gf_capturedLog(), fmt::format("towed aircraft takes-off? {}\n", gf_acLabel(ac)));
     EXPECT_EQ(ac.takeOffRoll, 1);
     EXPECT_EQ(ac.approachFlag + ac.landed + ac.climbConfigured, 0);
@@ -862,10 +858,10 @@ TEST_F(AirMotionTest, TouchAndGoAndRotorcraftTakeOff) {
     ac.throttleIndex = 1;
     ac.flapsIndex = 2;
     lf_startTakeOff(ac);
-    EXPECT_EQ(tst_commands(), (Cmds{"7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 FLAPS_SET 3072",
-                                    "7 NAV_LIGHTS_SET 1", "7 BEACON_LIGHTS_SET 1", "7 LANDING_LIGHTS_SET 1",
-                                    "7 TAXI_LIGHTS_SET 1", "7 STROBES_SET 1", "7 LOGO_LIGHTS_SET 1",
-                                    "7 CABIN_LIGHTS_SET 0", "7 THROTTLE_SET 16383", "7 SPOILERS_SET 16383"}));
+    Cmds expected = {"7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 FLAPS_SET 3072"};
+    const Cmds lights = tst_lightsThen("1111110", {"7 THROTTLE_SET 16383", "7 SPOILERS_SET 16383"});
+    expected.insert(expected.end(), lights.begin(), lights.end());
+    EXPECT_EQ(tst_commands(), expected);
     EXPECT_EQ(ac.landingRoll + ac.approachFlag + ac.landed, 0);
     EXPECT_EQ(ac.takeOffRoll, 1);
 
