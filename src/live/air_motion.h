@@ -31,7 +31,8 @@ inline constexpr double kFlarePitchRad = -0.06981317007977318;
 // Per sample in the air, after the next sample's due tick and dLat/dLon are set: flight state,
 // vertical profile, pitch, heading, bank, lights and configuration. Called by lf_advanceSample.
 void lf_airMotion(LiveAircraft& ac);
-// Sink rate of the last leg before touchdown, feet per minute. Used by lf_airMotion.
+// Sink rate of the last leg before touchdown from the front and next rates and the QNH, feet per
+// minute; needs two samples. Used by lf_airMotion.
 double lf_touchdownRate(const LiveAircraft& ac);
 // Every tick while agl <= 400, approachFlag is set and the aircraft is not onGround: the flare
 // stages. Called by lf_tickMotion.
