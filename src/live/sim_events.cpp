@@ -16,6 +16,7 @@
 #include "core/params.h"
 #include "core/random.h"
 #include "feed/records.h"
+#include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
@@ -90,6 +91,8 @@ void lf_onLiveCreated(const SimEventRec& e) {
         return lf_removeOrphan(e.objectId, e.hexid, "duplicates the aircraft's object");
     ac->objectId = e.objectId;
     ac->agl = e.value2;
+    if (!ac->stream.empty() && !ac->stream.front().airborne) lf_parksOnCreate(*ac);
+    lf_createFlightPlan(*ac);
     lf_requestStaticCg(e.objectId);
     g_waitingEvents.push_back(e);
 }
@@ -99,6 +102,7 @@ void lf_onObjectScan(const SimEventRec& e) {
     if (!ac) return;
     if (e.hexid == 1 && !ac->onGround && ac->takeOffCounter < 2 && ac->lifeState != removingfromsim &&
         ac->flightState != take_off) {
+        if (ac->flareStage > 0 || ac->approachFlag) lf_onGroundSlots(*ac);
         ac->onGround = 1;
         ac->dAltitude = 0;
         ac->takeOffCounter = 1;

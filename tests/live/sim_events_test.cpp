@@ -376,3 +376,50 @@ TEST_F(SimEventsTest, AircraftErasedByTheDrainFreesItsStand) {
 }
 
 }  // namespace
+
+namespace {
+
+// Touchdown runs only for an aircraft that was landing (flaring or on approach); any other
+// aircraft reported on the ground just becomes onGround.
+TEST_F(SimEventsTest, GroundReportStartsTheTouchdownOnlyForALandingAircraft) {
+    struct Row {
+        const char* name;
+        uint8_t approachFlag;
+        uint32_t flareStage;
+        uint8_t landed;
+    };
+    const Row rows[] = {{"on approach", 1, 0, 1}, {"flaring", 0, 2, 1}, {"neither", 0, 0, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_liveRecords.clear();
+        LiveAircraft& ac = tst_addLive(kHexid, active, 42);
+        ac.approachFlag = row.approachFlag;
+        ac.flareStage = row.flareStage;
+        gf_pushSimEvent(tst_event(kEvObjectScan, 42, 1, 364, 0));
+        gf_handleSimEvents();
+        EXPECT_EQ(g_liveRecords[0].onGround, 1);
+        EXPECT_EQ(g_liveRecords[0].landed, row.landed);
+        EXPECT_EQ(g_liveRecords[0].landingRoll, row.landed);
+    }
+}
+
+// A created aircraft with an origin and a destination gets its flight plan at once.
+TEST_F(SimEventsTest, CreatedAircraftWithARouteGetsItsFlightPlan) {
+    startFlight();
+    std::vector<LiveTrafficRecord> batch;
+    for (size_t i = 0; i < 3; ++i) {
+        LiveTrafficRecord r = tst_trafficRecord(kHexid, "DLH4AB", "DLH", "B738", tst_inbound()[i], 100.0 + 6 * i);
+        r.origin = "EDDM";
+        r.destination = "EDDF";
+        batch.push_back(r);
+    }
+    feed({batch[0]}, 6);
+    feed({batch[1]}, 12);
+    feed({batch[2]}, 18);
+    ASSERT_GE(tickUntil([] { return live(kHexid) && live(kHexid)->objectId != 0; }), 0);
+    LiveAircraft* ac = live(kHexid);
+    EXPECT_EQ(ac->flightPlanSent, 1);
+    EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(ac->objectId)));
+}
+
+}  // namespace
