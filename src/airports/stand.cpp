@@ -10,10 +10,13 @@ namespace {
 // The copy the simulator thread reads; swapped whole under the lock, never changed in place.
 std::mutex g_publishedStandsMutex;
 std::shared_ptr<const StandPoints> g_publishedStandPoints = std::make_shared<const StandPoints>();
+// Never reset: a cache that outlives a reset must still see every later copy as new.
+uint64_t g_publishedStandsVersion = 0;
 
 void lf_publish(std::shared_ptr<const StandPoints> points) {
     std::lock_guard lock(g_publishedStandsMutex);
     g_publishedStandPoints = std::move(points);
+    ++g_publishedStandsVersion;
 }
 
 }  // namespace
@@ -98,6 +101,11 @@ void gf_publishStands() {
 std::shared_ptr<const StandPoints> gf_publishedStands() {
     std::lock_guard lock(g_publishedStandsMutex);
     return g_publishedStandPoints;
+}
+
+PublishedStands gf_publishedStandsVersioned() {
+    std::lock_guard lock(g_publishedStandsMutex);
+    return {g_publishedStandPoints, g_publishedStandsVersion};
 }
 
 void gf_resetStands() {

@@ -55,6 +55,7 @@ struct Stand {
     bool cargo_change = false;         // cargo differs from the archived file
     bool taken = false;                // a static aircraft is planned or placed here
     bool occupied = false;             // a live aircraft stands here
+    uint32_t occupantHexid = 0;        // hexid of the live aircraft that set occupied; 0 none
     bool reserved = false;             // reserved for, or occupied by, the user's aircraft
     bool blocked = false;              // a neighbour is taken: must stay empty
     bool cargo = false;
@@ -72,6 +73,12 @@ struct StandPoint {
     LatLon position;
 };
 using StandPoints = std::vector<StandPoint>;
+// A published copy with its version; the version grows with every publication, so a reader
+// that keeps an answer computed from one copy can tell when it is out of date.
+struct PublishedStands {
+    std::shared_ptr<const StandPoints> points;  // never null
+    uint64_t version = 0;
+};
 
 // Numbers the stands 1..N in order, computes every neighbour list (two stands are neighbours
 // when 1.1 x their distance is less than the sum of their radii) and publishes the names and
@@ -88,6 +95,8 @@ void gf_clearStands();
 void gf_publishStands();
 // The names and positions last published; safe from any thread, never null.
 std::shared_ptr<const StandPoints> gf_publishedStands();
+// The same copy together with its version, taken under one lock.
+PublishedStands gf_publishedStandsVersioned();
 // Whole-process reset: no stands, their storage released, nothing published.
 void gf_resetStands();
 

@@ -4,10 +4,10 @@
 
 #include <fmt/format.h>
 
-#include "airports/stand.h"
 #include "core/log.h"
 #include "feed/records.h"
 #include "live/aircraft_rec.h"
+#include "live/parking_conflicts.h"
 
 std::deque<AiCreateRec> g_createDeque;
 std::deque<AiCreateRec> g_createDequeStatic;
@@ -29,23 +29,21 @@ void lf_withdrawOrWait(AircraftRec& rec) {
     rec.removeWhenItAppears = 1;
 }
 
-void lf_freeStand(const AircraftRec& rec) {
-    if (!lf_isLive(rec) || rec.standId == 0) return;
-    if (Stand* stand = gf_standById(rec.standId)) stand->occupied = false;
-}
-
 }  // namespace
 
 void removeAircraftFromSim(AircraftRec& rec) {
     if (rec.lifeState == buffer) {
+        gf_leaveStand(rec);
         rec.eraseFlag = 1;
         return;
     }
     if (rec.lifeState == adding2sim) {
         if (!rec.removeWhenItAppears) lf_withdrawOrWait(rec);
+        // An object still on its way keeps the stand until it appears and is removed.
+        if (rec.withdrawn) gf_leaveStand(rec);
         return;
     }
-    lf_freeStand(rec);
+    gf_leaveStand(rec);
     rec.lifeState = removingfromsim;
     if (rec.objectId != 0) {
         gf_queueRemoval(rec.objectId);

@@ -22,6 +22,7 @@
 #include "core/params_file.h"
 #include "core/slots.h"
 #include "live/parking_slots.h"
+#include "live/stand_choice.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/intake.h"
@@ -349,6 +350,7 @@ void lf_resetForRestart() {
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetParkingSlots();
+    gf_resetStandChoice();
     gf_resetSimState();
     gf_resetRunControl();
 }

@@ -2,6 +2,7 @@
 
 #include "airports/stand.h"
 #include "core/log.h"
+#include "live/parking_conflicts.h"
 #include "live_fixture.h"
 
 namespace {
@@ -77,10 +78,10 @@ TEST_F(RemovalTest, ActiveAircraftFreesItsStandAndIsQueuedOnce) {
     g_stands.emplace_back("A1", std::vector<StandOption>{}, 50.0, 8.0, 0.0, 20.0, false, false, false);
     g_stands.emplace_back("A2", std::vector<StandOption>{}, 50.1, 8.0, 0.0, 20.0, false, false, false);
     gf_numberStands();
-    g_stands[1].occupied = true;
-    g_stands[0].occupied = true;
     LiveAircraft ac = tst_live(20001, active, 42);
     ac.standId = 2;
+    ASSERT_TRUE(gf_takeStand(ac));
+    g_stands[0].occupied = true;
     removeAircraftFromSim(ac);
     EXPECT_FALSE(g_stands[1].occupied);
     EXPECT_TRUE(g_stands[0].occupied);

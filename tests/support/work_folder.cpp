@@ -20,6 +20,7 @@
 #include "feed/traffic_reader.h"
 #include "live/intake.h"
 #include "live/parking_slots.h"
+#include "live/stand_choice.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -49,6 +50,7 @@ void tst_resetAll() {
     gf_resetStands();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
+    gf_resetStandChoice();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
