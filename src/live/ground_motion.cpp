@@ -8,14 +8,10 @@
 
 #include "aircraft/type_database.h"
 #include "core/log.h"
+#include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/sim_events.h"
-
-// Airborne movement: the landing roll-out, the rotation and the rotation speed test.
-void lf_landingRollOut(LiveAircraft& ac);
-void lf_startTakeOff(LiveAircraft& ac);
-bool lf_catSpeedReached(const LiveAircraft& ac);
 
 std::atomic<bool> g_staticParkingOn{false};
 std::deque<uint32_t> g_replacementChecks;
