@@ -14,12 +14,9 @@
 #include "live/sim_events.h"
 
 std::atomic<bool> g_staticParkingOn{false};
-std::deque<uint32_t> g_replacementChecks;
 
 namespace {
 
-constexpr int32_t kClampFloor = 1000;
-constexpr int32_t kClampStep = 100;
 constexpr double kTakeOffTestKt = 43;
 constexpr double kClimbingFpm = 256;
 
@@ -27,22 +24,16 @@ bool lf_isRotorcraft(const LiveAircraft& ac) {
     return ac.category == static_cast<int32_t>(AircraftCategory::Rotorcraft);
 }
 
-// The clamps shrink toward 1000 while the aircraft taxis steadily.
-void lf_shrinkClamps(LiveAircraft& ac) {
-    if (ac.dueBack > kClampFloor) ac.dueBack = std::max(ac.dueBack - kClampStep, kClampFloor);
-    if (ac.dueAhead > kClampFloor) ac.dueAhead = std::max(ac.dueAhead - kClampStep, kClampFloor);
+double lf_legNm(const LiveAircraft& ac) {
+    return gf_haversineNm(gf_posOf(ac.stream[0]), gf_posOf(ac.stream[1]));
 }
-
-double lf_legNm(const LiveAircraft& ac) { return gf_haversineNm(gf_posOf(ac.stream[0]), gf_posOf(ac.stream[1])); }
 
 // A turn of the next sample: a long slow leg before a sharp turn is split so that the aircraft
 // slows down before it; a turn between 3 and 160 degrees is flown along a curve.
 void lf_turnStep(LiveAircraft& ac) {
     const double t = std::fabs(gf_radToDeg(lf_turnAhead(ac)));
     const PosSample& front = ac.stream[0];
-    const int32_t legTicks = std::max(
-        static_cast<int32_t>(static_cast<uint32_t>(ac.stream[1].dueTick) - static_cast<uint32_t>(front.dueTick)),
-        kMinLegTicks);
+    const int32_t legTicks = gf_dueGap(front, ac.stream[1]);
     if (t > kSharpTurnDeg && lf_legNm(ac) > kSharpTurnLegNm && front.gs <= kSharpTurnMaxKt &&
         legTicks >= kSharpTurnLegTicks) {
         lf_insertMidSample(ac);
@@ -89,7 +80,7 @@ void lf_leaveParked(LiveAircraft& ac) {
     ac.dueBack = 3000;
     if (!ac.leavingStand) return;
     const double bearing = gf_bearingRad({ac.standLat, ac.standLon}, gf_posOf(ac.stream.back()));
-    const double off = std::round(gf_radToDeg(gf_normalizeRad(bearing - ac.standHeading)));
+    const double off = std::round(gf_radToDeg(gf_normalizePi(bearing - ac.standHeading)));
     if (std::fabs(off) < 90)
         lf_pullOut(ac);
     else
@@ -143,7 +134,7 @@ void lf_takeOffTest(LiveAircraft& ac) {
     } else if (someOnGround) {
         ac.dAltitude = ac.maxClimbStep;
     } else {
-        ac.dAltitude = std::max(ac.stream[1].alt - ac.altitude, 0.1) / lf_ticksToSample(ac.stream[1]);
+        ac.dAltitude = std::max(ac.stream[1].alt - ac.altitude, 0.1) / lf_ticksTo(ac.stream[1]);
     }
     lf_startTakeOff(ac);
 }
@@ -163,7 +154,8 @@ void nextPosGround(LiveAircraft& ac) {
     try {
         lf_nextPosGroundSteps(ac);
     } catch (const std::exception& e) {
-        gf_logLine(fmt::format("{}: {}, {}, sz:{}", "nextPosGround", e.what(), gf_acLabel(ac), ac.stream.size()));
+        gf_logLine(
+            fmt::format("{}: {}, {}, sz:{}", "nextPosGround", e.what(), gf_acLabel(ac), ac.stream.size()));
         throw;
     }
 }
@@ -173,10 +165,7 @@ void lf_groundDueTick(LiveAircraft& ac) {
     const PosSample& front = ac.stream[0];
     const PosSample& next = ac.stream[1];
     if (next.stationary) {
-        const int32_t gap = std::max(
-            static_cast<int32_t>(static_cast<uint32_t>(next.dueTick) - static_cast<uint32_t>(front.dueTick)),
-            kMinLegTicks);
-        const int64_t wait = static_cast<int64_t>(gf_ticksFromNow(front.dueTick)) + gap;
+        const int64_t wait = static_cast<int64_t>(gf_ticksFromNow(front.dueTick)) + gf_dueGap(front, next);
         lf_setNextDue(ac, gf_clampTicks(static_cast<double>(wait)));
         return;
     }
@@ -197,7 +186,8 @@ void lf_insertMidSample(LiveAircraft& ac) {
     mid.gs = (front.gs + next.gs) / 2;
     mid.alt = std::max((front.alt + next.alt) / 2, 0.0);
     mid.airborne = mid.alt > 0 ? 1 : 0;
-    const int32_t gap = static_cast<int32_t>(static_cast<uint32_t>(next.dueTick) - static_cast<uint32_t>(front.dueTick));
+    const int32_t gap =
+        static_cast<int32_t>(static_cast<uint32_t>(next.dueTick) - static_cast<uint32_t>(front.dueTick));
     mid.dueTick = gf_dueAfter(front.dueTick, static_cast<int32_t>(std::lround(gap / 2.0)));
     ac.stream.insert(ac.stream.begin() + 1, mid);
 }
@@ -240,28 +230,27 @@ void lf_groundMotion(LiveAircraft& ac) {
     } else {
         gf_setThrottle(ac, lf_isRotorcraft(ac) ? 4 : 0);
     }
-    if (!ac.landingRoll && !ac.takeOffRoll) lf_shrinkClamps(ac);
+    if (!ac.landingRoll && !ac.takeOffRoll) lf_shrinkDueClamps(ac);
     if (ac.flareStage == 0 && ac.flightState != take_off) {
         ac.pitch = ac.staticPitch;
         ac.bank = 0;
         ac.dPitch = 0;
         ac.dBank = 0;
     }
-    if (gf_curveActive(ac)) ac.curveStep = 1.0 / lf_ticksToSample(ac.stream[1]);
+    if (gf_curveActive(ac)) ac.curveStep = 1.0 / lf_ticksTo(ac.stream[1]);
     ac.nextAirspeed = ac.flightState == pushing_back ? -ac.stream[1].gs : ac.stream[1].gs;
     lf_takeOffTest(ac);
 }
 
-void gf_taxiLights(const LiveAircraft& ac) { gf_queueLights(ac.objectId, {1, 1, 0, 1, 0, 1, 0}); }
+void gf_taxiLights(const LiveAircraft& ac) {
+    gf_queueLights(ac.objectId, {1, 1, 0, 1, 0, 1, 0});
+}
 
 void gf_setFlightState(LiveAircraft& ac, uint32_t state) {
     ac.previousFlightState = ac.flightState;
     ac.flightState = state;
 }
 
-void gf_queueReplacementCheck(uint32_t hexid) { g_replacementChecks.push_back(hexid); }
-
 void gf_resetGroundMotion() {
-    g_replacementChecks = {};
     g_staticParkingOn = false;
 }

@@ -5,7 +5,6 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <deque>
 
 #include "core/geo.h"
 #include "live/aircraft.h"
@@ -73,15 +72,9 @@ void gf_taxiLights(const LiveAircraft& ac);
 // Changes the flight state, keeping the old one in previousFlightState.
 void gf_setFlightState(LiveAircraft& ac, uint32_t state);
 
-// The arrival at a stand (and, later, the spawn and the approach) queue the hexid for the
-// per-second replacement check of static aircraft; the per-second pass takes one per second.
-void gf_queueReplacementCheck(uint32_t hexid);
-
-// Per-run and whole-process reset: the replacement check list emptied.
+// Per-run and whole-process reset: static parking off.
 void gf_resetGroundMotion();
 
 // Static parking runs at the park airport: aircraft that stop near a stand may park there. Set by
 // the park airport's read, cleared when static parking ends; kept here until that lands.
 extern std::atomic<bool> g_staticParkingOn;
-// Hexids waiting for the per-second replacement check, oldest first. Run thread.
-extern std::deque<uint32_t> g_replacementChecks;

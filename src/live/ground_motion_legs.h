@@ -1,11 +1,14 @@
-// Leg arithmetic that stream playback and ground movement share: leg speed, the turn at the next
-// sample, the clamped due tick of the next sample, finite tick counts, and the quadratic taxi
-// curve (its layout in LiveAircraft::curve and its sampling). Run thread.
+// Ground arithmetic the stream playback can share: finite tick counts, heading error, longitudes
+// across the antimeridian, the same-position test and the quadratic taxi curve (its layout in
+// LiveAircraft::curve and its sampling). Leg speed, turn ahead and the next due tick are in
+// live/air_motion_legs.h. Run thread.
 #pragma once
+#include <array>
 #include <cstdint>
 
 #include "core/geo.h"
 #include "live/aircraft.h"
+#include "live/air_motion_legs.h"
 
 // Layout of LiveAircraft::curve. The start point is the origin of a local metric frame; the
 // control point (E1, N1) and the end point (N2, E2) are metres north and east of it.
@@ -21,8 +24,6 @@ enum CurveIndex : int {
 };
 inline constexpr double kMetersPerDegree = 111132.95;
 inline constexpr double kSamePositionDeg = 1e-8;
-// Lowest tick count of a leg.
-inline constexpr int32_t kMinLegTicks = 25;
 // Largest tick count any leg or wait may take: one week.
 inline constexpr int32_t kMaxLegTicks = 7 * 24 * 360000;
 inline constexpr int32_t kTicksPerHourKt = 360000;  // ticks per hour: nm x this / kt = ticks
@@ -35,8 +36,6 @@ int32_t gf_clampTicks(double value, int32_t low = kMinLegTicks, int32_t high = k
 int32_t gf_travelTicks(double distanceNm, double speedKt, int32_t low = kMinLegTicks,
                        int32_t high = kMaxLegTicks);
 
-// Angle normalised to (-pi, pi].
-double gf_normalizeRad(double rad);
 // Absolute difference of two headings (radians) in degrees, 0..180: 359 against 1 degree is 2.
 double gf_headingErrorDeg(double targetRad, double headingRad);
 // Longitude difference to - from the short way round, -180..180 (across the antimeridian too).
@@ -50,26 +49,13 @@ LatLon gf_posOf(const PosSample& s);
 
 // Signed ticks from now to the due tick (due ticks wrap with the tick counter).
 int32_t gf_ticksFromNow(int32_t dueTick);
-// Now plus ticks, wrapping as the tick counter does.
+// Due tick plus ticks, wrapping as the tick counter does.
 int32_t gf_dueAfter(int32_t base, int32_t ticks);
-// Ticks to a sample: its due tick minus now, never below 25.
-int32_t lf_ticksToSample(const PosSample& s);
-
-// Speed of the leg front -> next, knots: the mean of the two ground speeds; when both are 0, the
-// distance over the due ticks between them (at least 25) in knots, at least 1. Stream of two
-// samples or more.
-double lf_legSpeed(const LiveAircraft& ac);
-// Turn at the next sample: bearing next -> the sample after it minus heading, in (-pi, pi];
-// 0 with fewer than 3 samples.
-double lf_turnAhead(const LiveAircraft& ac);
-// Sets the next sample's due tick to now + ticks, held within [next due - dueBack, next due +
-// dueAhead] unless an extension runs, and never earlier than now.
-void lf_setNextDue(LiveAircraft& ac, int32_t ticks);
+// Due ticks between two samples (wrapping), at least 25.
+int32_t gf_dueGap(const PosSample& from, const PosSample& to);
 
 // The curve is active while neither control coordinate is NaN.
 bool gf_curveActive(const LiveAircraft& ac);
-// Clears the curve (parameters and control point NaN, progress 0).
-void gf_clearCurve(LiveAircraft& ac);
 // Position and heading (radians, 0 <= h < 2 pi) at parameter t; false when the curve is
 // inactive or t lies outside its parameter range.
 bool gf_sampleCurve(const std::array<double, 8>& curve, double t, LatLon& position, double& headingRad);

@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
+#include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/ground_motion.h"
 #include "live/ground_motion_legs.h"
@@ -36,7 +37,9 @@ PosSample lf_groundSample(LatLon p, double gsKt, int32_t dueTick) {
     return s;
 }
 
-int32_t lf_now() { return static_cast<int32_t>(gf_tickNow()); }
+int32_t lf_now() {
+    return static_cast<int32_t>(gf_tickNow());
+}
 
 // Engines on, idle, take-off flaps: the aircraft is ready to taxi.
 void lf_readyToTaxi(LiveAircraft& ac) {
@@ -57,7 +60,9 @@ bool lf_isUsersStand(const Stand& stand) {
     return !userStand.empty() && userStand == stand.name;
 }
 
-void lf_logEmpty(std::string_view where) { gf_logLine(fmt::format("{} empty sz?", where)); }
+void lf_logEmpty(std::string_view where) {
+    gf_logLine(fmt::format("{} empty sz?", where));
+}
 
 // The stay is booked into the stand's half-hours when the aircraft's kind matches the stand's.
 void lf_bookArrival(const LiveAircraft& ac) {
@@ -152,7 +157,8 @@ void try2Park(LiveAircraft& ac, bool landed) {
     if (gf_samePosition(back.lat, back.lon, ac.lastTryLat, ac.lastTryLon)) return;
     ac.lastTryLat = back.lat;
     ac.lastTryLon = back.lon;
-    Stand* stand = gf_nearestFreeStand(gf_posOf(back), ac, landed ? kParkRadiusLandedNm : kParkRadiusNm, landed);
+    Stand* stand =
+        gf_nearestFreeStand(gf_posOf(back), ac, landed ? kParkRadiusLandedNm : kParkRadiusNm, landed);
     if (stand == nullptr || lf_isUsersStand(*stand)) return;
     lf_removedWantsToPark(stand->standId, ac);
     for (uint32_t neighbour : stand->neighbours) lf_removedAdjacent(neighbour, ac, *stand);

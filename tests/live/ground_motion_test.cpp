@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/slots.h"
+#include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/parking_slots.h"
@@ -39,7 +40,9 @@ std::vector<std::pair<SimClientEvent, uint32_t>> tst_events() {
     return out;
 }
 
-double tst_meters(LatLon a, LatLon b) { return gf_nmToMeters(gf_haversineNm(a, b)); }
+double tst_meters(LatLon a, LatLon b) {
+    return gf_nmToMeters(gf_haversineNm(a, b));
+}
 
 class GroundMotionTest : public StandTest {
   protected:
@@ -64,7 +67,7 @@ class GroundMotionTest : public StandTest {
         ac.lon = p.lon;
         ac.heading = gf_degToRad(headingDeg);
         ac.dueBack = ac.dueAhead = 1000;
-        gf_clearCurve(ac);
+        lf_clearCurve(ac);
         return ac;
     }
 };
@@ -95,15 +98,10 @@ TEST(GroundTicks, TravelTicksOfOddSpeeds) {
         double nm, kt;
         int32_t expected;
     } rows[] = {
-        {0.1, 10, 3600},      // 0.01 h
-        {0.1, 0, kMaxLegTicks},
-        {0.1, kNan, kMaxLegTicks},
-        {0.1, -3, kMaxLegTicks},
-        {0.1, 0.001, 36000000},
-        {1, 0.001, kMaxLegTicks},  // 360 million ticks: held at one week
-        {0.001, 0.001, 360000},
-        {kNan, 10, kMaxLegTicks},
-        {0, 10, 25},
+        {0.1, 10, 3600},  // 0.01 h
+        {0.1, 0, kMaxLegTicks}, {0.1, kNan, kMaxLegTicks}, {0.1, -3, kMaxLegTicks},
+        {0.1, 0.001, 36000000}, {1, 0.001, kMaxLegTicks},  // 360 million ticks: held at one week
+        {0.001, 0.001, 360000}, {kNan, 10, kMaxLegTicks},  {0, 10, 25},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.nm << " nm at " << r.kt << " kt");
@@ -121,7 +119,7 @@ TEST_F(GroundMotionTest, DueTickOfLegsWithOddSpeeds) {
         {0, 0, kNow + 1000},               // both 0: the speed from the due ticks
         {kNan, kNan, kNow + 1000 + 1000},  // unknown speed: held at next due + dueAhead
         {0.001, 0.001, kNow + 1000 + 1000},
-        {10, 10, kNow + 1944},             // 100 m at 10 kt
+        {10, 10, kNow + 1944},  // 100 m at 10 kt
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.frontKt << " kt");
@@ -144,7 +142,8 @@ TEST(GroundHeading, ErrorIsTheShortDifference) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.targetDeg << " against " << r.headingDeg);
-        EXPECT_NEAR(gf_headingErrorDeg(gf_degToRad(r.targetDeg), gf_degToRad(r.headingDeg)), r.expected, 1e-9);
+        EXPECT_NEAR(gf_headingErrorDeg(gf_degToRad(r.targetDeg), gf_degToRad(r.headingDeg)), r.expected,
+                    1e-9);
     }
 }
 
@@ -180,11 +179,50 @@ TEST(GroundMidSample, MeansOfFrontAndNext) {
         int32_t due;
         uint8_t airborne;
     } rows[] = {
-        {"plain", {47.0, 8.0}, {47.002, 8.004}, 10, 20, 1400, 1410, 1000, 1600, {47.001, 8.002}, 15, 1405, 1300, 1},
+        {"plain",
+         {47.0, 8.0},
+         {47.002, 8.004},
+         10,
+         20,
+         1400,
+         1410,
+         1000,
+         1600,
+         {47.001, 8.002},
+         15,
+         1405,
+         1300,
+         1},
         {"odd due", {47.0, 8.0}, {47.0, 8.001}, 0, 5, 0, 0, 1000, 1001, {47.0, 8.0005}, 2.5, 0, 1001, 0},
         {"below zero", {47.0, 8.0}, {47.0, 8.001}, 4, 4, -20, 10, 0, 100, {47.0, 8.0005}, 4, 0, 50, 0},
-        {"antimeridian", {10.0, 179.9998}, {10.0, -179.9996}, 6, 6, 0, 0, 0, 100, {10.0, -179.9999}, 6, 0, 50, 0},
-        {"antimeridian west", {10.0, -179.9998}, {10.0, 179.9996}, 6, 6, 0, 0, 0, 100, {10.0, 179.9999}, 6, 0, 50, 0},
+        {"antimeridian",
+         {10.0, 179.9998},
+         {10.0, -179.9996},
+         6,
+         6,
+         0,
+         0,
+         0,
+         100,
+         {10.0, -179.9999},
+         6,
+         0,
+         50,
+         0},
+        {"antimeridian west",
+         {10.0, -179.9998},
+         {10.0, 179.9996},
+         6,
+         6,
+         0,
+         0,
+         0,
+         100,
+         {10.0, 179.9999},
+         6,
+         0,
+         50,
+         0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -216,13 +254,14 @@ TEST_F(GroundMotionTest, StraightRule) {
         double frontKt, nextKt, legM;
         bool split;
     } rows[] = {
-        {10, 20, 150, true}, {20, 10, 150, true}, {10, 15, 150, false}, {0, 6, 120, true},
+        {10, 20, 150, true}, {20, 10, 150, true}, {10, 15, 150, false},   {0, 6, 120, true},
         {0, 0, 500, false},  {10, 20, 80, false}, {kNan, 20, 150, false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.frontKt << " -> " << r.nextKt << " over " << r.legM << " m");
         LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
-        ac.stream = {tst_sample(tst_offsetM(0, 0), r.frontKt, kNow), tst_sample(tst_offsetM(r.legM, 0), r.nextKt, kNow + 3000)};
+        ac.stream = {tst_sample(tst_offsetM(0, 0), r.frontKt, kNow),
+                     tst_sample(tst_offsetM(r.legM, 0), r.nextKt, kNow + 3000)};
         lf_straightStep(ac);
         EXPECT_EQ(ac.stream.size(), r.split ? 3u : 2u);
     }
@@ -236,12 +275,30 @@ TEST(GroundCurve, CoefficientsAndEnds) {
         LatLon start, control, end;
         double n1, e1, n2, e2;  // metres
     } rows[] = {
-        {"right turn", {47.0, 8.0}, {47.001, 8.0}, {47.001, 8.001}, 111.13295, 0, 111.13295,
+        {"right turn",
+         {47.0, 8.0},
+         {47.001, 8.0},
+         {47.001, 8.001},
+         111.13295,
+         0,
+         111.13295,
          111.13295 * std::cos(gf_degToRad(47.0))},
-        {"left turn", {47.0, 8.0}, {47.0, 7.999}, {46.999, 7.999}, 0, -111.13295 * std::cos(gf_degToRad(47.0)),
-         -111.13295, -111.13295 * std::cos(gf_degToRad(47.0))},
-        {"antimeridian", {10.0, 179.9995}, {10.0005, 179.9999}, {10.001, -179.9995}, 55.566475,
-         0.0004 * 111132.95 * std::cos(gf_degToRad(10.0)), 111.13295, 0.001 * 111132.95 * std::cos(gf_degToRad(10.0))},
+        {"left turn",
+         {47.0, 8.0},
+         {47.0, 7.999},
+         {46.999, 7.999},
+         0,
+         -111.13295 * std::cos(gf_degToRad(47.0)),
+         -111.13295,
+         -111.13295 * std::cos(gf_degToRad(47.0))},
+        {"antimeridian",
+         {10.0, 179.9995},
+         {10.0005, 179.9999},
+         {10.001, -179.9995},
+         55.566475,
+         0.0004 * 111132.95 * std::cos(gf_degToRad(10.0)),
+         111.13295,
+         0.001 * 111132.95 * std::cos(gf_degToRad(10.0))},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -276,10 +333,10 @@ TEST(GroundCurve, CoefficientsAndEnds) {
 TEST_F(GroundMotionTest, TaxiLegsByTurn) {
     struct Row {
         const char* name;
-        double turnDeg;     // the leg after the next, relative to north
+        double turnDeg;  // the leg after the next, relative to north
         double frontKt;
-        int32_t legTicks;   // front -> next
-        size_t size;        // stream length afterwards
+        int32_t legTicks;  // front -> next
+        size_t size;       // stream length afterwards
         bool curve;
         double turnAngle;
     } rows[] = {
@@ -288,7 +345,8 @@ TEST_F(GroundMotionTest, TaxiLegsByTurn) {
         {"sharp but fast: curve", 90, 44, 700, 2, true, 90},
         {"gentle: curve", 30, 10, 700, 2, true, 30},
         {"tiny: straight", 2, 10, 700, 3, false, 0},
-        {"reversal: straight", 170, 10, 700, 3, false, 0},
+        {"reversal, sharp and long: split", 170, 10, 700, 4, false, 0},
+        {"reversal, short in time: straight", 170, 10, 500, 3, false, 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -347,7 +405,8 @@ class LeavingTest : public GroundMotionTest {
         ac.leavingStand = 1;
         ac.throttleIndex = 5;
         ac.flapsIndex = 0;
-        const LatLon feed = gf_destinationPoint(tst_offsetM(0, 0), gf_degToRad(feedBearingDeg), gf_nmToFeet(gf_metersToNm(40)));
+        const LatLon feed = gf_destinationPoint(tst_offsetM(0, 0), gf_degToRad(feedBearingDeg),
+                                                gf_nmToFeet(gf_metersToNm(40)));
         ac.stream = {tst_sample(tst_offsetM(0, 0), 0, kNow, true), tst_sample(feed, 3, kNow + 1500)};
         return ac;
     }
@@ -357,7 +416,8 @@ TEST_F(LeavingTest, PullOutBelowNinetyDegreesPushbackFromNinety) {
     struct Row {
         double bearingDeg;
         uint32_t state;
-    } rows[] = {{0, taxi}, {89, taxi}, {-89, taxi}, {90, pushing_back}, {-90, pushing_back}, {180, pushing_back}};
+    } rows[] = {{0, taxi},          {89, taxi},          {-89, taxi},
+                {90, pushing_back}, {-90, pushing_back}, {180, pushing_back}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.bearingDeg);
         fresh();
@@ -374,7 +434,8 @@ TEST_F(LeavingTest, PullOutTwoHalfSpansAheadOfTheStand) {
     g_stands[0].occupantHexid = ac.hexid;
     nextPosGround(ac);
     ASSERT_EQ(ac.stream.size(), 2u);
-    EXPECT_NEAR(tst_meters(tst_offsetM(0, 0), gf_posOf(ac.stream[1])), 2 * gf_nmToMeters(ac.halfWingSpan), 1e-6);
+    EXPECT_NEAR(tst_meters(tst_offsetM(0, 0), gf_posOf(ac.stream[1])), 2 * gf_nmToMeters(ac.halfWingSpan),
+                1e-6);
     EXPECT_NEAR(gf_radToDeg(gf_bearingRad(tst_offsetM(0, 0), gf_posOf(ac.stream[1]))), 0, 1e-6);
     EXPECT_EQ(ac.stream[0].gs, 4);  // slow taxi speed of a Large aircraft
     // 35.8 m at 4 kt
@@ -586,7 +647,7 @@ TEST_F(ParkingTest, ArrivalParksShutsDownAndBooksTheStandOnce) {
     const auto events = tst_events();
     EXPECT_NE(std::find(events.begin(), events.end(), std::make_pair(SimClientEvent::EngineAutoShutdown, 0u)),
               events.end());
-    EXPECT_EQ(g_replacementChecks, std::deque<uint32_t>{parkedAc.hexid});
+    EXPECT_EQ(g_perSecondList, std::deque<uint32_t>{parkedAc.hexid});
     ASSERT_EQ(g_stands[0].options.size(), 1u);  // the stay is booked once
     EXPECT_EQ(g_stands[0].options[0].hh, uint64_t{1} << 20);
     ASSERT_NE(gf_findHexidSlot(parkedAc.hexid), nullptr);
@@ -622,7 +683,7 @@ TEST_F(ParkingTest, ArrivalFartherThanTwoMetresTaxisOn) {
     lf_arriveAtStand(ac);
     EXPECT_EQ(ac.flightState, taxi);
     EXPECT_FALSE(g_stands[0].occupied);
-    EXPECT_TRUE(g_replacementChecks.empty());
+    EXPECT_TRUE(g_perSecondList.empty());
 }
 
 // The stand nearest the user aircraft on the ground is never taken.
@@ -645,8 +706,8 @@ TEST_F(GroundMotionTest, TakeOffRollThrottle) {
         double frontKt, nextKt;
         uint32_t step;
     } rows[] = {
-        {"B738", 10, 10, 0}, {"B738", 15, 10, 1}, {"B738", 10, 20, 1}, {"B738", 20, 10, 2}, {"B738", 10, 25, 2},
-        {"B738", 25, 10, 4}, {"B738", 10, 30, 4}, {"EC35", 0, 0, 4},
+        {"B738", 10, 10, 0}, {"B738", 15, 10, 1}, {"B738", 10, 20, 1}, {"B738", 20, 10, 2},
+        {"B738", 10, 25, 2}, {"B738", 25, 10, 4}, {"B738", 10, 30, 4}, {"EC35", 0, 0, 4},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.type << " " << r.frontKt << "/" << r.nextKt);
@@ -654,7 +715,8 @@ TEST_F(GroundMotionTest, TakeOffRollThrottle) {
         ac.category = static_cast<int32_t>(gf_aircraftCategory(r.type));
         ac.takeOffRoll = 1;
         ac.dueAhead = 5000;
-        ac.stream = {tst_sample(tst_offsetM(0, 0), r.frontKt, kNow), tst_sample(tst_offsetM(100, 0), r.nextKt, kNow + 500)};
+        ac.stream = {tst_sample(tst_offsetM(0, 0), r.frontKt, kNow),
+                     tst_sample(tst_offsetM(100, 0), r.nextKt, kNow + 500)};
         lf_groundMotion(ac);
         EXPECT_EQ(ac.throttleIndex, r.step);
         EXPECT_EQ(ac.dueAhead, 5000);  // no shrinking during the roll
@@ -684,7 +746,8 @@ TEST_F(GroundMotionTest, TaxiSampleIdlesLevelsAndShowsSpeed) {
         ac.bank = 0.1;
         ac.dueBack = 1050;
         ac.dueAhead = 3000;
-        ac.stream = {tst_sample(tst_offsetM(0, 0), 10, kNow), tst_sample(tst_offsetM(100, 0), 12, kNow + 400)};
+        ac.stream = {tst_sample(tst_offsetM(0, 0), 10, kNow),
+                     tst_sample(tst_offsetM(100, 0), 12, kNow + 400)};
         ac.curve[kCurveE1] = ac.curve[kCurveN1] = 1;
         lf_groundMotion(ac);
         EXPECT_EQ(ac.flightState, r.stateAfter);
@@ -695,6 +758,41 @@ TEST_F(GroundMotionTest, TaxiSampleIdlesLevelsAndShowsSpeed) {
         EXPECT_EQ(ac.dueAhead, 2900);
         EXPECT_DOUBLE_EQ(ac.curveStep, 1.0 / 400);
         EXPECT_EQ(ac.nextAirspeed, r.airspeed);
+    }
+}
+
+// The take-off test: from 43 kt on the roll, the rotation starts once the feed is airborne.
+TEST_F(GroundMotionTest, TakeOffTestStartsTheRotation) {
+    struct Row {
+        const char* name;
+        double frontKt, nextKt, nextVrate, nextAlt;
+        uint8_t nextAirborne;
+        bool rotates;
+        double dAltitude;
+    } rows[] = {
+        {"climbing and airborne", 120, 150, 1200, 560, 1, true, (560.0 - 500) / 300},
+        {"climbing, not yet airborne", 120, 150, 1200, 500, 0, true, 0.6},
+        {"level, airborne, rotation speed reached", 120, 150, 0, 520, 1, true, 0.6},
+        {"level, airborne, too slow", 120, 130, 0, 520, 1, false, 0},
+        {"level, on the ground", 120, 150, 0, 500, 0, false, 0},
+        {"below 43 kt", 42, 150, 1200, 560, 1, false, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
+        ac.takeOffRoll = 1;
+        ac.altitude = 500;
+        ac.maxClimbStep = 0.6;
+        ac.rotationTicks = 200;
+        PosSample next = tst_sample(tst_offsetM(300, 0), r.nextKt, kNow + 300);
+        next.vrate = r.nextVrate;
+        next.alt = r.nextAlt;
+        next.airborne = r.nextAirborne;
+        ac.stream = {tst_sample(tst_offsetM(0, 0), r.frontKt, kNow), next};
+        lf_groundMotion(ac);
+        EXPECT_EQ(ac.flightState, r.rotates ? take_off : taxi);
+        EXPECT_EQ(ac.takeOffCounter, r.rotates ? 200 : 1);
+        EXPECT_DOUBLE_EQ(ac.dAltitude, r.dAltitude);
     }
 }
 

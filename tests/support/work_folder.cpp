@@ -18,6 +18,7 @@
 #include "core/slots.h"
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
+#include "live/ground_motion.h"
 #include "live/intake.h"
 #include "live/parking_slots.h"
 #include "live/stand_choice.h"
@@ -51,6 +52,7 @@ void tst_resetAll() {
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
     gf_resetStandChoice();
+    gf_resetGroundMotion();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
