@@ -1,6 +1,9 @@
 #include "aircraft/livery_tables.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
+#include <numeric>
 #include <unordered_set>
 
 #include <fmt/format.h>
@@ -16,9 +19,10 @@
 #include "core/text.h"
 #include "platform/window_model.h"
 
-std::unordered_map<std::string, RawTypeMap> g_rawAirlineTable;
-std::array<std::unordered_map<std::string, TypeTitleMap>, 2> g_airlineTables;
-std::array<TypeTitleMap, 2> g_typeTables;
+RawAirlineMap g_rawAirlineTable{&gf_liveryArena()};
+std::array<AirlineTitleMap, 2> g_airlineTables{AirlineTitleMap(&gf_liveryArena()),
+                                               AirlineTitleMap(&gf_liveryArena())};
+std::array<TypeTitleMap, 2> g_typeTables{TypeTitleMap(&gf_liveryArena()), TypeTitleMap(&gf_liveryArena())};
 ClassPickList g_lightTypes;
 ClassPickList g_bizjetTypes;
 ClassPickList g_heliTypes;
@@ -26,33 +30,139 @@ bool g_liveryTablesReserved = false;
 
 namespace {
 
-// Every installed title once, pointing at its first copy in table order: the regcode sources
-// look up thousands of titles, which a walk of the whole table per title would make quadratic.
-std::unordered_set<std::string_view> g_titleIndex;
+// Every installed title once, as the number of its first entry in table order: the regcode
+// sources look up thousands of titles, which a walk of the whole table per title would make
+// quadratic. Open addressing over the entry array: a slot holds the title's hash in its high
+// half and the entry's number + 1 in its low half (0: empty slot).
+struct TitleIndex {
+    const RawTitleEntry* entries = nullptr;
+    std::uint64_t* slots = nullptr;
+    std::size_t mask = 0;
+};
+TitleIndex g_titleIndex;
 
-struct TypeIndexEntry {
-    std::string_view type;  // a key of g_rawAirlineTable
-    std::string_view title;
-    bool cargo = false;
+std::uint64_t lf_titleHash(std::string_view title) {
+    return std::hash<std::string_view>{}(title);
+}
+
+// The slot that holds the title, or the empty slot where it would go.
+std::uint64_t* lf_titleSlot(std::string_view title, std::uint64_t hash) {
+    const std::uint64_t tag = hash >> 32 << 32;
+    for (std::size_t i = hash & g_titleIndex.mask;; i = (i + 1) & g_titleIndex.mask) {
+        std::uint64_t& slot = g_titleIndex.slots[i];
+        if (slot == 0) return &slot;
+        if ((slot & ~0xffffffffULL) == tag && g_titleIndex.entries[(slot & 0xffffffffULL) - 1].title == title)
+            return &slot;
+    }
+}
+
+// Two texts are equal; the codes compared here are short, where a call of memcmp costs more
+// than the comparison.
+bool lf_sameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+// The end of the run of liveries from `first` on whose text `field` is the same.
+template <class Field>
+std::size_t lf_runEnd(std::span<const LiveryView> liveries, std::size_t first, std::size_t last,
+                      Field field) {
+    std::size_t end = first + 1;
+    while (end < last && lf_sameText(field(liveries[end]), field(liveries[first]))) ++end;
+    return end;
+}
+
+const auto kAirlineOf = [](const LiveryView& l) { return l.airline; };
+const auto kTypeOf = [](const LiveryView& l) { return l.type; };
+
+// Files the liveries into g_rawAirlineTable: every run of one airline becomes its type map,
+// every run of one type in it a span of the entry array that the whole table shares. A run
+// whose airline (or, under its airline, whose type) was filed before is left out and its room
+// in the array taken by the next. `entries` has room for every livery.
+void lf_fileLiveries(std::span<const LiveryView> liveries, RawTitleEntry* entries) {
+    std::size_t airlines = 0;
+    for (std::size_t i = 0; i < liveries.size(); i = lf_runEnd(liveries, i, liveries.size(), kAirlineOf))
+        ++airlines;
+    g_rawAirlineTable.reserve(g_rawAirlineTable.size() + airlines);
+    std::size_t used = 0;
+    for (std::size_t first = 0; first < liveries.size();) {
+        const std::size_t last = lf_runEnd(liveries, first, liveries.size(), kAirlineOf);
+        const std::string_view airline = liveries[first].airline;
+        std::size_t runs = 0;
+        for (std::size_t i = first; i < last; i = lf_runEnd(liveries, i, last, kTypeOf)) ++runs;
+        if (!g_rawAirlineTable.contains(airline)) {
+            RawTypeMap types(&gf_liveryArena());
+            types.reserve(runs);
+            for (std::size_t i = first; i < last;) {
+                const std::size_t end = lf_runEnd(liveries, i, last, kTypeOf);
+                if (!types.contains(liveries[i].type)) {
+                    for (std::size_t k = i; k < end; ++k)
+                        new (entries + used + (k - i))
+                            RawTitleEntry{gf_arenaText(liveries[k].title), liveries[k].cargo};
+                    types.emplace(gf_arenaText(liveries[i].type), RawTitleRun(entries + used, end - i));
+                    used += end - i;
+                }
+                i = end;
+            }
+            g_rawAirlineTable.emplace(gf_arenaText(airline), std::move(types));
+        }
+        first = last;
+    }
+}
+
+void lf_buildTitleIndex(const RawTitleEntry* entries) {
+    std::size_t count = 0;
+    for (const auto& [airline, types] : g_rawAirlineTable)
+        for (const auto& [type, run] : types) count += run.size();
+    std::size_t capacity = 16;
+    while (capacity < count + count / 2) capacity *= 2;
+    g_titleIndex.entries = entries;
+    g_titleIndex.mask = capacity - 1;
+    g_titleIndex.slots = static_cast<std::uint64_t*>(
+        gf_liveryArena().allocate(capacity * sizeof(std::uint64_t), alignof(std::uint64_t)));
+    std::fill_n(g_titleIndex.slots, capacity, 0);
+    for (const auto& [airline, types] : g_rawAirlineTable)
+        for (const auto& [type, run] : types)
+            for (const RawTitleEntry& entry : run) {
+                const std::uint64_t hash = lf_titleHash(entry.title);
+                std::uint64_t* slot = lf_titleSlot(entry.title, hash);
+                if (*slot == 0) *slot = hash >> 32 << 32 | static_cast<std::uint64_t>(&entry - entries + 1);
+            }
+}
+
+std::size_t lf_cargoCount(RawTitleRun run) {
+    return static_cast<std::size_t>(
+        std::count_if(run.begin(), run.end(), [](const RawTitleEntry& entry) { return entry.cargo; }));
+}
+
+// The type code's lists in g_typeTables, filled in two passes over the raw table: the first
+// counts, the second appends into lists reserved to their exact size.
+struct TypeSlot {
+    std::string_view type;
+    std::array<std::size_t, 2> counts{};
+    std::array<TitleList*, 2> lists{};
 };
 
-void lf_fileEntries(RawTypeMap& types, const std::string& type, std::vector<RawTitleEntry>& entries) {
-    if (entries.empty()) return;
-    types.try_emplace(type, std::move(entries));
-    entries = {};
-}
-
-void lf_fileTypes(const std::string& airline, RawTypeMap& types) {
-    if (types.empty()) return;
-    g_rawAirlineTable.try_emplace(airline, std::move(types));
-    types = RawTypeMap{};
-    types.max_load_factor(1.0f);
-}
-
-void lf_buildTitleIndex() {
-    for (const auto& [airline, types] : g_rawAirlineTable)
-        for (const auto& [type, entries] : types)
-            for (const auto& entry : entries) g_titleIndex.insert(std::string_view(entry.title));
+// One slot per type code with liveries, in ascending byte order of the codes; `slotOfRun`
+// gets the slot of every run in table order.
+std::vector<TypeSlot> lf_typeSlots(std::vector<std::uint32_t>& slotOfRun) {
+    std::vector<TypeSlot> slots;
+    std::unordered_map<std::string_view, std::uint32_t, TextHash> slotOfType;
+    for (const auto& [airline, types] : g_rawAirlineTable) {
+        // A livery without a type code has no type to be found by; it stays in the airline tables.
+        for (const auto& [type, run] : types) {
+            if (type.empty()) continue;
+            const auto [it, added] = slotOfType.try_emplace(type, static_cast<std::uint32_t>(slots.size()));
+            if (added) slots.push_back({type});
+            const std::size_t cargo = lf_cargoCount(run);
+            slots[it->second].counts[0] += run.size() - cargo;
+            slots[it->second].counts[1] += cargo;
+            slotOfRun.push_back(it->second);
+        }
+    }
+    return slots;
 }
 
 std::string lf_randomType(const ClassPickList& list) {
@@ -103,7 +213,7 @@ std::size_t lf_countTitles(const TypeTitleMap& table, AircraftCategory category,
     std::size_t count = 0;
     for (const auto& [type, titles] : table) {
         if (gf_aircraftCategory(type) != category) continue;
-        types.push_back(type);
+        types.emplace_back(type);
         count += titles.size();
     }
     return count;
@@ -111,76 +221,68 @@ std::size_t lf_countTitles(const TypeTitleMap& table, AircraftCategory category,
 
 }  // namespace
 
+void lf_buildRawAirlineTable(std::span<const LiveryView> liveries) {
+    auto* entries = static_cast<RawTitleEntry*>(gf_liveryArena().allocate(
+        std::max<std::size_t>(liveries.size(), 1) * sizeof(RawTitleEntry), alignof(RawTitleEntry)));
+    lf_fileLiveries(liveries, entries);
+    lf_buildTitleIndex(entries);
+}
+
 void lf_buildRawAirlineTable() {
-    std::string airline, type;
-    std::vector<RawTitleEntry> entries;
-    RawTypeMap types;
-    types.max_load_factor(1.0f);
-    for (const LiveryData& livery : g_scannedLiveries) {
-        if (livery.type != type) {
-            lf_fileEntries(types, type, entries);
-            type = livery.type;
-        }
-        if (livery.airline != airline) {
-            lf_fileEntries(types, type, entries);
-            lf_fileTypes(airline, types);
-            airline = livery.airline;
-        }
-        RawTitleEntry& entry = entries.emplace_back(RawTitleEntry{livery.title, livery.cargo});
-        entry.title.shrink_to_fit();
-    }
-    lf_fileEntries(types, type, entries);
-    lf_fileTypes(airline, types);
-    lf_buildTitleIndex();
+    lf_buildRawAirlineTable(gf_liveryViews(g_scannedLiveries));
 }
 
 void lf_buildAirlineTables() {
+    for (AirlineTitleMap& table : g_airlineTables) table.reserve(table.size() + g_rawAirlineTable.size());
+    std::vector<std::array<std::size_t, 2>> counts;  // per type of the airline: pax, cargo
     for (const auto& [airline, types] : g_rawAirlineTable) {
-        std::array<TypeTitleMap, 2> split;
-        for (const auto& [type, entries] : types) {
-            std::array<TitleList, 2> lists;
-            for (const auto& entry : entries) lists[entry.cargo ? 1 : 0].emplace_back(entry.title);
-            for (int kind = 0; kind < 2; ++kind) {
-                if (lists[kind].empty()) continue;
-                lists[kind].shrink_to_fit();
-                split[kind].try_emplace(type, std::move(lists[kind]));
+        counts.clear();
+        std::array<std::size_t, 2> typesOfKind{};
+        for (const auto& [type, run] : types) {
+            const std::size_t cargo = lf_cargoCount(run);
+            counts.push_back({run.size() - cargo, cargo});
+            for (int kind = 0; kind < 2; ++kind) typesOfKind[kind] += counts.back()[kind] > 0 ? 1 : 0;
+        }
+        for (int kind = 0; kind < 2; ++kind) {
+            if (typesOfKind[kind] == 0) continue;
+            TypeTitleMap& split = g_airlineTables[kind].try_emplace(airline).first->second;
+            split.reserve(typesOfKind[kind]);
+            std::size_t next = 0;
+            for (const auto& [type, run] : types) {
+                const std::size_t count = counts[next++][kind];
+                if (count == 0) continue;
+                TitleList& list = split.try_emplace(type).first->second;
+                list.reserve(count);
+                for (const RawTitleEntry& entry : run)
+                    if (entry.cargo == (kind == 1)) list.push_back(entry.title);
             }
         }
-        for (int kind = 0; kind < 2; ++kind)
-            if (!split[kind].empty()) g_airlineTables[kind].try_emplace(airline, std::move(split[kind]));
     }
 }
 
 void lf_buildTypeTables() {
-    std::vector<TypeIndexEntry> index;
-    index.reserve(g_titleIndex.size());
-    for (const auto& [airline, types] : g_rawAirlineTable) {
-        // A livery without a type code has no type to be found by; it stays in the airline tables.
-        for (const auto& [type, entries] : types) {
-            if (type.empty()) continue;
-            for (const auto& entry : entries) index.push_back({type, entry.title, entry.cargo});
-        }
-    }
-    std::sort(index.begin(), index.end(),
-              [](const TypeIndexEntry& a, const TypeIndexEntry& b) { return a.type < b.type; });
-    std::array<TitleList, 2> lists;
-    auto fileLists = [&lists](std::string_view type) {
+    std::vector<std::uint32_t> slotOfRun;
+    std::vector<TypeSlot> slots = lf_typeSlots(slotOfRun);
+    std::vector<std::uint32_t> byType(slots.size());
+    std::iota(byType.begin(), byType.end(), 0u);
+    std::sort(byType.begin(), byType.end(),
+              [&slots](std::uint32_t a, std::uint32_t b) { return slots[a].type < slots[b].type; });
+    for (const std::uint32_t index : byType) {
+        TypeSlot& slot = slots[index];
         for (int kind = 0; kind < 2; ++kind) {
-            if (lists[kind].empty()) continue;
-            lists[kind].shrink_to_fit();
-            g_typeTables[kind].try_emplace(std::string(type), std::move(lists[kind]));
-            lists[kind] = {};
+            if (slot.counts[kind] == 0) continue;
+            slot.lists[kind] = &g_typeTables[kind].try_emplace(slot.type).first->second;
+            slot.lists[kind]->reserve(slot.counts[kind]);
         }
-    };
-    std::string_view current;
-    for (const TypeIndexEntry& entry : index) {
-        if (entry.type != current) {
-            fileLists(current);
-            current = entry.type;
-        }
-        lists[entry.cargo ? 1 : 0].push_back(entry.title);
     }
-    fileLists(current);
+    // Within a type the titles keep table order.
+    std::size_t next = 0;
+    for (const auto& [airline, types] : g_rawAirlineTable)
+        for (const auto& [type, run] : types) {
+            if (type.empty()) continue;
+            const TypeSlot& slot = slots[slotOfRun[next++]];
+            for (const RawTitleEntry& entry : run) slot.lists[entry.cargo ? 1 : 0]->push_back(entry.title);
+        }
 }
 
 void lf_countCategory(AircraftCategory category) {
@@ -236,11 +338,12 @@ std::string lf_randomHeliType() {
 }
 
 std::string_view lf_findInstalledTitle(std::string_view title) {
-    const auto it = g_titleIndex.find(title);
-    return it == g_titleIndex.end() ? std::string_view() : *it;
+    if (g_titleIndex.slots == nullptr) return {};
+    const std::uint64_t slot = *lf_titleSlot(title, lf_titleHash(title));
+    return slot == 0 ? std::string_view() : g_titleIndex.entries[(slot & 0xffffffffULL) - 1].title;
 }
 
-bool lf_airlineHasType(const std::string& airline, const std::string& type) {
+bool lf_airlineHasType(std::string_view airline, std::string_view type) {
     const auto it = g_rawAirlineTable.find(airline);
     return it != g_rawAirlineTable.end() && it->second.contains(type);
 }
@@ -248,8 +351,20 @@ bool lf_airlineHasType(const std::string& airline, const std::string& type) {
 std::vector<std::string> lf_airlineList() {
     std::vector<std::string> airlines;
     airlines.reserve(g_rawAirlineTable.size());
-    for (const auto& [airline, types] : g_rawAirlineTable) airlines.push_back(airline.substr(0, 3));
+    for (const auto& [airline, types] : g_rawAirlineTable) airlines.emplace_back(airline.substr(0, 3));
     return airlines;
+}
+
+std::pmr::monotonic_buffer_resource& gf_liveryArena() {
+    static auto* const arena = new std::pmr::monotonic_buffer_resource(std::size_t{1} << 16);
+    return *arena;
+}
+
+std::string_view gf_arenaText(std::string_view text) {
+    if (text.empty()) return {};
+    char* copy = static_cast<char*>(gf_liveryArena().allocate(text.size(), 1));
+    std::copy(text.begin(), text.end(), copy);
+    return {copy, text.size()};
 }
 
 void gf_reserveLiveryTables() {
@@ -269,14 +384,15 @@ void gf_clearLiveryTables() {
     g_heliTypes.clear();
     g_specialTitleList.clear();
     gf_clearSpecialTitleIndex();
-    g_regToLivery.clear();
+    gf_emptyArenaContainer(g_regToLivery);
     gf_clearSimilarModels();
-    g_typeTables[0].clear();
-    g_typeTables[1].clear();
-    g_airlineTables[0].clear();
-    g_airlineTables[1].clear();
-    g_titleIndex.clear();
-    g_rawAirlineTable.clear();
+    gf_emptyArenaContainer(g_typeTables[0]);
+    gf_emptyArenaContainer(g_typeTables[1]);
+    gf_emptyArenaContainer(g_airlineTables[0]);
+    gf_emptyArenaContainer(g_airlineTables[1]);
+    g_titleIndex = {};
+    gf_emptyArenaContainer(g_rawAirlineTable);
+    gf_liveryArena().release();
 }
 
 void gf_resetLiveryTables() {

@@ -19,7 +19,7 @@
 
 namespace fs = std::filesystem;
 
-std::unordered_map<std::string, std::string_view> g_regToLivery;
+RegistrationMap g_regToLivery{&gf_liveryArena()};
 std::vector<std::string_view> g_specialTitleList;
 std::vector<std::string> g_dontUseTitles;
 
@@ -59,10 +59,18 @@ void lf_addSpecialTitle(std::string_view title) {
     g_specialTitleIndex.insert(title);
 }
 
+// Adds the registration with the title when the map does not have it yet. The key is copied
+// into the arena only then: the sources hold thousands of registrations the map already has.
+std::pair<RegistrationMap::iterator, bool> lf_tryAddRegistration(std::string_view registration,
+                                                                 std::string_view title) {
+    const auto it = g_regToLivery.find(registration);
+    if (it != g_regToLivery.end()) return {it, false};
+    return g_regToLivery.emplace(gf_arenaText(registration), title);
+}
+
 // Adds or replaces one registration; the counters of the merge summary follow.
-void lf_mergeRegistration(const std::string& registration, std::string_view title, int& added,
-                          int& replaced) {
-    const auto [it, inserted] = g_regToLivery.try_emplace(registration, title);
+void lf_mergeRegistration(std::string_view registration, std::string_view title, int& added, int& replaced) {
+    const auto [it, inserted] = lf_tryAddRegistration(registration, title);
     if (inserted) {
         ++added;
         return;
@@ -130,9 +138,13 @@ void lf_processRegcodeSources() {
     }
 }
 
-void lf_applyInlineRegcodes() {
+void lf_applyInlineRegcodes(std::span<const LiveryView> liveries) {
+    g_regToLivery.reserve(
+        g_regToLivery.size() +
+        static_cast<std::size_t>(std::count_if(liveries.begin(), liveries.end(),
+                                               [](const LiveryView& l) { return !l.registration.empty(); })));
     std::vector<std::string> lines;
-    for (const LiveryData& livery : g_scannedLiveries) {
+    for (const LiveryView& livery : liveries) {
         if (livery.registration.empty()) continue;
         const std::string_view title = lf_findInstalledTitle(livery.title);
         if (title.empty()) {
@@ -141,7 +153,7 @@ void lf_applyInlineRegcodes() {
                                         livery.title));
             continue;
         }
-        const auto [it, inserted] = g_regToLivery.try_emplace(livery.registration, title);
+        const auto [it, inserted] = lf_tryAddRegistration(livery.registration, title);
         if (!inserted && it->second != title)
             lines.push_back(
                 fmt::format("{} '{}' => already in use by '{}'", livery.registration, title, it->second));
@@ -151,6 +163,10 @@ void lf_applyInlineRegcodes() {
     if (!fs::exists(file.parent_path())) fs::create_directory(file.parent_path());
     gf_writeTextFile(lines, file);
     gf_logLine(fmt::format("{} in-line regcode clashes, see '{}'", lines.size(), g_inlineRegcodesFile));
+}
+
+void lf_applyInlineRegcodes() {
+    lf_applyInlineRegcodes(gf_liveryViews(g_scannedLiveries));
 }
 
 void lf_processOfflineRegcodes() {
@@ -200,7 +216,7 @@ void gf_clearSpecialTitleIndex() {
 }
 
 void gf_resetRegcodes() {
-    g_regToLivery.clear();
+    gf_emptyArenaContainer(g_regToLivery);
     g_specialTitleList.clear();
     g_specialTitleIndex.clear();
     g_dontUseTitles.clear();

@@ -4,6 +4,8 @@
 // Filled by the table building (aircraft/liveries_scanned.h) and the livery scan on the run
 // thread; read by the matching ladder.
 #pragma once
+#include <memory_resource>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,11 +13,16 @@
 
 #include "aircraft/livery_data.h"
 
+// Registration -> title view; keys and nodes in the livery arena (aircraft/livery_tables.h).
+using RegistrationMap = std::pmr::unordered_map<std::string_view, std::string_view, TextHash>;
+
 // Before a scan's folder loop: collects the don't-use titles of the AIG file and the user's
 // regcode files into g_dontUseTitles.
 void lf_processRegcodeSources();
-// The liveries' own registrations (g_scannedLiveries) into the registration map; clashes go
-// to output/errors/InlineRegcodes.txt.
+// The liveries' own registrations (sorted, as the tables were built from them) into the
+// registration map; clashes go to output/errors/InlineRegcodes.txt.
+void lf_applyInlineRegcodes(std::span<const LiveryView> liveries);
+// The same for g_scannedLiveries.
 void lf_applyInlineRegcodes();
 // The AIG file and then the user's regcode files into the registration map; the results go to
 // output/info/OfflineRegcodes.txt.
@@ -35,7 +42,7 @@ inline constexpr const char* g_inlineRegcodesFile = "output/errors/InlineRegcode
 inline constexpr const char* g_offlineRegcodesFile = "output/info/OfflineRegcodes.txt";
 
 // Registration (exact) -> installed title, a view into g_rawAirlineTable.
-extern std::unordered_map<std::string, std::string_view> g_regToLivery;
+extern RegistrationMap g_regToLivery;
 // Installed titles flagged special, once per special entry and source.
 extern std::vector<std::string_view> g_specialTitleList;
 // Titles the scan must skip; filled before a scan's folder loop, emptied after its reports.

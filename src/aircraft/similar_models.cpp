@@ -1,6 +1,8 @@
 #include "aircraft/similar_models.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <unordered_set>
 
 #include <fmt/format.h>
@@ -14,9 +16,17 @@ std::unordered_map<std::string, std::vector<std::string>> g_installedSimilarType
 
 namespace {
 
+// String hash that takes views as well, so that a lookup by a table's key builds no string.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
 // Type code -> the other types of every similar-type group it belongs to; the per-airline
 // lists are drawn from it at match time, so a fleet of thousands of airlines costs no table.
-std::unordered_map<std::string, std::vector<std::string>> g_similarOfType;
+std::unordered_map<std::string, std::vector<std::string>, TextHash, std::equal_to<>> g_similarOfType;
 std::size_t g_similarDefinitions = 0;
 
 void lf_appendOnce(std::vector<std::string>& list, const std::string& type) {
@@ -43,23 +53,40 @@ void lf_buildInstalledSimilarTypes() {
     }
 }
 
+// g_similarOfType with every similar type as a number, for counting without texts.
+std::unordered_map<std::string_view, std::vector<std::uint32_t>> lf_similarTypeNumbers(std::size_t& numbers) {
+    std::unordered_map<std::string_view, std::uint32_t> numberOf;
+    std::unordered_map<std::string_view, std::vector<std::uint32_t>> similar;
+    for (const auto& [type, others] : g_similarOfType) {
+        std::vector<std::uint32_t>& list = similar[type];
+        for (const std::string& other : others)
+            list.push_back(
+                numberOf.try_emplace(other, static_cast<std::uint32_t>(numberOf.size())).first->second);
+    }
+    numbers = numberOf.size();
+    return similar;
+}
+
 // The {airline, type} keys that have at least one similar type of the airline: an installed
-// type S of airline A makes every type similar to S such a key of A.
+// type S of airline A makes every type similar to S such a key of A. A key is counted when
+// its number is first stamped with the airline's turn.
 std::size_t lf_countAirlineDefinitions() {
-    std::size_t count = 0;
-    std::unordered_set<std::string> done;
-    std::vector<std::string_view> keys;
-    for (const std::string& airline : lf_airlineList()) {
+    std::size_t numbers = 0;
+    const auto similar = lf_similarTypeNumbers(numbers);
+    std::vector<std::size_t> stamp(numbers, 0);
+    std::size_t turn = 0, count = 0;
+    const std::vector<std::string> airlines = lf_airlineList();
+    std::unordered_set<std::string_view> done;
+    for (const std::string& airline : airlines) {
         const auto types = g_rawAirlineTable.find(airline);
         if (types == g_rawAirlineTable.end() || !done.insert(airline).second) continue;
-        keys.clear();
-        for (const auto& [installed, entries] : types->second) {
-            const auto others = g_similarOfType.find(installed);
-            if (others != g_similarOfType.end())
-                keys.insert(keys.end(), others->second.begin(), others->second.end());
+        ++turn;
+        for (const auto& [installed, run] : types->second) {
+            const auto others = similar.find(installed);
+            if (others == similar.end()) continue;
+            for (const std::uint32_t number : others->second)
+                if (std::exchange(stamp[number], turn) != turn) ++count;
         }
-        std::sort(keys.begin(), keys.end());
-        count += static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
     }
     return count;
 }

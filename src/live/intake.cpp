@@ -13,6 +13,8 @@
 #include "live/live_set.h"
 #include "live/playback.h"
 #include "live/removal.h"
+#include "live/sim_events.h"
+#include "live/tick.h"
 #include "shell/requests.h"
 #include "sim/sim_link.h"
 
@@ -190,14 +192,17 @@ void gf_reserveLiveLists() {
     reserve(g_liveRecords, 512);
     reserve(g_staticAircraft, 256);
     reserve(g_stands, 512);
+    reserve(g_hexidStack, 64);
     std::lock_guard lock(g_simEventMutex);
     reserve(g_simEventQueue, 256);
+    reserve(g_waitingEvents, 128);
 }
 
 void gf_resetIntake() {
     g_staged.records.clear();
     gf_resetAddingStack();
     gf_resetRemovalQueues();
+    gf_resetLiveTraffic();
     gf_resetLiveSet();
 }
 
@@ -205,5 +210,6 @@ void gf_resetIntakeProcess() {
     gf_resetIntake();
     g_staged.records.shrink_to_fit();
     g_liveListsReserved = false;
+    g_hexidStack.shrink_to_fit();
     gf_resetLiveSetProcess();
 }

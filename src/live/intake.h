@@ -22,11 +22,12 @@ void gf_applyMaxLive();
 bool lf_makeRoom(double candidateNm);
 
 // Reserves the live set's containers (live records 512, static aircraft 256, stands 512,
-// simulator event queue 256) once per process; later calls do nothing.
+// simulator event queue 256, waiting created objects 128, hexid stack 64) once per process;
+// later calls do nothing.
 void gf_reserveLiveLists();
 
 // Per-run reset of the intake and everything it feeds: adding stack and snapshots emptied, adding not
-// allowed, create and remove queues emptied, no live or static aircraft.
+// allowed, create and remove queues emptied, the driver's state reset, no live or static aircraft.
 void gf_resetIntake();
 // Whole-process reset: as above with storage released, tick counter 0, and the reservations
 // may run again.

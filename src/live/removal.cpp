@@ -9,6 +9,7 @@
 #include "live/aircraft_rec.h"
 #include "live/parking_conflicts.h"
 
+std::vector<uint32_t> g_hexidStack;
 std::deque<AiCreateRec> g_createDeque;
 std::deque<AiCreateRec> g_createDequeStatic;
 std::deque<uint32_t> g_removeDeque;
@@ -19,8 +20,13 @@ bool lf_isLive(const AircraftRec& rec) {
     return rec.hexid > kMaxStaticHexid;
 }
 
+// A spawned aircraft whose create record was not built yet has nothing on its way either.
+bool lf_withdrawFromHexidStack(const AircraftRec& rec) {
+    return std::erase(g_hexidStack, rec.hexid) > 0;
+}
+
 void lf_withdrawOrWait(AircraftRec& rec) {
-    if (gf_removeQueuedCreate(g_createDeque, rec.callsign, rec.hexid) ||
+    if (lf_withdrawFromHexidStack(rec) || gf_removeQueuedCreate(g_createDeque, rec.callsign, rec.hexid) ||
         gf_removeQueuedCreate(g_createDequeStatic, rec.callsign, rec.hexid)) {
         rec.withdrawn = 1;
         return;
@@ -71,6 +77,7 @@ bool gf_queueRemoval(uint32_t objectId) {
 }
 
 void gf_resetRemovalQueues() {
+    g_hexidStack.clear();
     std::deque<AiCreateRec>().swap(g_createDeque);
     std::deque<AiCreateRec>().swap(g_createDequeStatic);
     std::deque<uint32_t>().swap(g_removeDeque);

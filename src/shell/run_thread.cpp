@@ -27,6 +27,9 @@
 #include "live/adding_stack.h"
 #include "live/intake.h"
 #include "live/live_set.h"
+#include "live/sim_events.h"
+#include "live/tick.h"
+#include "live/time_shift.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
 #include "platform/window_model.h"
@@ -275,8 +278,7 @@ bool lf_tick() {
         lf_flightNotRunning();
         return true;
     }
-    gf_takeFromAddingStack();
-    ++g_tickCounter;
+    lf_handleAddingStack();
     int raised = 1;
     if (!g_perSecondFlag.compare_exchange_strong(raised, 0)) return true;
     lf_perSecond();
@@ -293,6 +295,7 @@ void lf_perSecond() {
     }
     gf_messageSecondPassed();
     lf_storeCurrentSlot();
+    if (SIM_TIME.value()) gf_followSimulatorTime(gf_simUtcSeconds(), gf_epochSeconds(gf_utcNow()));
     ++g_simSeconds;
 }
 
@@ -319,6 +322,7 @@ void lf_flightNotRunning() {
         gf_clearPositionBuffers();
         gf_logLine(fmt::format("{} Flight not running", gf_logStamp()));
     }
+    gf_handleSimEvents();
     if (++g_notRunningTicks % kTicksPerNotRunningCheck != 0) return;
     lf_checkReservedStand();
     lf_storeCurrentSlot();

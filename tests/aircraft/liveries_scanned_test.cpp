@@ -1,6 +1,8 @@
 #include "aircraft/liveries_scanned.h"
 
+#include <algorithm>
 #include <sstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +207,70 @@ TEST_F(LiveriesScannedTest, DemoFleetBuildsCleanly) {
     for (std::string line; std::getline(installed, line); ++listed)
         EXPECT_FALSE(lf_findInstalledTitle(line).empty()) << line;
     EXPECT_EQ(listed + 3, 377u);
+}
+
+}  // namespace
+
+namespace {
+
+// The reader's order against a plain stable sort of the same rows: short codes take the radix
+// path, a single code longer than seven bytes the comparison path.
+TEST_F(LiveriesScannedTest, ReadOrderEqualsStableSortOfTheFile) {
+    const std::vector<Liv> shortCodes = {
+        {"SWR", "A320", "b", false, "first"},
+        {"SW", "A320", "b"},
+        {"SWR", "A32", "a"},
+        {"swr", "A320", "a"},
+        {"SWR", "A320", "b", false, "second"},
+        {"SWR", "A320", "ba"},
+        {"SWRX", "B738", "z"},
+        {"ABC", "A320", "b"},
+        {"SWR", "A320", "B"},
+        {"SWR", "A320", "b", false, "third"},
+        {"", "A320", "t"},
+        {"SWR", "", "t"},
+        {"SWR7654", "A320", "t"},
+    };
+    std::vector<Liv> longCode = shortCodes;
+    longCode.push_back({"SWR76543", "A320", "t"});
+    longCode.push_back({"SWR", "A320NEO-LONG", "t"});
+    for (const auto& rows : {shortCodes, longCode}) {
+        SCOPED_TRACE(rows.size());
+        std::vector<Liv> expected = rows;
+        std::stable_sort(expected.begin(), expected.end(), [](const Liv& a, const Liv& b) {
+            return std::tuple(std::string_view(a.airline), std::string_view(a.type),
+                              std::string_view(a.title)) < std::tuple(std::string_view(b.airline),
+                                                                      std::string_view(b.type),
+                                                                      std::string_view(b.title));
+        });
+        gf_parseLiveriesScanned(tst_liveriesXml(rows), "in.xml");
+        std::vector<std::string> read, wanted;
+        for (const LiveryData& l : g_scannedLiveries)
+            read.push_back(l.airline + "/" + l.type + "/" + l.title + "/" + l.registration);
+        for (const Liv& l : expected)
+            wanted.push_back(std::string(l.airline) + "/" + l.type + "/" + l.title + "/" + l.atcid);
+        EXPECT_EQ(read, wanted);
+    }
+}
+
+// A rebuild after the clear draws everything from fresh memory: every title, registration and
+// list of the second build is its own (the sanitizer build catches a view left behind).
+TEST_F(LiveriesScannedTest, RebuildAfterClearFindsOnlyTheNewFleet) {
+    std::vector<std::string> titles;
+    std::vector<Liv> rows;
+    for (int i = 0; i < 300; ++i) titles.push_back(fmt::format("Livery title number {} on the heap", i));
+    for (int i = 0; i < 300; ++i)
+        rows.push_back({i % 2 ? "SWR" : "DLH", i % 3 ? "A320" : "B744", titles[i].c_str()});
+    build({{"OLD", "A320", "Old title on the heap, long enough", false, "HB-OLD"}});
+    gf_clearLiveryTablesForRescan();
+    rows[7].atcid = "HB-NEW";
+    build(rows);
+    EXPECT_TRUE(lf_findInstalledTitle("Old title on the heap, long enough").empty());
+    EXPECT_FALSE(g_regToLivery.contains("HB-OLD"));
+    EXPECT_EQ(g_regToLivery.at("HB-NEW"), titles[7]);
+    for (const std::string& title : titles) EXPECT_EQ(lf_findInstalledTitle(title), title);
+    EXPECT_EQ(g_typeTables[0].at("A320").size() + g_typeTables[0].at("B744").size(), 300u);
+    EXPECT_EQ(g_airlineTables[0].at("SWR").at("A320").size(), 100u);
 }
 
 }  // namespace

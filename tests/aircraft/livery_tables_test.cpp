@@ -87,3 +87,23 @@ TEST_F(LiveryTablesTest, AirlineWhoseRunsAreSplitKeepsItsFirstRun) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LiveryTablesTest, TypeWhoseRunsAreSplitKeepsItsFirstRun) {
+    g_scannedLiveries = {{"SWR", "A320", "first"},
+                         {"SWR", "A321", "second"},
+                         {"SWR", "A320", "third"},
+                         {"DLH", "A320", "fourth"}};
+    lf_buildRawAirlineTable();
+    const RawTypeMap& swr = g_rawAirlineTable.at("SWR");
+    ASSERT_EQ(swr.at("A320").size(), 1u);
+    EXPECT_EQ(swr.at("A320").front().title, "first");
+    EXPECT_EQ(swr.at("A321").front().title, "second");
+    EXPECT_EQ(g_rawAirlineTable.at("DLH").at("A320").front().title, "fourth");
+    EXPECT_TRUE(lf_findInstalledTitle("third").empty());
+    EXPECT_EQ(lf_findInstalledTitle("fourth"), "fourth");
+    g_scannedLiveries.clear();
+}
+
+}  // namespace

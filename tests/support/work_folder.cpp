@@ -22,6 +22,7 @@
 #include "live/intake.h"
 #include "live/parking_slots.h"
 #include "live/stand_choice.h"
+#include "live/tick.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -48,6 +49,7 @@ void tst_resetAll() {
     gf_resetSimLinkAll();
     gf_resetShell();
     gf_resetIntakeProcess();
+    gf_resetLiveTrafficProcess();
     gf_resetStands();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
