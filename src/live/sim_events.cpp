@@ -1,6 +1,7 @@
 #include "live/sim_events.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include <fmt/format.h>
 
@@ -15,8 +16,10 @@
 #include "core/params.h"
 #include "core/random.h"
 #include "feed/records.h"
+#include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
+#include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "platform/window_model.h"
 #include "shell/run_control.h"
@@ -46,6 +49,9 @@ bool lf_isRotorcraft(const AircraftRec& rec) {
 // Records are erased outside the update loop by moving the last record into the place.
 template <typename Rec>
 void lf_eraseBySwap(std::vector<Rec>& records, Rec& rec) {
+    // A live aircraft that goes without a removal of its own (refused create, removed by the
+    // simulator) must not leave its stand marked occupied.
+    if constexpr (std::is_same_v<Rec, LiveAircraft>) gf_leaveStand(rec);
     Rec& last = records.back();
     if (&rec != &last) rec = std::move(last);
     records.pop_back();
@@ -85,6 +91,8 @@ void lf_onLiveCreated(const SimEventRec& e) {
         return lf_removeOrphan(e.objectId, e.hexid, "duplicates the aircraft's object");
     ac->objectId = e.objectId;
     ac->agl = e.value2;
+    if (!ac->stream.empty() && !ac->stream.front().airborne) lf_parksOnCreate(*ac);
+    lf_createFlightPlan(*ac);
     lf_requestStaticCg(e.objectId);
     g_waitingEvents.push_back(e);
 }
@@ -94,6 +102,7 @@ void lf_onObjectScan(const SimEventRec& e) {
     if (!ac) return;
     if (e.hexid == 1 && !ac->onGround && ac->takeOffCounter < 2 && ac->lifeState != removingfromsim &&
         ac->flightState != take_off) {
+        if (ac->flareStage > 0 || ac->approachFlag) lf_onGroundSlots(*ac);
         ac->onGround = 1;
         ac->dAltitude = 0;
         ac->takeOffCounter = 1;

@@ -7,14 +7,20 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/stand.h"
+#include "core/clock.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/slots.h"
 #include "live/aircraft_rec.h"
 #include "live/intake.h"
 #include "live/live_set.h"
+#include "live/parking_conflicts.h"
+#include "live/parking_slots.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
+#include "live/stand_choice.h"
 #include "sim/sim_state.h"
 
 std::set<std::string, std::less<>> g_unmatchedAircraft;
@@ -172,6 +178,33 @@ double lf_initialHeading(const LiveAircraft& ac) {
     return gf_bearingRad({f.lat, f.lon}, {s.lat, s.lon});
 }
 
+// An aircraft that appears on the ground near the park airport starts parked on a fitting free
+// stand, books the stand's current half-hour and may push the longest-parked aircraft out.
+bool lf_parkAtSpawn(LiveAircraft& ac) {
+    Stand* stand = lf_standAtSpawn(ac);
+    if (!stand) return false;
+    ac.standLat = stand->latitude;
+    ac.standLon = stand->longitude;
+    ac.standHeading = stand->heading;
+    ac.standId = stand->standId;
+    ac.cargoStand = stand->cargo ? 1 : 0;
+    lf_setFlightState(ac, parked);
+    ac.steadySince = gf_clock100ns();
+    ac.lastStandDist = 0;
+    ac.movingAwayCount = 0;
+    gf_takeStand(ac);
+    lf_clearCargoMark(ac);
+    ac.stream.resize(1);
+    PosSample& front = ac.stream.front();
+    front.lat = stand->latitude;
+    front.lon = stand->longitude;
+    front.track = gf_radToDeg(stand->heading);
+    const uint64_t now = g_currentSlot.load();
+    if (lt_addStandOption(ac.standId, ac, false, now, false)) gf_setHexidSlot(ac.hexid, gf_slotOf(now));
+    gf_maxParkCheck(0);
+    return true;
+}
+
 void lf_setPositionBlock(LiveAircraft& ac) {
     const PosSample& f = ac.stream.front();
     ac.lat = f.lat;
@@ -219,8 +252,10 @@ void spawnLiveAc(LiveAircraft& ac) {
     lf_markStationary(ac);
     if (ac.flightState == birth) {
         if (!lf_giveLivery(ac)) return;
-        // Without a stand an aircraft that appears on the ground taxis.
-        lf_setFlightState(ac, ac.stream.front().airborne ? flying : taxi);
+        if (ac.stream.front().airborne)
+            lf_setFlightState(ac, flying);
+        else if (!lf_parkAtSpawn(ac))
+            lf_setFlightState(ac, taxi);  // without a stand an aircraft that appears on the ground taxis
     }
     lf_setPositionBlock(ac);
     ac.heldBack = 0;

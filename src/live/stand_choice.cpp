@@ -44,7 +44,7 @@ struct NearestStandCache {
 };
 NearestStandCache g_nearestStandCache;
 
-const ParkSite g_noParkSite;
+ParkSite g_parkSite;  // the park airport as live traffic sees it; run thread only
 
 bool lf_samePosition(LatLon a, LatLon b) {
     return std::abs(a.lat - b.lat) < 1e-8 && std::abs(a.lon - b.lon) < 1e-8;
@@ -271,7 +271,7 @@ bool lf_registrationSeenNearNow(const AircraftRec& ac, uint64_t now) {
 }  // namespace
 
 const ParkSite& gf_parkSite() {
-    return g_noParkSite;
+    return g_parkSite;
 }
 
 bool gf_standFits(double halfWingSpanNm, const Stand& stand) {
@@ -393,7 +393,12 @@ void lf_clearCargoMark(const AircraftRec& ac, const ParkSite& site) {
                            stand->name, gf_acLabel(ac)));
 }
 
+void gf_setParkSite(ParkSite site) {
+    g_parkSite = std::move(site);
+}
+
 void gf_resetStandChoice() {
+    g_parkSite = ParkSite{};
     std::lock_guard lock(g_nearestStandCache.mutex);
     g_nearestStandCache.valid = false;
     g_nearestStandCache.version = 0;

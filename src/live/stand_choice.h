@@ -36,11 +36,13 @@ struct StandCandidate {
     bool optionsFit = false;  // a real option of the stand fits the aircraft
 };
 
-// The park airport as stand choice sees it. The park airports and the static fit are not read
-// yet: this reports no park airport (empty code), no reserved stand, no parking file read and
-// no wanted parked count, so spawn finds no stand, the departure booking does nothing and max
-// park stays off. Every function below that needs the site takes it as a defaulted argument.
+// The park airport as stand choice sees it. Until one is set (gf_setParkSite) it reports no
+// park airport (empty code), no reserved stand, no parking file read and no wanted parked
+// count, so spawn finds no stand, the departure booking does nothing and max park stays off.
+// Every function below that needs the site takes it as a defaulted argument.
 const ParkSite& gf_parkSite();
+// Sets the park airport that live traffic parks at (run thread; the reset clears it).
+void gf_setParkSite(ParkSite site);
 
 // A stand fits an aircraft whose half span exceeds the stand's radius by at most 1.8 m.
 bool gf_standFits(double halfWingSpanNm, const Stand& stand);

@@ -6,6 +6,7 @@
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/intake.h"
 #include "live/live_set.h"
@@ -152,12 +153,14 @@ bool updateLiveAc(LiveAircraft& ac) {
 }
 
 void gf_resetLiveTraffic() {
+    gf_resetAirMotion();
     gf_resetSimEvents();
     gf_resetSpawn();
     gf_resetTimeShift();
 }
 
 void gf_resetLiveTrafficProcess() {
+    gf_resetAirMotionProcess();
     gf_resetSimEventsProcess();
     gf_resetSpawn();
     gf_resetTimeShift();

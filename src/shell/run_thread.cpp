@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <thread>
 
@@ -17,17 +18,18 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"
-#include "core/paths.h"
 #include "core/params.h"
 #include "core/params_file.h"
+#include "core/paths.h"
 #include "core/slots.h"
-#include "live/parking_slots.h"
-#include "live/stand_choice.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/intake.h"
 #include "live/live_set.h"
+#include "live/parking_conflicts.h"
+#include "live/parking_slots.h"
 #include "live/sim_events.h"
+#include "live/stand_choice.h"
 #include "live/tick.h"
 #include "live/time_shift.h"
 #include "platform/scenario.h"
@@ -212,6 +214,19 @@ void lf_startUp() {
 }
 
 namespace {
+constexpr double kMovedDeg = 1e-8;
+
+// Live aircraft rolling on the ground that moved since their last check must not run through a
+// static aircraft.
+void lf_checkCollisionsWithStatic() {
+    for (LiveAircraft& ac : g_liveRecords) {
+        if (ac.lifeState != active || !ac.onGround) continue;
+        if (ac.flightState != taxi && ac.flightState != parking) continue;
+        if (std::fabs(ac.lat - ac.savedLat) < kMovedDeg && std::fabs(ac.lon - ac.savedLon) < kMovedDeg) continue;
+        lf_collisionWithStatic(ac);
+    }
+}
+
 // The livery tables live for the process: a rescan asked for in the window clears them here,
 // before they are built again and while no aircraft holds a title from them.
 void lf_liveryTables() {
@@ -297,6 +312,7 @@ void lf_perSecond() {
     lf_storeCurrentSlot();
     if (SIM_TIME.value()) gf_followSimulatorTime(gf_simUtcSeconds(), gf_epochSeconds(gf_utcNow()));
     ++g_simSeconds;
+    if (COLLISION_LIVE_PARKED_GND.value() && !g_staticAircraft.empty()) lf_checkCollisionsWithStatic();
 }
 
 void lf_every15Seconds() {

@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include "core/atomic_file.h"
+#include "live/aircraft.h"
 
 namespace fs = std::filesystem;
 
@@ -67,6 +68,10 @@ fs::path gf_flightPlanFileName(uint32_t objectId) {
 bool gf_writeFlightPlan(const fs::path& path, std::string_view origin, std::string_view destination) {
     if (!lf_isAirportCode(origin) || !lf_isAirportCode(destination)) return false;
     return gf_writeFileAtomically(path, lf_planDocument(origin, destination));
+}
+
+bool gf_writeFlightPlan(const fs::path& path, const AircraftRec& ac) {
+    return gf_writeFlightPlan(path, ac.origin, ac.destination);
 }
 
 int gf_cleanFlightPlans() {

@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/log.h"
 #include "live/live_set.h"
+#include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "live/tick.h"
 #include "platform/window_model.h"
@@ -339,6 +340,86 @@ TEST_F(SimEventsTest, ActivationWithoutSamplesRemovesTheAircraft) {
     EXPECT_EQ(g_removeDeque, std::deque<uint32_t>{12});
     EXPECT_EQ(newLog(),
               "lf_activate stream empty ?          DLH4AB    DLH B738, hexid:3957828, objectid:12\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A live aircraft erased by the drain itself (its create refused, or its object removed by the
+// simulator) takes no removal of its own: its stand must be freed all the same.
+TEST_F(SimEventsTest, AircraftErasedByTheDrainFreesItsStand) {
+    struct Row {
+        const char* name;
+        uint32_t lifeState;
+        SimEventRec event;
+    };
+    const Row rows[] = {
+        {"create refused", adding2sim, tst_event(kEvCreateFailed, 0, kHexid)},
+        {"removed by the simulator", active, tst_event(kEvRemoved, 42, 0)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_liveRecords.clear();
+        g_stands.clear();
+        g_stands.emplace_back("A1", std::vector<StandOption>{}, 47.45, 8.56, 0.0, 20.0, false, false, false);
+        gf_numberStands();
+        LiveAircraft& ac = tst_addLive(kHexid, row.lifeState, row.lifeState == active ? 42 : 0, false);
+        ac.liveryTitle = "Boeing 737-800 Lufthansa";
+        ac.standId = 1;
+        ASSERT_TRUE(gf_takeStand(ac));
+        gf_pushSimEvent(row.event);
+        gf_handleSimEvents();
+        EXPECT_TRUE(g_liveRecords.empty());
+        EXPECT_FALSE(g_stands[0].occupied);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Touchdown runs only for an aircraft that was landing (flaring or on approach); any other
+// aircraft reported on the ground just becomes onGround.
+TEST_F(SimEventsTest, GroundReportStartsTheTouchdownOnlyForALandingAircraft) {
+    struct Row {
+        const char* name;
+        uint8_t approachFlag;
+        uint32_t flareStage;
+        uint8_t landed;
+    };
+    const Row rows[] = {{"on approach", 1, 0, 1}, {"flaring", 0, 2, 1}, {"neither", 0, 0, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_liveRecords.clear();
+        LiveAircraft& ac = tst_addLive(kHexid, active, 42);
+        ac.approachFlag = row.approachFlag;
+        ac.flareStage = row.flareStage;
+        gf_pushSimEvent(tst_event(kEvObjectScan, 42, 1, 364, 0));
+        gf_handleSimEvents();
+        EXPECT_EQ(g_liveRecords[0].onGround, 1);
+        EXPECT_EQ(g_liveRecords[0].landed, row.landed);
+        EXPECT_EQ(g_liveRecords[0].landingRoll, row.landed);
+    }
+}
+
+// A created aircraft with an origin and a destination gets its flight plan at once.
+TEST_F(SimEventsTest, CreatedAircraftWithARouteGetsItsFlightPlan) {
+    startFlight();
+    std::vector<LiveTrafficRecord> batch;
+    for (size_t i = 0; i < 3; ++i) {
+        LiveTrafficRecord r = tst_trafficRecord(kHexid, "DLH4AB", "DLH", "B738", tst_inbound()[i], 100.0 + 6 * i);
+        r.origin = "EDDM";
+        r.destination = "EDDF";
+        batch.push_back(r);
+    }
+    feed({batch[0]}, 6);
+    feed({batch[1]}, 12);
+    feed({batch[2]}, 18);
+    ASSERT_GE(tickUntil([] { return live(kHexid) && live(kHexid)->objectId != 0; }), 0);
+    LiveAircraft* ac = live(kHexid);
+    EXPECT_EQ(ac->flightPlanSent, 1);
+    EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(ac->objectId)));
 }
 
 }  // namespace

@@ -3,11 +3,13 @@
 #include <fmt/format.h>
 
 #include "aircraft/matching.h"
+#include "airports/stand.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "live/live_set.h"
 #include "live/removal.h"
+#include "live/stand_choice.h"
 #include "live/tick.h"
 #include "sim/sim_state.h"
 #include "support/tick_harness.h"
@@ -347,6 +349,52 @@ TEST_F(SpawnTest, EmptyCallsignAtCreateTimeRemovesTheAircraft) {
     EXPECT_TRUE(g_createDeque.empty());
     tick();
     EXPECT_TRUE(g_liveRecords.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// An aircraft that appears standing on the ground at the park airport starts parked on the
+// free stand under it; without a park airport it taxis from where it is.
+TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
+    struct Row {
+        const char* name;
+        bool parkSiteSet;
+        uint32_t flightState;
+    };
+    const Row rows[] = {{"park airport set", true, parked}, {"no park airport", false, taxi}};
+    tst_userAt(kHarnessLat + 0.05, kHarnessLon, true);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_liveRecords.clear();
+        g_stands.clear();
+        const LatLon standPos = gf_destinationPoint({kHarnessLat, kHarnessLon}, 0, 3000);
+        g_stands.emplace_back("V101", std::vector<StandOption>{}, standPos.lat, standPos.lon, gf_degToRad(250),
+                              30.0, false, false, false);
+        gf_numberStands();
+        gf_setParkSite(row.parkSiteSet ? ParkSite{"EDDF", {kHarnessLat, kHarnessLon}, "", false, 0} : ParkSite{});
+        Candidate c;
+        c.airborne = false;
+        c.at = {standPos.lat + 0.00005, standPos.lon, kHarnessElevFt, 0, 90, 0};  // about 5 m off the stand
+        LiveAircraft& ac = tst_candidate(kHexid, c);
+        ac.stream[1].lat = ac.stream[0].lat;  // standing still
+        spawnLiveAc(ac);
+        ASSERT_EQ(ac.lifeState, adding2sim);
+        EXPECT_EQ(ac.flightState, row.flightState);
+        if (!row.parkSiteSet) {
+            EXPECT_EQ(ac.standId, 0u);
+            EXPECT_FALSE(g_stands[0].occupied);
+            continue;
+        }
+        EXPECT_EQ(ac.standId, 1u);
+        EXPECT_TRUE(g_stands[0].occupied);
+        ASSERT_EQ(ac.stream.size(), 1u);
+        EXPECT_EQ(ac.stream[0].lat, standPos.lat);
+        EXPECT_EQ(ac.stream[0].lon, standPos.lon);
+        EXPECT_NEAR(ac.heading, gf_degToRad(250), 1e-12);
+        EXPECT_EQ(ac.lat, standPos.lat);
+    }
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
+#include "core/geo.h"
+#include "live/live_set.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
@@ -381,6 +383,47 @@ TEST_F(RunThreadTest, BrokenTypeDatabaseEndsTheRunAndLeavesNoPlainFile) {
         EXPECT_NE(gf_capturedLog().find("Exiting: NOT YET SET\n"), std::string::npos);
         EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// With the rule on, the per-second pass checks live aircraft that roll on the ground and moved
+// since their last check against the static aircraft, once per move.
+TEST_F(RunThreadTest, PerSecondPassKeepsRollingAircraftClearOfStaticOnes) {
+    COLLISION_LIVE_PARKED_GND.set(true);
+    AircraftRec st;
+    st.hexid = 12;
+    st.callsign = "SWR12*";
+    st.lifeState = active;
+    st.objectId = 7;
+    st.halfWingSpan = gf_metersToNm(17);
+    st.standLat = 47.45;
+    st.standLon = 8.56;
+    g_staticAircraft.push_back(st);
+    LiveAircraft ac;
+    ac.hexid = 0x4B1805;
+    ac.callsign = "SWR287";
+    ac.lifeState = active;
+    ac.onGround = 1;
+    ac.flightState = taxi;
+    ac.halfWingSpan = gf_metersToNm(17);
+    ac.lat = 47.45;
+    ac.lon = 8.56;
+    ac.savedLat = ac.lat;  // not moved since its last check: left alone
+    ac.savedLon = ac.lon;
+    g_liveRecords.push_back(ac);
+    lf_perSecond();
+    EXPECT_EQ(g_staticAircraft[0].lifeState, active);
+    g_liveRecords[0].savedLat = 0;  // moved
+    lf_perSecond();
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    EXPECT_NE(gf_capturedLog().find("SWR12*   removed for collision avoidance with static SWR287"),
+              std::string::npos)
+        << gf_capturedLog();
+    g_liveRecords.clear();
+    g_staticAircraft.clear();
 }
 
 }  // namespace

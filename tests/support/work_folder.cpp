@@ -18,6 +18,7 @@
 #include "core/slots.h"
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
+#include "live/air_motion.h"
 #include "live/ground_motion.h"
 #include "live/intake.h"
 #include "live/parking_slots.h"
@@ -53,6 +54,7 @@ void tst_resetAll() {
     gf_resetStands();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
+    gf_resetAirMotionProcess();
     gf_resetStandChoice();
     gf_resetGroundMotion();
 }
