@@ -24,6 +24,7 @@
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
+#include "live/ground_motion.h"
 #include "live/intake.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
@@ -371,6 +372,7 @@ void lf_resetForRestart() {
     gf_cleanFlightPlans();
     gf_resetParkingSlots();
     gf_resetStandChoice();
+    gf_resetGroundMotion();
     gf_resetSimState();
     gf_resetRunControl();
 }

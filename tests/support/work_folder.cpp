@@ -19,6 +19,7 @@
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/air_motion.h"
+#include "live/ground_motion.h"
 #include "live/intake.h"
 #include "live/parking_slots.h"
 #include "live/stand_choice.h"
@@ -55,6 +56,7 @@ void tst_resetAll() {
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();
     gf_resetStandChoice();
+    gf_resetGroundMotion();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {

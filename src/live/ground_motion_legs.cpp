@@ -1,0 +1,91 @@
+#include "live/ground_motion_legs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <gsl/narrow>
+
+#include "live/live_set.h"
+
+int32_t gf_clampTicks(double value, int32_t low, int32_t high) {
+    if (std::isnan(value)) return low;
+    const double rounded = std::round(value);
+    if (rounded <= low) return low;
+    if (rounded >= high) return high;
+    return gsl::narrow<int32_t>(static_cast<int64_t>(rounded));
+}
+
+int32_t gf_travelTicks(double distanceNm, double speedKt, int32_t low, int32_t high) {
+    if (!(speedKt > 0) || !std::isfinite(distanceNm)) return high;
+    return gf_clampTicks(distanceNm / speedKt * kTicksPerHourKt, low, high);
+}
+
+double gf_headingErrorDeg(double targetRad, double headingRad) {
+    return std::fabs(gf_radToDeg(gf_normalizePi(targetRad - headingRad)));
+}
+
+double gf_shortLonDiff(double fromLon, double toLon) {
+    double d = std::remainder(toLon - fromLon, 360.0);
+    if (d <= -180.0) d += 360.0;
+    return d;
+}
+
+double gf_wrapLon(double lon) {
+    if (!std::isfinite(lon)) return lon;
+    double w = std::fmod(lon + 180.0, 360.0);
+    if (w < 0) w += 360.0;
+    return w - 180.0;
+}
+
+bool gf_samePosition(double latA, double lonA, double latB, double lonB) {
+    return std::fabs(latA - latB) < kSamePositionDeg && std::fabs(lonA - lonB) < kSamePositionDeg;
+}
+
+bool gf_samePosition(const PosSample& a, const PosSample& b) {
+    return gf_samePosition(a.lat, a.lon, b.lat, b.lon);
+}
+
+LatLon gf_posOf(const PosSample& s) {
+    return {s.lat, s.lon};
+}
+
+int32_t gf_ticksFromNow(int32_t dueTick) {
+    return static_cast<int32_t>(static_cast<uint32_t>(dueTick) - gf_tickNow());
+}
+
+int32_t gf_dueAfter(int32_t base, int32_t ticks) {
+    return static_cast<int32_t>(static_cast<uint32_t>(base) + static_cast<uint32_t>(ticks));
+}
+
+int32_t gf_dueGap(const PosSample& from, const PosSample& to) {
+    return std::max(
+        static_cast<int32_t>(static_cast<uint32_t>(to.dueTick) - static_cast<uint32_t>(from.dueTick)),
+        kMinLegTicks);
+}
+
+bool gf_curveActive(const LiveAircraft& ac) {
+    return !std::isnan(ac.curve[kCurveE1]) && !std::isnan(ac.curve[kCurveN1]);
+}
+
+bool gf_sampleCurve(const std::array<double, 8>& c, double t, LatLon& position, double& headingRad) {
+    if (std::isnan(c[kCurveE1]) || std::isnan(c[kCurveN1])) return false;
+    const double span = c[kCurveEndParam] - c[kCurveStartParam];
+    if (!(span != 0)) return false;
+    const double s = (t - c[kCurveStartParam]) / span;
+    if (!(s >= 0 && s <= 1)) return false;
+    const double u = 1 - s;
+    const double north = 2 * u * s * c[kCurveN1] + s * s * c[kCurveN2];
+    const double east = 2 * u * s * c[kCurveE1] + s * s * c[kCurveE2];
+    double startLat = c[kCurveStartLat];
+    if (startLat > 180) startLat -= 360;
+    position.lat = c[kCurveStartLat] + north / kMetersPerDegree;
+    position.lon =
+        gf_wrapLon(c[kCurveStartLon] + east / (kMetersPerDegree * std::cos(gf_degToRad(startLat))));
+    double h = std::atan2(2 * u * c[kCurveE1] + 2 * s * (c[kCurveE2] - c[kCurveE1]),
+                          2 * u * c[kCurveN1] + 2 * s * (c[kCurveN2] - c[kCurveN1]));
+    if (h < 0) h += 2 * kPi;
+    if (h >= 2 * kPi) h -= 2 * kPi;
+    headingRad = h;
+    return true;
+}
