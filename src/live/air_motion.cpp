@@ -6,6 +6,7 @@
 #include "aircraft/type_database.h"
 #include "feed/feed_state.h"
 #include "live/air_motion_legs.h"
+#include "live/ground_motion_legs.h"
 #include "live/sim_events.h"
 
 namespace {
@@ -75,7 +76,7 @@ bool lf_skipToAirborne(LiveAircraft& ac, size_t k) {
     if (ac.stream.size() < k || !ac.stream[k - 1].airborne) return false;
     for (size_t i = 0; i + 2 < k && ac.stream.size() > 3; ++i) ac.stream.erase(ac.stream.begin() + 1);
     const double legNm = gf_haversineNm(lf_at(ac.stream[0]), lf_at(ac.stream[1]));
-    lf_setNextDue(ac, std::max(lf_roundTicks(legNm * kTicksPerHour / lf_legSpeed(ac)), kMinLegTicks));
+    lf_setNextDue(ac, gf_travelTicks(legNm, lf_legSpeed(ac)));
     ac.dAltitude = lf_climbTowards(ac, ac.stream[1]);
     return true;
 }

@@ -34,13 +34,6 @@ int32_t lf_ticksTo(const PosSample& sample) {
     return std::max(lf_tickDiff(static_cast<uint32_t>(sample.dueTick), gf_tickNow()), kMinLegTicks);
 }
 
-int32_t lf_roundTicks(double ticks) {
-    const double r = std::round(ticks);
-    if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
-        throw std::range_error("narrowing: tick count out of range");
-    return static_cast<int32_t>(r);
-}
-
 double lf_legSpeed(const LiveAircraft& ac) {
     const PosSample& f = ac.stream[0];
     const PosSample& n = ac.stream[1];

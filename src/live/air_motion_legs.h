@@ -16,9 +16,6 @@ inline constexpr int32_t kDueClampStep = 100;
 double gf_normalizePi(double angleRad);
 // The sample's due tick minus now, at least kMinLegTicks.
 int32_t lf_ticksTo(const PosSample& sample);
-// A tick count rounded to the nearest integer; outside int32 (or not a number) raises
-// std::range_error.
-int32_t lf_roundTicks(double ticks);
 // Speed of the leg front -> next, knots: the mean of the two ground speeds, or, when both are 0,
 // the distance over the due difference (at least 25 ticks) but at least 1. Needs two samples.
 double lf_legSpeed(const LiveAircraft& ac);

@@ -206,7 +206,7 @@ void lf_buildTurnCurve(LiveAircraft& ac) {
     const PosSample& control = ac.stream[1];
     PosSample& end = ac.stream[2];
     if (end.gs == 0) end.gs = (front.gs + control.gs) / 2;
-    const double eastPerDeg = kMetersPerDegree * std::cos(gf_degToRad(ac.lat > 180 ? ac.lat - 360 : ac.lat));
+    const double eastPerDeg = gf_metersPerDegreeLon(ac.lat);
     ac.curve[kCurveStartLat] = ac.lat;
     ac.curve[kCurveStartLon] = ac.lon;
     ac.curve[kCurveStartParam] = 0;

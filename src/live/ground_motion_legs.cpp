@@ -8,6 +8,10 @@
 
 #include "live/live_set.h"
 
+namespace {
+constexpr double kMinLonCosine = 1e-6;
+}  // namespace
+
 int32_t gf_clampTicks(double value, int32_t low, int32_t high) {
     if (std::isnan(value)) return low;
     const double rounded = std::round(value);
@@ -64,6 +68,11 @@ int32_t gf_dueGap(const PosSample& from, const PosSample& to) {
         kMinLegTicks);
 }
 
+double gf_metersPerDegreeLon(double latDeg) {
+    if (latDeg > 180) latDeg -= 360;
+    return kMetersPerDegree * std::max(std::fabs(std::cos(gf_degToRad(latDeg))), kMinLonCosine);
+}
+
 bool gf_curveActive(const LiveAircraft& ac) {
     return !std::isnan(ac.curve[kCurveE1]) && !std::isnan(ac.curve[kCurveN1]);
 }
@@ -77,11 +86,8 @@ bool gf_sampleCurve(const std::array<double, 8>& c, double t, LatLon& position, 
     const double u = 1 - s;
     const double north = 2 * u * s * c[kCurveN1] + s * s * c[kCurveN2];
     const double east = 2 * u * s * c[kCurveE1] + s * s * c[kCurveE2];
-    double startLat = c[kCurveStartLat];
-    if (startLat > 180) startLat -= 360;
     position.lat = c[kCurveStartLat] + north / kMetersPerDegree;
-    position.lon =
-        gf_wrapLon(c[kCurveStartLon] + east / (kMetersPerDegree * std::cos(gf_degToRad(startLat))));
+    position.lon = gf_wrapLon(c[kCurveStartLon] + east / gf_metersPerDegreeLon(c[kCurveStartLat]));
     double h = std::atan2(2 * u * c[kCurveE1] + 2 * s * (c[kCurveE2] - c[kCurveE1]),
                           2 * u * c[kCurveN1] + 2 * s * (c[kCurveN2] - c[kCurveN1]));
     if (h < 0) h += 2 * kPi;

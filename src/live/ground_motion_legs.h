@@ -54,6 +54,9 @@ int32_t gf_dueAfter(int32_t base, int32_t ticks);
 // Due ticks between two samples (wrapping), at least 25.
 int32_t gf_dueGap(const PosSample& from, const PosSample& to);
 
+// Metres per degree of longitude at the latitude (one above 180 has 360 subtracted first); the
+// cosine is held at 1e-6 or more, so that near a pole a curve stays finite.
+double gf_metersPerDegreeLon(double latDeg);
 // The curve is active while neither control coordinate is NaN.
 bool gf_curveActive(const LiveAircraft& ac);
 // Position and heading (radians, 0 <= h < 2 pi) at parameter t; false when the curve is

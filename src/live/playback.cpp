@@ -49,7 +49,7 @@ bool lf_notLater(int32_t due, int32_t than) {
 }
 
 int32_t lf_nowPlus(int32_t ticks) {
-    return static_cast<int32_t>(gf_tickNow() + static_cast<uint32_t>(ticks));
+    return gf_dueAfter(static_cast<int32_t>(gf_tickNow()), ticks);
 }
 
 bool lf_isCategory(const AircraftRec& ac, AircraftCategory c) {

@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "live/air_motion_legs.h"
+#include "live/ground_motion_legs.h"
 #include "live/sim_events.h"
 #include "live_fixture.h"
 #include "sim/flight_plan.h"
@@ -1013,9 +1014,9 @@ TEST_F(AirMotionTest, LegHelpers) {
     EXPECT_EQ(lf_ticksTo(ac.stream[1]), 25);
     ac.stream[1].dueTick = kNow + 26;
     EXPECT_EQ(lf_ticksTo(ac.stream[1]), 26);
-    EXPECT_THROW(lf_roundTicks(3e9), std::range_error);
-    EXPECT_THROW(lf_roundTicks(std::nan("")), std::range_error);
-    EXPECT_EQ(lf_roundTicks(2.5), 3);
+    EXPECT_EQ(gf_clampTicks(3e9), kMaxLegTicks) << "clamped, not thrown";
+    EXPECT_EQ(gf_clampTicks(std::nan("")), kMinLegTicks);
+    EXPECT_EQ(gf_clampTicks(2500.5), 2501);
     EXPECT_DOUBLE_EQ(gf_normalizePi(3 * kPi / 2), -kPi / 2);
     EXPECT_DOUBLE_EQ(gf_normalizePi(-kPi), kPi);
 }

@@ -6,6 +6,7 @@
 #include "core/files.h"
 #include "core/geo.h"
 #include "core/params.h"
+#include "live/ground_motion_legs.h"
 #include "live/live_set.h"
 #include "platform/scenario_tools.h"
 
@@ -18,12 +19,6 @@ constexpr uint32_t kHexB = 0x3c6602;
 constexpr double kAirBudgetSec = 8 * 8 + 50 + 6;
 // Longest part of a real track the lab replays, seconds of the track.
 constexpr double kRealTrackSeconds = 900;
-
-double lab_shortLonDiff(double from, double to) {
-    double d = std::remainder(to - from, 360.0);
-    if (d <= -180.0) d += 360.0;
-    return d;
-}
 
 // Creates are paced, so the second of two aircraft becomes active later and flies the same legs
 // that many ticks later.
@@ -121,7 +116,7 @@ TEST_F(FlightLabTest, AntimeridianLegTakesTheShortWayRound) {
     EXPECT_LT(live(kHexA)->lon, -179.0) << "crossed the antimeridian eastbound";
     std::optional<LatLon> last;
     for (const auto& [tick, p] : path(kHexA)) {
-        if (last) ASSERT_LT(std::fabs(lab_shortLonDiff(last->lon, p.lon)), 0.01) << tick;
+        if (last) ASSERT_LT(std::fabs(gf_shortLonDiff(last->lon, p.lon)), 0.01) << tick;
         last = p;
     }
 }
@@ -169,7 +164,7 @@ TEST_F(FlightLabTest, ScenarioShiftedAcrossTheAntimeridianFliesTheSamePath) {
         ++compared;
         crossed = crossed || it->second.lon < 0;
         ASSERT_NEAR(p.lat, it->second.lat, 1e-7) << tick;
-        ASSERT_NEAR(lab_shortLonDiff(p.lon, it->second.lon), shift, 1e-7) << tick;
+        ASSERT_NEAR(gf_shortLonDiff(p.lon, it->second.lon), shift, 1e-7) << tick;
     }
     EXPECT_GT(compared, 20000u);
     EXPECT_TRUE(crossed);

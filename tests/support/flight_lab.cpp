@@ -12,6 +12,7 @@
 #include "core/params.h"
 #include "live/adding_stack.h"
 #include "live/aircraft_rec.h"
+#include "live/ground_motion_legs.h"
 #include "live/live_set.h"
 
 namespace {
@@ -27,18 +28,6 @@ constexpr double kChaseAboveFt = 3000;
 constexpr double kChaseMaxLat = 89.95;
 constexpr double kStepTolerance = 1e-9;
 constexpr double kPositionTolerance = 1e-9;  // degrees
-
-double lab_wrapLon(double lon) {
-    double w = std::fmod(lon + 180.0, 360.0);
-    if (w < 0) w += 360.0;
-    return w - 180.0;
-}
-
-double lab_shortLon(double from, double to) {
-    double d = std::remainder(to - from, 360.0);
-    if (d <= -180.0) d += 360.0;
-    return d;
-}
 
 TruthPoint lab_advance(const TruthPoint& p, double dt, double vrateFpm) {
     TruthPoint q = p;
@@ -109,7 +98,7 @@ std::optional<std::string> lab_step(const std::optional<LabSnapshot>& b, const L
     if (b->curve || curve || ac.flightState == pushed_back || std::fabs(ac.lat) > 89) return std::nullopt;
     const PosSample& f = ac.stream.front();
     const double stepLat = ac.lat - b->lat;
-    const double stepLon = lab_shortLon(b->lon, ac.lon);
+    const double stepLon = gf_shortLonDiff(b->lon, ac.lon);
     if (f.stationary) {
         if (stepLat != 0 || stepLon != 0)
             return fmt::format("moved {} {} toward a stationary sample", stepLat, stepLon);
@@ -121,7 +110,7 @@ std::optional<std::string> lab_step(const std::optional<LabSnapshot>& b, const L
     if (std::fabs(ac.dLon) * left > 180 + 1e-6)
         return fmt::format("leg the long way round: dLon {}", ac.dLon);
     // Past the front sample on the straight leg: the rest of the way points backwards.
-    const double restLat = f.lat - ac.lat, restLon = lab_shortLon(ac.lon, f.lon);
+    const double restLat = f.lat - ac.lat, restLon = gf_shortLonDiff(ac.lon, f.lon);
     const double len = std::hypot(ac.dLat, ac.dLon);
     if (len > 0 && (restLat * ac.dLat + restLon * ac.dLon) / len < -kPositionTolerance)
         return fmt::format("stepped beyond the front sample ({} {} left)", restLat, restLon);
@@ -222,7 +211,7 @@ Truth lab_jitter(const Truth& t, double deg, uint32_t seed) {
     Truth r = t;
     for (TruthPoint& p : r) {
         p.lat += u(rng);
-        p.lon = lab_wrapLon(p.lon + u(rng));
+        p.lon = gf_wrapLon(p.lon + u(rng));
     }
     return r;
 }
@@ -243,7 +232,7 @@ Truth lab_jump(const Truth& t, double from, double dLat, double dLon) {
     for (TruthPoint& p : r)
         if (p.t >= from) {
             p.lat += dLat;
-            p.lon = lab_wrapLon(p.lon + dLon);
+            p.lon = gf_wrapLon(p.lon + dLon);
         }
     return r;
 }
@@ -251,7 +240,7 @@ Truth lab_jump(const Truth& t, double from, double dLat, double dLon) {
 Truth lab_mirror(const Truth& t, double aboutLon) {
     Truth r = t;
     for (TruthPoint& p : r) {
-        p.lon = lab_wrapLon(2 * aboutLon - p.lon);
+        p.lon = gf_wrapLon(2 * aboutLon - p.lon);
         p.trackDeg = std::fmod(360.0 - p.trackDeg, 360.0);
     }
     return r;
@@ -259,7 +248,7 @@ Truth lab_mirror(const Truth& t, double aboutLon) {
 
 Truth lab_shift(const Truth& t, double dLon) {
     Truth r = t;
-    for (TruthPoint& p : r) p.lon = lab_wrapLon(p.lon + dLon);
+    for (TruthPoint& p : r) p.lon = gf_wrapLon(p.lon + dLon);
     return r;
 }
 
