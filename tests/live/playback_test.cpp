@@ -1,5 +1,6 @@
 #include "live/playback.h"
 
+#include "core/geo.h"
 #include "live/removal.h"
 #include "live_fixture.h"
 
@@ -105,6 +106,112 @@ TEST_F(PlaybackTest, EmptyStreamDropsTheSample) {
     LiveAircraft ac;
     decodeExisting(ac, tst_sample(50.0, 8.0, 200, true, 0));
     EXPECT_TRUE(ac.stream.empty());
+}
+
+// An active aircraft at 47N 8E heading north, a sample 0.0001 degrees of latitude (11 m) per step
+// away in the direction given.
+PosSample tst_away(double meters, double bearingDeg, bool airborne, int32_t due) {
+    const LatLon p =
+        gf_destinationPoint({47.0, 8.0}, gf_degToRad(bearingDeg), gf_nmToFeet(gf_metersToNm(meters)));
+    PosSample s = tst_sample(p.lat, p.lon, airborne ? 250 : 10, airborne, due);
+    s.track = bearingDeg;
+    return s;
+}
+
+TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
+    constexpr int32_t kNow = 50000;
+    struct Row {
+        const char* name;
+        uint32_t flightState;
+        uint32_t lifeState;
+        int32_t extension;
+        double meters, bearingDeg;
+        bool airborne;
+        bool accepted;
+        uint32_t flightStateAfter;
+        uint32_t lifeStateAfter;
+    };
+    const Row rows[] = {
+        {"parked, create on its way", parked, adding2sim, 0, 300, 0, false, false, parked, adding2sim},
+        {"parked, first sample at the stand", parked, active, 0, 10, 0, false, false, parked, active},
+        {"parked, 150 m away: leaving", parked, active, 0, 150, 0, false, true, parked, active},
+        {"parked, 300 m away: removed", parked, active, 0, 300, 0, false, false, parked, removingfromsim},
+        {"parking, beyond the limit: taxis on", parking, active, 0, 150, 0, false, true, taxi, active},
+        {"pushing back", pushing_back, active, 0, 40, 90, false, false, pushing_back, active},
+        {"pushed back, still near", pushed_back, active, 0, 30, 0, false, false, pushed_back, active},
+        {"pushed back, far away", pushed_back, active, 0, 150, 0, false, true, taxi, active},
+        {"extension, turn of 120 degrees in the air", flying, active, 3, 2000, 120, true, false, flying,
+         active},
+        {"extension, turn of 10 degrees in the air", flying, active, 3, 2000, 10, true, true, flying, active},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_tickCounter = kNow;
+        LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 0, row.airborne, kNow - 100));
+        ac.hexid = 0x3c6601;
+        ac.objectId = row.lifeState == active ? 5 : 0;
+        ac.halfWingSpan = gf_metersToNm(17.9);
+        ac.lifeState = row.lifeState;
+        ac.flightState = row.flightState;
+        ac.onGround = row.airborne ? 0 : 1;
+        ac.lat = 47.0;
+        ac.lon = 8.0;
+        ac.standLat = 47.0;
+        ac.standLon = 8.0;
+        ac.standId = 3;
+        ac.extension = row.extension;
+        ac.pushbackSide = 2;
+        decodeExisting(ac, tst_away(row.meters, row.bearingDeg, row.airborne, kNow + 3000));
+        EXPECT_EQ(ac.stream.size(), row.accepted ? 2u : 1u);
+        EXPECT_EQ(ac.flightState, row.flightStateAfter);
+        EXPECT_EQ(ac.lifeState, row.lifeStateAfter);
+        if (row.accepted) EXPECT_EQ(ac.stream.back().stationary, 0);
+        if (row.accepted && row.extension > 0) {
+            EXPECT_EQ(ac.extension, 0);
+            EXPECT_EQ(ac.stream.front().dueTick, kNow + 1) << "the extension ends at once";
+        }
+        if (row.flightState == pushing_back) {
+            EXPECT_EQ(ac.pushbackSideKnown, 1);
+            EXPECT_EQ(ac.pushbackTurnSide, 1) << "the sample lies to the right";
+        }
+        if (row.flightState == pushed_back && !row.accepted) EXPECT_EQ(ac.holding, 1);
+        if (row.flightState == pushed_back && row.accepted) EXPECT_EQ(ac.standId, 0u);
+        if (row.flightState == parked && row.accepted) EXPECT_EQ(ac.leavingStand, 1);
+    }
+}
+
+TEST_F(PlaybackTest, HoldingAircraftIsRemovedBySampleBeyondTheThreshold) {
+    for (double meters : {240.0, 260.0}) {
+        SCOPED_TRACE(meters);
+        LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 0, false, 100));
+        ac.lifeState = active;
+        ac.objectId = 5;
+        ac.flightState = taxi;
+        ac.onGround = 1;
+        ac.holding = 1;
+        ac.holdStartTick = 50;
+        decodeExisting(ac, tst_away(meters, 0, false, 3000));
+        EXPECT_EQ(ac.lifeState, meters > 250 ? removingfromsim : active);
+        EXPECT_EQ(ac.holding, meters > 250 ? 0 : 1);
+    }
+}
+
+TEST_F(PlaybackTest, ApproachDropsSamplesBehindAndCapsTheSpeed) {
+    g_tickCounter = 1000;
+    LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 140, true, 1200));
+    ac.lifeState = active;
+    ac.flightState = flying;
+    ac.approachFlag = 1;
+    ac.lat = 46.99;
+    ac.lon = 8.0;
+    PosSample behind = tst_away(1000, 180, true, 1800);
+    decodeExisting(ac, behind);
+    EXPECT_EQ(ac.stream.size(), 1u) << "a turn of 90 degrees or more on the approach";
+    PosSample ahead = tst_away(1000, 0, true, 1800);
+    ahead.gs = 160;
+    decodeExisting(ac, ahead);
+    ASSERT_EQ(ac.stream.size(), 2u);
+    EXPECT_EQ(ac.stream.back().gs, 140) << "faster than the back and than 40 kt: cut to the back's";
 }
 
 }  // namespace
