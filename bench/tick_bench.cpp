@@ -11,6 +11,7 @@
 #include <new>
 
 #include "aircraft/type_database.h"
+#include "live/air_motion_legs.h"
 #include "live/intake.h"
 #include "live/live_set.h"
 #include "shell/run_thread.h"
@@ -69,6 +70,7 @@ void lf_makeActiveAircraft() {
         ac.lat = 49.6 + 0.002 * a;
         ac.lon = 8.5;
         ac.altitude = 12000;
+        lf_clearCurve(ac);  // as a constructed live aircraft: no taxi curve
         for (int s = 0; s < 8; ++s) {
             PosSample sample;
             sample.lat = ac.lat - 0.01 * s;
