@@ -85,26 +85,10 @@ void lf_addToKnownAircraft(LiveAircraft& ac, const LiveTrafficRecord& record) {
     decodeExisting(ac, record.sample);
 }
 
-bool lf_categoryWanted(AircraftCategory category) {
-    switch (category) {
-        case AircraftCategory::Light:
-            return LIGHT_AIRCRAFT.value();
-        case AircraftCategory::HighPerf:
-            return HIGH_PERF_AIRCRAFT.value();
-        case AircraftCategory::Rotorcraft:
-            return HELICOPTERS.value();
-        case AircraftCategory::Buzjets:
-        case AircraftCategory::Large:
-        case AircraftCategory::Heavy:
-            return true;
-    }
-    return false;
-}
-
 void lf_createLiveAircraft(LiveTrafficRecord& record) {
     const AircraftCategory category = gf_aircraftCategory(record.type);
     if (static_cast<int32_t>(category) > static_cast<int32_t>(AircraftCategory::Rotorcraft)) return;
-    if (!lf_categoryWanted(category)) return;
+    if (!gf_categoryWanted(category)) return;
     if (lf_nearParkField(record.sample.alt)) return;
     record.spawnCallsign = record.callsign;
     record.coupledCallsign.clear();
@@ -147,6 +131,22 @@ void lf_processTrafficRecord(LiveTrafficRecord& record) {
 }
 
 }  // namespace
+
+bool gf_categoryWanted(AircraftCategory category) {
+    switch (category) {
+        case AircraftCategory::Light:
+            return LIGHT_AIRCRAFT.value();
+        case AircraftCategory::HighPerf:
+            return HIGH_PERF_AIRCRAFT.value();
+        case AircraftCategory::Rotorcraft:
+            return HELICOPTERS.value();
+        case AircraftCategory::Buzjets:
+        case AircraftCategory::Large:
+        case AircraftCategory::Heavy:
+            return true;
+    }
+    return false;
+}
 
 void gf_connectIntake() {
     gf_setTrafficBatchSink(gf_addTrafficBatch);

@@ -2,6 +2,7 @@
 // samples of known aircraft or new live aircraft, the limit on live aircraft (MAX_LIVE_SEL) and
 // the container reservations of the live set. The reader side is live/adding_stack.h.
 #pragma once
+#include "aircraft/type_database.h"
 
 // Connects the intake to its callers: the traffic reader's batches go to gf_addTrafficBatch and
 // the window's MAX_LIVE_SEL request to gf_applyMaxLive. Called by the run before each flight.
@@ -20,6 +21,10 @@ void gf_applyMaxLive();
 // candidate). True when none is farther, so no room can be made; false when one was removed.
 // Shared with the spawn decision.
 bool lf_makeRoom(double candidateNm);
+
+// Live traffic takes aircraft of this category: Light, HighPerf and Rotorcraft only when their
+// settings are on; Buzjets, Large and Heavy always; any other value never.
+bool gf_categoryWanted(AircraftCategory category);
 
 // Reserves the live set's containers (live records 512, static aircraft 256, stands 512,
 // simulator event queue 256, waiting created objects 128, hexid stack 64) once per process;

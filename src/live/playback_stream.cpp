@@ -13,6 +13,7 @@
 #include "live/aircraft_rec.h"
 #include "live/ground_motion.h"
 #include "live/ground_motion_legs.h"
+#include "live/intake.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/playback.h"
@@ -36,22 +37,6 @@ constexpr double kTakeOffClimbFtPerSec = 25;
 
 bool lf_isCategory(const AircraftRec& ac, AircraftCategory c) {
     return ac.category == static_cast<int32_t>(c);
-}
-
-bool lf_categoryInUse(int32_t category) {
-    switch (static_cast<AircraftCategory>(category)) {
-        case AircraftCategory::Light:
-            return LIGHT_AIRCRAFT.value();
-        case AircraftCategory::HighPerf:
-            return HIGH_PERF_AIRCRAFT.value();
-        case AircraftCategory::Rotorcraft:
-            return HELICOPTERS.value();
-        case AircraftCategory::Buzjets:
-        case AircraftCategory::Large:
-        case AircraftCategory::Heavy:
-            return true;
-    }
-    return false;
 }
 
 // Another taxiing aircraft close by: holding here would block it, so this one goes.
@@ -92,7 +77,7 @@ bool lf_hold(LiveAircraft& ac) {
 
 // How many samples the first extension of this aircraft gets; 0 for none.
 int32_t lf_firstExtension(const LiveAircraft& ac) {
-    if (!lf_categoryInUse(ac.category)) return 0;
+    if (!gf_categoryWanted(static_cast<AircraftCategory>(ac.category))) return 0;
     if (ac.onGround) return ac.flightState == parked ? kParkedExtensions : kGroundExtensions;
     const LatLon user{g_userPosition.lat, g_userPosition.lon};
     if (gf_isPositionSet(user) && gf_haversineNm(user, {ac.lat, ac.lon}) >= g_rangeNm.load() - kRangeEdgeNm)
