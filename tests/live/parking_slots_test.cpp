@@ -12,6 +12,7 @@
 #include "core/slots.h"
 #include "platform/window_model.h"
 #include "support/slot_builders.h"
+#include "support/stand_builders.h"
 #include "support/work_folder.h"
 
 namespace {
@@ -31,9 +32,7 @@ class ParkingSlotsTest : public WorkFolderTest {
         WorkFolderTest::SetUp();
         gf_loadTypeDatabaseText(kDb, "test dbase.xml");
         gf_setLogCapture(true);
-        g_stands.emplace_back("A1", std::vector<StandOption>{}, 50.0, 8.0, 0.0, 30.0, false, false, false);
-        g_stands.emplace_back("A2", std::vector<StandOption>{}, 50.1, 8.0, 0.0, 30.0, false, false, false);
-        gf_numberStands();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 500, 0, 30}});
     }
     Stand& stand() { return g_stands[1]; }
 };

@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "live/parking_conflicts.h"
 #include "live_fixture.h"
+#include "support/stand_builders.h"
 
 namespace {
 
@@ -75,9 +76,7 @@ TEST_F(RemovalTest, RemovalAskedAfterTheCreateWasSentHappensAfterActivation) {
 }
 
 TEST_F(RemovalTest, ActiveAircraftFreesItsStandAndIsQueuedOnce) {
-    g_stands.emplace_back("A1", std::vector<StandOption>{}, 50.0, 8.0, 0.0, 20.0, false, false, false);
-    g_stands.emplace_back("A2", std::vector<StandOption>{}, 50.1, 8.0, 0.0, 20.0, false, false, false);
-    gf_numberStands();
+    tst_addStands({{"A1", 0, 0, 20}, {"A2", 500, 0, 20}});
     LiveAircraft ac = tst_live(20001, active, 42);
     ac.standId = 2;
     ASSERT_TRUE(gf_takeStand(ac));
@@ -92,8 +91,7 @@ TEST_F(RemovalTest, ActiveAircraftFreesItsStandAndIsQueuedOnce) {
 }
 
 TEST_F(RemovalTest, StaticAircraftLeavesTheStandsAlone) {
-    g_stands.emplace_back("A1", std::vector<StandOption>{}, 50.0, 8.0, 0.0, 20.0, false, false, false);
-    gf_numberStands();
+    tst_addStands({{"A1", 0, 0, 20}});
     g_stands[0].occupied = true;
     AircraftRec st;
     st.hexid = 17;

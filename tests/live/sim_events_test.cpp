@@ -16,6 +16,7 @@
 #include "platform/window_model.h"
 #include "sim/flight_plan.h"
 #include "support/sim_commands.h"
+#include "support/stand_builders.h"
 #include "support/tick_harness.h"
 
 namespace {
@@ -355,8 +356,7 @@ TEST_F(SimEventsTest, AircraftErasedByTheDrainFreesItsStand) {
         SCOPED_TRACE(row.name);
         g_liveRecords.clear();
         g_stands.clear();
-        g_stands.emplace_back("A1", std::vector<StandOption>{}, 47.45, 8.56, 0.0, 20.0, false, false, false);
-        gf_numberStands();
+        tst_addStands({{"A1", 0, 0, 20}});
         LiveAircraft& ac = tst_addLive(kHexid, row.lifeState, row.lifeState == active ? 42 : 0, false);
         ac.liveryTitle = "Boeing 737-800 Lufthansa";
         ac.standId = 1;
