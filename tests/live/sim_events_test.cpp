@@ -15,6 +15,7 @@
 #include "live/tick.h"
 #include "platform/window_model.h"
 #include "sim/flight_plan.h"
+#include "support/live_builders.h"
 #include "support/sim_commands.h"
 #include "support/stand_builders.h"
 #include "support/tick_harness.h"
@@ -34,13 +35,7 @@ SimEventRec tst_event(uint32_t kind, uint32_t objectId, uint32_t hexid, double v
 }
 
 LiveAircraft& tst_addLive(uint32_t hexid, uint32_t lifeState, uint32_t objectId, bool airborne = true) {
-    LiveAircraft ac;
-    ac.hexid = hexid;
-    ac.callsign = "DLH4AB";
-    ac.airline = "DLH";
-    ac.type = "B738";
-    ac.lifeState = lifeState;
-    ac.objectId = objectId;
+    LiveAircraft ac = tst_liveAircraft(hexid, lifeState, objectId);
     PosSample s;
     s.airborne = airborne ? 1 : 0;
     ac.stream.push_back(s);
