@@ -254,25 +254,14 @@ TEST_F(StandOptionsTest, UpdateOptionsWithinOneDay) {
         SlotList wantSlots;
         const char* log;
     };
+    const char* kErr = "===> updateOptions exception:invalid bitset position\n";
     const Row rows[] = {
         {"5, 4, 3", 2, {5, 4, 3}, true, tst_bits({1, 3, 4, 5}), {}, ""},
         {"empty list", 2, {}, true, tst_bits({1}), {}, ""},
         {"unknown index", 7, {5, 4}, false, tst_bits({1}), {5, 4}, ""},
         {"index 0 names no option", 0, {5, 4}, false, tst_bits({1}), {5, 4}, ""},
-        {"48 stops the loop",
-         2,
-         {5, 48, 3},
-         false,
-         tst_bits({1, 3}),
-         {5, 48},
-         "===> updateOptions exception:invalid bitset position\n"},
-        {"negative slot",
-         2,
-         {-1},
-         false,
-         tst_bits({1}),
-         {-1},
-         "===> updateOptions exception:invalid bitset position\n"},
+        {"48 stops the loop", 2, {5, 48, 3}, false, tst_bits({1, 3}), {5, 48}, kErr},
+        {"negative slot", 2, {-1}, false, tst_bits({1}), {-1}, kErr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -300,47 +289,16 @@ TEST_F(StandOptionsTest, UpdateOptionsAcrossMidnight) {
         SlotList wantSlots;
         const char* log;
     };
+    const char* kErr = "===> updateOptionsWrapped exception:invalid bitset position\n";
     const Row rows[] = {
         {"1, 0, 47, 46", 1, 2, {1, 0, 47, 46}, true, tst_bits({40, 46, 47}), tst_bits({1, 0}), {1}, ""},
-        {"back slot 0: the previous day gets nothing",
-         1,
-         2,
-         {2, 1, 0},
-         true,
-         tst_bits({40}),
-         tst_bits({0, 1}),
-         {2},
-         ""},
-        {"the current slot never goes into the previous day",
-         1,
-         2,
-         {1},
-         true,
-         tst_bits({40}),
-         tst_bits({1}),
-         {1},
-         ""},
+        {"back slot 0: none before", 1, 2, {2, 1, 0}, true, tst_bits({40}), tst_bits({0, 1}), {2}, ""},
+        {"the current slot never goes back a day", 1, 2, {1}, true, tst_bits({40}), tst_bits({1}), {1}, ""},
         {"empty list", 1, 2, {}, true, tst_bits({40}), tst_bits({1}), {}, ""},
         {"no previous option", 5, 2, {1, 0, 47}, false, tst_bits({40}), tst_bits({1}), {1, 0, 47}, ""},
         {"no current option", 1, 5, {1, 0, 47}, false, tst_bits({40, 47}), tst_bits({1}), {1, 0}, ""},
-        {"bad slot before midnight",
-         1,
-         2,
-         {1, 0, 60, 46},
-         false,
-         tst_bits({40, 46}),
-         tst_bits({1}),
-         {1, 0, 60},
-         "===> updateOptionsWrapped exception:invalid bitset position\n"},
-        {"bad slot after midnight",
-         1,
-         2,
-         {1, -3, 47},
-         false,
-         tst_bits({40, 47}),
-         tst_bits({1}),
-         {1, -3},
-         "===> updateOptionsWrapped exception:invalid bitset position\n"},
+        {"bad before 0:00", 1, 2, {1, 0, 60, 46}, false, tst_bits({40, 46}), tst_bits({1}), {1, 0, 60}, kErr},
+        {"bad after 0:00", 1, 2, {1, -3, 47}, false, tst_bits({40, 47}), tst_bits({1}), {1, -3}, kErr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

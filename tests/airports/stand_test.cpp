@@ -2,16 +2,16 @@
 
 #include <numbers>
 
+#include "support/stand_builders.h"
 #include "support/work_folder.h"
 
 namespace {
 
 using StandTest = WorkFolderTest;
 
-// Metres north of 50 N 8 E; on this sphere one degree of latitude is 60 nm.
+// A stand so many metres north of the origin, not numbered yet.
 void tst_addStand(const char* name, double metresNorth, double radiusMetres) {
-    g_stands.emplace_back(name, std::vector<StandOption>{}, 50.0 + metresNorth / 1852.0 / 60.0, 8.0, 0.0,
-                          radiusMetres, false, false, false);
+    tst_addStands({{name, metresNorth, 0, radiusMetres}}, false);
 }
 
 TEST_F(StandTest, ConstructionConvertsTheRadiusAndClearsTheFlags) {
@@ -108,7 +108,7 @@ TEST_F(StandTest, PublishedCopyFollowsNumberingAndClearing) {
     const auto published = gf_publishedStands();
     ASSERT_EQ(published->size(), 2u);
     EXPECT_EQ((*published)[1].name, "B7");
-    EXPECT_DOUBLE_EQ((*published)[1].position.lat, 50.0 + 500 / 1852.0 / 60.0);
+    EXPECT_DOUBLE_EQ((*published)[1].position.lat, tst_offsetM(500, 0).lat);
     gf_clearStands();
     EXPECT_TRUE(g_stands.empty());
     EXPECT_TRUE(gf_publishedStands()->empty());

@@ -14,6 +14,7 @@
 #include "live_fixture.h"
 #include "sim/flight_plan.h"
 #include "sim/sim_fixture.h"
+#include "support/sim_commands.h"
 
 namespace {
 
@@ -21,47 +22,18 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t kObj = 7;
 constexpr int32_t kNow = 100000;
-constexpr double kParkLat = 47.4647, kParkLon = 8.5492, kParkElevFt = 1416;
-constexpr int32_t kLight = 0, kBuzjets = 1, kLarge = 2, kHeavy = 3, kRotor = 5;
+constexpr double kParkElevFt = 1416;
+constexpr int32_t kLight = 0, kLarge = 2, kHeavy = 3, kRotor = 5;
 
 double tst_deg(double d) {
     return gf_degToRad(d);
 }
 
-// Everything queued for the simulator thread, in the order it sends it: "7 GEAR_SET 1",
-// "7 DATA401 100 -100 -100". Empties the lists.
-std::vector<std::string> tst_commands() {
-    std::lock_guard lock(g_simCommandMutex);
-    std::vector<std::string> out;
-    const auto& c = g_simCommands;
-    size_t d = 0;
-    for (size_t i = 0; i <= c.clientEvents.size(); ++i) {
-        for (; d < c.dataSets.size() && c.dataSets[d].afterEvents <= i; ++d) {
-            const auto& v = c.dataSets[d].values;
-            out.push_back(fmt::format("{} DATA401 {} {} {}", c.dataSets[d].objectId, v.spoilersPct,
-                                      v.throttle1Pct, v.throttle2Pct));
-        }
-        if (i == c.clientEvents.size()) break;
-        const auto& e = c.clientEvents[i];
-        out.push_back(fmt::format("{} {} {}", e.objectId,
-                                  gf_clientEventName(static_cast<SimClientEvent>(e.eventId)), e.data));
-    }
-    g_simCommands.clientEvents.clear();
-    g_simCommands.dataSets.clear();
-    return out;
-}
-
 using Cmds = std::vector<std::string>;
 
-// The seven light events of object 7 with the values "NBLTSLC" (1 on, 0 off), then the others.
+// The seven light events of object 7, then the others.
 Cmds tst_lightsThen(std::string_view onOff, Cmds then) {
-    static constexpr const char* kNames[] = {"NAV_LIGHTS_SET",  "BEACON_LIGHTS_SET", "LANDING_LIGHTS_SET",
-                                             "TAXI_LIGHTS_SET", "STROBES_SET",       "LOGO_LIGHTS_SET",
-                                             "CABIN_LIGHTS_SET"};
-    Cmds out;
-    for (size_t i = 0; i < 7; ++i) out.push_back(fmt::format("7 {} {}", kNames[i], onOff[i]));
-    out.insert(out.end(), then.begin(), then.end());
-    return out;
+    return tst_lightEvents(kObj, onOff, std::move(then));
 }
 
 PosSample tst_sample(double lat, double lon, double alt, bool airborne, int32_t dueIn, double vrate = 0,
@@ -133,12 +105,8 @@ class AirMotionTest : public LiveTest {
     }
 };
 
-TEST_F(AirMotionTest, LimitsOfEveryCategoryAndAMissingOne) {
-    EXPECT_EQ(gf_airLimits(kLight).rotationSpeedKt, 90);
-    EXPECT_DOUBLE_EQ(gf_airLimits(kHeavy).maxBank, 20 * kPi / 180);
-    EXPECT_DOUBLE_EQ(gf_airLimits(4).maxBankStep, 0.1 * kPi / 180);
-    EXPECT_DOUBLE_EQ(gf_airLimits(kBuzjets).maxPitchStep, 0.0085 * kPi / 180);
-    EXPECT_EQ(gf_airLimits(kRotor).rotationSpeedKt, 0);
+// The limits themselves show in the cases below (pitch step, bank, rotation speed).
+TEST_F(AirMotionTest, LimitsOfAMissingCategoryRaiseTheMapKeyError) {
     for (int32_t bad : {-1, 6}) {
         try {
             gf_airLimits(bad);
@@ -183,7 +151,7 @@ TEST_F(AirMotionTest, VerticalProfileByTheAirborneFlags) {
         ac.lightsHigh = 1;
         lf_airMotion(ac);
         EXPECT_DOUBLE_EQ(ac.dAltitude, row.dAltitude);
-        EXPECT_EQ(tst_commands(), row.cmds);
+        EXPECT_EQ(tst_queuedCommands(), row.cmds);
     }
 }
 
@@ -233,32 +201,27 @@ TEST_F(AirMotionTest, TouchdownLegByQnhAndParkAirport) {
         EXPECT_NEAR(ac.dAltitude, row.dAltitude, 1e-12);
         EXPECT_NEAR(ac.nextVrate, row.nextVrate, 1e-9);
         EXPECT_NEAR(ac.stream[1].vrate, row.nextVrate, 1e-9);
-        const Cmds cmds = tst_commands();
+        const Cmds cmds = tst_queuedCommands();
         EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "7 GEAR_SET 1"), 1);
     }
 }
 
 TEST_F(AirMotionTest, LevelShortFinalTakesTheTouchdownRateWithoutGear) {
-    // Front and next at the same altitude (above 10000 ft: lights done), rates summing to 100.
-    LiveAircraft ac = tst_aircraft(kLarge, 1500, 900);
-    ac.approachFlag = 1;
-    ac.stream[0].vrate = -50;
-    ac.stream[1].vrate = 150;
-    ac.stream[0].alt = ac.stream[1].alt = 12000;
-    ac.lightsHigh = 1;
-    lf_airMotion(ac);
-    EXPECT_DOUBLE_EQ(ac.dAltitude, -601.0 / 6000);
-    EXPECT_EQ(ac.nextVrate, -601);
-    EXPECT_EQ(tst_commands(), Cmds{});
-
-    LiveAircraft higher = tst_aircraft(kLarge, 1500, 900);
-    higher.approachFlag = 1;
-    higher.stream[0].vrate = -50;
-    higher.stream[1].vrate = 151;  // rates sum above 100: the feed's own profile
-    higher.stream[0].alt = higher.stream[1].alt = 12000;
-    higher.lightsHigh = 1;
-    lf_airMotion(higher);
-    EXPECT_DOUBLE_EQ(higher.dAltitude, (12000 - 1500) / 200.0);
+    // Front and next at the same altitude (above 10000 ft: lights done), rates summing to 100 or
+    // just above (the feed's own profile).
+    for (double nextVrate : {150.0, 151.0}) {
+        SCOPED_TRACE(nextVrate);
+        LiveAircraft ac = tst_aircraft(kLarge, 1500, 900);
+        ac.approachFlag = 1;
+        ac.stream[0].vrate = -50;
+        ac.stream[1].vrate = nextVrate;
+        ac.stream[0].alt = ac.stream[1].alt = 12000;
+        ac.lightsHigh = 1;
+        lf_airMotion(ac);
+        EXPECT_DOUBLE_EQ(ac.dAltitude, nextVrate == 150 ? -601.0 / 6000 : (12000 - 1500) / 200.0);
+        if (nextVrate == 150) EXPECT_EQ(ac.nextVrate, -601);
+        EXPECT_EQ(tst_queuedCommands(), Cmds{});
+    }
 }
 
 TEST_F(AirMotionTest, GroundSamplesInTheAir) {
@@ -284,34 +247,34 @@ TEST_F(AirMotionTest, GroundSamplesInTheAir) {
         // 3 nm at the mean of 100 and 120 kt, within 3000 ticks of the old due tick (600).
         EXPECT_EQ(ac.stream[1].dueTick, kNow + 600 + 3000);
         EXPECT_DOUBLE_EQ(ac.dAltitude, std::min((2000 - 1600) / 3600.0, 0.6));
-        EXPECT_EQ(tst_commands(), Cmds{"7 GEAR_SET 1"});
+        EXPECT_EQ(tst_queuedCommands(), Cmds{"7 GEAR_SET 1"});
     }
-    {
-        SCOPED_TRACE("no airborne sample: climbs at least 601 ft/min");
-        LiveAircraft ac = build({false, false, false, false}, 200);
+    struct Row {
+        const char* what;
+        std::vector<bool> airborne;
+        double vrate;
+        bool approach;
+        double dAltitude;
+    };
+    const Row rows[] = {
+        {"no airborne sample: climbs at least 601 ft/min",
+         {false, false, false, false},
+         200,
+         false,
+         601.0 / 6000},
+        {"feed not climbing: landing", {false, false, false, true}, 25, false, -601.0 / 6000},
+        {"approaching: landing", {false, false, false, true}, 200, true, -601.0 / 6000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        LiveAircraft ac = build(row.airborne, row.vrate);
+        ac.approachFlag = row.approach;
         lf_airMotion(ac);
         EXPECT_EQ(ac.stream.size(), 4u);
-        EXPECT_EQ(ac.stream[1].vrate, 601);
-        EXPECT_EQ(ac.nextVrate, 601);
-        EXPECT_DOUBLE_EQ(ac.dAltitude, 601.0 / 6000);
-        EXPECT_EQ(tst_commands(), Cmds{"7 GEAR_SET 1"});
-    }
-    {
-        SCOPED_TRACE("feed not climbing: landing");
-        LiveAircraft ac = build({false, false, false, true}, 25);
-        lf_airMotion(ac);
-        EXPECT_EQ(ac.stream.size(), 4u);
-        EXPECT_DOUBLE_EQ(ac.dAltitude, -601.0 / 6000);
-        EXPECT_EQ(tst_commands(), Cmds{"7 GEAR_SET 1"});
-    }
-    {
-        SCOPED_TRACE("approaching: landing");
-        LiveAircraft ac = build({false, false, false, true}, 200);
-        ac.approachFlag = 1;
-        lf_airMotion(ac);
-        EXPECT_EQ(ac.stream.size(), 4u);
-        EXPECT_DOUBLE_EQ(ac.dAltitude, -601.0 / 6000);
-        EXPECT_EQ(tst_commands(), Cmds{"7 GEAR_SET 1"});
+        EXPECT_DOUBLE_EQ(ac.dAltitude, row.dAltitude);
+        if (row.dAltitude > 0) EXPECT_EQ(ac.stream[1].vrate, 601);
+        if (row.dAltitude > 0) EXPECT_EQ(ac.nextVrate, 601);
+        EXPECT_EQ(tst_queuedCommands(), Cmds{"7 GEAR_SET 1"});
     }
 }
 
@@ -453,12 +416,12 @@ TEST_F(AirMotionTest, LightsAndConfigurationAboveAndBelow10000Feet) {
         ac.flapsIndex = 4;
         ac.stream[0].alt = row.frontAlt;
         lf_airMotion(ac);
-        EXPECT_EQ(tst_commands(), row.cmds);
+        EXPECT_EQ(tst_queuedCommands(), row.cmds);
         EXPECT_EQ(ac.lightsHigh, row.frontAlt >= 10000);
         EXPECT_EQ(ac.lightsLow, row.frontAlt < 10000);
         if (row.frontAlt < 10000) continue;
         lf_airMotion(ac);
-        EXPECT_EQ(tst_commands(), Cmds{}) << "once";
+        EXPECT_EQ(tst_queuedCommands(), Cmds{}) << "once";
     }
 }
 
@@ -473,14 +436,7 @@ TEST_F(AirMotionTest, CruiseConfiguration) {
     };
     const Row rows[] = {
         {"descent takes power off", kLarge, 3000, -250, 3, 0, {"7 THROTTLE_SET 8191", "7 GEAR_SET 0"}, 0},
-        {"climb keeps less than full power",
-         kLarge,
-         3000,
-         401,
-         4,
-         0,
-         {"7 THROTTLE_SET 11468", "7 GEAR_SET 0"},
-         0},
+        {"climb: less than full power", kLarge, 3000, 401, 4, 0, {"7 THROTTLE_SET 11468", "7 GEAR_SET 0"}, 0},
         {"climb at 400 ft/min keeps full power", kLarge, 3000, 400, 4, 0, {"7 GEAR_SET 0"}, 0},
         {"rotorcraft keeps full power", kRotor, 3000, -300, 3, 0, {"7 THROTTLE_SET 16383"}, 0},
         {"high: gear up, flaps 0", kLarge, 2400, 0, 2, 2, {"7 GEAR_SET 0", "7 FLAPS_SET 0"}, 0},
@@ -503,7 +459,7 @@ TEST_F(AirMotionTest, CruiseConfiguration) {
         lf_airMotion(ac);
         Cmds expected = {"7 CABIN_LIGHTS_SET 1"};
         expected.insert(expected.end(), row.cmds.begin(), row.cmds.end());
-        EXPECT_EQ(tst_commands(), expected);
+        EXPECT_EQ(tst_queuedCommands(), expected);
         EXPECT_EQ(ac.flapsIndex, row.flapsAfter);
         EXPECT_EQ(ac.approachFlag, 0);
         EXPECT_EQ(ac.takeOffRoll, 0);
@@ -524,7 +480,7 @@ TEST_F(AirMotionTest, ApproachNearTheParkAirportConfiguresForLanding) {
     ac.takeOffCounter = 7;
     ac.dueAhead = ac.dueBack = 1000;
     lf_airMotion(ac);
-    EXPECT_EQ(tst_commands(),
+    EXPECT_EQ(tst_queuedCommands(),
               (Cmds{"7 CABIN_LIGHTS_SET 0", "7 THROTTLE_SET 4914", "7 FLAPS_SET 16383", "7 GEAR_SET 1"}));
     EXPECT_EQ(ac.approachFlag, 1);
     EXPECT_EQ(ac.climbConfigured, 0);
@@ -538,13 +494,13 @@ TEST_F(AirMotionTest, ApproachNearTheParkAirportConfiguresForLanding) {
     EXPECT_EQ(g_perSecondList, std::deque<uint32_t>{0x4B1234});
 
     lf_airMotion(ac);  // on the approach: only the cabin
-    EXPECT_EQ(tst_commands(), Cmds{"7 CABIN_LIGHTS_SET 0"});
+    EXPECT_EQ(tst_queuedCommands(), Cmds{"7 CABIN_LIGHTS_SET 0"});
 
     LiveAircraft rolling = tst_aircraft(kRotor, 3000, 500);
     rolling.stream[0].vrate = -300;
     rolling.takeOffRoll = 1;
     lf_airMotion(rolling);
-    EXPECT_EQ(tst_commands(), (Cmds{"7 CABIN_LIGHTS_SET 0", "7 THROTTLE_SET 16383"}));
+    EXPECT_EQ(tst_queuedCommands(), (Cmds{"7 CABIN_LIGHTS_SET 0", "7 THROTTLE_SET 16383"}));
     EXPECT_EQ(rolling.dueAhead, 5000);
 }
 
@@ -553,7 +509,7 @@ TEST_F(AirMotionTest, DescentAwayFromTheParkAirportIsNoApproach) {
     LiveAircraft ac = tst_aircraft(kLarge, 3000, 2000);
     ac.stream[0].vrate = -1000;
     lf_airMotion(ac);
-    EXPECT_EQ(tst_commands(), Cmds{"7 CABIN_LIGHTS_SET 0"});
+    EXPECT_EQ(tst_queuedCommands(), Cmds{"7 CABIN_LIGHTS_SET 0"});
     EXPECT_EQ(ac.approachFlag, 0);
     EXPECT_TRUE(g_perSecondList.empty());
 }
@@ -583,13 +539,13 @@ TEST_F(AirMotionTest, GoAround) {
         ac.dueAhead = 3000;
         lf_airMotion(ac);
         const Cmds goAround = {"7 CABIN_LIGHTS_SET 0", "7 THROTTLE_SET 16383", "7 GEAR_SET 0"};
-        EXPECT_EQ(tst_commands(), row.goesAround ? goAround : Cmds{"7 CABIN_LIGHTS_SET 0"});
+        EXPECT_EQ(tst_queuedCommands(), row.goesAround ? goAround : Cmds{"7 CABIN_LIGHTS_SET 0"});
         EXPECT_EQ(ac.climbConfigured, row.goesAround);
         EXPECT_EQ(ac.approachFlag, row.goesAround ? 0 : row.approach);
         EXPECT_EQ(ac.dueAhead, row.goesAround ? 2900 : 3000);
         if (!row.goesAround) continue;
         lf_airMotion(ac);
-        EXPECT_EQ(tst_commands(), Cmds{"7 CABIN_LIGHTS_SET 0"}) << "configured once";
+        EXPECT_EQ(tst_queuedCommands(), Cmds{"7 CABIN_LIGHTS_SET 0"}) << "configured once";
     }
 }
 
@@ -621,7 +577,7 @@ TEST_F(AirMotionTest, FlareStagesAtTheirHeights) {
         EXPECT_EQ(ac.stream[0].vrate, row.frontVrate);
         EXPECT_EQ(ac.groundElevationValid, 0);
         EXPECT_EQ(g_fastObjectScan, row.stage > 0);
-        EXPECT_EQ(tst_commands(), row.cmds);
+        EXPECT_EQ(tst_queuedCommands(), row.cmds);
     }
     EXPECT_DOUBLE_EQ(ac.dPitch, (kFlarePitchRad - tst_deg(-2)) / 400);
     EXPECT_EQ(ac.throttleIndex, 0u);
@@ -631,7 +587,7 @@ TEST_F(AirMotionTest, FlareStagesAtTheirHeights) {
     idle.throttleIndex = 0;
     lf_flareTick(idle);
     EXPECT_EQ(idle.flareStage, 3u);
-    EXPECT_EQ(tst_commands(), Cmds{}) << "already idle";
+    EXPECT_EQ(tst_queuedCommands(), Cmds{}) << "already idle";
 }
 
 TEST_F(AirMotionTest, FlareHeightFromTheParkAirportsElevation) {
@@ -680,7 +636,7 @@ TEST_F(AirMotionTest, TouchdownConfigurationAndAttitude) {
         ac.pitch = -0.06;
         ac.bank = 0.02;
         lf_onGroundSlots(ac);
-        EXPECT_EQ(tst_commands(), row.cmds);
+        EXPECT_EQ(tst_queuedCommands(), row.cmds);
         EXPECT_EQ(ac.touchdownRunning, 1);
         EXPECT_EQ(ac.landingRoll, 1);
         EXPECT_EQ(ac.landed, 1);
@@ -725,7 +681,7 @@ TEST_F(AirMotionTest, RollOutEndsOnATurnEitherWay) {
         ac.heading = 0.1 + tst_deg(row.turnDeg);
         ac.stream[0].gs = row.gs;
         lf_landingRollOut(ac);
-        EXPECT_EQ(tst_commands(), row.cmds);
+        EXPECT_EQ(tst_queuedCommands(), row.cmds);
         EXPECT_EQ(ac.landingRoll, !row.ends);
         EXPECT_EQ(ac.touchdownHeading, row.ends ? 0 : 0.1);
     }
@@ -741,7 +697,7 @@ TEST_F(AirMotionTest, TakeOffRoll) {
     const Cmds lights = tst_lightsThen("1111110", {});
     Cmds expected = {"7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 FLAPS_SET 3072"};
     expected.insert(expected.end(), lights.begin(), lights.end());
-    EXPECT_EQ(tst_commands(), expected);
+    EXPECT_EQ(tst_queuedCommands(), expected);
     EXPECT_EQ(gf_capturedLog(), fmt::format("towed aircraft takes-off? {}\n", gf_acLabel(ac)));
     EXPECT_EQ(ac.takeOffRoll, 1);
     EXPECT_EQ(ac.approachFlag + ac.landed + ac.climbConfigured, 0);
@@ -761,7 +717,7 @@ ClimbOut tst_climbOut(LiveAircraft& ac, int limit) {
     while (ac.flightState == take_off && out.ticks < limit) {
         lf_takeOffTick(ac);
         ++out.ticks;
-        for (const std::string& c : tst_commands()) {
+        for (const std::string& c : tst_queuedCommands()) {
             if (c.find("GEAR_SET") != std::string::npos)
                 out.gearAt.push_back(out.ticks);
             else
@@ -788,7 +744,7 @@ TEST_F(AirMotionTest, RotationAndStagedClimb) {
     ac.curveProgress = 0.5;
     ac.dAltitude = 0.6;
     lf_startTakeOff(ac);
-    EXPECT_EQ(tst_commands(), Cmds{});
+    EXPECT_EQ(tst_queuedCommands(), Cmds{});
     EXPECT_EQ(ac.flightState, take_off);
     EXPECT_EQ(ac.previousFlightState, taxi);
     EXPECT_EQ(ac.takeOffCounter, 200);
@@ -862,7 +818,7 @@ TEST_F(AirMotionTest, TouchAndGoAndRotorcraftTakeOff) {
     Cmds expected = {"7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 FLAPS_SET 3072"};
     const Cmds lights = tst_lightsThen("1111110", {"7 THROTTLE_SET 16383", "7 SPOILERS_SET 16383"});
     expected.insert(expected.end(), lights.begin(), lights.end());
-    EXPECT_EQ(tst_commands(), expected);
+    EXPECT_EQ(tst_queuedCommands(), expected);
     EXPECT_EQ(ac.landingRoll + ac.approachFlag + ac.landed, 0);
     EXPECT_EQ(ac.takeOffRoll, 1);
 
@@ -876,7 +832,7 @@ TEST_F(AirMotionTest, TouchAndGoAndRotorcraftTakeOff) {
     heli.climbPitch = tst_deg(-30);
     heli.dAltitude = 0.75;
     lf_startTakeOff(heli);
-    EXPECT_EQ(tst_commands(), Cmds{"7 THROTTLE_SET 16383"});
+    EXPECT_EQ(tst_queuedCommands(), Cmds{"7 THROTTLE_SET 16383"});
     ClimbOut out = tst_climbOut(heli, 1000);
     EXPECT_EQ(heli.flightState, flying);
     EXPECT_TRUE(out.gearAt.empty());
@@ -922,7 +878,7 @@ TEST_F(AirMotionTest, CommandGate) {
         LiveAircraft ac = tst_aircraft(row.category);
         EXPECT_EQ(gf_airCommandAllowed(ac, row.event), row.allowed);
         gf_airCommand(ac, row.event, 1);
-        EXPECT_EQ(tst_commands().size(), row.allowed ? 1u : 0u);
+        EXPECT_EQ(tst_queuedCommands().size(), row.allowed ? 1u : 0u);
     }
     for (int32_t category = 0; category < 6; ++category) {
         LiveAircraft ac = tst_aircraft(category);
@@ -932,7 +888,7 @@ TEST_F(AirMotionTest, CommandGate) {
         Cmds expected;
         if (category != kRotor) expected.push_back("7 FLAPS_SET 16383");
         if (category != kLight) expected.push_back("7 DATA401 1 2 2");
-        EXPECT_EQ(tst_commands(), expected) << category;
+        EXPECT_EQ(tst_queuedCommands(), expected) << category;
     }
 }
 
@@ -962,13 +918,13 @@ TEST_F(AirMotionTest, GatesHoldOverALandingAndATakeOff) {
         lf_towedTakeOff(ac);
         lf_startTakeOff(ac);
         ac.agl = 900;
-        Cmds all = tst_commands();
+        Cmds all = tst_queuedCommands();
         const ClimbOut climb = tst_climbOut(ac, 2000);
         all.insert(all.end(), climb.other.begin(), climb.other.end());
         EXPECT_EQ(climb.gearAt.size(), category == kRotor ? 0u : 1u);
         ac.stream[1].airborne = 1;
         lf_airMotion(ac);  // on in the air
-        const Cmds after = tst_commands();
+        const Cmds after = tst_queuedCommands();
         all.insert(all.end(), after.begin(), after.end());
         for (const std::string& c : all) {
             if (category == kRotor) {

@@ -10,6 +10,7 @@
 #include "feed/traffic_reader.h"
 #include "shell/requests.h"
 #include "live_fixture.h"
+#include "support/live_builders.h"
 
 namespace {
 
@@ -327,11 +328,8 @@ void tst_fortyActive() {
     g_userPosition.lat = 50.0;
     g_userPosition.lon = 8.0;
     for (int i = 0; i < 40; ++i) {
-        LiveAircraft ac;
-        ac.hexid = 80000 + i;
-        ac.objectId = 100 + i;
+        LiveAircraft ac = tst_liveAircraft(80000 + i, active, 100 + i);
         ac.callsign = fmt::format("TST{}", i);
-        ac.lifeState = active;
         const LatLon p = tst_northOf(50.0, 8.0, 1.0 + ((i * 7) % 40));
         ac.lat = p.lat;
         ac.lon = p.lon;

@@ -3,17 +3,11 @@
 #include "core/clock.h"
 #include "core/slots.h"
 #include "stand_fixture.h"
+#include "support/live_builders.h"
 
 namespace {
 
 using ParkingConflictsTest = StandTest;
-
-AiCreateRec tst_create(const AircraftRec& rec) {
-    AiCreateRec c;
-    c.callsign = rec.callsign;
-    c.hexid = rec.hexid;
-    return c;
-}
 
 TEST_F(ParkingConflictsTest, TakeAndLeaveBelongToTheAircraftThatTookTheStand) {
     addStands({{"A1", 0, 0, 30}});
@@ -60,7 +54,7 @@ TEST_F(ParkingConflictsTest, OccupiedMarkIsClearedOnEveryRemovalPath) {
         LiveAircraft ac = liveAc(30001, "SWR1", "B738", 1, row.lifeState);
         ac.objectId = 44;
         ASSERT_TRUE(gf_takeStand(ac));
-        if (row.createQueued) g_createDeque.push_back(tst_create(ac));
+        if (row.createQueued) g_createDeque.push_back(tst_createRequest(ac.callsign, ac.hexid));
         removeAircraftFromSim(ac);
         EXPECT_EQ(g_stands[0].occupied, row.markKept);
         EXPECT_EQ(ac.eraseFlag, row.eraseFlag);
@@ -171,7 +165,9 @@ TEST_F(ParkingConflictsTest, QueuedStaticIsErasedOnlyWhenItsCreateWasWithdrawn) 
         freshCase();
         addStands({{"A1", 0, 0, 30}});
         g_staticAircraft.push_back(staticAc(11, "EZY1*", "B738", 1, adding2sim));
-        if (row.createQueued) g_createDequeStatic.push_back(tst_create(g_staticAircraft[0]));
+        if (row.createQueued)
+            g_createDequeStatic.push_back(
+                tst_createRequest(g_staticAircraft[0].callsign, g_staticAircraft[0].hexid));
         lf_makesWay(liveAc(30001, "SWR12", "B738"), g_stands[0]);
         EXPECT_EQ(logged(), "queued A1      : EZY1*    HB-S11 makes way for SWR12 HB-30001\n");
         ASSERT_EQ(g_staticAircraft.size(), row.staticsLeft);

@@ -12,6 +12,7 @@
 #include "core/slots.h"
 #include "platform/window_model.h"
 #include "support/slot_builders.h"
+#include "support/stand_builders.h"
 #include "support/work_folder.h"
 
 namespace {
@@ -31,9 +32,7 @@ class ParkingSlotsTest : public WorkFolderTest {
         WorkFolderTest::SetUp();
         gf_loadTypeDatabaseText(kDb, "test dbase.xml");
         gf_setLogCapture(true);
-        g_stands.emplace_back("A1", std::vector<StandOption>{}, 50.0, 8.0, 0.0, 30.0, false, false, false);
-        g_stands.emplace_back("A2", std::vector<StandOption>{}, 50.1, 8.0, 0.0, 30.0, false, false, false);
-        gf_numberStands();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 500, 0, 30}});
     }
     Stand& stand() { return g_stands[1]; }
 };
@@ -74,6 +73,18 @@ void tst_expectOptions(const std::vector<StandOption>& options, const std::vecto
         EXPECT_EQ(options[i].real, want[i].real);
         EXPECT_EQ(options[i].reg, "D-AIXX");
     }
+}
+
+// Option 1 as the entry booked it: its one half-hour and no callsign.
+std::vector<Opt> tst_unbooked(int day, int slot) {
+    return {{1, static_cast<uint32_t>(day), tst_bits({slot}), "", "", 0, 1}};
+}
+
+// The stay booked in option 1 (and option 2 for the next day's part) under the callsign.
+std::vector<Opt> tst_stay(int day, uint64_t hh, int day2 = 0, uint64_t hh2 = 0) {
+    std::vector<Opt> out = {{1, static_cast<uint32_t>(day), hh, "DLH4AB", "", 0, 1}};
+    if (day2 != 0) out.push_back({2, static_cast<uint32_t>(day2), hh2, "DLH4AB", "", 0, 1});
+    return out;
 }
 
 TEST_F(ParkingSlotsTest, SlotsBeforeNow) {
@@ -157,117 +168,27 @@ TEST_F(ParkingSlotsTest, StayFits) {
         uint64_t wantEntrySlot;
         uint32_t wantEntryIndex;
     };
+    const auto L = AircraftCategory::Large, H = AircraftCategory::Heavy;
+    // Five half-hours are the longest stay of a Large aircraft, seven of a Heavy.
     const Row rows[] = {
-        {"Large, 10:00 to 12:00",
-         AircraftCategory::Large,
-         false,
-         tst_at(kMon, 20),
-         tst_at(kMon, 24),
-         1,
-         true,
-         {{1, kMon, tst_range(20, 24), "DLH4AB", "", 0, 1}},
-         tst_at(kMon, 24),
-         1},
-        {"Large, 10:00 to 13:30",
-         AircraftCategory::Large,
-         false,
-         tst_at(kMon, 20),
-         tst_at(kMon, 27),
-         1,
-         false,
-         {{1, kMon, tst_bits({20}), "", "", 0, 1}},
-         tst_at(kMon, 20),
-         1},
-        {"Large, five half-hours",
-         AircraftCategory::Large,
-         false,
-         tst_at(kMon, 20),
-         tst_at(kMon, 25),
-         1,
-         true,
-         {{1, kMon, tst_range(20, 25), "DLH4AB", "", 0, 1}},
-         tst_at(kMon, 25),
-         1},
-        {"Large, six half-hours",
-         AircraftCategory::Large,
-         false,
-         tst_at(kMon, 20),
-         tst_at(kMon, 26),
-         1,
-         false,
-         {{1, kMon, tst_bits({20}), "", "", 0, 1}},
-         tst_at(kMon, 20),
-         1},
-        {"Heavy, seven half-hours",
-         AircraftCategory::Heavy,
-         false,
-         tst_at(kMon, 20),
-         tst_at(kMon, 27),
-         1,
-         true,
-         {{1, kMon, tst_range(20, 27), "DLH4AB", "", 0, 1}},
-         tst_at(kMon, 27),
-         1},
-        {"Heavy, eight half-hours",
-         AircraftCategory::Heavy,
-         false,
-         tst_at(kMon, 20),
-         tst_at(kMon, 28),
-         1,
-         false,
-         {{1, kMon, tst_bits({20}), "", "", 0, 1}},
-         tst_at(kMon, 20),
-         1},
-        {"cargo, Sunday 22:00 to Monday 02:00",
-         AircraftCategory::Large,
-         true,
-         tst_at(kSun, 44),
-         tst_at(kMon, 4),
-         1,
-         true,
-         {{1, kSun, tst_range(44, 47), "DLH4AB", "", 0, 1}, {2, kMon, tst_range(0, 4), "DLH4AB", "", 0, 1}},
-         tst_at(kMon, 4),
-         2},
-        {"Large, Monday 23:30 to Tuesday 00:30",
-         AircraftCategory::Large,
-         false,
-         tst_at(kMon, 47),
-         tst_at(kTue, 1),
-         1,
-         true,
-         {{1, kMon, tst_bits({47}), "DLH4AB", "", 0, 1}, {2, kTue, tst_range(0, 1), "DLH4AB", "", 0, 1}},
-         tst_at(kTue, 1),
-         2},
-        {"the same half-hour",
-         AircraftCategory::Large,
-         false,
-         tst_at(kMon, 20),
-         tst_at(kMon, 20),
-         1,
-         true,
-         {{1, kMon, tst_bits({20}), "", "", 0, 1}},
-         tst_at(kMon, 20),
-         1},
-        {"option index 0",
-         AircraftCategory::Large,
-         false,
-         tst_at(kMon, 20),
-         tst_at(kMon, 22),
-         0,
-         true,
-         {{1, kMon, tst_bits({20}), "", "", 0, 1}},
-         tst_at(kMon, 20),
-         1},
-        {"earlier in the week",
-         AircraftCategory::Large,
-         true,
-         tst_at(kMon, 4),
-         tst_at(kSun, 44),
-         1,
-         false,
-         {{1, kMon, tst_bits({4}), "", "", 0, 1}},
-         tst_at(kMon, 4),
-         1},
+        {"Large, five half-hours", L, false, tst_at(kMon, 20), tst_at(kMon, 25), 1, true,
+         tst_stay(kMon, tst_range(20, 25)), tst_at(kMon, 25), 1},
+        {"Large, six half-hours", L, false, tst_at(kMon, 20), tst_at(kMon, 26), 1, false,
+         tst_unbooked(kMon, 20), tst_at(kMon, 20), 1},
+        {"Heavy, seven half-hours", H, false, tst_at(kMon, 20), tst_at(kMon, 27), 1, true,
+         tst_stay(kMon, tst_range(20, 27)), tst_at(kMon, 27), 1},
+        {"Heavy, eight half-hours", H, false, tst_at(kMon, 20), tst_at(kMon, 28), 1, false,
+         tst_unbooked(kMon, 20), tst_at(kMon, 20), 1},
+        {"cargo, Sunday 22:00 to Monday 02:00", L, true, tst_at(kSun, 44), tst_at(kMon, 4), 1, true,
+         tst_stay(kSun, tst_range(44, 47), kMon, tst_range(0, 4)), tst_at(kMon, 4), 2},
+        {"Large, Monday 23:30 to Tuesday 00:30", L, false, tst_at(kMon, 47), tst_at(kTue, 1), 1, true,
+         tst_stay(kMon, tst_bits({47}), kTue, tst_range(0, 1)), tst_at(kTue, 1), 2},
+        {"the same half-hour", L, false, tst_at(kMon, 20), tst_at(kMon, 20), 1, true, tst_unbooked(kMon, 20),
+         tst_at(kMon, 20), 1},
+        {"option index 0", L, false, tst_at(kMon, 20), tst_at(kMon, 22), 0, true, tst_unbooked(kMon, 20),
+         tst_at(kMon, 20), 1},
+        {"earlier in the week", L, true, tst_at(kMon, 4), tst_at(kSun, 44), 1, false, tst_unbooked(kMon, 4),
+         tst_at(kMon, 4), 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

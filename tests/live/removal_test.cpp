@@ -4,31 +4,15 @@
 #include "core/log.h"
 #include "live/parking_conflicts.h"
 #include "live_fixture.h"
+#include "support/live_builders.h"
+#include "support/stand_builders.h"
 
 namespace {
 
 using RemovalTest = LiveTest;
 
-AiCreateRec tst_create(std::string callsign, uint32_t hexid) {
-    AiCreateRec c;
-    c.callsign = std::move(callsign);
-    c.hexid = hexid;
-    return c;
-}
-
-LiveAircraft tst_live(uint32_t hexid, uint32_t lifeState, uint32_t objectId = 0) {
-    LiveAircraft ac;
-    ac.hexid = hexid;
-    ac.callsign = "DLH4AB";
-    ac.airline = "DLH";
-    ac.type = "B738";
-    ac.lifeState = lifeState;
-    ac.objectId = objectId;
-    return ac;
-}
-
 TEST_F(RemovalTest, BufferedRecordIsFlaggedForErasing) {
-    LiveAircraft ac = tst_live(20001, buffer);
+    LiveAircraft ac = tst_liveAircraft(20001, buffer);
     removeAircraftFromSim(ac);
     EXPECT_EQ(ac.eraseFlag, 1);
     EXPECT_EQ(ac.lifeState, buffer);
@@ -36,8 +20,9 @@ TEST_F(RemovalTest, BufferedRecordIsFlaggedForErasing) {
 }
 
 TEST_F(RemovalTest, QueuedCreateIsWithdrawnByCallsignAndHexid) {
-    g_createDeque = {tst_create("DLH4AB", 20002), tst_create("DLH4AB", 20001), tst_create("BAW1", 20003)};
-    LiveAircraft ac = tst_live(20001, adding2sim);
+    g_createDeque = {tst_createRequest("DLH4AB", 20002), tst_createRequest("DLH4AB", 20001),
+                     tst_createRequest("BAW1", 20003)};
+    LiveAircraft ac = tst_liveAircraft(20001, adding2sim);
     removeAircraftFromSim(ac);
     EXPECT_EQ(ac.withdrawn, 1);
     EXPECT_EQ(ac.removeWhenItAppears, 0);
@@ -47,7 +32,7 @@ TEST_F(RemovalTest, QueuedCreateIsWithdrawnByCallsignAndHexid) {
 }
 
 TEST_F(RemovalTest, StaticCreateIsWithdrawnFromTheStaticQueue) {
-    g_createDequeStatic = {tst_create("DLH4AB*", 17), tst_create("DLH4AB*", 18)};
+    g_createDequeStatic = {tst_createRequest("DLH4AB*", 17), tst_createRequest("DLH4AB*", 18)};
     AircraftRec st;
     st.hexid = 18;
     st.callsign = "DLH4AB*";
@@ -59,7 +44,7 @@ TEST_F(RemovalTest, StaticCreateIsWithdrawnFromTheStaticQueue) {
 }
 
 TEST_F(RemovalTest, RemovalAskedAfterTheCreateWasSentHappensAfterActivation) {
-    LiveAircraft ac = tst_live(20001, adding2sim);
+    LiveAircraft ac = tst_liveAircraft(20001, adding2sim);
     removeAircraftFromSim(ac);
     EXPECT_EQ(ac.removeWhenItAppears, 1);
     EXPECT_EQ(ac.withdrawn, 0);
@@ -75,10 +60,8 @@ TEST_F(RemovalTest, RemovalAskedAfterTheCreateWasSentHappensAfterActivation) {
 }
 
 TEST_F(RemovalTest, ActiveAircraftFreesItsStandAndIsQueuedOnce) {
-    g_stands.emplace_back("A1", std::vector<StandOption>{}, 50.0, 8.0, 0.0, 20.0, false, false, false);
-    g_stands.emplace_back("A2", std::vector<StandOption>{}, 50.1, 8.0, 0.0, 20.0, false, false, false);
-    gf_numberStands();
-    LiveAircraft ac = tst_live(20001, active, 42);
+    tst_addStands({{"A1", 0, 0, 20}, {"A2", 500, 0, 20}});
+    LiveAircraft ac = tst_liveAircraft(20001, active, 42);
     ac.standId = 2;
     ASSERT_TRUE(gf_takeStand(ac));
     g_stands[0].occupied = true;
@@ -92,8 +75,7 @@ TEST_F(RemovalTest, ActiveAircraftFreesItsStandAndIsQueuedOnce) {
 }
 
 TEST_F(RemovalTest, StaticAircraftLeavesTheStandsAlone) {
-    g_stands.emplace_back("A1", std::vector<StandOption>{}, 50.0, 8.0, 0.0, 20.0, false, false, false);
-    gf_numberStands();
+    tst_addStands({{"A1", 0, 0, 20}});
     g_stands[0].occupied = true;
     AircraftRec st;
     st.hexid = 17;
@@ -108,7 +90,7 @@ TEST_F(RemovalTest, StaticAircraftLeavesTheStandsAlone) {
 TEST_F(RemovalTest, RecordWithoutObjectIdWaitsForNoRemovalEvent) {
     gf_openLog("Trelvo", "test", "P3D");
     gf_setLogCapture(true);
-    g_liveRecords.push_back(tst_live(20001, active));
+    g_liveRecords.push_back(tst_liveAircraft(20001, active));
     g_liveRecords[0].regcode = "D-AIXX";
     g_liveRecords[0].origin = "EDDF";
     g_liveRecords[0].destination = "EGLL";
@@ -137,7 +119,7 @@ TEST_F(RemovalTest, RecordWithoutObjectIdWaitsForNoRemovalEvent) {
 }
 
 TEST_F(RemovalTest, QueuedCreateHelper) {
-    g_createDeque = {tst_create("", 20001)};
+    g_createDeque = {tst_createRequest("", 20001)};
     EXPECT_FALSE(gf_removeQueuedCreate(g_createDeque, "", 20001)) << "an empty callsign withdraws nothing";
     EXPECT_FALSE(gf_removeQueuedCreate(g_createDeque, "DLH4AB", 20001));
     EXPECT_EQ(g_createDeque.size(), 1u);

@@ -15,6 +15,9 @@
 #include "live/tick.h"
 #include "platform/window_model.h"
 #include "sim/flight_plan.h"
+#include "support/live_builders.h"
+#include "support/sim_commands.h"
+#include "support/stand_builders.h"
 #include "support/tick_harness.h"
 
 namespace {
@@ -32,27 +35,12 @@ SimEventRec tst_event(uint32_t kind, uint32_t objectId, uint32_t hexid, double v
 }
 
 LiveAircraft& tst_addLive(uint32_t hexid, uint32_t lifeState, uint32_t objectId, bool airborne = true) {
-    LiveAircraft ac;
-    ac.hexid = hexid;
-    ac.callsign = "DLH4AB";
-    ac.airline = "DLH";
-    ac.type = "B738";
-    ac.lifeState = lifeState;
-    ac.objectId = objectId;
+    LiveAircraft ac = tst_liveAircraft(hexid, lifeState, objectId);
     PosSample s;
     s.airborne = airborne ? 1 : 0;
     ac.stream.push_back(s);
     g_liveRecords.push_back(ac);
     return g_liveRecords.back();
-}
-
-std::vector<std::string> tst_queuedEvents() {
-    std::vector<std::string> lines;
-    for (const ClientEventCmd& c : g_simCommands.clientEvents)
-        lines.push_back(fmt::format("{} {} {}", c.objectId,
-                                    gf_clientEventName(static_cast<SimClientEvent>(c.eventId)), c.data));
-    g_simCommands.clientEvents.clear();
-    return lines;
 }
 
 TEST_F(SimEventsTest, RemovalWhileTheCreateIsQueuedWithdrawsItAndNothingReachesTheSimulator) {
@@ -297,13 +285,13 @@ TEST_F(SimEventsTest, ThrottleAndFlapsStepsAreSentOnceEach) {
     gf_setFlaps(rec, 4);
     gf_setFlaps(rec, 5);
     gf_setFlaps(rec, 5);
-    EXPECT_EQ(tst_queuedEvents(), (std::vector<std::string>{"6 THROTTLE_SET 16383", "6 THROTTLE_SET 4914",
-                                                            "6 FLAPS_SET 10240", "6 FLAPS_SET 0"}));
+    EXPECT_EQ(tst_queuedCommands(), (std::vector<std::string>{"6 THROTTLE_SET 16383", "6 THROTTLE_SET 4914",
+                                                              "6 FLAPS_SET 10240", "6 FLAPS_SET 0"}));
     EXPECT_EQ(newLog(), "gf_setFlaps: invalid flaps index\n");
     EXPECT_EQ(rec.flapsIndex, 5u);
     rec.category = static_cast<int32_t>(AircraftCategory::Rotorcraft);
     gf_setFlaps(rec, 1);
-    EXPECT_EQ(tst_queuedEvents(), std::vector<std::string>{});
+    EXPECT_EQ(tst_queuedCommands(), std::vector<std::string>{});
 }
 
 TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
@@ -318,16 +306,17 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
     gf_pushSimEvent(tst_event(kEvStaticCreated, 8, 17));
     for (int i = 0; i < 200; ++i) gf_handleSimEvents();
     EXPECT_EQ(g_staticAircraft[0].lifeState, adding2sim);
-    EXPECT_EQ(tst_queuedEvents(), std::vector<std::string>{}) << "no light toggles for a static aircraft";
+    EXPECT_EQ(tst_queuedCommands(), std::vector<std::string>{}) << "no light toggles for a static aircraft";
     gf_handleSimEvents();
     EXPECT_EQ(g_staticAircraft[0].lifeState, active);
     EXPECT_EQ(g_staticAircraft[0].objectId, 8u);
-    const std::vector<std::string> sent = tst_queuedEvents();
-    ASSERT_EQ(sent.size(), 10u);
-    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
-              (std::vector<std::string>{"8 THROTTLE_SET 0", "8 FLAPS_SET 0", "8 ENGINE_AUTO_SHUTDOWN 0"}));
-    EXPECT_EQ(sent[3], "8 NAV_LIGHTS_SET 1");
-    EXPECT_EQ(sent[8], "8 LOGO_LIGHTS_SET 1");
+    std::vector<std::string> sent = {"8 THROTTLE_SET 0", "8 FLAPS_SET 0", "8 ENGINE_AUTO_SHUTDOWN 0"};
+    for (const std::string& l : tst_lightEvents(8, "1000010")) sent.push_back(l);
+    sent.pop_back();  // the cabin is lit by chance
+    std::vector<std::string> queued = tst_queuedCommands();
+    ASSERT_EQ(queued.size(), 10u);
+    queued.pop_back();
+    EXPECT_EQ(queued, sent);
     EXPECT_EQ(newLog(), "V12     : DLH4AB*  parked\n");
     EXPECT_TRUE(g_waitingEvents.empty());
 }
@@ -362,8 +351,7 @@ TEST_F(SimEventsTest, AircraftErasedByTheDrainFreesItsStand) {
         SCOPED_TRACE(row.name);
         g_liveRecords.clear();
         g_stands.clear();
-        g_stands.emplace_back("A1", std::vector<StandOption>{}, 47.45, 8.56, 0.0, 20.0, false, false, false);
-        gf_numberStands();
+        tst_addStands({{"A1", 0, 0, 20}});
         LiveAircraft& ac = tst_addLive(kHexid, row.lifeState, row.lifeState == active ? 42 : 0, false);
         ac.liveryTitle = "Boeing 737-800 Lufthansa";
         ac.standId = 1;
@@ -408,7 +396,8 @@ TEST_F(SimEventsTest, CreatedAircraftWithARouteGetsItsFlightPlan) {
     startFlight();
     std::vector<LiveTrafficRecord> batch;
     for (size_t i = 0; i < 3; ++i) {
-        LiveTrafficRecord r = tst_trafficRecord(kHexid, "DLH4AB", "DLH", "B738", tst_inbound()[i], 100.0 + 6 * i);
+        LiveTrafficRecord r =
+            tst_trafficRecord(kHexid, "DLH4AB", "DLH", "B738", tst_inbound()[i], 100.0 + 6 * i);
         r.origin = "EDDM";
         r.destination = "EDDF";
         batch.push_back(r);

@@ -52,13 +52,7 @@ TEST_F(StandChoiceTest, NearestFreeStandBySizeKindAndOccupation) {
     // A B738 has a half span of 17.9 m, an EC35 one of 5.1 m.
     const Row rows[] = {
         {"1.7 m too small fits anywhere in the radius", "B738", {"S", 0, 0, 16.2}, 40, false, true, 16.2},
-        {"1.9 m too small is taken within 20 m and enlarged",
-         "B738",
-         {"S", 0, 0, 16.0},
-         15,
-         false,
-         true,
-         16.9},
+        {"1.9 m too small: taken within 20 m, enlarged", "B738", {"S", 0, 0, 16.0}, 15, false, true, 16.9},
         {"1.9 m too small is refused beyond 20 m", "B738", {"S", 0, 0, 16.0}, 25, false, false, 16.0},
         {"beyond the search radius", "B738", {"S", 0, 0, 30}, 56, false, false, 30},
         {"occupied", "B738", {"S", 0, 0, 30}, 5, true, false, 30},

@@ -1,7 +1,6 @@
 // Fixture of the stand choice and parking conflict tests: stands laid out in metres around one
 // point, live and static aircraft standing on them, and the captured log with LOG on.
 #pragma once
-#include <cmath>
 #include <string>
 
 #include "airports/stand.h"
@@ -10,21 +9,7 @@
 #include "live/removal.h"
 #include "live/stand_choice.h"
 #include "live_fixture.h"
-
-inline constexpr LatLon kStandOrigin{47.45, 8.55};
-
-// The point so many metres north and east of the origin.
-inline LatLon tst_offsetM(double northM, double eastM) {
-    const double degPerM = 1.0 / 1852.0 / 60.0;
-    return {kStandOrigin.lat + northM * degPerM,
-            kStandOrigin.lon + eastM * degPerM / std::cos(gf_degToRad(kStandOrigin.lat))};
-}
-
-struct TestStand {
-    const char* name;
-    double northM, eastM, radiusM;
-    bool cargo = false, ramp = false, heli = false;
-};
+#include "support/stand_builders.h"
 
 class StandTest : public LiveTest {
   protected:
@@ -46,14 +31,7 @@ class StandTest : public LiveTest {
     }
 
     // Appends the stands to g_stands and numbers them (ids 1..N in order).
-    void addStands(std::initializer_list<TestStand> stands) {
-        for (const TestStand& t : stands) {
-            const LatLon p = tst_offsetM(t.northM, t.eastM);
-            g_stands.emplace_back(t.name, std::vector<StandOption>{}, p.lat, p.lon, 0.0, t.radiusM, t.cargo,
-                                  t.ramp, t.heli);
-        }
-        gf_numberStands();
-    }
+    static void addStands(std::initializer_list<TestStand> stands) { tst_addStands(stands); }
 
     // A live aircraft of the type with the type's span and category, holding the stand (0: none).
     static LiveAircraft liveAc(uint32_t hexid, std::string callsign, std::string type, uint32_t standId = 0,

@@ -8,6 +8,7 @@
 #include "live/removal.h"
 #include "live/sim_events.h"
 #include "sim/sim_link.h"
+#include "support/sim_commands.h"
 #include "support/tick_harness.h"
 
 namespace {
@@ -28,12 +29,12 @@ std::vector<TrackPoint> tst_taxiing() {
     return points;
 }
 
-std::vector<std::string> tst_lights(uint32_t objectId, std::array<int, 7> v) {
-    const char* names[] = {"NAV_LIGHTS_SET", "BEACON_LIGHTS_SET", "LANDING_LIGHTS_SET", "TAXI_LIGHTS_SET",
-                           "STROBES_SET",    "LOGO_LIGHTS_SET",   "CABIN_LIGHTS_SET"};
-    std::vector<std::string> lines;
-    for (int i = 0; i < 7; ++i) lines.push_back(fmt::format("{} {} {}", objectId, names[i], v[i]));
-    return lines;
+// The commands sent to the object, but for the toggles of the stand-in's own light switch.
+std::vector<std::string> tst_commandsOf(uint32_t objectId) {
+    std::vector<std::string> commands;
+    for (const std::string& l : TickHarness::journalLines(fmt::format("{} ", objectId)))
+        if (l.find("ALL_LIGHTS_TOGGLE") == std::string::npos) commands.push_back(l);
+    return commands;
 }
 
 TEST_F(TickTest, AirborneAircraftGoesFromTheFeedThroughItsLifeAndOut) {
@@ -89,10 +90,8 @@ TEST_F(TickTest, AirborneAircraftGoesFromTheFeedThroughItsLifeAndOut) {
     tick(5);
     std::vector<std::string> expected = {fmt::format("{} ENGINE_AUTO_START 0", id),
                                          fmt::format("{} SPOILERS_SET 0", id)};
-    for (const std::string& l : tst_lights(id, {1, 1, 0, 0, 1, 0, 1})) expected.push_back(l);
-    std::vector<std::string> commands;
-    for (const std::string& l : journalLines(fmt::format("{} ", id)))
-        if (l.find("ALL_LIGHTS_TOGGLE") == std::string::npos) commands.push_back(l);
+    for (const std::string& l : tst_lightEvents(id, "1100101")) expected.push_back(l);
+    std::vector<std::string> commands = tst_commandsOf(id);
     ASSERT_GE(commands.size(), expected.size());
     commands.resize(expected.size());
     EXPECT_EQ(commands, expected);
@@ -124,13 +123,10 @@ TEST_F(TickTest, TaxiingAircraftSpawnsEarlierAndStartsWithTaxiLightsThrottleAndF
     const uint32_t id = live(kHexid)->objectId;
     std::vector<std::string> expected = {fmt::format("{} SPOILERS_SET 0", id),
                                          fmt::format("{} ENGINE_AUTO_START 0", id)};
-    for (const std::string& l : tst_lights(id, {1, 1, 0, 1, 0, 1, 1})) expected.push_back(l);
+    for (const std::string& l : tst_lightEvents(id, "1101011")) expected.push_back(l);
     expected.push_back(fmt::format("{} THROTTLE_SET 0", id));
     expected.push_back(fmt::format("{} FLAPS_SET 3072", id));
-    std::vector<std::string> commands;
-    for (const std::string& l : journalLines(fmt::format("{} ", id)))
-        if (l.find("ALL_LIGHTS_TOGGLE") == std::string::npos) commands.push_back(l);
-    EXPECT_EQ(commands, expected);
+    EXPECT_EQ(tst_commandsOf(id), expected);
     EXPECT_EQ(live(kHexid)->throttleIndex, 0u);
     EXPECT_EQ(live(kHexid)->flapsIndex, 1u);
 }

@@ -3,6 +3,7 @@
 #include "core/slots.h"
 #include "live/live_set.h"
 #include "live/removal.h"
+#include "support/live_builders.h"
 #include "support/tick_harness.h"
 
 namespace {
@@ -40,11 +41,7 @@ TEST_F(TimeShiftTest, ChangedShiftRemovesEveryLiveAircraftInTheSimulatorOrOnItsW
 }
 
 TEST_F(TimeShiftTest, SameShiftOrStartUpRemovesNothing) {
-    LiveAircraft ac;
-    ac.hexid = 0x100001;
-    ac.lifeState = active;
-    ac.objectId = 5;
-    g_liveRecords.push_back(ac);
+    g_liveRecords.push_back(tst_liveAircraft(0x100001, active, 5));
     gf_setTimeShift(0, false);
     gf_setTimeShift(45, true);
     EXPECT_EQ(g_timeShiftMinutes, 45);
