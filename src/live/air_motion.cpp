@@ -6,6 +6,7 @@
 #include "aircraft/type_database.h"
 #include "feed/feed_state.h"
 #include "live/air_motion_legs.h"
+#include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/sim_events.h"
 
@@ -246,8 +247,7 @@ void lf_lightsAndConfig(LiveAircraft& ac) {
 void lf_airMotion(LiveAircraft& ac) {
     if (ac.stream.size() < 2) return;
     if (ac.flightState != take_off && ac.flightState != flying) {
-        ac.previousFlightState = ac.flightState;
-        ac.flightState = flying;
+        gf_setFlightState(ac, flying);
     }
     ac.nextAirspeed = ac.stream[1].airspeed;
     ac.nextVrate = ac.stream[1].vrate;

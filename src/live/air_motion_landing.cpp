@@ -141,8 +141,7 @@ void lf_startTakeOff(LiveAircraft& ac) {
     ac.dBank = 0;
     ac.dPitch = (ac.rotationPitch - ac.pitch) / ac.takeOffCounter;
     if (!ac.takeOffRoll) lf_towedTakeOff(ac);
-    ac.previousFlightState = ac.flightState;
-    ac.flightState = take_off;
+    gf_setFlightState(ac, take_off);
     ac.dHeading = 0;
     lf_clearCurve(ac);
     if (!ac.landingRoll) return;
@@ -177,8 +176,7 @@ void lf_climbedOut(LiveAircraft& ac) {
     ac.dPitch = 0;
     if (ac.agl < kClimbOutAglFt) return;
     gf_setThrottle(ac, lf_rotorcraft(ac) ? 4 : 3);
-    ac.previousFlightState = ac.flightState;
-    ac.flightState = flying;
+    gf_setFlightState(ac, flying);
     ac.takeOffCounter = 1;
 }
 

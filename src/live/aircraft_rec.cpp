@@ -9,6 +9,8 @@
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
+#include "core/clock.h"
+#include "core/log.h"
 #include "core/errors.h"
 #include "core/geo.h"
 #include "core/random.h"
@@ -178,4 +180,12 @@ bool gf_airlineFromCallsign(AircraftRec& rec) {
     if (!airline) return false;
     rec.airline = std::move(*airline);
     return true;
+}
+
+void gf_setFlightState(LiveAircraft& ac, uint32_t state) {
+    if (state != ac.flightState)
+        gf_logDetail(fmt::format("{} {:8} {} -> {}", gf_logStamp(), ac.callsign, gf_flightStateName(ac.flightState),
+                                 gf_flightStateName(state)));
+    ac.previousFlightState = ac.flightState;
+    ac.flightState = state;
 }

@@ -36,6 +36,9 @@ AircraftRec gf_constructStaticAircraft(const AircraftRec& rec, uint32_t standId,
 
 // "pushing_back" .. "birth"; a value outside the table raises std::out_of_range (kMapKeyError).
 std::string_view gf_flightStateName(uint32_t state);
+// Every change of a live aircraft's flight state: keeps the state it leaves in
+// previousFlightState and writes a detail line "{stamp} {callsign} {old} -> {new}".
+void gf_setFlightState(LiveAircraft& ac, uint32_t state);
 // "buffer" .. "removingfromsim"; a value outside the table raises std::out_of_range (kMapKeyError).
 std::string_view gf_lifeStateName(uint32_t state);
 

@@ -246,11 +246,6 @@ void gf_taxiLights(const LiveAircraft& ac) {
     gf_queueLights(ac.objectId, {1, 1, 0, 1, 0, 1, 0});
 }
 
-void gf_setFlightState(LiveAircraft& ac, uint32_t state) {
-    ac.previousFlightState = ac.flightState;
-    ac.flightState = state;
-}
-
 void gf_resetGroundMotion() {
     g_staticParkingOn = false;
 }

@@ -69,8 +69,6 @@ void lf_arriveAtStand(LiveAircraft& ac);
 
 // Taxi lights: NAV, BEACON, TAXI and LOGO on; LANDING, STROBES and CABIN off.
 void gf_taxiLights(const LiveAircraft& ac);
-// Changes the flight state, keeping the old one in previousFlightState.
-void gf_setFlightState(LiveAircraft& ac, uint32_t state);
 
 // Per-run and whole-process reset: static parking off.
 void gf_resetGroundMotion();

@@ -13,6 +13,7 @@
 #include "core/slots.h"
 #include "live/air_motion.h"
 #include "live/air_motion_legs.h"
+#include "live/aircraft_rec.h"
 #include "live/ground_motion.h"
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"

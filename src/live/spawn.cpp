@@ -155,11 +155,6 @@ bool lf_giveLivery(LiveAircraft& ac) {
     return false;
 }
 
-void lf_setFlightState(LiveAircraft& ac, FlightState state) {
-    ac.previousFlightState = ac.flightState;
-    ac.flightState = state;
-}
-
 // Nose up in a climb, less so in a descent; the angle is stored positive nose down.
 double lf_initialPitch(const PosSample& f) {
     if (!f.airborne) return gf_degToRad(kGroundPitchDeg);
@@ -188,7 +183,7 @@ bool lf_parkAtSpawn(LiveAircraft& ac) {
     ac.standHeading = stand->heading;
     ac.standId = stand->standId;
     ac.cargoStand = stand->cargo ? 1 : 0;
-    lf_setFlightState(ac, parked);
+    gf_setFlightState(ac, parked);
     ac.steadySince = gf_clock100ns();
     ac.lastStandDist = 0;
     ac.movingAwayCount = 0;
@@ -253,9 +248,9 @@ void spawnLiveAc(LiveAircraft& ac) {
     if (ac.flightState == birth) {
         if (!lf_giveLivery(ac)) return;
         if (ac.stream.front().airborne)
-            lf_setFlightState(ac, flying);
+            gf_setFlightState(ac, flying);
         else if (!lf_parkAtSpawn(ac))
-            lf_setFlightState(ac, taxi);  // without a stand an aircraft that appears on the ground taxis
+            gf_setFlightState(ac, taxi);  // without a stand an aircraft that appears on the ground taxis
     }
     lf_setPositionBlock(ac);
     ac.heldBack = 0;

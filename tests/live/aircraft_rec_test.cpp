@@ -1,5 +1,10 @@
 #include "live/aircraft_rec.h"
 
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "support/work_folder.h"
+
 #include <cmath>
 
 #include "core/errors.h"
@@ -225,6 +230,26 @@ TEST_F(AircraftRecTest, ConstructedStaticAircraftHoldsItsStand) {
     EXPECT_EQ(st.noSourceHexid, 1u);
     EXPECT_EQ(st.parkSlot, 0u);
     EXPECT_EQ(st.sourceHexid, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AircraftRecTest, FlightStateChangeKeepsThePreviousStateAndLogsRealChangesOnly) {
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(3600 * 7 + 60 * 5 + 3)); });
+    gf_setLogCapture(true);
+    LiveAircraft ac;
+    ac.callsign = "SWR287";
+    ac.flightState = flying;
+    gf_setFlightState(ac, taxi);
+    gf_setFlightState(ac, taxi);
+    EXPECT_EQ(ac.flightState, taxi);
+    EXPECT_EQ(ac.previousFlightState, taxi) << "the second call keeps what it left, which was taxi";
+    LOG.set(false);
+    gf_setFlightState(ac, parked);
+    EXPECT_EQ(ac.previousFlightState, taxi);
+    EXPECT_EQ(gf_capturedLog(), "07:05:03 SWR287   flying -> taxi\n");
 }
 
 }  // namespace
