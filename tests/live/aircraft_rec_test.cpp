@@ -1,13 +1,11 @@
 #include "live/aircraft_rec.h"
 
-#include "core/clock.h"
-#include "core/log.h"
-#include "core/params.h"
-#include "support/work_folder.h"
-
 #include <cmath>
 
+#include "core/clock.h"
 #include "core/errors.h"
+#include "core/log.h"
+#include "core/params.h"
 #include "core/random.h"
 #include "live_fixture.h"
 
