@@ -281,6 +281,8 @@ void lf_onObjectRemoved(uint32_t objectId) {
             return;
         }
         if (ac->flightPlanSent) gf_removeFileIfExists(gf_flightPlanFileName(objectId));
+        gf_logDetail(fmt::format("{} {} left the simulator, {}", gf_logStamp(), gf_acLabel(*ac),
+                                 gf_flightStateName(ac->flightState)));
         lf_eraseBySwap(g_liveRecords, *ac);
         return;
     }

@@ -412,3 +412,18 @@ TEST_F(SimEventsTest, CreatedAircraftWithARouteGetsItsFlightPlan) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SimEventsTest, LiveAircraftLeavingTheSimulatorIsADetailLine) {
+    LiveAircraft& ac = tst_addLive(kHexid, removingfromsim, 42);
+    ac.flightState = flying;
+    newLog();
+    gf_pushSimEvent(tst_event(kEvRemoved, 42, 0));
+    gf_handleSimEvents();
+    EXPECT_TRUE(g_liveRecords.empty());
+    const std::string log = newLog();
+    EXPECT_NE(log.find("         DLH4AB    DLH B738 left the simulator, flying\n"), std::string::npos) << log;
+}
+
+}  // namespace
