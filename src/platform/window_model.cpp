@@ -126,9 +126,9 @@ int gf_repaintCount(Region region) {
 std::string gf_statusLine() {
     WindowStats s = gf_windowStats();
     return fmt::format(
-        "# liveries: {} | park airport: {} | stands: {} | static parked: {} (avg {} min) | live parked: {} "
-        "(avg {} min) | wanted: {} ({}%) | renewal in {} min{}{}",
-        s.liveryCount, s.parkAirportLabel.empty() ? "-" : s.parkAirportLabel, s.standCount,
+        "live: {} | # liveries: {} | park airport: {} | stands: {} | static parked: {} (avg {} min) | live "
+        "parked: {} (avg {} min) | wanted: {} ({}%) | renewal in {} min{}{}",
+        s.liveCount, s.liveryCount, s.parkAirportLabel.empty() ? "-" : s.parkAirportLabel, s.standCount,
         s.staticParkedCount, lf_floatOrDash(s.staticParkedAvgMinutes), s.liveParkedCount,
         lf_floatOrDash(s.liveParkedAvgMinutes), s.wantedCount, s.wantedPercent, s.countdownMinutes,
         s.statusText.empty() ? "" : " | ", s.statusText);

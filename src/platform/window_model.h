@@ -33,6 +33,7 @@ struct ControlState {
 
 // The display values of the status and statistics panels. Floats are -1 when unknown.
 struct WindowStats {
+    int liveCount = 0;    // live aircraft in the simulator, created or on their way
     int liveryCount = 0;  // "# liveries: {}"
     int tbloFileCount = 0;
     int orbxAirportsDone = 0;

@@ -310,6 +310,7 @@ void lf_perSecond() {
         gf_setAddingAllowed(true);
     }
     gf_messageSecondPassed();
+    gf_refreshCounts();
     lf_storeCurrentSlot();
     if (SIM_TIME.value()) gf_followSimulatorTime(gf_simUtcSeconds(), gf_epochSeconds(gf_utcNow()));
     ++g_simSeconds;

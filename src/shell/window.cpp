@@ -1,7 +1,11 @@
 #include "shell/window.h"
 
+#include <algorithm>
 #include <array>
 
+#include "live/aircraft.h"
+#include "live/live_set.h"
+#include "live/spawn.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_thread.h"
@@ -122,6 +126,18 @@ void lf_handleButtons(int controlId) {
     gf_setEnabled(ctl::kRereadParkAirports, false);
     gf_setEnabled(ctl::kDestination, false);
     gf_postRunRequest(RunRequest::RereadParkAirports);
+}
+
+void gf_refreshCounts() {
+    const int live = gf_countLiveInSim();
+    const int statics = static_cast<int>(std::count_if(g_staticAircraft.begin(), g_staticAircraft.end(),
+                                                       [](const AircraftRec& a) { return a.lifeState == active; }));
+    const WindowStats shown = gf_windowStats();
+    if (shown.liveCount == live && shown.staticParkedCount == statics) return;
+    gf_editStats([&](WindowStats& s) {
+        s.liveCount = live;
+        s.staticParkedCount = statics;
+    });
 }
 
 void gf_setRange(int rangeNm) {

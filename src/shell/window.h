@@ -24,6 +24,9 @@ void lf_handleButtons(int controlId);
 
 // Sets RANGE (clamped to its range), selects its combo entry and sets g_rangeNm from it.
 void gf_setRange(int rangeNm);
+// Recounts the live aircraft in the simulator and the static parked ones for the window;
+// repaints the status panel only when a count changed. Run thread, once a second.
+void gf_refreshCounts();
 // The traffic range for the user's situation; see gf_autoRange.
 int gf_autoRangeNm(bool onGround, bool nearParkAirport, double altitudeFt);
 // Picks the range from the user aircraft's latest state and applies it with gf_setRange.

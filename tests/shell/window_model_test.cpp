@@ -85,7 +85,7 @@ TEST_F(WindowModelTest, ControlsStatsAndRepaints) {
     EXPECT_EQ(gf_repaintCount(Region::Lamps), 0);
     EXPECT_EQ(
         gf_statusLine(),
-        "# liveries: 1234 | park airport: EDDF Frankfurt | stands: 312 | static parked: 40 (avg 93 min) | "
+        "live: 0 | # liveries: 1234 | park airport: EDDF Frankfurt | stands: 312 | static parked: 40 (avg 93 min) | "
         "live parked: 3 (avg - min) | wanted: 200 (65%) | renewal in 7 min");
     gf_editStats([](WindowStats& s) { s.statusText = "calculating"; }, Region::ParkingBand);
     EXPECT_EQ(gf_repaintCount(Region::ParkingBand), 1);

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "live/live_set.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_thread.h"
@@ -169,6 +170,34 @@ TEST_F(WindowTest, ParameterControlsShowTheRecords) {
     EXPECT_EQ(gf_controlState(ctl::kMaxFitFl).selected, 8);
     EXPECT_EQ(gf_controlState(ctl::kDestination).text, "LOWW");
     EXPECT_EQ(gf_controlState(ctl::kTimeShiftHours).selected, 7);
+}
+
+}  // namespace
+
+namespace {
+
+// The panel counts what is in the simulator (creates on their way included) and repaints only
+// when a number changed.
+TEST_F(WindowTest, CountsRefreshWithoutNeedlessRepaints) {
+    for (uint32_t state : {active, adding2sim, liveryrespawn, buffer, removingfromsim}) {
+        LiveAircraft ac;
+        ac.lifeState = state;
+        g_liveRecords.push_back(ac);
+    }
+    AircraftRec st;
+    st.lifeState = active;
+    g_staticAircraft.push_back(st);
+    st.lifeState = adding2sim;
+    g_staticAircraft.push_back(st);
+    const int before = gf_repaintCount(Region::Status);
+    gf_refreshCounts();
+    EXPECT_EQ(gf_windowStats().liveCount, 3);
+    EXPECT_EQ(gf_windowStats().staticParkedCount, 1);
+    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
+    gf_refreshCounts();
+    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
+    g_liveRecords.clear();
+    g_staticAircraft.clear();
 }
 
 }  // namespace
