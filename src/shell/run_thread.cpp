@@ -266,6 +266,9 @@ void lf_runThread() {
 
 void lf_run() {
     if (lf_stopping()) return;
+    // The shift chosen in the window holds from the start; with SIM_TIME the simulator's clock
+    // sets it once the flight runs.
+    gf_setTimeShift(TIME_SHIFT_DAYS.value() * 1440 + TIME_SHIFT_HOURS.value() * 60 + TIME_SHIFT_MINS.value(), true);
     gf_reserveLiveryTables();
     gf_reserveLiveLists();
     gf_connectIntake();

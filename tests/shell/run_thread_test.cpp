@@ -427,3 +427,16 @@ TEST_F(RunThreadTest, PerSecondPassKeepsRollingAircraftClearOfStaticOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RunThreadTest, RunStartsWithTheTimeShiftOfTheSettings) {
+    tst_writeFile("parameters.xml",
+                  "<parameters><parameter name=\"TIME_SHIFT_DAYS\" value=\"1\" />"
+                  "<parameter name=\"TIME_SHIFT_HOURS\" value=\"2\" />"
+                  "<parameter name=\"TIME_SHIFT_MINS\" value=\"3\" /></parameters>");
+    lf_runThread();  // no scenario: the run ends right after its start
+    EXPECT_EQ(g_timeShiftMinutes.load(), 1440 + 120 + 3);
+}
+
+}  // namespace
