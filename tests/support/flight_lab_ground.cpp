@@ -25,6 +25,9 @@ constexpr double kDegPerMetre = 1.0 / 1852.0 / 60.0;
 constexpr double kOnStandM = 2;
 constexpr double kDeadBandDeg = 0.5;
 constexpr double kTicksPerHour = 360000;
+// A turn of up to 45 degrees fitted into a short leg: the rate comes out as the angle in degrees
+// over 100 x the leg's ticks (at least 25), read as radians, so at most 45 / 2500 per tick.
+constexpr double kFittedRateMaxRad = 45.0 / 2500;
 
 bool lab_gone(const LiveAircraft& ac) {
     return ac.lifeState == removingfromsim || ac.eraseFlag || ac.withdrawn;
@@ -111,7 +114,8 @@ LabInvariant lab_groundSmoothness(double maxTurnFactor, double maxKt) {
                 if (!lab_isGroundState(b->flightState) || !lab_isGroundState(ac.flightState))
                     return std::nullopt;
                 const double turn = gf_headingErrorDeg(ac.heading, b->heading);
-                const double limit = maxTurnFactor * gf_radToDeg(ac.turnRate) + 1e-9;
+                const double limit =
+                    std::max(maxTurnFactor * gf_radToDeg(ac.turnRate), gf_radToDeg(kFittedRateMaxRad)) + 1e-9;
                 if (turn > limit)
                     return fmt::format("heading turned {:.3f} deg in one tick (limit {:.3f}), {} -> {}", turn,
                                        limit, gf_flightStateName(b->flightState),
@@ -138,13 +142,12 @@ void lab_taxiTo(Truth& t, double northM, double eastM, double gsKt, double stepS
     const double track = gf_radToDeg(gf_bearingRad({start.lat, start.lon}, to));
     lab_corner(t, track, gsKt);
     const double totalM = lab_metres({start.lat, start.lon}, to);
-    const double stepM = gf_nmToMeters(gsKt * stepSec / 3600);
-    for (double done = stepM; done < totalM; done += stepM) {
-        const double f = done / totalM;
+    const int steps = std::max(1, static_cast<int>(std::ceil(totalM / gf_nmToMeters(gsKt * stepSec / 3600))));
+    for (int i = 1; i <= steps; ++i) {
+        const double f = static_cast<double>(i) / steps;
         const LatLon p{start.lat + (to.lat - start.lat) * f, start.lon + (to.lon - start.lon) * f};
         t.push_back(lab_groundPoint(t.back().t + stepSec, p, gsKt, t.back().trackDeg));
     }
-    t.push_back(lab_groundPoint(t.back().t + stepSec, to, gsKt, t.back().trackDeg));
 }
 
 void lab_pushback(Truth& t, double metres, double gsKt, double swingDeg) {

@@ -20,8 +20,9 @@ std::vector<LabInvariant> lab_groundInvariants();
 // World invariants of the stands against the live set (part of lab_defaultWorldInvariants).
 std::vector<LabWorldInvariant> lab_groundWorldInvariants();
 // On the ground and active on both ticks: the heading turns by at most maxTurnFactor x the
-// category's turn rate per tick (curves fit their rate up to 3 times it), and the aircraft moves
-// at most maxKt worth of distance per tick.
+// category's turn rate per tick (a sharp turn fits its rate up to 3 times it), or by the rate a
+// turn of up to 45 degrees fitted into the shortest leg takes, whichever is more; the aircraft
+// moves at most maxKt worth of distance per tick.
 LabInvariant lab_groundSmoothness(double maxTurnFactor, double maxKt);
 
 // Ground truth builders, each continuing from the last point. A point north/east of the stand
@@ -29,8 +30,8 @@ LabInvariant lab_groundSmoothness(double maxTurnFactor, double maxKt);
 Truth lab_groundStart(double northM, double eastM, double trackDeg);
 // The last point now reports this track and speed; the next leg follows them (a sharp corner).
 void lab_corner(Truth& t, double trackDeg, double gsKt);
-// Straight on at the current track and speed until within stepSec of the point (north, east m),
-// which ends the leg with the point's own report.
+// Straight to the point (north, east m) in equal steps stepSec apart, at about gsKt (never
+// faster), the last report on the point.
 void lab_taxiTo(Truth& t, double northM, double eastM, double gsKt, double stepSec = 2);
 // Rolled backwards (against the reported track) for metres at gsKt; the reported track swings
 // by swingDeg over the push (positive: the nose turns right), then the aircraft stands.

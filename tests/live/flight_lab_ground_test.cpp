@@ -1,0 +1,126 @@
+#include "support/flight_lab_ground.h"
+
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "airports/stand.h"
+#include "core/geo.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "core/slots.h"
+#include "live/aircraft_rec.h"
+#include "live/live_set.h"
+
+namespace {
+
+constexpr uint32_t kHexA = 0x3c6601;
+constexpr uint32_t kHexB = 0x3c6602;
+constexpr uint32_t kHexC = 0x3c6603;
+// The heading of a ground aircraft turns at most three times its category's rate per tick (the
+// fitted rate of a sharp curve); nothing on the apron moves faster than 40 kt.
+constexpr double kTurnFactor = 3;
+constexpr double kApronMaxKt = 40;
+constexpr double kB738HalfSpanM = 17.9;
+constexpr uint64_t kLabSlot = gf_packSlot(20, 3);
+
+class GroundLab : public FlightLabGround {
+  protected:
+    void SetUp() override {
+        FlightLabGround::SetUp();
+        invariants.push_back(lab_groundSmoothness(kTurnFactor, kApronMaxKt));
+        g_currentSlot = kLabSlot;
+    }
+    // Flight states the aircraft went through, as names.
+    std::string statePath(uint32_t hexid) {
+        std::string out;
+        for (uint32_t s : statesOf(hexid))
+            out += fmt::format("{}{}", out.empty() ? "" : " ", gf_flightStateName(s));
+        return out;
+    }
+    // Ticks of the aircraft's life with an active taxi curve.
+    int curveTicks(uint32_t hexid) const { return curveTicks_.count(hexid) ? curveTicks_.at(hexid) : 0; }
+    void countCurves() {
+        invariants.push_back(
+            {"curve probe", [this](const std::optional<LabSnapshot>&, const LiveAircraft& ac) {
+                 if (ac.lifeState == active && !std::isnan(ac.curve[6])) ++curveTicks_[ac.hexid];
+                 return std::optional<std::string>();
+             }});
+    }
+    std::map<uint32_t, int> curveTicks_;
+};
+
+// From 400 m south, west of the stand row: a stop, north along the taxiway, a right-angle turn
+// onto the stand lane, a left-angle turn into the stand, slowing, and the stop on stand A1.
+Truth lab_taxiToA1(double speedKt = 15) {
+    Truth t = lab_groundStart(-400, -80, 0);
+    lab_stop(t, 10);
+    lab_taxiTo(t, -250, -80, speedKt);
+    lab_stop(t, 20);
+    lab_taxiTo(t, -100, -80, speedKt);
+    lab_taxiTo(t, -100, 0, 12);
+    lab_taxiTo(t, -30, 0, 8);
+    lab_taxiTo(t, 0, 0, 3);
+    lab_stop(t, 120);
+    return t;
+}
+
+// Standing on the stand origin for the seconds, facing north.
+Truth lab_standing(double seconds, double northM = 0, double eastM = 0) {
+    Truth t = lab_groundStart(northM, eastM, 0);
+    lab_stop(t, seconds);
+    return t;
+}
+
+TEST_F(GroundLab, TaxiWithStopsAndSharpTurnsParksOnTheStandAndBooksItOnce) {
+    addStands({{"A1", 0, 0, 20}, {"A2", 0, 60, 20}});
+    setSite();
+    countCurves();
+    const Truth t = lab_taxiToA1();
+    taxi(kHexA, "DLH4AB", t);
+    startGround();
+    run(t.back().t + 30);
+    const LiveAircraft* ac = live(kHexA);
+    ASSERT_NE(ac, nullptr);
+    EXPECT_EQ(statePath(kHexA), "taxi parking parked");
+    EXPECT_EQ(ac->flightState, parked);
+    EXPECT_EQ(ac->standId, 1u);
+    EXPECT_LE(metresFromStand(kHexA, 1), 2.0);
+    EXPECT_GT(curveTicks(kHexA), 100) << "the corners are flown along curves";
+    EXPECT_EQ(eventsOf(kHexA, "ENGINE_AUTO_SHUTDOWN").size(), 1u);
+    // The parked stream's extension follows the arrival at once and frees the mark: from then on
+    // the stand is held by its id, and a newcomer that wants it removes this aircraft.
+    EXPECT_FALSE(g_stands[0].occupied);
+    EXPECT_EQ(ac->extension, 1);
+    EXPECT_NE(gf_capturedLog().find("A1      : DLH4AB   arrived at stand\n"), std::string::npos);
+    // Standing on for minutes books nothing more.
+    run(180);
+    ASSERT_EQ(g_stands[0].options.size(), 1u);
+    EXPECT_EQ(g_stands[0].options[0].callsign, "DLH4AB");
+    EXPECT_EQ(g_stands[0].slotMapA.size() + g_stands[0].slotMapB.size(), 1u);
+    EXPECT_TRUE(g_stands[1].options.empty());
+    EXPECT_EQ(eventsOf(kHexA, "ENGINE_AUTO_SHUTDOWN").size(), 1u);
+}
+
+TEST_F(GroundLab, LongSlowLegBeforeASharpTurnIsSplitAndFlownSmoothly) {
+    addStands({{"A1", 0, 0, 20}});
+    setSite();
+    countCurves();
+    // 400 m at 8 kt (about 100 s) before a right angle: the slow-down sample goes in first.
+    Truth t = lab_groundStart(-500, -400, 0);
+    lab_stop(t, 6);
+    lab_taxiTo(t, -100, -400, 8, 50);
+    lab_taxiTo(t, -100, -100, 20);
+    lab_taxiTo(t, -300, -100, 20);
+    lab_stop(t, 30);
+    taxi(kHexA, "DLH4AB", t);
+    startGround();
+    run(t.back().t + 30);
+    ASSERT_NE(live(kHexA), nullptr);
+    EXPECT_EQ(statePath(kHexA), "taxi");
+    EXPECT_GT(curveTicks(kHexA), 100);
+    EXPECT_LT(gf_nmToMeters(gf_haversineNm({live(kHexA)->lat, live(kHexA)->lon}, tst_offsetM(-300, -100))),
+              2.0);
+}
+
+}  // namespace
