@@ -30,6 +30,7 @@ class GroundLab : public FlightLabGround {
         FlightLabGround::SetUp();
         invariants.push_back(lab_groundSmoothness(kTurnFactor, kApronMaxKt));
         g_currentSlot = kLabSlot;
+        watchPushback();
     }
     // Flight states the aircraft went through, as names.
     std::string statePath(uint32_t hexid) {
@@ -48,7 +49,23 @@ class GroundLab : public FlightLabGround {
              }});
     }
     std::map<uint32_t, int> curveTicks_;
+    double pushedBackHeading_ = -1;
+    // The heading with which the aircraft entered pushed_back.
+    void watchPushback() {
+        invariants.push_back({"pushback probe", [this](const std::optional<LabSnapshot>& b, const LiveAircraft& ac) {
+                                  if (b && b->flightState == pushing_back && ac.flightState == pushed_back)
+                                      pushedBackHeading_ = ac.heading;
+                                  return std::optional<std::string>();
+                              }});
+    }
 };
+
+TruthPoint lab_last(const Truth& t) {
+    return t.back();
+}
+LatLon gf_posOf(const TruthPoint& p) {
+    return {p.lat, p.lon};
+}
 
 // From 400 m south, west of the stand row: a stop, north along the taxiway, a right-angle turn
 // onto the stand lane, a left-angle turn into the stand, slowing, and the stop on stand A1.
@@ -122,5 +139,73 @@ TEST_F(GroundLab, LongSlowLegBeforeASharpTurnIsSplitAndFlownSmoothly) {
     EXPECT_LT(gf_nmToMeters(gf_haversineNm({live(kHexA)->lat, live(kHexA)->lon}, tst_offsetM(-300, -100))),
               2.0);
 }
+
+
+// Leaving a stand: standing on A1 for 90 s (spawned parked), then backwards out of it or
+// forwards, and away along the apron to the west.
+struct LeaveRow {
+    const char* name;
+    double pushM;      // metres pushed back; 0: pulls out forwards
+    double swingDeg;   // reported track's swing over the pushback
+    bool straightOnly;
+    const char* states;
+    double endHeadingDeg;  // when pushed back (or out of the pull-out), degrees
+};
+
+class LeaveLab : public GroundLab, public ::testing::WithParamInterface<LeaveRow> {};
+
+TEST_P(LeaveLab, LeavesTheStandWithinItsDistance) {
+    const LeaveRow& row = GetParam();
+    STRAIGHT_PBS_ONLY.set(row.straightOnly);
+    addStands({{"A1", 0, 0, 20}, {"A2", 0, 80, 20}});
+    setSite();
+    Truth t = lab_standing(90);
+    if (row.pushM > 0) {
+        lab_pushback(t, row.pushM, 3, row.swingDeg);
+        lab_stop(t, 20);
+        lab_corner(t, 270, 8);
+        lab_taxiTo(t, -row.pushM, -200, 12, 4);
+    } else {
+        lab_taxiTo(t, 60, 0, 5);
+        lab_taxiTo(t, 60, -200, 12, 4);
+    }
+    lab_stop(t, 10);
+    taxi(kHexA, "DLH4AB", t);
+    startGround();
+    run(t.back().t + 30);
+    ASSERT_NE(live(kHexA), nullptr);
+    EXPECT_EQ(statePath(kHexA), row.states);
+    const Stand& a1 = g_stands[0];
+    const double halfSpanM = gf_nmToMeters(live(kHexA)->halfWingSpan);
+    if (row.pushM > 0) {
+        // 2.5 stand radii straight back, then at most one half span to the side.
+        const double bound = 2.5 * gf_nmToMeters(a1.radius) + halfSpanM + 1;
+        const double pushed = farthestIn(kHexA, a1.position(), {pushing_back, pushed_back});
+        EXPECT_GT(pushed, 2.5 * gf_nmToMeters(a1.radius) - 1);
+        EXPECT_LE(pushed, bound);
+        EXPECT_NEAR(gf_radToDeg(pushedBackHeading_), row.endHeadingDeg, 3);
+    } else {
+        EXPECT_NE(gf_capturedLog().find("A1      : DLH4AB   pulling out\n"), std::string::npos);
+    }
+    EXPECT_GE(eventsOf(kHexA, "ENGINE_AUTO_START").size(), 1u);
+    EXPECT_FALSE(a1.occupied);
+    // The taxi start after a pushback drops the stand; a pull-out keeps its id (not its mark).
+    EXPECT_EQ(live(kHexA)->standId, row.pushM > 0 ? 0u : 1u);
+    EXPECT_LT(gf_nmToMeters(gf_haversineNm({live(kHexA)->lat, live(kHexA)->lon}, gf_posOf(lab_last(t)))), 2.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ground, LeaveLab,
+    ::testing::Values(LeaveRow{"straight", 45, 0, false, "parked pushing_back pushed_back taxi", 0},
+                      LeaveRow{"nose right", 45, 30, false, "parked pushing_back pushed_back taxi", 90},
+                      LeaveRow{"nose left", 45, -30, false, "parked pushing_back pushed_back taxi", 270},
+                      LeaveRow{"straight only", 45, 30, true, "parked pushing_back pushed_back taxi", 0},
+                      LeaveRow{"pull out", 0, 0, false, "parked taxi", 0}),
+    [](const auto& info) {
+        std::string n = info.param.name;
+        for (char& c : n)
+            if (c == ' ') c = '_';
+        return n;
+    });
 
 }  // namespace
