@@ -4,7 +4,9 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "live/stand_choice.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -94,7 +96,7 @@ TEST_F(GroundLab, TaxiWithStopsAndSharpTurnsParksOnTheStandAndBooksItOnce) {
     setSite();
     countCurves();
     const Truth t = lab_taxiToA1();
-    taxi(kHexA, "DLH4AB", t);
+    addGround(kHexA, "DLH4AB", t);
     startGround();
     run(t.back().t + 30);
     const LiveAircraft* ac = live(kHexA);
@@ -130,7 +132,7 @@ TEST_F(GroundLab, LongSlowLegBeforeASharpTurnIsSplitAndFlownSmoothly) {
     lab_taxiTo(t, -100, -100, 20);
     lab_taxiTo(t, -300, -100, 20);
     lab_stop(t, 30);
-    taxi(kHexA, "DLH4AB", t);
+    addGround(kHexA, "DLH4AB", t);
     startGround();
     run(t.back().t + 30);
     ASSERT_NE(live(kHexA), nullptr);
@@ -170,7 +172,7 @@ TEST_P(LeaveLab, LeavesTheStandWithinItsDistance) {
         lab_taxiTo(t, 60, -200, 12, 4);
     }
     lab_stop(t, 10);
-    taxi(kHexA, "DLH4AB", t);
+    addGround(kHexA, "DLH4AB", t);
     startGround();
     run(t.back().t + 30);
     ASSERT_NE(live(kHexA), nullptr);
@@ -205,6 +207,74 @@ INSTANTIATE_TEST_SUITE_P(
         std::string n = info.param.name;
         for (char& c : n)
             if (c == ' ') c = '_';
+        return n;
+    });
+
+// From 300 m south to a stop at (0, eastM), north-bound.
+Truth lab_stopAt(double eastM, double startSec = 0) {
+    Truth t = lab_groundStart(-300, eastM, 0);
+    t.front().t = startSec;
+    lab_stop(t, 6);
+    lab_taxiTo(t, -40, eastM, 12, 4);
+    lab_taxiTo(t, 0, eastM, 3);
+    lab_stop(t, 120);
+    return t;
+}
+
+Truth lab_delayed(Truth t, double seconds) {
+    for (TruthPoint& p : t) p.t += seconds;
+    return t;
+}
+
+struct ChoiceRow {
+    const char* name;
+    TestStand stand;
+    const char* type;
+    const char* parkedOn;  // "": keeps taxiing
+    bool booked;
+};
+
+class ChoiceLab : public GroundLab, public ::testing::WithParamInterface<ChoiceRow> {};
+
+TEST_P(ChoiceLab, StopNearAStandParksByItsKind) {
+    const ChoiceRow& row = GetParam();
+    addStands({row.stand});
+    setSite();
+    const double halfSpan = gf_halfWingspan(row.type);
+    const double radiusBefore = g_stands[0].radius;
+    const bool fitted = gf_standFits(halfSpan, g_stands[0]);
+    const Truth t = lab_stopAt(0);
+    addGround(kHexA, "DLH4AB", t, row.type);
+    startGround();
+    run(t.back().t + 30);
+    const LiveAircraft* ac = live(kHexA);
+    ASSERT_NE(ac, nullptr);
+    if (*row.parkedOn == 0) {
+        EXPECT_EQ(ac->flightState, taxi);
+        EXPECT_EQ(ac->standId, 0u);
+        EXPECT_EQ(g_stands[0].radius, radiusBefore);
+        return;
+    }
+    EXPECT_EQ(ac->flightState, parked);
+    EXPECT_EQ(gf_standNameOfId(ac->standId), row.parkedOn);
+    EXPECT_EQ(ac->cargoStand, row.stand.cargo ? 1 : 0);
+    EXPECT_EQ(g_stands[0].options.size(), row.booked ? 1u : 0u);
+    // A stand too small by more than 1.8 m is taken within 20 m and grown to the aircraft.
+    EXPECT_EQ(g_stands[0].radius_change, !fitted);
+    if (!fitted) EXPECT_NEAR(gf_nmToMeters(g_stands[0].radius), gf_nmToMeters(halfSpan) - 1, 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ground, ChoiceLab,
+    ::testing::Values(ChoiceRow{"fitting gate", {"A1", 0, 0, 20}, "B738", "A1", true},
+                      ChoiceRow{"too small, within 20 m", {"S1", 0, 0, 25}, "B744", "S1", true},
+                      ChoiceRow{"helipad refused", {"H1", 0, 0, 20, false, false, true}, "B738", "", false},
+                      ChoiceRow{"cargo stand, not booked", {"C1", 0, 0, 20, true}, "B738", "C1", false},
+                      ChoiceRow{"ramp stand", {"R1", 0, 0, 20, false, true}, "B738", "R1", true}),
+    [](const auto& info) {
+        std::string n = info.param.name;
+        for (char& c : n)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return n;
     });
 
