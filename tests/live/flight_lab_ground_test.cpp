@@ -54,11 +54,12 @@ class GroundLab : public FlightLabGround {
     double pushedBackHeading_ = -1;
     // The heading with which the aircraft entered pushed_back.
     void watchPushback() {
-        invariants.push_back({"pushback probe", [this](const std::optional<LabSnapshot>& b, const LiveAircraft& ac) {
-                                  if (b && b->flightState == pushing_back && ac.flightState == pushed_back)
-                                      pushedBackHeading_ = ac.heading;
-                                  return std::optional<std::string>();
-                              }});
+        invariants.push_back(
+            {"pushback probe", [this](const std::optional<LabSnapshot>& b, const LiveAircraft& ac) {
+                 if (b && b->flightState == pushing_back && ac.flightState == pushed_back)
+                     pushedBackHeading_ = ac.heading;
+                 return std::optional<std::string>();
+             }});
     }
 };
 
@@ -142,13 +143,12 @@ TEST_F(GroundLab, LongSlowLegBeforeASharpTurnIsSplitAndFlownSmoothly) {
               2.0);
 }
 
-
 // Leaving a stand: standing on A1 for 90 s (spawned parked), then backwards out of it or
 // forwards, and away along the apron to the west.
 struct LeaveRow {
     const char* name;
-    double pushM;      // metres pushed back; 0: pulls out forwards
-    double swingDeg;   // reported track's swing over the pushback
+    double pushM;     // metres pushed back; 0: pulls out forwards
+    double swingDeg;  // reported track's swing over the pushback
     bool straightOnly;
     const char* states;
     double endHeadingDeg;  // when pushed back (or out of the pull-out), degrees
@@ -193,7 +193,8 @@ TEST_P(LeaveLab, LeavesTheStandWithinItsDistance) {
     EXPECT_FALSE(a1.occupied);
     // The taxi start after a pushback drops the stand; a pull-out keeps its id (not its mark).
     EXPECT_EQ(live(kHexA)->standId, row.pushM > 0 ? 0u : 1u);
-    EXPECT_LT(gf_nmToMeters(gf_haversineNm({live(kHexA)->lat, live(kHexA)->lon}, gf_posOf(lab_last(t)))), 2.0);
+    EXPECT_LT(gf_nmToMeters(gf_haversineNm({live(kHexA)->lat, live(kHexA)->lon}, gf_posOf(lab_last(t)))),
+              2.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -277,5 +278,140 @@ INSTANTIATE_TEST_SUITE_P(
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return n;
     });
+
+class UserStandLab : public GroundLab, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UserStandLab, StandOfTheUserIsNeverTaken) {
+    const bool userOnStand = GetParam();
+    addStands({{"A1", 0, 0, 20}});
+    setSite(userOnStand ? "" : "A1");
+    const Truth t = lab_stopAt(0);
+    addGround(kHexA, "DLH4AB", t);
+    if (userOnStand)
+        startGround(std::pair{0.0, 0.0});
+    else
+        startGround();
+    run(t.back().t + 30);
+    ASSERT_NE(live(kHexA), nullptr);
+    EXPECT_EQ(live(kHexA)->flightState, taxi);
+    EXPECT_EQ(live(kHexA)->standId, 0u);
+    EXPECT_TRUE(g_stands[0].options.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ground, UserStandLab, ::testing::Values(false, true), [](const auto& info) {
+    return std::string(info.param ? "UserStandsOnIt" : "ReservedForTheUser");
+});
+
+// A1 and A2 are 35 m apart with radii of 20 m: neighbours, and too close for two B738.
+TEST_F(GroundLab, ParkingNextToAParkedNeighbourRemovesIt) {
+    addStands({{"A1", 0, 0, 20}, {"A2", 0, 35, 20}});
+    setSite();
+    const Truth parkedOnA2 = lab_standing(400, 0, 35);
+    const Truth t = lab_delayed(lab_stopAt(0), 20);
+    addGround(kHexB, "DLH5CD", parkedOnA2);
+    addGround(kHexA, "DLH4AB", t);
+    startGround();
+    run(t.back().t + 30);
+    EXPECT_NE(
+        gf_capturedLog().find(
+            "A2      : DLH5CD   removed by parking DLH4AB at adjacent and possibly colliding stand A1\n"),
+        std::string::npos);
+    ASSERT_NE(live(kHexA), nullptr);
+    EXPECT_EQ(live(kHexA)->flightState, parked);
+}
+
+TEST_F(GroundLab, AircraftAppearingNextToAParkedNeighbourIsNotSpawned) {
+    addStands({{"A1", 0, 0, 20}, {"A2", 0, 35, 20}});
+    setSite();
+    addGround(kHexB, "DLH5CD", lab_standing(300, 0, 35));
+    addGround(kHexA, "DLH4AB", lab_delayed(lab_standing(200), 60));
+    startGround();
+    run(200);
+    ASSERT_NE(live(kHexB), nullptr);
+    EXPECT_EQ(live(kHexB)->flightState, parked);
+    EXPECT_TRUE(journalLines("CREATE DLH4AB").empty())
+        << "the newcomer on the neighbour stand is never spawned";
+}
+
+TEST_F(GroundLab, StaticOccupantMakesWayForTheLiveAircraft) {
+    addStands({{"A1", 0, 0, 20}});
+    setSite();
+    addStatic(17, "DLH17*", 1);
+    const Truth t = lab_stopAt(0);
+    addGround(kHexA, "DLH4AB", t);
+    startGround();
+    run(t.back().t + 30);
+    EXPECT_NE(gf_capturedLog().find("A1      : DLH17*   D-S017 makes way for DLH4AB \n"), std::string::npos);
+    EXPECT_TRUE(g_staticAircraft.empty());
+    ASSERT_NE(live(kHexA), nullptr);
+    EXPECT_EQ(live(kHexA)->flightState, parked);
+}
+
+TEST_F(GroundLab, ParkedLiveOccupantIsRemovedForTheNewcomer) {
+    addStands({{"A1", 0, 0, 20}});
+    setSite();
+    addGround(kHexB, "DLH5CD", lab_standing(60));
+    const Truth t = lab_delayed(lab_stopAt(0), 60);
+    addGround(kHexA, "DLH4AB", t);
+    startGround();
+    run(t.back().t + 30);
+    EXPECT_NE(gf_capturedLog().find("A1      : DLH5CD   removed, DLH4AB wants to park there\n"),
+              std::string::npos);
+    EXPECT_EQ(live(kHexB), nullptr);
+    ASSERT_NE(live(kHexA), nullptr);
+    EXPECT_EQ(live(kHexA)->flightState, parked);
+}
+
+// Two aircraft stop by A1 seconds apart and both drive onto it; the one that comes second must
+// not park on top of the first.
+TEST_F(GroundLab, SecondArrivalOnTheSameStandIsRemoved) {
+    addStands({{"A1", 0, 0, 20}});
+    setSite();
+    const Truth first = lab_stopAt(0);
+    Truth second = lab_groundStart(-300, 10, 0);
+    lab_stop(second, 6);
+    lab_taxiTo(second, -40, 10, 12, 4);
+    lab_taxiTo(second, -2, 10, 3);
+    lab_stop(second, 120);
+    addGround(kHexA, "DLH4AB", first);
+    addGround(kHexB, "DLH5CD", lab_delayed(second, 4));
+    startGround();
+    run(first.back().t + 40);
+    ASSERT_NE(live(kHexA), nullptr);
+    EXPECT_EQ(live(kHexA)->flightState, parked);
+    EXPECT_EQ(live(kHexB), nullptr);
+}
+
+TEST_F(GroundLab, MaxParkRemovesTheLongestParkedLiveAircraft) {
+    addStands({{"A1", 0, 0, 20}, {"A2", 0, 100, 20}, {"A3", 0, 200, 20}});
+    setSite("", 2);
+    addGround(kHexA, "DLH4AB", lab_standing(400, 0, 0));
+    addGround(kHexB, "DLH5CD", lab_delayed(lab_standing(300, 0, 100), 30));
+    addGround(kHexC, "DLH6EF", lab_delayed(lab_stopAt(200), 60));
+    startGround();
+    run(300);
+    EXPECT_NE(gf_capturedLog().find("A1      : DLH4AB live max park exceeded, removed\n"), std::string::npos);
+    ASSERT_NE(live(kHexB), nullptr);
+    ASSERT_NE(live(kHexC), nullptr);
+    EXPECT_EQ(live(kHexB)->flightState, parked);
+    EXPECT_EQ(live(kHexC)->flightState, parked);
+}
+
+TEST_F(GroundLab, MaxParkRemovesTheStaticPlacedLongestAgo) {
+    addStands({{"A1", 0, 0, 20}, {"S1", 0, 150, 20}, {"S2", 0, 300, 20}});
+    setSite("", 2);
+    addStatic(21, "DLH21*", 2, gf_packSlot(18, 3));
+    addStatic(22, "DLH22*", 3, gf_packSlot(10, 3));
+    const Truth t = lab_stopAt(0);
+    addGround(kHexA, "DLH4AB", t);
+    startGround();
+    run(t.back().t + 30);
+    EXPECT_NE(gf_capturedLog().find("S2      : DLH22* static max park exceeded, removed\n"),
+              std::string::npos);
+    EXPECT_EQ(gf_findStaticByHexid(22), nullptr);
+    EXPECT_NE(gf_findStaticByHexid(21), nullptr);
+    ASSERT_NE(live(kHexA), nullptr);
+    EXPECT_EQ(live(kHexA)->flightState, parked);
+}
 
 }  // namespace

@@ -203,7 +203,7 @@ void FlightLabGround::startGround(std::optional<std::pair<double, double>> userA
 }
 
 void FlightLabGround::addGround(uint32_t hexid, const std::string& callsign, const Truth& t,
-                           const std::string& type, const std::string& airline) {
+                                const std::string& type, const std::string& airline) {
     addStream(hexid, callsign, airline, type, t);
 }
 

@@ -49,8 +49,8 @@ class FlightLabGround : public FlightLab {
     // userAt (metres north, east), or following the first stream in the air when not given.
     void startGround(std::optional<std::pair<double, double>> userAt = std::nullopt);
     // A taxiing B738 of DLH (hexid, callsign) along the truth.
-    void addGround(uint32_t hexid, const std::string& callsign, const Truth& t, const std::string& type = "B738",
-              const std::string& airline = "DLH");
+    void addGround(uint32_t hexid, const std::string& callsign, const Truth& t,
+                   const std::string& type = "B738", const std::string& airline = "DLH");
     // A static aircraft (hexid below 10000, callsign ending in "*") queued for creation on the stand.
     static void addStatic(uint32_t hexid, const std::string& callsign, uint32_t standId,
                           uint64_t parkSlot = 0);
