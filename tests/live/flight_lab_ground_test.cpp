@@ -63,13 +63,9 @@ class GroundLab : public FlightLabGround {
     }
 };
 
-TruthPoint lab_last(const Truth& t) {
-    return t.back();
-}
-LatLon gf_posOf(const TruthPoint& p) {
+LatLon lab_posOf(const TruthPoint& p) {
     return {p.lat, p.lon};
 }
-
 // From 400 m south, west of the stand row: a stop, north along the taxiway, a right-angle turn
 // onto the stand lane, a left-angle turn into the stand, slowing, and the stop on stand A1.
 Truth lab_taxiToA1(double speedKt = 15) {
@@ -193,8 +189,7 @@ TEST_P(LeaveLab, LeavesTheStandWithinItsDistance) {
     EXPECT_FALSE(a1.occupied);
     // The taxi start after a pushback drops the stand; a pull-out keeps its id (not its mark).
     EXPECT_EQ(live(kHexA)->standId, row.pushM > 0 ? 0u : 1u);
-    EXPECT_LT(gf_nmToMeters(gf_haversineNm({live(kHexA)->lat, live(kHexA)->lon}, gf_posOf(lab_last(t)))),
-              2.0);
+    EXPECT_LT(gf_nmToMeters(gf_haversineNm({live(kHexA)->lat, live(kHexA)->lon}, lab_posOf(t.back()))), 2.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
