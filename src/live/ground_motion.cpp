@@ -186,6 +186,10 @@ void lf_insertMidSample(LiveAircraft& ac) {
     mid.gs = (front.gs + next.gs) / 2;
     mid.alt = std::max((front.alt + next.alt) / 2, 0.0);
     mid.airborne = mid.alt > 0 ? 1 : 0;
+    // Halfway along a leg out of a stop the aircraft is already moving: a mid-sample that kept
+    // the stop's mark would hold it still for half the leg and make it cover the whole leg (or a
+    // turn curve over the next sample) in the other half.
+    if (!gf_samePosition(front, next)) mid.stationary = 0;
     const int32_t gap =
         static_cast<int32_t>(static_cast<uint32_t>(next.dueTick) - static_cast<uint32_t>(front.dueTick));
     mid.dueTick = gf_dueAfter(front.dueTick, static_cast<int32_t>(std::lround(gap / 2.0)));

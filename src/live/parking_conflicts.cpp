@@ -38,6 +38,15 @@ LiveAircraft* lf_firstLiveOnStand(uint32_t standId, uint32_t exceptHexid = 0) {
     return nullptr;
 }
 
+// The parked extension of an aircraft whose feed went quiet frees its stand's mark while it still
+// stands there; a newcomer that claimed the stand before it parked must not park on top of it.
+bool lf_parkedOnStandBy(uint32_t standId, uint32_t exceptHexid) {
+    return std::any_of(g_liveRecords.begin(), g_liveRecords.end(), [&](const LiveAircraft& other) {
+        return other.standId == standId && other.hexid != exceptHexid && other.flightState == parked &&
+               other.lifeState != removingfromsim && !other.eraseFlag && !other.withdrawn;
+    });
+}
+
 AircraftRec* lf_firstStaticOnStand(uint32_t standId) {
     for (AircraftRec& st : g_staticAircraft)
         if (st.standId == standId) return &st;
@@ -233,7 +242,9 @@ void lf_parksOnCreate(LiveAircraft& ac) {
 
 bool gf_arrivesAtOccupiedStand(LiveAircraft& ac) {
     const Stand* stand = gf_standById(ac.standId);
-    if (stand == nullptr || !stand->occupied || stand->occupantHexid == ac.hexid) return false;
+    if (stand == nullptr) return false;
+    const bool marked = stand->occupied && stand->occupantHexid != ac.hexid;
+    if (!marked && !lf_parkedOnStandBy(ac.standId, ac.hexid)) return false;
     // Without its stand the newcomer's removal cannot clear the occupant's mark.
     ac.standId = 0;
     ac.standLat = ac.standLon = ac.standHeading = 0;

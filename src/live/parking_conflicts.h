@@ -37,8 +37,9 @@ void lf_collisionWithStatic(LiveAircraft& ac);
 // The object of a live aircraft whose front sample is on the ground was created: on the ground;
 // a parked one takes its stand's half-hour and drives off a static aircraft on the stand.
 void lf_parksOnCreate(LiveAircraft& ac);
-// First step of the arrival at a stand: when another live aircraft occupies it, the newcomer
-// drops its stand (the occupant keeps the mark), gets extension 1 and is removed. True then.
+// First step of the arrival at a stand: when another live aircraft occupies it (its mark, or
+// parked on it with the mark freed by its parked extension), the newcomer drops its stand (the
+// occupant keeps the mark), gets extension 1 and is removed. True then.
 bool gf_arrivesAtOccupiedStand(LiveAircraft& ac);
 
 // (hexid, seconds parked) of every active parked live aircraft, longest parked first.

@@ -201,6 +201,28 @@ TEST(GroundMidSample, MeansOfFrontAndNext) {
     }
 }
 
+TEST(GroundMidSample, OutOfAStopTheMidSampleMoves) {
+    struct Row {
+        const char* name;
+        LatLon next;
+        uint8_t stationary;
+    } rows[] = {
+        {"leg out of the stop", {47.001, 8.0}, 0},
+        {"next on the stop itself", {47.0, 8.0}, 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac;
+        PosSample f = tst_sample({47.0, 8.0}, 0, 1000);
+        f.stationary = 1;
+        ac.stream = {f, tst_sample(r.next, 8, 2000)};
+        lf_insertMidSample(ac);
+        ASSERT_EQ(ac.stream.size(), 3u);
+        EXPECT_EQ(ac.stream[1].stationary, r.stationary);
+        EXPECT_EQ(ac.stream[0].stationary, 1);
+    }
+}
+
 TEST_F(GroundMotionTest, StraightRule) {
     struct Row {
         double frontKt, nextKt, legM;
@@ -405,7 +427,9 @@ TEST_F(LeavingTest, PushbackStraightAndTurning) {
         EXPECT_NEAR(p.lat, tst_offsetM(-75, 0).lat, 1e-9);
         const int32_t t1 = gf_clampTicks(75.0 / 1852 / 4 * 360000);
         EXPECT_EQ(ac.stream[2].dueTick, kNow + t1);
-        EXPECT_EQ(ac.stream[1].dueTick, kNow + t1 / 2 + 1);  // mean of kNow and kNow + t1, rounded
+        // The mid-sample moves: its due comes from the leg rule, 37.5 m at the slow taxi speed.
+        EXPECT_EQ(ac.stream[1].dueTick, kNow + gf_clampTicks(37.5 / 1852 / 4 * 360000));
+        EXPECT_EQ(ac.stream[1].stationary, 0);
         EXPECT_NEAR(ac.stream[1].lat, tst_offsetM(-37.5, 0).lat, 1e-9);
         // reverse is south: reverse + 90 degrees is west (kept aside), reverse - 90 east (appended)
         EXPECT_NEAR(ac.insertedSample.lon, tst_offsetM(-75, -span).lon, 1e-8);

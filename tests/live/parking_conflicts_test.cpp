@@ -89,11 +89,18 @@ TEST_F(ParkingConflictsTest, NewcomerAtAnOccupiedStandIsRemovedAndTheOccupantKee
     // The occupant itself arriving again is no conflict.
     EXPECT_FALSE(gf_arrivesAtOccupiedStand(g_liveRecords[0]));
     EXPECT_EQ(g_liveRecords[0].lifeState, active);
-    // Nor is a free stand; then the newcomer takes it.
+    // The occupant's parked extension frees the mark, but it still stands there.
     gf_leaveStand(g_liveRecords[0]);
     LiveAircraft third = liveAc(30003, "SWR3", "B738", 1, active, parking);
-    EXPECT_FALSE(gf_arrivesAtOccupiedStand(third));
-    EXPECT_TRUE(gf_takeStand(third));
+    third.objectId = 78;
+    EXPECT_TRUE(gf_arrivesAtOccupiedStand(third));
+    EXPECT_EQ(third.lifeState, removingfromsim);
+    EXPECT_FALSE(g_stands[0].occupied);
+    // Once the occupant is on its way out the stand is free: the newcomer takes it.
+    removeAircraftFromSim(g_liveRecords[0]);
+    LiveAircraft fourth = liveAc(30004, "SWR4", "B738", 1, active, parking);
+    EXPECT_FALSE(gf_arrivesAtOccupiedStand(fourth));
+    EXPECT_TRUE(gf_takeStand(fourth));
 }
 
 TEST_F(ParkingConflictsTest, NewcomerAndLiveOccupantDecideWhoKeepsTheStand) {

@@ -14,6 +14,7 @@
 #include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
+#include "support/flight_lab_ground.h"
 
 namespace {
 
@@ -270,10 +271,16 @@ LabSnapshot lab_snapshot(const LiveAircraft& ac) {
 }
 
 std::vector<LabInvariant> lab_defaultInvariants() {
-    return {{"position values", lab_values},
-            {"per-tick step", lab_step},
-            {"due ticks", lab_dues},
-            {"state changes", lab_states}};
+    std::vector<LabInvariant> all = {{"position values", lab_values},
+                                     {"per-tick step", lab_step},
+                                     {"due ticks", lab_dues},
+                                     {"state changes", lab_states}};
+    for (LabInvariant& inv : lab_groundInvariants()) all.push_back(std::move(inv));
+    return all;
+}
+
+std::vector<LabWorldInvariant> lab_defaultWorldInvariants() {
+    return lab_groundWorldInvariants();
 }
 
 void FlightLab::SetUp() {
@@ -365,6 +372,13 @@ void FlightLab::check() {
         if (ac.lifeState == active) paths_[ac.hexid][g_tickCounter.load()] = {ac.lat, ac.lon};
     }
     std::erase_if(seen_, [&](const auto& e) { return !present.count(e.first); });
+    for (const LabWorldInvariant& inv : worldInvariants) {
+        if (auto broken = inv.check()) {
+            ADD_FAILURE() << fmt::format("seed {} tick {} [{}]: {}", seed, g_tickCounter.load(), inv.name,
+                                         *broken);
+            return;
+        }
+    }
 }
 
 // An update that throws is logged by the driver; the same aircraft throwing again within the

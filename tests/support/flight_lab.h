@@ -60,8 +60,14 @@ struct LabInvariant {
                                              const LiveAircraft& ac)>
         check;
 };
-// Position values, steps, due ticks, flight-state table and life-state paths.
+// An invariant of the whole world (the stands against the live set), checked once per tick.
+struct LabWorldInvariant {
+    std::string name;
+    std::function<std::optional<std::string>()> check;
+};
+// Position values, steps, due ticks, flight-state table and life-state paths, and the stands'.
 std::vector<LabInvariant> lab_defaultInvariants();
+std::vector<LabWorldInvariant> lab_defaultWorldInvariants();
 LabSnapshot lab_snapshot(const LiveAircraft& ac);
 
 class FlightLab : public TickHarness {
@@ -85,6 +91,7 @@ class FlightLab : public TickHarness {
     const std::map<int32_t, LatLon>& path(uint32_t hexid) { return paths_[hexid]; }
 
     std::vector<LabInvariant> invariants = lab_defaultInvariants();
+    std::vector<LabWorldInvariant> worldInvariants = lab_defaultWorldInvariants();
     uint32_t seed = 7;
     int ticksRun = 0;
 
