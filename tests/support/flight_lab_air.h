@@ -1,0 +1,52 @@
+// The flight lab's airborne side: invariants of the flight model checked every tick on every lab
+// scenario (through lab_defaultInvariants), truth builders for take-offs, go-arounds and
+// touch-and-gos, the park airport and probes of what the stand-in simulator received. Used by
+// tests/live/flight_lab_air_test.cpp.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/flight_lab.h"
+
+// Slack of the terrain check, feet: an aircraft that the Parts put on the ground stands with its
+// centre of gravity staticCgHeight above it; this much rounding is forgiven.
+inline constexpr double kLabGroundSlackFt = 0.01;
+
+// The invariants of the flight model, each with its own memory of the aircraft it saw:
+// - "landing": once the feed has gone from an airborne sample to a ground sample (and not up
+//   again), the aircraft is on the ground within 60 s of that airborne sample's due tick;
+// - "terrain": the altitude (the centre of gravity) is never below the stand-in's ground;
+// - "nose-up pitch": never more nose-up than the category's climb pitch (the motion table's
+//   value with its 5 % variation, and the one step of the climb ramp that the take-off may take
+//   beyond it); in a flare never beyond 4 degrees nose up; in free flight
+//   (flying, not flaring, not touching down, not on the ground) a nose-up change per tick never
+//   exceeds the category's largest pitch step, and no nose-up change at all while more nose-up
+//   than the steepest climb attitude of the pitch rule.
+std::vector<LabInvariant> lab_airInvariants();
+// The most nose-up pitch (radians, negative) the category's motion table lets any aircraft of
+// it reach; the steepest attitude the per-sample pitch rule aims at (2400 ft/min climb).
+double lab_noseUpLimitRad(int32_t category);
+double lab_steepestClimbTargetRad();
+
+// Truth builders, continuing the trajectory every stepSec seconds.
+// On the ground from the current speed up to liftOffKt at ktPerSec, then airborne climbing at
+// climbFpm for climbSec seconds.
+void lab_takeOff(Truth& t, double liftOffKt, double climbFpm, double climbSec, double ktPerSec = 3,
+                 double stepSec = 2);
+// On the ground, slowing down (negative) or speeding up at ktPerSec to kt.
+void lab_groundSpeed(Truth& t, double kt, double ktPerSec, double stepSec = 2);
+// A turn on the ground or in the air at the current speed; the same as lab_turn (kept for the
+// readability of roll-outs).
+void lab_turnOff(Truth& t, double degrees, double degPerSec = 3, double stepSec = 2);
+
+// The park airport live traffic lands at: stand choice's park site and the decoder's elevation.
+void lab_setParkAirport(const std::string& icao, double lat, double lon, double elevationFt);
+
+// What the stand-in received for one object, in order, without the object id
+// ("GEAR_SET 0", "DATA401 100 -100 -100", ...).
+std::vector<std::string> lab_commandsOf(uint32_t objectId);
+// How many of those begin with the prefix.
+int lab_countOf(const std::vector<std::string>& commands, const std::string& prefix);
+// Flight-state changes of the callsign from the log's detail lines ("flying -> taxi", ...).
+std::vector<std::string> lab_stateChanges(const std::string& log, const std::string& callsign);
