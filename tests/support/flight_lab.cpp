@@ -14,6 +14,7 @@
 #include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
+#include "support/flight_lab_air.h"
 
 namespace {
 
@@ -270,10 +271,12 @@ LabSnapshot lab_snapshot(const LiveAircraft& ac) {
 }
 
 std::vector<LabInvariant> lab_defaultInvariants() {
-    return {{"position values", lab_values},
-            {"per-tick step", lab_step},
-            {"due ticks", lab_dues},
-            {"state changes", lab_states}};
+    std::vector<LabInvariant> all = {{"position values", lab_values},
+                                     {"per-tick step", lab_step},
+                                     {"due ticks", lab_dues},
+                                     {"state changes", lab_states}};
+    for (LabInvariant& inv : lab_airInvariants()) all.push_back(std::move(inv));
+    return all;
 }
 
 void FlightLab::SetUp() {
@@ -309,6 +312,7 @@ void FlightLab::startWorld(double lat, double lon, std::vector<ScenarioAirport> 
                               p.altFt + kChaseAboveFt, 0, p.gsKt, false});
         }
     }
+    shapeWorld(s);
     startFlight(s);
 }
 
