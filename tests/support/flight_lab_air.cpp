@@ -13,6 +13,7 @@
 #include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
+#include "live/sim_events.h"
 #include "live/stand_choice.h"
 #include "platform/sim_standin.h"
 
@@ -151,6 +152,43 @@ std::vector<LabInvariant> lab_airInvariants() {
         {"terrain", [](const auto&, const LiveAircraft& ac) { return lf_terrain(ac); }},
         {"nose-up pitch", [pitches](const auto&, const LiveAircraft& ac) { return lf_pitch(*pitches, ac); }},
     };
+}
+
+LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace) {
+    return {"recorder", [hexid, &trace](const auto&, const LiveAircraft& ac) -> std::optional<std::string> {
+                if (ac.hexid != hexid || ac.lifeState != active || ac.stream.empty()) return std::nullopt;
+                const PosSample& f = ac.stream.front();
+                trace.push_back({static_cast<int32_t>(gf_tickNow()),
+                                 ac.flightState,
+                                 ac.flareStage,
+                                 ac.objectId,
+                                 ac.takeOffCounter,
+                                 f.dueTick,
+                                 ac.climbPitch,
+                                 ac.altitude,
+                                 ac.agl,
+                                 ac.aglEstimate,
+                                 ac.dAltitude,
+                                 ac.nextVrate,
+                                 ac.pitch,
+                                 ac.bank,
+                                 ac.heading,
+                                 ac.touchdownHeading,
+                                 ac.staticCgHeight,
+                                 ac.staticPitch,
+                                 f.vrate,
+                                 f.gs,
+                                 f.airborne != 0,
+                                 g_fastObjectScan,
+                                 ac.onGround != 0,
+                                 ac.approachFlag != 0,
+                                 ac.landingRoll != 0,
+                                 ac.takeOffRoll != 0,
+                                 ac.touchdownRunning != 0,
+                                 ac.landed != 0,
+                                 ac.climbConfigured != 0});
+                return std::nullopt;
+            }};
 }
 
 void lab_groundSpeed(Truth& t, double kt, double ktPerSec, double stepSec) {

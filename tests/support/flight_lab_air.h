@@ -29,6 +29,22 @@ std::vector<LabInvariant> lab_airInvariants();
 double lab_noseUpLimitRad(int32_t category);
 double lab_steepestClimbTargetRad();
 
+// One tick of an active aircraft as the air tests read it afterwards (after the tick ran).
+struct LabAirTick {
+    int32_t tick = 0;
+    uint32_t flightState = 0, flareStage = 0, objectId = 0;
+    int32_t takeOffCounter = 0, frontDue = 0;
+    double climbPitch = 0;
+    double altitude = 0, agl = 0, aglEstimate = 0, dAltitude = 0, nextVrate = 0;
+    double pitch = 0, bank = 0, heading = 0, touchdownHeading = 0, staticCgHeight = 0, staticPitch = 0;
+    double frontVrate = 0, frontGs = 0;  // the sample flown towards
+    bool frontAirborne = false, fastScan = false;
+    bool onGround = false, approachFlag = false, landingRoll = false, takeOffRoll = false,
+         touchdownRunning = false, landed = false, climbConfigured = false;
+};
+// A check that never fails and records every tick of the aircraft while it is active.
+LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace);
+
 // Truth builders, continuing the trajectory every stepSec seconds.
 // On the ground from the current speed up to liftOffKt at ktPerSec, then airborne climbing at
 // climbFpm for climbSec seconds.

@@ -1,0 +1,218 @@
+#include "support/flight_lab_air.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "aircraft/liveries_scanned.h"
+#include "aircraft/type_database.h"
+#include "core/geo.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "core/paths.h"
+#include "feed/feed_state.h"
+#include "live/air_motion.h"
+#include "live/air_motion_legs.h"
+#include "live/aircraft_rec.h"
+#include "live/live_set.h"
+#include "platform/sim_standin.h"
+#include "sim/flight_plan.h"
+
+namespace {
+
+constexpr uint32_t kHex = 0x3c6601;
+constexpr double kFieldFt = kHarnessElevFt;
+// Flare stages: height over the centre of gravity, altitude step and the front sample's rate.
+struct FlareRow {
+    double aboveCgFt, dAltitude, vrate;
+};
+constexpr FlareRow kFlare[] = {{30, -0.1, -601}, {20, -0.075, -450}, {10, -0.05, -300}, {3, -0.025, -150}};
+
+constexpr const char* kAirTypes = R"(<dbase><types>
+<type icao="C172" cat="Light" span="11"/>
+<type icao="B738" cat="Large" span="35.8"/>
+<type icao="EC35" cat="Rotorcraft" span="10.2"/>
+</types></dbase>)";
+constexpr const char* kTitleEc35 = "Eurocopter EC135 Private";
+constexpr const char* kTitleFsltl = "FSLTL_B738_BAW";
+
+int lab_categoryOfTitle(std::string_view title) {
+    if (title == kTitlePvt172) return 0;
+    if (title == kTitleEc35) return 5;
+    return 2;
+}
+
+// The lab with light aircraft, helicopters and an FSLTL livery, and the flight-state detail lines
+// in the log.
+class AirLab : public FlightLab {
+  protected:
+    void SetUp() override {
+        FlightLab::SetUp();
+        LOG.set(true);
+        LIGHT_AIRCRAFT.set(true);
+        HELICOPTERS.set(true);
+        gf_resetLiveryState();
+        gf_resetTypeDatabase();
+        gf_loadTypeDatabaseText(kAirTypes, "air lab dbase.xml");
+        tst_writeFile(g_liveriesScannedFile,
+                      fmt::format(R"(<?xml version="1.0"?>
+<liveries>
+  <liv airl="DLH" type="B738" title="{}"/>
+  <liv airl="BAW" type="B738" title="{}"/>
+  <liv airl="PVT" type="C172" title="{}"/>
+  <liv airl="PVT" type="EC35" title="{}"/>
+</liveries>
+)",
+                                  kTitleDlh738, kTitleFsltl, kTitlePvt172, kTitleEc35));
+        lf_processScannedLiveries();
+        gf_standinSetCategoryOf(lab_categoryOfTitle);
+        invariants.push_back(lab_airRecorder(kHex, trace));
+    }
+    void shapeWorld(Scenario& s) override {
+        s.installedTitles.push_back(kTitleEc35);
+        s.installedTitles.push_back(kTitleFsltl);
+    }
+    void fly(const Truth& t, const std::string& type = "B738", const std::string& airline = "DLH",
+             const std::string& callsign = "DLH4AB") {
+        addStream(kHex, callsign, airline, type, t);
+        startWorld(t.front().lat, t.front().lon);
+        run(t.back().t + 40);
+    }
+    std::vector<std::string> commands() const {
+        return trace.empty() ? std::vector<std::string>{} : lab_commandsOf(trace.back().objectId);
+    }
+    // The first tick of the trace from `from` on for which the test holds; trace.size() when none.
+    size_t first(const std::function<bool(const LabAirTick&)>& test, size_t from = 0) const {
+        for (size_t i = from; i < trace.size(); ++i)
+            if (test(trace[i])) return i;
+        return trace.size();
+    }
+
+    std::vector<LabAirTick> trace;
+};
+
+// From 8.3 nm south of the airport at 3000 ft down the 3-degree slope at 150 kt, the roll-out to
+// 20 kt and the turn off the runway.
+Truth lab_landing(double turnDeg, double startAltFt = 3000, double gsKt = 150) {
+    const double nm = (startAltFt - kFieldFt) / std::tan(gf_degToRad(3.0)) / gf_nmToFeet(1);
+    Truth t = lab_start(kHarnessLat - nm / 60, kHarnessLon, startAltFt, gsKt, 0);
+    lab_approach(t, kFieldFt);
+    lab_turnOff(t, turnDeg);
+    lab_straight(t, 30);
+    lab_stop(t, 10);
+    return t;
+}
+
+// Commands in this order among the object's journal, others between them allowed.
+bool lab_inOrder(const std::vector<std::string>& journal, const std::vector<std::string>& wanted) {
+    size_t at = 0;
+    for (const std::string& line : journal)
+        if (at < wanted.size() && line == wanted[at]) ++at;
+    return at == wanted.size();
+}
+
+const std::vector<std::string> kRollOutEnd = {
+    "FLAPS_SET 0",          "SPOILERS_SET 0",    "DATA401 0 0 0", "NAV_LIGHTS_SET 1",  "BEACON_LIGHTS_SET 1",
+    "LANDING_LIGHTS_SET 0", "TAXI_LIGHTS_SET 1", "STROBES_SET 0", "LOGO_LIGHTS_SET 1", "CABIN_LIGHTS_SET 1"};
+
+struct LandingRow {
+    const char* what;
+    double turnDeg;
+    const char* airline;
+    const char* touchdownLevers;
+};
+class LandingLab : public AirLab, public ::testing::WithParamInterface<LandingRow> {};
+
+TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
+    const LandingRow& row = GetParam();
+    lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
+    fly(lab_landing(row.turnDeg), "B738", row.airline);
+    ASSERT_FALSE(trace.empty());
+    EXPECT_EQ(lab_stateChanges(gf_capturedLog(), "DLH4AB"),
+              (std::vector<std::string>{"birth -> flying", "flying -> taxi"}));
+
+    // The flare: each stage once, in order, entered at its height over the centre of gravity.
+    size_t stageAt[4];
+    for (size_t k = 0; k < 4; ++k) {
+        SCOPED_TRACE(fmt::format("flare stage {}", k + 1));
+        stageAt[k] =
+            first([&](const LabAirTick& x) { return x.flareStage == k + 1; }, k ? stageAt[k - 1] : 0);
+        ASSERT_LT(stageAt[k], trace.size());
+        ASSERT_GT(stageAt[k], 0u);
+        const LabAirTick& in = trace[stageAt[k]];
+        const LabAirTick& before = trace[stageAt[k] - 1];
+        const auto height = [&](const LabAirTick& x) {
+            return k == 0 ? std::min(x.agl, x.aglEstimate) : x.agl;
+        };
+        EXPECT_LE(height(in), in.staticCgHeight + kFlare[k].aboveCgFt);
+        EXPECT_GT(height(before), in.staticCgHeight + kFlare[k].aboveCgFt);
+        EXPECT_EQ(before.flareStage, k);
+        EXPECT_DOUBLE_EQ(in.dAltitude, kFlare[k].dAltitude);
+        EXPECT_DOUBLE_EQ(in.frontVrate, kFlare[k].vrate);
+        EXPECT_GE(in.pitch, kFlarePitchRad);
+    }
+    EXPECT_NEAR(trace[stageAt[0]].aglEstimate, trace[stageAt[0]].altitude - kFieldFt, 0.2)
+        << "the estimate of the first stage comes from the park airport's elevation";
+
+    // Touchdown: the fast scan ran from the flare on and stops; attitude ramps to the ground's.
+    const size_t touchdown = first([](const LabAirTick& x) { return x.onGround; });
+    ASSERT_LT(touchdown, trace.size());
+    for (size_t i = 0; i < touchdown; ++i)
+        ASSERT_EQ(trace[i].fastScan, i >= stageAt[0]) << "tick " << trace[i].tick;
+    const LabAirTick& td = trace[touchdown];
+    EXPECT_FALSE(td.fastScan);
+    EXPECT_TRUE(td.landingRoll && td.touchdownRunning && td.landed);
+    EXPECT_FALSE(td.approachFlag);
+    EXPECT_DOUBLE_EQ(td.altitude, gf_standinGroundFt(kHarnessLat, kHarnessLon) + td.staticCgHeight);
+    const size_t settled = first([](const LabAirTick& x) { return !x.touchdownRunning; }, touchdown);
+    ASSERT_LT(settled, trace.size());
+    EXPECT_DOUBLE_EQ(trace[settled].pitch, td.staticPitch);
+    EXPECT_EQ(trace[settled].bank, 0);
+    EXPECT_EQ(trace[settled].flareStage, 0u);
+
+    // Roll-out: spoilers and levers back at 90 kt, flaps 1; off the runway after 15 degrees.
+    const size_t end = first([](const LabAirTick& x) { return !x.landingRoll; }, touchdown);
+    ASSERT_LT(end, trace.size());
+    const double turned = gf_radToDeg(gf_normalizePi(trace[end].heading - td.touchdownHeading));
+    EXPECT_GE(std::fabs(turned), 15);
+    EXPECT_EQ(turned > 0, row.turnDeg > 0);
+    EXPECT_LT(std::fabs(gf_radToDeg(gf_normalizePi(trace[end - 1].heading - td.touchdownHeading))), 15 + 3);
+    EXPECT_EQ(trace[end].touchdownHeading, 0);
+
+    const std::vector<std::string> cmds = commands();
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "THROTTLE_SET 0"), 1) << "idle once, in the flare";
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "SPOILERS_SET 16383"), 1);
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), row.touchdownLevers), 1);
+    std::vector<std::string> order = {"THROTTLE_SET 4914", "FLAPS_SET 16383",    "GEAR_SET 1",
+                                      "THROTTLE_SET 0",    "SPOILERS_SET 16383", row.touchdownLevers,
+                                      "SPOILERS_SET 0",    "DATA401 0 0 0",      "FLAPS_SET 3072"};
+    order.insert(order.end(), kRollOutEnd.begin(), kRollOutEnd.end());
+    EXPECT_TRUE(lab_inOrder(cmds, order)) << fmt::format("{}", fmt::join(cmds, "\n"));
+    const auto object = gf_standinObject(td.objectId);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->lights, (std::array<bool, 7>{true, true, false, true, false, true, true}));
+    EXPECT_EQ(object->flaps, 0u);
+    EXPECT_EQ(object->spoilers, 0u);
+    EXPECT_EQ(object->gear, 1u);
+    EXPECT_EQ(object->throttle, 0u);
+    EXPECT_EQ(object->levers.spoilersPct, 0);
+    EXPECT_EQ(object->levers.throttle1Pct, 0);
+
+    // The flight plan of the created object, written and given to the simulator.
+    EXPECT_EQ(object->planDeparture, "EGLL");
+    EXPECT_EQ(object->planDestination, "EDDF");
+    EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(td.objectId)));
+    ASSERT_NE(live(kHex), nullptr);
+    EXPECT_EQ(live(kHex)->flightPlanSent, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(TurnOffs, LandingLab,
+                         ::testing::Values(LandingRow{"right", 90, "DLH", "DATA401 100 100 100"},
+                                           LandingRow{"left_fsltl", -90, "BAW", "DATA401 100 -100 -100"}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+}  // namespace
