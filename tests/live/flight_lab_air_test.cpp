@@ -77,10 +77,10 @@ class AirLab : public FlightLab {
         s.installedTitles.push_back(kTitleFsltl);
     }
     void fly(const Truth& t, const std::string& type = "B738", const std::string& airline = "DLH",
-             const std::string& callsign = "DLH4AB") {
-        addStream(kHex, callsign, airline, type, t);
+             double afterSec = 40) {
+        addStream(kHex, "DLH4AB", airline, type, t);
         startWorld(t.front().lat, t.front().lon);
-        run(t.back().t + 40);
+        run(t.back().t + afterSec);
     }
     std::vector<std::string> commands() const {
         return trace.empty() ? std::vector<std::string>{} : lab_commandsOf(trace.back().objectId);
@@ -214,5 +214,144 @@ INSTANTIATE_TEST_SUITE_P(TurnOffs, LandingLab,
                          ::testing::Values(LandingRow{"right", 90, "DLH", "DATA401 100 100 100"},
                                            LandingRow{"left_fsltl", -90, "BAW", "DATA401 100 -100 -100"}),
                          [](const auto& info) { return std::string(info.param.what); });
+
+// Down at 1500 ft/min from 3000 ft to the field at 150 kt, without reports from 400 ft above the
+// field to the ground (so the last airborne sample is high enough for the touchdown rate), then
+// the roll-out to 20 kt.
+Truth lab_steepLanding() {
+    Truth t = lab_start(kHarnessLat - 4.4 / 60, kHarnessLon, 3000, 150, 0);
+    while (t.back().altFt > kFieldFt + 400) lab_straight(t, 2, 2, -1500);
+    const double gapFrom = t.back().t + 1;
+    while (t.back().altFt > kFieldFt + 25) lab_straight(t, 2, 2, -1500);
+    const size_t firstGround = t.size();
+    lab_groundSpeed(t, 20, 4);
+    for (size_t i = firstGround; i < t.size(); ++i) t[i].altFt = kFieldFt;
+    return lab_gap(t, gapFrom, t[firstGround].t - 1);
+}
+
+enum class Park { none, near, far };
+struct QnhRow {
+    const char* what;
+    double qnh;
+    Park park;
+    bool aimsAtField;    // else descends at the rate
+    double rateFpm = 0;  // the touchdown leg's rate
+};
+class QnhLab : public AirLab, public ::testing::WithParamInterface<QnhRow> {};
+
+// The last airborne sample reports -1500 ft/min, the first ground sample 0: the touchdown rate is
+// their mean less 6 ft/min per hectopascal above 1013.25, and at least 601 ft/min.
+TEST_P(QnhLab, TouchdownLegEndToEnd) {
+    const QnhRow& row = GetParam();
+    gf_setQnh(row.qnh);
+    if (row.park == Park::near) lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
+    if (row.park == Park::far) lab_setParkAirport("EDDS", kHarnessLat + 1, kHarnessLon, 1416);
+    // Without an approach the descent below 1000 ft above the ground waits for the touchdown leg.
+    fly(lab_steepLanding(), "B738", "DLH", 120);
+    const size_t leg = first([](const LabAirTick& x) { return !x.frontAirborne && x.flightState == flying; });
+    ASSERT_LT(leg, trace.size());
+    ASSERT_GT(leg, 0u);
+    ASSERT_TRUE(trace[leg - 1].frontAirborne);
+    const LabAirTick& x = trace[leg];
+    EXPECT_EQ(x.approachFlag, row.park == Park::near);
+    if (row.aimsAtField) {
+        EXPECT_NEAR(x.altitude + x.dAltitude * (x.frontDue - x.tick), kFieldFt, 1e-6);
+        EXPECT_EQ(x.nextVrate, 0) << "the ground sample keeps its own rate";
+    } else {
+        EXPECT_DOUBLE_EQ(x.nextVrate, row.rateFpm);
+        EXPECT_DOUBLE_EQ(x.frontVrate, row.rateFpm);
+        EXPECT_DOUBLE_EQ(x.dAltitude, row.rateFpm / 6000);
+        // Flown as such: 100 ticks of the leg sink by exactly that much.
+        ASSERT_LT(leg + 100, trace.size());
+        EXPECT_NEAR(trace[leg + 100].altitude - x.altitude, 100 * row.rateFpm / 6000, 1e-6);
+    }
+    const size_t touchdown = first([](const LabAirTick& t) { return t.onGround; }, leg);
+    ASSERT_LT(touchdown, trace.size()) << "landed";
+    EXPECT_EQ(trace[touchdown].landed, row.park == Park::near)
+        << "a landing without approach is no touchdown";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, QnhLab,
+    ::testing::Values(QnhRow{"q1013_no_park", 1013, Park::none, false, -601},
+                      QnhRow{"q1020_no_park", 1020, Park::none, false, -750 - (1020 - 1013.25) * 6},
+                      QnhRow{"q1013_2_no_park", 1013.2, Park::none, false, -750 - (1013.2 - 1013.25) * 6},
+                      QnhRow{"q1013_far_park", 1013, Park::far, false, -601},
+                      QnhRow{"q1013_2_far_park", 1013.2, Park::far, false, -601},
+                      QnhRow{"q1013_near_park", 1013, Park::near, true},
+                      QnhRow{"q1013_2_near_park", 1013.2, Park::near, true},
+                      QnhRow{"q1020_near_park", 1020, Park::near, false, -750 - (1020 - 1013.25) * 6}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+// On the runway at 20 kt, up to 160 kt at 3 kt/s, airborne and climbing at 2000 ft/min.
+Truth lab_departure() {
+    Truth t = lab_start(kHarnessLat, kHarnessLon, kFieldFt, 20, 0, true);
+    lab_straight(t, 10);
+    lab_takeOff(t, 160, 2000, 150);
+    return t;
+}
+
+// The climb-out's share of the altitude step at counter c.
+double lab_climbShare(int32_t c) {
+    if (c == 0) return 0;
+    if (c > -100) return 0.1;
+    if (c > -200) return 0.2;
+    if (c > -300) return 0.5;
+    return 1;
+}
+
+TEST_F(AirLab, TakeOffRotationStagedClimbGearUpAndFlying) {
+    fly(lab_departure());
+    EXPECT_EQ(lab_stateChanges(gf_capturedLog(), "DLH4AB"),
+              (std::vector<std::string>{"birth -> taxi", "taxi -> take_off", "take_off -> flying"}));
+    const size_t rotation = first([](const LabAirTick& x) { return x.flightState == take_off; });
+    ASSERT_LT(rotation, trace.size());
+    ASSERT_GT(rotation, 0u);
+    EXPECT_TRUE(trace[rotation].takeOffRoll);
+    EXPECT_EQ(trace[rotation].takeOffCounter, gf_categoryMotion(2).rotationTicks - 1);
+    const double pinned = kFieldFt + trace[rotation].staticCgHeight;
+    size_t gearUp = trace.size();
+    int32_t gearUpCounterTick = 0;
+    for (size_t i = rotation; i < trace.size() && trace[i].flightState == take_off; ++i) {
+        const LabAirTick& x = trace[i];
+        SCOPED_TRACE(fmt::format("tick {} counter {}", x.tick, x.takeOffCounter));
+        if (x.takeOffCounter > 0) {
+            ASSERT_DOUBLE_EQ(x.altitude, pinned) << "rotating on the runway";
+            continue;
+        }
+        ASSERT_NEAR(x.altitude - trace[i - 1].altitude, lab_climbShare(x.takeOffCounter) * x.dAltitude, 1e-9);
+        if (x.takeOffCounter == -300) gearUpCounterTick = x.tick;
+        if (!x.gearDown && trace[i - 1].gearDown) gearUp = i;
+    }
+    ASSERT_NE(gearUpCounterTick, 0);
+    ASSERT_LT(gearUp, trace.size());
+    // Sent in that tick, received with the next simulator frame.
+    EXPECT_GE(trace[gearUp].tick, gearUpCounterTick);
+    EXPECT_LE(trace[gearUp].tick, gearUpCounterTick + 4);
+    for (size_t i = rotation; i < gearUp; ++i) ASSERT_TRUE(trace[i].gearDown) << trace[i].tick;
+
+    const size_t flying =
+        first([](const LabAirTick& x) { return x.flightState == FlightState::flying; }, rotation);
+    ASSERT_LT(flying, trace.size());
+    const LabAirTick& up = trace[flying];
+    const LabAirTick& before = trace[flying - 1];
+    EXPECT_LE(up.pitch, up.climbPitch);
+    EXPECT_GE(up.agl, 800);
+    EXPECT_LT(before.takeOffCounter, -300);
+    EXPECT_TRUE(before.agl < 800 || before.pitch > before.climbPitch) << "flying at the first tick it may";
+    EXPECT_EQ(up.takeOffCounter, 1);
+
+    // Exactly one gear-up from the take-off roll until the cruise configuration takes over.
+    const std::vector<std::string> cmds = commands();
+    size_t cruise = first([](const LabAirTick& x) { return x.agl >= 2400; }, flying);
+    int gearUps = 0;
+    for (size_t i = rotation + 1; i < cruise; ++i) gearUps += trace[i - 1].gearDown && !trace[i].gearDown;
+    EXPECT_EQ(gearUps, 1);
+    EXPECT_TRUE(lab_inOrder(cmds, {"THROTTLE_SET 0", "FLAPS_SET 3072", "GEAR_SET 0", "THROTTLE_SET 11468"}))
+        << fmt::format("{}", fmt::join(cmds, "\n"));
+    // The take-off flaps stay out until the climb is through: no go-around setting at the lift-off.
+    const auto firstOf = [&](const char* c) { return std::find(cmds.begin(), cmds.end(), c) - cmds.begin(); };
+    EXPECT_LT(firstOf("GEAR_SET 0"), firstOf("FLAPS_SET 0"));
+}
 
 }  // namespace

@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int32_t kLandingBudgetTicks = 60 * kTicksPerSecond;
+constexpr double kSlowestSinkFtPerTick = 600.0 / 6000;
 constexpr double kClimbPitchVariation = 1.05;
 constexpr double kRotationPitchVariation = 1.025;
 constexpr double kPitchSlackRad = 1e-9;
@@ -30,15 +31,26 @@ int32_t lf_diff(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
-// What the landing check remembers of one aircraft: the last sample it has looked at and the
-// airborne sample a landing is owed from.
+// What the landing check remembers of one aircraft: the last sample it has looked at, the
+// airborne sample a landing is owed from, and how the aircraft came down.
 struct LandingMemory {
     bool any = false;
     int32_t lastDue = 0;
     bool lastAirborne = false;
     bool owed = false;
     int32_t owedSince = 0;
+    bool approach = false;
+    std::optional<double> heightAtDue;
 };
+
+// Below 1000 ft without an approach the flight model never sinks, so a landing away from the park
+// airport starts its touchdown leg from up there: its minute begins once it has sunk the height it
+// had at the due tick at the slowest touchdown rate.
+int32_t lf_landingBudget(const LandingMemory& m) {
+    if (m.approach || !m.heightAtDue) return kLandingBudgetTicks;
+    return kLandingBudgetTicks +
+           static_cast<int32_t>(std::ceil(std::max(*m.heightAtDue, 0.0) / kSlowestSinkFtPerTick));
+}
 
 std::optional<std::string> lf_landing(std::map<uint32_t, LandingMemory>& memory, const LiveAircraft& ac) {
     LandingMemory& m = memory[ac.hexid];
@@ -46,9 +58,11 @@ std::optional<std::string> lf_landing(std::map<uint32_t, LandingMemory>& memory,
     // sample still behind the next one carries the due tick the intake gave it.
     for (const PosSample& s : ac.stream) {
         if (m.any && lf_diff(s.dueTick, m.lastDue) <= 0) continue;
-        if (m.any && m.lastAirborne && !s.airborne) {
+        if (m.any && m.lastAirborne && !s.airborne && !m.owed) {
             m.owed = true;
             m.owedSince = m.lastDue;
+            m.approach = false;
+            m.heightAtDue.reset();
         }
         if (s.airborne) m.owed = false;  // the feed climbs again: a go-around or a low pass
         m.any = true;
@@ -59,8 +73,12 @@ std::optional<std::string> lf_landing(std::map<uint32_t, LandingMemory>& memory,
         m.owed = m.owed && !ac.onGround;
         return std::nullopt;
     }
+    if (!m.owed) return std::nullopt;
+    m.approach = m.approach || ac.approachFlag || ac.flareStage > 0;
     const int32_t late = lf_diff(static_cast<int32_t>(gf_tickNow()), m.owedSince);
-    if (!m.owed || late <= kLandingBudgetTicks) return std::nullopt;
+    if (late >= 0 && !m.heightAtDue)
+        m.heightAtDue = ac.altitude - ac.staticCgHeight - gf_standinGroundFt(ac.lat, ac.lon);
+    if (late <= lf_landingBudget(m)) return std::nullopt;
     return fmt::format(
         "still in the air {:.2f} s after the last airborne sample was due: altitude {:.1f}, agl "
         "{:.1f}, flare stage {}, approach {}",
@@ -187,6 +205,8 @@ LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace) {
                                  ac.touchdownRunning != 0,
                                  ac.landed != 0,
                                  ac.climbConfigured != 0});
+                if (const auto object = gf_standinObject(ac.objectId))
+                    trace.back().gearDown = object->gear != 0;
                 return std::nullopt;
             }};
 }

@@ -15,7 +15,10 @@ inline constexpr double kLabGroundSlackFt = 0.01;
 
 // The invariants of the flight model, each with its own memory of the aircraft it saw:
 // - "landing": once the feed has gone from an airborne sample to a ground sample (and not up
-//   again), the aircraft is on the ground within 60 s of that airborne sample's due tick;
+//   again), the aircraft is on the ground within 60 s of that airborne sample's due tick. An
+//   aircraft that was never on an approach (no approachFlag, no flare) is held at 1000 ft above
+//   the ground by the flight model until its touchdown leg: it gets, on top, the time to sink the
+//   height it had at that due tick at 600 ft/min;
 // - "terrain": the altitude (the centre of gravity) is never below the stand-in's ground;
 // - "nose-up pitch": never more nose-up than the category's climb pitch (the motion table's
 //   value with its 5 % variation, and the one step of the climb ramp that the take-off may take
@@ -41,6 +44,7 @@ struct LabAirTick {
     bool frontAirborne = false, fastScan = false;
     bool onGround = false, approachFlag = false, landingRoll = false, takeOffRoll = false,
          touchdownRunning = false, landed = false, climbConfigured = false;
+    bool gearDown = true;  // the stand-in object's gear, read after the fields above
 };
 // A check that never fails and records every tick of the aircraft while it is active.
 LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace);
