@@ -354,4 +354,71 @@ TEST_F(AirLab, TakeOffRotationStagedClimbGearUpAndFlying) {
     EXPECT_LT(firstOf("GEAR_SET 0"), firstOf("FLAPS_SET 0"));
 }
 
+// Down the slope near the park airport to 300 ft above the field, then climbing away at
+// 1500 ft/min.
+TEST_F(AirLab, GoAroundUndoesTheApproachOnce) {
+    const double nm = (3000 - kFieldFt) / std::tan(gf_degToRad(3.0)) / gf_nmToFeet(1);
+    Truth t = lab_start(kHarnessLat - nm / 60, kHarnessLon, 3000, 150, 0);
+    while (t.back().altFt > kFieldFt + 300) lab_straight(t, 2, 2, -796);
+    lab_straight(t, 90, 2, 1500);
+    lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
+    fly(t);
+    const size_t approach = first([](const LabAirTick& x) { return x.approachFlag; });
+    ASSERT_LT(approach, trace.size());
+    const size_t undone = first([](const LabAirTick& x) { return !x.approachFlag; }, approach);
+    ASSERT_LT(undone, trace.size());
+    EXPECT_TRUE(trace[undone].climbConfigured);
+    EXPECT_EQ(first([](const LabAirTick& x) { return x.onGround || x.flareStage > 0; }), trace.size());
+    EXPECT_EQ(lab_stateChanges(gf_capturedLog(), "DLH4AB"), std::vector<std::string>{"birth -> flying"});
+    const std::vector<std::string> cmds = commands();
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "THROTTLE_SET 16383"), 1);
+    EXPECT_TRUE(lab_inOrder(cmds, {"THROTTLE_SET 4914", "FLAPS_SET 16383", "GEAR_SET 1", "THROTTLE_SET 16383",
+                                   "GEAR_SET 0", "FLAPS_SET 0"}))
+        << fmt::format("{}", fmt::join(cmds, "\n"));
+}
+
+struct CategoryRow {
+    const char* what;
+    const char* type;
+    const char* airline;
+    bool landing;
+};
+class CategoryLab : public AirLab, public ::testing::WithParamInterface<CategoryRow> {};
+
+// A helicopter never gets gear, spoilers or flaps; a light aircraft never the levers of data
+// definition 401; both land, roll out and take off all the same.
+TEST_P(CategoryLab, CommandsTheCategoryNeverGets) {
+    const CategoryRow& row = GetParam();
+    if (row.landing) {
+        lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
+        fly(lab_landing(90, 2000, 90), row.type, row.airline);
+    } else {
+        Truth t = lab_start(kHarnessLat, kHarnessLon, kFieldFt, 20, 0, true);
+        lab_straight(t, 10);
+        lab_takeOff(t, 100, 1000, 150);
+        fly(t, row.type, row.airline);
+    }
+    const std::vector<std::string> cmds = commands();
+    ASSERT_FALSE(cmds.empty());
+    const bool rotor = std::string(row.type) == "EC35";
+    for (const char* never : {"GEAR_SET", "SPOILERS_SET", "FLAPS_SET", "DATA401"}) {
+        const bool forbidden = rotor ? std::string(never) != "DATA401" : std::string(never) == "DATA401";
+        if (forbidden) EXPECT_EQ(lab_countOf(cmds, never), 0) << never;
+    }
+    if (!rotor) EXPECT_GT(lab_countOf(cmds, "SPOILERS_SET"), 0);
+    const std::vector<std::string> states = lab_stateChanges(gf_capturedLog(), "DLH4AB");
+    const std::vector<std::string> expected =
+        row.landing ? std::vector<std::string>{"birth -> flying", "flying -> taxi"}
+                    : std::vector<std::string>{"birth -> taxi", "taxi -> take_off", "take_off -> flying"};
+    EXPECT_EQ(states, expected);
+    if (row.landing) EXPECT_LT(first([](const LabAirTick& x) { return x.landed; }), trace.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, CategoryLab,
+                         ::testing::Values(CategoryRow{"rotorcraft_landing", "EC35", "PVT", true},
+                                           CategoryRow{"rotorcraft_take_off", "EC35", "PVT", false},
+                                           CategoryRow{"light_landing", "C172", "PVT", true},
+                                           CategoryRow{"light_take_off", "C172", "PVT", false}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
 }  // namespace
