@@ -134,16 +134,6 @@ std::optional<std::string> lf_pitch(std::map<uint32_t, PitchMemory>& memory, con
     return std::nullopt;
 }
 
-TruthPoint lf_next(const TruthPoint& p, double dt) {
-    TruthPoint q = p;
-    q.t = p.t + dt;
-    const LatLon to =
-        gf_destinationPoint({p.lat, p.lon}, gf_degToRad(p.trackDeg), gf_nmToFeet(p.gsKt * dt / 3600));
-    q.lat = to.lat;
-    q.lon = to.lon;
-    return q;
-}
-
 }  // namespace
 
 double lab_noseUpLimitRad(int32_t category) {
@@ -213,12 +203,11 @@ LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace) {
 
 void lab_groundSpeed(Truth& t, double kt, double ktPerSec, double stepSec) {
     while (std::fabs(t.back().gsKt - kt) > 1e-9) {
-        TruthPoint q = lf_next(t.back(), stepSec);
+        lab_straight(t, stepSec, stepSec, 0);
+        TruthPoint& q = t.back();
         const double change = ktPerSec * stepSec;
         q.gsKt = q.gsKt < kt ? std::min(kt, q.gsKt + change) : std::max(kt, q.gsKt - change);
-        q.vrateFpm = 0;
         q.onGround = true;
-        t.push_back(q);
     }
 }
 
@@ -227,11 +216,8 @@ void lab_takeOff(Truth& t, double liftOffKt, double climbFpm, double climbSec, d
     lab_groundSpeed(t, liftOffKt, ktPerSec, stepSec);
     const double end = t.back().t + climbSec;
     while (t.back().t + stepSec <= end + 1e-9) {
-        TruthPoint q = lf_next(t.back(), stepSec);
-        q.onGround = false;
-        q.vrateFpm = climbFpm;
-        q.altFt += climbFpm * stepSec / 60;
-        t.push_back(q);
+        lab_straight(t, stepSec, stepSec, climbFpm);
+        t.back().onGround = false;
     }
 }
 
