@@ -14,6 +14,7 @@
 #include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
+#include "support/flight_lab_air.h"
 #include "support/flight_lab_ground.h"
 
 namespace {
@@ -276,6 +277,7 @@ std::vector<LabInvariant> lab_defaultInvariants() {
                                      {"due ticks", lab_dues},
                                      {"state changes", lab_states}};
     for (LabInvariant& inv : lab_groundInvariants()) all.push_back(std::move(inv));
+    for (LabInvariant& inv : lab_airInvariants()) all.push_back(std::move(inv));
     return all;
 }
 
@@ -316,6 +318,7 @@ void FlightLab::startWorld(double lat, double lon, std::vector<ScenarioAirport> 
                               p.altFt + kChaseAboveFt, 0, p.gsKt, false});
         }
     }
+    shapeWorld(s);
     startFlight(s);
 }
 

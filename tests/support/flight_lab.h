@@ -78,6 +78,8 @@ class FlightLab : public TickHarness {
     // A world around (lat, lon) with the airports for terrain; the user aircraft follows the
     // first stream added before.
     void startWorld(double lat, double lon, std::vector<ScenarioAirport> airports = {});
+    // Last touches to the world before it is loaded (titles, a scripted user, ...).
+    virtual void shapeWorld(Scenario&) {}
     // The stream of one aircraft: each 2-second poll hands over the newest point since the last.
     void addStream(uint32_t hexid, const std::string& callsign, const std::string& airline,
                    const std::string& type, const Truth& truth);
