@@ -33,18 +33,41 @@ namespace {
 // The attributes of <liv> that the reader takes, in the order it requires them.
 constexpr std::array<std::string_view, 5> kLivAttributes = {"airl", "type", "title", "atcid", "cargo"};
 
+// The name is the literal, compared up to its terminating zero without measuring it first.
+bool lf_isName(const char* name, const char* literal) {
+    while (*literal != '\0')
+        if (*name++ != *literal++) return false;
+    return *name == '\0';
+}
+
+// The number of the attribute name in kLivAttributes; kLivAttributes.size() for other names.
+// The first two bytes tell the five apart, so each name costs one full comparison at most.
+std::size_t lf_livAttributeNumber(const char* name) {
+    std::size_t i = kLivAttributes.size();
+    switch (name[0]) {
+        case 'a':
+            i = name[1] == 'i' ? 0 : 3;
+            break;
+        case 't':
+            i = name[1] == 'y' ? 1 : 2;
+            break;
+        case 'c':
+            i = 4;
+            break;
+        default:
+            return i;
+    }
+    return lf_isName(name, kLivAttributes[i].data()) ? i : kLivAttributes.size();
+}
+
 // The first attribute of each name, as pugixml's attribute() would find it, in one walk over
 // the element's attributes instead of one walk per name.
 std::array<const char*, 5> lf_livAttributes(const pugi::xml_node& liv) {
     std::array<const char*, 5> values{};
     for (pugi::xml_attribute attribute = liv.first_attribute(); attribute;
          attribute = attribute.next_attribute()) {
-        const std::string_view name = attribute.name();
-        for (std::size_t i = 0; i < kLivAttributes.size(); ++i) {
-            if (name != kLivAttributes[i]) continue;
-            if (values[i] == nullptr) values[i] = attribute.value();
-            break;
-        }
+        const std::size_t i = lf_livAttributeNumber(attribute.name());
+        if (i < values.size() && values[i] == nullptr) values[i] = attribute.value();
     }
     return values;
 }

@@ -77,6 +77,30 @@ std::size_t lf_runEnd(std::span<const LiveryView> liveries, std::size_t first, s
 const auto kAirlineOf = [](const LiveryView& l) { return l.airline; };
 const auto kTypeOf = [](const LiveryView& l) { return l.type; };
 
+// Copies of texts in one block of the livery arena taken at once: the table keeps tens of
+// thousands of short texts, each of which would otherwise be an allocation of its own.
+class ArenaTexts {
+  public:
+    explicit ArenaTexts(std::size_t bytes)
+        : next_(bytes == 0 ? nullptr : static_cast<char*>(gf_liveryArena().allocate(bytes, 1))) {}
+    std::string_view copy(std::string_view text) {
+        if (text.empty()) return {};
+        char* copy = std::copy(text.begin(), text.end(), next_) - text.size();
+        next_ += text.size();
+        return {copy, text.size()};
+    }
+
+  private:
+    char* next_;
+};
+
+// Room for every text of the liveries that the table may keep.
+std::size_t lf_textBytes(std::span<const LiveryView> liveries) {
+    std::size_t bytes = 0;
+    for (const LiveryView& l : liveries) bytes += l.airline.size() + l.type.size() + l.title.size();
+    return bytes;
+}
+
 // Files the liveries into g_rawAirlineTable: every run of one airline becomes its type map,
 // every run of one type in it a span of the entry array that the whole table shares. A run
 // whose airline (or, under its airline, whose type) was filed before is left out and its room
@@ -86,27 +110,29 @@ void lf_fileLiveries(std::span<const LiveryView> liveries, RawTitleEntry* entrie
     for (std::size_t i = 0; i < liveries.size(); i = lf_runEnd(liveries, i, liveries.size(), kAirlineOf))
         ++airlines;
     g_rawAirlineTable.reserve(g_rawAirlineTable.size() + airlines);
+    ArenaTexts texts(lf_textBytes(liveries));
     std::size_t used = 0;
     for (std::size_t first = 0; first < liveries.size();) {
         const std::size_t last = lf_runEnd(liveries, first, liveries.size(), kAirlineOf);
-        const std::string_view airline = liveries[first].airline;
         std::size_t runs = 0;
         for (std::size_t i = first; i < last; i = lf_runEnd(liveries, i, last, kTypeOf)) ++runs;
-        if (!g_rawAirlineTable.contains(airline)) {
-            RawTypeMap types(&gf_liveryArena());
+        // The type map takes the table's arena as its allocator.
+        const auto [filed, added] = g_rawAirlineTable.try_emplace(texts.copy(liveries[first].airline));
+        if (added) {
+            RawTypeMap& types = filed->second;
             types.reserve(runs);
             for (std::size_t i = first; i < last;) {
                 const std::size_t end = lf_runEnd(liveries, i, last, kTypeOf);
-                if (!types.contains(liveries[i].type)) {
+                const auto [run, fresh] = types.try_emplace(texts.copy(liveries[i].type));
+                if (fresh) {
                     for (std::size_t k = i; k < end; ++k)
                         new (entries + used + (k - i))
-                            RawTitleEntry{gf_arenaText(liveries[k].title), liveries[k].cargo};
-                    types.emplace(gf_arenaText(liveries[i].type), RawTitleRun(entries + used, end - i));
+                            RawTitleEntry{texts.copy(liveries[k].title), liveries[k].cargo};
+                    run->second = RawTitleRun(entries + used, end - i);
                     used += end - i;
                 }
                 i = end;
             }
-            g_rawAirlineTable.emplace(gf_arenaText(airline), std::move(types));
         }
         first = last;
     }

@@ -153,7 +153,8 @@ void lf_applyInlineRegcodes(std::span<const LiveryView> liveries) {
                                         livery.title));
             continue;
         }
-        const auto [it, inserted] = lf_tryAddRegistration(livery.registration, title);
+        // The liveries' registrations are nearly all distinct: one lookup with the copy in hand.
+        const auto [it, inserted] = g_regToLivery.try_emplace(gf_arenaText(livery.registration), title);
         if (!inserted && it->second != title)
             lines.push_back(
                 fmt::format("{} '{}' => already in use by '{}'", livery.registration, title, it->second));
