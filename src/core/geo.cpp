@@ -9,14 +9,23 @@ constexpr double kTwoPi = 2.0 * kPi;
 double lf_square(double x) {
     return x * x;
 }
+}  // namespace
 
-// Longitude in degrees folded into [-180, 180).
-double lf_wrapLonDeg(double lonDeg) {
+double gf_wrapLonDeg(double lonDeg) {
+    if (!std::isfinite(lonDeg)) return lonDeg;
     double r = std::fmod(lonDeg + 180.0, 360.0);
     if (r < 0) r += 360.0;
     return r - 180.0;
 }
-}  // namespace
+
+double gf_wrapTwoPi(double angleRad) {
+    if (!std::isfinite(angleRad)) return angleRad;
+    double a = std::fmod(angleRad, kTwoPi);
+    if (a < 0) a += kTwoPi;
+    // A tiny negative angle plus 2 pi rounds to 2 pi itself, which lies outside [0, 2 pi).
+    if (a >= kTwoPi) a = 0;
+    return a;
+}
 
 double gf_haversineNm(LatLon a, LatLon b) {
     const double lat1 = gf_degToRad(a.lat);
@@ -36,11 +45,7 @@ double gf_bearingRad(LatLon from, LatLon to) {
     const double dLon = gf_degToRad(to.lon - from.lon);
     const double y = std::sin(dLon) * std::cos(lat2);
     const double x = std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dLon);
-    double b = std::atan2(y, x);
-    if (b < 0) b += kTwoPi;
-    // A tiny negative angle plus 2 pi rounds to 2 pi itself, which lies outside [0, 2 pi).
-    if (b >= kTwoPi) b = 0;
-    return b;
+    return gf_wrapTwoPi(std::atan2(y, x));
 }
 
 LatLon gf_destinationPoint(LatLon start, double bearingRad, double distanceFt) {
@@ -52,7 +57,7 @@ LatLon gf_destinationPoint(LatLon start, double bearingRad, double distanceFt) {
     const double lat2 = std::asin(sinLat2);
     const double lon2 = lon1 + std::atan2(std::sin(bearingRad) * std::sin(d) * std::cos(lat1),
                                           std::cos(d) - std::sin(lat1) * sinLat2);
-    return {gf_radToDeg(lat2), lf_wrapLonDeg(gf_radToDeg(lon2))};
+    return {gf_radToDeg(lat2), gf_wrapLonDeg(gf_radToDeg(lon2))};
 }
 
 bool gf_isPositionSet(LatLon p) {

@@ -11,6 +11,8 @@ inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kEarthRadiusNm = 10800.0 / kPi;
 inline constexpr double kFeetPerNm = 1852.0 / 0.3048;
 inline constexpr double kMetersPerNm = 1852.0;
+// The rounded figure the live-traffic motion rules (lateral distance, dead reckoning) use.
+inline constexpr double kFeetPerNmRounded = 6076.11549;
 
 constexpr double gf_degToRad(double deg) { return deg * kPi / 180.0; }
 constexpr double gf_radToDeg(double rad) { return rad * 180.0 / kPi; }
@@ -26,5 +28,9 @@ double gf_bearingRad(LatLon from, LatLon to);
 // The point reached from start on the bearing (radians) after the distance in feet;
 // longitude wrapped to -180..180.
 LatLon gf_destinationPoint(LatLon start, double bearingRad, double distanceFt);
+// Longitude in degrees folded into [-180, 180); a value that is not finite passes unchanged.
+double gf_wrapLonDeg(double lonDeg);
+// Angle in radians folded into [0, 2 pi); a value that is not finite passes unchanged.
+double gf_wrapTwoPi(double angleRad);
 // True when |lat| > 0.0001 or |lon| > 0.0001.
 bool gf_isPositionSet(LatLon p);

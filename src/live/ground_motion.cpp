@@ -182,7 +182,7 @@ void lf_insertMidSample(LiveAircraft& ac) {
     const PosSample& next = ac.stream[1];
     PosSample mid = front;
     mid.lat = (front.lat + next.lat) / 2;
-    mid.lon = gf_wrapLon(front.lon + gf_shortLonDiff(front.lon, next.lon) / 2);
+    mid.lon = gf_wrapLonDeg(front.lon + gf_shortLonDiff(front.lon, next.lon) / 2);
     mid.gs = (front.gs + next.gs) / 2;
     mid.alt = std::max((front.alt + next.alt) / 2, 0.0);
     mid.airborne = mid.alt > 0 ? 1 : 0;

@@ -35,13 +35,6 @@ double gf_shortLonDiff(double fromLon, double toLon) {
     return d;
 }
 
-double gf_wrapLon(double lon) {
-    if (!std::isfinite(lon)) return lon;
-    double w = std::fmod(lon + 180.0, 360.0);
-    if (w < 0) w += 360.0;
-    return w - 180.0;
-}
-
 bool gf_samePosition(double latA, double lonA, double latB, double lonB) {
     return std::fabs(latA - latB) < kSamePositionDeg && std::fabs(lonA - lonB) < kSamePositionDeg;
 }
@@ -87,11 +80,8 @@ bool gf_sampleCurve(const std::array<double, 8>& c, double t, LatLon& position, 
     const double north = 2 * u * s * c[kCurveN1] + s * s * c[kCurveN2];
     const double east = 2 * u * s * c[kCurveE1] + s * s * c[kCurveE2];
     position.lat = c[kCurveStartLat] + north / kMetersPerDegree;
-    position.lon = gf_wrapLon(c[kCurveStartLon] + east / gf_metersPerDegreeLon(c[kCurveStartLat]));
-    double h = std::atan2(2 * u * c[kCurveE1] + 2 * s * (c[kCurveE2] - c[kCurveE1]),
-                          2 * u * c[kCurveN1] + 2 * s * (c[kCurveN2] - c[kCurveN1]));
-    if (h < 0) h += 2 * kPi;
-    if (h >= 2 * kPi) h -= 2 * kPi;
-    headingRad = h;
+    position.lon = gf_wrapLonDeg(c[kCurveStartLon] + east / gf_metersPerDegreeLon(c[kCurveStartLat]));
+    headingRad = gf_wrapTwoPi(std::atan2(2 * u * c[kCurveE1] + 2 * s * (c[kCurveE2] - c[kCurveE1]),
+                                         2 * u * c[kCurveN1] + 2 * s * (c[kCurveN2] - c[kCurveN1])));
     return true;
 }

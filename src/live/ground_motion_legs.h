@@ -40,8 +40,6 @@ int32_t gf_travelTicks(double distanceNm, double speedKt, int32_t low = kMinLegT
 double gf_headingErrorDeg(double targetRad, double headingRad);
 // Longitude difference to - from the short way round, -180..180 (across the antimeridian too).
 double gf_shortLonDiff(double fromLon, double toLon);
-// Longitude brought into [-180, 180).
-double gf_wrapLon(double lon);
 // Latitude and longitude both within 1e-8 degrees.
 bool gf_samePosition(double latA, double lonA, double latB, double lonB);
 bool gf_samePosition(const PosSample& a, const PosSample& b);

@@ -12,19 +12,9 @@
 
 namespace {
 
-constexpr double kTwoPi = 2 * kPi;
 constexpr double kSteerDeadBandRad = 0.5 * kPi / 180;
 constexpr double kMaxCurveProgress = 0.999999;
 constexpr double kFlareHeightFt = 400;
-
-double lf_wrapHeading(double h) {
-    if (!std::isfinite(h)) return h;
-    h = std::fmod(h, kTwoPi);
-    if (h < 0) h += kTwoPi;
-    // A tiny negative angle plus 2 pi rounds to 2 pi itself.
-    if (h >= kTwoPi) h = 0;
-    return h;
-}
 
 // A curve that cannot be sampled leaves the position as it is for this tick.
 void lf_curveStep(LiveAircraft& ac) {
@@ -37,7 +27,7 @@ void lf_curveStep(LiveAircraft& ac) {
     }
     ac.lat = p.lat;
     ac.lon = p.lon;
-    if (ac.flightState == pushing_back) h = lf_wrapHeading(h + kPi);
+    if (ac.flightState == pushing_back) h = gf_wrapTwoPi(h + kPi);
     gf_steerHeading(ac, h);
 }
 
@@ -94,7 +84,7 @@ void lf_foldPosition(LiveAircraft& ac) {
         ac.lat = -180 - ac.lat;
         ac.lon += 180;
     }
-    ac.lon = gf_wrapLon(ac.lon);
+    ac.lon = gf_wrapLonDeg(ac.lon);
 }
 
 }  // namespace
@@ -102,7 +92,7 @@ void lf_foldPosition(LiveAircraft& ac) {
 void gf_steerHeading(LiveAircraft& ac, double targetRad) {
     const double delta = gf_normalizePi(targetRad - ac.heading);
     if (std::fabs(delta) <= kSteerDeadBandRad) return;
-    ac.heading = lf_wrapHeading(ac.heading + (delta > 0 ? ac.currentTurnRate : -ac.currentTurnRate));
+    ac.heading = gf_wrapTwoPi(ac.heading + (delta > 0 ? ac.currentTurnRate : -ac.currentTurnRate));
 }
 
 void lf_tickMotion(LiveAircraft& ac) {
@@ -110,7 +100,7 @@ void lf_tickMotion(LiveAircraft& ac) {
         lf_curveStep(ac);
     else
         lf_straightStep(ac);
-    ac.heading = lf_wrapHeading(ac.heading);
+    ac.heading = gf_wrapTwoPi(ac.heading);
     lf_attitudeStep(ac);
     lf_foldPosition(ac);
 }

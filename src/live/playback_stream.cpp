@@ -24,7 +24,6 @@
 namespace {
 
 constexpr double kTicksPerHour = 360000;
-constexpr double kFeetPerNmDeadReckon = 6076.11549;
 constexpr double kApproachLegDefaultKt = 100;
 constexpr double kRangeEdgeNm = 0.5;
 constexpr double kParkFieldBandFt = 1000;
@@ -121,7 +120,7 @@ void lf_deadReckonMove(const LiveAircraft& ac, int32_t count, int32_t stepSec, P
         s.stationary = 1;
         return;
     }
-    const double feet = stepSec * kTicksPerSecond * speed * kFeetPerNmDeadReckon / kTicksPerHour;
+    const double feet = stepSec * kTicksPerSecond * speed * kFeetPerNmRounded / kTicksPerHour;
     const LatLon p = gf_destinationPoint(gf_posOf(front), ac.heading, feet);
     s.lat = p.lat;
     s.lon = p.lon;

@@ -34,7 +34,6 @@ constexpr double kHeldBackGroundMinMeters = 500;
 constexpr double kGroundCollisionNm = 150.0 / 1852.0;
 constexpr double kAirWatchNm = 6, kAirWatchAltFt = 3000, kAirLateralFt = 4000;
 constexpr double kGroundWatchNm = 1.5, kGroundWatchAglFt = 1000, kGroundLateralFt = 500;
-constexpr double kFeetPerNmSpawn = 6076.11549;
 constexpr double kMaxClimbFpm = 2400, kMaxDescentFpm = -3000;
 constexpr double kGroundPitchDeg = 0.6;
 
@@ -65,7 +64,7 @@ double lf_userDistanceNm(const PosSample& s) {
 // Distance in feet of the sample from the line of the user's heading.
 double lf_lateralFt(const PosSample& s, double distanceNm) {
     const double bearing = gf_bearingRad({g_userPosition.lat, g_userPosition.lon}, {s.lat, s.lon});
-    return distanceNm * kFeetPerNmSpawn * std::fabs(std::sin(g_userPosition.heading - bearing));
+    return distanceNm * kFeetPerNmRounded * std::fabs(std::sin(g_userPosition.heading - bearing));
 }
 
 bool lf_holdOnGround(LiveAircraft& ac, const PosSample& f, double d) {
@@ -209,8 +208,7 @@ void lf_setPositionBlock(LiveAircraft& ac) {
     ac.bank = f.roll.value_or(0.0);
     ac.verticalSpeed = f.vrate;
     ac.trueAirspeed = f.airspeed;
-    double heading = std::fmod(lf_initialHeading(ac), 2 * kPi);
-    if (heading < 0) heading += 2 * kPi;
+    const double heading = gf_wrapTwoPi(lf_initialHeading(ac));
     ac.heading = heading;
     ac.dHeading = f.airborne ? 0.0 : heading;
 }

@@ -74,19 +74,11 @@ double lf_frameRateAt(double t) {
     return g_world.scenario.frameRate > 0 ? g_world.scenario.frameRate : kDefaultFrameRate;
 }
 
-// Great-circle distance on the program's sphere (radius 10800/pi nm).
-double lf_distanceNm(double lat1, double lon1, double lat2, double lon2) {
-    double dLat = gf_degToRad(lat2 - lat1), dLon = gf_degToRad(lon2 - lon1);
-    double h = std::pow(std::sin(dLat / 2), 2) +
-               std::cos(gf_degToRad(lat1)) * std::cos(gf_degToRad(lat2)) * std::pow(std::sin(dLon / 2), 2);
-    return 2 * kEarthRadiusNm * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
-}
-
 double lf_groundFt(double lat, double lon) {
     const ScenarioAirport* nearest = nullptr;
     double best = kAirportReachNm;
     for (const auto& a : g_world.scenario.airports) {
-        double d = lf_distanceNm(lat, lon, a.lat, a.lon);
+        double d = gf_haversineNm({lat, lon}, {a.lat, a.lon});
         if (d <= best) best = d, nearest = &a;
     }
     return nearest ? nearest->elevationFt : 0.0;
@@ -394,7 +386,7 @@ HRESULT gf_standinRequestByType(HANDLE handle, uint32_t requestId, uint32_t defi
     SimUserBlock user = lf_userBlock();
     for (const auto& b : g_world.bodies) {
         if (!b.o.visible) continue;
-        if (gf_nmToMeters(lf_distanceNm(user.lat, user.lon, b.o.pos.lat, b.o.pos.lon)) > radiusMeters)
+        if (gf_nmToMeters(gf_haversineNm({user.lat, user.lon}, {b.o.pos.lat, b.o.pos.lon})) > radiusMeters)
             continue;
         SimReply r = lf_scanRow(b);
         r.requestId = requestId;

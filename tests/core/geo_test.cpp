@@ -120,3 +120,31 @@ TEST(Geo, PositionSetThreshold) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GeoWrapTest, FoldsIntoTheirHalfOpenRanges) {
+    struct Row {
+        double in, out;
+    };
+    const Row lons[] = {{0, 0}, {180, -180}, {-180, -180}, {540, -180}, {-190, 170}, {359.5, -0.5}};
+    for (const Row& r : lons) {
+        SCOPED_TRACE(r.in);
+        EXPECT_NEAR(gf_wrapLonDeg(r.in), r.out, 1e-9);
+    }
+    const Row angles[] = {{0, 0},
+                          {2 * kPi, 0},
+                          {-kPi / 2, 1.5 * kPi},
+                          {2.5 * kPi, 0.5 * kPi},
+                          {-1e-18, 0}};  // plus 2 pi would round to 2 pi itself
+    for (const Row& r : angles) {
+        SCOPED_TRACE(r.in);
+        const double a = gf_wrapTwoPi(r.in);
+        EXPECT_LT(a, 2 * kPi);
+        EXPECT_NEAR(a, r.out, 1e-12);
+    }
+    EXPECT_TRUE(std::isnan(gf_wrapLonDeg(NAN)));
+    EXPECT_TRUE(std::isnan(gf_wrapTwoPi(NAN)));
+}
+
+}  // namespace

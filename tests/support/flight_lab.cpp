@@ -213,7 +213,7 @@ Truth lab_jitter(const Truth& t, double deg, uint32_t seed) {
     Truth r = t;
     for (TruthPoint& p : r) {
         p.lat += u(rng);
-        p.lon = gf_wrapLon(p.lon + u(rng));
+        p.lon = gf_wrapLonDeg(p.lon + u(rng));
     }
     return r;
 }
@@ -234,7 +234,7 @@ Truth lab_jump(const Truth& t, double from, double dLat, double dLon) {
     for (TruthPoint& p : r)
         if (p.t >= from) {
             p.lat += dLat;
-            p.lon = gf_wrapLon(p.lon + dLon);
+            p.lon = gf_wrapLonDeg(p.lon + dLon);
         }
     return r;
 }
@@ -242,7 +242,7 @@ Truth lab_jump(const Truth& t, double from, double dLat, double dLon) {
 Truth lab_mirror(const Truth& t, double aboutLon) {
     Truth r = t;
     for (TruthPoint& p : r) {
-        p.lon = gf_wrapLon(2 * aboutLon - p.lon);
+        p.lon = gf_wrapLonDeg(2 * aboutLon - p.lon);
         p.trackDeg = std::fmod(360.0 - p.trackDeg, 360.0);
     }
     return r;
@@ -250,7 +250,7 @@ Truth lab_mirror(const Truth& t, double aboutLon) {
 
 Truth lab_shift(const Truth& t, double dLon) {
     Truth r = t;
-    for (TruthPoint& p : r) p.lon = gf_wrapLon(p.lon + dLon);
+    for (TruthPoint& p : r) p.lon = gf_wrapLonDeg(p.lon + dLon);
     return r;
 }
 
