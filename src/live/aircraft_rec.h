@@ -36,6 +36,10 @@ AircraftRec gf_constructStaticAircraft(const AircraftRec& rec, uint32_t standId,
 
 // "pushing_back" .. "birth"; a value outside the table raises std::out_of_range (kMapKeyError).
 std::string_view gf_flightStateName(uint32_t state);
+// A live aircraft (a real ICAO address); static parked aircraft carry numbers up to 10000.
+inline bool gf_isLiveAircraft(const AircraftRec& rec) {
+    return rec.hexid > kMaxStaticHexid;
+}
 // Every change of a live aircraft's flight state: keeps the state it leaves in
 // previousFlightState and writes a detail line "{stamp} {callsign} {old} -> {new}".
 void gf_setFlightState(LiveAircraft& ac, uint32_t state);

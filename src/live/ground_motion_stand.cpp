@@ -221,5 +221,5 @@ void lf_arriveAtStand(LiveAircraft& ac) {
     gf_logDetail(fmt::format("{:8}: {:8} arrived at stand", gf_standNameOfId(ac.standId), ac.callsign));
     gf_queueReplacementCheck(ac.hexid);
     lf_bookArrival(ac);
-    if (ac.hexid > 10000) gf_maxParkCheck(0);
+    if (gf_isLiveAircraft(ac)) gf_maxParkCheck(0);
 }

@@ -10,6 +10,7 @@
 #include "core/params.h"
 #include "core/slots.h"
 #include "feed/records.h"
+#include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/removal.h"
 
@@ -17,10 +18,6 @@ namespace {
 
 constexpr double kTooCloseFactor = 1.1;
 constexpr int64_t kClockTicksPerSecond = 10'000'000;
-
-bool lf_isLive(const AircraftRec& rec) {
-    return rec.hexid > kMaxStaticHexid;
-}
 
 // Parked or on its way out of the stand: the aircraft still stands on it.
 bool lf_standsOnStand(const LiveAircraft& ac) {
@@ -115,7 +112,7 @@ void lf_removeOldestStatic() {
 }  // namespace
 
 bool gf_takeStand(const AircraftRec& rec) {
-    if (!lf_isLive(rec)) return false;
+    if (!gf_isLiveAircraft(rec)) return false;
     Stand* stand = gf_standById(rec.standId);
     if (stand == nullptr) return false;
     if (stand->occupied && stand->occupantHexid != rec.hexid) return false;
@@ -125,7 +122,7 @@ bool gf_takeStand(const AircraftRec& rec) {
 }
 
 void gf_leaveStand(const AircraftRec& rec) {
-    if (!lf_isLive(rec)) return;
+    if (!gf_isLiveAircraft(rec)) return;
     Stand* stand = gf_standById(rec.standId);
     // A newcomer that only meant to park here leaves the occupant's mark alone.
     if (stand == nullptr || stand->occupantHexid != rec.hexid) return;

@@ -16,10 +16,6 @@ std::deque<uint32_t> g_removeDeque;
 
 namespace {
 
-bool lf_isLive(const AircraftRec& rec) {
-    return rec.hexid > kMaxStaticHexid;
-}
-
 // A spawned aircraft whose create record was not built yet has nothing on its way either.
 bool lf_withdrawFromHexidStack(const AircraftRec& rec) {
     return std::erase(g_hexidStack, rec.hexid) > 0;
@@ -58,7 +54,7 @@ void removeAircraftFromSim(AircraftRec& rec) {
     gf_logLine(
         fmt::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim", gf_acLabel(rec)));
     // No removal event can come for an object that never existed: drop the record instead.
-    if (lf_isLive(rec))
+    if (gf_isLiveAircraft(rec))
         rec.eraseFlag = 1;
     else
         rec.withdrawn = 1;

@@ -15,6 +15,7 @@
 #include "core/random.h"
 #include "core/slots.h"
 #include "live/aircraft_rec.h"
+#include "live/ground_motion_legs.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
@@ -45,10 +46,6 @@ struct NearestStandCache {
 NearestStandCache g_nearestStandCache;
 
 ParkSite g_parkSite;  // the park airport as live traffic sees it; run thread only
-
-bool lf_samePosition(LatLon a, LatLon b) {
-    return std::abs(a.lat - b.lat) < 1e-8 && std::abs(a.lon - b.lon) < 1e-8;
-}
 
 LatLon lf_samplePosition(const PosSample& s) {
     return {s.lat, s.lon};
@@ -290,7 +287,7 @@ std::string gf_nearestStandName(LatLon position) {
     const PublishedStands published = gf_publishedStandsVersioned();
     if (published.points->empty()) return {};
     NearestStandCache& cache = g_nearestStandCache;
-    if (cache.valid && cache.version == published.version && lf_samePosition(cache.position, position))
+    if (cache.valid && cache.version == published.version && gf_samePosition(cache.position.lat, cache.position.lon, position.lat, position.lon))
         return cache.name;
     cache.name = lf_nearestPublishedName(*published.points, position);
     cache.position = position;

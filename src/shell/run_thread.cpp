@@ -25,6 +25,7 @@
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/ground_motion.h"
+#include "live/ground_motion_legs.h"
 #include "live/intake.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
@@ -215,15 +216,13 @@ void lf_startUp() {
 }
 
 namespace {
-constexpr double kMovedDeg = 1e-8;
-
 // Live aircraft rolling on the ground that moved since their last check must not run through a
 // static aircraft.
 void lf_checkCollisionsWithStatic() {
     for (LiveAircraft& ac : g_liveRecords) {
         if (ac.lifeState != active || !ac.onGround) continue;
         if (ac.flightState != taxi && ac.flightState != parking) continue;
-        if (std::fabs(ac.lat - ac.savedLat) < kMovedDeg && std::fabs(ac.lon - ac.savedLon) < kMovedDeg) continue;
+        if (gf_samePosition(ac.lat, ac.lon, ac.savedLat, ac.savedLon)) continue;
         lf_collisionWithStatic(ac);
     }
 }
