@@ -1,7 +1,9 @@
 #include "core/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -23,15 +25,8 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// The whole file; false when it cannot be opened or a read fails (a folder, for one).
-bool lf_readAllBytes(const fs::path& path, std::string& bytes) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return false;
-    bytes.clear();
-    char buffer[1 << 16];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, n);
-    return std::ferror(file.get()) == 0;
+std::string lf_tooLarge(std::uintmax_t size, std::uintmax_t maxBytes) {
+    return fmt::format("the file is {} bytes, more than the limit of {} bytes", size, maxBytes);
 }
 
 bool lf_endsWithXml(const std::string& name) {
@@ -42,9 +37,35 @@ bool lf_endsWithXml(const std::string& name) {
 }
 }  // namespace
 
+std::optional<std::string> gf_readWholeFile(const fs::path& path, std::string& bytes, std::uintmax_t maxBytes) {
+    bytes.clear();
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return std::strerror(errno);
+    // The size is checked before anything is read, so a huge file costs nothing; the read
+    // itself stops at the limit too, for a file that grows meanwhile.
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > maxBytes) return lf_tooLarge(size, maxBytes);
+    if (!ec) bytes.reserve(static_cast<size_t>(size));
+    char buffer[1 << 16];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        bytes.append(buffer, n);
+        if (bytes.size() > maxBytes) {
+            std::string why = lf_tooLarge(bytes.size(), maxBytes);
+            bytes.clear();
+            return why;
+        }
+    }
+    if (std::ferror(file.get()) == 0) return std::nullopt;
+    std::string why = std::strerror(errno);
+    bytes.clear();
+    return why;
+}
+
 bool gf_readTextFile(const fs::path& path, std::vector<std::string>& lines) {
     std::string bytes;
-    if (!lf_readAllBytes(path, bytes)) return false;
+    if (gf_readWholeFile(path, bytes)) return false;
     lines.clear();
     gf_splitLines(gf_decodeToUtf8(bytes), lines);
     return true;

@@ -12,6 +12,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "core/files.h"
 #include "core/log.h"
 
 namespace {
@@ -30,6 +31,12 @@ std::string lf_field(const std::string& path, std::string_view key) {
 std::string lf_item(const std::string& path, size_t index) {
     return fmt::format("{}[{}]", path, index);
 }
+
+// The stand-in simulator's clock and frame loop need sane values: a huge frame rate freezes
+// the simulated clock, a tiny one or a negative time ends or restarts the run without reason.
+constexpr double kMinFrameRate = 1;
+constexpr double kMaxFrameRate = 1000;
+constexpr double kMaxScenarioSeconds = 864000;  // ten days
 
 bool lf_positionInRange(double lat, double lon) {
     return std::abs(lat) <= 90 && std::abs(lon) <= 180;
@@ -64,6 +71,8 @@ class ScenarioParser {
     ScenarioAirport parseAirport(const json& j, const std::string& path) const;
     ScenarioUserPoint parseUserPoint(const json& j, const std::string& path) const;
     ScenarioFrameDip parseFrameDip(const json& j, const std::string& path) const;
+    double checked(double value, double lo, double hi, const std::string& place) const;
+    std::optional<double> checked(std::optional<double> value, double lo, double hi, const std::string& place) const;
 
     std::string_view source_;
 };
@@ -221,9 +230,22 @@ ScenarioUserPoint ScenarioParser::parseUserPoint(const json& j, const std::strin
     return u;
 }
 
+double ScenarioParser::checked(double value, double lo, double hi, const std::string& place) const {
+    if (!(value >= lo && value <= hi)) fail(place, fmt::format("{} is out of range ({} to {})", value, lo, hi));
+    return value;
+}
+
+std::optional<double> ScenarioParser::checked(std::optional<double> value, double lo, double hi,
+                                              const std::string& place) const {
+    if (value) checked(*value, lo, hi, place);
+    return value;
+}
+
 ScenarioFrameDip ScenarioParser::parseFrameDip(const json& j, const std::string& path) const {
     expectObject(j, path, {"at_s", "duration_s", "frame_rate"});
-    return {number(j, "at_s", path), number(j, "duration_s", path), number(j, "frame_rate", path)};
+    return {checked(number(j, "at_s", path), 0, kMaxScenarioSeconds, lf_field(path, "at_s")),
+            checked(number(j, "duration_s", path), 0, kMaxScenarioSeconds, lf_field(path, "duration_s")),
+            checked(number(j, "frame_rate", path), kMinFrameRate, kMaxFrameRate, lf_field(path, "frame_rate"))};
 }
 
 Scenario ScenarioParser::parse(const json& doc) {
@@ -231,10 +253,10 @@ Scenario ScenarioParser::parse(const json& doc) {
                  {"frame_rate", "run_length_s", "connection_loss_at_s", "park_airport", "installed_titles",
                   "frame_dips", "airports", "user", "tracks", "parked"});
     Scenario s;
-    s.frameRate = numberOr(doc, "frame_rate", "", s.frameRate);
-    if (!(s.frameRate > 0)) fail("frame_rate", "must be above 0");
-    s.runLengthSeconds = optionalNumber(doc, "run_length_s", "");
-    s.connectionLossAtSecond = optionalNumber(doc, "connection_loss_at_s", "");
+    s.frameRate = checked(numberOr(doc, "frame_rate", "", s.frameRate), kMinFrameRate, kMaxFrameRate, "frame_rate");
+    s.runLengthSeconds = checked(optionalNumber(doc, "run_length_s", ""), 0, kMaxScenarioSeconds, "run_length_s");
+    s.connectionLossAtSecond =
+        checked(optionalNumber(doc, "connection_loss_at_s", ""), 0, kMaxScenarioSeconds, "connection_loss_at_s");
     s.parkAirport = text(doc, "park_airport", "");
     const json& titles = array(doc, "installed_titles", "");
     for (size_t i = 0; i < titles.size(); ++i) {
@@ -314,11 +336,10 @@ Scenario gf_parseScenario(std::string_view text, std::string_view sourceName) {
 }
 
 Scenario gf_readScenarioFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error(fmt::format("{}: cannot be read", path.string()));
-    std::ostringstream text;
-    text << in.rdbuf();
-    return gf_parseScenario(text.str(), path.string());
+    std::string text;
+    if (auto why = gf_readWholeFile(path, text))
+        throw std::runtime_error(fmt::format("{}: cannot be read: {}", path.string(), *why));
+    return gf_parseScenario(text, path.string());
 }
 
 std::string gf_scenarioToJson(const Scenario& s) {

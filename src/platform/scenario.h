@@ -13,12 +13,13 @@
 
 // The scenario file: one JSON object. Every field may be left out (its default applies); a
 // field the parser does not know is an error, so a misspelt name cannot pass unnoticed.
-//   "frame_rate"            number > 0, simulator frames per second (default 30)
-//   "run_length_s"          number, seconds after which the stand-in simulator closes
-//   "connection_loss_at_s"  number, second at which the simulator link breaks
+//   "frame_rate"            number 1 to 1000, simulator frames per second (default 30)
+//   "run_length_s"          number 0 to 864000, seconds after which the stand-in simulator closes
+//   "connection_loss_at_s"  number 0 to 864000, second at which the simulator link breaks
 //   "park_airport"          string, ICAO code of the airport whose parked traffic is served
 //   "installed_titles"      array of strings, the titles the stand-in simulator can create
-//   "frame_dips"            array of {"at_s", "duration_s", "frame_rate"} (numbers, all needed)
+//   "frame_dips"            array of {"at_s", "duration_s", "frame_rate"} (numbers, all needed;
+//                           times 0 to 864000, frame rate 1 to 1000)
 //   "airports"              array of {"icao" string, "lat", "lon", "elevation_ft" numbers}
 //   "user"                  array of the user aircraft's path points {"t", "lat", "lon",
 //                           "alt_ft" numbers; "heading_deg", "gs_kt" numbers (default 0);

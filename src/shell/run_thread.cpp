@@ -56,6 +56,9 @@ std::atomic<bool> g_waitingForSim{false};
 
 namespace {
 
+// Set once parameters.xml was read in this process; until then the records hold defaults.
+bool g_settingsRead = false;
+
 constexpr auto kTickPeriod = 10ms;
 // A tick later than this (a stalled machine, a debugger) restarts the schedule instead of
 // running a burst of catch-up ticks.
@@ -64,6 +67,8 @@ constexpr double kSecondsBetweenRuns = 2.0;
 constexpr int kTicksPerNotRunningCheck = 100;
 constexpr auto kSimulatorWaitStep = 100ms;
 constexpr auto kFirstTrafficWait = 10s;
+// The error code of the file system's failures (as in cleaning a folder).
+constexpr int kFolderErrorCode = 5;
 
 const char* const kDataFolders[] = {
     "airports", "airports/learned", "output/info", "output/errors", "input/my_regcodes", "flightplans",
@@ -180,9 +185,14 @@ void lf_every15SecondsOfTick() {
     lf_every15Seconds();
 }
 
+// Settings changed during the run are lost when the save fails: the user must hear of it. A
+// run that ended before the settings were read holds only defaults, which must not replace
+// the user's file.
 void lf_saveAtClosing() {
+    if (!g_settingsRead) return;
     LAST_EPOCH_TIME.set(static_cast<double>(gf_epochSeconds(gf_utcNow())));
-    gf_saveParameters();
+    if (gf_saveParameters()) return;
+    gf_showError(fmt::format("Error: settings not saved. {}", gf_takeParametersProblem()));
 }
 
 void lf_postRestartOrQuit(ExitState state) {
@@ -191,7 +201,7 @@ void lf_postRestartOrQuit(ExitState state) {
         gf_postUiMessage({UiCommand::RestartAfter, delay});
         return;
     }
-    gf_postUiMessage({UiCommand::Quit, 0});
+    gf_postUiMessage({UiCommand::Quit, 0, gf_programExitCode(state, gf_errorShown())});
 }
 
 }  // namespace
@@ -203,12 +213,21 @@ double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
 }
 
 void lf_prepareFolders() {
-    for (const char* folder : kDataFolders) fs::create_directories(folder);
+    for (const char* folder : kDataFolders) {
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        if (ec)
+            throw qtk::UserErrorException(
+                kFolderErrorCode, fmt::format("Cannot create the folder {} in the run folder: {}", folder, ec.message()));
+    }
 }
 
 void lf_startUp() {
     lf_prepareFolders();
     gf_loadParameters();
+    g_settingsRead = true;
+    // A settings file that could not be used was kept aside; the run goes on with defaults.
+    if (std::string problem = gf_takeParametersProblem(); !problem.empty()) gf_showMessage(problem, false);
     gf_showParameterControls();
     g_manualRange = RANGE.value();
     gf_setRange(RANGE.value());
@@ -251,13 +270,16 @@ void lf_runThread() {
         lf_run();
     } catch (const qtk::UserErrorException& e) {
         gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
-        gf_showError(fmt::format("Error {}", e.code()));
+        // The code alone leaves the user guessing; the message names the file and the reason.
+        gf_showError(fmt::format("Error {}: {}", e.code(), e.message()));
         g_stopRun = true;
     } catch (const std::exception& e) {
         gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
+        gf_showError(fmt::format("SYSTEM ERROR: {}", e.what()));
         gf_stopRunWith(ExitState::SystemError);
     } catch (...) {
         gf_logLine("lf_runThread exception: unknown");
+        gf_showError("SYSTEM ERROR: unknown exception");
         gf_stopRunWith(ExitState::SystemError);
     }
     lf_closingDown();
@@ -381,6 +403,7 @@ void lf_resetForRestart() {
 }
 
 void gf_resetShell() {
+    g_settingsRead = false;
     lf_resetForRestart();
     gf_resetRunRequests();
     gf_resetWindow();

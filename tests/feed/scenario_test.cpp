@@ -107,7 +107,17 @@ TEST_F(ScenarioTest, MalformedInputNamesFileAndPlace) {
          "demo.json: [json.exception.out_of_range.406] number overflow parsing '1e999'"},
         {"[]", "demo.json: top level: expected an object"},
         {R"({"run_lenght_s": 120})", "demo.json: run_lenght_s: unknown field"},
-        {R"({"frame_rate": 0})", "demo.json: frame_rate: must be above 0"},
+        {R"({"frame_rate": 0})", "demo.json: frame_rate: 0 is out of range (1 to 1000)"},
+        // Values the stand-in simulator cannot run with: a frozen clock, a run that ends or
+        // restarts at once.
+        {R"({"frame_rate": 1e308})", "demo.json: frame_rate: 1e+308 is out of range (1 to 1000)"},
+        {R"({"frame_rate": 0.001})", "demo.json: frame_rate: 0.001 is out of range (1 to 1000)"},
+        {R"({"run_length_s": -5})", "demo.json: run_length_s: -5 is out of range (0 to 864000)"},
+        {R"({"connection_loss_at_s": -1})", "demo.json: connection_loss_at_s: -1 is out of range (0 to 864000)"},
+        {R"({"frame_dips": [{"at_s": 1, "duration_s": 2, "frame_rate": 1e308}]})",
+         "demo.json: frame_dips[0].frame_rate: 1e+308 is out of range (1 to 1000)"},
+        {R"({"frame_dips": [{"at_s": -1, "duration_s": 2, "frame_rate": 5}]})",
+         "demo.json: frame_dips[0].at_s: -1 is out of range (0 to 864000)"},
         {R"({"frame_rate": "30"})", "demo.json: frame_rate: expected a number"},
         {R"({"park_airport": 12})", "demo.json: park_airport: expected a string"},
         {R"({"installed_titles": ["a", 2]})", "demo.json: installed_titles[1]: expected a string"},
@@ -192,7 +202,7 @@ TEST_F(ScenarioTest, FileReaderNamesTheFile) {
             try {
                 gf_readScenarioFile("missing.json");
             } catch (const std::runtime_error& e) {
-                EXPECT_STREQ(e.what(), "missing.json: cannot be read");
+                EXPECT_STREQ(e.what(), "missing.json: cannot be read: No such file or directory");
                 throw;
             }
         },

@@ -53,6 +53,10 @@ class ShellRunTest : public WorkFolderTest {
   protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
+        arrangeInputs();
+    }
+    // The clock, the log capture and the input files of a run in the working folder.
+    static void arrangeInputs() {
         gf_setUtcClock([] { return kShellNow; });
         gf_setLogCapture(true);
         tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
