@@ -2,6 +2,7 @@
 // identities, wing spans for the made-up traffic), a fixed clock and the log captured.
 #pragma once
 #include <chrono>
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "support/http_server.h"
 #include "support/work_folder.h"
 
 inline constexpr const char* kApfTestDbase = R"(<dbase>
@@ -36,4 +38,18 @@ protected:
         g_simulatorName = "P3D";
         gf_setLogCapture(true);
     }
+};
+
+// The same with a download site on loopback that holds the stock file of LSZH.
+class ApfSiteTest : public ApfTest {
+protected:
+    void SetUp() override {
+        ApfTest::SetUp();
+        tst_writeFile("site/P3D/archive/stock/LSZH.xml", "<meta/>");
+        ASSERT_TRUE(server_.start());
+        setenv("TRELVO_DOWNLOAD_BASE", server_.baseUrl().c_str(), 1);
+    }
+    // The address of a path on the server ("/P3D/...").
+    std::string url(const char* path) { return server_.baseUrl() + (path + 1); }
+    HttpServer server_{"site"};
 };

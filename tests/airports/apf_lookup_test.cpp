@@ -1,24 +1,11 @@
 #include "airports/apf_lookup.h"
 
-#include <cstdlib>
-
 #include "airports/apf_fixture.h"
 #include "airports/stock.h"
-#include "support/http_server.h"
 
 namespace {
 
-// A site that holds the stock file of LSZH only.
-class ApfLookupTest : public ApfTest {
-protected:
-    void SetUp() override {
-        ApfTest::SetUp();
-        tst_writeFile("site/P3D/archive/stock/LSZH.xml", "<meta/>");
-        ASSERT_TRUE(server_.start());
-        setenv("TRELVO_DOWNLOAD_BASE", server_.baseUrl().c_str(), 1);
-    }
-    HttpServer server_{"site"};
-};
+using ApfLookupTest = ApfSiteTest;
 
 TEST_F(ApfLookupTest, LinksComeBeforeFilesAndThirdpartyBeforeOrbx) {
     struct Row {

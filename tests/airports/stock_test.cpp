@@ -1,25 +1,12 @@
 #include "airports/stock.h"
 
-#include <cstdlib>
-
 #include "airports/apf_fixture.h"
-#include "support/http_server.h"
 
 namespace {
 
 constexpr const char* kLszhPath = "/P3D/archive/stock/LSZH.xml";
 
-class StockTest : public ApfTest {
-protected:
-    void SetUp() override {
-        ApfTest::SetUp();
-        tst_writeFile("site/P3D/archive/stock/LSZH.xml", "<meta/>");
-        ASSERT_TRUE(server_.start());
-        setenv("TRELVO_DOWNLOAD_BASE", server_.baseUrl().c_str(), 1);
-    }
-    std::string url(const char* path) { return server_.baseUrl() + (path + 1); }
-    HttpServer server_{"site"};
-};
+using StockTest = ApfSiteTest;
 
 TEST_F(StockTest, EveryOutcomeIsFetchedOncePerRun) {
     struct Row {
