@@ -8,6 +8,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "airports/stock.h"
 #include "airports/stand_options.h"
 #include "aircraft/liveries_scanned.h"
 #include "core/clock.h"
@@ -52,6 +53,7 @@ void tst_resetAll() {
     gf_resetIntakeProcess();
     gf_resetLiveTrafficProcess();
     gf_resetStands();
+    gf_resetSiteCache();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();
