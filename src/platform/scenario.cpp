@@ -49,6 +49,8 @@ class ScenarioParser {
     Scenario parse(const json& doc);
     int droppedRows = 0;
     int droppedParked = 0;
+    int droppedTracks = 0;
+    std::string firstDroppedTrack;  // "4B1805 (tracks[3])"
 
   private:
     [[noreturn]] void fail(const std::string& place, std::string_view what) const {
@@ -71,6 +73,7 @@ class ScenarioParser {
     ScenarioAirport parseAirport(const json& j, const std::string& path) const;
     ScenarioUserPoint parseUserPoint(const json& j, const std::string& path) const;
     ScenarioFrameDip parseFrameDip(const json& j, const std::string& path) const;
+    bool overlapsEarlierTrack(const ScenarioTrack& track, const std::vector<ScenarioTrack>& kept) const;
     double checked(double value, double lo, double hi, const std::string& place) const;
     std::optional<double> checked(std::optional<double> value, double lo, double hi, const std::string& place) const;
 
@@ -248,6 +251,18 @@ ScenarioFrameDip ScenarioParser::parseFrameDip(const json& j, const std::string&
             checked(number(j, "frame_rate", path), kMinFrameRate, kMaxFrameRate, lf_field(path, "frame_rate"))};
 }
 
+// One aircraft cannot be in two places at once: the feed would deliver both tracks under one
+// address and live traffic could follow neither. Tracks of one address that follow each other
+// in time are the same aircraft's flights and stay.
+bool ScenarioParser::overlapsEarlierTrack(const ScenarioTrack& track, const std::vector<ScenarioTrack>& kept) const {
+    if (track.rows.empty()) return false;
+    for (const ScenarioTrack& other : kept) {
+        if (other.hexid != track.hexid || other.rows.empty()) continue;
+        if (track.rows.front().t <= other.rows.back().t && other.rows.front().t <= track.rows.back().t) return true;
+    }
+    return false;
+}
+
 Scenario ScenarioParser::parse(const json& doc) {
     expectObject(doc, "",
                  {"frame_rate", "run_length_s", "connection_loss_at_s", "park_airport", "installed_titles",
@@ -272,8 +287,14 @@ Scenario ScenarioParser::parse(const json& doc) {
     const json& user = array(doc, "user", "");
     for (size_t i = 0; i < user.size(); ++i) s.user.push_back(parseUserPoint(user[i], lf_item("user", i)));
     const json& tracks = array(doc, "tracks", "");
-    for (size_t i = 0; i < tracks.size(); ++i)
-        s.tracks.push_back(parseTrack(tracks[i], lf_item("tracks", i)));
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        ScenarioTrack track = parseTrack(tracks[i], lf_item("tracks", i));
+        if (overlapsEarlierTrack(track, s.tracks)) {
+            if (droppedTracks++ == 0) firstDroppedTrack = fmt::format("{:06X} ({})", track.hexid, lf_item("tracks", i));
+            continue;
+        }
+        s.tracks.push_back(std::move(track));
+    }
     const json& parked = array(doc, "parked", "");
     for (size_t i = 0; i < parked.size(); ++i)
         if (auto p = parseParked(parked[i], lf_item("parked", i))) s.parked.push_back(std::move(*p));
@@ -332,6 +353,10 @@ Scenario gf_parseScenario(std::string_view text, std::string_view sourceName) {
             "{}: dropped {} track row{} and {} parked aircraft (time or position not "
             "finite, out of range or out of order)",
             sourceName, parser.droppedRows, parser.droppedRows == 1 ? "" : "s", parser.droppedParked));
+    if (parser.droppedTracks > 0)
+        gf_logWarning(fmt::format("{}: dropped {} track{} whose hexid an earlier track has at the same time (first: {})",
+                                  sourceName, parser.droppedTracks, parser.droppedTracks == 1 ? "" : "s",
+                                  parser.firstDroppedTrack));
     return scenario;
 }
 

@@ -35,6 +35,9 @@
 //   "parked"                array of parked aircraft {"hexid" as for tracks; "airline", "type",
 //                           "callsign", "registration", "info" strings (default ""); "lat",
 //                           "lon" numbers; "half_hours_ago" integer (default 0)}
+// A track whose hexid an earlier track has, with time spans (first to last row) that overlap,
+// is dropped and counted in one log line per file (the same aircraft cannot fly two tracks at
+// once); tracks of one hexid one after the other stay.
 // Rows whose time or any number is not finite, whose position is out of range (|lat| > 90,
 // |lon| > 180) or whose time is not after the row before, and parked aircraft with such a
 // position, are dropped and counted in one log line per file. Addresses of 10000 or less stay

@@ -185,6 +185,26 @@ TEST_F(ScenarioTest, BadRowsAreDroppedAndCountedOnce) {
         "range or out of order)\n");
 }
 
+// Two tracks of one address at the same time cannot both be flown: the later ones go, and the
+// log says so; the same address on a later flight stays.
+TEST_F(ScenarioTest, TracksSharingAnAddressAtOnceAreDroppedAndLogged) {
+    gf_setLogCapture(true);
+    const char* text = R"({"tracks": [
+      {"hexid": "4b1805", "callsign": "A", "rows": [[10, 47, 8, 0, 0, 0, 0, 1], [20, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1806", "callsign": "B", "rows": [[10, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1805", "callsign": "C", "rows": [[20, 47, 8, 0, 0, 0, 0, 1], [30, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1805", "callsign": "D", "rows": [[0, 47, 8, 0, 0, 0, 0, 1], [9, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1805", "callsign": "E", "rows": [[5, 47, 8, 0, 0, 0, 0, 1], [12, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1805", "callsign": "F", "rows": [[21, 47, 8, 0, 0, 0, 0, 1]]}]})";
+    Scenario s = gf_parseScenario(text, "demo.json");
+    std::string kept;
+    for (const ScenarioTrack& t : s.tracks) kept += t.callsign;
+    EXPECT_EQ(kept, "ABDF");
+    EXPECT_EQ(gf_capturedLog(),
+              "===> demo.json: dropped 2 tracks whose hexid an earlier track has at the same time (first: 4B1805 "
+              "(tracks[2]))\n");
+}
+
 TEST_F(ScenarioTest, NonFiniteNumbersAreWrittenAsNullAndDroppedOnReading) {
     Scenario s;
     s.tracks = {{0x4b1805, "", "", "", "", "", "", {}}};
