@@ -3,7 +3,10 @@
 #include <chrono>
 #include <thread>
 
+#include <fmt/format.h>
+
 #include "core/clock.h"
+#include "feed/traffic_reader.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "platform/window_model.h"
@@ -36,6 +39,36 @@ TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
     EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Exiting: USER CLOSED SIM\n");
     EXPECT_TRUE(g_userClosing);
     EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
+}
+
+// Ctrl-C while the run takes in the first poll of 20000 aircraft: the program has closed down
+// within half a second (a bounded check; the run thread stops between records).
+TEST_F(UiLoopTest, CtrlCUnderALargeFirstPollEndsWithinHalfASecond) {
+    std::string tracks;
+    for (int a = 0; a < 20000; ++a) {
+        std::string rows;
+        for (int t = -40; t <= 100; t += 10)
+            rows += fmt::format("{}[{}, {}, 8.5, 20000, 300, 90, 0, 1]", rows.empty() ? "" : ",", t, 40 + a * 0.001);
+        tracks += fmt::format("{}{{\"hexid\": \"{:06x}\", \"type\": \"B738\", \"callsign\": \"T{}\", \"rows\": [{}]}}",
+                              tracks.empty() ? "" : ",", 0x400000 + a, a, rows);
+    }
+    tst_writeFile("scenario.json",
+                  fmt::format(R"({{"airports": [{{"icao": "LSZH", "lat": 47.458056, "lon": 8.548056, "elevation_ft": 1416}}],)"
+                              R"( "user": [{{"t": 0, "lat": 47.4512, "lon": 8.5616, "alt_ft": 1416}}], "tracks": [{}]}})",
+                              tracks));
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point closedAt{};
+    std::thread user([&closedAt] {
+        auto deadline = Clock::now() + std::chrono::seconds(60);
+        while (gf_trafficPollCount() == 0 && Clock::now() < deadline) std::this_thread::yield();
+        closedAt = Clock::now();
+        g_windowCloseAsked = true;
+    });
+    EXPECT_EQ(gf_runUiLoop(), 0);
+    const auto ended = Clock::now();
+    user.join();
+    EXPECT_LT(std::chrono::duration<double>(ended - closedAt).count(), 0.5);
+    EXPECT_NE(gf_capturedLog().find("Exiting: USER CLOSED SIM\n"), std::string::npos);
 }
 
 TEST_F(UiLoopTest, MessagesArriveInOrder) {
