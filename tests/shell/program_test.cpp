@@ -87,12 +87,6 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
     fs::current_path(folder_);
 }
 
-TEST_F(ProgramTest, NormalEndExitsWithZero) {
-    std::string console;
-    EXPECT_EQ(run(console), kExitNormal);
-    EXPECT_EQ(console.find("Error"), std::string::npos) << console;
-}
-
 TEST_F(ProgramTest, SecondCopySaysThatOneIsRunning) {
     fs::create_directories(lockFile().parent_path());
     SingleInstanceLock first;
