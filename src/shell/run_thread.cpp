@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <thread>
 
 #include <fmt/format.h>
@@ -22,6 +21,7 @@
 #include "core/params_file.h"
 #include "core/paths.h"
 #include "core/slots.h"
+#include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/ground_motion.h"
@@ -31,6 +31,7 @@
 #include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
 #include "live/sim_events.h"
+#include "live/spawn.h"
 #include "live/stand_choice.h"
 #include "live/tick.h"
 #include "live/time_shift.h"
@@ -46,7 +47,6 @@
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 int64_t g_simSeconds = 0;
@@ -203,10 +203,11 @@ double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
 }
 
 void lf_prepareFolders() {
-    for (const char* folder : kDataFolders) fs::create_directories(folder);
+    for (const char* folder : kDataFolders) gf_createDirectories(folder);
 }
 
 void lf_startUp() {
+    gf_initHardwareConcurrency();
     lf_prepareFolders();
     gf_loadParameters();
     gf_showParameterControls();
@@ -225,6 +226,21 @@ void lf_checkCollisionsWithStatic() {
         if (gf_samePosition(ac.lat, ac.lon, ac.savedLat, ac.savedLon)) continue;
         lf_collisionWithStatic(ac);
     }
+}
+
+// The aircraft no livery matched, for the user to see what is missing.
+void lf_logUnmatched() {
+    if (g_unmatchedAircraft.empty()) return;
+    const size_t n = g_unmatchedAircraft.size();
+    gf_logLine(fmt::format("{} unmatched aircraft:", n));
+    for (const std::string& key : g_unmatchedAircraft) gf_logIndented(key);
+}
+
+// The user-collision rules against the user aircraft as the simulator last reported it.
+void lf_checkCollisionsWithUser() {
+    if (!g_userOnGroundKnown) return;
+    const UserSnapshot user = gf_requestUserPosition();
+    gf_removeTooCloseToUser({user.lat, user.lon}, user.altitudeFt, g_userOnGround);
 }
 
 // The livery tables live for the process: a rescan asked for in the window clears them here,
@@ -314,8 +330,11 @@ void lf_perSecond() {
     gf_messageSecondPassed();
     gf_refreshCounts();
     lf_storeCurrentSlot();
+    // Log stamps are marked while the time shift follows the simulator's clock.
+    gf_setSimTimeInUse(SIM_TIME.value() && gf_simUtcSeconds() != 0);
     if (SIM_TIME.value()) gf_followSimulatorTime(gf_simUtcSeconds(), gf_epochSeconds(gf_utcNow()));
     ++g_simSeconds;
+    lf_checkCollisionsWithUser();
     if (COLLISION_LIVE_PARKED_GND.value() && !g_staticAircraft.empty()) lf_checkCollisionsWithStatic();
 }
 
@@ -323,6 +342,7 @@ void lf_every15Seconds() {
     lf_renewalPhase();
     if (g_simSeconds % 30 == 0 && AUTO_RANGE.value()) gf_autoRange();
     if (g_simSeconds % 60 == 0) lf_setRenewalCountdown();
+    if (g_simSeconds % 1200 == 0) lf_logUnmatched();
     if (g_simSeconds % 86400 == 0) {
         g_simSeconds = 0;
         lf_matchingSummary();
@@ -345,6 +365,7 @@ void lf_flightNotRunning() {
     gf_handleSimEvents();
     if (++g_notRunningTicks % kTicksPerNotRunningCheck != 0) return;
     lf_checkReservedStand();
+    gf_refreshCounts();
     lf_storeCurrentSlot();
 }
 
@@ -367,6 +388,7 @@ void lf_resetForRestart() {
     g_flightPaused = false;
     g_notRunningTicks = 0;
     g_waitingForSim = false;
+    gf_setSimTimeInUse(false);
     gf_resetRenewalFlags();
     gf_resetFeedRun();
     gf_resetIntake();
