@@ -4,7 +4,7 @@
 
 ScenarioSource::ScenarioSource(std::shared_ptr<const Scenario> scenario) : scenario_(std::move(scenario)) {}
 
-void ScenarioSource::reportsAt(double runSeconds, std::vector<TrafficReport>& out) {
+void ScenarioSource::reportsAt(double runSeconds, const TrafficArea& area, std::vector<TrafficReport>& out) {
     for (const ScenarioTrack& track : scenario_->tracks) {
         if (track.rows.empty() || runSeconds > track.rows.back().t) continue;
         // Rows are in strictly increasing time order (the parser drops the others).
@@ -13,6 +13,7 @@ void ScenarioSource::reportsAt(double runSeconds, std::vector<TrafficReport>& ou
         if (after == track.rows.begin()) continue;
         const ScenarioRow& row = *std::prev(after);
         if (runSeconds - row.t > kStaleReportSeconds) continue;
+        if (gf_haversineNm(area.center, {row.lat, row.lon}) > area.radiusNm) continue;
         out.push_back({track.hexid, track.airline, track.type, track.origin, track.destination,
                        track.callsign, track.registration, row.t, row.lat, row.lon, row.altFt, row.gsKt,
                        row.trackDeg, row.vrateFpm, row.airspeedKt, row.airborne, row.rollDeg,

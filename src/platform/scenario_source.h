@@ -11,8 +11,9 @@ class ScenarioSource : public TrafficSource {
   public:
     explicit ScenarioSource(std::shared_ptr<const Scenario> scenario);
     // For every track: its last row with t <= runSeconds, unless that row is more than
-    // kStaleReportSeconds old or runSeconds lies after the track's last row (the track ended).
-    void reportsAt(double runSeconds, std::vector<TrafficReport>& out) override;
+    // kStaleReportSeconds old, lies outside the area, or runSeconds lies after the track's last
+    // row (the track ended).
+    void reportsAt(double runSeconds, const TrafficArea& area, std::vector<TrafficReport>& out) override;
     // The scenario's parked aircraft in file order; always a list, possibly empty.
     bool parkedTraffic(std::vector<ParkedTrafficRecord>& out) override;
 

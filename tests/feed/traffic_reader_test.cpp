@@ -13,6 +13,8 @@
 #include "feed/feed_state.h"
 #include "core/params.h"
 #include "platform/scenario_source.h"
+#include "shell/window.h"
+#include "sim/sim_state.h"
 #include "sim/sim_link.h"
 #include "shell/run_control.h"
 #include "support/work_folder.h"
@@ -30,6 +32,11 @@ class TrafficReaderTest : public WorkFolderTest {
   protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
+        // The user aircraft where the tracks fly: the reader asks for the traffic around it.
+        UserSnapshot user;
+        user.lat = 47;
+        user.lon = 8.5;
+        gf_storeUserSnapshot(user);
         gf_setTrafficBatchSink([this](std::vector<LiveTrafficRecord>& batch, int delay) {
             batches_.push_back({delay, std::move(batch)});
         });
@@ -183,7 +190,9 @@ TEST_F(TrafficReaderTest, BatchesWithoutSinkAreDroppedButTimeIsKept) {
 class FakeSource : public TrafficSource {
   public:
     std::vector<TrafficReport> reports;
-    void reportsAt(double, std::vector<TrafficReport>& out) override {
+    TrafficArea asked;
+    void reportsAt(double, const TrafficArea& area, std::vector<TrafficReport>& out) override {
+        asked = area;
         out.insert(out.end(), reports.begin(), reports.end());
     }
     bool parkedTraffic(std::vector<ParkedTrafficRecord>& out) override {
@@ -225,6 +234,58 @@ TEST_F(TrafficReaderTest, BadReportsAreDroppedAndReportedOnce) {
     EXPECT_EQ(reader.badReports(), 25);
     EXPECT_EQ(gf_capturedLog(),
               "===> traffic report 400001 dropped: a number is not finite or out of range\n");
+}
+
+// The traffic is asked for around the user aircraft within the range the window shows.
+TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRange) {
+    g_rangeNm = 25;
+    FakeSource source;
+    TrafficReader reader(source, kRunStart);
+    reader.pollOnce(kRunStart);
+    EXPECT_EQ(source.asked.center.lat, 47);
+    EXPECT_EQ(source.asked.center.lon, 8.5);
+    EXPECT_EQ(source.asked.radiusNm, 25);
+}
+
+// Finite but absurd numbers are dropped like bad ones; directions of any size are folded.
+TEST_F(TrafficReaderTest, ReportsOutsidePhysicalBoundsAreDroppedAndTracksFolded) {
+    struct Row {
+        const char* what;
+        void (*change)(TrafficReport&);
+        bool kept;
+        double trackDeg, headingDeg;
+    };
+    const Row rows[] = {
+        {"altitude 1e300 ft", [](TrafficReport& r) { r.altFt = 1e300; }, false, 0, 0},
+        {"altitude 100001 ft", [](TrafficReport& r) { r.altFt = 100001; }, false, 0, 0},
+        {"altitude -2001 ft", [](TrafficReport& r) { r.altFt = -2001; }, false, 0, 0},
+        {"ground speed 1e300 kt", [](TrafficReport& r) { r.gsKt = 1e300; }, false, 0, 0},
+        {"ground speed -1 kt", [](TrafficReport& r) { r.gsKt = -1; }, false, 0, 0},
+        {"airspeed 2001 kt", [](TrafficReport& r) { r.airspeedKt = 2001; }, false, 0, 0},
+        {"climbing 40001 fpm", [](TrafficReport& r) { r.vrateFpm = 40001; }, false, 0, 0},
+        {"rolled 181 degrees", [](TrafficReport& r) { r.rollDeg = 181; }, false, 0, 0},
+        {"at the bounds", [](TrafficReport& r) { r.altFt = 100000, r.gsKt = 2000, r.vrateFpm = -40000; }, true, 0,
+         0},
+        {"track -720, heading -90", [](TrafficReport& r) { r.trackDeg = -720, r.trueHeadingDeg = -90; }, true, 0,
+         270},
+        {"track 725", [](TrafficReport& r) { r.trackDeg = 725; }, true, 5, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        batches_.clear();
+        FakeSource source;
+        TrafficReport report{0x4b1805, "SWR", "A320", "", "", "SWR1", "", 0, 47, 8};
+        row.change(report);
+        source.reports = {report};
+        TrafficReader reader(source, kRunStart);
+        reader.pollOnce(kRunStart);
+        ASSERT_EQ(batches_.size(), 5u);
+        EXPECT_EQ(reader.badReports(), row.kept ? 0 : 5);
+        ASSERT_EQ(batches_[0].records.size(), row.kept ? 1u : 0u);
+        if (!row.kept) continue;
+        EXPECT_DOUBLE_EQ(batches_[0].records[0].sample.track, row.trackDeg);
+        if (report.trueHeadingDeg) EXPECT_DOUBLE_EQ(*batches_[0].records[0].sample.trueHeading, gf_degToRad(row.headingDeg));
+    }
 }
 
 class ReaderThreadTest : public TrafficReaderTest {
@@ -311,7 +372,7 @@ TEST_F(ReaderThreadTest, ReaderEndsWhenTheRunStops) {
 // Hands out a fresh set of aircraft on every poll, callsign "C<hexid>".
 class CountingSource : public TrafficSource {
   public:
-    void reportsAt(double, std::vector<TrafficReport>& out) override {
+    void reportsAt(double, const TrafficArea&, std::vector<TrafficReport>& out) override {
         for (int i = 0; i < 20; ++i) {
             const uint32_t hexid = next_++;
             TrafficReport r{hexid};
