@@ -152,6 +152,7 @@ void TrafficReader::pollOnce(double nowUtc) {
     // Set once the whole poll is handed over, so that an empty snapshot of a poll that did
     // bring records cannot leave the time at 0.
     gf_setTrafficTime(newest);
+    if (const std::optional<double> qnh = source_.nearestQnh()) gf_setQnh(*qnh);
 }
 
 void TrafficReader::deliver(double dataTimeUtc, int delaySeconds, const TrafficArea& area, double& newest) {

@@ -58,4 +58,6 @@ class TrafficSource {
     // Fills the parked traffic around the park airport in delivery order; false when the source
     // gives no list. Called on the reader thread; may take a while.
     virtual bool parkedTraffic(std::vector<ParkedTrafficRecord>& out) = 0;
+    // The QNH (hPa) of the METAR nearest the traffic asked for; none when the source gives none.
+    virtual std::optional<double> nearestQnh() { return std::nullopt; }
 };

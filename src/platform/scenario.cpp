@@ -1,5 +1,6 @@
 #include "platform/scenario.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <fstream>
@@ -29,6 +30,7 @@ constexpr size_t kLastNullIsNotFinite = 8;  // columns after this one take null 
 // for ever or the world would never move.
 constexpr double kMinFrameRate = 1, kMaxFrameRate = 1000;
 constexpr double kMaxAirportElevationFt = 20000;
+constexpr double kMinQnhHpa = 900, kMaxQnhHpa = 1100;
 
 std::string lf_field(const std::string& path, std::string_view key) {
     return path.empty() ? std::string(key) : fmt::format("{}.{}", path, key);
@@ -72,6 +74,7 @@ class ScenarioParser {
     ScenarioAirport parseAirport(const json& j, const std::string& path) const;
     ScenarioUserPoint parseUserPoint(const json& j, const std::string& path) const;
     ScenarioFrameDip parseFrameDip(const json& j, const std::string& path) const;
+    ScenarioPause parsePause(const json& j, const std::string& path) const;
 
     std::string_view source_;
 };
@@ -243,15 +246,23 @@ ScenarioFrameDip ScenarioParser::parseFrameDip(const json& j, const std::string&
             within(number(j, "frame_rate", path), "frame_rate", path, kMinFrameRate, kMaxFrameRate)};
 }
 
+ScenarioPause ScenarioParser::parsePause(const json& j, const std::string& path) const {
+    expectObject(j, path, {"at_s", "duration_s"});
+    return {number(j, "at_s", path), within(number(j, "duration_s", path), "duration_s", path, 0, 1e9)};
+}
+
 Scenario ScenarioParser::parse(const json& doc) {
     expectObject(doc, "",
-                 {"frame_rate", "run_length_s", "connection_loss_at_s", "park_airport", "installed_titles",
-                  "frame_dips", "airports", "user", "tracks", "parked"});
+                 {"frame_rate", "run_length_s", "connection_loss_at_s", "park_airport", "qnh_hpa", "pauses",
+                  "installed_titles", "frame_dips", "airports", "user", "tracks", "parked"});
     Scenario s;
     s.frameRate = within(numberOr(doc, "frame_rate", "", s.frameRate), "frame_rate", "", kMinFrameRate, kMaxFrameRate);
     s.runLengthSeconds = optionalNumber(doc, "run_length_s", "");
     s.connectionLossAtSecond = optionalNumber(doc, "connection_loss_at_s", "");
     s.parkAirport = text(doc, "park_airport", "");
+    if (const auto qnh = optionalNumber(doc, "qnh_hpa", "")) s.qnhHpa = within(*qnh, "qnh_hpa", "", kMinQnhHpa, kMaxQnhHpa);
+    const json& pauses = array(doc, "pauses", "");
+    for (size_t i = 0; i < pauses.size(); ++i) s.pauses.push_back(parsePause(pauses[i], lf_item("pauses", i)));
     const json& titles = array(doc, "installed_titles", "");
     for (size_t i = 0; i < titles.size(); ++i) {
         if (!titles[i].is_string()) fail(lf_item("installed_titles", i), "expected a string");
@@ -263,6 +274,10 @@ Scenario ScenarioParser::parse(const json& doc) {
     const json& airports = array(doc, "airports", "");
     for (size_t i = 0; i < airports.size(); ++i)
         s.airports.push_back(parseAirport(airports[i], lf_item("airports", i)));
+    if (!s.parkAirport.empty() &&
+        std::none_of(s.airports.begin(), s.airports.end(),
+                     [&](const ScenarioAirport& a) { return a.icao == s.parkAirport; }))
+        fail("park_airport", "names no airport of the scenario");
     const json& user = array(doc, "user", "");
     for (size_t i = 0; i < user.size(); ++i) s.user.push_back(parseUserPoint(user[i], lf_item("user", i)));
     const json& tracks = array(doc, "tracks", "");
@@ -343,6 +358,10 @@ std::string gf_scenarioToJson(const Scenario& s) {
     if (s.connectionLossAtSecond)
         out += ",\n  \"connection_loss_at_s\": " + lf_number(*s.connectionLossAtSecond);
     out += ",\n  \"park_airport\": " + lf_string(s.parkAirport);
+    if (s.qnhHpa) out += ",\n  \"qnh_hpa\": " + lf_number(*s.qnhHpa);
+    lf_list(out, "pauses", s.pauses, [](const ScenarioPause& p) {
+        return fmt::format("{{\"at_s\": {}, \"duration_s\": {}}}", lf_number(p.atSecond), lf_number(p.durationSeconds));
+    });
     lf_list(out, "installed_titles", s.installedTitles, lf_string);
     lf_list(out, "frame_dips", s.frameDips, [](const ScenarioFrameDip& d) {
         return fmt::format("{{\"at_s\": {}, \"duration_s\": {}, \"frame_rate\": {}}}", lf_number(d.atSecond),

@@ -16,7 +16,12 @@
 //   "frame_rate"            number 1 to 1000, simulator frames per second (default 30)
 //   "run_length_s"          number, seconds after which the stand-in simulator closes
 //   "connection_loss_at_s"  number, second at which the simulator link breaks
-//   "park_airport"          string, ICAO code of the airport whose parked traffic is served
+//   "park_airport"          string, ICAO code of the airport whose parked traffic is served: one
+//                           of "airports"; its parked traffic is the "parked" aircraft within
+//                           5 nm of it (without a park airport every "parked" aircraft)
+//   "qnh_hpa"               number 900 to 1100, the QNH of the nearest METAR the service gives
+//   "pauses"                array of {"at_s", "duration_s" (0 or more)} numbers: the simulation
+//                           stops (paused, in a menu) for that long
 //   "installed_titles"      array of strings, the titles the stand-in simulator can create
 //   "frame_dips"            array of {"at_s", "duration_s" (0 or more), "frame_rate" (1 to 1000)}
 //                           (numbers, all needed)
@@ -105,6 +110,13 @@ struct ScenarioUserPoint {
     bool operator==(const ScenarioUserPoint&) const = default;
 };
 
+// A scripted stop of the simulation.
+struct ScenarioPause {
+    double atSecond = 0;
+    double durationSeconds = 0;
+    bool operator==(const ScenarioPause&) const = default;
+};
+
 // A scripted dip of the simulator's frame rate.
 struct ScenarioFrameDip {
     double atSecond = 0;
@@ -124,6 +136,8 @@ struct Scenario {
     std::vector<ScenarioFrameDip> frameDips;
     std::optional<double> connectionLossAtSecond;  // the simulator link breaks at this time
     std::string parkAirport;                   // ICAO of the airport whose parked traffic is served
+    std::optional<double> qnhHpa;              // the service's QNH; none: the feed gives none
+    std::vector<ScenarioPause> pauses;
     bool operator==(const Scenario&) const = default;
 };
 

@@ -21,9 +21,23 @@ void ScenarioSource::reportsAt(double runSeconds, const TrafficArea& area, std::
     }
 }
 
+namespace {
+// The parked traffic of an airport: what stands on its stands and aprons.
+constexpr double kParkedAroundNm = 5;
+
+const ScenarioAirport* lf_parkAirport(const Scenario& s) {
+    for (const ScenarioAirport& a : s.airports)
+        if (!s.parkAirport.empty() && a.icao == s.parkAirport) return &a;
+    return nullptr;
+}
+}  // namespace
+
 bool ScenarioSource::parkedTraffic(std::vector<ParkedTrafficRecord>& out) {
-    for (const ScenarioParked& p : scenario_->parked)
+    const ScenarioAirport* airport = lf_parkAirport(*scenario_);
+    for (const ScenarioParked& p : scenario_->parked) {
+        if (airport && gf_haversineNm({airport->lat, airport->lon}, {p.lat, p.lon}) > kParkedAroundNm) continue;
         out.push_back(
             {p.airline, p.type, p.callsign, p.registration, p.lat, p.lon, p.hexid, p.halfHoursAgo, p.info});
+    }
     return true;
 }

@@ -14,8 +14,11 @@ class ScenarioSource : public TrafficSource {
     // kStaleReportSeconds old, lies outside the area, or runSeconds lies after the track's last
     // row (the track ended).
     void reportsAt(double runSeconds, const TrafficArea& area, std::vector<TrafficReport>& out) override;
-    // The scenario's parked aircraft in file order; always a list, possibly empty.
+    // The scenario's parked aircraft in file order, those within 5 nm of its park airport when it
+    // names one; always a list, possibly empty.
     bool parkedTraffic(std::vector<ParkedTrafficRecord>& out) override;
+    // The scenario's QNH.
+    std::optional<double> nearestQnh() override { return scenario_->qnhHpa; }
 
   private:
     std::shared_ptr<const Scenario> scenario_;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <unordered_map>
 
 #include <fmt/format.h>
 
@@ -37,6 +38,7 @@
 #include "live/time_shift.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
+#include "platform/sim_standin.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
@@ -141,6 +143,7 @@ bool lf_waitForFirstTraffic() {
 // starts the traffic reader and waits for its first answer; false when the run ends instead.
 bool lf_startFlight() {
     std::shared_ptr<const Scenario> scenario = lf_loadScenario();
+    lf_installStandinCategories();
     gf_startSimThread(*scenario);
     if (!lf_waitForSimulator()) return false;
     double runStart = std::chrono::duration<double>(gf_utcNow().time_since_epoch()).count();
@@ -195,6 +198,19 @@ void lf_postRestartOrQuit(ExitState state) {
 }
 
 }  // namespace
+
+void lf_installStandinCategories() {
+    // A copy for the simulator thread: the livery tables belong to the run thread.
+    std::unordered_map<std::string, int> categories;
+    for (const auto& [airline, types] : g_rawAirlineTable)
+        for (const auto& [type, titles] : types)
+            for (const RawTitleEntry& entry : titles)
+                categories.emplace(entry.title, static_cast<int>(gf_aircraftCategory(type)));
+    gf_standinSetCategoryOf([categories = std::move(categories)](std::string_view title) {
+        const auto it = categories.find(std::string(title));
+        return it == categories.end() ? static_cast<int>(AircraftCategory::Large) : it->second;
+    });
+}
 
 double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
     // A stored time in the future (the clock was set back) must not hold the program for

@@ -31,6 +31,8 @@ Scenario fullScenario() {
     s.runLengthSeconds = 120;
     s.connectionLossAtSecond = 95.25;
     s.parkAirport = "LSZH";
+    s.qnhHpa = 1021.5;
+    s.pauses = {{60, 10}};
     s.installedTitles = {"Airbus A320 Swiss \"HB-JLT\"", "Boeing 777-300ER Swiss"};
     s.frameDips = {{40, 5, 12}, {80.5, 1.5, 8}};
     s.airports = {{"LSZH", 47.458056, 8.548056, 1416}, {"LSZB", 46.914, 7.4992, 1675}};
@@ -52,6 +54,7 @@ Scenario fullScenario() {
 TEST_F(ScenarioTest, ReadsEveryFieldInItsPlace) {
     const char* text = R"({
       "frame_rate": 24.5, "run_length_s": 120, "connection_loss_at_s": 95.25, "park_airport": "LSZH",
+      "qnh_hpa": 1021.5, "pauses": [{"at_s": 60, "duration_s": 10}],
       "installed_titles": ["Airbus A320 Swiss \"HB-JLT\"", "Boeing 777-300ER Swiss"],
       "frame_dips": [{"at_s": 40, "duration_s": 5, "frame_rate": 12},
                      {"at_s": 80.5, "duration_s": 1.5, "frame_rate": 8}],
@@ -120,6 +123,9 @@ TEST_F(ScenarioTest, MalformedInputNamesFileAndPlace) {
          "demo.json: user[0].gs_kt: must be between 0 and 2000"},
         {R"({"frame_rate": "30"})", "demo.json: frame_rate: expected a number"},
         {R"({"park_airport": 12})", "demo.json: park_airport: expected a string"},
+        {R"({"park_airport": "LSZH"})", "demo.json: park_airport: names no airport of the scenario"},
+        {R"({"qnh_hpa": 1e300})", "demo.json: qnh_hpa: must be between 900 and 1100"},
+        {R"({"pauses": [{"at_s": 5, "duration_s": -1}]})", "demo.json: pauses[0].duration_s: must be between 0 and 1000000000"},
         {R"({"installed_titles": ["a", 2]})", "demo.json: installed_titles[1]: expected a string"},
         {R"({"airports": {}})", "demo.json: airports: expected an array"},
         {R"({"airports": [{"icao": "LSZH", "lon": 8, "elevation_ft": 1416}]})",
@@ -244,6 +250,26 @@ TEST_F(ScenarioTest, DemoScenarioIsCleanAndHasTrafficFromTheFirstPoll) {
     TrafficReader reader(source, 1700000000);
     reader.pollOnce(1700000000);
     EXPECT_GE(firstPoll, demo->tracks.size());
+}
+
+// The parked traffic of the park airport is what stands within 5 nm of it; the QNH as given.
+TEST_F(ScenarioTest, SourceServesTheParkAirportsParkedTrafficAndTheQnh) {
+    auto scenario = std::make_shared<Scenario>(fullScenario());
+    scenario->parked[1].lat = 47.458056 + 4.9 / 60;
+    scenario->parked[1].lon = 8.548056;
+    scenario->parked.push_back(scenario->parked[1]);
+    scenario->parked.back().lat = 47.458056 + 5.1 / 60;
+    ScenarioSource source(scenario);
+    std::vector<ParkedTrafficRecord> parked;
+    EXPECT_TRUE(source.parkedTraffic(parked));
+    EXPECT_EQ(parked.size(), 2u);
+    EXPECT_EQ(source.nearestQnh(), 1021.5);
+    scenario->parkAirport.clear();
+    scenario->qnhHpa.reset();
+    parked.clear();
+    source.parkedTraffic(parked);
+    EXPECT_EQ(parked.size(), 3u) << "without a park airport every parked aircraft";
+    EXPECT_EQ(source.nearestQnh(), std::nullopt);
 }
 
 // As the service: only the aircraft within the asked radius of the asked position.

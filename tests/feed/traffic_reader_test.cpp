@@ -191,6 +191,8 @@ class FakeSource : public TrafficSource {
   public:
     std::vector<TrafficReport> reports;
     TrafficArea asked;
+    std::optional<double> qnh;
+    std::optional<double> nearestQnh() override { return qnh; }
     void reportsAt(double, const TrafficArea& area, std::vector<TrafficReport>& out) override {
         asked = area;
         out.insert(out.end(), reports.begin(), reports.end());
@@ -236,8 +238,9 @@ TEST_F(TrafficReaderTest, BadReportsAreDroppedAndReportedOnce) {
               "===> traffic report 400001 dropped: a number is not finite or out of range\n");
 }
 
-// The traffic is asked for around the user aircraft within the range the window shows.
-TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRange) {
+// The traffic is asked for around the user aircraft within the range the window shows; the QNH
+// comes with it when the source gives one.
+TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRangeAndTakesTheQnh) {
     g_rangeNm = 25;
     FakeSource source;
     TrafficReader reader(source, kRunStart);
@@ -245,6 +248,10 @@ TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRange) {
     EXPECT_EQ(source.asked.center.lat, 47);
     EXPECT_EQ(source.asked.center.lon, 8.5);
     EXPECT_EQ(source.asked.radiusNm, 25);
+    EXPECT_EQ(g_qnh.load(), 1013);
+    source.qnh = 1030.5;
+    reader.pollOnce(kRunStart + 2);
+    EXPECT_EQ(g_qnh.load(), 1030.5);
 }
 
 // Finite but absurd numbers are dropped like bad ones; directions of any size are folded.

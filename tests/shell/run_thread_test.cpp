@@ -24,6 +24,8 @@
 #include "feed/traffic_reader.h"
 #include "sim/sim_state.h"
 #include "aircraft/type_database.h"
+#include "platform/sim_standin.h"
+#include "aircraft/liveries_scanned.h"
 #include "shell_fixture.h"
 
 namespace fs = std::filesystem;
@@ -282,6 +284,23 @@ TEST_F(RunThreadTest, FolderInTheWayEndsTheRunWithSystemError) {
     auto m = gf_waitUiMessage(std::chrono::milliseconds(0));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->command, UiCommand::Quit);
+}
+
+// The stand-in simulator creates each title with its own category (and so centre of gravity).
+TEST_F(RunThreadTest, StandinSimulatorCreatesEachTitleInItsCategory) {
+    lf_startUp();
+    lf_processScannedLiveries();
+    lf_installStandinCategories();
+    Scenario world;
+    world.installedTitles = {"Boeing 737-800 Swiss", "Cessna 172 Skyhawk"};
+    gf_standinLoad(world);
+    HANDLE h = nullptr;
+    ASSERT_EQ(gf_standinOpen(&h), S_OK);
+    for (const std::string& title : world.installedTitles)
+        ASSERT_EQ(gf_standinCreate(h, title.c_str(), "X", SimInitPosition{}, 1), S_OK);
+    ASSERT_EQ(gf_standinObjects().size(), 2u);
+    EXPECT_EQ(gf_standinObjects()[0].category, static_cast<int>(AircraftCategory::Large));
+    EXPECT_EQ(gf_standinObjects()[1].category, static_cast<int>(AircraftCategory::Light));
 }
 
 TEST_F(RunThreadTest, SecondsToWaitBetweenRuns) {
