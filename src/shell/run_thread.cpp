@@ -13,6 +13,7 @@
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "airports/stock.h"
 #include "core/clock.h"
 #include "core/crypto.h"
 #include "core/errors.h"
@@ -38,6 +39,7 @@
 #include "live/time_shift.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
+#include "platform/sim_paths.h"
 #include "platform/sim_standin.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
@@ -226,6 +228,8 @@ void lf_startUp() {
     gf_initHardwareConcurrency();
     lf_prepareFolders();
     gf_loadParameters();
+    // The install folder this machine reports wins over one saved in parameters.xml.
+    gf_setSimulatorPaths();
     gf_showParameterControls();
     g_manualRange = RANGE.value();
     gf_setRange(RANGE.value());
@@ -409,6 +413,7 @@ void lf_resetForRestart() {
     gf_resetFeedRun();
     gf_resetIntake();
     gf_clearStands();
+    gf_resetSiteCache();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetParkingSlots();
