@@ -1,6 +1,7 @@
 #include "airports/apf_read.h"
 
 #include "airports/apf_fixture.h"
+#include "airports/apf_lookup.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "core/slots.h"
@@ -121,6 +122,19 @@ TEST_F(ApfReadTest, LearnedFileOfTheSamePublisherIsMergedAndRescored) {
     EXPECT_EQ(g_rtTrafficWeek, 33);
     EXPECT_EQ(g_stands[1].options.at(0).origin, 0u);
     EXPECT_TRUE(gf_controlState(ctl::kParkingPercentage).enabled);
+}
+
+TEST_F(ApfReadTest, DemoSiteServesZurich) {
+    std::filesystem::copy(tst_sourceDir() / "data/demo/site", "site",
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    std::string location = gf_findApf("LSZH");
+    ReadResult r = tst_read(location);
+    EXPECT_EQ(location + r.error, "archive/stock/LSZH.xml");
+    EXPECT_EQ(g_stands.size(), 29u);
+    size_t options = 0;
+    for (const Stand& s : g_stands) options += s.options.size();
+    EXPECT_EQ(options, 9u);
+    EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LSZH.xml"), 1);  // found and read on one transfer
 }
 
 TEST_F(ApfReadTest, QualityFactorsAndLabels) {
