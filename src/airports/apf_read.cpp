@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
-#include <set>
+#include <unordered_set>
 
 #include <fmt/format.h>
 
@@ -75,8 +75,10 @@ void lf_readHeader(const pugi::xml_document& doc, const std::string& location, P
 }
 
 void lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
-    std::set<std::string, std::less<>> seen;
-    for (pugi::xml_node pos : doc.child("parkpositions").children("parkpos")) {
+    std::unordered_set<std::string> seen;
+    auto positions = doc.child("parkpositions").children("parkpos");
+    g_stands.reserve(g_stands.size() + static_cast<size_t>(std::distance(positions.begin(), positions.end())));
+    for (pugi::xml_node pos : positions) {
         std::string id = pos.attribute("id").value();
         if (!seen.insert(id).second)
             throw qtk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));

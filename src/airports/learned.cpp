@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <set>
+#include <unordered_map>
 
 #include <fmt/format.h>
 
@@ -112,13 +113,18 @@ void lf_applySettings(const pugi::xml_document& doc) {
     lf_applyBool(doc, RT_PARKTRAFFIC_ONLY);
 }
 
-Stand* lf_standNamed(std::string_view name) {
-    auto it = std::find_if(g_stands.begin(), g_stands.end(), [&](const Stand& s) { return s.name == name; });
-    return it == g_stands.end() ? nullptr : &*it;
+// Position in g_stands of the first stand of each name.
+using FirstStandOfName = std::unordered_map<std::string, size_t>;
+
+FirstStandOfName lf_firstStandOfName() {
+    FirstStandOfName first;
+    for (size_t i = 0; i < g_stands.size(); ++i) first.emplace(g_stands[i].name, i);
+    return first;
 }
 
-void lf_readManualStand(const std::string& name, pugi::xml_node pos, const ApfSource& source) {
-    if (lf_standNamed(name) != nullptr) {
+void lf_readManualStand(const std::string& name, pugi::xml_node pos, const ApfSource& source,
+                        FirstStandOfName& first) {
+    if (first.contains(name)) {
         gf_logWarning(fmt::format("manually created standid {} already exists in {}", name, source.path));
         return;
     }
@@ -127,7 +133,9 @@ void lf_readManualStand(const std::string& name, pugi::xml_node pos, const ApfSo
         gf_logWarning(fmt::format("manually created standid {} misses correct attributes in {}", name, source.path));
         return;
     }
-    if (lf_readParkpos(pos, name, 0, source)) g_stands.back().manual = true;
+    if (!lf_readParkpos(pos, name, 0, source)) return;
+    g_stands.back().manual = true;
+    first.emplace(name, g_stands.size() - 1);
 }
 
 // Every parkpos of the file with its id; a repeated id is skipped, after the first repeat
@@ -179,11 +187,12 @@ void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
         return;
     }
     g_apfHandmade = false;
+    FirstStandOfName first = lf_firstStandOfName();
     lf_forEachParkpos(doc, source, [&](const std::string& id, pugi::xml_node pos) {
-        if (gf_apfBool(pos.attribute("manual").value())) return lf_readManualStand(id, pos, source);
-        auto it = std::find_if(g_stands.begin(), g_stands.end(),
-                               [&](Stand& s) { return lf_applyLearnedChanges(id, pos, s, source); });
-        if (it == g_stands.end()) gf_logLine(fmt::format("learned stand {} in {} not found?", id, path.string()));
+        if (gf_apfBool(pos.attribute("manual").value())) return lf_readManualStand(id, pos, source, first);
+        auto it = first.find(id);
+        if (it == first.end() || !lf_applyLearnedChanges(id, pos, g_stands[it->second], source))
+            gf_logLine(fmt::format("learned stand {} in {} not found?", id, path.string()));
     });
 }
 
