@@ -8,6 +8,7 @@
 namespace {
 
 constexpr const char* kPath = "airports/learned/stock/LSZH.xml";
+constexpr const char* kRead = "Read from learned airport file: 'airports/learned/stock/LSZH.xml'\n";
 
 class LearnedTest : public ApfTest {
 protected:
@@ -35,73 +36,53 @@ TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
         {R"(<parameter name="MAX_LIVE" value="17"/>)", 10, 30, "MAX_LIVE                : 10\n"},
         {R"(<parameter name="MAX_LIVE" value="18"/>)", 25, 30, "MAX_LIVE                : 25\n"},
         {R"(<parameter name="parking_percentage" value="42"/>)", 75, 40, "parking_percentage      : 42\n"},
-        {R"(<parameter name="parking_percentage" value="55"/>)", 75, 55, "parking_percentage      : 55\n"},
+        {R"(<parameter name="WEEK" value="yes"/><parameter name="LATERAL_RANGE" value="41"/>
+            <parameter name="MAX_FIT" value="12"/>)", 75, 30,
+         "LATERAL_RANGE           : 40\n          WEEK                    : true\n"
+         "          MAX_FIT                 : 12 (max number of half hours, is 7 hrs decimal)\n"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.parameters);
         MAX_LIVE_SEL.set(75);
         merge(r.parameters, "");
         EXPECT_EQ(MAX_LIVE_SEL.value(), r.maxLiveSel);
-        EXPECT_EQ(parking_percentage.value(), r.percentage);
-        EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).selected, r.percentage / 5);
-        std::string log = *r.log ? std::string(10, ' ') + r.log : "";
-        EXPECT_EQ(gf_capturedLog(), std::string("Read from learned airport file: '") + kPath + "'\n" + log);
+        EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).selected * 5, r.percentage);
+        EXPECT_EQ(gf_capturedLog(), kRead + (*r.log ? std::string(10, ' ') + r.log : ""));
     }
+    EXPECT_TRUE(gf_controlState(ctl::kWeek).checked);
+    EXPECT_EQ(std::make_tuple(RANGE.value(), MAX_FIT_FL.value()), std::make_tuple(40, 7.0));
 }
 
-TEST_F(LearnedTest, BoolsRangeAndMaxFitReachTheirControls) {
-    merge(R"(<parameter name="WEEK" value="yes"/><parameter name="LATERAL_RANGE" value="41"/>
-             <parameter name="MAX_FIT" value="12"/><parameter name="PARK_SOFT" value="0"/>)", "");
-    EXPECT_TRUE(WEEK.value() && gf_controlState(ctl::kWeek).checked);
-    EXPECT_FALSE(PARK_SOFT.value() || gf_controlState(ctl::kParkSoft).checked);
-    EXPECT_EQ(RANGE.value(), 40);
-    EXPECT_EQ(MAX_FIT_FL.value(), 7.0);
-    EXPECT_EQ(gf_capturedLog(), "Read from learned airport file: 'airports/learned/stock/LSZH.xml'\n"
-                                "          LATERAL_RANGE           : 40\n"
-                                "          WEEK                    : true\n"
-                                "          PARK_SOFT               : false\n"
-                                "          MAX_FIT                 : 12 (max number of half hours, is 7 hrs decimal)\n");
-}
-
-TEST_F(LearnedTest, ChangesAndOptionsGoToTheFirstStandOfThatName) {
+TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
     merge("", R"(<parkpos id="A1" radius_change="true" cargo_change="true" cargo="t">
-  <opt reg="HB-JLT" day="3" hh="3,4" cs="SWR1"/>
-  <opt reg="HB-JLT" day="3" hh="2,9"/>
-  <opt reg="HB-JLT" day="3" hh="7"/>
-  <opt reg="HB-JLT" day="3" hh="7" cs="other"/>
-  <opt reg="HB-JLT" day="3" hh="2" soft="1"/>
-</parkpos>
-<parkpos id="NOPE"/>)");
+  <opt reg="HB-JLT" day="3" hh="3,4" cs="SWR1"/><opt reg="HB-JLT" day="3" hh="2,9"/>
+  <opt reg="HB-JLT" day="3" hh="7"/><opt reg="HB-JLT" day="3" hh="7" cs="other"/>
+  <opt reg="HB-JLT" day="3" hh="2" soft="1"/></parkpos>
+<parkpos id="NOPE"/>
+<parkpos id="A2" manual="true" latitude="1" longitude="1" radius="9"/>
+<parkpos id="M1" manual="true" latitude="0.00001" longitude="0" radius="9"/>
+<parkpos id="M2" manual="true" latitude="1" longitude="1"/>
+<parkpos id="M3" manual="true" latitude="47.1" longitude="8.2" radius="30"><opt reg="Q" day="1" hh="1"/></parkpos>)");
     const Stand& a = g_stands[0];
     EXPECT_EQ(a.radius, 0.0);  // radius_change without a radius
     EXPECT_TRUE(a.radius_change && a.cargo_change && a.cargo);
     // Known: HB-JLT on day 3 in 1,2. 3,4 is new; 2,9 shares 2; the second 7 repeats the first.
-    ASSERT_EQ(a.options.size(), 4u);
-    EXPECT_EQ(std::tie(a.options[1].hh, a.options[1].index, a.options[1].origin), std::make_tuple(0b11000ull, 2u, 0u));
-    EXPECT_EQ(std::tie(a.options[2].hh, a.options[2].index), std::make_tuple(1ull << 7, 3u));
-    EXPECT_EQ(std::tie(a.options[3].real, a.options[3].index), std::make_tuple(0u, 4u));
+    std::vector<std::tuple<uint64_t, uint32_t, uint32_t, uint32_t>> options;
+    for (const StandOption& o : a.options) options.emplace_back(o.hh, o.index, o.origin, o.real);
+    EXPECT_EQ(options, (decltype(options){{0b110, 1, 1, 1}, {0b11000, 2, 0, 1}, {1 << 7, 3, 0, 1}, {0b100, 4, 0, 0}}));
     EXPECT_FALSE(g_stands[2].radius_change || g_stands[2].cargo_change);
-    EXPECT_EQ(gf_capturedLog(), "Read from learned airport file: 'airports/learned/stock/LSZH.xml'\n"
-                                "learned stand NOPE in airports/learned/stock/LSZH.xml not found?\n");
+    ASSERT_EQ(g_stands.size(), 4u);
+    EXPECT_TRUE(g_stands[3].manual && g_stands[3].options.at(0).origin == 0);
+    EXPECT_EQ(gf_capturedLog(), std::string(kRead) +
+                                    "learned stand NOPE in airports/learned/stock/LSZH.xml not found?\n"
+                                    "===> manually created standid A2 already exists in " + kPath + "\n"
+                                    "===> manually created standid M1 misses correct attributes in " + kPath + "\n"
+                                    "===> manually created standid M2 misses correct attributes in " + kPath + "\n");
     EXPECT_FALSE(g_apfHandmade);
 }
 
-TEST_F(LearnedTest, ManualStandsNeedAPositionARadiusAndANewName) {
-    merge("", R"(<parkpos id="A2" manual="true" latitude="1" longitude="1" radius="9"/>
-<parkpos id="M1" manual="true" latitude="0.00001" longitude="0" radius="9"/>
-<parkpos id="M2" manual="true" latitude="1" longitude="1"/>
-<parkpos id="M3" manual="true" latitude="47.1" longitude="8.2" radius="30"><opt reg="Q" day="1" hh="1"/></parkpos>)");
-    ASSERT_EQ(g_stands.size(), 4u);
-    EXPECT_TRUE(g_stands[3].manual);
-    EXPECT_EQ(g_stands[3].options.at(0).origin, 0u);
-    EXPECT_EQ(gf_capturedLog(), "Read from learned airport file: 'airports/learned/stock/LSZH.xml'\n"
-                                "===> manually created standid A2 already exists in airports/learned/stock/LSZH.xml\n"
-                                "===> manually created standid M1 misses correct attributes in airports/learned/stock/LSZH.xml\n"
-                                "===> manually created standid M2 misses correct attributes in airports/learned/stock/LSZH.xml\n");
-}
-
 TEST_F(LearnedTest, HandmadeFileReplacesEveryStandEvenWhenFalse) {
-    merge(R"(<parameter name="handmade" value="false"/>)", R"(<parkpos id="H1" latitude="1" longitude="2" radius="30">
+    merge(R"(<parameter name="handmade" value="false"/>)", R"(<parkpos id="H1" latitude="1" longitude="2">
   <opt reg="Q" day="1" hh="1"/></parkpos>
 <parkpos id="H1" latitude="3" longitude="4"/>
 <parkpos id="H2" latitude="5" longitude="6"/>)");
@@ -110,10 +91,10 @@ TEST_F(LearnedTest, HandmadeFileReplacesEveryStandEvenWhenFalse) {
     EXPECT_EQ(g_stands[0].name + g_stands[1].name, "H1H2");
     EXPECT_EQ(g_stands[0].options.at(0).origin, 1u);
     EXPECT_EQ(tst_readFile("airports/learned/stock/LSZH0.xml"), tst_readFile(kPath));
-    EXPECT_EQ(gf_capturedLog(), "Read from learned airport file: 'airports/learned/stock/LSZH.xml'\n"
-                                "===> Parking position H1 appears more than once in airports/learned/stock/LSZH.xml "
-                                "line 8, kept a copy as airports/learned/stock/LSZH0.xml\n"
-                                "          handmade                : false\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kRead) +
+                                    "===> Parking position H1 appears more than once in " + kPath +
+                                    " line 8, kept a copy as airports/learned/stock/LSZH0.xml\n"
+                                    "          handmade                : false\n");
 }
 
 TEST_F(LearnedTest, BrokenFilesAreKeptAsACopy) {
@@ -125,15 +106,13 @@ TEST_F(LearnedTest, BrokenFilesAreKeptAsACopy) {
     lf_readLearned(kPath, "Zurich");
     EXPECT_EQ(tst_readFile("airports/learned/stock/LSZH0.xml"), tst_readFile(kPath));
     EXPECT_TRUE(g_stands[1].cargo);  // merged all the same
-    EXPECT_EQ(gf_messageText(),
-              "Warning: learned file airport name: 'Zürich' differs from archived file airport name: 'Zurich'");
-    EXPECT_EQ(gf_capturedLog(),
-              "airports/learned/stock/LSZH.xml found, but could not be loaded, saved as *.0.xml: Start-end tags "
-              "mismatch\n"
-              "Read from learned airport file: 'airports/learned/stock/LSZH.xml'\n"
-              "===> airports/learned/stock/LSZH.xml misses its meta entries, kept a copy as "
-              "airports/learned/stock/LSZH0.xml\n"
-              "Warning: learned file airport name: 'Zürich' differs from archived file airport name: 'Zurich'\n");
+    const std::string differs =
+        "Warning: learned file airport name: 'Zürich' differs from archived file airport name: 'Zurich'";
+    EXPECT_EQ(gf_messageText(), differs);
+    EXPECT_EQ(gf_capturedLog(), std::string(kPath) +
+                                    " found, but could not be loaded, saved as *.0.xml: Start-end tags mismatch\n" +
+                                    kRead + "===> " + kPath + " misses its meta entries, kept a copy as " +
+                                    "airports/learned/stock/LSZH0.xml\n" + differs + "\n");
 }
 
 }  // namespace
