@@ -100,9 +100,12 @@ TEST_F(ApfReadTest, LearnedFileOfTheSamePublisherIsMergedAndRescored) {
     tst_writeFile("airports/learned/simaddon/LSZH.xml",
                   tst_apfXml(R"(<parameter name="airport_name" value="Zurich"/>)",
                              R"(<parkpos id="A2"><opt reg="X" airl="A" type="B" day="1" hh="0"/></parkpos>)"));
+    PARK_FAKE.set(true);
     ReadResult r = tst_read("airports/my_ORBX/LSZH.xml");
     EXPECT_EQ(r.error, "");
-    EXPECT_EQ(std::tie(r.quality.Qf_real, r.quality.Qf_soft), std::make_tuple(42, 0));
+    EXPECT_EQ(std::tie(r.quality.Qf_real, r.quality.Qf_soft), std::make_tuple(42, 0));  // made-up traffic not counted
+    EXPECT_EQ(g_stands[1].options.back().callsign, "FAKE2");
+    EXPECT_TRUE(g_stands[2].options.empty());  // no freighter fits B9
     EXPECT_EQ(g_rtTrafficWeek, 33);
     EXPECT_EQ(g_stands[1].options.at(0).origin, 0u);
     EXPECT_TRUE(gf_controlState(ctl::kParkingPercentage).enabled);
