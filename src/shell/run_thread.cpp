@@ -12,6 +12,7 @@
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "core/clock.h"
@@ -414,6 +415,7 @@ void lf_resetForRestart() {
     gf_resetIntake();
     gf_clearStands();
     gf_resetSiteCache();
+    gf_resetParkFile();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetParkingSlots();
