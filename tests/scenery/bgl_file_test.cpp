@@ -16,12 +16,12 @@ namespace {
 
 struct RecordingSink : BglAirportSink {
     std::vector<std::string> linked;
-    std::vector<BglAirport> airports;
-    BglLink link(const std::string& icao, std::string_view) override {
-        linked.push_back(icao);
+    std::vector<ApfContent> airports;
+    BglLink link(ApfContent& a, std::string_view) override {
+        linked.push_back(a.icao);
         return {};
     }
-    void finish(BglAirport& a, const BglLink&) override { airports.push_back(std::move(a)); }
+    void finish(ApfContent& a, const BglLink&) override { airports.push_back(std::move(a)); }
 };
 
 class BglFileTest : public WorkFolderTest {
@@ -55,7 +55,7 @@ TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
     const RecordingSink sink = decode({v1, v2});
 
     ASSERT_EQ(sink.linked, (std::vector<std::string>{"LSZQ", "LSZR"}));
-    const BglAirport& a = sink.airports[0];
+    const ApfContent& a = sink.airports[0];
     EXPECT_EQ(a.airport_name, "Quelle Field");
     EXPECT_EQ(a.altitude, 10000);
     EXPECT_EQ(sink.airports[1].altitude, -11);
@@ -79,7 +79,7 @@ TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
     EXPECT_NEAR(a.stands[0].longitude, kLon, 5e-7);
     EXPECT_NEAR(a.stands[10].latitude, kLat + 13e-4, 4e-7);
 
-    const std::vector<BglAirport>& b = sink.airports;
+    const std::vector<ApfContent>& b = sink.airports;
     ASSERT_EQ(b[1].stands.size(), 11u);
     EXPECT_EQ(b[1].stands[1].name, "g12a");
     EXPECT_EQ(b[1].stands[10].name, "g12j");
@@ -195,7 +195,7 @@ TEST_F(BglFileTest, DamagedFilesEndCleanly) {
         g_runningWorkers = 1;
         RecordingSink sink;
         try {
-            lf_processBGLfile("d.bgl", sink);
+            lf_processBGLfile("d.bgl", "d.bgl", sink);
         } catch (const std::out_of_range&) {
         }
         ASSERT_EQ(g_runningWorkers.load(), 0) << n;
