@@ -27,12 +27,22 @@ bool lf_holdsAny(std::string_view text, std::initializer_list<std::string_view> 
     return std::any_of(words.begin(), words.end(), [text](std::string_view w) { return text.find(w) != std::string_view::npos; });
 }
 
-// Reads a configuration file as lines; false (logged " not found!") when it cannot be read.
-bool lf_readConfigLines(const std::string& pathText, std::vector<std::string>& lines) {
+using FolderParser = void (*)(const std::vector<std::string>&, std::vector<std::string>&);
+
+// Reads one of the simulator's configuration files as lines and appends its folders.
+void lf_readConfigFolders(std::string_view fileName, fmt::format_string<const std::string&> readingLine,
+                          FolderParser parse, std::vector<std::string>& folders) {
+    const std::string path = lf_simConfigPath(fileName);
+    gf_logLine(fmt::format(readingLine, path));
+    std::vector<std::string> lines;
     lines.reserve(kConfigLineRoom);
-    if (gf_readTextFile(gf_hostPath(pathText), lines)) return true;
-    gf_logLine(pathText + " not found!");
-    return false;
+    if (!gf_readTextFile(gf_hostPath(path), lines)) {
+        gf_logLine(path + " not found!");
+        return;
+    }
+    const std::size_t before = folders.size();
+    parse(lines, folders);
+    gf_logLine(fmt::format("{} scenery add-on paths found\n", folders.size() - before));
 }
 
 }  // namespace
@@ -89,21 +99,9 @@ void lf_addOnsFolders(const std::vector<std::string>& lines, std::vector<std::st
 }
 
 void lf_readSceneryCfg(std::vector<std::string>& folders) {
-    const std::string path = lf_simConfigPath("scenery.cfg");
-    gf_logLine(fmt::format("\\nReading: {} for airport add-ons ...", path));
-    std::vector<std::string> lines;
-    if (!lf_readConfigLines(path, lines)) return;
-    const std::size_t before = folders.size();
-    lf_sceneryCfgFolders(lines, folders);
-    gf_logLine(fmt::format("{} scenery add-on paths found\n", folders.size() - before));
+    lf_readConfigFolders("scenery.cfg", "\\nReading: {} for airport add-ons ...", lf_sceneryCfgFolders, folders);
 }
 
 void lf_readSceneryAddOns(std::vector<std::string>& folders) {
-    const std::string path = lf_simConfigPath("scenery_add-ons.xml");
-    gf_logLine(fmt::format("\\nReading {} for add-on airport ...", path));
-    std::vector<std::string> lines;
-    if (!lf_readConfigLines(path, lines)) return;
-    const std::size_t before = folders.size();
-    lf_addOnsFolders(lines, folders);
-    gf_logLine(fmt::format("{} scenery add-on paths found\n", folders.size() - before));
+    lf_readConfigFolders("scenery_add-ons.xml", "\\nReading {} for add-on airport ...", lf_addOnsFolders, folders);
 }
