@@ -116,24 +116,6 @@ TEST_F(BglFileTest, AirportHeaderRules) {
     }
 }
 
-// A name record is read only from its own airport, and its bytes must lie in the file.
-TEST_F(BglFileTest, NamesStayInsideTheirRecordAndTheFile) {
-    const RecordingSink sink = decode({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1)}},
-                                       {0x3C, tst_packIcao("BBBB"), 0, {"Bee"}, {}, {lf_park(10, 1)}}});
-    ASSERT_EQ(sink.airports.size(), 2u);
-    EXPECT_EQ(sink.airports[0].airport_name, "");
-    EXPECT_EQ(sink.airports[1].airport_name, "Bee");
-
-    gf_setLogCapture(true);
-    std::string file = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Long name here"}, {}, {}}});
-    file.resize(file.size() - 8);
-    RecordingSink cut;
-    gf_decodeBgl(file, "x", cut);
-    ASSERT_EQ(cut.airports.size(), 1u);
-    EXPECT_EQ(cut.airports[0].airport_name, "");
-    EXPECT_NE(gf_capturedLog().find("! o3: 37 out of range, nrDWORDS: 40"), std::string::npos) << gf_capturedLog();
-}
-
 TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
     const std::string good = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1)}}}, 2);
     std::string noAirport = good;
@@ -152,33 +134,37 @@ TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
     EXPECT_FALSE(lf_bglHasAirport("missing.bgl"));
 }
 
-TEST_F(BglFileTest, SectionsAndListsAreReadOnlyWhereTheyMayBe) {
-    const std::string good = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1), lf_park(10, 2)}}});
-    std::string longEntries = good;
-    longEntries[0x38 + 6] = 1;  // bit 16 of the flags
-    std::string hugeCount = good;
-    hugeCount.replace(0x14, 4, "\xff\xff\xff\xff", 4);
-    std::string overcount = good;  // the list claims 9 entries but holds 2
-    overcount[0x38 + 20 + 16 + 0x38 + 6] = 9;
-    struct Row { const char* what; std::string bytes; std::size_t stands; };
-    const Row rows[] = {{"flag bit 16", longEntries, 0}, {"huge section count", hugeCount, 2}, {"count past the list", overcount, 2}};
+// Sections, lists and names are read only where they may be: the lines say where they stopped.
+TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
+    const BglAirportSpec two{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1), lf_park(10, 2)}};
+    const std::string good = tst_bglFile({two});
+    std::string longEntries = good, hugeCount = good, overcount = good;
+    longEntries[0x38 + 6] = 1;                       // bit 16 of the section's flags
+    hugeCount.replace(0x14, 4, "\xff\xff\xff\xff", 4);  // sections past the file
+    overcount[0x38 + 20 + 16 + 0x38 + 6] = 9;        // the list claims 9 entries and holds 2
+    std::string cutName = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Long name here"}, {}, {}}});
+    cutName.resize(cutName.size() - 8);
+    const BglAirportSpec named{0x3C, tst_packIcao("BBBB"), 0, {"Bee"}, {}, {lf_park(10, 1)}};
+    const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, ""), {}, {lf_park(10, 1)}};
+    struct Row { const char* what; std::string bytes; std::size_t airports, stands; const char* line; };
+    const Row rows[] = {
+        {"flag bit 16", longEntries, 0, 0, ""}, {"huge section count", hugeCount, 1, 2, ""},
+        {"count past the list", overcount, 1, 2, ""}, {"next airport's name", tst_bglFile({two, named}), 2, 2, ""},
+        {"name past the end", cutName, 1, 0, "! o3: 37 out of range, nrDWORDS: 40\n"},
+        {"endless sub-records", tst_bglFile({endless}), 1, 0,
+         "   Error: Maximum loop iterations reached \xe2\x80\x94 possible corrupt SIA or malformed input.\n"}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
+        gf_setLogCapture(false);  // a fresh capture per row
+        gf_setLogCapture(true);
         RecordingSink sink;
         gf_decodeBgl(r.bytes, "x", sink);
-        EXPECT_EQ(sink.airports.empty() ? 0 : sink.airports[0].stands.size(), r.stands);
+        ASSERT_EQ(sink.airports.size(), r.airports);
+        if (r.airports == 0) continue;
+        EXPECT_EQ(sink.airports[0].stands.size(), r.stands);
+        EXPECT_EQ(sink.airports[0].airport_name, "");
+        EXPECT_EQ(gf_capturedLog(), r.line);
     }
-}
-
-TEST_F(BglFileTest, SubRecordWalkStopsAtLimitsWithItsLines) {
-    gf_setLogCapture(true);
-    BglAirportSpec a{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, "N"), {}, {lf_park(10, 1)}};
-    RecordingSink sink;
-    gf_decodeBgl(tst_bglFile({a}), "x", sink);
-    ASSERT_EQ(sink.airports.size(), 1u);
-    EXPECT_TRUE(sink.airports[0].stands.empty());
-    EXPECT_NE(gf_capturedLog().find("   Error: Maximum loop iterations reached \xe2\x80\x94 possible corrupt SIA"),
-              std::string::npos);
 }
 
 // Every truncation and seeded byte flips of the golden file: no crash, the slot given back.
