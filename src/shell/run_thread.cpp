@@ -23,6 +23,7 @@
 #include "core/params_file.h"
 #include "core/paths.h"
 #include "core/slots.h"
+#include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/ground_motion.h"
@@ -39,6 +40,7 @@
 #include "platform/scenario_source.h"
 #include "platform/sim_paths.h"
 #include "platform/window_model.h"
+#include "scenery/airport_scan.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
 #include "shell/ui_loop.h"
@@ -249,8 +251,12 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
+        gf_initHardwareConcurrency();
         lf_liveryTables();
-        if (!lf_stopping() && SCAN_AIRPORTS.value()) lf_clearScanCounters();
+        if (!lf_stopping() && SCAN_AIRPORTS.value()) {
+            lf_clearScanCounters();
+            gf_scanAddonAirports();
+        }
         lf_waitAfterLastRun();
         lf_run();
     } catch (const qtk::UserErrorException& e) {

@@ -60,26 +60,16 @@ TEST_F(SceneryCfgTest, FoldersOfBothFilesInOrder) {
     EXPECT_NE(gf_capturedLog().find("found path:E:\\Two\n2 scenery add-on paths found\n"), std::string::npos);
 }
 
-TEST_F(SceneryCfgTest, MissingFilesAreLogged) {
+// Without a known stock airports folder nothing counts as stock airports.
+TEST_F(SceneryCfgTest, MissingFileAndUnknownStockFolder) {
+    tst_writeFile("pd/Lockheed Martin/Prepar3D v6/scenery.cfg", "[Area.1]\nActive=TRUE\nLocal=Scenery\\Addon\n");
+    g_stockAirportsPath.clear();
     std::vector<std::string> folders;
     lf_readSceneryCfg(folders);
     lf_readSceneryAddOns(folders);
-    EXPECT_TRUE(folders.empty());
+    EXPECT_EQ(folders, std::vector<std::string>{"C:\\P3D v6\\Scenery\\Addon"});
     EXPECT_NE(gf_capturedLog().find("C:\\ProgramData\\Lockheed Martin\\Prepar3D v6\\scenery_add-ons.xml not found!"),
               std::string::npos);
-}
-
-TEST_F(SceneryCfgTest, StockTexts) {
-    struct Row { const char* text; bool stock, inStockPath; };
-    const Row rows[] = {{"D:\\x\\World\\y", true, false}, {"D:\\x\\world", false, false}, {"D:\\1107", true, false},
-                        {"C:\\P3D v6\\Scenery\\0601", false, true}, {"C:\\P3D v6\\scenery", false, false}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.text);
-        EXPECT_EQ(lf_isStockSceneryFolder(r.text), r.stock);
-        EXPECT_EQ(gf_inStockAirportsPath(r.text), r.inStockPath);
-    }
-    g_stockAirportsPath.clear();
-    EXPECT_FALSE(gf_inStockAirportsPath("D:\\anything"));
 }
 
 }  // namespace
