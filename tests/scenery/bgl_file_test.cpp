@@ -42,7 +42,7 @@ BglParkingSpec lf_park(uint32_t code, uint32_t number, uint32_t type = 4, float 
 TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
     BglAirportSpec v1{0x3C, tst_packIcao("LSZQ"), 3048000, {"Quelle Field"}, {}, {}};
     v1.helipads = {{kLat, kLon, 30.0f, 0.0f}, {kLat, kLon, 30.0f, 90.0f}, {0.00005, 0.00009, 10.f, 0.f},
-                   {kLat + 0.01, kLon, 18.0f, 90.0f}};
+                   {kLat + 0.01, kLon, 18.0f, 90.0f}, {0.0002, 0.0, 10.f, 90.f}};
     const uint32_t codes[] = {0, 1, 2, 3, 10, 11, 12, 40};
     for (uint32_t c : codes) v1.parkings.push_back(lf_park(c, 7, c == 1 ? 5 : 4, 1.01f));
     v1.parkings.push_back(lf_park(10, 12, 12, 1.0f));  // fuel with a bad radius: message first
@@ -61,6 +61,7 @@ TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
     EXPECT_EQ(sink.airports[1].altitude, -11);
     struct Row { const char* name; double headingRad, radiusM; bool cargo, ramp, heli; };
     const Row rows[] = {{"helipad1", 2 * M_PI, 15, false, false, true}, {"helipad2", M_PI / 2, 9, false, false, true},
+                        {"helipad3", M_PI / 2, 5, false, false, true},
                         {"7", M_PI / 2, 1.01, false, true, false},      {"r7", M_PI / 2, 1.01, true, true, false},
                         {"p7", M_PI / 2, 1.01, false, true, false},     {"np7", M_PI / 2, 1.01, false, true, false},
                         {"g7", M_PI / 2, 1.01, false, true, false},     {"7a", M_PI / 2, 1.01, false, true, false},
@@ -75,9 +76,9 @@ TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
         EXPECT_NEAR(s.radius * 1852.0, rows[i].radiusM, 1e-4);
         EXPECT_EQ(std::tie(s.cargo, s.ramp, s.heli), std::tie(rows[i].cargo, rows[i].ramp, rows[i].heli));
     }
-    EXPECT_NEAR(a.stands[0].latitude, kLat, 4e-7);
-    EXPECT_NEAR(a.stands[0].longitude, kLon, 5e-7);
-    EXPECT_NEAR(a.stands[10].latitude, kLat + 13e-4, 4e-7);
+    EXPECT_DOUBLE_EQ(a.stands[0].latitude, 90.0 - tst_packLat(kLat) * 3.3527612686157227e-07);
+    EXPECT_DOUBLE_EQ(a.stands[0].longitude, tst_packLon(kLon) * 4.470348358154297e-07 - 180.0);
+    EXPECT_NEAR(a.stands[11].latitude, kLat + 13e-4, 4e-7);
 
     const std::vector<ApfContent>& b = sink.airports;
     ASSERT_EQ(b[1].stands.size(), 11u);
@@ -111,6 +112,7 @@ TEST_F(BglFileTest, AirportHeaderRules) {
         const RecordingSink sink = decode({{0x3C, r.icao, r.mm, r.names, {}, {lf_park(10, 1)}}});
         ASSERT_EQ(sink.airports.size(), r.kept ? 1u : 0u);
         if (!r.kept) continue;
+        EXPECT_EQ(sink.linked, std::vector<std::string>{"K2A0"});
         EXPECT_EQ(sink.airports[0].altitude, std::abs(r.ft) > 10000 || r.ft < -20 ? 0 : r.ft);
         EXPECT_EQ(sink.airports[0].airport_name, r.names.size() == 1 && r.names[0] == cut ? cut.substr(0, 45) : r.name);
     }
@@ -145,12 +147,16 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
     std::string cutName = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Long name here"}, {}, {}}});
     cutName.resize(cutName.size() - 8);
     const BglAirportSpec named{0x3C, tst_packIcao("BBBB"), 0, {"Bee"}, {}, {lf_park(10, 1)}};
+    std::string zeroSize = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Nm"}, {}, {lf_park(10, 1)}}});
+    zeroSize.replace(150, 4, 4, '\0');  // the name record's size
     const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, ""), {}, {lf_park(10, 1)}};
     struct Row { const char* what; std::string bytes; std::size_t airports, stands; const char* line; };
     const Row rows[] = {
         {"flag bit 16", longEntries, 0, 0, ""}, {"huge section count", hugeCount, 1, 2, ""},
         {"count past the list", overcount, 1, 2, ""}, {"next airport's name", tst_bglFile({two, named}), 2, 2, ""},
         {"name past the end", cutName, 1, 0, "! o3: 37 out of range, nrDWORDS: 40\n"},
+        {"zero size", zeroSize, 1, 0, "===>    Warning: decodeSizeAtBoundary returned 0 at o3 = 37\n"
+                                      "===>    Warning: decodeSizeAtBoundary returned 0 at o3 = 37\n"},
         {"endless sub-records", tst_bglFile({endless}), 1, 0,
          "   Error: Maximum loop iterations reached \xe2\x80\x94 possible corrupt SIA or malformed input.\n"}};
     for (const Row& r : rows) {
