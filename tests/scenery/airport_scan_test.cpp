@@ -25,7 +25,7 @@ protected:
         ApfSiteTest::SetUp();
         setenv("TRELVO_DRIVES", (folder_ / "drives").c_str(), 1);
         g_publishers = {{"Aerosoft", "Mega Airport"}, {"My Sceneries"}};
-        g_simAddonAirports = {"LOWI"};
+        g_simAddonAirports = {"LOWI", "EDNY"};
         g_thirdPartyPublishers = {{"Aerosoft", {"EDDM2", "EGLL"}}, {"My Sceneries", {"LOWK5"}}};
         g_stockAirportsPath = "D:\\Addons\\Stock";
         AFG_AUTOMATIC.set(false);
@@ -58,7 +58,8 @@ const char* const kStockSuitable =
     R"(<meta/><parameters><parameter name="Qf_real" value="40"/><parameter name="RT_traffic_week" value="33"/></parameters>)";
 
 TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
-    bgl("ORBX/a.bgl", {lf_airport("LOWI", 3), lf_airport("LOWS", 1, 1)});
+    bgl("ORBX/a.bgl", {lf_airport("LOWI", 3), lf_airport("LOWS", 1, 1), lf_airport("EDNY", 1)});
+    fs::create_directories("airports/my_ORBX/EDNY.txt");  // the link cannot be written: generated instead
     bgl("Aerosoft/b.BGL", {lf_airport("EDDM", 3), lf_airport("EGLL", 1), lf_airport("EDDF", 1)});
     bgl("My Sceneries/c.bgl", {lf_airport("LOWK", 2)});
     bgl("Other/d.bgl", {lf_airport("LOWG", 2), lf_airport("LOWL", 0)});
@@ -71,7 +72,7 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     g_apfHandmade = true;
     gf_scanAddonAirports();
 
-    EXPECT_EQ(files("airports/my_ORBX"), (std::vector<std::string>{"LOWI.txt", "LOWS.xml"}));
+    EXPECT_EQ(files("airports/my_ORBX"), (std::vector<std::string>{"EDNY.txt", "EDNY.xml", "LOWI.txt", "LOWS.xml"}));
     EXPECT_EQ(files("airports/my_thirdparty"), (std::vector<std::string>{"EDDF.xml", "EDDM.txt", "EGLL.txt", "EGLL.xml",
                                                                           "LOWG.xml", "LOWK.txt", "LSZH.xml"}));
     EXPECT_EQ(files("TBLO"), (std::vector<std::string>{"EDDM.xml", "LOWS.xml"}));
@@ -82,7 +83,8 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
                              "simaddon airport LOWI linked to archive/simaddon/LOWI.xml\n",
                              "LOWS does not exist as simaddon\n", "Generated LOWS.xml: 2 positions, of which 1 helipad\n",
                              "===> EDDM has 3 parkpos while archived one has 2\n", "Generated EDDM.xml: 3 positions\n",
-                             "thirdparty Aerosoft EDDF does not exist\n"}) {
+                             "thirdparty Aerosoft EDDF does not exist\n",
+                             "===> Linking EDNY to archive/simaddon/EDNY.xml did not succeed\n"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(log.find("LZZZ"), std::string::npos);
