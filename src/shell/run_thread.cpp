@@ -43,6 +43,7 @@
 #include "platform/sim_paths.h"
 #include "platform/sim_standin.h"
 #include "platform/window_model.h"
+#include "scenery/airport_scan.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
 #include "shell/ui_loop.h"
@@ -282,8 +283,12 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
+        gf_initHardwareConcurrency();
         lf_liveryTables();
-        if (!lf_stopping() && SCAN_AIRPORTS.value()) lf_clearScanCounters();
+        if (!lf_stopping() && SCAN_AIRPORTS.value()) {
+            lf_clearScanCounters();
+            gf_scanAddonAirports();
+        }
         lf_waitAfterLastRun();
         lf_run();
     } catch (const qtk::UserErrorException& e) {

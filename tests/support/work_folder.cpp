@@ -27,6 +27,7 @@
 #include "live/stand_choice.h"
 #include "live/tick.h"
 #include "scenery/scan_messages.h"
+#include "scenery/scenery_apf.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -63,6 +64,7 @@ void tst_resetAll() {
     gf_resetStandChoice();
     gf_resetGroundMotion();
     gf_resetScanMessages();
+    gf_resetSceneryApf();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
