@@ -12,6 +12,7 @@
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "core/clock.h"
@@ -42,6 +43,7 @@
 #include "platform/sim_paths.h"
 #include "platform/sim_standin.h"
 #include "platform/window_model.h"
+#include "scenery/airport_scan.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
 #include "shell/ui_loop.h"
@@ -281,8 +283,12 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
+        gf_initHardwareConcurrency();
         lf_liveryTables();
-        if (!lf_stopping() && SCAN_AIRPORTS.value()) lf_clearScanCounters();
+        if (!lf_stopping() && SCAN_AIRPORTS.value()) {
+            lf_clearScanCounters();
+            gf_scanAddonAirports();
+        }
         lf_waitAfterLastRun();
         lf_run();
     } catch (const qtk::UserErrorException& e) {
@@ -414,6 +420,7 @@ void lf_resetForRestart() {
     gf_resetIntake();
     gf_clearStands();
     gf_resetSiteCache();
+    gf_resetParkFile();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetParkingSlots();

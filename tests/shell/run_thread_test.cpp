@@ -338,7 +338,7 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
 TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     tst_writeFile("scenario.json", kShortScenario);
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Simulator closed\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + "Simulator closed\nExiting: SIM WAS CLOSED\n");
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());
