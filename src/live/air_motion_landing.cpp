@@ -160,15 +160,17 @@ namespace {
 // before the gear comes up and the full step applies.
 void lf_climbOutStep(LiveAircraft& ac, int32_t c) {
     if (c == 0) return;
+    // A climb-out climbs: a feed still below the aircraft must not take it into the ground.
+    const double step = std::max(ac.dAltitude, 0.0);
     if (c > -100) {
-        ac.altitude += ac.dAltitude / 10;
+        ac.altitude += step / 10;
     } else if (c > -200) {
-        ac.altitude += ac.dAltitude / 5;
+        ac.altitude += step / 5;
     } else if (c > kGearUpCounter) {
-        ac.altitude += ac.dAltitude * 0.5;
+        ac.altitude += step * 0.5;
     } else {
         if (c == kGearUpCounter) gf_airCommand(ac, SimClientEvent::GearSet, 0);
-        ac.altitude += ac.dAltitude;
+        ac.altitude += step;
     }
 }
 

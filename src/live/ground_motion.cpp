@@ -134,7 +134,9 @@ void lf_takeOffTest(LiveAircraft& ac) {
     } else if (someOnGround) {
         ac.dAltitude = ac.maxClimbStep;
     } else {
-        ac.dAltitude = std::max(ac.stream[1].alt - ac.altitude, 0.1) / lf_ticksTo(ac.stream[1]);
+        // A late rotation must not make up the height in a few seconds.
+        ac.dAltitude =
+            std::min(std::max(ac.stream[1].alt - ac.altitude, 0.1) / lf_ticksTo(ac.stream[1]), ac.maxClimbStep);
     }
     lf_startTakeOff(ac);
 }

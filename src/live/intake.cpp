@@ -68,12 +68,18 @@ bool lf_tooSoonOnSteadyTrack(const PosSample& b, const PosSample& r, double dt) 
     return dt <= limit;
 }
 
-bool lf_acceptedAfter(const LiveAircraft& ac, const LiveTrafficRecord& record) {
+// A speed jump is measured against the speed the feed reported last, refused or not: one record
+// with a new speed is refused, the next one that confirms it is taken. Against the newest
+// accepted sample (whose speed the playback may have set to 0 for a stop) every later report
+// would be refused after one real change (a take-off after a gap, a landing).
+bool lf_acceptedAfter(LiveAircraft& ac, const LiveTrafficRecord& record) {
     const PosSample& b = ac.stream.back();
     const PosSample& r = record.sample;
     const double dt = record.timeStamp - ac.lastSampleTime;
     if (!(dt > kMinSampleSpacingSec)) return false;
-    if (lf_speedJump(b.gs, r.gs) || lf_speedJump(r.gs, b.gs)) return false;
+    const double before = ac.lastFeedGs >= 0 ? ac.lastFeedGs : b.gs;
+    ac.lastFeedGs = r.gs;
+    if (lf_speedJump(before, r.gs) || lf_speedJump(r.gs, before)) return false;
     return ac.extension >= 1 || !lf_tooSoonOnSteadyTrack(b, r, dt);
 }
 

@@ -172,6 +172,13 @@ void lf_touchAndGo(LiveAircraft& ac) {
     ac.dueBack = kDueClampReset;
 }
 
+// The speed the positions of two samples give over their due ticks, knots.
+double lf_positionsKt(const PosSample& from, const PosSample& to) {
+    const int32_t ticks = std::max(
+        static_cast<int32_t>(static_cast<uint32_t>(to.dueTick) - static_cast<uint32_t>(from.dueTick)), 1);
+    return gf_haversineNm(gf_posOf(from), gf_posOf(to)) * 360000.0 / ticks;
+}
+
 void lf_groundStart(LiveAircraft& ac, const PosSample& s) {
     if (ac.takeOffRoll || !ac.onGround || ac.lifeState != active || ac.stream.empty()) return;
     const PosSample& back = ac.stream.back();
@@ -180,6 +187,10 @@ void lf_groundStart(LiveAircraft& ac, const PosSample& s) {
         return;
     }
     if (ac.flightState != taxi) return;
+    // The feed's air/ground field turns late after a touchdown and its speed may stay frozen on
+    // the ground: only an aircraft that the positions show rolling fast and not slowing down
+    // takes off.
+    if (lf_positionsKt(back, s) < kTakeOffRollKt || s.gs < back.gs) return;
     if (s.airborne || (s.gs >= kTakeOffRollKt && back.gs >= kTakeOffRollKt)) lf_towedTakeOff(ac);
 }
 
