@@ -79,6 +79,10 @@ std::optional<LatLon> gf_parkAirportPosition();
 // A park airport is set, its position known and within kApproachNearNm of the position.
 bool gf_nearParkAirport(LatLon position);
 
+// Height of an altitude above the park airport when the aircraft is near it and its elevation is
+// known, else above sea level (the traffic service reports aircraft on the ground at 0 ft).
+double gf_heightAboveFieldFt(const LiveAircraft& ac, double altitudeFt);
+
 // Appends the hexid to the per-second list of the replacement check.
 void gf_queueReplacementCheck(uint32_t hexid);
 

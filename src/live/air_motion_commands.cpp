@@ -81,6 +81,12 @@ bool gf_nearParkAirport(LatLon position) {
     return park && gf_haversineNm(position, *park) <= kApproachNearNm;
 }
 
+double gf_heightAboveFieldFt(const LiveAircraft& ac, double altitudeFt) {
+    const std::optional<double> elevation = gf_parkAirportElevationFt();
+    if (!elevation || !gf_nearParkAirport({ac.lat, ac.lon})) return altitudeFt;
+    return altitudeFt - *elevation;
+}
+
 void gf_queueReplacementCheck(uint32_t hexid) {
     g_perSecondList.push_back(hexid);
 }

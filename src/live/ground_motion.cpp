@@ -187,7 +187,7 @@ void lf_insertMidSample(LiveAircraft& ac) {
     mid.lon = gf_wrapLonDeg(front.lon + gf_shortLonDiff(front.lon, next.lon) / 2);
     mid.gs = (front.gs + next.gs) / 2;
     mid.alt = std::max((front.alt + next.alt) / 2, 0.0);
-    mid.airborne = mid.alt > 0 ? 1 : 0;
+    mid.airborne = gf_heightAboveFieldFt(ac, mid.alt) > 0 ? 1 : 0;
     // Halfway along a leg out of a stop the aircraft is already moving: a mid-sample that kept
     // the stop's mark would hold it still for half the leg and make it cover the whole leg (or a
     // turn curve over the next sample) in the other half.

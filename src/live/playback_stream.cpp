@@ -132,7 +132,7 @@ void lf_deadReckonMove(const LiveAircraft& ac, int32_t count, int32_t stepSec, P
 }
 
 // Down the glide path on an approach, up at the climb-out rate while taking off; the sample is
-// airborne while above 0 ft. Samples of other phases keep the front's altitude and ground flag.
+// airborne while above the field (gf_heightAboveFieldFt). Samples of other phases keep the front's altitude and ground flag.
 void lf_deadReckonAltitude(const LiveAircraft& ac, int32_t stepSec, PosSample& s) {
     if (ac.approachFlag && ac.flareStage == 0) {
         s.vrate = kApproachSinkFpm;
@@ -143,7 +143,8 @@ void lf_deadReckonAltitude(const LiveAircraft& ac, int32_t stepSec, PosSample& s
     } else {
         return;
     }
-    s.airborne = s.alt > 0 ? 1 : 0;
+    // At an elevated field the sample is on the ground once down at the field's height.
+    s.airborne = gf_heightAboveFieldFt(ac, s.alt) > 0 ? 1 : 0;
     s.alt = std::max(s.alt, 0.0);
 }
 

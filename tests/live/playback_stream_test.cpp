@@ -3,6 +3,8 @@
 
 #include "core/log.h"
 #include "core/params.h"
+#include "feed/feed_state.h"
+#include "live/air_motion.h"
 #include "live/air_motion_legs.h"
 #include "live/ground_motion_legs.h"
 #include "live/playback.h"
@@ -84,6 +86,33 @@ TEST_F(PlaybackStreamTest, AirExtensionsDecayTheSpeed) {
         EXPECT_FALSE(lf_extendStream(ac));
         EXPECT_EQ(ac.extension, -1);
         EXPECT_FALSE(lf_extendStream(ac)) << "used up";
+    }
+}
+
+// Down the glide path the dead-reckoned sample comes to the ground at the field's height: at an
+// elevated park airport not at sea level.
+TEST_F(PlaybackStreamTest, ApproachExtensionIsOnTheGroundAtTheFieldsHeight) {
+    struct Row {
+        const char* name;
+        double parkLat;  // the park airport at 1416 ft
+        double altFt;
+        bool airborne;
+    };
+    const Row rows[] = {{"90 ft above the field", 47.0, 1416 + 90, true},
+                        {"70 ft above the field", 47.0, 1416 + 70, false},
+                        {"far from the park airport", 48.0, 1416 + 70, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        gf_setParkAirportSet(true);
+        gf_setParkAirportElevation(1416);
+        gf_setParkAirportPositionSource([&] { return std::optional<LatLon>(LatLon{row.parkLat, 8.0}); });
+        PosSample front = tst_at(47.0, 8.0, 140, true, kNow);
+        front.alt = row.altFt;
+        LiveAircraft ac = tst_active(front, flying);
+        ac.approachFlag = 1;
+        ASSERT_TRUE(lf_extendStream(ac));
+        EXPECT_DOUBLE_EQ(ac.stream.back().alt, row.altFt - 8 * 10.005);
+        EXPECT_EQ(ac.stream.back().airborne, row.airborne ? 1 : 0);
     }
 }
 
