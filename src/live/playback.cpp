@@ -67,11 +67,14 @@ void lf_endHolding(LiveAircraft& ac) {
     ac.holdStartTick = 0;
 }
 
-// A new moving sample ends a running extension: the front falls due at once.
+// A new moving sample ends a running extension: the front falls due at once. The leg from the
+// dead-reckoned point is timed by speed; it may end at most the clamps' floor before the new
+// sample is due, so that sparse reports do not run the aircraft ahead of the delay.
 void lf_endExtension(LiveAircraft& ac) {
     ac.stream.front().dueTick = lf_nowPlus(1);
     ac.extension = 0;
     gf_resetDueClamps(ac);
+    ac.dueBack = kDueClampFloor;
 }
 
 void lf_pushbackSide(LiveAircraft& ac, const PosSample& s) {

@@ -457,7 +457,7 @@ TEST_F(AirMotionTest, CruiseConfiguration) {
         ac.stream[0].vrate = row.vrate;
         ac.approachFlag = 1;
         ac.takeOffRoll = 1;
-        ac.dueBack = 1050;
+        ac.dueBack = kDueClampFloor + 50;
         ac.dueAhead = 3000;
         lf_airMotion(ac);
         Cmds expected = {"7 CABIN_LIGHTS_SET 1"};
@@ -466,7 +466,7 @@ TEST_F(AirMotionTest, CruiseConfiguration) {
         EXPECT_EQ(ac.flapsIndex, row.flapsAfter);
         EXPECT_EQ(ac.approachFlag, 0);
         EXPECT_EQ(ac.takeOffRoll, 0);
-        EXPECT_EQ(ac.dueBack, 1000);
+        EXPECT_EQ(ac.dueBack, kDueClampFloor);
         EXPECT_EQ(ac.dueAhead, 2900);
     }
 }
