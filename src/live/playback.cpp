@@ -62,6 +62,14 @@ double lf_turnDeg(double fromHeadingRad, const PosSample& from, const PosSample&
         gf_radToDeg(gf_normalizePi(gf_bearingRad(gf_posOf(from), gf_posOf(to)) - fromHeadingRad)));
 }
 
+// The way the feed went last: from the sample before the newest to the newest one; the heading
+// while the stream holds no such leg.
+double lf_feedDirection(const LiveAircraft& ac) {
+    const auto& st = ac.stream;
+    if (st.size() < 2 || gf_samePosition(st[st.size() - 2], st.back())) return ac.heading;
+    return gf_bearingRad(gf_posOf(st[st.size() - 2]), gf_posOf(st.back()));
+}
+
 void lf_endHolding(LiveAircraft& ac) {
     ac.holding = 0;
     ac.holdStartTick = 0;
@@ -311,10 +319,13 @@ bool checkNewPosDuringLanding(LiveAircraft& ac, PosSample& s) {
             st.front().dueTick = lf_nowPlus(1);
         }
     } else {
+        // A sample is behind when it turns back against the way the feed itself went, not
+        // against the aircraft's heading: a roll-out that turns off the runway or a go-around
+        // that turns away must go on.
         const size_t held = st.size();
-        if (lf_turnDeg(ac.heading, st.back(), s) >= kLandingTurnDeg) {
+        if (lf_turnDeg(lf_feedDirection(ac), st.back(), s) >= kLandingTurnDeg) {
             st.pop_back();
-            if (held >= 3 && lf_turnDeg(ac.heading, st.back(), s) >= kLandingTurnDeg) st.pop_back();
+            if (held >= 3 && lf_turnDeg(lf_feedDirection(ac), st.back(), s) >= kLandingTurnDeg) st.pop_back();
         }
     }
     if (ac.extension > 0) {
