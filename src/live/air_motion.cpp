@@ -32,13 +32,6 @@ constexpr size_t kFirstSkipSample = 3, kLastSkipSample = 10;
 bool lf_is(const AircraftRec& ac, AircraftCategory category) {
     return ac.category == static_cast<int32_t>(category);
 }
-bool lf_rotorcraft(const AircraftRec& ac) {
-    return lf_is(ac, AircraftCategory::Rotorcraft);
-}
-// Throttle step for everything but rotorcraft, which keep full power in the air.
-void lf_throttleOrRotor(AircraftRec& ac, uint32_t step) {
-    gf_setThrottle(ac, lf_rotorcraft(ac) ? 4 : step);
-}
 
 void lf_gear(const LiveAircraft& ac, uint32_t down) {
     gf_airCommand(ac, SimClientEvent::GearSet, down);
@@ -176,11 +169,11 @@ void lf_headingAndBank(LiveAircraft& ac) {
 void lf_cruiseFlaps(LiveAircraft& ac, double vrate) {
     if (ac.agl >= kGearUpAglFt) {
         lf_gear(ac, 0);
-        return gf_airFlaps(ac, 0);
+        return gf_setFlaps(ac, 0);
     }
     if (vrate > 100) return;
-    if (ac.flapsIndex == 0) return gf_airFlaps(ac, 1);
-    if (ac.agl < kFlapsOneAglFt && ac.flapsIndex == 1) gf_airFlaps(ac, 2);
+    if (ac.flapsIndex == 0) return gf_setFlaps(ac, 1);
+    if (ac.agl < kFlapsOneAglFt && ac.flapsIndex == 1) gf_setFlaps(ac, 2);
 }
 
 void lf_cruiseConfig(LiveAircraft& ac) {
@@ -190,9 +183,9 @@ void lf_cruiseConfig(LiveAircraft& ac) {
     ac.approachFlag = 0;
     const double vrate = ac.stream[0].vrate;
     if (vrate <= kDescentRateFpm && ac.throttleIndex == 3)
-        lf_throttleOrRotor(ac, 2);
+        gf_airThrottle(ac, 2);
     else if (vrate > kClimbRateFpm && ac.throttleIndex == 4)
-        lf_throttleOrRotor(ac, 3);
+        gf_airThrottle(ac, 3);
     lf_cruiseFlaps(ac, vrate);
 }
 
@@ -201,15 +194,15 @@ void lf_goAroundConfig(LiveAircraft& ac) {
     lf_shrinkDueClamps(ac);
     gf_setThrottle(ac, 4);
     lf_gear(ac, 0);
-    gf_airFlaps(ac, 0);
+    gf_setFlaps(ac, 0);
     ac.climbConfigured = 1;
     ac.flareStage = 0;
     ac.approachFlag = 0;
 }
 
 void lf_landingConfig(LiveAircraft& ac) {
-    lf_throttleOrRotor(ac, 1);
-    gf_airFlaps(ac, 3);
+    gf_airThrottle(ac, 1);
+    gf_setFlaps(ac, 3);
     lf_gear(ac, 1);
     gf_queueReplacementCheck(ac.hexid);
     ac.approachFlag = 1;
@@ -239,9 +232,9 @@ void lf_lightsAndConfig(LiveAircraft& ac) {
         ac.lightsHigh = 1;
         ac.lightsLow = 0;
         gf_queueLights(ac.objectId, {1, 1, 0, 0, 0, 0, 1});
-        lf_throttleOrRotor(ac, 3);
+        gf_airThrottle(ac, 3);
         lf_gear(ac, 0);
-        return gf_airFlaps(ac, 0);
+        return gf_setFlaps(ac, 0);
     }
     if (!ac.lightsLow) {
         ac.lightsHigh = 0;

@@ -172,8 +172,7 @@ void lf_touchAndGo(LiveAircraft& ac) {
     gf_setFlightState(ac, taxi);
     ac.takeOffRoll = 1;
     gf_setThrottle(ac, 3);
-    if (!lf_isCategory(ac, AircraftCategory::Rotorcraft))
-        gf_queueClientEvent(ac.objectId, SimClientEvent::SpoilersSet, 16383);
+    gf_airCommand(ac, SimClientEvent::SpoilersSet, 16383);
     gf_setFlaps(ac, 1);
     ac.approachFlag = 0;
     ac.landed = 0;

@@ -886,11 +886,13 @@ TEST_F(AirMotionTest, CommandGate) {
     for (int32_t category = 0; category < 6; ++category) {
         LiveAircraft ac = tst_aircraft(category);
         EXPECT_EQ(gf_airData401Allowed(ac), category != kLight) << category;
-        gf_airFlaps(ac, 3);
+        gf_setFlaps(ac, 3);
         gf_airData401(ac, 1, 2);
+        gf_airThrottle(ac, 1);
         Cmds expected;
         if (category != kRotor) expected.push_back("7 FLAPS_SET 16383");
         if (category != kLight) expected.push_back("7 DATA401 1 2 2");
+        expected.push_back(category == kRotor ? "7 THROTTLE_SET 16383" : "7 THROTTLE_SET 4914");
         EXPECT_EQ(tst_queuedCommands(), expected) << category;
     }
 }
