@@ -176,6 +176,40 @@ TEST_F(SpawnTest, CandidateAheadOfTheUserInTheAirIsHeldBackUntilItLeavesTheWatch
     }
 }
 
+// Our own distances: on the ground 1.1 x (the B738's 17.9 m + the user's 18 m) = 39.5 m; in the
+// air 0.1 nm across and 300 ft up or down.
+TEST_F(SpawnTest, LiveAircraftTooCloseToTheUserIsRemovedOncePerSecond) {
+    struct Row {
+        const char* what;
+        bool userOnGround, acOnGround;
+        double northM, altFt;  // the aircraft from the user (5000 ft in the air)
+        bool ruleOn, removed;
+    };
+    const Row rows[] = {
+        {"ground, 39 m", true, true, 39, 0, true, true},
+        {"ground, 40 m", true, true, 40, 0, true, false},
+        {"ground, rule off", true, true, 10, 0, false, false},
+        {"ground user, aircraft flying over", true, false, 10, 500, true, false},
+        {"air, 180 m and 300 ft above", false, false, 180, 5300, true, true},
+        {"air, 190 m", false, false, 190, 5000, true, false},
+        {"air, 301 ft below", false, false, 10, 4699, true, false},
+        {"air, rule off", false, false, 10, 5000, false, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_liveRecords.clear();
+        g_removeDeque.clear();
+        COLLISION_USER_GND.set(r.ruleOn);
+        COLLISION_USER_AIR.set(r.ruleOn);
+        LiveAircraft& ac = tst_active(kHexid, r.northM / 1852);
+        ac.onGround = r.acOnGround ? 1 : 0;
+        ac.altitude = r.altFt;
+        ac.halfWingSpan = 17.9 / 1852;
+        gf_removeTooCloseToUser({kHarnessLat, kHarnessLon}, r.userOnGround ? 0 : 5000, r.userOnGround);
+        EXPECT_EQ(ac.lifeState, r.removed ? removingfromsim : active);
+    }
+}
+
 TEST_F(SpawnTest, HeldBackOnTheGroundStaysHeldWhileTheUserMoves) {
     tst_userAt(kHarnessLat, kHarnessLon, true);
     g_userPosition.groundSpeedKt = 15;
@@ -363,12 +397,15 @@ TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
         bool parkSiteSet;
         uint32_t flightState;
     };
-    const Row rows[] = {{"park airport set", true, parked}, {"no park airport", false, taxi}};
+    const Row rows[] = {{"park airport set", true, parked},
+                        {"no park airport", false, taxi},
+                        {"refused by the stand check", true, birth}};
     tst_userAt(kHarnessLat + 0.05, kHarnessLon, true);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         g_liveRecords.clear();
         g_stands.clear();
+        g_hexidStack.clear();
         const LatLon standPos = gf_destinationPoint({kHarnessLat, kHarnessLon}, 0, 3000);
         g_stands.emplace_back("V101", std::vector<StandOption>{}, standPos.lat, standPos.lon, gf_degToRad(250),
                               30.0, false, false, false);
@@ -377,11 +414,28 @@ TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
         Candidate c;
         c.airborne = false;
         c.at = {standPos.lat + 0.00005, standPos.lon, kHarnessElevFt, 0, 90, 0};  // about 5 m off the stand
+        if (row.flightState == birth) {  // a parked B738 with its feed on the stand
+            LiveAircraft& occupant = tst_candidate(kHexid + 1, c);
+            occupant.callsign = "EZY9";
+            occupant.lifeState = active;
+            occupant.flightState = parked;
+            occupant.standId = 1;
+            occupant.standSampleSeen = 1;
+        }
         LiveAircraft& ac = tst_candidate(kHexid, c);
         ac.stream[1].lat = ac.stream[0].lat;  // standing still
+        gf_setLogCapture(true);
+        const size_t logSeen = gf_capturedLog().size();
         spawnLiveAc(ac);
-        ASSERT_EQ(ac.lifeState, adding2sim);
         EXPECT_EQ(ac.flightState, row.flightState);
+        if (row.flightState == birth) {
+            EXPECT_EQ(ac.eraseFlag, 1);
+            EXPECT_EQ(ac.lifeState, buffer);
+            EXPECT_TRUE(g_hexidStack.empty());
+            EXPECT_EQ(gf_capturedLog().find("birth ->", logSeen), std::string::npos);
+            continue;
+        }
+        ASSERT_EQ(ac.lifeState, adding2sim);
         if (!row.parkSiteSet) {
             EXPECT_EQ(ac.standId, 0u);
             EXPECT_FALSE(g_stands[0].occupied);

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include "aircraft/type_database.h"
+#include "airports/apf_read.h"
 #include "airports/stand.h"
+#include "airports/stock.h"
 #include "airports/stand_options.h"
 #include "aircraft/liveries_scanned.h"
 #include "core/clock.h"
@@ -24,6 +26,8 @@
 #include "live/parking_slots.h"
 #include "live/stand_choice.h"
 #include "live/tick.h"
+#include "scenery/scan_messages.h"
+#include "scenery/scenery_apf.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -52,11 +56,15 @@ void tst_resetAll() {
     gf_resetIntakeProcess();
     gf_resetLiveTrafficProcess();
     gf_resetStands();
+    gf_resetSiteCache();
+    gf_resetParkFile();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();
     gf_resetStandChoice();
     gf_resetGroundMotion();
+    gf_resetScanMessages();
+    gf_resetSceneryApf();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
