@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "aircraft/type_database.h"
+#include "airports/airport_list.h"
 #include "airports/stand.h"
 #include "airports/stand_options.h"
 #include "aircraft/liveries_scanned.h"
@@ -56,6 +57,7 @@ void tst_resetAll() {
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();
     gf_resetStandChoice();
+    gf_resetAirports();
     gf_resetGroundMotion();
 }
 
