@@ -1,6 +1,7 @@
 #include "airports/airport_list.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include <fmt/format.h>
@@ -11,6 +12,7 @@
 #include "core/log.h"
 #include "core/text.h"
 #include "support/airport_builders.h"
+#include "support/http_server.h"
 
 namespace fs = std::filesystem;
 
@@ -21,6 +23,8 @@ protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
         gf_setLogCapture(true);
+        // Two airports within 5 nm make the search look for their parking files; no site here.
+        setenv("TRELVO_DOWNLOAD_BASE", fmt::format("http://127.0.0.1:{}/", tst_deadLocalPort()).c_str(), 1);
     }
     // The code of the airport the search settles on; "-" for none.
     static std::string closest(LatLon p) {
