@@ -8,6 +8,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/airport_list.h"
+#include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "airports/stand_options.h"
@@ -61,6 +62,7 @@ void tst_resetAll() {
     gf_resetAirMotionProcess();
     gf_resetStandChoice();
     gf_resetAirports();
+    gf_resetParkAirports();
     gf_resetGroundMotion();
     gf_resetScanMessages();
 }
