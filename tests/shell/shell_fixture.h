@@ -2,6 +2,7 @@
 // that every start-up reads.
 #pragma once
 #include <chrono>
+#include <cstdlib>
 
 #include "core/clock.h"
 #include "core/crypto.h"
@@ -46,6 +47,17 @@ inline constexpr const char* kStartUpLog =
     "Category Rotorcraft: No livery found\n"
     "HELICOPTERS=false\n"
     "HELICOPTERS temporarily switched off because you do not have Helicopters installed\n";
+// The add-on airport scan of a start that is not stopping: no scenery configuration is found.
+inline constexpr const char* kAirportScanLog =
+    "\n++++++++++++++++++++++++ airports scan automatic  starts +++++++++++++++++++++++++++++\n"
+    "\\nReading: C:\\ProgramData\\Lockheed Martin\\Prepar3D v5\\scenery.cfg for airport add-ons ...\n"
+    "C:\\ProgramData\\Lockheed Martin\\Prepar3D v5\\scenery.cfg not found!\n"
+    "\\nReading C:\\ProgramData\\Lockheed Martin\\Prepar3D v5\\scenery_add-ons.xml for add-on airport ...\n"
+    "C:\\ProgramData\\Lockheed Martin\\Prepar3D v5\\scenery_add-ons.xml not found!\n"
+    "Cleaning folder: airports/my_ORBX\nCleaning folder: airports/my_thirdparty\n"
+    "The scan will search 0 folders\noutput/info/AirportsScanLog.txt written\n"
+    "Warning: Scan has not found any add-on airports\nSCAN_AIRPORTS=false\n"
+    "-------------------------- airports scan ends    ----------------------------\n\n";
 
 // A stand-in world whose simulator closes half a second into the flight.
 inline constexpr const char* kShortScenario =
@@ -62,5 +74,13 @@ class ShellRunTest : public WorkFolderTest {
         tst_writeFile("output/LiveriesScanned.xml", kSmallLiveries);
         tst_installAirportsXml(
             R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.54917" alt="1416"/></airports>)");
+        // The simulator's machine of these runs has no scenery configuration.
+        setenv("TRELVO_PROGRAMDATA", (folder_ / "programdata").c_str(), 1);
+        setenv("TRELVO_SIM_ROOT", "/nonexistent-simulator", 1);
+    }
+    void TearDown() override {
+        unsetenv("TRELVO_PROGRAMDATA");
+        unsetenv("TRELVO_SIM_ROOT");
+        WorkFolderTest::TearDown();
     }
 };

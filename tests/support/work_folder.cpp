@@ -9,6 +9,7 @@
 #include "aircraft/type_database.h"
 #include "airports/airport_list.h"
 #include "airports/park_airports.h"
+#include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "airports/stand_options.h"
@@ -28,6 +29,7 @@
 #include "live/stand_choice.h"
 #include "live/tick.h"
 #include "scenery/scan_messages.h"
+#include "scenery/scenery_apf.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -57,6 +59,7 @@ void tst_resetAll() {
     gf_resetLiveTrafficProcess();
     gf_resetStands();
     gf_resetSiteCache();
+    gf_resetParkFile();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();
@@ -65,6 +68,7 @@ void tst_resetAll() {
     gf_resetParkAirports();
     gf_resetGroundMotion();
     gf_resetScanMessages();
+    gf_resetSceneryApf();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
