@@ -27,7 +27,7 @@ protected:
         setenv("TRELVO_DRIVES", (folder_ / "drives").c_str(), 1);
         g_publishers = {{"Aerosoft", "Mega Airport"}, {"My Sceneries"}};
         g_simAddonAirports = {"LOWI", "EDNY"};
-        g_thirdPartyPublishers = {{"Aerosoft", {"EDDM2", "EGLL"}}, {"My Sceneries", {"LOWK5"}}};
+        g_thirdPartyPublishers = {{"Aerosoft", {"EDDM2", "EGLL"}}, {"My Sceneries", {"LOWK2"}}};
         g_stockAirportsPath = "D:\\Addons\\Stock";
         AFG_AUTOMATIC.set(false);
         afolder0.set("D:\\Addons");
@@ -91,6 +91,7 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(log.find("LZZZ"), std::string::npos);
+    EXPECT_EQ(log.find("LOWK has"), std::string::npos);  // as many stands as archived: linked only
 
     // The generated file reads back: stands sorted by name, the name decoded, never hand-made.
     ApfSource source;
