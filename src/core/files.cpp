@@ -110,6 +110,12 @@ std::vector<std::string> gf_listXmlFiles(const fs::path& folder) {
     return names;
 }
 
+void gf_createDirectories(const fs::path& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw fs::filesystem_error("create_directories", folder, ec);
+}
+
 void gf_cleanFolder(const fs::path& folder) {
     gf_logLine(fmt::format("Cleaning folder: {}", folder.string()));
     try {

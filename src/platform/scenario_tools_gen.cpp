@@ -11,6 +11,8 @@ namespace {
 
 // LSZH, as in the airport list (reference point, elevation).
 const ScenarioAirport kLszh{"LSZH", 47.4647, 8.54917, 1416};
+// The QNH the demo's service reports: a high-pressure day, so that altitudes are corrected.
+constexpr double kDemoQnhHpa = 1019;
 
 // Runway thresholds of LSZH (WGS84); each runway's heading is the bearing to the opposite end.
 struct Runway {
@@ -296,5 +298,6 @@ void gf_addSyntheticTraffic(Scenario& scenario, const GeneratorOptions& options)
     scenario.user = {{0, 47.4512, 8.5616, kLszh.elevationFt, 320, 0, true}};
     scenario.frameRate = 30;
     scenario.parkAirport = kLszh.icao;
+    scenario.qnhHpa = kDemoQnhHpa;
     scenario.runLengthSeconds = options.runLengthSeconds;
 }

@@ -287,6 +287,8 @@ TEST_P(UserStandLab, StandOfTheUserIsNeverTaken) {
     setSite(userOnStand ? "" : "A1");
     const Truth t = lab_stopAt(0);
     addGround(kHexA, "DLH4AB", t);
+    // Stopping on the user, it would be removed for the user's sake; here only the stand counts.
+    COLLISION_USER_GND.set(false);
     if (userOnStand)
         startGround(std::pair{0.0, 0.0});
     else

@@ -427,7 +427,7 @@ namespace {
 // A source that shows one aircraft at every time asked for.
 class OneAircraftSource : public TrafficSource {
   public:
-    void reportsAt(double runSeconds, std::vector<TrafficReport>& out) override {
+    void reportsAt(double runSeconds, const TrafficArea&, std::vector<TrafficReport>& out) override {
         TrafficReport r;
         r.hexid = 0x3C4A5B;
         r.type = "B738";

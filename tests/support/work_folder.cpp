@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "aircraft/type_database.h"
+#include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "airports/stand_options.h"
@@ -56,6 +57,7 @@ void tst_resetAll() {
     gf_resetLiveTrafficProcess();
     gf_resetStands();
     gf_resetSiteCache();
+    gf_resetParkFile();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();

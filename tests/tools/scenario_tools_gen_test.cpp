@@ -146,6 +146,7 @@ TEST_F(ScenarioGenTest, DemoScenarioParsesAndUsesOnlyKnownTitlesAndTypes) {
     EXPECT_EQ(s.frameRate, 30);
     EXPECT_EQ(s.runLengthSeconds, 240);
     EXPECT_EQ(s.parkAirport, "LSZH");
+    EXPECT_EQ(s.qnhHpa, 1019);
     ASSERT_EQ(s.user.size(), 1u);
     EXPECT_TRUE(s.user[0].onGround);
     EXPECT_TRUE(std::any_of(s.airports.begin(), s.airports.end(), [](auto& a) { return a.icao == "LSZH"; }));
