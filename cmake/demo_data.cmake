@@ -6,6 +6,7 @@
 set(TRELVO_ENCRYPTED_DATA
   dbase.xml
   AIG-regcodes.xml
+  airports.xml
 )
 
 set(TRELVO_DEMO_DIR ${CMAKE_BINARY_DIR}/demo)

@@ -38,7 +38,11 @@
 //                           t, lat, lon, alt_ft, gs_kt, track_deg, vrate_fpm, airborne (0 or 1),
 //                           airspeed_kt (default 0), roll_deg, heading_deg (null or missing:
 //                           not given). A null in columns 0-8 stands for a value that is not
-//                           finite (nlohmann writes NaN and infinity as null).
+//                           finite (nlohmann writes NaN and infinity as null). On the ground
+//                           (airborne 0) alt_ft is written 0 and not used: the traffic source
+//                           delivers every on-ground record at altitude 0, as the traffic
+//                           service reports aircraft on the ground, and the program takes the
+//                           ground's height from the simulator and the park airport.
 //   "parked"                array of parked aircraft {"hexid" as for tracks; "airline", "type",
 //                           "callsign", "registration", "info" strings (default ""); "lat",
 //                           "lon" numbers; "half_hours_ago" integer (default 0)}

@@ -14,8 +14,10 @@ void ScenarioSource::reportsAt(double runSeconds, const TrafficArea& area, std::
         const ScenarioRow& row = *std::prev(after);
         if (runSeconds - row.t > kStaleReportSeconds) continue;
         if (gf_haversineNm(area.center, {row.lat, row.lon}) > area.radiusNm) continue;
+        // The service reports an aircraft on the ground at altitude 0, whatever the file says.
+        const double altFt = row.airborne ? row.altFt : 0.0;
         out.push_back({track.hexid, track.airline, track.type, track.origin, track.destination,
-                       track.callsign, track.registration, row.t, row.lat, row.lon, row.altFt, row.gsKt,
+                       track.callsign, track.registration, row.t, row.lat, row.lon, altFt, row.gsKt,
                        row.trackDeg, row.vrateFpm, row.airspeedKt, row.airborne, row.rollDeg,
                        row.trueHeadingDeg});
     }

@@ -129,7 +129,7 @@ std::vector<ScenarioRow> lf_report(const std::vector<ScenarioRow>& truth, double
             r.trackDeg = std::fmod(s.trackDeg + draws.normal(0.5) + 360, 360);
         }
         r.trackDeg = std::round(r.trackDeg * 10) / 10;
-        r.altFt = s.airborne ? std::round(s.altFt / 25) * 25 : std::round(s.altFt);
+        r.altFt = s.airborne ? std::round(s.altFt / 25) * 25 : 0.0;  // on the ground as the service reports it
         r.vrateFpm = std::round(s.vrateFpm / 64) * 64;
         rows.push_back(r);
     }

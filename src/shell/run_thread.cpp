@@ -12,6 +12,7 @@
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/airport_list.h"
 #include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
@@ -236,6 +237,7 @@ void lf_startUp() {
     g_manualRange = RANGE.value();
     gf_setRange(RANGE.value());
     lf_readTypeDatabase();
+    gf_readAirports();
 }
 
 namespace {

@@ -122,6 +122,18 @@ TEST_F(TrafficReaderTest, DecodesEveryField) {
     EXPECT_EQ(r.hexid, 0x4b1805u);
 }
 
+TEST_F(TrafficReaderTest, OnTheGroundTheAltitudeIsZeroAsTheServiceReportsIt) {
+    auto scenario = scenarioOf({track(0x4b1805, "SWR287", {0})});
+    scenario->tracks[0].rows[0] = {0, 47.45, 8.56, 1416, 12, 137.5, 0, 0, false, std::nullopt, std::nullopt};
+    ScenarioSource source(scenario);
+    TrafficReader reader(source, kRunStart);
+    reader.pollOnce(kRunStart + 6);
+    ASSERT_EQ(batches_.size(), 5u);
+    ASSERT_EQ(batches_[4].records.size(), 1u);
+    EXPECT_EQ(batches_[4].records[0].sample.alt, 0);
+    EXPECT_EQ(batches_[4].records[0].sample.airborne, 0);
+}
+
 TEST_F(TrafficReaderTest, StaleReportsAndEndedTracksAreNotShown) {
     // Rows at 0, 10 and 40: a 30-second gap, and the track ends at 40.
     ScenarioSource source(scenarioOf({track(0x4b1805, "SWR287", {0, 10, 40})}));

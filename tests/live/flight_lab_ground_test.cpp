@@ -379,7 +379,7 @@ TEST_F(GroundLab, SecondArrivalOnTheSameStandIsRemoved) {
     lab_taxiTo(second, -2, 10, 3);
     lab_stop(second, 120);
     addGround(kHexA, "DLH4AB", first);
-    addGround(kHexB, "DLH5CD", lab_delayed(second, 4));
+    addGround(kHexB, "DLH5CD", lab_delayed(second, 2));
     startGround();
     run(first.back().t + 40);
     ASSERT_NE(live(kHexA), nullptr);

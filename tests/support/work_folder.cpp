@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include "aircraft/type_database.h"
+#include "airports/airport_list.h"
+#include "airports/park_airports.h"
 #include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
@@ -62,6 +64,8 @@ void tst_resetAll() {
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();
     gf_resetStandChoice();
+    gf_resetAirports();
+    gf_resetParkAirports();
     gf_resetGroundMotion();
     gf_resetScanMessages();
     gf_resetSceneryApf();
