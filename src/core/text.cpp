@@ -29,11 +29,15 @@ int gf_percentage(double part, double total) {
     return static_cast<int>(p);
 }
 
-std::string gf_trim(std::string_view text) {
+std::string_view gf_trimView(std::string_view text) {
     const size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
     const size_t last = text.find_last_not_of(kBlanks);
-    return std::string(text.substr(first, last - first + 1));
+    return text.substr(first, last - first + 1);
+}
+
+std::string gf_trim(std::string_view text) {
+    return std::string(gf_trimView(text));
 }
 
 std::vector<std::string> gf_split(std::string_view text, char delimiter) {

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/liveries_scanned.h"
+#include "aircraft/livery_scan.h"
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
@@ -22,6 +23,7 @@
 #include "core/params_file.h"
 #include "core/paths.h"
 #include "core/slots.h"
+#include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/ground_motion.h"
@@ -234,7 +236,8 @@ void lf_checkCollisionsWithStatic() {
 // before they are built again and while no aircraft holds a title from them.
 void lf_liveryTables() {
     gf_carryOutRunRequest(RunRequest::NewLiveryScan);
-    lf_processScannedLiveries();
+    gf_initHardwareConcurrency();
+    gf_scanLiveries();
 }
 
 // The matching summary covers what was matched since the last one; titles remembered by
