@@ -112,9 +112,10 @@ void lf_keepFolderLiveries(int folderNumber, FolderScan& scan) {
     std::unordered_set<std::string_view> titlesSeen;
     for (std::vector<LiveryData>& liveries : scan.found)
         for (LiveryData& livery : liveries) {
-            if (!titlesSeen.insert(livery.title).second) continue;
+            if (titlesSeen.contains(livery.title)) continue;
             livery.folderNumber = folderNumber;
             g_scannedLiveries.push_back(std::move(livery));
+            titlesSeen.insert(g_scannedLiveries.back().title);  // list nodes stay where they are
         }
 }
 
