@@ -67,9 +67,10 @@ void lf_findCfgFiles(const std::string& folder, FolderScan& scan) {
         pending.pop_back();
         std::error_code ec;
         for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            // The entry's type comes with the folder listing: no status call per entry.
             std::error_code typeError;
-            const fs::file_status status = it->symlink_status(typeError);
-            if (fs::is_directory(status)) pending.push_back(it->path());
+            const bool link = it->is_symlink(typeError);
+            if (!link && it->is_directory(typeError)) pending.push_back(it->path());
             else if (!typeError && lf_isAircraftCfgName(it->path().filename().string()))
                 scan.files.emplace_back(lf_pathText(folder, root, it->path()), it->path());
         }
