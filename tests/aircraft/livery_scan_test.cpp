@@ -8,6 +8,7 @@
 #include "aircraft/aircraft_cfg.h"
 #include "aircraft/matching.h"
 #include "aircraft/scan_reports.h"
+#include "core/errors.h"
 #include "core/params.h"
 #include "livery_fixture.h"
 #include "platform/demo_sim_tree.h"
@@ -101,6 +102,19 @@ TEST_F(LiveryScanTest, CorrectionsComeFromTheDatabaseRecord) {
                   line("Lufthansa", "D-ALFA airl DLH => GEC") + line("Lufthansa", "D-ALFA model A320 => B744") +
                   line("Empty Record", "HB-NONE airl SWR => "));
     EXPECT_EQ(written(), (Strings{"Empty Record HB-NONE", "Lufthansa D-ALFA", "Edelweiss HB-JVA", "No Record HB-NOPE"}));
+}
+
+TEST_F(LiveryScanTest, ManualModeWithoutFoldersIsError48BeforeAnyFileIsTouched) {
+    LIG_AUTOMATIC.set(false);
+    tst_writeFile(g_fixesFile, "kept");
+    try {
+        gf_scanLiveries();
+        FAIL() << "no error";
+    } catch (const qtk::UserErrorException& e) {
+        EXPECT_STREQ(e.what(), "48: Set lfolder parameter(-s) to your liveries first, see Manual 5.1 (or check "
+                               "Liveries automatic)");
+    }
+    EXPECT_EQ(tst_readFile(g_fixesFile), "kept");
 }
 
 TEST_F(LiveryScanTest, AStopWritesNothingAndLeavesTheScanDue) {
