@@ -14,6 +14,7 @@
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "airports/stock.h"
 #include "core/clock.h"
 #include "core/crypto.h"
 #include "core/errors.h"
@@ -377,6 +378,7 @@ void lf_resetForRestart() {
     gf_resetFeedRun();
     gf_resetIntake();
     gf_clearStands();
+    gf_resetSiteCache();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetParkingSlots();
