@@ -52,8 +52,11 @@ struct FolderScan {
     std::atomic<std::size_t> next{0};                     // the next file a task takes
 };
 
+// The walk builds every file's path by appending to the root's, so the root is its prefix.
 std::string lf_pathText(const std::string& folder, const fs::path& root, const fs::path& file) {
-    std::string tail = file.lexically_relative(root).string();
+    std::size_t cut = std::min(file.native().size(), root.native().size());
+    if (cut < file.native().size() && file.native()[cut] == '/') ++cut;
+    std::string tail = file.native().substr(cut);
     std::replace(tail.begin(), tail.end(), '/', '\\');
     return gf_joinSimPath(folder, tail);
 }
