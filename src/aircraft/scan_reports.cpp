@@ -126,13 +126,9 @@ void lf_applyDbaseCorrections() {
 }
 
 void lf_writeFixesFile() {
-    try {
-        fs::create_directories(g_outputErrorsFolder);
-        if (!gf_writeTextFile(g_fixLines.lines(), g_fixesFile))
-            gf_logLine(fmt::format("Error writing file {}: {}", g_fixesFile, "the file cannot be written"));
-    } catch (const fs::filesystem_error& e) {
-        gf_logLine(fmt::format("Error writing file {}: {}", g_fixesFile, e.what()));
-    }
+    // The writer makes the errors folder with every missing parent.
+    if (!gf_writeTextFile(g_fixLines.lines(), g_fixesFile))
+        gf_logLine(fmt::format("Error writing file {}: {}", g_fixesFile, "the file cannot be written"));
 }
 
 void lf_writeScanReports() {

@@ -34,9 +34,9 @@ TEST_F(AircraftCfgTest, SectionsGiveLiveriesProblemsAndFixes) {
          "icao_airline=SWR\nicao_type_designator=A320\natc_parking_types=GATE,Cargo\ntitle=Second Title\n"
          "[fltsim.1]\ntitle=Swiss A321\nicao_airline=SWR\nicao_type_designator=A321\n[Effects]\natc_id=HB-ZZZ\n",
          {"Swiss A320|HB-IJB|SWR|A320|cargo", "Swiss A321||SWR|A321"}, false, false, 0, {}, {}, {}},
-        {"lower-case codes are fixed", "[fltsim.3]\ntitle=T\nicao_airline=swr\nicao_type_designator=b738\n",
-         {"T||SWR|B738"}, false, false, 0, {}, {},
-         {"[fltsim.3] icao_airline swr => SWR", "[fltsim.3] icao_type_designator b738 => B738"}},
+        {"lower-case codes are fixed", "[fltsim.3]\ntitle=T\nicao_airline=zzz\nicao_type_designator=b738\n",
+         {"T||ZZZ|B738"}, false, false, 0, {}, {},
+         {"[fltsim.3] icao_airline zzz => ZZZ", "[fltsim.3] icao_type_designator b738 => B738"}},
         {"incomplete, invalid codes, don't-use",
          "[fltsim.0]\ntitle=No Type\nicao_airline=SWR\n[fltsim.1]\ntitle= \nicao_airline=SWR\nicao_type_designator=A320\n"
          "[fltsim.2]\ntitle=A\nicao_airline=SWISS\nicao_type_designator=A320\n"

@@ -65,10 +65,17 @@ TEST_F(LiveryScanTest, FolderNumbersAndPriorityKeepTheLowestFolderOfEachAirlineA
     cfg(folders[9], "m", {lf_liv("EEE", "A320", "t10"), lf_liv("GGG", "A320", "t10g")});
     cfg(folders[10], "m", {lf_liv("GGG", "A320", "t11")});
     cfg(folders[11], "m", {lf_liv("GGG", "A320", "t12")});
+    // Only aircraft.cfg in any letter case is read; empty ones are listed in path order.
+    tst_writeFile(fs::path(folders[0]) / "x" / "aircraft.bak", gf_aircraftCfgSection(0, lf_liv("AAA", "C172", "bak")));
+    tst_writeFile(fs::path(folders[1]) / "e" / "AIRCRAFT.CFG", "[General]\n");
+    tst_writeFile(fs::path(folders[9]) / "e" / "aircraft.cfg", "");
+    tst_writeFile(folder_ / "plain.txt", "");
     // A missing folder after the first takes no number; lfolder holds ten, so the loop is fed directly.
     folders.insert(folders.begin() + 1, (folder_ / "missing").string());
+    folders.insert(folders.begin() + 3, (folder_ / "plain.txt").string());
     ASSERT_EQ(lf_scanLiveryFolders(folders), ScanOutcome::Written);
     EXPECT_EQ(written(), (Strings{"t1 ", "t2b ", "t4 ", "t9 ", "t10g ", "t11 ", "t12 "}));
+    EXPECT_EQ(tst_readFile(g_emptyCfgFilesFile), folders[11] + "\\e\\aircraft.cfg\n" + folders[2] + "\\e\\AIRCRAFT.CFG\n");
     EXPECT_NE(gf_capturedLog().find(folders[1] + " does not exist, skipped!\n2 liveries found in " + folders[2]),
               std::string::npos);
 }
@@ -134,7 +141,7 @@ TEST_F(LiveryScanTest, AStopWritesNothingAndLeavesTheScanDue) {
 
 TEST_F(LiveryScanTest, AFailedWriteRaisesAndASecondScanStartsFromEmptyLists) {
     const std::string f = (folder_ / "f").string();
-    cfg(f, "m", {lf_liv("swr", "A320", "Fixed", "")});
+    cfg(f, "m", {lf_liv("swr", "A320", "Fixed", "HB-JVA")});  // a fix and a conversion
     tst_writeFile(fs::path(g_liveriesScannedFile) / "blocker", "");  // a folder where the file goes
     LIG_AUTOMATIC.set(false);
     lfolder0.set(f);
@@ -146,7 +153,9 @@ TEST_F(LiveryScanTest, AFailedWriteRaisesAndASecondScanStartsFromEmptyLists) {
     cfg(f, "m", {lf_liv("SWR", "A320", "Fixed", "")});
     newLog();
     gf_scanLiveries();
-    EXPECT_EQ(newLog().find("code fixes"), std::string::npos);
+    const std::string log = newLog();
+    EXPECT_EQ(log.find("code fixes"), std::string::npos);
+    EXPECT_EQ(log.find("liveries updated"), std::string::npos);
     EXPECT_FALSE(fs::exists(g_fixesFile));
     EXPECT_FALSE(fs::exists(g_outputErrorsFolder));
 }
