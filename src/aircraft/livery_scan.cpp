@@ -190,11 +190,12 @@ void lf_postProcess(std::size_t folderCount, std::size_t total) {
                                    std::make_error_code(std::errc::io_error));
     g_scannedLiveries.clear();
     lf_writeScanReports();
+    lf_clearScannedLiveries();
 }
 
 // Every list of a scan is emptied on the way out, whichever way that is.
 struct ScanListsGuard {
-    ScanListsGuard() { lf_clearScannedLiveries(); }
+    ScanListsGuard() = default;
     ~ScanListsGuard() {
         lf_clearScannedLiveries();
         g_scannedLiveries.clear();
@@ -256,6 +257,7 @@ void lf_scanLiveryFolder(int folderNumber, const std::string& folder) {
 
 ScanOutcome lf_scanLiveryFolders(const std::vector<std::string>& folders) {
     g_scannedLiveries.clear();
+    lf_clearScannedLiveries();
     lf_removeOldScanFiles();
     lf_processRegcodeSources();
     int counter = 0;
