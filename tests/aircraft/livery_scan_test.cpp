@@ -10,6 +10,7 @@
 #include "aircraft/scan_reports.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "core/tasks.h"
 #include "livery_fixture.h"
 #include "platform/demo_sim_tree.h"
 #include "shell/run_control.h"
@@ -86,7 +87,9 @@ TEST_F(LiveryScanTest, EqualLiveriesMeetInTheDedupeAndTheLowerPathWinsATitle) {
     cfg(a, "y", {lf_liv("SWR", "A320", "Swiss", "HB-9")});  // same title, lower path: wins in a
     cfg(b, "m", {lf_liv("SWR", "A320", "Swiss", "HB-2")});
     cfg(c, "m", {lf_liv("SWR", "A320", "Swiss", "HB-9")});
+    g_hardwareConcurrency = 3;
     EXPECT_EQ(scanManual({a, b, c}), (Strings{"Swiss HB-2", "Swiss HB-9"}));
+    EXPECT_EQ(g_runningWorkers.load(), 0);
     EXPECT_FALSE(SCAN_LIVERIES.value());
     EXPECT_TRUE(g_liveryTablesBuilt);
 }
@@ -167,6 +170,7 @@ TEST_F(LiveryScanTest, TheDemoTreeScansToTheLiveriesItWasBuiltFrom) {
     std::map<std::string, LiveryData> source;
     for (const LiveryData& l : g_scannedLiveries) source[l.title] = l;
     gf_writeDemoSimTree(g_scannedLiveries);
+    g_hardwareConcurrency = 4;  // parse tasks in parallel: the result must not depend on their timing
     newLog();
     gf_scanLiveries();
     const std::string log = newLog();
