@@ -21,6 +21,9 @@ inline constexpr std::uintmax_t kMaxWholeFileBytes = 256ull << 20;  // 256 MiB
 // the limit of 1048576 bytes", ...); nullopt when it was read.
 std::optional<std::string> gf_readWholeFile(const std::filesystem::path& path, std::string& bytes,
                                             std::uintmax_t maxBytes = kMaxWholeFileBytes);
+// The whole file as it is (at most kMaxWholeFileBytes); false when it cannot be opened or a
+// read fails (a folder, for one).
+bool gf_readFileBytes(const std::filesystem::path& path, std::string& bytes);
 
 // Reads the file and decodes it by its character set (core/charset.h) into UTF-8 lines, which
 // replace the vector's content (its reserved room stays). False when the file cannot be read.
@@ -36,6 +39,9 @@ bool gf_writeTextFile(const std::vector<std::string>& lines, const std::filesyst
 // Writes the text, and a line end when asked, replacing the file as above; false on failure.
 bool gf_writeTextToFile(std::string_view text, const std::filesystem::path& path, bool withEndOfLine);
 
+// Creates the folder with all missing parents; a failure raises std::filesystem::filesystem_error
+// naming the operation ("create_directories") and the path.
+void gf_createDirectories(const std::filesystem::path& folder);
 // Removes the file when it exists; a failure is logged as the warning
 // "Warning: could not remove {path}, errorcode: {message}" and not raised.
 void gf_removeFileIfExists(const std::filesystem::path& path);

@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <thread>
+#include <unordered_map>
 
 #include <fmt/format.h>
 
 #include "aircraft/liveries_scanned.h"
+#include "aircraft/livery_scan.h"
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/airport_list.h"
+#include "airports/apf_read.h"
+#include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "core/clock.h"
@@ -23,6 +27,7 @@
 #include "core/params_file.h"
 #include "core/paths.h"
 #include "core/slots.h"
+#include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/ground_motion.h"
@@ -32,13 +37,16 @@
 #include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
 #include "live/sim_events.h"
+#include "live/spawn.h"
 #include "live/stand_choice.h"
 #include "live/tick.h"
 #include "live/time_shift.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
 #include "platform/sim_paths.h"
+#include "platform/sim_standin.h"
 #include "platform/window_model.h"
+#include "scenery/airport_scan.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
 #include "shell/ui_loop.h"
@@ -48,7 +56,6 @@
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 int64_t g_simSeconds = 0;
@@ -148,6 +155,7 @@ bool lf_waitForFirstTraffic() {
 // starts the traffic reader and waits for its first answer; false when the run ends instead.
 bool lf_startFlight() {
     std::shared_ptr<const Scenario> scenario = lf_loadScenario();
+    lf_installStandinCategories();
     gf_startSimThread(*scenario);
     if (!lf_waitForSimulator()) return false;
     double runStart = std::chrono::duration<double>(gf_utcNow().time_since_epoch()).count();
@@ -208,6 +216,19 @@ void lf_postRestartOrQuit(ExitState state) {
 
 }  // namespace
 
+void lf_installStandinCategories() {
+    // A copy for the simulator thread: the livery tables belong to the run thread.
+    std::unordered_map<std::string, int> categories;
+    for (const auto& [airline, types] : g_rawAirlineTable)
+        for (const auto& [type, titles] : types)
+            for (const RawTitleEntry& entry : titles)
+                categories.emplace(entry.title, static_cast<int>(gf_aircraftCategory(type)));
+    gf_standinSetCategoryOf([categories = std::move(categories)](std::string_view title) {
+        const auto it = categories.find(std::string(title));
+        return it == categories.end() ? static_cast<int>(AircraftCategory::Large) : it->second;
+    });
+}
+
 double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
     // A stored time in the future (the clock was set back) must not hold the program for
     // longer than the 2 seconds themselves.
@@ -215,16 +236,19 @@ double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
 }
 
 void lf_prepareFolders() {
+    // A run folder that cannot be written is the user's to fix: the message names the folder.
     for (const char* folder : kDataFolders) {
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec)
-            throw qtk::UserErrorException(
-                kFolderErrorCode, fmt::format("Cannot create the folder {} in the run folder: {}", folder, ec.message()));
+        try {
+            gf_createDirectories(folder);
+        } catch (const std::filesystem::filesystem_error& e) {
+            throw qtk::UserErrorException(kFolderErrorCode, fmt::format("Cannot create the folder {} in the run folder: {}",
+                                                                        folder, e.code().message()));
+        }
     }
 }
 
 void lf_startUp() {
+    gf_initHardwareConcurrency();
     lf_prepareFolders();
     gf_loadParameters();
     g_settingsRead = true;
@@ -236,6 +260,7 @@ void lf_startUp() {
     g_manualRange = RANGE.value();
     gf_setRange(RANGE.value());
     lf_readTypeDatabase();
+    gf_readAirports();
 }
 
 namespace {
@@ -250,11 +275,38 @@ void lf_checkCollisionsWithStatic() {
     }
 }
 
+// The aircraft no livery matched, for the user to see what is missing.
+void lf_logUnmatched() {
+    if (g_unmatchedAircraft.empty()) return;
+    const size_t n = g_unmatchedAircraft.size();
+    gf_logLine(fmt::format("{} unmatched aircraft:", n));
+    for (const std::string& key : g_unmatchedAircraft) gf_logIndented(key);
+}
+
+// The user-collision rules against the user aircraft as the simulator last reported it.
+void lf_checkCollisionsWithUser() {
+    if (!g_userOnGroundKnown) return;
+    const UserSnapshot user = gf_requestUserPosition();
+    gf_removeTooCloseToUser({user.lat, user.lon}, user.altitudeFt, g_userOnGround);
+}
+
 // The livery tables live for the process: a rescan asked for in the window clears them here,
 // before they are built again and while no aircraft holds a title from them.
 void lf_liveryTables() {
     gf_carryOutRunRequest(RunRequest::NewLiveryScan);
-    lf_processScannedLiveries();
+    gf_scanLiveries();
+}
+
+// The park airports of the user's list, and the destination kept from the last run in front.
+void lf_readParkAirports() {
+    lf_readMyParkAirports();
+    if (!DESTINATION.value().empty()) lf_setDestination(DESTINATION.value());
+}
+
+// What the simulator thread and the window handed over for the park airports.
+void lf_parkAirportRequests() {
+    if (gf_takeRunRequest(RunRequest::RememberUserStand)) lf_storeRememberedStand();
+    if (gf_takeRunRequest(RunRequest::NewDestination)) lf_setDestination(DESTINATION.value());
 }
 
 // The matching summary covers what was matched since the last one; titles remembered by
@@ -268,9 +320,14 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
+        gf_initHardwareConcurrency();
         lf_liveryTables();
-        if (!lf_stopping() && SCAN_AIRPORTS.value()) lf_clearScanCounters();
+        if (!lf_stopping() && SCAN_AIRPORTS.value()) {
+            lf_clearScanCounters();
+            gf_scanAddonAirports();
+        }
         lf_waitAfterLastRun();
+        lf_readParkAirports();
         lf_run();
     } catch (const qtk::UserErrorException& e) {
         gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
@@ -306,6 +363,9 @@ void lf_mainLoop() {
     g_flightPaused = false;
     lf_storeCurrentSlot();
     gf_setAddingAllowed(true);
+    // The simulator has sent the user aircraft by now: the first watch may choose at once.
+    g_userPosition = gf_requestUserPosition();
+    gf_watchParkAirport(true);
     auto next = std::chrono::steady_clock::now();
     while (lf_tick()) {
         next += kTickPeriod;
@@ -318,6 +378,7 @@ void lf_mainLoop() {
 bool lf_tick() {
     if (lf_stopping()) return false;
     gf_carryOutRunRequest(RunRequest::ApplyMaxLive);
+    lf_parkAirportRequests();
     if (!g_simRunning || g_simError) {
         lf_flightNotRunning();
         return true;
@@ -327,7 +388,10 @@ bool lf_tick() {
     if (!g_perSecondFlag.compare_exchange_strong(raised, 0)) return true;
     lf_perSecond();
     if (lf_stopping()) return false;
-    if (g_simSeconds % 15 == 0) lf_every15SecondsOfTick();
+    if (g_simSeconds % 15 == 0)
+        lf_every15SecondsOfTick();
+    else if (g_simSeconds % 16 == 0 && !g_parkingCalculating)
+        gf_watchParkAirport(false);
     return true;
 }
 
@@ -340,8 +404,11 @@ void lf_perSecond() {
     gf_messageSecondPassed();
     gf_refreshCounts();
     lf_storeCurrentSlot();
+    // Log stamps are marked while the time shift follows the simulator's clock.
+    gf_setSimTimeInUse(SIM_TIME.value() && gf_simUtcSeconds() != 0);
     if (SIM_TIME.value()) gf_followSimulatorTime(gf_simUtcSeconds(), gf_epochSeconds(gf_utcNow()));
     ++g_simSeconds;
+    lf_checkCollisionsWithUser();
     if (COLLISION_LIVE_PARKED_GND.value() && !g_staticAircraft.empty()) lf_checkCollisionsWithStatic();
 }
 
@@ -349,6 +416,7 @@ void lf_every15Seconds() {
     lf_renewalPhase();
     if (g_simSeconds % 30 == 0 && AUTO_RANGE.value()) gf_autoRange();
     if (g_simSeconds % 60 == 0) lf_setRenewalCountdown();
+    if (g_simSeconds % 1200 == 0) lf_logUnmatched();
     if (g_simSeconds % 86400 == 0) {
         g_simSeconds = 0;
         lf_matchingSummary();
@@ -357,6 +425,8 @@ void lf_every15Seconds() {
 
 void lf_checkReservedStand() {
     if (!gf_takeRunRequest(RunRequest::RereadParkAirports)) return;
+    std::string out;
+    if (gf_checkParkAirports(true, out)) gf_showMessage(out, true);
     gf_setEnabled(ctl::kRereadParkAirports, true);
     gf_setEnabled(ctl::kDestination, true);
 }
@@ -371,6 +441,7 @@ void lf_flightNotRunning() {
     gf_handleSimEvents();
     if (++g_notRunningTicks % kTicksPerNotRunningCheck != 0) return;
     lf_checkReservedStand();
+    gf_refreshCounts();
     lf_storeCurrentSlot();
 }
 
@@ -378,6 +449,8 @@ void lf_closingDown() {
     ExitState state = gf_exitState();
     gf_logLine(fmt::format("Exiting: {}", gf_exitStateName(state)));
     lf_stopFlightThreads();
+    // The simulator thread found the user's stand as its connection ended.
+    lf_parkAirportRequests();
     lf_matchingSummary();
     try {
         lf_saveAtClosing();
@@ -393,11 +466,13 @@ void lf_resetForRestart() {
     g_flightPaused = false;
     g_notRunningTicks = 0;
     g_waitingForSim = false;
+    gf_setSimTimeInUse(false);
     gf_resetRenewalFlags();
     gf_resetFeedRun();
     gf_resetIntake();
-    gf_clearStands();
+    gf_resetParkingForNewFlight();
     gf_resetSiteCache();
+    gf_resetParkFile();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetParkingSlots();

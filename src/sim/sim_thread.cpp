@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "airports/park_airports.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "platform/sim_standin.h"
@@ -60,7 +61,6 @@ void lf_linkLost() {
     gf_logWarning("SimConnect connection lost");
     g_simRunning = false;
     gf_simRequestError();
-    gf_stopRunWith(ExitState::SimconnectError);
 }
 
 bool lf_setUp(HANDLE h) {
@@ -275,6 +275,7 @@ void lf_simThread() {
         next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(frame);
         lf_pauseUntil(next);
     }
+    gf_rememberUserStand();
     gf_simClose();
 }
 

@@ -39,7 +39,8 @@ class ProgramTest : public ShellRunTest {
 // Each failure that ends the program or loses data is on the console, with an exit code that
 // is not 0; a program that only lost its log runs on and ends normally.
 TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
-    const std::string settings = "<parameters><parameter name=\"RANGE\" value=\"12\"/></parameters>";
+    const std::string settings = "<parameters><parameter name=\"RANGE\" value=\"12\"/>"
+                                 "<parameter name=\"SCAN_LIVERIES\" value=\"false\"/></parameters>";
     struct Row {
         const char* what;
         void (*arrange)();
@@ -61,9 +62,9 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
          kExitUserError,
          "Error: settings not saved. Could not write parameters.xml: No space left on device; the file keeps "
          "its previous content\n"},
-        {"scenario value out of range", [] { tst_writeFile("scenario.json", R"({"frame_rate": 1e308})"); },
+        {"scenario value out of range", [] { tst_writeFile("scenario.json", R"({"run_length_s": -5})"); },
          kExitUserError,
-         "Error 99: Cannot read scenario.json: scenario.json: frame_rate: 1e+308 is out of range (1 to 1000)\n"},
+         "Error 99: Cannot read scenario.json: scenario.json: run_length_s: must be between 0 and 1000000000\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
