@@ -34,9 +34,10 @@ struct LabSecond {
     double lat = 0, lon = 0, altFt = 0;
 };
 
-// Figures of one replay against its truth.
+// Figures of one replay against its truth: the positions where they arrive (a repeated position
+// is no new report), measured where two of them lie at most kLabMeasuredGapSec apart.
 struct LabFigures {
-    int measured = 0;                  // seconds measured (active, reports at most 20 s apart)
+    int measured = 0;                  // seconds measured (active, new positions at most 20 s apart)
     double medianM = 0, p95M = 0;      // horizontal error against the truth 30 s earlier
     double altMedianFt = 0, altP95Ft = 0;  // altitude error where both are in the air
     double shiftMedianSec = 0;         // where along the track the aircraft is, against where it should be
