@@ -214,12 +214,12 @@ TEST_P(RealTrackLab, ReplaysTheWholeTrack) {
         ASSERT_FALSE(real.touched.empty());
         const ScenarioAirport& a = real.touched.back();
         lab_setParkAirport(a.icao, a.lat, a.lon, a.elevationFt);
-        // A stand where the aircraft stands at the start and at the end of its reports.
+        // An arrival taxis to a stand where its reports end.
         g_staticParkingOn = true;
-        for (const TruthPoint* p : {&real.truth.front(), &real.truth.back()})
-            if (p->onGround && gf_haversineNm({p->lat, p->lon}, {a.lat, a.lon}) < 3)
-                g_stands.emplace_back(p == &real.truth.front() ? "S1" : "S2", std::vector<StandOption>{}, p->lat,
-                                      p->lon, gf_degToRad(p->trackDeg), gf_metersToNm(30), false, false, false);
+        const TruthPoint& end = real.truth.back();
+        if (!real.truth.front().onGround && end.onGround && gf_haversineNm({end.lat, end.lon}, {a.lat, a.lon}) < 3)
+            g_stands.emplace_back("S1", std::vector<StandOption>{}, end.lat, end.lon, gf_degToRad(end.trackDeg),
+                                  gf_metersToNm(30), false, false, false);
         gf_numberStands();
     }
     std::vector<LabSecond> seen;

@@ -14,8 +14,9 @@ inline constexpr double kLabMeasuredGapSec = 20;
 // An aircraft whose reports go on is back in the simulator within this many seconds.
 inline constexpr double kLabBackWithinSec = 60;
 // The feed has the aircraft in the air for at least this long between ground rows: a real
-// departure or arrival, not noise in the air/ground field.
-inline constexpr double kLabAirStretchSec = 20;
+// departure or arrival, not noise in the air/ground field (nor the last seconds of a final that
+// the spawn leaves out: an aircraft first seen on short final appears at its touchdown).
+inline constexpr double kLabAirStretchSec = 60;
 
 // One converted real track: the truth the lab feeds and the aircraft's identity.
 struct LabRealTrack {
