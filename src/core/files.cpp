@@ -23,8 +23,15 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// The whole file; false when it cannot be opened or a read fails (a folder, for one).
-bool lf_readAllBytes(const fs::path& path, std::string& bytes) {
+bool lf_endsWithXml(const std::string& name) {
+    if (name.size() < 5) return false;  // ".xml" alone names nothing
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".xml";
+}
+}  // namespace
+
+bool gf_readFileBytes(const fs::path& path, std::string& bytes) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return false;
     bytes.clear();
@@ -34,17 +41,9 @@ bool lf_readAllBytes(const fs::path& path, std::string& bytes) {
     return std::ferror(file.get()) == 0;
 }
 
-bool lf_endsWithXml(const std::string& name) {
-    if (name.size() < 5) return false;  // ".xml" alone names nothing
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".xml";
-}
-}  // namespace
-
 bool gf_readTextFile(const fs::path& path, std::vector<std::string>& lines) {
     std::string bytes;
-    if (!lf_readAllBytes(path, bytes)) return false;
+    if (!gf_readFileBytes(path, bytes)) return false;
     lines.clear();
     gf_splitLines(gf_decodeToUtf8(bytes), lines);
     return true;
@@ -118,13 +117,20 @@ void gf_createDirectories(const fs::path& folder) {
 
 void gf_cleanFolder(const fs::path& folder) {
     gf_logLine(fmt::format("Cleaning folder: {}", folder.string()));
-    try {
-        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-            if (!entry.is_directory()) fs::remove(entry.path());
-        }
-    } catch (const fs::filesystem_error& e) {
-        throw qtk::UserErrorException(kFilesystemErrorCode, fmt::format("Filesystem error: {}", e.what()));
+    // Each failure names its operation and path, not only the library's words.
+    const auto fail = [](const char* operation, const fs::path& path, std::error_code ec) {
+        throw qtk::UserErrorException(
+            kFilesystemErrorCode,
+            fmt::format("Filesystem error: {}", fs::filesystem_error(operation, path, ec).what()));
+    };
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; it != end; it.increment(ec)) {
+        if (ec) break;
+        std::error_code typeError;
+        if (it->is_directory(typeError)) continue;
+        if (!fs::remove(it->path(), ec) && ec) fail("remove", it->path(), ec);
     }
+    if (ec) fail("directory_iterator", folder, ec);
 }
 
 std::string gf_getAppDataPath() {

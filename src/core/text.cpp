@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -51,6 +52,13 @@ std::vector<std::string> gf_split(std::string_view text, char delimiter) {
         if (end == std::string_view::npos) return fields;
         start = end + 1;
     }
+}
+
+bool gf_containsNoCase(std::string_view text, std::string_view fragment) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto hit = std::search(text.begin(), text.end(), fragment.begin(), fragment.end(),
+                                 [&](char a, char b) { return lower(a) == lower(b); });
+    return fragment.empty() || hit != text.end();
 }
 
 std::string gf_extractPath(std::string_view line) {

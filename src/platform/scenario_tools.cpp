@@ -16,10 +16,7 @@
 #include "core/log.h"
 #include "core/text.h"
 
-namespace {
-
-// One CSV line into fields; a field in double quotes may hold commas and doubled quotes.
-std::vector<std::string> lf_csvFields(std::string_view line) {
+std::vector<std::string> gf_csvFields(std::string_view line) {
     std::vector<std::string> fields(1);
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
@@ -38,6 +35,8 @@ std::vector<std::string> lf_csvFields(std::string_view line) {
     return fields;
 }
 
+namespace {
+
 // Calls f(lineNumber, fields) for every line after the header; carriage returns are dropped.
 template <typename F>
 void lf_forEachCsvLine(std::string_view text, F f) {
@@ -48,7 +47,7 @@ void lf_forEachCsvLine(std::string_view text, F f) {
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (++lineNumber == 1 || line.empty()) continue;
-        f(lineNumber, lf_csvFields(line));
+        f(lineNumber, gf_csvFields(line));
     }
 }
 

@@ -50,6 +50,9 @@ struct RealTrack {
 // about dropped lines.
 RealTrack gf_parseRealTrackCsv(std::string_view text, std::string_view sourceName);
 
+// One CSV line into fields; a field in double quotes may hold commas and doubled quotes.
+std::vector<std::string> gf_csvFields(std::string_view line);
+
 // The airport list: UTF-8 CSV with the header line icao,iata,name,lat,lon,elevation_ft,type and
 // fields quoted where they hold commas, e.g.
 //   LSZH,ZRH,Zurich Airport,47.4647,8.54917,1416,large_airport

@@ -69,6 +69,8 @@ void lf_readSceneryArea(const std::vector<std::string>& lines, std::vector<std::
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
         std::string value = gf_trim(std::string_view(line).substr(eq + 1));
+        // An empty value names no folder (joined, it would be the whole simulator).
+        if (value.empty()) continue;
         if (value.size() < 2 || value.find(":\\") == std::string::npos) value = gf_joinSimPath(SIM_INSTALL_PATH.value(), value);
         if (gf_inStockAirportsPath(value)) continue;
         gf_logLine(fmt::format("      found:{}", value));

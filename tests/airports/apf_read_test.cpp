@@ -77,7 +77,8 @@ TEST_F(ApfReadTest, StockFileWithoutLearnedFile) {
               std::make_tuple(std::vector<uint32_t>{2}, std::vector<uint32_t>{1}, std::vector<uint32_t>{}));
     EXPECT_EQ(g_stands[0].options.at(0).origin, 1u);
     EXPECT_EQ(parking_percentage.value(), 30);
-    EXPECT_FALSE(gf_controlState(ctl::kParkingPercentage).enabled);
+    EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).enabled, false);
+    EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).selected, 6);  // 30 %
     EXPECT_TRUE(gf_controlState(ctl::kWeek).enabled);
     EXPECT_TRUE(g_staticParkingOn.load());
     WindowStats s = gf_windowStats();
@@ -133,7 +134,7 @@ TEST_F(ApfReadTest, QualityFactorsAndLabels) {
     g_stands[0].options.emplace_back("", "", "A", "B", "R", (1ull << 48) - 1, 2, 5, 1, 0);
     EXPECT_EQ(gf_qualityFactors().Qf_soft, 64);
     const std::pair<QualityPair, const char*> rows[] = {
-        {{80, 20}, "80"}, {{44, 20}, "44/20"}, {{-1, -1}, "  "}, {{-1, 5}, "-1/ 5"}, {{45, -1}, "45"}};
+        {{80, 20}, "80"}, {{44, 20}, "44/20"}, {{-1, -1}, "  "}, {{-1, 5}, "-1/ 5"}, {{45, -1}, "45"}, {{0, -1}, " 0/-1"}};
     for (const auto& [q, label] : rows) EXPECT_EQ(gf_qualityLabel(q), label);
 }
 

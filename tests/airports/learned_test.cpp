@@ -35,12 +35,14 @@ TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
         {R"(<parameter name="MAX_LIVE" value="-1"/>)", 500, 30, "MAX_LIVE                : 500\n"},
         {R"(<parameter name="MAX_LIVE" value="17"/>)", 10, 30, "MAX_LIVE                : 10\n"},
         {R"(<parameter name="MAX_LIVE" value="18"/>)", 25, 30, "MAX_LIVE                : 25\n"},
+        {R"(<parameter name="MAX_LIVE" value="62"/>)", 50, 30, "MAX_LIVE                : 50\n"},
         {R"(<parameter name="parking_percentage" value="42"/>)", 75, 40, "parking_percentage      : 42\n"},
         {R"(<parameter name="WEEK" value="yes"/><parameter name="LATERAL_RANGE" value="41"/>
             <parameter name="MAX_FIT" value="12"/>)", 75, 30,
          "LATERAL_RANGE           : 40\n          WEEK                    : true\n"
          "          MAX_FIT                 : 12 (max number of half hours, is 7 hrs decimal)\n"},
     };
+    gf_setEnabled(ctl::kRange, false);
     for (const Row& r : rows) {
         SCOPED_TRACE(r.parameters);
         MAX_LIVE_SEL.set(75);
@@ -49,7 +51,7 @@ TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
         EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).selected * 5, r.percentage);
         EXPECT_EQ(gf_capturedLog(), kRead + (*r.log ? std::string(10, ' ') + r.log : ""));
     }
-    EXPECT_TRUE(gf_controlState(ctl::kWeek).checked);
+    EXPECT_TRUE(gf_controlState(ctl::kWeek).checked && gf_controlState(ctl::kRange).enabled);
     EXPECT_EQ(std::make_tuple(RANGE.value(), MAX_FIT_FL.value()), std::make_tuple(40, 7.0));
 }
 

@@ -11,6 +11,7 @@
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/tasks.h"
+#include "platform/window_model.h"
 #include "scenery/scenery_apf.h"
 #include "shell/run_control.h"
 #include "support/bgl_builder.h"
@@ -26,7 +27,7 @@ protected:
         setenv("TRELVO_DRIVES", (folder_ / "drives").c_str(), 1);
         g_publishers = {{"Aerosoft", "Mega Airport"}, {"My Sceneries"}};
         g_simAddonAirports = {"LOWI", "EDNY"};
-        g_thirdPartyPublishers = {{"Aerosoft", {"EDDM2", "EGLL"}}, {"My Sceneries", {"LOWK5"}}};
+        g_thirdPartyPublishers = {{"Aerosoft", {"EDDM2", "EGLL"}}, {"My Sceneries", {"LOWK2"}}};
         g_stockAirportsPath = "D:\\Addons\\Stock";
         AFG_AUTOMATIC.set(false);
         afolder0.set("D:\\Addons");
@@ -62,7 +63,8 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     fs::create_directories("airports/my_ORBX/EDNY.txt");  // the link cannot be written: generated instead
     bgl("Aerosoft/b.BGL", {lf_airport("EDDM", 3), lf_airport("EGLL", 1), lf_airport("EDDF", 1)});
     bgl("My Sceneries/c.bgl", {lf_airport("LOWK", 2)});
-    bgl("Other/d.bgl", {lf_airport("LOWG", 2), lf_airport("LOWL", 0)});
+    bgl("Other/d.bgl", {lf_airport("LOWG", 2), lf_airport("LOWL", 0), lf_airport("LOWZ", 1)});
+    fs::create_directories("airports/my_thirdparty/LOWZ.xml/x");  // LOWZ.xml cannot be written
     for (const char* never : {"Other/e.Bgl", "Other/statics/f.bgl", "Other/x_heliports/g.bgl", "Stock/h.bgl"})
         bgl(never, {lf_airport("LZZZ", 1)});
     tst_writeFile("airports/my_thirdparty/LSZH.xml", R"(<parameters><parameter name="handmade" value="true"/></parameters>)");
@@ -74,7 +76,7 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
 
     EXPECT_EQ(files("airports/my_ORBX"), (std::vector<std::string>{"EDNY.txt", "EDNY.xml", "LOWI.txt", "LOWS.xml"}));
     EXPECT_EQ(files("airports/my_thirdparty"), (std::vector<std::string>{"EDDF.xml", "EDDM.txt", "EGLL.txt", "EGLL.xml",
-                                                                          "LOWG.xml", "LOWK.txt", "LSZH.xml"}));
+                                                                          "LOWG.xml", "LOWK.txt", "LOWZ.xml", "LSZH.xml"}));
     EXPECT_EQ(files("TBLO"), (std::vector<std::string>{"EDDM.xml", "LOWS.xml"}));
     EXPECT_EQ(tst_readFile("airports/my_thirdparty/LOWK.txt"), "archive/thirdparty/My%20Sceneries/LOWK.xml\n");
     EXPECT_EQ(tst_readFile("airports/my_ORBX/LOWI.txt"), "archive/simaddon/LOWI.xml\n");
@@ -84,10 +86,12 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
                              "LOWS does not exist as simaddon\n", "Generated LOWS.xml: 2 positions, of which 1 helipad\n",
                              "===> EDDM has 3 parkpos while archived one has 2\n", "Generated EDDM.xml: 3 positions\n",
                              "thirdparty Aerosoft EDDF does not exist\n",
-                             "===> Linking EDNY to archive/simaddon/EDNY.xml did not succeed\n"}) {
+                             "===> Linking EDNY to archive/simaddon/EDNY.xml did not succeed\n",
+                             "===> Generating airports/my_thirdparty/LOWZ.xml did not succeed\n"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(log.find("LZZZ"), std::string::npos);
+    EXPECT_EQ(log.find("LOWK has"), std::string::npos);  // as many stands as archived: linked only
 
     // The generated file reads back: stands sorted by name, the name decoded, never hand-made.
     ApfSource source;
@@ -104,6 +108,8 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     EXPECT_EQ(ids, (std::vector<std::string>{"g10", "g9"}));
     EXPECT_TRUE(g_apfHandmade);
     EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(gf_windowStats().orbxAirportsDone, 1);
+    EXPECT_EQ(gf_windowStats().tbloFileCount, 2);
     EXPECT_EQ(g_runningWorkers.load(), 0);
 }
 
@@ -116,6 +122,7 @@ TEST_F(AirportScanTest, ManyFilesAStopAndBadFolders) {
     EXPECT_NE(gf_capturedLog().find("D:\\Missing does not exist, skipped!"), std::string::npos);
     EXPECT_NE(gf_capturedLog().find("D:\\Addons\\Other\\s0\\f0.bgl is not a folder name, skipped!"), std::string::npos);
     EXPECT_FALSE(fs::exists("TBLO"));  // nothing to learn off line
+    EXPECT_NE(gf_capturedLog().find("All your third party airports are done, no off line learning needed."), std::string::npos);
 
     SCAN_AIRPORTS.set(true);
     gf_stopRunWith(ExitState::UserClosedSim);

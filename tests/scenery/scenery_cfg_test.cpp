@@ -35,7 +35,7 @@ std::string lf_utf16(std::string_view text) {
 const char* const kSceneryCfg =
     "[General]\r\nTitle=Scenery\r\n[Area.001]\r\nTitle=Terrain\r\nLocal=Scenery\\World\r\nActive=TRUE\r\n"
     "[Area.002]\r\nLocal=Scenery\\0601\r\nActive=TRUE\r\n"           // stock airports
-    "[Area.003]\r\nLocal=addon\\myairport\r\nActive=true\r\nLocal = D:\\Scenery\\X \r\nLayer=3\r\n"
+    "[Area.003]\r\nLocal=addon\\myairport\r\nLocal= \r\nActive=true\r\nLocal = D:\\Scenery\\X \r\nLayer=3\r\n"
     "[Area.004]\r\nActive=FALSE\r\nLocal=D:\\Off\r\n"
     "[Area.005]\r\nLocal=D:\\NoActive\r\n"
     "[Area.006]\r\nActive=True\r\nLocal=Scenery\\Areas\\X\r\nLocal=Y\r\nActive=True\r\nLocal-missing\r\n";

@@ -1,5 +1,5 @@
-// Fixture of the run tests: a fixed UTC clock, a captured log and the encrypted type database
-// that every start-up reads.
+// Fixture of the run tests: a fixed UTC clock, a captured log, the encrypted type database
+// that every start-up reads and liveries scanned before.
 #pragma once
 #include <chrono>
 #include <cstdlib>
@@ -7,6 +7,7 @@
 #include "core/clock.h"
 #include "core/crypto.h"
 #include "core/log.h"
+#include "support/airport_builders.h"
 #include "support/work_folder.h"
 
 // 2024-03-05 14:07:09 UTC, a Tuesday.
@@ -22,10 +23,12 @@ inline constexpr const char* kSmallLiveries =
     "  <liv airl=\"SWR\" type=\"B738\" title=\"Boeing 737-800 Swiss\" atcid=\"HB-JXA\"/>\n"
     "  <liv airl=\"PVT\" type=\"C172\" title=\"Cessna 172 Skyhawk\"/>\n</liveries>\n";
 
-// What every start-up logs with the fixture's inputs: the type database, then the livery tables.
+// What every start-up logs with the fixture's inputs: the type database and the airport list,
+// then the livery tables.
 #define TRELVO_TYPE_DATABASE_LINE                                                                      \
     "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 " \
-    "simaddon airports, 0 third-party publishers\n"
+    "simaddon airports, 0 third-party publishers\n"                                                  \
+    "1 airports read\n"
 inline constexpr const char* kTypeDatabaseLine = TRELVO_TYPE_DATABASE_LINE;
 inline constexpr const char* kStartUpLog =
     TRELVO_TYPE_DATABASE_LINE
@@ -55,6 +58,10 @@ inline constexpr const char* kAirportScanLog =
     "The scan will search 0 folders\noutput/info/AirportsScanLog.txt written\n"
     "Warning: Scan has not found any add-on airports\nSCAN_AIRPORTS=false\n"
     "-------------------------- airports scan ends    ----------------------------\n\n";
+// What reading the park airports logs without my_park_airports.txt.
+inline constexpr const char* kParkAirportsLog = "airports/my_park_airports.txt not found\n";
+// What the first watch of a flight on the ground at Zurich logs.
+inline constexpr const char* kFirstWatchLog = "User aircraft on the ground at LSZH, no airport file found\n";
 
 // A stand-in world whose simulator closes half a second into the flight.
 inline constexpr const char* kShortScenario =
@@ -69,6 +76,11 @@ class ShellRunTest : public WorkFolderTest {
         gf_setLogCapture(true);
         tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
         tst_writeFile("output/LiveriesScanned.xml", kSmallLiveries);
+        // The liveries above stand scanned: the start-up only builds the tables from them.
+        tst_writeFile("parameters.xml",
+                      "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\"/></parameters>\n");
+        tst_installAirportsXml(
+            R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.54917" alt="1416"/></airports>)");
         // The simulator's machine of these runs has no scenery configuration.
         setenv("TRELVO_PROGRAMDATA", (folder_ / "programdata").c_str(), 1);
         setenv("TRELVO_SIM_ROOT", "/nonexistent-simulator", 1);
