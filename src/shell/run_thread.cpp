@@ -15,6 +15,7 @@
 #include "aircraft/type_database.h"
 #include "airports/airport_list.h"
 #include "airports/apf_read.h"
+#include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "core/clock.h"
@@ -275,6 +276,18 @@ void lf_liveryTables() {
     gf_scanLiveries();
 }
 
+// The park airports of the user's list, and the destination kept from the last run in front.
+void lf_readParkAirports() {
+    lf_readMyParkAirports();
+    if (!DESTINATION.value().empty()) lf_setDestination(DESTINATION.value());
+}
+
+// What the simulator thread and the window handed over for the park airports.
+void lf_parkAirportRequests() {
+    if (gf_takeRunRequest(RunRequest::RememberUserStand)) lf_storeRememberedStand();
+    if (gf_takeRunRequest(RunRequest::NewDestination)) lf_setDestination(DESTINATION.value());
+}
+
 // The matching summary covers what was matched since the last one; titles remembered by
 // hexid start afresh with it.
 void lf_matchingSummary() {
@@ -293,6 +306,7 @@ void lf_runThread() {
             gf_scanAddonAirports();
         }
         lf_waitAfterLastRun();
+        lf_readParkAirports();
         lf_run();
     } catch (const qtk::UserErrorException& e) {
         gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
@@ -325,6 +339,9 @@ void lf_mainLoop() {
     g_flightPaused = false;
     lf_storeCurrentSlot();
     gf_setAddingAllowed(true);
+    // The simulator has sent the user aircraft by now: the first watch may choose at once.
+    g_userPosition = gf_requestUserPosition();
+    gf_watchParkAirport(true);
     auto next = std::chrono::steady_clock::now();
     while (lf_tick()) {
         next += kTickPeriod;
@@ -337,6 +354,7 @@ void lf_mainLoop() {
 bool lf_tick() {
     if (lf_stopping()) return false;
     gf_carryOutRunRequest(RunRequest::ApplyMaxLive);
+    lf_parkAirportRequests();
     if (!g_simRunning || g_simError) {
         lf_flightNotRunning();
         return true;
@@ -346,7 +364,10 @@ bool lf_tick() {
     if (!g_perSecondFlag.compare_exchange_strong(raised, 0)) return true;
     lf_perSecond();
     if (lf_stopping()) return false;
-    if (g_simSeconds % 15 == 0) lf_every15SecondsOfTick();
+    if (g_simSeconds % 15 == 0)
+        lf_every15SecondsOfTick();
+    else if (g_simSeconds % 16 == 0 && !g_parkingCalculating)
+        gf_watchParkAirport(false);
     return true;
 }
 
@@ -380,6 +401,8 @@ void lf_every15Seconds() {
 
 void lf_checkReservedStand() {
     if (!gf_takeRunRequest(RunRequest::RereadParkAirports)) return;
+    std::string out;
+    if (gf_checkParkAirports(true, out)) gf_showMessage(out, true);
     gf_setEnabled(ctl::kRereadParkAirports, true);
     gf_setEnabled(ctl::kDestination, true);
 }
@@ -402,6 +425,8 @@ void lf_closingDown() {
     ExitState state = gf_exitState();
     gf_logLine(fmt::format("Exiting: {}", gf_exitStateName(state)));
     lf_stopFlightThreads();
+    // The simulator thread found the user's stand as its connection ended.
+    lf_parkAirportRequests();
     lf_matchingSummary();
     try {
         lf_saveAtClosing();
@@ -421,7 +446,7 @@ void lf_resetForRestart() {
     gf_resetRenewalFlags();
     gf_resetFeedRun();
     gf_resetIntake();
-    gf_clearStands();
+    gf_resetParkingForNewFlight();
     gf_resetSiteCache();
     gf_resetParkFile();
     gf_resetSimLink();

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "core/text.h"
 #include "live/aircraft.h"
 #include "live/live_set.h"
 #include "live/spawn.h"
+#include "live/stand_choice.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_thread.h"
@@ -128,6 +130,14 @@ void lf_handleButtons(int controlId) {
     gf_postRunRequest(RunRequest::RereadParkAirports);
 }
 
+void lf_handleDestination(std::string_view text) {
+    const std::string code = gf_trim(text);
+    if (code.empty() || code == DESTINATION.value()) return;
+    DESTINATION.set(code);
+    gf_setControlText(ctl::kDestination, code);
+    gf_postRunRequest(RunRequest::NewDestination);
+}
+
 void gf_refreshCounts() {
     const int live = gf_countLiveInSim();
     const int statics = static_cast<int>(std::count_if(g_staticAircraft.begin(), g_staticAircraft.end(),
@@ -159,8 +169,9 @@ int gf_autoRangeNm(bool onGround, bool nearParkAirport, double altitudeFt) {
 
 void gf_autoRange() {
     UserSnapshot user = gf_requestUserPosition();
-    // Park airports come with the airports subsystem; until then the user is never near one.
-    const bool nearParkAirport = false;
+    const ParkSite& site = gf_parkSite();
+    const bool nearParkAirport =
+        !site.code.empty() && gf_haversineNm({user.lat, user.lon}, site.position) <= AIRP_RANGE.value();
     gf_setRange(gf_autoRangeNm(user.onGround, nearParkAirport, user.altitudeFt));
 }
 

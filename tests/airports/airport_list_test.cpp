@@ -12,19 +12,16 @@
 #include "core/log.h"
 #include "core/text.h"
 #include "support/airport_builders.h"
-#include "support/http_server.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 class AirportListTest : public WorkFolderTest {
-protected:
+  protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
         gf_setLogCapture(true);
-        // Two airports within 5 nm make the search look for their parking files; no site here.
-        setenv("TRELVO_DOWNLOAD_BASE", fmt::format("http://127.0.0.1:{}/", tst_deadLocalPort()).c_str(), 1);
     }
     // The code of the airport the search settles on; "-" for none.
     static std::string closest(LatLon p) {
@@ -98,7 +95,8 @@ TEST_F(AirportListTest, NeighbourIsTheAirportTheWinnerDisplaced) {
                      north(3), north(2), north(1)),
          "CCCC", "Airport CCCC is closest, neighbour is BBBB\n"},
         {"a tie keeps the earlier code and makes no neighbour",
-         fmt::format("<airport code=\"BBBB\" {}/><airport code=\"AAAA\" {}/>", north(2), north(2)), "AAAA", ""},
+         fmt::format("<airport code=\"BBBB\" {}/><airport code=\"AAAA\" {}/>", north(2), north(2)), "AAAA",
+         ""},
         {"5.0 nm counts, more does not",
          fmt::format("<airport code=\"AAAA\" {}/><airport code=\"BBBB\" {}/>", north(5.0000001), north(4.99)),
          "BBBB", ""},
@@ -123,12 +121,14 @@ TEST_F(AirportListTest, BadListsEndWithError88AndLeaveNoPlainFile) {
         const char* error;
     } rows[] = {
         {"no encrypted file", nullptr, "88: input/airports.xml not loaded: File was not found"},
-        {"not XML", "<airports><airport", "88: input/airports.xml not loaded: Error parsing start element tag"},
+        {"not XML", "<airports><airport",
+         "88: input/airports.xml not loaded: Error parsing start element tag"},
         {"no root", "<airport code=\"LSZH\" lat=\"1\" lon=\"2\" alt=\"3\"/>",
          "88: Missing <airports> root in: input/airports.xml"},
         {"an empty alt", "<airports><airport code=\"LSZH\" lat=\"1\" lon=\"2\" alt=\"\"/></airports>",
          "88: invalid stod argument"},
-        {"a latitude past the range of double", "<airports><airport code=\"LSZH\" lat=\"1e999\" lon=\"2\" alt=\"3\"/></airports>",
+        {"a latitude past the range of double",
+         "<airports><airport code=\"LSZH\" lat=\"1e999\" lon=\"2\" alt=\"3\"/></airports>",
          "88: stod argument out of range"},
     };
     for (const Row& row : rows) {
@@ -146,7 +146,8 @@ TEST_F(AirportListTest, BadListsEndWithError88AndLeaveNoPlainFile) {
         EXPECT_TRUE(g_airports.empty());
     }
     // The flag stayed clear: a good file is read at the next call.
-    tst_installAirportsXml("<airports><airport code=\"LSZH\" lat=\"47.4647\" lon=\"8.54917\" alt=\"1416\"/></airports>");
+    tst_installAirportsXml(
+        "<airports><airport code=\"LSZH\" lat=\"47.4647\" lon=\"8.54917\" alt=\"1416\"/></airports>");
     EXPECT_TRUE(gf_readAirports());
     EXPECT_EQ(g_airports.size(), 1u);
 }

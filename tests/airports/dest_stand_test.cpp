@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class DestStandTest : public ApfSiteTest {
-protected:
+  protected:
     // A parking file whose stands stand so many metres north of the user.
     static std::string apf(std::initializer_list<std::pair<const char*, double>> stands) {
         std::string text = "<meta/><parkpositions>";
@@ -27,7 +27,8 @@ protected:
 };
 
 TEST_F(DestStandTest, NearestStandOfALocalFileFirstOfEquals) {
-    tst_writeFile("airports/my_thirdparty/LSMD.xml", apf({{"A1", 500}, {"B2", 120}, {"C3", 120}, {"D4", 300}}));
+    tst_writeFile("airports/my_thirdparty/LSMD.xml",
+                  apf({{"A1", 500}, {"B2", 120}, {"C3", 120}, {"D4", 300}}));
     std::string name = "keep";
     EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd_, kUser, name), gf_metersToNm(120), 1e-6);
     EXPECT_EQ(name, "B2");
@@ -55,7 +56,8 @@ TEST_F(DestStandTest, NoStandKeepsTheNameAndAnswers100) {
 
 TEST_F(DestStandTest, StandWithoutCoordinatesStandsAtZeroZero) {
     tst_writeFile("airports/my_thirdparty/LSMD.xml",
-                  "<parkpositions><parkpos id=\"Z\"/><parkpos id=\"far\" latitude=\"1\" longitude=\"1\"/></parkpositions>");
+                  "<parkpositions><parkpos id=\"Z\"/><parkpos id=\"far\" latitude=\"1\" "
+                  "longitude=\"1\"/></parkpositions>");
     std::string name;
     EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd_, {0.01, 0}, name), 0.6, 1e-9);
     EXPECT_EQ(name, "Z");
@@ -86,9 +88,11 @@ TEST_F(DestStandTest, NeighbourWinsWhenItsStandIsNearer) {
     gf_readAirports();
     const LatLon between{47.44, 8.58};
     auto standAt = [&](const char* code, const char* id, double northM) {
-        tst_writeFile(fmt::format("airports/my_thirdparty/{}.xml", code),
-                      fmt::format("<parkpositions><parkpos id=\"{}\" latitude=\"{:.9f}\" longitude=\"{}\"/></parkpositions>",
-                                  id, between.lat + gf_metersToNm(northM) / 60.0, between.lon));
+        tst_writeFile(
+            fmt::format("airports/my_thirdparty/{}.xml", code),
+            fmt::format(
+                "<parkpositions><parkpos id=\"{}\" latitude=\"{:.9f}\" longitude=\"{}\"/></parkpositions>",
+                id, between.lat + gf_metersToNm(northM) / 60.0, between.lon));
     };
     struct Row {
         const char* what;

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class ParkAirportsTest : public WorkFolderTest {
-protected:
+  protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
         tst_installRealAirports();
@@ -34,7 +34,8 @@ protected:
 };
 
 TEST_F(ParkAirportsTest, ReadSkipsDoublesBadSyntaxAndUnknownAirportsThenAddsThirdparty) {
-    tst_writeFile(kMyParkAirportsFile, "EDDF\r\nEDDF,A12\n LSZH , B1 \nLSGG,B,C\n\n  \nXXXX\n../LSZH\nLSMD,\n");
+    tst_writeFile(kMyParkAirportsFile,
+                  "EDDF\r\nEDDF,A12\n LSZH , B1 \nLSGG,B,C\n\n  \nXXXX\n../LSZH\nLSMD,\n");
     tst_writeFile("airports/my_thirdparty/LSGG.xml", "x");
     tst_writeFile("airports/my_thirdparty/LSZH.txt", "x");
     tst_writeFile("airports/my_thirdparty/README", "x");
@@ -69,9 +70,10 @@ TEST_F(ParkAirportsTest, MoreThan3000AirportsGiveTheWarning) {
         EXPECT_TRUE(lf_readMyParkAirports());
         EXPECT_EQ(g_parkAirports.size(), count);
         EXPECT_EQ(gf_messageText(),
-                  count > 3000 ? "Warning: There are a lot of airports (3001), that will cost TRLV much cpu time "
-                                 "and may cause stutters"
-                               : "");
+                  count > 3000
+                      ? "Warning: There are a lot of airports (3001), that will cost TRLV much cpu time "
+                        "and may cause stutters"
+                      : "");
     }
 }
 
@@ -84,11 +86,20 @@ TEST_F(ParkAirportsTest, SavingTheFrontEntryRoundTrips) {
         const char* log;
     } rows[] = {
         {"no file", nullptr, {"LSZH", "B2"}, "LSZH,B2\n", "my_park_airports.txt created with LSZH,B2\n"},
-        {"line replaced in place, sorted, duplicates dropped", "LSZH\nEDDF,A1\nEDDF,A1\n", {"LSZH", "E5"},
-         "EDDF,A1\nLSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
-        {"unchanged line still logged", "LSZH,E5\n", {"LSZH", "E5"}, "LSZH,E5\n",
+        {"line replaced in place, sorted, duplicates dropped",
+         "LSZH\nEDDF,A1\nEDDF,A1\n",
+         {"LSZH", "E5"},
+         "EDDF,A1\nLSZH,E5\n",
          "my_park_airports.txt:LSZH,E5 updated stand\n"},
-        {"new entry without a stand", "LSZH,E5\n", {"EDDF", ""}, "EDDF\nLSZH,E5\n",
+        {"unchanged line still logged",
+         "LSZH,E5\n",
+         {"LSZH", "E5"},
+         "LSZH,E5\n",
+         "my_park_airports.txt:LSZH,E5 updated stand\n"},
+        {"new entry without a stand",
+         "LSZH,E5\n",
+         {"EDDF", ""},
+         "EDDF\nLSZH,E5\n",
          "my_park_airports.txt:EDDF new entry\n"},
     };
     for (const Row& row : rows) {

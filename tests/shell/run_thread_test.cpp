@@ -324,7 +324,7 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
                   "<parameter name=\"RANGE\" value=\"25\" />"
                   "<parameter name=\"AUTO_RANGE\" value=\"false\" /></parameters>");
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Exiting: USER CLOSED SIM\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kParkAirportsLog + "Exiting: USER CLOSED SIM\n");
     EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
     std::string saved = tst_readFile("parameters.xml");
     EXPECT_NE(saved.find("<parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" />"), std::string::npos)
@@ -340,7 +340,8 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
 TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     tst_writeFile("scenario.json", kShortScenario);
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + "Simulator closed\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + kParkAirportsLog + kFirstWatchLog +
+                                    "Simulator closed\nExiting: SIM WAS CLOSED\n");
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());

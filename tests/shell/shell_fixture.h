@@ -58,6 +58,10 @@ inline constexpr const char* kAirportScanLog =
     "The scan will search 0 folders\noutput/info/AirportsScanLog.txt written\n"
     "Warning: Scan has not found any add-on airports\nSCAN_AIRPORTS=false\n"
     "-------------------------- airports scan ends    ----------------------------\n\n";
+// What reading the park airports logs without my_park_airports.txt.
+inline constexpr const char* kParkAirportsLog = "airports/my_park_airports.txt not found\n";
+// What the first watch of a flight on the ground at Zurich logs.
+inline constexpr const char* kFirstWatchLog = "User aircraft on the ground at LSZH, no airport file found\n";
 
 // A stand-in world whose simulator closes half a second into the flight.
 inline constexpr const char* kShortScenario =
