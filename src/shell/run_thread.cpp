@@ -299,7 +299,6 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
-        gf_initHardwareConcurrency();
         lf_liveryTables();
         if (!lf_stopping() && SCAN_AIRPORTS.value()) {
             lf_clearScanCounters();
