@@ -63,9 +63,7 @@ std::optional<std::string> gf_readWholeFile(const fs::path& path, std::string& b
     return why;
 }
 
-bool gf_readFileBytes(const fs::path& path, std::string& bytes) {
-    return !gf_readWholeFile(path, bytes);
-}
+bool gf_readFileBytes(const fs::path& path, std::string& bytes) { return !gf_readWholeFile(path, bytes); }
 
 bool gf_readTextFile(const fs::path& path, std::vector<std::string>& lines) {
     std::string bytes;

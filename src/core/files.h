@@ -21,10 +21,9 @@ inline constexpr std::uintmax_t kMaxWholeFileBytes = 256ull << 20;  // 256 MiB
 // the limit of 1048576 bytes", ...); nullopt when it was read.
 std::optional<std::string> gf_readWholeFile(const std::filesystem::path& path, std::string& bytes,
                                             std::uintmax_t maxBytes = kMaxWholeFileBytes);
-// The whole file as it is (at most kMaxWholeFileBytes); false when it cannot be opened or a
-// read fails (a folder, for one).
-bool gf_readFileBytes(const std::filesystem::path& path, std::string& bytes);
 
+// The whole file as it is; false when it cannot be opened or a read fails (a folder, for one).
+bool gf_readFileBytes(const std::filesystem::path& path, std::string& bytes);
 // Reads the file and decodes it by its character set (core/charset.h) into UTF-8 lines, which
 // replace the vector's content (its reserved room stays). False when the file cannot be read.
 bool gf_readTextFile(const std::filesystem::path& path, std::vector<std::string>& lines);

@@ -40,6 +40,9 @@ std::string lf_item(const std::string& path, size_t index) {
     return fmt::format("{}[{}]", path, index);
 }
 
+// Times in the stand-in world: a negative time ends or restarts the run without reason.
+constexpr double kMaxScenarioSeconds = 864000;  // ten days
+
 bool lf_positionInRange(double lat, double lon) {
     return std::abs(lat) <= 90 && std::abs(lon) <= 180;
 }
@@ -79,8 +82,6 @@ class ScenarioParser {
     ScenarioFrameDip parseFrameDip(const json& j, const std::string& path) const;
     ScenarioPause parsePause(const json& j, const std::string& path) const;
     bool overlapsEarlierTrack(const ScenarioTrack& track, const std::vector<ScenarioTrack>& kept) const;
-    std::optional<double> withinIfGiven(std::optional<double> value, std::string_view key, double low,
-                                        double high) const;
 
     std::string_view source_;
 };
@@ -248,19 +249,15 @@ ScenarioUserPoint ScenarioParser::parseUserPoint(const json& j, const std::strin
 
 ScenarioFrameDip ScenarioParser::parseFrameDip(const json& j, const std::string& path) const {
     expectObject(j, path, {"at_s", "duration_s", "frame_rate"});
-    return {number(j, "at_s", path), within(number(j, "duration_s", path), "duration_s", path, 0, 1e9),
+    return {within(number(j, "at_s", path), "at_s", path, 0, kMaxScenarioSeconds),
+            within(number(j, "duration_s", path), "duration_s", path, 0, kMaxScenarioSeconds),
             within(number(j, "frame_rate", path), "frame_rate", path, kMinFrameRate, kMaxFrameRate)};
 }
 
 ScenarioPause ScenarioParser::parsePause(const json& j, const std::string& path) const {
     expectObject(j, path, {"at_s", "duration_s"});
-    return {number(j, "at_s", path), within(number(j, "duration_s", path), "duration_s", path, 0, 1e9)};
-}
-
-std::optional<double> ScenarioParser::withinIfGiven(std::optional<double> value, std::string_view key, double low,
-                                                    double high) const {
-    if (value) within(*value, key, "", low, high);
-    return value;
+    return {within(number(j, "at_s", path), "at_s", path, 0, kMaxScenarioSeconds),
+            within(number(j, "duration_s", path), "duration_s", path, 0, kMaxScenarioSeconds)};
 }
 
 // One aircraft cannot be in two places at once: the feed would deliver both tracks under one
@@ -281,10 +278,10 @@ Scenario ScenarioParser::parse(const json& doc) {
                   "installed_titles", "frame_dips", "airports", "user", "tracks", "parked"});
     Scenario s;
     s.frameRate = within(numberOr(doc, "frame_rate", "", s.frameRate), "frame_rate", "", kMinFrameRate, kMaxFrameRate);
-    // A negative run length or connection loss would end or restart the run at once.
-    s.runLengthSeconds = withinIfGiven(optionalNumber(doc, "run_length_s", ""), "run_length_s", 0, 1e9);
-    s.connectionLossAtSecond =
-        withinIfGiven(optionalNumber(doc, "connection_loss_at_s", ""), "connection_loss_at_s", 0, 1e9);
+    if (const auto v = optionalNumber(doc, "run_length_s", ""))
+        s.runLengthSeconds = within(*v, "run_length_s", "", 0, kMaxScenarioSeconds);
+    if (const auto v = optionalNumber(doc, "connection_loss_at_s", ""))
+        s.connectionLossAtSecond = within(*v, "connection_loss_at_s", "", 0, kMaxScenarioSeconds);
     s.parkAirport = text(doc, "park_airport", "");
     if (const auto qnh = optionalNumber(doc, "qnh_hpa", "")) s.qnhHpa = within(*qnh, "qnh_hpa", "", kMinQnhHpa, kMaxQnhHpa);
     const json& pauses = array(doc, "pauses", "");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <thread>
 #include <unordered_map>
 
@@ -56,6 +57,7 @@
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 int64_t g_simSeconds = 0;
@@ -236,7 +238,6 @@ double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
 }
 
 void lf_prepareFolders() {
-    // A run folder that cannot be written is the user's to fix: the message names the folder.
     for (const char* folder : kDataFolders) {
         try {
             gf_createDirectories(folder);
@@ -320,7 +321,6 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
-        gf_initHardwareConcurrency();
         lf_liveryTables();
         if (!lf_stopping() && SCAN_AIRPORTS.value()) {
             lf_clearScanCounters();

@@ -64,7 +64,7 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
          "its previous content\n"},
         {"scenario value out of range", [] { tst_writeFile("scenario.json", R"({"run_length_s": -5})"); },
          kExitUserError,
-         "Error 99: Cannot read scenario.json: scenario.json: run_length_s: must be between 0 and 1000000000\n"},
+         "Error 99: Cannot read scenario.json: scenario.json: run_length_s: must be between 0 and 864000\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
