@@ -280,9 +280,6 @@ std::string lf_readParkedFile() {
 }
 
 void lf_resetStaticParking() {
-    // The learned file is written by the saver of learned parking files once it exists; until
-    // then the updates are only counted.
-    if (g_staticParkingOn && (g_parkParamsChanged || g_parkFileUpdates > 0)) g_parkFileUpdates = 0;
     g_apfHandmade = false;
     g_rtTrafficWeek = 0;
     g_staticParkingOn = false;
