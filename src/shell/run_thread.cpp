@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/liveries_scanned.h"
+#include "aircraft/livery_scan.h"
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
@@ -272,7 +273,7 @@ void lf_checkCollisionsWithUser() {
 // before they are built again and while no aircraft holds a title from them.
 void lf_liveryTables() {
     gf_carryOutRunRequest(RunRequest::NewLiveryScan);
-    lf_processScannedLiveries();
+    gf_scanLiveries();
 }
 
 // The park airports of the user's list, and the destination kept from the last run in front.
@@ -298,7 +299,6 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
-        gf_initHardwareConcurrency();
         lf_liveryTables();
         if (!lf_stopping() && SCAN_AIRPORTS.value()) {
             lf_clearScanCounters();

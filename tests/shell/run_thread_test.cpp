@@ -240,7 +240,8 @@ TEST_F(RunThreadTest, RenewalRunsInTwoPhasesFifteenSecondsApart) {
 
 TEST_F(RunThreadTest, StartUpLoadsTheParametersIntoControlsAndRange) {
     tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"RANGE\" value=\"25\" />"
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"RANGE\" value=\"25\" />"
                   "<parameter name=\"WEEK\" value=\"true\" /></parameters>");
     lf_startUp();
     EXPECT_EQ(RANGE.value(), 25);
@@ -319,7 +320,8 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
     g_userClosing = true;
     gf_stopRunWith(ExitState::UserClosedSim);
     tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"RANGE\" value=\"25\" />"
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"RANGE\" value=\"25\" />"
                   "<parameter name=\"AUTO_RANGE\" value=\"false\" /></parameters>");
     lf_runThread();
     EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kParkAirportsLog + "Exiting: USER CLOSED SIM\n");
@@ -506,7 +508,8 @@ namespace {
 
 TEST_F(RunThreadTest, RunStartsWithTheTimeShiftOfTheSettings) {
     tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"TIME_SHIFT_DAYS\" value=\"1\" />"
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"TIME_SHIFT_DAYS\" value=\"1\" />"
                   "<parameter name=\"TIME_SHIFT_HOURS\" value=\"2\" />"
                   "<parameter name=\"TIME_SHIFT_MINS\" value=\"3\" /></parameters>");
     lf_runThread();  // no scenario: the run ends right after its start

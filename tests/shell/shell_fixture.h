@@ -1,5 +1,5 @@
-// Fixture of the run tests: a fixed UTC clock, a captured log and the encrypted type database
-// that every start-up reads.
+// Fixture of the run tests: a fixed UTC clock, a captured log, the encrypted type database
+// that every start-up reads and liveries scanned before.
 #pragma once
 #include <chrono>
 #include <cstdlib>
@@ -76,6 +76,9 @@ class ShellRunTest : public WorkFolderTest {
         gf_setLogCapture(true);
         tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
         tst_writeFile("output/LiveriesScanned.xml", kSmallLiveries);
+        // The liveries above stand scanned: the start-up only builds the tables from them.
+        tst_writeFile("parameters.xml",
+                      "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\"/></parameters>\n");
         tst_installAirportsXml(
             R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.54917" alt="1416"/></airports>)");
         // The simulator's machine of these runs has no scenery configuration.

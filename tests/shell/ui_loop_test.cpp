@@ -25,7 +25,8 @@ TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
     // The previous run ended just now: the run holds in its wait after it, so the close
     // arrives while it runs.
     tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" /></parameters>");
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" /></parameters>");
     std::thread user([] {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (gf_controlState(ctl::kRange).selected < 0 && std::chrono::steady_clock::now() < deadline)
