@@ -150,12 +150,15 @@ TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsChosenAndLoaded
     EXPECT_TRUE(g_parkLoadPending);
     EXPECT_TRUE(g_parkingControlsLocked);
     EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled);
+    EXPECT_FALSE(gf_controlState(ctl::kSimTime).enabled);
     EXPECT_EQ(gf_messageText(), "");  // the lock clears it
     EXPECT_TRUE(g_stands.empty());
     EXPECT_EQ(gf_capturedLog(), "\nThe park airport is LSZH (ZRH)\nLSZH in sight at 10.0 nm\n");
     gf_watchParkAirport(false);
     EXPECT_FALSE(g_parkingControlsLocked);
     EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled);
+    EXPECT_TRUE(gf_controlState(ctl::kSimTime).enabled);  // as it was before the lock
+    EXPECT_TRUE(gf_controlState(ctl::kFlushStatic).enabled);
     EXPECT_EQ(g_stands.size(), 2u);
     EXPECT_TRUE(gf_parkSite().parkedFileRead);  // two stands: live traffic learns soft options
     EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSZH\n");
