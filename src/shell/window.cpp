@@ -10,12 +10,15 @@
 #include "shell/requests.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
+#include "static/live_parked.h"
+#include "static/static_place.h"
 
 std::atomic<int32_t> g_manualRange{40};
 std::atomic<int32_t> g_maxLiveValue{500};
 std::atomic<double> g_rangeNm{40.0};
 
 namespace {
+bool g_parkingControlsLocked = false;  // run thread
 
 constexpr const char* kLiveriesWillBeScanned = "Your liveries will be scanned";
 
@@ -91,6 +94,21 @@ void gf_showParameterControls() {
     gf_enableParkingControls();
 }
 
+void gf_lockParkingControls() {
+    g_parkingControlsLocked = true;
+    for (int id : kParkingControls) gf_setEnabled(id, false);
+    gf_repaint(Region::ParkingBand);
+}
+
+void gf_unlockParkingControls() {
+    g_parkingControlsLocked = false;
+    gf_enableParkingControls();
+}
+
+bool gf_parkingControlsLocked() {
+    return g_parkingControlsLocked;
+}
+
 void gf_enableParkingControls() {
     bool enable = !RT_PARKTRAFFIC_ONLY.value();
     for (int id : kParkingControls) gf_setEnabled(id, enable);
@@ -130,13 +148,14 @@ void lf_handleButtons(int controlId) {
 
 void gf_refreshCounts() {
     const int live = gf_countLiveInSim();
-    const int statics = static_cast<int>(std::count_if(g_staticAircraft.begin(), g_staticAircraft.end(),
-                                                       [](const AircraftRec& a) { return a.lifeState == active; }));
+    const auto statics = static_cast<int>(gf_countStaticAircraft(false));
+    const auto liveParked = static_cast<int>(gf_liveParkedStats(false));
     const WindowStats shown = gf_windowStats();
-    if (shown.liveCount == live && shown.staticParkedCount == statics) return;
+    if (shown.liveCount == live && shown.staticParkedCount == statics && shown.liveParkedCount == liveParked) return;
     gf_editStats([&](WindowStats& s) {
         s.liveCount = live;
         s.staticParkedCount = statics;
+        s.liveParkedCount = liveParked;
     });
 }
 
@@ -168,4 +187,5 @@ void gf_resetWindow() {
     g_manualRange = RANGE.def();
     g_maxLiveValue = 500;
     g_rangeNm = static_cast<double>(RANGE.def());
+    g_parkingControlsLocked = false;
 }

@@ -1,0 +1,184 @@
+#include "static/static_fit.h"
+
+#include <functional>
+
+#include "core/log.h"
+#include "static_fixture.h"
+
+namespace {
+
+using StaticFitTest = StaticTest;
+
+TEST_F(StaticFitTest, WeekArithmeticWrapsOverSunday) {
+    struct Row {
+        uint64_t now;
+        int back;
+        uint64_t expected;
+    };
+    const Row rows[] = {
+        {tst_at(1, 3), 5, tst_at(7, 46)},     // Monday 01:30, five half-hours back: Sunday 23:00
+        {tst_at(1, 0), 96, tst_at(6, 0)},     // two days back
+        {tst_at(7, 47), -1, tst_at(1, 0)},    // forward over the week's end
+        {tst_at(3, 10), 336 + 2, tst_at(3, 8)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.back);
+        EXPECT_EQ(gf_slotMinus(r.now, r.back), r.expected);
+        EXPECT_EQ(gf_halfHoursSince(r.now, r.expected), ((r.back % 336) + 336) % 336);
+    }
+    EXPECT_FALSE(gf_isValidSlot(tst_at(0, 5)));
+    EXPECT_FALSE(gf_isValidSlot(tst_at(8, 5)));
+    EXPECT_FALSE(gf_isValidSlot(tst_at(2, 48)));
+    EXPECT_FALSE(gf_isValidSlot(gf_packSlot(-1, -1)));
+}
+
+TEST_F(StaticFitTest, WantedCountFollowsStandsPercentageAndMaximum) {
+    struct Row {
+        int stands, custom, percentage, maxSel;
+        int64_t wanted;
+        int shownPercent;
+    };
+    const Row rows[] = {
+        {2, -1, 40, 500, 1, 50}, {4, -1, 40, 500, 2, 50}, {10, -1, 45, 3, 3, 30},
+        {4, 0, 50, 500, 0, 0},   {1, -1, 0, 500, 1, 100}, {6, -1, 50, 0, 0, 50},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.stands * 1000 + r.percentage);
+        g_stands.clear();
+        for (int i = 0; i < r.stands; ++i) tst_addStands({{"S", 0, 100.0 * i, 20}});
+        CUSTOM_PARKING_PERCENTAGE.set(r.custom);
+        parking_percentage.set(r.percentage);
+        MAX_PARK_SEL.set(r.maxSel);
+        EXPECT_EQ(lf_wantedParkedCount(), r.wanted);
+        EXPECT_EQ(gf_windowStats().wantedCount, r.wanted);
+        EXPECT_EQ(gf_windowStats().wantedPercent, r.shownPercent);
+    }
+}
+
+// Real observations first, walking back over midnight into Sunday, then soft ones; an aircraft
+// already planned is left out without losing its option's number; helipads only with helicopters.
+TEST_F(StaticFitTest, RealThenSoftPlanOnASmallAirport) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}, {"A4", 0, 300, 30},
+                   {"A5", 0, 400, 30}, {"H1", 0, 500, 10, false, false, true}});
+    g_stands[0].options = {opt("DLH100", "DLH101", "B738", "D-A1", tst_bits({20, 21}), 1),
+                           opt("BAW1", "", "A320", "G-A1", tst_bits({18}), 2)};
+    g_stands[1].options = {opt("DLH200", "DLH201", "B738", "D-A2", tst_bits({20}), 1)};
+    g_stands[2].options = {opt("BAW9", "", "A320", "G-A3", tst_bits({46}), 1, 7)};
+    g_stands[3].options = {opt("EZY4", "", "A320", "HB-A4", tst_bits({19}), 1, 1, 0)};
+    g_stands[4].options = {opt("DLH500", "", "B738", "D-A1", tst_bits({20}), 4)};
+    g_stands[5].options = {opt("REGA1", "", "EC35", "HB-ZRA", tst_bits({20}), 1)};
+    HELICOPTERS.set(false);
+    gf_setLogCapture(true);
+
+    lf_fitRealThenSoft(g_currentSlot, 6, 0);
+
+    EXPECT_EQ(plan(), (std::vector<std::string>{"A1 DLH100 0 1", "A2 DLH200 0 0", "A3 BAW9 22 1", "A4 EZY4 1 1"}));
+    EXPECT_TRUE(g_stands[4].options[0].fitExcluded);
+    EXPECT_EQ(g_stands[4].options[0].index, 4u) << "the number stays for the learned file";
+    EXPECT_FALSE(g_stands[4].taken);
+    EXPECT_FALSE(g_stands[5].taken);
+    EXPECT_EQ(g_fitRealOffset, 48);
+    EXPECT_EQ(g_fitSoftOffset, 48);
+    EXPECT_NE(gf_capturedLog().find("3 real positions found, Max fit=24 hours, day 1, hh:20 or 10.5 hrs, fit: 24.5 hour"),
+              std::string::npos);
+    EXPECT_NE(gf_capturedLog().find("1 soft position found"), std::string::npos);
+}
+
+TEST_F(StaticFitTest, PassStopsAtWantedAndCutsToWantedMinusExtra) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
+    for (Stand& s : g_stands)
+        s.options = {opt("DLH" + s.name, "", "B738", "D-" + s.name, tst_bits({19}), 1)};
+    MAX_FIT.set(0);
+    EXPECT_FALSE(lf_fitStands(g_currentSlot, kFitReal, 2, g_ptList)) << "nothing at the current half-hour";
+    EXPECT_EQ(g_fitRealOffset, 1);
+
+    MAX_FIT.set(47);
+    g_ptList.clear();
+    lf_fitParkedTraffic(g_currentSlot, 3, 1, kFitReal);
+    EXPECT_EQ(g_ptList.size(), 2u) << "three picked, one cut for the extra";
+    EXPECT_TRUE(g_stands[0].taken && g_stands[1].taken && g_stands[2].taken);
+    EXPECT_EQ(g_fitRealOffset, 1);
+}
+
+TEST_F(StaticFitTest, ActiveStaticOnANeighbourKeepsWideWingsOut) {
+    struct Row {
+        uint32_t lifeState;
+        size_t planned;
+    };
+    for (const Row r : {Row{active, 0}, Row{adding2sim, 1}}) {
+        SCOPED_TRACE(r.lifeState);
+        g_stands.clear();
+        g_staticAircraft.clear();
+        g_ptList.clear();
+        tst_addStands({{"B1", 0, 0, 30}, {"B2", 0, 40, 30}});
+        g_stands[1].options = {opt("DLH7", "", "B738", "D-B7", tst_bits({20}), 1)};
+        g_staticAircraft.push_back(staticOn(1, 5, "DLH8", "B744", "D-B8", g_currentSlot));
+        g_staticAircraft.back().lifeState = r.lifeState;
+        lf_searchStands(g_currentSlot, kFitReal, 0, g_ptList);
+        EXPECT_EQ(g_ptList.size(), r.planned);
+    }
+}
+
+// Each rule of the presence test on its own; empty texts name nobody.
+TEST_F(StaticFitTest, PresenceRules) {
+    tst_addStands({{"A1", 0, 0, 30}});
+    const StandOption o = opt("DLH5", "", "B738", "", tst_bits({20}), 1);
+    const StandOption withReg = opt("DLH5", "DLH6", "B738", "D-X", tst_bits({20}), 1);
+    struct Row {
+        const char* rule;
+        std::function<void()> arrange;
+        const StandOption& option;
+        bool present;
+    };
+    const Row rows[] = {
+        {"planned registration", [] { g_ptList.push_back({0, 1, 1, 0, "DLH", "B738", "DLH9", "", "D-X", 1}); }, withReg, true},
+        {"live callsign with underscore", [] { g_liveCallsigns.insert("DLH5_"); }, o, true},
+        {"static spawn callsign is the second", [this] { g_staticAircraft.push_back(staticOn(1, 3, "DLH6", "B738", "D-Z", 0)); }, withReg, true},
+        {"planned callsign", [] { g_ptList.push_back({0, 1, 1, 0, "DLH", "B738", "DLH5", "", "D-Q", 1}); }, o, true},
+        {"live on a stand", [] { g_liveOnStand.push_back({"DLH5", 1, 3}); }, o, true},
+        {"static from parked traffic", [this] {
+             AircraftRec st = staticOn(1, 3, "DLH5", "B738", "D-Z", 0, 0);
+             st.spawnCallsign = "X";
+             g_staticAircraft.push_back(st);
+         }, o, true},
+        {"same static from the fit", [this] {
+             AircraftRec st = staticOn(1, 3, "DLH5", "B738", "D-Z", 0, 1);
+             st.spawnCallsign = "X";
+             g_staticAircraft.push_back(st);
+         }, o, false},
+        {"empty registrations and callsigns", [this] {
+             AircraftRec st = staticOn(1, 3, "", "B738", "", 0, 0);
+             st.callsign = "*";
+             g_staticAircraft.push_back(st);
+             g_ptList.push_back({0, 1, 1, 0, "DLH", "B738", "", "", "", 1});
+             g_liveOnStand.push_back({"", 1, 0});
+         }, o, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.rule);
+        g_ptList.clear();
+        g_staticAircraft.clear();
+        g_liveOnStand.clear();
+        g_liveCallsigns.clear();
+        r.arrange();
+        EXPECT_EQ(lf_isAircraftPresent(r.option), r.present);
+    }
+}
+
+// The second leg's callsign is planned when the first leg's half-hour ends now, also when the
+// next half-hour is tomorrow.
+TEST_F(StaticFitTest, FirstCallsignWhileTheStayGoesOn) {
+    tst_addStands({{"A1", 0, 0, 30}});
+    const StandOption sunday = opt("DLH1", "DLH2", "B738", "D-A", tst_bits({47}), 1, 7);
+    struct Row {
+        uint64_t hhMonday;
+        bool goesOn;
+    };
+    for (const Row r : {Row{tst_bits({0}), true}, Row{tst_bits({1}), false}}) {
+        g_stands[0].options = {sunday, opt("DLH3", "", "B738", "D-B", r.hhMonday, 2)};
+        EXPECT_EQ(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], tst_at(7, 47)), r.goesOn);
+    }
+    EXPECT_TRUE(gf_optionGoesOn(g_stands[0], opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20, 21}), 1), tst_at(1, 20)));
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include "static/static_renewal.h"
+
+#include <algorithm>
+
+#include "feed/feed_state.h"
+#include "live/removal.h"
+#include "live/sim_events.h"
+#include "static_fixture.h"
+
+namespace {
+
+using StaticRenewalTest = StaticTest;
+
+std::vector<uint32_t> tst_removeQueue() {
+    return {g_removeDeque.begin(), g_removeDeque.end()};
+}
+
+// At Monday 01:00 with a window of five half-hours the stand's options of Sunday night count.
+TEST_F(StaticRenewalTest, KeepsWhatStillFitsAcrossTheWeeksWrap) {
+    struct Row {
+        int sundaySlot;
+        bool kept;
+    };
+    for (const Row r : {Row{46, true}, Row{40, false}}) {
+        SCOPED_TRACE(r.sundaySlot);
+        g_stands.clear();
+        g_staticAircraft.clear();
+        g_staticCheckList.clear();
+        g_staticRemovalQueue.clear();
+        tst_addStands({{"A1", 0, 0, 30}});
+        g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({r.sundaySlot}), 1, 7)};
+        g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", tst_at(7, r.sundaySlot)));
+        g_fitRealOffset = 5;
+        lf_diffStaticAgainstFit(tst_at(1, 2));
+        EXPECT_EQ(g_staticCheckList.size(), r.kept ? 1u : 0u);
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.kept ? 0u : 1u);
+    }
+}
+
+// Phase 2 after phase 1 gathered the live traffic: the static whose second leg flies now is
+// removed, the other one stays, and the freed stand gets no aircraft that flies.
+TEST_F(StaticRenewalTest, StaticWhoseFlightIsLiveIsRemoved) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    g_stands[0].options = {opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20}), 1)};
+    g_stands[1].options = {opt("BAW1", "", "A320", "G-A", tst_bits({20}), 1)};
+    g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot));
+    g_staticAircraft[0].coupledCallsign = "DLH2";
+    g_staticAircraft.push_back(staticOn(2, 6, "BAW1", "A320", "G-A", g_currentSlot));
+    gf_startRenewal();
+    gf_gatherCallsign("DLH2", 0x3c0001);
+
+    ASSERT_TRUE(gf_adjustParking(false));
+
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    EXPECT_EQ(g_staticAircraft[1].lifeState, active);
+    EXPECT_EQ(tst_removeQueue(), std::vector<uint32_t>{705});
+    EXPECT_TRUE(g_ptList.empty());
+    EXPECT_EQ(g_staticCheckList.size(), 1u);
+    EXPECT_NE(newLog().find("Parking adjustments: 1 to be removed, 0 to be added"), std::string::npos);
+}
+
+// A full renewal removes every fitted static once, plans the stands anew and does not keep
+// what it removes.
+TEST_F(StaticRenewalTest, FullRenewalRemovesEachFittedStaticOnce) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({20}), 1)};
+    g_stands[1].options = {opt("BAW1", "", "A320", "G-A", tst_bits({20}), 1)};
+    g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot));
+    g_staticAircraft.push_back(staticOn(2, 6, "BAW1", "A320", "G-A", g_currentSlot));
+
+    ASSERT_TRUE(gf_adjustParking(true));
+
+    EXPECT_EQ(tst_removeQueue(), (std::vector<uint32_t>{705, 706}));
+    EXPECT_TRUE(g_staticCheckList.empty());
+    std::vector<std::string> planned = plan();
+    std::sort(planned.begin(), planned.end());
+    EXPECT_EQ(planned, (std::vector<std::string>{"A1 DLH1 0 1", "A2 BAW1 0 1"}));
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim);
+}
+
+TEST_F(StaticRenewalTest, TrimDropsPlansThenKeptStaticsThenLiveOnlyWithAWantedCount) {
+    struct Row {
+        int64_t wanted;
+        size_t liveLeft;
+        size_t removedStatics;
+    };
+    for (const Row r : {Row{0, 2, 1}, Row{1, 1, 1}, Row{3, 2, 0}}) {
+        SCOPED_TRACE(r.wanted);
+        g_liveRecords.clear();
+        g_staticRemovalQueue.clear();
+        g_liveOnStand = {{"SWR1", 1, 10}, {"SWR2", 2, 50}};
+        g_liveRecords.push_back(liveParkedOn(1, 30001, "SWR1", "B738"));
+        g_liveRecords.push_back(liveParkedOn(2, 30002, "SWR2", "B738"));
+        g_staticCheckList = {{"DLH1*", "DLH1", "", "D-A", "DLH", "B738", 0, 3, 5, 0}};
+        g_ptList = {{0, 1, 4, 0, "DLH", "B738", "DLH4", "", "D-B", 1}};
+        lf_trimToWanted(r.wanted);
+        EXPECT_TRUE(g_ptList.empty());
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.removedStatics);
+        EXPECT_EQ(static_cast<size_t>(gf_countActiveLive()), r.liveLeft);
+    }
+}
+
+// A kept aircraft whose first leg ends with this half-hour is placed again with its second
+// callsign on the same stand; it keeps the half-hour it parked in.
+TEST_F(StaticRenewalTest, DepartureSwitchesToTheSecondCallsign) {
+    tst_addStands({{"A1", 0, 0, 30}});
+    g_stands[0].options = {opt("DLH1", "DLH2", "B738", "D-A", tst_bits({18, 19, 20}), 1)};
+    g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", gf_slotMinus(g_currentSlot, 2)));
+    g_staticAircraft[0].coupledCallsign = "DLH2";
+
+    ASSERT_TRUE(gf_adjustParking(false));
+
+    EXPECT_EQ(plan(), std::vector<std::string>{"A1 DLH1 2 0"});
+    EXPECT_EQ(g_ptList[0].callsign2, "DLH2");
+    EXPECT_EQ(tst_removeQueue(), std::vector<uint32_t>{705});
+
+    gf_placeStaticAircraft();
+    EXPECT_EQ(g_ptList.size(), 1u) << "waits while the first leg's aircraft leaves its stand";
+    lf_onObjectRemoved(705);
+    gf_placeStaticAircraft();
+    ASSERT_EQ(g_staticAircraft.size(), 1u);
+    EXPECT_EQ(g_staticAircraft[0].callsign, "DLH2*");
+    EXPECT_EQ(g_staticAircraft[0].parkSlot, gf_slotMinus(g_currentSlot, 2));
+}
+
+}  // namespace
