@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all setup configure build test run clean
+.PHONY: all setup configure build test fuzz run clean
 
 all: build
 
@@ -16,14 +16,21 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The whole suite: every test binary, then the sanitizer runs of the suites that need them.
+# The whole suite: every test binary, the sanitizer runs of the suites that need them, then a
+# short run of every fuzz target (scripts/fuzz-run; build-fuzz/).
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@scripts/sanitizer-tests
+	@scripts/fuzz-run
+
+# Every fuzz target for FUZZ_SECONDS (default 600) each.
+FUZZ_SECONDS ?= 600
+fuzz: setup
+	@scripts/fuzz-run $(FUZZ_SECONDS)
 
 # The main job on the bundled demo, in a fresh run folder under build/run.
 run: build
 	@scripts/demo-run $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz

@@ -60,4 +60,17 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/data/demo)
   endforeach()
 endif()
 
+# The demo's add-on scenery: drive D of the simulator's machine, made from data/scenery.json.
+if(TARGET trelvo_make_bgl AND EXISTS ${CMAKE_SOURCE_DIR}/data/scenery.json)
+  set(scenery_stamp ${CMAKE_BINARY_DIR}/scenery.stamp)
+  add_custom_command(OUTPUT ${scenery_stamp}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${TRELVO_DEMO_DIR}/drives/D/Addons ${TRELVO_DEMO_DIR}/drives/D/P3D/Scenery
+    COMMAND trelvo_make_bgl ${CMAKE_SOURCE_DIR}/data/scenery.json ${TRELVO_DEMO_DIR}/drives/D
+    COMMAND ${CMAKE_COMMAND} -E touch ${scenery_stamp}
+    DEPENDS ${CMAKE_SOURCE_DIR}/data/scenery.json trelvo_make_bgl
+    COMMENT "Making the demo's add-on scenery"
+    VERBATIM)
+  list(APPEND TRELVO_DEMO_OUTPUTS ${scenery_stamp})
+endif()
+
 add_custom_target(demo_data ALL DEPENDS ${TRELVO_DEMO_OUTPUTS})

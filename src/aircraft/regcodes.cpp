@@ -1,7 +1,6 @@
 #include "aircraft/regcodes.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <unordered_set>
 
 #include <fmt/format.h>
@@ -17,7 +16,6 @@
 #include "core/text.h"
 #include "platform/window_model.h"
 
-namespace fs = std::filesystem;
 
 RegistrationMap g_regToLivery{&gf_liveryArena()};
 std::vector<std::string_view> g_specialTitleList;
@@ -106,9 +104,11 @@ void lf_processRegcodeFolder() {
 void lf_writeOfflineResults() {
     gf_removeFileIfExists(g_offlineRegcodesFile);
     if (g_offlineResultLines.empty()) return;
-    gf_writeTextFile(g_offlineResultLines, g_offlineRegcodesFile);
-    gf_logLine(
-        fmt::format("Offline regcode files processed, results can be found in '{}'", g_offlineRegcodesFile));
+    if (gf_writeTextFile(g_offlineResultLines, g_offlineRegcodesFile))
+        gf_logLine(fmt::format("Offline regcode files processed, results can be found in '{}'",
+                               g_offlineRegcodesFile));
+    else
+        gf_logWarning(fmt::format("Offline regcode results could not be written to '{}'", g_offlineRegcodesFile));
     if (!g_specialTitleList.empty())
         gf_logLine(fmt::format("{} special liveries", g_specialTitleList.size()));
 }
@@ -160,9 +160,12 @@ void lf_applyInlineRegcodes(std::span<const LiveryView> liveries) {
                 fmt::format("{} '{}' => already in use by '{}'", livery.registration, title, it->second));
     }
     if (lines.empty()) return;
-    const fs::path file = g_inlineRegcodesFile;
-    if (!fs::exists(file.parent_path())) fs::create_directory(file.parent_path());
-    gf_writeTextFile(lines, file);
+    // The writer makes the folder; a file that cannot be written is not pointed to.
+    if (!gf_writeTextFile(lines, g_inlineRegcodesFile)) {
+        gf_logWarning(fmt::format("{} in-line regcode clashes could not be written to '{}'", lines.size(),
+                                  g_inlineRegcodesFile));
+        return;
+    }
     gf_logLine(fmt::format("{} in-line regcode clashes, see '{}'", lines.size(), g_inlineRegcodesFile));
 }
 

@@ -37,8 +37,10 @@ StandOption::StandOption(std::string callsign, std::string callsign2, std::strin
 
 StandOption StandOption::madeUp(std::string airline, std::string type, std::string reg, std::string callsign,
                                 uint64_t hh, uint32_t index, uint32_t day, uint32_t origin, uint32_t real) {
-    return StandOption(std::move(callsign), {}, std::move(airline), std::move(type), std::move(reg), hh,
-                       index, day, origin, real);
+    StandOption option(std::move(callsign), {}, std::move(airline), std::move(type), std::move(reg), hh, index,
+                       day, origin, real);
+    option.invented = true;
+    return option;
 }
 
 Stand::Stand(std::string name, std::vector<StandOption> options, double latDeg, double lonDeg,

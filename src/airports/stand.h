@@ -22,6 +22,7 @@ struct StandOption {
     uint32_t day = 0;       // weekday 1..7 (Monday 1)
     uint32_t origin = 0;    // 1: from the park airport's file or made up; 0: from this run
     uint32_t real = 0;      // 1: observed in real parked traffic; 0: soft option
+    bool invented = false;  // made-up traffic (PARK_FAKE); never written to a file
     // Run time only, never written and ignored by the numbering: the static fit found this
     // aircraft present elsewhere and leaves the option out until the next renewal.
     bool fitExcluded = false;
@@ -30,7 +31,7 @@ struct StandOption {
     // From a parkpos element of a parking file.
     StandOption(std::string callsign, std::string callsign2, std::string airline, std::string type,
                 std::string reg, uint64_t hh, uint32_t index, uint32_t day, uint32_t origin, uint32_t real);
-    // Made-up parked traffic: no second callsign.
+    // Made-up parked traffic: no second callsign; marked invented.
     static StandOption madeUp(std::string airline, std::string type, std::string reg, std::string callsign,
                               uint64_t hh, uint32_t index, uint32_t day, uint32_t origin, uint32_t real);
 };

@@ -8,6 +8,10 @@
 // Run thread only.
 extern std::string g_simulatorName;
 
+// The simulator's stock airports folder as a path text (platform/sim_paths.h), set at start-up
+// before any scan; "" until then. Run thread only.
+extern std::string g_stockAirportsPath;
+
 inline constexpr const char* g_liveriesScannedFile = "output/LiveriesScanned.xml";
 inline constexpr const char* g_airportsEncPath = "input/airports.enc";
 inline constexpr const char* g_airportsXmlPath = "input/airports.xml";
@@ -20,5 +24,5 @@ inline constexpr const char* g_outputInfoFolder = "output/info";
 inline constexpr const char* g_outputErrorsFolder = "output/errors";
 inline constexpr const char* g_parametersFile = "parameters.xml";
 
-// Restores g_simulatorName to "MSFS" (whole-process reset).
+// Restores g_simulatorName to "MSFS" and empties g_stockAirportsPath (whole-process reset).
 void gf_resetPaths();

@@ -95,7 +95,7 @@ void lf_startPushback(LiveAircraft& ac) {
     const int32_t sideDue = gf_dueAfter(gf_dueAfter(lf_now(), t1 / 2), t2);
     ac.insertedSample = lf_groundSample(side1, speed, sideDue);
     ac.stream.push_back(lf_groundSample(side2, speed, sideDue));
-    gf_leaveStand(ac);
+    // The stand stays taken until the aircraft, pushed back, taxis away from it.
     gf_taxiLights(ac);
     gf_setFlightState(ac, pushing_back);
     ac.pushbackSide = 2;
@@ -140,12 +140,12 @@ void lf_pullOut(LiveAircraft& ac) {
     out.dueTick = gf_dueAfter(lf_now(), gf_travelTicks(gf_haversineNm({ac.lat, ac.lon}, f), speed));
     ac.stream.resize(1);
     ac.stream.push_back(out);
-    gf_leaveStand(ac);
     gf_setFlightState(ac, taxi);
     ac.targetHeading = ac.heading;
     gf_taxiLights(ac);
     lf_readyToTaxi(ac);
     gf_logDetail(fmt::format("{:8}: {:8} pulling out", gf_standNameOfId(ac.standId), ac.callsign));
+    gf_letGoOfStand(ac);
 }
 
 void try2Park(LiveAircraft& ac, bool landed) {

@@ -131,6 +131,13 @@ void gf_leaveStand(const AircraftRec& rec) {
     stand->occupantHexid = 0;
 }
 
+void gf_letGoOfStand(LiveAircraft& ac) {
+    gf_leaveStand(ac);
+    ac.standId = 0;
+    ac.standLat = ac.standLon = ac.standHeading = 0;
+    ac.cargoStand = 0;
+}
+
 bool gf_tooClose(LatLon a, LatLon b, double halfSpanANm, double halfSpanBNm) {
     return gf_haversineNm(a, b) <= kTooCloseFactor * (halfSpanANm + halfSpanBNm);
 }
@@ -162,7 +169,8 @@ bool lf_sameCallsignWantsStand(uint32_t standId, std::string_view callsign) {
 void lf_makesWay(const LiveAircraft& ac, const Stand& stand) {
     if (AircraftRec* st = lf_firstStaticOnStand(stand.standId);
         st != nullptr && (st->lifeState == active || st->lifeState == adding2sim)) {
-        const bool sameAircraft = st->spawnCallsign == ac.callsign || st->regcode == ac.regcode;
+        const bool sameAircraft = (!ac.callsign.empty() && st->spawnCallsign == ac.callsign) ||
+                                  (!ac.regcode.empty() && st->regcode == ac.regcode);
         const std::string line =
             fmt::format("{:8}: {:8} {} makes way for{} {} {}", stand.name, st->callsign, st->regcode,
                         sameAircraft ? " the same live version" : "", ac.callsign, ac.regcode);
@@ -245,9 +253,7 @@ bool gf_arrivesAtOccupiedStand(LiveAircraft& ac) {
     const bool marked = stand->occupied && stand->occupantHexid != ac.hexid;
     if (!marked && !lf_parkedOnStandBy(ac.standId, ac.hexid)) return false;
     // Without its stand the newcomer's removal cannot clear the occupant's mark.
-    ac.standId = 0;
-    ac.standLat = ac.standLon = ac.standHeading = 0;
-    ac.cargoStand = 0;
+    gf_letGoOfStand(ac);
     ac.extension = 1;
     removeAircraftFromSim(ac);
     return true;

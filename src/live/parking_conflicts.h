@@ -17,6 +17,8 @@ bool gf_takeStand(const AircraftRec& rec);
 // Clears the occupied mark of the aircraft's stand when this aircraft set it; every way a live
 // aircraft leaves its stand or the live set passes here.
 void gf_leaveStand(const AircraftRec& rec);
+// The aircraft has left its stand: the mark it set is cleared and the stand is no longer its own.
+void gf_letGoOfStand(LiveAircraft& ac);
 // Two aircraft on stands this far apart would touch: distance at most 1.1 x the half spans.
 bool gf_tooClose(LatLon a, LatLon b, double halfSpanANm, double halfSpanBNm);
 

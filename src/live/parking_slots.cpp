@@ -46,6 +46,14 @@ void lf_remember(Stand& stand, const LiveAircraft& ac, uint64_t now, uint32_t re
     map.insert_or_assign(ac.hexid, StandSlotEntry{ac.hexid, now, index});
 }
 
+// The option index of the aircraft's map entry when it was booked on another weekday; 0 when not.
+uint32_t lf_earlierDayEntry(const Stand& stand, const LiveAircraft& ac, uint32_t today, uint32_t real) {
+    const auto& map = real ? stand.slotMapA : stand.slotMapB;
+    const auto it = map.find(ac.hexid);
+    if (it == map.end() || static_cast<uint32_t>(gf_weekdayOf(it->second.slot)) == today) return 0;
+    return it->second.optionIndex;
+}
+
 // A stay already booked earlier in this run (entry E of the stand's map) is judged against now.
 void lf_bookWithEntry(Stand& stand, const LiveAircraft& ac, std::string_view key, uint64_t now,
                       BookingMode mode, uint32_t foundIndex) {
@@ -76,14 +84,20 @@ bool lf_bookAtStand(Stand& stand, const LiveAircraft& ac, std::string_view key, 
     const auto found = std::find_if(stand.options.begin(), stand.options.end(), [&](const StandOption& o) {
         return lf_isTodayOption(o, today, key, mode.real, 0);
     });
+    const bool askMore = mode.real ? mode.leaving : (mode.extra || mode.leaving);
     if (found == stand.options.end()) {
+        // A stay that began before midnight has no option of today yet: its entry books the
+        // half-hours of both days, over the week's end as well.
+        if (const uint32_t earlier = lf_earlierDayEntry(stand, ac, today, mode.real); askMore && earlier != 0) {
+            lf_bookWithEntry(stand, ac, key, now, mode, earlier);
+            return true;
+        }
         if (const auto index = lf_newOption(stand, ac, key, now, mode.real))
             lf_remember(stand, ac, now, mode.real, *index);
         return true;
     }
     const uint64_t bit = uint64_t{1} << slot;
     if ((found->hh & bit) != 0) return true;
-    const bool askMore = mode.real ? mode.leaving : (mode.extra || mode.leaving);
     if (!askMore) {
         found->hh |= bit;
         return true;

@@ -104,10 +104,7 @@ bool lf_pushedBackSample(LiveAircraft& ac, PosSample& s) {
     ac.pushbackSideKnown = 0;
     ac.pushbackSide = 0;
     gf_setFlightState(ac, taxi);
-    gf_leaveStand(ac);
-    ac.standLat = ac.standLon = 0;
-    ac.standId = 0;
-    ac.cargoStand = 0;
+    gf_letGoOfStand(ac);
     lf_endHolding(ac);
     return true;
 }
@@ -373,5 +370,5 @@ void lf_leaveStand(LiveAircraft& ac) {
         const uint64_t now = g_currentSlot.load();
         if (lt_addStandOption(ac.standId, ac, false, now, true)) gf_setHexidSlot(ac.hexid, gf_slotOf(now));
     }
-    gf_leaveStand(ac);
+    // The aircraft still stands on the stand: the pull-out or the end of the pushback lets it go.
 }

@@ -262,9 +262,7 @@ void lf_deadReckon(LiveAircraft& ac, int32_t count) {
     }
     const int32_t seconds = isParked ? kParkedExtensionSec : stepSec;
     s.dueTick = gf_dueAfter(front.dueTick, seconds * kTicksPerSecond);
-    if (isParked) {
-        ac.standSampleSeen = 0;
-        gf_leaveStand(ac);
-    }
+    // A parked aircraft whose feed went quiet still stands there: its stand stays taken.
+    if (isParked) ac.standSampleSeen = 0;
     ac.stream.push_back(s);
 }

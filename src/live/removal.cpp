@@ -45,6 +45,9 @@ void removeAircraftFromSim(AircraftRec& rec) {
         if (rec.withdrawn) gf_leaveStand(rec);
         return;
     }
+    // The removal was sent already: a second one would reach an object id the simulator may
+    // have given to a new object by then.
+    if (rec.lifeState == removingfromsim) return;
     gf_leaveStand(rec);
     rec.lifeState = removingfromsim;
     if (rec.objectId != 0) {

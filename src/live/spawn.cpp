@@ -247,8 +247,11 @@ void spawnLiveAc(LiveAircraft& ac) {
         if (!lf_giveLivery(ac)) return;
         if (ac.stream.front().airborne)
             gf_setFlightState(ac, flying);
-        else if (!lf_parkAtSpawn(ac))
+        else if (!lf_parkAtSpawn(ac)) {
+            // The stand check erases a candidate that may not take the stand it stands on.
+            if (ac.eraseFlag) return;
             gf_setFlightState(ac, taxi);  // without a stand an aircraft that appears on the ground taxis
+        }
     }
     lf_setPositionBlock(ac);
     ac.heldBack = 0;

@@ -334,7 +334,9 @@ Stand* lf_standAtSpawn(LiveAircraft& ac, const ParkSite& site) {
     if (!position) return nullptr;
     Stand* stand = gf_nearestFreeStand(*position, ac, kSpawnSearchNm, front.stationary != 0);
     if (stand == nullptr || lf_isUsersStand(*stand, site)) return nullptr;
-    if (!lf_sameCallsignWantsStand(stand->standId, ac.callsign) || lf_neighbourBlocks(ac, *stand)) {
+    // The neighbours come first: an occupant that gave way to a newcomer who is then refused
+    // would leave the stand empty for nobody.
+    if (lf_neighbourBlocks(ac, *stand) || !lf_sameCallsignWantsStand(stand->standId, ac.callsign)) {
         ac.eraseFlag = 1;
         return nullptr;
     }

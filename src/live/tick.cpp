@@ -1,5 +1,7 @@
 #include "live/tick.h"
 
+#include <deque>
+
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
@@ -10,6 +12,7 @@
 #include "live/aircraft_rec.h"
 #include "live/intake.h"
 #include "live/live_set.h"
+#include "live/parking_conflicts.h"
 #include "live/playback.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
@@ -20,6 +23,14 @@
 #include "static/static_place.h"
 
 namespace {
+
+// A live create sent to the simulator and the tick it went.
+struct SentCreate {
+    uint32_t hexid = 0;
+    uint32_t tick = 0;
+};
+// Oldest first; run thread only.
+std::deque<SentCreate> g_sentCreates;
 
 bool lf_every(uint32_t ticks) {
     return gf_tickNow() % ticks == 0;
@@ -115,6 +126,21 @@ void lf_requestObjectScan() {
     gf_simRequestError();
 }
 
+// An object the scans never find (out of their radius, a model the simulator hides) would keep
+// its aircraft in adding2sim for good, holding a place under the live limit. Its aircraft is
+// withdrawn; an object that turns up later has no aircraft and is removed then.
+void lf_withdrawUnboundCreates() {
+    while (!g_sentCreates.empty() && gf_tickNow() - g_sentCreates.front().tick >= kCreateBindLimitTicks) {
+        LiveAircraft* ac = gf_findLiveByHexid(g_sentCreates.front().hexid);
+        g_sentCreates.pop_front();
+        if (!ac || ac->lifeState != adding2sim || ac->objectId != 0 || ac->withdrawn) continue;
+        gf_logWarning(fmt::format("{} {} not created within {} s, withdrawn", "lf_handleAddingStack",
+                                  gf_acLabel(*ac), kCreateBindLimitTicks / 100));
+        gf_leaveStand(*ac);
+        ac->withdrawn = 1;
+    }
+}
+
 }  // namespace
 
 void lf_handleAddingStack() {
@@ -123,6 +149,7 @@ void lf_handleAddingStack() {
     lf_sendQueued();
     gf_takeFromAddingStack();
     lf_queueOneCreate();
+    lf_withdrawUnboundCreates();
     lf_requestObjectScan();
     if (lf_every(kUserCopyEveryTicks)) g_userPosition = gf_requestUserPosition();
     ++g_tickCounter;
@@ -143,6 +170,7 @@ void lf_sendQueued() {
     if (!lf_every(kCreateEveryTicks)) return;
     if (!g_createDeque.empty()) {
         gf_queueCreate(g_createDeque.front());
+        g_sentCreates.push_back({g_createDeque.front().hexid, gf_tickNow()});
         g_createDeque.pop_front();
         return;
     }
@@ -166,6 +194,7 @@ bool updateLiveAc(LiveAircraft& ac) {
 }
 
 void gf_resetLiveTraffic() {
+    g_sentCreates.clear();
     gf_resetAirMotion();
     gf_resetSimEvents();
     gf_resetSpawn();
@@ -173,6 +202,7 @@ void gf_resetLiveTraffic() {
 }
 
 void gf_resetLiveTrafficProcess() {
+    std::deque<SentCreate>().swap(g_sentCreates);
     gf_resetAirMotionProcess();
     gf_resetSimEventsProcess();
     gf_resetSpawn();

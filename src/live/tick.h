@@ -15,6 +15,8 @@ inline constexpr uint32_t kObjectScanEveryTicks = 100;
 inline constexpr uint32_t kFastObjectScanEveryTicks = 20;
 // Ticks between two copies of the user aircraft's state.
 inline constexpr uint32_t kUserCopyEveryTicks = 100;
+// A live create that no object scan has bound this many ticks after it was sent is withdrawn.
+inline constexpr uint32_t kCreateBindLimitTicks = 3000;
 
 // One pass of the driver; the tick counter advances at its end.
 void lf_handleAddingStack();

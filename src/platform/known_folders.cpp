@@ -15,3 +15,4 @@ fs::path lf_fromEnv(const char* name, const char* homeSuffix) {
 fs::path gf_platformAppDataFolder() { return lf_fromEnv("TRELVO_APPDATA", "AppData/Roaming"); }
 fs::path gf_platformProgramDataFolder() { return lf_fromEnv("TRELVO_PROGRAMDATA", "ProgramData"); }
 fs::path gf_platformSimulatorRoot() { return lf_fromEnv("TRELVO_SIM_ROOT", "Simulator"); }
+fs::path gf_platformDrivesFolder() { return lf_fromEnv("TRELVO_DRIVES", "Drives"); }

@@ -13,6 +13,7 @@
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "airports/stock.h"
 #include "core/clock.h"
 #include "core/crypto.h"
 #include "core/errors.h"
@@ -36,6 +37,7 @@
 #include "live/time_shift.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
+#include "platform/sim_paths.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
@@ -234,6 +236,8 @@ void lf_prepareFolders() {
 void lf_startUp() {
     lf_prepareFolders();
     gf_loadParameters();
+    // The install folder this machine reports wins over one saved in parameters.xml.
+    gf_setSimulatorPaths();
     gf_showParameterControls();
     g_manualRange = RANGE.value();
     gf_setRange(RANGE.value());
@@ -405,6 +409,7 @@ void lf_resetForRestart() {
     gf_resetFeedRun();
     gf_resetIntake();
     gf_clearStands();
+    gf_resetSiteCache();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetParkingSlots();

@@ -92,6 +92,22 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
     EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
 }
 
+TEST_F(RegcodesTest, ResultFilesThatCannotBeWrittenAreNotPointedTo) {
+    writeAig("<AIG-regcodes><livery title=\"A320 Swiss B\" reg=\"HB-IJA\"/></AIG-regcodes>");
+    // A folder in the place of each file: neither can be written.
+    tst_writeFile(g_offlineRegcodesFile + std::string("/keep"), "");
+    tst_writeFile(g_inlineRegcodesFile + std::string("/keep"), "");
+    build(kInstalled);
+    EXPECT_EQ(g_regToLivery.at("HB-IJA"), "A320 Swiss B");
+    const std::string log = newLog();
+    EXPECT_EQ(log.find("results can be found"), std::string::npos) << log;
+    EXPECT_EQ(log.find(", see '"), std::string::npos) << log;
+    for (const char* warning :
+         {"===> 1 in-line regcode clashes could not be written to 'output/errors/InlineRegcodes.txt'\n",
+          "===> Offline regcode results could not be written to 'output/info/OfflineRegcodes.txt'\n"})
+        EXPECT_NE(log.find(warning), std::string::npos) << log;
+}
+
 TEST_F(RegcodesTest, WithoutTheAigFileUserFilesAreNotMerged) {
     tst_writeFile("input/my_regcodes/mine.txt", "A320 Lufthansa;HB-IJZ\n");
     tst_writeFile(g_offlineRegcodesFile, "old results\n");

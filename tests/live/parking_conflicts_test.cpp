@@ -159,6 +159,29 @@ TEST_F(ParkingConflictsTest, StaticAircraftMakeWayOnTheStandAndTooCloseNeighbour
     EXPECT_EQ(g_removeDeque, (std::deque<uint32_t>{511, 512}));
 }
 
+TEST_F(ParkingConflictsTest, SameLiveVersionOnlyForAMatchingCallsignOrRegistration) {
+    struct Row {
+        const char *spawnCallsign, *staticReg, *liveReg, *line;
+    };
+    const Row rows[] = {
+        {"EZY1*", "", "", "A1      : EZY1*     makes way for SWR12 \n"},
+        {"EZY1*", "HB-JXA", "HB-JXA", "A1      : EZY1*    HB-JXA makes way for the same live version SWR12 HB-JXA\n"},
+        {"SWR12", "", "", "A1      : EZY1*     makes way for the same live version SWR12 \n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        freshCase();
+        addStands({{"A1", 0, 0, 30}});
+        g_staticAircraft.push_back(staticAc(11, "EZY1*", "B738", 1));
+        g_staticAircraft[0].spawnCallsign = row.spawnCallsign;
+        g_staticAircraft[0].regcode = row.staticReg;
+        LiveAircraft ac = liveAc(30001, "SWR12", "B738");
+        ac.regcode = row.liveReg;
+        lf_makesWay(ac, g_stands[0]);
+        EXPECT_EQ(logged(), row.line);
+    }
+}
+
 TEST_F(ParkingConflictsTest, QueuedStaticIsErasedOnlyWhenItsCreateWasWithdrawn) {
     struct Row {
         const char* what;

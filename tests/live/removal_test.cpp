@@ -71,6 +71,9 @@ TEST_F(RemovalTest, ActiveAircraftFreesItsStandAndIsQueuedOnce) {
     EXPECT_EQ(ac.lifeState, removingfromsim);
     removeAircraftFromSim(ac);
     EXPECT_EQ(g_removeDeque, std::deque<uint32_t>{42}) << "an object id is queued once";
+    g_removeDeque.clear();  // sent to the simulator
+    removeAircraftFromSim(ac);
+    EXPECT_TRUE(g_removeDeque.empty()) << "nor sent again";
     EXPECT_EQ(ac.eraseFlag, 0);
 }
 

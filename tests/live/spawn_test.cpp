@@ -363,12 +363,15 @@ TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
         bool parkSiteSet;
         uint32_t flightState;
     };
-    const Row rows[] = {{"park airport set", true, parked}, {"no park airport", false, taxi}};
+    const Row rows[] = {{"park airport set", true, parked},
+                        {"no park airport", false, taxi},
+                        {"refused by the stand check", true, birth}};
     tst_userAt(kHarnessLat + 0.05, kHarnessLon, true);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         g_liveRecords.clear();
         g_stands.clear();
+        g_hexidStack.clear();
         const LatLon standPos = gf_destinationPoint({kHarnessLat, kHarnessLon}, 0, 3000);
         g_stands.emplace_back("V101", std::vector<StandOption>{}, standPos.lat, standPos.lon, gf_degToRad(250),
                               30.0, false, false, false);
@@ -377,11 +380,28 @@ TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
         Candidate c;
         c.airborne = false;
         c.at = {standPos.lat + 0.00005, standPos.lon, kHarnessElevFt, 0, 90, 0};  // about 5 m off the stand
+        if (row.flightState == birth) {  // a parked B738 with its feed on the stand
+            LiveAircraft& occupant = tst_candidate(kHexid + 1, c);
+            occupant.callsign = "EZY9";
+            occupant.lifeState = active;
+            occupant.flightState = parked;
+            occupant.standId = 1;
+            occupant.standSampleSeen = 1;
+        }
         LiveAircraft& ac = tst_candidate(kHexid, c);
         ac.stream[1].lat = ac.stream[0].lat;  // standing still
+        gf_setLogCapture(true);
+        const size_t logSeen = gf_capturedLog().size();
         spawnLiveAc(ac);
-        ASSERT_EQ(ac.lifeState, adding2sim);
         EXPECT_EQ(ac.flightState, row.flightState);
+        if (row.flightState == birth) {
+            EXPECT_EQ(ac.eraseFlag, 1);
+            EXPECT_EQ(ac.lifeState, buffer);
+            EXPECT_TRUE(g_hexidStack.empty());
+            EXPECT_EQ(gf_capturedLog().find("birth ->", logSeen), std::string::npos);
+            continue;
+        }
+        ASSERT_EQ(ac.lifeState, adding2sim);
         if (!row.parkSiteSet) {
             EXPECT_EQ(ac.standId, 0u);
             EXPECT_FALSE(g_stands[0].occupied);

@@ -131,6 +131,7 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         bool userOnA1 = false;
         const char* neighbourType = nullptr;  // a live aircraft parked on A2 (35 m east)
         bool pushbackOnA1 = false;            // an aircraft confirmed on A1 pushing back
+        bool parkedOnA1 = false;              // an unconfirmed parked aircraft that would give way
         bool staticOnA1 = false;
         bool found = false;
         uint8_t eraseFlag = 0;
@@ -144,6 +145,11 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         {.what = "a parked B738 next door", .neighbourType = "B738", .eraseFlag = 1},
         {.what = "a parked C172 next door", .neighbourType = "C172", .found = true},
         {.what = "an aircraft pushing back from it", .pushbackOnA1 = true, .eraseFlag = 1},
+        {.what = "an occupant gives way", .parkedOnA1 = true, .found = true},
+        {.what = "an occupant, and a parked B738 next door",
+         .neighbourType = "B738",
+         .parkedOnA1 = true,
+         .eraseFlag = 1},
         {.what = "a static aircraft makes way", .staticOnA1 = true, .found = true},
         {.what = "rolling to a stop on it",
          .stationary = false,
@@ -174,6 +180,7 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
             g_liveRecords.push_back(liveAc(30003, "EZY3", "B738", 1, active, pushing_back));
             g_liveRecords.back().standSampleSeen = 1;
         }
+        if (row.parkedOnA1) g_liveRecords.push_back(liveAc(30004, "EZY4", "B738", 1));
         if (row.staticOnA1) g_staticAircraft.push_back(staticAc(11, "EZY1*", "B738", 1));
         LiveAircraft ac = liveAc(30001, "SWR12", "B738");
         tst_groundStream(ac, tst_offsetM(5, 0), tst_offsetM(5 + row.backNorthM, 0), row.stationary,
@@ -183,6 +190,8 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         EXPECT_EQ(s, row.found ? &g_stands[0] : nullptr);
         EXPECT_EQ(ac.eraseFlag, row.eraseFlag);
         if (row.staticOnA1) EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+        // A newcomer refused for its neighbours must not have removed the occupant first.
+        if (row.parkedOnA1) EXPECT_EQ(gf_findLiveByHexid(30004)->lifeState, row.found ? removingfromsim : active);
         if (!row.found) continue;
         EXPECT_EQ(ac.stream.front().stationary, 1);
         EXPECT_EQ(ac.stream.front().gs, 0.0);

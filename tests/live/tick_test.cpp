@@ -3,10 +3,12 @@
 #include <fmt/format.h>
 
 #include "core/log.h"
+#include "core/params.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
+#include "platform/sim_standin.h"
 #include "sim/sim_link.h"
 #include "support/sim_commands.h"
 #include "support/tick_harness.h"
@@ -159,6 +161,29 @@ TEST_F(TickTest, CreatesGoOutOneEvery50TicksAndRemovalsOneEvery10) {
     EXPECT_EQ(removedAt[1] - removedAt[0], 10);
     EXPECT_EQ(removedAt[2] - removedAt[1], 10);
     ASSERT_GE(tickUntil([] { return g_liveRecords.empty(); }, 100), 0);
+}
+
+// An object the scans never find (here out of their radius) would hold its aircraft in
+// adding2sim for good: the aircraft is withdrawn, and its object removed once a scan meets it.
+TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
+    startFlight();
+    AUTO_RANGE.set(false);
+    RANGE.set(2);
+    feedTrack(kHexid, "DLH4AB", "DLH", "B738", tst_inbound());
+    ASSERT_GE(tickUntil([] { return g_tickCounter == 550 + kCreateBindLimitTicks; }), 0);
+    ASSERT_NE(live(kHexid), nullptr);
+    EXPECT_EQ(live(kHexid)->lifeState, adding2sim);
+    tick();
+    EXPECT_EQ(live(kHexid)->withdrawn, 1);
+    tick();
+    EXPECT_EQ(live(kHexid), nullptr);
+    const std::string log = newLog();
+    EXPECT_NE(log.find("===> lf_handleAddingStack EGLL->EDDF DLH4AB    DLH B738 not created within 30 s, withdrawn\n"),
+              std::string::npos)
+        << log;
+    RANGE.set(40);
+    ASSERT_GE(tickUntil([] { return gf_standinObjects().empty(); }, 300), 0);
+    EXPECT_EQ(newLog(), fmt::format("===> gf_handleSimEvents: object 3 of hexid {} has no aircraft, removed\n", kHexid));
 }
 
 }  // namespace

@@ -76,7 +76,8 @@ std::optional<std::string> lab_staysOnStand(const std::optional<LabSnapshot>&, c
     return std::nullopt;
 }
 
-// An occupied mark belongs to the live aircraft that set it, parked on that stand.
+// An occupied mark belongs to the live aircraft that set it, standing on that stand: parked or
+// on its way out backwards.
 std::optional<std::string> lab_markHasHolder() {
     for (const Stand& stand : g_stands) {
         if (!stand.occupied) continue;
@@ -84,7 +85,9 @@ std::optional<std::string> lab_markHasHolder() {
         if (holder == nullptr)
             return fmt::format("{} marked occupied by {:06x}, which is not live", stand.name,
                                stand.occupantHexid);
-        if (holder->standId != stand.standId || lab_gone(*holder) || holder->flightState != parked)
+        const bool onStand = holder->flightState == parked || holder->flightState == pushing_back ||
+                             holder->flightState == pushed_back;
+        if (holder->standId != stand.standId || lab_gone(*holder) || !onStand)
             return fmt::format("{} marked occupied by {} ({} {}, stand id {})", stand.name, holder->callsign,
                                gf_lifeStateName(holder->lifeState), gf_flightStateName(holder->flightState),
                                holder->standId);

@@ -70,6 +70,12 @@ std::string lf_header(std::string_view head, std::string_view name) {
     return {};
 }
 
+std::string lf_decodeBlanks(std::string text) {
+    for (size_t at = text.find("%20"); at != std::string::npos; at = text.find("%20", at + 1))
+        text.replace(at, 3, " ");
+    return text;
+}
+
 std::string lf_response(int status, std::string_view reason, std::string_view body) {
     return fmt::format(
         "HTTP/1.1 {} {}\r\nContent-Length: {}\r\nContent-Type: application/octet-stream\r\n"
@@ -118,6 +124,17 @@ std::string HttpServer::lastUserAgent() const {
     return lastUserAgent_;
 }
 
+void HttpServer::setFault(const std::string& path, HttpFault fault) {
+    std::lock_guard lock(agentMutex_);
+    faults_[path] = fault;
+}
+
+int HttpServer::requestCount(const std::string& path) const {
+    std::lock_guard lock(agentMutex_);
+    auto it = pathCounts_.find(path);
+    return it == pathCounts_.end() ? 0 : it->second;
+}
+
 void HttpServer::serve() {
     while (true) {
         pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
@@ -133,16 +150,28 @@ void HttpServer::serve() {
 
 void HttpServer::answer(int client) {
     std::string head = lf_readHead(client);
-    {
-        std::lock_guard lock(agentMutex_);
-        lastUserAgent_ = lf_header(head, "User-Agent");
-    }
     std::istringstream first(head.substr(0, head.find("\r\n")));
     std::string method, target;
     first >> method >> target;
+    HttpFault fault = HttpFault::None;
+    {
+        std::lock_guard lock(agentMutex_);
+        lastUserAgent_ = lf_header(head, "User-Agent");
+        ++pathCounts_[target];
+        if (auto it = faults_.find(target); it != faults_.end()) fault = it->second;
+    }
     requests_++;
     if (method != "GET") return lf_sendAll(client, lf_response(405, "Method Not Allowed", ""));
-    fs::path file = root_ / fs::path(target).relative_path();
+    if (fault == HttpFault::ServerError) return lf_sendAll(client, lf_response(500, "Internal Server Error", ""));
+    if (fault == HttpFault::Stall) {
+        lf_sendAll(client, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n");
+        pollfd wake{wakeFds_[0], POLLIN, 0};
+        poll(&wake, 1, 30000);
+        return;
+    }
+    if (fault == HttpFault::Cut)
+        return lf_sendAll(client, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n<meta>");
+    fs::path file = root_ / fs::path(lf_decodeBlanks(target)).relative_path();
     bool inside = target.starts_with('/') && target.find("..") == std::string::npos;
     std::error_code ec;
     if (!inside || !fs::is_regular_file(file, ec))

@@ -4,13 +4,23 @@
 #pragma once
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 
+// What the server does instead of answering a path normally.
+enum class HttpFault {
+    None,
+    ServerError,  // 500 with an empty body
+    Stall,        // sends the head of a 200 answer and then nothing until stopped (or 30 s)
+    Cut,          // announces more bytes than it sends, then closes
+};
+
 class HttpServer {
   public:
-    // Serves root; start() must be called before use.
+    // Serves root; start() must be called before use. A request path is the file's path below root
+// with "%20" for blanks; ".." and paths that are not files answer 404.
     explicit HttpServer(std::filesystem::path root);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
@@ -27,6 +37,10 @@ class HttpServer {
     int requestCount() const { return requests_.load(); }
     // The User-Agent header of the last request.
     std::string lastUserAgent() const;
+    // Makes requests of that path (as requested, "/P3D/archive/stock/LSZH.xml") fail that way.
+    void setFault(const std::string& path, HttpFault fault);
+    // Requests of that path so far.
+    int requestCount(const std::string& path) const;
 
   private:
     void serve();
@@ -38,8 +52,10 @@ class HttpServer {
     int port_ = 0;
     std::thread thread_;
     std::atomic<int> requests_{0};
-    mutable std::mutex agentMutex_;
+    mutable std::mutex agentMutex_;  // guards the three below
     std::string lastUserAgent_;
+    std::map<std::string, HttpFault> faults_;
+    std::map<std::string, int> pathCounts_;
 };
 
 // A port on 127.0.0.1 that nothing listens on: bound by a socket that is then closed.

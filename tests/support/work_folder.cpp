@@ -8,6 +8,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "airports/stock.h"
 #include "airports/stand_options.h"
 #include "aircraft/liveries_scanned.h"
 #include "core/clock.h"
@@ -24,6 +25,7 @@
 #include "live/parking_slots.h"
 #include "live/stand_choice.h"
 #include "live/tick.h"
+#include "scenery/scan_messages.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -52,11 +54,13 @@ void tst_resetAll() {
     gf_resetIntakeProcess();
     gf_resetLiveTrafficProcess();
     gf_resetStands();
+    gf_resetSiteCache();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();
     gf_resetStandChoice();
     gf_resetGroundMotion();
+    gf_resetScanMessages();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {

@@ -1,0 +1,264 @@
+#include "airports/apf_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include <fmt/format.h>
+
+#include "aircraft/type_database.h"
+#include "core/atomic_file.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "core/slots.h"
+#include "core/xml_meta.h"
+
+bool g_apfHandmade = false;
+
+namespace {
+
+// Stand geometry a file may carry; anything else is a broken file, not an airport.
+constexpr double kMaxStandRadiusM = 2000.0;
+constexpr double kMaxHeadingDeg = 360.0;
+constexpr uint32_t kMaxWeekday = 7;
+
+const char* lf_boolText(bool b) {
+    return b ? "true" : "false";
+}
+
+void lf_attr(pugi::xml_node node, const char* name, const std::string& value) {
+    node.append_attribute(name).set_value(value.c_str());
+}
+
+bool lf_fullStand(const Stand& s, int mode) {
+    return mode == kApfModeFull || s.manual || g_apfHandmade;
+}
+
+void lf_writeStandGeometry(pugi::xml_node pos, const Stand& s) {
+    lf_attr(pos, "latitude", fmt::format("{:.6f}", s.latitude));
+    lf_attr(pos, "longitude", fmt::format("{:.6f}", s.longitude));
+    lf_attr(pos, "heading", fmt::format("{:.1f}", gf_radToDeg(s.heading)));
+    lf_attr(pos, "radius", fmt::format("{:.1f}", gf_nmToMeters(s.radius)));
+    if (s.heli) lf_attr(pos, "heli", "true");
+    else lf_attr(pos, "cargo", lf_boolText(s.cargo));
+    lf_attr(pos, "ramp", lf_boolText(s.ramp));
+    if (s.manual) lf_attr(pos, "manual", "true");
+}
+
+void lf_writeStandChanges(pugi::xml_node pos, const Stand& s) {
+    if (s.radius_change) {
+        lf_attr(pos, "radius_change", "true");
+        lf_attr(pos, "radius", fmt::format("{:.1f}", gf_nmToMeters(s.radius)));
+    }
+    if (s.cargo_change) {
+        lf_attr(pos, "cargo_change", "true");
+        lf_attr(pos, "cargo", lf_boolText(s.cargo));
+    }
+}
+
+void lf_writeOption(pugi::xml_node pos, const StandOption& o) {
+    pugi::xml_node opt = pos.append_child("opt");
+    lf_attr(opt, "reg", o.reg);
+    if (!gf_findDbRecord(o.reg)) {
+        lf_attr(opt, "airl", o.airline);
+        lf_attr(opt, "type", o.type);
+    }
+    if (o.real == 0) lf_attr(opt, "soft", "true");
+    lf_attr(opt, "day", std::to_string(o.day));
+    lf_attr(opt, "hh", gf_bitset2hours(HalfHourSet(o.hh)));
+    // Either callsign alone is worth keeping: ":B" reads back as an empty first and B second.
+    if (!o.callsign.empty() || !o.callsign2.empty())
+        lf_attr(opt, "cs", o.callsign2.empty() ? o.callsign : o.callsign + ":" + o.callsign2);
+}
+
+pugi::xml_attribute lf_parameterValue(const pugi::xml_document& doc, std::string_view name, bool& found) {
+    std::string query = fmt::format("/parameters/parameter[@name='{}']", name);
+    pugi::xpath_node node = doc.select_node(query.c_str());
+    found = static_cast<bool>(node);
+    return found ? node.node().attribute("value") : pugi::xml_attribute();
+}
+
+void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_view what, std::string_view id,
+                    std::string_view field, std::string_view value) {
+    gf_logWarning(fmt::format("{} line {}: {} '{}' dropped, bad {} '{}'", source.path,
+                              source.lineOf(node), what, id, field, value));
+}
+
+// The attribute as a number; nothing when it is present but not finite or outside [lo, hi].
+std::optional<double> lf_checkedNumber(pugi::xml_node node, const char* name, double lo, double hi) {
+    double v = node.attribute(name).as_double(0.0);
+    if (!std::isfinite(v) || v < lo || v > hi) return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+bool gf_apfBool(const char* text) {
+    return text != nullptr && text[0] != '\0' && std::string_view("1tTyY").find(text[0]) != std::string_view::npos;
+}
+
+int ApfSource::lineOf(pugi::xml_node node) const {
+    ptrdiff_t offset = node.offset_debug();
+    if (offset < 0 || static_cast<size_t>(offset) > text.size()) return 0;
+    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + offset, '\n'));
+}
+
+bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
+                        std::string& reason) {
+    source.path = path.string();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        reason = "File was not found";
+        return false;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    source.text = std::move(bytes).str();
+    pugi::xml_parse_result result = doc.load_buffer(source.text.data(), source.text.size());
+    if (!result) {
+        reason = result.description();
+        return false;
+    }
+    return true;
+}
+
+void lf_writeApfParameters(pugi::xml_document& doc, const ApfContent& c, int mode) {
+    pugi::xml_node p = doc.append_child("parameters");
+    const bool learned = mode == kApfModeLearned;
+    gf_appendParameterNode(p, "airport_name", c.airport_name);
+    gf_appendParameterNode(p, "publisher", c.publisher);
+    if (g_apfHandmade) gf_appendParameterNode(p, "handmade", "true");
+    if (g_apfHandmade || !learned) gf_appendParameterNode(p, "altitude", std::to_string(c.altitude));
+    gf_appendParameterNode(p, "num_parkpos", std::to_string(c.stands.size()));
+    if (g_apfHandmade) {
+        gf_appendParameterNode(p, "Qf_real", std::to_string(c.Qf_real));
+        gf_appendParameterNode(p, "Qf_soft", std::to_string(c.Qf_soft));
+    }
+    if (c.publisher == "unknown") gf_appendParameterNode(p, "BGLpath", c.BGLpath);
+    if (!learned) return;
+    gf_appendParameterNode(p, "LATERAL_RANGE", std::to_string(RANGE.value()));
+    gf_appendParameterNode(p, "AUTO_RANGE", lf_boolText(AUTO_RANGE.value()));
+    gf_appendParameterNode(p, "WEEK", lf_boolText(WEEK.value()));
+    gf_appendParameterNode(p, "PARK_FAKE", lf_boolText(PARK_FAKE.value()));
+    gf_appendParameterNode(p, "PARK_SOFT", lf_boolText(PARK_SOFT.value()));
+    gf_appendParameterNode(p, "parking_percentage", std::to_string(parking_percentage.value()));
+    gf_appendParameterNode(p, "INITIAL_LOAD_ONLY", lf_boolText(INITIAL_LOAD_ONLY.value()));
+    gf_appendParameterNode(p, "MAX_FIT", std::to_string(MAX_FIT.value()));
+    gf_appendParameterNode(p, "RT_PARKTRAFFIC_ONLY", lf_boolText(RT_PARKTRAFFIC_ONLY.value()));
+    gf_appendParameterNode(p, "MAX_LIVE", std::to_string(MAX_LIVE_SEL.value()));
+    gf_appendParameterNode(p, "LEARN_SOFT", lf_boolText(LEARN_SOFT.value()));
+}
+
+bool gf_writeApf(const ApfContent& content, const std::filesystem::path& path, int mode) {
+    pugi::xml_document doc;
+    if (!gf_writeMetaInfo(doc)) return false;
+    lf_writeApfParameters(doc, content, mode);
+    if (!doc.child("parameters")) return false;
+    pugi::xml_node positions = doc.append_child("parkpositions");
+    for (const Stand& s : content.stands) {
+        pugi::xml_node pos = positions.append_child("parkpos");
+        lf_attr(pos, "id", s.name);
+        if (lf_fullStand(s, mode)) lf_writeStandGeometry(pos, s);
+        else lf_writeStandChanges(pos, s);
+        if (mode != kApfModeLearned) continue;
+        for (const StandOption& o : s.options)
+            if (o.index != 0 && !o.invented) lf_writeOption(pos, o);
+    }
+    std::ostringstream out;
+    doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
+    if (gf_writeFileAtomically(path, out.str())) return true;
+    gf_logWarning(fmt::format("gf_writeApf: could not write {}", path.string()));
+    return false;
+}
+
+std::optional<bool> lf_apfParameterBool(const pugi::xml_document& doc, std::string_view name) {
+    bool found = false;
+    pugi::xml_attribute value = lf_parameterValue(doc, name, found);
+    if (!found) return std::nullopt;
+    return gf_apfBool(value.value());
+}
+
+std::optional<int> lf_apfParameterInt(const pugi::xml_document& doc, std::string_view name) {
+    bool found = false;
+    pugi::xml_attribute value = lf_parameterValue(doc, name, found);
+    if (!found) return std::nullopt;
+    return value.as_int(0);
+}
+
+std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, std::string_view name) {
+    bool found = false;
+    pugi::xml_attribute value = lf_parameterValue(doc, name, found);
+    if (!found) return std::nullopt;
+    return std::string(value.value());
+}
+
+OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
+    OptIdentity id;
+    std::string_view cs = opt.attribute("cs").value();
+    size_t colon = cs.find(':');
+    id.callsign = std::string(cs.substr(0, colon));
+    if (colon != std::string_view::npos) id.callsign2 = std::string(cs.substr(colon + 1));
+    std::string_view reg = opt.attribute("reg").value();
+    if (!reg.empty()) {
+        if (std::optional<DbRecord> rec = gf_findDbRecord(reg)) {
+            id.airline = rec->airl;
+            id.type = rec->type;
+            return id;
+        }
+    }
+    id.airline = opt.attribute("airl").value();
+    id.type = opt.attribute("type").value();
+    return id;
+}
+
+bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,
+                      StandOption& option) {
+    int day = opt.attribute("day").as_int(0);
+    if (day < 0 || static_cast<uint32_t>(day) > kMaxWeekday) {
+        lf_dropWarning(source, opt, "option of stand", opt.parent().attribute("id").value(), "day",
+                       opt.attribute("day").value());
+        return false;
+    }
+    OptIdentity id = lf_readOptIdentity(opt);
+    option = StandOption(std::move(id.callsign), std::move(id.callsign2), std::move(id.airline),
+                         std::move(id.type), opt.attribute("reg").value(),
+                         gf_hours2bitset(opt.attribute("hh").value()).to_ullong(), index,
+                         static_cast<uint32_t>(day), origin, gf_apfBool(opt.attribute("soft").value()) ? 0 : 1);
+    return true;
+}
+
+bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, const ApfSource& source) {
+    const struct {
+        const char* name;
+        double lo, hi;
+    } checks[] = {{"latitude", -90, 90},
+                  {"longitude", -180, 180},
+                  {"radius", 0, kMaxStandRadiusM},
+                  {"heading", -kMaxHeadingDeg, kMaxHeadingDeg}};
+    double values[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        std::optional<double> v = lf_checkedNumber(parkpos, checks[i].name, checks[i].lo, checks[i].hi);
+        if (!v) {
+            lf_dropWarning(source, parkpos, "stand", id, checks[i].name,
+                           parkpos.attribute(checks[i].name).value());
+            return false;
+        }
+        values[i] = *v;
+    }
+    if (values[0] == 0 && values[1] == 0) return false;
+    std::vector<StandOption> options;
+    options.reserve(256);
+    uint32_t index = 0;
+    for (pugi::xml_node opt : parkpos.children("opt")) {
+        ++index;
+        StandOption option;
+        if (gf_readApfOption(opt, source, index, origin, option)) options.push_back(std::move(option));
+    }
+    options.shrink_to_fit();
+    g_stands.emplace_back(std::move(id), std::move(options), values[0], values[1], gf_degToRad(values[3]),
+                          values[2], gf_apfBool(parkpos.attribute("cargo").value()),
+                          gf_apfBool(parkpos.attribute("ramp").value()),
+                          gf_apfBool(parkpos.attribute("heli").value()));
+    return true;
+}

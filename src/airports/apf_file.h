@@ -1,0 +1,100 @@
+// Airport parking files: the XML document, its writer and the readers of single elements that
+// the loaders of the park airport's file and of learned files are built from. Written by the
+// scenery scan (full mode) and the learned-file saver (learned mode); run thread and scan tasks.
+//
+// The document has three top-level siblings, in this order:
+//   <meta>            author, date, version (required to load), simulator; core/xml_meta.h
+//     <info name="author" value="Trelvo"/>
+//   <parameters>      one <parameter name=".." value=".."/> per row:
+//     <parameter name="airport_name" value="Zurich"/>     always
+//     <parameter name="publisher" value="stock"/>         always: stock, simaddon, a publisher, unknown
+//     <parameter name="handmade" value="true"/>           handmade files only
+//     <parameter name="altitude" value="1416"/>           full mode or handmade; whole feet
+//     <parameter name="num_parkpos" value="2"/>           always
+//     <parameter name="Qf_real" value="63"/>              handmade; also Qf_soft; 0..100, -1 none
+//     <parameter name="BGLpath" value="..."/>             publisher "unknown" only
+//     LATERAL_RANGE, AUTO_RANGE, WEEK, PARK_FAKE, PARK_SOFT, parking_percentage,
+//     INITIAL_LOAD_ONLY, MAX_FIT, RT_PARKTRAFFIC_ONLY, MAX_LIVE, LEARN_SOFT   learned mode
+//     RT_traffic_week                                     archived files; read, never written
+//   <parkpositions>   one <parkpos> per stand:
+//     <parkpos id="A12" latitude="47.452100" longitude="8.558200" heading="90.0" radius="25.0"
+//              cargo="false" ramp="false">                                     written in full
+//     <parkpos id="A12" radius_change="true" radius="30.0">                   learned changes
+//       <opt reg="HB-JVA" soft="true" day="3" hh="14,15" cs="SWR12:SWR13"/>   learned mode only
+// "heli" replaces "cargo" on helipads; "manual" marks stands added by hand. Degrees, metres,
+// half-hours 0..47. Booleans read true when the value begins with 1, t, T, y or Y.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "airports/stand.h"
+
+// The content of one parking file as handed to the writer.
+struct ApfContent {
+    std::string icao;          // names the file
+    std::string airport_name;
+    std::string BGLpath;       // BGL file the stands were generated from (generated files)
+    std::string publisher;     // "stock", "simaddon", a publisher name, or "unknown"
+    int32_t Qf_real = -1;      // 0..100, -1 none
+    int32_t Qf_soft = -1;
+    int32_t altitude = 0;      // whole feet
+    std::vector<Stand> stands; // in writing order
+};
+
+inline constexpr int kApfModeLearned = 0;  // per stand only what changed, the options, the settings
+inline constexpr int kApfModeFull = 1;     // full geometry, no options (the scenery scan)
+
+// Writes the document whole (temporary file, then rename); false, with the warning
+// "gf_writeApf: could not write {path}" and the old file kept, when it cannot.
+bool gf_writeApf(const ApfContent& content, const std::filesystem::path& path, int mode);
+// Appends the parameters element and its rows for the mode.
+void lf_writeApfParameters(pugi::xml_document& doc, const ApfContent& content, int mode);
+
+// The "value" of "/parameters/parameter[@name='<name>']"; nothing when there is no such element,
+// false, 0 or "" when it has no value.
+std::optional<bool> lf_apfParameterBool(const pugi::xml_document& doc, std::string_view name);
+std::optional<int> lf_apfParameterInt(const pugi::xml_document& doc, std::string_view name);
+std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, std::string_view name);
+
+// A boolean attribute or value: true when its text begins with 1, t, T, y or Y.
+bool gf_apfBool(const char* text);
+
+// A parking file held in memory for reading: its path for messages and its text, so that a
+// warning can name the line of an element.
+struct ApfSource {
+    std::string path;
+    std::string text;
+    // 1-based line of the node; 0 when unknown.
+    int lineOf(pugi::xml_node node) const;
+};
+
+// Loads the file into source and doc; false when it cannot be read or parsed, with the reason.
+bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
+                        std::string& reason);
+
+// Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'), airline
+// and type from the type database's record of "reg", else from "airl" and "type".
+struct OptIdentity {
+    std::string callsign, callsign2, airline, type;
+};
+OptIdentity lf_readOptIdentity(pugi::xml_node opt);
+
+// Reads one opt into option (index and origin as given); false, with a warning naming the file
+// and line, when its day is outside 0..7.
+bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,
+                      StandOption& option);
+
+// Appends the stand of one parkpos to g_stands, its options with the origin; nothing for a
+// position of 0/0, or, with a warning naming the file and line, for a position, heading or
+// radius that is not finite or out of range. True when a stand was appended.
+bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, const ApfSource& source);
+
+// Set when the loaded stands come from a handmade learned file: the writer then writes every
+// stand, option and the quality factors. Run thread.
+extern bool g_apfHandmade;

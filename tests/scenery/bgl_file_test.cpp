@@ -1,0 +1,206 @@
+#include "scenery/bgl_file.h"
+
+#include <chrono>
+#include <cmath>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "core/log.h"
+#include "core/tasks.h"
+#include "scenery/scan_messages.h"
+#include "support/bgl_builder.h"
+#include "support/work_folder.h"
+
+namespace {
+
+struct RecordingSink : BglAirportSink {
+    std::vector<std::string> linked;
+    std::vector<BglAirport> airports;
+    BglLink link(const std::string& icao, std::string_view) override {
+        linked.push_back(icao);
+        return {};
+    }
+    void finish(BglAirport& a, const BglLink&) override { airports.push_back(std::move(a)); }
+};
+
+class BglFileTest : public WorkFolderTest {
+protected:
+    RecordingSink decode(const std::vector<BglAirportSpec>& airports) {
+        RecordingSink sink;
+        gf_decodeBgl(tst_bglFile(airports), "D:\\s\\a.bgl", sink);
+        return sink;
+    }
+};
+
+constexpr double kLat = 47.25, kLon = 9.5;
+BglParkingSpec lf_park(uint32_t code, uint32_t number, uint32_t type = 4, float radius = 20.0f,
+                       std::vector<uint32_t> airlines = {}) {
+    return {code, type, number, radius, 90.0f, kLat + number * 1e-4, kLon, std::move(airlines)};
+}
+
+TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
+    BglAirportSpec v1{0x3C, tst_packIcao("LSZQ"), 3048000, {"Quelle Field"}, {}, {}};
+    v1.helipads = {{kLat, kLon, 30.0f, 0.0f}, {kLat, kLon, 30.0f, 90.0f}, {0.00005, 0.00009, 10.f, 0.f},
+                   {kLat + 0.01, kLon, 18.0f, 90.0f}};
+    const uint32_t codes[] = {0, 1, 2, 3, 10, 11, 12, 40};
+    for (uint32_t c : codes) v1.parkings.push_back(lf_park(c, 7, c == 1 ? 5 : 4, 1.01f));
+    v1.parkings.push_back(lf_park(10, 12, 12, 1.0f));  // fuel with a bad radius: message first
+    v1.parkings.push_back(lf_park(10, 12, 12));         // fuel: passed over silently
+    v1.parkings.push_back(lf_park(10, 13, 8, 200.0f));
+    v1.parkings.push_back(lf_park(10, 13, 8, 199.9f, {1, 2}));
+    v1.parkings.push_back(lf_park(10, 14, 8, NAN));
+    BglAirportSpec v2{0xAB, tst_packIcao("LSZR"), -3353, {}, {}, {}};
+    for (int i = 0; i < 12; ++i) v2.parkings.push_back(lf_park(10, 12, 2, 25.0f, {7, 8}));
+    const RecordingSink sink = decode({v1, v2});
+
+    ASSERT_EQ(sink.linked, (std::vector<std::string>{"LSZQ", "LSZR"}));
+    const BglAirport& a = sink.airports[0];
+    EXPECT_EQ(a.airport_name, "Quelle Field");
+    EXPECT_EQ(a.altitude, 10000);
+    EXPECT_EQ(sink.airports[1].altitude, -11);
+    struct Row { const char* name; double headingRad, radiusM; bool cargo, ramp, heli; };
+    const Row rows[] = {{"helipad1", 2 * M_PI, 15, false, false, true}, {"helipad2", M_PI / 2, 9, false, false, true},
+                        {"7", M_PI / 2, 1.01, false, true, false},      {"r7", M_PI / 2, 1.01, true, true, false},
+                        {"p7", M_PI / 2, 1.01, false, true, false},     {"np7", M_PI / 2, 1.01, false, true, false},
+                        {"g7", M_PI / 2, 1.01, false, true, false},     {"7a", M_PI / 2, 1.01, false, true, false},
+                        {"A7", M_PI / 2, 1.01, false, true, false},     {"]7", M_PI / 2, 1.01, false, true, false},
+                        {"g13", M_PI / 2, 199.9, false, false, false}};
+    ASSERT_EQ(a.stands.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        const Stand& s = a.stands[i];
+        EXPECT_EQ(s.name, rows[i].name);
+        EXPECT_NEAR(s.heading, rows[i].headingRad, 1e-6);
+        EXPECT_NEAR(s.radius * 1852.0, rows[i].radiusM, 1e-4);
+        EXPECT_EQ(std::tie(s.cargo, s.ramp, s.heli), std::tie(rows[i].cargo, rows[i].ramp, rows[i].heli));
+    }
+    EXPECT_NEAR(a.stands[0].latitude, kLat, 4e-7);
+    EXPECT_NEAR(a.stands[0].longitude, kLon, 5e-7);
+    EXPECT_NEAR(a.stands[10].latitude, kLat + 13e-4, 4e-7);
+
+    const std::vector<BglAirport>& b = sink.airports;
+    ASSERT_EQ(b[1].stands.size(), 11u);
+    EXPECT_EQ(b[1].stands[1].name, "g12a");
+    EXPECT_EQ(b[1].stands[10].name, "g12j");
+    EXPECT_EQ(g_scanMessages, (std::vector<std::string>{
+                                  "double helipad Quelle Field (skipped) 47.250000,9.500000",
+                                  "lat/lon helipad incorrect (skipped): 0.000050,0.000090",
+                                  "Skipped position with radius 1.0 m in D:\\s\\a.bgl",
+                                  "Skipped position with radius 200.0 m in D:\\s\\a.bgl",
+                                  "Skipped position with radius NAN m in D:\\s\\a.bgl",
+                                  "===> Warning: more than 10 duplicate IDs g12 in D:\\s\\a.bgl",
+                              }));
+}
+
+TEST_F(BglFileTest, AirportHeaderRules) {
+    struct Row { uint32_t icao; int32_t mm; std::vector<std::string> names; const char* name; int ft; bool kept; };
+    const std::string cut(60, 'x');
+    const Row rows[] = {
+        {tst_packIcao("EGL"), 0, {}, "", 0, false},          {tst_packIcao("EGLLX"), 0, {}, "", 0, false},
+        {tst_packIcao("EGLL") - (23 << 5), 0, {}, "", 0, false},  // last digit 0: a blank
+        {tst_packIcao("K2A0"), -6401, {"A", "A"}, "A", -21, true},  // -21 ft is stored as 0
+        {tst_packIcao("K2A0"), 3048305, {"A", "B"}, "", 10001, true},
+        {tst_packIcao("K2A0"), 0, {"A", "B", "C"}, "C", 0, true},
+        {tst_packIcao("K2A0"), 0, {cut}, "", 0, true},
+        {tst_packIcao("K2A0"), 0, {"Z\x01\xfcrich\x7f"}, "Z\xc3\xbcrich", 0, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.mm);
+        gf_resetScanMessages();
+        const RecordingSink sink = decode({{0x3C, r.icao, r.mm, r.names, {}, {lf_park(10, 1)}}});
+        ASSERT_EQ(sink.airports.size(), r.kept ? 1u : 0u);
+        if (!r.kept) continue;
+        EXPECT_EQ(sink.airports[0].altitude, std::abs(r.ft) > 10000 || r.ft < -20 ? 0 : r.ft);
+        EXPECT_EQ(sink.airports[0].airport_name, r.names.size() == 1 && r.names[0] == cut ? cut.substr(0, 45) : r.name);
+    }
+}
+
+// A name record is read only from its own airport, and its bytes must lie in the file.
+TEST_F(BglFileTest, NamesStayInsideTheirRecordAndTheFile) {
+    const RecordingSink sink = decode({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1)}},
+                                       {0x3C, tst_packIcao("BBBB"), 0, {"Bee"}, {}, {lf_park(10, 1)}}});
+    ASSERT_EQ(sink.airports.size(), 2u);
+    EXPECT_EQ(sink.airports[0].airport_name, "");
+    EXPECT_EQ(sink.airports[1].airport_name, "Bee");
+
+    gf_setLogCapture(true);
+    std::string file = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Long name here"}, {}, {}}});
+    file.resize(file.size() - 8);
+    RecordingSink cut;
+    gf_decodeBgl(file, "x", cut);
+    ASSERT_EQ(cut.airports.size(), 1u);
+    EXPECT_EQ(cut.airports[0].airport_name, "");
+    EXPECT_NE(gf_capturedLog().find("! o3: 37 out of range, nrDWORDS: 40"), std::string::npos) << gf_capturedLog();
+}
+
+TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
+    const std::string good = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1)}}}, 2);
+    std::string noAirport = good;
+    noAirport[0x38] = 4;
+    std::string hugeCount = good;
+    hugeCount.replace(0x14, 4, "\xff\xff\xff\x0f", 4);
+    struct Row { const char* what; std::string bytes; bool has; };
+    const Row rows[] = {{"good", good, true}, {"56 bytes", good.substr(0, 56), false},
+                        {"table to the end", good.substr(0, 0x38 + 60), false},
+                        {"no airport section", noAirport, false}, {"huge count", hugeCount, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        tst_writeFile("f.bgl", r.bytes);
+        EXPECT_EQ(lf_bglHasAirport("f.bgl"), r.has);
+    }
+    EXPECT_FALSE(lf_bglHasAirport("missing.bgl"));
+}
+
+TEST_F(BglFileTest, SectionsAndListsAreReadOnlyWhereTheyMayBe) {
+    const std::string good = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1), lf_park(10, 2)}}});
+    std::string longEntries = good;
+    longEntries[0x38 + 6] = 1;  // bit 16 of the flags
+    std::string hugeCount = good;
+    hugeCount.replace(0x14, 4, "\xff\xff\xff\xff", 4);
+    std::string overcount = good;  // the list claims 9 entries but holds 2
+    overcount[0x38 + 20 + 16 + 0x38 + 6] = 9;
+    struct Row { const char* what; std::string bytes; std::size_t stands; };
+    const Row rows[] = {{"flag bit 16", longEntries, 0}, {"huge section count", hugeCount, 2}, {"count past the list", overcount, 2}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        RecordingSink sink;
+        gf_decodeBgl(r.bytes, "x", sink);
+        EXPECT_EQ(sink.airports.empty() ? 0 : sink.airports[0].stands.size(), r.stands);
+    }
+}
+
+TEST_F(BglFileTest, SubRecordWalkStopsAtLimitsWithItsLines) {
+    gf_setLogCapture(true);
+    BglAirportSpec a{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, "N"), {}, {lf_park(10, 1)}};
+    RecordingSink sink;
+    gf_decodeBgl(tst_bglFile({a}), "x", sink);
+    ASSERT_EQ(sink.airports.size(), 1u);
+    EXPECT_TRUE(sink.airports[0].stands.empty());
+    EXPECT_NE(gf_capturedLog().find("   Error: Maximum loop iterations reached \xe2\x80\x94 possible corrupt SIA"),
+              std::string::npos);
+}
+
+// Every truncation and seeded byte flips of the golden file: no crash, the slot given back.
+TEST_F(BglFileTest, DamagedFilesEndCleanly) {
+    BglAirportSpec a{0xAB, tst_packIcao("LSZQ"), 400000, {"Quelle"}, {{kLat, kLon, 20.f, 10.f}}, {}};
+    for (uint32_t i = 0; i < 20; ++i) a.parkings.push_back(lf_park(i % 14, i, 1 + i % 11, 20.f, {i % 3 == 0 ? 1u : 0u}));
+    const std::string golden = tst_bglFile({a, a});
+    std::mt19937 rng(19);
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t n = 0; n < golden.size() + 400; ++n) {
+        std::string bytes = golden.substr(0, std::min(n, golden.size()));
+        if (n >= golden.size()) bytes[rng() % bytes.size()] = static_cast<char>(rng());
+        tst_writeFile("d.bgl", bytes);
+        g_runningWorkers = 1;
+        RecordingSink sink;
+        try {
+            lf_processBGLfile("d.bgl", sink);
+        } catch (const std::out_of_range&) {
+        }
+        ASSERT_EQ(g_runningWorkers.load(), 0) << n;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+}  // namespace
