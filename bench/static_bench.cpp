@@ -39,16 +39,17 @@ void lf_makeAirport() {
     CUSTOM_PARKING_PERCENTAGE.set(100);
     const double degPerM = 1.0 / 1852.0 / 60.0;
     for (int i = 0; i < kStands; ++i)
-        g_stands.emplace_back(fmt::format("S{}", i), std::vector<StandOption>{}, 50.0 + (i / kRow) * 60 * degPerM,
-                              8.5 + (i % kRow) * 60 * degPerM * 1.55, 0.0, 35.0, false, false, false);
+        g_stands.emplace_back(fmt::format("S{}", i), std::vector<StandOption>{},
+                              50.0 + (i / kRow) * 60 * degPerM, 8.5 + (i % kRow) * 60 * degPerM * 1.55, 0.0,
+                              35.0, false, false, false);
     for (int k = 0; k < kOptions; ++k) {
         Stand& s = g_stands[static_cast<size_t>(k % kStands)];
         const int first = static_cast<int>(gf_nextRandom() % 44);
         const uint64_t hh = uint64_t{0xF} << first;
         const std::string cs = fmt::format("XYZ{}", k);
-        s.options.emplace_back(cs, k % 3 ? std::string() : cs + "B", "XYZ", kTypes[k % 4], fmt::format("R-{}", k), hh,
-                               static_cast<uint32_t>(s.options.size() + 1), static_cast<uint32_t>(k % 7 + 1), 1,
-                               k % 5 ? 1u : 0u);
+        s.options.emplace_back(cs, k % 3 ? std::string() : cs + "B", "XYZ", kTypes[k % 4],
+                               fmt::format("R-{}", k), hh, static_cast<uint32_t>(s.options.size() + 1),
+                               static_cast<uint32_t>(k % 7 + 1), 1, k % 5 ? 1u : 0u);
     }
     gf_numberStands();
 }
@@ -78,7 +79,8 @@ void lf_placeStatics() {
 }
 
 void lf_report(benchmark::State& state, double seconds) {
-    state.counters["tick_share_pct"] = seconds / static_cast<double>(state.iterations()) / kTickSeconds * 100.0;
+    state.counters["tick_share_pct"] =
+        seconds / static_cast<double>(state.iterations()) / kTickSeconds * 100.0;
 }
 
 void BM_FitAt600Stands(benchmark::State& state) {

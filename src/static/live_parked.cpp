@@ -95,8 +95,9 @@ void gf_removeOldParked() {
         }
         g_liveOnStand.push_back({ac.callsign, ac.standId, minutes});
     }
-    std::stable_sort(g_liveOnStand.begin(), g_liveOnStand.end(),
-                     [](const LiveOnStand& a, const LiveOnStand& b) { return a.minutesParked < b.minutesParked; });
+    std::stable_sort(
+        g_liveOnStand.begin(), g_liveOnStand.end(),
+        [](const LiveOnStand& a, const LiveOnStand& b) { return a.minutesParked < b.minutesParked; });
 }
 
 void gf_removeLiveParked(int64_t n) {

@@ -54,7 +54,8 @@ struct FitIndex {
         firstActiveStatic.assign(g_stands.size() + 1, -1);
         for (size_t i = 0; i < g_staticAircraft.size(); ++i) {
             const AircraftRec& st = g_staticAircraft[i];
-            if (st.lifeState == active && st.standId < firstActiveStatic.size() && firstActiveStatic[st.standId] < 0)
+            if (st.lifeState == active && st.standId < firstActiveStatic.size() &&
+                firstActiveStatic[st.standId] < 0)
                 firstActiveStatic[st.standId] = static_cast<int32_t>(i);
             // A static aircraft on its way out no longer holds its aircraft: a full renewal
             // plans it anew.
@@ -129,7 +130,8 @@ void lf_takeStand(Stand& stand) {
         if (Stand* s = gf_standById(n)) s->blocked = true;
 }
 
-void lf_pick(Stand& stand, const StandOption& o, uint64_t slotValue, int offset, std::vector<PtEntry>& results) {
+void lf_pick(Stand& stand, const StandOption& o, uint64_t slotValue, int offset,
+             std::vector<PtEntry>& results) {
     PtEntry e;
     e.standId = static_cast<int32_t>(stand.standId);
     e.slotOffset = offset;
@@ -152,10 +154,11 @@ void lf_logFit(int64_t added, int mode, uint64_t slotValue, int offset) {
     const int slot = gf_slotOf(slotValue);
     const std::string when =
         WEEK.value() ? std::string(", week") : fmt::format(", day {}", gf_weekdayOf(slotValue));
-    gf_logLine(fmt::format("{} {} position{} found, Max fit={} hours{}{}", added, mode == kFitSoft ? "soft" : "real",
-                           gf_plural(added), gf_floatText(lf_hoursOf(MAX_FIT.value())), when,
-                           fmt::format(", hh:{} or {} hrs, fit: {} hour", slot, gf_floatText(lf_hoursOf(slot)),
-                                       gf_floatText(lf_hoursOf(offset)))));
+    gf_logLine(fmt::format("{} {} position{} found, Max fit={} hours{}{}", added,
+                           mode == kFitSoft ? "soft" : "real", gf_plural(added),
+                           gf_floatText(lf_hoursOf(MAX_FIT.value())), when,
+                           fmt::format(", hh:{} or {} hrs, fit: {} hour", slot,
+                                       gf_floatText(lf_hoursOf(slot)), gf_floatText(lf_hoursOf(offset)))));
 }
 
 }  // namespace
@@ -181,8 +184,8 @@ int gf_halfHoursSince(uint64_t nowSlot, uint64_t thenSlot) {
 }
 
 bool gf_isStarredOf(std::string_view staticCallsign, std::string_view callsign) {
-    return !callsign.empty() && staticCallsign.size() == callsign.size() + 1 && staticCallsign.back() == '*' &&
-           staticCallsign.starts_with(callsign);
+    return !callsign.empty() && staticCallsign.size() == callsign.size() + 1 &&
+           staticCallsign.back() == '*' && staticCallsign.starts_with(callsign);
 }
 
 bool lf_callsignInSet(const std::unordered_set<std::string>& set, std::string_view callsign) {
@@ -202,8 +205,8 @@ int64_t lf_wantedParkedCount() {
         });
         return 0;
     }
-    const int percent =
-        CUSTOM_PARKING_PERCENTAGE.value() >= 0 ? CUSTOM_PARKING_PERCENTAGE.value() : parking_percentage.value();
+    const int percent = CUSTOM_PARKING_PERCENTAGE.value() >= 0 ? CUSTOM_PARKING_PERCENTAGE.value()
+                                                               : parking_percentage.value();
     int64_t wanted = 1;
     if (n > 1 && (n > 3 || percent >= 50)) wanted = std::llround(percent * static_cast<double>(n) / 100.0);
     wanted = std::min<int64_t>(wanted, MAX_PARK_SEL.value());
@@ -303,7 +306,8 @@ void lf_orderStandCandidates(std::vector<uint32_t>& candidates, const Stand& sta
     for (const AircraftRec& st : g_staticAircraft) {
         if (st.noSourceHexid == 0 || st.standId != stand.standId) continue;
         for (const StandOption& o : stand.options) {
-            if (!gf_isStarredOf(st.callsign, o.callsign) && !gf_isStarredOf(st.callsign, o.callsign2)) continue;
+            if (!gf_isStarredOf(st.callsign, o.callsign) && !gf_isStarredOf(st.callsign, o.callsign2))
+                continue;
             if (!gf_sameName(o.airline, st.airline) || !gf_sameName(o.type, st.type)) continue;
             candidates.front() = o.index;
             return;
@@ -331,8 +335,8 @@ bool gf_optionGoesOn(const Stand& stand, const StandOption& option, uint64_t slo
 
 namespace {
 bool lf_optionNamesAc(const AircraftRec& ac, int day, const StandOption& o) {
-    return static_cast<int>(o.day) == day && gf_sameName(o.reg, ac.regcode) && gf_sameName(o.airline, ac.airline) &&
-           gf_sameName(o.type, ac.type);
+    return static_cast<int>(o.day) == day && gf_sameName(o.reg, ac.regcode) &&
+           gf_sameName(o.airline, ac.airline) && gf_sameName(o.type, ac.type);
 }
 
 bool lf_anyBitBetween(uint64_t hh, int high, int low) {
@@ -348,7 +352,8 @@ bool lf_isOptInSlotWindow(const AircraftRec& ac, int day, int slot, int window, 
 
 bool lf_isOptInDayEndWindow(const AircraftRec& ac, int day, int window, const StandOption& option) {
     const int last = kSlotsPerDay - 1;
-    return lf_optionNamesAc(ac, day, option) && lf_anyBitBetween(option.hh, last, last - window < 1 ? 0 : last - window);
+    return lf_optionNamesAc(ac, day, option) &&
+           lf_anyBitBetween(option.hh, last, last - window < 1 ? 0 : last - window);
 }
 
 void gf_resetStaticFit() {

@@ -60,8 +60,8 @@ int lf_weekOffset(int32_t halfHours) {
     return o < 0 ? o + kSlotsPerWeek : o;
 }
 
-AircraftRec lf_recordOf(std::string airline, std::string type, std::string callsign, std::string spawnCallsign,
-                        std::string coupledCallsign, std::string regcode) {
+AircraftRec lf_recordOf(std::string airline, std::string type, std::string callsign,
+                        std::string spawnCallsign, std::string coupledCallsign, std::string regcode) {
     LiveTrafficRecord r;
     r.airline = std::move(airline);
     r.type = std::move(type);
@@ -177,15 +177,17 @@ bool lf_standIsFree(const PtEntry& e, const Stand& stand) {
             gf_logLine(fmt::format("{:8}: no static parking for {}, live aircraft {} standing here", label,
                                    e.callsign, ac.callsign));
         else
-            gf_logLine(fmt::format("{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
-                                   label, e.callsign, ac.callsign, gf_standNameOfId(ac.standId)));
+            gf_logLine(fmt::format(
+                "{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
+                label, e.callsign, ac.callsign, gf_standNameOfId(ac.standId)));
         return false;
     }
     for (const AircraftRec& st : g_staticAircraft) {
         if (!lf_onOrBeside(stand, st.standId)) continue;
         if (LOG.value())
-            gf_logLine(fmt::format("{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
-                                   label, e.callsign, st.callsign, gf_standNameOfId(st.standId)));
+            gf_logLine(fmt::format(
+                "{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
+                label, e.callsign, st.callsign, gf_standNameOfId(st.standId)));
         return false;
     }
     return true;
@@ -239,8 +241,9 @@ bool gf_staticParkingPending() {
 bool lf_runStaticParking(const std::vector<ParkedTrafficRecord>* parked) {
     const uint64_t slotValue = lf_logDayAndHour();
     if (!gf_isValidSlot(slotValue)) return false;
-    gf_showMessage("Making changes to airport parking parameters is disabled while static parking takes place ...",
-                   false);
+    gf_showMessage(
+        "Making changes to airport parking parameters is disabled while static parking takes place ...",
+        false);
     g_ptList.clear();
     g_staticCheckList.clear();
     g_liveOnStand.clear();
@@ -256,13 +259,16 @@ bool lf_runStaticParking(const std::vector<ParkedTrafficRecord>* parked) {
     const bool rtOnly = RT_PARKTRAFFIC_ONLY.value();
     if (MAX_PARK_SEL.value() > 0) {
         if (parked != nullptr) lf_assignStandsToPt(*parked);
-        if (!rtOnly) gf_logLine(fmt::format("{} parking position{} from PT", g_ptList.size(), gf_plural(g_ptList.size())));
+        if (!rtOnly)
+            gf_logLine(
+                fmt::format("{} parking position{} from PT", g_ptList.size(), gf_plural(g_ptList.size())));
     }
     if (!rtOnly) {
         const int64_t wanted = lf_wantedParkedCount();
         if (wanted > static_cast<int64_t>(g_ptList.size())) lf_fitRealThenSoft(slotValue, wanted, 0);
         std::stable_sort(g_ptList.begin(), g_ptList.end(), lf_byOffsetAscending);
-        if (static_cast<int64_t>(g_ptList.size()) > wanted) g_ptList.resize(static_cast<size_t>(std::max<int64_t>(wanted, 0)));
+        if (static_cast<int64_t>(g_ptList.size()) > wanted)
+            g_ptList.resize(static_cast<size_t>(std::max<int64_t>(wanted, 0)));
     }
     // Statics that a newer parked-traffic record drove off their stand leave now.
     lf_removeQueuedStatics();
@@ -277,7 +283,8 @@ bool lf_runStaticParking(const std::vector<ParkedTrafficRecord>* parked) {
         gf_logLine(fmt::format("{} positions from RT parktraffic only\n", n));
     else
         gf_logLine(fmt::format("{} positions ({}% vs wanted {}%, with Max fit={} hours)\n", n, percent,
-                               parking_percentage.value(), gf_floatText(static_cast<float>(MAX_FIT.value() * 0.5 + 0.5))));
+                               parking_percentage.value(),
+                               gf_floatText(static_cast<float>(MAX_FIT.value() * 0.5 + 0.5))));
     std::stable_sort(g_ptList.begin(), g_ptList.end(),
                      [](const PtEntry& a, const PtEntry& b) { return a.slotOffset > b.slotOffset; });
     gf_lockParkingControls();
@@ -312,7 +319,8 @@ void lf_assignStandsToPt(const std::vector<ParkedTrafficRecord>& parked) {
 
 bool lf_liveMatchesPt(const ParkedTrafficRecord& record, const LiveAircraft& ac) {
     if (ac.hexid == record.hexid) return true;
-    if (gf_sameName(ac.callsign, record.callsign) || (!record.callsign.empty() && ac.callsign == record.callsign + "_"))
+    if (gf_sameName(ac.callsign, record.callsign) ||
+        (!record.callsign.empty() && ac.callsign == record.callsign + "_"))
         return true;
     return gf_sameName(ac.regcode, record.regcode);
 }
@@ -323,7 +331,8 @@ void gf_placeStaticAircraft() {
     g_ptList.pop_back();
     const Stand* stand = gf_standById(static_cast<uint32_t>(std::max(e.standId, 0)));
     if (stand == nullptr) {
-        gf_logWarning(fmt::format("stand with id {} not found", gf_standNameOfId(static_cast<uint32_t>(std::max(e.standId, 0)))));
+        gf_logWarning(fmt::format("stand with id {} not found",
+                                  gf_standNameOfId(static_cast<uint32_t>(std::max(e.standId, 0)))));
         return;
     }
     if (lf_standBeingCleared(*stand)) {
@@ -333,7 +342,8 @@ void gf_placeStaticAircraft() {
     }
     if (!lf_standIsFree(e, *stand)) return;
     const uint32_t hexid = gf_nextStaticHexid();
-    const std::string callsign = e.callsign.empty() ? fmt::format("{}{}{}", e.airline, hexid, "*") : lf_detcs(e);
+    const std::string callsign =
+        e.callsign.empty() ? fmt::format("{}{}{}", e.airline, hexid, "*") : lf_detcs(e);
     AircraftRec rec = lf_recordOf(e.airline, e.type, callsign, e.callsign, e.callsign2, e.reg);
     rec.hexid = hexid;
     AircraftRec st = gf_constructStaticAircraft(rec, stand->standId, stand->latitude, stand->longitude,
@@ -406,21 +416,23 @@ bool gf_queueStaticRemoval(const AircraftRec& st) {
 }
 
 bool gf_queueStaticRemoval(StaticRemoval removal) {
-    const bool queued = std::any_of(g_staticRemovalQueue.begin(), g_staticRemovalQueue.end(), [&](const StaticRemoval& r) {
-        return r.hexid == removal.hexid && r.callsign == removal.callsign;
-    });
+    const bool queued = std::any_of(
+        g_staticRemovalQueue.begin(), g_staticRemovalQueue.end(),
+        [&](const StaticRemoval& r) { return r.hexid == removal.hexid && r.callsign == removal.callsign; });
     if (queued) return false;
     g_staticRemovalQueue.push_back(std::move(removal));
     return true;
 }
 
 bool gf_isQueuedForRemoval(const AircraftRec& st) {
-    return std::any_of(g_staticRemovalQueue.begin(), g_staticRemovalQueue.end(),
-                       [&](const StaticRemoval& r) { return r.hexid == st.hexid && r.callsign == st.callsign; });
+    return std::any_of(g_staticRemovalQueue.begin(), g_staticRemovalQueue.end(), [&](const StaticRemoval& r) {
+        return r.hexid == st.hexid && r.callsign == st.callsign;
+    });
 }
 
 void gf_dropPlannedOnStand(uint32_t standId) {
-    std::erase_if(g_ptList, [standId](const PtEntry& e) { return static_cast<uint32_t>(e.standId) == standId; });
+    std::erase_if(g_ptList,
+                  [standId](const PtEntry& e) { return static_cast<uint32_t>(e.standId) == standId; });
 }
 
 uint32_t gf_nextStaticHexid() {

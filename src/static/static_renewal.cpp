@@ -38,8 +38,8 @@ int lf_staticAge(const AircraftRec& st, uint64_t now) {
 }
 
 void lf_keep(const AircraftRec& st) {
-    g_staticCheckList.push_back(
-        {st.callsign, st.spawnCallsign, st.coupledCallsign, st.regcode, st.airline, st.type, st.parkSlot, st.standId, st.hexid, 0});
+    g_staticCheckList.push_back({st.callsign, st.spawnCallsign, st.coupledCallsign, st.regcode, st.airline,
+                                 st.type, st.parkSlot, st.standId, st.hexid, 0});
 }
 
 void lf_queueRemoving(AircraftRec& st) {
@@ -108,8 +108,9 @@ bool lf_stillFits(const AircraftRec& st, const Stand& stand, uint64_t slotValue)
     if (s - w >= 0) return false;
     const int previousDay = d == 1 ? 7 : d - 1;
     const int width = std::min(w - s, kSlotsPerDay - 2);
-    return std::any_of(stand.options.begin(), stand.options.end(),
-                       [&](const StandOption& o) { return lf_isOptInDayEndWindow(st, previousDay, width, o); });
+    return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& o) {
+        return lf_isOptInDayEndWindow(st, previousDay, width, o);
+    });
 }
 
 void lf_diffOne(AircraftRec& st, uint64_t slotValue) {
@@ -117,8 +118,9 @@ void lf_diffOne(AircraftRec& st, uint64_t slotValue) {
     const int64_t onStand = lf_firstPtOn(st.standId);
     if (onStand >= 0) {
         const PtEntry& e = g_ptList[static_cast<size_t>(onStand)];
-        const bool same = gf_sameName(e.airline, st.airline) && gf_sameName(e.type, st.type) &&
-                          (gf_isStarredOf(st.callsign, e.callsign) || gf_isStarredOf(st.callsign, e.callsign2));
+        const bool same =
+            gf_sameName(e.airline, st.airline) && gf_sameName(e.type, st.type) &&
+            (gf_isStarredOf(st.callsign, e.callsign) || gf_isStarredOf(st.callsign, e.callsign2));
         if (!same) return lf_checkStaticExpiry(st, static_cast<size_t>(onStand), slotValue);
         lf_keep(st);
         g_ptErased[static_cast<size_t>(onStand)] = 1;
@@ -200,7 +202,8 @@ void lf_limitLiveParked(int64_t wanted) {
 }
 
 void lf_report(const char* what) {
-    gf_showMessage(fmt::format("{}: {} to be removed, {} to be added", what, g_staticRemovalQueue.size(), g_ptList.size()),
+    gf_showMessage(fmt::format("{}: {} to be removed, {} to be added", what, g_staticRemovalQueue.size(),
+                               g_ptList.size()),
                    true);
 }
 
@@ -232,7 +235,8 @@ bool gf_adjustParking(bool full) {
         g_fitRealOffset = 0;
         g_fitSoftOffset = -1;
         lf_fitParkedTraffic(slotValue, wanted, extra, kFitReal);
-        if (static_cast<int64_t>(g_ptList.size()) + extra < wanted && (PARK_SOFT.value() || PARK_FAKE.value()))
+        if (static_cast<int64_t>(g_ptList.size()) + extra < wanted &&
+            (PARK_SOFT.value() || PARK_FAKE.value()))
             lf_fitParkedTraffic(slotValue, wanted, extra, kFitSoft);
     }
     lf_diffStaticAgainstFit(slotValue);
@@ -250,11 +254,12 @@ void lf_diffStaticAgainstFit(uint64_t slotValue) {
     for (AircraftRec& st : g_staticAircraft)
         if (lf_isFittedActive(st)) lf_diffOne(st, slotValue);
     lf_dropErasedPt();
-    std::stable_sort(g_staticCheckList.begin(), g_staticCheckList.end(), [&](const StaticCheck& a, const StaticCheck& b) {
-        const int ageA = gf_isValidSlot(a.parkSlot) ? gf_halfHoursSince(slotValue, a.parkSlot) : 0;
-        const int ageB = gf_isValidSlot(b.parkSlot) ? gf_halfHoursSince(slotValue, b.parkSlot) : 0;
-        return ageA < ageB;
-    });
+    std::stable_sort(
+        g_staticCheckList.begin(), g_staticCheckList.end(), [&](const StaticCheck& a, const StaticCheck& b) {
+            const int ageA = gf_isValidSlot(a.parkSlot) ? gf_halfHoursSince(slotValue, a.parkSlot) : 0;
+            const int ageB = gf_isValidSlot(b.parkSlot) ? gf_halfHoursSince(slotValue, b.parkSlot) : 0;
+            return ageA < ageB;
+        });
     lf_markDepartures(slotValue);
 }
 
@@ -275,7 +280,8 @@ void lf_addNewPtPositions(const std::vector<ParkedTrafficRecord>& parked) {
             lf_queueRemoving(st);
             continue;
         }
-        auto e = std::find_if(g_ptList.begin(), g_ptList.end(), [&](const PtEntry& p) { return lf_ptMatchesStatic(st, p); });
+        auto e = std::find_if(g_ptList.begin(), g_ptList.end(),
+                              [&](const PtEntry& p) { return lf_ptMatchesStatic(st, p); });
         if (e == g_ptList.end() || static_cast<uint32_t>(e->standId) != st.standId) {
             lf_queueRemoving(st);
             continue;
@@ -312,7 +318,8 @@ void lf_dropStaticsNotInPt(bool full, uint64_t slotValue) {
 }
 
 void lf_trimToWanted(int64_t wanted) {
-    int64_t excess = static_cast<int64_t>(g_liveOnStand.size() + g_staticCheckList.size() + g_ptList.size()) - wanted;
+    int64_t excess =
+        static_cast<int64_t>(g_liveOnStand.size() + g_staticCheckList.size() + g_ptList.size()) - wanted;
     for (; excess > 0; --excess) {
         if (!g_ptList.empty()) {
             g_ptList.pop_back();

@@ -19,7 +19,7 @@ TEST_F(LiveParkedTest, LongParkedLiveAircraftLeaveUnlessOnlyTheInitialLoadCounts
         bool stays;
     };
     const Row rows[] = {
-        {"B744", 120, false, true}, {"B738", 91, false, false}, {"B738", 90, false, true},
+        {"B744", 120, false, true},  {"B738", 91, false, false}, {"B738", 90, false, true},
         {"B744", 181, false, false}, {"B738", 91, true, true},
     };
     for (const Row& r : rows) {

@@ -16,9 +16,9 @@ TEST_F(StaticFitTest, WeekArithmeticWrapsOverSunday) {
         uint64_t expected;
     };
     const Row rows[] = {
-        {tst_at(1, 3), 5, tst_at(7, 46)},     // Monday 01:30, five half-hours back: Sunday 23:00
-        {tst_at(1, 0), 96, tst_at(6, 0)},     // two days back
-        {tst_at(7, 47), -1, tst_at(1, 0)},    // forward over the week's end
+        {tst_at(1, 3), 5, tst_at(7, 46)},   // Monday 01:30, five half-hours back: Sunday 23:00
+        {tst_at(1, 0), 96, tst_at(6, 0)},   // two days back
+        {tst_at(7, 47), -1, tst_at(1, 0)},  // forward over the week's end
         {tst_at(3, 10), 336 + 2, tst_at(3, 8)},
     };
     for (const Row& r : rows) {
@@ -58,8 +58,12 @@ TEST_F(StaticFitTest, WantedCountFollowsStandsPercentageAndMaximum) {
 // Real observations first, walking back over midnight into Sunday, then soft ones; an aircraft
 // already planned is left out without losing its option's number; helipads only with helicopters.
 TEST_F(StaticFitTest, RealThenSoftPlanOnASmallAirport) {
-    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}, {"A4", 0, 300, 30},
-                   {"A5", 0, 400, 30}, {"H1", 0, 500, 10, false, false, true}});
+    tst_addStands({{"A1", 0, 0, 30},
+                   {"A2", 0, 100, 30},
+                   {"A3", 0, 200, 30},
+                   {"A4", 0, 300, 30},
+                   {"A5", 0, 400, 30},
+                   {"H1", 0, 500, 10, false, false, true}});
     g_stands[0].options = {opt("DLH100", "DLH101", "B738", "D-A1", tst_bits({20, 21}), 1),
                            opt("BAW1", "", "A320", "G-A1", tst_bits({18}), 2)};
     g_stands[1].options = {opt("DLH200", "DLH201", "B738", "D-A2", tst_bits({20}), 1)};
@@ -72,22 +76,23 @@ TEST_F(StaticFitTest, RealThenSoftPlanOnASmallAirport) {
 
     lf_fitRealThenSoft(g_currentSlot, 6, 0);
 
-    EXPECT_EQ(plan(), (std::vector<std::string>{"A1 DLH100 0 1", "A2 DLH200 0 0", "A3 BAW9 22 1", "A4 EZY4 1 1"}));
+    EXPECT_EQ(plan(),
+              (std::vector<std::string>{"A1 DLH100 0 1", "A2 DLH200 0 0", "A3 BAW9 22 1", "A4 EZY4 1 1"}));
     EXPECT_TRUE(g_stands[4].options[0].fitExcluded);
     EXPECT_EQ(g_stands[4].options[0].index, 4u) << "the number stays for the learned file";
     EXPECT_FALSE(g_stands[4].taken);
     EXPECT_FALSE(g_stands[5].taken);
     EXPECT_EQ(g_fitRealOffset, 48);
     EXPECT_EQ(g_fitSoftOffset, 48);
-    EXPECT_NE(gf_capturedLog().find("3 real positions found, Max fit=24 hours, day 1, hh:20 or 10.5 hrs, fit: 24.5 hour"),
+    EXPECT_NE(gf_capturedLog().find(
+                  "3 real positions found, Max fit=24 hours, day 1, hh:20 or 10.5 hrs, fit: 24.5 hour"),
               std::string::npos);
     EXPECT_NE(gf_capturedLog().find("1 soft position found"), std::string::npos);
 }
 
 TEST_F(StaticFitTest, PassStopsAtWantedAndCutsToWantedMinusExtra) {
     tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
-    for (Stand& s : g_stands)
-        s.options = {opt("DLH" + s.name, "", "B738", "D-" + s.name, tst_bits({19}), 1)};
+    for (Stand& s : g_stands) s.options = {opt("DLH" + s.name, "", "B738", "D-" + s.name, tst_bits({19}), 1)};
     MAX_FIT.set(0);
     EXPECT_FALSE(lf_fitStands(g_currentSlot, kFitReal, 2, g_ptList)) << "nothing at the current half-hour";
     EXPECT_EQ(g_fitRealOffset, 1);
@@ -124,6 +129,15 @@ TEST_F(StaticFitTest, PresenceRules) {
     tst_addStands({{"A1", 0, 0, 30}});
     const StandOption o = opt("DLH5", "", "B738", "", tst_bits({20}), 1);
     const StandOption withReg = opt("DLH5", "DLH6", "B738", "D-X", tst_bits({20}), 1);
+    // A static aircraft flying as callsign (spawn callsign "X"), from parked traffic or the fit.
+    auto addStatic = [this](std::string callsign, std::string reg, uint32_t noSource,
+                            std::string spawn = "X") {
+        g_staticAircraft.push_back(staticOn(1, 3, std::move(callsign), "B738", std::move(reg), 0, noSource));
+        g_staticAircraft.back().spawnCallsign = std::move(spawn);
+    };
+    auto plan = [](std::string callsign, std::string reg) {
+        g_ptList.push_back({0, 1, 1, 0, "DLH", "B738", std::move(callsign), "", std::move(reg), 1});
+    };
     struct Row {
         const char* rule;
         std::function<void()> arrange;
@@ -131,28 +145,24 @@ TEST_F(StaticFitTest, PresenceRules) {
         bool present;
     };
     const Row rows[] = {
-        {"planned registration", [] { g_ptList.push_back({0, 1, 1, 0, "DLH", "B738", "DLH9", "", "D-X", 1}); }, withReg, true},
+        {"planned registration", [&] { plan("DLH9", "D-X"); }, withReg, true},
         {"live callsign with underscore", [] { g_liveCallsigns.insert("DLH5_"); }, o, true},
-        {"static spawn callsign is the second", [this] { g_staticAircraft.push_back(staticOn(1, 3, "DLH6", "B738", "D-Z", 0)); }, withReg, true},
-        {"planned callsign", [] { g_ptList.push_back({0, 1, 1, 0, "DLH", "B738", "DLH5", "", "D-Q", 1}); }, o, true},
-        {"live on a stand", [] { g_liveOnStand.push_back({"DLH5", 1, 3}); }, o, true},
-        {"static from parked traffic", [this] {
-             AircraftRec st = staticOn(1, 3, "DLH5", "B738", "D-Z", 0, 0);
-             st.spawnCallsign = "X";
-             g_staticAircraft.push_back(st);
-         }, o, true},
-        {"same static from the fit", [this] {
-             AircraftRec st = staticOn(1, 3, "DLH5", "B738", "D-Z", 0, 1);
-             st.spawnCallsign = "X";
-             g_staticAircraft.push_back(st);
-         }, o, false},
-        {"empty registrations and callsigns", [this] {
-             AircraftRec st = staticOn(1, 3, "", "B738", "", 0, 0);
-             st.callsign = "*";
-             g_staticAircraft.push_back(st);
-             g_ptList.push_back({0, 1, 1, 0, "DLH", "B738", "", "", "", 1});
+        {"static spawn callsign is the second", [&] { addStatic("DLH7", "D-Z", 1, "DLH6"); }, withReg, true},
+        {"planned callsign", [&] { plan("DLH5", "D-Q"); }, o, true},
+        {"live on a stand",
+         [] {
+             g_liveOnStand.push_back({"DLH5", 1, 3});
+         },
+         o, true},
+        {"static from parked traffic", [&] { addStatic("DLH5", "D-Z", 0); }, o, true},
+        {"same static from the fit", [&] { addStatic("DLH5", "D-Z", 1); }, o, false},
+        {"empty texts",
+         [&] {
+             addStatic("", "", 0, "");
+             plan("", "");
              g_liveOnStand.push_back({"", 1, 0});
-         }, o, false},
+         },
+         o, false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.rule);
@@ -178,7 +188,8 @@ TEST_F(StaticFitTest, FirstCallsignWhileTheStayGoesOn) {
         g_stands[0].options = {sunday, opt("DLH3", "", "B738", "D-B", r.hhMonday, 2)};
         EXPECT_EQ(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], tst_at(7, 47)), r.goesOn);
     }
-    EXPECT_TRUE(gf_optionGoesOn(g_stands[0], opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20, 21}), 1), tst_at(1, 20)));
+    EXPECT_TRUE(gf_optionGoesOn(g_stands[0], opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20, 21}), 1),
+                                tst_at(1, 20)));
 }
 
 }  // namespace

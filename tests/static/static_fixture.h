@@ -30,8 +30,8 @@ class StaticTest : public TickHarness {
     static StandOption opt(std::string callsign, std::string callsign2, std::string type, std::string reg,
                            uint64_t hh, uint32_t index, uint32_t day = 1, uint32_t real = 1) {
         const std::string airline = callsign.substr(0, 3);
-        return StandOption(std::move(callsign), std::move(callsign2), airline, std::move(type), std::move(reg), hh,
-                           index, day, 1, real);
+        return StandOption(std::move(callsign), std::move(callsign2), airline, std::move(type),
+                           std::move(reg), hh, index, day, 1, real);
     }
 
     // An active static aircraft of the fit (or from parked traffic) standing on the stand.
@@ -58,7 +58,8 @@ class StaticTest : public TickHarness {
     }
 
     // A live aircraft parked and active on the stand.
-    static LiveAircraft liveParkedOn(uint32_t standId, uint32_t hexid, std::string callsign, std::string type) {
+    static LiveAircraft liveParkedOn(uint32_t standId, uint32_t hexid, std::string callsign,
+                                     std::string type) {
         LiveAircraft ac;
         ac.hexid = hexid;
         ac.callsign = std::move(callsign);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include <fmt/format.h>
+
 #include "feed/feed_state.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
+#include "shell/run_thread.h"
 #include "static_fixture.h"
 
 namespace {
@@ -37,46 +40,39 @@ TEST_F(StaticRenewalTest, KeepsWhatStillFitsAcrossTheWeeksWrap) {
     }
 }
 
-// Phase 2 after phase 1 gathered the live traffic: the static whose second leg flies now is
-// removed, the other one stays, and the freed stand gets no aircraft that flies.
-TEST_F(StaticRenewalTest, StaticWhoseFlightIsLiveIsRemoved) {
-    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
-    g_stands[0].options = {opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20}), 1)};
-    g_stands[1].options = {opt("BAW1", "", "A320", "G-A", tst_bits({20}), 1)};
-    g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot));
-    g_staticAircraft[0].coupledCallsign = "DLH2";
-    g_staticAircraft.push_back(staticOn(2, 6, "BAW1", "A320", "G-A", g_currentSlot));
-    gf_startRenewal();
-    gf_gatherCallsign("DLH2", 0x3c0001);
-
-    ASSERT_TRUE(gf_adjustParking(false));
-
-    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
-    EXPECT_EQ(g_staticAircraft[1].lifeState, active);
-    EXPECT_EQ(tst_removeQueue(), std::vector<uint32_t>{705});
-    EXPECT_TRUE(g_ptList.empty());
-    EXPECT_EQ(g_staticCheckList.size(), 1u);
-    EXPECT_NE(newLog().find("Parking adjustments: 1 to be removed, 0 to be added"), std::string::npos);
-}
-
-// A full renewal removes every fitted static once, plans the stands anew and does not keep
-// what it removes.
-TEST_F(StaticRenewalTest, FullRenewalRemovesEachFittedStaticOnce) {
-    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
-    g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({20}), 1)};
-    g_stands[1].options = {opt("BAW1", "", "A320", "G-A", tst_bits({20}), 1)};
-    g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot));
-    g_staticAircraft.push_back(staticOn(2, 6, "BAW1", "A320", "G-A", g_currentSlot));
-
-    ASSERT_TRUE(gf_adjustParking(true));
-
-    EXPECT_EQ(tst_removeQueue(), (std::vector<uint32_t>{705, 706}));
-    EXPECT_TRUE(g_staticCheckList.empty());
-    std::vector<std::string> planned = plan();
-    std::sort(planned.begin(), planned.end());
-    EXPECT_EQ(planned, (std::vector<std::string>{"A1 DLH1 0 1", "A2 BAW1 0 1"}));
-    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
-    EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim);
+// Phase 2 after phase 1: a static whose second leg flies live is removed and its aircraft not
+// planned again; a full renewal removes every fitted static once and plans the stands anew.
+TEST_F(StaticRenewalTest, PhaseTwoRemovesLiveFlightsOrEverythingWhenFull) {
+    struct Row {
+        bool full;
+        std::vector<uint32_t> removed;
+        std::vector<std::string> planned;
+        size_t kept;
+    };
+    const Row rows[] = {{false, {705}, {}, 1}, {true, {705, 706}, {"A1 DLH1 0 0", "A2 BAW1 0 1"}, 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.full);
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+        g_stands[0].options = {opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20}), 1)};
+        g_stands[1].options = {opt("BAW1", "", "A320", "G-A", tst_bits({20}), 1)};
+        g_staticAircraft = {staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot),
+                            staticOn(2, 6, "BAW1", "A320", "G-A", g_currentSlot)};
+        g_staticAircraft[0].coupledCallsign = "DLH2";
+        gf_startRenewal();
+        if (!r.full) gf_gatherCallsign("DLH2", 0x3c0001);
+        newLog();
+        ASSERT_TRUE(gf_adjustParking(r.full));
+        EXPECT_EQ(tst_removeQueue(), r.removed);
+        std::vector<std::string> planned = plan();
+        std::sort(planned.begin(), planned.end());
+        EXPECT_EQ(planned, r.planned);
+        EXPECT_EQ(g_staticCheckList.size(), r.kept);
+        EXPECT_EQ(g_staticAircraft[1].lifeState, r.full ? removingfromsim : active);
+        EXPECT_NE(newLog().find(fmt::format("Parking adjustments: {} to be removed, {} to be added",
+                                            r.removed.size(), r.planned.size())),
+                  std::string::npos);
+    }
 }
 
 TEST_F(StaticRenewalTest, TrimDropsPlansThenKeptStaticsThenLiveOnlyWithAWantedCount) {

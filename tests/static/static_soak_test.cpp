@@ -32,17 +32,18 @@ class StaticSoak : public StaticTest {
         g_currentSlot = gf_slotAndWeekday();
         WEEK.set(true);
         CUSTOM_PARKING_PERCENTAGE.set(75);
-        for (int i = 0; i < kStands; ++i) tst_addStands({{"S", 0, 100.0 * i, 30}}, false);
         for (int i = 0; i < kStands; ++i) {
             // On the harness airport, where the simulator's object scans find the statics.
-            g_stands[static_cast<size_t>(i)].latitude += kHarnessLat - kStandOrigin.lat;
-            g_stands[static_cast<size_t>(i)].longitude += kHarnessLon - kStandOrigin.lon;
-            g_stands[static_cast<size_t>(i)].name = "S" + std::to_string(i);
+            const LatLon p = tst_offsetM(0, 100.0 * i);
+            Stand& s = g_stands.emplace_back(
+                "S" + std::to_string(i), std::vector<StandOption>{}, p.lat + kHarnessLat - kStandOrigin.lat,
+                p.lon + kHarnessLon - kStandOrigin.lon, 0.0, 30, false, false, false);
             for (uint32_t k = 0; k < 3; ++k) {
                 const int first = (i * 3 + static_cast<int>(k) * 16) % 40;
-                const std::string cs = (k == 1 ? "BAW" : "DLH") + std::to_string(100 * i + static_cast<int>(k));
-                g_stands[static_cast<size_t>(i)].options.push_back(opt(cs, k == 0 ? cs + "X" : "", k == 1 ? "A320" : "B738",
-                                                                       "R-" + cs, tst_range(first, first + 8), k + 1));
+                const std::string cs =
+                    (k == 1 ? "BAW" : "DLH") + std::to_string(100 * i + static_cast<int>(k));
+                s.options.push_back(opt(cs, k == 0 ? cs + "X" : "", k == 1 ? "A320" : "B738", "R-" + cs,
+                                        tst_range(first, first + 8), k + 1));
             }
         }
         gf_numberStands();
@@ -54,7 +55,8 @@ class StaticSoak : public StaticTest {
 
     // A live aircraft created parked on the stand, as the simulator events would report it.
     void liveArrives(int n, uint32_t standId) {
-        LiveAircraft ac = liveParkedOn(standId, 0x500000 + static_cast<uint32_t>(n), "SWR" + std::to_string(n), "B738");
+        LiveAircraft ac =
+            liveParkedOn(standId, 0x500000 + static_cast<uint32_t>(n), "SWR" + std::to_string(n), "B738");
         ac.objectId = 900000 + static_cast<uint32_t>(n);
         ac.steadySince = gf_clock100ns();
         ac.stream.front().stationary = 1;
@@ -68,10 +70,8 @@ class StaticSoak : public StaticTest {
     // Stands holding more than one aircraft (statics created or on their way, live parked ones).
     static std::vector<std::string> standsUsedTwice() {
         std::map<uint32_t, int> holders;
-        for (const AircraftRec& st : g_staticAircraft)
-            if (st.lifeState == adding2sim || st.lifeState == active) ++holders[st.standId];
-        for (const LiveAircraft& ac : g_liveRecords)
-            if (ac.lifeState == active && ac.flightState == parked) ++holders[ac.standId];
+        for (const AircraftRec& st : g_staticAircraft) holders[st.standId] += st.lifeState <= active;
+        for (const LiveAircraft& ac : g_liveRecords) holders[ac.standId] += ac.lifeState == active;
         std::vector<std::string> twice;
         for (const auto& [id, n] : holders)
             if (n > 1) twice.push_back(gf_standNameOfId(id));
@@ -79,9 +79,9 @@ class StaticSoak : public StaticTest {
     }
 
     static std::vector<size_t> capacities() {
-        return {g_staticAircraft.capacity(), g_liveRecords.capacity(), g_ptList.capacity(),
+        return {g_staticAircraft.capacity(),  g_liveRecords.capacity(),        g_ptList.capacity(),
                 g_staticCheckList.capacity(), g_staticRemovalQueue.capacity(), g_liveOnStand.capacity(),
-                g_waitingEvents.capacity(), g_createDequeStatic.size(), g_removeDeque.size()};
+                g_waitingEvents.capacity()};
     }
 
     int64_t minutes_ = 0;
@@ -99,7 +99,8 @@ TEST_F(StaticSoak, ADayOfRenewalsWithLiveArrivalsAndDepartures) {
         liveArrives(r, static_cast<uint32_t>(r * 5 % kStands + 1));
         g_renewalRequested = true;
         tick(1500);
-        if (r % 4 == 0) gf_gatherCallsign(g_stands[static_cast<size_t>(r % kStands)].options[0].callsign, 0x600000);
+        if (r % 4 == 0)
+            gf_gatherCallsign(g_stands[static_cast<size_t>(r % kStands)].options[0].callsign, 0x600000);
         tick(kTicksPerRenewal - 1500);
         // The simulator's answer for the live objects it does not model.
         for (size_t i = g_liveRecords.size(); i-- > 0;)
