@@ -24,14 +24,10 @@ TEST_F(LiveParkedTest, LongParkedLiveAircraftLeaveUnlessOnlyTheInitialLoadCounts
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.type) + " " + std::to_string(r.minutes));
-        g_liveRecords.clear();
         INITIAL_LOAD_ONLY.set(r.initialLoadOnly);
-        LiveAircraft ac = liveParkedOn(4, 30001, "SWR1", r.type);
-        ac.steadySince = gf_clock100ns() - r.minutes * kMinute;
-        g_liveRecords.push_back(ac);
-        LiveAircraft fresh = liveParkedOn(5, 30002, "SWR2", "B738");
-        fresh.standSampleSeen = 1;
-        g_liveRecords.push_back(fresh);
+        g_liveRecords = {liveParkedOn(4, 30001, "SWR1", r.type), liveParkedOn(5, 30002, "SWR2", "B738")};
+        g_liveRecords[0].steadySince = gf_clock100ns() - r.minutes * kMinute;
+        g_liveRecords[1].standSampleSeen = 1;
         gf_removeOldParked();
         ASSERT_EQ(g_liveOnStand.size(), r.stays ? 2u : 1u);
         EXPECT_EQ(g_liveOnStand.front().callsign, "SWR2") << "shortest parked first";
@@ -53,7 +49,9 @@ TEST_F(LiveParkedTest, ReservedStandFreesOneAircraftAndAnUnknownNameNone) {
     EXPECT_EQ(g_liveRecords[0].lifeState, removingfromsim);
 }
 
-TEST_F(LiveParkedTest, FlushWithdrawsQueuedCreatesAndRemovesTheRest) {
+// Removing all static aircraft flushes them (queued creates withdrawn, sent ones removed as they
+// appear), takes the stands from live aircraft on the ground and gives MAX_LIVE_SEL back.
+TEST_F(LiveParkedTest, RemovingAllStaticAircraft) {
     AircraftRec queued = staticOn(1, 5, "DLH5", "B738", "D-A", 0);
     queued.lifeState = adding2sim;
     queued.objectId = 0;
@@ -62,15 +60,24 @@ TEST_F(LiveParkedTest, FlushWithdrawsQueuedCreatesAndRemovesTheRest) {
     sent.callsign = "DLH6*";
     g_createDequeStatic.push_back(tst_createRequest("DLH5*", 5));
     g_staticAircraft = {queued, sent, staticOn(2, 7, "DLH7", "B738", "D-B", 0)};
+    g_liveRecords = {liveParkedOn(3, 30001, "SWR1", "B738"), liveParkedOn(4, 30002, "SWR2", "B738")};
+    g_liveRecords[1].flightState = flying;
+    g_ptList = {{0, 1, 1, 0, "DLH", "B738", "DLH9", "", "D-C", 1}};
+    MAX_LIVE_SEL.set(100);
 
-    gf_flushStatic();
+    gf_removeAllStaticAircraft();
 
     ASSERT_EQ(g_staticAircraft.size(), 2u);
     EXPECT_EQ(g_staticAircraft[0].hexid, 6u);
     EXPECT_EQ(g_staticAircraft[0].removeWhenItAppears, 1);
     EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim);
     EXPECT_TRUE(g_createDequeStatic.empty());
-    EXPECT_EQ(std::vector<uint32_t>(g_removeDeque.begin(), g_removeDeque.end()), std::vector<uint32_t>{707});
+    EXPECT_TRUE(g_ptList.empty());
+    EXPECT_EQ(g_liveRecords[0].standId, 0u);
+    EXPECT_EQ(g_liveRecords[1].lifeState, active) << "in the air it keeps flying";
+    EXPECT_EQ(std::vector<uint32_t>(g_removeDeque.begin(), g_removeDeque.end()),
+              (std::vector<uint32_t>{707, 801}));
+    EXPECT_EQ(MAX_LIVE_SEL.value(), 500);
 }
 
 // Parked since Sunday 23:30, counted at Monday 00:30: two half-hours, not most of a week.

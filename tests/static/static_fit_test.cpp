@@ -3,34 +3,12 @@
 #include <functional>
 
 #include "core/log.h"
+#include "shell/run_thread.h"
 #include "static_fixture.h"
 
 namespace {
 
 using StaticFitTest = StaticTest;
-
-TEST_F(StaticFitTest, WeekArithmeticWrapsOverSunday) {
-    struct Row {
-        uint64_t now;
-        int back;
-        uint64_t expected;
-    };
-    const Row rows[] = {
-        {tst_at(1, 3), 5, tst_at(7, 46)},   // Monday 01:30, five half-hours back: Sunday 23:00
-        {tst_at(1, 0), 96, tst_at(6, 0)},   // two days back
-        {tst_at(7, 47), -1, tst_at(1, 0)},  // forward over the week's end
-        {tst_at(3, 10), 336 + 2, tst_at(3, 8)},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.back);
-        EXPECT_EQ(gf_slotMinus(r.now, r.back), r.expected);
-        EXPECT_EQ(gf_halfHoursSince(r.now, r.expected), ((r.back % 336) + 336) % 336);
-    }
-    EXPECT_FALSE(gf_isValidSlot(tst_at(0, 5)));
-    EXPECT_FALSE(gf_isValidSlot(tst_at(8, 5)));
-    EXPECT_FALSE(gf_isValidSlot(tst_at(2, 48)));
-    EXPECT_FALSE(gf_isValidSlot(gf_packSlot(-1, -1)));
-}
 
 TEST_F(StaticFitTest, WantedCountFollowsStandsPercentageAndMaximum) {
     struct Row {
@@ -90,19 +68,14 @@ TEST_F(StaticFitTest, RealThenSoftPlanOnASmallAirport) {
     EXPECT_NE(gf_capturedLog().find("1 soft position found"), std::string::npos);
 }
 
-TEST_F(StaticFitTest, PassStopsAtWantedAndCutsToWantedMinusExtra) {
-    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
-    for (Stand& s : g_stands) s.options = {opt("DLH" + s.name, "", "B738", "D-" + s.name, tst_bits({19}), 1)};
+// MAX_FIT 0: one pass at the current half-hour; nothing found, nothing logged.
+TEST_F(StaticFitTest, NoOffsetsBeyondMaxFit) {
+    tst_addStands({{"A1", 0, 0, 30}});
+    g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({19}), 1)};
     MAX_FIT.set(0);
-    EXPECT_FALSE(lf_fitStands(g_currentSlot, kFitReal, 2, g_ptList)) << "nothing at the current half-hour";
+    EXPECT_FALSE(lf_fitStands(g_currentSlot, kFitReal, 1, g_ptList));
     EXPECT_EQ(g_fitRealOffset, 1);
-
-    MAX_FIT.set(47);
-    g_ptList.clear();
-    lf_fitParkedTraffic(g_currentSlot, 3, 1, kFitReal);
-    EXPECT_EQ(g_ptList.size(), 2u) << "three picked, one cut for the extra";
-    EXPECT_TRUE(g_stands[0].taken && g_stands[1].taken && g_stands[2].taken);
-    EXPECT_EQ(g_fitRealOffset, 1);
+    EXPECT_EQ(newLog().find("position"), std::string::npos);
 }
 
 TEST_F(StaticFitTest, ActiveStaticOnANeighbourKeepsWideWingsOut) {
@@ -112,9 +85,7 @@ TEST_F(StaticFitTest, ActiveStaticOnANeighbourKeepsWideWingsOut) {
     };
     for (const Row r : {Row{active, 0}, Row{adding2sim, 1}}) {
         SCOPED_TRACE(r.lifeState);
-        g_stands.clear();
-        g_staticAircraft.clear();
-        g_ptList.clear();
+        gf_resetShell();
         tst_addStands({{"B1", 0, 0, 30}, {"B2", 0, 40, 30}});
         g_stands[1].options = {opt("DLH7", "", "B738", "D-B7", tst_bits({20}), 1)};
         g_staticAircraft.push_back(staticOn(1, 5, "DLH8", "B744", "D-B8", g_currentSlot));
@@ -175,21 +146,14 @@ TEST_F(StaticFitTest, PresenceRules) {
     }
 }
 
-// The second leg's callsign is planned when the first leg's half-hour ends now, also when the
-// next half-hour is tomorrow.
-TEST_F(StaticFitTest, FirstCallsignWhileTheStayGoesOn) {
+// After Sunday's last half-hour the stay goes on when Monday's option of the aircraft starts at 0.
+TEST_F(StaticFitTest, StayGoesOnOverMidnight) {
     tst_addStands({{"A1", 0, 0, 30}});
-    const StandOption sunday = opt("DLH1", "DLH2", "B738", "D-A", tst_bits({47}), 1, 7);
-    struct Row {
-        uint64_t hhMonday;
-        bool goesOn;
-    };
-    for (const Row r : {Row{tst_bits({0}), true}, Row{tst_bits({1}), false}}) {
-        g_stands[0].options = {sunday, opt("DLH3", "", "B738", "D-B", r.hhMonday, 2)};
-        EXPECT_EQ(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], tst_at(7, 47)), r.goesOn);
+    for (const bool goesOn : {true, false}) {
+        g_stands[0].options = {opt("DLH1", "DLH2", "B738", "D-A", tst_bits({47}), 1, 7),
+                               opt("DLH3", "", "B738", "D-B", tst_bits({goesOn ? 0 : 1}), 2)};
+        EXPECT_EQ(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], tst_at(7, 47)), goesOn);
     }
-    EXPECT_TRUE(gf_optionGoesOn(g_stands[0], opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20, 21}), 1),
-                                tst_at(1, 20)));
 }
 
 }  // namespace

@@ -1,37 +1,20 @@
 #include "static/static_place.h"
 
-#include "core/log.h"
 #include <functional>
 #include <mutex>
+
+#include <fmt/format.h>
 
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
+#include "shell/run_thread.h"
 #include "sim/sim_link.h"
-#include "live/tick.h"
 #include "static_fixture.h"
 
 namespace {
 
 using StaticPlaceTest = StaticTest;
-
-TEST_F(StaticPlaceTest, CallsignOfAStaticAircraft) {
-    struct Row {
-        const char* first;
-        const char* second;
-        uint8_t useFirst;
-        const char* expected;
-    };
-    const Row rows[] = {
-        {"ABC123__", "", 1, "ABC123*"}, {"ABC1*", "", 1, "ABC1*"}, {"ABC1", "ABC2", 0, "ABC2*"},
-        {"", "ABC2_", 1, "ABC2*"},      {"ABC1", "", 0, "ABC1*"},  {"", "", 1, ""},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.expected);
-        EXPECT_EQ(lf_detcs({0, 1, 1, 0, "ABC", "B738", r.first, r.second, "", r.useFirst}), r.expected);
-    }
-    EXPECT_NE(gf_capturedLog().find("===> lf_detcs callsign is empty.."), std::string::npos);
-}
 
 // The entry at the back becomes a static aircraft in adding2sim with its create queued; its park
 // half-hour lies three half-hours back, in Sunday.
@@ -46,31 +29,27 @@ TEST_F(StaticPlaceTest, PlacesTheBackEntryWithItsCreate) {
 
     ASSERT_EQ(g_staticAircraft.size(), 1u);
     const AircraftRec& st = g_staticAircraft[0];
-    EXPECT_EQ(st.callsign, "DLH42*");
-    EXPECT_EQ(st.hexid, 42u);
-    EXPECT_EQ(st.lifeState, adding2sim);
+    EXPECT_EQ(fmt::format("{} {} {} {} {:x} {}", st.callsign, st.hexid, st.lifeState, st.noSourceHexid,
+                          st.sourceHexid, st.liveryTitle),
+              fmt::format("DLH42* 42 {} 0 3c4a11 {}", uint32_t{adding2sim}, kTitleDlh738));
     EXPECT_EQ(st.parkSlot, tst_at(7, 46));
-    EXPECT_EQ(st.noSourceHexid, 0u);
-    EXPECT_EQ(st.sourceHexid, 0x3c4a11u);
-    EXPECT_EQ(st.liveryTitle, kTitleDlh738);
     ASSERT_EQ(g_createDequeStatic.size(), 1u);
     const AiCreateRec& c = g_createDequeStatic[0];
-    EXPECT_EQ(c.callsign, "DLH42*");
-    EXPECT_EQ(c.hexid, 42u);
-    EXPECT_DOUBLE_EQ(c.heading, 90.0);
-    EXPECT_EQ(c.onGround, 1u);
-    EXPECT_DOUBLE_EQ(c.lat, g_stands[0].latitude);
+    EXPECT_EQ(fmt::format("{} {} {} {} {}", c.callsign, c.hexid, c.heading, c.onGround,
+                          c.lat == g_stands[0].latitude),
+              "DLH42* 42 90 1 true");
     EXPECT_TRUE(g_ptList.empty());
 }
 
-TEST_F(StaticPlaceTest, HexidCounterWrapsAndSkipsHeldValues) {
+TEST_F(StaticPlaceTest, RunningNumbersAndCallsigns) {
     g_staticHexidCounter = 9998;
-    g_staticAircraft.push_back(staticOn(0, 9999, "A1", "B738", "", 0));
-    g_staticAircraft.push_back(staticOn(0, 0, "A2", "B738", "", 0));
-    EXPECT_EQ(gf_nextStaticHexid(), 1u);
-    g_staticAircraft.clear();
-    g_staticHexidCounter = 9999;
-    EXPECT_EQ(gf_nextStaticHexid(), 0u);
+    g_staticAircraft = {staticOn(0, 9999, "A1", "B738", "", 0), staticOn(0, 0, "A2", "B738", "", 0)};
+    EXPECT_EQ(gf_nextStaticHexid(), 1u) << "9999 and 0 are held";
+    EXPECT_EQ(lf_normaliseCallsign("ABC123__"), "ABC123*");
+    EXPECT_EQ(lf_normaliseCallsign("ABC1*"), "ABC1*");
+    EXPECT_EQ(lf_detcs({0, 1, 1, 0, "ABC", "B738", "", "ABC2_", "", 1}), "ABC2*");
+    EXPECT_EQ(lf_detcs({0, 1, 1, 0, "ABC", "B738", "", "", "", 1}), "");
+    EXPECT_NE(newLog().find("===> lf_detcs callsign is empty.."), std::string::npos);
 }
 
 TEST_F(StaticPlaceTest, NoPlacementOnOrBesideAnOccupiedStand) {
@@ -91,9 +70,7 @@ TEST_F(StaticPlaceTest, NoPlacementOnOrBesideAnOccupiedStand) {
     LOG.set(true);
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
-        g_stands.clear();
-        g_liveRecords.clear();
-        g_staticAircraft.clear();
+        gf_resetShell();
         tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 40, 30}});
         g_ptList = {{0, 1, 1, 0, "DLH", "B738", "DLH5", "", "D-A", 1}};
         r.arrange();
@@ -116,21 +93,12 @@ TEST_F(StaticPlaceTest, ParkedTrafficAgainstAStaticOnItsStand) {
     };
     for (const Row r : {Row{3, "A1 BAW3 3 1", removingfromsim}, Row{7, "A1 EZY7 5 1", active}}) {
         SCOPED_TRACE(r.recordAge);
-        g_stands.clear();
-        g_staticAircraft.clear();
-        g_ptList.clear();
-        g_staticRemovalQueue.clear();
+        gf_resetShell();
         tst_addStands({{"A1", 0, 0, 30}});
         g_staticAircraft.push_back(staticOn(1, 7, "EZY7", "A320", "G-E", gf_slotMinus(g_currentSlot, 5), 0));
-        ParkedTrafficRecord rec;
-        rec.airline = "BAW";
-        rec.type = "A320";
-        rec.callsign = "BAW3";
-        rec.regcode = "G-B";
-        rec.lat = g_stands[0].latitude;
-        rec.lon = g_stands[0].longitude;
-        rec.hexid = 0x400001;
-        rec.halfHourOffset = r.recordAge;
+        const ParkedTrafficRecord rec{
+            "BAW",    "A320",      "BAW3", "G-B", g_stands[0].latitude, g_stands[0].longitude,
+            0x400001, r.recordAge, ""};
         lf_assignStandsToPt({rec});
         EXPECT_EQ(plan(), std::vector<std::string>{r.planned});
         EXPECT_EQ(g_staticAircraft[0].lifeState, r.staticState);
@@ -138,9 +106,14 @@ TEST_F(StaticPlaceTest, ParkedTrafficAgainstAStaticOnItsStand) {
     }
 }
 
+// Planned at the next cycle, and never on the reserved stand.
 TEST_F(StaticPlaceTest, AnUnreadableTimePlansNothingAndIsTriedAgain) {
-    tst_addStands({{"A1", 0, 0, 30}});
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
     g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({20}), 1)};
+    g_stands[1].options = {opt("DLH2", "", "B738", "D-B", tst_bits({20}), 1)};
+    ParkSite site;
+    site.reservedStand = "A2";
+    gf_setParkSite(site);
     g_currentSlot = gf_packSlot(-1, -1);
     lf_computeStaticParking();
     EXPECT_TRUE(g_ptList.empty());

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "core/clock.h"
 #include "feed/feed_state.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
@@ -18,22 +19,20 @@ std::vector<uint32_t> tst_removeQueue() {
     return {g_removeDeque.begin(), g_removeDeque.end()};
 }
 
-// At Monday 01:00 with a window of five half-hours the stand's options of Sunday night count.
+// At Monday 01:00 the window of the last fit reaches back into Sunday's options only when it
+// is wider than the half-hours of Monday.
 TEST_F(StaticRenewalTest, KeepsWhatStillFitsAcrossTheWeeksWrap) {
     struct Row {
-        int sundaySlot;
+        int window, sundaySlot;
         bool kept;
     };
-    for (const Row r : {Row{46, true}, Row{40, false}}) {
-        SCOPED_TRACE(r.sundaySlot);
-        g_stands.clear();
-        g_staticAircraft.clear();
-        g_staticCheckList.clear();
-        g_staticRemovalQueue.clear();
+    for (const Row r : {Row{5, 46, true}, Row{5, 40, false}, Row{2, 47, false}}) {
+        SCOPED_TRACE(r.sundaySlot * 100 + r.window);
+        gf_resetShell();
         tst_addStands({{"A1", 0, 0, 30}});
         g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({r.sundaySlot}), 1, 7)};
         g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", tst_at(7, r.sundaySlot)));
-        g_fitRealOffset = 5;
+        g_fitRealOffset = r.window;
         lf_diffStaticAgainstFit(tst_at(1, 2));
         EXPECT_EQ(g_staticCheckList.size(), r.kept ? 1u : 0u);
         EXPECT_EQ(g_staticRemovalQueue.size(), r.kept ? 0u : 1u);
@@ -41,7 +40,8 @@ TEST_F(StaticRenewalTest, KeepsWhatStillFitsAcrossTheWeeksWrap) {
 }
 
 // Phase 2 after phase 1: a static whose second leg flies live is removed and its aircraft not
-// planned again; a full renewal removes every fitted static once and plans the stands anew.
+// planned again; a full renewal removes every fitted static once and plans the stands anew,
+// except the reserved one.
 TEST_F(StaticRenewalTest, PhaseTwoRemovesLiveFlightsOrEverythingWhenFull) {
     struct Row {
         bool full;
@@ -49,7 +49,7 @@ TEST_F(StaticRenewalTest, PhaseTwoRemovesLiveFlightsOrEverythingWhenFull) {
         std::vector<std::string> planned;
         size_t kept;
     };
-    const Row rows[] = {{false, {705}, {}, 1}, {true, {705, 706}, {"A1 DLH1 0 0", "A2 BAW1 0 1"}, 0}};
+    const Row rows[] = {{false, {705}, {}, 1}, {true, {705, 706}, {"A1 DLH1 0 0"}, 0}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.full);
         gf_resetShell();
@@ -59,6 +59,9 @@ TEST_F(StaticRenewalTest, PhaseTwoRemovesLiveFlightsOrEverythingWhenFull) {
         g_staticAircraft = {staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot),
                             staticOn(2, 6, "BAW1", "A320", "G-A", g_currentSlot)};
         g_staticAircraft[0].coupledCallsign = "DLH2";
+        ParkSite site;
+        site.reservedStand = "A2";
+        gf_setParkSite(site);
         gf_startRenewal();
         if (!r.full) gf_gatherCallsign("DLH2", 0x3c0001);
         newLog();
@@ -75,6 +78,19 @@ TEST_F(StaticRenewalTest, PhaseTwoRemovesLiveFlightsOrEverythingWhenFull) {
     }
 }
 
+// More live parked aircraft than wanted: the longest parked leaves before anything is planned.
+TEST_F(StaticRenewalTest, LiveParkedBeyondWantedLeaveLongestFirst) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    CUSTOM_PARKING_PERCENTAGE.set(50);
+    g_liveRecords = {liveParkedOn(1, 30001, "SWR1", "B738"), liveParkedOn(2, 30002, "SWR2", "B738")};
+    g_liveRecords[1].steadySince = gf_clock100ns();
+    g_liveRecords[0].steadySince = g_liveRecords[1].steadySince - 600'000'000;  // a minute longer
+    ASSERT_TRUE(gf_adjustParking(false));
+    EXPECT_EQ(g_liveRecords[0].lifeState, removingfromsim);
+    EXPECT_EQ(g_liveRecords[1].lifeState, active);
+    EXPECT_NE(newLog().find("Parking adjustments: 1 more live ac than wanted"), std::string::npos);
+}
+
 TEST_F(StaticRenewalTest, TrimDropsPlansThenKeptStaticsThenLiveOnlyWithAWantedCount) {
     struct Row {
         int64_t wanted;
@@ -83,8 +99,7 @@ TEST_F(StaticRenewalTest, TrimDropsPlansThenKeptStaticsThenLiveOnlyWithAWantedCo
     };
     for (const Row r : {Row{0, 2, 1}, Row{1, 1, 1}, Row{3, 2, 0}}) {
         SCOPED_TRACE(r.wanted);
-        g_liveRecords.clear();
-        g_staticRemovalQueue.clear();
+        gf_resetShell();
         g_liveOnStand = {{"SWR1", 1, 10}, {"SWR2", 2, 50}};
         g_liveRecords.push_back(liveParkedOn(1, 30001, "SWR1", "B738"));
         g_liveRecords.push_back(liveParkedOn(2, 30002, "SWR2", "B738"));
