@@ -6,6 +6,7 @@
 set(TRELVO_ENCRYPTED_DATA
   dbase.xml
   AIG-regcodes.xml
+  airports.xml
 )
 
 set(TRELVO_DEMO_DIR ${CMAKE_BINARY_DIR}/demo)
@@ -60,12 +61,13 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/data/demo)
   endforeach()
 endif()
 
-# The demo's add-on scenery: drive D of the simulator's machine, made from data/scenery.json.
+# The demo's scenery files, made from data/scenery.json: the add-ons on drive D (drives/D) and
+# a stock airport in the simulator's own scenery folder (simulator/Scenery).
 if(TARGET trelvo_make_bgl AND EXISTS ${CMAKE_SOURCE_DIR}/data/scenery.json)
   set(scenery_stamp ${CMAKE_BINARY_DIR}/scenery.stamp)
   add_custom_command(OUTPUT ${scenery_stamp}
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${TRELVO_DEMO_DIR}/drives/D/Addons ${TRELVO_DEMO_DIR}/drives/D/P3D/Scenery
-    COMMAND trelvo_make_bgl ${CMAKE_SOURCE_DIR}/data/scenery.json ${TRELVO_DEMO_DIR}/drives/D
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${TRELVO_DEMO_DIR}/drives/D/Addons ${TRELVO_DEMO_DIR}/simulator/Scenery
+    COMMAND trelvo_make_bgl ${CMAKE_SOURCE_DIR}/data/scenery.json ${TRELVO_DEMO_DIR}
     COMMAND ${CMAKE_COMMAND} -E touch ${scenery_stamp}
     DEPENDS ${CMAKE_SOURCE_DIR}/data/scenery.json trelvo_make_bgl
     COMMENT "Making the demo's add-on scenery"

@@ -1,25 +1,34 @@
-// Scenery airport decoding on arbitrary bytes: any input ends with airports or an out-of-range
-// error, never a crash or a read outside the file.
-#include <cstddef>
-#include <cstdint>
+// Scenery airport decoding on arbitrary bytes. Oracle: any input ends with airports or an
+// out-of-range error, never a crash or a read outside the file; every airport handed over has
+// a 4-character code, finite stands and a name that is valid UTF-8 without control bytes.
+#include <cmath>
 #include <stdexcept>
-#include <string_view>
 
+#include "core/charset.h"
+#include "fuzz/fuzz_input.h"
 #include "scenery/bgl_file.h"
 #include "scenery/scan_messages.h"
 
 namespace {
-struct CountingSink : BglAirportSink {
-    std::size_t stands = 0;
-    BglLink link(const std::string&, std::string_view) override { return {}; }
-    void finish(BglAirport& airport, const BglLink&) override { stands += airport.stands.size(); }
+struct CheckingSink : BglAirportSink {
+    BglLink link(ApfContent& airport, std::string_view) override {
+        gf_fuzzCheck(airport.icao.size() == 4, "airport code of 4 characters");
+        return {};
+    }
+    void finish(ApfContent& airport, const BglLink&) override {
+        gf_fuzzCheck(gf_isValidUtf8(airport.airport_name), "airport name is UTF-8");
+        for (char c : airport.airport_name) gf_fuzzCheck(static_cast<unsigned char>(c) >= 0x20, "no control bytes");
+        for (const Stand& s : airport.stands)
+            gf_fuzzCheck(std::isfinite(s.radius) && std::isfinite(s.heading) && std::fabs(s.latitude) <= 90.0,
+                         "stands are finite");
+    }
 };
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    CountingSink sink;
+    CheckingSink sink;
     try {
-        gf_decodeBgl(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.bgl", sink);
+        gf_decodeBgl(gf_fuzzText(data, size), "fuzz.bgl", sink);
     } catch (const std::out_of_range&) {
     }
     gf_resetScanMessages();

@@ -22,18 +22,6 @@
 namespace {
 namespace fs = std::filesystem;
 
-// What the demo makes of the ten real aircraft: types and registrations that dbase.xml and the
-// installed liveries know; airlines where the callsign names none.
-const std::vector<TrackIdentity> kDemoIdentities = {
-    {0x3c664e, "A320", "D-AIZC", ""},     // DLH4TR, approach to runway 14
-    {0x0083c3, "B738", "TC-COB", ""},     // CAI3208, landing on 14 and taxi; no CAI livery installed
-    {0x3946e4, "A320", "F-GKXA", ""},     // AFR181L, taxi and take-off on 28
-    {0x4b17e5, "A320", "HB-IJK", "SWR"},  // "SWISS", parked with jittering positions
-    {0x4b43ac, "EC45", "HB-ZQA", "SAZ"},  // REGA1, helicopter to Dubendorf
-    {0x4b1815, "A320", "HB-IJF", "SWR"},  // no callsign, cruise with a time fault
-    {0x4baac6, "B38M", "TC-LCA", ""},     // THY9BP, cruise with spoofed positions
-    {0xac671b, "B739", "N899DN", ""},     // the three Delta legs of one day
-};
 
 struct Job {
     fs::path file;
@@ -81,7 +69,7 @@ TrackIdentity lf_find(const std::map<uint32_t, TrackIdentity>& identities, uint3
 
 int lf_run(int argc, char** argv) {
     std::map<uint32_t, TrackIdentity> identities;
-    for (const TrackIdentity& id : kDemoIdentities) identities[id.hexid] = id;
+    for (const TrackIdentity& id : gf_demoIdentities()) identities[id.hexid] = id;
     std::vector<Job> jobs;
     fs::path airportsFile, outFile;
     for (int i = 1; i < argc; ++i) {
@@ -118,10 +106,10 @@ int lf_run(int argc, char** argv) {
         std::string near;
         for (const ScenarioAirport& a : touched) near += " " + a.icao;
         std::fprintf(stderr,
-                     "%s: %zu rows from %.0f s, altitude offset %+.0f ft, %d ground altitudes filled, "
+                     "%s: %zu rows from %.0f s, altitude offset %+.0f ft, %d speeds from positions, "
                      "%d rows without altitude dropped, %d bad lines; airports:%s\n",
                      job.file.filename().c_str(), scenario.tracks.back().rows.size(), job.startSeconds,
-                     gf_groundAltitudeOffset(track, touched), counts.groundAltitudesFilled,
+                     gf_groundAltitudeOffset(track, touched), counts.speedsFromPositions,
                      counts.droppedRows, track.droppedLines, near.c_str());
     }
     gf_writeScenarioFile(outFile, scenario);

@@ -112,9 +112,13 @@ bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pu
         reason = "File was not found";
         return false;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    source.text = std::move(bytes).str();
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) {
+        source.text.resize(size);
+        in.read(source.text.data(), static_cast<std::streamsize>(size));
+        source.text.resize(static_cast<size_t>(in.gcount()));
+    }
     pugi::xml_parse_result result = doc.load_buffer(source.text.data(), source.text.size());
     if (!result) {
         reason = result.description();
@@ -193,38 +197,62 @@ std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, 
     return std::string(value.value());
 }
 
-OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
+namespace {
+
+// The attributes of an opt element, found in one pass (the first of each name counts).
+struct OptAttributes {
+    pugi::xml_attribute cs, reg, airl, type, soft, day, hh;
+};
+
+OptAttributes lf_optAttributes(pugi::xml_node opt) {
+    OptAttributes a;
+    for (pugi::xml_attribute attr : opt.attributes()) {
+        std::string_view name = attr.name();
+        pugi::xml_attribute* slot = name == "cs" ? &a.cs : name == "reg" ? &a.reg : name == "airl" ? &a.airl
+                                    : name == "type" ? &a.type : name == "soft" ? &a.soft : name == "day" ? &a.day
+                                    : name == "hh" ? &a.hh : nullptr;
+        if (slot != nullptr && !*slot) *slot = attr;
+    }
+    return a;
+}
+
+OptIdentity lf_identity(const OptAttributes& a) {
     OptIdentity id;
-    std::string_view cs = opt.attribute("cs").value();
+    std::string_view cs = a.cs.value();
     size_t colon = cs.find(':');
     id.callsign = std::string(cs.substr(0, colon));
     if (colon != std::string_view::npos) id.callsign2 = std::string(cs.substr(colon + 1));
-    std::string_view reg = opt.attribute("reg").value();
+    std::string_view reg = a.reg.value();
     if (!reg.empty()) {
         if (std::optional<DbRecord> rec = gf_findDbRecord(reg)) {
-            id.airline = rec->airl;
-            id.type = rec->type;
+            id.airline = std::move(rec->airl);
+            id.type = std::move(rec->type);
             return id;
         }
     }
-    id.airline = opt.attribute("airl").value();
-    id.type = opt.attribute("type").value();
+    id.airline = a.airl.value();
+    id.type = a.type.value();
     return id;
+}
+
+}  // namespace
+
+OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
+    return lf_identity(lf_optAttributes(opt));
 }
 
 bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,
                       StandOption& option) {
-    int day = opt.attribute("day").as_int(0);
+    const OptAttributes a = lf_optAttributes(opt);
+    int day = a.day.as_int(0);
     if (day < 0 || static_cast<uint32_t>(day) > kMaxWeekday) {
-        lf_dropWarning(source, opt, "option of stand", opt.parent().attribute("id").value(), "day",
-                       opt.attribute("day").value());
+        lf_dropWarning(source, opt, "option of stand", opt.parent().attribute("id").value(), "day", a.day.value());
         return false;
     }
-    OptIdentity id = lf_readOptIdentity(opt);
+    OptIdentity id = lf_identity(a);
     option = StandOption(std::move(id.callsign), std::move(id.callsign2), std::move(id.airline),
-                         std::move(id.type), opt.attribute("reg").value(),
-                         gf_hours2bitset(opt.attribute("hh").value()).to_ullong(), index,
-                         static_cast<uint32_t>(day), origin, gf_apfBool(opt.attribute("soft").value()) ? 0 : 1);
+                         std::move(id.type), a.reg.value(), gf_hours2bitset(a.hh.value()).to_ullong(), index,
+                         static_cast<uint32_t>(day), origin, gf_apfBool(a.soft.value()) ? 0 : 1);
     return true;
 }
 
@@ -247,15 +275,17 @@ bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, con
         values[i] = *v;
     }
     if (values[0] == 0 && values[1] == 0) return false;
+    // Room for exactly the options of the element: one allocation, no trimming afterwards.
     std::vector<StandOption> options;
-    options.reserve(256);
+    auto opts = parkpos.children("opt");
+    options.reserve(static_cast<size_t>(std::distance(opts.begin(), opts.end())));
     uint32_t index = 0;
     for (pugi::xml_node opt : parkpos.children("opt")) {
         ++index;
         StandOption option;
         if (gf_readApfOption(opt, source, index, origin, option)) options.push_back(std::move(option));
     }
-    options.shrink_to_fit();
+    if (options.size() < options.capacity()) options.shrink_to_fit();
     g_stands.emplace_back(std::move(id), std::move(options), values[0], values[1], gf_degToRad(values[3]),
                           values[2], gf_apfBool(parkpos.attribute("cargo").value()),
                           gf_apfBool(parkpos.attribute("ramp").value()),

@@ -30,8 +30,13 @@ std::string lf_lower(std::string_view text) {
 }
 
 void lf_replaceAll(std::string& text, std::string_view from, std::string_view to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
+    std::string out;
+    size_t at = 0;
+    for (size_t hit = text.find(from); hit != std::string::npos; hit = text.find(from, at)) {
+        out.append(text, at, hit - at).append(to);
+        at = hit + from.size();
+    }
+    text = std::move(out.append(text, at));
 }
 
 }  // namespace

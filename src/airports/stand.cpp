@@ -1,5 +1,7 @@
 #include "airports/stand.h"
 
+#include <algorithm>
+#include <numeric>
 #include <mutex>
 #include <utility>
 
@@ -59,16 +61,34 @@ Stand::Stand(std::string name, std::vector<StandOption> options, double latDeg, 
 
 void gf_numberStands() {
     uint32_t id = 0;
-    for (Stand& s : g_stands) s.standId = ++id;
-    for (Stand& a : g_stands) {
-        a.neighbours.clear();
-        for (const Stand& b : g_stands) {
-            if (b.standId == a.standId) continue;
+    double maxRadius = 0;
+    for (Stand& s : g_stands) {
+        s.standId = ++id;
+        s.neighbours.clear();
+        maxRadius = std::max(maxRadius, s.radius);
+    }
+    // Stands in latitude order: the great-circle distance is at least the difference in
+    // latitude (60 nm a degree), so each stand only needs testing against the stands within
+    // reach of it in that order. The margin keeps rounding on the safe side.
+    std::vector<uint32_t> byLatitude(g_stands.size());
+    std::iota(byLatitude.begin(), byLatitude.end(), 0u);
+    std::sort(byLatitude.begin(), byLatitude.end(),
+              [](uint32_t x, uint32_t y) { return g_stands[x].latitude < g_stands[y].latitude; });
+    for (size_t i = 0; i < byLatitude.size(); ++i) {
+        Stand& a = g_stands[byLatitude[i]];
+        for (size_t j = i + 1; j < byLatitude.size(); ++j) {
+            Stand& b = g_stands[byLatitude[j]];
+            if (1.1 * (b.latitude - a.latitude) * 60.0 * (1 - 1e-9) >= a.radius + maxRadius) break;
             // Circles that overlap by more than a tenth of their distance cannot both be used.
-            if (1.1 * gf_haversineNm(a.position(), b.position()) < a.radius + b.radius)
+            if (1.1 * gf_haversineNm(a.position(), b.position()) < a.radius + b.radius) {
                 a.neighbours.push_back(b.standId);
+                b.neighbours.push_back(a.standId);
+            }
         }
-        a.neighbours.shrink_to_fit();
+    }
+    for (Stand& s : g_stands) {
+        std::sort(s.neighbours.begin(), s.neighbours.end());
+        s.neighbours.shrink_to_fit();
     }
     gf_publishStands();
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include <curl/curl.h>
@@ -25,6 +26,8 @@ namespace {
 // What one site path gave this run: its bytes, or nothing when the transfer failed.
 std::mutex g_siteCacheMutex;
 std::map<std::string, std::optional<std::string>, std::less<>> g_siteCache;
+// Site paths the site answered it does not hold (an HTTP 4xx), as against transfers that failed.
+std::set<std::string, std::less<>> g_siteAbsent;
 std::atomic<int> g_siteTransfers{0};
 
 std::optional<std::optional<std::string>> lf_cached(std::string_view sitePath) {
@@ -47,7 +50,7 @@ std::string lf_fileBytes(const fs::path& path) {
 }
 
 // One transfer on its own handle with the short limits of a wait on the run thread.
-bool lf_transfer(const std::string& url, const fs::path& localPath) {
+bool lf_transfer(const std::string& url, const fs::path& localPath, bool& absent) {
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (handle) {
         curl_easy_setopt(handle.get(), CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerS);
@@ -56,6 +59,9 @@ bool lf_transfer(const std::string& url, const fs::path& localPath) {
     ++g_siteTransfers;
     auto start = std::chrono::steady_clock::now();
     bool ok = gf_download(handle.get(), url, localPath, false);
+    long status = 0;
+    if (!ok && handle) curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
+    absent = status >= 400 && status < 500;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (seconds > kSlowTransferS) gf_logWarning(fmt::format("Download of {} took {:.1f} s", url, seconds));
     return ok;
@@ -69,7 +75,12 @@ bool lf_fetch(std::string_view sitePath, const fs::path& localPath) {
         out << **hit;
         return static_cast<bool>(out.flush());
     }
-    bool ok = lf_transfer(gf_downloadBaseUrl() + std::string(sitePath), localPath);
+    bool absent = false;
+    bool ok = lf_transfer(gf_downloadBaseUrl() + std::string(sitePath), localPath, absent);
+    if (absent) {
+        std::lock_guard lock(g_siteCacheMutex);
+        g_siteAbsent.emplace(sitePath);
+    }
     lf_remember(sitePath, ok ? std::optional<std::string>(lf_fileBytes(localPath)) : std::nullopt);
     return ok;
 }
@@ -116,6 +127,11 @@ bool gf_checkStockApfForLearning(std::string_view icao) {
     return suitable;
 }
 
+bool gf_siteFileAbsent(std::string_view sitePath) {
+    std::lock_guard lock(g_siteCacheMutex);
+    return g_siteAbsent.contains(sitePath);
+}
+
 int gf_siteTransferCount() {
     return g_siteTransfers.load();
 }
@@ -123,5 +139,6 @@ int gf_siteTransferCount() {
 void gf_resetSiteCache() {
     std::lock_guard lock(g_siteCacheMutex);
     g_siteCache.clear();
+    g_siteAbsent.clear();
     g_siteTransfers = 0;
 }

@@ -31,6 +31,10 @@ std::string lf_downloadFile(std::string_view sitePath, const std::filesystem::pa
 // "Failed to download {}", "Failed to load {}" or "{code} not suitable for offline learning".
 bool gf_checkStockApfForLearning(std::string_view icao);
 
+// Whether the site answered that it does not hold the file (HTTP 4xx) when it was last
+// fetched; false for a file that came, was not asked for, or whose transfer failed.
+bool gf_siteFileAbsent(std::string_view sitePath);
+
 // Transfers made so far (cache misses), for the log and the tests.
 int gf_siteTransferCount();
 // Forgets what was fetched (per-run reset and whole-process reset).

@@ -110,15 +110,28 @@ std::vector<std::string> gf_listXmlFiles(const fs::path& folder) {
     return names;
 }
 
+void gf_createDirectories(const fs::path& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw fs::filesystem_error("create_directories", folder, ec);
+}
+
 void gf_cleanFolder(const fs::path& folder) {
     gf_logLine(fmt::format("Cleaning folder: {}", folder.string()));
-    try {
-        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-            if (!entry.is_directory()) fs::remove(entry.path());
-        }
-    } catch (const fs::filesystem_error& e) {
-        throw qtk::UserErrorException(kFilesystemErrorCode, fmt::format("Filesystem error: {}", e.what()));
+    // Each failure names its operation and path, not only the library's words.
+    const auto fail = [](const char* operation, const fs::path& path, std::error_code ec) {
+        throw qtk::UserErrorException(
+            kFilesystemErrorCode,
+            fmt::format("Filesystem error: {}", fs::filesystem_error(operation, path, ec).what()));
+    };
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; it != end; it.increment(ec)) {
+        if (ec) break;
+        std::error_code typeError;
+        if (it->is_directory(typeError)) continue;
+        if (!fs::remove(it->path(), ec) && ec) fail("remove", it->path(), ec);
     }
+    if (ec) fail("directory_iterator", folder, ec);
 }
 
 std::string gf_getAppDataPath() {

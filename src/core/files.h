@@ -23,6 +23,9 @@ bool gf_writeTextFile(const std::vector<std::string>& lines, const std::filesyst
 // Writes the text, and a line end when asked, replacing the file as above; false on failure.
 bool gf_writeTextToFile(std::string_view text, const std::filesystem::path& path, bool withEndOfLine);
 
+// Creates the folder with all missing parents; a failure raises std::filesystem::filesystem_error
+// naming the operation ("create_directories") and the path.
+void gf_createDirectories(const std::filesystem::path& folder);
 // Removes the file when it exists; a failure is logged as the warning
 // "Warning: could not remove {path}, errorcode: {message}" and not raised.
 void gf_removeFileIfExists(const std::filesystem::path& path);

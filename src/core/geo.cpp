@@ -18,6 +18,14 @@ double gf_wrapLonDeg(double lonDeg) {
     return r - 180.0;
 }
 
+double gf_wrapDeg360(double deg) {
+    if (!std::isfinite(deg)) return deg;
+    double d = std::fmod(deg, 360.0);
+    if (d < 0) d += 360.0;
+    // As in radians: a tiny negative angle plus 360 rounds to 360 itself.
+    return d >= 360.0 ? 0.0 : d + 0.0;
+}
+
 double gf_wrapTwoPi(double angleRad) {
     if (!std::isfinite(angleRad)) return angleRad;
     double a = std::fmod(angleRad, kTwoPi);

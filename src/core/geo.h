@@ -32,5 +32,7 @@ LatLon gf_destinationPoint(LatLon start, double bearingRad, double distanceFt);
 double gf_wrapLonDeg(double lonDeg);
 // Angle in radians folded into [0, 2 pi); a value that is not finite passes unchanged.
 double gf_wrapTwoPi(double angleRad);
+// Direction in degrees folded into [0, 360); a value that is not finite passes unchanged.
+double gf_wrapDeg360(double deg);
 // True when |lat| > 0.0001 or |lon| > 0.0001.
 bool gf_isPositionSet(LatLon p);

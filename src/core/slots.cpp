@@ -1,5 +1,6 @@
 #include "core/slots.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <ctime>
@@ -45,7 +46,12 @@ uint64_t gf_slotAndWeekday() {
 
 HalfHourSet gf_hours2bitset(std::string_view text) {
     HalfHourSet set;
-    for (const std::string& token : gf_split(text, ',')) {
+    // The fields of gf_split, without building them: parking files hold thousands of these lists.
+    if (gf_trimView(text).empty()) return set;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find(',', start), text.size());
+        const std::string_view token = gf_trimView(text.substr(start, end - start));
+        start = end + 1;
         const int slot = lf_parseSlot(token);
         if (slot < 0) {
             gf_logWarning(fmt::format("{} invalid hour '{}' in {}", "gf_hours2bitset", token, text));

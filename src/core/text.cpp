@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -29,11 +30,15 @@ int gf_percentage(double part, double total) {
     return static_cast<int>(p);
 }
 
-std::string gf_trim(std::string_view text) {
+std::string_view gf_trimView(std::string_view text) {
     const size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
     const size_t last = text.find_last_not_of(kBlanks);
-    return std::string(text.substr(first, last - first + 1));
+    return text.substr(first, last - first + 1);
+}
+
+std::string gf_trim(std::string_view text) {
+    return std::string(gf_trimView(text));
 }
 
 std::vector<std::string> gf_split(std::string_view text, char delimiter) {
@@ -47,6 +52,13 @@ std::vector<std::string> gf_split(std::string_view text, char delimiter) {
         if (end == std::string_view::npos) return fields;
         start = end + 1;
     }
+}
+
+bool gf_containsNoCase(std::string_view text, std::string_view fragment) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto hit = std::search(text.begin(), text.end(), fragment.begin(), fragment.end(),
+                                 [&](char a, char b) { return lower(a) == lower(b); });
+    return fragment.empty() || hit != text.end();
 }
 
 std::string gf_extractPath(std::string_view line) {

@@ -13,8 +13,12 @@ std::string gf_floatText(float value);
 int gf_percentage(double part, double total);
 // The text without leading and trailing blanks, tabs, carriage returns and line feeds.
 std::string gf_trim(std::string_view text);
+// The same as a view into the text.
+std::string_view gf_trimView(std::string_view text);
 // The trimmed fields between delimiters; a text that is empty after trimming gives no field.
 std::vector<std::string> gf_split(std::string_view text, char delimiter);
+// True when the fragment is empty or occurs in the text, both lower-cased byte by byte.
+bool gf_containsNoCase(std::string_view text, std::string_view fragment);
 // The text between the first "<Path>" and the first "</Path>"; empty when either is missing or
 // the closing tag comes first.
 std::string gf_extractPath(std::string_view line);

@@ -17,7 +17,9 @@
 #include "core/params.h"
 #include "feed/feed_state.h"
 #include "shell/run_control.h"
+#include "shell/window.h"
 #include "sim/sim_link.h"
+#include "sim/sim_state.h"
 
 namespace {
 using std::chrono::milliseconds;
@@ -51,6 +53,11 @@ double lf_utcSeconds() {
     return std::chrono::duration<double>(gf_utcNow().time_since_epoch()).count();
 }
 
+TrafficArea lf_queryArea() {
+    const UserSnapshot user = gf_requestUserPosition();
+    return {{user.lat, user.lon}, g_rangeNm.load()};
+}
+
 bool lf_finite(std::optional<double> v) {
     return !v || std::isfinite(*v);
 }
@@ -59,8 +66,10 @@ bool lf_reportIsSound(const TrafficReport& r) {
     for (double v : {r.t, r.lat, r.lon, r.altFt, r.gsKt, r.trackDeg, r.vrateFpm, r.airspeedKt})
         if (!std::isfinite(v)) return false;
     if (!lf_finite(r.rollDeg) || !lf_finite(r.trueHeadingDeg)) return false;
+    if (!gf_withinPhysicalBounds(r.altFt, r.gsKt, r.vrateFpm, r.airspeedKt, r.rollDeg)) return false;
     return std::abs(r.lat) <= 90 && std::abs(r.lon) <= 180 && r.hexid <= kMaxHexid;
 }
+
 
 void lf_handOver(std::vector<LiveTrafficRecord>& batch, int delaySeconds) {
     std::lock_guard lock(g_sinkMutex);
@@ -133,23 +142,25 @@ TrafficReader::TrafficReader(TrafficSource& source, double runStartUtc)
 void TrafficReader::pollOnce(double nowUtc) {
     double newest = 0;
     blockCallsign_ = BLOCK_CALLSIGN.value();
+    const TrafficArea area = lf_queryArea();
     if (firstPollDone_) {
-        deliver(nowUtc, kLiveDelaySeconds, newest);
+        deliver(nowUtc, kLiveDelaySeconds, area, newest);
     } else {
         firstPollDone_ = true;
         for (int k = 0; k < kBufferedSnapshots; ++k)
-            deliver(nowUtc - kLiveDelaySeconds + kSnapshotSpacingSeconds * k, kSnapshotSpacingSeconds * k,
+            deliver(nowUtc - kLiveDelaySeconds + kSnapshotSpacingSeconds * k, kSnapshotSpacingSeconds * k, area,
                     newest);
     }
     // Set once the whole poll is handed over, so that an empty snapshot of a poll that did
     // bring records cannot leave the time at 0.
     gf_setTrafficTime(newest);
+    if (const std::optional<double> qnh = source_.nearestQnh()) gf_setQnh(*qnh);
 }
 
-void TrafficReader::deliver(double dataTimeUtc, int delaySeconds, double& newest) {
+void TrafficReader::deliver(double dataTimeUtc, int delaySeconds, const TrafficArea& area, double& newest) {
     reports_.clear();
     staging_.clear();
-    source_.reportsAt(dataTimeUtc - runStartUtc_, reports_);
+    source_.reportsAt(dataTimeUtc - runStartUtc_, area, reports_);
     for (const TrafficReport& report : reports_) {
         LiveTrafficRecord& record = staging_.emplace_back();
         if (!decode(report, record)) {
@@ -181,12 +192,12 @@ bool TrafficReader::decode(const TrafficReport& report, LiveTrafficRecord& recor
     s.lon = report.lon;
     s.alt = report.altFt;
     s.gs = report.gsKt;
-    s.track = report.trackDeg;
+    s.track = gf_wrapDeg360(report.trackDeg);
     s.vrate = report.vrateFpm;
     s.airspeed = report.airspeedKt;
     s.airborne = report.airborne ? 1 : 0;
     if (report.rollDeg) s.roll = gf_degToRad(*report.rollDeg);
-    if (report.trueHeadingDeg) s.trueHeading = gf_degToRad(*report.trueHeadingDeg);
+    if (report.trueHeadingDeg) s.trueHeading = gf_degToRad(gf_wrapDeg360(*report.trueHeadingDeg));
     s.attitudeFlag = (s.roll || s.trueHeading) ? 1 : 0;
     record.timeStamp = runStartUtc_ + report.t;
     record.hexid = report.hexid;

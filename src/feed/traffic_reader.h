@@ -28,16 +28,17 @@ void gf_setTrafficBatchSink(TrafficBatchSink sink);
 class TrafficReader {
   public:
     TrafficReader(TrafficSource& source, double runStartUtc);
-    // One poll at nowUtc (UTC seconds). The first hands over five snapshots, oldest first:
+    // One poll at nowUtc (UTC seconds), around the user aircraft within the traffic range
+    // (g_rangeNm) as they stand at the poll. The first hands over five snapshots, oldest first:
     // snapshot k holds the data of nowUtc - 30 + 6k with the delay 6k. Every later poll hands
     // over the data of nowUtc with the delay 30. Sets the feed's traffic time to the newest
-    // time stamp of the poll (0 when it brought no record).
+    // time stamp of the poll (0 when it brought no record), and the QNH when the source gives one.
     void pollOnce(double nowUtc);
-    // Reports dropped because a number was not finite or out of range.
+    // Reports dropped because a number was not finite, out of range or out of physical bounds.
     int badReports() const { return badReports_; }
 
   private:
-    void deliver(double dataTimeUtc, int delaySeconds, double& newest);
+    void deliver(double dataTimeUtc, int delaySeconds, const TrafficArea& area, double& newest);
     bool decode(const TrafficReport& report, LiveTrafficRecord& record);
 
     TrafficSource& source_;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/geo.h"
 #include "feed/records.h"
 
 // One raw report of one aircraft as the source gives it. Untrusted: the decoder checks it.
@@ -24,17 +25,39 @@ struct TrafficReport {
     std::optional<double> trueHeadingDeg;  // true heading, degrees
 };
 
+// Where the traffic is asked for: around the user aircraft, within the traffic range.
+struct TrafficArea {
+    LatLon center;        // degrees
+    double radiusNm = 0;  // nautical miles
+};
+
+// Physical bounds of an aircraft report; a report outside them is not data but noise.
+inline constexpr double kMinAltitudeFt = -2000, kMaxAltitudeFt = 100000;
+inline constexpr double kMaxSpeedKt = 2000;  // ground speed and airspeed, from 0
+inline constexpr double kMaxVerticalRateFpm = 40000;
+inline constexpr double kMaxRollDeg = 180;
+
+// True when the values lie within the bounds above (a value that is not finite never does).
+inline bool gf_withinPhysicalBounds(double altFt, double gsKt, double vrateFpm, double airspeedKt,
+                                    std::optional<double> rollDeg) {
+    return altFt >= kMinAltitudeFt && altFt <= kMaxAltitudeFt && gsKt >= 0 && gsKt <= kMaxSpeedKt &&
+           vrateFpm >= -kMaxVerticalRateFpm && vrateFpm <= kMaxVerticalRateFpm && airspeedKt >= 0 &&
+           airspeedKt <= kMaxSpeedKt && (!rollDeg || (*rollDeg >= -kMaxRollDeg && *rollDeg <= kMaxRollDeg));
+}
+
 // Reports older than this (seconds) are no longer shown by the feed.
 inline constexpr double kStaleReportSeconds = 20;
 
 class TrafficSource {
   public:
     virtual ~TrafficSource() = default;
-    // Appends what the feed shows at runSeconds (seconds since the run's start): for every
-    // aircraft the newest report at or before that time, unless it is more than
+    // Appends what the feed shows at runSeconds (seconds since the run's start) within the area:
+    // for every aircraft there the newest report at or before that time, unless it is more than
     // kStaleReportSeconds old or the aircraft's track has ended. Called on the reader thread.
-    virtual void reportsAt(double runSeconds, std::vector<TrafficReport>& out) = 0;
+    virtual void reportsAt(double runSeconds, const TrafficArea& area, std::vector<TrafficReport>& out) = 0;
     // Fills the parked traffic around the park airport in delivery order; false when the source
     // gives no list. Called on the reader thread; may take a while.
     virtual bool parkedTraffic(std::vector<ParkedTrafficRecord>& out) = 0;
+    // The QNH (hPa) of the METAR nearest the traffic asked for; none when the source gives none.
+    virtual std::optional<double> nearestQnh() { return std::nullopt; }
 };

@@ -16,8 +16,8 @@ constexpr double kStandardPressureHpa = 1013.25;
 constexpr double kTouchdownRateFpm = -601;
 constexpr double kShortFinalRateFpm = -600;
 constexpr double kLevelOffAglFt = 1000;
+constexpr double kLowHoldAglFt = 200;
 constexpr double kFeedAttitudeAglFt = 1000, kFeedAttitudeApproachAglFt = 2000;
-constexpr double kLowLevelClimbFtPerTick = 0.2;
 constexpr double kLightsCeilingFt = 10000;
 constexpr double kBigJetApproachAglFt = 2050, kSmallApproachAglFt = 625;
 constexpr double kGearUpAglFt = 2400, kFlapsOneAglFt = 2000;
@@ -32,13 +32,6 @@ constexpr size_t kFirstSkipSample = 3, kLastSkipSample = 10;
 bool lf_is(const AircraftRec& ac, AircraftCategory category) {
     return ac.category == static_cast<int32_t>(category);
 }
-bool lf_rotorcraft(const AircraftRec& ac) {
-    return lf_is(ac, AircraftCategory::Rotorcraft);
-}
-// Throttle step for everything but rotorcraft, which keep full power in the air.
-void lf_throttleOrRotor(AircraftRec& ac, uint32_t step) {
-    gf_setThrottle(ac, lf_rotorcraft(ac) ? 4 : step);
-}
 
 void lf_gear(const LiveAircraft& ac, uint32_t down) {
     gf_airCommand(ac, SimClientEvent::GearSet, down);
@@ -46,6 +39,12 @@ void lf_gear(const LiveAircraft& ac, uint32_t down) {
 
 LatLon lf_at(const PosSample& s) {
     return {s.lat, s.lon};
+}
+
+// Descents are bounded by the category's step as climbs are: a level short final or a spike in
+// the feed must not become a dive.
+double lf_boundedStep(const LiveAircraft& ac, double step) {
+    return std::clamp(step, -ac.maxClimbStep, ac.maxClimbStep);
 }
 
 double lf_climbTowards(const LiveAircraft& ac, const PosSample& n) {
@@ -61,14 +60,14 @@ void lf_touchdownProfile(LiveAircraft& ac) {
     const bool park = gf_parkAirportSet();
     const std::optional<double> elevation = gf_parkAirportElevationFt();
     if (park && qnh < 1014 && elevation && gf_nearParkAirport(lf_at(n))) {
-        ac.dAltitude = (*elevation - ac.altitude) / lf_ticksTo(n);
+        ac.dAltitude = lf_boundedStep(ac, (*elevation - ac.altitude) / lf_ticksTo(n));
         return;
     }
     const bool standardOrLow = qnh <= kStandardQnhHpa || (park && qnh < 1014);
     const double rate = standardOrLow ? kTouchdownRateFpm : lf_touchdownRate(ac);
     n.vrate = rate;
     ac.nextVrate = rate;
-    ac.dAltitude = rate / kTicksPerMinute;
+    ac.dAltitude = lf_boundedStep(ac, rate / kTicksPerMinute);
 }
 
 // Drops the samples between the front and the k-th (1-based) when that one is airborne and
@@ -102,8 +101,15 @@ void lf_groundSamplesInAir(LiveAircraft& ac) {
     PosSample& n = ac.stream[1];
     n.vrate = std::max(n.vrate, -kTouchdownRateFpm);
     ac.nextVrate = n.vrate;
-    ac.dAltitude = n.vrate / kTicksPerMinute;
+    ac.dAltitude = lf_boundedStep(ac, n.vrate / kTicksPerMinute);
     lf_gear(ac, 1);
+}
+
+// Below this height above ground the approach configuration replaces the cruise one.
+double lf_approachAglFt(const LiveAircraft& ac) {
+    const bool bigJet = lf_is(ac, AircraftCategory::Buzjets) || lf_is(ac, AircraftCategory::Large) ||
+                        lf_is(ac, AircraftCategory::Heavy);
+    return bigJet ? kBigJetApproachAglFt : kSmallApproachAglFt;
 }
 
 void lf_verticalProfile(LiveAircraft& ac) {
@@ -120,14 +126,15 @@ void lf_verticalProfile(LiveAircraft& ac) {
     }
     const double r = (n.alt - ac.altitude) / lf_ticksTo(n);
     if (!ac.approachFlag) {
-        ac.dAltitude = ac.agl > kLevelOffAglFt
-                           ? std::min(r, ac.maxClimbStep)
-                           : std::min(std::max(r, kLowLevelClimbFtPerTick), ac.maxClimbStep);
+        // Without an approach the aircraft follows the feed down to kLowHoldAglFt above the
+        // ground and no lower: it holds its height there until the feed has it on the ground,
+        // rather than climb against a descending feed or hold up an arrival a thousand feet high.
+        ac.dAltitude = ac.agl > kLowHoldAglFt ? lf_boundedStep(ac, r) : std::clamp(r, 0.0, ac.maxClimbStep);
         return;
     }
     const bool levelShortFinal = f.alt == n.alt && ac.agl <= kLevelOffAglFt && f.vrate + n.vrate <= 100;
     if (levelShortFinal) return lf_touchdownProfile(ac);
-    ac.dAltitude = r;
+    ac.dAltitude = lf_boundedStep(ac, r);
 }
 
 // 3 degrees nose up in level flight, 2.2 degrees more per 600 ft/min of climb; descents count half.
@@ -162,11 +169,11 @@ void lf_headingAndBank(LiveAircraft& ac) {
 void lf_cruiseFlaps(LiveAircraft& ac, double vrate) {
     if (ac.agl >= kGearUpAglFt) {
         lf_gear(ac, 0);
-        return gf_airFlaps(ac, 0);
+        return gf_setFlaps(ac, 0);
     }
     if (vrate > 100) return;
-    if (ac.flapsIndex == 0) return gf_airFlaps(ac, 1);
-    if (ac.agl < kFlapsOneAglFt && ac.flapsIndex == 1) gf_airFlaps(ac, 2);
+    if (ac.flapsIndex == 0) return gf_setFlaps(ac, 1);
+    if (ac.agl < kFlapsOneAglFt && ac.flapsIndex == 1) gf_setFlaps(ac, 2);
 }
 
 void lf_cruiseConfig(LiveAircraft& ac) {
@@ -176,9 +183,9 @@ void lf_cruiseConfig(LiveAircraft& ac) {
     ac.approachFlag = 0;
     const double vrate = ac.stream[0].vrate;
     if (vrate <= kDescentRateFpm && ac.throttleIndex == 3)
-        lf_throttleOrRotor(ac, 2);
+        gf_airThrottle(ac, 2);
     else if (vrate > kClimbRateFpm && ac.throttleIndex == 4)
-        lf_throttleOrRotor(ac, 3);
+        gf_airThrottle(ac, 3);
     lf_cruiseFlaps(ac, vrate);
 }
 
@@ -187,15 +194,15 @@ void lf_goAroundConfig(LiveAircraft& ac) {
     lf_shrinkDueClamps(ac);
     gf_setThrottle(ac, 4);
     lf_gear(ac, 0);
-    gf_airFlaps(ac, 0);
+    gf_setFlaps(ac, 0);
     ac.climbConfigured = 1;
     ac.flareStage = 0;
     ac.approachFlag = 0;
 }
 
 void lf_landingConfig(LiveAircraft& ac) {
-    lf_throttleOrRotor(ac, 1);
-    gf_airFlaps(ac, 3);
+    gf_airThrottle(ac, 1);
+    gf_setFlaps(ac, 3);
     lf_gear(ac, 1);
     gf_queueReplacementCheck(ac.hexid);
     ac.approachFlag = 1;
@@ -225,18 +232,16 @@ void lf_lightsAndConfig(LiveAircraft& ac) {
         ac.lightsHigh = 1;
         ac.lightsLow = 0;
         gf_queueLights(ac.objectId, {1, 1, 0, 0, 0, 0, 1});
-        lf_throttleOrRotor(ac, 3);
+        gf_airThrottle(ac, 3);
         lf_gear(ac, 0);
-        return gf_airFlaps(ac, 0);
+        return gf_setFlaps(ac, 0);
     }
     if (!ac.lightsLow) {
         ac.lightsHigh = 0;
         ac.lightsLow = 1;
         gf_queueLights(ac.objectId, {1, 1, 1, 1, 1, 1, 1});
     }
-    const bool bigJet = lf_is(ac, AircraftCategory::Buzjets) || lf_is(ac, AircraftCategory::Large) ||
-                        lf_is(ac, AircraftCategory::Heavy);
-    if (ac.agl > (bigJet ? kBigJetApproachAglFt : kSmallApproachAglFt))
+    if (ac.agl > lf_approachAglFt(ac))
         lf_cruiseConfig(ac);
     else
         lf_approachConfig(ac);

@@ -59,14 +59,17 @@ bool lf_catSpeedReached(const LiveAircraft& ac);
 // send fails is removed. Called by the event drain when a live object has been created.
 void lf_createFlightPlan(LiveAircraft& ac);
 
-// The one gate of every command this flight model sends: a Rotorcraft gets no GEAR_SET,
-// SPOILERS_SET or FLAPS_SET, a Light aircraft no data definition 401.
+// The one gate of the category rules of every command sent to a live aircraft (flight model,
+// activation, ground movement, gf_setFlaps): a Rotorcraft gets no GEAR_SET, SPOILERS_SET or
+// FLAPS_SET and keeps full power (throttle step 4) where others idle or cut back; a Light
+// aircraft gets no data definition 401.
 bool gf_airCommandAllowed(const AircraftRec& ac, SimClientEvent event);
 bool gf_airData401Allowed(const AircraftRec& ac);
+uint32_t gf_airThrottleStep(const AircraftRec& ac, uint32_t step);
 // Queues the client event when the gate allows it.
 void gf_airCommand(const AircraftRec& ac, SimClientEvent event, uint32_t data);
-// Flaps step 0..3 through the gate and gf_setFlaps (nothing when the step is already set).
-void gf_airFlaps(AircraftRec& ac, uint32_t step);
+// Throttle step 0..4 as the gate has it for the category, through gf_setThrottle.
+void gf_airThrottle(AircraftRec& ac, uint32_t step);
 // Spoiler handle and both throttle levers (percent) through the gate and the command list, sent
 // by the simulator thread in order with the client events.
 void gf_airData401(const AircraftRec& ac, double spoilersPct, double throttlePct);
@@ -78,6 +81,10 @@ void gf_setParkAirportPositionSource(ParkAirportPositionFn source);
 std::optional<LatLon> gf_parkAirportPosition();
 // A park airport is set, its position known and within kApproachNearNm of the position.
 bool gf_nearParkAirport(LatLon position);
+
+// Height of an altitude above the park airport when the aircraft is near it and its elevation is
+// known, else above sea level (the traffic service reports aircraft on the ground at 0 ft).
+double gf_heightAboveFieldFt(const LiveAircraft& ac, double altitudeFt);
 
 // Appends the hexid to the per-second list of the replacement check.
 void gf_queueReplacementCheck(uint32_t hexid);

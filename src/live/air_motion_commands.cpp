@@ -56,8 +56,12 @@ void gf_airCommand(const AircraftRec& ac, SimClientEvent event, uint32_t data) {
     if (gf_airCommandAllowed(ac, event)) gf_queueClientEvent(ac.objectId, event, data);
 }
 
-void gf_airFlaps(AircraftRec& ac, uint32_t step) {
-    if (gf_airCommandAllowed(ac, SimClientEvent::FlapsSet)) gf_setFlaps(ac, step);
+uint32_t gf_airThrottleStep(const AircraftRec& ac, uint32_t step) {
+    return lf_is(ac, AircraftCategory::Rotorcraft) ? 4 : step;
+}
+
+void gf_airThrottle(AircraftRec& ac, uint32_t step) {
+    gf_setThrottle(ac, gf_airThrottleStep(ac, step));
 }
 
 void gf_airData401(const AircraftRec& ac, double spoilersPct, double throttlePct) {
@@ -79,6 +83,12 @@ bool gf_nearParkAirport(LatLon position) {
     if (!gf_parkAirportSet()) return false;
     const std::optional<LatLon> park = gf_parkAirportPosition();
     return park && gf_haversineNm(position, *park) <= kApproachNearNm;
+}
+
+double gf_heightAboveFieldFt(const LiveAircraft& ac, double altitudeFt) {
+    const std::optional<double> elevation = gf_parkAirportElevationFt();
+    if (!elevation || !gf_nearParkAirport({ac.lat, ac.lon})) return altitudeFt;
+    return altitudeFt - *elevation;
 }
 
 void gf_queueReplacementCheck(uint32_t hexid) {

@@ -28,10 +28,6 @@ constexpr int32_t kGearUpCounter = -300;
 constexpr int32_t kLowestTakeOffCounter = -1000;
 constexpr uint32_t kSpoilersOut = 16383;
 
-bool lf_rotorcraft(const AircraftRec& ac) {
-    return ac.category == static_cast<int32_t>(AircraftCategory::Rotorcraft);
-}
-
 // One stage of the flare: the height at which it begins over the static CG height, the altitude
 // step per tick from then on and the sink rate that the front sample takes.
 struct FlareStage {
@@ -110,12 +106,12 @@ void lf_landingRollOut(LiveAircraft& ac) {
     if (turnedDeg < kRollOutEndDeg) {
         if (ac.stream.empty() || ac.stream.front().gs > kRollOutSlowKt) return;
         lf_leverZero(ac);
-        return gf_airFlaps(ac, 1);
+        return gf_setFlaps(ac, 1);
     }
-    gf_airFlaps(ac, 0);
+    gf_setFlaps(ac, 0);
     ac.landingRoll = 0;
     ac.touchdownHeading = 0;
-    gf_setThrottle(ac, lf_rotorcraft(ac) ? 4 : 0);
+    gf_airThrottle(ac, 0);
     lf_leverZero(ac);
     gf_queueLights(ac.objectId, {1, 1, 0, 1, 0, 1, 1});
 }
@@ -125,7 +121,7 @@ void lf_towedTakeOff(LiveAircraft& ac) {
     ac.takeOffRoll = 1;
     gf_setThrottle(ac, 0);
     gf_airCommand(ac, SimClientEvent::SpoilersSet, 0);
-    gf_airFlaps(ac, 1);
+    gf_setFlaps(ac, 1);
     ac.approachFlag = 0;
     ac.landed = 0;
     ac.climbConfigured = 0;
@@ -151,7 +147,7 @@ void lf_startTakeOff(LiveAircraft& ac) {
     ac.landed = 0;
     gf_setThrottle(ac, 4);
     gf_airCommand(ac, SimClientEvent::SpoilersSet, kSpoilersOut);
-    gf_airFlaps(ac, 1);
+    gf_setFlaps(ac, 1);
 }
 
 namespace {
@@ -160,22 +156,24 @@ namespace {
 // before the gear comes up and the full step applies.
 void lf_climbOutStep(LiveAircraft& ac, int32_t c) {
     if (c == 0) return;
+    // A climb-out climbs: a feed still below the aircraft must not take it into the ground.
+    const double step = std::max(ac.dAltitude, 0.0);
     if (c > -100) {
-        ac.altitude += ac.dAltitude / 10;
+        ac.altitude += step / 10;
     } else if (c > -200) {
-        ac.altitude += ac.dAltitude / 5;
+        ac.altitude += step / 5;
     } else if (c > kGearUpCounter) {
-        ac.altitude += ac.dAltitude * 0.5;
+        ac.altitude += step * 0.5;
     } else {
         if (c == kGearUpCounter) gf_airCommand(ac, SimClientEvent::GearSet, 0);
-        ac.altitude += ac.dAltitude;
+        ac.altitude += step;
     }
 }
 
 void lf_climbedOut(LiveAircraft& ac) {
     ac.dPitch = 0;
     if (ac.agl < kClimbOutAglFt) return;
-    gf_setThrottle(ac, lf_rotorcraft(ac) ? 4 : 3);
+    gf_airThrottle(ac, 3);
     gf_setFlightState(ac, flying);
     ac.takeOffCounter = 1;
 }

@@ -9,7 +9,7 @@
 // Fewest ticks of a leg: a due tick already past, or closer than this, counts as this.
 inline constexpr int32_t kMinLegTicks = 25;
 // Floor the due-tick clamps shrink to, and their step.
-inline constexpr int32_t kDueClampFloor = 1000;
+inline constexpr int32_t kDueClampFloor = 300;
 inline constexpr int32_t kDueClampStep = 100;
 
 // Angle brought into (-pi, pi].

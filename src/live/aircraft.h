@@ -88,6 +88,7 @@ struct LiveAircraft : AircraftRec {
     double trueAirspeed = 0;       // knots
     std::deque<PosSample> stream;  // front: the sample moved towards; back: the newest
     double lastSampleTime = 0;     // feed time stamp of the newest accepted record, seconds
+    double lastFeedGs = -1;        // ground speed the last record reported, accepted or not, knots; -1 none
     double savedLat = 0, savedLon = 0;
     int64_t steadySince = 0;  // 100-ns clock time since standing still at the stand
     int32_t extension = 0;    // 0 none, > 0 extension samples left, -1 exhausted

@@ -20,10 +20,6 @@ namespace {
 constexpr double kTakeOffTestKt = 43;
 constexpr double kClimbingFpm = 256;
 
-bool lf_isRotorcraft(const LiveAircraft& ac) {
-    return ac.category == static_cast<int32_t>(AircraftCategory::Rotorcraft);
-}
-
 double lf_legNm(const LiveAircraft& ac) {
     return gf_haversineNm(gf_posOf(ac.stream[0]), gf_posOf(ac.stream[1]));
 }
@@ -134,7 +130,9 @@ void lf_takeOffTest(LiveAircraft& ac) {
     } else if (someOnGround) {
         ac.dAltitude = ac.maxClimbStep;
     } else {
-        ac.dAltitude = std::max(ac.stream[1].alt - ac.altitude, 0.1) / lf_ticksTo(ac.stream[1]);
+        // A late rotation must not make up the height in a few seconds.
+        ac.dAltitude =
+            std::min(std::max(ac.stream[1].alt - ac.altitude, 0.1) / lf_ticksTo(ac.stream[1]), ac.maxClimbStep);
     }
     lf_startTakeOff(ac);
 }
@@ -142,10 +140,10 @@ void lf_takeOffTest(LiveAircraft& ac) {
 uint32_t lf_takeOffRollThrottle(const LiveAircraft& ac) {
     const double f = ac.stream[0].gs;
     const double n = ac.stream[1].gs;
-    if (lf_isRotorcraft(ac) || f >= 25 || n >= 30) return 4;
-    if (f >= 20 || n >= 25) return 2;
-    if (f >= 15 || n >= 20) return 1;
-    return 0;
+    if (f >= 25 || n >= 30) return 4;
+    if (f >= 20 || n >= 25) return gf_airThrottleStep(ac, 2);
+    if (f >= 15 || n >= 20) return gf_airThrottleStep(ac, 1);
+    return gf_airThrottleStep(ac, 0);
 }
 
 }  // namespace
@@ -185,7 +183,7 @@ void lf_insertMidSample(LiveAircraft& ac) {
     mid.lon = gf_wrapLonDeg(front.lon + gf_shortLonDiff(front.lon, next.lon) / 2);
     mid.gs = (front.gs + next.gs) / 2;
     mid.alt = std::max((front.alt + next.alt) / 2, 0.0);
-    mid.airborne = mid.alt > 0 ? 1 : 0;
+    mid.airborne = gf_heightAboveFieldFt(ac, mid.alt) > 0 ? 1 : 0;
     // Halfway along a leg out of a stop the aircraft is already moving: a mid-sample that kept
     // the stop's mark would hold it still for half the leg and make it cover the whole leg (or a
     // turn curve over the next sample) in the other half.
@@ -232,7 +230,7 @@ void lf_groundMotion(LiveAircraft& ac) {
     } else if (ac.landingRoll) {
         lf_landingRollOut(ac);
     } else {
-        gf_setThrottle(ac, lf_isRotorcraft(ac) ? 4 : 0);
+        gf_airThrottle(ac, 0);
     }
     if (!ac.landingRoll && !ac.takeOffRoll) lf_shrinkDueClamps(ac);
     if (ac.flareStage == 0 && ac.flightState != take_off) {

@@ -68,12 +68,22 @@ bool lf_tooSoonOnSteadyTrack(const PosSample& b, const PosSample& r, double dt) 
     return dt <= limit;
 }
 
-bool lf_acceptedAfter(const LiveAircraft& ac, const LiveTrafficRecord& record) {
+bool lf_jumpBetween(double aKt, double bKt) {
+    return lf_speedJump(aKt, bKt) || lf_speedJump(bKt, aKt);
+}
+
+// A speed jump against the newest accepted sample is refused unless the feed's report before
+// (refused or not) had that speed already: one record with a new speed is refused, the next one
+// that confirms it is taken. Else after one real change (a take-off after a gap, a landing, or a
+// stop the playback set to 0 kt) every later report would be refused.
+bool lf_acceptedAfter(LiveAircraft& ac, const LiveTrafficRecord& record) {
     const PosSample& b = ac.stream.back();
     const PosSample& r = record.sample;
     const double dt = record.timeStamp - ac.lastSampleTime;
     if (!(dt > kMinSampleSpacingSec)) return false;
-    if (lf_speedJump(b.gs, r.gs) || lf_speedJump(r.gs, b.gs)) return false;
+    const bool confirmed = ac.lastFeedGs >= 0 && !lf_jumpBetween(ac.lastFeedGs, r.gs);
+    ac.lastFeedGs = r.gs;
+    if (lf_jumpBetween(b.gs, r.gs) && !confirmed) return false;
     return ac.extension >= 1 || !lf_tooSoonOnSteadyTrack(b, r, dt);
 }
 

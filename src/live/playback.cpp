@@ -62,16 +62,27 @@ double lf_turnDeg(double fromHeadingRad, const PosSample& from, const PosSample&
         gf_radToDeg(gf_normalizePi(gf_bearingRad(gf_posOf(from), gf_posOf(to)) - fromHeadingRad)));
 }
 
+// The way the feed went last: from the sample before the newest to the newest one; the heading
+// while the stream holds no such leg.
+double lf_feedDirection(const LiveAircraft& ac) {
+    const auto& st = ac.stream;
+    if (st.size() < 2 || gf_samePosition(st[st.size() - 2], st.back())) return ac.heading;
+    return gf_bearingRad(gf_posOf(st[st.size() - 2]), gf_posOf(st.back()));
+}
+
 void lf_endHolding(LiveAircraft& ac) {
     ac.holding = 0;
     ac.holdStartTick = 0;
 }
 
-// A new moving sample ends a running extension: the front falls due at once.
+// A new moving sample ends a running extension: the front falls due at once. The leg from the
+// dead-reckoned point is timed by speed; it may end at most the clamps' floor before the new
+// sample is due, so that sparse reports do not run the aircraft ahead of the delay.
 void lf_endExtension(LiveAircraft& ac) {
     ac.stream.front().dueTick = lf_nowPlus(1);
     ac.extension = 0;
     gf_resetDueClamps(ac);
+    ac.dueBack = kDueClampFloor;
 }
 
 void lf_pushbackSide(LiveAircraft& ac, const PosSample& s) {
@@ -158,8 +169,7 @@ void lf_touchAndGo(LiveAircraft& ac) {
     gf_setFlightState(ac, taxi);
     ac.takeOffRoll = 1;
     gf_setThrottle(ac, 3);
-    if (!lf_isCategory(ac, AircraftCategory::Rotorcraft))
-        gf_queueClientEvent(ac.objectId, SimClientEvent::SpoilersSet, 16383);
+    gf_airCommand(ac, SimClientEvent::SpoilersSet, 16383);
     gf_setFlaps(ac, 1);
     ac.approachFlag = 0;
     ac.landed = 0;
@@ -167,6 +177,13 @@ void lf_touchAndGo(LiveAircraft& ac) {
     gf_queueLights(ac.objectId, {1, 1, 1, 1, 1, 1, 0});
     ac.dueAhead = kDueAheadTakeOffRoll;
     ac.dueBack = kDueClampReset;
+}
+
+// The speed the positions of two samples give over their due ticks, knots.
+double lf_positionsKt(const PosSample& from, const PosSample& to) {
+    const int32_t ticks = std::max(
+        static_cast<int32_t>(static_cast<uint32_t>(to.dueTick) - static_cast<uint32_t>(from.dueTick)), 1);
+    return gf_haversineNm(gf_posOf(from), gf_posOf(to)) * 360000.0 / ticks;
 }
 
 void lf_groundStart(LiveAircraft& ac, const PosSample& s) {
@@ -177,6 +194,10 @@ void lf_groundStart(LiveAircraft& ac, const PosSample& s) {
         return;
     }
     if (ac.flightState != taxi) return;
+    // The feed's air/ground field turns late after a touchdown and its speed may stay frozen on
+    // the ground: only an aircraft that the positions show rolling fast and not slowing down
+    // takes off.
+    if (lf_positionsKt(back, s) < kTakeOffRollKt || s.gs < back.gs) return;
     if (s.airborne || (s.gs >= kTakeOffRollKt && back.gs >= kTakeOffRollKt)) lf_towedTakeOff(ac);
 }
 
@@ -294,10 +315,13 @@ bool checkNewPosDuringLanding(LiveAircraft& ac, PosSample& s) {
             st.front().dueTick = lf_nowPlus(1);
         }
     } else {
+        // A sample is behind when it turns back against the way the feed itself went, not
+        // against the aircraft's heading: a roll-out that turns off the runway or a go-around
+        // that turns away must go on.
         const size_t held = st.size();
-        if (lf_turnDeg(ac.heading, st.back(), s) >= kLandingTurnDeg) {
+        if (lf_turnDeg(lf_feedDirection(ac), st.back(), s) >= kLandingTurnDeg) {
             st.pop_back();
-            if (held >= 3 && lf_turnDeg(ac.heading, st.back(), s) >= kLandingTurnDeg) st.pop_back();
+            if (held >= 3 && lf_turnDeg(lf_feedDirection(ac), st.back(), s) >= kLandingTurnDeg) st.pop_back();
         }
     }
     if (ac.extension > 0) {

@@ -33,6 +33,10 @@ constexpr double kApproachSinkFpm = -667;
 constexpr double kApproachSinkFtPerSec = 10.005;
 constexpr double kTakeOffClimbFpm = 1500;
 constexpr double kTakeOffClimbFtPerSec = 25;
+// A leg in the air that needs more than this many times the reported speed, plus the margin,
+// is a jump in the feed (a spoofed position, a gap the extensions could not bridge).
+constexpr double kPlausibleSpeedFactor = 2.5;
+constexpr double kPlausibleSpeedMarginKt = 100;
 
 bool lf_isCategory(const AircraftRec& ac, AircraftCategory c) {
     return ac.category == static_cast<int32_t>(c);
@@ -128,7 +132,7 @@ void lf_deadReckonMove(const LiveAircraft& ac, int32_t count, int32_t stepSec, P
 }
 
 // Down the glide path on an approach, up at the climb-out rate while taking off; the sample is
-// airborne while above 0 ft. Samples of other phases keep the front's altitude and ground flag.
+// airborne while above the field (gf_heightAboveFieldFt). Samples of other phases keep the front's altitude and ground flag.
 void lf_deadReckonAltitude(const LiveAircraft& ac, int32_t stepSec, PosSample& s) {
     if (ac.approachFlag && ac.flareStage == 0) {
         s.vrate = kApproachSinkFpm;
@@ -139,8 +143,40 @@ void lf_deadReckonAltitude(const LiveAircraft& ac, int32_t stepSec, PosSample& s
     } else {
         return;
     }
-    s.airborne = s.alt > 0 ? 1 : 0;
+    // At an elevated field the sample is on the ground once down at the field's height.
+    s.airborne = gf_heightAboveFieldFt(ac, s.alt) > 0 ? 1 : 0;
     s.alt = std::max(s.alt, 0.0);
+}
+
+// The fastest the next leg, from where the aircraft is, may be flown: well above what the feed
+// reports, to catch up, but no faster.
+double lf_plausibleKt(const LiveAircraft& ac) {
+    const double reportedKt = std::max({ac.stream[0].gs, ac.stream[1].gs, lf_legSpeed(ac)});
+    return kPlausibleSpeedFactor * reportedKt + kPlausibleSpeedMarginKt;
+}
+
+// The way the per-tick steps add up to: straight to the next sample, or along a turn curve at
+// most twice its longer control leg (a quadratic curve is flown at an even parameter step, and
+// its speed is at most twice the longer leg of its control polygon).
+double lf_legNm(const LiveAircraft& ac) {
+    if (!gf_curveActive(ac)) return gf_haversineNm({ac.lat, ac.lon}, gf_posOf(ac.stream[1]));
+    const auto& c = ac.curve;
+    const double metres = 2 * std::max(std::hypot(c[kCurveE1], c[kCurveN1]),
+                                       std::hypot(c[kCurveE2] - c[kCurveE1], c[kCurveN2] - c[kCurveN1]));
+    return gf_metersToNm(metres);
+}
+
+// In the air a leg that needs more is a jump in the feed and is not flown: the aircraft leaves
+// the simulator and the following reports spawn it again where it really is. On the ground the
+// leg takes the time it needs at that speed.
+bool lf_jumpAhead(LiveAircraft& ac) {
+    const double plausibleKt = lf_plausibleKt(ac);
+    const double neededKt = lf_legNm(ac) * kTicksPerHour / lf_ticksTo(ac.stream[1]);
+    if (!(neededKt > plausibleKt)) return false;  // a speed the feed froze at NaN decides nothing
+    if (!ac.onGround) return true;
+    const int32_t ticks = gf_travelTicks(lf_legNm(ac), plausibleKt);
+    ac.stream[1].dueTick = gf_dueAfter(static_cast<int32_t>(gf_tickNow()), ticks);
+    return false;
 }
 
 void lf_advanceLoop(LiveAircraft& ac) {
@@ -194,6 +230,7 @@ void lf_advanceSample(LiveAircraft& ac) {
         lf_nextPosAir(ac);
     if (ac.stream.size() < 2) return;
     const PosSample& n = ac.stream[1];
+    if (!n.stationary && lf_jumpAhead(ac)) return removeAircraftFromSim(ac);
     if (n.stationary) {
         ac.dLat = ac.dLon = 0;
         if (!ac.landingRoll && !ac.takeOffRoll) lf_shrinkDueClamps(ac);

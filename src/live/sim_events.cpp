@@ -42,10 +42,6 @@ constexpr double kMinStaticPitchRad = gf_degToRad(-1.0), kMaxStaticPitchRad = gf
 constexpr double kDefaultStaticPitchRad = 0.012217304763960306;  // 0.7 degrees
 constexpr const char* kSimulatorShortName = "P3D";
 
-bool lf_isRotorcraft(const AircraftRec& rec) {
-    return rec.category == static_cast<int32_t>(AircraftCategory::Rotorcraft);
-}
-
 // Records are erased outside the update loop by moving the last record into the place.
 template <typename Rec>
 void lf_eraseBySwap(std::vector<Rec>& records, Rec& rec) {
@@ -231,21 +227,21 @@ bool lf_countWaiting(SimEventRec& e) {
 
 void lf_activateAirborne(const LiveAircraft& ac) {
     gf_queueClientEvent(ac.objectId, SimClientEvent::EngineAutoStart, 0);
-    if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SimClientEvent::SpoilersSet, 0);
+    gf_airCommand(ac, SimClientEvent::SpoilersSet, 0);
     const uint32_t low = ac.altitude <= kLandingLightsCeilingFt ? 1 : 0;
     const uint32_t cabin = ac.agl >= kCabinLightsAglFt ? 1 : 0;
     gf_queueLights(ac.objectId, {1, 1, low, 0, 1, low, cabin});
 }
 
 void lf_activateOnGround(LiveAircraft& ac) {
-    if (!lf_isRotorcraft(ac)) gf_queueClientEvent(ac.objectId, SimClientEvent::SpoilersSet, 0);
+    gf_airCommand(ac, SimClientEvent::SpoilersSet, 0);
     const bool parkedNow = ac.flightState == parked;
     const uint32_t nav = parkedNow ? (NAV_LIGHTS_WHILE_PARKED.value() ? 1 : 0) : 1;
     gf_queueClientEvent(ac.objectId,
                         parkedNow ? SimClientEvent::EngineAutoShutdown : SimClientEvent::EngineAutoStart, 0);
     const uint32_t taxiLights = ac.flightState == taxi ? 1 : 0;
     gf_queueLights(ac.objectId, {nav, parkedNow ? 0u : 1u, 0, taxiLights, 0, 1, 1});
-    gf_setThrottle(ac, lf_isRotorcraft(ac) ? 4 : 0);
+    gf_airThrottle(ac, 0);
     gf_setFlaps(ac, ac.flightState == taxi ? 1 : 0);
 }
 
@@ -331,7 +327,7 @@ void gf_setThrottle(AircraftRec& rec, uint32_t index) {
 }
 
 void gf_setFlaps(AircraftRec& rec, uint32_t index) {
-    if (index == rec.flapsIndex || lf_isRotorcraft(rec)) return;
+    if (index == rec.flapsIndex || !gf_airCommandAllowed(rec, SimClientEvent::FlapsSet)) return;
     if (index < std::size(kFlapsSteps))
         gf_queueClientEvent(rec.objectId, SimClientEvent::FlapsSet, kFlapsSteps[index]);
     else

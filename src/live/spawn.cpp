@@ -36,6 +36,12 @@ constexpr double kAirWatchNm = 6, kAirWatchAltFt = 3000, kAirLateralFt = 4000;
 constexpr double kGroundWatchNm = 1.5, kGroundWatchAglFt = 1000, kGroundLateralFt = 500;
 constexpr double kMaxClimbFpm = 2400, kMaxDescentFpm = -3000;
 constexpr double kGroundPitchDeg = 0.6;
+// Our own rule for live aircraft that come too close to the user aircraft. On the ground they
+// touch by the stands' rule: centres within 1.1 x the two half spans, the user's taken as 18 m
+// (a mid-size airliner, which we cannot ask the simulator for). In the air: within 0.1 nm
+// (185 m) across and 300 ft up or down, closer than any traffic the user would fly beside.
+constexpr double kUserHalfSpanNm = 18.0 / 1852.0;
+constexpr double kAirCollisionNm = 0.1, kAirCollisionFt = 300;
 
 void lf_erase(LiveAircraft& ac) {
     ac.eraseFlag = 1;
@@ -269,6 +275,20 @@ std::string_view lf_liveryOfHexid(uint32_t hexid) {
 
 void lf_rememberLivery(uint32_t hexid, std::string_view title) {
     g_titleByHexid[hexid] = title;
+}
+
+void gf_removeTooCloseToUser(LatLon user, double userAltitudeFt, bool userOnGround) {
+    if (!(userOnGround ? COLLISION_USER_GND.value() : COLLISION_USER_AIR.value())) return;
+    for (LiveAircraft& ac : g_liveRecords) {
+        if (ac.lifeState != active || (ac.onGround != 0) != userOnGround) continue;
+        const bool tooClose =
+            userOnGround ? gf_tooClose(user, {ac.lat, ac.lon}, kUserHalfSpanNm, ac.halfWingSpan)
+                         : gf_haversineNm(user, {ac.lat, ac.lon}) <= kAirCollisionNm &&
+                               std::fabs(ac.altitude - userAltitudeFt) <= kAirCollisionFt;
+        if (!tooClose) continue;
+        gf_logDetail(fmt::format("{:8} removed, too close to the user aircraft", ac.callsign));
+        removeAircraftFromSim(ac);
+    }
 }
 
 int gf_countLiveInSim() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/geo.h"
 #include "live/aircraft.h"
 
 // Ticks before the front sample is due at which the spawn may happen: in the air, and on the
@@ -25,6 +26,11 @@ bool lf_spawnNearUser(LiveAircraft& ac);
 // Gives the aircraft its livery (erased when none), flight state and position block, puts it in
 // adding2sim and its hexid on g_hexidStack. A stream of fewer than two samples is only logged.
 void spawnLiveAc(LiveAircraft& ac);
+
+// The per-second user-collision rules: with COLLISION_USER_GND (user on the ground) or
+// COLLISION_USER_AIR (user in the air), an active live aircraft too close to the user aircraft
+// is removed. The distances are at the code.
+void gf_removeTooCloseToUser(LatLon user, double userAltitudeFt, bool userOnGround);
 
 // The title remembered for the hexid, empty when none; a refused title is forgotten.
 std::string_view lf_liveryOfHexid(uint32_t hexid);

@@ -1,5 +1,6 @@
 #include "platform/scenario.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <fstream>
@@ -12,7 +13,9 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "core/geo.h"
 #include "core/log.h"
+#include "feed/traffic_source.h"
 
 namespace {
 using json = nlohmann::json;
@@ -23,6 +26,11 @@ constexpr std::array<std::string_view, 11> kColumns = {"t",           "lat",    
                                                        "airspeed_kt", "roll_deg",  "heading_deg"};
 constexpr size_t kRequiredColumns = 8;
 constexpr size_t kLastNullIsNotFinite = 8;  // columns after this one take null as "not given"
+// A simulator runs at a few to a few hundred frames a second; outside this a frame would last
+// for ever or the world would never move.
+constexpr double kMinFrameRate = 1, kMaxFrameRate = 1000;
+constexpr double kMaxAirportElevationFt = 20000;
+constexpr double kMinQnhHpa = 900, kMaxQnhHpa = 1100;
 
 std::string lf_field(const std::string& path, std::string_view key) {
     return path.empty() ? std::string(key) : fmt::format("{}.{}", path, key);
@@ -53,6 +61,8 @@ class ScenarioParser {
     const json* member(const json& obj, std::string_view key) const;
     double number(const json& obj, std::string_view key, const std::string& path) const;
     double numberOr(const json& obj, std::string_view key, const std::string& path, double fallback) const;
+    // The number, which must lie within [low, high]; an error naming the field otherwise.
+    double within(double value, std::string_view key, const std::string& path, double low, double high) const;
     std::optional<double> optionalNumber(const json& obj, std::string_view key,
                                          const std::string& path) const;
     std::string text(const json& obj, std::string_view key, const std::string& path) const;
@@ -64,6 +74,7 @@ class ScenarioParser {
     ScenarioAirport parseAirport(const json& j, const std::string& path) const;
     ScenarioUserPoint parseUserPoint(const json& j, const std::string& path) const;
     ScenarioFrameDip parseFrameDip(const json& j, const std::string& path) const;
+    ScenarioPause parsePause(const json& j, const std::string& path) const;
 
     std::string_view source_;
 };
@@ -93,6 +104,12 @@ double ScenarioParser::number(const json& obj, std::string_view key, const std::
 double ScenarioParser::numberOr(const json& obj, std::string_view key, const std::string& path,
                                 double fallback) const {
     return member(obj, key) ? number(obj, key, path) : fallback;
+}
+
+double ScenarioParser::within(double value, std::string_view key, const std::string& path, double low,
+                              double high) const {
+    if (!(value >= low && value <= high)) fail(lf_field(path, key), fmt::format("must be between {} and {}", low, high));
+    return value;
 }
 
 std::optional<double> ScenarioParser::optionalNumber(const json& obj, std::string_view key,
@@ -147,6 +164,7 @@ void ScenarioParser::parseRows(const json& rows, const std::string& path, std::v
         bool sound = true;
         for (const auto& v : col) sound = sound && (!v || std::isfinite(*v));
         if (sound && *col[7] != 0 && *col[7] != 1) fail(place, "airborne must be 0 or 1");
+        sound = sound && gf_withinPhysicalBounds(row.altFt, row.gsKt, row.vrateFpm, row.airspeedKt, row.rollDeg);
         if (!sound || !lf_positionInRange(row.lat, row.lon) || (!out.empty() && row.t <= out.back().t)) {
             ++droppedRows;
             continue;
@@ -199,7 +217,8 @@ std::optional<ScenarioParked> ScenarioParser::parseParked(const json& j, const s
 ScenarioAirport ScenarioParser::parseAirport(const json& j, const std::string& path) const {
     expectObject(j, path, {"icao", "lat", "lon", "elevation_ft"});
     ScenarioAirport a{text(j, "icao", path), number(j, "lat", path), number(j, "lon", path),
-                      number(j, "elevation_ft", path)};
+                      within(number(j, "elevation_ft", path), "elevation_ft", path, kMinAltitudeFt,
+                             kMaxAirportElevationFt)};
     if (!lf_positionInRange(a.lat, a.lon)) fail(path, "position out of range");
     return a;
 }
@@ -210,9 +229,9 @@ ScenarioUserPoint ScenarioParser::parseUserPoint(const json& j, const std::strin
     u.t = number(j, "t", path);
     u.lat = number(j, "lat", path);
     u.lon = number(j, "lon", path);
-    u.altFt = number(j, "alt_ft", path);
-    u.headingDeg = numberOr(j, "heading_deg", path, 0);
-    u.gsKt = numberOr(j, "gs_kt", path, 0);
+    u.altFt = within(number(j, "alt_ft", path), "alt_ft", path, kMinAltitudeFt, kMaxAltitudeFt);
+    u.headingDeg = gf_wrapDeg360(numberOr(j, "heading_deg", path, 0));
+    u.gsKt = within(numberOr(j, "gs_kt", path, 0), "gs_kt", path, 0, kMaxSpeedKt);
     if (const json* g = member(j, "on_ground")) {
         if (!g->is_boolean()) fail(lf_field(path, "on_ground"), "expected true or false");
         u.onGround = g->get<bool>();
@@ -223,19 +242,27 @@ ScenarioUserPoint ScenarioParser::parseUserPoint(const json& j, const std::strin
 
 ScenarioFrameDip ScenarioParser::parseFrameDip(const json& j, const std::string& path) const {
     expectObject(j, path, {"at_s", "duration_s", "frame_rate"});
-    return {number(j, "at_s", path), number(j, "duration_s", path), number(j, "frame_rate", path)};
+    return {number(j, "at_s", path), within(number(j, "duration_s", path), "duration_s", path, 0, 1e9),
+            within(number(j, "frame_rate", path), "frame_rate", path, kMinFrameRate, kMaxFrameRate)};
+}
+
+ScenarioPause ScenarioParser::parsePause(const json& j, const std::string& path) const {
+    expectObject(j, path, {"at_s", "duration_s"});
+    return {number(j, "at_s", path), within(number(j, "duration_s", path), "duration_s", path, 0, 1e9)};
 }
 
 Scenario ScenarioParser::parse(const json& doc) {
     expectObject(doc, "",
-                 {"frame_rate", "run_length_s", "connection_loss_at_s", "park_airport", "installed_titles",
-                  "frame_dips", "airports", "user", "tracks", "parked"});
+                 {"frame_rate", "run_length_s", "connection_loss_at_s", "park_airport", "qnh_hpa", "pauses",
+                  "installed_titles", "frame_dips", "airports", "user", "tracks", "parked"});
     Scenario s;
-    s.frameRate = numberOr(doc, "frame_rate", "", s.frameRate);
-    if (!(s.frameRate > 0)) fail("frame_rate", "must be above 0");
+    s.frameRate = within(numberOr(doc, "frame_rate", "", s.frameRate), "frame_rate", "", kMinFrameRate, kMaxFrameRate);
     s.runLengthSeconds = optionalNumber(doc, "run_length_s", "");
     s.connectionLossAtSecond = optionalNumber(doc, "connection_loss_at_s", "");
     s.parkAirport = text(doc, "park_airport", "");
+    if (const auto qnh = optionalNumber(doc, "qnh_hpa", "")) s.qnhHpa = within(*qnh, "qnh_hpa", "", kMinQnhHpa, kMaxQnhHpa);
+    const json& pauses = array(doc, "pauses", "");
+    for (size_t i = 0; i < pauses.size(); ++i) s.pauses.push_back(parsePause(pauses[i], lf_item("pauses", i)));
     const json& titles = array(doc, "installed_titles", "");
     for (size_t i = 0; i < titles.size(); ++i) {
         if (!titles[i].is_string()) fail(lf_item("installed_titles", i), "expected a string");
@@ -247,6 +274,10 @@ Scenario ScenarioParser::parse(const json& doc) {
     const json& airports = array(doc, "airports", "");
     for (size_t i = 0; i < airports.size(); ++i)
         s.airports.push_back(parseAirport(airports[i], lf_item("airports", i)));
+    if (!s.parkAirport.empty() &&
+        std::none_of(s.airports.begin(), s.airports.end(),
+                     [&](const ScenarioAirport& a) { return a.icao == s.parkAirport; }))
+        fail("park_airport", "names no airport of the scenario");
     const json& user = array(doc, "user", "");
     for (size_t i = 0; i < user.size(); ++i) s.user.push_back(parseUserPoint(user[i], lf_item("user", i)));
     const json& tracks = array(doc, "tracks", "");
@@ -327,6 +358,10 @@ std::string gf_scenarioToJson(const Scenario& s) {
     if (s.connectionLossAtSecond)
         out += ",\n  \"connection_loss_at_s\": " + lf_number(*s.connectionLossAtSecond);
     out += ",\n  \"park_airport\": " + lf_string(s.parkAirport);
+    if (s.qnhHpa) out += ",\n  \"qnh_hpa\": " + lf_number(*s.qnhHpa);
+    lf_list(out, "pauses", s.pauses, [](const ScenarioPause& p) {
+        return fmt::format("{{\"at_s\": {}, \"duration_s\": {}}}", lf_number(p.atSecond), lf_number(p.durationSeconds));
+    });
     lf_list(out, "installed_titles", s.installedTitles, lf_string);
     lf_list(out, "frame_dips", s.frameDips, [](const ScenarioFrameDip& d) {
         return fmt::format("{{\"at_s\": {}, \"duration_s\": {}, \"frame_rate\": {}}}", lf_number(d.atSecond),

@@ -13,16 +13,24 @@
 
 // The scenario file: one JSON object. Every field may be left out (its default applies); a
 // field the parser does not know is an error, so a misspelt name cannot pass unnoticed.
-//   "frame_rate"            number > 0, simulator frames per second (default 30)
+//   "frame_rate"            number 1 to 1000, simulator frames per second (default 30)
 //   "run_length_s"          number, seconds after which the stand-in simulator closes
 //   "connection_loss_at_s"  number, second at which the simulator link breaks
-//   "park_airport"          string, ICAO code of the airport whose parked traffic is served
+//   "park_airport"          string, ICAO code of the airport whose parked traffic is served: one
+//                           of "airports"; its parked traffic is the "parked" aircraft within
+//                           5 nm of it (without a park airport every "parked" aircraft)
+//   "qnh_hpa"               number 900 to 1100, the QNH of the nearest METAR the service gives
+//   "pauses"                array of {"at_s", "duration_s" (0 or more)} numbers: the simulation
+//                           stops (paused, in a menu) for that long
 //   "installed_titles"      array of strings, the titles the stand-in simulator can create
-//   "frame_dips"            array of {"at_s", "duration_s", "frame_rate"} (numbers, all needed)
-//   "airports"              array of {"icao" string, "lat", "lon", "elevation_ft" numbers}
+//   "frame_dips"            array of {"at_s", "duration_s" (0 or more), "frame_rate" (1 to 1000)}
+//                           (numbers, all needed)
+//   "airports"              array of {"icao" string, "lat", "lon", "elevation_ft" (-2000 to 20000)
+//                           numbers}
 //   "user"                  array of the user aircraft's path points {"t", "lat", "lon",
-//                           "alt_ft" numbers; "heading_deg", "gs_kt" numbers (default 0);
-//                           "on_ground" boolean (default true)}
+//                           "alt_ft" (-2000 to 100000) numbers; "heading_deg" (folded into 0 to
+//                           360), "gs_kt" (0 to 2000) numbers (default 0); "on_ground" boolean
+//                           (default true)}
 //   "tracks"                array of live tracks {"hexid": 6 hex digits as a string; "airline",
 //                           "type", "origin", "destination", "callsign", "registration"
 //                           strings (default ""); "rows": array of rows in time order}
@@ -30,12 +38,17 @@
 //                           t, lat, lon, alt_ft, gs_kt, track_deg, vrate_fpm, airborne (0 or 1),
 //                           airspeed_kt (default 0), roll_deg, heading_deg (null or missing:
 //                           not given). A null in columns 0-8 stands for a value that is not
-//                           finite (nlohmann writes NaN and infinity as null).
+//                           finite (nlohmann writes NaN and infinity as null). On the ground
+//                           (airborne 0) alt_ft is written 0 and not used: the traffic source
+//                           delivers every on-ground record at altitude 0, as the traffic
+//                           service reports aircraft on the ground, and the program takes the
+//                           ground's height from the simulator and the park airport.
 //   "parked"                array of parked aircraft {"hexid" as for tracks; "airline", "type",
 //                           "callsign", "registration", "info" strings (default ""); "lat",
 //                           "lon" numbers; "half_hours_ago" integer (default 0)}
 // Rows whose time or any number is not finite, whose position is out of range (|lat| > 90,
-// |lon| > 180) or whose time is not after the row before, and parked aircraft with such a
+// |lon| > 180), whose numbers lie outside the physical bounds of a report (feed/traffic_source.h)
+// or whose time is not after the row before, and parked aircraft with such a
 // position, are dropped and counted in one log line per file. Addresses of 10000 or less stay
 // in the scenario; the traffic reader never delivers them. Anything else malformed is an
 // error naming the file and the place (byte offset or field path). A small example:
@@ -101,6 +114,13 @@ struct ScenarioUserPoint {
     bool operator==(const ScenarioUserPoint&) const = default;
 };
 
+// A scripted stop of the simulation.
+struct ScenarioPause {
+    double atSecond = 0;
+    double durationSeconds = 0;
+    bool operator==(const ScenarioPause&) const = default;
+};
+
 // A scripted dip of the simulator's frame rate.
 struct ScenarioFrameDip {
     double atSecond = 0;
@@ -120,6 +140,8 @@ struct Scenario {
     std::vector<ScenarioFrameDip> frameDips;
     std::optional<double> connectionLossAtSecond;  // the simulator link breaks at this time
     std::string parkAirport;                   // ICAO of the airport whose parked traffic is served
+    std::optional<double> qnhHpa;              // the service's QNH; none: the feed gives none
+    std::vector<ScenarioPause> pauses;
     bool operator==(const Scenario&) const = default;
 };
 

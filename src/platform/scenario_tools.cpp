@@ -16,10 +16,7 @@
 #include "core/log.h"
 #include "core/text.h"
 
-namespace {
-
-// One CSV line into fields; a field in double quotes may hold commas and doubled quotes.
-std::vector<std::string> lf_csvFields(std::string_view line) {
+std::vector<std::string> gf_csvFields(std::string_view line) {
     std::vector<std::string> fields(1);
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
@@ -38,6 +35,8 @@ std::vector<std::string> lf_csvFields(std::string_view line) {
     return fields;
 }
 
+namespace {
+
 // Calls f(lineNumber, fields) for every line after the header; carriage returns are dropped.
 template <typename F>
 void lf_forEachCsvLine(std::string_view text, F f) {
@@ -48,7 +47,7 @@ void lf_forEachCsvLine(std::string_view text, F f) {
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (++lineNumber == 1 || line.empty()) continue;
-        f(lineNumber, lf_csvFields(line));
+        f(lineNumber, gf_csvFields(line));
     }
 }
 
@@ -103,7 +102,57 @@ void lf_addOnce(std::vector<ScenarioAirport>& list, const ScenarioAirport* a) {
     if (a) gf_mergeAirports(list, {*a});
 }
 
+// Speed and track of a row as its positions and times give them: from the row where its position
+// first appeared to the next row with another position (the feed repeats a position until a new
+// one comes), or from the position before at the end of the track.
+struct Motion {
+    bool known = false;
+    double gsKt = 0, trackDeg = 0;
+};
+
+std::vector<Motion> lf_motionsFromPositions(const std::vector<RealTrackRow>& rows) {
+    std::vector<size_t> fixes;  // rows whose position differs from the row before
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (i == 0 || rows[i].lat != rows[i - 1].lat || rows[i].lon != rows[i - 1].lon) fixes.push_back(i);
+    std::vector<Motion> out(rows.size());
+    size_t f = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        while (f + 1 < fixes.size() && fixes[f + 1] <= i) ++f;
+        if (fixes.size() < 2) break;
+        const size_t from = f + 1 < fixes.size() ? fixes[f] : fixes[f - 1];
+        const size_t to = f + 1 < fixes.size() ? fixes[f + 1] : fixes[f];
+        const double seconds = rows[to].t - rows[from].t;
+        if (!(seconds > 0)) continue;
+        const LatLon a{rows[from].lat, rows[from].lon}, b{rows[to].lat, rows[to].lon};
+        out[i] = {true, gf_haversineNm(a, b) * 3600 / seconds, gf_radToDeg(gf_wrapTwoPi(gf_bearingRad(a, b)))};
+    }
+    return out;
+}
+
+// What the demo makes of the ten real aircraft: types and registrations that dbase.xml and the
+// installed liveries know; airlines where the callsign names none.
+const std::vector<TrackIdentity> kDemoIdentities = {
+    {0x3c664e, "A320", "D-AIZC", ""},     // DLH4TR, approach to runway 14
+    {0x0083c3, "B738", "TC-COB", ""},     // CAI3208, landing on 14 and taxi; no CAI livery installed
+    {0x3946e4, "A320", "F-GKXA", ""},     // AFR181L, taxi and take-off on 28
+    {0x4b17e5, "A320", "HB-IJK", "SWR"},  // "SWISS", parked with jittering positions
+    {0x4b43ac, "EC45", "HB-ZQA", "SAZ"},  // REGA1, helicopter to Dubendorf
+    {0x4b1815, "A320", "HB-IJF", "SWR"},  // no callsign, cruise with a time fault
+    {0x4baac6, "B38M", "TC-LCA", ""},     // THY9BP, cruise with spoofed positions
+    {0xac671b, "B739", "N899DN", ""},     // the three Delta legs of one day
+};
+
 }  // namespace
+
+const std::vector<TrackIdentity>& gf_demoIdentities() {
+    return kDemoIdentities;
+}
+
+TrackIdentity gf_demoIdentity(uint32_t hexid) {
+    for (const TrackIdentity& id : kDemoIdentities)
+        if (id.hexid == hexid) return id;
+    return {hexid, "", "", ""};
+}
 
 std::string gf_readTextFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -228,19 +277,28 @@ ScenarioTrack gf_convertRealTrack(const RealTrack& track, const TrackIdentity& i
     out.registration = identity.registration;
     const double offset = gf_groundAltitudeOffset(track, touched);
     const double fallbackElevation = touched.empty() ? 0 : touched.front().elevationFt;
+    const std::vector<Motion> motions = lf_motionsFromPositions(track.rows);
     std::optional<double> lastAlt;
     double gs = 0, trackDeg = 0, vrate = 0;
     bool airborne = true;
-    for (const RealTrackRow& r : track.rows) {
-        gs = r.gsKt.value_or(gs);
-        trackDeg = r.trackDeg.value_or(trackDeg);
+    for (size_t i = 0; i < track.rows.size(); ++i) {
+        const RealTrackRow& r = track.rows[i];
+        if (r.gsKt) {
+            gs = *r.gsKt;
+        } else if (motions[i].known) {
+            gs = motions[i].gsKt;
+            ++counts.speedsFromPositions;
+        }
+        if (r.trackDeg)
+            trackDeg = *r.trackDeg;
+        else if (motions[i].known && motions[i].gsKt > 0)
+            trackDeg = motions[i].trackDeg;
         vrate = r.vrateFpm.value_or(vrate);
         if (r.onGround) airborne = !*r.onGround;
         std::optional<double> alt = r.altFt ? std::optional(*r.altFt + offset) : std::nullopt;
         if (!alt && lf_isGround(r)) {
             const ScenarioAirport* near = lf_nearest({r.lat, r.lon}, touched);
             alt = near ? near->elevationFt : fallbackElevation;
-            ++counts.groundAltitudesFilled;
         }
         if (!alt) alt = lastAlt;
         if (!alt) {
@@ -252,7 +310,7 @@ ScenarioTrack gf_convertRealTrack(const RealTrack& track, const TrackIdentity& i
         row.t = r.t + startSeconds;
         row.lat = r.lat;
         row.lon = r.lon;
-        row.altFt = *alt;
+        row.altFt = airborne ? *alt : 0.0;  // on the ground as the service reports it
         row.gsKt = gs;
         row.trackDeg = trackDeg;
         row.vrateFpm = vrate;

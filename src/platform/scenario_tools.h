@@ -50,6 +50,9 @@ struct RealTrack {
 // about dropped lines.
 RealTrack gf_parseRealTrackCsv(std::string_view text, std::string_view sourceName);
 
+// One CSV line into fields; a field in double quotes may hold commas and doubled quotes.
+std::vector<std::string> gf_csvFields(std::string_view line);
+
 // The airport list: UTF-8 CSV with the header line icao,iata,name,lat,lon,elevation_ft,type and
 // fields quoted where they hold commas, e.g.
 //   LSZH,ZRH,Zurich Airport,47.4647,8.54917,1416,large_airport
@@ -85,18 +88,26 @@ struct TrackIdentity {
     std::string type, registration, airline;
 };
 
+// The demo's identities of the ten real aircraft (types and registrations that dbase.xml and
+// the installed liveries know); the identity of one hexid, empty but for the hexid when the
+// demo has none.
+const std::vector<TrackIdentity>& gf_demoIdentities();
+TrackIdentity gf_demoIdentity(uint32_t hexid);
+
 // Counts of what a conversion filled in or left out.
 struct ConversionCounts {
-    int groundAltitudesFilled = 0;  // ground rows without altitude given the field elevation
+    int speedsFromPositions = 0;    // rows without speed given the speed of their positions
     int droppedRows = 0;            // airborne rows before any known altitude
 };
 
 // A real track on the scenario's clock: times shifted by startSeconds, altitudes shifted by
-// gf_groundAltitudeOffset, ground rows without altitude at the elevation of the nearest touched
-// airport, airborne rows without one at the last altitude (dropped before the first), missing
-// speed, track and vertical rate held from the last row that had them (0 before), a missing
-// air/ground state held likewise (airborne before the first). Repeats, spikes, stale speeds
-// and gaps are kept as they are.
+// gf_groundAltitudeOffset, ground rows at altitude 0 as the traffic service reports them,
+// airborne rows without altitude at the last one known (a ground row's pressure altitude, else
+// the nearest touched airport's elevation; dropped before the first); a missing speed and track
+// as the row's positions and times give them (from where its position first appeared to the
+// next other position), held from the last row when the positions give none; a missing vertical
+// rate held from the last row that had one (0 before), a missing air/ground state held likewise
+// (airborne before the first). Repeats, spikes, stale speeds and gaps are kept as they are.
 ScenarioTrack gf_convertRealTrack(const RealTrack& track, const TrackIdentity& identity, double startSeconds,
                                   const std::vector<ScenarioAirport>& touched, ConversionCounts& counts);
 

@@ -11,6 +11,8 @@ namespace {
 
 // LSZH, as in the airport list (reference point, elevation).
 const ScenarioAirport kLszh{"LSZH", 47.4647, 8.54917, 1416};
+// The QNH the demo's service reports: a high-pressure day, so that altitudes are corrected.
+constexpr double kDemoQnhHpa = 1019;
 
 // Runway thresholds of LSZH (WGS84); each runway's heading is the bearing to the opposite end.
 struct Runway {
@@ -127,7 +129,7 @@ std::vector<ScenarioRow> lf_report(const std::vector<ScenarioRow>& truth, double
             r.trackDeg = std::fmod(s.trackDeg + draws.normal(0.5) + 360, 360);
         }
         r.trackDeg = std::round(r.trackDeg * 10) / 10;
-        r.altFt = s.airborne ? std::round(s.altFt / 25) * 25 : std::round(s.altFt);
+        r.altFt = s.airborne ? std::round(s.altFt / 25) * 25 : 0.0;  // on the ground as the service reports it
         r.vrateFpm = std::round(s.vrateFpm / 64) * 64;
         rows.push_back(r);
     }
@@ -296,5 +298,6 @@ void gf_addSyntheticTraffic(Scenario& scenario, const GeneratorOptions& options)
     scenario.user = {{0, 47.4512, 8.5616, kLszh.elevationFt, 320, 0, true}};
     scenario.frameRate = 30;
     scenario.parkAirport = kLszh.icao;
+    scenario.qnhHpa = kDemoQnhHpa;
     scenario.runLengthSeconds = options.runLengthSeconds;
 }

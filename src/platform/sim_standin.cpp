@@ -44,7 +44,7 @@ struct World {
     double time = 0;
     int64_t startEpoch = 0;
     uintptr_t generation = 0;  // the handle of the current connection
-    bool connected = false, broken = false, closed = false, started = false;
+    bool connected = false, broken = false, closed = false, started = false, paused = false;
     std::map<uint32_t, std::string> eventNames;     // client event id -> simulator event
     std::map<std::string, uint32_t> subscriptions;  // system event -> subscribed id
     std::vector<Body> bodies;
@@ -90,13 +90,19 @@ Body* lf_body(uint32_t id) {
     return it == g_world.bodies.end() ? nullptr : &*it;
 }
 
-void lf_queueEvent(const char* name, uint32_t objectId = 0) {
+// The reply of a system event the connection subscribed to; none when it did not.
+std::optional<SimReply> lf_eventReply(const char* name, uint32_t objectId = 0) {
     auto it = g_world.subscriptions.find(name);
-    if (it == g_world.subscriptions.end()) return;
+    if (it == g_world.subscriptions.end()) return std::nullopt;
     SimReply r;
     r.eventId = it->second;
     r.objectId = objectId;
-    g_world.answers.push_back(r);
+    return r;
+}
+
+// Released with the next frame's replies.
+void lf_queueEvent(const char* name, uint32_t objectId = 0) {
+    if (auto r = lf_eventReply(name, objectId)) g_world.answers.push_back(*r);
 }
 
 SimReply lf_exception(uint32_t requestId) {
@@ -200,11 +206,22 @@ SimReply lf_scanRow(const Body& b) {
     return r;
 }
 
+bool lf_pausedAt(double t) {
+    t += kTimeSlack;
+    return std::any_of(g_world.scenario.pauses.begin(), g_world.scenario.pauses.end(),
+                       [t](const ScenarioPause& p) { return t >= p.atSecond && t < p.atSecond + p.durationSeconds; });
+}
+
 // Frames end to end: the answers to the calls since the last frame, then the frame's own events.
 void lf_queueFrameReplies(double previous) {
     if (!g_world.started) {
         g_world.started = true;
         lf_queueEvent("SimStart");
+    }
+    // The simulation stops and starts again around a scripted pause; it counts no seconds then.
+    if (const bool paused = lf_pausedAt(g_world.time); paused != g_world.paused) {
+        g_world.paused = paused;
+        lf_queueEvent(paused ? "SimStop" : "SimStart");
     }
     for (auto& b : g_world.bodies) {
         if (b.framesToVisible > 0 && --b.framesToVisible == 0) b.o.visible = true;
@@ -218,7 +235,8 @@ void lf_queueFrameReplies(double previous) {
         f.frameRate = static_cast<float>(lf_frameRateAt(previous));
         g_world.replies.push_back(f);
     }
-    if (lf_wholeSeconds(g_world.time) > lf_wholeSeconds(previous) && g_world.subscriptions.count("1sec")) {
+    if (!g_world.paused && lf_wholeSeconds(g_world.time) > lf_wholeSeconds(previous) &&
+        g_world.subscriptions.count("1sec")) {
         SimReply s;
         s.eventId = g_world.subscriptions["1sec"];
         g_world.replies.push_back(s);
@@ -263,6 +281,8 @@ void gf_standinStepFrame() {
     }
     if (s.runLengthSeconds && g_world.time + kTimeSlack >= *s.runLengthSeconds) {
         g_world.closed = true;
+        // The flight ends before the simulator closes.
+        if (auto stop = lf_eventReply("SimStop")) g_world.replies.push_back(*stop);
         SimReply quit;
         quit.kind = SimReplyKind::Quit;
         g_world.replies.push_back(quit);

@@ -76,9 +76,11 @@ public:
         : w_(w), path_(path), sink_(sink) {}
 
     void decode(std::size_t p, uint16_t id, std::size_t sizeWords, std::string icao) {
-        airport_ = BglAirport{};
+        airport_ = ApfContent{};
         airport_.icao = std::move(icao);
-        const BglLink link = sink_.link(airport_.icao, path_);
+        airport_.Qf_real = 0;
+        airport_.Qf_soft = 0;
+        const BglLink link = sink_.link(airport_, path_);
         v2_ = id == kAirportV2;
         first_ = p + (v2_ ? 15 : 14);
         end_ = p + sizeWords;
@@ -223,7 +225,7 @@ private:
     const BglWords& w_;
     std::string_view path_;
     BglAirportSink& sink_;
-    BglAirport airport_;
+    ApfContent airport_;
     bool v2_ = false;
     std::size_t first_ = 0;
     std::size_t end_ = 0;
@@ -338,13 +340,12 @@ void gf_decodeBgl(std::string_view bytes, std::string_view bglPath, BglAirportSi
     }
 }
 
-void lf_processBGLfile(const fs::path& path, BglAirportSink& sink) {
+void lf_processBGLfile(const fs::path& file, std::string_view pathText, BglAirportSink& sink) {
     struct GiveSlotBack {
         ~GiveSlotBack() { gf_taskDone(); }
     } giveSlotBack;
-    const std::string pathText = path.string();
     try {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(file, std::ios::binary);
         if (!in) return;
         gf_decodeBgl(lf_readAll(in), pathText, sink);
     } catch (const std::exception&) {

@@ -31,15 +31,12 @@
 #include <string_view>
 #include <vector>
 
-#include "airports/stand.h"
+#include "airports/apf_file.h"
 
-// One airport as decoded from its record; the field names are those of the parking file.
-struct BglAirport {
-    std::string icao;          // 4 characters
-    std::string airport_name;  // UTF-8, control characters dropped; may be empty
-    int32_t altitude = 0;      // feet; 0 when outside -20..10000
-    std::vector<Stand> stands; // helipads and parking positions in file order
-};
+// An airport is decoded into the content of its parking file: icao (4 characters),
+// airport_name (UTF-8, control characters dropped; may be empty), altitude (feet; 0 outside
+// -20..10000), the quality factors 0 and the stands (helipads and parking positions in file
+// order). The link step fills BGLpath and publisher.
 
 // What the link step decided about an airport before its stands are decoded.
 struct BglLink {
@@ -47,13 +44,13 @@ struct BglLink {
     int32_t archivedCount = 0;  // stands of the archived file (0 when unknown)
 };
 
-// Receives the airports of a file: link() before an airport's stands are decoded (it may keep
-// what it needs of the code and path), finish() once they are.
+// Receives the airports of a file: link() once the code is known, before the stands are
+// decoded; finish() once they are.
 class BglAirportSink {
 public:
     virtual ~BglAirportSink() = default;
-    virtual BglLink link(const std::string& icao, std::string_view bglPath) = 0;
-    virtual void finish(BglAirport& airport, const BglLink& link) = 0;
+    virtual BglLink link(ApfContent& airport, std::string_view bglPath) = 0;
+    virtual void finish(ApfContent& airport, const BglLink& link) = 0;
 };
 
 // The file's bytes as words: indices at or past the end raise std::out_of_range.
@@ -84,7 +81,8 @@ bool lf_bglHasAirport(const std::filesystem::path& path);
 // Decodes every airport of the file's bytes, handing each to the sink. A read past the end of
 // the file raises std::out_of_range; airports handed over before stay handed over.
 void gf_decodeBgl(std::string_view bytes, std::string_view bglPath, BglAirportSink& sink);
-// The body of one scan task: reads the file and decodes it into the sink. However it ends it
-// gives its task slot back (gf_taskDone); a failure logs "Exception in lf_processBGLfile: {path}"
-// as a warning and is raised again to the task's owner.
-void lf_processBGLfile(const std::filesystem::path& path, BglAirportSink& sink);
+// The body of one scan task: reads the file and decodes it into the sink; pathText is the
+// file's path as the scan found it (the simulator's form, for messages and the publisher).
+// However it ends it gives its task slot back (gf_taskDone); a failure logs the warning
+// "Exception in lf_processBGLfile: {pathText}" and is raised again to the task's owner.
+void lf_processBGLfile(const std::filesystem::path& file, std::string_view pathText, BglAirportSink& sink);

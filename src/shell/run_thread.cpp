@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <thread>
+#include <unordered_map>
 
 #include <fmt/format.h>
 
+#include "airports/park_airports.h"
 #include "aircraft/liveries_scanned.h"
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/airport_list.h"
+#include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "core/clock.h"
@@ -23,6 +26,7 @@
 #include "core/params_file.h"
 #include "core/paths.h"
 #include "core/slots.h"
+#include "core/tasks.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/ground_motion.h"
@@ -32,13 +36,16 @@
 #include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
 #include "live/sim_events.h"
+#include "live/spawn.h"
 #include "live/stand_choice.h"
 #include "live/tick.h"
 #include "live/time_shift.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
 #include "platform/sim_paths.h"
+#include "platform/sim_standin.h"
 #include "platform/window_model.h"
+#include "scenery/airport_scan.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
 #include "shell/ui_loop.h"
@@ -51,7 +58,6 @@
 #include "static/static_place.h"
 #include "static/static_renewal.h"
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 int64_t g_simSeconds = 0;
@@ -146,6 +152,7 @@ bool lf_waitForFirstTraffic() {
 // starts the traffic reader and waits for its first answer; false when the run ends instead.
 bool lf_startFlight() {
     std::shared_ptr<const Scenario> scenario = lf_loadScenario();
+    lf_installStandinCategories();
     gf_startSimThread(*scenario);
     if (!lf_waitForSimulator()) return false;
     double runStart = std::chrono::duration<double>(gf_utcNow().time_since_epoch()).count();
@@ -223,6 +230,19 @@ void lf_postRestartOrQuit(ExitState state) {
 
 }  // namespace
 
+void lf_installStandinCategories() {
+    // A copy for the simulator thread: the livery tables belong to the run thread.
+    std::unordered_map<std::string, int> categories;
+    for (const auto& [airline, types] : g_rawAirlineTable)
+        for (const auto& [type, titles] : types)
+            for (const RawTitleEntry& entry : titles)
+                categories.emplace(entry.title, static_cast<int>(gf_aircraftCategory(type)));
+    gf_standinSetCategoryOf([categories = std::move(categories)](std::string_view title) {
+        const auto it = categories.find(std::string(title));
+        return it == categories.end() ? static_cast<int>(AircraftCategory::Large) : it->second;
+    });
+}
+
 double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
     // A stored time in the future (the clock was set back) must not hold the program for
     // longer than the 2 seconds themselves.
@@ -230,10 +250,11 @@ double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
 }
 
 void lf_prepareFolders() {
-    for (const char* folder : kDataFolders) fs::create_directories(folder);
+    for (const char* folder : kDataFolders) gf_createDirectories(folder);
 }
 
 void lf_startUp() {
+    gf_initHardwareConcurrency();
     lf_prepareFolders();
     gf_loadParameters();
     // The install folder this machine reports wins over one saved in parameters.xml.
@@ -242,6 +263,7 @@ void lf_startUp() {
     g_manualRange = RANGE.value();
     gf_setRange(RANGE.value());
     lf_readTypeDatabase();
+    gf_readAirports();
 }
 
 namespace {
@@ -254,6 +276,21 @@ void lf_checkCollisionsWithStatic() {
         if (gf_samePosition(ac.lat, ac.lon, ac.savedLat, ac.savedLon)) continue;
         lf_collisionWithStatic(ac);
     }
+}
+
+// The aircraft no livery matched, for the user to see what is missing.
+void lf_logUnmatched() {
+    if (g_unmatchedAircraft.empty()) return;
+    const size_t n = g_unmatchedAircraft.size();
+    gf_logLine(fmt::format("{} unmatched aircraft:", n));
+    for (const std::string& key : g_unmatchedAircraft) gf_logIndented(key);
+}
+
+// The user-collision rules against the user aircraft as the simulator last reported it.
+void lf_checkCollisionsWithUser() {
+    if (!g_userOnGroundKnown) return;
+    const UserSnapshot user = gf_requestUserPosition();
+    gf_removeTooCloseToUser({user.lat, user.lon}, user.altitudeFt, g_userOnGround);
 }
 
 // The livery tables live for the process: a rescan asked for in the window clears them here,
@@ -274,8 +311,12 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
+        gf_initHardwareConcurrency();
         lf_liveryTables();
-        if (!lf_stopping() && SCAN_AIRPORTS.value()) lf_clearScanCounters();
+        if (!lf_stopping() && SCAN_AIRPORTS.value()) {
+            lf_clearScanCounters();
+            gf_scanAddonAirports();
+        }
         lf_waitAfterLastRun();
         lf_run();
     } catch (const qtk::UserErrorException& e) {
@@ -347,9 +388,12 @@ void lf_perSecond() {
     gf_messageSecondPassed();
     gf_refreshCounts();
     lf_storeCurrentSlot();
+    // Log stamps are marked while the time shift follows the simulator's clock.
+    gf_setSimTimeInUse(SIM_TIME.value() && gf_simUtcSeconds() != 0);
     if (SIM_TIME.value()) gf_followSimulatorTime(gf_simUtcSeconds(), gf_epochSeconds(gf_utcNow()));
     ++g_simSeconds;
     lf_flushStaticOnRequest();
+    lf_checkCollisionsWithUser();
     if (COLLISION_LIVE_PARKED_GND.value() && !g_staticAircraft.empty()) lf_checkCollisionsWithStatic();
 }
 
@@ -358,7 +402,10 @@ void lf_every15Seconds() {
     gf_staticParkingCycle();
     if (g_simSeconds % 30 == 0 && AUTO_RANGE.value()) gf_autoRange();
     if (g_simSeconds % 60 == 0) lf_setRenewalCountdown();
-    if (g_simSeconds % 1200 == 0) lf_requestRenewal();
+    if (g_simSeconds % 1200 == 0) {
+        lf_logUnmatched();
+        lf_requestRenewal();
+    }
     if (g_simSeconds % 86400 == 0) {
         g_simSeconds = 0;
         lf_matchingSummary();
@@ -381,6 +428,7 @@ void lf_flightNotRunning() {
     gf_handleSimEvents();
     if (++g_notRunningTicks % kTicksPerNotRunningCheck != 0) return;
     lf_checkReservedStand();
+    gf_refreshCounts();
     lf_storeCurrentSlot();
 }
 
@@ -404,12 +452,14 @@ void lf_resetForRestart() {
     g_flightPaused = false;
     g_notRunningTicks = 0;
     g_waitingForSim = false;
+    gf_setSimTimeInUse(false);
     gf_resetRenewalFlags();
     gf_resetStaticParking();
     gf_resetFeedRun();
     gf_resetIntake();
     gf_clearStands();
     gf_resetSiteCache();
+    gf_resetParkFile();
     gf_resetSimLink();
     gf_cleanFlightPlans();
     gf_resetParkingSlots();

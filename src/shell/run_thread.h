@@ -13,6 +13,9 @@ void lf_runThread();
 void lf_startUp();
 // Creates the data folders with all missing parents.
 void lf_prepareFolders();
+// Tells the stand-in simulator the category of every installed title (from the livery
+// tables), which sets the centre of gravity of what it creates.
+void lf_installStandinCategories();
 // The flight: the simulator link, then the main loop.
 void lf_run();
 // Runs lf_tick every 10 ms on a steady-clock schedule until it returns false.

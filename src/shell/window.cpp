@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "airports/park_airports.h"
 #include "live/aircraft.h"
 #include "live/live_set.h"
 #include "live/spawn.h"
@@ -18,7 +19,6 @@ std::atomic<int32_t> g_maxLiveValue{500};
 std::atomic<double> g_rangeNm{40.0};
 
 namespace {
-bool g_parkingControlsLocked = false;  // run thread
 
 constexpr const char* kLiveriesWillBeScanned = "Your liveries will be scanned";
 
@@ -94,6 +94,10 @@ void gf_showParameterControls() {
     gf_enableParkingControls();
 }
 
+std::atomic<bool> g_parkingControlsLocked{false};
+
+// Static parking is being calculated or placed: the parking controls stay disabled until the
+// unlock, which enables them as gf_enableParkingControls does.
 void gf_lockParkingControls() {
     g_parkingControlsLocked = true;
     for (int id : kParkingControls) gf_setEnabled(id, false);
@@ -103,10 +107,6 @@ void gf_lockParkingControls() {
 void gf_unlockParkingControls() {
     g_parkingControlsLocked = false;
     gf_enableParkingControls();
-}
-
-bool gf_parkingControlsLocked() {
-    return g_parkingControlsLocked;
 }
 
 void gf_enableParkingControls() {

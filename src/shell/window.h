@@ -14,11 +14,6 @@ void gf_showParameterControls();
 // Enables the static-parking controls while RT_PARKTRAFFIC_ONLY is off, disables them while
 // it is on, and repaints the parking band.
 void gf_enableParkingControls();
-// Static parking is being calculated or placed: the parking controls are disabled until
-// gf_unlockParkingControls, which enables them as gf_enableParkingControls does.
-void gf_lockParkingControls();
-void gf_unlockParkingControls();
-bool gf_parkingControlsLocked();
 
 // The user switched a check box (UI thread).
 void lf_handleCheckBoxes(int controlId, bool checked);

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "shell/run_control.h"
+
 std::atomic<bool> g_simRunning{false};
 std::atomic<int> g_perSecondFlag{0};
 std::atomic<bool> g_simError{false};
@@ -30,6 +32,8 @@ void gf_storeUserSnapshot(const UserSnapshot& snapshot) {
 
 void gf_simRequestError() {
     g_simError = true;
+    // A failed call leaves the link in an unknown state: the run restarts as after a lost link.
+    gf_stopRunWith(ExitState::SimconnectError);
 }
 
 void gf_resetSimState() {

@@ -20,7 +20,8 @@ UserSnapshot gf_requestUserPosition();
 // Stores a new user aircraft state (simulator thread).
 void gf_storeUserSnapshot(const UserSnapshot& snapshot);
 
-// Puts the link into its error state: the main loop stops driving traffic.
+// Puts the link into its error state: the main loop stops driving traffic and the run ends as
+// SIMCONNECT ERROR (restarted after its countdown).
 void gf_simRequestError();
 // Clears the published state for a new run.
 void gf_resetSimState();

@@ -60,7 +60,6 @@ void lf_linkLost() {
     gf_logWarning("SimConnect connection lost");
     g_simRunning = false;
     gf_simRequestError();
-    gf_stopRunWith(ExitState::SimconnectError);
 }
 
 bool lf_setUp(HANDLE h) {

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_airports.h"
 #include "aircraft/type_database.h"
 #include "core/geo.h"
 #include "core/log.h"

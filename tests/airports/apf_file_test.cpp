@@ -1,6 +1,5 @@
 #include "airports/apf_file.h"
 
-#include <cmath>
 #include <numbers>
 
 #include "airports/apf_fixture.h"
@@ -58,42 +57,27 @@ TEST_F(ApfTest, LearnedModeWritesChangesOptionsAndSettings) {
     EXPECT_EQ(tst_readFile("LSZH.xml"), tst_golden("learned.xml"));
 }
 
+// Written in full (handmade), read back and written again: the same bytes, though the
+// database's record of HB-JLT now stands in for the airline and type it was written without.
 TEST_F(ApfTest, HandmadeRoundTripKeepsEveryStandAndOption) {
     g_apfHandmade = true;
     ApfContent c = tst_content();
-    ASSERT_TRUE(gf_writeApf(c, "LSZH.xml", kApfModeLearned));
+    ASSERT_TRUE(gf_writeApf(c, "first.xml", kApfModeLearned));
     ApfSource src;
     pugi::xml_document doc;
     std::string reason;
-    ASSERT_TRUE(gf_loadApfDocument("LSZH.xml", src, doc, reason)) << reason;
-    EXPECT_EQ(lf_apfParameterBool(doc, "handmade"), true);
-    EXPECT_EQ(lf_apfParameterInt(doc, "altitude"), 1416);
-    EXPECT_EQ(lf_apfParameterInt(doc, "Qf_soft"), 20);
+    ASSERT_TRUE(gf_loadApfDocument("first.xml", src, doc, reason)) << reason;
+    EXPECT_EQ(std::make_tuple(lf_apfParameterBool(doc, "handmade"), lf_apfParameterInt(doc, "Qf_soft")),
+              std::make_tuple(std::optional(true), std::optional(20)));
     for (pugi::xml_node p : doc.child("parkpositions").children("parkpos"))
         lf_readParkpos(p, p.attribute("id").value(), 1, src);
-    ASSERT_EQ(g_stands.size(), c.stands.size());
-    for (size_t i = 0; i < c.stands.size(); ++i) {
-        const Stand& in = c.stands[i];
-        const Stand& out = g_stands[i];
-        SCOPED_TRACE(in.name);
-        EXPECT_EQ(out.name, in.name);
-        EXPECT_NEAR(out.latitude, in.latitude, 5e-7);
-        EXPECT_NEAR(out.longitude, in.longitude, 5e-7);
-        EXPECT_NEAR(std::remainder(out.heading - in.heading, 2 * std::numbers::pi), 0, 0.001);
-        EXPECT_NEAR(out.radius * kMetersPerNm, in.radius * kMetersPerNm, 0.05);
-        EXPECT_EQ(out.cargo, in.cargo && !in.heli);
-        EXPECT_EQ(out.heli, in.heli);
-        EXPECT_EQ(out.ramp, in.ramp);
-    }
-    // The database's record of HB-JLT stands in for the airline and type written for it; the
-    // made-up option and the one with index 0 are not written.
-    ASSERT_EQ(g_stands[0].options.size(), 2u);
-    const StandOption& o = g_stands[0].options[0];
-    EXPECT_EQ(std::tie(o.callsign, o.callsign2, o.airline, o.type, o.reg),
-              std::make_tuple("SWR12", "SWR13", "SWR", "A320", "HB-JLT"));
-    EXPECT_EQ(std::tie(o.hh, o.index, o.day, o.origin, o.real), std::make_tuple(0b11ull << 14, 1u, 3u, 1u, 1u));
-    const StandOption& soft = g_stands[0].options[1];
-    EXPECT_EQ(std::tie(soft.callsign, soft.callsign2, soft.real, soft.hh), std::make_tuple("", "EZY9", 0u, 1ull << 47));
+    c.stands = g_stands;
+    c.stands[2].manual = true;  // the merge of learned files reads it, not the stand reader
+    ASSERT_TRUE(gf_writeApf(c, "second.xml", kApfModeLearned));
+    EXPECT_EQ(tst_readFile("second.xml"), tst_readFile("first.xml"));
+    const StandOption& o = g_stands[0].options.at(0);
+    EXPECT_EQ(std::tie(o.callsign, o.callsign2, o.airline, o.type, o.origin),
+              std::make_tuple("SWR12", "SWR13", "SWR", "A320", 1u));
 }
 
 TEST_F(ApfTest, ReaderTakesCallsignsFlagsAndNumbersAsWritten) {
@@ -133,7 +117,9 @@ TEST_F(ApfTest, BadNumbersDropTheStandWithFileAndLine) {
         {R"(latitude="0" longitude="0")", ""},
         {R"(latitude="nan" longitude="8")", "bad latitude 'nan'"},
         {R"(latitude="91" longitude="8")", "bad latitude '91'"},
+        {R"(latitude="-90.5" longitude="8")", "bad latitude '-90.5'"},
         {R"(latitude="47" longitude="-180.5")", "bad longitude '-180.5'"},
+        {R"(latitude="47" longitude="180.5")", "bad longitude '180.5'"},
         {R"(latitude="47" longitude="8" radius="-1")", "bad radius '-1'"},
         {R"(latitude="47" longitude="8" radius="1e9")", "bad radius '1e9'"},
         {R"(latitude="47" longitude="8" heading="inf")", "bad heading 'inf'"},
@@ -157,13 +143,10 @@ TEST_F(ApfTest, ParameterReadersTellMissingFromEmpty) {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string(R"(<parameters><parameter name="a"/><parameter name="b" value="Yes"/>
         <parameter name="c" value="12abc"/><parameter name="c" value="7"/></parameters>)"));
-    EXPECT_EQ(lf_apfParameterBool(doc, "a"), false);
-    EXPECT_EQ(lf_apfParameterInt(doc, "a"), 0);
-    EXPECT_EQ(lf_apfParameterString(doc, "a"), "");
-    EXPECT_EQ(lf_apfParameterBool(doc, "b"), true);
-    EXPECT_EQ(lf_apfParameterInt(doc, "c"), 12);
-    EXPECT_EQ(lf_apfParameterInt(doc, "z"), std::nullopt);
-    EXPECT_EQ(lf_apfParameterBool(doc, "z"), std::nullopt);
+    EXPECT_EQ(std::make_tuple(lf_apfParameterBool(doc, "a"), lf_apfParameterInt(doc, "a"), lf_apfParameterString(doc, "a"),
+                              lf_apfParameterBool(doc, "b"), lf_apfParameterInt(doc, "c"), lf_apfParameterInt(doc, "z")),
+              std::make_tuple(std::optional(false), std::optional(0), std::optional<std::string>(""),
+                              std::optional(true), std::optional(12), std::optional<int>()));
 }
 
 TEST_F(ApfTest, FailedWriteSaysSoAndLeavesWhatWasThere) {

@@ -53,3 +53,12 @@ protected:
     std::string url(const char* path) { return server_.baseUrl() + (path + 1); }
     HttpServer server_{"site"};
 };
+
+// A parking file with the meta block, the parameter rows (name, value pairs as XML) and the
+// parkpos elements.
+inline std::string tst_apfXml(const std::string& parameters, const std::string& parkpositions,
+                              const std::string& meta = R"(<info name="author" value="a"/><info name="date" value="d"/>
+<info name="version" value="v"/>)") {
+    return "<?xml version=\"1.0\"?>\n<meta>" + meta + "</meta>\n<parameters>" + parameters +
+           "</parameters>\n<parkpositions>\n" + parkpositions + "</parkpositions>\n";
+}

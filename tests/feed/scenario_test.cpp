@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "feed/traffic_reader.h"
 #include "platform/scenario_source.h"
+#include "sim/sim_state.h"
 #include "support/work_folder.h"
 
 namespace {
@@ -30,6 +31,8 @@ Scenario fullScenario() {
     s.runLengthSeconds = 120;
     s.connectionLossAtSecond = 95.25;
     s.parkAirport = "LSZH";
+    s.qnhHpa = 1021.5;
+    s.pauses = {{60, 10}};
     s.installedTitles = {"Airbus A320 Swiss \"HB-JLT\"", "Boeing 777-300ER Swiss"};
     s.frameDips = {{40, 5, 12}, {80.5, 1.5, 8}};
     s.airports = {{"LSZH", 47.458056, 8.548056, 1416}, {"LSZB", 46.914, 7.4992, 1675}};
@@ -51,6 +54,7 @@ Scenario fullScenario() {
 TEST_F(ScenarioTest, ReadsEveryFieldInItsPlace) {
     const char* text = R"({
       "frame_rate": 24.5, "run_length_s": 120, "connection_loss_at_s": 95.25, "park_airport": "LSZH",
+      "qnh_hpa": 1021.5, "pauses": [{"at_s": 60, "duration_s": 10}],
       "installed_titles": ["Airbus A320 Swiss \"HB-JLT\"", "Boeing 777-300ER Swiss"],
       "frame_dips": [{"at_s": 40, "duration_s": 5, "frame_rate": 12},
                      {"at_s": 80.5, "duration_s": 1.5, "frame_rate": 8}],
@@ -107,9 +111,21 @@ TEST_F(ScenarioTest, MalformedInputNamesFileAndPlace) {
          "demo.json: [json.exception.out_of_range.406] number overflow parsing '1e999'"},
         {"[]", "demo.json: top level: expected an object"},
         {R"({"run_lenght_s": 120})", "demo.json: run_lenght_s: unknown field"},
-        {R"({"frame_rate": 0})", "demo.json: frame_rate: must be above 0"},
+        {R"({"frame_rate": 0})", "demo.json: frame_rate: must be between 1 and 1000"},
+        {R"({"frame_rate": 1e-300})", "demo.json: frame_rate: must be between 1 and 1000"},
+        {R"({"frame_dips": [{"at_s": 1, "duration_s": 2, "frame_rate": 1e300}]})",
+         "demo.json: frame_dips[0].frame_rate: must be between 1 and 1000"},
+        {R"({"airports": [{"icao": "LSZH", "lat": 47, "lon": 8, "elevation_ft": 1e300}]})",
+         "demo.json: airports[0].elevation_ft: must be between -2000 and 20000"},
+        {R"({"user": [{"t": 0, "lat": 47, "lon": 8, "alt_ft": 1e300}]})",
+         "demo.json: user[0].alt_ft: must be between -2000 and 100000"},
+        {R"({"user": [{"t": 0, "lat": 47, "lon": 8, "alt_ft": 0, "gs_kt": -5}]})",
+         "demo.json: user[0].gs_kt: must be between 0 and 2000"},
         {R"({"frame_rate": "30"})", "demo.json: frame_rate: expected a number"},
         {R"({"park_airport": 12})", "demo.json: park_airport: expected a string"},
+        {R"({"park_airport": "LSZH"})", "demo.json: park_airport: names no airport of the scenario"},
+        {R"({"qnh_hpa": 1e300})", "demo.json: qnh_hpa: must be between 900 and 1100"},
+        {R"({"pauses": [{"at_s": 5, "duration_s": -1}]})", "demo.json: pauses[0].duration_s: must be between 0 and 1000000000"},
         {R"({"installed_titles": ["a", 2]})", "demo.json: installed_titles[1]: expected a string"},
         {R"({"airports": {}})", "demo.json: airports: expected an array"},
         {R"({"airports": [{"icao": "LSZH", "lon": 8, "elevation_ft": 1416}]})",
@@ -157,7 +173,9 @@ TEST_F(ScenarioTest, BadRowsAreDroppedAndCountedOnce) {
         [null, 47, 8, 0, 0, 0, 0, 1],
         [0, 47.1, 8, 0, 0, 0, 0, 1],
         [4, 47, 8, 0, 0, 0, 0, 1, null],
-        [5, -90, 180, 0, 0, 0, 0, 0]]},
+        [4.5, 47, 8, 1e300, 0, 0, 0, 1],
+        [4.6, 47, 8, 0, 1e300, 0, 0, 1],
+        [5, -90, 180, 0, 0, -720, 0, 0]]},
       {"hexid": "002710", "rows": [[0, 47, 8, 0, 0, 0, 0, 1], [1, 47, 8, 0, 0, 0, 0, 1]]}],
      "parked": [{"hexid": "4b1a2b", "lat": 47, "lon": 181}, {"hexid": "4b1a2c", "lat": 47, "lon": 8}]})";
     Scenario s = gf_parseScenario(text, "demo.json");
@@ -171,7 +189,7 @@ TEST_F(ScenarioTest, BadRowsAreDroppedAndCountedOnce) {
     EXPECT_EQ(s.parked[0].hexid, 0x4b1a2cu);
     EXPECT_EQ(
         gf_capturedLog(),
-        "===> demo.json: dropped 6 track rows and 1 parked aircraft (time or position not finite, out of "
+        "===> demo.json: dropped 8 track rows and 1 parked aircraft (time or position not finite, out of "
         "range or out of order)\n");
 }
 
@@ -222,12 +240,60 @@ TEST_F(ScenarioTest, DemoScenarioIsCleanAndHasTrafficFromTheFirstPoll) {
     EXPECT_GE(demo->tracks.size(), 3u);
     EXPECT_FALSE(demo->installedTitles.empty());
 
+    UserSnapshot user;
+    user.lat = demo->user[0].lat;
+    user.lon = demo->user[0].lon;
+    gf_storeUserSnapshot(user);
     size_t firstPoll = 0;
     gf_setTrafficBatchSink([&](std::vector<LiveTrafficRecord>& batch, int) { firstPoll += batch.size(); });
     ScenarioSource source(demo);
     TrafficReader reader(source, 1700000000);
     reader.pollOnce(1700000000);
     EXPECT_GE(firstPoll, demo->tracks.size());
+}
+
+// The parked traffic of the park airport is what stands within 5 nm of it; the QNH as given.
+TEST_F(ScenarioTest, SourceServesTheParkAirportsParkedTrafficAndTheQnh) {
+    auto scenario = std::make_shared<Scenario>(fullScenario());
+    scenario->parked[1].lat = 47.458056 + 4.9 / 60;
+    scenario->parked[1].lon = 8.548056;
+    scenario->parked.push_back(scenario->parked[1]);
+    scenario->parked.back().lat = 47.458056 + 5.1 / 60;
+    ScenarioSource source(scenario);
+    std::vector<ParkedTrafficRecord> parked;
+    EXPECT_TRUE(source.parkedTraffic(parked));
+    EXPECT_EQ(parked.size(), 2u);
+    EXPECT_EQ(source.nearestQnh(), 1021.5);
+    scenario->parkAirport.clear();
+    scenario->qnhHpa.reset();
+    parked.clear();
+    source.parkedTraffic(parked);
+    EXPECT_EQ(parked.size(), 3u) << "without a park airport every parked aircraft";
+    EXPECT_EQ(source.nearestQnh(), std::nullopt);
+}
+
+// As the service: only the aircraft within the asked radius of the asked position.
+TEST_F(ScenarioTest, SourceServesTheAircraftWithinTheAskedArea) {
+    auto scenario = std::make_shared<Scenario>();
+    for (double northNm : {5.0, 30.0}) {
+        ScenarioTrack t{static_cast<uint32_t>(0x4b1800 + northNm), "", "", "", "", "", "", {}};
+        t.rows = {{0, 47 + northNm / 60, 8, 5000, 250, 180, 0, 0, true}};
+        scenario->tracks.push_back(t);
+    }
+    struct Row {
+        double centerNorthNm, radiusNm;
+        std::vector<uint32_t> served;
+    };
+    const Row rows[] = {{0, 10, {0x4b1805}}, {0, 40, {0x4b1805, 0x4b181e}}, {30, 2, {0x4b181e}}, {60, 20, {}}};
+    ScenarioSource source(scenario);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.centerNorthNm << " " << row.radiusNm);
+        std::vector<TrafficReport> out;
+        source.reportsAt(0, {{47 + row.centerNorthNm / 60, 8}, row.radiusNm}, out);
+        std::vector<uint32_t> served;
+        for (const TrafficReport& r : out) served.push_back(r.hexid);
+        EXPECT_EQ(served, row.served);
+    }
 }
 
 }  // namespace

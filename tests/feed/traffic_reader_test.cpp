@@ -13,6 +13,8 @@
 #include "feed/feed_state.h"
 #include "core/params.h"
 #include "platform/scenario_source.h"
+#include "shell/window.h"
+#include "sim/sim_state.h"
 #include "sim/sim_link.h"
 #include "shell/run_control.h"
 #include "support/work_folder.h"
@@ -30,6 +32,11 @@ class TrafficReaderTest : public WorkFolderTest {
   protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
+        // The user aircraft where the tracks fly: the reader asks for the traffic around it.
+        UserSnapshot user;
+        user.lat = 47;
+        user.lon = 8.5;
+        gf_storeUserSnapshot(user);
         gf_setTrafficBatchSink([this](std::vector<LiveTrafficRecord>& batch, int delay) {
             batches_.push_back({delay, std::move(batch)});
         });
@@ -115,6 +122,18 @@ TEST_F(TrafficReaderTest, DecodesEveryField) {
     EXPECT_EQ(r.hexid, 0x4b1805u);
 }
 
+TEST_F(TrafficReaderTest, OnTheGroundTheAltitudeIsZeroAsTheServiceReportsIt) {
+    auto scenario = scenarioOf({track(0x4b1805, "SWR287", {0})});
+    scenario->tracks[0].rows[0] = {0, 47.45, 8.56, 1416, 12, 137.5, 0, 0, false, std::nullopt, std::nullopt};
+    ScenarioSource source(scenario);
+    TrafficReader reader(source, kRunStart);
+    reader.pollOnce(kRunStart + 6);
+    ASSERT_EQ(batches_.size(), 5u);
+    ASSERT_EQ(batches_[4].records.size(), 1u);
+    EXPECT_EQ(batches_[4].records[0].sample.alt, 0);
+    EXPECT_EQ(batches_[4].records[0].sample.airborne, 0);
+}
+
 TEST_F(TrafficReaderTest, StaleReportsAndEndedTracksAreNotShown) {
     // Rows at 0, 10 and 40: a 30-second gap, and the track ends at 40.
     ScenarioSource source(scenarioOf({track(0x4b1805, "SWR287", {0, 10, 40})}));
@@ -183,7 +202,11 @@ TEST_F(TrafficReaderTest, BatchesWithoutSinkAreDroppedButTimeIsKept) {
 class FakeSource : public TrafficSource {
   public:
     std::vector<TrafficReport> reports;
-    void reportsAt(double, std::vector<TrafficReport>& out) override {
+    TrafficArea asked;
+    std::optional<double> qnh;
+    std::optional<double> nearestQnh() override { return qnh; }
+    void reportsAt(double, const TrafficArea& area, std::vector<TrafficReport>& out) override {
+        asked = area;
         out.insert(out.end(), reports.begin(), reports.end());
     }
     bool parkedTraffic(std::vector<ParkedTrafficRecord>& out) override {
@@ -225,6 +248,53 @@ TEST_F(TrafficReaderTest, BadReportsAreDroppedAndReportedOnce) {
     EXPECT_EQ(reader.badReports(), 25);
     EXPECT_EQ(gf_capturedLog(),
               "===> traffic report 400001 dropped: a number is not finite or out of range\n");
+}
+
+// The traffic is asked for around the user aircraft within the range the window shows; the QNH
+// comes with it when the source gives one.
+TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRangeAndTakesTheQnh) {
+    g_rangeNm = 25;
+    FakeSource source;
+    TrafficReader reader(source, kRunStart);
+    reader.pollOnce(kRunStart);
+    EXPECT_EQ(source.asked.center.lat, 47);
+    EXPECT_EQ(source.asked.center.lon, 8.5);
+    EXPECT_EQ(source.asked.radiusNm, 25);
+    EXPECT_EQ(g_qnh.load(), 1013);
+    source.qnh = 1030.5;
+    reader.pollOnce(kRunStart + 2);
+    EXPECT_EQ(g_qnh.load(), 1030.5);
+}
+
+// Finite but absurd numbers are dropped like bad ones; directions of any size are folded.
+TEST_F(TrafficReaderTest, ReportsOutsidePhysicalBoundsAreDroppedAndTracksFolded) {
+    struct Row {
+        double altFt, gsKt, vrateFpm, rollDeg, trackDeg, headingDeg;
+        bool kept;
+        double wantTrackDeg, wantHeadingDeg;
+    };
+    const Row rows[] = {
+        {1e300, 0, 0, 0, 0, 0, false, 0, 0},     {-2001, 0, 0, 0, 0, 0, false, 0, 0},
+        {0, 1e300, 0, 0, 0, 0, false, 0, 0},     {0, -1, 0, 0, 0, 0, false, 0, 0},
+        {0, 0, 40001, 0, 0, 0, false, 0, 0},     {0, 0, 0, 181, 0, 0, false, 0, 0},
+        {100000, 2000, -40000, -180, -720, -90, true, 0, 270},
+        {0, 0, 0, 0, 725, 360, true, 5, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.altFt << " ft " << row.gsKt << " kt " << row.trackDeg << " deg");
+        batches_.clear();
+        FakeSource source;
+        TrafficReport report{0x4b1805, "SWR", "A320", "", "", "SWR1", "", 0, 47, 8, row.altFt, row.gsKt,
+                             row.trackDeg, row.vrateFpm, 0, true, row.rollDeg, row.headingDeg};
+        source.reports = {report};
+        TrafficReader reader(source, kRunStart);
+        reader.pollOnce(kRunStart);
+        EXPECT_EQ(reader.badReports(), row.kept ? 0 : 5);
+        ASSERT_EQ(batches_[0].records.size(), row.kept ? 1u : 0u);
+        if (!row.kept) continue;
+        EXPECT_DOUBLE_EQ(batches_[0].records[0].sample.track, row.wantTrackDeg);
+        EXPECT_DOUBLE_EQ(*batches_[0].records[0].sample.trueHeading, gf_degToRad(row.wantHeadingDeg));
+    }
 }
 
 class ReaderThreadTest : public TrafficReaderTest {
@@ -311,7 +381,7 @@ TEST_F(ReaderThreadTest, ReaderEndsWhenTheRunStops) {
 // Hands out a fresh set of aircraft on every poll, callsign "C<hexid>".
 class CountingSource : public TrafficSource {
   public:
-    void reportsAt(double, std::vector<TrafficReport>& out) override {
+    void reportsAt(double, const TrafficArea&, std::vector<TrafficReport>& out) override {
         for (int i = 0; i < 20; ++i) {
             const uint32_t hexid = next_++;
             TrafficReport r{hexid};

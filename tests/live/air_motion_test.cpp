@@ -130,12 +130,15 @@ TEST_F(AirMotionTest, VerticalProfileByTheAirborneFlags) {
         {"lift-off leg climbs", false, true, false, 50, 3100, 0.5, {}},
         {"lift-off leg at most the climb step", false, true, false, 50, 3500, 0.6, {}},
         {"lift-off leg never sinks", false, true, false, 50, 2900, 0, {}},
-        {"airborne high up descends", true, true, false, 1500, 2000, -5, {}},
+        {"airborne high up descends", true, true, false, 1500, 2900, -0.5, {}},
+        {"airborne high up descends at most the climb step", true, true, false, 1500, 2000, -0.6, {}},
         {"airborne high up climbs at most the climb step", true, true, false, 1500, 4000, 0.6, {}},
-        {"airborne low down never sinks", true, true, false, 1000, 2000, 0.2, {}},
-        {"airborne low down climbs slowly", true, true, false, 900, 3060, 0.3, {}},
-        {"approach follows the feed unclamped", true, true, true, 1500, 2000, -5, {}},
-        {"approach climbs unclamped", true, true, true, 1500, 3400, 2, {}},
+        {"airborne low down descends with the feed", true, true, false, 1000, 2000, -0.6, {}},
+        {"airborne at 200 ft holds its height", true, true, false, 200, 2000, 0, {}},
+        {"airborne at 200 ft climbs slowly", true, true, false, 200, 3060, 0.3, {}},
+        {"approach follows the feed", true, true, true, 1500, 2950, -0.25, {}},
+        {"approach descends at most the climb step", true, true, true, 1500, 2000, -0.6, {}},
+        {"approach climbs at most the climb step", true, true, true, 1500, 3400, 0.6, {}},
         {"touchdown leg", true, false, false, 1500, 2000, -601.0 / 6000, {"7 GEAR_SET 1"}},
     };
     for (const Row& row : rows) {
@@ -171,8 +174,8 @@ TEST_F(AirMotionTest, TouchdownLegByQnhAndParkAirport) {
         {"1020 without a park airport", 1020, 0, 500, touchdown1020 / 6000, touchdown1020},
         {"1013.2 without a park airport", 1013.2, 0, 500, touchdown10132 / 6000, touchdown10132},
         {"1020 below 100 ft", 1020, 0, 100, -600.0 / 6000, -600},
-        {"1013 near the park airport", 1013, 1, 500, (kParkElevFt - 2000) / 200, -700},
-        {"1013.2 near the park airport", 1013.2, 1, 500, (kParkElevFt - 2000) / 200, -700},
+        {"1013 near the park airport", 1013, 1, 500, std::max((kParkElevFt - 2000) / 200, -0.6), -700},
+        {"1013.2 near the park airport", 1013.2, 1, 500, std::max((kParkElevFt - 2000) / 200, -0.6), -700},
         {"1014 near the park airport", 1014, 1, 500, (-750 - (1014 - 1013.25) * 6) / 6000,
          -750 - (1014 - 1013.25) * 6},
         {"1020 near the park airport", 1020, 1, 500, touchdown1020 / 6000, touchdown1020},
@@ -218,7 +221,7 @@ TEST_F(AirMotionTest, LevelShortFinalTakesTheTouchdownRateWithoutGear) {
         ac.stream[0].alt = ac.stream[1].alt = 12000;
         ac.lightsHigh = 1;
         lf_airMotion(ac);
-        EXPECT_DOUBLE_EQ(ac.dAltitude, nextVrate == 150 ? -601.0 / 6000 : (12000 - 1500) / 200.0);
+        EXPECT_DOUBLE_EQ(ac.dAltitude, nextVrate == 150 ? -601.0 / 6000 : 0.6);
         if (nextVrate == 150) EXPECT_EQ(ac.nextVrate, -601);
         EXPECT_EQ(tst_queuedCommands(), Cmds{});
     }
@@ -454,7 +457,7 @@ TEST_F(AirMotionTest, CruiseConfiguration) {
         ac.stream[0].vrate = row.vrate;
         ac.approachFlag = 1;
         ac.takeOffRoll = 1;
-        ac.dueBack = 1050;
+        ac.dueBack = kDueClampFloor + 50;
         ac.dueAhead = 3000;
         lf_airMotion(ac);
         Cmds expected = {"7 CABIN_LIGHTS_SET 1"};
@@ -463,7 +466,7 @@ TEST_F(AirMotionTest, CruiseConfiguration) {
         EXPECT_EQ(ac.flapsIndex, row.flapsAfter);
         EXPECT_EQ(ac.approachFlag, 0);
         EXPECT_EQ(ac.takeOffRoll, 0);
-        EXPECT_EQ(ac.dueBack, 1000);
+        EXPECT_EQ(ac.dueBack, kDueClampFloor);
         EXPECT_EQ(ac.dueAhead, 2900);
     }
 }
@@ -883,11 +886,13 @@ TEST_F(AirMotionTest, CommandGate) {
     for (int32_t category = 0; category < 6; ++category) {
         LiveAircraft ac = tst_aircraft(category);
         EXPECT_EQ(gf_airData401Allowed(ac), category != kLight) << category;
-        gf_airFlaps(ac, 3);
+        gf_setFlaps(ac, 3);
         gf_airData401(ac, 1, 2);
+        gf_airThrottle(ac, 1);
         Cmds expected;
         if (category != kRotor) expected.push_back("7 FLAPS_SET 16383");
         if (category != kLight) expected.push_back("7 DATA401 1 2 2");
+        expected.push_back(category == kRotor ? "7 THROTTLE_SET 16383" : "7 THROTTLE_SET 4914");
         EXPECT_EQ(tst_queuedCommands(), expected) << category;
     }
 }

@@ -287,6 +287,8 @@ TEST_P(UserStandLab, StandOfTheUserIsNeverTaken) {
     setSite(userOnStand ? "" : "A1");
     const Truth t = lab_stopAt(0);
     addGround(kHexA, "DLH4AB", t);
+    // Stopping on the user, it would be removed for the user's sake; here only the stand counts.
+    COLLISION_USER_GND.set(false);
     if (userOnStand)
         startGround(std::pair{0.0, 0.0});
     else
@@ -377,7 +379,7 @@ TEST_F(GroundLab, SecondArrivalOnTheSameStandIsRemoved) {
     lab_taxiTo(second, -2, 10, 3);
     lab_stop(second, 120);
     addGround(kHexA, "DLH4AB", first);
-    addGround(kHexB, "DLH5CD", lab_delayed(second, 4));
+    addGround(kHexB, "DLH5CD", lab_delayed(second, 2));
     startGround();
     run(first.back().t + 40);
     ASSERT_NE(live(kHexA), nullptr);

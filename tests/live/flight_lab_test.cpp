@@ -2,13 +2,19 @@
 
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 
 #include "core/files.h"
 #include "core/geo.h"
 #include "core/params.h"
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
+#include "live/ground_motion.h"
+#include "live/stand_choice.h"
+#include "airports/stand.h"
 #include "platform/scenario_tools.h"
+#include "support/flight_lab_air.h"
+#include "support/flight_lab_real.h"
 
 namespace {
 
@@ -17,8 +23,6 @@ constexpr uint32_t kHexB = 0x3c6602;
 // Air extensions: 8 samples of 8 s, the due-tick clamp's lag of up to 50 s, and a few seconds for
 // the removal to be sent and answered.
 constexpr double kAirBudgetSec = 8 * 8 + 50 + 6;
-// Longest part of a real track the lab replays, seconds of the track.
-constexpr double kRealTrackSeconds = 900;
 
 // Creates are paced, so the second of two aircraft becomes active later and flies the same legs
 // that many ticks later.
@@ -170,39 +174,97 @@ TEST_F(FlightLabTest, ScenarioShiftedAcrossTheAntimeridianFliesTheSamePath) {
     EXPECT_TRUE(crossed);
 }
 
-// Every real track through the real intake and playback, its first kRealTrackSeconds.
-class RealTrackLab : public FlightLab, public ::testing::WithParamInterface<const char*> {};
+// Every real track whole through the real intake and playback, with the demo's type of its
+// aircraft, without a park airport and with the one it touches last. The per-track table goes
+// to the test output.
+struct RealCase {
+    const char* file;
+    bool park;
+};
 
-TEST_P(RealTrackLab, InvariantsHoldOnTheRealTrack) {
-    const std::filesystem::path dir = tst_sourceDir() / "tests/data/realdata";
-    const RealTrack real = gf_parseRealTrackCsv(tst_readFile(dir / GetParam()), GetParam());
-    ASSERT_FALSE(real.rows.empty());
-    const auto airports = gf_parseAirportsCsv(tst_readFile(dir / "airports.csv"), "airports.csv");
-    const auto touched = gf_airportsTouched(real, airports);
-    ConversionCounts counts;
-    const ScenarioTrack track =
-        gf_convertRealTrack(real, {real.hexid, "B738", "", "DLH"}, 0, touched, counts);
-    Truth truth;
-    for (const ScenarioRow& r : track.rows) {
-        if (r.t > kRealTrackSeconds) break;
-        truth.push_back({r.t, r.lat, r.lon, r.altFt, r.gsKt, r.trackDeg, r.vrateFpm, !r.airborne});
+// The airline whose livery of the type the lab has installed.
+std::string lab_installedAirline(const std::string& type) {
+    const std::map<std::string, std::string> airlines = {
+        {"A320", "BAW"}, {"B738", "DLH"}, {"B739", "DAL"}, {"B38M", "THY"}, {"EC45", "SAZ"}};
+    return airlines.at(type);
+}
+
+class RealTrackLab : public FlightLab, public ::testing::WithParamInterface<RealCase> {
+  protected:
+    void shapeWorld(Scenario& s) override {
+        for (const char* title : {kTitleDal739, kTitleThy38m, kTitleSazEc45}) s.installedTitles.push_back(title);
     }
-    ASSERT_GT(truth.size(), 10u);
-    std::string callsign = real.callsign.empty() ? "DLH9ZZ" : real.callsign;
-    addStream(real.hexid, callsign, "DLH", "B738", truth);
-    startWorld(truth.front().lat, truth.front().lon, touched);
-    run(truth.back().t + 30);
-    const double budget = truth.back().onGround ? (MAX_HOLDING_MINUTES.value() + 2) * 60.0 : kAirBudgetSec;
-    EXPECT_TRUE(goneWithin(real.hexid, budget));
+};
+
+TEST_P(RealTrackLab, ReplaysTheWholeTrack) {
+    const RealCase c = GetParam();
+    const LabRealTrack real = lab_loadRealTrack(c.file);
+    ASSERT_GT(real.truth.size(), 10u);
+    HELICOPTERS.set(true);
+    if (c.park) {
+        ASSERT_FALSE(real.touched.empty());
+        const ScenarioAirport& a = real.touched.back();
+        lab_setParkAirport(a.icao, a.lat, a.lon, a.elevationFt);
+        // A stand where the aircraft stands at the start and at the end of its reports.
+        g_staticParkingOn = true;
+        for (const TruthPoint* p : {&real.truth.front(), &real.truth.back()})
+            if (p->onGround && gf_haversineNm({p->lat, p->lon}, {a.lat, a.lon}) < 3)
+                g_stands.emplace_back(p == &real.truth.front() ? "S1" : "S2", std::vector<StandOption>{}, p->lat,
+                                      p->lon, gf_degToRad(p->trackDeg), gf_metersToNm(30), false, false, false);
+        gf_numberStands();
+    }
+    std::vector<LabSecond> seen;
+    invariants.push_back({"recorder", [&](const auto&, const LiveAircraft& ac) -> std::optional<std::string> {
+                              if (ac.hexid == real.hexid && ac.lifeState == active && ticksRun % 100 == 0)
+                                  seen.push_back({ticksRun / 100.0, true, ac.onGround != 0, ac.lat, ac.lon,
+                                                  ac.altitude - ac.staticCgHeight});
+                              return std::nullopt;
+                          }});
+    addStream(real.hexid, real.callsign, lab_installedAirline(real.type), real.type, real.truth);
+    startWorld(real.truth.front().lat, real.truth.front().lon, real.touched);
+    for (int s = 0; s < static_cast<int>(real.truth.back().t + kLabDelaySec) && !HasFailure(); ++s) {
+        run(1);
+        if (seen.empty() || seen.back().labSec < ticksRun / 100.0) seen.push_back({ticksRun / 100.0});
+    }
+    // An aircraft parked on its stand stays; any other goes when its reports end, an arrival
+    // perhaps touching down on the way.
+    const LiveAircraft* last = live(real.hexid);
+    if (!last || last->flightState != parked) {
+        const double budget =
+            real.truth.back().onGround ? (MAX_HOLDING_MINUTES.value() + 2) * 60.0 : kAirBudgetSec;
+        EXPECT_TRUE(goneWithin(real.hexid, budget));
+    }
+    const LabFigures f = lab_figures(real.truth, seen);
+    std::cout << lab_tableHeader() << '\n' << lab_tableRow(real.name, c.park, f) << std::endl;
+    EXPECT_EQ(lab_replayFaults(real.truth, seen), std::vector<std::string>{});
+}
+
+std::string lab_caseName(const ::testing::TestParamInfo<RealCase>& info) {
+    std::string name = info.param.file;
+    name = name.substr(0, name.find('_', name.find('_') + 1));
+    return name + (info.param.park ? "_park" : "_nopark");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Tracks, RealTrackLab,
-    ::testing::Values("approach_LSZH_DLH4TR_3c664e_noisy.csv", "arrival_KMSP_DAL1812_ac671b.csv",
-                      "cruise_gnss_spoofing_THY9BP_4baac6_noisy.csv", "cruise_time_issue_4b1815_noisy.csv",
-                      "departure_KMSP_DAL2418_ac671b.csv", "flight_KMSP_KDEN_DAL2927_ac671b.csv",
-                      "helicopter_REGA1_4b43ac.csv", "landing_taxi_LSZH_CAI3208_0083c3.csv",
-                      "parked_jitter_LSZH_SWISS_4b17e5_noisy.csv",
-                      "taxi_takeoff_LSZH_AFR181L_3946e4_noisy.csv"));
+    ::testing::Values(RealCase{"approach_LSZH_DLH4TR_3c664e_noisy.csv", false},
+                      RealCase{"approach_LSZH_DLH4TR_3c664e_noisy.csv", true},
+                      RealCase{"arrival_KMSP_DAL1812_ac671b.csv", false},
+                      RealCase{"arrival_KMSP_DAL1812_ac671b.csv", true},
+                      RealCase{"cruise_gnss_spoofing_THY9BP_4baac6_noisy.csv", false},
+                      RealCase{"cruise_time_issue_4b1815_noisy.csv", false},
+                      RealCase{"departure_KMSP_DAL2418_ac671b.csv", false},
+                      RealCase{"departure_KMSP_DAL2418_ac671b.csv", true},
+                      RealCase{"flight_KMSP_KDEN_DAL2927_ac671b.csv", false},
+                      RealCase{"flight_KMSP_KDEN_DAL2927_ac671b.csv", true},
+                      RealCase{"helicopter_REGA1_4b43ac.csv", false},
+                      RealCase{"helicopter_REGA1_4b43ac.csv", true},
+                      RealCase{"landing_taxi_LSZH_CAI3208_0083c3.csv", false},
+                      RealCase{"landing_taxi_LSZH_CAI3208_0083c3.csv", true},
+                      RealCase{"parked_jitter_LSZH_SWISS_4b17e5_noisy.csv", false},
+                      RealCase{"parked_jitter_LSZH_SWISS_4b17e5_noisy.csv", true},
+                      RealCase{"taxi_takeoff_LSZH_AFR181L_3946e4_noisy.csv", false},
+                      RealCase{"taxi_takeoff_LSZH_AFR181L_3946e4_noisy.csv", true}),
+    lab_caseName);
 
 }  // namespace

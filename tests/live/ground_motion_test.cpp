@@ -699,7 +699,7 @@ TEST_F(GroundMotionTest, TaxiSampleIdlesLevelsAndShowsSpeed) {
         ac.staticPitch = 0.01;
         ac.pitch = 0.2;
         ac.bank = 0.1;
-        ac.dueBack = 1050;
+        ac.dueBack = kDueClampFloor + 50;
         ac.dueAhead = 3000;
         ac.stream = {tst_sample(tst_offsetM(0, 0), 10, kNow),
                      tst_sample(tst_offsetM(100, 0), 12, kNow + 400)};
@@ -709,7 +709,7 @@ TEST_F(GroundMotionTest, TaxiSampleIdlesLevelsAndShowsSpeed) {
         EXPECT_EQ(ac.throttleIndex, r.throttle);
         EXPECT_EQ(ac.pitch, 0.01);
         EXPECT_EQ(ac.bank, 0);
-        EXPECT_EQ(ac.dueBack, 1000);
+        EXPECT_EQ(ac.dueBack, kDueClampFloor);
         EXPECT_EQ(ac.dueAhead, 2900);
         EXPECT_DOUBLE_EQ(ac.curveStep, 1.0 / 400);
         EXPECT_EQ(ac.nextAirspeed, r.airspeed);

@@ -205,6 +205,38 @@ TEST_F(IntakeTest, FiltersOfAKnownAircraft) {
     }
 }
 
+// A change of speed is refused once; the report after it that confirms the new speed is taken;
+// one that jumps against both the newest sample and the report before is not.
+TEST_F(IntakeTest, SpeedChangeConfirmedByTheNextReportIsTaken) {
+    struct Row {
+        const char* name;
+        double speeds[3];  // after a first report at 5 kt
+        size_t streamSize;
+    };
+    const Row rows[] = {
+        {"take-off after a gap", {160, 158, 161}, 3},
+        {"one spike", {160, 6, 7}, 3},
+        {"jumps back and forth", {160, 5, 160}, 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        gf_resetIntake();
+        LiveTrafficRecord first = tst_record(50001, 1000, 50.0, 8.0);
+        first.sample.gs = 5;
+        first.sample.airborne = 0;
+        first.sample.alt = 0;
+        tst_feed(first);
+        for (int i = 0; i < 3; ++i) {
+            LiveTrafficRecord r = tst_record(50001, 1020 + 20 * i, 50.0 + 0.01 * (i + 1), 8.0);
+            r.sample.gs = row.speeds[i];
+            r.sample.airborne = 0;
+            r.sample.alt = 0;
+            tst_feed(r);
+        }
+        EXPECT_EQ(g_liveRecords[0].stream.size(), row.streamSize);
+    }
+}
+
 TEST_F(IntakeTest, SteadyTrackFilterIsOffWhileTheStreamIsExtended) {
     tst_feed(tst_record(50001, 1000, 50.0));
     g_liveRecords[0].extension = 1;
@@ -427,7 +459,7 @@ namespace {
 // A source that shows one aircraft at every time asked for.
 class OneAircraftSource : public TrafficSource {
   public:
-    void reportsAt(double runSeconds, std::vector<TrafficReport>& out) override {
+    void reportsAt(double runSeconds, const TrafficArea&, std::vector<TrafficReport>& out) override {
         TrafficReport r;
         r.hexid = 0x3C4A5B;
         r.type = "B738";

@@ -3,6 +3,8 @@
 
 #include "core/log.h"
 #include "core/params.h"
+#include "feed/feed_state.h"
+#include "live/air_motion.h"
 #include "live/air_motion_legs.h"
 #include "live/ground_motion_legs.h"
 #include "live/playback.h"
@@ -84,6 +86,33 @@ TEST_F(PlaybackStreamTest, AirExtensionsDecayTheSpeed) {
         EXPECT_FALSE(lf_extendStream(ac));
         EXPECT_EQ(ac.extension, -1);
         EXPECT_FALSE(lf_extendStream(ac)) << "used up";
+    }
+}
+
+// Down the glide path the dead-reckoned sample comes to the ground at the field's height: at an
+// elevated park airport not at sea level.
+TEST_F(PlaybackStreamTest, ApproachExtensionIsOnTheGroundAtTheFieldsHeight) {
+    struct Row {
+        const char* name;
+        double parkLat;  // the park airport at 1416 ft
+        double altFt;
+        bool airborne;
+    };
+    const Row rows[] = {{"90 ft above the field", 47.0, 1416 + 90, true},
+                        {"70 ft above the field", 47.0, 1416 + 70, false},
+                        {"far from the park airport", 48.0, 1416 + 70, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        gf_setParkAirportSet(true);
+        gf_setParkAirportElevation(1416);
+        gf_setParkAirportPositionSource([&] { return std::optional<LatLon>(LatLon{row.parkLat, 8.0}); });
+        PosSample front = tst_at(47.0, 8.0, 140, true, kNow);
+        front.alt = row.altFt;
+        LiveAircraft ac = tst_active(front, flying);
+        ac.approachFlag = 1;
+        ASSERT_TRUE(lf_extendStream(ac));
+        EXPECT_DOUBLE_EQ(ac.stream.back().alt, row.altFt - 8 * 10.005);
+        EXPECT_EQ(ac.stream.back().airborne, row.airborne ? 1 : 0);
     }
 }
 
@@ -182,7 +211,7 @@ TEST_F(PlaybackStreamTest, FrozenSpeedsNeitherThrowNorStopTheAircraft) {
     for (double kt : {0.0, std::numeric_limits<double>::quiet_NaN(), 0.001}) {
         SCOPED_TRACE(kt);
         LiveAircraft ac = tst_active(tst_at(47.0, 8.0, kt, true, kNow), flying);
-        ac.stream.push_back(tst_at(47.1, 8.0, kt, true, kNow + 1000));
+        ac.stream.push_back(tst_at(47.0005, 8.0, kt, true, kNow + 1000));
         EXPECT_NO_THROW(nextPosMain(ac));
         ASSERT_EQ(ac.stream.size(), 1u);
         EXPECT_TRUE(std::isfinite(ac.dLat));
@@ -193,8 +222,9 @@ TEST_F(PlaybackStreamTest, FrozenSpeedsNeitherThrowNorStopTheAircraft) {
 TEST_F(PlaybackStreamTest, LegAcrossTheAntimeridianTakesTheShortWay) {
     for (double sign : {1.0, -1.0}) {
         SCOPED_TRACE(sign);
-        LiveAircraft ac = tst_active(tst_at(60.0, 179.9 * sign, 300, true, kNow), flying);
-        ac.stream.push_back(tst_at(60.0, -179.9 * sign, 300, true, kNow + 1000));
+        // 6 nm in 10 s: fast, so that the leg is flown and not taken for a jump in the feed.
+        LiveAircraft ac = tst_active(tst_at(60.0, 179.9 * sign, 2200, true, kNow), flying);
+        ac.stream.push_back(tst_at(60.0, -179.9 * sign, 2200, true, kNow + 1000));
         nextPosMain(ac);
         const int32_t ticks = ac.stream.front().dueTick - kNow;
         EXPECT_NEAR(ac.dLon * ticks, 0.2 * sign, 1e-9);

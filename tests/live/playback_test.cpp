@@ -214,4 +214,32 @@ TEST_F(PlaybackTest, ApproachDropsSamplesBehindAndCapsTheSpeed) {
     EXPECT_EQ(ac.stream.back().gs, 140) << "faster than the back and than 40 kt: cut to the back's";
 }
 
+// On the roll-out the feed turns off the runway while the aircraft still points down it: a sample
+// that goes on along the feed's turn is kept, one that goes back against it is dropped.
+TEST_F(PlaybackTest, RollOutFollowsTheFeedOffTheRunway) {
+    struct Row {
+        const char* name;
+        double bearingDeg;  // from the newest sample; the feed went east (90) to it
+        size_t streamSize;
+    };
+    const Row rows[] = {{"turning on, 150 degrees off the heading", 150, 4},
+                        {"straight back against the feed: the newest sample goes", 270, 3}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_tickCounter = 1000;
+        LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 30, false, 1200));
+        ac.lifeState = active;
+        ac.flightState = taxi;
+        ac.onGround = 1;
+        ac.landingRoll = 1;
+        ac.heading = 0;  // still down the runway, north
+        const LatLon turnOff = gf_destinationPoint({47.0, 8.0}, gf_degToRad(90), 600);
+        ac.stream.push_back(tst_sample(turnOff.lat, turnOff.lon, 20, false, 1400));
+        ac.stream.push_back(tst_sample(turnOff.lat, turnOff.lon + 0.002, 20, false, 1600));
+        const LatLon next = gf_destinationPoint({turnOff.lat, turnOff.lon + 0.002}, gf_degToRad(row.bearingDeg), 300);
+        decodeExisting(ac, tst_sample(next.lat, next.lon, 15, false, 1800));
+        EXPECT_EQ(ac.stream.size(), row.streamSize);
+    }
+}
+
 }  // namespace

@@ -16,12 +16,12 @@ namespace {
 
 struct RecordingSink : BglAirportSink {
     std::vector<std::string> linked;
-    std::vector<BglAirport> airports;
-    BglLink link(const std::string& icao, std::string_view) override {
-        linked.push_back(icao);
+    std::vector<ApfContent> airports;
+    BglLink link(ApfContent& a, std::string_view) override {
+        linked.push_back(a.icao);
         return {};
     }
-    void finish(BglAirport& a, const BglLink&) override { airports.push_back(std::move(a)); }
+    void finish(ApfContent& a, const BglLink&) override { airports.push_back(std::move(a)); }
 };
 
 class BglFileTest : public WorkFolderTest {
@@ -42,7 +42,7 @@ BglParkingSpec lf_park(uint32_t code, uint32_t number, uint32_t type = 4, float 
 TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
     BglAirportSpec v1{0x3C, tst_packIcao("LSZQ"), 3048000, {"Quelle Field"}, {}, {}};
     v1.helipads = {{kLat, kLon, 30.0f, 0.0f}, {kLat, kLon, 30.0f, 90.0f}, {0.00005, 0.00009, 10.f, 0.f},
-                   {kLat + 0.01, kLon, 18.0f, 90.0f}};
+                   {kLat + 0.01, kLon, 18.0f, 90.0f}, {0.0002, 0.0, 10.f, 90.f}};
     const uint32_t codes[] = {0, 1, 2, 3, 10, 11, 12, 40};
     for (uint32_t c : codes) v1.parkings.push_back(lf_park(c, 7, c == 1 ? 5 : 4, 1.01f));
     v1.parkings.push_back(lf_park(10, 12, 12, 1.0f));  // fuel with a bad radius: message first
@@ -55,12 +55,13 @@ TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
     const RecordingSink sink = decode({v1, v2});
 
     ASSERT_EQ(sink.linked, (std::vector<std::string>{"LSZQ", "LSZR"}));
-    const BglAirport& a = sink.airports[0];
+    const ApfContent& a = sink.airports[0];
     EXPECT_EQ(a.airport_name, "Quelle Field");
     EXPECT_EQ(a.altitude, 10000);
     EXPECT_EQ(sink.airports[1].altitude, -11);
     struct Row { const char* name; double headingRad, radiusM; bool cargo, ramp, heli; };
     const Row rows[] = {{"helipad1", 2 * M_PI, 15, false, false, true}, {"helipad2", M_PI / 2, 9, false, false, true},
+                        {"helipad3", M_PI / 2, 5, false, false, true},
                         {"7", M_PI / 2, 1.01, false, true, false},      {"r7", M_PI / 2, 1.01, true, true, false},
                         {"p7", M_PI / 2, 1.01, false, true, false},     {"np7", M_PI / 2, 1.01, false, true, false},
                         {"g7", M_PI / 2, 1.01, false, true, false},     {"7a", M_PI / 2, 1.01, false, true, false},
@@ -75,11 +76,11 @@ TEST_F(BglFileTest, GoldenAirportsGiveExactStandsAndMessages) {
         EXPECT_NEAR(s.radius * 1852.0, rows[i].radiusM, 1e-4);
         EXPECT_EQ(std::tie(s.cargo, s.ramp, s.heli), std::tie(rows[i].cargo, rows[i].ramp, rows[i].heli));
     }
-    EXPECT_NEAR(a.stands[0].latitude, kLat, 4e-7);
-    EXPECT_NEAR(a.stands[0].longitude, kLon, 5e-7);
-    EXPECT_NEAR(a.stands[10].latitude, kLat + 13e-4, 4e-7);
+    EXPECT_DOUBLE_EQ(a.stands[0].latitude, 90.0 - tst_packLat(kLat) * 3.3527612686157227e-07);
+    EXPECT_DOUBLE_EQ(a.stands[0].longitude, tst_packLon(kLon) * 4.470348358154297e-07 - 180.0);
+    EXPECT_NEAR(a.stands[11].latitude, kLat + 13e-4, 4e-7);
 
-    const std::vector<BglAirport>& b = sink.airports;
+    const std::vector<ApfContent>& b = sink.airports;
     ASSERT_EQ(b[1].stands.size(), 11u);
     EXPECT_EQ(b[1].stands[1].name, "g12a");
     EXPECT_EQ(b[1].stands[10].name, "g12j");
@@ -111,27 +112,10 @@ TEST_F(BglFileTest, AirportHeaderRules) {
         const RecordingSink sink = decode({{0x3C, r.icao, r.mm, r.names, {}, {lf_park(10, 1)}}});
         ASSERT_EQ(sink.airports.size(), r.kept ? 1u : 0u);
         if (!r.kept) continue;
+        EXPECT_EQ(sink.linked, std::vector<std::string>{"K2A0"});
         EXPECT_EQ(sink.airports[0].altitude, std::abs(r.ft) > 10000 || r.ft < -20 ? 0 : r.ft);
         EXPECT_EQ(sink.airports[0].airport_name, r.names.size() == 1 && r.names[0] == cut ? cut.substr(0, 45) : r.name);
     }
-}
-
-// A name record is read only from its own airport, and its bytes must lie in the file.
-TEST_F(BglFileTest, NamesStayInsideTheirRecordAndTheFile) {
-    const RecordingSink sink = decode({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1)}},
-                                       {0x3C, tst_packIcao("BBBB"), 0, {"Bee"}, {}, {lf_park(10, 1)}}});
-    ASSERT_EQ(sink.airports.size(), 2u);
-    EXPECT_EQ(sink.airports[0].airport_name, "");
-    EXPECT_EQ(sink.airports[1].airport_name, "Bee");
-
-    gf_setLogCapture(true);
-    std::string file = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Long name here"}, {}, {}}});
-    file.resize(file.size() - 8);
-    RecordingSink cut;
-    gf_decodeBgl(file, "x", cut);
-    ASSERT_EQ(cut.airports.size(), 1u);
-    EXPECT_EQ(cut.airports[0].airport_name, "");
-    EXPECT_NE(gf_capturedLog().find("! o3: 37 out of range, nrDWORDS: 40"), std::string::npos) << gf_capturedLog();
 }
 
 TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
@@ -152,33 +136,41 @@ TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
     EXPECT_FALSE(lf_bglHasAirport("missing.bgl"));
 }
 
-TEST_F(BglFileTest, SectionsAndListsAreReadOnlyWhereTheyMayBe) {
-    const std::string good = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1), lf_park(10, 2)}}});
-    std::string longEntries = good;
-    longEntries[0x38 + 6] = 1;  // bit 16 of the flags
-    std::string hugeCount = good;
-    hugeCount.replace(0x14, 4, "\xff\xff\xff\xff", 4);
-    std::string overcount = good;  // the list claims 9 entries but holds 2
-    overcount[0x38 + 20 + 16 + 0x38 + 6] = 9;
-    struct Row { const char* what; std::string bytes; std::size_t stands; };
-    const Row rows[] = {{"flag bit 16", longEntries, 0}, {"huge section count", hugeCount, 2}, {"count past the list", overcount, 2}};
+// Sections, lists and names are read only where they may be: the lines say where they stopped.
+TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
+    const BglAirportSpec two{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1), lf_park(10, 2)}};
+    const std::string good = tst_bglFile({two});
+    std::string longEntries = good, hugeCount = good, overcount = good;
+    longEntries[0x38 + 6] = 1;                       // bit 16 of the section's flags
+    hugeCount.replace(0x14, 4, "\xff\xff\xff\xff", 4);  // sections past the file
+    overcount[0x38 + 20 + 16 + 0x38 + 6] = 9;        // the list claims 9 entries and holds 2
+    std::string cutName = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Long name here"}, {}, {}}});
+    cutName.resize(cutName.size() - 8);
+    const BglAirportSpec named{0x3C, tst_packIcao("BBBB"), 0, {"Bee"}, {}, {lf_park(10, 1)}};
+    std::string zeroSize = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Nm"}, {}, {lf_park(10, 1)}}});
+    zeroSize.replace(150, 4, 4, '\0');  // the name record's size
+    const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, ""), {}, {lf_park(10, 1)}};
+    struct Row { const char* what; std::string bytes; std::size_t airports, stands; const char* line; };
+    const Row rows[] = {
+        {"flag bit 16", longEntries, 0, 0, ""}, {"huge section count", hugeCount, 1, 2, ""},
+        {"count past the list", overcount, 1, 2, ""}, {"next airport's name", tst_bglFile({two, named}), 2, 2, ""},
+        {"name past the end", cutName, 1, 0, "! o3: 37 out of range, nrDWORDS: 40\n"},
+        {"zero size", zeroSize, 1, 0, "===>    Warning: decodeSizeAtBoundary returned 0 at o3 = 37\n"
+                                      "===>    Warning: decodeSizeAtBoundary returned 0 at o3 = 37\n"},
+        {"endless sub-records", tst_bglFile({endless}), 1, 0,
+         "   Error: Maximum loop iterations reached \xe2\x80\x94 possible corrupt SIA or malformed input.\n"}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
+        gf_setLogCapture(false);  // a fresh capture per row
+        gf_setLogCapture(true);
         RecordingSink sink;
         gf_decodeBgl(r.bytes, "x", sink);
-        EXPECT_EQ(sink.airports.empty() ? 0 : sink.airports[0].stands.size(), r.stands);
+        ASSERT_EQ(sink.airports.size(), r.airports);
+        if (r.airports == 0) continue;
+        EXPECT_EQ(sink.airports[0].stands.size(), r.stands);
+        EXPECT_EQ(sink.airports[0].airport_name, "");
+        EXPECT_EQ(gf_capturedLog(), r.line);
     }
-}
-
-TEST_F(BglFileTest, SubRecordWalkStopsAtLimitsWithItsLines) {
-    gf_setLogCapture(true);
-    BglAirportSpec a{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, "N"), {}, {lf_park(10, 1)}};
-    RecordingSink sink;
-    gf_decodeBgl(tst_bglFile({a}), "x", sink);
-    ASSERT_EQ(sink.airports.size(), 1u);
-    EXPECT_TRUE(sink.airports[0].stands.empty());
-    EXPECT_NE(gf_capturedLog().find("   Error: Maximum loop iterations reached \xe2\x80\x94 possible corrupt SIA"),
-              std::string::npos);
 }
 
 // Every truncation and seeded byte flips of the golden file: no crash, the slot given back.
@@ -195,7 +187,7 @@ TEST_F(BglFileTest, DamagedFilesEndCleanly) {
         g_runningWorkers = 1;
         RecordingSink sink;
         try {
-            lf_processBGLfile("d.bgl", sink);
+            lf_processBGLfile("d.bgl", "d.bgl", sink);
         } catch (const std::out_of_range&) {
         }
         ASSERT_EQ(g_runningWorkers.load(), 0) << n;

@@ -1,6 +1,8 @@
 #include "shell/run_thread.h"
 
 #include <chrono>
+#include <algorithm>
+#include <thread>
 #include <filesystem>
 
 #include <fmt/format.h>
@@ -10,6 +12,8 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
+#include "live/spawn.h"
+#include "core/tasks.h"
 #include "core/geo.h"
 #include "live/live_set.h"
 #include "platform/window_model.h"
@@ -20,6 +24,8 @@
 #include "feed/traffic_reader.h"
 #include "sim/sim_state.h"
 #include "aircraft/type_database.h"
+#include "platform/sim_standin.h"
+#include "aircraft/liveries_scanned.h"
 #include "shell_fixture.h"
 
 namespace fs = std::filesystem;
@@ -87,16 +93,63 @@ TEST_F(RunThreadTest, FlightNotRunningLogsOnceAndResumesOnTheNextSecond) {
     EXPECT_EQ(g_notRunningTicks, 4);
 }
 
-TEST_F(RunThreadTest, NotRunningTicksCheckTheReservedStandEvery100Ticks) {
+TEST_F(RunThreadTest, NotRunningTicksCheckTheReservedStandAndRecountEvery100Ticks) {
     lf_handleButtons(ctl::kRereadParkAirports);
     EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled);
     EXPECT_FALSE(gf_controlState(ctl::kDestination).enabled);
+    g_liveRecords.emplace_back().lifeState = active;
     for (int i = 1; i < 100; ++i) lf_tick();
     EXPECT_TRUE(gf_runRequestPending(RunRequest::RereadParkAirports));
+    EXPECT_EQ(gf_windowStats().liveCount, 0);
     lf_tick();
+    EXPECT_EQ(gf_windowStats().liveCount, 1);
     EXPECT_FALSE(gf_runRequestPending(RunRequest::RereadParkAirports));
     EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled);
     EXPECT_TRUE(gf_controlState(ctl::kDestination).enabled);
+}
+
+TEST_F(RunThreadTest, LogStampsAreMarkedWhileTheSimulatorsTimeIsInUse) {
+    struct Row {
+        bool simTime;
+        int64_t simUtc;
+        const char* stamp;
+    };
+    const Row rows[] = {{false, 1709647629, "14:07:09"}, {true, 0, "14:07:09"}, {true, 1709647629, "14:07:09*"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stamp);
+        lf_resetForRestart();
+        SIM_TIME.set(row.simTime);
+        gf_setSimUtcSeconds(row.simUtc);
+        g_simRunning = true;
+        second();
+        EXPECT_EQ(gf_logStamp(), row.stamp);
+    }
+    lf_resetForRestart();
+    EXPECT_EQ(gf_logStamp(), "14:07:09") << "a new run starts on the clock";
+}
+
+TEST_F(RunThreadTest, UnmatchedAircraftAreLoggedEvery1200Seconds) {
+    g_unmatchedAircraft = {"DLH  B738 D-AIXX", "SWR  A320 HB-JXA"};
+    for (int64_t second : {1185, 1200}) {
+        g_simSeconds = second;
+        lf_every15Seconds();
+    }
+    EXPECT_EQ(gf_capturedLog(),
+              "2 unmatched aircraft:\n          DLH  B738 D-AIXX\n          SWR  A320 HB-JXA\n");
+}
+
+// A failed call (an object scan request, a client event) ends the run as a lost link does.
+TEST_F(RunThreadTest, FailedSimulatorCallEndsTheRunAsSimconnectError) {
+    g_simRunning = true;
+    EXPECT_TRUE(lf_tick());
+    gf_simRequestError();
+    EXPECT_FALSE(lf_tick());
+    lf_closingDown();
+    EXPECT_NE(gf_capturedLog().find("Exiting: SIMCONNECT ERROR\n"), std::string::npos);
+    auto message = gf_waitUiMessage(std::chrono::milliseconds(0));
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->command, UiCommand::RestartAfter);
+    EXPECT_EQ(message->delaySeconds, 9);
 }
 
 TEST_F(RunThreadTest, EveryFifteenSecondsTheLampsAndTheReservedStand) {
@@ -195,6 +248,7 @@ TEST_F(RunThreadTest, StartUpLoadsTheParametersIntoControlsAndRange) {
     EXPECT_TRUE(gf_controlState(ctl::kWeek).checked);
     EXPECT_EQ(g_manualRange, 25);
     EXPECT_DOUBLE_EQ(g_rangeNm.load(), 25.0);
+    EXPECT_EQ(g_hardwareConcurrency, std::max(1u, std::thread::hardware_concurrency())) << "scans in parallel";
 }
 
 TEST_F(RunThreadTest, CurrentSlotStoredEverySecondAndWhileNotRunning) {
@@ -223,11 +277,30 @@ TEST_F(RunThreadTest, PrepareFoldersCreatesEveryDataFolder) {
 TEST_F(RunThreadTest, FolderInTheWayEndsTheRunWithSystemError) {
     tst_writeFile("airports", "a file where a folder belongs");
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog().find("lf_runThread exception: "), 0u);
+    const std::string log = gf_capturedLog();
+    EXPECT_EQ(log.find("lf_runThread exception: filesystem error: create_directories: "), 0u) << log;
+    EXPECT_NE(log.find(" [airports]\n"), std::string::npos) << log;
     EXPECT_NE(gf_capturedLog().find("Exiting: SYSTEM ERROR\n"), std::string::npos);
     auto m = gf_waitUiMessage(std::chrono::milliseconds(0));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->command, UiCommand::Quit);
+}
+
+// The stand-in simulator creates each title with its own category (and so centre of gravity).
+TEST_F(RunThreadTest, StandinSimulatorCreatesEachTitleInItsCategory) {
+    lf_startUp();
+    lf_processScannedLiveries();
+    lf_installStandinCategories();
+    Scenario world;
+    world.installedTitles = {"Boeing 737-800 Swiss", "Cessna 172 Skyhawk"};
+    gf_standinLoad(world);
+    HANDLE h = nullptr;
+    ASSERT_EQ(gf_standinOpen(&h), S_OK);
+    for (const std::string& title : world.installedTitles)
+        ASSERT_EQ(gf_standinCreate(h, title.c_str(), "X", SimInitPosition{}, 1), S_OK);
+    ASSERT_EQ(gf_standinObjects().size(), 2u);
+    EXPECT_EQ(gf_standinObjects()[0].category, static_cast<int>(AircraftCategory::Large));
+    EXPECT_EQ(gf_standinObjects()[1].category, static_cast<int>(AircraftCategory::Light));
 }
 
 TEST_F(RunThreadTest, SecondsToWaitBetweenRuns) {
@@ -265,7 +338,7 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
 TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     tst_writeFile("scenario.json", kShortScenario);
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Simulator closed\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + "Simulator closed\nExiting: SIM WAS CLOSED\n");
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());

@@ -2,10 +2,12 @@
 // that every start-up reads.
 #pragma once
 #include <chrono>
+#include <cstdlib>
 
 #include "core/clock.h"
 #include "core/crypto.h"
 #include "core/log.h"
+#include "support/airport_builders.h"
 #include "support/work_folder.h"
 
 // 2024-03-05 14:07:09 UTC, a Tuesday.
@@ -21,10 +23,12 @@ inline constexpr const char* kSmallLiveries =
     "  <liv airl=\"SWR\" type=\"B738\" title=\"Boeing 737-800 Swiss\" atcid=\"HB-JXA\"/>\n"
     "  <liv airl=\"PVT\" type=\"C172\" title=\"Cessna 172 Skyhawk\"/>\n</liveries>\n";
 
-// What every start-up logs with the fixture's inputs: the type database, then the livery tables.
+// What every start-up logs with the fixture's inputs: the type database and the airport list,
+// then the livery tables.
 #define TRELVO_TYPE_DATABASE_LINE                                                                      \
     "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 " \
-    "simaddon airports, 0 third-party publishers\n"
+    "simaddon airports, 0 third-party publishers\n"                                                  \
+    "1 airports read\n"
 inline constexpr const char* kTypeDatabaseLine = TRELVO_TYPE_DATABASE_LINE;
 inline constexpr const char* kStartUpLog =
     TRELVO_TYPE_DATABASE_LINE
@@ -43,6 +47,17 @@ inline constexpr const char* kStartUpLog =
     "Category Rotorcraft: No livery found\n"
     "HELICOPTERS=false\n"
     "HELICOPTERS temporarily switched off because you do not have Helicopters installed\n";
+// The add-on airport scan of a start that is not stopping: no scenery configuration is found.
+inline constexpr const char* kAirportScanLog =
+    "\n++++++++++++++++++++++++ airports scan automatic  starts +++++++++++++++++++++++++++++\n"
+    "\\nReading: C:\\ProgramData\\Lockheed Martin\\Prepar3D v5\\scenery.cfg for airport add-ons ...\n"
+    "C:\\ProgramData\\Lockheed Martin\\Prepar3D v5\\scenery.cfg not found!\n"
+    "\\nReading C:\\ProgramData\\Lockheed Martin\\Prepar3D v5\\scenery_add-ons.xml for add-on airport ...\n"
+    "C:\\ProgramData\\Lockheed Martin\\Prepar3D v5\\scenery_add-ons.xml not found!\n"
+    "Cleaning folder: airports/my_ORBX\nCleaning folder: airports/my_thirdparty\n"
+    "The scan will search 0 folders\noutput/info/AirportsScanLog.txt written\n"
+    "Warning: Scan has not found any add-on airports\nSCAN_AIRPORTS=false\n"
+    "-------------------------- airports scan ends    ----------------------------\n\n";
 
 // A stand-in world whose simulator closes half a second into the flight.
 inline constexpr const char* kShortScenario =
@@ -57,5 +72,15 @@ class ShellRunTest : public WorkFolderTest {
         gf_setLogCapture(true);
         tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
         tst_writeFile("output/LiveriesScanned.xml", kSmallLiveries);
+        tst_installAirportsXml(
+            R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.54917" alt="1416"/></airports>)");
+        // The simulator's machine of these runs has no scenery configuration.
+        setenv("TRELVO_PROGRAMDATA", (folder_ / "programdata").c_str(), 1);
+        setenv("TRELVO_SIM_ROOT", "/nonexistent-simulator", 1);
+    }
+    void TearDown() override {
+        unsetenv("TRELVO_PROGRAMDATA");
+        unsetenv("TRELVO_SIM_ROOT");
+        WorkFolderTest::TearDown();
     }
 };

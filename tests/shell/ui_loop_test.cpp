@@ -17,7 +17,7 @@ class UiLoopTest : public ShellRunTest {};
 TEST_F(UiLoopTest, ProgramQuitsWhenTheRunEndsWithoutRestart) {
     tst_writeFile("scenario.json", kShortScenario);
     EXPECT_EQ(gf_runUiLoop(), 0);
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Simulator closed\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + "Simulator closed\nExiting: SIM WAS CLOSED\n");
 }
 
 TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
@@ -33,7 +33,7 @@ TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
     });
     EXPECT_EQ(gf_runUiLoop(), 0);
     user.join();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Exiting: USER CLOSED SIM\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + "Exiting: USER CLOSED SIM\n");
     EXPECT_TRUE(g_userClosing);
     EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
 }

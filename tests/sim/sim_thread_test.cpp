@@ -205,6 +205,24 @@ TEST_F(SimLinkTest, PerSecondFlagOncePerSimulatorSecondAndFrameRateEveryThirtyFr
     EXPECT_NEAR(gf_standinTime(), 6.0, 1e-9);
 }
 
+// A scripted pause stops the simulation (no seconds counted) and starts it again.
+TEST_F(SimLinkTest, PauseStopsAndStartsTheSimulation) {
+    Scenario s = baseScenario();
+    s.pauses = {{1.0, 1.0}};
+    start(s);  // frame 1
+    std::vector<int> raisedAt, runningChangedAt;
+    bool running = g_simRunning;
+    for (int frame = 2; frame <= 90; ++frame) {
+        ASSERT_TRUE(gf_simFrame());
+        int one = 1;
+        if (g_perSecondFlag.compare_exchange_strong(one, 0)) raisedAt.push_back(frame);
+        if (g_simRunning != running) runningChangedAt.push_back(frame);
+        running = g_simRunning;
+    }
+    EXPECT_EQ(raisedAt, (std::vector<int>{60, 90}));
+    EXPECT_EQ(runningChangedAt, (std::vector<int>{30, 60}));
+}
+
 TEST_F(SimLinkTest, UserAircraftStateFromTheScenarioPath) {
     gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });
     Scenario s = baseScenario();

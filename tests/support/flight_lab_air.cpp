@@ -134,6 +134,49 @@ std::optional<std::string> lf_pitch(std::map<uint32_t, PitchMemory>& memory, con
     return std::nullopt;
 }
 
+// What the rate checks remember of an aircraft from the tick before.
+struct RateMemory {
+    double lat = 0, lon = 0, altitude = 0;
+    bool measured = false;  // in the air, flown by the flight model (not placed by the simulator)
+    double fastestKt = 0;   // the fastest report of the samples it flew toward lately
+};
+
+// Flown by the flight model: active, in the air and not rotating (while the take-off counter
+// runs the simulator's height sets the altitude).
+bool lf_flownInAir(const LiveAircraft& ac) {
+    return ac.lifeState == active && !ac.onGround && ac.takeOffCounter <= 1;
+}
+
+std::optional<std::string> lf_rates(std::map<uint32_t, RateMemory>& memory, const LiveAircraft& ac) {
+    if (ac.lifeState != active || ac.stream.empty()) {
+        memory.erase(ac.hexid);
+        return std::nullopt;
+    }
+    double fastest = 0;
+    for (const PosSample& s : ac.stream) fastest = std::max(fastest, s.gs);
+    const auto it = memory.find(ac.hexid);
+    RateMemory now{ac.lat, ac.lon, ac.altitude, lf_flownInAir(ac), fastest};
+    if (it == memory.end()) {
+        memory[ac.hexid] = now;
+        return std::nullopt;
+    }
+    const RateMemory before = it->second;
+    it->second = now;
+    const double limitFt = ac.maxClimbStep + kLabRateSlackFt;
+    if (before.measured && now.measured && std::fabs(ac.altitude - before.altitude) > limitFt)
+        return fmt::format("altitude {:.2f} ft in one tick (from {:.1f} to {:.1f}), more than the category's {:.2f}",
+                           ac.altitude - before.altitude, before.altitude, ac.altitude, ac.maxClimbStep);
+    // Near a pole a leg flown in latitude and longitude is no great circle (as for the per-tick step).
+    if (std::fabs(ac.lat) > 89) return std::nullopt;
+    const double kt = gf_haversineNm({before.lat, before.lon}, {ac.lat, ac.lon}) * kTicksPerSecond * 3600;
+    // The sample left behind in this tick still counts for it.
+    const double reported = std::max(before.fastestKt, fastest);
+    if (kt > kLabStepSpeedFactor * reported + kLabStepSpeedSlackKt)
+        return fmt::format("moved at {:.0f} kt in one tick, reports say at most {:.0f} kt ({}, {} samples)", kt,
+                           reported, gf_flightStateName(ac.flightState), ac.stream.size());
+    return std::nullopt;
+}
+
 }  // namespace
 
 double lab_noseUpLimitRad(int32_t category) {
@@ -155,10 +198,12 @@ double lab_steepestClimbTargetRad() {
 std::vector<LabInvariant> lab_airInvariants() {
     auto landings = std::make_shared<std::map<uint32_t, LandingMemory>>();
     auto pitches = std::make_shared<std::map<uint32_t, PitchMemory>>();
+    auto rates = std::make_shared<std::map<uint32_t, RateMemory>>();
     return {
         {"landing", [landings](const auto&, const LiveAircraft& ac) { return lf_landing(*landings, ac); }},
         {"terrain", [](const auto&, const LiveAircraft& ac) { return lf_terrain(ac); }},
         {"nose-up pitch", [pitches](const auto&, const LiveAircraft& ac) { return lf_pitch(*pitches, ac); }},
+        {"rates", [rates](const auto&, const LiveAircraft& ac) { return lf_rates(*rates, ac); }},
     };
 }
 

@@ -26,7 +26,14 @@ inline constexpr double kLabGroundSlackFt = 0.01;
 //   (flying, not flaring, not touching down, not on the ground) a nose-up change per tick never
 //   exceeds the category's largest pitch step, and no nose-up change at all while more nose-up
 //   than the steepest climb attitude of the pitch rule.
+// - "rates": flown in the air by the flight model, the altitude changes per tick by at most the
+//   category's maxClimbStep, up or down; every tick the aircraft moves at most
+//   kLabStepSpeedFactor x the fastest report it flies toward, plus kLabStepSpeedSlackKt (the
+//   due-tick clamps shorten legs to catch up, a taxi leg may be flown faster than its crawl).
 std::vector<LabInvariant> lab_airInvariants();
+inline constexpr double kLabRateSlackFt = 1e-6;
+inline constexpr double kLabStepSpeedFactor = 3;
+inline constexpr double kLabStepSpeedSlackKt = 100;
 // The most nose-up pitch (radians, negative) the category's motion table lets any aircraft of
 // it reach; the steepest attitude the per-sample pitch rule aims at (2400 ft/min climb).
 double lab_noseUpLimitRad(int32_t category);

@@ -21,6 +21,9 @@ constexpr const char* kHarnessTypes = R"(<dbase><types>
 <type icao="A320" cat="Large" span="35.8"/>
 <type icao="B738" cat="Large" span="35.8"/>
 <type icao="B744" cat="Heavy" span="64.4"/>
+<type icao="B739" cat="Large" span="35.8"/>
+<type icao="B38M" cat="Large" span="35.9"/>
+<type icao="EC45" cat="Rotorcraft" span="11"/>
 </types><registrations>
 <reg id="D-ABCD" airl="DLH" type="B738"/>
 </registrations></dbase>)";
@@ -36,7 +39,10 @@ std::string lf_liveriesXml() {
     const char* rows[][3] = {{"DLH", "B738", kTitleDlh738},
                              {"BAW", "A320", kTitleBaw320},
                              {"PVT", "C172", kTitlePvt172},
-                             {"DLH", "B744", kTitleDlh744}};
+                             {"DLH", "B744", kTitleDlh744},
+                             {"DAL", "B739", kTitleDal739},
+                             {"THY", "B38M", kTitleThy38m},
+                             {"SAZ", "EC45", kTitleSazEc45}};
     for (const auto& r : rows)
         xml += fmt::format("  <liv airl=\"{}\" type=\"{}\" title=\"{}\"/>\n", r[0], r[1], r[2]);
     // Liveries the stand-in simulator does not have: airlines RAA..RAT on the B738.

@@ -23,6 +23,10 @@ inline constexpr const char* kTitleDlh738 = "Boeing 737-800 Lufthansa";
 inline constexpr const char* kTitleBaw320 = "Airbus A320 British Airways";
 inline constexpr const char* kTitlePvt172 = "Cessna 172 Private";
 inline constexpr const char* kTitleDlh744 = "Boeing 747-400 Lufthansa";
+// Known but not installed by the base scenario: the types of the real tracks.
+inline constexpr const char* kTitleDal739 = "Boeing 737-900 Delta";
+inline constexpr const char* kTitleThy38m = "Boeing 737 MAX 8 Turkish";
+inline constexpr const char* kTitleSazEc45 = "Eurocopter EC145 Rega";
 
 // One traffic record; the sample is airborne when altFt is above the airport's elevation + 50.
 struct TrackPoint {

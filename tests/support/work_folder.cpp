@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include "aircraft/type_database.h"
+#include "airports/airport_list.h"
+#include "airports/park_airports.h"
+#include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "airports/stand_options.h"
@@ -26,6 +29,7 @@
 #include "live/stand_choice.h"
 #include "live/tick.h"
 #include "scenery/scan_messages.h"
+#include "scenery/scenery_apf.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
@@ -55,12 +59,16 @@ void tst_resetAll() {
     gf_resetLiveTrafficProcess();
     gf_resetStands();
     gf_resetSiteCache();
+    gf_resetParkFile();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
     gf_resetAirMotionProcess();
     gf_resetStandChoice();
+    gf_resetAirports();
+    gf_resetParkAirports();
     gf_resetGroundMotion();
     gf_resetScanMessages();
+    gf_resetSceneryApf();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {

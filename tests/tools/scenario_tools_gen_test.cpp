@@ -75,8 +75,8 @@ TEST_F(ScenarioGenTest, ArrivalsFollowAThreeDegreeGlidePathToRunway14) {
             ++checked;
         }
         EXPECT_GE(checked, 3);
-        // Rolls out on the ground and comes to a stop at the field's elevation.
-        EXPECT_DOUBLE_EQ(t.rows.back().altFt, 1416);
+        // Rolls out on the ground, reported at altitude 0 as the traffic service does.
+        EXPECT_DOUBLE_EQ(t.rows.back().altFt, 0);
         EXPECT_FALSE(t.rows.back().airborne);
     }
     EXPECT_EQ(arrivals, 5);
@@ -97,7 +97,8 @@ TEST_F(ScenarioGenTest, RowsAreFiniteNearZurichAndReportedEveryTwoToTenSeconds) 
             for (double v : {r.t, r.lat, r.lon, r.altFt, r.gsKt, r.trackDeg, r.vrateFpm})
                 ASSERT_TRUE(std::isfinite(v));
             EXPECT_LT(gf_haversineNm({47.4647, 8.54917}, {r.lat, r.lon}), 45);
-            EXPECT_GE(r.altFt, 1416);
+            if (r.airborne) EXPECT_GE(r.altFt, 1416);
+            else EXPECT_EQ(r.altFt, 0);
             EXPECT_GE(r.gsKt, 0);
             EXPECT_GE(r.trackDeg, 0);
             EXPECT_LT(r.trackDeg, 360);
@@ -146,6 +147,7 @@ TEST_F(ScenarioGenTest, DemoScenarioParsesAndUsesOnlyKnownTitlesAndTypes) {
     EXPECT_EQ(s.frameRate, 30);
     EXPECT_EQ(s.runLengthSeconds, 240);
     EXPECT_EQ(s.parkAirport, "LSZH");
+    EXPECT_EQ(s.qnhHpa, 1019);
     ASSERT_EQ(s.user.size(), 1u);
     EXPECT_TRUE(s.user[0].onGround);
     EXPECT_TRUE(std::any_of(s.airports.begin(), s.airports.end(), [](auto& a) { return a.icao == "LSZH"; }));

@@ -32,7 +32,8 @@ std::vector<std::string> icaos(const std::vector<ScenarioAirport>& airports) {
 }
 
 // A landing at LSZH: two airborne rows, then ground rows at pressure altitudes 1375, 1400 and
-// 1390 (median 1390, so +26 ft), one ground row without altitude and one without speed.
+// 1390 (median 1390, so +26 ft), one ground row without altitude and one without speed, track
+// and vertical rate.
 constexpr std::string_view kLanding =
     "t,icao24,callsign,lat,lon,alt_ft,gs_kt,track_deg,vrate_fpm,on_ground\r\n"
     "0.0,4b1805,SWR287,47.4900,8.5200,3000,140,137.7,-704,0\r\n"
@@ -42,7 +43,7 @@ constexpr std::string_view kLanding =
     "3.0,4b1805,SWR287,47.4770,8.5430,,90,137.7,-128,1\r\n"
     "9.5,4b1805,SWR287,47.4760,8.5440,1390,,,,1\r\n";
 
-TEST_F(RealTracksTest, GroundRowsAreShiftedToTheFieldAndFilledWhereAltitudeIsMissing) {
+TEST_F(RealTracksTest, AirborneRowsAreShiftedToTheFieldGroundRowsAreAtZeroAndSpeedsComeFromPositions) {
     const RealTrack track = gf_parseRealTrackCsv(kLanding, "landing.csv");
     ASSERT_EQ(track.rows.size(), 6u);
     EXPECT_EQ(track.hexid, 0x4b1805u);
@@ -57,16 +58,20 @@ TEST_F(RealTracksTest, GroundRowsAreShiftedToTheFieldAndFilledWhereAltitudeIsMis
     EXPECT_EQ(out.airline, "SWR");
     EXPECT_EQ(out.type, "A320");
     EXPECT_EQ(out.registration, "HB-IJD");
-    EXPECT_EQ(counts.groundAltitudesFilled, 1);
+    EXPECT_EQ(counts.speedsFromPositions, 1);
     EXPECT_EQ(counts.droppedRows, 0);
-    // t, alt, gs, vrate, airborne: the missing air/ground state holds the one before, the
-    // duplicated time stays, the row without velocity holds the last one.
+    // The row without velocity: from the position before (t 3.0) over 6.5 s.
+    const LatLon before{47.4770, 8.5430}, last{47.4760, 8.5440};
+    const double lastKt = gf_haversineNm(before, last) * 3600 / 6.5;
+    const double lastTrack = gf_radToDeg(gf_bearingRad(before, last));
+    // t, alt, gs, track, vrate, airborne: the missing air/ground state holds the one before, the
+    // duplicated time stays, the ground rows are at altitude 0 as the traffic service has them.
     const struct {
-        double t, alt, gs, vrate;
+        double t, alt, gs, track, vrate;
         bool airborne;
-    } expected[] = {{-100, 3026, 140, -704, true}, {-99, 2026, 139, -704, true},
-                    {-98, 1401, 120, -128, false}, {-97, 1426, 90, -128, false},
-                    {-97, 1416, 90, -128, false},  {-90.5, 1416, 90, -128, false}};
+    } expected[] = {{-100, 3026, 140, 137.7, -704, true}, {-99, 2026, 139, 137.7, -704, true},
+                    {-98, 0, 120, 137.7, -128, false},    {-97, 0, 90, 137.7, -128, false},
+                    {-97, 0, 90, 137.7, -128, false},     {-90.5, 0, lastKt, lastTrack, -128, false}};
     ASSERT_EQ(out.rows.size(), std::size(expected));
     for (size_t i = 0; i < out.rows.size(); ++i) {
         SCOPED_TRACE(i);
@@ -74,7 +79,7 @@ TEST_F(RealTracksTest, GroundRowsAreShiftedToTheFieldAndFilledWhereAltitudeIsMis
         EXPECT_DOUBLE_EQ(out.rows[i].altFt, expected[i].alt);
         EXPECT_DOUBLE_EQ(out.rows[i].gsKt, expected[i].gs);
         EXPECT_DOUBLE_EQ(out.rows[i].vrateFpm, expected[i].vrate);
-        EXPECT_DOUBLE_EQ(out.rows[i].trackDeg, 137.7);
+        EXPECT_DOUBLE_EQ(out.rows[i].trackDeg, expected[i].track);
         EXPECT_EQ(out.rows[i].airborne, expected[i].airborne);
         EXPECT_DOUBLE_EQ(out.rows[i].lat, track.rows[i].lat);
     }

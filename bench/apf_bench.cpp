@@ -1,0 +1,94 @@
+// The park airport's parking file at the size of a large airport: reading it with its learned
+// file merged (gf_readApf: stands, options, merge, numbering and neighbours) against pugixml's
+// own load of the same file.
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+#include <fmt/format.h>
+#include <pugixml.hpp>
+
+#include "airports/apf_read.h"
+#include "airports/stand.h"
+#include "core/atomic_file.h"
+#include "core/log.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kStands = 600;
+constexpr int kOptions = 2000;
+constexpr const char* kArchived = "airports/my_thirdparty/KBEN.xml";
+constexpr const char* kLearned = "airports/learned/thirdparty/Bench Pub/KBEN.xml";
+
+std::string lf_file(const std::string& parameters, bool learned) {
+    std::string xml = "<?xml version=\"1.0\"?>\n<meta>\n\t<info name=\"author\" value=\"b\" />\n"
+                      "\t<info name=\"date\" value=\"d\" />\n\t<info name=\"version\" value=\"v\" />\n</meta>\n"
+                      "<parameters>\n" + parameters + "</parameters>\n<parkpositions>\n";
+    for (int s = 0; s < kStands; ++s) {
+        // Rows of 30 stands, 60 m apart, 120 m between rows.
+        double lat = 40.0 + (s / 30) * 120 / 111120.0, lon = -74.0 + (s % 30) * 60 / 84000.0;
+        xml += learned ? fmt::format("\t<parkpos id=\"S{}\">\n", s)
+                       : fmt::format("\t<parkpos id=\"S{}\" latitude=\"{:.6f}\" longitude=\"{:.6f}\" heading=\"{}\" "
+                                     "radius=\"30.0\" cargo=\"false\" ramp=\"false\">\n",
+                                     s, lat, lon, s % 360);
+        int options = learned ? (s % 3 == 0) : kOptions / kStands + (s < kOptions % kStands);
+        for (int o = 0; o < options; ++o)
+            xml += fmt::format("\t\t<opt reg=\"N{}{}\" airl=\"AAL\" type=\"B738\" day=\"{}\" hh=\"{},{},{}\" "
+                               "cs=\"AAL{}\" />\n",
+                               s, o + learned * 7, 1 + o % 7, o % 48, (o + 1) % 48, (o + 2) % 48, s * 10 + o);
+        xml += "\t</parkpos>\n";
+    }
+    return xml + "</parkpositions>\n";
+}
+
+struct BenchFolder {
+    fs::path previous = fs::current_path();
+    fs::path folder = fs::temp_directory_path() / fmt::format("trelvo-apf-bench-{}", ::getpid());
+    BenchFolder() {
+        fs::create_directories(folder);
+        fs::current_path(folder);
+        gf_writeFileAtomically(kArchived, lf_file("\t<parameter name=\"airport_name\" value=\"Bench\" />\n"
+                                                  "\t<parameter name=\"publisher\" value=\"Bench Pub\" />\n"
+                                                  "\t<parameter name=\"altitude\" value=\"13\" />\n",
+                                                  false));
+        gf_writeFileAtomically(kLearned, lf_file("\t<parameter name=\"airport_name\" value=\"Bench\" />\n", true));
+    }
+    ~BenchFolder() {
+        fs::current_path(previous);
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+};
+
+void BM_ReadApfVersusPugixml(benchmark::State& state) {
+    BenchFolder folder;
+    double readSeconds = 0, loadSeconds = 0;
+    for (auto _ : state) {
+        gf_clearStands();
+        std::string error;
+        ParkFileHeader header;
+        QualityPair quality;
+        auto t0 = Clock::now();
+        gf_readApf("KBEN", kArchived, error, header, quality);
+        auto t1 = Clock::now();
+        pugi::xml_document doc;
+        benchmark::DoNotOptimize(doc.load_file(kArchived));
+        auto t2 = Clock::now();
+        if (!error.empty() || g_stands.size() != kStands) state.SkipWithError("the file did not read");
+        readSeconds += std::chrono::duration<double>(t1 - t0).count();
+        loadSeconds += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.counters["ratio_to_pugixml_load"] = readSeconds / loadSeconds;  // target: at most 3
+    gf_resetStands();
+}
+BENCHMARK(BM_ReadApfVersusPugixml)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,190 @@
+#include "airports/apf_read.h"
+
+#include <algorithm>
+#include <bitset>
+#include <cmath>
+#include <unordered_set>
+
+#include <fmt/format.h>
+
+#include "airports/apf_file.h"
+#include "airports/apf_lookup.h"
+#include "airports/learned.h"
+#include "airports/made_up_traffic.h"
+#include "airports/stand.h"
+#include "airports/stand_options.h"
+#include "airports/stock.h"
+#include "core/errors.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "core/xml_meta.h"
+#include "feed/feed_state.h"
+#include "live/ground_motion.h"
+#include "platform/window_model.h"
+#include "shell/window.h"
+
+namespace fs = std::filesystem;
+
+ParkFileHeader g_parkFileHeader;
+int32_t g_rtTrafficWeek = 0;
+bool g_parkParamsChanged = false;
+
+namespace {
+
+constexpr int kNoLearnedPercentage = 30;
+
+// Sum of one kind of option of one stand, before the weight.
+double lf_kindScore(const Stand& s, uint32_t real) {
+    int n = 0, halfHours = 0;
+    std::bitset<8> days;
+    for (const StandOption& o : s.options) {
+        if (o.index == 0 || (o.real != 0) != (real != 0)) continue;
+        ++n;
+        if (o.day >= 1 && o.day <= 7) days.set(o.day);
+        halfHours += std::popcount(o.hh);
+    }
+    if (n == 0) return 0;
+    return std::min(20 * n, 4000) + 10000 + 100.0 * days.count() + 2.0 * std::min(halfHours, 600);
+}
+
+int32_t lf_factor(double sum, double weight) {
+    return static_cast<int32_t>(std::clamp(std::round(sum / weight * 0.00625), 0.0, 100.0));
+}
+
+std::string lf_load(std::string_view icao, const std::string& location, fs::path& path) {
+    if (location.empty()) return "gf_readApf: xml is empty";
+    if (icao.empty()) return "gf_readApf: no park airport set";
+    path = location;
+    if (location.starts_with("airports")) return {};
+    path = kParkAirportCopy;
+    fs::create_directories(path.parent_path());
+    return lf_downloadFile(location, path);
+}
+
+void lf_readHeader(const pugi::xml_document& doc, const std::string& location, ParkFileHeader& header,
+                   QualityPair& quality) {
+    g_rtTrafficWeek = lf_apfParameterInt(doc, "RT_traffic_week").value_or(0);
+    header.publisher = lf_apfParameterString(doc, "publisher").value_or("");
+    if (header.publisher.empty()) header.publisher = gf_publisherOfLocation(location);
+    std::optional<int> altitude = lf_apfParameterInt(doc, "altitude");
+    if (!altitude) throw qtk::UserErrorException(65, "Parameter altitude not found");
+    header.altitude = *altitude;
+    header.airport_name = lf_apfParameterString(doc, "airport_name").value_or("");
+    quality.Qf_real = lf_apfParameterInt(doc, "Qf_real").value_or(-1);
+    quality.Qf_soft = lf_apfParameterInt(doc, "Qf_soft").value_or(-1);
+}
+
+void lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
+    std::unordered_set<std::string> seen;
+    auto positions = doc.child("parkpositions").children("parkpos");
+    g_stands.reserve(g_stands.size() + static_cast<size_t>(std::distance(positions.begin(), positions.end())));
+    for (pugi::xml_node pos : positions) {
+        std::string id = pos.attribute("id").value();
+        if (!seen.insert(id).second)
+            throw qtk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
+        lf_readParkpos(pos, std::move(id), 1, source);
+    }
+}
+
+// The learned file merged on top; without one parking_percentage is fixed at 30.
+bool lf_mergeLearnedFile(std::string_view icao, const ParkFileHeader& header, QualityPair& quality,
+                         fs::path& learned) {
+    learned = gf_learnedApfPath(icao, header.publisher);
+    std::error_code ec;
+    bool exists = !learned.empty() && fs::exists(learned, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) throw fs::filesystem_error("exists", learned, ec);
+    if (!exists) {
+        parking_percentage.set(kNoLearnedPercentage);
+        gf_showIntParameter(parking_percentage);
+        gf_logIndented(fmt::format("{:24}: {}%", "parking_percentage", kNoLearnedPercentage));
+        return false;
+    }
+    lf_readLearned(learned, header.airport_name);
+    quality = gf_qualityFactors();
+    if (g_apfHandmade) gf_logLine("A handmade airport file overruled the archived file!");
+    return true;
+}
+
+void lf_publish(const ParkFileHeader& header, QualityPair quality, bool learnedFile) {
+    gf_setParkAirportSet(true);
+    gf_setParkAirportElevation(static_cast<double>(header.altitude));
+    gf_editStats([&](WindowStats& s) {
+        s.publisher = header.publisher;
+        s.quality = gf_qualityLabel(quality);
+        s.handmade = g_apfHandmade;
+        s.standCount = static_cast<int>(g_stands.size());
+        s.rtWeek = std::to_string(g_rtTrafficWeek);
+    });
+    g_staticParkingOn.exchange(true);
+    gf_enableParkingControls();
+    if (!learnedFile) gf_setEnabled(ctl::kParkingPercentage, false);
+    g_parkParamsChanged = false;
+    g_parkFileUpdates = 0;
+    gf_repaint(Region::ParkingBand);
+}
+
+}  // namespace
+
+void gf_readApf(std::string_view icao, const std::string& location, std::string& error, ParkFileHeader& header,
+                QualityPair& quality) {
+    fs::path path;
+    error = lf_load(icao, location, path);
+    if (!error.empty()) return;
+    g_apfHandmade = false;
+    ApfSource source;
+    pugi::xml_document doc;
+    std::string reason;
+    if (!gf_loadApfDocument(path, source, doc, reason)) {
+        error = fmt::format("{}: could not load file: {}", location, path.string());
+        return;
+    }
+    bool meta = gf_readMetaInfo(doc, author);
+    meta = gf_readMetaInfo(doc, date) && meta;
+    meta = gf_readMetaInfo(doc, version) && meta;
+    if (!meta) {
+        error = fmt::format("{}: refused to load (copyright)", location);
+        return;
+    }
+    lf_readHeader(doc, location, header, quality);
+    lf_readStands(doc, source);
+    fs::path learned;
+    bool learnedFile = lf_mergeLearnedFile(icao, header, quality, learned);
+    if (PARK_FAKE.value()) lf_addFakeParkedTraffic(icao, g_stands);
+    gf_numberStands();
+    gf_logLine(fmt::format("Airport file read from '{}' for {}", g_apfHandmade ? learned.string() : location,
+                           header.airport_name));
+    gf_logIndented(fmt::format("{:24}: {}", "publisher", header.publisher));
+    gf_logIndented(fmt::format("{:24}: {} ft", "altitude", header.altitude));
+    gf_logIndented(fmt::format("{:24}: {}", "num_parkpos", g_stands.size()));
+    gf_logIndented(fmt::format("{:24}: {}", "quality factor", gf_qualityLabel(quality)));
+    gf_logIndented(fmt::format("{:24}: {}", "RT traffic week", g_rtTrafficWeek));
+    lf_publish(header, quality, learnedFile);
+    if (g_stands.empty()) error = "no stands found";
+}
+
+QualityPair gf_qualityFactors() {
+    bool anyOption = std::any_of(g_stands.begin(), g_stands.end(), [](const Stand& s) { return !s.options.empty(); });
+    if (!anyOption) return {};
+    double weight = 0, sumReal = 0, sumSoft = 0;
+    for (const Stand& s : g_stands) {
+        double w = s.radius <= 7.0 ? 0.3 : s.radius <= 10.0 ? 1.5 : 1.0;
+        weight += w;
+        sumReal += lf_kindScore(s, 1) * w;
+        sumSoft += lf_kindScore(s, 0) * w;
+    }
+    if (weight <= 0) return {};
+    return {lf_factor(sumReal, weight), lf_factor(sumSoft, weight)};
+}
+
+std::string gf_qualityLabel(QualityPair q) {
+    if (q.Qf_real < 0 && q.Qf_soft < 0) return "  ";
+    if (q.Qf_real < 45) return fmt::format("{:2}/{:2}", q.Qf_real, q.Qf_soft);
+    return fmt::format("{:2}", q.Qf_real);
+}
+
+void gf_resetParkFile() {
+    g_parkFileHeader = {};
+    g_rtTrafficWeek = 0;
+    g_parkParamsChanged = false;
+    g_apfHandmade = false;
+}

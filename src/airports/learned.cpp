@@ -1,0 +1,248 @@
+#include "airports/learned.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <set>
+#include <unordered_map>
+
+#include <fmt/format.h>
+
+#include "core/geo.h"
+#include "core/log.h"
+#include "core/param_rules.h"
+#include "core/params.h"
+#include "core/text.h"
+#include "core/xml_meta.h"
+#include "platform/window_model.h"
+#include "shell/window.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kMaxLearnedRadiusM = 2000.0;
+
+void lf_logSetting(std::string_view name, std::string_view value) {
+    gf_logIndented(fmt::format("{:24}: {}", name, value));
+}
+
+void lf_applyBool(const pugi::xml_document& doc, BoolParameter& record) {
+    std::optional<bool> v = lf_apfParameterBool(doc, record.name());
+    if (!v) return;
+    record.set(*v);
+    gf_setChecked(record.controlId(), *v);
+    lf_logSetting(record.name(), *v ? "true" : "false");
+}
+
+int lf_maxLiveChoice(int value) {
+    auto v = static_cast<uint32_t>(value);
+    if (v == 0) return 0;
+    if (v <= 17) return 10;
+    if (v <= 37) return 25;
+    if (v <= 62) return 50;
+    if (v <= 87) return 75;
+    if (v <= 299) return 100;
+    return 500;
+}
+
+void lf_applyMaxLive(const pugi::xml_document& doc) {
+    // Without the entry the user's own choice stands.
+    std::optional<int> v = lf_apfParameterInt(doc, "MAX_LIVE");
+    if (!v) return;
+    MAX_LIVE_SEL.set(lf_maxLiveChoice(*v));
+    gf_showIntParameter(MAX_LIVE_SEL);
+    lf_logSetting("MAX_LIVE", std::to_string(MAX_LIVE_SEL.value()));
+}
+
+void lf_applyRange(const pugi::xml_document& doc) {
+    if (std::optional<int> v = lf_apfParameterInt(doc, "LATERAL_RANGE")) {
+        int range = gf_snapRange(*v);
+        gf_setRange(range);
+        gf_setEnabled(ctl::kRange, true);
+        lf_logSetting("LATERAL_RANGE", std::to_string(range));
+    }
+    std::optional<bool> autoRange = lf_apfParameterBool(doc, "AUTO_RANGE");
+    if (!autoRange) return;
+    AUTO_RANGE.set(*autoRange);
+    gf_setChecked(ctl::kAutoRange, *autoRange);
+    if (*autoRange) {
+        g_manualRange = RANGE.value();
+        gf_autoRange();
+        gf_setEnabled(ctl::kRange, false);
+    } else {
+        gf_setEnabled(ctl::kRange, true);
+        gf_setRange(g_manualRange);
+        gf_clearMessage();
+    }
+    gf_showIntParameter(RANGE);
+    lf_logSetting("AUTO_RANGE", *autoRange ? "true" : "false");
+}
+
+void lf_applyPercentage(const pugi::xml_document& doc) {
+    std::optional<int> v = lf_apfParameterInt(doc, "parking_percentage");
+    if (v) {
+        parking_percentage.set(*v % 5 == 0 ? *v : gf_snapPercentage(*v));
+        lf_logSetting("parking_percentage", std::to_string(*v));
+    } else {
+        parking_percentage.set(30);
+    }
+    gf_showIntParameter(parking_percentage);
+}
+
+void lf_applyMaxFit(const pugi::xml_document& doc) {
+    std::optional<int> v = lf_apfParameterInt(doc, "MAX_FIT");
+    if (!v) return;
+    MAX_FIT.set(*v);
+    MAX_FIT_FL.set(gf_maxFitToFloat());
+    gf_setSelected(ctl::kMaxFitFl, MAX_FIT_FL.choiceIndex());
+    gf_logIndented(fmt::format("{:24}: {} (max number of half hours, is {} hrs decimal)", "MAX_FIT", MAX_FIT.value(),
+                               gf_floatText(static_cast<float>(MAX_FIT_FL.value()))));
+}
+
+void lf_applySettings(const pugi::xml_document& doc) {
+    lf_applyBool(doc, LEARN_SOFT);
+    lf_applyMaxLive(doc);
+    lf_applyRange(doc);
+    lf_applyBool(doc, PARK_FAKE);
+    lf_applyBool(doc, WEEK);
+    lf_applyBool(doc, PARK_SOFT);
+    lf_applyPercentage(doc);
+    lf_applyBool(doc, INITIAL_LOAD_ONLY);
+    lf_applyMaxFit(doc);
+    lf_applyBool(doc, RT_PARKTRAFFIC_ONLY);
+}
+
+// Position in g_stands of the first stand of each name.
+using FirstStandOfName = std::unordered_map<std::string, size_t>;
+
+FirstStandOfName lf_firstStandOfName() {
+    FirstStandOfName first;
+    for (size_t i = 0; i < g_stands.size(); ++i) first.emplace(g_stands[i].name, i);
+    return first;
+}
+
+void lf_readManualStand(const std::string& name, pugi::xml_node pos, const ApfSource& source,
+                        FirstStandOfName& first) {
+    if (first.contains(name)) {
+        gf_logWarning(fmt::format("manually created standid {} already exists in {}", name, source.path));
+        return;
+    }
+    LatLon p{pos.attribute("latitude").as_double(0), pos.attribute("longitude").as_double(0)};
+    if (!gf_isPositionSet(p) || pos.attribute("radius").as_double(0) == 0) {
+        gf_logWarning(fmt::format("manually created standid {} misses correct attributes in {}", name, source.path));
+        return;
+    }
+    if (!lf_readParkpos(pos, name, 0, source)) return;
+    g_stands.back().manual = true;
+    first.emplace(name, g_stands.size() - 1);
+}
+
+// Every parkpos of the file with its id; a repeated id is skipped, after the first repeat
+// warned about and the file kept as a copy, since the saver would write it without the repeat.
+void lf_forEachParkpos(const pugi::xml_document& doc, const ApfSource& source,
+                       const std::function<void(const std::string&, pugi::xml_node)>& read) {
+    std::set<std::string, std::less<>> seen;
+    bool copied = false;
+    for (pugi::xml_node pos : doc.child("parkpositions").children("parkpos")) {
+        std::string id = pos.attribute("id").value();
+        if (seen.insert(id).second) {
+            read(id, pos);
+            continue;
+        }
+        std::string copy = copied ? "" : gf_keepLearnedCopy(source.path).string();
+        gf_logWarning(fmt::format("Parking position {} appears more than once in {} line {}{}", id, source.path,
+                                  source.lineOf(pos), copied ? "" : fmt::format(", kept a copy as {}", copy)));
+        copied = true;
+    }
+}
+
+void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
+    ApfSource source;
+    pugi::xml_document doc;
+    std::string reason;
+    if (!gf_loadApfDocument(path, source, doc, reason)) {
+        if (path.has_extension() && fs::exists(path)) gf_keepLearnedCopy(path);
+        gf_logLine(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), reason));
+        return;
+    }
+    gf_logLine(fmt::format("Read from learned airport file: '{}'", path.string()));
+    if (!gf_readMetaInfo(doc, author) || !gf_readMetaInfo(doc, date) || !gf_readMetaInfo(doc, version))
+        gf_logWarning(fmt::format("{} misses its meta entries, kept a copy as {}", path.string(),
+                                  gf_keepLearnedCopy(path).string()));
+    std::string learnedName = lf_apfParameterString(doc, "airport_name").value_or("");
+    if (learnedName != archivedName)
+        gf_showMessage(fmt::format("Warning: learned file airport name: '{}' differs from archived file airport "
+                                   "name: '{}'",
+                                   learnedName, archivedName),
+                       true);
+    lf_applySettings(doc);
+    if (std::optional<std::string> handmade = lf_apfParameterString(doc, "handmade")) {
+        g_apfHandmade = true;
+        g_stands.clear();
+        lf_forEachParkpos(doc, source, [&](const std::string& id, pugi::xml_node pos) {
+            lf_readParkpos(pos, id, 1, source);
+        });
+        lf_logSetting("handmade", *handmade);
+        return;
+    }
+    g_apfHandmade = false;
+    FirstStandOfName first = lf_firstStandOfName();
+    lf_forEachParkpos(doc, source, [&](const std::string& id, pugi::xml_node pos) {
+        if (gf_apfBool(pos.attribute("manual").value())) return lf_readManualStand(id, pos, source, first);
+        auto it = first.find(id);
+        if (it == first.end() || !lf_applyLearnedChanges(id, pos, g_stands[it->second], source))
+            gf_logLine(fmt::format("learned stand {} in {} not found?", id, path.string()));
+    });
+}
+
+}  // namespace
+
+fs::path gf_keepLearnedCopy(const fs::path& path) {
+    fs::path copy = path;
+    copy.replace_filename(path.stem().string() + "0" + path.extension().string());
+    fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
+    return copy;
+}
+
+bool lf_optionAlreadyKnown(const StandOption& added, const StandOption& known) {
+    return added.day == known.day && added.real == known.real && added.reg == known.reg &&
+           added.airline == known.airline && added.type == known.type && (added.hh & known.hh) != 0;
+}
+
+bool lf_applyLearnedChanges(std::string_view name, pugi::xml_node pos, Stand& stand, const ApfSource& source) {
+    if (stand.name != name) return false;
+    if (gf_apfBool(pos.attribute("radius_change").value())) {
+        double metres = pos.attribute("radius").as_double(0);
+        if (std::isfinite(metres) && metres >= 0 && metres <= kMaxLearnedRadiusM) {
+            stand.radius = gf_metersToNm(metres);
+            stand.radius_change = true;
+        } else {
+            gf_logWarning(fmt::format("{} line {}: radius change of stand '{}' dropped, bad radius '{}'", source.path,
+                                      source.lineOf(pos), name, pos.attribute("radius").value()));
+        }
+    }
+    if (gf_apfBool(pos.attribute("cargo_change").value())) {
+        stand.cargo = gf_apfBool(pos.attribute("cargo").value());
+        stand.cargo_change = true;
+    }
+    uint32_t next = stand.options.empty() ? 1 : stand.options.back().index + 1;
+    for (pugi::xml_node opt : pos.children("opt")) {
+        StandOption option;
+        if (!gf_readApfOption(opt, source, next, 0, option)) continue;
+        bool known = std::any_of(stand.options.begin(), stand.options.end(),
+                                 [&](const StandOption& o) { return lf_optionAlreadyKnown(option, o); });
+        if (known) continue;
+        stand.options.push_back(std::move(option));
+        ++next;
+    }
+    return true;
+}
+
+void lf_readLearned(const fs::path& path, const std::string& archivedName) {
+    try {
+        lf_mergeLearned(path, archivedName);
+    } catch (const std::exception& e) {
+        gf_logLine(fmt::format("lf_readLearned: {}", e.what()));
+    }
+}

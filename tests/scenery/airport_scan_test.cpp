@@ -1,0 +1,159 @@
+#include "scenery/airport_scan.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "aircraft/type_database.h"
+#include "airports/apf_fixture.h"
+#include "core/errors.h"
+#include "core/params.h"
+#include "core/params_file.h"
+#include "core/tasks.h"
+#include "platform/window_model.h"
+#include "scenery/scenery_apf.h"
+#include "shell/run_control.h"
+#include "support/bgl_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class AirportScanTest : public ApfSiteTest {
+protected:
+    void SetUp() override {
+        ApfSiteTest::SetUp();
+        setenv("TRELVO_DRIVES", (folder_ / "drives").c_str(), 1);
+        g_publishers = {{"Aerosoft", "Mega Airport"}, {"My Sceneries"}};
+        g_simAddonAirports = {"LOWI", "EDNY"};
+        g_thirdPartyPublishers = {{"Aerosoft", {"EDDM2", "EGLL"}}, {"My Sceneries", {"LOWK2"}}};
+        g_stockAirportsPath = "D:\\Addons\\Stock";
+        AFG_AUTOMATIC.set(false);
+        afolder0.set("D:\\Addons");
+        g_hardwareConcurrency = 2;
+    }
+    void TearDown() override {
+        unsetenv("TRELVO_DRIVES");
+        ApfSiteTest::TearDown();
+    }
+    static void bgl(const std::string& path, std::vector<BglAirportSpec> airports) {
+        tst_writeFile("drives/D/Addons/" + path, tst_bglFile(airports));
+    }
+    static std::vector<std::string> files(const char* folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+BglAirportSpec lf_airport(const char* icao, int stands, int helipads = 0) {
+    BglAirportSpec a{0xAB, tst_packIcao(icao), 400000, {"Field \x01" "Caf\xe9"}, {}, {}};
+    for (int i = 0; i < helipads; ++i) a.helipads.push_back({47.0 + i * 1e-3, 9.0, 20.f, 0.f});
+    for (int i = 0; i < stands; ++i) a.parkings.push_back({10, 4, static_cast<uint32_t>(10 - i), 20.f, 90.f, 47.1, 9.0 + i * 1e-3, {}});
+    return a;
+}
+
+const char* const kStockSuitable =
+    R"(<meta/><parameters><parameter name="Qf_real" value="40"/><parameter name="RT_traffic_week" value="33"/></parameters>)";
+
+TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
+    bgl("ORBX/a.bgl", {lf_airport("LOWI", 3), lf_airport("LOWS", 1, 1), lf_airport("EDNY", 1)});
+    fs::create_directories("airports/my_ORBX/EDNY.txt");  // the link cannot be written: generated instead
+    bgl("Aerosoft/b.BGL", {lf_airport("EDDM", 3), lf_airport("EGLL", 1), lf_airport("EDDF", 1)});
+    bgl("My Sceneries/c.bgl", {lf_airport("LOWK", 2)});
+    bgl("Other/d.bgl", {lf_airport("LOWG", 2), lf_airport("LOWL", 0), lf_airport("LOWZ", 1)});
+    fs::create_directories("airports/my_thirdparty/LOWZ.xml/x");  // LOWZ.xml cannot be written
+    for (const char* never : {"Other/e.Bgl", "Other/statics/f.bgl", "Other/x_heliports/g.bgl", "Stock/h.bgl"})
+        bgl(never, {lf_airport("LZZZ", 1)});
+    tst_writeFile("airports/my_thirdparty/LSZH.xml", R"(<parameters><parameter name="handmade" value="true"/></parameters>)");
+    tst_writeFile("airports/my_thirdparty/OLD1.txt", "archive/stock/OLD1.xml\n");
+    tst_writeFile("site/P3D/archive/stock/LOWS.xml", kStockSuitable);
+    tst_writeFile("site/P3D/archive/stock/EDDM.xml", kStockSuitable);
+    g_apfHandmade = true;
+    gf_scanAddonAirports();
+
+    EXPECT_EQ(files("airports/my_ORBX"), (std::vector<std::string>{"EDNY.txt", "EDNY.xml", "LOWI.txt", "LOWS.xml"}));
+    EXPECT_EQ(files("airports/my_thirdparty"), (std::vector<std::string>{"EDDF.xml", "EDDM.txt", "EGLL.txt", "EGLL.xml",
+                                                                          "LOWG.xml", "LOWK.txt", "LOWZ.xml", "LSZH.xml"}));
+    EXPECT_EQ(files("TBLO"), (std::vector<std::string>{"EDDM.xml", "LOWS.xml"}));
+    EXPECT_EQ(tst_readFile("airports/my_thirdparty/LOWK.txt"), "archive/thirdparty/My%20Sceneries/LOWK.xml\n");
+    EXPECT_EQ(tst_readFile("airports/my_ORBX/LOWI.txt"), "archive/simaddon/LOWI.xml\n");
+    const std::string log = tst_readFile(kAirportsScanLog);
+    for (const char* line : {"Scanning for addon airports in D:\\Addons\n", "from filename => publisher simaddon\n",
+                             "simaddon airport LOWI linked to archive/simaddon/LOWI.xml\n",
+                             "LOWS does not exist as simaddon\n", "Generated LOWS.xml: 2 positions, of which 1 helipad\n",
+                             "===> EDDM has 3 parkpos while archived one has 2\n", "Generated EDDM.xml: 3 positions\n",
+                             "thirdparty Aerosoft EDDF does not exist\n",
+                             "===> Linking EDNY to archive/simaddon/EDNY.xml did not succeed\n",
+                             "===> Generating airports/my_thirdparty/LOWZ.xml did not succeed\n"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    }
+    EXPECT_EQ(log.find("LZZZ"), std::string::npos);
+    EXPECT_EQ(log.find("LOWK has"), std::string::npos);  // as many stands as archived: linked only
+
+    // The generated file reads back: stands sorted by name, the name decoded, never hand-made.
+    ApfSource source;
+    pugi::xml_document doc;
+    std::string reason;
+    ASSERT_TRUE(gf_loadApfDocument("airports/my_thirdparty/LOWG.xml", source, doc, reason)) << reason;
+    EXPECT_EQ(lf_apfParameterString(doc, "airport_name"), "Field Caf\xc3\xa9");
+    EXPECT_EQ(lf_apfParameterString(doc, "BGLpath"), "D:\\Addons\\Other\\d.bgl");
+    EXPECT_EQ(lf_apfParameterInt(doc, "altitude"), 1312);
+    EXPECT_FALSE(lf_apfParameterBool(doc, "handmade"));
+    EXPECT_EQ(doc.select_node("/meta/info[@name='simulator']").node().attribute("value").as_string(), std::string("P3D"));
+    std::vector<std::string> ids;
+    for (auto p : doc.select_nodes("/parkpositions/parkpos")) ids.push_back(p.node().attribute("id").as_string());
+    EXPECT_EQ(ids, (std::vector<std::string>{"g10", "g9"}));
+    EXPECT_TRUE(g_apfHandmade);
+    EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(gf_windowStats().orbxAirportsDone, 1);
+    EXPECT_EQ(gf_windowStats().tbloFileCount, 2);
+    EXPECT_EQ(g_runningWorkers.load(), 0);
+}
+
+TEST_F(AirportScanTest, ManyFilesAStopAndBadFolders) {
+    for (int i = 0; i < 20; ++i) bgl(fmt::format("Other/s{}/f{}.bgl", i % 3, i), {lf_airport(fmt::format("LO{:02}", i + 10).c_str(), 1)});
+    afolder1.set("D:\\Missing");
+    afolder2.set("D:\\Addons\\Other\\s0\\f0.bgl");
+    gf_scanAddonAirports();
+    EXPECT_EQ(files("airports/my_thirdparty").size(), 20u);
+    EXPECT_NE(gf_capturedLog().find("D:\\Missing does not exist, skipped!"), std::string::npos);
+    EXPECT_NE(gf_capturedLog().find("D:\\Addons\\Other\\s0\\f0.bgl is not a folder name, skipped!"), std::string::npos);
+    EXPECT_FALSE(fs::exists("TBLO"));  // nothing to learn off line
+    EXPECT_NE(gf_capturedLog().find("All your third party airports are done, no off line learning needed."), std::string::npos);
+
+    SCAN_AIRPORTS.set(true);
+    gf_stopRunWith(ExitState::UserClosedSim);
+    gf_scanAddonAirports();
+    EXPECT_TRUE(files("airports/my_thirdparty").empty());
+    EXPECT_TRUE(SCAN_AIRPORTS.value());
+    EXPECT_NE(gf_capturedLog().find("Airports scan stopped before its end: SCAN_AIRPORTS stays set"), std::string::npos);
+    EXPECT_EQ(g_runningWorkers.load(), 0);
+}
+
+TEST_F(AirportScanTest, FolderErrorsAndAFailingSite) {
+    struct Row { const char* folder; int code; };
+    const Row rows[] = {{"", 49}, {"D:\\Addons\\Stock\\x", 42}};
+    for (const Row& r : rows) {
+        afolder0.set(r.folder);
+        try {
+            gf_scanAddonAirports();
+            ADD_FAILURE() << r.folder;
+        } catch (const qtk::UserErrorException& e) {
+            EXPECT_EQ(e.code(), r.code);
+        }
+        EXPECT_TRUE(SCAN_AIRPORTS.value());
+    }
+    afolder0.set("D:\\Addons");
+    bgl("Other/d.bgl", {lf_airport("LOWG", 1), lf_airport("LOWH", 1)});
+    server_.setFault("/P3D/archive/stock/LOWG.xml", HttpFault::ServerError);
+    tst_writeFile("site/P3D/archive/stock/LOWH.xml", kStockSuitable);
+    gf_scanAddonAirports();
+    EXPECT_NE(gf_capturedLog().find("===> 2 airports not checked for off line learning: the download site failed"), std::string::npos);
+    EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LOWH.xml"), 0);
+    EXPECT_FALSE(fs::exists("TBLO"));
+}
+
+}  // namespace
