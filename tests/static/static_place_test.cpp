@@ -90,27 +90,32 @@ TEST_F(StaticPlaceTest, ParkedTrafficAgainstAStaticOnItsStand) {
         int recordAge;
         const char* planned;
         uint32_t staticState;
+        uint32_t liveHexid;
     };
-    for (const Row r : {Row{3, "A1 BAW3 3 1", removingfromsim}, Row{7, "A1 EZY7 5 1", active}}) {
+    for (const Row r : {Row{3, "A1 BAW3 3 1", removingfromsim, 0}, Row{7, "A1 EZY7 5 1", active, 0},
+                        Row{3, nullptr, active, 0x400001}}) {
         SCOPED_TRACE(r.recordAge);
         gf_resetShell();
         tst_addStands({{"A1", 0, 0, 30}});
         g_staticAircraft.push_back(staticOn(1, 7, "EZY7", "A320", "G-E", gf_slotMinus(g_currentSlot, 5), 0));
+        if (r.liveHexid) g_liveRecords.push_back(liveParkedOn(0, r.liveHexid, "X", "B738"));
         const ParkedTrafficRecord rec{
             "BAW",    "A320",      "BAW3", "G-B", g_stands[0].latitude, g_stands[0].longitude,
             0x400001, r.recordAge, ""};
         lf_assignStandsToPt({rec});
-        EXPECT_EQ(plan(), std::vector<std::string>{r.planned});
+        EXPECT_EQ(plan(), r.planned ? std::vector<std::string>{r.planned} : std::vector<std::string>{});
         EXPECT_EQ(g_staticAircraft[0].lifeState, r.staticState);
         EXPECT_EQ(g_staticRemovalQueue.size(), r.staticState == active ? 0u : 1u);
     }
 }
 
-// Planned at the next cycle, and never on the reserved stand.
+// Planned at the next cycle, and never on the reserved stand or the user's.
 TEST_F(StaticPlaceTest, AnUnreadableTimePlansNothingAndIsTriedAgain) {
-    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
-    g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({20}), 1)};
-    g_stands[1].options = {opt("DLH2", "", "B738", "D-B", tst_bits({20}), 1)};
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
+    for (Stand& s : g_stands) s.options = {opt("DLH" + s.name, "", "B738", "D-" + s.name, tst_bits({20}), 1)};
+    g_userOnGround = true;  // the user's aircraft stands on A3
+    g_userPosition.lat = g_stands[2].latitude;
+    g_userPosition.lon = g_stands[2].longitude;
     ParkSite site;
     site.reservedStand = "A2";
     gf_setParkSite(site);
@@ -121,7 +126,7 @@ TEST_F(StaticPlaceTest, AnUnreadableTimePlansNothingAndIsTriedAgain) {
     g_currentSlot = tst_at(1, 20);
     gf_staticParkingCycle();
     EXPECT_FALSE(gf_staticParkingPending());
-    EXPECT_EQ(plan(), std::vector<std::string>{"A1 DLH1 0 1"});
+    EXPECT_EQ(plan(), std::vector<std::string>{"A1 DLHA1 0 1"});
 }
 
 // A static object removed before its activation, and a create the simulator refuses, leave no

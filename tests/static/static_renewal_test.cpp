@@ -91,6 +91,22 @@ TEST_F(StaticRenewalTest, LiveParkedBeyondWantedLeaveLongestFirst) {
     EXPECT_NE(newLog().find("Parking adjustments: 1 more live ac than wanted"), std::string::npos);
 }
 
+// Statics from parked traffic in the renewal: one whose record moved to another stand, and one
+// whose real aircraft flies live, are removed; the moved record is planned on its new stand.
+TEST_F(StaticRenewalTest, ParkedTrafficStaticsFollowTheirRecords) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
+    g_staticAircraft = {staticOn(1, 5, "BAW3", "A320", "G-B", g_currentSlot, 0),
+                        staticOn(3, 6, "EZY4", "A320", "G-E", g_currentSlot, 0)};
+    g_staticAircraft[1].sourceHexid = 0x400002;
+    g_liveHexids.insert(0x400002);
+    lf_addNewPtPositions(
+        {{"BAW", "A320", "BAW3", "G-B", g_stands[1].latitude, g_stands[1].longitude, 0x400001, 1, ""}});
+    EXPECT_EQ(plan(), std::vector<std::string>{"A2 BAW3 1 1"});
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim);
+    EXPECT_EQ(g_staticRemovalQueue.size(), 2u);
+}
+
 TEST_F(StaticRenewalTest, TrimDropsPlansThenKeptStaticsThenLiveOnlyWithAWantedCount) {
     struct Row {
         int64_t wanted;
