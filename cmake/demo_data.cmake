@@ -31,8 +31,8 @@ if(TARGET trelvo_encrypt)
 endif()
 
 # data/ files the program reads as they are, each with its place in the run folder.
+# (none today: the demo's LiveriesScanned.xml is written by its livery scan)
 set(TRELVO_PLAIN_DATA
-  "LiveriesScanned.xml=output/LiveriesScanned.xml"
 )
 foreach(entry ${TRELVO_PLAIN_DATA})
   string(REPLACE "=" ";" parts ${entry})

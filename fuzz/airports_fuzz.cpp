@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const std::exception&) {
     }
     for (const Airport& a : g_airports)
-        gf_fuzzCheck(std::fabs(a.lat) <= 90 && std::fabs(a.lon) <= 180 && std::isfinite(a.alt), "airport on earth");
+        gf_fuzzCheck(std::fabs(a.lat) <= 90 && std::fabs(a.lon) <= 180 && std::isfinite(a.alt),
+                     "airport on earth");
     return 0;
 }

@@ -260,8 +260,8 @@ void lf_processScannedLiveries() {
     gf_repaint(Region::Status);
 }
 
-void lf_writeLiveriesScanned() {
-    if (g_scannedLiveries.empty()) return;
+bool lf_writeLiveriesScanned() {
+    if (g_scannedLiveries.empty()) return true;
     pugi::xml_document doc;
     gf_writeMetaInfo(doc);
     pugi::xml_node liveries = doc.append_child("liveries");
@@ -277,9 +277,10 @@ void lf_writeLiveriesScanned() {
     doc.save(text, "  ");
     if (!gf_writeFileAtomically(g_liveriesScannedFile, text.str())) {
         gf_logWarning(fmt::format("Could not write {}", g_liveriesScannedFile));
-        return;
+        return false;
     }
     gf_logLine(fmt::format("{} liveries in {}", g_scannedLiveries.size(), g_liveriesScannedFile));
+    return true;
 }
 
 void gf_clearLiveryTablesForRescan() {

@@ -29,8 +29,9 @@ void lf_readLiveriesScanned();
 // Builds every matching table from LiveriesScanned.xml unless they are built already. Reader
 // errors pass to the caller.
 void lf_processScannedLiveries();
-// Writes g_scannedLiveries, when not empty, to LiveriesScanned.xml (atomically).
-void lf_writeLiveriesScanned();
+// Writes g_scannedLiveries, when not empty, to LiveriesScanned.xml (atomically); false (with a
+// warning) when the file could not be written, the old one then untouched.
+bool lf_writeLiveriesScanned();
 // The run thread's part of a new livery scan that the window asked for: empties the tables and
 // clears g_liveryTablesBuilt so that they are built again. Carried out at the next start-up,
 // before the tables are built, while no aircraft holds a title from them.

@@ -74,7 +74,8 @@ void lf_readAirportsDocument(const pugi::xml_document& doc, const pugi::xml_pars
     if (!loaded) throw std::runtime_error(fmt::format("{} not loaded: {}", sourceName, loaded.description()));
     const pugi::xml_node root = doc.child("airports");
     if (!root) throw std::runtime_error(fmt::format("Missing <airports> root in: {}", sourceName));
-    for (const pugi::xml_node& node : root.children("airport")) lf_readAirport(node, node.attribute("code").value());
+    for (const pugi::xml_node& node : root.children("airport"))
+        lf_readAirport(node, node.attribute("code").value());
 }
 
 }  // namespace
@@ -137,13 +138,15 @@ std::optional<std::reference_wrapper<const Airport>> gf_findClosestAirport(LatLo
     const double bestStandNm = gf_readDestApfForClosestStand(*best, position, bestStand);
     const double neighbourStandNm = gf_readDestApfForClosestStand(*neighbour, position, neighbourStand);
     if (neighbourStandNm >= bestStandNm) return std::cref(*best);
-    gf_logLine(fmt::format("Airport {} is closest, but stand {} at neighbouring airport {} is closer at {:.0F} meters ...",
-                           best->code, neighbourStand, neighbour->code, gf_nmToMeters(neighbourStandNm)));
+    gf_logLine(fmt::format(
+        "Airport {} is closest, but stand {} at neighbouring airport {} is closer at {:.0F} meters ...",
+        best->code, neighbourStand, neighbour->code, gf_nmToMeters(neighbourStandNm)));
     return std::cref(*neighbour);
 }
 
 std::string gf_airportLabel(const Airport& airport) {
-    const std::string_view code = airport.code.empty() ? std::string_view("?") : std::string_view(airport.code);
+    const std::string_view code =
+        airport.code.empty() ? std::string_view("?") : std::string_view(airport.code);
     if (airport.iata.empty()) return std::string(code);
     return fmt::format("{} ({})", code, airport.iata);
 }

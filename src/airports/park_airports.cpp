@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 #include <unordered_set>
 #include <vector>
 
@@ -24,7 +23,8 @@ constexpr const char* kMyParkAirportsName = "my_park_airports.txt";
 
 // A code of the list that names a file of the airports folder must stay a plain name.
 bool lf_isPlainCode(std::string_view code) {
-    return !code.empty() && code.find_first_of("/\\:") == std::string_view::npos && code != "." && code != "..";
+    return !code.empty() && code.find_first_of("/\\:") == std::string_view::npos && code != "." &&
+           code != "..";
 }
 
 std::list<ParkAirport>::iterator lf_findEntry(std::string_view code) {
@@ -81,13 +81,14 @@ bool lf_readMyParkAirports() {
         for (const std::string& line : lines) lf_addFileLine(line, seen, ok);
         const size_t count = g_parkAirports.size();
         if (count > 0)
-            gf_logLine(fmt::format("{} park airport{} read from '{}'", count, gf_plural(static_cast<long long>(count)),
-                                   kMyParkAirportsName));
+            gf_logLine(fmt::format("{} park airport{} read from '{}'", count,
+                                   gf_plural(static_cast<long long>(count)), kMyParkAirportsName));
         if (count > kManyParkAirports)
-            gf_showMessage(fmt::format("Warning: There are a lot of airports ({}), that will cost TRLV much cpu "
-                                       "time and may cause stutters",
-                                       count),
-                           true);
+            gf_showMessage(
+                fmt::format("Warning: There are a lot of airports ({}), that will cost TRLV much cpu "
+                            "time and may cause stutters",
+                            count),
+                true);
         lf_addThirdpartyParkAirports();
     } catch (const std::exception& e) {
         gf_logLine(fmt::format("{}: {}", "lf_readMyParkAirports", e.what()));
@@ -110,7 +111,8 @@ void lf_addThirdpartyParkAirports() {
         ++added;
     }
     if (added > 0)
-        gf_logLine(fmt::format("{} park airport{} added from my_thirdparty folder(-s)", added, gf_plural(added)));
+        gf_logLine(
+            fmt::format("{} park airport{} added from my_thirdparty folder(-s)", added, gf_plural(added)));
 }
 
 bool lf_updateMyParkAirportLine(std::string_view code, const std::string& newLine, std::string& line) {
@@ -134,8 +136,9 @@ void gf_saveMyParkAirports() {
     if (!exists) {
         lines = {newLine};
         gf_logLine(fmt::format("{} created with {}", kMyParkAirportsName, newLine));
-    } else if (std::any_of(lines.begin(), lines.end(),
-                           [&](std::string& l) { return lf_updateMyParkAirportLine(front.code, newLine, l); })) {
+    } else if (std::any_of(lines.begin(), lines.end(), [&](std::string& l) {
+                   return lf_updateMyParkAirportLine(front.code, newLine, l);
+               })) {
         gf_logLine(fmt::format("{}:{} updated stand", kMyParkAirportsName, newLine));
     } else {
         lines.push_back(newLine);
@@ -165,8 +168,4 @@ void lf_setDestination(std::string_view code) {
         return;
     }
     gf_addParkAirport(code, airport->position());
-}
-
-void gf_resetParkAirports() {
-    g_parkAirports.clear();
 }

@@ -19,10 +19,10 @@
 #include "core/geo.h"
 
 struct ParkAirport {
-    std::string code;       // ICAO code of an airport of g_airports
-    std::string stand;      // the user's remembered stand there; empty: none
-    LatLon position;        // the airport's position
-    double distance = 0;    // nm to the user aircraft; 0 until first computed
+    std::string code;     // ICAO code of an airport of g_airports
+    std::string stand;    // the user's remembered stand there; empty: none
+    LatLon position;      // the airport's position
+    double distance = 0;  // nm to the user aircraft; 0 until first computed
 };
 
 inline constexpr const char* kMyParkAirportsFile = "airports/my_park_airports.txt";

@@ -23,8 +23,15 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// The whole file; false when it cannot be opened or a read fails (a folder, for one).
-bool lf_readAllBytes(const fs::path& path, std::string& bytes) {
+bool lf_endsWithXml(const std::string& name) {
+    if (name.size() < 5) return false;  // ".xml" alone names nothing
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".xml";
+}
+}  // namespace
+
+bool gf_readFileBytes(const fs::path& path, std::string& bytes) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return false;
     bytes.clear();
@@ -34,17 +41,9 @@ bool lf_readAllBytes(const fs::path& path, std::string& bytes) {
     return std::ferror(file.get()) == 0;
 }
 
-bool lf_endsWithXml(const std::string& name) {
-    if (name.size() < 5) return false;  // ".xml" alone names nothing
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".xml";
-}
-}  // namespace
-
 bool gf_readTextFile(const fs::path& path, std::vector<std::string>& lines) {
     std::string bytes;
-    if (!lf_readAllBytes(path, bytes)) return false;
+    if (!gf_readFileBytes(path, bytes)) return false;
     lines.clear();
     gf_splitLines(gf_decodeToUtf8(bytes), lines);
     return true;

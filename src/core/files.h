@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+// The whole file as it is; false when it cannot be opened or a read fails (a folder, for one).
+bool gf_readFileBytes(const std::filesystem::path& path, std::string& bytes);
 // Reads the file and decodes it by its character set (core/charset.h) into UTF-8 lines, which
 // replace the vector's content (its reserved room stays). False when the file cannot be read.
 bool gf_readTextFile(const std::filesystem::path& path, std::vector<std::string>& lines);

@@ -11,6 +11,7 @@
 namespace ctl {
 enum : int {
     kRereadParkAirports = 1101,  // the Re-read button of the park airports
+    kFlushStatic = 1102,         // the button that removes every static parked aircraft
 };
 }  // namespace ctl
 

@@ -10,6 +10,8 @@ enum class RunRequest : int {
     NewLiveryScan,       // liveries are to be scanned anew: at the next start-up, before the
                          // livery tables are built again
     RereadParkAirports,  // the Re-read button: handled by the 15-second check of the main loop
+    RememberUserStand,   // the simulator thread found the user's stand: stored at the next tick
+    NewDestination,      // DESTINATION changed in the window: put in front at the next tick
     Count,
 };
 

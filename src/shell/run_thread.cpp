@@ -10,11 +10,13 @@
 
 #include "airports/park_airports.h"
 #include "aircraft/liveries_scanned.h"
+#include "aircraft/livery_scan.h"
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "airports/airport_list.h"
 #include "airports/apf_read.h"
+#include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "airports/stock.h"
 #include "core/clock.h"
@@ -297,7 +299,19 @@ void lf_checkCollisionsWithUser() {
 // before they are built again and while no aircraft holds a title from them.
 void lf_liveryTables() {
     gf_carryOutRunRequest(RunRequest::NewLiveryScan);
-    lf_processScannedLiveries();
+    gf_scanLiveries();
+}
+
+// The park airports of the user's list, and the destination kept from the last run in front.
+void lf_readParkAirports() {
+    lf_readMyParkAirports();
+    if (!DESTINATION.value().empty()) lf_setDestination(DESTINATION.value());
+}
+
+// What the simulator thread and the window handed over for the park airports.
+void lf_parkAirportRequests() {
+    if (gf_takeRunRequest(RunRequest::RememberUserStand)) lf_storeRememberedStand();
+    if (gf_takeRunRequest(RunRequest::NewDestination)) lf_setDestination(DESTINATION.value());
 }
 
 // The matching summary covers what was matched since the last one; titles remembered by
@@ -311,13 +325,13 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
-        gf_initHardwareConcurrency();
         lf_liveryTables();
         if (!lf_stopping() && SCAN_AIRPORTS.value()) {
             lf_clearScanCounters();
             gf_scanAddonAirports();
         }
         lf_waitAfterLastRun();
+        lf_readParkAirports();
         lf_run();
     } catch (const qtk::UserErrorException& e) {
         gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
@@ -350,6 +364,9 @@ void lf_mainLoop() {
     g_flightPaused = false;
     lf_storeCurrentSlot();
     gf_setAddingAllowed(true);
+    // The simulator has sent the user aircraft by now: the first watch may choose at once.
+    g_userPosition = gf_requestUserPosition();
+    gf_watchParkAirport(true);
     auto next = std::chrono::steady_clock::now();
     while (lf_tick()) {
         next += kTickPeriod;
@@ -362,6 +379,7 @@ void lf_mainLoop() {
 bool lf_tick() {
     if (lf_stopping()) return false;
     gf_carryOutRunRequest(RunRequest::ApplyMaxLive);
+    lf_parkAirportRequests();
     if (!g_simRunning || g_simError) {
         lf_flightNotRunning();
         return true;
@@ -375,6 +393,7 @@ bool lf_tick() {
         lf_every15SecondsOfTick();
         return true;
     }
+    if (g_simSeconds % 16 == 0 && !g_parkingCalculating) gf_watchParkAirport(false);
     if (g_simSeconds % 61 == 0 && !g_liveRecords.empty()) gf_sweepDuplicateStatics();
     return true;
 }
@@ -414,6 +433,8 @@ void lf_every15Seconds() {
 
 void lf_checkReservedStand() {
     if (!gf_takeRunRequest(RunRequest::RereadParkAirports)) return;
+    std::string out;
+    if (gf_checkParkAirports(true, out)) gf_showMessage(out, true);
     gf_setEnabled(ctl::kRereadParkAirports, true);
     gf_setEnabled(ctl::kDestination, true);
 }
@@ -436,6 +457,8 @@ void lf_closingDown() {
     ExitState state = gf_exitState();
     gf_logLine(fmt::format("Exiting: {}", gf_exitStateName(state)));
     lf_stopFlightThreads();
+    // The simulator thread found the user's stand as its connection ended.
+    lf_parkAirportRequests();
     gf_removeAllStaticAircraft();
     lf_matchingSummary();
     try {
@@ -457,7 +480,7 @@ void lf_resetForRestart() {
     gf_resetStaticParking();
     gf_resetFeedRun();
     gf_resetIntake();
-    gf_clearStands();
+    gf_resetParkingForNewFlight();
     gf_resetSiteCache();
     gf_resetParkFile();
     gf_resetSimLink();

@@ -4,9 +4,11 @@
 #include <array>
 
 #include "airports/park_airports.h"
+#include "core/text.h"
 #include "live/aircraft.h"
 #include "live/live_set.h"
 #include "live/spawn.h"
+#include "live/stand_choice.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_thread.h"
@@ -94,21 +96,6 @@ void gf_showParameterControls() {
     gf_enableParkingControls();
 }
 
-std::atomic<bool> g_parkingControlsLocked{false};
-
-// Static parking is being calculated or placed: the parking controls stay disabled until the
-// unlock, which enables them as gf_enableParkingControls does.
-void gf_lockParkingControls() {
-    g_parkingControlsLocked = true;
-    for (int id : kParkingControls) gf_setEnabled(id, false);
-    gf_repaint(Region::ParkingBand);
-}
-
-void gf_unlockParkingControls() {
-    g_parkingControlsLocked = false;
-    gf_enableParkingControls();
-}
-
 void gf_enableParkingControls() {
     bool enable = !RT_PARKTRAFFIC_ONLY.value();
     for (int id : kParkingControls) gf_setEnabled(id, enable);
@@ -146,6 +133,14 @@ void lf_handleButtons(int controlId) {
     gf_postRunRequest(RunRequest::RereadParkAirports);
 }
 
+void lf_handleDestination(std::string_view text) {
+    const std::string code = gf_trim(text);
+    if (code.empty() || code == DESTINATION.value()) return;
+    DESTINATION.set(code);
+    gf_setControlText(ctl::kDestination, code);
+    gf_postRunRequest(RunRequest::NewDestination);
+}
+
 void gf_refreshCounts() {
     const int live = gf_countLiveInSim();
     const auto statics = static_cast<int>(gf_countStaticAircraft(false));
@@ -178,8 +173,9 @@ int gf_autoRangeNm(bool onGround, bool nearParkAirport, double altitudeFt) {
 
 void gf_autoRange() {
     UserSnapshot user = gf_requestUserPosition();
-    // Park airports come with the airports subsystem; until then the user is never near one.
-    const bool nearParkAirport = false;
+    const ParkSite& site = gf_parkSite();
+    const bool nearParkAirport =
+        !site.code.empty() && gf_haversineNm({user.lat, user.lon}, site.position) <= AIRP_RANGE.value();
     gf_setRange(gf_autoRangeNm(user.onGround, nearParkAirport, user.altitudeFt));
 }
 
@@ -187,5 +183,4 @@ void gf_resetWindow() {
     g_manualRange = RANGE.def();
     g_maxLiveValue = 500;
     g_rangeNm = static_cast<double>(RANGE.def());
-    g_parkingControlsLocked = false;
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <string_view>
 
 #include "core/params.h"
 
@@ -21,6 +22,8 @@ void lf_handleCheckBoxes(int controlId, bool checked);
 void lf_handleCombos(int controlId, int index);
 // The user pressed a button (UI thread).
 void lf_handleButtons(int controlId);
+// The user entered a destination airport (UI thread): the run thread puts it in front.
+void lf_handleDestination(std::string_view text);
 
 // Sets RANGE (clamped to its range), selects its combo entry and sets g_rangeNm from it.
 void gf_setRange(int rangeNm);

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "airports/park_airports.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "platform/sim_standin.h"
@@ -274,6 +275,7 @@ void lf_simThread() {
         next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(frame);
         lf_pauseUntil(next);
     }
+    gf_rememberUserStand();
     gf_simClose();
 }
 

@@ -406,6 +406,7 @@ void gf_removeAllStaticAircraft() {
     g_staticRemovalQueue.clear();
     g_liveOnStand.clear();
     g_computation = PendingComputation{};
+    lf_resetStaticParking();
     if (MAX_LIVE_SEL.value() != g_maxLiveValue.load()) {
         MAX_LIVE_SEL.set(g_maxLiveValue.load());
         gf_applyMaxLive();

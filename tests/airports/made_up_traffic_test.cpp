@@ -1,5 +1,7 @@
 #include "airports/made_up_traffic.h"
 
+#include <random>
+
 #include "airports/apf_fixture.h"
 #include "core/random.h"
 #include "support/stand_builders.h"
@@ -42,6 +44,10 @@ TEST_F(MadeUpTrafficTest, OneInventedSoftOptionPerStandThatSomethingFits) {
     EXPECT_TRUE(g_stands[2].options[0].type == "A320" || g_stands[2].options[0].type == "B738");
     lf_addFakeParkedTraffic("LSZH", g_stands);  // no row for L: (ZZZ, B738) on any ordinary stand
     EXPECT_EQ(g_stands[2].options.back().airline + g_stands[2].options.back().type, "ZZZB738");
+    g_stands.erase(g_stands.begin() + 1, g_stands.end());
+    gf_seedRandom(1);
+    lf_addFakeParkedTraffic("EDDF", g_stands);
+    EXPECT_EQ(gf_nextRandom(), std::mt19937(1)());  // a single candidate takes no draw
     gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(-10)); });
     EXPECT_THROW(lf_addFakeParkedTraffic("KJFK", g_stands), std::out_of_range);
 }

@@ -103,7 +103,8 @@ TEST_F(DownloadTest, BaseUrlFromTheSetting) {
         if (row.setting)
             setenv("TRELVO_DOWNLOAD_BASE", row.setting, 1);
         else
-            EXPECT_EQ(gf_downloadBaseUrl(), row.url);
+            unsetenv("TRELVO_DOWNLOAD_BASE");
+        EXPECT_EQ(gf_downloadBaseUrl(), row.url);
     }
 }
 

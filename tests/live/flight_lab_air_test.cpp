@@ -245,7 +245,8 @@ TEST_P(QnhLab, TouchdownLegEndToEnd) {
     const QnhRow& row = GetParam();
     gf_setQnh(row.qnh);
     if (row.park == Park::near) lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
-    if (row.park == Park::far) lab_setParkAirport("EDDS", kHarnessLat + 1, kHarnessLon, 1416);
+    // 15 nm away: in sight of the user, who flies along, but too far for an approach.
+    if (row.park == Park::far) lab_setParkAirport("EDDS", kHarnessLat + 0.25, kHarnessLon, 1416);
     // Without an approach the descent below 1000 ft above the ground waits for the touchdown leg.
     fly(lab_steepLanding(), "B738", "DLH", 120);
     const size_t leg = first([](const LabAirTick& x) { return !x.frontAirborne && x.flightState == flying; });

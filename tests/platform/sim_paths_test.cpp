@@ -34,6 +34,7 @@ TEST_F(SimPathsTest, MapsWindowsTextsOntoTheConfiguredFolders) {
         {"d:/AI//aircraft\\", "drives/D/AI/Aircraft"},
         {"D:\\AI\\missing\\SUB", "drives/D/AI/missing/SUB"},
         {"D:", "drives/D"},
+        {"A:\\x", "drives/A/x"},
         {"C:\\PROGRAMDATA\\lockheed martin\\Prepar3D v5\\simobjects.cfg",
          "pd/Lockheed Martin/Prepar3D v5/simobjects.cfg"},
         {"c:\\program files\\x", "drives/C/Program Files/x"},

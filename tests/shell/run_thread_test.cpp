@@ -227,10 +227,11 @@ TEST_F(RunThreadTest, RenewalRunsInTwoPhasesFifteenSecondsApart) {
     gf_showMessage("Parking in progress", false);
     seconds(14);
     EXPECT_FALSE(g_parkingCalculating);
-    seconds(1);  // phase 1
+    seconds(1);  // phase 1: locking the parking controls clears the message line
     EXPECT_TRUE(g_parkingCalculating);
     EXPECT_TRUE(g_renewalRequested);
-    EXPECT_EQ(gf_messageText(), "Parking in progress");
+    EXPECT_EQ(gf_messageText(), "");
+    gf_showMessage("Parking in progress", false);
     seconds(15);  // phase 2
     EXPECT_FALSE(g_parkingCalculating);
     EXPECT_FALSE(g_renewalRequested);
@@ -240,7 +241,8 @@ TEST_F(RunThreadTest, RenewalRunsInTwoPhasesFifteenSecondsApart) {
 
 TEST_F(RunThreadTest, StartUpLoadsTheParametersIntoControlsAndRange) {
     tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"RANGE\" value=\"25\" />"
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"RANGE\" value=\"25\" />"
                   "<parameter name=\"WEEK\" value=\"true\" /></parameters>");
     lf_startUp();
     EXPECT_EQ(RANGE.value(), 25);
@@ -319,10 +321,11 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
     g_userClosing = true;
     gf_stopRunWith(ExitState::UserClosedSim);
     tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"RANGE\" value=\"25\" />"
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"RANGE\" value=\"25\" />"
                   "<parameter name=\"AUTO_RANGE\" value=\"false\" /></parameters>");
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + "Exiting: USER CLOSED SIM\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kParkAirportsLog + "Exiting: USER CLOSED SIM\n");
     EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
     std::string saved = tst_readFile("parameters.xml");
     EXPECT_NE(saved.find("<parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" />"), std::string::npos)
@@ -338,7 +341,8 @@ TEST_F(RunThreadTest, StoppedRunReachesClosingDownAndQuits) {
 TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     tst_writeFile("scenario.json", kShortScenario);
     lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + "Simulator closed\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + kParkAirportsLog + kFirstWatchLog +
+                                    "Simulator closed\nExiting: SIM WAS CLOSED\n");
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());
@@ -505,7 +509,8 @@ namespace {
 
 TEST_F(RunThreadTest, RunStartsWithTheTimeShiftOfTheSettings) {
     tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"TIME_SHIFT_DAYS\" value=\"1\" />"
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"TIME_SHIFT_DAYS\" value=\"1\" />"
                   "<parameter name=\"TIME_SHIFT_HOURS\" value=\"2\" />"
                   "<parameter name=\"TIME_SHIFT_MINS\" value=\"3\" /></parameters>");
     lf_runThread();  // no scenario: the run ends right after its start

@@ -1,5 +1,5 @@
-// Fixture of the run tests: a fixed UTC clock, a captured log and the encrypted type database
-// that every start-up reads.
+// Fixture of the run tests: a fixed UTC clock, a captured log, the encrypted type database
+// that every start-up reads and liveries scanned before.
 #pragma once
 #include <chrono>
 #include <cstdlib>
@@ -58,6 +58,10 @@ inline constexpr const char* kAirportScanLog =
     "The scan will search 0 folders\noutput/info/AirportsScanLog.txt written\n"
     "Warning: Scan has not found any add-on airports\nSCAN_AIRPORTS=false\n"
     "-------------------------- airports scan ends    ----------------------------\n\n";
+// What reading the park airports logs without my_park_airports.txt.
+inline constexpr const char* kParkAirportsLog = "airports/my_park_airports.txt not found\n";
+// What the first watch of a flight on the ground at Zurich logs.
+inline constexpr const char* kFirstWatchLog = "User aircraft on the ground at LSZH, no airport file found\n";
 
 // A stand-in world whose simulator closes half a second into the flight.
 inline constexpr const char* kShortScenario =
@@ -72,6 +76,9 @@ class ShellRunTest : public WorkFolderTest {
         gf_setLogCapture(true);
         tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
         tst_writeFile("output/LiveriesScanned.xml", kSmallLiveries);
+        // The liveries above stand scanned: the start-up only builds the tables from them.
+        tst_writeFile("parameters.xml",
+                      "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\"/></parameters>\n");
         tst_installAirportsXml(
             R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.54917" alt="1416"/></airports>)");
         // The simulator's machine of these runs has no scenery configuration.

@@ -17,14 +17,16 @@ class UiLoopTest : public ShellRunTest {};
 TEST_F(UiLoopTest, ProgramQuitsWhenTheRunEndsWithoutRestart) {
     tst_writeFile("scenario.json", kShortScenario);
     EXPECT_EQ(gf_runUiLoop(), 0);
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + "Simulator closed\nExiting: SIM WAS CLOSED\n");
+    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + kParkAirportsLog + kFirstWatchLog +
+                                    "Simulator closed\nExiting: SIM WAS CLOSED\n");
 }
 
 TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
     // The previous run ended just now: the run holds in its wait after it, so the close
     // arrives while it runs.
     tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" /></parameters>");
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" /></parameters>");
     std::thread user([] {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (gf_controlState(ctl::kRange).selected < 0 && std::chrono::steady_clock::now() < deadline)
@@ -33,7 +35,8 @@ TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
     });
     EXPECT_EQ(gf_runUiLoop(), 0);
     user.join();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + "Exiting: USER CLOSED SIM\n");
+    EXPECT_EQ(gf_capturedLog(),
+              std::string(kStartUpLog) + kAirportScanLog + kParkAirportsLog + "Exiting: USER CLOSED SIM\n");
     EXPECT_TRUE(g_userClosing);
     EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
 }

@@ -8,6 +8,8 @@
 
 #include <fmt/format.h>
 
+#include "airports/airport_list.h"
+#include "airports/park_airports.h"
 #include "core/geo.h"
 #include "feed/feed_state.h"
 #include "live/air_motion.h"
@@ -16,6 +18,7 @@
 #include "live/sim_events.h"
 #include "live/stand_choice.h"
 #include "platform/sim_standin.h"
+#include "support/airport_builders.h"
 
 namespace {
 
@@ -271,8 +274,14 @@ void lab_turnOff(Truth& t, double degrees, double degPerSec, double stepSec) {
 }
 
 void lab_setParkAirport(const std::string& icao, double lat, double lon, double elevationFt) {
-    gf_setParkSite(ParkSite{icao, {lat, lon}, "", false, 0});
-    gf_setParkAirportSet(true);
+    gf_resetAirports();
+    tst_installAirportsXml(fmt::format(R"(<airports><airport code="{}" lat="{}" lon="{}" alt="{}"/></airports>)",
+                                       icao, lat, lon, elevationFt));
+    gf_readAirports();
+    tst_writeFile(kMyParkAirportsFile, icao);
+    lf_readMyParkAirports();
+    lf_setParkAirport(g_parkAirports.front().code);
+    // The parking file would give the elevation; the lab has none.
     gf_setParkAirportElevation(elevationFt);
 }
 

@@ -67,7 +67,8 @@ void lab_groundSpeed(Truth& t, double kt, double ktPerSec, double stepSec = 2);
 // readability of roll-outs).
 void lab_turnOff(Truth& t, double degrees, double degPerSec = 3, double stepSec = 2);
 
-// The park airport live traffic lands at: stand choice's park site and the decoder's elevation.
+// The park airport live traffic lands at, chosen from an airport list and my_park_airports.txt
+// that hold only it; the decoder gets its elevation.
 void lab_setParkAirport(const std::string& icao, double lat, double lon, double elevationFt);
 
 // What the stand-in received for one object, in order, without the object id

@@ -1,5 +1,7 @@
 #include "support/work_folder.h"
 
+#include "support/http_server.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -50,7 +52,8 @@ void tst_resetAll() {
     gf_resetRandom();
     gf_resetTasks();
     gf_resetLiveryState();
-    unsetenv("TRELVO_DOWNLOAD_BASE");  // tests point the download site at their own server
+    // No test reaches the real site: tests that need one point it at their own server.
+    setenv("TRELVO_DOWNLOAD_BASE", ("http://127.0.0.1:" + std::to_string(tst_deadLocalPort()) + "/").c_str(), 1);
     gf_resetTypeDatabase();
     gf_resetFeedProcess();
     gf_resetSimLinkAll();
