@@ -23,6 +23,8 @@
 #include "shell/requests.h"
 #include "shell/window.h"
 #include "sim/sim_state.h"
+#include "static/live_parked.h"
+#include "static/static_place.h"
 
 Airport g_parkAirport;
 std::string g_reservedStand;
@@ -79,13 +81,15 @@ void lf_markReserved(const std::string& name, bool reserved) {
 
 // Every static aircraft leaves before the park airport is given up.
 void lf_dropParkAirport() {
-    lf_resetStaticParking();
+    gf_removeAllStaticAircraft();
 }
 
 // Reads the park airport's file at once; a failure gives the park airport up.
 void lf_loadParkedFileNow() {
     const std::string error = lf_readParkedFile();
-    if (!error.empty()) {
+    if (error.empty()) {
+        lf_computeStaticParking();
+    } else {
         gf_showMessage(error, true);
         lf_resetStaticParking();
     }
@@ -317,6 +321,7 @@ bool gf_checkParkAirports(bool checkStand, std::string& out) {
             lf_markReserved(g_reservedStand, true);
             gf_editStats([](WindowStats& s) { s.reservedMark = true; });
             lf_publishParkSite();
+            gf_clearReservedStand();
         }
     }
     if (out.empty()) out = "park airports and stands are okay";

@@ -23,6 +23,9 @@ struct StandOption {
     uint32_t origin = 0;    // 1: from the park airport's file or made up; 0: from this run
     uint32_t real = 0;      // 1: observed in real parked traffic; 0: soft option
     bool invented = false;  // made-up traffic (PARK_FAKE); never written to a file
+    // Run time only, never written and ignored by the numbering: the static fit found this
+    // aircraft present elsewhere and leaves the option out until the next renewal.
+    bool fitExcluded = false;
 
     StandOption() = default;
     // From a parkpos element of a parking file.

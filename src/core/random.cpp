@@ -27,13 +27,6 @@ double gf_randomVariation(double value, double percent) {
     return value + s * value * percent / 100.0;
 }
 
-void gf_shuffle(std::vector<std::string>& list) {
-    for (size_t i = 1; i < list.size(); ++i) {
-        const size_t j = gf_nextRandom() % (i + 1);
-        if (j != i) std::swap(list[i], list[j]);
-    }
-}
-
 void gf_resetRandom() {
     g_engine.reset();
 }

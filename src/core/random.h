@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The next value of the calling thread's engine. An index into n entries is this value mod n.
@@ -15,7 +16,13 @@ void gf_seedRandom(uint32_t seed);
 double gf_randomVariation(double value, double percent);
 // Fisher-Yates from the second element on: for i = 1..n-1 swap entry i with entry
 // (draw mod (i + 1)). Lists of 0 or 1 entries are left alone without a draw.
-void gf_shuffle(std::vector<std::string>& list);
+template <typename T>
+void gf_shuffle(std::vector<T>& list) {
+    for (size_t i = 1; i < list.size(); ++i) {
+        const size_t j = gf_nextRandom() % (i + 1);
+        if (j != i) std::swap(list[i], list[j]);
+    }
+}
 
 // Drops the calling thread's engine; its next draw creates a fresh one (whole-process reset).
 void gf_resetRandom();

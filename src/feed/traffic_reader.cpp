@@ -46,6 +46,7 @@ uint64_t g_parkedCounter = 0;  // numbers the requests
 uint64_t g_parkedAsked = 0;    // the request waiting for its answer; 0 none
 uint64_t g_parkedServing = 0;  // the request the reader has taken up
 bool g_parkedDelivered = false;
+bool g_parkedAnswered = false;  // the last ask without a wait has its answer
 std::vector<ParkedTrafficRecord> g_parkedList;
 
 double lf_utcSeconds() {
@@ -89,6 +90,7 @@ void lf_serveParkedRequest(std::unique_lock<std::mutex>& lock) {
     if (g_parkedAsked != request) return;
     g_parkedList = std::move(list);
     g_parkedDelivered = delivered;
+    g_parkedAnswered = true;
     g_parkedAsked = 0;
     g_readerCv.notify_all();
 }
@@ -264,7 +266,7 @@ bool gf_requestParkedTraffic(milliseconds timeout) {
     if (!g_readerRunning) return false;
     const uint64_t request = ++g_parkedCounter;
     g_parkedAsked = request;
-    g_parkedDelivered = false;
+    g_parkedDelivered = g_parkedAnswered = false;
     g_parkedList.clear();
     g_readerCv.notify_all();
     g_readerCv.wait_for(lock, timeout, [&] { return g_parkedAsked != request || !g_readerRunning; });
@@ -273,6 +275,31 @@ bool gf_requestParkedTraffic(milliseconds timeout) {
         return false;
     }
     return g_parkedDelivered;
+}
+
+bool gf_askParkedTraffic() {
+    std::lock_guard lock(g_readerMutex);
+    if (!g_readerRunning) return false;
+    g_parkedAsked = ++g_parkedCounter;
+    g_parkedDelivered = g_parkedAnswered = false;
+    g_parkedList.clear();
+    g_readerCv.notify_all();
+    return true;
+}
+
+std::optional<bool> gf_takeParkedTrafficAnswer() {
+    std::lock_guard lock(g_readerMutex);
+    if (!g_parkedAnswered) {
+        g_parkedAsked = 0;
+        return std::nullopt;
+    }
+    g_parkedAnswered = false;
+    return g_parkedDelivered;
+}
+
+bool gf_parkedTrafficAnswered() {
+    std::lock_guard lock(g_readerMutex);
+    return g_parkedAnswered;
 }
 
 std::vector<ParkedTrafficRecord> gf_takeParkedTraffic() {
@@ -285,7 +312,7 @@ void gf_resetFeedRun() {
     {
         std::lock_guard lock(g_readerMutex);
         g_parkedCounter = g_parkedAsked = g_parkedServing = 0;
-        g_parkedDelivered = false;
+        g_parkedDelivered = g_parkedAnswered = false;
         g_parkedList.clear();
     }
     gf_resetFeedState();

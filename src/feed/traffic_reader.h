@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -73,6 +74,15 @@ bool gf_waitTrafficReaderEnded(std::chrono::milliseconds timeout);
 // source gave none, the wait ran out or the reader ended. An answer that comes after its
 // asker gave up is thrown away.
 bool gf_requestParkedTraffic(std::chrono::milliseconds timeout = kParkedTrafficWait);
+// Asks the reader for the parked traffic without waiting (the run loop must never wait on the
+// network); false when no reader runs. A later ask replaces one still pending.
+bool gf_askParkedTraffic();
+// The answer to the last ask: nothing while it is pending, when nothing was asked or when the
+// reader ended first; true when a list was delivered, false when the source gave none. Read once: the
+// answer is forgotten, and an ask still pending is given up (its late answer thrown away).
+std::optional<bool> gf_takeParkedTrafficAnswer();
+// The last ask has its answer (not yet taken).
+bool gf_parkedTrafficAnswered();
 // The list the last successful request delivered, in delivery order; taken out.
 std::vector<ParkedTrafficRecord> gf_takeParkedTraffic();
 

@@ -80,20 +80,38 @@ void lf_allLightsToggle(uint32_t objectId) {
     gf_simRequestError();
 }
 
-// A created live object: bound to the record that waits for it, which then waits 200 ticks.
-// The object of a record that is gone, or that already has another object, is taken out again.
+// A created object is bound to the record that waits for it. The object of a record that is
+// gone, or that already has another object, is taken out again; false then.
+bool lf_bindCreated(AircraftRec* rec, const SimEventRec& e) {
+    if (!rec) {
+        lf_removeOrphan(e.objectId, e.hexid, "has no aircraft");
+        return false;
+    }
+    if (rec->objectId != 0 && rec->objectId != e.objectId) {
+        lf_removeOrphan(e.objectId, e.hexid, "duplicates the aircraft's object");
+        return false;
+    }
+    rec->objectId = e.objectId;
+    return true;
+}
+
+// A created live object waits 200 ticks before it is driven.
 void lf_onLiveCreated(const SimEventRec& e) {
     if (e.objectId < kFirstAiObjectId) return;
     LiveAircraft* ac = gf_findLiveByHexid(e.hexid);
-    if (!ac) return lf_removeOrphan(e.objectId, e.hexid, "has no aircraft");
-    if (ac->objectId != 0 && ac->objectId != e.objectId)
-        return lf_removeOrphan(e.objectId, e.hexid, "duplicates the aircraft's object");
-    ac->objectId = e.objectId;
+    if (!lf_bindCreated(ac, e)) return;
     ac->agl = e.value2;
     if (!ac->stream.empty() && !ac->stream.front().airborne) lf_parksOnCreate(*ac);
     lf_createFlightPlan(*ac);
     lf_requestStaticCg(e.objectId);
     g_waitingEvents.push_back(e);
+}
+
+// A created static object is bound at once, so that a removal before its activation finds the
+// record instead of leaving it in adding2sim for good.
+void lf_onStaticCreated(const SimEventRec& e) {
+    if (e.objectId < kFirstAiObjectId) return;
+    if (lf_bindCreated(gf_findStaticByHexid(e.hexid), e)) g_waitingEvents.push_back(e);
 }
 
 void lf_onObjectScan(const SimEventRec& e) {
@@ -138,8 +156,7 @@ void lf_handleEvent(const SimEventRec& e) {
         case kEvLiveCreated:
             return lf_onLiveCreated(e);
         case kEvStaticCreated:
-            g_waitingEvents.push_back(e);
-            return;
+            return lf_onStaticCreated(e);
         case kEvRemoved:
             return lf_onObjectRemoved(e.objectId);
         case kEvObjectScan:
@@ -184,7 +201,7 @@ void lf_logParked(const AircraftRec& st) {
 void lf_activateStatic(SimEventRec& e) {
     AircraftRec* st = gf_findStaticByHexid(e.hexid);
     e.counter = -1;
-    if (!st) return lf_removeOrphan(e.objectId, e.hexid, "lost its aircraft");
+    if (!st || st->objectId != e.objectId) return lf_removeOrphan(e.objectId, e.hexid, "lost its aircraft");
     st->lifeState = active;
     st->objectId = e.objectId;
     gf_stopParkedAircraft(*st);

@@ -20,6 +20,7 @@
 #include "live/time_shift.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
+#include "static/static_place.h"
 
 namespace {
 
@@ -173,9 +174,11 @@ void lf_sendQueued() {
         g_createDeque.pop_front();
         return;
     }
-    if (g_createDequeStatic.empty()) return;
-    gf_queueCreate(g_createDequeStatic.front());
-    g_createDequeStatic.pop_front();
+    if (!g_createDequeStatic.empty()) {
+        gf_queueCreate(g_createDequeStatic.front());
+        g_createDequeStatic.pop_front();
+    }
+    if (!g_ptList.empty()) gf_placeStaticAircraft();
 }
 
 bool updateLiveAc(LiveAircraft& ac) {

@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_airports.h"
 #include "aircraft/liveries_scanned.h"
 #include "aircraft/livery_scan.h"
 #include "aircraft/livery_tables.h"
@@ -56,6 +57,9 @@
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
+#include "static/live_parked.h"
+#include "static/static_place.h"
+#include "static/static_renewal.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -177,12 +181,33 @@ void lf_renewalPhase() {
     if (!g_renewalRequested) return;
     if (!g_parkingCalculating) {
         g_parkingCalculating = true;
+        gf_lockParkingControls();
+        gf_startRenewal();
         return;
     }
-    g_parkingCalculating = false;
     gf_editStats([](WindowStats& s) { s.statusText.clear(); });
     gf_clearMessage();
+    // Without a readable time the adjustments wait for the next 15-second call.
+    if (!gf_parkSite().code.empty() && !g_stands.empty() && !gf_adjustParking(g_fullRenewal)) return;
+    g_fullRenewal = false;
+    g_parkingCalculating = false;
     g_renewalRequested = false;
+}
+
+void lf_requestRenewal() {
+    if (!g_staticParkingOn || g_renewalRequested) return;
+    if (INITIAL_LOAD_ONLY.value() && !RT_PARKTRAFFIC_ONLY.value()) return;
+    g_renewalRequested = true;
+}
+
+// The flush asked for in the window: every static aircraft leaves, and from now on only the
+// initial load is placed.
+void lf_flushStaticOnRequest() {
+    if (!g_flushStaticRequested.exchange(false)) return;
+    gf_flushStatic();
+    if (INITIAL_LOAD_ONLY.value()) return;
+    INITIAL_LOAD_ONLY.set(true);
+    gf_setChecked(ctl::kInitialLoadOnly, true);
 }
 
 void lf_setRenewalCountdown() {
@@ -193,6 +218,7 @@ void lf_setRenewalCountdown() {
 
 void lf_every15SecondsOfTick() {
     gf_repaint(Region::Lamps);
+    if (g_clearReservedStandRequested.exchange(false)) gf_clearReservedStand();
     lf_checkReservedStand();
     lf_every15Seconds();
 }
@@ -388,10 +414,12 @@ bool lf_tick() {
     if (!g_perSecondFlag.compare_exchange_strong(raised, 0)) return true;
     lf_perSecond();
     if (lf_stopping()) return false;
-    if (g_simSeconds % 15 == 0)
+    if (g_simSeconds % 15 == 0) {
         lf_every15SecondsOfTick();
-    else if (g_simSeconds % 16 == 0 && !g_parkingCalculating)
-        gf_watchParkAirport(false);
+        return true;
+    }
+    if (g_simSeconds % 16 == 0 && !g_parkingCalculating) gf_watchParkAirport(false);
+    if (g_simSeconds % 61 == 0 && !g_liveRecords.empty()) gf_sweepDuplicateStatics();
     return true;
 }
 
@@ -408,15 +436,20 @@ void lf_perSecond() {
     gf_setSimTimeInUse(SIM_TIME.value() && gf_simUtcSeconds() != 0);
     if (SIM_TIME.value()) gf_followSimulatorTime(gf_simUtcSeconds(), gf_epochSeconds(gf_utcNow()));
     ++g_simSeconds;
+    lf_flushStaticOnRequest();
     lf_checkCollisionsWithUser();
     if (COLLISION_LIVE_PARKED_GND.value() && !g_staticAircraft.empty()) lf_checkCollisionsWithStatic();
 }
 
 void lf_every15Seconds() {
     lf_renewalPhase();
+    gf_staticParkingCycle();
     if (g_simSeconds % 30 == 0 && AUTO_RANGE.value()) gf_autoRange();
     if (g_simSeconds % 60 == 0) lf_setRenewalCountdown();
-    if (g_simSeconds % 1200 == 0) lf_logUnmatched();
+    if (g_simSeconds % 1200 == 0) {
+        lf_logUnmatched();
+        lf_requestRenewal();
+    }
     if (g_simSeconds % 86400 == 0) {
         g_simSeconds = 0;
         lf_matchingSummary();
@@ -451,6 +484,7 @@ void lf_closingDown() {
     lf_stopFlightThreads();
     // The simulator thread found the user's stand as its connection ended.
     lf_parkAirportRequests();
+    gf_removeAllStaticAircraft();
     lf_matchingSummary();
     try {
         lf_saveAtClosing();
@@ -468,6 +502,7 @@ void lf_resetForRestart() {
     g_waitingForSim = false;
     gf_setSimTimeInUse(false);
     gf_resetRenewalFlags();
+    gf_resetStaticParking();
     gf_resetFeedRun();
     gf_resetIntake();
     gf_resetParkingForNewFlight();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "airports/park_airports.h"
 #include "core/text.h"
 #include "live/aircraft.h"
 #include "live/live_set.h"
@@ -12,6 +13,8 @@
 #include "shell/requests.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
+#include "static/live_parked.h"
+#include "static/static_place.h"
 
 std::atomic<int32_t> g_manualRange{40};
 std::atomic<int32_t> g_maxLiveValue{500};
@@ -140,13 +143,14 @@ void lf_handleDestination(std::string_view text) {
 
 void gf_refreshCounts() {
     const int live = gf_countLiveInSim();
-    const int statics = static_cast<int>(std::count_if(g_staticAircraft.begin(), g_staticAircraft.end(),
-                                                       [](const AircraftRec& a) { return a.lifeState == active; }));
+    const auto statics = static_cast<int>(gf_countStaticAircraft(false));
+    const auto liveParked = static_cast<int>(gf_liveParkedStats(false));
     const WindowStats shown = gf_windowStats();
-    if (shown.liveCount == live && shown.staticParkedCount == statics) return;
+    if (shown.liveCount == live && shown.staticParkedCount == statics && shown.liveParkedCount == liveParked) return;
     gf_editStats([&](WindowStats& s) {
         s.liveCount = live;
         s.staticParkedCount = statics;
+        s.liveParkedCount = liveParked;
     });
 }
 
