@@ -87,15 +87,22 @@ void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_vi
                               source.lineOf(node), what, id, field, value));
 }
 
+// Two terminated names are equal; inline, as attribute names are a few letters.
+bool lf_sameName(const char* a, const char* b) {
+    while (*a != '\0' && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
 // The first attribute of each of the names, found in one pass over the element's attributes;
 // an empty attribute where the element has none of that name (as node.attribute(name) gives).
 template <size_t N>
 std::array<pugi::xml_attribute, N> lf_attributes(pugi::xml_node node, const std::array<std::string_view, N>& names) {
     std::array<pugi::xml_attribute, N> found;
-    for (pugi::xml_attribute attr : node.attributes()) {
-        const std::string_view name = attr.name();
+    for (pugi::xml_attribute attr = node.first_attribute(); attr; attr = attr.next_attribute()) {
+        // The names are literals, so terminated: compared in place, without measuring either.
+        const char* name = attr.name();
         for (size_t i = 0; i < N; ++i) {
-            if (name != names[i]) continue;
+            if (!lf_sameName(name, names[i].data())) continue;
             if (!found[i]) found[i] = attr;
             break;
         }
@@ -240,27 +247,29 @@ OptAttributes lf_optAttributes(pugi::xml_node opt) {
     return {a[0], a[1], a[2], a[3], a[4], a[5], a[6]};
 }
 
-OptIdentity lf_identity(const OptAttributes& a) {
-    OptIdentity id;
+// Fills callsign, callsign2, airline and type of out (an OptIdentity or a StandOption) in place.
+template <class Identity>
+void lf_fillIdentity(const OptAttributes& a, Identity& out) {
     std::string_view cs = a.cs.value();
     size_t colon = cs.find(':');
-    id.callsign = std::string(cs.substr(0, colon));
-    if (colon != std::string_view::npos) id.callsign2 = std::string(cs.substr(colon + 1));
-    std::string_view reg = a.reg.value();
-    if (const DbRecord* rec = gf_dbRecordOf(reg)) {
-        id.airline = rec->airl;
-        id.type = rec->type;
-        return id;
+    out.callsign.assign(cs.substr(0, colon));
+    if (colon != std::string_view::npos) out.callsign2.assign(cs.substr(colon + 1));
+    else out.callsign2.clear();
+    if (const DbRecord* rec = gf_dbRecordOf(a.reg.value())) {
+        out.airline = rec->airl;
+        out.type = rec->type;
+        return;
     }
-    id.airline = a.airl.value();
-    id.type = a.type.value();
-    return id;
+    out.airline = a.airl.value();
+    out.type = a.type.value();
 }
 
 }  // namespace
 
 OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
-    return lf_identity(lf_optAttributes(opt));
+    OptIdentity id;
+    lf_fillIdentity(lf_optAttributes(opt), id);
+    return id;
 }
 
 bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,
@@ -271,10 +280,15 @@ bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t inde
         lf_dropWarning(source, opt, "option of stand", opt.parent().attribute("id").value(), "day", a.day.value());
         return false;
     }
-    OptIdentity id = lf_identity(a);
-    option = StandOption(std::move(id.callsign), std::move(id.callsign2), std::move(id.airline),
-                         std::move(id.type), a.reg.value(), gf_hours2bitset(a.hh.value()).to_ullong(), index,
-                         static_cast<uint32_t>(day), origin, gf_apfBool(a.soft.value()) ? 0 : 1);
+    // Straight into the option's own strings: no intermediate copies.
+    lf_fillIdentity(a, option);
+    option.reg = a.reg.value();
+    option.hh = gf_hours2bitset(a.hh.value()).to_ullong();
+    option.index = index;
+    option.day = static_cast<uint32_t>(day);
+    option.origin = origin;
+    option.real = gf_apfBool(a.soft.value()) ? 0 : 1;
+    option.invented = false;
     return true;
 }
 

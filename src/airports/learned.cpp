@@ -237,7 +237,9 @@ bool lf_applyLearnedChanges(std::string_view name, pugi::xml_node pos, Stand& st
         stand.cargo_change = true;
     }
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().index + 1;
-    for (pugi::xml_node opt : pos.children("opt")) {
+    auto opts = pos.children("opt");
+    stand.options.reserve(stand.options.size() + static_cast<size_t>(std::distance(opts.begin(), opts.end())));
+    for (pugi::xml_node opt : opts) {
         StandOption option;
         if (!gf_readApfOption(opt, source, next, 0, option)) continue;
         bool known = std::any_of(stand.options.begin(), stand.options.end(),

@@ -1,6 +1,7 @@
 #include "airports/stand.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <mutex>
 #include <utility>
@@ -59,6 +60,18 @@ Stand::Stand(std::string name, std::vector<StandOption> options, double latDeg, 
     neighbours.reserve(8);
 }
 
+namespace {
+
+// A lower bound, in nautical miles, of the great-circle distance of two stands from their
+// longitudes alone: hav(d) >= cos(lat1) cos(lat2) hav(dLon), sin(x) <= x and
+// sin(x) >= x - x^3/6 give d >= sqrt(cos(lat1) cos(lat2)) (|dLon| - |dLon|^3 / 24).
+double lf_distanceFloorNm(double cosLatA, double cosLatB, double lonA, double lonB) {
+    const double dLon = std::abs(gf_degToRad(lonB - lonA));
+    return kEarthRadiusNm * std::sqrt(cosLatA * cosLatB) * (dLon - dLon * dLon * dLon / 24.0);
+}
+
+}  // namespace
+
 void gf_numberStands() {
     uint32_t id = 0;
     double maxRadius = 0;
@@ -69,27 +82,41 @@ void gf_numberStands() {
     }
     // Stands in latitude order: the great-circle distance is at least the difference in
     // latitude (60 nm a degree), so each stand only needs testing against the stands within
-    // reach of it in that order. The margin keeps rounding on the safe side.
+    // reach of it in that order. Within reach, a pair whose longitudes alone already set them
+    // too far apart skips the full distance. The margins keep rounding on the safe side.
     std::vector<uint32_t> byLatitude(g_stands.size());
     std::iota(byLatitude.begin(), byLatitude.end(), 0u);
     std::sort(byLatitude.begin(), byLatitude.end(),
               [](uint32_t x, uint32_t y) { return g_stands[x].latitude < g_stands[y].latitude; });
+    std::vector<double> cosLat(g_stands.size());
+    for (size_t i = 0; i < g_stands.size(); ++i) cosLat[i] = std::cos(gf_degToRad(g_stands[i].latitude));
+    std::vector<std::pair<uint32_t, uint32_t>> pairs;  // positions in g_stands
     for (size_t i = 0; i < byLatitude.size(); ++i) {
-        Stand& a = g_stands[byLatitude[i]];
+        const uint32_t x = byLatitude[i];
+        const Stand& a = g_stands[x];
         for (size_t j = i + 1; j < byLatitude.size(); ++j) {
-            Stand& b = g_stands[byLatitude[j]];
+            const uint32_t y = byLatitude[j];
+            const Stand& b = g_stands[y];
             if (1.1 * (b.latitude - a.latitude) * 60.0 * (1 - 1e-9) >= a.radius + maxRadius) break;
+            const double reach = a.radius + b.radius;
+            if (1.1 * lf_distanceFloorNm(cosLat[x], cosLat[y], a.longitude, b.longitude) * (1 - 1e-9) >= reach)
+                continue;
             // Circles that overlap by more than a tenth of their distance cannot both be used.
-            if (1.1 * gf_haversineNm(a.position(), b.position()) < a.radius + b.radius) {
-                a.neighbours.push_back(b.standId);
-                b.neighbours.push_back(a.standId);
-            }
+            if (1.1 * gf_haversineNm(a.position(), b.position()) < reach) pairs.emplace_back(x, y);
         }
     }
-    for (Stand& s : g_stands) {
-        std::sort(s.neighbours.begin(), s.neighbours.end());
-        s.neighbours.shrink_to_fit();
+    // Each list allocated once at its exact size.
+    std::vector<uint32_t> counts(g_stands.size());
+    for (auto [x, y] : pairs) ++counts[x], ++counts[y];
+    for (size_t i = 0; i < g_stands.size(); ++i) {
+        g_stands[i].neighbours.shrink_to_fit();
+        g_stands[i].neighbours.reserve(counts[i]);
     }
+    for (auto [x, y] : pairs) {
+        g_stands[x].neighbours.push_back(g_stands[y].standId);
+        g_stands[y].neighbours.push_back(g_stands[x].standId);
+    }
+    for (Stand& s : g_stands) std::sort(s.neighbours.begin(), s.neighbours.end());
     gf_publishStands();
 }
 

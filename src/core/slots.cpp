@@ -44,8 +44,32 @@ uint64_t gf_slotAndWeekday() {
     return gf_packSlot(tm.tm_hour * 2 + tm.tm_min / 30, weekday);
 }
 
+namespace {
+// The common form, numbers of one or two digits below 48 between single commas, read in one
+// pass; false, leaving set untouched, for anything else (blanks, empty fields, bad numbers).
+bool lf_plainHours(std::string_view text, HalfHourSet& set) {
+    HalfHourSet plain;
+    int value = 0, digits = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        const char c = i < text.size() ? text[i] : ',';
+        if (c >= '0' && c <= '9') {
+            value = value * 10 + (c - '0');
+            if (++digits > 2) return false;
+        } else if (c == ',' && digits > 0 && value < kSlotsPerDay) {
+            plain.set(static_cast<size_t>(value));
+            value = digits = 0;
+        } else {
+            return false;
+        }
+    }
+    set = plain;
+    return true;
+}
+}  // namespace
+
 HalfHourSet gf_hours2bitset(std::string_view text) {
     HalfHourSet set;
+    if (lf_plainHours(text, set)) return set;
     // The fields of gf_split, without building them: parking files hold thousands of these lists.
     if (gf_trimView(text).empty()) return set;
     for (size_t start = 0; start <= text.size();) {
