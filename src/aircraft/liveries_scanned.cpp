@@ -6,6 +6,7 @@
 #include <numeric>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <span>
 #include <sstream>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "aircraft/similar_models.h"
 #include "core/atomic_file.h"
 #include "core/errors.h"
+#include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/paths.h"
@@ -201,9 +203,19 @@ std::vector<LiveryView> lf_readDocument(const pugi::xml_document& doc, std::stri
     return views;
 }
 
+// A file that is there but cannot be used says why, so that the user does not look for a
+// missing file.
 void lf_loadFile(pugi::xml_document& doc) {
-    if (!doc.load_file(g_liveriesScannedFile))
+    std::error_code ec;
+    if (!std::filesystem::exists(g_liveriesScannedFile, ec))
         throw qtk::UserErrorException(51, fmt::format("File {} not found", g_liveriesScannedFile));
+    std::string text;
+    if (auto why = gf_readWholeFile(g_liveriesScannedFile, text))
+        throw qtk::UserErrorException(51, fmt::format("File {} cannot be read: {}", g_liveriesScannedFile, *why));
+    pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size());
+    if (!result)
+        throw qtk::UserErrorException(51, fmt::format("File {} cannot be read: {} at offset {}", g_liveriesScannedFile,
+                                                      result.description(), result.offset));
 }
 
 void lf_keepAsScanned(const std::vector<LiveryView>& views) {

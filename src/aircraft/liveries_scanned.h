@@ -24,7 +24,9 @@
 // and title in byte order. `path` names the file in messages. Raises qtk::UserErrorException
 // 52 (no <liveries>), 999 (a required attribute missing) and 533 (no liveries).
 void gf_parseLiveriesScanned(std::string_view xml, std::string_view path);
-// Reads g_liveriesScannedFile as above; a file that cannot be loaded raises 51.
+// Reads g_liveriesScannedFile as above. Raises 51 "File {} not found" when there is no file,
+// "File {} cannot be read: {reason}" when it cannot be read or parsed (the XML parser's
+// description and byte offset) or is larger than kMaxWholeFileBytes.
 void lf_readLiveriesScanned();
 // Builds every matching table from LiveriesScanned.xml unless they are built already. Reader
 // errors pass to the caller.

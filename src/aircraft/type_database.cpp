@@ -8,6 +8,7 @@
 
 #include "aircraft/type_database_reader.h"
 #include "core/errors.h"
+#include "core/files.h"
 #include "core/log.h"
 
 std::vector<std::vector<std::string>> g_publishers;
@@ -141,11 +142,10 @@ void gf_loadTypeDatabaseText(std::string_view xml, std::string_view sourceName) 
 }
 
 void gf_loadTypeDatabaseFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) throw qtk::UserErrorException(99, fmt::format("{}: cannot be read", path.string()));
-    gf_loadTypeDatabaseText(text.str(), path.string());
+    std::string text;
+    if (auto why = gf_readWholeFile(path, text))
+        throw qtk::UserErrorException(99, fmt::format("{}: cannot be read: {}", path.string(), *why));
+    gf_loadTypeDatabaseText(text, path.string());
 }
 
 void gf_resetTypeDatabase() {

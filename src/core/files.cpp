@@ -1,7 +1,9 @@
 #include "core/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -23,6 +25,10 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+std::string lf_tooLarge(std::uintmax_t size, std::uintmax_t maxBytes) {
+    return fmt::format("the file is {} bytes, more than the limit of {} bytes", size, maxBytes);
+}
+
 bool lf_endsWithXml(const std::string& name) {
     if (name.size() < 5) return false;  // ".xml" alone names nothing
     std::string ext = name.substr(name.size() - 4);
@@ -31,19 +37,37 @@ bool lf_endsWithXml(const std::string& name) {
 }
 }  // namespace
 
-bool gf_readFileBytes(const fs::path& path, std::string& bytes) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return false;
+std::optional<std::string> gf_readWholeFile(const fs::path& path, std::string& bytes, std::uintmax_t maxBytes) {
     bytes.clear();
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return std::strerror(errno);
+    // The size is checked before anything is read, so a huge file costs nothing; the read
+    // itself stops at the limit too, for a file that grows meanwhile.
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > maxBytes) return lf_tooLarge(size, maxBytes);
+    if (!ec) bytes.reserve(static_cast<size_t>(size));
     char buffer[1 << 16];
     size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, n);
-    return std::ferror(file.get()) == 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        bytes.append(buffer, n);
+        if (bytes.size() > maxBytes) {
+            std::string why = lf_tooLarge(bytes.size(), maxBytes);
+            bytes.clear();
+            return why;
+        }
+    }
+    if (std::ferror(file.get()) == 0) return std::nullopt;
+    std::string why = std::strerror(errno);
+    bytes.clear();
+    return why;
 }
+
+bool gf_readFileBytes(const fs::path& path, std::string& bytes) { return !gf_readWholeFile(path, bytes); }
 
 bool gf_readTextFile(const fs::path& path, std::vector<std::string>& lines) {
     std::string bytes;
-    if (!gf_readFileBytes(path, bytes)) return false;
+    if (gf_readWholeFile(path, bytes)) return false;
     lines.clear();
     gf_splitLines(gf_decodeToUtf8(bytes), lines);
     return true;

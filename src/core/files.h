@@ -4,10 +4,23 @@
 #pragma once
 #include <cstddef>
 #include <filesystem>
+#include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Files read whole into memory are refused above this size: a scenario, the livery list, the
+// type database and the text files the program reads stay far below it, and a larger file
+// would cost several times its size in memory and seconds of start-up.
+inline constexpr std::uintmax_t kMaxWholeFileBytes = 256ull << 20;  // 256 MiB
+
+// Reads the whole file into bytes (replacing them) when it is at most maxBytes long. The
+// reason when it cannot ("No such file or directory", "the file is 209715200 bytes, more than
+// the limit of 1048576 bytes", ...); nullopt when it was read.
+std::optional<std::string> gf_readWholeFile(const std::filesystem::path& path, std::string& bytes,
+                                            std::uintmax_t maxBytes = kMaxWholeFileBytes);
 
 // The whole file as it is; false when it cannot be opened or a read fails (a folder, for one).
 bool gf_readFileBytes(const std::filesystem::path& path, std::string& bytes);

@@ -1,5 +1,7 @@
 #include "core/log.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -36,14 +38,19 @@ void lf_write(std::string_view prefix, std::string_view text) {
 }
 }  // namespace
 
-bool gf_openLog(std::string_view programName, std::string_view version, std::string_view target) {
+bool gf_openLog(std::string_view programName, std::string_view version, std::string_view target,
+                std::string* whyNot) {
     {
         std::lock_guard lock(g_logMutex);
         if (g_logStream.is_open()) g_logStream.close();
         lf_copyOver("Log0.txt", "Log00.txt");
         lf_copyOver("Log.txt", "Log0.txt");
+        errno = 0;
         g_logStream.open("Log.txt", std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!g_logStream.is_open()) return false;
+        if (!g_logStream.is_open()) {
+            if (whyNot) *whyNot = errno != 0 ? std::strerror(errno) : "cannot be opened";
+            return false;
+        }
     }
     gf_logLine(fmt::format("{} (utc) {} version {} for {}", gf_formatUtcTime(gf_utcNow()), programName, version,
                            target));

@@ -6,8 +6,10 @@
 
 // Rotates the old logs (Log0.txt over Log00.txt, Log.txt over Log0.txt) in the working folder,
 // opens a new Log.txt and writes its first line "{} (utc) {} version {} for {}" (UTC time,
-// program name, version, simulator). False when Log.txt cannot be opened.
-bool gf_openLog(std::string_view programName, std::string_view version, std::string_view target);
+// program name, version, simulator). False when Log.txt cannot be opened; whyNot then holds
+// the reason ("Permission denied", ...).
+bool gf_openLog(std::string_view programName, std::string_view version, std::string_view target,
+                std::string* whyNot = nullptr);
 void gf_closeLog();
 bool gf_logIsOpen();
 

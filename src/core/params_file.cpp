@@ -5,11 +5,13 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <utility>
 
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
 #include "core/atomic_file.h"
+#include "core/files.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/xml_meta.h"
@@ -23,6 +25,14 @@ namespace {
 std::mutex g_parametersFileMutex;
 
 constexpr const char* kRootName = "parameters";
+
+// The last warning about the file that the user should see; taken by the run thread.
+std::string g_parametersProblem;
+
+void lf_warn(std::string text) {
+    gf_logWarning(text);
+    g_parametersProblem = std::move(text);
+}
 
 // 1-based line of a byte offset into the text.
 int lf_lineOf(std::string_view text, std::ptrdiff_t offset) {
@@ -43,26 +53,24 @@ void lf_keepAside(const XmlProblem& problem) {
     std::error_code ec;
     fs::rename(g_parametersFile, bad, ec);
     if (ec) {
-        gf_logWarning(fmt::format("Could not read {}: {} at offset {}; could not keep it as {}: {}",
-                                  g_parametersFile, problem.description, problem.offset, bad, ec.message()));
+        lf_warn(fmt::format("Could not read {}: {} at offset {}; could not keep it as {}: {}", g_parametersFile,
+                            problem.description, problem.offset, bad, ec.message()));
         return;
     }
-    gf_logWarning(fmt::format("Could not read {}: {} at offset {}; kept as {}", g_parametersFile,
-                              problem.description, problem.offset, bad));
+    lf_warn(fmt::format("Could not read {}: {} at offset {}; kept as {}", g_parametersFile, problem.description,
+                        problem.offset, bad));
 }
 
 // The whole file; nullopt when it does not exist; a problem when it cannot be read.
 std::optional<std::string> lf_readFile(std::optional<XmlProblem>& problem) {
     std::error_code ec;
     if (!fs::exists(g_parametersFile, ec)) return std::nullopt;
-    std::ifstream in(g_parametersFile, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!fs::is_regular_file(g_parametersFile, ec) || !in || in.bad()) {
-        problem = XmlProblem{"the file could not be read", 0};
+    std::string text;
+    if (auto why = gf_readWholeFile(g_parametersFile, text, kMaxParametersFileBytes)) {
+        problem = XmlProblem{fmt::format("the file could not be read ({})", *why), 0};
         return std::nullopt;
     }
-    return text.str();
+    return text;
 }
 
 // The current file as a document with its root; a fresh one when the file is missing or broken
@@ -81,8 +89,9 @@ void lf_loadForUpdate(pugi::xml_document& doc) {
 bool lf_writeFile(const pugi::xml_document& doc) {
     std::ostringstream out;
     doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
-    if (gf_writeFileAtomically(g_parametersFile, out.str())) return true;
-    gf_logWarning(fmt::format("Could not write {}", g_parametersFile));
+    auto why = gf_replaceFileContent(g_parametersFile, out.str());
+    if (!why) return true;
+    lf_warn(fmt::format("Could not write {}: {}; the file keeps its previous content", g_parametersFile, *why));
     return false;
 }
 
@@ -148,4 +157,9 @@ bool gf_saveParameter(BoolParameter& record) {
     }
     gf_logLine(fmt::format("{}={}", record.name(), value));
     return lf_writeFile(doc);
+}
+
+std::string gf_takeParametersProblem() {
+    std::lock_guard lock(g_parametersFileMutex);
+    return std::exchange(g_parametersProblem, {});
 }

@@ -13,6 +13,7 @@
 // meta-entry records (author, date, version) are never stored here.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,10 @@ struct XmlProblem {
 // root applies nothing and returns the problem.
 std::optional<XmlProblem> gf_applyParameters(std::string_view text, std::string_view source);
 
+// parameters.xml holds about a hundred short entries; a larger file than this is refused as
+// unreadable (kept aside, defaults used) instead of costing memory and seconds at start-up.
+inline constexpr std::uintmax_t kMaxParametersFileBytes = 1u << 20;  // 1 MiB
+
 // Reads g_parametersFile into the records. A missing file means defaults (false). A file that
 // cannot be read or is malformed is logged with the parser's description and offset, kept aside
 // as parameters.xml.bad (replacing an older one) and the defaults are used (false).
@@ -42,3 +47,6 @@ bool gf_saveParameters();
 // (or the file) when missing and keeping the other entries; logs "{}={}" (name, value). A broken
 // file is kept aside as with loading first. False (logged) when the file cannot be written.
 bool gf_saveParameter(BoolParameter& record);
+// The warning of the last read or write of the file that failed (a file kept aside, a save
+// that could not be written), emptied by the call; empty when there was none.
+std::string gf_takeParametersProblem();

@@ -124,6 +124,9 @@ void lf_readerThread(milliseconds pollInterval) {
     if (g_reader->badReports() > 0)
         gf_logLine(fmt::format("traffic reader: {} bad report{} dropped", g_reader->badReports(),
                                g_reader->badReports() == 1 ? "" : "s"));
+    if (g_reader->repeatedReports() > 0)
+        gf_logLine(fmt::format("traffic reader: {} report{} dropped: hexid repeated in one poll",
+                               g_reader->repeatedReports(), g_reader->repeatedReports() == 1 ? "" : "s"));
     g_readerRunning = false;
     g_readerCv.notify_all();
 }
@@ -158,6 +161,7 @@ void TrafficReader::pollOnce(double nowUtc) {
 void TrafficReader::deliver(double dataTimeUtc, int delaySeconds, const TrafficArea& area, double& newest) {
     reports_.clear();
     staging_.clear();
+    hexidsOfPoll_.clear();
     source_.reportsAt(dataTimeUtc - runStartUtc_, area, reports_);
     for (const TrafficReport& report : reports_) {
         LiveTrafficRecord& record = staging_.emplace_back();
@@ -177,6 +181,11 @@ bool TrafficReader::decode(const TrafficReport& report, LiveTrafficRecord& recor
         if (badReports_++ == 0)
             gf_logWarning(fmt::format("traffic report {:06X} dropped: a number is not finite or out of range",
                                       report.hexid));
+        return false;
+    }
+    if (!hexidsOfPoll_.insert(report.hexid).second) {
+        if (repeatedReports_++ == 0)
+            gf_logWarning(fmt::format("traffic report {:06X} dropped: its hexid came twice in one poll", report.hexid));
         return false;
     }
     record.airline = report.airline;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "feed/records.h"
@@ -35,6 +36,9 @@ class TrafficReader {
     void pollOnce(double nowUtc);
     // Reports dropped because a number was not finite, out of range or out of physical bounds.
     int badReports() const { return badReports_; }
+    // Reports dropped because an earlier report of the same poll had their hexid: one
+    // aircraft cannot be in two places, and live traffic would follow neither.
+    int repeatedReports() const { return repeatedReports_; }
 
   private:
     void deliver(double dataTimeUtc, int delaySeconds, const TrafficArea& area, double& newest);
@@ -45,6 +49,8 @@ class TrafficReader {
     bool firstPollDone_ = false;
     std::string blockCallsign_;  // BLOCK_CALLSIGN as it stood at the start of the poll
     int badReports_ = 0;
+    int repeatedReports_ = 0;
+    std::unordered_set<uint32_t> hexidsOfPoll_;
     std::vector<TrafficReport> reports_;
     std::vector<LiveTrafficRecord> staging_;
 };

@@ -228,6 +228,8 @@ void lf_approachConfig(LiveAircraft& ac) {
 
 void lf_lightsAndConfig(LiveAircraft& ac) {
     if (ac.stream[0].alt >= kLightsCeilingFt) {
+        // Steady flight up high keeps to the delay as it does lower down.
+        lf_shrinkDueClamps(ac);
         if (ac.lightsHigh) return;
         ac.lightsHigh = 1;
         ac.lightsLow = 0;

@@ -17,6 +17,7 @@
 #include "live/sim_events.h"
 #include "live/tick.h"
 #include "shell/requests.h"
+#include "shell/run_control.h"
 #include "sim/sim_link.h"
 
 namespace {
@@ -111,7 +112,7 @@ void lf_createLiveAircraft(LiveTrafficRecord& record) {
     const CategoryMotion& motion = gf_categoryMotion(rec.category);
     rec.maxClimbStep = motion.maxClimbStepFt;
     rec.slowTaxiSpeed = motion.slowTaxiSpeedKt;
-    g_liveRecords.push_back(gf_constructLiveAircraft(record.sample, rec, record.timeStamp));
+    gf_addLiveAircraft(gf_constructLiveAircraft(record.sample, rec, record.timeStamp));
 }
 
 // An unknown or missing type is taken from the registration database when it knows one.
@@ -127,10 +128,7 @@ void lf_newTrafficRecord(LiveTrafficRecord& record) {
 }
 
 bool lf_sameCallsignAndTypeLive(const LiveTrafficRecord& record) {
-    if (record.callsign.empty()) return false;
-    for (const LiveAircraft& a : g_liveRecords)
-        if (a.callsign == record.callsign && a.type == record.type) return true;
-    return false;
+    return !record.callsign.empty() && gf_liveWithCallsignAndType(record.callsign, record.type);
 }
 
 void lf_processTrafficRecord(LiveTrafficRecord& record) {
@@ -167,7 +165,12 @@ void gf_connectIntake() {
 
 void gf_takeFromAddingStack() {
     gf_takeStagedRecords(g_staged);
-    for (LiveTrafficRecord& record : g_staged.records) lf_processTrafficRecord(record);
+    // A buffered snapshot of a large poll is many thousand records: closing the window must
+    // not wait for all of them.
+    for (LiveTrafficRecord& record : g_staged.records) {
+        if (g_stopRun || g_userClosing) break;
+        lf_processTrafficRecord(record);
+    }
     g_staged.records.clear();
 }
 

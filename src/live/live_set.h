@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "live/aircraft.h"
@@ -11,12 +12,23 @@
 
 inline constexpr int kTicksPerSecond = 100;
 
-// First live aircraft with that hexid / object id; nullptr when none.
+// First live aircraft with that hexid / object id; nullptr when none. By hexid through an
+// index that keeps the first-match order (see gf_addLiveAircraft).
 LiveAircraft* gf_findLiveByHexid(uint32_t hexid);
 LiveAircraft* gf_findLiveByObjectId(uint32_t objectId);
 // First static aircraft with that hexid / object id; nullptr when none.
 AircraftRec* gf_findStaticByHexid(uint32_t hexid);
 AircraftRec* gf_findStaticByObjectId(uint32_t objectId);
+// Appends a live aircraft to g_liveRecords and to the index: the one way to add live aircraft
+// (an aircraft added otherwise is found again only after the index sees the size change).
+LiveAircraft& gf_addLiveAircraft(LiveAircraft&& aircraft);
+// True when a live aircraft has this callsign and this type (through the index).
+bool gf_liveWithCallsignAndType(std::string_view callsign, std::string_view type);
+// A live aircraft's callsign or type changed from these (the index counts it under the new ones).
+void gf_liveKeyChanged(std::string_view oldCallsign, std::string_view oldType, const LiveAircraft& aircraft);
+// The aircraft is about to be erased from g_liveRecords (by anyone but gf_eraseFinishedLive).
+void gf_liveErasing(const LiveAircraft& aircraft);
+
 // Number of live aircraft in life state active.
 int gf_countActiveLive();
 // The current tick as the due-tick arithmetic uses it (wraps as unsigned 32-bit).

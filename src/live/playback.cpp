@@ -27,6 +27,10 @@ namespace {
 
 constexpr double kSnapDeg = 0.00015;
 constexpr double kTakeOffRollKt = 43;
+// Reported and positions' speed agree within this many knots or this share of the latter.
+constexpr double kSpeedAgreementKt = 20;
+constexpr double kSpeedAgreementShare = 0.5;
+constexpr double kTakeOffRollTurnDeg = 30;
 constexpr double kStopPruneNm = 22.0 / 1852.0;
 constexpr int32_t kStopPruneTicks = 1500;
 constexpr size_t kStopSearchSamples = 5;
@@ -186,6 +190,23 @@ double lf_positionsKt(const PosSample& from, const PosSample& to) {
     return gf_haversineNm(gf_posOf(from), gf_posOf(to)) * 360000.0 / ticks;
 }
 
+// The feed's air/ground field turns late after a touchdown and its speed may stay frozen on the
+// ground (a roll-out, a parked aircraft whose positions jitter): only an aircraft that the
+// positions show rolling straight on at take-off speed, at about the speed reported and not
+// slowing down, takes off.
+bool lf_rollingToTakeOff(const LiveAircraft& ac, const PosSample& s) {
+    const auto& st = ac.stream;
+    const double kt = lf_positionsKt(st.back(), s);
+    if (kt < kTakeOffRollKt || s.gs < st.back().gs) return false;
+    if (std::fabs(s.gs - kt) > std::max(kSpeedAgreementKt, kSpeedAgreementShare * kt)) return false;
+    if (st.size() < 2 || gf_samePosition(st[st.size() - 2], st.back())) return true;
+    const PosSample& before = st[st.size() - 2];
+    const double turn = gf_normalizePi(gf_bearingRad(gf_posOf(st.back()), gf_posOf(s)) -
+                                       gf_bearingRad(gf_posOf(before), gf_posOf(st.back())));
+    return kt + kSpeedAgreementKt >= lf_positionsKt(before, st.back()) &&
+           std::fabs(turn) <= gf_degToRad(kTakeOffRollTurnDeg);
+}
+
 void lf_groundStart(LiveAircraft& ac, const PosSample& s) {
     if (ac.takeOffRoll || !ac.onGround || ac.lifeState != active || ac.stream.empty()) return;
     const PosSample& back = ac.stream.back();
@@ -194,10 +215,7 @@ void lf_groundStart(LiveAircraft& ac, const PosSample& s) {
         return;
     }
     if (ac.flightState != taxi) return;
-    // The feed's air/ground field turns late after a touchdown and its speed may stay frozen on
-    // the ground: only an aircraft that the positions show rolling fast and not slowing down
-    // takes off.
-    if (lf_positionsKt(back, s) < kTakeOffRollKt || s.gs < back.gs) return;
+    if (!lf_rollingToTakeOff(ac, s)) return;
     if (s.airborne || (s.gs >= kTakeOffRollKt && back.gs >= kTakeOffRollKt)) lf_towedTakeOff(ac);
 }
 

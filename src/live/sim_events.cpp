@@ -48,7 +48,10 @@ template <typename Rec>
 void lf_eraseBySwap(std::vector<Rec>& records, Rec& rec) {
     // A live aircraft that goes without a removal of its own (refused create, removed by the
     // simulator) must not leave its stand marked occupied.
-    if constexpr (std::is_same_v<Rec, LiveAircraft>) gf_leaveStand(rec);
+    if constexpr (std::is_same_v<Rec, LiveAircraft>) {
+        gf_leaveStand(rec);
+        gf_liveErasing(rec);
+    }
     Rec& last = records.back();
     if (&rec != &last) rec = std::move(last);
     records.pop_back();

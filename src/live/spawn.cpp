@@ -102,11 +102,13 @@ void lf_identityFromRegistration(LiveAircraft& ac) {
     if (ac.regcode.empty()) return;
     const std::optional<DbRecord> entry = gf_findDbRecord(ac.regcode);
     if (!entry) return;
+    const std::string oldCallsign = ac.callsign, oldType = ac.type;
     if (!entry->airl.empty()) ac.airline = entry->airl;
     if (!entry->type.empty()) ac.type = entry->type;
     if (!entry->opr.empty()) ac.airline = entry->opr;
     ac.isCargo = entry->cargo ? 1 : 0;
     if (!gf_hasRealCallsign(ac.callsign)) ac.callsign = ac.regcode;
+    gf_liveKeyChanged(oldCallsign, oldType, ac);
 }
 
 bool lf_blockedCallsign(const LiveAircraft& ac) {

@@ -13,6 +13,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "core/files.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "feed/traffic_source.h"
@@ -39,6 +40,9 @@ std::string lf_item(const std::string& path, size_t index) {
     return fmt::format("{}[{}]", path, index);
 }
 
+// Times in the stand-in world: a negative time ends or restarts the run without reason.
+constexpr double kMaxScenarioSeconds = 864000;  // ten days
+
 bool lf_positionInRange(double lat, double lon) {
     return std::abs(lat) <= 90 && std::abs(lon) <= 180;
 }
@@ -50,6 +54,8 @@ class ScenarioParser {
     Scenario parse(const json& doc);
     int droppedRows = 0;
     int droppedParked = 0;
+    int droppedTracks = 0;
+    std::string firstDroppedTrack;  // "4B1805 (tracks[3])"
 
   private:
     [[noreturn]] void fail(const std::string& place, std::string_view what) const {
@@ -75,6 +81,7 @@ class ScenarioParser {
     ScenarioUserPoint parseUserPoint(const json& j, const std::string& path) const;
     ScenarioFrameDip parseFrameDip(const json& j, const std::string& path) const;
     ScenarioPause parsePause(const json& j, const std::string& path) const;
+    bool overlapsEarlierTrack(const ScenarioTrack& track, const std::vector<ScenarioTrack>& kept) const;
 
     std::string_view source_;
 };
@@ -242,13 +249,27 @@ ScenarioUserPoint ScenarioParser::parseUserPoint(const json& j, const std::strin
 
 ScenarioFrameDip ScenarioParser::parseFrameDip(const json& j, const std::string& path) const {
     expectObject(j, path, {"at_s", "duration_s", "frame_rate"});
-    return {number(j, "at_s", path), within(number(j, "duration_s", path), "duration_s", path, 0, 1e9),
+    return {within(number(j, "at_s", path), "at_s", path, 0, kMaxScenarioSeconds),
+            within(number(j, "duration_s", path), "duration_s", path, 0, kMaxScenarioSeconds),
             within(number(j, "frame_rate", path), "frame_rate", path, kMinFrameRate, kMaxFrameRate)};
 }
 
 ScenarioPause ScenarioParser::parsePause(const json& j, const std::string& path) const {
     expectObject(j, path, {"at_s", "duration_s"});
-    return {number(j, "at_s", path), within(number(j, "duration_s", path), "duration_s", path, 0, 1e9)};
+    return {within(number(j, "at_s", path), "at_s", path, 0, kMaxScenarioSeconds),
+            within(number(j, "duration_s", path), "duration_s", path, 0, kMaxScenarioSeconds)};
+}
+
+// One aircraft cannot be in two places at once: the feed would deliver both tracks under one
+// address and live traffic could follow neither. Tracks of one address that follow each other
+// in time are the same aircraft's flights and stay.
+bool ScenarioParser::overlapsEarlierTrack(const ScenarioTrack& track, const std::vector<ScenarioTrack>& kept) const {
+    if (track.rows.empty()) return false;
+    for (const ScenarioTrack& other : kept) {
+        if (other.hexid != track.hexid || other.rows.empty()) continue;
+        if (track.rows.front().t <= other.rows.back().t && other.rows.front().t <= track.rows.back().t) return true;
+    }
+    return false;
 }
 
 Scenario ScenarioParser::parse(const json& doc) {
@@ -257,8 +278,10 @@ Scenario ScenarioParser::parse(const json& doc) {
                   "installed_titles", "frame_dips", "airports", "user", "tracks", "parked"});
     Scenario s;
     s.frameRate = within(numberOr(doc, "frame_rate", "", s.frameRate), "frame_rate", "", kMinFrameRate, kMaxFrameRate);
-    s.runLengthSeconds = optionalNumber(doc, "run_length_s", "");
-    s.connectionLossAtSecond = optionalNumber(doc, "connection_loss_at_s", "");
+    if (const auto v = optionalNumber(doc, "run_length_s", ""))
+        s.runLengthSeconds = within(*v, "run_length_s", "", 0, kMaxScenarioSeconds);
+    if (const auto v = optionalNumber(doc, "connection_loss_at_s", ""))
+        s.connectionLossAtSecond = within(*v, "connection_loss_at_s", "", 0, kMaxScenarioSeconds);
     s.parkAirport = text(doc, "park_airport", "");
     if (const auto qnh = optionalNumber(doc, "qnh_hpa", "")) s.qnhHpa = within(*qnh, "qnh_hpa", "", kMinQnhHpa, kMaxQnhHpa);
     const json& pauses = array(doc, "pauses", "");
@@ -281,8 +304,14 @@ Scenario ScenarioParser::parse(const json& doc) {
     const json& user = array(doc, "user", "");
     for (size_t i = 0; i < user.size(); ++i) s.user.push_back(parseUserPoint(user[i], lf_item("user", i)));
     const json& tracks = array(doc, "tracks", "");
-    for (size_t i = 0; i < tracks.size(); ++i)
-        s.tracks.push_back(parseTrack(tracks[i], lf_item("tracks", i)));
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        ScenarioTrack track = parseTrack(tracks[i], lf_item("tracks", i));
+        if (overlapsEarlierTrack(track, s.tracks)) {
+            if (droppedTracks++ == 0) firstDroppedTrack = fmt::format("{:06X} ({})", track.hexid, lf_item("tracks", i));
+            continue;
+        }
+        s.tracks.push_back(std::move(track));
+    }
     const json& parked = array(doc, "parked", "");
     for (size_t i = 0; i < parked.size(); ++i)
         if (auto p = parseParked(parked[i], lf_item("parked", i))) s.parked.push_back(std::move(*p));
@@ -341,15 +370,18 @@ Scenario gf_parseScenario(std::string_view text, std::string_view sourceName) {
             "{}: dropped {} track row{} and {} parked aircraft (time or position not "
             "finite, out of range or out of order)",
             sourceName, parser.droppedRows, parser.droppedRows == 1 ? "" : "s", parser.droppedParked));
+    if (parser.droppedTracks > 0)
+        gf_logWarning(fmt::format("{}: dropped {} track{} whose hexid an earlier track has at the same time (first: {})",
+                                  sourceName, parser.droppedTracks, parser.droppedTracks == 1 ? "" : "s",
+                                  parser.firstDroppedTrack));
     return scenario;
 }
 
 Scenario gf_readScenarioFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error(fmt::format("{}: cannot be read", path.string()));
-    std::ostringstream text;
-    text << in.rdbuf();
-    return gf_parseScenario(text.str(), path.string());
+    std::string text;
+    if (auto why = gf_readWholeFile(path, text))
+        throw std::runtime_error(fmt::format("{}: cannot be read: {}", path.string(), *why));
+    return gf_parseScenario(text, path.string());
 }
 
 std::string gf_scenarioToJson(const Scenario& s) {

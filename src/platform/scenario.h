@@ -14,16 +14,16 @@
 // The scenario file: one JSON object. Every field may be left out (its default applies); a
 // field the parser does not know is an error, so a misspelt name cannot pass unnoticed.
 //   "frame_rate"            number 1 to 1000, simulator frames per second (default 30)
-//   "run_length_s"          number, seconds after which the stand-in simulator closes
-//   "connection_loss_at_s"  number, second at which the simulator link breaks
+//   "run_length_s"          number 0 to 864000, seconds after which the stand-in simulator closes
+//   "connection_loss_at_s"  number 0 to 864000, second at which the simulator link breaks
 //   "park_airport"          string, ICAO code of the airport whose parked traffic is served: one
 //                           of "airports"; its parked traffic is the "parked" aircraft within
 //                           5 nm of it (without a park airport every "parked" aircraft)
 //   "qnh_hpa"               number 900 to 1100, the QNH of the nearest METAR the service gives
-//   "pauses"                array of {"at_s", "duration_s" (0 or more)} numbers: the simulation
+//   "pauses"                array of {"at_s", "duration_s"} numbers (0 to 864000): the simulation
 //                           stops (paused, in a menu) for that long
 //   "installed_titles"      array of strings, the titles the stand-in simulator can create
-//   "frame_dips"            array of {"at_s", "duration_s" (0 or more), "frame_rate" (1 to 1000)}
+//   "frame_dips"            array of {"at_s", "duration_s" (0 to 864000), "frame_rate" (1 to 1000)}
 //                           (numbers, all needed)
 //   "airports"              array of {"icao" string, "lat", "lon", "elevation_ft" (-2000 to 20000)
 //                           numbers}
@@ -46,6 +46,9 @@
 //   "parked"                array of parked aircraft {"hexid" as for tracks; "airline", "type",
 //                           "callsign", "registration", "info" strings (default ""); "lat",
 //                           "lon" numbers; "half_hours_ago" integer (default 0)}
+// A track whose hexid an earlier track has, with time spans (first to last row) that overlap,
+// is dropped and counted in one log line per file (the same aircraft cannot fly two tracks at
+// once); tracks of one hexid one after the other stay.
 // Rows whose time or any number is not finite, whose position is out of range (|lat| > 90,
 // |lon| > 180), whose numbers lie outside the physical bounds of a report (feed/traffic_source.h)
 // or whose time is not after the row before, and parked aircraft with such a

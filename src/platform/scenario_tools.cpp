@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "core/atomic_file.h"
+#include "core/files.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/text.h"
@@ -155,11 +156,10 @@ TrackIdentity gf_demoIdentity(uint32_t hexid) {
 }
 
 std::string gf_readTextFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error(fmt::format("{}: cannot be read", path.string()));
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text;
+    if (auto why = gf_readWholeFile(path, text))
+        throw std::runtime_error(fmt::format("{}: cannot be read: {}", path.string(), *why));
+    return text;
 }
 
 void gf_writeScenarioFile(const std::filesystem::path& path, const Scenario& scenario) {

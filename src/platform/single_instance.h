@@ -2,6 +2,7 @@
 // for the named mutex of the simulator's machine. Taken by the entry before anything else.
 #pragma once
 #include <filesystem>
+#include <string>
 
 // Holds the lock for as long as it lives; the lock also ends with the process.
 class SingleInstanceLock {
@@ -15,9 +16,15 @@ class SingleInstanceLock {
     // holder has it or the file cannot be opened.
     bool acquire(const std::filesystem::path& lockFile);
     bool held() const { return fd_ >= 0; }
+    // After a refused acquire: true when another holder has the lock (another copy runs),
+    // false when the file could not be opened; failure() then says why.
+    bool heldElsewhere() const { return heldElsewhere_; }
+    const std::string& failure() const { return failure_; }
 
   private:
     int fd_ = -1;
+    bool heldElsewhere_ = false;
+    std::string failure_;
 };
 
 // Name of the lock file inside the user data folder.

@@ -1,6 +1,7 @@
 #include "platform/window_model.h"
 
 #include <array>
+#include <deque>
 #include <map>
 #include <mutex>
 
@@ -11,14 +12,28 @@
 namespace {
 
 constexpr int kMessageLifeSeconds = 25;
+// Messages shown faster than the console polls wait here for it; more than this and the
+// oldest go (the window itself only ever shows the last).
+constexpr size_t kMaxPendingMessages = 32;
 
 std::mutex g_windowMutex;  // taken for one read or write; the log lock may nest inside
 std::map<int, ControlState> g_controls;
 std::string g_message;
 bool g_messageIsError = false;
 int g_messageAgeSeconds = 0;
+std::deque<std::string> g_shownMessages;  // every text put on the message line, oldest first
 WindowStats g_stats;
 std::array<int, static_cast<size_t>(Region::Count)> g_repaints{};
+
+void lf_setMessageLocked(std::string_view text, bool isError) {
+    if (text != g_message) {
+        if (g_shownMessages.size() == kMaxPendingMessages) g_shownMessages.pop_front();
+        g_shownMessages.emplace_back(text);
+    }
+    g_message = text;
+    g_messageIsError = isError;
+    g_messageAgeSeconds = 0;
+}
 
 void lf_repaintLocked(Region region) {
     auto i = static_cast<size_t>(region);
@@ -61,17 +76,14 @@ void gf_showMessage(std::string_view text, bool log) {
     {
         std::lock_guard lock(g_windowMutex);
         if (g_messageIsError) return;
-        g_message = text;
-        g_messageAgeSeconds = 0;
+        lf_setMessageLocked(text, false);
     }
     if (log) gf_logLine(text);
 }
 
 void gf_showError(std::string_view text) {
     std::lock_guard lock(g_windowMutex);
-    g_message = text;
-    g_messageIsError = true;
-    g_messageAgeSeconds = 0;
+    lf_setMessageLocked(text, true);
 }
 
 void gf_clearMessage() {
@@ -84,6 +96,14 @@ void gf_clearMessage() {
 std::string gf_messageText() {
     std::lock_guard lock(g_windowMutex);
     return g_message;
+}
+
+std::vector<std::string> gf_takeShownMessages() {
+    std::lock_guard lock(g_windowMutex);
+    std::vector<std::string> texts(std::make_move_iterator(g_shownMessages.begin()),
+                                   std::make_move_iterator(g_shownMessages.end()));
+    g_shownMessages.clear();
+    return texts;
 }
 
 bool gf_errorShown() {
@@ -140,6 +160,7 @@ void gf_resetWindowModel() {
     g_message.clear();
     g_messageIsError = false;
     g_messageAgeSeconds = 0;
+    g_shownMessages.clear();
     g_stats = WindowStats{};
     g_repaints.fill(0);
 }

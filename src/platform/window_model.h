@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Controls of the window that no parameter record is bound to.
 namespace ctl {
@@ -73,6 +74,9 @@ void gf_showError(std::string_view text);
 // Empties the message line and ends an error.
 void gf_clearMessage();
 std::string gf_messageText();
+// Every text put on the message line since the last call, oldest first (the console's feed,
+// so that a message replaced at once is still seen).
+std::vector<std::string> gf_takeShownMessages();
 bool gf_errorShown();
 // One simulator second passed: a message (not an error) is cleared 25 seconds after it
 // was shown. True when this call cleared it.

@@ -1,16 +1,14 @@
 #include "scenery/scenery_apf.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <mutex>
 
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
+#include "airports/airport_list.h"
 #include "airports/apf_lookup.h"
 #include "core/files.h"
-#include "core/log.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "scenery/scan_messages.h"
@@ -28,27 +26,6 @@ std::mutex g_linkMutex;
 // Numbers the temporary names of generated files: one per write, whatever the task.
 std::atomic<uint64_t> g_writeNumber{0};
 
-bool lf_holdsNoCase(std::string_view text, std::string_view fragment) {
-    const auto lower = [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    };
-    return std::search(text.begin(), text.end(), fragment.begin(), fragment.end(), lower) != text.end();
-}
-
-// An airport entry of a publisher's list is the code followed by the archived stand count
-// ("EDDM186"); an entry without a number still matches, with a warning, the count kept.
-bool lf_archivedEntry(std::string_view publisher, std::string_view icao, std::string_view entry, int32_t& count) {
-    if (entry.substr(0, icao.size()) != icao) return false;
-    const std::string_view number = entry.substr(std::min<std::size_t>(4, entry.size()));
-    int32_t value = 0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (error == std::errc())
-        count = value;
-    else
-        gf_logWarning(fmt::format("{} {} {} {}", publisher, icao, entry, "invalid number"));
-    return true;
-}
-
 std::string lf_blanksEscaped(std::string_view text) {
     std::string out;
     for (char c : text) c == ' ' ? out += "%20" : out += c;
@@ -64,14 +41,14 @@ bool lf_writeLink(const char* folder, const ApfContent& airport, const std::stri
 }  // namespace
 
 std::string gf_publisherFromFilename(std::string_view path) {
-    if (lf_holdsNoCase(path, "ORBX")) {
+    if (gf_containsNoCase(path, "ORBX")) {
         gf_scanMessage(fmt::format("from filename => publisher {}", kSimaddon));
         return kSimaddon;
     }
     for (const std::vector<std::string>& entry : g_publishers) {
         if (entry.empty()) continue;
         for (const std::string& name : entry)
-            if (lf_holdsNoCase(path, name)) return entry.front();
+            if (gf_containsNoCase(path, name)) return entry.front();
     }
     return kUnknown;
 }
@@ -86,8 +63,10 @@ std::optional<std::string> lf_checkThirdpartyArchive(std::string_view publisher,
                                                      int32_t& archivedCount) {
     for (const ThirdPartyPublisher& entry : g_thirdPartyPublishers) {
         if (entry.publisher != publisher) continue;
-        const auto matches = [&](const std::string& a) { return lf_archivedEntry(publisher, airport.icao, a, archivedCount); };
+        int number = archivedCount;
+        const lf_numberAfterPrefix matches{std::string(publisher), airport.icao, number};
         if (std::any_of(entry.airports.begin(), entry.airports.end(), matches)) {
+            archivedCount = number;
             return fmt::format("archive/thirdparty/{}/{}", lf_blanksEscaped(publisher), gf_apfXmlPath(airport.icao));
         }
     }

@@ -1,15 +1,9 @@
-// The program's entry: one copy at a time, Log.txt, the user data folder, then the UI loop
-// that runs the program until it quits.
+// The program's entry: Ctrl-C and termination requests close the window, then the program
+// runs (shell/program.h) and its exit code is the process's.
+#include <atomic>
 #include <csignal>
-#include <filesystem>
-#include <system_error>
 
-#include "aircraft/liveries_scanned.h"
-#include "core/files.h"
-#include "core/log.h"
-#include "platform/known_folders.h"
-#include "platform/single_instance.h"
-#include "shell/requests.h"
+#include "shell/program.h"
 #include "shell/ui_loop.h"
 
 namespace {
@@ -27,17 +21,7 @@ void lf_catchCloseSignals() {
 }  // namespace
 
 int main() {
-    std::filesystem::path userData = gf_platformAppDataFolder() / "Trelvo";
-    std::error_code ec;
-    std::filesystem::create_directories(userData, ec);
-    SingleInstanceLock instance;
-    if (!instance.acquire(userData / g_instanceLockFile)) return -1;
     static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
     lf_catchCloseSignals();
-    // A rescan asked for in the window empties the livery tables at the next start-up.
-    gf_setRunRequestHandler(RunRequest::NewLiveryScan, gf_clearLiveryTablesForRescan);
-    gf_openLog("Trelvo", TRELVO_VERSION, "P3D v" + gf_simVersionFromPath());
-    int code = gf_runUiLoop();
-    gf_closeLog();
-    return code;
+    return gf_runProgram();
 }

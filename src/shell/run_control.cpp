@@ -45,6 +45,11 @@ int gf_restartDelaySeconds(ExitState state) {
     }
 }
 
+int gf_programExitCode(ExitState state, bool errorShown) {
+    if (state == ExitState::SystemError) return kExitSystemError;
+    return errorShown ? kExitUserError : kExitNormal;
+}
+
 bool gf_stopRunWith(ExitState state) {
     std::lock_guard lock(g_exitMutex);
     bool first = g_exitStateValue == ExitState::NotYetSet;

@@ -22,6 +22,17 @@ std::string_view gf_exitStateName(ExitState state);
 // Seconds of countdown before the next run starts by itself; -1 when the program quits.
 int gf_restartDelaySeconds(ExitState state);
 
+// The process's exit code, as the README lists them: 0 only for a normal end.
+enum ProgramExitCode : int {
+    kExitNormal = 0,          // the user closed the window (Ctrl-C), the simulator closed, a new flight
+    kExitSystemError = 1,     // an unexpected error ended the program (SYSTEM ERROR)
+    kExitUserError = 2,       // an error the user must fix ended the program or lost data
+    kExitAlreadyRunning = 3,  // another copy of the program is running
+};
+// The exit code of a program whose last run ended in that state; errorShown: an error stands
+// on the window's message line.
+int gf_programExitCode(ExitState state, bool errorShown);
+
 // Stops the current run: the first caller stores its exit state; later callers only see the
 // flag already set. Returns true for the caller whose state was stored.
 bool gf_stopRunWith(ExitState state);

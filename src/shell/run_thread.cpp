@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <thread>
 #include <unordered_map>
 
@@ -57,6 +58,7 @@
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 int64_t g_simSeconds = 0;
@@ -66,6 +68,9 @@ std::atomic<bool> g_waitingForSim{false};
 
 namespace {
 
+// Set once parameters.xml was read in this process; until then the records hold defaults.
+bool g_settingsRead = false;
+
 constexpr auto kTickPeriod = 10ms;
 // A tick later than this (a stalled machine, a debugger) restarts the schedule instead of
 // running a burst of catch-up ticks.
@@ -74,6 +79,8 @@ constexpr double kSecondsBetweenRuns = 2.0;
 constexpr int kTicksPerNotRunningCheck = 100;
 constexpr auto kSimulatorWaitStep = 100ms;
 constexpr auto kFirstTrafficWait = 10s;
+// The error code of the file system's failures (as in cleaning a folder).
+constexpr int kFolderErrorCode = 5;
 
 const char* const kDataFolders[] = {
     "airports", "airports/learned", "output/info", "output/errors", "input/my_regcodes", "flightplans",
@@ -191,9 +198,14 @@ void lf_every15SecondsOfTick() {
     lf_every15Seconds();
 }
 
+// Settings changed during the run are lost when the save fails: the user must hear of it. A
+// run that ended before the settings were read holds only defaults, which must not replace
+// the user's file.
 void lf_saveAtClosing() {
+    if (!g_settingsRead) return;
     LAST_EPOCH_TIME.set(static_cast<double>(gf_epochSeconds(gf_utcNow())));
-    gf_saveParameters();
+    if (gf_saveParameters()) return;
+    gf_showError(fmt::format("Error: settings not saved. {}", gf_takeParametersProblem()));
 }
 
 void lf_postRestartOrQuit(ExitState state) {
@@ -202,7 +214,7 @@ void lf_postRestartOrQuit(ExitState state) {
         gf_postUiMessage({UiCommand::RestartAfter, delay});
         return;
     }
-    gf_postUiMessage({UiCommand::Quit, 0});
+    gf_postUiMessage({UiCommand::Quit, 0, gf_programExitCode(state, gf_errorShown())});
 }
 
 }  // namespace
@@ -227,13 +239,22 @@ double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
 }
 
 void lf_prepareFolders() {
-    for (const char* folder : kDataFolders) gf_createDirectories(folder);
+    for (const char* folder : kDataFolders) {
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        if (ec)
+            throw qtk::UserErrorException(
+                kFolderErrorCode, fmt::format("Cannot create the folder {} in the run folder: {}", folder, ec.message()));
+    }
 }
 
 void lf_startUp() {
     gf_initHardwareConcurrency();
     lf_prepareFolders();
     gf_loadParameters();
+    g_settingsRead = true;
+    // A settings file that could not be used was kept aside; the run goes on with defaults.
+    if (std::string problem = gf_takeParametersProblem(); !problem.empty()) gf_showMessage(problem, false);
     // The install folder this machine reports wins over one saved in parameters.xml.
     gf_setSimulatorPaths();
     gf_showParameterControls();
@@ -300,7 +321,6 @@ void lf_matchingSummary() {
 void lf_runThread() {
     try {
         lf_startUp();
-        gf_initHardwareConcurrency();
         lf_liveryTables();
         if (!lf_stopping() && SCAN_AIRPORTS.value()) {
             lf_clearScanCounters();
@@ -311,13 +331,16 @@ void lf_runThread() {
         lf_run();
     } catch (const qtk::UserErrorException& e) {
         gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
-        gf_showError(fmt::format("Error {}", e.code()));
+        // The code alone leaves the user guessing; the message names the file and the reason.
+        gf_showError(fmt::format("Error {}: {}", e.code(), e.message()));
         g_stopRun = true;
     } catch (const std::exception& e) {
         gf_logLine(fmt::format("lf_runThread exception: {}", e.what()));
+        gf_showError(fmt::format("SYSTEM ERROR: {}", e.what()));
         gf_stopRunWith(ExitState::SystemError);
     } catch (...) {
         gf_logLine("lf_runThread exception: unknown");
+        gf_showError("SYSTEM ERROR: unknown exception");
         gf_stopRunWith(ExitState::SystemError);
     }
     lf_closingDown();
@@ -462,6 +485,7 @@ void lf_resetForRestart() {
 }
 
 void gf_resetShell() {
+    g_settingsRead = false;
     lf_resetForRestart();
     gf_resetRunRequests();
     gf_resetWindow();

@@ -24,25 +24,8 @@ std::mutex g_uiMutex;
 std::condition_variable g_uiWake;
 std::deque<UiMessage> g_uiMessages;
 
-// What the console last showed, so that only changes are written.
-struct ConsoleState {
-    std::string message;
-    int lampRepaints = 0;
-};
-
-void lf_showOnConsole(ConsoleState& shown) {
-    std::string message = gf_messageText();
-    if (message != shown.message) {
-        shown.message = message;
-        if (!message.empty()) fmt::print("{}\n", message);
-    }
-    int lamps = gf_repaintCount(Region::Lamps);
-    if (lamps != shown.lampRepaints) {
-        shown.lampRepaints = lamps;
-        fmt::print("{}\n", gf_statusLine());
-    }
-    std::fflush(stdout);
-}
+// The lamp repaints the console has shown the status line for.
+int g_consoleLampRepaints = 0;
 
 // Everything the UI loop keeps between two messages.
 struct UiState {
@@ -50,6 +33,7 @@ struct UiState {
     std::optional<Clock::time_point> restartAt;
     bool closing = false;
     bool quit = false;
+    int exitCode = kExitNormal;
 };
 
 void lf_startRun(UiState& ui) {
@@ -81,6 +65,7 @@ void lf_handle(UiState& ui, const UiMessage& m) {
             break;
         case UiCommand::Quit:
             ui.quit = true;
+            ui.exitCode = m.exitCode;
             break;
     }
 }
@@ -103,9 +88,20 @@ std::optional<UiMessage> gf_waitUiMessage(std::chrono::milliseconds timeout) {
     return m;
 }
 
+void gf_showWindowOnConsole() {
+    for (const std::string& message : gf_takeShownMessages())
+        if (!message.empty()) fmt::print("{}\n", message);
+    int lamps = gf_repaintCount(Region::Lamps);
+    if (lamps != g_consoleLampRepaints) {
+        g_consoleLampRepaints = lamps;
+        fmt::print("{}\n", gf_statusLine());
+    }
+    std::fflush(stdout);
+}
+
 int gf_runUiLoop() {
     UiState ui;
-    ConsoleState shown;
+    gf_showWindowOnConsole();
     gf_postUiMessage({UiCommand::StartRun, 0});
     while (!ui.quit) {
         if (g_windowCloseAsked && !ui.closing) lf_closeWindow(ui);
@@ -114,15 +110,16 @@ int gf_runUiLoop() {
             ui.restartAt.reset();
             lf_startRun(ui);
         }
-        lf_showOnConsole(shown);
+        gf_showWindowOnConsole();
     }
     if (ui.run.joinable()) ui.run.join();
-    lf_showOnConsole(shown);
-    return 0;
+    gf_showWindowOnConsole();
+    return ui.exitCode;
 }
 
 void gf_resetUiLoop() {
     std::lock_guard lock(g_uiMutex);
     g_uiMessages.clear();
     g_windowCloseAsked = false;
+    g_consoleLampRepaints = 0;
 }

@@ -15,6 +15,7 @@ enum class UiCommand : int {
 struct UiMessage {
     UiCommand command = UiCommand::StartRun;
     int delaySeconds = 0;  // RestartAfter only
+    int exitCode = 0;      // Quit only: the process's exit code (ProgramExitCode)
 };
 
 // Hands a message to the UI loop (any thread).
@@ -22,8 +23,11 @@ void gf_postUiMessage(UiMessage message);
 // The oldest message, waiting at most the timeout; nothing when none came.
 std::optional<UiMessage> gf_waitUiMessage(std::chrono::milliseconds timeout);
 
-// Runs the UI loop until the program quits; the process's exit code.
+// Runs the UI loop until the program quits; the process's exit code (the Quit message's).
 int gf_runUiLoop();
+// Writes what the window shows and the console has not shown yet: every message since the
+// last call, and the status line when the lamps were repainted.
+void gf_showWindowOnConsole();
 
 // Forgets queued messages and the close request (whole-process reset).
 void gf_resetUiLoop();

@@ -28,8 +28,9 @@ struct ReaderError {
 
 const ReaderError kReaderErrors[] = {
     {"missing file", nullptr, 51, "51: File output/LiveriesScanned.xml not found"},
+    // A file that is there but broken says why: the parser's description and offset.
     {"not well-formed", "<liveries><liv airl=\"SWR\"</liveries>", 51,
-     "51: File output/LiveriesScanned.xml not found"},
+     "51: File output/LiveriesScanned.xml cannot be read: Error parsing start element tag at offset 25"},
     {"no liveries element", "<meta/><other/>", 52,
      "52: output/LiveriesScanned.xml does not contain a <liveries> section"},
     {"nested liveries element", "<root><liveries><liv airl=\"A\" type=\"B\" title=\"C\"/></liveries></root>",

@@ -13,6 +13,7 @@
 #include "core/tasks.h"
 #include "livery_fixture.h"
 #include "platform/demo_sim_tree.h"
+#include "platform/window_model.h"
 #include "shell/run_control.h"
 
 namespace fs = std::filesystem;
@@ -88,7 +89,9 @@ TEST_F(LiveryScanTest, EqualLiveriesMeetInTheDedupeAndTheLowerPathWinsATitle) {
     cfg(b, "m", {lf_liv("SWR", "A320", "Swiss", "HB-2")});
     cfg(c, "m", {lf_liv("SWR", "A320", "Swiss", "HB-9")});
     g_hardwareConcurrency = 3;
+    gf_setChecked(SCAN_LIVERIES.controlId(), true);
     EXPECT_EQ(scanManual({a, b, c}), (Strings{"Swiss HB-2", "Swiss HB-9"}));
+    EXPECT_FALSE(gf_controlState(SCAN_LIVERIES.controlId()).checked);
     EXPECT_EQ(g_runningWorkers.load(), 0);
     EXPECT_FALSE(SCAN_LIVERIES.value());
     EXPECT_TRUE(g_liveryTablesBuilt);
@@ -191,8 +194,12 @@ TEST_F(LiveryScanTest, TheDemoTreeScansToTheLiveriesItWasBuiltFrom) {
                        "2 incomplete [fltsim.x] sections, see " + base + "/errors/IncompleFltsimSections.txt\n"
                        "\nInformation:\n2 empty aircraft.cfg files, see " + base + "/info/AircraftCfgWithNoFltsimSection.txt\n"
                        "18 liveries updated with real live data from dbase, see " + base + "/info/AirlineModelConversions.txt\n");
-    EXPECT_EQ(tst_readFile(g_incompleteSectionsFile),
-              "D:\\AI Traffic\\Demo Airlines\\SimObjects\\Liveries\\Planted Errors\\aircraft.cfg\n");
+    const std::string planted = "D:\\AI Traffic\\Demo Airlines\\SimObjects\\Liveries\\";
+    EXPECT_EQ(tst_readFile(g_incompleteSectionsFile), planted + "Planted Errors\\aircraft.cfg\n");
+    // The folder is found twice: its invalid files are listed twice.
+    EXPECT_EQ(tst_readFile(g_invalidCfgFilesFile),
+              planted + "Broken Model\\aircraft.cfg\n" + planted + "Broken Model\\aircraft.cfg\n" + planted +
+                  "Lost Model\\aircraft.cfg\n" + planted + "Lost Model\\aircraft.cfg\n");
     for (const char* line : {"      Simobjects found:SimObjects\\Liveries\n", "2 AI add-on packages found\n",
                              "291 liveries found in D:\\AI Traffic\\Demo Airlines\\SimObjects\\Liveries\n",
                              "D:\\Old AI\\Aircraft does not exist, skipped!\n", "668 in total\n"})

@@ -351,7 +351,7 @@ TEST_F(TypeDatabaseTest, LoadsPlainFile) {
         ADD_FAILURE() << "no error";
     } catch (const qtk::UserErrorException& e) {
         EXPECT_EQ(e.code(), 99);
-        EXPECT_EQ(std::string(e.what()), "input/missing.xml: cannot be read");
+        EXPECT_EQ(std::string(e.what()), "input/missing.xml: cannot be read: No such file or directory");
     }
 }
 

@@ -12,52 +12,45 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr LatLon kUser{47.44, 8.58};  // between Zurich and Dubendorf, within 5 nm of both
+
+// A parking file whose stands stand so many metres north of the user.
+std::string tst_standsNorth(std::initializer_list<std::pair<const char*, double>> stands) {
+    std::string text = "<meta/><parkpositions>";
+    for (const auto& [id, northM] : stands)
+        text += fmt::format(R"(<parkpos id="{}" latitude="{:.9f}" longitude="{}"/>)", id,
+                            kUser.lat + gf_metersToNm(northM) / 60.0, kUser.lon);
+    return text + "</parkpositions>";
+}
+
 class DestStandTest : public ApfSiteTest {
   protected:
-    // A parking file whose stands stand so many metres north of the user.
-    static std::string apf(std::initializer_list<std::pair<const char*, double>> stands) {
-        std::string text = "<meta/><parkpositions>";
-        for (const auto& [id, northM] : stands)
-            text += fmt::format("<parkpos id=\"{}\" latitude=\"{:.9f}\" longitude=\"{}\"/>", id,
-                                kUser.lat + gf_metersToNm(northM) / 60.0, kUser.lon);
-        return text + "</parkpositions>";
-    }
-    static constexpr LatLon kUser{47.45, 8.56};
     const Airport lsmd_{"LSMD", "", 47.3986, 8.64823, 1470};
 };
 
-TEST_F(DestStandTest, NearestStandOfALocalFileFirstOfEquals) {
-    tst_writeFile("airports/my_thirdparty/LSMD.xml",
-                  apf({{"A1", 500}, {"B2", 120}, {"C3", 120}, {"D4", 300}}));
-    std::string name = "keep";
-    EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd_, kUser, name), gf_metersToNm(120), 1e-6);
-    EXPECT_EQ(name, "B2");
-}
-
-TEST_F(DestStandTest, NoStandKeepsTheNameAndAnswers100) {
+TEST_F(DestStandTest, NearestStandFirstOfEqualsOr100) {
     struct Row {
         const char* what;
-        const char* file;  // my_thirdparty/LSMD.xml; nullptr: none
+        std::string file;  // my_thirdparty/LSMD.xml; empty: none
+        double nm;
+        const char* name;
     } rows[] = {
-        {"no parking file, none on the site", nullptr},
-        {"not XML", "<parkpositions><parkpos"},
-        {"no parkpositions", "<meta/>"},
-        {"no parkpos", "<parkpositions/>"},
+        {"first of the nearest", tst_standsNorth({{"A1", 500}, {"B2", 120}, {"C3", 120}}), gf_metersToNm(120),
+         "B2"},
+        {"no parking file, none on the site", "", 100, "keep"},
+        {"not XML", "<parkpositions><parkpos", 100, "keep"},
+        {"no parkpositions", "<meta/>", 100, "keep"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         fs::remove("airports/my_thirdparty/LSMD.xml");
-        if (row.file) tst_writeFile("airports/my_thirdparty/LSMD.xml", row.file);
+        if (!row.file.empty()) tst_writeFile("airports/my_thirdparty/LSMD.xml", row.file);
         std::string name = "keep";
-        EXPECT_EQ(gf_readDestApfForClosestStand(lsmd_, kUser, name), kNoStandNm);
-        EXPECT_EQ(name, "keep");
+        EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd_, kUser, name), row.nm, 1e-6);
+        EXPECT_EQ(name, row.name);
     }
-}
-
-TEST_F(DestStandTest, StandWithoutCoordinatesStandsAtZeroZero) {
-    tst_writeFile("airports/my_thirdparty/LSMD.xml",
-                  "<parkpositions><parkpos id=\"Z\"/><parkpos id=\"far\" latitude=\"1\" "
-                  "longitude=\"1\"/></parkpositions>");
+    // A stand without coordinates stands at 0, 0.
+    tst_writeFile("airports/my_thirdparty/LSMD.xml", R"(<parkpositions><parkpos id="Z"/></parkpositions>)");
     std::string name;
     EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd_, {0.01, 0}, name), 0.6, 1e-9);
     EXPECT_EQ(name, "Z");
@@ -65,14 +58,14 @@ TEST_F(DestStandTest, StandWithoutCoordinatesStandsAtZeroZero) {
 
 // The site answers once per run; every lookup gets its own copy and removes it.
 TEST_F(DestStandTest, StockFileIsDownloadedReadAndRemovedEachTime) {
-    tst_writeFile("site/P3D/archive/stock/LSMD.xml", apf({{"S1", 50}}));
+    tst_writeFile("site/P3D/archive/stock/LSMD.xml", tst_standsNorth({{"S1", 50}}));
     for (int i = 1; i <= 2; ++i) {
         std::string name;
         EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd_, kUser, name), gf_metersToNm(50), 1e-6);
         EXPECT_EQ(name, "S1");
         EXPECT_FALSE(fs::exists(kDownloadedApf));
-        EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LSMD.xml"), 1);
     }
+    EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LSMD.xml"), 1);
     // A copy that does not load stays for the next download to overwrite.
     tst_writeFile("site/P3D/archive/stock/LSMD.xml", "<parkpositions");
     gf_resetSiteCache();
@@ -81,40 +74,32 @@ TEST_F(DestStandTest, StockFileIsDownloadedReadAndRemovedEachTime) {
     EXPECT_TRUE(fs::exists(kDownloadedApf));
 }
 
-// Zurich and Dubendorf are both within 5 nm of a point between them; Zurich, later in code order
-// and nearer, displaces Dubendorf, whose stand may still be the nearer one.
+// Zurich, later in code order and nearer, displaces Dubendorf, whose stand may still be nearer.
 TEST_F(DestStandTest, NeighbourWinsWhenItsStandIsNearer) {
     tst_installRealAirports();
     gf_readAirports();
-    const LatLon between{47.44, 8.58};
-    auto standAt = [&](const char* code, const char* id, double northM) {
-        tst_writeFile(
-            fmt::format("airports/my_thirdparty/{}.xml", code),
-            fmt::format(
-                "<parkpositions><parkpos id=\"{}\" latitude=\"{:.9f}\" longitude=\"{}\"/></parkpositions>",
-                id, between.lat + gf_metersToNm(northM) / 60.0, between.lon));
-    };
     struct Row {
-        const char* what;
         double zurichStandM, dubendorfStandM;  // < 0: no file
         const char* code;
         const char* log;
     } rows[] = {
-        {"no parking files", -1, -1, "LSZH", ""},
-        {"same distance", 200, 200, "LSZH", ""},
-        {"Dubendorf's stand nearer", 300, 200, "LSMD",
+        {-1, -1, "LSZH", ""},
+        {200, 200, "LSZH", ""},
+        {300, 200, "LSMD",
          "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 200 meters ...\n"},
-        {"only Dubendorf has a file", -1, 900, "LSMD",
+        {-1, 900, "LSMD",
          "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 900 meters ...\n"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(row.code + std::to_string(row.dubendorfStandM));
         fs::remove_all("airports/my_thirdparty");
-        if (row.zurichStandM >= 0) standAt("LSZH", "Z1", row.zurichStandM);
-        if (row.dubendorfStandM >= 0) standAt("LSMD", "D1", row.dubendorfStandM);
+        if (row.zurichStandM >= 0)
+            tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_standsNorth({{"Z1", row.zurichStandM}}));
+        if (row.dubendorfStandM >= 0)
+            tst_writeFile("airports/my_thirdparty/LSMD.xml", tst_standsNorth({{"D1", row.dubendorfStandM}}));
         gf_setLogCapture(false);
         gf_setLogCapture(true);
-        auto found = gf_findClosestAirport(between);
+        auto found = gf_findClosestAirport(kUser);
         ASSERT_TRUE(found);
         EXPECT_EQ(found->get().code, row.code);
         EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + row.log);

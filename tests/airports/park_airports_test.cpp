@@ -3,107 +3,112 @@
 #include <filesystem>
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 
-#include "core/log.h"
+#include "airports/apf_fixture.h"
+#include "airports/stand.h"
+#include "core/params.h"
+#include "live/live_set.h"
+#include "live/stand_choice.h"
 #include "platform/window_model.h"
+#include "shell/requests.h"
+#include "sim/sim_state.h"
 #include "support/airport_builders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ParkAirportsTest : public WorkFolderTest {
+// Zurich's parking file has the stands Z1 and Z2 east of the reference point.
+constexpr LatLon kZurich{47.4647, 8.54917}, kStandZ1{47.4647, 8.5600}, kStandZ2{47.4647, 8.5620};
+constexpr LatLon kDubendorf{47.3986, 8.64823};
+
+class ParkAirportsTest : public ApfTest {
   protected:
     void SetUp() override {
-        WorkFolderTest::SetUp();
+        ApfTest::SetUp();
         tst_installRealAirports();
         gf_readAirports();
-        gf_setLogCapture(true);
-    }
-    // "CODE,stand CODE ..." of the list in its order.
-    static std::string listed() {
-        std::string out;
-        for (const ParkAirport& p : g_parkAirports) out += (out.empty() ? "" : " ") + p.code + "," + p.stand;
-        return out;
+        tst_writeFile("airports/my_thirdparty/LSZH.xml",
+                      tst_apfXml(R"(<parameter name="altitude" value="1416"/>)",
+                                 fmt::format(R"(<parkpos id="Z1" latitude="{}" longitude="{}" radius="30"/>
+                                                <parkpos id="Z2" latitude="{}" longitude="{}" radius="30"/>)",
+                                             kStandZ1.lat, kStandZ1.lon, kStandZ2.lat, kStandZ2.lon)));
+        restartLog();
     }
     static void restartLog() {
         gf_setLogCapture(false);
         gf_setLogCapture(true);
     }
+    // "CODE,stand CODE,stand ..." of the list in its order.
+    static std::string listed() {
+        std::string out;
+        for (const ParkAirport& p : g_parkAirports) out += (out.empty() ? "" : " ") + p.code + "," + p.stand;
+        return out;
+    }
+    static void list(const char* text) {
+        tst_writeFile(kMyParkAirportsFile, text);
+        lf_readMyParkAirports();
+    }
+    static void userAt(LatLon p, double altitudeFt, bool onGround, double gsKt = 0) {
+        UserSnapshot u;
+        u.lat = p.lat, u.lon = p.lon, u.altitudeFt = altitudeFt, u.onGround = onGround,
+        u.groundSpeedKt = gsKt;
+        gf_storeUserSnapshot(u);
+        g_userPosition = u;
+    }
+    static LatLon northOf(LatLon p, double nm) { return {p.lat + nm / 60.0, p.lon}; }
 };
 
 TEST_F(ParkAirportsTest, ReadSkipsDoublesBadSyntaxAndUnknownAirportsThenAddsThirdparty) {
+    EXPECT_TRUE(lf_readMyParkAirports());  // no file, and only the parking file in my_thirdparty
+    EXPECT_EQ(listed(), "LSZH,");
+    fs::remove_all("airports/my_thirdparty");
+    EXPECT_TRUE(lf_readMyParkAirports());  // no folder either
+    EXPECT_EQ(gf_capturedLog(),
+              "airports/my_park_airports.txt not found\n1 park airport added from my_thirdparty "
+              "folder(-s)\nairports/my_park_airports.txt not found\n");
+    restartLog();
     tst_writeFile(kMyParkAirportsFile,
                   "EDDF\r\nEDDF,A12\n LSZH , B1 \nLSGG,B,C\n\n  \nXXXX\n../LSZH\nLSMD,\n");
-    tst_writeFile("airports/my_thirdparty/LSGG.xml", "x");
-    tst_writeFile("airports/my_thirdparty/LSZH.txt", "x");
-    tst_writeFile("airports/my_thirdparty/README", "x");
-    fs::create_directories("airports/my_thirdparty/EGLL");
+    for (const char* f : {"LSGG.xml", "LSZH.txt", "README"})
+        tst_writeFile(fs::path(g_myThirdpartyFolder) / f, "x");
     EXPECT_FALSE(lf_readMyParkAirports());
     EXPECT_EQ(listed(), "EDDF, LSZH,B1 LSMD, LSGG,");
     EXPECT_EQ(g_parkAirports.front().position.lat, gf_findAirport("EDDF")->lat);
-    EXPECT_EQ(gf_capturedLog(),
-              "===> my_park_airports.txt:EDDF double, skipped\n"
-              "===> my_park_airports.txt:LSGG,B,C wrong syntax, skipped\n"
-              "airport XXXX is unknown\n"
-              "airport ../LSZH is unknown\n"
-              "3 park airports read from 'my_park_airports.txt'\n"
-              "1 park airport added from my_thirdparty folder(-s)\n");
+    EXPECT_EQ(
+        gf_capturedLog(),
+        "===> my_park_airports.txt:EDDF double, skipped\n===> my_park_airports.txt:LSGG,B,C wrong syntax, "
+        "skipped\nairport XXXX is unknown\nairport ../LSZH is unknown\n3 park airports read from "
+        "'my_park_airports.txt'\n1 park airport added from my_thirdparty folder(-s)\n");
     EXPECT_EQ(gf_messageText(), "airport ../LSZH is unknown");
-}
-
-TEST_F(ParkAirportsTest, MissingFileAndFolderAreNoError) {
-    g_parkAirports.push_back({"EDDF", "", {}, 0});
-    EXPECT_TRUE(lf_readMyParkAirports());
-    EXPECT_TRUE(g_parkAirports.empty());
-    EXPECT_EQ(gf_capturedLog(), "airports/my_park_airports.txt not found\n");
-}
-
-TEST_F(ParkAirportsTest, MoreThan3000AirportsGiveTheWarning) {
     for (size_t count : {3000u, 3001u}) {
-        SCOPED_TRACE(count);
         std::string text;
         for (size_t i = 0; i < count; ++i) text += g_airports[i].code + "\n";
         tst_writeFile(kMyParkAirportsFile, text);
         gf_clearMessage();
-        EXPECT_TRUE(lf_readMyParkAirports());
-        EXPECT_EQ(g_parkAirports.size(), count);
-        EXPECT_EQ(gf_messageText(),
-                  count > 3000
-                      ? "Warning: There are a lot of airports (3001), that will cost TRLV much cpu time "
-                        "and may cause stutters"
-                      : "");
+        lf_readMyParkAirports();
+        EXPECT_EQ(gf_messageText().starts_with("Warning: There are a lot of airports (3001), that will cost"),
+                  count > 3000);
     }
 }
 
-TEST_F(ParkAirportsTest, SavingTheFrontEntryRoundTrips) {
+TEST_F(ParkAirportsTest, SavingTheFrontEntryRoundTripsAndNeverOverwritesAnUnreadableFile) {
     struct Row {
-        const char* what;
         const char* before;  // nullptr: no file
         ParkAirport front;
         const char* after;
         const char* log;
     } rows[] = {
-        {"no file", nullptr, {"LSZH", "B2"}, "LSZH,B2\n", "my_park_airports.txt created with LSZH,B2\n"},
-        {"line replaced in place, sorted, duplicates dropped",
-         "LSZH\nEDDF,A1\nEDDF,A1\n",
+        {nullptr, {"LSZH", "B2"}, "LSZH,B2\n", "my_park_airports.txt created with LSZH,B2\n"},
+        {"LSZH\nEDDF,A1\nEDDF,A1\n",
          {"LSZH", "E5"},
          "EDDF,A1\nLSZH,E5\n",
          "my_park_airports.txt:LSZH,E5 updated stand\n"},
-        {"unchanged line still logged",
-         "LSZH,E5\n",
-         {"LSZH", "E5"},
-         "LSZH,E5\n",
-         "my_park_airports.txt:LSZH,E5 updated stand\n"},
-        {"new entry without a stand",
-         "LSZH,E5\n",
-         {"EDDF", ""},
-         "EDDF\nLSZH,E5\n",
-         "my_park_airports.txt:EDDF new entry\n"},
+        {"LSZH,E5\n", {"LSZH", "E5"}, "LSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
+        {"LSZH,E5\n", {"EDDF", ""}, "EDDF\nLSZH,E5\n", "my_park_airports.txt:EDDF new entry\n"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(row.after);
         fs::remove(kMyParkAirportsFile);
         if (row.before) tst_writeFile(kMyParkAirportsFile, row.before);
         restartLog();
@@ -112,39 +117,178 @@ TEST_F(ParkAirportsTest, SavingTheFrontEntryRoundTrips) {
         EXPECT_EQ(tst_readFile(kMyParkAirportsFile), row.after);
         EXPECT_EQ(gf_capturedLog(), row.log);
     }
-    // What was saved reads back.
-    EXPECT_TRUE(lf_readMyParkAirports());
-    EXPECT_EQ(listed(), "EDDF, LSZH,E5");
-}
-
-TEST_F(ParkAirportsTest, AFileThatCannotBeReadIsNeverOverwritten) {
+    fs::remove(kMyParkAirportsFile);
     fs::create_directories(kMyParkAirportsFile);
-    g_parkAirports = {{"LSZH", "E5"}};
+    restartLog();
     gf_saveMyParkAirports();
     EXPECT_TRUE(fs::is_directory(kMyParkAirportsFile));
-    EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, LSZH,E5 not saved\n");
-    EXPECT_FALSE(lf_readMyParkAirports());
+    EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, EDDF not saved\n");
 }
 
 TEST_F(ParkAirportsTest, DestinationMovesAListedAirportToTheFrontOrAddsAndSavesIt) {
-    tst_writeFile(kMyParkAirportsFile, "EDDF\nLSZH,E5\n");
-    lf_readMyParkAirports();
+    list("EDDF\nLSZH,E5\n");
     restartLog();
     lf_setDestination("LSZH");
     EXPECT_EQ(listed(), "LSZH,E5 EDDF,");
-    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSZH,E5\n");
     lf_setDestination("LSGG");
     lf_setDestination("LSGG");
     lf_setDestination("..");
     EXPECT_EQ(listed(), "LSGG, LSZH,E5 EDDF,");
     EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSGG\nLSZH,E5\n");
     EXPECT_EQ(gf_capturedLog(),
-              "New destination: LSZH\n"
-              "New destination: LSGG\n"
-              "my_park_airports.txt:LSGG new entry\n"
-              "New destination: LSGG\n"
-              "New destination: ..\n"
-              "airport .. is unknown\n");
+              "New destination: LSZH\nNew destination: LSGG\nmy_park_airports.txt:LSGG new "
+              "entry\nNew destination: LSGG\nNew destination: ..\nairport .. is unknown\n");
+}
+
+TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsChosenAndLoadedAtTheNextWatch) {
+    list("EDDF\nLSZH\n");
+    restartLog();
+    userAt(northOf(kZurich, 10), 5000, false);
+    gf_watchParkAirport(false);
+    EXPECT_EQ(gf_parkSite().code, "LSZH");
+    EXPECT_TRUE(g_parkLoadPending);
+    EXPECT_TRUE(g_parkingControlsLocked);
+    EXPECT_TRUE(g_stands.empty());
+    EXPECT_EQ(gf_capturedLog(), "\nThe park airport is LSZH (ZRH)\nLSZH in sight at 10.0 nm\n");
+    gf_watchParkAirport(false);
+    EXPECT_FALSE(g_parkingControlsLocked);
+    EXPECT_EQ(g_stands.size(), 2u);
+    EXPECT_TRUE(gf_parkSite().parkedFileRead);  // two stands: live traffic learns soft options
+    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSZH\n");
+    struct Row {
+        double distanceNm, altitudeFt;
+        bool chosen;
+    } rows[] = {{20.0, 18000, true}, {20.0001, 5000, false}, {5, 18001, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(fmt::format("{} nm {} ft", row.distanceNm, row.altitudeFt));
+        lf_resetStaticParking();
+        g_parkAirports = {{"LSZH", "", kZurich, row.distanceNm}};
+        userAt(northOf(kZurich, 30), row.altitudeFt, false);
+        lf_findParkAirportInSight(g_lastWatchPosition, false);
+        EXPECT_EQ(g_parkAirport.code, row.chosen ? "LSZH" : "");
+    }
+}
+
+TEST_F(ParkAirportsTest, ParkAirportIsDroppedOutOfSightOrForANearerListedOne) {
+    struct Row {
+        LatLon user;
+        double altitudeFt;
+        const char* log;
+    } rows[] = {
+        {northOf(kZurich, 19), 5000, ""},
+        {northOf(kZurich, 21), 5000,
+         "LSZH (ZRH) is out of sight (21.0 nm), parked aircraft will be removed\n"},
+        {northOf(kZurich, 2), 18500,
+         "LSZH (ZRH) is out of sight (2.0 nm), parked aircraft will be removed\n"},
+        {kDubendorf, 5000,
+         "LSMD is in sight (0.0 nm), parked aircraft at LSZH (ZRH) will be removed first\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.log);
+        list("LSZH\nLSMD\n");
+        ASSERT_TRUE(lf_setParkAirport("LSZH"));
+        lf_loadParkAirport(true);
+        ASSERT_EQ(g_stands.size(), 2u);
+        restartLog();
+        userAt(row.user, row.altitudeFt, false);
+        gf_watchParkAirport(false);
+        const std::string log = gf_capturedLog();
+        EXPECT_EQ(log.empty() ? "" : log.substr(log.find(' ', 1) + 1), row.log);  // without the time stamp
+        EXPECT_EQ(gf_parkSite().code, *row.log ? "" : "LSZH");
+        EXPECT_EQ(g_stands.empty(), *row.log != 0);
+    }
+}
+
+// Airports at equal distances keep their order, so the front entry does not flip at every watch;
+// with a destination the list keeps its order and only the front entry's distance is new.
+TEST_F(ParkAirportsTest, SortIsStableAndADestinationKeepsTheOrder) {
+    const LatLon east{10, 20.6}, west{10, 19.4}, far{10, 22};
+    userAt({10, 20}, 30000, false);
+    g_parkAirports = {{"WEST", "", west, 0}, {"FAR", "", far, 0}, {"EAST", "", east, 0}};
+    gf_watchParkAirport(false);
+    EXPECT_EQ(listed(), "WEST, EAST, FAR,");
+    g_parkAirports.reverse();
+    userAt({10.0000001, 20}, 30000, false);
+    gf_watchParkAirport(false);
+    EXPECT_EQ(listed(), "EAST, WEST, FAR,");
+    DESTINATION.set("FAR");
+    g_parkAirports = {{"FAR", "", far, 0}, {"EAST", "", east, 0}};
+    userAt({10.0000002, 20}, 30000, false);
+    gf_watchParkAirport(false);
+    EXPECT_EQ(listed(), "FAR, EAST,");
+    EXPECT_NEAR(g_parkAirports.front().distance, gf_haversineNm(g_lastWatchPosition, far), 1e-9);
+    EXPECT_EQ(g_parkAirports.back().distance, 0);
+}
+
+TEST_F(ParkAirportsTest, OnTheGroundTheClosestAirportWithAParkingFileIsLoadedAtOnce) {
+    userAt(kStandZ2, 1416, true);
+    g_userOnGroundKnown = true;
+    gf_watchParkAirport(true);
+    EXPECT_TRUE(gf_capturedLog().starts_with(
+        "User aircraft on the ground at LSZH\n\nThe park airport is LSZH (ZRH)\n"));
+    // The stand the user stands on is remembered for Zurich and kept free for the user.
+    EXPECT_EQ(g_stands.size(), 2u);
+    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z2\n");
+    EXPECT_EQ(gf_parkSite().reservedStand, "Z2");
+    EXPECT_TRUE(gf_findStandById("Z2")->reserved);
+    for (auto [user, message] :
+         {std::pair{kDubendorf, "User aircraft on the ground at LSMD, no airport file found"},
+          std::pair{LatLon{53.0, -15.0}, "User aircraft on the ground, no airport in sight"}}) {
+        SCOPED_TRACE(message);
+        lf_resetStaticParking();
+        restartLog();
+        userAt(user, 1416, true);
+        gf_watchParkAirport(true);
+        EXPECT_EQ(g_parkAirport.code, "");
+        EXPECT_EQ(gf_capturedLog(), std::string(message) + "\n");
+    }
+    // A parking file that cannot be read gives the park airport up.
+    tst_writeFile("airports/my_thirdparty/LSZH.xml",
+                  tst_apfXml("", "", R"(<info name="author" value="a"/>)"));
+    userAt(kStandZ1, 1416, true);
+    gf_watchParkAirport(true);
+    EXPECT_EQ(gf_parkSite().code, "");
+    EXPECT_EQ(gf_messageText(), "airports/my_thirdparty/LSZH.xml: refused to load (copyright)");
+}
+
+// A listed airport is moved to the front, never added twice, and keeps its remembered stand, which
+// becomes the reserved one; a re-read takes a changed stand; the simulator thread only hands the
+// user's stand over and the run thread writes it.
+TEST_F(ParkAirportsTest, RememberedStandsReservedStandAndRereads) {
+    list("EDDF\nLSZH,Z1\n");
+    userAt(northOf(kZurich, 3), 3000, false);
+    ASSERT_TRUE(lf_setParkAirport("LSZH"));
+    lf_loadParkAirport(true);
+    EXPECT_EQ(listed(), "LSZH,Z1 EDDF,");
+    EXPECT_EQ(gf_parkSite().reservedStand, "Z1");
+    g_userOnGroundKnown = true;
+    std::string out;
+    EXPECT_TRUE(gf_checkParkAirports(true, out));
+    EXPECT_EQ(out, "park airports and stands are okay");
+    tst_writeFile(kMyParkAirportsFile, "LSZH,Z2\n");
+    out.clear();
+    EXPECT_TRUE(gf_checkParkAirports(true, out));
+    EXPECT_EQ(out, "reserved stand changed from 'Z1' to 'Z2'");
+    EXPECT_FALSE(gf_findStandById("Z1")->reserved);
+    EXPECT_EQ(gf_parkSite().reservedStand, "Z2");
+    struct Row {
+        LatLon user;
+        double gsKt;
+        bool posted;
+    } rows[] = {{kStandZ1, 3, false}, {kStandZ1, 2, true}, {{47.47, 8.55}, 0, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.gsKt);
+        userAt(row.user, 1416, true, row.gsKt);
+        gf_rememberUserStand();
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z2\n");
+        EXPECT_EQ(gf_takeRunRequest(RunRequest::RememberUserStand), row.posted);
+        if (row.posted) lf_storeRememberedStand();
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), row.posted ? "LSZH,Z1\n" : "LSZH,Z2\n");
+        tst_writeFile(kMyParkAirportsFile, "LSZH,Z2\n");
+        g_parkAirports.front().stand = "Z2";
+    }
+    tst_writeFile(kMyParkAirportsFile, "XXXX\n");
+    EXPECT_FALSE(gf_checkParkAirports(true, out));
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "core/files.h"
 
+#include <cerrno>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -85,6 +87,52 @@ TEST_F(FilesTest, WriteFailsWhereNoFileCanBe) {
     EXPECT_FALSE(gf_writeTextFile({"a"}, "taken/dir"));
     EXPECT_FALSE(gf_writeTextToFile("a", "taken/dir", true));
     EXPECT_EQ(tst_readFile("taken/dir/inner.txt"), "x");
+}
+
+TEST_F(FilesTest, WholeFileReadsSayWhyAndRefuseFilesAboveTheLimit) {
+    tst_writeFile("eleven.txt", "eleven byte");
+    fs::create_directory("folder");
+    struct Row {
+        const char* path;
+        std::uintmax_t limit;
+        std::optional<std::string> why;
+        const char* bytes;
+    };
+    const Row rows[] = {
+        {"eleven.txt", 11, std::nullopt, "eleven byte"},
+        {"eleven.txt", 10, "the file is 11 bytes, more than the limit of 10 bytes", ""},
+        {"missing.txt", 10, "No such file or directory", ""},
+        {"folder", 10, "Is a directory", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path + std::to_string(row.limit));
+        std::string bytes = "old";
+        EXPECT_EQ(gf_readWholeFile(row.path, bytes, row.limit), row.why);
+        EXPECT_EQ(bytes, row.bytes);
+    }
+}
+
+// A power loss must find the old file or the new one: the new content is on the disk before
+// the rename, and the rename is on the disk before the save reports success.
+std::vector<std::string> g_synced;  // per flush: the target's and the temporary file's content
+
+TEST_F(FilesTest, SavesAreFlushedBeforeAndAfterTheRename) {
+    tst_writeFile("settings.xml", "old");
+    gf_setFileSync([](int) {
+        g_synced.push_back(tst_readFile("settings.xml") + ":" + tst_readFile("settings.xml.tmp"));
+        return 0;
+    });
+    EXPECT_EQ(gf_replaceFileContent("settings.xml", "new"), std::nullopt);
+    EXPECT_EQ(g_synced, (std::vector<std::string>{"old:new", "new:"}));
+
+    // A flush that fails (the disk is full) keeps the old file and no temporary one.
+    gf_setFileSync([](int) {
+        errno = ENOSPC;
+        return -1;
+    });
+    EXPECT_EQ(gf_replaceFileContent("settings.xml", "newer"), "No space left on device");
+    EXPECT_EQ(tst_readFile("settings.xml"), "new");
+    EXPECT_FALSE(fs::exists("settings.xml.tmp"));
 }
 
 TEST_F(FilesTest, RemoveFileIfExistsLogsAFailure) {

@@ -167,11 +167,28 @@ TEST_F(ParamsFileTest, BrokenFilesAreKeptAsideAndDefaultsUsed) {
     }
 }
 
+// A huge settings file is refused before it is read, kept aside like any unreadable one, and
+// the warning is there for the window.
+TEST_F(ParamsFileTest, FileAboveTheLimitIsKeptAside) {
+    std::string huge = "<parameters><parameter name=\"RANGE\" value=\"12\"/></parameters>";
+    huge.resize(kMaxParametersFileBytes + 1, ' ');
+    tst_writeFile(g_parametersFile, huge);
+    EXPECT_FALSE(gf_loadParameters());
+    EXPECT_EQ(RANGE.value(), 40);
+    const std::string warning =
+        "Could not read parameters.xml: the file could not be read (the file is 1048577 bytes, more than the limit "
+        "of 1048576 bytes) at offset 0; kept as parameters.xml.bad";
+    EXPECT_EQ(gf_capturedLog(), "===> " + warning + "\n");
+    EXPECT_EQ(gf_takeParametersProblem(), warning);
+    EXPECT_EQ(gf_takeParametersProblem(), "");
+    EXPECT_EQ(tst_readFile("parameters.xml.bad"), huge);
+}
+
 TEST_F(ParamsFileTest, UnreadableFileIsKeptAside) {
     fs::create_directory(g_parametersFile);
     EXPECT_FALSE(gf_loadParameters());
     EXPECT_EQ(gf_capturedLog(),
-              "===> Could not read parameters.xml: the file could not be read at offset 0; kept as "
+              "===> Could not read parameters.xml: the file could not be read (Is a directory) at offset 0; kept as "
               "parameters.xml.bad\n");
     EXPECT_TRUE(fs::is_directory("parameters.xml.bad"));
 }

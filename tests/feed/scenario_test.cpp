@@ -121,11 +121,15 @@ TEST_F(ScenarioTest, MalformedInputNamesFileAndPlace) {
          "demo.json: user[0].alt_ft: must be between -2000 and 100000"},
         {R"({"user": [{"t": 0, "lat": 47, "lon": 8, "alt_ft": 0, "gs_kt": -5}]})",
          "demo.json: user[0].gs_kt: must be between 0 and 2000"},
+        {R"({"run_length_s": -5})", "demo.json: run_length_s: must be between 0 and 864000"},
+        {R"({"connection_loss_at_s": -1})", "demo.json: connection_loss_at_s: must be between 0 and 864000"},
+        {R"({"frame_dips": [{"at_s": -1, "duration_s": 2, "frame_rate": 5}]})",
+         "demo.json: frame_dips[0].at_s: must be between 0 and 864000"},
         {R"({"frame_rate": "30"})", "demo.json: frame_rate: expected a number"},
         {R"({"park_airport": 12})", "demo.json: park_airport: expected a string"},
         {R"({"park_airport": "LSZH"})", "demo.json: park_airport: names no airport of the scenario"},
         {R"({"qnh_hpa": 1e300})", "demo.json: qnh_hpa: must be between 900 and 1100"},
-        {R"({"pauses": [{"at_s": 5, "duration_s": -1}]})", "demo.json: pauses[0].duration_s: must be between 0 and 1000000000"},
+        {R"({"pauses": [{"at_s": 5, "duration_s": -1}]})", "demo.json: pauses[0].duration_s: must be between 0 and 864000"},
         {R"({"installed_titles": ["a", 2]})", "demo.json: installed_titles[1]: expected a string"},
         {R"({"airports": {}})", "demo.json: airports: expected an array"},
         {R"({"airports": [{"icao": "LSZH", "lon": 8, "elevation_ft": 1416}]})",
@@ -193,6 +197,26 @@ TEST_F(ScenarioTest, BadRowsAreDroppedAndCountedOnce) {
         "range or out of order)\n");
 }
 
+// Two tracks of one address at the same time cannot both be flown: the later ones go, and the
+// log says so; the same address on a later flight stays.
+TEST_F(ScenarioTest, TracksSharingAnAddressAtOnceAreDroppedAndLogged) {
+    gf_setLogCapture(true);
+    const char* text = R"({"tracks": [
+      {"hexid": "4b1805", "callsign": "A", "rows": [[10, 47, 8, 0, 0, 0, 0, 1], [20, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1806", "callsign": "B", "rows": [[10, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1805", "callsign": "C", "rows": [[20, 47, 8, 0, 0, 0, 0, 1], [30, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1805", "callsign": "D", "rows": [[0, 47, 8, 0, 0, 0, 0, 1], [9, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1805", "callsign": "E", "rows": [[5, 47, 8, 0, 0, 0, 0, 1], [12, 47, 8, 0, 0, 0, 0, 1]]},
+      {"hexid": "4b1805", "callsign": "F", "rows": [[21, 47, 8, 0, 0, 0, 0, 1]]}]})";
+    Scenario s = gf_parseScenario(text, "demo.json");
+    std::string kept;
+    for (const ScenarioTrack& t : s.tracks) kept += t.callsign;
+    EXPECT_EQ(kept, "ABDF");
+    EXPECT_EQ(gf_capturedLog(),
+              "===> demo.json: dropped 2 tracks whose hexid an earlier track has at the same time (first: 4B1805 "
+              "(tracks[2]))\n");
+}
+
 TEST_F(ScenarioTest, NonFiniteNumbersAreWrittenAsNullAndDroppedOnReading) {
     Scenario s;
     s.tracks = {{0x4b1805, "", "", "", "", "", "", {}}};
@@ -210,7 +234,7 @@ TEST_F(ScenarioTest, FileReaderNamesTheFile) {
             try {
                 gf_readScenarioFile("missing.json");
             } catch (const std::runtime_error& e) {
-                EXPECT_STREQ(e.what(), "missing.json: cannot be read");
+                EXPECT_STREQ(e.what(), "missing.json: cannot be read: No such file or directory");
                 throw;
             }
         },

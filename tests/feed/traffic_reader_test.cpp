@@ -297,6 +297,23 @@ TEST_F(TrafficReaderTest, ReportsOutsidePhysicalBoundsAreDroppedAndTracksFolded)
     }
 }
 
+// The first report of a hexid in a poll wins; a repeat is dropped, counted and logged once.
+TEST_F(TrafficReaderTest, RepeatedAddressInOnePollIsDroppedAndReported) {
+    gf_setLogCapture(true);
+    FakeSource source;
+    TrafficReport first{0x4b1805, "SWR", "A320", "", "", "SWR1", "", 0, 47, 8};
+    TrafficReport repeat = first;
+    repeat.callsign = "SWR3";
+    source.reports = {first, repeat};
+    TrafficReader reader(source, kRunStart);
+    reader.pollOnce(kRunStart);
+    ASSERT_EQ(batches_.size(), 5u);
+    EXPECT_EQ(batches_[4].records.size(), 1u);
+    EXPECT_EQ(batches_[4].records[0].callsign, "SWR1");
+    EXPECT_EQ(reader.repeatedReports(), 5);
+    EXPECT_EQ(gf_capturedLog(), "===> traffic report 4B1805 dropped: its hexid came twice in one poll\n");
+}
+
 class ReaderThreadTest : public TrafficReaderTest {
   protected:
     void TearDown() override {

@@ -9,6 +9,7 @@
 #include "live/removal.h"
 #include "feed/traffic_reader.h"
 #include "shell/requests.h"
+#include "shell/run_control.h"
 #include "live_fixture.h"
 #include "support/live_builders.h"
 
@@ -284,6 +285,55 @@ TEST_F(IntakeTest, NewAircraftRules) {
         ASSERT_EQ(g_liveRecords.size(), row.created ? 2u : 1u);
         if (row.created) EXPECT_EQ(g_liveRecords[1].type, row.typeAfter);
     }
+}
+
+// The index keeps finding the right aircraft while records are erased in order or by moving
+// the last into the gap, renamed at spawn, or added without the intake.
+TEST_F(IntakeTest, IndexFollowsErasuresRenamesAndDirectAdds) {
+    for (uint32_t h : {60001u, 60002u, 60003u, 60004u})
+        tst_feed(tst_record(h, 1000, 50.0, 8.0, fmt::format("DLH{}", h), "B738"));
+    ASSERT_EQ(g_liveRecords.size(), 4u);
+    g_liveRecords[0].eraseFlag = 1;
+    g_liveRecords[2].eraseFlag = 1;
+    gf_eraseFinishedLive();
+    EXPECT_EQ(gf_findLiveByHexid(60004), &g_liveRecords[1]);
+    EXPECT_EQ(gf_findLiveByHexid(60002), &g_liveRecords[0]);
+    EXPECT_EQ(gf_findLiveByHexid(60001), nullptr);
+    EXPECT_FALSE(gf_liveWithCallsignAndType("DLH60001", "B738"));
+    EXPECT_TRUE(gf_liveWithCallsignAndType("DLH60004", "B738"));
+    EXPECT_FALSE(gf_liveWithCallsignAndType("DLH60004", "B744"));
+
+    gf_liveErasing(g_liveRecords[0]);
+    g_liveRecords[0] = std::move(g_liveRecords.back());
+    g_liveRecords.pop_back();
+    EXPECT_EQ(gf_findLiveByHexid(60004), &g_liveRecords[0]);
+    EXPECT_FALSE(gf_liveWithCallsignAndType("DLH60002", "B738"));
+
+    g_liveRecords[0].callsign = "D-ABCD";
+    gf_liveKeyChanged("DLH60004", "B738", g_liveRecords[0]);
+    EXPECT_TRUE(gf_liveWithCallsignAndType("D-ABCD", "B738"));
+    EXPECT_FALSE(gf_liveWithCallsignAndType("DLH60004", "B738"));
+
+    g_liveRecords.push_back(tst_liveAircraft(70001, active));
+    EXPECT_EQ(gf_findLiveByHexid(70001), &g_liveRecords[1]);
+    EXPECT_TRUE(gf_liveWithCallsignAndType("DLH4AB", "B738"));
+
+    // A record of an erased aircraft makes a new one; a known one adds a sample to its own.
+    tst_feed(tst_record(60001, 1000, 50.0, 8.0, "DLH60001", "B738"));
+    tst_feed(tst_record(60004, 1005, 50.1, 8.0, "D-ABCD", "B738"));
+    ASSERT_EQ(g_liveRecords.size(), 3u);
+    EXPECT_EQ(g_liveRecords[2].hexid, 60001u);
+    EXPECT_EQ(g_liveRecords[0].stream.size(), 2u);
+}
+
+// Ctrl-C while a snapshot of a large poll is being taken in: the rest of it waits for no one.
+TEST_F(IntakeTest, ClosingStopsASnapshotBetweenRecords) {
+    std::vector<LiveTrafficRecord> batch;
+    for (uint32_t h = 0; h < 1000; ++h) batch.push_back(tst_record(80000 + h, 1000, 50.0, 8.0, "", "B738"));
+    gf_addTrafficBatch(batch, 0);
+    g_userClosing = true;
+    gf_takeFromAddingStack();
+    EXPECT_TRUE(g_liveRecords.empty());
 }
 
 TEST_F(IntakeTest, CategoryGates) {

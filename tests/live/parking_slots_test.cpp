@@ -105,10 +105,10 @@ TEST_F(ParkingSlotsTest, SlotsBeforeNow) {
         EXPECT_EQ(gf_slotsBefore(row.n, row.now), row.want);
     }
     EXPECT_EQ(gf_slotsBefore(336, tst_at(kMon, 0)).size(), 336u);
-    for (auto [n, now] : {std::pair{-1, tst_at(kMon, 4)}, std::pair{337, tst_at(kMon, 4)},
-                          std::pair{2, tst_at(kMon, 48)}, std::pair{2, tst_at(kMon, -1)}}) {
-        SCOPED_TRACE(n);
-        EXPECT_EQ(tst_rangeError([&] { gf_slotsBefore(n, now); }), kBitsetPositionError);
+    for (const auto& bad : {std::pair{-1, tst_at(kMon, 4)}, std::pair{337, tst_at(kMon, 4)},
+                            std::pair{2, tst_at(kMon, 48)}, std::pair{2, tst_at(kMon, -1)}}) {
+        SCOPED_TRACE(bad.first);
+        EXPECT_EQ(tst_rangeError([&] { gf_slotsBefore(bad.first, bad.second); }), kBitsetPositionError);
     }
 }
 

@@ -214,6 +214,41 @@ TEST_F(PlaybackTest, ApproachDropsSamplesBehindAndCapsTheSpeed) {
     EXPECT_EQ(ac.stream.back().gs, 140) << "faster than the back and than 40 kt: cut to the back's";
 }
 
+// An active aircraft taxiing at 47 N 8 E at the tick 1000, its front sample due at 1200.
+LiveAircraft tst_taxiing(double gsKt) {
+    g_tickCounter = 1000;
+    LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, gsKt, false, 1200));
+    ac.lifeState = active;
+    ac.flightState = taxi;
+    ac.onGround = 1;
+    return ac;
+}
+
+// A taxiing aircraft starts its take-off roll only when its positions roll straight on at about
+// the reported take-off speed: not on a speed frozen after a landing, nor on a parked aircraft's
+// jitter.
+TEST_F(PlaybackTest, StaleGroundSpeedStartsNoTakeOff) {
+    struct Row {
+        const char* name;
+        double legM, bearingDeg;  // the new sample from the newest one, 2 s later
+        bool takeOff;
+    };
+    // 104 kt is 107 m in 2 s.
+    const Row rows[] = {{"rolling straight at the reported speed", 107, 90, true},
+                        {"frozen speed, taxiing at 10 kt", 10, 90, false},
+                        {"jitter off to the side", 107, 160, false},
+                        {"slowing down by the positions", 60, 90, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LiveAircraft ac = tst_taxiing(104);
+        const LatLon back = gf_destinationPoint({47.0, 8.0}, gf_degToRad(90), gf_nmToFeet(gf_metersToNm(107)));
+        ac.stream.push_back(tst_sample(back.lat, back.lon, 104, false, 1400));
+        const LatLon next = gf_destinationPoint(back, gf_degToRad(row.bearingDeg), gf_nmToFeet(gf_metersToNm(row.legM)));
+        decodeExisting(ac, tst_sample(next.lat, next.lon, 104, false, 1600));
+        EXPECT_EQ(ac.takeOffRoll, row.takeOff ? 1 : 0);
+    }
+}
+
 // On the roll-out the feed turns off the runway while the aircraft still points down it: a sample
 // that goes on along the feed's turn is kept, one that goes back against it is dropped.
 TEST_F(PlaybackTest, RollOutFollowsTheFeedOffTheRunway) {
@@ -226,11 +261,7 @@ TEST_F(PlaybackTest, RollOutFollowsTheFeedOffTheRunway) {
                         {"straight back against the feed: the newest sample goes", 270, 3}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        g_tickCounter = 1000;
-        LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 30, false, 1200));
-        ac.lifeState = active;
-        ac.flightState = taxi;
-        ac.onGround = 1;
+        LiveAircraft ac = tst_taxiing(30);
         ac.landingRoll = 1;
         ac.heading = 0;  // still down the runway, north
         const LatLon turnOff = gf_destinationPoint({47.0, 8.0}, gf_degToRad(90), 600);

@@ -275,16 +275,18 @@ TEST_F(RunThreadTest, PrepareFoldersCreatesEveryDataFolder) {
     }
 }
 
-TEST_F(RunThreadTest, FolderInTheWayEndsTheRunWithSystemError) {
+// A run folder that cannot be written ends the run with an error that names the folder and
+// the reason, and the program ends as failed.
+TEST_F(RunThreadTest, FolderInTheWayEndsTheRunWithAnErrorNamingIt) {
     tst_writeFile("airports", "a file where a folder belongs");
     lf_runThread();
-    const std::string log = gf_capturedLog();
-    EXPECT_EQ(log.find("lf_runThread exception: filesystem error: create_directories: "), 0u) << log;
-    EXPECT_NE(log.find(" [airports]\n"), std::string::npos) << log;
-    EXPECT_NE(gf_capturedLog().find("Exiting: SYSTEM ERROR\n"), std::string::npos);
+    const char* error = "Error 5: Cannot create the folder airports in the run folder: Not a directory";
+    EXPECT_EQ(gf_messageText(), error);
+    EXPECT_EQ(gf_capturedLog().find(fmt::format("lf_runThread exception: 5: {}\n", error + 9)), 0u);
     auto m = gf_waitUiMessage(std::chrono::milliseconds(0));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->command, UiCommand::Quit);
+    EXPECT_EQ(m->exitCode, kExitUserError);
 }
 
 // The stand-in simulator creates each title with its own category (and so centre of gravity).
@@ -366,7 +368,8 @@ TEST_F(RunThreadTest, MissingScenarioIsAnErrorTheUserSees) {
     lf_runThread();
     const std::string log = gf_capturedLog();
     EXPECT_NE(log.find("lf_runThread exception: Cannot read scenario.json: "), std::string::npos) << log;
-    EXPECT_EQ(gf_messageText(), "Error 99");
+    EXPECT_EQ(gf_messageText(),
+              "Error 99: Cannot read scenario.json: scenario.json: cannot be read: No such file or directory");
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
 }
 
@@ -421,7 +424,7 @@ TEST_F(RunThreadTest, UserErrorEndsTheRunWithItsCodeOnTheMessageLine) {
     EXPECT_EQ(gf_capturedLog(), std::string(kTypeDatabaseLine) +
                                     "lf_runThread exception: 48: no aircraft.cfg found\n"
                                     "Exiting: NOT YET SET\n");
-    EXPECT_EQ(gf_messageText(), "Error 48");
+    EXPECT_EQ(gf_messageText(), "Error 48: no aircraft.cfg found");
     EXPECT_TRUE(gf_errorShown());
     EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);
 }
@@ -442,11 +445,14 @@ TEST_F(RunThreadTest, BrokenTypeDatabaseEndsTheRunAndLeavesNoPlainFile) {
     struct Row {
         const char* name;
         std::string encFile;  // empty: no file at all
+        const char* message;
     };
     const Row rows[] = {
-        {"missing", ""},
-        {"does not decrypt", "not an encrypted stream"},
-        {"decrypts to broken XML", gf_encryptBytes("<dbase><types><type icao=")},
+        {"missing", "", "Error 99: input/dbase.xml: cannot be read: No such file or directory"},
+        {"does not decrypt", "not an encrypted stream",
+         "Error 99: input/dbase.xml: cannot be read: No such file or directory"},
+        {"decrypts to broken XML", gf_encryptBytes("<dbase><types><type icao="),
+         "Error 99: input/dbase.xml: not an XML file: Error parsing element attribute at line 1, offset 24"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -454,7 +460,7 @@ TEST_F(RunThreadTest, BrokenTypeDatabaseEndsTheRunAndLeavesNoPlainFile) {
         if (!row.encFile.empty()) tst_writeFile("input/dbase.enc", row.encFile);
         gf_clearMessage();
         lf_runThread();
-        EXPECT_EQ(gf_messageText(), "Error 99");
+        EXPECT_EQ(gf_messageText(), row.message);
         EXPECT_FALSE(fs::exists("input/dbase.xml"));
         EXPECT_NE(gf_capturedLog().find("Exiting: NOT YET SET\n"), std::string::npos);
         EXPECT_EQ(gf_waitUiMessage(std::chrono::milliseconds(0))->command, UiCommand::Quit);

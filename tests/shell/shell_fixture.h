@@ -3,6 +3,7 @@
 #pragma once
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 
 #include "core/clock.h"
 #include "core/crypto.h"
@@ -72,6 +73,10 @@ class ShellRunTest : public WorkFolderTest {
   protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
+        arrangeInputs();
+    }
+    // The clock, the log capture and the input files of a run in the working folder.
+    static void arrangeInputs() {
         gf_setUtcClock([] { return kShellNow; });
         gf_setLogCapture(true);
         tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
@@ -82,7 +87,7 @@ class ShellRunTest : public WorkFolderTest {
         tst_installAirportsXml(
             R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.54917" alt="1416"/></airports>)");
         // The simulator's machine of these runs has no scenery configuration.
-        setenv("TRELVO_PROGRAMDATA", (folder_ / "programdata").c_str(), 1);
+        setenv("TRELVO_PROGRAMDATA", (std::filesystem::current_path() / "programdata").c_str(), 1);
         setenv("TRELVO_SIM_ROOT", "/nonexistent-simulator", 1);
     }
     void TearDown() override {

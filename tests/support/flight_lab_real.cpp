@@ -105,9 +105,23 @@ LabRealTrack lab_loadRealTrack(const std::string& file) {
     return out;
 }
 
-LabFigures lab_figures(const Truth& truth, const std::vector<LabSecond>& seen) {
+namespace {
+
+// The rows where a new position arrives: the feed repeats a position until the next one comes,
+// so the aircraft is between two of these, not standing at the repeated one.
+Truth lf_fixes(const Truth& truth) {
+    Truth fixes;
+    for (const TruthPoint& p : truth)
+        if (fixes.empty() || p.lat != fixes.back().lat || p.lon != fixes.back().lon) fixes.push_back(p);
+    return fixes;
+}
+
+}  // namespace
+
+LabFigures lab_figures(const Truth& all, const std::vector<LabSecond>& seen) {
     LabFigures f;
-    if (truth.empty()) return f;
+    if (all.empty()) return f;
+    const Truth truth = lf_fixes(all);
     std::vector<double> metres, feet, shifts;
     for (const LabSecond& s : seen) {
         if (!s.active) continue;
@@ -125,7 +139,7 @@ LabFigures lab_figures(const Truth& truth, const std::vector<LabSecond>& seen) {
     f.altMedianFt = lf_quantile(feet, 0.5);
     f.altP95Ft = lf_quantile(feet, 0.95);
     f.shiftMedianSec = lf_quantile(shifts, 0.5);
-    f.reportedSec = truth.back().t - truth.front().t;
+    f.reportedSec = all.back().t - all.front().t;
     return f;
 }
 

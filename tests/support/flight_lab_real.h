@@ -14,8 +14,9 @@ inline constexpr double kLabMeasuredGapSec = 20;
 // An aircraft whose reports go on is back in the simulator within this many seconds.
 inline constexpr double kLabBackWithinSec = 60;
 // The feed has the aircraft in the air for at least this long between ground rows: a real
-// departure or arrival, not noise in the air/ground field.
-inline constexpr double kLabAirStretchSec = 20;
+// departure or arrival, not noise in the air/ground field (nor the last seconds of a final that
+// the spawn leaves out: an aircraft first seen on short final appears at its touchdown).
+inline constexpr double kLabAirStretchSec = 60;
 
 // One converted real track: the truth the lab feeds and the aircraft's identity.
 struct LabRealTrack {
@@ -34,9 +35,10 @@ struct LabSecond {
     double lat = 0, lon = 0, altFt = 0;
 };
 
-// Figures of one replay against its truth.
+// Figures of one replay against its truth: the positions where they arrive (a repeated position
+// is no new report), measured where two of them lie at most kLabMeasuredGapSec apart.
 struct LabFigures {
-    int measured = 0;                  // seconds measured (active, reports at most 20 s apart)
+    int measured = 0;                  // seconds measured (active, new positions at most 20 s apart)
     double medianM = 0, p95M = 0;      // horizontal error against the truth 30 s earlier
     double altMedianFt = 0, altP95Ft = 0;  // altitude error where both are in the air
     double shiftMedianSec = 0;         // where along the track the aircraft is, against where it should be

@@ -1,0 +1,110 @@
+#include "shell/program.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "core/atomic_file.h"
+#include "core/params.h"
+#include "platform/single_instance.h"
+#include "shell/requests.h"
+#include "shell/run_control.h"
+#include "shell/ui_loop.h"
+#include "shell_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The whole program in the test's folder: what the console shows and the exit code.
+class ProgramTest : public ShellRunTest {
+  protected:
+    void SetUp() override {
+        ShellRunTest::SetUp();
+        setenv("TRELVO_APPDATA", (folder_ / "appdata").c_str(), 1);
+        tst_writeFile("scenario.json", kShortScenario);
+    }
+    int run(std::string& console) {
+        testing::internal::CaptureStdout();
+        int code = gf_runProgram();
+        console = testing::internal::GetCapturedStdout();
+        return code;
+    }
+    fs::path lockFile() const { return folder_ / "appdata" / "Trelvo" / g_instanceLockFile; }
+};
+
+// Each failure that ends the program or loses data is on the console, with an exit code that
+// is not 0; a program that only lost its log runs on and ends normally.
+TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
+    const std::string settings = "<parameters><parameter name=\"RANGE\" value=\"12\"/>"
+                                 "<parameter name=\"SCAN_LIVERIES\" value=\"false\"/></parameters>";
+    struct Row {
+        const char* what;
+        void (*arrange)();
+        int code;
+        const char* line;  // on the console; {} is the run folder
+    };
+    const Row rows[] = {
+        {"log cannot be opened", [] { fs::create_directory("Log.txt"); }, kExitNormal,
+         "Warning: cannot write Log.txt in {}: Is a directory; the program runs without a log\n"},
+        {"run folder cannot be written", [] { tst_writeFile("airports", "x"); }, kExitUserError,
+         "Error 5: Cannot create the folder airports in the run folder: Not a directory\n"},
+        {"disk full at the closing save",
+         [] {
+             gf_setFileSync([](int) {
+                 errno = ENOSPC;
+                 return -1;
+             });
+         },
+         kExitUserError,
+         "Error: settings not saved. Could not write parameters.xml: No space left on device; the file keeps "
+         "its previous content\n"},
+        {"scenario value out of range", [] { tst_writeFile("scenario.json", R"({"frame_rate": 1e308})"); },
+         kExitUserError,
+         "Error 99: Cannot read scenario.json: scenario.json: frame_rate: must be between 1 and 1000\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path runFolder = folder_ / row.what;
+        fs::create_directory(runFolder);
+        fs::current_path(runFolder);
+        tst_resetAll();
+        gf_setFileSync(nullptr);
+        ShellRunTest::arrangeInputs();
+        tst_writeFile("scenario.json", kShortScenario);
+        tst_writeFile("parameters.xml", settings);
+        row.arrange();
+        std::string console;
+        EXPECT_EQ(run(console), row.code);
+        EXPECT_NE(console.find(fmt::format(fmt::runtime(row.line), runFolder.string())), std::string::npos)
+            << console;
+        EXPECT_FALSE(fs::exists("parameters.xml.tmp"));
+        // Whatever went wrong, the user's settings are still there.
+        EXPECT_NE(tst_readFile("parameters.xml").find(R"(name="RANGE" value="12")"), std::string::npos);
+    }
+    fs::current_path(folder_);
+}
+
+TEST_F(ProgramTest, SecondCopySaysThatOneIsRunning) {
+    fs::create_directories(lockFile().parent_path());
+    SingleInstanceLock first;
+    ASSERT_TRUE(first.acquire(lockFile()));
+    std::string console;
+    EXPECT_EQ(run(console), kExitAlreadyRunning);
+    EXPECT_EQ(console, fmt::format("Trelvo is already running (another copy holds {}); this copy ends\n",
+                                   lockFile().string()));
+}
+
+// An unexpected error ends the program as SYSTEM ERROR: shown with its text, exit code 1.
+TEST_F(ProgramTest, SystemErrorIsShownAndFails) {
+    gf_setRunRequestHandler(RunRequest::NewLiveryScan, [] { throw std::runtime_error("disk on fire"); });
+    gf_postRunRequest(RunRequest::NewLiveryScan);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(gf_runUiLoop(), kExitSystemError);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "SYSTEM ERROR: disk on fire\n");
+}
+
+}  // namespace
