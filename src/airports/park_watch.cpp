@@ -45,7 +45,7 @@ constexpr size_t kLearnSoftStands = 20;
 // The five time controls keep the enabled state they had when the parking controls locked.
 constexpr int kTimeControls[] = {ctl::kSimTime, ctl::kKeepSimTimePar, ctl::kTimeShiftDays,
                                  ctl::kTimeShiftHours, ctl::kTimeShiftMins};
-bool g_timeControlsEnabled[std::size(kTimeControls)] = {true, true, true, true, true};
+bool g_timeControlsEnabled[std::size(kTimeControls)];
 // The other parking controls, locked before and after the time controls.
 constexpr int kLockedFirst[] = {ctl::kParkingPercentage, ctl::kInitialLoadOnly, ctl::kParkFake,
                                 ctl::kParkSoft,          ctl::kMaxParkSel,      ctl::kMaxLiveSel};
@@ -405,9 +405,4 @@ void gf_resetParkingForNewFlight() {
         g_rememberedStand.clear();
     }
     gf_setParkSite({});
-}
-
-void gf_resetParkAirports() {
-    gf_resetParkingForNewFlight();
-    for (bool& enabled : g_timeControlsEnabled) enabled = true;
 }

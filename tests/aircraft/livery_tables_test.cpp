@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "aircraft/livery_fixture.h"
+#include "aircraft/regcodes.h"
 #include "core/params.h"
 #include "platform/window_model.h"
 
@@ -89,6 +90,27 @@ TEST_F(LiveryTablesTest, AirlineWhoseRunsAreSplitKeepsItsFirstRun) {
 }  // namespace
 
 namespace {
+
+// Codes that differ only in their last byte (A330, A338) keep one run each, titles in order.
+TEST_F(LiveryTablesTest, CodesDifferingInTheLastByteStayApart) {
+    build({{"SWR", "A338", "t1"}, {"SWR", "A330", "t2"}, {"SWR", "A338", "t0"}, {"SWR", "A330", "t3"}});
+    const RawTypeMap& swr = g_rawAirlineTable.at("SWR");
+    ASSERT_EQ(swr.size(), 2u);
+    EXPECT_EQ(g_airlineTables[0].at("SWR").at("A330"), (TitleList{"t2", "t3"}));
+    EXPECT_EQ(g_airlineTables[0].at("SWR").at("A338"), (TitleList{"t0", "t1"}));
+}
+
+// A title asked for after a rescan finds no special entry of the old tables.
+TEST_F(LiveryTablesTest, RescanDropsTheSpecialTitles) {
+    build({{"SWR", "A320", "A320 Swiss special livery with a long title"}});
+    lf_mergeRegcodes({{"A320 Swiss special livery with a long title", {}, true}});
+    ASSERT_TRUE(gf_isSpecialTitle("A320 Swiss special livery with a long title"));
+    gf_clearLiveryTablesForRescan();
+    build({{"SWR", "A320", "A320 Swiss ordinary livery with a long title"}});
+    EXPECT_FALSE(gf_isSpecialTitle("A320 Swiss special livery with a long title"));
+    EXPECT_FALSE(gf_isSpecialTitle("A320 Swiss ordinary livery with a long title"));
+    EXPECT_TRUE(g_specialTitleList.empty());
+}
 
 TEST_F(LiveryTablesTest, TypeWhoseRunsAreSplitKeepsItsFirstRun) {
     g_scannedLiveries = {{"SWR", "A320", "first"},

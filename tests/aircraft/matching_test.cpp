@@ -118,11 +118,17 @@ TEST_F(MatchingTest, CargoAtAnyAirlineStepTakesOnlyCargo) {
 }
 
 TEST_F(MatchingTest, PvtTriesZzzBeforeItsOwnCode) {
-    build({});  // the tables of the fixture stay: a second build is skipped
+    gf_clearLiveryTablesForRescan();
+    build({{"PVT", "A320", "A320 Private"}, {"PVT", "B738", "B738 Private"}, {"ZZZ", "A320", "A320 House"}});
+    MATCHING_DEPTH.set(2);
     AircraftRec ac = aircraft("PVT", "A320");
     gf_matchLiveAc(ac);
     EXPECT_EQ(ac.liveryTitle, "A320 House");
     EXPECT_EQ(g_matchCounters[3], 1u);
+    AircraftRec own = aircraft("PVT", "B738");  // no generic livery: its own code
+    gf_matchLiveAc(own);
+    EXPECT_EQ(own.liveryTitle, "B738 Private");
+    EXPECT_EQ(g_matchCounters[1], 1u);
 }
 
 TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {

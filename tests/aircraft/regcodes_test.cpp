@@ -145,11 +145,4 @@ TEST_F(RegcodesTest, DontUseTitlesBeforeAScan) {
     EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
 }
 
-TEST_F(RegcodesTest, MergeSummaryWithNothingDone) {
-    build(kInstalled);
-    lf_mergeRegcodes({{"Not installed", {"X"}, true}});
-    lf_mergeRegcodes({});
-    EXPECT_TRUE(g_specialTitleList.empty());
-}
-
 }  // namespace

@@ -53,6 +53,10 @@ const DecodeRow kRows[] = {
      "A\0B"s,
      TextCharset::Utf16Le, "A\xEF\xBF\xBD"},
     {"UTF-16 BE odd length", "\xFE\xFF\0A\0"s, TextCharset::Utf16Be, "A\xEF\xBF\xBD"},
+    // The edges of both surrogate ranges: D800 DC00 -> U+10000, DBFF DFFF -> U+10FFFF, a lone DFFF,
+    // then D7FF and E000, which are no surrogates.
+    {"UTF-16 LE surrogate edges", "\xFF\xFE\x00\xD8\x00\xDC\xFF\xDB\xFF\xDF\xFF\xDF\xFF\xD7\x00\xE0"s,
+     TextCharset::Utf16Le, "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBD\xED\x9F\xBF\xEE\x80\x80"},
     {"UTF-16 LE NUL kept", "\xFF\xFE\0\0"s, TextCharset::Utf16Le, "\0"s},
     // Windows-1252: FC is U+00FC, 80 is U+20AC, 81 (unassigned) U+0081, 9F U+0178, FF U+00FF.
     {"Windows-1252", "Z\xFCrich \x80", TextCharset::Windows1252, kZurichUtf8},

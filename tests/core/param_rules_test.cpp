@@ -1,5 +1,6 @@
 #include "core/param_rules.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "core/params.h"
@@ -54,20 +55,10 @@ TEST_F(ParamRulesTest, SnapRangeAtEveryEdge) {
         {89, 80},
         {90, 100},
         {100, 100},
-        {2147483647, 100},
-    };
+        {2147483647, 100}};
     for (const Snap& row : rows) {
         SCOPED_TRACE(row.in);
         EXPECT_EQ(gf_snapRange(row.in), row.out);
-    }
-}
-
-TEST_F(ParamRulesTest, SnapRangeAlwaysGivesARangeChoice) {
-    for (int nm = -5; nm <= 120; ++nm) {
-        SCOPED_TRACE(nm);
-        RANGE.set(gf_snapRange(nm));
-        EXPECT_EQ(RANGE.value(), gf_snapRange(nm));
-        EXPECT_GE(RANGE.choiceIndex(), 0);
     }
 }
 
@@ -92,8 +83,7 @@ TEST_F(ParamRulesTest, SnapPercentageAtEveryEdge) {
         {100, 100},
         {102, 100},
         {103, 100},
-        {2147483647, 100},
-    };
+        {2147483647, 100}};
     for (const Snap& row : rows) {
         SCOPED_TRACE(row.in);
         EXPECT_EQ(gf_snapPercentage(row.in), row.out);
@@ -116,6 +106,51 @@ TEST_F(ParamRulesTest, MaxFitToFloatAtEveryEdge) {
         MAX_FIT.set(row.halfHours);
         EXPECT_EQ(gf_maxFitToFloat(), row.hours);
     }
+}
+
+// Every setting's default and range as the settings are documented, in registry order.
+TEST_F(ParamRulesTest, EveryDefaultAsDocumented) {
+    gf_resetParameters();
+    std::string all;
+    for (const Parameter* p : gf_allParameters()) {
+        all += fmt::format("{}={}", p->name(), p->valueText());
+        if (auto* ip = dynamic_cast<const IntParameter*>(p)) all += fmt::format("({}..{})", ip->min(), ip->max());
+        all += ' ';
+    }
+    std::string folders;
+    for (const char* kind : {"l", "a"})
+        for (int i = 0; i < 10; ++i) folders += fmt::format("{}folder{}= ", kind, i);
+    EXPECT_EQ(all,
+              "RANGE=40(2..100) AUTO_RANGE=true LATERAL_RANGE=40(2..100) MAX_LIVE_SEL=500(0..500) "
+              "MAX_LIVE=-1(-1..300) MAX_PARK_SEL=500(0..500) CUSTOM_PARKING_PERCENTAGE=-1(-1..100) "
+              "parking_percentage=0(0..100) MAX_FIT=47(0..47) MAX_FIT_FL=21 WEEK=false PARK_SOFT=true "
+              "PARK_FAKE=false INITIAL_LOAD_ONLY=false RT_PARKTRAFFIC_ONLY=false LEARN_SOFT=true "
+              "AIRP_RANGE=20(5..30) AIRP_HEIGHT=18000(2000..48000) DESTINATION= MATCHING_DEPTH=4(1..4) "
+              "LIGHT_AIRCRAFT=true HIGH_PERF_AIRCRAFT=true HELICOPTERS=true AIRBORNE_ONLY=false "
+              "GUID_CHANGES=true NAV_LIGHTS_WHILE_PARKED=true STRAIGHT_PBS_ONLY=false COLLISION_USER_AIR=true "
+              "COLLISION_USER_GND=true COLLISION_LIVE_PARKED_GND=false LOG=true BLOCK_CALLSIGN= "
+              "HOLDING_THRESHOLD_METERS=250(10..4000) MAX_HOLDING_MINUTES=20(1..60) SCAN_LIVERIES=true "
+              "LIG_AUTOMATIC=true LIG_PRIORITIZE=false SCAN_AIRPORTS=true AFG_AUTOMATIC=true " +
+                  folders +
+                  "SIM_INSTALL_PATH= P3D_VERSION=5(5..6) SIM_TIME=false KEEP_SIM_TIME_PAR=false "
+                  "TIME_SHIFT_DAYS=0(0..13) TIME_SHIFT_HOURS=0(0..23) TIME_SHIFT_MINS=0(0..59) "
+                  "LAST_EPOCH_TIME=0 author= date= version= ");
+}
+
+// A stored number is taken whole or not at all.
+TEST_F(ParamRulesTest, StoredNumbersRefuseJunk) {
+    for (const char* text : {"2.5x", "x2.5", "", " ", "inf", "nan", "1e999"}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(MAX_FIT_FL.setFromText(text));
+        EXPECT_FALSE(MATCHING_DEPTH.setFromText(text));
+    }
+    EXPECT_FALSE(MATCHING_DEPTH.setFromText("2.5"));
+    EXPECT_EQ(MAX_FIT_FL.value(), 21.0);
+    EXPECT_EQ(MATCHING_DEPTH.value(), 4);
+    EXPECT_TRUE(MAX_FIT_FL.setFromText(" 2.5 "));
+    EXPECT_EQ(MAX_FIT_FL.value(), 2.5);
+    EXPECT_TRUE(MATCHING_DEPTH.setFromText("9"));
+    EXPECT_EQ(MATCHING_DEPTH.value(), 4) << "clamped";
 }
 
 }  // namespace

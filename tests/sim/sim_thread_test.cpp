@@ -64,24 +64,21 @@ TEST_F(SimLinkTest, RemoveIsKindTwoAndUnknownRemoveOnlyCounted) {
     EXPECT_EQ(gf_standinUnknownRemoves(), 1);
 }
 
+// Creates sharing an ATC id are bound oldest first, in one scan or in two.
 TEST_F(SimLinkTest, CreatesSharingAnAtcIdAreBoundOldestFirst) {
-    start();
-    gf_queueCreate(createRec("EZY1", kA320, 0x111111, 3083, false));
-    frames(2);
-    gf_queueCreate(createRec("EZY1", kA320, 0x222222, 3083, false));
-    frames(2);  // the first object is visible, the second not yet
-    EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 0x111111, kEvLiveCreated, 0, 3000)));
-    frames(2);
-    EXPECT_THAT(scanEvents(), ElementsAre(ev(4, 0x222222, kEvLiveCreated, 0, 3000)));
-}
-
-TEST_F(SimLinkTest, CreatesSharingAnAtcIdInOneScan) {
     start();
     gf_queueCreate(createRec("EZY1", kA320, 0x111111, 3083, false));
     gf_queueCreate(createRec("EZY1", kA320, 0x222222, 3083, false));
     frames(4);
     EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 0x111111, kEvLiveCreated, 0, 3000),
                                           ev(4, 0x222222, kEvLiveCreated, 0, 3000)));
+    gf_queueCreate(createRec("EZY1", kA320, 0x333333, 3083, false));
+    frames(2);
+    gf_queueCreate(createRec("EZY1", kA320, 0x444444, 3083, false));
+    frames(2);  // the first object is visible, the second not yet
+    EXPECT_THAT(scanEvents(), ElementsAre(ev(5, 0x333333, kEvLiveCreated, 0, 3000)));
+    frames(2);
+    EXPECT_THAT(scanEvents(), ElementsAre(ev(6, 0x444444, kEvLiveCreated, 0, 3000)));
 }
 
 TEST_F(SimLinkTest, ClientEventsChangeLightsAndEngines) {
