@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
+#include "airports/park_airports.h"
 #include "live/air_motion.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
@@ -97,6 +98,37 @@ TEST_F(RespawnTest, IdentityChangesRespawnOnlyWithGuidChanges) {
         EXPECT_EQ(std::make_tuple(ac.stream[0].lat, ac.stream[0].alt, ac.stream[0].dueTick),
                   std::make_tuple(50.0, 11000.0, static_cast<int32_t>(gf_tickNow() + 1)));
         EXPECT_TRUE(ac.respawnHeadingValid && ac.respawnHeading == 1.5);
+    }
+}
+
+TEST_F(RespawnTest, RouteChecks) {
+    struct Row {
+        const char* what;
+        const char* origin;
+        const char* recordOrigin;
+        const char* recordDestination;
+        bool accepted;
+        const char* route;
+        uint32_t flightState;
+    } rows[] = {
+        {"empty origin filled", "", "EDDF", "EGLL", false, "EDDF EGLL", pushed_back},
+        {"new route: taxi", "EDDF", "LSZH", "LFPG", false, "LSZH LFPG", taxi},
+        {"turnaround at the park airport", "ZRH", "LHR", "ZRH", true, "ZRH EGLL", pushed_back},
+    };
+    g_parkAirport.iata = "ZRH";
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_liveRecords.clear();
+        LiveAircraft& ac = inFlight(0x4B1805);
+        ac.origin = r.origin;
+        ac.onGround = 1;
+        ac.flightState = pushed_back;
+        LiveTrafficRecord record = next(ac.hexid, "DLH4AB");
+        record.origin = r.recordOrigin;
+        record.destination = r.recordDestination;
+        EXPECT_EQ(lf_respawnCheck(ac, record), r.accepted);
+        EXPECT_EQ(ac.origin + " " + ac.destination, r.route);
+        EXPECT_EQ(ac.flightState, r.flightState);
     }
 }
 
@@ -200,9 +232,12 @@ TEST_F(RespawnTest, PerSecondEntryOfAnErasedAircraftIsDropped) {
     gf_queueReplacementCheck(ac.hexid);
     gf_replaceStaticsStep(gf_packSlot(10, 2));
     EXPECT_EQ(g_perSecondList.size(), 1u);
+    g_staticAircraft.assign(1, tst_liveAircraft(17, active, 5));
+    g_staticAircraft[0].regcode = ac.regcode;
     gf_replaceStaticsStep(gf_packSlot(10, 2));
     EXPECT_TRUE(g_perSecondList.empty());
     EXPECT_EQ(ac.coupledSearched, 1);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
 }
 
 TEST_F(RespawnTest, BlockedCallsignLeavesFromFeedAndWindow) {
