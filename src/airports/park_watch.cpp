@@ -9,6 +9,7 @@
 #include "airports/apf_file.h"
 #include "airports/apf_lookup.h"
 #include "airports/apf_read.h"
+#include "airports/apf_save.h"
 #include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "airports/stand_options.h"
@@ -284,6 +285,10 @@ std::string lf_readParkedFile() {
 }
 
 void lf_resetStaticParking() {
+    if (g_staticParkingOn && (g_parkParamsChanged || g_parkFileUpdates > 0)) {
+        gf_saveApf();
+        g_parkFileUpdates = 0;
+    }
     g_apfHandmade = false;
     g_rtTrafficWeek = 0;
     g_staticParkingOn = false;
@@ -381,6 +386,13 @@ void gf_unlockParkingControls() {
 }
 
 void gf_resetParkingForNewFlight() {
+    // Closing down ends static parking: what was learned is saved before the stands go.
+    try {
+        if (g_staticParkingOn) lf_resetStaticParking();
+    } catch (const std::exception& e) {
+        gf_logLine(fmt::format("{}: {}", "gf_resetParkingForNewFlight", e.what()));
+        g_staticParkingOn = false;
+    }
     g_parkAirport = Airport{};
     gf_clearParkAirport();
     g_parkAirports.clear();

@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fstream>
+#include <string>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -38,6 +41,14 @@ std::optional<std::string> lf_writeAndSync(const fs::path& tmp, std::string_view
     return why;
 }
 
+bool lf_readsBackAs(const fs::path& file, std::string_view content) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    std::string back(content.size() + 1, '\0');
+    in.read(back.data(), static_cast<std::streamsize>(back.size()));
+    return static_cast<size_t>(in.gcount()) == content.size() && std::string_view(back.data(), content.size()) == content;
+}
+
 // The rename is only lasting once the folder's entry is on the disk as well.
 void lf_syncFolder(const fs::path& file) {
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
@@ -57,6 +68,12 @@ std::optional<std::string> gf_replaceFileContent(const fs::path& path, std::stri
     if (auto why = lf_writeAndSync(tmp, content)) {
         fs::remove(tmp, ec);
         return why;
+    }
+    // A file that does not read back as written (a device that lost part of it) must not
+    // replace the good one.
+    if (!lf_readsBackAs(tmp, content)) {
+        fs::remove(tmp, ec);
+        return std::string("the new file does not read back as written");
     }
     fs::rename(tmp, path, ec);
     if (ec) {

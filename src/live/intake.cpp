@@ -13,6 +13,7 @@
 #include "live/live_set.h"
 #include "live/playback.h"
 #include "live/removal.h"
+#include "live/respawn.h"
 #include "live/sim_events.h"
 #include "live/tick.h"
 #include "shell/requests.h"
@@ -92,6 +93,7 @@ void lf_addToKnownAircraft(LiveAircraft& ac, const LiveTrafficRecord& record) {
     if (ac.lifeState == liveryrespawn || ac.lifeState == removingfromsim) return;
     if (!ac.stream.empty() && !lf_acceptedAfter(ac, record)) return;
     if (ac.lifeState == buffer && lf_nearParkField(record.sample.alt)) return;
+    if (!lf_respawnCheck(ac, record)) return;
     ac.lastSampleTime = record.timeStamp;
     decodeExisting(ac, record.sample);
 }
@@ -217,6 +219,7 @@ void gf_resetIntake() {
     gf_resetRemovalQueues();
     gf_resetLiveTraffic();
     gf_resetLiveSet();
+    gf_resetRespawn();
 }
 
 void gf_resetIntakeProcess() {

@@ -21,6 +21,7 @@
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
+#include "live/respawn.h"
 #include "platform/window_model.h"
 #include "shell/run_control.h"
 #include "sim/flight_plan.h"
@@ -165,8 +166,10 @@ void lf_handleEvent(const SimEventRec& e) {
             return lf_onStaticCg(e);
         case kEvCreateFailed:
             return lf_onCreateFailedEvent(e);
+        case kEvBlock:
+            return lf_onBlocked(e.hexid);
         default:
-            return;  // blocks are handled with the respawn rules; unknown kinds are ignored
+            return;  // unknown kinds are ignored
     }
 }
 

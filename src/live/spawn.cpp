@@ -13,12 +13,14 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
+#include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/intake.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
 #include "live/removal.h"
+#include "live/respawn.h"
 #include "live/sim_events.h"
 #include "live/stand_choice.h"
 #include "sim/sim_state.h"
@@ -126,6 +128,11 @@ bool lf_erasedByIdentity(LiveAircraft& ac) {
         lf_erase(ac);
         return true;
     }
+    // Before the live limit is checked, so that a ghost never takes a place.
+    if (!ac.callsign.empty() && ac.callsign.back() == '_' && lf_ghostKnown(ac.callsign)) {
+        lf_erase(ac);
+        return true;
+    }
     return false;
 }
 
@@ -229,6 +236,7 @@ void lf_spawnDecision(LiveAircraft& ac) {
     const int32_t lead = (!f.airborne && f.gs != 0) ? kTaxiSpawnLeadTicks : kSpawnLeadTicks;
     if (lf_notYet(f.dueTick, lead)) return;
     if (ac.stream.size() == 1) return lf_erase(ac);
+    if (gf_isKnownGhost(ac.callsign)) return lf_erase(ac);
     if (lf_mixesAirAndGround(ac)) return lf_dropFront(ac);
     if (lf_spawnNearUser(ac)) return;
     if (g_createDeque.size() >= kMaxWaitingCreates && ac.flightState == birth) return lf_dropFront(ac);
@@ -261,10 +269,12 @@ void spawnLiveAc(LiveAircraft& ac) {
             gf_setFlightState(ac, taxi);  // without a stand an aircraft that appears on the ground taxis
         }
     }
+    gf_queueReplacementCheck(ac.hexid);
     lf_setPositionBlock(ac);
     ac.heldBack = 0;
     ac.lifeState = adding2sim;
     g_hexidStack.push_back(ac.hexid);
+    if (ac.callsign.empty() || ac.callsign.back() != '_') lf_ghost(ac.callsign, ac.hexid);
 }
 
 std::string_view lf_liveryOfHexid(uint32_t hexid) {

@@ -12,6 +12,7 @@ enum class RunRequest : int {
     RereadParkAirports,  // the Re-read button: handled by the 15-second check of the main loop
     RememberUserStand,   // the simulator thread found the user's stand: stored at the next tick
     NewDestination,      // DESTINATION changed in the window: put in front at the next tick
+    BlockCallsign,       // BLOCK_CALLSIGN set in the window: that aircraft leaves at the next second
     Count,
 };
 

@@ -38,6 +38,7 @@
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
+#include "live/respawn.h"
 #include "live/sim_events.h"
 #include "live/spawn.h"
 #include "live/stand_choice.h"
@@ -436,9 +437,11 @@ void lf_perSecond() {
     gf_setSimTimeInUse(SIM_TIME.value() && gf_simUtcSeconds() != 0);
     if (SIM_TIME.value()) gf_followSimulatorTime(gf_simUtcSeconds(), gf_epochSeconds(gf_utcNow()));
     ++g_simSeconds;
+    gf_replaceStaticsStep(g_currentSlot.load());
     lf_flushStaticOnRequest();
     lf_checkCollisionsWithUser();
     if (COLLISION_LIVE_PARKED_GND.value() && !g_staticAircraft.empty()) lf_checkCollisionsWithStatic();
+    if (gf_takeRunRequest(RunRequest::BlockCallsign)) gf_removeBlockedCallsign();
 }
 
 void lf_every15Seconds() {

@@ -141,6 +141,13 @@ void lf_handleDestination(std::string_view text) {
     gf_postRunRequest(RunRequest::NewDestination);
 }
 
+void lf_handleBlockCallsign(std::string_view text) {
+    const std::string callsign = gf_trim(text);
+    BLOCK_CALLSIGN.set(callsign);
+    gf_setControlText(ctl::kBlockCallsign, callsign);
+    if (!callsign.empty()) gf_postRunRequest(RunRequest::BlockCallsign);
+}
+
 void gf_refreshCounts() {
     const int live = gf_countLiveInSim();
     const auto statics = static_cast<int>(gf_countStaticAircraft(false));

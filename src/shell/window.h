@@ -24,6 +24,8 @@ void lf_handleCombos(int controlId, int index);
 void lf_handleButtons(int controlId);
 // The user entered a destination airport (UI thread): the run thread puts it in front.
 void lf_handleDestination(std::string_view text);
+// The block box: BLOCK_CALLSIGN takes the trimmed text; a callsign is removed at the next second.
+void lf_handleBlockCallsign(std::string_view text);
 
 // Sets RANGE (clamped to its range), selects its combo entry and sets g_rangeNm from it.
 void gf_setRange(int rangeNm);

@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/matching.h"
+#include "aircraft/regcodes.h"
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
 #include "core/errors.h"
@@ -12,6 +13,7 @@
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
+#include "live/respawn.h"
 #include "live/tick.h"
 #include "platform/window_model.h"
 #include "sim/flight_plan.h"
@@ -424,6 +426,28 @@ TEST_F(SimEventsTest, LiveAircraftLeavingTheSimulatorIsADetailLine) {
     EXPECT_TRUE(g_liveRecords.empty());
     const std::string log = newLog();
     EXPECT_NE(log.find("         DLH4AB    DLH B738 left the simulator, flying\n"), std::string::npos) << log;
+}
+
+}  // namespace
+
+namespace {
+
+// The registration turns out to carry another livery, which the simulator refuses: the old object
+// goes, the record goes with the refused create, and nothing is left between the two.
+TEST_F(SimEventsTest, RespawnWhoseNewTitleIsRefusedEndsWithTheRecord) {
+    startFlight();
+    feedTrack(kHexid, "DLH4AB", "DLH", "B738", tst_inbound(12000, 5));
+    ASSERT_GE(tickUntil([] { return live(kHexid) && live(kHexid)->lifeState == active; }), 0) << newLog();
+    const uint32_t oldObject = live(kHexid)->objectId;
+    g_regToLivery.emplace("N739DL", kTitleDal739);
+    LiveTrafficRecord r = tst_trafficRecord(kHexid, "DLH4AB", "DLH", "B738", tst_pointNear(2), 1e9);
+    r.regcode = "N739DL";
+    ASSERT_FALSE(lf_respawnCheck(*live(kHexid), r));
+    EXPECT_EQ(live(kHexid)->flightState, birth);
+    ASSERT_GE(tickUntil([] { return live(kHexid) == nullptr; }), 0);
+    EXPECT_EQ(journalLines("REMOVE"), std::vector<std::string>{fmt::format("REMOVE {}", oldObject)});
+    EXPECT_EQ(journalLines("CREATE").back(), fmt::format("CREATE DLH4AB {}", kTitleDal739));
+    EXPECT_TRUE(gf_isRefusedTitle(kTitleDal739));
 }
 
 }  // namespace
