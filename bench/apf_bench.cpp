@@ -1,7 +1,8 @@
 // The park airport's parking file at the size of a large airport: reading it with its learned
 // file merged (gf_readApf: stands, options, merge, numbering and neighbours) against pugixml's
-// own load of the same file.
-#include <chrono>
+// own load of the same two files. The read parses both documents, so the baseline loads both
+// too: the ratio is then the cost of everything the read does beyond parsing the XML.
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -19,7 +20,14 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+
+// The thread's own CPU time: the machine runs other work, and a read that is preempted is not
+// a slower read.
+double lf_threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
 
 constexpr int kStands = 600;
 constexpr int kOptions = 2000;
@@ -74,20 +82,24 @@ void BM_ReadApfVersusPugixml(benchmark::State& state) {
         std::string error;
         ParkFileHeader header;
         QualityPair quality;
-        auto t0 = Clock::now();
+        const double t0 = lf_threadSeconds();
         gf_readApf("KBEN", kArchived, error, header, quality);
-        auto t1 = Clock::now();
-        pugi::xml_document doc;
-        benchmark::DoNotOptimize(doc.load_file(kArchived));
-        auto t2 = Clock::now();
+        const double t1 = lf_threadSeconds();
+        pugi::xml_document archived, learned;
+        benchmark::DoNotOptimize(archived.load_file(kArchived));
+        benchmark::DoNotOptimize(learned.load_file(kLearned));
+        const double t2 = lf_threadSeconds();
         if (!error.empty() || g_stands.size() != kStands) state.SkipWithError("the file did not read");
-        readSeconds += std::chrono::duration<double>(t1 - t0).count();
-        loadSeconds += std::chrono::duration<double>(t2 - t1).count();
+        readSeconds += t1 - t0;
+        loadSeconds += t2 - t1;
     }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["read_ms"] = readSeconds * 1e3 / n;
+    state.counters["pugixml_load_ms"] = loadSeconds * 1e3 / n;
     state.counters["ratio_to_pugixml_load"] = readSeconds / loadSeconds;  // target: at most 3
     gf_resetStands();
 }
-BENCHMARK(BM_ReadApfVersusPugixml)->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(BM_ReadApfVersusPugixml)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 }  // namespace
 

@@ -46,9 +46,29 @@ size_t lf_prefixLength(std::string_view reg) {
     return 2;
 }
 
-void lf_addCandidate(std::vector<std::string>& keys, std::string key) {
-    if (key.empty() || std::find(keys.begin(), keys.end(), key) != keys.end()) return;
-    keys.push_back(std::move(key));
+// Calls visit with each candidate key of the registration, in order and without repeats,
+// until it returns true; true when it did. The keys are built on the stack (registrations
+// fit the short-string buffer), so a lookup allocates nothing.
+template <class Visit>
+bool lf_visitCandidates(std::string_view registration, Visit&& visit) {
+    if (registration.empty()) return false;
+    if (visit(std::string_view(registration))) return true;
+    std::string upper(registration);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (upper != registration && visit(std::string_view(upper))) return true;
+    // Both spellings below differ in length from the two above, so they cannot repeat them.
+    auto dash = upper.find('-');
+    if (dash != std::string::npos) {
+        std::string joined = upper;
+        joined.erase(dash, 1);
+        return !joined.empty() && visit(std::string_view(joined));
+    }
+    size_t prefix = lf_prefixLength(upper);
+    if (prefix == 0 || upper.size() <= prefix) return false;
+    std::string dashed = upper;
+    dashed.insert(prefix, "-");
+    return visit(std::string_view(dashed));
 }
 
 void lf_reportDropped(std::string_view sourceName, const std::vector<std::string>& dropped) {
@@ -91,27 +111,26 @@ const std::vector<std::vector<std::string>>& gf_similarTypeGroups() {
 
 std::vector<std::string> gf_registrationCandidates(std::string_view registration) {
     std::vector<std::string> keys;
-    if (registration.empty()) return keys;
-    lf_addCandidate(keys, std::string(registration));
-    std::string upper(registration);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    lf_addCandidate(keys, upper);
-    auto dash = upper.find('-');
-    if (dash != std::string::npos) {
-        lf_addCandidate(keys, std::string(upper).erase(dash, 1));
-        return keys;
-    }
-    size_t prefix = lf_prefixLength(upper);
-    if (prefix > 0 && upper.size() > prefix) lf_addCandidate(keys, std::string(upper).insert(prefix, "-"));
+    lf_visitCandidates(registration, [&](std::string_view key) {
+        keys.emplace_back(key);
+        return false;
+    });
     return keys;
 }
 
-std::optional<DbRecord> gf_findDbRecord(std::string_view registration) {
-    for (const auto& key : gf_registrationCandidates(registration)) {
+const DbRecord* gf_dbRecordOf(std::string_view registration) {
+    const DbRecord* record = nullptr;
+    if (g_typeTables.registrations.empty()) return record;
+    lf_visitCandidates(registration, [&](std::string_view key) {
         auto it = g_typeTables.registrations.find(key);
-        if (it != g_typeTables.registrations.end()) return it->second;
-    }
+        if (it != g_typeTables.registrations.end()) record = &it->second;
+        return record != nullptr;
+    });
+    return record;
+}
+
+std::optional<DbRecord> gf_findDbRecord(std::string_view registration) {
+    if (const DbRecord* record = gf_dbRecordOf(registration)) return *record;
     return std::nullopt;
 }
 

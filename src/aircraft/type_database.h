@@ -58,6 +58,9 @@ const std::vector<std::vector<std::string>>& gf_similarTypeGroups();
 std::vector<std::string> gf_registrationCandidates(std::string_view registration);
 // The record of the first candidate key that the database holds; nothing when none does.
 std::optional<DbRecord> gf_findDbRecord(std::string_view registration);
+// The same record in place, without a copy; nullptr when none. Valid until the database is
+// loaded again or reset.
+const DbRecord* gf_dbRecordOf(std::string_view registration);
 // airl of the registration's record; "" for an empty registration or when there is none.
 std::string gf_dbAirlineOfReg(std::string_view registration);
 // opr of the registration's record; "" for an empty registration or when there is none.

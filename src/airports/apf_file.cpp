@@ -1,6 +1,8 @@
 #include "airports/apf_file.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -85,9 +87,37 @@ void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_vi
                               source.lineOf(node), what, id, field, value));
 }
 
-// The attribute as a number; nothing when it is present but not finite or outside [lo, hi].
-std::optional<double> lf_checkedNumber(pugi::xml_node node, const char* name, double lo, double hi) {
-    double v = node.attribute(name).as_double(0.0);
+// The first attribute of each of the names, found in one pass over the element's attributes;
+// an empty attribute where the element has none of that name (as node.attribute(name) gives).
+template <size_t N>
+std::array<pugi::xml_attribute, N> lf_attributes(pugi::xml_node node, const std::array<std::string_view, N>& names) {
+    std::array<pugi::xml_attribute, N> found;
+    for (pugi::xml_attribute attr : node.attributes()) {
+        const std::string_view name = attr.name();
+        for (size_t i = 0; i < N; ++i) {
+            if (name != names[i]) continue;
+            if (!found[i]) found[i] = attr;
+            break;
+        }
+    }
+    return found;
+}
+
+// The attribute's value as as_double(0) reads it. A plain decimal, the whole value, is read
+// without the C library's locale-aware strtod; anything else (blanks, '+', hex, a number
+// out of range, trailing text) goes the strtod way.
+double lf_number(pugi::xml_attribute attr) {
+    const char* text = attr.value();
+    const char* end = text + std::char_traits<char>::length(text);
+    double v = 0;
+    auto [stop, ec] = std::from_chars(text, end, v);
+    if (ec == std::errc() && stop == end) return v;
+    return attr.as_double(0.0);
+}
+
+// The number; nothing when it is not finite or outside [lo, hi].
+std::optional<double> lf_checkedNumber(pugi::xml_attribute attr, double lo, double hi) {
+    double v = lf_number(attr);
     if (!std::isfinite(v) || v < lo || v > hi) return std::nullopt;
     return v;
 }
@@ -205,15 +235,9 @@ struct OptAttributes {
 };
 
 OptAttributes lf_optAttributes(pugi::xml_node opt) {
-    OptAttributes a;
-    for (pugi::xml_attribute attr : opt.attributes()) {
-        std::string_view name = attr.name();
-        pugi::xml_attribute* slot = name == "cs" ? &a.cs : name == "reg" ? &a.reg : name == "airl" ? &a.airl
-                                    : name == "type" ? &a.type : name == "soft" ? &a.soft : name == "day" ? &a.day
-                                    : name == "hh" ? &a.hh : nullptr;
-        if (slot != nullptr && !*slot) *slot = attr;
-    }
-    return a;
+    static constexpr std::array<std::string_view, 7> kNames = {"cs", "reg", "airl", "type", "soft", "day", "hh"};
+    const auto a = lf_attributes(opt, kNames);
+    return {a[0], a[1], a[2], a[3], a[4], a[5], a[6]};
 }
 
 OptIdentity lf_identity(const OptAttributes& a) {
@@ -223,12 +247,10 @@ OptIdentity lf_identity(const OptAttributes& a) {
     id.callsign = std::string(cs.substr(0, colon));
     if (colon != std::string_view::npos) id.callsign2 = std::string(cs.substr(colon + 1));
     std::string_view reg = a.reg.value();
-    if (!reg.empty()) {
-        if (std::optional<DbRecord> rec = gf_findDbRecord(reg)) {
-            id.airline = std::move(rec->airl);
-            id.type = std::move(rec->type);
-            return id;
-        }
+    if (const DbRecord* rec = gf_dbRecordOf(reg)) {
+        id.airline = rec->airl;
+        id.type = rec->type;
+        return id;
     }
     id.airline = a.airl.value();
     id.type = a.type.value();
@@ -257,19 +279,16 @@ bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t inde
 }
 
 bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, const ApfSource& source) {
-    const struct {
-        const char* name;
-        double lo, hi;
-    } checks[] = {{"latitude", -90, 90},
-                  {"longitude", -180, 180},
-                  {"radius", 0, kMaxStandRadiusM},
-                  {"heading", -kMaxHeadingDeg, kMaxHeadingDeg}};
+    static constexpr std::array<std::string_view, 7> kNames = {"latitude", "longitude", "radius", "heading",
+                                                               "cargo",    "ramp",      "heli"};
+    static constexpr double kLimits[4][2] = {{-90, 90}, {-180, 180}, {0, kMaxStandRadiusM},
+                                             {-kMaxHeadingDeg, kMaxHeadingDeg}};
+    const auto attrs = lf_attributes(parkpos, kNames);
     double values[4] = {};
-    for (int i = 0; i < 4; ++i) {
-        std::optional<double> v = lf_checkedNumber(parkpos, checks[i].name, checks[i].lo, checks[i].hi);
+    for (size_t i = 0; i < 4; ++i) {
+        std::optional<double> v = lf_checkedNumber(attrs[i], kLimits[i][0], kLimits[i][1]);
         if (!v) {
-            lf_dropWarning(source, parkpos, "stand", id, checks[i].name,
-                           parkpos.attribute(checks[i].name).value());
+            lf_dropWarning(source, parkpos, "stand", id, kNames[i], attrs[i].value());
             return false;
         }
         values[i] = *v;
@@ -280,15 +299,13 @@ bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, con
     auto opts = parkpos.children("opt");
     options.reserve(static_cast<size_t>(std::distance(opts.begin(), opts.end())));
     uint32_t index = 0;
-    for (pugi::xml_node opt : parkpos.children("opt")) {
+    for (pugi::xml_node opt : opts) {
         ++index;
-        StandOption option;
-        if (gf_readApfOption(opt, source, index, origin, option)) options.push_back(std::move(option));
+        if (!gf_readApfOption(opt, source, index, origin, options.emplace_back())) options.pop_back();
     }
     if (options.size() < options.capacity()) options.shrink_to_fit();
     g_stands.emplace_back(std::move(id), std::move(options), values[0], values[1], gf_degToRad(values[3]),
-                          values[2], gf_apfBool(parkpos.attribute("cargo").value()),
-                          gf_apfBool(parkpos.attribute("ramp").value()),
-                          gf_apfBool(parkpos.attribute("heli").value()));
+                          values[2], gf_apfBool(attrs[4].value()), gf_apfBool(attrs[5].value()),
+                          gf_apfBool(attrs[6].value()));
     return true;
 }

@@ -75,14 +75,16 @@ void lf_readHeader(const pugi::xml_document& doc, const std::string& location, P
 }
 
 void lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
-    std::unordered_set<std::string> seen;
     auto positions = doc.child("parkpositions").children("parkpos");
-    g_stands.reserve(g_stands.size() + static_cast<size_t>(std::distance(positions.begin(), positions.end())));
+    const auto count = static_cast<size_t>(std::distance(positions.begin(), positions.end()));
+    g_stands.reserve(g_stands.size() + count);
+    // The ids as the document holds them: no copies for the check.
+    std::unordered_set<std::string_view> seen(count);
     for (pugi::xml_node pos : positions) {
-        std::string id = pos.attribute("id").value();
+        std::string_view id = pos.attribute("id").value();
         if (!seen.insert(id).second)
             throw qtk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-        lf_readParkpos(pos, std::move(id), 1, source);
+        lf_readParkpos(pos, std::string(id), 1, source);
     }
 }
 

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <fmt/format.h>
 
@@ -113,16 +112,17 @@ void lf_applySettings(const pugi::xml_document& doc) {
     lf_applyBool(doc, RT_PARKTRAFFIC_ONLY);
 }
 
-// Position in g_stands of the first stand of each name.
-using FirstStandOfName = std::unordered_map<std::string, size_t>;
+// Position in g_stands of the first stand of each name. The keys are the names in g_stands
+// itself: g_stands must not grow beyond its capacity while the map is in use.
+using FirstStandOfName = std::unordered_map<std::string_view, size_t>;
 
 FirstStandOfName lf_firstStandOfName() {
-    FirstStandOfName first;
+    FirstStandOfName first(g_stands.size());
     for (size_t i = 0; i < g_stands.size(); ++i) first.emplace(g_stands[i].name, i);
     return first;
 }
 
-void lf_readManualStand(const std::string& name, pugi::xml_node pos, const ApfSource& source,
+void lf_readManualStand(std::string_view name, pugi::xml_node pos, const ApfSource& source,
                         FirstStandOfName& first) {
     if (first.contains(name)) {
         gf_logWarning(fmt::format("manually created standid {} already exists in {}", name, source.path));
@@ -133,19 +133,20 @@ void lf_readManualStand(const std::string& name, pugi::xml_node pos, const ApfSo
         gf_logWarning(fmt::format("manually created standid {} misses correct attributes in {}", name, source.path));
         return;
     }
-    if (!lf_readParkpos(pos, name, 0, source)) return;
+    if (!lf_readParkpos(pos, std::string(name), 0, source)) return;
     g_stands.back().manual = true;
-    first.emplace(name, g_stands.size() - 1);
+    first.emplace(g_stands.back().name, g_stands.size() - 1);
 }
 
 // Every parkpos of the file with its id; a repeated id is skipped, after the first repeat
 // warned about and the file kept as a copy, since the saver would write it without the repeat.
-void lf_forEachParkpos(const pugi::xml_document& doc, const ApfSource& source,
-                       const std::function<void(const std::string&, pugi::xml_node)>& read) {
-    std::set<std::string, std::less<>> seen;
+template <class Read>
+void lf_forEachParkpos(pugi::xml_object_range<pugi::xml_named_node_iterator> positions, size_t count,
+                       const ApfSource& source, Read&& read) {
+    std::unordered_set<std::string_view> seen(count);
     bool copied = false;
-    for (pugi::xml_node pos : doc.child("parkpositions").children("parkpos")) {
-        std::string id = pos.attribute("id").value();
+    for (pugi::xml_node pos : positions) {
+        std::string_view id = pos.attribute("id").value();
         if (seen.insert(id).second) {
             read(id, pos);
             continue;
@@ -177,18 +178,27 @@ void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
                                    learnedName, archivedName),
                        true);
     lf_applySettings(doc);
+    auto positions = doc.child("parkpositions").children("parkpos");
+    const auto count = static_cast<size_t>(std::distance(positions.begin(), positions.end()));
     if (std::optional<std::string> handmade = lf_apfParameterString(doc, "handmade")) {
         g_apfHandmade = true;
         g_stands.clear();
-        lf_forEachParkpos(doc, source, [&](const std::string& id, pugi::xml_node pos) {
-            lf_readParkpos(pos, id, 1, source);
+        g_stands.reserve(count);
+        lf_forEachParkpos(positions, count, source, [&](std::string_view id, pugi::xml_node pos) {
+            lf_readParkpos(pos, std::string(id), 1, source);
         });
         lf_logSetting("handmade", *handmade);
         return;
     }
     g_apfHandmade = false;
+    // Room for the manual stands of the file beforehand, so that the names keying the map
+    // never move.
+    g_stands.reserve(g_stands.size() + static_cast<size_t>(std::count_if(
+                                           positions.begin(), positions.end(), [](pugi::xml_node pos) {
+                                               return gf_apfBool(pos.attribute("manual").value());
+                                           })));
     FirstStandOfName first = lf_firstStandOfName();
-    lf_forEachParkpos(doc, source, [&](const std::string& id, pugi::xml_node pos) {
+    lf_forEachParkpos(positions, count, source, [&](std::string_view id, pugi::xml_node pos) {
         if (gf_apfBool(pos.attribute("manual").value())) return lf_readManualStand(id, pos, source, first);
         auto it = first.find(id);
         if (it == first.end() || !lf_applyLearnedChanges(id, pos, g_stands[it->second], source))

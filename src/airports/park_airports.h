@@ -78,10 +78,9 @@ void lf_storeRememberedStand();
 void gf_lockParkingControls();
 void gf_unlockParkingControls();
 
-// Per-run reset of the park airports and of the live and parking containers (closing down).
+// Per-run and whole-process reset of the park airports: no park airport, list, reserved stand,
+// stands or pending load; the controls unlocked. The live containers have resets of their own.
 void gf_resetParkingForNewFlight();
-// Whole-process reset (tests).
-void gf_resetParkAirports();
 
 // Candidate park airports; the front entry is the nearest after a watch and the one saved.
 extern std::list<ParkAirport> g_parkAirports;

@@ -44,7 +44,7 @@ constexpr size_t kLearnSoftStands = 20;
 // The five time controls keep the enabled state they had when the parking controls locked.
 constexpr int kTimeControls[] = {ctl::kSimTime, ctl::kKeepSimTimePar, ctl::kTimeShiftDays,
                                  ctl::kTimeShiftHours, ctl::kTimeShiftMins};
-bool g_timeControlsEnabled[std::size(kTimeControls)] = {true, true, true, true, true};
+bool g_timeControlsEnabled[std::size(kTimeControls)];
 // The other parking controls, locked before and after the time controls.
 constexpr int kLockedFirst[] = {ctl::kParkingPercentage, ctl::kInitialLoadOnly, ctl::kParkFake,
                                 ctl::kParkSoft,          ctl::kMaxParkSel,      ctl::kMaxLiveSel};
@@ -280,9 +280,6 @@ std::string lf_readParkedFile() {
 }
 
 void lf_resetStaticParking() {
-    // The learned file is written by the saver of learned parking files once it exists; until
-    // then the updates are only counted.
-    if (g_staticParkingOn && (g_parkParamsChanged || g_parkFileUpdates > 0)) g_parkFileUpdates = 0;
     g_apfHandmade = false;
     g_rtTrafficWeek = 0;
     g_staticParkingOn = false;
@@ -396,9 +393,4 @@ void gf_resetParkingForNewFlight() {
         g_rememberedStand.clear();
     }
     gf_setParkSite({});
-}
-
-void gf_resetParkAirports() {
-    gf_resetParkingForNewFlight();
-    for (bool& enabled : g_timeControlsEnabled) enabled = true;
 }

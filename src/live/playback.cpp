@@ -31,6 +31,7 @@ constexpr double kTakeOffRollKt = 43;
 constexpr double kSpeedAgreementKt = 20;
 constexpr double kSpeedAgreementShare = 0.5;
 constexpr double kTakeOffRollTurnDeg = 30;
+constexpr int32_t kTakeOffBaselineTicks = 500;
 constexpr double kStopPruneNm = 22.0 / 1852.0;
 constexpr int32_t kStopPruneTicks = 1500;
 constexpr size_t kStopSearchSamples = 5;
@@ -183,11 +184,13 @@ void lf_touchAndGo(LiveAircraft& ac) {
     ac.dueBack = kDueClampReset;
 }
 
+int32_t lf_dueTicks(const PosSample& from, const PosSample& to) {
+    return static_cast<int32_t>(static_cast<uint32_t>(to.dueTick) - static_cast<uint32_t>(from.dueTick));
+}
+
 // The speed the positions of two samples give over their due ticks, knots.
 double lf_positionsKt(const PosSample& from, const PosSample& to) {
-    const int32_t ticks = std::max(
-        static_cast<int32_t>(static_cast<uint32_t>(to.dueTick) - static_cast<uint32_t>(from.dueTick)), 1);
-    return gf_haversineNm(gf_posOf(from), gf_posOf(to)) * 360000.0 / ticks;
+    return gf_haversineNm(gf_posOf(from), gf_posOf(to)) * 360000.0 / std::max(lf_dueTicks(from, to), 1);
 }
 
 // The feed's air/ground field turns late after a touchdown and its speed may stay frozen on the
@@ -196,14 +199,21 @@ double lf_positionsKt(const PosSample& from, const PosSample& to) {
 // slowing down, takes off.
 bool lf_rollingToTakeOff(const LiveAircraft& ac, const PosSample& s) {
     const auto& st = ac.stream;
-    const double kt = lf_positionsKt(st.back(), s);
-    if (kt < kTakeOffRollKt || s.gs < st.back().gs) return false;
+    if (s.gs < st.back().gs) return false;
+    // Measured over a few seconds: the feed repeats a position until a new one comes, so a
+    // single leg may show twice the speed.
+    size_t from = st.size() - 1;
+    while (from > 0 && lf_dueTicks(st[from], s) < kTakeOffBaselineTicks) --from;
+    const double kt = lf_positionsKt(st[from], s);
+    if (kt < kTakeOffRollKt) return false;
     if (std::fabs(s.gs - kt) > std::max(kSpeedAgreementKt, kSpeedAgreementShare * kt)) return false;
-    if (st.size() < 2 || gf_samePosition(st[st.size() - 2], st.back())) return true;
-    const PosSample& before = st[st.size() - 2];
-    const double turn = gf_normalizePi(gf_bearingRad(gf_posOf(st.back()), gf_posOf(s)) -
-                                       gf_bearingRad(gf_posOf(before), gf_posOf(st.back())));
-    return kt + kSpeedAgreementKt >= lf_positionsKt(before, st.back()) &&
+    if (from == 0 || lf_dueTicks(st[0], st[from]) < kTakeOffBaselineTicks) return true;
+    // Straight on and not slowing down against the seconds before.
+    size_t earlier = from;
+    while (earlier > 0 && lf_dueTicks(st[earlier], st[from]) < kTakeOffBaselineTicks) --earlier;
+    const double turn = gf_normalizePi(gf_bearingRad(gf_posOf(st[from]), gf_posOf(s)) -
+                                       gf_bearingRad(gf_posOf(st[earlier]), gf_posOf(st[from])));
+    return kt + kSpeedAgreementKt >= lf_positionsKt(st[earlier], st[from]) &&
            std::fabs(turn) <= gf_degToRad(kTakeOffRollTurnDeg);
 }
 

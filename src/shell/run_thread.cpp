@@ -239,11 +239,12 @@ double lf_secondsToWait(double lastEpochSeconds, double nowEpochSeconds) {
 
 void lf_prepareFolders() {
     for (const char* folder : kDataFolders) {
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec)
-            throw qtk::UserErrorException(
-                kFolderErrorCode, fmt::format("Cannot create the folder {} in the run folder: {}", folder, ec.message()));
+        try {
+            gf_createDirectories(folder);
+        } catch (const std::filesystem::filesystem_error& e) {
+            throw qtk::UserErrorException(kFolderErrorCode, fmt::format("Cannot create the folder {} in the run folder: {}",
+                                                                        folder, e.code().message()));
+        }
     }
 }
 

@@ -129,16 +129,17 @@ TEST_F(AirportListTest, BadListsEndWithError88AndLeaveNoPlainFile) {
       <airport code="ZZZZ" lat=" 1.5xyz" lon="-2" alt="30ft" iata="ZZZ" name="ignored"/>
       <airport code="NOAL" lat="1" lon="2"/> <airport code="POLE" lat="91" lon="0" alt="0"/>
       <airport code="NANL" lat="nan" lon="0" alt="0"/> <airport lat="3" lon="4" alt="5"/>
-      <other code="XXXX" lat="1" lon="2" alt="3"/> <airport code="AAAA" lat="3" lon="4" alt="5"/></airports>)");
+      <other code="XXXX" lat="1" lon="2" alt="3"/> <airport code="AAAA" lat="3" lon="4" alt="5"/>
+      <airport code="EDGE" lat="-90" lon="180" alt="0"/> <airport code="EDGF" lat="90" lon="-180" alt="0"/></airports>)");
     restartLog();
     EXPECT_TRUE(gf_readAirports());
     EXPECT_EQ(gf_capturedLog(),
               "Missing lat/lon/alt for airport 'NOAL'\nInvalid lat/lon/alt for airport 'POLE'\n"
-              "Invalid lat/lon/alt for airport 'NANL'\n3 airports read\n");
-    ASSERT_EQ(g_airports.size(), 3u);
+              "Invalid lat/lon/alt for airport 'NANL'\n5 airports read\n");
+    ASSERT_EQ(g_airports.size(), 5u);
     EXPECT_EQ(gf_airportLabel(g_airports[0]), "?");
     EXPECT_EQ(g_airports[1].code, "AAAA");
-    const Airport& z = g_airports[2];
+    const Airport& z = g_airports[4];
     EXPECT_EQ(fmt::format("{} {} {} {}", gf_airportLabel(z), z.lat, z.lon, z.alt), "ZZZZ (ZZZ) 1.5 -2 30");
     EXPECT_EQ(gf_airportLabel(Airport{"", "XYZ"}), "? (XYZ)");
 }
@@ -150,7 +151,7 @@ TEST_F(AirportListTest, PublisherEntryAndContainsNoCase) {
         int number;
         bool warned;
     } rows[] = {
-        {"EGLL2", true, 2, false}, {"EGLL154xyz", true, 154, false}, {"EGLL-3", true, -3, false},
+        {"EGLL2", true, 2, false}, {"EGLL09xyz", true, 9, false}, {"EGLL-3", true, -3, false},
         {"EGLL", true, 7, true},   {"EGLL 5", true, 7, true},        {"EGLL99999999999", true, 7, true},
         {"EGL", false, 7, false},  {"LEGLL2", false, 7, false},
     };

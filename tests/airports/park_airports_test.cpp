@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "airports/apf_fixture.h"
+#include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "core/params.h"
 #include "live/live_set.h"
@@ -148,10 +149,16 @@ TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsChosenAndLoaded
     EXPECT_EQ(gf_parkSite().code, "LSZH");
     EXPECT_TRUE(g_parkLoadPending);
     EXPECT_TRUE(g_parkingControlsLocked);
+    EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled);
+    EXPECT_FALSE(gf_controlState(ctl::kSimTime).enabled);
+    EXPECT_EQ(gf_messageText(), "");  // the lock clears it
     EXPECT_TRUE(g_stands.empty());
     EXPECT_EQ(gf_capturedLog(), "\nThe park airport is LSZH (ZRH)\nLSZH in sight at 10.0 nm\n");
     gf_watchParkAirport(false);
     EXPECT_FALSE(g_parkingControlsLocked);
+    EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled);
+    EXPECT_TRUE(gf_controlState(ctl::kSimTime).enabled);  // as it was before the lock
+    EXPECT_TRUE(gf_controlState(ctl::kFlushStatic).enabled);
     EXPECT_EQ(g_stands.size(), 2u);
     EXPECT_TRUE(gf_parkSite().parkedFileRead);  // two stands: live traffic learns soft options
     EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSZH\n");
@@ -167,6 +174,24 @@ TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsChosenAndLoaded
         lf_findParkAirportInSight(g_lastWatchPosition, false);
         EXPECT_EQ(g_parkAirport.code, row.chosen ? "LSZH" : "");
     }
+}
+
+// A file of 20 stands and good real traffic needs no soft learning: the option is switched off.
+TEST_F(ParkAirportsTest, WellObservedFileSwitchesSoftLearningOff) {
+    std::string stands;
+    for (int i = 0; i < 20; ++i)
+        stands += fmt::format(R"(<parkpos id="S{}" latitude="{}" longitude="8.56" radius="20"/>)", i, 47.46 + i * 0.001);
+    tst_writeFile("airports/my_thirdparty/LSZH.xml",
+                  tst_apfXml(R"(<parameter name="altitude" value="1416"/><parameter name="Qf_real" value="45"/>)", stands));
+    LEARN_SOFT.set(true);
+    lf_setParkAirport("LSZH");
+    lf_loadParkAirport(true);
+    ASSERT_EQ(g_stands.size(), 20u);
+    EXPECT_FALSE(LEARN_SOFT.value());
+    EXPECT_FALSE(gf_controlState(ctl::kLearnSoft).checked);
+    EXPECT_FALSE(gf_controlState(ctl::kLearnSoft).enabled);
+    EXPECT_TRUE(g_parkParamsChanged);
+    EXPECT_FALSE(gf_parkSite().parkedFileRead);
 }
 
 TEST_F(ParkAirportsTest, ParkAirportIsDroppedOutOfSightOrForANearerListedOne) {

@@ -198,6 +198,10 @@ std::string lab_installedAirline(const std::string& type) {
     return airlines.at(type);
 }
 
+void PrintTo(const RealCase& c, std::ostream* os) {
+    *os << c.file << (c.park ? " with its park airport" : " without a park airport");
+}
+
 class RealTrackLab : public FlightLab, public ::testing::WithParamInterface<RealCase> {
   protected:
     void shapeWorld(Scenario& s) override {

@@ -233,18 +233,18 @@ TEST_F(PlaybackTest, StaleGroundSpeedStartsNoTakeOff) {
         double legM, bearingDeg;  // the new sample from the newest one, 2 s later
         bool takeOff;
     };
-    // 104 kt is 107 m in 2 s.
-    const Row rows[] = {{"rolling straight at the reported speed", 107, 90, true},
-                        {"frozen speed, taxiing at 10 kt", 10, 90, false},
-                        {"jitter off to the side", 107, 160, false},
-                        {"slowing down by the positions", 60, 90, false}};
+    // Reports 5 s apart; 104 kt is 267 m in 5 s.
+    const Row rows[] = {{"rolling straight at the reported speed", 267, 90, true},
+                        {"frozen speed, taxiing at 10 kt", 26, 90, false},
+                        {"jitter off to the side", 267, 160, false},
+                        {"slowing down by the positions", 160, 90, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         LiveAircraft ac = tst_taxiing(104);
-        const LatLon back = gf_destinationPoint({47.0, 8.0}, gf_degToRad(90), gf_nmToFeet(gf_metersToNm(107)));
-        ac.stream.push_back(tst_sample(back.lat, back.lon, 104, false, 1400));
+        const LatLon back = gf_destinationPoint({47.0, 8.0}, gf_degToRad(90), gf_nmToFeet(gf_metersToNm(267)));
+        ac.stream.push_back(tst_sample(back.lat, back.lon, 104, false, 1700));
         const LatLon next = gf_destinationPoint(back, gf_degToRad(row.bearingDeg), gf_nmToFeet(gf_metersToNm(row.legM)));
-        decodeExisting(ac, tst_sample(next.lat, next.lon, 104, false, 1600));
+        decodeExisting(ac, tst_sample(next.lat, next.lon, 104, false, 2200));
         EXPECT_EQ(ac.takeOffRoll, row.takeOff ? 1 : 0);
     }
 }

@@ -62,9 +62,9 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
          kExitUserError,
          "Error: settings not saved. Could not write parameters.xml: No space left on device; the file keeps "
          "its previous content\n"},
-        {"scenario value out of range", [] { tst_writeFile("scenario.json", R"({"frame_rate": 1e308})"); },
+        {"scenario value out of range", [] { tst_writeFile("scenario.json", R"({"run_length_s": -5})"); },
          kExitUserError,
-         "Error 99: Cannot read scenario.json: scenario.json: frame_rate: must be between 1 and 1000\n"},
+         "Error 99: Cannot read scenario.json: scenario.json: run_length_s: must be between 0 and 864000\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

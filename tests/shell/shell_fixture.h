@@ -76,7 +76,7 @@ class ShellRunTest : public WorkFolderTest {
         arrangeInputs();
     }
     // The clock, the log capture and the input files of a run in the working folder.
-    static void arrangeInputs() {
+    void arrangeInputs() {
         gf_setUtcClock([] { return kShellNow; });
         gf_setLogCapture(true);
         tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));

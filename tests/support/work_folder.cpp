@@ -68,7 +68,7 @@ void tst_resetAll() {
     gf_resetAirMotionProcess();
     gf_resetStandChoice();
     gf_resetAirports();
-    gf_resetParkAirports();
+    gf_resetParkingForNewFlight();
     gf_resetGroundMotion();
     gf_resetScanMessages();
     gf_resetSceneryApf();
