@@ -110,4 +110,14 @@ TEST_F(ParamRulesTest, StoredNumbersRefuseJunk) {
     EXPECT_EQ(MATCHING_DEPTH.value(), 4) << "clamped";
 }
 
+// A control finds its own record, and a value between the choices selects none of them.
+TEST_F(ParamRulesTest, ControlsFindTheirRecordAndChoice) {
+    EXPECT_EQ(gf_parameterOfControl(ctl::kMatchingDepth), &MATCHING_DEPTH);
+    EXPECT_EQ(gf_parameterOfControl(0), nullptr);
+    RANGE.set(7);
+    EXPECT_EQ(RANGE.choiceIndex(), -1);
+    RANGE.set(8);
+    EXPECT_EQ(RANGE.choiceIndex(), 5);
+}
+
 }  // namespace
