@@ -16,26 +16,18 @@
 #include "support/work_folder.h"
 
 // Types of every category, two similar groups and three registrations.
-inline constexpr const char* kTestDbase = R"(<dbase>
-  <types>
-    <type icao="A320" cat="Large" span="35.8"/> <type icao="A321" cat="Large" span="35.8"/>
-    <type icao="A20N" cat="Large" span="35.8"/> <type icao="B738" cat="Large" span="35.8"/>
-    <type icao="B77W" cat="Heavy" span="64.8"/> <type icao="B744" cat="Heavy" span="64.4"/>
-    <type icao="C172" cat="Light" span="11"/>   <type icao="PA28" cat="Light" span="10.7"/>
-    <type icao="DA42" cat="Light" span="13.4"/> <type icao="C208" cat="Light" span="15.9"/>
-    <type icao="C56X" cat="Buzjets" span="16"/> <type icao="CL60" cat="Buzjets" span="19.6"/>
-    <type icao="EC35" cat="Rotorcraft" span="10.2"/> <type icao="F16" cat="HighPerf" span="9.9"/>
-  </types>
-  <similars>
-    <group types="A320,A321,A20N"/>
-    <group types="C172,PA28"/>
-  </similars>
-  <registrations>
-    <reg id="HB-JVA" airl="EDW" type="A320" opr="OAW"/>
-    <reg id="HB-JXB" airl="EDW" type="A321"/>
-    <reg id="D-ALFA" airl="DLH" type="B744" opr="GEC" cargo="true"/>
-  </registrations>
-</dbase>)";
+inline constexpr const char* kTestDbase = R"(<dbase><types>
+  <type icao="A320" cat="Large" span="35.8"/> <type icao="A321" cat="Large" span="35.8"/>
+  <type icao="A20N" cat="Large" span="35.8"/> <type icao="B738" cat="Large" span="35.8"/>
+  <type icao="B77W" cat="Heavy" span="64.8"/> <type icao="B744" cat="Heavy" span="64.4"/>
+  <type icao="C172" cat="Light" span="11"/>   <type icao="PA28" cat="Light" span="10.7"/>
+  <type icao="DA42" cat="Light" span="13.4"/> <type icao="C208" cat="Light" span="15.9"/>
+  <type icao="C56X" cat="Buzjets" span="16"/> <type icao="CL60" cat="Buzjets" span="19.6"/>
+  <type icao="EC35" cat="Rotorcraft" span="10.2"/> <type icao="F16" cat="HighPerf" span="9.9"/>
+</types><similars><group types="A320,A321,A20N"/><group types="C172,PA28"/></similars><registrations>
+  <reg id="HB-JVA" airl="EDW" type="A320" opr="OAW"/> <reg id="HB-JXB" airl="EDW" type="A321"/>
+  <reg id="D-ALFA" airl="DLH" type="B744" opr="GEC" cargo="true"/>
+</registrations></dbase>)";
 
 struct Liv {
     const char* airline;
@@ -82,9 +74,7 @@ class LiveryTest : public WorkFolderTest {
     static AircraftRec aircraft(std::string airline, std::string type, std::string reg = "",
                                 bool cargo = false) {
         AircraftRec ac;
-        ac.airline = std::move(airline);
-        ac.type = std::move(type);
-        ac.regcode = std::move(reg);
+        ac.airline = std::move(airline), ac.type = std::move(type), ac.regcode = std::move(reg);
         ac.callsign = "TST123";
         ac.category = static_cast<int32_t>(gf_aircraftCategory(ac.type));
         ac.isCargo = cargo ? 1 : 0;

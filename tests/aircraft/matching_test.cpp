@@ -15,20 +15,11 @@ namespace {
 // An installed fleet that exercises every step: own airline, similar types, generic "ZZZ",
 // any airline, similar and random class types, cargo, registrations, FSLTL.
 const std::vector<Liv> kFleet = {
-    {"SWR", "A320", "A320 Swiss HB-IJA", false, "HB-IJA"},
-    {"SWR", "A321", "A321 Swiss"},
-    {"EDW", "A320", "FSLTL_A320_EDW"},
-    {"DLH", "A320", "A320 Lufthansa"},
-    {"DLH", "B744", "B744 Lufthansa Cargo", true},
-    {"FDX", "B77W", "B77W FedEx", true},
-    {"BAW", "B77W", "B77W British Airways"},
-    {"ZZZ", "A320", "A320 House"},
-    {"ZZZ", "B738", "B738 House Cargo", true},
-    {"ZZZ", "PA28", "PA28 House"},
-    {"FCL", "PA28", "PA28 Flying Club"},
-    {"FCL", "DA42", "DA42 Flying Club"},
-    {"NJE", "CL60", "CL60 NetJets"},
-    {"REG", "EC35", "EC35 Rega"},
+    {"SWR", "A320", "A320 Swiss HB-IJA", false, "HB-IJA"}, {"SWR", "A321", "A321 Swiss"},
+    {"EDW", "A320", "FSLTL_A320_EDW"}, {"DLH", "A320", "A320 Lufthansa"}, {"DLH", "B744", "B744 Lufthansa Cargo", true},
+    {"FDX", "B77W", "B77W FedEx", true}, {"BAW", "B77W", "B77W British Airways"}, {"ZZZ", "A320", "A320 House"},
+    {"ZZZ", "B738", "B738 House Cargo", true}, {"ZZZ", "PA28", "PA28 House"}, {"FCL", "PA28", "PA28 Flying Club"},
+    {"FCL", "DA42", "DA42 Flying Club"}, {"NJE", "CL60", "CL60 NetJets"}, {"REG", "EC35", "EC35 Rega"},
 };
 
 class MatchingTest : public LiveryTest {
@@ -71,14 +62,9 @@ const LadderRow kLiveLadder[] = {
     {"light ZZZ at depth 3", 3, "ABC", "PA28", "", false, 4, {"PA28 House"}},
     {"light any airline", 3, "ABC", "DA42", "", false, 5, {"DA42 Flying Club"}},
     {"light similar installed type", 3, "ABC", "C172", "", false, 6, {"PA28 House", "PA28 Flying Club"}},
-    {"light without similar entry draws a class type",
-     3,
-     "ABC",
-     "C208",
-     "",
-     false,
-     6,
+    {"light without similar entry draws a class type", 3, "ABC", "C208", "", false, 6,
      {"PA28 House", "PA28 Flying Club", "DA42 Flying Club"}},
+    {"cargo at any airline takes only cargo", 3, "ABC", "DA42", "", true, 0, {}},
     {"empty airline goes generic", 3, "", "DA42", "", false, 5, {"DA42 Flying Club"}},
     {"bizjet class type", 3, "XJT", "C56X", "", false, 6, {"CL60 NetJets"}},
     {"helicopter any airline", 3, "", "EC35", "", false, 5, {"EC35 Rega"}},
@@ -103,18 +89,6 @@ TEST_F(MatchingTest, LiveLadderStepsAtEveryDepth) {
         if (!row.titles.empty())
             EXPECT_TRUE(row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
     }
-}
-
-TEST_F(MatchingTest, CargoAtAnyAirlineStepTakesOnlyCargo) {
-    // DA42 has only a passenger livery: a cargo aircraft gets none at step 5 nor at step 6.
-    MATCHING_DEPTH.set(3);
-    AircraftRec ac = aircraft("ABC", "DA42", "", true);
-    gf_matchLiveAc(ac);
-    EXPECT_EQ(ac.liveryTitle, "");
-    AircraftRec pax = aircraft("ABC", "DA42");
-    gf_matchLiveAc(pax);
-    EXPECT_EQ(pax.liveryTitle, "DA42 Flying Club");
-    EXPECT_EQ(g_matchCounters[4], 1u);
 }
 
 TEST_F(MatchingTest, PvtTriesZzzBeforeItsOwnCode) {
@@ -182,14 +156,10 @@ TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
         generic.insert(ac.liveryTitle);
     }
     EXPECT_EQ(generic, (std::set<std::string_view>{"FSLTL_A320_EDW", "A320 Lufthansa", "A320 House"}));
-}
-
-TEST_F(MatchingTest, RegistrationStepIgnoresSpecialRule) {
-    lf_mergeRegcodes({{"A320 Swiss HB-IJA", {"HB-IJA"}, true}});
-    AircraftRec ac = aircraft("SWR", "A320", "HB-IJA");
-    gf_matchLiveAc(ac);
-    EXPECT_EQ(ac.liveryTitle, "A320 Swiss HB-IJA");
-    EXPECT_EQ(g_matchCounters[0], 1u);
+    lf_mergeRegcodes({{"A320 Swiss HB-IJA", {"HB-IJA"}, true}});  // the registration step ignores the rule
+    AircraftRec byReg = aircraft("SWR", "A320", "HB-IJA");
+    gf_matchLiveAc(byReg);
+    EXPECT_EQ(byReg.liveryTitle, "A320 Swiss HB-IJA");
 }
 
 TEST_F(MatchingTest, SimilarTypeOfAnotherCategoryIsSkippedLiveButNotParked) {
@@ -243,25 +213,21 @@ TEST_F(MatchingTest, ParkedLadderLogsEachStepAndCountsNothing) {
     EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
 }
 
-TEST_F(MatchingTest, ParkedAircraftWithTitleKeepsIt) {
+TEST_F(MatchingTest, ParkedWithTitleKeepsItAndCargoStandMakesCargo) {
     LOG.set(true);
     AircraftRec ac = aircraft("SWR", "A321");
     ac.liveryTitle = "A321 Swiss";
     EXPECT_TRUE(gf_matchParkedAc(ac, true, "B3"));
     EXPECT_EQ(ac.isCargo, 0);
-    EXPECT_EQ(newLog(), "                   TST123    SWR A321 =s= A321 Swiss\n");
-}
-
-TEST_F(MatchingTest, ParkedOnACargoStandTakesTheStandsCargoFlag) {
-    LOG.set(true);
     const Stand stand("C7", {}, 47.45, 8.56, 0.0, 40.0, true, false, false);
-    AircraftRec ac = aircraft("DLH", "B744");
-    EXPECT_TRUE(gf_matchParkedAc(ac, stand));
-    EXPECT_EQ(ac.liveryTitle, "B744 Lufthansa Cargo");
+    AircraftRec dlh = aircraft("DLH", "B744");
+    EXPECT_TRUE(gf_matchParkedAc(dlh, stand));
+    EXPECT_EQ(dlh.liveryTitle, "B744 Lufthansa Cargo");
     AircraftRec none = aircraft("UAE", "B744");
     EXPECT_FALSE(gf_matchParkedAc(none, stand));
-    const std::string log = newLog();
-    EXPECT_NE(log.find("C7      : TST123    UAE B744 no livery match ...\n"), std::string::npos) << log;
+    EXPECT_EQ(newLog(), "                   TST123    SWR A321 =s= A321 Swiss\n"
+                        "                   TST123    DLH B744 =2= B744 Lufthansa Cargo\n"
+                        "C7      : TST123    UAE B744 no livery match ...\n");
 }
 
 TEST_F(MatchingTest, SummaryListsEveryStepAndTheUncreatableLiveries) {

@@ -33,10 +33,6 @@ protected:
         afolder0.set("D:\\Addons");
         g_hardwareConcurrency = 2;
     }
-    void TearDown() override {
-        unsetenv("TRELVO_DRIVES");
-        ApfSiteTest::TearDown();
-    }
     static void bgl(const std::string& path, std::vector<BglAirportSpec> airports) {
         tst_writeFile("drives/D/Addons/" + path, tst_bglFile(airports));
     }

@@ -20,10 +20,6 @@ protected:
         g_stockAirportsPath = "C:\\P3D v6\\Scenery";
         gf_setLogCapture(true);
     }
-    void TearDown() override {
-        unsetenv("TRELVO_PROGRAMDATA");
-        WorkFolderTest::TearDown();
-    }
 };
 
 std::string lf_utf16(std::string_view text) {
@@ -58,11 +54,9 @@ TEST_F(SceneryCfgTest, FoldersOfBothFilesInOrder) {
                                     "add-ons ...\n      found:C:\\P3D v6\\addon\\myairport\n"),
               std::string::npos);
     EXPECT_NE(gf_capturedLog().find("found path:E:\\Two\n2 scenery add-on paths found\n"), std::string::npos);
-}
-
-// Without a known stock airports folder nothing counts as stock airports.
-TEST_F(SceneryCfgTest, MissingFileAndUnknownStockFolder) {
+    // Without a known stock airports folder nothing counts as stock airports.
     tst_writeFile("pd/Lockheed Martin/Prepar3D v6/scenery.cfg", "[Area.1]\nActive=TRUE\nLocal=Scenery\\Addon\n");
+    std::filesystem::remove("pd/Lockheed Martin/Prepar3D v6/SCENERY_ADD-ONS.XML");
     g_stockAirportsPath.clear();
     std::vector<std::string> folders;
     lf_readSceneryCfg(folders);

@@ -52,29 +52,16 @@ class SimLinkTest : public WorkFolderTest {
         return SimConnect_RequestDataOnSimObjectType(g_hSimConnect, kReqObjectScan, kDefObjectScan,
                                                      radiusMeters, SimObjectType::Aircraft);
     }
-    HRESULT requestCg(uint32_t objectId) {
-        std::lock_guard lock(g_simCommandMutex);
-        return SimConnect_RequestDataOnSimObject(g_hSimConnect, kReqStaticCg, kDefStaticCg, objectId,
-                                                 SimPeriod::Once);
-    }
     // Takes every event pushed so far.
     std::vector<SimEventRec> drain() {
         std::lock_guard lock(g_simEventMutex);
-        std::vector<SimEventRec> all;
-        all.swap(g_simEventQueue);
-        return all;
+        return std::exchange(g_simEventQueue, {});
     }
     static AiCreateRec createRec(const std::string& callsign, std::string_view title, uint32_t hexid,
                                  double altitudeFt, bool onGround) {
         AiCreateRec r;
-        r.lat = kAirportLat + 0.01;
-        r.lon = kAirportLon;
-        r.altitude = altitudeFt;
-        r.heading = 270;
-        r.onGround = onGround ? 1 : 0;
-        r.callsign = callsign;
-        r.liveryTitle = title;
-        r.hexid = hexid;
+        r.lat = kAirportLat + 0.01, r.lon = kAirportLon, r.altitude = altitudeFt, r.heading = 270;
+        r.onGround = onGround ? 1 : 0, r.callsign = callsign, r.liveryTitle = title, r.hexid = hexid;
         return r;
     }
     // Queues a create, sends it and lets it appear; the next scan finds it.
