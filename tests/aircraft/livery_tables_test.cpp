@@ -74,23 +74,6 @@ TEST_F(LiveryTablesTest, ReserveOnlyOnceAndClearEmptiesEveryTable) {
     EXPECT_TRUE(g_rawAirlineTable.empty() && g_typeTables[0].empty() && g_airlineTables[0].empty());
 }
 
-// The table building expects the sorted list: a second run of an airline or of a type under its
-// airline is not merged, the first run stays.
-TEST_F(LiveryTablesTest, SplitRunsKeepTheFirstRun) {
-    g_scannedLiveries = {{"SWR", "A320", "first"}, {"SWR", "A321", "second"}, {"SWR", "A320", "third"},
-                         {"DLH", "A320", "fourth"}, {"SWR", "B738", "fifth"}};
-    lf_buildRawAirlineTable();
-    const RawTypeMap& swr = g_rawAirlineTable.at("SWR");
-    EXPECT_EQ(swr.size(), 2u);
-    ASSERT_EQ(swr.at("A320").size(), 1u);
-    EXPECT_EQ(swr.at("A320").front().title, "first");
-    EXPECT_EQ(swr.at("A321").front().title, "second");
-    EXPECT_EQ(g_rawAirlineTable.at("DLH").at("A320").front().title, "fourth");
-    EXPECT_TRUE(lf_findInstalledTitle("third").empty() && lf_findInstalledTitle("fifth").empty());
-    EXPECT_EQ(lf_findInstalledTitle("fourth"), "fourth");
-    g_scannedLiveries.clear();
-}
-
 // Codes that differ only in their last byte (A330, A338) keep one run each, titles in order.
 TEST_F(LiveryTablesTest, CodesDifferingInTheLastByteStayApart) {
     build({{"SWR", "A338", "t1"}, {"SWR", "A330", "t2"}, {"SWR", "A338", "t0"}, {"SWR", "A330", "t3"}});

@@ -32,11 +32,9 @@ class MatchingTest : public LiveryTest {
 };
 
 struct LadderRow {
-    const char* what;
+    const char *what;
     int depth;
-    const char* airline;
-    const char* type;
-    const char* reg;
+    const char *airline, *type, *reg;
     bool cargo;
     int step;                      // 0: no title
     std::set<std::string> titles;  // the titles the step may give
@@ -121,17 +119,6 @@ TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {
     EXPECT_EQ(newLog(), "");
 }
 
-TEST_F(MatchingTest, RefusedTitleEndsTheLadderWithoutTitle) {
-    g_refusedTitles.push_back("A321 Swiss");
-    AircraftRec ac = aircraft("SWR", "A321");
-    gf_matchLiveAc(ac);
-    EXPECT_EQ(ac.liveryTitle, "");
-    EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
-    AircraftRec parked = aircraft("SWR", "A321");
-    EXPECT_FALSE(gf_matchParkedAc(parked, false, "A12"));
-    EXPECT_EQ(parked.liveryTitle, "");
-}
-
 TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
     g_specialTitleList.clear();
     lf_mergeRegcodes({{"A320 Swiss HB-IJA", {}, true}});
@@ -160,19 +147,6 @@ TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
     AircraftRec byReg = aircraft("SWR", "A320", "HB-IJA");
     gf_matchLiveAc(byReg);
     EXPECT_EQ(byReg.liveryTitle, "A320 Swiss HB-IJA");
-}
-
-TEST_F(MatchingTest, SimilarTypeOfAnotherCategoryIsSkippedLiveButNotParked) {
-    // A C172 reported as a large aircraft: its similar PA28 is Light, so the live step 3 skips it.
-    MATCHING_DEPTH.set(3);
-    AircraftRec live = aircraft("ZZZ", "C172");
-    live.category = 2;
-    gf_matchLiveAc(live);
-    EXPECT_EQ(live.liveryTitle, "");
-    AircraftRec parked = aircraft("ZZZ", "C172");
-    parked.category = 2;
-    EXPECT_TRUE(gf_matchParkedAc(parked, false, "G1"));
-    EXPECT_EQ(parked.liveryTitle, "PA28 House");
 }
 
 const LadderRow kParkedLadder[] = {
@@ -211,41 +185,6 @@ TEST_F(MatchingTest, ParkedLadderLogsEachStepAndCountsNothing) {
                                    row.type, row.step, ac.liveryTitle));
     }
     EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
-}
-
-TEST_F(MatchingTest, ParkedWithTitleKeepsItAndCargoStandMakesCargo) {
-    LOG.set(true);
-    AircraftRec ac = aircraft("SWR", "A321");
-    ac.liveryTitle = "A321 Swiss";
-    EXPECT_TRUE(gf_matchParkedAc(ac, true, "B3"));
-    EXPECT_EQ(ac.isCargo, 0);
-    const Stand stand("C7", {}, 47.45, 8.56, 0.0, 40.0, true, false, false);
-    AircraftRec dlh = aircraft("DLH", "B744");
-    EXPECT_TRUE(gf_matchParkedAc(dlh, stand));
-    EXPECT_EQ(dlh.liveryTitle, "B744 Lufthansa Cargo");
-    AircraftRec none = aircraft("UAE", "B744");
-    EXPECT_FALSE(gf_matchParkedAc(none, stand));
-    EXPECT_EQ(newLog(), "                   TST123    SWR A321 =s= A321 Swiss\n"
-                        "                   TST123    DLH B744 =2= B744 Lufthansa Cargo\n"
-                        "C7      : TST123    UAE B744 no livery match ...\n");
-}
-
-TEST_F(MatchingTest, SummaryListsEveryStepAndTheUncreatableLiveries) {
-    gf_logMatchingSummary();
-    EXPECT_EQ(newLog(), "");
-    AircraftRec ac = aircraft("SWR", "A321");
-    gf_matchLiveAc(ac);
-    newLog();
-    g_uncreatableTitles = {"A320 DLH", "B744 GEC"};
-    gf_logMatchingSummary();
-    const std::string stars(31, '*');
-    EXPECT_EQ(newLog(), "\n" + stars + " live traffic livery matching summary " + stars +
-                            "\n"
-                            "Matches at step: \n  1: 0\n  2: 1\n  3: 0\n  4: 0\n  5: 0\n  6: 0\n"
-                            "\nCould not be created by P3D:\n  A320 DLH\n  B744 GEC\n" +
-                            std::string(100, '*') + "\n\n");
-    gf_logMatchingSummary();  // the counters are not reset
-    EXPECT_NE(newLog().find("  2: 1\n"), std::string::npos);
 }
 
 }  // namespace

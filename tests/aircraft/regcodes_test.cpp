@@ -73,40 +73,6 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
     EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
 }
 
-// A folder in the place of each result file: neither can be written, neither is pointed to.
-TEST_F(RegcodesTest, ResultFilesThatCannotBeWrittenAreNotPointedTo) {
-    writeAig("<AIG-regcodes><livery title=\"A320 Swiss B\" reg=\"HB-IJA\"/></AIG-regcodes>");
-    tst_writeFile(g_offlineRegcodesFile + std::string("/keep"), "");
-    tst_writeFile(g_inlineRegcodesFile + std::string("/keep"), "");
-    build(kInstalled);
-    EXPECT_EQ(g_regToLivery.at("HB-IJA"), "A320 Swiss B");
-    const std::string log = newLog();
-    EXPECT_EQ(log.find("results can be found"), std::string::npos) << log;
-    EXPECT_EQ(log.find(", see '"), std::string::npos) << log;
-    for (const char* warning : {"===> 1 in-line regcode clashes could not be written to 'output/errors/InlineRegcodes.txt'\n",
-                                "===> Offline regcode results could not be written to 'output/info/OfflineRegcodes.txt'\n"})
-        EXPECT_NE(log.find(warning), std::string::npos) << log;
-}
-
-TEST_F(RegcodesTest, BadOrMissingAigFile) {
-    tst_writeFile("input/my_regcodes/bad.txt", ";HB-1\nA320 Lufthansa;HB-IJZ\n");
-    tst_writeFile(g_offlineRegcodesFile, "old results\n");
-    build(kInstalled);  // without the AIG file the user's files are not merged
-    EXPECT_EQ(g_regToLivery.size(), 2u);
-    EXPECT_EQ(tst_readFile(g_offlineRegcodesFile), "old results\n");
-    gf_clearLiveryTablesForRescan();
-    writeAig("<AIG-regcodes><livery reg=\"X\"/><livery title=\"A320 Lufthansa\" reg=\"D-AIZZ\"/></AIG-regcodes>");
-    build(kInstalled);
-    EXPECT_EQ(g_regToLivery.at("D-AIZZ"), "A320 Lufthansa");
-    EXPECT_EQ(g_regToLivery.at("HB-IJZ"), "A320 Lufthansa");
-    EXPECT_EQ(tst_readFile(g_offlineRegcodesFile),
-              "Processing file input/AIG-regcodes.xml\n"
-              "There were errors processing the AIG-regcode file 'input/AIG-regcodes.xml', see Log.txt\n"
-              "1 new regcode added\nProcessing files in input/my_regcodes\n1 new regcode added\n");
-    EXPECT_EQ(gf_messageText(), "There were errors processing the regcode files in folder 'input/my_regcodes', see Log.txt");
-    EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
-}
-
 TEST_F(RegcodesTest, DontUseTitlesBeforeAScan) {
     writeAig("<AIG-regcodes><livery title=\"Skip me\"/><livery title=\"Keep\" reg=\"A\"/></AIG-regcodes>");
     tst_writeFile("input/my_regcodes/a.txt", "Skip too\nSkip me\n");

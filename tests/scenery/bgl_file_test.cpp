@@ -119,61 +119,6 @@ TEST_F(BglFileTest, AirportHeaderRules) {
     }
 }
 
-TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
-    const std::string good = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1)}}}, 2);
-    std::string noAirport = good;
-    noAirport[0x38] = 4;
-    std::string hugeCount = good;
-    hugeCount.replace(0x14, 4, "\xff\xff\xff\x0f", 4);
-    struct Row { const char* what; std::string bytes; bool has; };
-    const Row rows[] = {{"good", good, true}, {"56 bytes", good.substr(0, 56), false},
-                        {"table to the end", good.substr(0, 0x38 + 60), false},
-                        {"no airport section", noAirport, false}, {"huge count", hugeCount, false}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        tst_writeFile("f.bgl", r.bytes);
-        EXPECT_EQ(lf_bglHasAirport("f.bgl"), r.has);
-    }
-    EXPECT_FALSE(lf_bglHasAirport("missing.bgl"));
-}
-
-// Sections, lists and names are read only where they may be: the lines say where they stopped.
-TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
-    const BglAirportSpec two{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1), lf_park(10, 2)}};
-    const std::string good = tst_bglFile({two});
-    std::string longEntries = good, hugeCount = good, overcount = good;
-    longEntries[0x38 + 6] = 1;                       // bit 16 of the section's flags
-    hugeCount.replace(0x14, 4, "\xff\xff\xff\xff", 4);  // sections past the file
-    overcount[0x38 + 20 + 16 + 0x38 + 6] = 9;        // the list claims 9 entries and holds 2
-    std::string cutName = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Long name here"}, {}, {}}});
-    cutName.resize(cutName.size() - 8);
-    const BglAirportSpec named{0x3C, tst_packIcao("BBBB"), 0, {"Bee"}, {}, {lf_park(10, 1)}};
-    std::string zeroSize = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Nm"}, {}, {lf_park(10, 1)}}});
-    zeroSize.replace(150, 4, 4, '\0');  // the name record's size
-    const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, ""), {}, {lf_park(10, 1)}};
-    struct Row { const char* what; std::string bytes; std::size_t airports, stands; const char* line; };
-    const Row rows[] = {
-        {"flag bit 16", longEntries, 0, 0, ""}, {"huge section count", hugeCount, 1, 2, ""},
-        {"count past the list", overcount, 1, 2, ""}, {"next airport's name", tst_bglFile({two, named}), 2, 2, ""},
-        {"name past the end", cutName, 1, 0, "! o3: 37 out of range, nrDWORDS: 40\n"},
-        {"zero size", zeroSize, 1, 0, "===>    Warning: decodeSizeAtBoundary returned 0 at o3 = 37\n"
-                                      "===>    Warning: decodeSizeAtBoundary returned 0 at o3 = 37\n"},
-        {"endless sub-records", tst_bglFile({endless}), 1, 0,
-         "   Error: Maximum loop iterations reached \xe2\x80\x94 possible corrupt SIA or malformed input.\n"}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        gf_setLogCapture(false);  // a fresh capture per row
-        gf_setLogCapture(true);
-        RecordingSink sink;
-        gf_decodeBgl(r.bytes, "x", sink);
-        ASSERT_EQ(sink.airports.size(), r.airports);
-        if (r.airports == 0) continue;
-        EXPECT_EQ(sink.airports[0].stands.size(), r.stands);
-        EXPECT_EQ(sink.airports[0].airport_name, "");
-        EXPECT_EQ(gf_capturedLog(), r.line);
-    }
-}
-
 // Every truncation of the golden file ends cleanly and gives the worker slot back (byte flips
 // are the fuzzer's part).
 TEST_F(BglFileTest, DamagedFilesEndCleanly) {

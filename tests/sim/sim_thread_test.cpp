@@ -68,21 +68,6 @@ TEST_F(SimLinkTest, CommandListsAreSentInOrderOnce) {
     EXPECT_EQ(gf_standinJournal().size(), journal.size());
 }
 
-TEST_F(SimLinkTest, PositionsOfTheHandedOverHalfReachTheObject) {
-    start();
-    createAndAppear("BAW123", kA320, 0x4CA123, 3083, true);
-    gf_appendPosition({kAirportLat, kAirportLon + 0.02, 0.01, 0.0, 1.5, kAirportElevFt + 500, -10, 140, 3});
-    frames(1);
-    EXPECT_EQ(gf_standinObject(3)->pos.lon, kAirportLon) << "the writing half is not sent";
-    ASSERT_TRUE(gf_handOverPositions());
-    frames(1);
-    const auto obj = *gf_standinObject(3);
-    EXPECT_EQ(std::tie(obj.pos.lon, obj.pos.altitude, obj.pos.heading, obj.pos.trueAirspeed),
-              std::make_tuple(kAirportLon + 0.02, kAirportElevFt + 500, 1.5, 140.0));
-    EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 0x4CA123, kEvLiveCreated, 0, 500),
-                                          ev(3, 0, kEvObjectScan, kAirportElevFt, 500)));
-}
-
 // Scans report objects up to 2500 ft above the ground within the radius; CG requests are answered.
 TEST_F(SimLinkTest, ScanRowsAndCentreOfGravityReplies) {
     gf_standinSetCategoryOf([](std::string_view title) { return title == kC172 ? 0 : 2; });
@@ -126,25 +111,6 @@ TEST_F(SimLinkTest, PerSecondFlagFrameRateAndPause) {
     EXPECT_EQ(raisedAt, (std::vector<int>{30, 40, 50, 60, 90, 150}));
     EXPECT_EQ(rates, (std::vector<std::pair<int, float>>{{29, 0.0f}, {30, 30.0f}, {60, 10.0f}, {90, 30.0f}}));
     EXPECT_EQ(runningChangedAt, (std::vector<int>{120, 150}));
-}
-
-TEST_F(SimLinkTest, UserAircraftStateFromTheScenarioPath) {
-    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });
-    Scenario s = baseScenario();
-    s.user = {{0, 51.0, -1.0, 83, 350, 0, true}, {10, 52.0, -2.0, 3083, 10, 200, false}};
-    start(s);
-    frames(149);  // t = 5 s
-    const UserSnapshot u = gf_requestUserPosition();
-    EXPECT_NEAR(u.lat, 51.5, 1e-9);
-    EXPECT_NEAR(u.lon, -1.5, 1e-9);
-    EXPECT_NEAR(u.altitudeFt, 1583, 1e-6);
-    EXPECT_NEAR(u.heading, 0.0, 1e-9);  // 350 -> 10 turns through north
-    EXPECT_NEAR(u.groundSpeedKt, 100, 1e-9);
-    EXPECT_NEAR(u.heightAboveGroundFt, 1583, 1e-6) << "more than 30 nm from the airport: sea level";
-    EXPECT_FALSE(u.onGround);
-    EXPECT_EQ(u.simUtcSeconds, 1733500805);
-    EXPECT_EQ(gf_simUtcSeconds(), 1733500805);
-    EXPECT_TRUE(g_userOnGroundKnown && !g_userOnGround && g_simRunning);
 }
 
 TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
