@@ -30,9 +30,7 @@ inline constexpr const char* kTestDbase = R"(<dbase><types>
 </registrations></dbase>)";
 
 struct Liv {
-    const char* airline;
-    const char* type;
-    const char* title;
+    const char *airline, *type, *title;
     bool cargo = false;
     const char* atcid = "";
 };
@@ -41,13 +39,9 @@ struct Liv {
 inline std::string tst_liveriesXml(const std::vector<Liv>& rows) {
     std::string xml =
         "<?xml version=\"1.0\"?>\n<meta>\n  <info name=\"author\" value=\"Trelvo\"/>\n</meta>\n<liveries>\n";
-    for (const Liv& r : rows) {
-        xml += std::string("  <liv airl=\"") + r.airline + "\" type=\"" + r.type + "\"";
-        if (r.cargo) xml += " cargo=\"true\"";
-        xml += std::string(" title=\"") + r.title + "\"";
-        if (*r.atcid) xml += std::string(" atcid=\"") + r.atcid + "\"";
-        xml += "/>\n";
-    }
+    for (const Liv& r : rows)
+        xml += fmt::format("  <liv airl=\"{}\" type=\"{}\"{} title=\"{}\"{}/>\n", r.airline, r.type,
+                           r.cargo ? " cargo=\"true\"" : "", r.title, *r.atcid ? fmt::format(" atcid=\"{}\"", r.atcid) : "");
     return xml + "</liveries>\n";
 }
 

@@ -82,32 +82,6 @@ TEST_F(LiveryScanTest, FolderNumbersAndPriorityKeepTheLowestFolderOfEachAirlineA
               std::string::npos);
 }
 
-// Manual mode without folders is error 48 before any file is touched; a stop writes nothing.
-TEST_F(LiveryScanTest, NoFoldersOrAStopWriteNothingAndLeaveTheScanDue) {
-    LIG_AUTOMATIC.set(false);
-    tst_writeFile(g_fixesFile, "kept");
-    try {
-        gf_scanLiveries();
-        FAIL() << "no error";
-    } catch (const qtk::UserErrorException& e) {
-        EXPECT_STREQ(e.what(), "48: Set lfolder parameter(-s) to your liveries first, see Manual 5.1 (or check "
-                               "Liveries automatic)");
-    }
-    EXPECT_EQ(tst_readFile(g_fixesFile), "kept");
-    fs::remove(g_fixesFile);
-    const std::string f = (folder_ / "f").string();
-    cfg(f, "m", {lf_liv("SWR", "A320", "New", ""), lf_liv("swr", "A320", "Fixed", "")});
-    tst_writeFile(g_liveriesScannedFile, "old");
-    g_stopRun = true;
-    lfolder0.set(f);
-    gf_scanLiveries();
-    EXPECT_EQ(tst_readFile(g_liveriesScannedFile), "old");
-    EXPECT_TRUE(SCAN_LIVERIES.value());
-    EXPECT_FALSE(g_liveryTablesBuilt);
-    EXPECT_TRUE(g_fixLines.lines().empty());
-    EXPECT_FALSE(fs::exists(g_fixesFile));
-}
-
 TEST_F(LiveryScanTest, TheDemoTreeScansToTheLiveriesItWasBuiltFrom) {
     gf_loadTypeDatabaseFile(tst_sourceDir() / "data/dbase.xml");
     fs::copy(tst_sourceDir() / "data/demo/input", "input", fs::copy_options::recursive);

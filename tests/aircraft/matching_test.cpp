@@ -76,16 +76,11 @@ TEST_F(MatchingTest, LiveLadderStepsAtEveryDepth) {
         g_matchCounters.fill(0);
         AircraftRec ac = aircraft(row.airline, row.type, row.reg, row.cargo);
         gf_matchLiveAc(ac);
-        if (row.step == 0) {
-            EXPECT_EQ(ac.liveryTitle, "");
-            EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
-            continue;
-        }
         std::array<uint32_t, 6> counters{};
-        counters[row.step - 1] = 1;
+        if (row.step > 0) counters[row.step - 1] = 1;
         EXPECT_EQ(g_matchCounters, counters);
-        if (!row.titles.empty())
-            EXPECT_TRUE(row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
+        EXPECT_TRUE(row.step == 0 ? ac.liveryTitle.empty() : row.titles.contains(std::string(ac.liveryTitle)))
+            << ac.liveryTitle;
     }
 }
 
@@ -106,8 +101,7 @@ TEST_F(MatchingTest, PvtTriesZzzBeforeItsOwnCode) {
 TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {
     LOG.set(true);
     AircraftRec ac = aircraft("EDW", "A320");
-    ac.origin = "LSZH";
-    ac.destination = "LEPA";
+    ac.origin = "LSZH", ac.destination = "LEPA";
     gf_matchLiveAc(ac);
     EXPECT_EQ(ac.touchdownSign, 1);
     EXPECT_EQ(newLog(), "          LSZH->LEPA TST123    EDW A320 =2= FSLTL_A320_EDW\n");
@@ -122,17 +116,14 @@ TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {
 TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
     g_specialTitleList.clear();
     lf_mergeRegcodes({{"A320 Swiss HB-IJA", {}, true}});
-    std::set<std::string_view> seen;
+    std::set<std::string_view> seen, generic;
     for (int i = 0; i < 200; ++i) {
-        AircraftRec ac = aircraft("ZZZ", "A320");
-        gf_matchLiveAc(ac);  // own airline: "A320 House" only
-        AircraftRec any = aircraft("SWR", "A320");
-        gf_matchLiveAc(any);
-        seen.insert(any.liveryTitle);
+        AircraftRec own = aircraft("SWR", "A320");
+        gf_matchLiveAc(own);
+        seen.insert(own.liveryTitle);
     }
-    EXPECT_EQ(seen, (std::set<std::string_view>{"A320 Swiss HB-IJA"}));  // the list's only title
+    EXPECT_EQ(seen, (std::set<std::string_view>{"A320 Swiss HB-IJA"}));  // the airline's only title
     // The passenger type list of A320 holds the special title beside three ordinary ones.
-    std::set<std::string_view> generic;
     MATCHING_DEPTH.set(3);
     for (int i = 0; i < 300; ++i) {
         AircraftRec ac = aircraft("", "C172");
@@ -170,19 +161,12 @@ TEST_F(MatchingTest, ParkedLadderLogsEachStepAndCountsNothing) {
         SCOPED_TRACE(row.what);
         MATCHING_DEPTH.set(row.depth);
         AircraftRec ac = aircraft(row.airline, row.type, row.reg, !row.cargo);
-        const bool matched = gf_matchParkedAc(ac, row.cargo, "A12");
+        EXPECT_EQ(gf_matchParkedAc(ac, row.cargo, "A12"), row.step != 0);
         EXPECT_EQ(ac.isCargo, row.cargo ? 1 : 0);
-        const std::string log = newLog();
-        if (row.step == 0) {
-            EXPECT_FALSE(matched);
-            EXPECT_EQ(log, fmt::format("A12     : TST123   {} {:3} {:4} no livery match ...\n", row.reg,
-                                       row.airline, row.type));
-            continue;
-        }
-        EXPECT_TRUE(matched);
-        EXPECT_TRUE(row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
-        EXPECT_EQ(log, fmt::format("                   TST123   {} {:3} {:4} ={}= {}\n", row.reg, row.airline,
-                                   row.type, row.step, ac.liveryTitle));
+        EXPECT_TRUE(row.step == 0 || row.titles.contains(std::string(ac.liveryTitle))) << ac.liveryTitle;
+        const std::string id = fmt::format("TST123   {} {:3} {:4}", row.reg, row.airline, row.type);
+        EXPECT_EQ(newLog(), row.step == 0 ? "A12     : " + id + " no livery match ...\n"
+                                          : fmt::format("                   {} ={}= {}\n", id, row.step, ac.liveryTitle));
     }
     EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
 }

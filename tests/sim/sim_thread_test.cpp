@@ -14,32 +14,37 @@ namespace {
 using ::testing::ElementsAre;
 
 // A create is found by its ATC ID in a scan a few frames later, each object binding the oldest
-// create waiting for it; hexids above 10000 are live ones. Refusals and removes are reported once.
-TEST_F(SimLinkTest, CreatesRefusalsAndRemovesAreReportedOnce) {
+// create waiting for it; hexids above 10000 are live ones. Refusals and removes are reported once;
+// scans report objects up to 2500 ft above the ground within their radius; CG requests are answered.
+TEST_F(SimLinkTest, CreatesScansRefusalsAndRemovesAreReportedOnce) {
     start();
-    gf_queueCreate(createRec("EZY1", kA320, 10001, 3083, false));
+    gf_queueCreate(createRec("EZY1", kA320, 10001, kAirportElevFt + 2500, false));
     gf_queueCreate(createRec("EZY1", kA320, 10000, 5000, true));  // put on the ground
     gf_queueCreate(createRec("DLH4", "Not Installed A321", 0x3C4B21, 3000, false));
     frames(1);
     EXPECT_THAT(scanEvents(), ElementsAre(ev(0, 0x3C4B21, kEvCreateFailed)));
     frames(3);
-    EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 10001, kEvLiveCreated, 0, 3000), ev(4, 10000, kEvStaticCreated, 0, 11),
-                                          ev(4, 1, kEvObjectScan, kAirportElevFt, 11)));
+    const SimEventRec low = ev(3, 0, kEvObjectScan, kAirportElevFt, 2500), parked = ev(4, 1, kEvObjectScan, kAirportElevFt, 11);
+    EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 10001, kEvLiveCreated, 0, 2500), low,
+                                          ev(4, 10000, kEvStaticCreated, 0, 11), parked));
     EXPECT_EQ(gf_standinObject(3)->atcId, "EZY1");
     EXPECT_EQ(gf_standinObject(3)->title, kA320);
-    gf_queueCreate(createRec("EZY1", kA320, 0x333333, 3083, false));
+    gf_queueCreate(createRec("EZY1", kA320, 0x333333, kAirportElevFt + 2501, false));
     frames(2);
     gf_queueCreate(createRec("EZY1", kA320, 0x444444, 3083, false));
     frames(2);  // the first is visible, the second not yet
-    EXPECT_THAT(scanEvents(), ElementsAre(ev(4, 1, kEvObjectScan, kAirportElevFt, 11),
-                                          ev(5, 0x333333, kEvLiveCreated, 0, 3000)));
+    EXPECT_THAT(scanEvents(), ElementsAre(low, parked, ev(5, 0x333333, kEvLiveCreated, 0, 2501)));
     frames(2);
-    EXPECT_THAT(scanEvents(), ElementsAre(ev(4, 1, kEvObjectScan, kAirportElevFt, 11),
-                                          ev(6, 0x444444, kEvLiveCreated, 0, 3000)));
+    EXPECT_THAT(scanEvents(), ElementsAre(low, parked, ev(6, 0x444444, kEvLiveCreated, 0, 3000)));
+    EXPECT_EQ(scan(100), S_OK);  // 0.6 nm away: outside 100 m
+    {
+        std::lock_guard lock(g_simCommandMutex);
+        ASSERT_EQ(SimConnect_RequestDataOnSimObject(g_hSimConnect, kReqStaticCg, kDefStaticCg, 4, SimPeriod::Once), S_OK);
+    }
     gf_queueRemove(4);
     gf_queueRemove(77);
     frames(2);
-    EXPECT_THAT(drain(), ElementsAre(ev(4, 0, kEvRemoved)));
+    EXPECT_THAT(drain(), ElementsAre(ev(4, 0, kEvStaticCg, 11.0, 0.0122), ev(4, 0, kEvRemoved)));
     EXPECT_FALSE(gf_standinObject(4));
 }
 
@@ -66,51 +71,6 @@ TEST_F(SimLinkTest, CommandListsAreSentInOrderOnce) {
     EXPECT_TRUE(gf_standinObject(3)->enginesRunning);
     frames(1);
     EXPECT_EQ(gf_standinJournal().size(), journal.size());
-}
-
-// Scans report objects up to 2500 ft above the ground within the radius; CG requests are answered.
-TEST_F(SimLinkTest, ScanRowsAndCentreOfGravityReplies) {
-    gf_standinSetCategoryOf([](std::string_view title) { return title == kC172 ? 0 : 2; });
-    start();
-    createAndAppear("LOW", kA320, 0x100001, kAirportElevFt + 2500, false);
-    createAndAppear("HIGH", kA320, 0x100002, kAirportElevFt + 2501, false);
-    createAndAppear("C1*", kC172, 1, 0, true);
-    scanEvents();  // binds them
-    EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 0, kEvObjectScan, kAirportElevFt, 2500),
-                                          ev(5, 1, kEvObjectScan, kAirportElevFt, 4.5)));
-    EXPECT_EQ(scan(100), S_OK);  // 0.6 nm away: outside 100 m
-    frames(1);
-    EXPECT_TRUE(drain().empty());
-    for (uint32_t id : {5u, 3u}) {
-        std::lock_guard lock(g_simCommandMutex);
-        ASSERT_EQ(SimConnect_RequestDataOnSimObject(g_hSimConnect, kReqStaticCg, kDefStaticCg, id, SimPeriod::Once),
-                  S_OK);
-    }
-    frames(1);
-    EXPECT_THAT(drain(), ElementsAre(ev(5, 0, kEvStaticCg, 4.5, 0.0), ev(3, 0, kEvStaticCg, 11.0, 0.0122)));
-}
-
-// The per-second flag follows simulator seconds (none while paused), the frame rate is taken
-// every thirty frames.
-TEST_F(SimLinkTest, PerSecondFlagFrameRateAndPause) {
-    Scenario s = baseScenario();
-    s.frameDips = {{1.0, 3.0, 10.0}};  // frames 31 to 60 at 10 per second
-    s.pauses = {{6.0, 1.0}};  // frames 121 to 150
-    start(s);  // frame 1
-    std::vector<int> raisedAt, runningChangedAt;
-    std::vector<std::pair<int, float>> rates;
-    bool running = g_simRunning;
-    for (int frame = 2; frame <= 150; ++frame) {
-        ASSERT_TRUE(gf_simFrame());
-        int one = 1;
-        if (g_perSecondFlag.compare_exchange_strong(one, 0)) raisedAt.push_back(frame);
-        if (frame == 29 || frame == 30 || frame == 60 || frame == 90) rates.push_back({frame, g_frameRate.load()});
-        if (g_simRunning != running) runningChangedAt.push_back(frame);
-        running = g_simRunning;
-    }
-    EXPECT_EQ(raisedAt, (std::vector<int>{30, 40, 50, 60, 90, 150}));
-    EXPECT_EQ(rates, (std::vector<std::pair<int, float>>{{29, 0.0f}, {30, 30.0f}, {60, 10.0f}, {90, 30.0f}}));
-    EXPECT_EQ(runningChangedAt, (std::vector<int>{120, 150}));
 }
 
 TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
@@ -146,21 +106,6 @@ TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
         EXPECT_LT(scan(), 0) << "the run thread's calls fail too";
         EXPECT_FALSE(gf_simFrame());
     }
-}
-
-TEST_F(SimLinkTest, PerRunResetEmptiesListsAndForgetsPendingCreates) {
-    start();
-    gf_queueCreate(createRec("BAW123", kA320, 0x4CA123, 3083, false));
-    frames(4);  // sent and visible, not yet found
-    gf_queueClientEvent(3, SimClientEvent::GearSet, 1);
-    gf_appendPosition({});
-    gf_pushBlockEvent(5);
-    gf_simClose();
-    gf_resetSimLink();
-    EXPECT_TRUE(g_simCommands.clientEvents.empty() && g_simCommands.positions[0].empty());
-    EXPECT_TRUE(drain().empty());
-    ASSERT_TRUE(gf_simOpen());
-    EXPECT_TRUE(scanEvents().empty()) << "a create of the previous run is not reported";
 }
 
 TEST_F(SimLinkTest, ThreadRunsTheFlightUntilTheSimulatorCloses) {
