@@ -60,18 +60,13 @@ class LiveryTest : public WorkFolderTest {
     }
     // The lines logged since the last call.
     std::string newLog() {
-        std::string all = gf_capturedLog();
-        std::string fresh = all.substr(std::min(seen_, all.size()));
-        seen_ = all.size();
-        return fresh;
+        const std::string all = gf_capturedLog();
+        return all.substr(std::min(std::exchange(seen_, all.size()), all.size()));
     }
-    static AircraftRec aircraft(std::string airline, std::string type, std::string reg = "",
-                                bool cargo = false) {
+    static AircraftRec aircraft(std::string airline, std::string type, std::string reg = "", bool cargo = false) {
         AircraftRec ac;
-        ac.airline = std::move(airline), ac.type = std::move(type), ac.regcode = std::move(reg);
-        ac.callsign = "TST123";
-        ac.category = static_cast<int32_t>(gf_aircraftCategory(ac.type));
-        ac.isCargo = cargo ? 1 : 0;
+        ac.airline = std::move(airline), ac.type = std::move(type), ac.regcode = std::move(reg), ac.callsign = "TST123";
+        ac.category = static_cast<int32_t>(gf_aircraftCategory(ac.type)), ac.isCargo = cargo ? 1 : 0;
         return ac;
     }
 

@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "aircraft/aircraft_cfg.h"
-#include "aircraft/matching.h"
+#include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
-#include "core/errors.h"
 #include "core/params.h"
 #include "core/tasks.h"
 #include "livery_fixture.h"
@@ -36,13 +35,7 @@ class LiveryScanTest : public LiveryTest {
         for (std::size_t i = 0; i < liveries.size(); ++i) text += gf_aircraftCfgSection(int(i), liveries[i]);
         tst_writeFile(fs::path(folder) / model / "aircraft.cfg", text);
     }
-    // Manual scan of the folders; the titles of LiveriesScanned.xml with their registrations.
-    Strings scanManual(const Strings& folders) {
-        LIG_AUTOMATIC.set(false);
-        for (std::size_t i = 0; i < folders.size(); ++i) gf_liveryFolderParams()[i]->set(folders[i]);
-        gf_scanLiveries();
-        return written();
-    }
+    // The titles of LiveriesScanned.xml with their registrations.
     static Strings written() {
         Strings titles;
         gf_parseLiveriesScanned(tst_readFile(g_liveriesScannedFile), "x");
@@ -119,6 +112,57 @@ TEST_F(LiveryScanTest, TheDemoTreeScansToTheLiveriesItWasBuiltFrom) {
     for (const char* line : {"2 AI add-on packages found\n", "D:\\Old AI\\Aircraft does not exist, skipped!\n",
                              "668 in total\n"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
+TEST_F(LiveryScanTest, AStopWritesNothingAndLeavesTheScanDue) {
+    cfg((folder_ / "f").string(), "m", {lf_liv("SWR", "A320", "New", ""), lf_liv("swr", "A320", "Fixed", "")});
+    tst_writeFile(g_liveriesScannedFile, "old");
+    g_stopRun = true;
+    LIG_AUTOMATIC.set(false);
+    lfolder0.set((folder_ / "f").string());
+    gf_scanLiveries();
+    EXPECT_EQ(tst_readFile(g_liveriesScannedFile), "old");
+    EXPECT_TRUE(SCAN_LIVERIES.value() && !g_liveryTablesBuilt && g_fixLines.lines().empty());
+    EXPECT_FALSE(fs::exists(g_fixesFile));
+}
+
+// title|registration|airline|type|cargo of every livery found.
+Strings lf_rows(const CfgFindings& f) {
+    Strings rows;
+    for (const LiveryData& l : f.liveries)
+        rows.push_back(l.title + "|" + l.registration + "|" + l.airline + "|" + l.type + (l.cargo ? "|cargo" : ""));
+    return rows;
+}
+
+TEST_F(LiveryScanTest, SectionsGiveLiveriesProblemsAndFixes) {
+    g_dontUseTitles = {"Old Trainer"};
+    const struct { const char* name; std::string text; Strings liveries; bool invalid, empty; int incomplete;
+                   Strings airlines, models, fixes; } rows[] = {
+        {"two sections, keys in any case, quotes, comments, other sections",
+         "[General]\ntitle=Not A Livery\n[FLTSIM.0]\n Title = \"Swiss A320\" \r\n; atc_id=HB-XXX\nATC_ID=HB-IJB\n"
+         "icao_airline=SWR\nicao_type_designator=A320\natc_parking_types=GATE,Cargo\ntitle=Second Title\n"
+         "[fltsim.1]\ntitle=Swiss A321\nicao_airline=SWR\nicao_type_designator=A321\n[Effects]\natc_id=HB-ZZZ\n",
+         {"Swiss A320|HB-IJB|SWR|A320|cargo", "Swiss A321||SWR|A321"}, false, false, 0, {}, {}, {}},
+        {"lower-case codes are fixed", "[fltsim.3]\ntitle=T\nicao_airline=zzz\nicao_type_designator=b738\n",
+         {"T||ZZZ|B738"}, false, false, 0, {}, {},
+         {"[fltsim.3] icao_airline zzz => ZZZ", "[fltsim.3] icao_type_designator b738 => B738"}},
+        {"incomplete, invalid codes, don't-use",
+         "[fltsim.0]\ntitle=No Type\nicao_airline=SWR\n[fltsim.1]\ntitle= \nicao_airline=SWR\nicao_type_designator=A320\n"
+         "[fltsim.2]\ntitle=A\nicao_airline=SWISS\nicao_type_designator=A320\n"
+         "[fltsim.3]\ntitle=B\nicao_airline=SW-\nicao_type_designator=XX99\n"
+         "[fltsim.4]\ntitle=Old Trainer\nicao_airline=PVT\nicao_type_designator=C172\n",
+         {}, false, false, 2, {"SWISS", "SW-"}, {"XX99"}, {}},
+        {"no livery section", "[General]\natc_type=Airbus\n[fltsim.x]\ntitle=T\n", {}, false, true, 0, {}, {}, {}},
+        {"empty text", "", {}, false, true, 0, {}, {}, {}},
+        {"binary", std::string("[fltsim.0]\ntitle=T\0", 20), {}, true, false, 0, {}, {}, {}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const CfgFindings f = gf_parseAircraftCfg(r.text);
+        EXPECT_EQ(lf_rows(f), r.liveries);
+        EXPECT_EQ(std::tie(f.invalid, f.noFltsimSection, f.incompleteSections), std::tie(r.invalid, r.empty, r.incomplete));
+        EXPECT_EQ(std::tie(f.invalidAirlines, f.invalidModels, f.fixes), std::tie(r.airlines, r.models, r.fixes));
+    }
 }
 
 }  // namespace

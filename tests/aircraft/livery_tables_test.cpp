@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "aircraft/livery_fixture.h"
-#include "aircraft/regcodes.h"
 #include "core/params.h"
 #include "platform/window_model.h"
 
@@ -30,9 +29,12 @@ TEST_F(LiveryTablesTest, CargoOnlyAirlineAndPassengerOnlyType) {
     EXPECT_EQ(airlines, (std::vector<std::string>{"ABC", "BAW", "CLX"}));
 }
 
-TEST_F(LiveryTablesTest, LightTypesLoggedTwentyALineAndCheckBoxEnabled) {
+// Pick lists of the classes hold only installed types; light types are logged twenty a line and
+// their check box is enabled again.
+TEST_F(LiveryTablesTest, PickListsDrawOnlyWhatIsInstalled) {
     gf_setEnabled(ctl::kLightAircraft, false);
-    std::vector<Liv> rows;
+    std::vector<Liv> rows = {{"REG", "EC35", "EC35 Rega"}, {"NJE", "CL60", "CL60 NetJets"},
+                             {"NJE", "C56X", "C56X NetJets"}, {"SWR", "A320", "A320 Swiss"}};
     std::vector<std::string> names;
     for (int i = 0; i < 45; ++i) names.push_back(fmt::format("L{:03}", i));  // unknown types count as Light
     for (const std::string& name : names) rows.push_back({"ZZZ", name.c_str(), name.c_str()});
@@ -47,16 +49,9 @@ TEST_F(LiveryTablesTest, LightTypesLoggedTwentyALineAndCheckBoxEnabled) {
     const std::string log = newLog();
     EXPECT_NE(log.find(lines), std::string::npos) << log;
     EXPECT_EQ(g_lightTypes, names);
-    EXPECT_TRUE(gf_controlState(ctl::kLightAircraft).enabled);
-    EXPECT_TRUE(LIGHT_AIRCRAFT.value());
-}
-
-TEST_F(LiveryTablesTest, PickListsDrawOnlyWhatIsInstalled) {
-    build({{"REG", "EC35", "EC35 Rega"}, {"NJE", "CL60", "CL60 NetJets"}, {"NJE", "C56X", "C56X NetJets"},
-           {"SWR", "A320", "A320 Swiss"}});
+    EXPECT_TRUE(gf_controlState(ctl::kLightAircraft).enabled && LIGHT_AIRCRAFT.value());
     EXPECT_EQ(lf_randomHeliType(), "EC35");
     EXPECT_EQ(g_heliTypes, (ClassPickList{"EC35"}));
-    EXPECT_EQ(lf_randomLightType(), "");
     EXPECT_EQ(g_bizjetTypes, (ClassPickList{"C56X", "CL60"}));
     std::set<std::string> drawn;
     for (int i = 0; i < 50; ++i) drawn.insert(lf_randomBizjetType());
@@ -80,18 +75,6 @@ TEST_F(LiveryTablesTest, CodesDifferingInTheLastByteStayApart) {
     ASSERT_EQ(g_rawAirlineTable.at("SWR").size(), 2u);
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A330"), (TitleList{"t2", "t3"}));
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A338"), (TitleList{"t0", "t1"}));
-}
-
-// A title asked for after a rescan finds no special entry of the old tables.
-TEST_F(LiveryTablesTest, RescanDropsTheSpecialTitles) {
-    build({{"SWR", "A320", "A320 Swiss special livery with a long title"}});
-    lf_mergeRegcodes({{"A320 Swiss special livery with a long title", {}, true}});
-    ASSERT_TRUE(gf_isSpecialTitle("A320 Swiss special livery with a long title"));
-    gf_clearLiveryTablesForRescan();
-    build({{"SWR", "A320", "A320 Swiss ordinary livery with a long title"}});
-    EXPECT_FALSE(gf_isSpecialTitle("A320 Swiss special livery with a long title"));
-    EXPECT_FALSE(gf_isSpecialTitle("A320 Swiss ordinary livery with a long title"));
-    EXPECT_TRUE(g_specialTitleList.empty());
 }
 
 }  // namespace

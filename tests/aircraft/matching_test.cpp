@@ -20,6 +20,7 @@ const std::vector<Liv> kFleet = {
     {"FDX", "B77W", "B77W FedEx", true}, {"BAW", "B77W", "B77W British Airways"}, {"ZZZ", "A320", "A320 House"},
     {"ZZZ", "B738", "B738 House Cargo", true}, {"ZZZ", "PA28", "PA28 House"}, {"FCL", "PA28", "PA28 Flying Club"},
     {"FCL", "DA42", "DA42 Flying Club"}, {"NJE", "CL60", "CL60 NetJets"}, {"REG", "EC35", "EC35 Rega"},
+    {"PVT", "A320", "A320 Private"}, {"PVT", "B738", "B738 Private"},
 };
 
 class MatchingTest : public LiveryTest {
@@ -49,7 +50,8 @@ const LadderRow kLiveLadder[] = {
     {"cargo aircraft takes passenger livery", 2, "DLH", "A320", "", true, 2, {"A320 Lufthansa"}},
     {"cargo aircraft prefers cargo", 2, "DLH", "B744", "", true, 2, {"B744 Lufthansa Cargo"}},
     {"passenger aircraft never cargo", 2, "DLH", "B744", "", false, 0, {}},
-    {"PVT to ZZZ at depth 2", 2, "PVT", "PA28", "", false, 4, {"PA28 House"}},
+    {"PVT tries ZZZ first", 2, "PVT", "A320", "", false, 4, {"A320 House"}},
+    {"PVT without a generic livery takes its own", 2, "PVT", "B738", "", false, 2, {"B738 Private"}},
     {"similar type needs depth 3", 2, "DLH", "A321", "", false, 0, {}},
     {"similar type of the airline", 3, "DLH", "A321", "", false, 3, {"A320 Lufthansa"}},
     {"similar type of the record's airline", 3, "XYZ", "A20N", "HB-JVA", false, 3, {"FSLTL_A320_EDW"}},
@@ -84,20 +86,6 @@ TEST_F(MatchingTest, LiveLadderStepsAtEveryDepth) {
     }
 }
 
-TEST_F(MatchingTest, PvtTriesZzzBeforeItsOwnCode) {
-    gf_clearLiveryTablesForRescan();
-    build({{"PVT", "A320", "A320 Private"}, {"PVT", "B738", "B738 Private"}, {"ZZZ", "A320", "A320 House"}});
-    MATCHING_DEPTH.set(2);
-    AircraftRec ac = aircraft("PVT", "A320");
-    gf_matchLiveAc(ac);
-    EXPECT_EQ(ac.liveryTitle, "A320 House");
-    EXPECT_EQ(g_matchCounters[3], 1u);
-    AircraftRec own = aircraft("PVT", "B738");  // no generic livery: its own code
-    gf_matchLiveAc(own);
-    EXPECT_EQ(own.liveryTitle, "B738 Private");
-    EXPECT_EQ(g_matchCounters[1], 1u);
-}
-
 TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {
     LOG.set(true);
     AircraftRec ac = aircraft("EDW", "A320");
@@ -123,7 +111,7 @@ TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
         seen.insert(own.liveryTitle);
     }
     EXPECT_EQ(seen, (std::set<std::string_view>{"A320 Swiss HB-IJA"}));  // the airline's only title
-    // The passenger type list of A320 holds the special title beside three ordinary ones.
+    // The passenger type list of A320 holds the special title beside four ordinary ones.
     MATCHING_DEPTH.set(3);
     for (int i = 0; i < 300; ++i) {
         AircraftRec ac = aircraft("", "C172");
@@ -133,7 +121,7 @@ TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
         gf_matchLiveAc(ac);
         generic.insert(ac.liveryTitle);
     }
-    EXPECT_EQ(generic, (std::set<std::string_view>{"FSLTL_A320_EDW", "A320 Lufthansa", "A320 House"}));
+    EXPECT_EQ(generic, (std::set<std::string_view>{"FSLTL_A320_EDW", "A320 Lufthansa", "A320 House", "A320 Private"}));
     lf_mergeRegcodes({{"A320 Swiss HB-IJA", {"HB-IJA"}, true}});  // the registration step ignores the rule
     AircraftRec byReg = aircraft("SWR", "A320", "HB-IJA");
     gf_matchLiveAc(byReg);

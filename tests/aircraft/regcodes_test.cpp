@@ -51,9 +51,8 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
              "<livery title=\"A321 Swiss Special\" special=\"true\"/></AIG-regcodes>");
     tst_writeFile("input/my_regcodes/mine.TXT", "A320 Lufthansa;HB-IJZ\nA320 Swiss A;D-AIZA\n");
     build(kInstalled);
-    EXPECT_EQ(g_regToLivery.at("HB-IJA"), "A320 Swiss B");
-    EXPECT_EQ(g_regToLivery.at("HB-IJZ"), "A320 Lufthansa");
-    EXPECT_EQ(g_regToLivery.at("D-AIZA"), "A320 Swiss A");
+    EXPECT_EQ(std::tuple(g_regToLivery.at("HB-IJA"), g_regToLivery.at("HB-IJZ"), g_regToLivery.at("D-AIZA")),
+              std::tuple("A320 Swiss B", "A320 Lufthansa", "A320 Swiss A"));
     EXPECT_FALSE(g_regToLivery.contains("HB-XXX"));
     EXPECT_EQ(g_specialTitleList, (std::vector<std::string_view>{"A321 Swiss Special"}));
     EXPECT_EQ(tst_readFile(g_inlineRegcodesFile), "HB-IJA 'A320 Swiss B' => already in use by 'A320 Swiss A'\n");
@@ -78,8 +77,7 @@ TEST_F(RegcodesTest, DontUseTitlesBeforeAScan) {
     tst_writeFile("input/my_regcodes/a.txt", "Skip too\nSkip me\n");
     lf_processRegcodeSources();
     EXPECT_EQ(g_dontUseTitles, (std::vector<std::string>{"Skip me", "Skip too", "Skip me"}));
-    EXPECT_TRUE(lf_isDontUseTitle("Skip too"));
-    EXPECT_FALSE(lf_isDontUseTitle("Keep"));
+    EXPECT_TRUE(lf_isDontUseTitle("Skip too") && !lf_isDontUseTitle("Keep"));
     EXPECT_EQ(newLog(), "1 don't use title read\n2 don't use titles read from files in input/my_regcodes\n");
     EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
 }

@@ -8,31 +8,20 @@
 
 namespace {
 
-constexpr const char* kSmallDb = R"(<?xml version="1.0" encoding="utf-8"?>
-<dbase><meta><info name="version" value="7"/></meta>
-  <types>
-    <type icao="A320" cat="Large" span="34.10"/> <type icao="A20N" cat="Large" span="35.80"/>
-    <type icao="B739" cat="Large" span="35.79"/> <type icao="BCS3" cat="Large" span="35.10"/>
-    <type icao="B77W" cat="Heavy" span="64.80"/> <type icao="A388" cat="Heavy" span="79.75"/>
-    <type icao="B748" cat="Heavy"/> <type icao="C172" cat="Light" span="11"/>
-    <type icao="DA40" cat="Light" span=" 12.00 "/> <type icao="P28A" cat="Light"/>
-    <type icao="PC24" cat="Buzjets" span="17.00"/> <type icao="F16" cat="HighPerf" span="9.96"/>
-    <type icao="EC45" cat="Rotorcraft"/>
-  </types>
-  <similars><group types="A320, A20N,,A320"/><group types="B77W,B748,A388"/></similars>
-  <registrations>
-    <reg id="HB-JCA" airl="SWR" type="BCS3"/> <reg id="HB-JCB" airl="SWR" type="BCS3"/>
-    <reg id="HBJCB" airl="XXX" type="BCS3"/> <reg id="N899DN" airl="DAL" type="B739"/>
-    <reg id="HB-AZF" airl="SWR" type="A20N" opr="OAW"/> <reg id="LX-VCA" airl="CLX" type="B748" cargo="true"/>
-    <reg id="HB-ZQA" airl="SAZ"/>
-  </registrations>
+constexpr const char* kSmallDb = R"(<?xml version="1.0" encoding="utf-8"?><dbase><types>
+  <type icao="A320" cat="Large" span="34.10"/> <type icao="A20N" cat="Large" span="35.80"/> <type icao="B739" cat="Large"
+  span="35.79"/> <type icao="BCS3" cat="Large" span="35.10"/> <type icao="B77W" cat="Heavy" span="64.80"/> <type icao=
+  "A388" cat="Heavy" span="79.75"/> <type icao="B748" cat="Heavy"/> <type icao="C172" cat="Light" span="11"/> <type icao=
+  "DA40" cat="Light" span=" 12.00 "/> <type icao="P28A" cat="Light"/> <type icao="PC24" cat="Buzjets" span="17.00"/>
+  <type icao="F16" cat="HighPerf" span="9.96"/> <type icao="EC45" cat="Rotorcraft"/></types>
+  <similars><group types="A320, A20N,,A320"/><group types="B77W,B748,A388"/></similars><registrations>
+  <reg id="HB-JCA" airl="SWR" type="BCS3"/> <reg id="HB-JCB" airl="SWR" type="BCS3"/> <reg id="HBJCB" airl="XXX" type=
+  "BCS3"/> <reg id="N899DN" airl="DAL" type="B739"/> <reg id="HB-AZF" airl="SWR" type="A20N" opr="OAW"/> <reg id=
+  "LX-VCA" airl="CLX" type="B748" cargo="true"/> <reg id="HB-ZQA" airl="SAZ"/></registrations>
   <publishers><pub names="FlyTampa,Fly Tampa"/><pub names=" Aerosoft "/></publishers>
-  <simaddonsP3D><simaddonP3D arpts="LSZH,LSGG"/><simaddonP3D arpts="LSZB,LSZH"/></simaddonsP3D>
-  <thirdpartiesP3D>
-    <thirdpartieP3D pub="FlyTampa" arpts="EHAM221, LOWW154"/><thirdpartieP3D pub="Aerosoft" arpts="EDDF212"/>
-  </thirdpartiesP3D>
-</dbase>
-)";
+  <simaddonsP3D><simaddonP3D arpts="LSZH,LSGG"/><simaddonP3D arpts="LSZB,LSZH"/></simaddonsP3D><thirdpartiesP3D>
+  <thirdpartieP3D pub="FlyTampa" arpts="EHAM221, LOWW154"/><thirdpartieP3D pub="Aerosoft" arpts="EDDF212"/>
+</thirdpartiesP3D></dbase>)";
 
 class TypeDatabaseTest : public WorkFolderTest {
   protected:

@@ -6,11 +6,13 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "shell/run_control.h"
+#include "sim/flight_plan.h"
 #include "sim/sim_state.h"
 #include "sim_fixture.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 
 // A create is found by its ATC ID in a scan a few frames later, each object binding the oldest
@@ -76,12 +78,8 @@ TEST_F(SimLinkTest, CommandListsAreSentInOrderOnce) {
 TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
     EXPECT_FALSE(gf_simOpen()) << "no simulator";
     EXPECT_FALSE(gf_simFrame());
-    const struct {
-        const char* what;
-        std::optional<double> lossAt, runLength;
-        int lastFrame;  // the frame on which the link ends (30 per second)
-        bool simError;
-        const char *exitState, *log;
+    const struct {  // lastFrame: the frame on which the link ends (30 per second)
+        const char* what; std::optional<double> lossAt, runLength; int lastFrame; bool simError; const char *exitState, *log;
     } rows[] = {
         {"connection loss", 2.0, std::nullopt, 60, true, "SIMCONNECT ERROR", "===> SimConnect connection lost\n"},
         {"run length", std::nullopt, 1.0, 30, false, "SIM WAS CLOSED", "Simulator closed\n"},
@@ -99,8 +97,7 @@ TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
         while (gf_simFrame()) ++frame;
         EXPECT_EQ(frame, row.lastFrame);
         EXPECT_EQ(g_simError.load(), row.simError);
-        EXPECT_FALSE(g_simRunning);
-        EXPECT_TRUE(g_stopRun);
+        EXPECT_TRUE(!g_simRunning && g_stopRun);
         EXPECT_EQ(gf_exitStateName(gf_exitState()), row.exitState);
         EXPECT_EQ(gf_capturedLog(), row.log);
         EXPECT_LT(scan(), 0) << "the run thread's calls fail too";
@@ -119,18 +116,45 @@ TEST_F(SimLinkTest, ThreadRunsTheFlightUntilTheSimulatorCloses) {
         if (closes) s.runLengthSeconds = 0.5;
         gf_startSimThread(s);
         ASSERT_TRUE(gf_waitForSimulator(std::chrono::seconds(20)));
-        EXPECT_TRUE(g_userOnGroundKnown);
-        EXPECT_EQ(gf_requestUserPosition().lat, kAirportLat);
+        EXPECT_TRUE(g_userOnGroundKnown && gf_requestUserPosition().lat == kAirportLat);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (closes && !g_stopRun && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         gf_stopSimThread();
         EXPECT_EQ(gf_exitState() == ExitState::SimWasClosed, closes);
         EXPECT_EQ(g_stopRun.load(), closes) << "stopping the thread is not stopping the run";
-        EXPECT_FALSE(g_simRunning);
-        EXPECT_EQ(g_hSimConnect, nullptr);
-        EXPECT_FALSE(gf_simFrame());
+        EXPECT_TRUE(!g_simRunning && g_hSimConnect == nullptr && !gf_simFrame());
     }
+}
+
+TEST_F(SimLinkTest, FlightPlanIsWrittenForSafeCodesAndTheSimulatorTakesIt) {
+    const char* const bad[] = {"", "E", "EG LL", "EGLL<", "ABCDEFGHI", "EG\"L"};
+    for (const char* code : bad)
+        EXPECT_FALSE(gf_writeFlightPlan("flightplans/3.pln", code, "LSZH") ||
+                     gf_writeFlightPlan("flightplans/3.pln", "LSZH", code))
+            << code;
+    EXPECT_FALSE(fs::exists("flightplans/3.pln"));
+    ASSERT_TRUE(gf_writeFlightPlan(gf_flightPlanFileName(3), "EGLL", "LSZH"));
+    EXPECT_NE(tst_readFile("flightplans/3.pln").find("<Title>EGLL to LSZH</Title>\n        <FPType>IFR</FPType>"),
+              std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator("flightplans"), fs::directory_iterator()), 1)
+        << "no temporary file left behind";
+    start();
+    createAndAppear("BAW123", kA320, 0x4CA123, 3083, false);
+    std::lock_guard lock(g_simCommandMutex);
+    EXPECT_EQ(SimConnect_AISetAircraftFlightPlan(g_hSimConnect, 3, "flightplans/3.pln", kReqFlightPlan), S_OK);
+    EXPECT_EQ(gf_standinObject(3)->planDeparture + gf_standinObject(3)->planDestination, "EGLLLSZH");
+}
+
+TEST_F(SimLinkTest, CleaningRemovesOnlyOurPlans) {
+    EXPECT_EQ(gf_cleanFlightPlans(), 0) << "no folder yet";
+    for (const char* name : {"3.pln", "1234.pln", "abc.pln", "notes.txt", "7.pln.tmp"})
+        tst_writeFile(fs::path("flightplans") / name, "x");
+    fs::create_directories("flightplans/5.pln");
+    EXPECT_EQ(gf_cleanFlightPlans(), 2);
+    EXPECT_FALSE(fs::exists("flightplans/3.pln") || fs::exists("flightplans/1234.pln"));
+    for (const char* name : {"abc.pln", "notes.txt", "7.pln.tmp", "5.pln"})
+        EXPECT_TRUE(fs::exists(fs::path("flightplans") / name)) << name;
 }
 
 }  // namespace
