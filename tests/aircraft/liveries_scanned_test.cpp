@@ -70,7 +70,7 @@ TEST_F(LiveriesScannedTest, BuildLogsInOrderAndSecondBuildIsSkipped) {
 }
 
 // The reader's order against a plain stable sort of the same rows: short codes take the radix
-// path, a single code longer than seven bytes the comparison path.
+// path, a single code longer than seven bytes the comparison path, and so do only long codes.
 TEST_F(LiveriesScannedTest, ReadOrderEqualsStableSortOfTheFile) {
     const std::vector<Liv> shortCodes = {
         {"SWR", "A320", "b", false, "first"}, {"SW", "A320", "b"},  {"SWR", "A32", "a"}, {"swr", "A320", "a"},
@@ -83,7 +83,8 @@ TEST_F(LiveriesScannedTest, ReadOrderEqualsStableSortOfTheFile) {
     longCode.push_back({"SWR", "A320NEO-LONG", "t"});
     const auto key = [](const Liv& l) { return std::tuple(std::string_view(l.airline), std::string_view(l.type),
                                                           std::string_view(l.title)); };
-    for (const auto& rows : {shortCodes, longCode}) {
+    const std::vector<Liv> allLong = {{"AIRLINE_B", "TYPE_LONG_1", "a"}, {"AIRLINE_A", "TYPE_LONG_1", "b"}};
+    for (const auto& rows : {shortCodes, longCode, allLong}) {
         SCOPED_TRACE(rows.size());
         std::vector<Liv> expected = rows;
         std::stable_sort(expected.begin(), expected.end(), [&](const Liv& a, const Liv& b) { return key(a) < key(b); });
