@@ -29,8 +29,7 @@ TEST_F(SimLinkTest, CreatesScansRefusalsAndRemovesAreReportedOnce) {
     const SimEventRec low = ev(3, 0, kEvObjectScan, kAirportElevFt, 2500), parked = ev(4, 1, kEvObjectScan, kAirportElevFt, 11);
     EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 10001, kEvLiveCreated, 0, 2500), low,
                                           ev(4, 10000, kEvStaticCreated, 0, 11), parked));
-    EXPECT_EQ(gf_standinObject(3)->atcId, "EZY1");
-    EXPECT_EQ(gf_standinObject(3)->title, kA320);
+    EXPECT_EQ(gf_standinObject(3)->atcId + " " + gf_standinObject(3)->title, "EZY1 Airbus A320 BAW");
     gf_queueCreate(createRec("EZY1", kA320, 0x333333, kAirportElevFt + 2501, false));
     frames(2);
     gf_queueCreate(createRec("EZY1", kA320, 0x444444, 3083, false));
@@ -117,6 +116,7 @@ TEST_F(SimLinkTest, ThreadRunsTheFlightUntilTheSimulatorCloses) {
         gf_startSimThread(s);
         ASSERT_TRUE(gf_waitForSimulator(std::chrono::seconds(20)));
         EXPECT_TRUE(g_userOnGroundKnown && gf_requestUserPosition().lat == kAirportLat);
+        EXPECT_EQ(gf_simUtcSeconds(), gf_requestUserPosition().simUtcSeconds);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (closes && !g_stopRun && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
