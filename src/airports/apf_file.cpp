@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -74,11 +75,22 @@ void lf_writeOption(pugi::xml_node pos, const StandOption& o) {
         lf_attr(opt, "cs", o.callsign2.empty() ? o.callsign : o.callsign + ":" + o.callsign2);
 }
 
+// Two terminated names are equal; inline, as attribute names are a few letters.
+bool lf_sameName(const char* a, const char* b) {
+    while (*a != '\0' && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// The "value" of the first parameter row of that name, as "/parameters/parameter[@name='..']"
+// selects it: any top-level parameters element, any of the row's "name" attributes.
 pugi::xml_attribute lf_parameterValue(const pugi::xml_document& doc, std::string_view name, bool& found) {
-    std::string query = fmt::format("/parameters/parameter[@name='{}']", name);
-    pugi::xpath_node node = doc.select_node(query.c_str());
-    found = static_cast<bool>(node);
-    return found ? node.node().attribute("value") : pugi::xml_attribute();
+    found = true;
+    for (pugi::xml_node parameters : doc.children("parameters"))
+        for (pugi::xml_node row : parameters.children("parameter"))
+            for (pugi::xml_attribute attr : row.attributes())
+                if (lf_sameName(attr.name(), "name") && attr.value() == name) return row.attribute("value");
+    found = false;
+    return {};
 }
 
 void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_view what, std::string_view id,
@@ -87,27 +99,22 @@ void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_vi
                               source.lineOf(node), what, id, field, value));
 }
 
-// Two terminated names are equal; inline, as attribute names are a few letters.
-bool lf_sameName(const char* a, const char* b) {
-    while (*a != '\0' && *a == *b) ++a, ++b;
-    return *a == *b;
+// Keeps the attribute in slot when it bears the wanted name and no earlier one did: the first
+// attribute of a name counts, as node.attribute(name) finds it.
+void lf_keepFirst(pugi::xml_attribute attr, const char* name, const char* wanted, pugi::xml_attribute& slot,
+                  uint32_t bit, uint32_t& found) {
+    if ((found & bit) != 0 || !lf_sameName(name, wanted)) return;
+    slot = attr;
+    found |= bit;
 }
 
-// The first attribute of each of the names, found in one pass over the element's attributes;
-// an empty attribute where the element has none of that name (as node.attribute(name) gives).
-template <size_t N>
-std::array<pugi::xml_attribute, N> lf_attributes(pugi::xml_node node, const std::array<std::string_view, N>& names) {
-    std::array<pugi::xml_attribute, N> found;
-    for (pugi::xml_attribute attr = node.first_attribute(); attr; attr = attr.next_attribute()) {
-        // The names are literals, so terminated: compared in place, without measuring either.
-        const char* name = attr.name();
-        for (size_t i = 0; i < N; ++i) {
-            if (!lf_sameName(name, names[i].data())) continue;
-            if (!found[i]) found[i] = attr;
-            break;
-        }
-    }
-    return found;
+// The attribute's value as as_int(0) reads it; up to nine plain digits without the general parser.
+int lf_integer(pugi::xml_attribute attr) {
+    const char* text = attr.value();
+    int v = 0, n = 0;
+    for (; n < 9 && text[n] >= '0' && text[n] <= '9'; ++n) v = v * 10 + (text[n] - '0');
+    if (n > 0 && text[n] == '\0') return v;
+    return attr.as_int(0);
 }
 
 // The attribute's value as as_double(0) reads it. A plain decimal, the whole value, is read
@@ -242,9 +249,22 @@ struct OptAttributes {
 };
 
 OptAttributes lf_optAttributes(pugi::xml_node opt) {
-    static constexpr std::array<std::string_view, 7> kNames = {"cs", "reg", "airl", "type", "soft", "day", "hh"};
-    const auto a = lf_attributes(opt, kNames);
-    return {a[0], a[1], a[2], a[3], a[4], a[5], a[6]};
+    OptAttributes a;
+    uint32_t found = 0;
+    for (pugi::xml_attribute attr = opt.first_attribute(); attr; attr = attr.next_attribute()) {
+        const char* n = attr.name();
+        switch (n[0]) {
+            case 'c': lf_keepFirst(attr, n, "cs", a.cs, 1, found); break;
+            case 'r': lf_keepFirst(attr, n, "reg", a.reg, 2, found); break;
+            case 'a': lf_keepFirst(attr, n, "airl", a.airl, 4, found); break;
+            case 't': lf_keepFirst(attr, n, "type", a.type, 8, found); break;
+            case 's': lf_keepFirst(attr, n, "soft", a.soft, 16, found); break;
+            case 'd': lf_keepFirst(attr, n, "day", a.day, 32, found); break;
+            case 'h': lf_keepFirst(attr, n, "hh", a.hh, 64, found); break;
+            default: break;
+        }
+    }
+    return a;
 }
 
 // Fills callsign, callsign2, airline and type of out (an OptIdentity or a StandOption) in place.
@@ -266,6 +286,37 @@ void lf_fillIdentity(const OptAttributes& a, Identity& out) {
 
 }  // namespace
 
+ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
+    ParkposAttributes a;
+    uint32_t found = 0;
+    for (pugi::xml_attribute attr = parkpos.first_attribute(); attr; attr = attr.next_attribute()) {
+        const char* n = attr.name();
+        switch (n[0]) {
+            case 'i': lf_keepFirst(attr, n, "id", a.id, 1, found); break;
+            case 'l':
+                lf_keepFirst(attr, n, "latitude", a.latitude, 2, found);
+                lf_keepFirst(attr, n, "longitude", a.longitude, 4, found);
+                break;
+            case 'r':
+                lf_keepFirst(attr, n, "radius", a.radius, 8, found);
+                lf_keepFirst(attr, n, "ramp", a.ramp, 16, found);
+                lf_keepFirst(attr, n, "radius_change", a.radius_change, 32, found);
+                break;
+            case 'h':
+                lf_keepFirst(attr, n, "heading", a.heading, 64, found);
+                lf_keepFirst(attr, n, "heli", a.heli, 128, found);
+                break;
+            case 'c':
+                lf_keepFirst(attr, n, "cargo", a.cargo, 256, found);
+                lf_keepFirst(attr, n, "cargo_change", a.cargo_change, 512, found);
+                break;
+            case 'm': lf_keepFirst(attr, n, "manual", a.manual, 1024, found); break;
+            default: break;
+        }
+    }
+    return a;
+}
+
 OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
     OptIdentity id;
     lf_fillIdentity(lf_optAttributes(opt), id);
@@ -275,7 +326,7 @@ OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
 bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,
                       StandOption& option) {
     const OptAttributes a = lf_optAttributes(opt);
-    int day = a.day.as_int(0);
+    int day = lf_integer(a.day);
     if (day < 0 || static_cast<uint32_t>(day) > kMaxWeekday) {
         lf_dropWarning(source, opt, "option of stand", opt.parent().attribute("id").value(), "day", a.day.value());
         return false;
@@ -292,17 +343,17 @@ bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t inde
     return true;
 }
 
-bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, const ApfSource& source) {
-    static constexpr std::array<std::string_view, 7> kNames = {"latitude", "longitude", "radius", "heading",
-                                                               "cargo",    "ramp",      "heli"};
+bool gf_readParkpos(pugi::xml_node parkpos, const ParkposAttributes& a, std::string id, uint32_t origin,
+                    const ApfSource& source) {
     static constexpr double kLimits[4][2] = {{-90, 90}, {-180, 180}, {0, kMaxStandRadiusM},
                                              {-kMaxHeadingDeg, kMaxHeadingDeg}};
-    const auto attrs = lf_attributes(parkpos, kNames);
+    const std::array<std::pair<const char*, pugi::xml_attribute>, 4> numbers = {
+        {{"latitude", a.latitude}, {"longitude", a.longitude}, {"radius", a.radius}, {"heading", a.heading}}};
     double values[4] = {};
     for (size_t i = 0; i < 4; ++i) {
-        std::optional<double> v = lf_checkedNumber(attrs[i], kLimits[i][0], kLimits[i][1]);
+        std::optional<double> v = lf_checkedNumber(numbers[i].second, kLimits[i][0], kLimits[i][1]);
         if (!v) {
-            lf_dropWarning(source, parkpos, "stand", id, kNames[i], attrs[i].value());
+            lf_dropWarning(source, parkpos, "stand", id, numbers[i].first, numbers[i].second.value());
             return false;
         }
         values[i] = *v;
@@ -319,7 +370,37 @@ bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, con
     }
     if (options.size() < options.capacity()) options.shrink_to_fit();
     g_stands.emplace_back(std::move(id), std::move(options), values[0], values[1], gf_degToRad(values[3]),
-                          values[2], gf_apfBool(attrs[4].value()), gf_apfBool(attrs[5].value()),
-                          gf_apfBool(attrs[6].value()));
+                          values[2], gf_apfBool(a.cargo.value()), gf_apfBool(a.ramp.value()),
+                          gf_apfBool(a.heli.value()));
     return true;
+}
+
+bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, const ApfSource& source) {
+    return gf_readParkpos(parkpos, gf_parkposAttributes(parkpos), std::move(id), origin, source);
+}
+
+// At most half full, so that probes stay short.
+StandIdIndex::StandIdIndex(size_t count) : slots_(std::bit_ceil(2 * count + 2)) {}
+
+size_t StandIdIndex::slotOf(std::string_view id) const {
+    const size_t mask = slots_.size() - 1;
+    size_t i = std::hash<std::string_view>{}(id) & mask;
+    while (slots_[i].position != kAbsent && slots_[i].id != id) i = (i + 1) & mask;
+    return i;
+}
+
+uint32_t StandIdIndex::insert(std::string_view id, uint32_t position) {
+    Slot& slot = slots_[slotOf(id)];
+    if (slot.position != kAbsent) return slot.position;
+    slot = {id, position};
+    if (2 * ++used_ < slots_.size()) return kAbsent;
+    std::vector<Slot> old(2 * slots_.size());
+    old.swap(slots_);
+    for (const Slot& s : old)
+        if (s.position != kAbsent) slots_[slotOf(s.id)] = s;
+    return kAbsent;
+}
+
+uint32_t StandIdIndex::find(std::string_view id) const {
+    return slots_[slotOf(id)].position;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
-#include <unordered_set>
 
 #include <fmt/format.h>
 
@@ -79,12 +78,14 @@ void lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
     const auto count = static_cast<size_t>(std::distance(positions.begin(), positions.end()));
     g_stands.reserve(g_stands.size() + count);
     // The ids as the document holds them: no copies for the check.
-    std::unordered_set<std::string_view> seen(count);
+    StandIdIndex seen(count);
+    uint32_t position = 0;
     for (pugi::xml_node pos : positions) {
-        std::string_view id = pos.attribute("id").value();
-        if (!seen.insert(id).second)
+        const ParkposAttributes attributes = gf_parkposAttributes(pos);
+        std::string_view id = attributes.id.value();
+        if (seen.insert(id, position++) != StandIdIndex::kAbsent)
             throw qtk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-        lf_readParkpos(pos, std::string(id), 1, source);
+        gf_readParkpos(pos, attributes, std::string(id), 1, source);
     }
 }
 
