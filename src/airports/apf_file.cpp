@@ -117,13 +117,41 @@ int lf_integer(pugi::xml_attribute attr) {
     return attr.as_int(0);
 }
 
+// A plain decimal ("-47.452100") of at most 15 digits: the digits make an exact integer and
+// the power of ten is exact, so the one division rounds as any correct reader rounds.
+bool lf_plainDecimal(const char* text, double& v) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = *text == '-';
+    const char* p = text + negative;
+    uint64_t digitsValue = 0;
+    int digits = 0, scale = 0;
+    bool point = false;
+    for (;; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            if (++digits > 15) return false;
+            digitsValue = digitsValue * 10 + static_cast<uint64_t>(*p - '0');
+            scale += point;
+        } else if (*p == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (*p != '\0' || digits == 0) return false;
+    v = static_cast<double>(digitsValue) / kPowersOfTen[scale];
+    if (negative) v = -v;
+    return true;
+}
+
 // The attribute's value as as_double(0) reads it. A plain decimal, the whole value, is read
 // without the C library's locale-aware strtod; anything else (blanks, '+', hex, a number
 // out of range, trailing text) goes the strtod way.
 double lf_number(pugi::xml_attribute attr) {
     const char* text = attr.value();
-    const char* end = text + std::char_traits<char>::length(text);
     double v = 0;
+    if (lf_plainDecimal(text, v)) return v;
+    const char* end = text + std::char_traits<char>::length(text);
     auto [stop, ec] = std::from_chars(text, end, v);
     if (ec == std::errc() && stop == end) return v;
     return attr.as_double(0.0);
