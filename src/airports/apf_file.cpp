@@ -276,8 +276,12 @@ struct OptAttributes {
     pugi::xml_attribute cs, reg, airl, type, soft, day, hh;
 };
 
+// Empty attributes, built once: copying them is cheaper than constructing each one anew.
+const OptAttributes kNoOptAttributes{};
+const ParkposAttributes kNoParkposAttributes{};
+
 OptAttributes lf_optAttributes(pugi::xml_node opt) {
-    OptAttributes a;
+    OptAttributes a = kNoOptAttributes;
     uint32_t found = 0;
     for (pugi::xml_attribute attr = opt.first_attribute(); attr; attr = attr.next_attribute()) {
         const char* n = attr.name();
@@ -315,7 +319,7 @@ void lf_fillIdentity(const OptAttributes& a, Identity& out) {
 }  // namespace
 
 ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
-    ParkposAttributes a;
+    ParkposAttributes a = kNoParkposAttributes;
     uint32_t found = 0;
     for (pugi::xml_attribute attr = parkpos.first_attribute(); attr; attr = attr.next_attribute()) {
         const char* n = attr.name();
