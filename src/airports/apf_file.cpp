@@ -271,49 +271,64 @@ std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, 
 
 namespace {
 
-// The attributes of an opt element, found in one pass (the first of each name counts).
+// The attribute values of an opt element, found in one pass (the first of each name counts);
+// "" for an absent one.
 struct OptAttributes {
-    pugi::xml_attribute cs, reg, airl, type, soft, day, hh;
+    const char* cs = "";
+    const char* reg = "";
+    const char* airl = "";
+    const char* type = "";
+    const char* soft = "";
+    const char* hh = "";
+    pugi::xml_attribute day;  // a number, kept whole for the general reader
 };
 
 // Empty attributes, built once: copying them is cheaper than constructing each one anew.
 const OptAttributes kNoOptAttributes{};
 const ParkposAttributes kNoParkposAttributes{};
 
+void lf_keepFirstValue(pugi::xml_attribute attr, const char* name, const char* wanted, const char*& value,
+                       uint32_t bit, uint32_t& found) {
+    if ((found & bit) != 0 || !lf_sameName(name, wanted)) return;
+    value = attr.value();
+    found |= bit;
+}
+
 OptAttributes lf_optAttributes(pugi::xml_node opt) {
     OptAttributes a = kNoOptAttributes;
     uint32_t found = 0;
-    for (pugi::xml_attribute attr = opt.first_attribute(); attr; attr = attr.next_attribute()) {
+    // Past the last attribute the name is "": the parser never makes an attribute without one.
+    for (pugi::xml_attribute attr = opt.first_attribute();; attr = attr.next_attribute()) {
         const char* n = attr.name();
         switch (n[0]) {
-            case 'c': lf_keepFirst(attr, n, "cs", a.cs, 1, found); break;
-            case 'r': lf_keepFirst(attr, n, "reg", a.reg, 2, found); break;
-            case 'a': lf_keepFirst(attr, n, "airl", a.airl, 4, found); break;
-            case 't': lf_keepFirst(attr, n, "type", a.type, 8, found); break;
-            case 's': lf_keepFirst(attr, n, "soft", a.soft, 16, found); break;
+            case '\0': return a;
+            case 'c': lf_keepFirstValue(attr, n, "cs", a.cs, 1, found); break;
+            case 'r': lf_keepFirstValue(attr, n, "reg", a.reg, 2, found); break;
+            case 'a': lf_keepFirstValue(attr, n, "airl", a.airl, 4, found); break;
+            case 't': lf_keepFirstValue(attr, n, "type", a.type, 8, found); break;
+            case 's': lf_keepFirstValue(attr, n, "soft", a.soft, 16, found); break;
             case 'd': lf_keepFirst(attr, n, "day", a.day, 32, found); break;
-            case 'h': lf_keepFirst(attr, n, "hh", a.hh, 64, found); break;
+            case 'h': lf_keepFirstValue(attr, n, "hh", a.hh, 64, found); break;
             default: break;
         }
     }
-    return a;
 }
 
 // Fills callsign, callsign2, airline and type of out (an OptIdentity or a StandOption) in place.
 template <class Identity>
 void lf_fillIdentity(const OptAttributes& a, Identity& out) {
-    std::string_view cs = a.cs.value();
+    std::string_view cs = a.cs;
     size_t colon = cs.find(':');
     out.callsign.assign(cs.substr(0, colon));
     if (colon != std::string_view::npos) out.callsign2.assign(cs.substr(colon + 1));
     else out.callsign2.clear();
-    if (const DbRecord* rec = gf_dbRecordOf(a.reg.value())) {
+    if (const DbRecord* rec = gf_dbRecordOf(a.reg)) {
         out.airline = rec->airl;
         out.type = rec->type;
         return;
     }
-    out.airline = a.airl.value();
-    out.type = a.type.value();
+    out.airline = a.airl;
+    out.type = a.type;
 }
 
 }  // namespace
@@ -321,9 +336,11 @@ void lf_fillIdentity(const OptAttributes& a, Identity& out) {
 ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
     ParkposAttributes a = kNoParkposAttributes;
     uint32_t found = 0;
-    for (pugi::xml_attribute attr = parkpos.first_attribute(); attr; attr = attr.next_attribute()) {
+    // Past the last attribute the name is "": the parser never makes an attribute without one.
+    for (pugi::xml_attribute attr = parkpos.first_attribute();; attr = attr.next_attribute()) {
         const char* n = attr.name();
         switch (n[0]) {
+            case '\0': return a;
             case 'i': lf_keepFirst(attr, n, "id", a.id, 1, found); break;
             case 'l':
                 lf_keepFirst(attr, n, "latitude", a.latitude, 2, found);
@@ -346,7 +363,6 @@ ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
             default: break;
         }
     }
-    return a;
 }
 
 OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
@@ -365,12 +381,12 @@ bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t inde
     }
     // Straight into the option's own strings: no intermediate copies.
     lf_fillIdentity(a, option);
-    option.reg = a.reg.value();
-    option.hh = gf_hours2bitset(a.hh.value()).to_ullong();
+    option.reg = a.reg;
+    option.hh = gf_hours2bitset(a.hh).to_ullong();
     option.index = index;
     option.day = static_cast<uint32_t>(day);
     option.origin = origin;
-    option.real = gf_apfBool(a.soft.value()) ? 0 : 1;
+    option.real = gf_apfBool(a.soft) ? 0 : 1;
     option.invented = false;
     return true;
 }
