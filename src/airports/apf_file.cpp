@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cstddef>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -100,12 +101,13 @@ void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_vi
 }
 
 // Keeps the attribute in slot when it bears the wanted name and no earlier one did: the first
-// attribute of a name counts, as node.attribute(name) finds it.
-void lf_keepFirst(pugi::xml_attribute attr, const char* name, const char* wanted, pugi::xml_attribute& slot,
+// attribute of a name counts, as node.attribute(name) finds it. True when the name is the wanted one.
+bool lf_keepFirst(pugi::xml_attribute attr, const char* name, const char* wanted, pugi::xml_attribute& slot,
                   uint32_t bit, uint32_t& found) {
-    if ((found & bit) != 0 || !lf_sameName(name, wanted)) return;
-    slot = attr;
+    if (!lf_sameName(name, wanted)) return false;
+    if ((found & bit) == 0) slot = attr;
     found |= bit;
+    return true;
 }
 
 // The attribute's value as as_int(0) reads it; up to nine plain digits without the general parser.
@@ -122,23 +124,21 @@ int lf_integer(pugi::xml_attribute attr) {
 bool lf_plainDecimal(const char* text, double& v) {
     static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const auto digit = [](char c) { return static_cast<unsigned>(c - '0'); };
     const bool negative = *text == '-';
     const char* p = text + negative;
+    const char* start = p;
+    // Wraps past 19 digits, but more than 15 are refused anyway.
     uint64_t digitsValue = 0;
-    int digits = 0, scale = 0;
-    bool point = false;
-    for (;; ++p) {
-        if (*p >= '0' && *p <= '9') {
-            if (++digits > 15) return false;
-            digitsValue = digitsValue * 10 + static_cast<uint64_t>(*p - '0');
-            scale += point;
-        } else if (*p == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
+    for (; digit(*p) < 10; ++p) digitsValue = digitsValue * 10 + digit(*p);
+    std::ptrdiff_t digits = p - start, scale = 0;
+    if (*p == '.') {
+        const char* fraction = ++p;
+        for (; digit(*p) < 10; ++p) digitsValue = digitsValue * 10 + digit(*p);
+        scale = p - fraction;
+        digits += scale;
     }
-    if (*p != '\0' || digits == 0) return false;
+    if (*p != '\0' || digits == 0 || digits > 15) return false;
     v = static_cast<double>(digitsValue) / kPowersOfTen[scale];
     if (negative) v = -v;
     return true;
@@ -343,21 +343,19 @@ ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
             case '\0': return a;
             case 'i': lf_keepFirst(attr, n, "id", a.id, 1, found); break;
             case 'l':
-                lf_keepFirst(attr, n, "latitude", a.latitude, 2, found);
-                lf_keepFirst(attr, n, "longitude", a.longitude, 4, found);
+                lf_keepFirst(attr, n, "latitude", a.latitude, 2, found) ||
+                    lf_keepFirst(attr, n, "longitude", a.longitude, 4, found);
                 break;
             case 'r':
-                lf_keepFirst(attr, n, "radius", a.radius, 8, found);
-                lf_keepFirst(attr, n, "ramp", a.ramp, 16, found);
-                lf_keepFirst(attr, n, "radius_change", a.radius_change, 32, found);
+                lf_keepFirst(attr, n, "radius", a.radius, 8, found) || lf_keepFirst(attr, n, "ramp", a.ramp, 16, found) ||
+                    lf_keepFirst(attr, n, "radius_change", a.radius_change, 32, found);
                 break;
             case 'h':
-                lf_keepFirst(attr, n, "heading", a.heading, 64, found);
-                lf_keepFirst(attr, n, "heli", a.heli, 128, found);
+                lf_keepFirst(attr, n, "heading", a.heading, 64, found) || lf_keepFirst(attr, n, "heli", a.heli, 128, found);
                 break;
             case 'c':
-                lf_keepFirst(attr, n, "cargo", a.cargo, 256, found);
-                lf_keepFirst(attr, n, "cargo_change", a.cargo_change, 512, found);
+                lf_keepFirst(attr, n, "cargo", a.cargo, 256, found) ||
+                    lf_keepFirst(attr, n, "cargo_change", a.cargo_change, 512, found);
                 break;
             case 'm': lf_keepFirst(attr, n, "manual", a.manual, 1024, found); break;
             default: break;
