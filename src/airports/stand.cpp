@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <limits>
 #include <mutex>
 #include <utility>
 
@@ -59,10 +61,11 @@ Stand::Stand(std::string name, std::vector<StandOption> options, double latDeg, 
 
 namespace {
 
-// What the neighbour sweep reads of a stand, side by side in one array.
+// What the neighbour search reads of a stand, side by side in one array.
 struct SweepStand {
     double latitude, longitude, radius;
     double sqrtCosLat;  // square root of the cosine of the latitude
+    double band;        // latitude band, see lf_neighbourPairs
     uint32_t at;        // position in g_stands
 };
 
@@ -74,32 +77,61 @@ double lf_distanceFloorNm(const SweepStand& a, const SweepStand& b) {
     return kEarthRadiusNm * a.sqrtCosLat * b.sqrtCosLat * (dLon - dLon * dLon * dLon / 24.0);
 }
 
-// Pairs of positions in g_stands whose circles overlap by more than a tenth of their distance.
+// Circles that overlap by more than a tenth of their distance cannot both be used. A pair
+// whose longitudes alone already set them too far apart skips the full distance.
+void lf_testPair(const SweepStand& a, const SweepStand& b, std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
+    const double reach = a.radius + b.radius;
+    if (1.1 * lf_distanceFloorNm(a, b) * (1 - 1e-9) >= reach) return;
+    if (1.1 * gf_haversineNm({a.latitude, a.longitude}, {b.latitude, b.longitude}) < reach)
+        pairs.emplace_back(a.at, b.at);
+}
+
+// Pairs of positions in g_stands that are neighbours. Two neighbours are less than
+// reach = 2 maxRadius / 1.1 apart, so their latitudes differ by less than reach / 60 degrees:
+// cut into bands of that height, they lie in one band or in two next to each other. Their
+// longitudes differ by less than a window: with c the least cosine of a latitude, the floor
+// above gives d >= c (23/24) |dLon| for |dLon| up to 1 radian and more beyond, up to the
+// 2.8 radians where it stops growing. Stands sorted by band, then longitude, are then tested
+// only against the stands of their own band and of the next one within the window. The
+// margins keep rounding on the safe side.
 std::vector<std::pair<uint32_t, uint32_t>> lf_neighbourPairs() {
-    double maxRadius = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> pairs;
+    double maxRadius = 0, minCos = 1;
+    double minLon = std::numeric_limits<double>::infinity(), maxLon = -minLon;
     std::vector<SweepStand> sweep;
     sweep.reserve(g_stands.size());
     for (const Stand& s : g_stands) {
+        const double cosLat = std::cos(gf_degToRad(s.latitude));
         maxRadius = std::max(maxRadius, s.radius);
-        sweep.push_back({s.latitude, s.longitude, s.radius, std::sqrt(std::cos(gf_degToRad(s.latitude))),
-                         static_cast<uint32_t>(sweep.size())});
+        minCos = std::min(minCos, cosLat);
+        minLon = std::min(minLon, s.longitude);
+        maxLon = std::max(maxLon, s.longitude);
+        sweep.push_back({s.latitude, s.longitude, s.radius, std::sqrt(cosLat), 0, static_cast<uint32_t>(sweep.size())});
     }
-    // Stands in latitude order: the great-circle distance is at least the difference in
-    // latitude (60 nm a degree), so each stand only needs testing against the stands within
-    // reach of it in that order. Within reach, a pair whose longitudes alone already set them
-    // too far apart skips the full distance. The margins keep rounding on the safe side.
-    std::sort(sweep.begin(), sweep.end(),
-              [](const SweepStand& x, const SweepStand& y) { return x.latitude < y.latitude; });
-    std::vector<std::pair<uint32_t, uint32_t>> pairs;
+    if (!(maxRadius > 0)) return pairs;
+    const double reachNm = 2 * maxRadius / 1.1 * (1 + 1e-6);
+    const double bandDeg = reachNm / 60.0;
+    double windowRad = reachNm * 24.0 / (23.0 * kEarthRadiusNm * minCos);
+    if (!(windowRad < 1.0 && gf_degToRad(maxLon - minLon) < 2.8)) windowRad = std::numeric_limits<double>::infinity();
+    const double windowDeg = gf_radToDeg(windowRad) * (1 + 1e-6);
+    for (SweepStand& s : sweep) s.band = std::floor(s.latitude / bandDeg);
+    const auto byBandThenLongitude = [](const SweepStand& x, const SweepStand& y) {
+        return x.band != y.band ? x.band < y.band : x.longitude < y.longitude;
+    };
+    std::sort(sweep.begin(), sweep.end(), byBandThenLongitude);
     for (size_t i = 0; i < sweep.size(); ++i) {
         const SweepStand& a = sweep[i];
-        for (size_t j = i + 1; j < sweep.size(); ++j) {
-            const SweepStand& b = sweep[j];
-            if (1.1 * (b.latitude - a.latitude) * 60.0 * (1 - 1e-9) >= a.radius + maxRadius) break;
-            const double reach = a.radius + b.radius;
-            if (1.1 * lf_distanceFloorNm(a, b) * (1 - 1e-9) >= reach) continue;
-            if (1.1 * gf_haversineNm({a.latitude, a.longitude}, {b.latitude, b.longitude}) < reach)
-                pairs.emplace_back(a.at, b.at);
+        size_t j = i + 1;
+        for (; j < sweep.size() && sweep[j].band == a.band; ++j) {
+            if (sweep[j].longitude - a.longitude >= windowDeg) break;
+            lf_testPair(a, sweep[j], pairs);
+        }
+        const SweepStand from{0, a.longitude - windowDeg, 0, 0, a.band + 1, 0};
+        auto next = std::lower_bound(sweep.begin() + static_cast<std::ptrdiff_t>(j), sweep.end(), from,
+                                     byBandThenLongitude);
+        for (; next != sweep.end() && next->band == a.band + 1; ++next) {
+            if (next->longitude - a.longitude >= windowDeg) break;
+            lf_testPair(a, *next, pairs);
         }
     }
     return pairs;
