@@ -171,15 +171,10 @@ std::vector<LabInvariant> lab_airInvariants() {
 LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace) {
     return {"recorder", [hexid, &trace](const auto&, const LiveAircraft& ac) -> std::optional<std::string> {
                 if (ac.hexid != hexid || ac.lifeState != active || ac.stream.empty()) return std::nullopt;
-                const PosSample& f = ac.stream.front();
                 const auto object = gf_standinObject(ac.objectId);
-                trace.push_back({static_cast<int32_t>(gf_tickNow()), ac.takeOffCounter, ac.flightState,
-                                 ac.flareStage, ac.objectId, ac.altitude, ac.agl, ac.aglEstimate, ac.dAltitude,
-                                 ac.nextVrate, ac.climbPitch, ac.pitch, ac.bank, ac.heading, ac.touchdownHeading,
-                                 ac.staticCgHeight, ac.staticPitch, f.vrate, f.dueTick, f.airborne != 0,
-                                 g_fastObjectScan, ac.onGround != 0, ac.approachFlag != 0, ac.landingRoll != 0,
-                                 ac.takeOffRoll != 0, ac.touchdownRunning != 0, ac.landed != 0,
-                                 ac.climbConfigured != 0, !object || object->gear != 0});
+                trace.push_back({static_cast<int32_t>(gf_tickNow()), ac, ac.stream.front(), g_fastObjectScan,
+                                 !object || object->gear != 0});
+                trace.back().ac.stream.clear();
                 return std::nullopt;
             }};
 }

@@ -20,17 +20,13 @@
 //   the aircraft moves at most 3 x the fastest report it flies toward plus 100 kt.
 std::vector<LabInvariant> lab_airInvariants();
 
-// One tick of an active aircraft as the air tests read it afterwards.
+// One tick of an active aircraft as the air tests read it afterwards: the aircraft without its
+// stream, the sample it flies towards, the fast object scan and the stand-in object's gear.
 struct LabAirTick {
-    int32_t tick = 0, takeOffCounter = 0;
-    uint32_t flightState = 0, flareStage = 0, objectId = 0;
-    double altitude = 0, agl = 0, aglEstimate = 0, dAltitude = 0, nextVrate = 0, climbPitch = 0;
-    double pitch = 0, bank = 0, heading = 0, touchdownHeading = 0, staticCgHeight = 0, staticPitch = 0;
-    double frontVrate = 0;  // the sample flown towards
-    int32_t frontDue = 0;
-    bool frontAirborne = false, fastScan = false, onGround = false, approachFlag = false;
-    bool landingRoll = false, takeOffRoll = false, touchdownRunning = false, landed = false;
-    bool climbConfigured = false, gearDown = true;  // the stand-in object's gear
+    int32_t tick = 0;
+    LiveAircraft ac;
+    PosSample front;
+    bool fastScan = false, gearDown = true;
 };
 // A check that never fails and records every tick of the aircraft while it is active.
 LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace);
