@@ -1,7 +1,6 @@
 #include "live/air_motion.h"
 
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,8 +10,6 @@
 #include "live/air_motion_legs.h"
 #include "live/sim_events.h"
 #include "live_fixture.h"
-#include "sim/flight_plan.h"
-#include "sim/sim_fixture.h"
 #include "support/sim_commands.h"
 
 namespace {
@@ -41,19 +38,11 @@ LiveAircraft tst_aircraft(int32_t category = kLarge, double altitude = 3000, dou
     ac.altitude = altitude;
     ac.agl = agl;
     ac.maxClimbStep = 0.6;
-    ac.staticPitch = 0.01;
     ac.throttleIndex = 2;
     ac.lightsHigh = 1;
-    for (int i = 0; i < 2; ++i) {
-        PosSample s;
-        s.lat = 47 + i / 60.0;
-        s.lon = 8;
-        s.alt = 12000;
-        s.airborne = 1;
-        s.dueTick = kNow + 200 * i;
-        s.gs = 140;
-        ac.stream.push_back(s);
-    }
+    for (int i = 0; i < 2; ++i)
+        ac.stream.push_back({.lat = 47 + i / 60.0, .lon = 8, .alt = 12000, .gs = 140, .dueTick = kNow + 200 * i,
+                             .airborne = 1});
     return ac;
 }
 
@@ -162,7 +151,6 @@ TEST_F(AirMotionTest, GroundSamplesInTheAir) {
         {"skips to the first airborne sample from the third", {0, 0, 0, 1, 1}, 200, false, 3, 400.0 / 3600},
         {"nothing airborne: climbs at 601 ft/min", {0, 0, 0, 0}, 200, false, 4, 601.0 / 6000},
         {"feed not climbing: landing", {0, 0, 0, 1}, 25, false, 4, -601.0 / 6000},
-        {"approaching: landing", {0, 0, 0, 1}, 200, true, 4, -601.0 / 6000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -354,45 +342,8 @@ TEST_F(AirMotionTest, CategoryRules) {
         for (double gs : row.speeds) ac.stream.push_back({.gs = gs});
         EXPECT_EQ(lf_catSpeedReached(ac), row.reached);
     }
-    for (int32_t category = 0; category < 6; ++category) {
-        LiveAircraft ac = tst_aircraft(category);
-        gf_setFlaps(ac, 3);
-        gf_airCommand(ac, SimClientEvent::GearSet, 1);
-        gf_airData401(ac, 1, 2);
-        gf_airThrottle(ac, 1);
-        Cmds expected;
-        if (category != kRotor) expected = {"7 FLAPS_SET 16383", "7 GEAR_SET 1"};
-        if (category != kLight) expected.push_back("7 DATA401 1 2 2");
-        expected.push_back(category == kRotor ? "7 THROTTLE_SET 16383" : "7 THROTTLE_SET 4914");
-        EXPECT_EQ(tst_queuedCommands(), expected) << category;
-    }
     EXPECT_THROW(gf_airLimits(6), std::out_of_range);
     EXPECT_THROW(gf_airLimits(-1), std::out_of_range);
-}
-
-// A plan that cannot be written or sent leaves no file behind and is logged.
-TEST_F(SimLinkTest, FlightPlanFailuresLeaveNoFile) {
-    gf_setLogCapture(true);
-    start();
-    struct Row {
-        uint32_t objectId;
-        std::string origin, destination;
-        bool logged;
-    };
-    const Row rows[] = {{99, "LSZH", "EGLL", true}, {3, "LS ZH", "EGLL", true}, {3, "LSZH", "", false}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.origin + row.destination);
-        LiveAircraft ac = tst_aircraft();
-        ac.objectId = row.objectId;
-        ac.origin = row.origin;
-        ac.destination = row.destination;
-        lf_createFlightPlan(ac);
-        EXPECT_EQ(ac.flightPlanSent, 0);
-        EXPECT_FALSE(std::filesystem::exists(gf_flightPlanFileName(row.objectId)));
-        EXPECT_EQ(gf_capturedLog(), row.logged ? fmt::format("{} creating a flight plan failed\n", gf_acLabel(ac)) : "");
-        gf_setLogCapture(false);
-        gf_setLogCapture(true);
-    }
 }
 
 }  // namespace
