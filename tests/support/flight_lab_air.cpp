@@ -179,19 +179,13 @@ LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace) {
             }};
 }
 
-void lab_groundSpeed(Truth& t, double kt, double ktPerSec) {
-    while (std::fabs(t.back().gsKt - kt) > 1e-9) {
+void lab_takeOff(Truth& t, double liftOffKt, double climbFpm, double climbSec) {
+    while (t.back().gsKt < liftOffKt) {
         lab_straight(t, 2, 2, 0);
-        TruthPoint& q = t.back();
-        q.gsKt = q.gsKt < kt ? std::min(kt, q.gsKt + 2 * ktPerSec) : std::max(kt, q.gsKt - 2 * ktPerSec);
-        q.onGround = true;
+        t.back().gsKt = std::min(liftOffKt, t.back().gsKt + 6);
+        t.back().onGround = true;
     }
-}
-
-void lab_takeOff(Truth& t, double liftOffKt, double climbFpm, double climbSec, double ktPerSec) {
-    lab_groundSpeed(t, liftOffKt, ktPerSec);
-    const double end = t.back().t + climbSec;
-    while (t.back().t + 2 <= end + 1e-9) {
+    for (const double end = t.back().t + climbSec; t.back().t + 2 <= end + 1e-9;) {
         lab_straight(t, 2, 2, climbFpm);
         t.back().onGround = false;
     }
