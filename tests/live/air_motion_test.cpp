@@ -41,7 +41,11 @@ LiveAircraft tst_aircraft(int32_t category = kLarge, double altitude = 3000, dou
     ac.throttleIndex = 2;
     ac.lightsHigh = 1;
     for (int i = 0; i < 2; ++i)
-        ac.stream.push_back({.lat = 47 + i / 60.0, .lon = 8, .alt = 12000, .gs = 140, .dueTick = kNow + 200 * i,
+        ac.stream.push_back({.lat = 47 + i / 60.0,
+                             .lon = 8,
+                             .alt = 12000,
+                             .gs = 140,
+                             .dueTick = kNow + 200 * i,
                              .airborne = 1});
     return ac;
 }
@@ -93,8 +97,12 @@ TEST_F(AirMotionTest, VerticalProfile) {
         ac.approachFlag = row.approach;
         ac.stream[0].airborne = row.frontAir;
         ac.stream[0].vrate = row.frontVrate;
-        ac.stream[1] = {.lat = ac.stream[1].lat, .lon = 8, .alt = row.nextAlt, .vrate = row.nextVrate,
-                        .dueTick = kNow + 200, .airborne = row.nextAir};
+        ac.stream[1] = {.lat = ac.stream[1].lat,
+                        .lon = 8,
+                        .alt = row.nextAlt,
+                        .vrate = row.nextVrate,
+                        .dueTick = kNow + 200,
+                        .airborne = row.nextAir};
         lf_airMotion(ac);
         EXPECT_DOUBLE_EQ(ac.dAltitude, row.dAltitude);
         EXPECT_EQ(tst_queuedCommands(), row.gear ? Cmds{"7 GEAR_SET 1"} : Cmds{});
@@ -109,10 +117,14 @@ TEST_F(AirMotionTest, TouchdownLegByQnhAndParkAirport) {
     };
     // Altitude 2000, the next sample on the ground due in 200 ticks; feed rates -800 and -700.
     const Row rows[] = {
-        {1013, 0, 500, -601.0 / 6000, -601},   {1020, 0, 101, -790.5 / 6000, -790.5},
-        {1020, 0, 100, -600.0 / 6000, -600},   {1013.2, 0, 500, -749.7 / 6000, -749.7},
-        {1013, 1, 500, -0.6, -700},            {1013.2, 1, 500, -0.6, -700},
-        {1014, 1, 500, -754.5 / 6000, -754.5}, {1013.2, 2, 500, -601.0 / 6000, -601},
+        {1013, 0, 500, -601.0 / 6000, -601},
+        {1020, 0, 101, -790.5 / 6000, -790.5},
+        {1020, 0, 100, -600.0 / 6000, -600},
+        {1013.2, 0, 500, -749.7 / 6000, -749.7},
+        {1013, 1, 500, -0.6, -700},
+        {1013.2, 1, 500, -0.6, -700},
+        {1014, 1, 500, -754.5 / 6000, -754.5},
+        {1013.2, 2, 500, -601.0 / 6000, -601},
         {1013, 3, 500, -601.0 / 6000, -601},
     };
     for (const Row& row : rows) {
@@ -137,47 +149,6 @@ TEST_F(AirMotionTest, TouchdownLegByQnhAndParkAirport) {
     EXPECT_DOUBLE_EQ(ac.dAltitude, -1.0 / 200) << "straight at the field's elevation";
 }
 
-// The feed has the aircraft on the ground while it flies: front and next on the ground 1 nm apart.
-TEST_F(AirMotionTest, GroundSamplesInTheAir) {
-    struct Row {
-        const char* what;
-        std::vector<bool> airborne;
-        double vrate;
-        bool approach;
-        size_t sizeAfter;
-        double dAltitude;
-    };
-    const Row rows[] = {
-        {"skips to the first airborne sample from the third", {0, 0, 0, 1, 1}, 200, false, 3, 400.0 / 3600},
-        {"nothing airborne: climbs at 601 ft/min", {0, 0, 0, 0}, 200, false, 4, 601.0 / 6000},
-        {"feed not climbing: landing", {0, 0, 0, 1}, 25, false, 4, -601.0 / 6000},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        LiveAircraft ac = tst_aircraft(kLarge, 1600, 150);
-        ac.approachFlag = row.approach;
-        ac.dueAhead = 3000;
-        ac.stream.clear();
-        for (size_t i = 0; i < row.airborne.size(); ++i) {
-            const bool air = row.airborne[i];
-            ac.stream.push_back({.lat = 47 + i / 60.0, .lon = 8, .alt = air ? 1700 + 100.0 * i : 1416,
-                                 .gs = i == 3 ? 120.0 : 100.0, .vrate = row.vrate,
-                                 .dueTick = kNow + 200 * static_cast<int32_t>(i), .airborne = air});
-        }
-        ac.stream[0].alt = 12000;
-        lf_airMotion(ac);
-        ASSERT_EQ(ac.stream.size(), row.sizeAfter);
-        EXPECT_DOUBLE_EQ(ac.dAltitude, row.dAltitude);
-        EXPECT_EQ(tst_queuedCommands(), Cmds{"7 GEAR_SET 1"});
-        if (row.sizeAfter == 3) {
-            EXPECT_EQ(ac.stream[1].lat, 47.0 + 3 / 60.0);
-            // 3 nm at the mean of 100 and 120 kt, held within 3000 ticks of the old due tick.
-            EXPECT_EQ(ac.stream[1].dueTick, kNow + 600 + 3000);
-        }
-        if (row.dAltitude == 601.0 / 6000) EXPECT_EQ(ac.nextVrate, 601);
-    }
-}
-
 TEST_F(AirMotionTest, PitchAndBankSteps) {
     struct Row {
         double vrate;
@@ -185,8 +156,11 @@ TEST_F(AirMotionTest, PitchAndBankSteps) {
         double dPitchDeg;
     };
     // 3 degrees nose up, 2.2 more per 600 ft/min up to 2400, descents half, at most 0.0075 a tick.
-    const Row rows[] = {{0, 10000, -3e-4}, {1200, 10000, -7.4e-4}, {3000, 10000, -11.8e-4},
-                        {-8000, 10000, 2.5e-4}, {1200, 25, -0.0075}};
+    const Row rows[] = {{0, 10000, -3e-4},
+                        {1200, 10000, -7.4e-4},
+                        {3000, 10000, -11.8e-4},
+                        {-8000, 10000, 2.5e-4},
+                        {1200, 25, -0.0075}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.vrate);
         LiveAircraft ac = tst_aircraft();
@@ -228,7 +202,8 @@ TEST_F(AirMotionTest, PitchAndBankSteps) {
         n.trueHeading = 0.1;
         if (row.roll) n.roll = 0.1;
         lf_airMotion(ac);
-        const double ahead = gf_normalizePi(gf_bearingRad({n.lat, n.lon}, {after.lat, after.lon}) - row.heading);
+        const double ahead =
+            gf_normalizePi(gf_bearingRad({n.lat, n.lon}, {after.lat, after.lon}) - row.heading);
         EXPECT_NEAR(ac.dHeading, std::isnan(row.dHeading) ? ahead / 200 : row.dHeading, 1e-17);
         EXPECT_DOUBLE_EQ(ac.dBank, row.dBank);
     }
@@ -262,7 +237,8 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
     };
     const Row rows[] = {
         {"climbing through 10000 ft", kLarge, 10000, 9000, 0, false, 0, 2, 4,
-         tst_lightEvents(7, "1100001", {"7 THROTTLE_SET 11468", "7 GEAR_SET 0", "7 FLAPS_SET 0"}), false, 2900},
+         tst_lightEvents(7, "1100001", {"7 THROTTLE_SET 11468", "7 GEAR_SET 0", "7 FLAPS_SET 0"}), false,
+         2900},
         {"rotorcraft above 10000 ft", kRotor, 10000, 9000, 0, false, 0, 2, 4,
          tst_lightEvents(7, "1100001", {"7 THROTTLE_SET 16383"}), false, 2900},
         {"descending below 10000 ft", kLarge, 9999, 3000, 0, false, 0, 2, 4,
@@ -271,9 +247,12 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
          with(cabin1, {"7 THROTTLE_SET 8191", "7 GEAR_SET 0"}), false, 2900},
         {"climb takes full power back", kLarge, 5000, 3000, 401, false, 0, 4, 0,
          with(cabin1, {"7 THROTTLE_SET 11468", "7 GEAR_SET 0"}), false, 2900},
-        {"climb at 400 ft/min", kLarge, 5000, 3000, 400, false, 0, 4, 0, with(cabin1, {"7 GEAR_SET 0"}), false, 2900},
-        {"below 2400 ft: flaps 1", kLarge, 5000, 2100, 100, false, 0, 2, 0, with(cabin1, {"7 FLAPS_SET 3072"}), false, 2900},
-        {"below 2000 ft: flaps 2", kLight, 5000, 1500, 0, false, 0, 2, 1, with(cabin1, {"7 FLAPS_SET 10240"}), false, 2900},
+        {"climb at 400 ft/min", kLarge, 5000, 3000, 400, false, 0, 4, 0, with(cabin1, {"7 GEAR_SET 0"}),
+         false, 2900},
+        {"below 2400 ft: flaps 1", kLarge, 5000, 2100, 100, false, 0, 2, 0,
+         with(cabin1, {"7 FLAPS_SET 3072"}), false, 2900},
+        {"below 2000 ft: flaps 2", kLight, 5000, 1500, 0, false, 0, 2, 1, with(cabin1, {"7 FLAPS_SET 10240"}),
+         false, 2900},
         {"climbing keeps the flaps", kLight, 5000, 1500, 101, false, 0, 2, 0, cabin1, false, 2900},
         {"descent near the park airport", kLarge, 5000, 2000, -250, false, 1, 2, 0,
          with(cabin0, {"7 THROTTLE_SET 4914", "7 FLAPS_SET 16383", "7 GEAR_SET 1"}), true, 3000},
@@ -303,45 +282,7 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
     }
 }
 
-// Rotating out of a landing roll: the take-off roll's set-up, then full power straight away.
-TEST_F(AirMotionTest, TouchAndGo) {
-    LiveAircraft ac = tst_aircraft(kLarge, 1420, 0);
-    ac.flightState = taxi;
-    ac.landingRoll = ac.approachFlag = ac.landed = ac.towed = 1;
-    ac.throttleIndex = 1;
-    ac.flapsIndex = 2;
-    ac.rotationTicks = 200;
-    ac.rotationPitch = tst_deg(-6);
-    lf_startTakeOff(ac);
-    Cmds expected = {"7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 FLAPS_SET 3072"};
-    for (const std::string& c : tst_lightEvents(7, "1111110", {"7 THROTTLE_SET 16383", "7 SPOILERS_SET 16383"}))
-        expected.push_back(c);
-    EXPECT_EQ(tst_queuedCommands(), expected);
-    const std::string towed = fmt::format("towed aircraft takes-off? {}\n", gf_acLabel(ac));
-    EXPECT_EQ(gf_capturedLog().substr(0, towed.size()), towed);
-    EXPECT_EQ(ac.landingRoll + ac.approachFlag + ac.landed, 0);
-    EXPECT_EQ(ac.takeOffRoll, 1);
-    EXPECT_EQ(ac.flightState, take_off);
-    EXPECT_EQ(ac.takeOffCounter, 200);
-    EXPECT_DOUBLE_EQ(ac.dPitch, tst_deg(-6) / 200);
-    EXPECT_EQ(ac.dueAhead, 5000);
-}
-
-TEST_F(AirMotionTest, CategoryRules) {
-    struct Row {
-        int32_t category;
-        std::vector<double> speeds;  // front first
-        bool reached;
-    };
-    const Row rows[] = {{kLarge, {50}, true},    {kLarge, {50, 140, 150}, true}, {kLarge, {200, 139.9, 150}, false},
-                        {kLight, {0, 90}, true}, {kHeavy, {160, 149}, false},    {kRotor, {0, 0}, true}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(row.speeds));
-        LiveAircraft ac = tst_aircraft(row.category);
-        ac.stream.clear();
-        for (double gs : row.speeds) ac.stream.push_back({.gs = gs});
-        EXPECT_EQ(lf_catSpeedReached(ac), row.reached);
-    }
+TEST_F(AirMotionTest, LimitsOfAMissingCategoryRaise) {
     EXPECT_THROW(gf_airLimits(6), std::out_of_range);
     EXPECT_THROW(gf_airLimits(-1), std::out_of_range);
 }

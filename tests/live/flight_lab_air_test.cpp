@@ -8,11 +8,8 @@
 
 #include <fmt/format.h>
 
-#include "aircraft/liveries_scanned.h"
-#include "aircraft/type_database.h"
 #include "core/log.h"
 #include "core/params.h"
-#include "core/paths.h"
 #include "live/air_motion.h"
 #include "live/air_motion_legs.h"
 #include "live/aircraft_rec.h"
@@ -23,10 +20,8 @@ namespace {
 using Cmds = std::vector<std::string>;
 constexpr uint32_t kHex = 0x3c6601;
 constexpr double kFieldFt = kHarnessElevFt;
-constexpr const char* kTitleEc35 = "Eurocopter EC135 Private";
-constexpr const char* kTitleFsltl = "FSLTL_B738_BAW";
 
-// One flight of a B738, an FSLTL B738, a helicopter or a light aircraft: what the category never
+// One flight of a B738, a helicopter or a light aircraft: what the category never
 // gets (a helicopter no gear, spoilers, flaps or idle-power step, a light aircraft no lever block).
 struct LabRow {
     const char* what;
@@ -44,26 +39,12 @@ class AirLab : public FlightLab, public ::testing::WithParamInterface<LabRow> {
         LOG.set(true);
         LIGHT_AIRCRAFT.set(true);
         HELICOPTERS.set(true);
-        gf_resetLiveryState();
-        gf_resetTypeDatabase();
-        gf_loadTypeDatabaseText(R"(<dbase><types><type icao="C172" cat="Light" span="11"/>
-<type icao="B738" cat="Large" span="35.8"/><type icao="EC35" cat="Rotorcraft" span="10.2"/></types></dbase>)",
-                                "air lab dbase.xml");
-        tst_writeFile(g_liveriesScannedFile,
-                      fmt::format(R"(<?xml version="1.0"?><liveries><liv airl="DLH" type="B738" title="{}"/>
-<liv airl="BAW" type="B738" title="{}"/><liv airl="PVT" type="C172" title="{}"/>
-<liv airl="PVT" type="EC35" title="{}"/></liveries>)",
-                                  kTitleDlh738, kTitleFsltl, kTitlePvt172, kTitleEc35));
-        lf_processScannedLiveries();
         gf_standinSetCategoryOf([](std::string_view title) {
-            return title == kTitlePvt172 ? 0 : title == kTitleEc35 ? 5 : 2;
+            return title == kTitlePvt172 ? 0 : title == kTitleSazEc45 ? 5 : 2;
         });
         invariants.push_back(lab_airRecorder(kHex, trace));
     }
-    void shapeWorld(Scenario& s) override {
-        s.installedTitles.push_back(kTitleEc35);
-        s.installedTitles.push_back(kTitleFsltl);
-    }
+    void shapeWorld(Scenario& s) override { s.installedTitles.push_back(kTitleSazEc45); }
     void fly(const Truth& t, const LabRow& row) {
         addStream(kHex, "DLH4AB", row.airline, row.type, t);
         startWorld(t.front().lat, t.front().lon);
@@ -72,8 +53,8 @@ class AirLab : public FlightLab, public ::testing::WithParamInterface<LabRow> {
         cmds = lab_commandsOf(trace.back().ac.objectId);
         states = lab_stateChanges(gf_capturedLog(), "DLH4AB");
         // What the category never gets.
-        never = row.category == 5   ? Cmds{"GEAR_SET", "SPOILERS_SET", "FLAPS_SET", "THROTTLE_SET 4914",
-                                            "THROTTLE_SET 8191", "THROTTLE_SET 11468"}
+        never = row.category == 5   ? Cmds{"GEAR_SET",          "SPOILERS_SET",      "FLAPS_SET",
+                                         "THROTTLE_SET 4914", "THROTTLE_SET 8191", "THROTTLE_SET 11468"}
                 : row.category == 0 ? Cmds{"DATA401"}
                                     : Cmds{};
         for (const std::string& c : never) EXPECT_EQ(count(c), 0) << c;
@@ -85,15 +66,16 @@ class AirLab : public FlightLab, public ::testing::WithParamInterface<LabRow> {
         return trace.size();
     }
     int count(const std::string& prefix) const {
-        return static_cast<int>(
-            std::count_if(cmds.begin(), cmds.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+        return static_cast<int>(std::count_if(cmds.begin(), cmds.end(),
+                                              [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
     }
     // The commands the category gets among those wanted, in this order among those received.
     void expectInOrder(const Cmds& wanted) const {
         size_t at = 0;
         std::vector<std::string> mine;
         for (const std::string& w : wanted)
-            if (std::none_of(never.begin(), never.end(), [&](const std::string& n) { return w.rfind(n, 0) == 0; }))
+            if (std::none_of(never.begin(), never.end(),
+                             [&](const std::string& n) { return w.rfind(n, 0) == 0; }))
                 mine.push_back(w);
         for (const std::string& line : cmds) at += at < mine.size() && line == mine[at];
         EXPECT_EQ(at, mine.size()) << fmt::format("{}", fmt::join(cmds, "\n"));
@@ -128,11 +110,14 @@ TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
     size_t stageAt[4];
     for (size_t k = 0; k < 4; ++k) {
         SCOPED_TRACE(k + 1);
-        stageAt[k] = first([&](const LabAirTick& x) { return x.ac.flareStage == k + 1; }, k ? stageAt[k - 1] : 0);
+        stageAt[k] =
+            first([&](const LabAirTick& x) { return x.ac.flareStage == k + 1; }, k ? stageAt[k - 1] : 0);
         ASSERT_LT(stageAt[k], trace.size());
         const LiveAircraft& in = trace[stageAt[k]].ac;
         const LiveAircraft& before = trace[stageAt[k] - 1].ac;
-        const auto height = [&](const LiveAircraft& x) { return k == 0 ? std::min(x.agl, x.aglEstimate) : x.agl; };
+        const auto height = [&](const LiveAircraft& x) {
+            return k == 0 ? std::min(x.agl, x.aglEstimate) : x.agl;
+        };
         EXPECT_LE(height(in), in.staticCgHeight + stages[k].aboveCgFt);
         EXPECT_GT(height(before), in.staticCgHeight + stages[k].aboveCgFt);
         EXPECT_EQ(before.flareStage, k);
@@ -159,7 +144,9 @@ TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
     // Roll-out: off the runway once turned 15 degrees either way.
     const size_t end = first([](const LabAirTick& x) { return !x.ac.landingRoll; }, touchdown);
     ASSERT_LT(end, trace.size());
-    const auto turned = [&](size_t i) { return gf_radToDeg(gf_normalizePi(trace[i].ac.heading - td.touchdownHeading)); };
+    const auto turned = [&](size_t i) {
+        return gf_radToDeg(gf_normalizePi(trace[i].ac.heading - td.touchdownHeading));
+    };
     EXPECT_GE(std::fabs(turned(end)), 15);
     if (row.category != 5) EXPECT_LT(std::fabs(turned(end - 1)), 15 + 3) << "one tick's turn late at most";
     EXPECT_EQ(turned(end) > 0, row.turnDeg > 0);
@@ -167,10 +154,11 @@ TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
 
     EXPECT_EQ(count("THROTTLE_SET 0"), 1) << "idle once, in the flare";
     EXPECT_EQ(count("SPOILERS_SET 16383"), row.category == 5 ? 0 : 1);
-    expectInOrder({"THROTTLE_SET 4914", "FLAPS_SET 16383", "GEAR_SET 1", "THROTTLE_SET 0", "SPOILERS_SET 16383",
-                   row.levers, "SPOILERS_SET 0", "DATA401 0 0 0", "FLAPS_SET 3072", "FLAPS_SET 0", "SPOILERS_SET 0",
-                   "DATA401 0 0 0", "NAV_LIGHTS_SET 1", "BEACON_LIGHTS_SET 1", "LANDING_LIGHTS_SET 0",
-                   "TAXI_LIGHTS_SET 1", "STROBES_SET 0", "LOGO_LIGHTS_SET 1", "CABIN_LIGHTS_SET 1"});
+    expectInOrder({"THROTTLE_SET 4914", "FLAPS_SET 16383", "GEAR_SET 1", "THROTTLE_SET 0",
+                   "SPOILERS_SET 16383", row.levers, "SPOILERS_SET 0", "DATA401 0 0 0", "FLAPS_SET 3072",
+                   "FLAPS_SET 0", "SPOILERS_SET 0", "DATA401 0 0 0", "NAV_LIGHTS_SET 1",
+                   "BEACON_LIGHTS_SET 1", "LANDING_LIGHTS_SET 0", "TAXI_LIGHTS_SET 1", "STROBES_SET 0",
+                   "LOGO_LIGHTS_SET 1", "CABIN_LIGHTS_SET 1"});
     // The flight plan of the created object, written and given to the simulator.
     EXPECT_EQ(gf_standinObject(td.objectId)->planDestination, "EDDF");
     EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(td.objectId)));
@@ -179,8 +167,8 @@ TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
 
 INSTANTIATE_TEST_SUITE_P(Flights, LandingLab,
                          ::testing::Values(LabRow{"right", "B738", "DLH", 2, 90, "DATA401 100 100 100"},
-                                           LabRow{"left_fsltl", "B738", "BAW", 2, -90, "DATA401 100 -100 -100"},
-                                           LabRow{"rotorcraft", "EC35", "PVT", 5, 90, "DATA401 100 100 100"},
+                                           LabRow{"left", "B738", "DLH", 2, -90, "DATA401 100 100 100"},
+                                           LabRow{"rotorcraft", "EC45", "SAZ", 5, 90, "DATA401 100 100 100"},
                                            LabRow{"light", "C172", "PVT", 0, 90, "DATA401"}),
                          [](const auto& info) { return std::string(info.param.what); });
 
@@ -230,7 +218,7 @@ TEST_P(TakeOffLab, RotationStagedClimbGearUpAndFlying) {
 
 INSTANTIATE_TEST_SUITE_P(Flights, TakeOffLab,
                          ::testing::Values(LabRow{"large", "B738", "DLH", 2, 0, ""},
-                                           LabRow{"rotorcraft", "EC35", "PVT", 5, 0, ""},
+                                           LabRow{"rotorcraft", "EC45", "SAZ", 5, 0, ""},
                                            LabRow{"light", "C172", "PVT", 0, 0, ""}),
                          [](const auto& info) { return std::string(info.param.what); });
 

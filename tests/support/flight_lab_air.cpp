@@ -68,9 +68,10 @@ std::optional<std::string> lf_landing(LandingMemory& m, const LiveAircraft& ac) 
     if (!m.approach && m.heightAtDue)
         budget += static_cast<int32_t>(std::ceil(std::max(*m.heightAtDue, 0.0) / kSlowestSinkFtPerTick));
     if (late <= budget) return std::nullopt;
-    return fmt::format("still in the air {:.2f} s after the last airborne sample was due: altitude {:.1f}, "
-                       "agl {:.1f}, flare stage {}, approach {}",
-                       late / 100.0, ac.altitude, ac.agl, ac.flareStage, ac.approachFlag);
+    return fmt::format(
+        "still in the air {:.2f} s after the last airborne sample was due: altitude {:.1f}, "
+        "agl {:.1f}, flare stage {}, approach {}",
+        late / 100.0, ac.altitude, ac.agl, ac.flareStage, ac.approachFlag);
 }
 
 std::optional<std::string> lf_terrain(const LiveAircraft& ac) {
@@ -104,7 +105,8 @@ std::optional<std::string> lf_pitch(std::map<uint32_t, PitchMemory>& memory, con
     }
     const double limit = lf_noseUpLimitRad(ac.category);
     if (ac.pitch < limit - kSlack)
-        return fmt::format("pitch {:.3f} deg beyond the category's {:.3f}", gf_radToDeg(ac.pitch), gf_radToDeg(limit));
+        return fmt::format("pitch {:.3f} deg beyond the category's {:.3f}", gf_radToDeg(ac.pitch),
+                           gf_radToDeg(limit));
     if (ac.flareStage > 0 && !ac.touchdownRunning && ac.pitch < kFlarePitchRad - kSlack)
         return fmt::format("flare pitch {:.3f} deg beyond 4 deg nose up", gf_radToDeg(ac.pitch));
     // Free flight: the per-sample pitch rule alone moves the pitch.
@@ -161,7 +163,8 @@ std::vector<LabInvariant> lab_airInvariants() {
     auto pitches = std::make_shared<std::map<uint32_t, PitchMemory>>();
     auto rates = std::make_shared<std::map<uint32_t, RateMemory>>();
     return {
-        {"landing", [landings](const auto&, const LiveAircraft& ac) { return lf_landing((*landings)[ac.hexid], ac); }},
+        {"landing",
+         [landings](const auto&, const LiveAircraft& ac) { return lf_landing((*landings)[ac.hexid], ac); }},
         {"terrain", [](const auto&, const LiveAircraft& ac) { return lf_terrain(ac); }},
         {"nose-up pitch", [pitches](const auto&, const LiveAircraft& ac) { return lf_pitch(*pitches, ac); }},
         {"rates", [rates](const auto&, const LiveAircraft& ac) { return lf_rates(*rates, ac); }},
@@ -193,8 +196,9 @@ void lab_takeOff(Truth& t, double liftOffKt, double climbFpm, double climbSec) {
 
 void lab_setParkAirport(const std::string& icao, double lat, double lon, double elevationFt) {
     gf_resetAirports();
-    tst_installAirportsXml(fmt::format(R"(<airports><airport code="{}" lat="{}" lon="{}" alt="{}"/></airports>)",
-                                       icao, lat, lon, elevationFt));
+    tst_installAirportsXml(
+        fmt::format(R"(<airports><airport code="{}" lat="{}" lon="{}" alt="{}"/></airports>)", icao, lat, lon,
+                    elevationFt));
     gf_readAirports();
     tst_writeFile(kMyParkAirportsFile, icao);
     lf_readMyParkAirports();
