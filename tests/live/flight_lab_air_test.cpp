@@ -130,7 +130,11 @@ TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
     // Touchdown: the fast scan ran from the flare on and stops; the attitude ramps to the ground's.
     const size_t touchdown = first([](const LabAirTick& x) { return x.ac.onGround; });
     ASSERT_LT(touchdown, trace.size());
-    for (size_t i = 0; i < touchdown; ++i) ASSERT_EQ(trace[i].fastScan, i >= stageAt[0]) << trace[i].tick;
+    for (size_t i = 0; i < touchdown; ++i) {
+        ASSERT_EQ(trace[i].fastScan, i >= stageAt[0]) << trace[i].tick;
+        ASSERT_GE(trace[i].ac.pitch, trace[i].ac.flareStage ? kFlarePitchRad : -0.3)
+            << "nose up at most 4 deg";
+    }
     const LiveAircraft& td = trace[touchdown].ac;
     EXPECT_FALSE(trace[touchdown].fastScan);
     EXPECT_TRUE(td.landingRoll && td.touchdownRunning && td.landed);
@@ -202,13 +206,10 @@ TEST_P(TakeOffLab, RotationStagedClimbGearUpAndFlying) {
         // Sent in that tick, received with the next simulator frame.
         EXPECT_GE(trace[gearUp].tick, fullStepTick);
         EXPECT_LE(trace[gearUp].tick, fullStepTick + 4);
-        const auto at = [&](const char* c) { return std::find(cmds.begin(), cmds.end(), c) - cmds.begin(); };
-        EXPECT_LT(at("GEAR_SET 0"), at("FLAPS_SET 0")) << "no go-around configuration at the lift-off";
     }
     const size_t up = first([](const LabAirTick& x) { return x.ac.flightState == flying; }, rotation);
     ASSERT_LT(up, trace.size());
     const LiveAircraft& before = trace[up - 1].ac;
-    EXPECT_LE(trace[up].ac.pitch, trace[up].ac.climbPitch);
     EXPECT_GE(trace[up].ac.agl, 800);
     EXPECT_LT(before.takeOffCounter, -300);
     EXPECT_TRUE(before.agl < 800 || before.pitch > before.climbPitch) << "flying at the first tick it may";

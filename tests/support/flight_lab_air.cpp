@@ -26,9 +26,6 @@ namespace {
 constexpr int32_t kLandingBudgetTicks = 60 * kTicksPerSecond;
 constexpr double kSlowestSinkFtPerTick = 600.0 / 6000;
 constexpr double kGroundSlackFt = 0.01;
-constexpr double kSlack = 1e-9;  // radians and feet of rounding forgiven
-// The pitch rule: 3 degrees nose up and 2.2 more per 600 ft/min, climbs counted up to 2400.
-constexpr double kSteepestClimbDeg = -3 - 2400.0 / 600 * 2.2;
 
 int32_t lf_diff(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
@@ -82,47 +79,6 @@ std::optional<std::string> lf_terrain(const LiveAircraft& ac) {
                        ac.altitude, ground, ac.onGround, ac.dAltitude, gf_flightStateName(ac.flightState));
 }
 
-// The most nose-up pitch (radians, negative) the category's motion table lets an aircraft reach:
-// the climb pitch varied by 5 % and one step of the climb ramp beyond it, the rotation pitch
-// varied by 2.5 %, the steepest climb attitude and the flare's 4 degrees.
-double lf_noseUpLimitRad(int32_t category) {
-    const CategoryMotion& m = gf_categoryMotion(category);
-    const double climbDeg = m.climbPitchDeg * 1.05;
-    const double rampStepDeg = std::fabs(climbDeg - m.rotationPitchDeg * 0.975) / std::max(m.climbTicks, 1);
-    return gf_degToRad(std::min({climbDeg - rampStepDeg, m.rotationPitchDeg * 1.025, kSteepestClimbDeg,
-                                 gf_radToDeg(kFlarePitchRad)}));
-}
-
-struct PitchMemory {
-    double pitch = 0;
-    bool free = false;
-};
-
-std::optional<std::string> lf_pitch(std::map<uint32_t, PitchMemory>& memory, const LiveAircraft& ac) {
-    if (ac.lifeState != active) {
-        memory.erase(ac.hexid);
-        return std::nullopt;
-    }
-    const double limit = lf_noseUpLimitRad(ac.category);
-    if (ac.pitch < limit - kSlack)
-        return fmt::format("pitch {:.3f} deg beyond the category's {:.3f}", gf_radToDeg(ac.pitch),
-                           gf_radToDeg(limit));
-    if (ac.flareStage > 0 && !ac.touchdownRunning && ac.pitch < kFlarePitchRad - kSlack)
-        return fmt::format("flare pitch {:.3f} deg beyond 4 deg nose up", gf_radToDeg(ac.pitch));
-    // Free flight: the per-sample pitch rule alone moves the pitch.
-    const bool free = ac.flightState == flying && ac.flareStage == 0 && !ac.touchdownRunning && !ac.onGround;
-    const auto it = memory.find(ac.hexid);
-    const PitchMemory before = it != memory.end() ? it->second : PitchMemory{ac.pitch, false};
-    memory[ac.hexid] = {ac.pitch, free};
-    if (!free || !before.free) return std::nullopt;
-    const double noseUp = before.pitch - ac.pitch;
-    if (noseUp > gf_airLimits(ac.category).maxPitchStep + kSlack)
-        return fmt::format("pitch {:.4f} deg nose up in one tick", gf_radToDeg(noseUp));
-    if (noseUp > kSlack && ac.pitch < gf_degToRad(kSteepestClimbDeg) - kSlack)
-        return fmt::format("pitch {:.3f} deg going nose up beyond the steepest climb", gf_radToDeg(ac.pitch));
-    return std::nullopt;
-}
-
 struct RateMemory {
     double lat = 0, lon = 0, altitude = 0;
     bool measured = false;  // in the air, flown by the flight model (not rotating)
@@ -160,13 +116,11 @@ std::optional<std::string> lf_rates(std::map<uint32_t, RateMemory>& memory, cons
 
 std::vector<LabInvariant> lab_airInvariants() {
     auto landings = std::make_shared<std::map<uint32_t, LandingMemory>>();
-    auto pitches = std::make_shared<std::map<uint32_t, PitchMemory>>();
     auto rates = std::make_shared<std::map<uint32_t, RateMemory>>();
     return {
         {"landing",
          [landings](const auto&, const LiveAircraft& ac) { return lf_landing((*landings)[ac.hexid], ac); }},
         {"terrain", [](const auto&, const LiveAircraft& ac) { return lf_terrain(ac); }},
-        {"nose-up pitch", [pitches](const auto&, const LiveAircraft& ac) { return lf_pitch(*pitches, ac); }},
         {"rates", [rates](const auto&, const LiveAircraft& ac) { return lf_rates(*rates, ac); }},
     };
 }

@@ -10,11 +10,8 @@
 
 // The invariants: "landing" (on the ground within 60 s of the last airborne sample's due tick
 // once the feed is on the ground; without an approach plus the time to sink its height then at
-// 600 ft/min), "terrain" (the centre of gravity never below the ground), "nose-up pitch" (never
-// beyond the category's climb pitch with its variation and one ramp step, in a flare never beyond
-// 4 degrees, in free flight never more per tick than the category's step nor beyond the steepest
-// climb attitude) and "rates" (in the air at most maxClimbStep a tick; never faster than 3 x the
-// fastest report flown toward plus 100 kt).
+// 600 ft/min), "terrain" (the centre of gravity never below the ground) and "rates" (in the air
+// at most maxClimbStep a tick; never faster than 3 x the fastest report flown toward plus 100 kt).
 std::vector<LabInvariant> lab_airInvariants();
 
 // One tick of an active aircraft: the aircraft without its stream, the sample it flies towards,
