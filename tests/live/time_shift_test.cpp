@@ -3,41 +3,30 @@
 #include "core/slots.h"
 #include "live/live_set.h"
 #include "live/removal.h"
-#include "support/tick_harness.h"
+#include "live_fixture.h"
+#include "support/live_builders.h"
 
 namespace {
 
-using TimeShiftTest = TickHarness;
+using TimeShiftTest = LiveTest;
 
 // A changed shift removes every aircraft in the simulator or on its way there; start-up and an
 // unchanged shift remove nothing.
 TEST_F(TimeShiftTest, ChangedShiftRemovesEveryLiveAircraftInTheSimulatorOrOnItsWay) {
-    startFlight();
-    feedTrack(0x100001, "DLH1", "DLH", "B738", tst_inbound(10000, 6));
-    ASSERT_GE(tickUntil([] { return live(0x100001) && live(0x100001)->lifeState == active; }), 0);
-    // Two spawned together: one create is sent, the other still waits for its turn.
-    feedTrack(0x100002, "DLH2", "DLH", "B738", tst_inbound(11000, 6));
-    feedTrack(0x100003, "DLH3", "DLH", "B738", tst_inbound(12000, 6));
-    ASSERT_GE(tickUntil([] { return journalLines("CREATE").size() == 2; }), 0);
-    ASSERT_EQ(g_createDeque.size(), 1u);
-    const uint32_t queued = g_createDeque.front().hexid;
-    const uint32_t sent = queued == 0x100002 ? 0x100003 : 0x100002;
-    feedTrack(0x100004, "DLH4", "DLH", "B738", tst_inbound(13000, 6));
-    tick(3);
-    ASSERT_EQ(live(0x100004)->lifeState, buffer);
+    g_liveRecords = {tst_liveAircraft(1, active, 5), tst_liveAircraft(2, adding2sim),
+                     tst_liveAircraft(3, adding2sim), tst_liveAircraft(4, buffer)};
+    g_createDeque.push_back(tst_createRequest("DLH4AB", 3));
     gf_setTimeShift(45, true);
     gf_setTimeShift(45, false);
-    EXPECT_EQ(live(0x100001)->lifeState, active);
-
+    EXPECT_EQ(g_liveRecords[0].lifeState, active);
     gf_setTimeShift(30, false);
     EXPECT_EQ(g_timeShiftMinutes, 30);
-    EXPECT_EQ(live(0x100001)->lifeState, removingfromsim);
-    EXPECT_EQ(live(sent)->removeWhenItAppears, 1) << "its create was sent";
-    EXPECT_EQ(live(queued), nullptr) << "its queued create withdrawn and the record erased at once";
+    EXPECT_EQ(gf_findLiveByHexid(1)->lifeState, removingfromsim);
+    EXPECT_EQ(gf_findLiveByHexid(2)->removeWhenItAppears, 1) << "its create was sent";
+    EXPECT_EQ(gf_findLiveByHexid(3), nullptr) << "its queued create withdrawn and the record erased at once";
     EXPECT_TRUE(g_createDeque.empty());
-    EXPECT_EQ(live(0x100004)->lifeState, buffer) << "not in the simulator yet: it spawns on the new time";
-    ASSERT_GE(tickUntil([&] { return !live(0x100001) && !live(sent); }, 1000), 0);
-    EXPECT_EQ(journalLines("REMOVE").size(), 2u);
+    EXPECT_EQ(gf_findLiveByHexid(4)->lifeState, buffer)
+        << "not in the simulator yet: it spawns on the new time";
 }
 
 TEST_F(TimeShiftTest, SimulatorTimeIsFollowedWhenItJumps) {
