@@ -239,6 +239,9 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
         EXPECT_EQ(ac.approachFlag, row.approachAfter);
         EXPECT_EQ(g_perSecondList.size(), row.approachAfter && !row.approach ? 1u : 0u);
         EXPECT_EQ(ac.dueAhead, row.dueAhead);
+        if (row.frontAlt < 10000) continue;
+        lf_airMotion(ac);
+        EXPECT_EQ(tst_queuedCommands(), Cmds{}) << "configured once up high";
     }
 }
 

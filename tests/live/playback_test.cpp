@@ -175,7 +175,7 @@ TEST_F(PlaybackTest, RollOutFollowsTheFeed) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         LiveAircraft ac = tst_here(taxi, false, 30);
-        ac.landingRoll = 1;
+        ac.landingRoll = ac.landed = ac.climbConfigured = 1;
         ac.throttleIndex = 1;
         ac.stream.push_back(tst_away(180, 90, 20, row.airborne, kNow + 200));
         ac.stream.push_back(tst_away(330, 90, 20, row.airborne, kNow + 400));
@@ -183,6 +183,7 @@ TEST_F(PlaybackTest, RollOutFollowsTheFeed) {
         decodeExisting(ac, tst_sample(next.lat, next.lon, 15, row.airborne, kNow + 600));
         EXPECT_EQ(ac.stream.size(), row.streamSize);
         EXPECT_EQ(ac.takeOffRoll, row.airborne);
+        EXPECT_EQ(ac.landed + ac.climbConfigured, row.airborne ? 0 : 2);
         std::vector<std::string> touchAndGo = {"5 THROTTLE_SET 11468", "5 SPOILERS_SET 16383",
                                                "5 FLAPS_SET 3072"};
         for (const std::string& c : tst_lightEvents(5, "1111110")) touchAndGo.push_back(c);
@@ -213,6 +214,28 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
         EXPECT_FALSE(lf_extendStream(ac));
         EXPECT_EQ(ac.extension, -1);
         EXPECT_FALSE(lf_extendStream(ac)) << "used up";
+    }
+}
+
+// On the ground a dead-reckoned sample 3 s ahead takes a speed by the last one's: slowing down on
+// the landing roll, speeding up on the take-off roll.
+TEST_F(PlaybackTest, GroundExtensionSpeeds) {
+    struct Row {
+        bool landing;
+        double gs, extendedKt;
+    };
+    const Row rows[] = {{true, 140, 100}, {true, 139, 80},   {true, 100, 80},   {true, 80, 60},
+                        {true, 60, 30},   {true, 59, 20},    {false, 30, 40},   {false, 31, 80},
+                        {false, 60, 80},  {false, 100, 110}, {false, 101, 150}, {false, 160, 170},
+                        {false, 161, 180}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.landing << " " << row.gs);
+        LiveAircraft ac = tst_here(taxi, false, row.gs);
+        ac.landingRoll = row.landing;
+        ac.takeOffRoll = !row.landing;
+        ac.extension = 3;
+        ASSERT_TRUE(lf_extendStream(ac));
+        EXPECT_EQ(ac.stream.back().gs, row.extendedKt);
     }
 }
 

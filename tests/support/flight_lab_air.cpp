@@ -4,7 +4,6 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <utility>
 
 #include <fmt/format.h>
@@ -167,17 +166,4 @@ std::vector<std::string> lab_commandsOf(uint32_t objectId) {
     for (const std::string& line : gf_standinJournal())
         if (line.rfind(prefix, 0) == 0) mine.push_back(line.substr(prefix.size()));
     return mine;
-}
-
-std::vector<std::string> lab_stateChanges(const std::string& log, const std::string& callsign) {
-    std::vector<std::string> changes;
-    std::istringstream in(log);
-    std::string line;
-    const std::string mark = fmt::format(" {:8} ", callsign);
-    while (std::getline(in, line)) {
-        const size_t at = line.find(mark);
-        if (at != std::string::npos && line.find(" -> ") != std::string::npos)
-            changes.push_back(line.substr(at + mark.size()));
-    }
-    return changes;
 }

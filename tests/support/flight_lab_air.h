@@ -32,5 +32,3 @@ void lab_takeOff(Truth& t, double liftOffKt, double climbFpm, double climbSec);
 void lab_setParkAirport(const std::string& icao, double lat, double lon, double elevationFt);
 // What the stand-in received for one object, in order, without the object id ("GEAR_SET 0").
 std::vector<std::string> lab_commandsOf(uint32_t objectId);
-// Flight-state changes of the callsign from the log's detail lines ("flying -> taxi", ...).
-std::vector<std::string> lab_stateChanges(const std::string& log, const std::string& callsign);
