@@ -48,6 +48,9 @@ TEST_F(TimeShiftTest, SimulatorTimeIsFollowedWhenItJumps) {
         gf_followSimulatorTime(r.simSeconds, r.nowSeconds);
         EXPECT_EQ(g_timeShiftMinutes, r.shift);
     }
+    gf_resetTimeShift();
+    gf_followSimulatorTime(now + 610, now + 730);
+    EXPECT_EQ(g_timeShiftMinutes, 2) << "a new run follows the simulator's time at once";
 }
 
 }  // namespace
