@@ -209,12 +209,17 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
             EXPECT_EQ(ac.stream.back().dueTick, ac.stream.front().dueTick + 800);
             const double nm = gf_haversineNm(gf_posOf(ac.stream.front()), gf_posOf(ac.stream.back()));
             EXPECT_NEAR(nm, kt * 8 / 3600, 1e-6) << "8 s along the heading";
+            EXPECT_EQ(ac.stream.back().alt, 3000) << "no glide-path sink while flaring";
             ac.stream.pop_front();
         }
         EXPECT_FALSE(lf_extendStream(ac));
         EXPECT_EQ(ac.extension, -1);
         EXPECT_FALSE(lf_extendStream(ac)) << "used up";
     }
+    LiveAircraft glide = tst_here(flying, true, 140);
+    glide.approachFlag = 1;
+    ASSERT_TRUE(lf_extendStream(glide));
+    EXPECT_DOUBLE_EQ(glide.stream.back().alt, 3000 - 8 * 10.005) << "down the glide path";
 }
 
 // On the ground a dead-reckoned sample 3 s ahead takes a speed by the last one's: slowing down on
