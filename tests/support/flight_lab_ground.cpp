@@ -5,7 +5,6 @@
 
 #include <fmt/format.h>
 
-#include "aircraft/type_database.h"
 #include "airports/stand.h"
 #include "core/geo.h"
 #include "core/params.h"
@@ -13,13 +12,10 @@
 #include "live/ground_motion.h"
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
-#include "live/removal.h"
 #include "live/stand_choice.h"
-#include "sim/sim_link.h"
 
 namespace {
 
-constexpr double kDegPerMetre = 1.0 / 1852.0 / 60.0;
 // A parked aircraft is this close to its stand (the arrival distance) and faces the stand's
 // heading within the steering dead band and one tick's turn.
 constexpr double kOnStandM = 2;
@@ -134,16 +130,11 @@ Truth lab_groundStart(double northM, double eastM, double trackDeg) {
     return {lab_groundPoint(0, tst_offsetM(northM, eastM), 0, trackDeg)};
 }
 
-void lab_corner(Truth& t, double trackDeg, double gsKt) {
-    t.back().trackDeg = std::fmod(trackDeg + 360.0, 360.0);
-    t.back().gsKt = gsKt;
-}
-
 void lab_taxiTo(Truth& t, double northM, double eastM, double gsKt, double stepSec) {
     const LatLon to = tst_offsetM(northM, eastM);
+    t.back().trackDeg = std::fmod(gf_radToDeg(gf_bearingRad({t.back().lat, t.back().lon}, to)) + 360.0, 360.0);
+    t.back().gsKt = gsKt;
     const TruthPoint start = t.back();
-    const double track = gf_radToDeg(gf_bearingRad({start.lat, start.lon}, to));
-    lab_corner(t, track, gsKt);
     const double totalM = lab_metres({start.lat, start.lon}, to);
     const int steps = std::max(1, static_cast<int>(std::ceil(totalM / gf_nmToMeters(gsKt * stepSec / 3600))));
     for (int i = 1; i <= steps; ++i) {
@@ -155,13 +146,10 @@ void lab_taxiTo(Truth& t, double northM, double eastM, double gsKt, double stepS
 
 void lab_pushback(Truth& t, double metres, double gsKt, double swingDeg) {
     const TruthPoint start = t.back();
-    const double stepM = gf_nmToMeters(gsKt * 2 / 3600);
-    const int steps = std::max(1, static_cast<int>(std::ceil(metres / stepM)));
-    const double back = gf_degToRad(start.trackDeg + 180);
+    const int steps = std::max(1, static_cast<int>(std::ceil(metres / gf_nmToMeters(gsKt * 2 / 3600))));
     for (int i = 1; i <= steps; ++i) {
-        const double dM = metres * i / steps;
-        const LatLon p{start.lat + dM * std::cos(back) * kDegPerMetre,
-                       start.lon + dM * std::sin(back) * kDegPerMetre / std::cos(gf_degToRad(start.lat))};
+        const LatLon p = gf_destinationPoint({start.lat, start.lon}, gf_degToRad(start.trackDeg + 180),
+                                             gf_nmToFeet(gf_metersToNm(metres * i / steps)));
         t.push_back(lab_groundPoint(t.back().t + 2, p, gsKt, start.trackDeg + swingDeg * i / steps));
     }
     t.back().gsKt = 0;
@@ -173,94 +161,27 @@ void FlightLabGround::SetUp() {
     g_staticParkingOn = true;
     invariants.push_back({"probe", [this](const std::optional<LabSnapshot>&, const LiveAircraft& ac) {
                               if (ac.lifeState != active) return std::optional<std::string>();
-                              seenOnGround_[ac.hexid].push_back({ac.flightState, {ac.lat, ac.lon}});
                               auto& st = states_[ac.hexid];
                               if (st.empty() || st.back() != ac.flightState) st.push_back(ac.flightState);
                               return std::optional<std::string>();
                           }});
 }
 
-void FlightLabGround::addStands(std::initializer_list<TestStand> stands, double headingDeg) {
-    tst_addStands(stands);
-    for (Stand& s : g_stands) s.heading = gf_degToRad(headingDeg);
+void FlightLabGround::setSite(int64_t wantedParked) {
+    gf_setParkSite({kLabParkCode, kStandOrigin, "", true, wantedParked});
 }
 
-void FlightLabGround::setSite(const std::string& reservedStand, int64_t wantedParked) {
-    ParkSite site;
-    site.code = kLabParkCode;
-    site.position = kStandOrigin;
-    site.reservedStand = reservedStand;
-    site.parkedFileRead = true;
-    site.wantedParked = wantedParked;
-    gf_setParkSite(site);
-}
-
-void FlightLabGround::startGround(std::optional<std::pair<double, double>> userAt) {
-    ScenarioAirport airport{kLabParkCode, kStandOrigin.lat, kStandOrigin.lon, kLabFieldFt};
-    if (!userAt) return startWorld(kStandOrigin.lat, kStandOrigin.lon, {airport});
-    Scenario s = baseScenario();
-    s.airports.push_back(airport);
-    const LatLon u = tst_offsetM(userAt->first, userAt->second);
-    s.user = {{0, u.lat, u.lon, kLabFieldFt, 0, 0, true}};
-    startFlight(s);
+void FlightLabGround::startGround() {
+    startWorld(kStandOrigin.lat, kStandOrigin.lon, {{kLabParkCode, kStandOrigin.lat, kStandOrigin.lon, kLabFieldFt}});
 }
 
 void FlightLabGround::addGround(uint32_t hexid, const std::string& callsign, const Truth& t,
-                                const std::string& type, const std::string& airline) {
-    addStream(hexid, callsign, airline, type, t);
-}
-
-void FlightLabGround::addStatic(uint32_t hexid, const std::string& callsign, uint32_t standId,
-                                uint64_t parkSlot) {
-    const Stand* stand = gf_standById(standId);
-    ASSERT_NE(stand, nullptr);
-    AircraftRec st;
-    st.hexid = hexid;
-    st.callsign = callsign;
-    st.spawnCallsign = callsign;
-    st.type = "B738";
-    st.airline = "DLH";
-    st.regcode = fmt::format("D-S{:03}", hexid % 1000);
-    st.halfWingSpan = gf_halfWingspan(st.type);
-    st.standId = standId;
-    st.standLat = stand->latitude;
-    st.standLon = stand->longitude;
-    st.standHeading = stand->heading;
-    st.parkSlot = parkSlot;
-    st.lifeState = adding2sim;
-    g_staticAircraft.push_back(st);
-    AiCreateRec create;
-    create.lat = stand->latitude;
-    create.lon = stand->longitude;
-    create.altitude = kLabFieldFt;
-    create.heading = gf_radToDeg(stand->heading);
-    create.onGround = 1;
-    create.callsign = callsign;
-    create.liveryTitle = kTitleDlh738;
-    create.hexid = hexid;
-    g_createDequeStatic.push_back(create);
+                                const std::string& type) {
+    addStream(hexid, callsign, "DLH", type, t);
 }
 
 std::vector<std::string> FlightLabGround::eventsOf(uint32_t hexid, const std::string& event) {
     const LiveAircraft* ac = live(hexid);
     if (ac == nullptr || ac->objectId == 0) return {};
     return journalLines(fmt::format("{} {}", ac->objectId, event));
-}
-
-double FlightLabGround::metresFromStand(uint32_t hexid, uint32_t standId) {
-    const LiveAircraft* ac = live(hexid);
-    const Stand* stand = gf_standById(standId);
-    if (ac == nullptr || stand == nullptr) return -1;
-    return lab_metres({ac->lat, ac->lon}, stand->position());
-}
-
-double FlightLabGround::farthestIn(uint32_t hexid, LatLon from,
-                                   std::initializer_list<uint32_t> states) const {
-    double far = 0;
-    const auto it = seenOnGround_.find(hexid);
-    if (it == seenOnGround_.end()) return far;
-    for (const Seen& s : it->second)
-        if (std::find(states.begin(), states.end(), s.state) != states.end())
-            far = std::max(far, lab_metres(from, s.position));
-    return far;
 }
