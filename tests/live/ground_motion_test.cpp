@@ -1,5 +1,5 @@
-// Ground movement: tick counts, mid-samples, the straight rule, turn curves and rates, leaving a
-// stand, the stand check, the drive onto a stand and the throttle per sample.
+// Ground movement: tick counts, taxi legs by turn, pushback, the stand check, the drive onto a
+// stand and the throttle per sample.
 #include "live/ground_motion.h"
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 #include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
-#include "live/parking_slots.h"
 #include "live/playback.h"
 #include "stand_fixture.h"
 
@@ -31,23 +30,16 @@ PosSample tst_sample(LatLon p, double gs, int32_t due, bool stationary = false) 
     return s;
 }
 
-// Ticks of a leg of metres at kt, as the tests expect them.
 int32_t tst_ticks(double metres, double kt) {
     return static_cast<int32_t>(std::lround(metres / 1852 / kt * 360000));
 }
 
 class GroundMotionTest : public StandTest {
   protected:
-    void SetUp() override {
-        StandTest::SetUp();
-        g_tickCounter = kNow;
-    }
-    void fresh() {
-        freshCase();
-        g_tickCounter = kNow;
-    }
-    // An active B738 taxiing at p with its category's turn rate and slow taxi speed, no curve.
+    // An active B738 taxiing at p with its category's turn rate and slow taxi speed, no curve; now
+    // is tick kNow.
     static LiveAircraft taxiAc(LatLon p, double headingDeg, uint32_t standId = 0) {
+        g_tickCounter = kNow;
         LiveAircraft ac = liveAc(0x4B1234, "SWR12A", "B738", standId, active, taxi);
         const CategoryMotion& m = gf_categoryMotion(ac.category);
         ac.turnRate = ac.currentTurnRate = gf_degToRad(m.turnRateDeg);
@@ -87,48 +79,6 @@ TEST(GroundTicks, TickCountsAreClampedBeforeNarrowing) {
     }
 }
 
-TEST(GroundMidSample, MeansOfFrontAndNext) {
-    struct Row {
-        const char* name;
-        LatLon front, next;
-        double frontGs, nextGs, frontAlt, nextAlt;
-        int32_t nextDue;
-        bool frontStationary;
-        LatLon mid;
-        double gs, alt;
-        int32_t due;
-        uint8_t airborne, stationary;
-    } rows[] = {
-        {"plain", {47, 8}, {47.002, 8.004}, 10, 20, 40, 50, 1600, false, {47.001, 8.002}, 15, 45, 1300, 1, 0},
-        {"odd due, below zero", {47, 8}, {47, 8.001}, 0, 5, -20, 10, 1001, false, {47, 8.0005}, 2.5, 0, 1001, 0, 0},
-        {"180 E", {10, 179.9998}, {10, -179.9996}, 6, 6, 0, 0, 1100, false, {10, -179.9999}, 6, 0, 1050, 0, 0},
-        {"out of a stop", {47, 8}, {47.001, 8}, 0, 8, 0, 0, 2000, true, {47.0005, 8}, 4, 0, 1500, 0, 0},
-        {"stop held", {47, 8}, {47, 8}, 0, 8, 0, 0, 2000, true, {47, 8}, 4, 0, 1500, 0, 1},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
-        LiveAircraft ac;
-        PosSample f = tst_sample(r.front, r.frontGs, 1000, r.frontStationary);
-        f.alt = r.frontAlt;
-        f.track = 33;
-        PosSample n = tst_sample(r.next, r.nextGs, r.nextDue);
-        n.alt = r.nextAlt;
-        ac.stream = {f, n};
-        lf_insertMidSample(ac);
-        ASSERT_EQ(ac.stream.size(), 3u);
-        const PosSample& m = ac.stream[1];
-        EXPECT_NEAR(m.lat, r.mid.lat, 1e-9);
-        EXPECT_NEAR(m.lon, r.mid.lon, 1e-9);
-        EXPECT_DOUBLE_EQ(m.gs, r.gs);
-        EXPECT_DOUBLE_EQ(m.alt, r.alt);
-        EXPECT_EQ(m.dueTick, r.due);
-        EXPECT_EQ(m.airborne, r.airborne);
-        EXPECT_EQ(m.stationary, r.stationary);
-        EXPECT_EQ(m.track, 33);  // the other fields are the front's
-        EXPECT_EQ(ac.stream[2].dueTick, r.nextDue);
-    }
-}
-
 // A long slow leg before a sharp turn is split, a turn of 3..160 degrees becomes a curve,
 // anything else goes straight.
 TEST_F(GroundMotionTest, TaxiLegsByTurn) {
@@ -154,6 +104,48 @@ TEST_F(GroundMotionTest, TaxiLegsByTurn) {
     }
 }
 
+// A parked B738 on stand A1 (radius 30 m, heading north) whose feed goes 40 m south pushes back:
+// 2.5 radii straight back, then straight on when the side is unknown, else along a curve to one
+// half span on the side the feed showed; then pushed back, engines started, idle, flaps 1.
+TEST_F(GroundMotionTest, PushbackStraightBackThenToTheSide) {
+    const double span = 17.9;
+    for (const double side : {0.0, -span, span}) {
+        SCOPED_TRACE(side);
+        freshCase();
+        tst_addStands({{"A1", 0, 0, 30}});
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0, 1);
+        ac.flightState = parked;
+        ac.leavingStand = 1;
+        ac.stream = {tst_sample(tst_offsetM(0, 0), 0, kNow, true), tst_sample(tst_offsetM(-40, 0), 3, kNow + 1500)};
+        nextPosGround(ac);
+        ASSERT_EQ(ac.flightState, pushing_back);
+        ASSERT_EQ(ac.stream.size(), 4u);  // front, moving mid-sample, 75 m back, one side point
+        EXPECT_NEAR(ac.stream[2].lat, tst_offsetM(-75, 0).lat, 1e-9);
+        EXPECT_EQ(ac.stream[2].dueTick, kNow + tst_ticks(75, 4));
+        EXPECT_EQ(ac.stream[1].dueTick, kNow + tst_ticks(37.5, 4));
+        EXPECT_NEAR(ac.insertedSample.lon, tst_offsetM(-75, -span).lon, 1e-8);
+        EXPECT_NEAR(ac.stream[3].lon, tst_offsetM(-75, span).lon, 1e-8);
+        ac.pushbackSideKnown = side != 0;
+        ac.pushbackTurnSide = side < 0;
+        for (int step = 0; step < 2; ++step) {  // the mid-sample, then the end of the straight part falls due
+            ac.stream.pop_front();
+            ac.lat = ac.stream[0].lat;
+            ac.lon = ac.stream[0].lon;
+            g_tickCounter = ac.stream[0].dueTick;
+            if (step == 1) ac.stream.push_back(tst_sample(gf_posOf(ac.stream[0]), 0, g_tickCounter + 300, true));
+            nextPosGround(ac);
+            if (step == 1) break;
+            ASSERT_EQ(ac.stream.size(), 2u);
+            EXPECT_EQ(gf_curveActive(ac), side != 0);
+            EXPECT_NEAR(ac.stream[1].lon, tst_offsetM(-75, side).lon, 1e-8);
+        }
+        EXPECT_EQ(ac.flightState, pushed_back);
+        EXPECT_EQ(ac.pushedBackMaxDist, 900);
+        EXPECT_EQ(ac.throttleIndex, 0u);
+        EXPECT_EQ(ac.flapsIndex, 1u);
+    }
+}
+
 // The stand check of a parked aircraft: three steps of 3 m away from where it first stood, half a
 // span in all, mean leaving; so does more than a span at once. A step back starts the count anew.
 TEST_F(GroundMotionTest, StandCheckCountsStepsAway) {
@@ -173,7 +165,7 @@ TEST_F(GroundMotionTest, StandCheckCountsStepsAway) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        fresh();
+        freshCase();
         tst_addStands({{"A1", 0, 0, 40}});
         g_currentSlot = gf_packSlot(20, 3);
         LiveAircraft ac = liveAc(0x4B1234, "SWR12", r.type, 1);
@@ -209,7 +201,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        fresh();
+        freshCase();
         tst_addStands({{"A1", 0, 0, 30}, {"B2", 0, 200, 30}});
         g_staticParkingOn = r.staticParking;
         g_userOnGround = r.userOnStand;
@@ -239,22 +231,20 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
     }
 }
 
+// The take-off roll's throttle steps by the front's and next sample's speeds; taxiing idles (a
+// rotorcraft at step 4); the attitude levels and the clamps shrink except on the roll.
 TEST_F(GroundMotionTest, ThrottleAndAttitudePerSample) {
     struct Row {
         const char* type;
         uint32_t state;
         uint8_t takeOffRoll;
         double frontKt, nextKt;
-        uint32_t stateAfter, throttle;
-        double airspeed;
+        uint32_t throttle;
     } rows[] = {
-        {"B738", taxi, 1, 10, 10, taxi, 0, 10},  {"B738", taxi, 1, 15, 10, taxi, 1, 10},
-        {"B738", taxi, 1, 10, 20, taxi, 1, 20},  {"B738", taxi, 1, 20, 10, taxi, 2, 10},
-        {"B738", taxi, 1, 10, 25, taxi, 2, 25},  {"B738", taxi, 1, 25, 10, taxi, 4, 10},
-        {"B738", taxi, 1, 10, 30, taxi, 4, 30},  {"EC35", taxi, 1, 0, 0, taxi, 4, 0},
-        {"B738", taxi, 0, 10, 12, taxi, 0, 12},  {"EC35", taxi, 0, 10, 12, taxi, 4, 12},
-        {"B738", pushing_back, 0, 10, 12, pushing_back, 0, -12},
-        {"B738", parked, 0, 10, 12, taxi, 5, 12},
+        {"B738", taxi, 1, 10, 10, 0}, {"B738", taxi, 1, 15, 10, 1},  {"B738", taxi, 1, 10, 20, 1},
+        {"B738", taxi, 1, 20, 10, 2}, {"B738", taxi, 1, 10, 25, 2},  {"B738", taxi, 1, 25, 10, 4},
+        {"B738", taxi, 1, 10, 30, 4}, {"EC35", taxi, 1, 0, 0, 4},    {"B738", taxi, 0, 10, 12, 0},
+        {"EC35", taxi, 0, 10, 12, 4}, {"B738", pushing_back, 0, 10, 12, 0}, {"B738", parked, 0, 10, 12, 5},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.type << " " << r.state << " " << r.frontKt << "/" << r.nextKt);
@@ -271,14 +261,14 @@ TEST_F(GroundMotionTest, ThrottleAndAttitudePerSample) {
         leg(ac, r.frontKt, r.nextKt, 100, 400);
         ac.curve[kCurveE1] = ac.curve[kCurveN1] = 1;
         lf_groundMotion(ac);
-        EXPECT_EQ(ac.flightState, r.stateAfter);
+        EXPECT_EQ(ac.flightState, r.state == parked ? taxi : r.state);
         EXPECT_EQ(ac.throttleIndex, r.throttle);
         EXPECT_EQ(ac.pitch, 0.01);
         EXPECT_EQ(ac.bank, 0);
         EXPECT_EQ(ac.dueBack, r.takeOffRoll ? kDueClampFloor + 50 : kDueClampFloor);  // no shrinking on the roll
         EXPECT_EQ(ac.dueAhead, r.takeOffRoll ? 3000 : 2900);
         EXPECT_DOUBLE_EQ(ac.curveStep, 1.0 / 400);
-        EXPECT_EQ(ac.nextAirspeed, r.airspeed);
+        EXPECT_EQ(ac.nextAirspeed, r.state == pushing_back ? -r.nextKt : r.nextKt);
     }
 }
 

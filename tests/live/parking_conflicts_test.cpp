@@ -208,34 +208,6 @@ TEST_F(MaxParkTest, LongestParkedLiveAircraftGoesOnePerCall) {
     EXPECT_EQ(g_liveRecords[8].lifeState, active);
 }
 
-TEST_F(MaxParkTest, SettingsAndWantedCountSwitchMaxParkOff) {
-    struct Row {
-        const char* what;
-        bool parkTrafficOnly, initialLoadOnly;
-        int64_t wanted;
-        bool liveRemoved, staticRemoved;
-    } rows[] = {
-        {"over the wanted count", false, false, 1, true, true},
-        {"parked traffic only", true, false, 1, false, false},
-        {"no wanted count", false, false, 0, false, false},
-        {"initial load only spares live aircraft", false, true, 1, false, true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        g_liveRecords.clear();
-        g_staticAircraft.clear();
-        parkLive(30001, "SWR1", 60);
-        parkLive(30002, "SWR2", 120);
-        placeStatic(11, "EZY1*", 0, 1);
-        RT_PARKTRAFFIC_ONLY.set(row.parkTrafficOnly);
-        INITIAL_LOAD_ONLY.set(row.initialLoadOnly);
-        gf_maxParkCheck(0, row.wanted);
-        EXPECT_EQ(g_liveRecords[1].lifeState, row.liveRemoved ? removingfromsim : active);
-        EXPECT_EQ(g_liveRecords[0].lifeState, active);
-        EXPECT_EQ(g_staticAircraft[0].lifeState, row.staticRemoved ? removingfromsim : active);
-    }
-}
-
 // Static aircraft go oldest placement first, counted forward over the week's end: on Monday 01:00
 // one placed on Sunday evening is older than one placed at Monday 00:00; one not active stays.
 TEST_F(MaxParkTest, OldestStaticAcrossTheWeekWrapGoesFirst) {
