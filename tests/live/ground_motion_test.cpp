@@ -1,5 +1,5 @@
-// Ground movement: tick counts, taxi legs by turn, pushback, the stand check, the drive onto a
-// stand and the throttle per sample.
+// Ground movement: tick counts, pushback, the stand check, the drive onto a stand and the throttle
+// per sample.
 #include "live/ground_motion.h"
 
 #include <algorithm>
@@ -67,40 +67,12 @@ TEST(GroundTicks, TickCountsAreClampedBeforeNarrowing) {
     EXPECT_EQ(gf_clampTicks(100.5), 101);
     EXPECT_EQ(gf_clampTicks(inf), kWeekTicks);
     EXPECT_EQ(gf_clampTicks(3e9), kWeekTicks);
-    struct Row {
-        double nm, kt;
-        int32_t expected;
-    } rows[] = {{0.1, 10, 3600},         {0.1, 0, kWeekTicks},       {0.1, kNan, kWeekTicks},
+    struct Row { double nm, kt; int32_t expected; } rows[] = {{0.1, 10, 3600},         {0.1, 0, kWeekTicks},       {0.1, kNan, kWeekTicks},
                 {0.1, -3, kWeekTicks},   {0.1, 0.001, 36000000},     {1, 0.001, kWeekTicks},
                 {kNan, 10, kWeekTicks},  {0, 10, 25}};
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.nm << " nm at " << r.kt << " kt");
         EXPECT_EQ(gf_travelTicks(r.nm, r.kt), r.expected);
-    }
-}
-
-// A long slow leg before a sharp turn is split, a turn of 3..160 degrees becomes a curve,
-// anything else goes straight.
-TEST_F(GroundMotionTest, TaxiLegsByTurn) {
-    struct Row { const char* name; double turnDeg, frontKt; int32_t legTicks; size_t size; bool curve; } rows[] = {
-        {"sharp, long and slow: split", 90, 10, 700, 4, false},
-        {"sharp but short in time: curve", 90, 10, 500, 2, true},
-        {"sharp but fast: curve", 90, 44, 700, 2, true},
-        {"gentle: curve", 30, 10, 700, 2, true},
-        {"tiny: straight", 2, 10, 700, 3, false},
-        {"reversal, short in time: straight", 170, 10, 500, 3, false},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
-        const LatLon b = tst_offsetM(200, 0);
-        const LatLon c = gf_destinationPoint(b, gf_degToRad(r.turnDeg), gf_nmToFeet(gf_metersToNm(60)));
-        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
-        leg(ac, r.frontKt, r.frontKt, 200, r.legTicks);
-        ac.stream.push_back(tst_sample(c, r.frontKt, kNow + r.legTicks + 300));
-        nextPosGround(ac);
-        EXPECT_EQ(ac.stream.size(), r.size);
-        EXPECT_EQ(gf_curveActive(ac), r.curve);
-        EXPECT_NEAR(ac.turnAngle, r.curve ? r.turnDeg : 0, 1e-6);
     }
 }
 
@@ -192,12 +164,14 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         uint32_t previous;
         uint8_t towed;
         uint32_t state;
+        int32_t extension;
     } rows[] = {
-        {"came from the runway", true, false, flying, 0, parking},
-        {"static parking off", false, false, flying, 0, taxi},
-        {"the user's stand", true, true, flying, 0, taxi},
-        {"just pushed back", true, false, pushed_back, 0, taxi},
-        {"towed from a stand", true, false, pushed_back, 1, parking},
+        {"came from the runway", true, false, flying, 0, parking, 0},
+        {"the stream's extension ran out by the stand", true, false, flying, 0, parking, 2},
+        {"static parking off", false, false, flying, 0, taxi, 0},
+        {"the user's stand", true, true, flying, 0, taxi, 0},
+        {"just pushed back", true, false, pushed_back, 0, taxi, 0},
+        {"towed from a stand", true, false, pushed_back, 1, parking, 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -212,6 +186,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
                      tst_sample(tst_offsetM(-10, 0), 0, kNow + 900, true)};
         ac.previousFlightState = r.previous;
         ac.towed = r.towed;
+        ac.extension = r.extension;
         nextPosGround(ac);
         EXPECT_EQ(ac.flightState, r.state);
         if (r.state != parking) {
@@ -228,6 +203,8 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         EXPECT_EQ(ac.stream[2].gs, 0);
         EXPECT_EQ(ac.stream[2].stationary, 1);
         EXPECT_FALSE(g_stands[0].occupied);
+        EXPECT_EQ(ac.extension, 0);
+        EXPECT_EQ(ac.dueAhead, r.extension ? 3000 : 1000) << "an ended extension's clamps are reset";
     }
 }
 

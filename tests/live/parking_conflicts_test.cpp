@@ -1,5 +1,7 @@
 #include "live/parking_conflicts.h"
 
+#include <fmt/format.h>
+
 #include "core/clock.h"
 #include "core/slots.h"
 #include "stand_fixture.h"
@@ -169,29 +171,19 @@ TEST_F(ParkingConflictsTest, TaxiingOrCreatedOnAStandRemovesTheStaticThere) {
     EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim);
 }
 
-class MaxParkTest : public StandTest {
-  protected:
-    static constexpr int64_t kNow = 1'000'000'000'000;
-    void SetUp() override {
-        StandTest::SetUp();
-        gf_setClock100ns([] { return kNow; });
-        g_currentSlot = gf_packSlot(2, 1);  // Monday 01:00
-        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+// Max park: one call removes the longest parked live aircraft when more are parked than wanted,
+// and the static placed longest ago (counted over the week's end: on Monday 01:00 one placed on
+// Sunday evening is older than one placed at Monday 00:00) when statics and live ones together are.
+TEST_F(ParkingConflictsTest, MaxParkRemovesTheLongestParked) {
+    constexpr int64_t kNow = 1'000'000'000'000;
+    gf_setClock100ns([] { return kNow; });
+    g_currentSlot = gf_packSlot(2, 1);
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    for (uint32_t i = 0; i < 10; ++i) {
+        g_liveRecords.push_back(liveAc(30001 + i, "SWR", "B738", 1));
+        g_liveRecords.back().steadySince = kNow - (i == 3 ? 5000 : 600 + 60 * i) * 10'000'000LL;
     }
-    void parkLive(uint32_t hexid, const char* callsign, int64_t seconds) {
-        g_liveRecords.push_back(liveAc(hexid, callsign, "B738", 1));
-        g_liveRecords.back().steadySince = kNow - seconds * 10'000'000;
-    }
-    void placeStatic(uint32_t hexid, const char* callsign, int slot, int weekday, uint32_t lifeState = active) {
-        g_staticAircraft.push_back(staticAc(hexid, callsign, "B738", 1, lifeState));
-        g_staticAircraft.back().parkSlot = gf_packSlot(slot, weekday);
-    }
-};
-
-TEST_F(MaxParkTest, LongestParkedLiveAircraftGoesOnePerCall) {
-    for (uint32_t i = 0; i < 10; ++i) parkLive(30001 + i, "SWR", 600 + 60 * i);
     g_liveRecords[3].callsign = "SWR1003";
-    g_liveRecords[3].steadySince = kNow - 5000LL * 10'000'000;
     const auto order = lf_maxParkOrder();
     ASSERT_EQ(order.size(), 10u);
     EXPECT_EQ(order[0], (std::pair<uint32_t, int64_t>{30004, 5000}));
@@ -206,31 +198,24 @@ TEST_F(MaxParkTest, LongestParkedLiveAircraftGoesOnePerCall) {
     gf_maxParkCheck(2, 10);
     EXPECT_EQ(g_liveRecords[9].lifeState, removingfromsim);
     EXPECT_EQ(g_liveRecords[8].lifeState, active);
-}
 
-// Static aircraft go oldest placement first, counted forward over the week's end: on Monday 01:00
-// one placed on Sunday evening is older than one placed at Monday 00:00; one not active stays.
-TEST_F(MaxParkTest, OldestStaticAcrossTheWeekWrapGoesFirst) {
-    placeStatic(11, "EZY1*", 0, 1);   // Monday 00:00, 2 half-hours old
-    placeStatic(12, "EZY2*", 40, 7);  // Sunday 20:00, 10 half-hours old
-    placeStatic(13, "EZY3*", 40, 7);  // as old; the first of equals goes
-    placeStatic(14, "EZY4*", 2, 1, removingfromsim);
-    g_staticAircraft[1].standId = 2;
-    parkLive(30001, "SWR1", 60);
+    g_liveRecords.resize(1);
+    const std::pair<int, int> placed[] = {{0, 1}, {40, 7}, {40, 7}, {2, 1}};  // slot, weekday
+    for (uint32_t i = 0; i < 4; ++i) {
+        g_staticAircraft.push_back(staticAc(11 + i, fmt::format("EZY{}*", i + 1), "B738", i == 1 ? 2 : 1,
+                                            i == 3 ? removingfromsim : active));
+        g_staticAircraft.back().parkSlot = gf_packSlot(placed[i].first, placed[i].second);
+    }
+    gf_setLogCapture(false);
+    gf_setLogCapture(true);
     gf_maxParkCheck(0, 5);
     EXPECT_EQ(g_staticAircraft[1].lifeState, active) << "4 statics shown + 1 live are not above 5";
     gf_maxParkCheck(1, 5);
     EXPECT_EQ(g_liveRecords[0].lifeState, active) << "1 live + 1 extra are not above 5";
     EXPECT_EQ(g_staticAircraft[0].lifeState, active);
-    EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim);
+    EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim) << "the first of the two oldest";
     EXPECT_EQ(g_staticAircraft[2].lifeState, active);
     EXPECT_EQ(logged(), "A2      : EZY2* static max park exceeded, removed\n");
-
-    g_staticAircraft = {g_staticAircraft[0]};
-    placeStatic(15, "EZY5*", 30, 7, adding2sim);
-    gf_maxParkCheck(0, 1);
-    EXPECT_EQ(g_staticAircraft[1].lifeState, adding2sim) << "the oldest, not active, is not removed";
-    EXPECT_EQ(g_staticAircraft[0].lifeState, active);
 }
 
 }  // namespace

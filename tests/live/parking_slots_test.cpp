@@ -68,28 +68,6 @@ std::vector<Opt> tst_stay(int day, uint64_t hh, int day2 = 0, uint64_t hh2 = 0) 
     return out;
 }
 
-// Half-hours counted back from now over midnight, and forward over the week's end; any slot or
-// weekday out of range raises the range error.
-TEST_F(ParkingSlotsTest, HalfHoursOverMidnightAndTheWeeksEnd) {
-    EXPECT_EQ(gf_slotsBefore(4, tst_at(kMon, 24)), (SlotList{24, 23, 22, 21}));
-    EXPECT_EQ(gf_slotsBefore(3, tst_at(kMon, 1)), (SlotList{1, 0, 47}));
-    struct Row { uint64_t from, to; int want; } rows[] = {{tst_at(kTue, 20), tst_at(kTue, 20), 0}, {tst_at(kMon, 20), tst_at(kMon, 24), 4},
-                {tst_at(kMon, 47), tst_at(kTue, 0), 1},   {tst_at(kSun, 44), tst_at(kMon, 4), 8},
-                {tst_at(kMon, 4), tst_at(kSun, 44), 328}, {tst_at(kMon, 1), tst_at(kMon, 0), 335}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.from << " " << row.to);
-        EXPECT_EQ(gf_weekHalfHoursSince(row.from, row.to), row.want);
-    }
-    for (uint64_t bad : {tst_at(0, 20), tst_at(8, 0), tst_at(kMon, 48), tst_at(-1, -1)}) {
-        SCOPED_TRACE(bad);
-        EXPECT_EQ(tst_rangeError([&] { gf_weekHalfHoursSince(bad, tst_at(kMon, 0)); }), kBitsetPositionError);
-        EXPECT_EQ(tst_rangeError([&] { gf_weekHalfHoursSince(tst_at(kMon, 0), bad); }), kBitsetPositionError);
-    }
-    EXPECT_EQ(tst_rangeError([&] { gf_slotsBefore(2, tst_at(kMon, 48)); }), kBitsetPositionError);
-    EXPECT_EQ(tst_rangeError([&] { gf_slotsBefore(-1, tst_at(kMon, 4)); }), kBitsetPositionError);
-    EXPECT_EQ(tst_rangeError([&] { gf_slotsBefore(337, tst_at(kMon, 4)); }), kBitsetPositionError);
-}
-
 TEST_F(ParkingSlotsTest, StayFits) {
     struct Row {
         const char *name, *type;
@@ -168,6 +146,8 @@ TEST_F(ParkingSlotsTest, RealBookingOfAStay) {
          {{tst_at(kSun, 46), false, true}, {tst_at(M, 1), false, true}},
          {{1, kSun, tst_bits({46}), "DLH4AB", 0, 1}, {2, M, tst_bits({1}), "DLH4AB", 0, 1}},
          StandSlotEntry{kHexid, tst_at(M, 1), 2}, 2},
+        {"a time out of range is refused", {}, {{tst_at(M, 48), false, false}, {tst_at(8, 3), true, false}}, {},
+         none, 0},
         {"the file's option for today lacks now", {fileOption}, {{tst_at(M, 20), false, false}},
          {{1, M, tst_bits({30, 31}), "DLH4AB", 1, 1}}, none, 0},
         {"the file's option for today holds now", {fileOption}, {{tst_at(M, 31), false, true}},

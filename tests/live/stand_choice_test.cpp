@@ -122,14 +122,9 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         g_userOnGround = row.userOnA1;
         g_userPosition.lat = g_stands[0].latitude;
         g_userPosition.lon = g_stands[0].longitude;
-        if (row.neighbourType) {
-            g_liveRecords.push_back(liveAc(30002, "EZY2", row.neighbourType, 2));
-            gf_takeStand(g_liveRecords.back());
-        }
-        if (row.pushbackOnA1) {
-            g_liveRecords.push_back(liveAc(30003, "EZY3", "B738", 1, active, pushing_back));
-            g_liveRecords.back().standSampleSeen = 1;
-        }
+        if (row.neighbourType) g_liveRecords.push_back(liveAc(30002, "EZY2", row.neighbourType, 2));
+        if (row.pushbackOnA1) g_liveRecords.push_back(liveAc(30003, "EZY3", "B738", 1, active, pushing_back));
+        for (LiveAircraft& other : g_liveRecords) other.standSampleSeen = 1;
         if (row.parkedOnA1) g_liveRecords.push_back(liveAc(30004, "EZY4", "B738", 1));
         if (row.staticOnA1) g_staticAircraft.push_back(staticAc(11, "EZY1*", "B738", 1));
         LiveAircraft ac = liveAc(30001, "SWR12", "B738");
@@ -239,17 +234,15 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
     EXPECT_EQ(g_stands[0].options[0].hh, uint64_t{7} << 20);
     EXPECT_EQ(gf_findHexidSlot(30001)->slot, 22);
 
-    struct Row { const char* what; bool learnSoft, notFlying; double agl; uint32_t standId; double northNm; };
-    const Row refused[] = {{"soft learning off", false, true, 0, 0, 0}, {"flying high", true, false, 3000, 0, 0},
-                           {"holds a stand", true, true, 0, 1, 0}, {"6 nm away", true, true, 0, 0, 6}};
-    for (const Row& row : refused) {
-        SCOPED_TRACE(row.what);
+    // Not booked: flying high, holding a stand, 6 nm away, or with soft learning off.
+    for (int refused = 0; refused < 4; ++refused) {
+        SCOPED_TRACE(refused);
         LiveAircraft other = departing(30002);
-        other.agl = row.agl;
-        other.standId = row.standId;
-        other.lat += row.northNm / 60.0;
-        LEARN_SOFT.set(row.learnSoft);
-        lf_bookDepartureStand(other, row.notFlying, site_);
+        other.agl = refused == 0 ? 3000 : 0;
+        other.standId = refused == 1 ? 1 : 0;
+        other.lat += refused == 2 ? 0.1 : 0;
+        LEARN_SOFT.set(refused != 3);
+        lf_bookDepartureStand(other, refused != 0, site_);
         EXPECT_EQ(gf_findHexidSlot(30002), nullptr);
         EXPECT_EQ(g_stands[0].options.size(), 1u);
     }

@@ -19,10 +19,6 @@ bool lab_gone(const LiveAircraft& ac) {
     return ac.lifeState == removingfromsim || ac.eraseFlag || ac.withdrawn;
 }
 
-double lab_metres(LatLon a, LatLon b) {
-    return gf_nmToMeters(gf_haversineNm(a, b));
-}
-
 // By stand id with the occupied mark: a parked aircraft's stand is not marked for another, and no
 // other parked aircraft holds it. By position: no other active parked aircraft stands within the
 // stand's radius.
@@ -49,7 +45,7 @@ std::optional<std::string> lab_staysOnStand(const std::optional<LabSnapshot>&, c
         return std::nullopt;
     const Stand* stand = gf_standById(ac.standId);
     if (stand == nullptr) return std::nullopt;  // reported by the stand-once invariant
-    const double off = lab_metres({ac.lat, ac.lon}, stand->position());
+    const double off = gf_nmToMeters(gf_haversineNm({ac.lat, ac.lon}, stand->position()));
     if (off > kOnStandM) return fmt::format("parked {:.2f} m from {}", off, stand->name);
     const double turn = gf_headingErrorDeg(stand->heading, ac.heading);
     if (turn > kDeadBandDeg + gf_radToDeg(ac.turnRate) + 1e-9)
