@@ -2,9 +2,9 @@
 // per sample.
 #include "live/ground_motion.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "core/slots.h"
@@ -21,13 +21,7 @@ constexpr int32_t kWeekTicks = 60480000;
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 
 PosSample tst_sample(LatLon p, double gs, int32_t due, bool stationary = false) {
-    PosSample s;
-    s.lat = p.lat;
-    s.lon = p.lon;
-    s.gs = gs;
-    s.dueTick = due;
-    s.stationary = stationary ? 1 : 0;
-    return s;
+    return {.lat = p.lat, .lon = p.lon, .gs = gs, .dueTick = due, .stationary = uint8_t{stationary}};
 }
 
 int32_t tst_ticks(double metres, double kt) {
@@ -60,6 +54,8 @@ class GroundMotionTest : public StandTest {
     }
 };
 
+// Every tick count is held between 25 and one week (a NaN gives the least, a speed of 0 or NaN the
+// most) before it is narrowed.
 TEST(GroundTicks, TickCountsAreClampedBeforeNarrowing) {
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(gf_clampTicks(kNan), 25);
@@ -67,13 +63,11 @@ TEST(GroundTicks, TickCountsAreClampedBeforeNarrowing) {
     EXPECT_EQ(gf_clampTicks(100.5), 101);
     EXPECT_EQ(gf_clampTicks(inf), kWeekTicks);
     EXPECT_EQ(gf_clampTicks(3e9), kWeekTicks);
-    struct Row { double nm, kt; int32_t expected; } rows[] = {{0.1, 10, 3600},         {0.1, 0, kWeekTicks},       {0.1, kNan, kWeekTicks},
-                {0.1, -3, kWeekTicks},   {0.1, 0.001, 36000000},     {1, 0.001, kWeekTicks},
-                {kNan, 10, kWeekTicks},  {0, 10, 25}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.nm << " nm at " << r.kt << " kt");
-        EXPECT_EQ(gf_travelTicks(r.nm, r.kt), r.expected);
-    }
+    EXPECT_EQ(gf_travelTicks(0.1, 10), 3600);
+    EXPECT_EQ(gf_travelTicks(0.1, 0.001), 36000000);
+    EXPECT_EQ(gf_travelTicks(0, 10), 25);
+    for (const double kt : {0.0, kNan, -3.0, 0.001}) EXPECT_EQ(gf_travelTicks(1, kt), kWeekTicks) << kt;
+    EXPECT_EQ(gf_travelTicks(kNan, 10), kWeekTicks);
 }
 
 // A parked B738 on stand A1 (radius 30 m, heading north) whose feed goes 40 m south pushes back:
@@ -88,29 +82,29 @@ TEST_F(GroundMotionTest, PushbackStraightBackThenToTheSide) {
         LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0, 1);
         ac.flightState = parked;
         ac.leavingStand = 1;
-        ac.stream = {tst_sample(tst_offsetM(0, 0), 0, kNow, true), tst_sample(tst_offsetM(-40, 0), 3, kNow + 1500)};
+        leg(ac, 0, 3, -40, 1500);
+        ac.stream[0].stationary = 1;
         nextPosGround(ac);
         ASSERT_EQ(ac.flightState, pushing_back);
         ASSERT_EQ(ac.stream.size(), 4u);  // front, moving mid-sample, 75 m back, one side point
         EXPECT_NEAR(ac.stream[2].lat, tst_offsetM(-75, 0).lat, 1e-9);
         EXPECT_EQ(ac.stream[2].dueTick, kNow + tst_ticks(75, 4));
         EXPECT_EQ(ac.stream[1].dueTick, kNow + tst_ticks(37.5, 4));
-        EXPECT_NEAR(ac.insertedSample.lon, tst_offsetM(-75, -span).lon, 1e-8);
-        EXPECT_NEAR(ac.stream[3].lon, tst_offsetM(-75, span).lon, 1e-8);
         ac.pushbackSideKnown = side != 0;
         ac.pushbackTurnSide = side < 0;
-        for (int step = 0; step < 2; ++step) {  // the mid-sample, then the end of the straight part falls due
+        const auto nextFallsDue = [&ac] {
             ac.stream.pop_front();
             ac.lat = ac.stream[0].lat;
             ac.lon = ac.stream[0].lon;
             g_tickCounter = ac.stream[0].dueTick;
-            if (step == 1) ac.stream.push_back(tst_sample(gf_posOf(ac.stream[0]), 0, g_tickCounter + 300, true));
             nextPosGround(ac);
-            if (step == 1) break;
-            ASSERT_EQ(ac.stream.size(), 2u);
-            EXPECT_EQ(gf_curveActive(ac), side != 0);
-            EXPECT_NEAR(ac.stream[1].lon, tst_offsetM(-75, side).lon, 1e-8);
-        }
+        };
+        nextFallsDue();  // the mid-sample: the straight part is done
+        ASSERT_EQ(ac.stream.size(), 2u);
+        EXPECT_EQ(gf_curveActive(ac), side != 0);
+        EXPECT_NEAR(ac.stream[1].lon, tst_offsetM(-75, side).lon, 1e-8);
+        ac.stream.push_back(tst_sample(gf_posOf(ac.stream[1]), 0, ac.stream[1].dueTick + 300, true));
+        nextFallsDue();
         EXPECT_EQ(ac.flightState, pushed_back);
         EXPECT_EQ(ac.pushedBackMaxDist, 900);
         EXPECT_EQ(ac.throttleIndex, 0u);
@@ -196,12 +190,11 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         EXPECT_EQ(ac.standId, 1u);
         EXPECT_DOUBLE_EQ(ac.standLat, g_stands[0].latitude);
         ASSERT_EQ(ac.stream.size(), 3u);
-        EXPECT_EQ(ac.stream[1].dueTick, kNow + tst_ticks(30, 4));
-        EXPECT_EQ(ac.stream[2].dueTick, ac.stream[1].dueTick + 50);
-        EXPECT_EQ(ac.stream[1].gs, 4);
-        EXPECT_EQ(ac.stream[1].stationary, 0);
-        EXPECT_EQ(ac.stream[2].gs, 0);
-        EXPECT_EQ(ac.stream[2].stationary, 1);
+        const PosSample &onStand = ac.stream[1], &still = ac.stream[2];
+        EXPECT_EQ(std::make_tuple(onStand.dueTick, onStand.gs, onStand.stationary),
+                  std::make_tuple(kNow + tst_ticks(30, 4), 4.0, uint8_t{0}));
+        EXPECT_EQ(std::make_tuple(still.dueTick, still.gs, still.stationary),
+                  std::make_tuple(onStand.dueTick + 50, 0.0, uint8_t{1}));
         EXPECT_FALSE(g_stands[0].occupied);
         EXPECT_EQ(ac.extension, 0);
         EXPECT_EQ(ac.dueAhead, r.extension ? 3000 : 1000) << "an ended extension's clamps are reset";
@@ -213,8 +206,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
 TEST_F(GroundMotionTest, ThrottleAndAttitudePerSample) {
     struct Row {
         const char* type;
-        uint32_t state;
-        uint8_t takeOffRoll;
+        uint32_t state, takeOffRoll;
         double frontKt, nextKt;
         uint32_t throttle;
     } rows[] = {
@@ -228,7 +220,7 @@ TEST_F(GroundMotionTest, ThrottleAndAttitudePerSample) {
         LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
         ac.category = static_cast<int32_t>(gf_aircraftCategory(r.type));
         ac.flightState = r.state;
-        ac.takeOffRoll = r.takeOffRoll;
+        ac.takeOffRoll = static_cast<uint8_t>(r.takeOffRoll);
         ac.throttleIndex = 5;
         ac.staticPitch = 0.01;
         ac.pitch = 0.2;
@@ -242,7 +234,7 @@ TEST_F(GroundMotionTest, ThrottleAndAttitudePerSample) {
         EXPECT_EQ(ac.throttleIndex, r.throttle);
         EXPECT_EQ(ac.pitch, 0.01);
         EXPECT_EQ(ac.bank, 0);
-        EXPECT_EQ(ac.dueBack, r.takeOffRoll ? kDueClampFloor + 50 : kDueClampFloor);  // no shrinking on the roll
+        EXPECT_EQ(ac.dueBack, r.takeOffRoll ? kDueClampFloor + 50 : kDueClampFloor);  // kept on the roll
         EXPECT_EQ(ac.dueAhead, r.takeOffRoll ? 3000 : 2900);
         EXPECT_DOUBLE_EQ(ac.curveStep, 1.0 / 400);
         EXPECT_EQ(ac.nextAirspeed, r.state == pushing_back ? -r.nextKt : r.nextKt);

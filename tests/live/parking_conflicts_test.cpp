@@ -78,10 +78,13 @@ TEST_F(ParkingConflictsTest, NewcomerAndLiveOccupantDecideWhoKeepsTheStand) {
 }
 
 // Two aircraft on stands are too close within 1.1 x their half spans (B738: 17.9 m, C172: 5.5 m).
-TEST_F(ParkingConflictsTest, StaticAircraftMakeWayOnTheStandAndTooCloseNeighbours) {
-    EXPECT_TRUE(gf_tooClose(tst_offsetM(0, 0), tst_offsetM(39.3, 0), gf_metersToNm(17.9), gf_metersToNm(17.9)));
-    EXPECT_FALSE(gf_tooClose(tst_offsetM(0, 0), tst_offsetM(39.5, 0), gf_metersToNm(17.9), gf_metersToNm(17.9)));
-    // A2 overlaps A1 (neighbours, 35 m apart); A3 is a neighbour but far enough for a C172.
+// A2 overlaps A1 (neighbours, 35 m apart); A3 is a neighbour but far enough for a C172. Static
+// aircraft on the stand and too close next door make way; so do live ones parked there, or next
+// door parked or pushing back.
+TEST_F(ParkingConflictsTest, NewcomerRemovesOccupantsAndTooCloseNeighbours) {
+    const double b738 = gf_metersToNm(17.9);
+    EXPECT_TRUE(gf_tooClose(tst_offsetM(0, 0), tst_offsetM(39.3, 0), b738, b738));
+    EXPECT_FALSE(gf_tooClose(tst_offsetM(0, 0), tst_offsetM(39.5, 0), b738, b738));
     tst_addStands({{"A1", 0, 0, 30}, {"A2", 35, 0, 30}, {"A3", 0, 45, 30}});
     ASSERT_EQ(g_stands[0].neighbours, (std::vector<uint32_t>{2, 3}));
     g_staticAircraft = {staticAc(11, "EZY1*", "B738", 1), staticAc(12, "EZY2*", "B738", 2),
@@ -91,12 +94,9 @@ TEST_F(ParkingConflictsTest, StaticAircraftMakeWayOnTheStandAndTooCloseNeighbour
     EXPECT_EQ(logged(),
               "A1      : EZY1*    HB-S11 makes way for the same live version SWR12 HB-30001\n"
               "A2      : EZY2*    makes way for SWR12 parking at excluded stand A1\n");
-    EXPECT_EQ(g_staticAircraft[2].lifeState, active) << "45 m > 1.1 x (17.9 m + 5.5 m)";
+    EXPECT_EQ(g_staticAircraft[2].lifeState, active);
     EXPECT_EQ(g_removeDeque, (std::deque<uint32_t>{511, 512}));
-}
 
-TEST_F(ParkingConflictsTest, ParkingNewcomerRemovesOccupantAndTooCloseNeighbours) {
-    tst_addStands({{"A1", 0, 0, 30}, {"A2", 35, 0, 30}, {"A3", 0, 45, 30}});
     struct Row {
         const char* what;
         uint32_t standId;
@@ -123,40 +123,16 @@ TEST_F(ParkingConflictsTest, ParkingNewcomerRemovesOccupantAndTooCloseNeighbours
         else
             lf_removedAdjacent(row.standId, newcomer, g_stands[0]);
         EXPECT_EQ(g_liveRecords[0].lifeState, row.removed ? removingfromsim : row.lifeState);
-        const char* line = row.standId == 1
-                               ? "A1      : SWR1     removed, SWR9 wants to park there\n"
-                               : "A2      : SWR1     removed by parking SWR9 at adjacent and possibly colliding stand A1\n";
+        const char* line = row.standId == 1 ? "A1      : SWR1     removed, SWR9 wants to park there\n"
+                                            : "A2      : SWR1     removed by parking SWR9 at adjacent and "
+                                              "possibly colliding stand A1\n";
         EXPECT_EQ(logged(), row.removed ? line : "");
     }
 }
 
-// A taxiing aircraft removes a static aircraft whose stand lies in its way, not while rolling on
-// the runway and not its own static version; an object created parked drives off an active one.
-TEST_F(ParkingConflictsTest, TaxiingOrCreatedOnAStandRemovesTheStaticThere) {
-    tst_addStands({{"A1", 0, 0, 30}, {"A2", 100, 0, 30}});
-    g_staticAircraft = {staticAc(11, "EZY1*", "B738", 1), staticAc(12, "SWR12", "B738", 2)};
-    LiveAircraft ac = liveAc(30001, "SWR12", "B738", 0, active, taxi);
-    struct Row {
-        double northM;
-        uint8_t landingRoll, takeOffRoll;
-        bool removed;
-    } rows[] = {{10, 1, 0, false}, {10, 0, 1, false}, {40, 0, 0, false}, {100, 0, 0, false}, {39, 0, 0, true}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.northM);
-        const LatLon p = tst_offsetM(row.northM, 0);
-        ac.lat = p.lat;
-        ac.lon = p.lon;
-        ac.savedLat = 0;
-        ac.landingRoll = row.landingRoll;
-        ac.takeOffRoll = row.takeOffRoll;
-        lf_collisionWithStatic(ac);
-        EXPECT_EQ(ac.savedLat, row.landingRoll || row.takeOffRoll ? 0.0 : p.lat);
-        EXPECT_EQ(g_staticAircraft[0].lifeState, row.removed ? removingfromsim : active);
-    }
-    EXPECT_EQ(g_staticAircraft[1].lifeState, active);
-    EXPECT_EQ(logged(), "A1      : EZY1*    removed for collision avoidance with static SWR12\n");
-
-    freshCase();
+// The object of an aircraft created parked: on the ground, its half-hour taken, and an active static
+// aircraft on its stand (not one still being created) driven off.
+TEST_F(ParkingConflictsTest, CreatedParkedDrivesOffTheStaticOnItsStand) {
     tst_addStands({{"A1", 0, 0, 30}});
     g_currentSlot = gf_packSlot(20, 3);
     g_staticAircraft = {staticAc(11, "EZY1*", "B738", 1, adding2sim), staticAc(12, "EZY2*", "B738", 1)};

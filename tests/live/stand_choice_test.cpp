@@ -3,10 +3,8 @@
 #include <atomic>
 #include <chrono>
 
-#include "airports/stand_options.h"
 #include "core/clock.h"
 #include "core/slots.h"
-#include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
 #include "sim/sim_state.h"
 #include "stand_fixture.h"
@@ -64,7 +62,7 @@ TEST_F(StandChoiceTest, NearestFreeStandPrefersAStandThatKnowsTheAircraft) {
     g_stands[0].options.push_back(tst_realOption("EZY1", 1, 0));
     const LatLon here = tst_offsetM(0, 0);
     struct Row { const char *what, *callsign; bool prefer; const char* found; };
-    const Row rows[] = {{"known callsign", "SWR12", true, "KNOWN"}, {"without prefer", "SWR12", false, "none"},
+    const Row rows[] = {{"known", "SWR12", true, "KNOWN"}, {"without prefer", "SWR12", false, "none"},
                         {"no callsign", "", true, "none"}, {"unknown callsign", "DLH4", true, "none"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -100,14 +98,15 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         {.what = "no park airport", .parkCode = ""},
         {.what = "park airport 6 nm away", .airportNorthNm = 6},
         {.what = "reserved stand", .reserved = "A1"},
+        {.what = "another stand reserved", .reserved = "A2", .found = true},
         {.what = "the user's stand", .userOnA1 = true},
         {.what = "a parked B738 next door", .neighbourType = "B738", .eraseFlag = 1},
         {.what = "a parked C172 next door", .neighbourType = "C172", .found = true},
         {.what = "an aircraft pushing back from it", .pushbackOnA1 = true, .eraseFlag = 1},
         {.what = "an occupant gives way", .parkedOnA1 = true, .found = true},
-        {.what = "an occupant, a parked B738 next door", .neighbourType = "B738", .parkedOnA1 = true, .eraseFlag = 1},
+        {.what = "occupant, B738 next door", .neighbourType = "B738", .parkedOnA1 = true, .eraseFlag = 1},
         {.what = "a static aircraft makes way", .staticOnA1 = true, .found = true},
-        {.what = "rolling to a stop on it", .stationary = false, .nextGs = 3, .backNorthM = 30, .found = true},
+        {.what = "rolling to a stop on it", .stationary = 0, .nextGs = 3, .backNorthM = 30, .found = true},
         {.what = "rolling too fast", .stationary = false, .nextGs = 6, .backNorthM = 30},
         {.what = "rolling on past it", .stationary = false, .nextGs = 3, .backNorthM = 36},
     };
@@ -142,7 +141,7 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         EXPECT_EQ(ac.eraseFlag, row.eraseFlag);
         if (row.staticOnA1) EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
         // A newcomer refused for its neighbours must not have removed the occupant first.
-        if (row.parkedOnA1) EXPECT_EQ(gf_findLiveByHexid(30004)->lifeState, row.found ? removingfromsim : active);
+        if (row.parkedOnA1) EXPECT_EQ(g_liveRecords.back().lifeState, row.found ? removingfromsim : active);
         if (!row.found) continue;
         EXPECT_EQ(ac.stream.front().stationary, 1);
         EXPECT_EQ(ac.stream.front().gs, 0.0);
@@ -196,10 +195,7 @@ TEST_F(StandChoiceTest, SmallAirportTriesTheNextHalfHourOnce) {
         SCOPED_TRACE(row.what);
         freshCase();
         tst_addStands({{"G1", 0, 0, 25}});
-        for (int i = 1; i < row.standCount; ++i)
-            g_stands.emplace_back("H" + std::to_string(i), std::vector<StandOption>{}, 0.0, 0.0, 0.0, 10.0,
-                                  false, false, true);
-        gf_numberStands();
+        for (int i = 1; i < row.standCount; ++i) tst_addStands({{"H", 0, 100.0 * i, 10, false, false, true}});
         g_stands[0].options.push_back(tst_realOption("X", 7, 46));  // Sunday 23:00 and 23:30
         g_stands[0].options.back().hh |= uint64_t{1} << 47;
         const Stand* s = lf_standCandidates(row.now, liveAc(30001, "SWR12", "B738"), row.retry, site_);
@@ -208,9 +204,8 @@ TEST_F(StandChoiceTest, SmallAirportTriesTheNextHalfHourOnce) {
 }
 
 TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
-    // Wednesday 2024-01-03 10:05 UTC: slot 20 of weekday 3.
     static std::atomic<int64_t> clockSeconds;
-    clockSeconds = 1704276300;
+    clockSeconds = 1704276300;  // 2024-01-03, a Wednesday
     gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(clockSeconds.load())); });
     tst_addStands({{"G1", 0, 0, 25}});
     LEARN_SOFT.set(true);
@@ -220,13 +215,11 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
         ac.lon = kStandOrigin.lon;
         return ac;
     };
-    LiveAircraft ac = departing(30001);
-
+    LiveAircraft ac = departing(30001);  // Wednesday 10:05: booked at 10:00
     lf_bookDepartureStand(ac, true, site_);
     ASSERT_EQ(g_stands[0].options.size(), 1u);
-    EXPECT_EQ(g_stands[0].options[0].reg, "HB-30001");
-    EXPECT_EQ(g_stands[0].options[0].hh, uint64_t{1} << 20);
-    EXPECT_EQ(g_stands[0].options[0].real, 0u);
+    EXPECT_EQ(std::make_tuple(g_stands[0].options[0].reg, g_stands[0].options[0].hh, g_stands[0].options[0].real),
+              std::make_tuple(std::string("HB-30001"), uint64_t{1} << 20, 0u));
 
     clockSeconds += 3600;  // 11:05, slot 22: the known stand carries the stay on
     lf_bookDepartureStand(ac, true, site_);

@@ -29,7 +29,8 @@ class StandTest : public LiveTest {
     static LiveAircraft liveAc(uint32_t hexid, std::string callsign, std::string type, uint32_t standId = 0,
                                uint32_t lifeState = active, uint32_t flightState = parked) {
         LiveAircraft ac;
-        static_cast<AircraftRec&>(ac) = staticAc(hexid, std::move(callsign), std::move(type), standId, lifeState);
+        static_cast<AircraftRec&>(ac) = staticAc(hexid, std::move(callsign), std::move(type), standId,
+                                                 lifeState);
         ac.airline = ac.callsign.substr(0, 3);
         ac.regcode = "HB-" + std::to_string(hexid);
         ac.category = static_cast<int32_t>(gf_aircraftCategory(ac.type));
@@ -58,6 +59,5 @@ class StandTest : public LiveTest {
         return st;
     }
     static std::string logged() { return gf_capturedLog(); }
-
     ParkSite site_;
 };

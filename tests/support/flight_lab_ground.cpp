@@ -19,9 +19,8 @@ bool lab_gone(const LiveAircraft& ac) {
     return ac.lifeState == removingfromsim || ac.eraseFlag || ac.withdrawn;
 }
 
-// By stand id with the occupied mark: a parked aircraft's stand is not marked for another, and no
-// other parked aircraft holds it. By position: no other active parked aircraft stands within the
-// stand's radius.
+// A parked aircraft's stand is not marked for another and no other parked aircraft holds it or
+// stands within its radius.
 std::optional<std::string> lab_oneOnStand(const std::optional<LabSnapshot>&, const LiveAircraft& ac) {
     if (ac.standId == 0 || ac.flightState != parked || lab_gone(ac)) return std::nullopt;
     const Stand* stand = gf_standById(ac.standId);
@@ -44,7 +43,7 @@ std::optional<std::string> lab_staysOnStand(const std::optional<LabSnapshot>&, c
     if (ac.standId == 0 || ac.flightState != parked || ac.lifeState != active || lab_gone(ac))
         return std::nullopt;
     const Stand* stand = gf_standById(ac.standId);
-    if (stand == nullptr) return std::nullopt;  // reported by the stand-once invariant
+    if (stand == nullptr) return std::nullopt;  // reported by the one-per-stand invariant
     const double off = gf_nmToMeters(gf_haversineNm({ac.lat, ac.lon}, stand->position()));
     if (off > kOnStandM) return fmt::format("parked {:.2f} m from {}", off, stand->name);
     const double turn = gf_headingErrorDeg(stand->heading, ac.heading);
@@ -54,8 +53,7 @@ std::optional<std::string> lab_staysOnStand(const std::optional<LabSnapshot>&, c
     return std::nullopt;
 }
 
-// An occupied mark belongs to the live aircraft that set it, standing on that stand: parked or
-// on its way out backwards.
+// An occupied mark belongs to the live aircraft that set it, parked or pushing back on that stand.
 std::optional<std::string> lab_markHasHolder() {
     for (const Stand& stand : g_stands) {
         if (!stand.occupied) continue;
