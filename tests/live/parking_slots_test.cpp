@@ -15,7 +15,6 @@ namespace {
 constexpr uint32_t kHexid = 0x3C6444;
 constexpr int kMon = 1, kTue = 2, kSun = 7;
 
-// A2, 500 m from A1, is the stand booked; A1 must stay alone.
 class ParkingSlotsTest : public StandTest {
   protected:
     void SetUp() override {
@@ -125,11 +124,9 @@ TEST_F(ParkingSlotsTest, HexidValues) {
     EXPECT_EQ(g_hexidValues[0].hexid, kHexid);
     EXPECT_EQ(g_hexidValues[0].slot, 0);
     EXPECT_EQ(gf_findHexidSlot(kHexid + 1)->slot, 47);
-    for (int bad : {48, -1}) {
-        SCOPED_TRACE(bad);
-        EXPECT_EQ(tst_rangeError([&] { gf_setHexidSlot(kHexid, bad); }), kBitsetPositionError);
-        EXPECT_EQ(gf_findHexidSlot(kHexid)->slot, 0);
-    }
+    for (int bad : {48, -1})
+        EXPECT_EQ(tst_rangeError([&] { gf_setHexidSlot(kHexid, bad); }), kBitsetPositionError) << bad;
+    EXPECT_EQ(gf_findHexidSlot(kHexid)->slot, 0);
     EXPECT_TRUE(gf_removeHexidSlot(kHexid));
     EXPECT_FALSE(gf_removeHexidSlot(kHexid));
     ASSERT_EQ(g_hexidValues.size(), 1u);

@@ -218,15 +218,14 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
     LiveAircraft ac = departing(30001);  // Wednesday 10:05: booked at 10:00
     lf_bookDepartureStand(ac, true, site_);
     ASSERT_EQ(g_stands[0].options.size(), 1u);
-    EXPECT_EQ(std::make_tuple(g_stands[0].options[0].reg, g_stands[0].options[0].hh, g_stands[0].options[0].real),
-              std::make_tuple(std::string("HB-30001"), uint64_t{1} << 20, 0u));
-
+    EXPECT_EQ(g_stands[0].options[0].reg, "HB-30001");
+    EXPECT_EQ(g_stands[0].options[0].hh, uint64_t{1} << 20);
+    EXPECT_EQ(g_stands[0].options[0].real, 0u) << "a soft option";
     clockSeconds += 3600;  // 11:05, slot 22: the known stand carries the stay on
     lf_bookDepartureStand(ac, true, site_);
     ASSERT_EQ(g_stands[0].options.size(), 1u);
     EXPECT_EQ(g_stands[0].options[0].hh, uint64_t{7} << 20);
     EXPECT_EQ(gf_findHexidSlot(30001)->slot, 22);
-
     // Not booked: flying high, holding a stand, 6 nm away, or with soft learning off.
     for (int refused = 0; refused < 4; ++refused) {
         SCOPED_TRACE(refused);
