@@ -92,8 +92,8 @@ TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
         s.connectionLossAtSecond = row.lossAt;
         s.runLengthSeconds = row.runLength;
         start(s);
-        int frame = 2;
-        while (gf_simFrame()) ++frame;
+        int frame = 2;  // the frame rate is taken every thirty frames
+        for (; gf_simFrame(); ++frame) EXPECT_EQ(g_frameRate.load(), frame < 30 ? 0.0f : 30.0f) << frame;
         EXPECT_EQ(frame, row.lastFrame);
         EXPECT_EQ(g_simError.load(), row.simError);
         EXPECT_TRUE(!g_simRunning && g_stopRun);
@@ -123,7 +123,7 @@ TEST_F(SimLinkTest, ThreadRunsTheFlightUntilTheSimulatorCloses) {
         gf_stopSimThread();
         EXPECT_EQ(gf_exitState() == ExitState::SimWasClosed, closes);
         EXPECT_EQ(g_stopRun.load(), closes) << "stopping the thread is not stopping the run";
-        EXPECT_TRUE(!g_simRunning && g_hSimConnect == nullptr && !gf_simFrame());
+        EXPECT_TRUE(!g_simRunning && g_hSimConnect == nullptr && !gf_simFrame() && !g_simError);
     }
 }
 
