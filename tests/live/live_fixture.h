@@ -1,5 +1,5 @@
 // Shared fixture of the live-traffic tests: a fresh working folder, a small type database and
-// builders of traffic records and live aircraft.
+// builders of traffic records.
 #pragma once
 #include <string>
 
@@ -41,7 +41,7 @@ class LiveTest : public WorkFolderTest {
     }
 };
 
-// A record of an airborne B738 at the given place and time.
+// A record of an airborne B738 (DLH, D-AIXX, EDDF to EGLL, 12000 ft, 250 kt, track 90).
 inline LiveTrafficRecord tst_record(uint32_t hexid, double timeStamp, double lat = 50.0, double lon = 8.0,
                                     std::string callsign = "DLH4AB", std::string type = "B738") {
     LiveTrafficRecord r;
@@ -64,13 +64,8 @@ inline LiveTrafficRecord tst_record(uint32_t hexid, double timeStamp, double lat
 
 // Lets the run thread process everything staged so far (snapshot batches and adding stack).
 inline void tst_drainStaged(int maxTicks = 10000) {
-    for (int i = 0; i < maxTicks; ++i) {
-        gf_takeFromAddingStack();
-        ++g_tickCounter;
-    }
+    for (int i = 0; i < maxTicks; ++i, ++g_tickCounter) gf_takeFromAddingStack();
 }
 
 // A point north of (lat, lon) at the given distance in nautical miles (one degree is 60 nm).
-inline LatLon tst_northOf(double lat, double lon, double nm) {
-    return {lat + nm / 60.0, lon};
-}
+inline LatLon tst_northOf(double lat, double lon, double nm) { return {lat + nm / 60.0, lon}; }
