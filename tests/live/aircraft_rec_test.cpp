@@ -2,9 +2,6 @@
 
 #include <cmath>
 
-#include "core/clock.h"
-#include "core/log.h"
-#include "core/params.h"
 #include "live_fixture.h"
 
 namespace {
@@ -42,21 +39,6 @@ TEST_F(AircraftRecTest, EveryCategoryTakesItsDocumentedFlightLimits) {
     }
     EXPECT_THROW(gf_categoryMotion(6), std::out_of_range);
     EXPECT_THROW(gf_categoryMotion(-1), std::out_of_range);
-}
-
-TEST_F(AircraftRecTest, FlightStateChangeKeepsThePreviousStateAndLogsRealChangesOnly) {
-    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(3600 * 7 + 60 * 5 + 3)); });
-    gf_setLogCapture(true);
-    LiveAircraft ac;
-    ac.callsign = "SWR287";
-    ac.flightState = flying;
-    gf_setFlightState(ac, taxi);
-    gf_setFlightState(ac, taxi);
-    EXPECT_EQ(ac.previousFlightState, taxi) << "the second call keeps what it left, which was taxi";
-    LOG.set(false);
-    gf_setFlightState(ac, parked);
-    EXPECT_EQ(ac.previousFlightState, taxi);
-    EXPECT_EQ(gf_capturedLog(), "07:05:03 SWR287   flying -> taxi\n");
 }
 
 }  // namespace

@@ -16,15 +16,10 @@
 
 // Types of every category and two registrations.
 inline constexpr const char* kTestTypeDatabase = R"(<dbase><types>
-<type icao="C172" cat="Light" span="11"/>
-<type icao="C56X" cat="Buzjets" span="16"/>
-<type icao="B738" cat="Large" span="35.8"/>
-<type icao="B744" cat="Heavy" span="64.4"/>
-<type icao="F16" cat="HighPerf" span="9.5"/>
-<type icao="EC35" cat="Rotorcraft" span="10.2"/>
-</types><registrations>
-<reg id="D-ABCD" airl="DLH" type="B738"/>
-<reg id="D-EFGH" airl="DLH"/>
+<type icao="C172" cat="Light" span="11"/><type icao="C56X" cat="Buzjets" span="16"/>
+<type icao="B738" cat="Large" span="35.8"/><type icao="B744" cat="Heavy" span="64.4"/>
+<type icao="F16" cat="HighPerf" span="9.5"/><type icao="EC35" cat="Rotorcraft" span="10.2"/>
+</types><registrations><reg id="D-ABCD" airl="DLH" type="B738"/><reg id="D-EFGH" airl="DLH"/>
 </registrations></dbase>)";
 
 class LiveTest : public WorkFolderTest {
@@ -51,12 +46,7 @@ inline LiveTrafficRecord tst_record(uint32_t hexid, double timeStamp, double lat
     r.destination = "EGLL";
     r.callsign = std::move(callsign);
     r.regcode = "D-AIXX";
-    r.sample.lat = lat;
-    r.sample.lon = lon;
-    r.sample.alt = 12000;
-    r.sample.gs = 250;
-    r.sample.track = 90;
-    r.sample.airborne = 1;
+    r.sample = {.lat = lat, .lon = lon, .alt = 12000, .gs = 250, .track = 90, .airborne = 1};
     r.timeStamp = timeStamp;
     r.hexid = hexid;
     return r;

@@ -1,62 +1,38 @@
 #include "live/removal.h"
 
-#include "airports/stand.h"
-#include "core/log.h"
-#include "live/parking_conflicts.h"
 #include "live_fixture.h"
 #include "support/live_builders.h"
-#include "support/stand_builders.h"
 
 namespace {
 
 using RemovalTest = LiveTest;
 
-// The removal acts by life state and never erases a record itself; a live aircraft frees its
-// stand unless its object is still on its way.
+// What the removal does by life state besides the stand marks: a create withdrawn from wherever
+// it waits (only the aircraft's own of two with one callsign), an object id queued once, a record
+// without an object dropped, a removal already sent left alone.
 TEST_F(RemovalTest, RemovalActsByLifeState) {
-    tst_addStands({{"A1", 0, 0, 20}, {"A2", 500, 0, 20}});
     g_createDeque = {tst_createRequest("DLH4AB", 20002), tst_createRequest("DLH4AB", 20001)};
-    g_createDequeStatic = {tst_createRequest("DLH4AB*", 17)};
+    g_createDequeStatic = {tst_createRequest("DLH4AB", 17)};
     g_hexidStack = {20003};
-    struct Row {
-        const char* what;
-        LiveAircraft ac;
-        uint32_t lifeState;
+    const struct Row {
+        uint32_t hexid, lifeState, objectId, newLifeState;
         uint8_t eraseFlag, withdrawn, removeWhenItAppears;
-        bool standFree;
-    };
-    const auto rec = [](uint32_t hexid, uint32_t lifeState, uint32_t objectId = 0) {
-        LiveAircraft ac = tst_liveAircraft(hexid, lifeState, objectId);
-        ac.standId = 1;
-        return ac;
-    };
-    Row rows[] = {
-        {"buffered", rec(20009, buffer), buffer, 1, 0, 0, true},
-        {"its create queued", rec(20001, adding2sim), adding2sim, 0, 1, 0, true},
-        {"its create record not built", rec(20003, adding2sim), adding2sim, 0, 1, 0, true},
-        {"a static create queued", rec(17, adding2sim), adding2sim, 0, 1, 0, false},
-        {"its create sent", rec(20004, adding2sim), adding2sim, 0, 0, 1, false},
-        {"active", rec(20005, active, 42), removingfromsim, 0, 0, 0, true},
-        {"active, no object", rec(20006, active), removingfromsim, 1, 0, 0, true},
-        {"static, no object", rec(18, active), removingfromsim, 0, 1, 0, false},
-        {"removal sent", rec(20007, removingfromsim, 43), removingfromsim, 0, 0, 0, false},
-    };
-    rows[3].ac.callsign = "DLH4AB*";
-    for (Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        g_stands[0].occupied = true;
-        g_stands[0].occupantHexid = r.ac.hexid;
-        removeAircraftFromSim(r.ac);
-        EXPECT_EQ(std::make_tuple(r.ac.lifeState, r.ac.eraseFlag, r.ac.withdrawn, r.ac.removeWhenItAppears),
-                  std::make_tuple(r.lifeState, r.eraseFlag, r.withdrawn, r.removeWhenItAppears));
-        EXPECT_EQ(g_stands[0].occupied, !r.standFree);
+    } rows[] = {{20001, adding2sim, 0, adding2sim, 0, 1, 0},     {20003, adding2sim, 0, adding2sim, 0, 1, 0},
+                {17, adding2sim, 0, adding2sim, 0, 1, 0},        {20004, adding2sim, 0, adding2sim, 0, 0, 1},
+                {20005, active, 42, removingfromsim, 0, 0, 0},   {20005, active, 42, removingfromsim, 0, 0, 0},
+                {20006, active, 0, removingfromsim, 1, 0, 0},    {18, active, 0, removingfromsim, 0, 1, 0},
+                {20007, removingfromsim, 43, removingfromsim, 0, 0, 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.hexid);
+        LiveAircraft ac = tst_liveAircraft(r.hexid, r.lifeState, r.objectId);
+        removeAircraftFromSim(ac);
+        EXPECT_EQ(std::make_tuple(ac.lifeState, ac.eraseFlag, ac.withdrawn, ac.removeWhenItAppears),
+                  std::make_tuple(r.newLifeState, r.eraseFlag, r.withdrawn, r.removeWhenItAppears));
     }
-    removeAircraftFromSim(rows[5].ac);
-    EXPECT_EQ(g_removeDeque, std::deque<uint32_t>{42}) << "an object id is queued once";
-    ASSERT_EQ(g_createDeque.size(), 1u) << "the other aircraft with the same callsign keeps its create";
+    EXPECT_EQ(g_removeDeque, std::deque<uint32_t>{42});
+    ASSERT_EQ(g_createDeque.size(), 1u);
     EXPECT_EQ(g_createDeque[0].hexid, 20002u);
-    EXPECT_TRUE(g_createDequeStatic.empty());
-    EXPECT_TRUE(g_hexidStack.empty());
+    EXPECT_TRUE(g_createDequeStatic.empty() && g_hexidStack.empty());
 }
 
 // The index by hexid finds every aircraft however it was added, after erasures and after the

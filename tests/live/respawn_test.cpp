@@ -1,16 +1,9 @@
 #include "live/respawn.h"
 
 #include "aircraft/matching.h"
-#include "airports/park_airports.h"
-#include "airports/stand.h"
-#include "core/log.h"
 #include "core/params.h"
-#include "core/slots.h"
 #include "live/live_fixture.h"
 #include "live/removal.h"
-#include "live/sim_events.h"
-#include "shell/requests.h"
-#include "shell/window.h"
 #include "support/live_builders.h"
 
 namespace {
@@ -28,20 +21,16 @@ class RespawnTest : public LiveTest {
                                 "dbase.xml");
         g_liveRecords.reserve(16);  // the cases hold references across appends
     }
-    // An active B738 "DLH4AB" D-AIXX EDDF-EGLL flying at (50, 8), its livery remembered.
+    // An active B738 "DLH4AB" D-AIXX EDDF-EGLL flying at (50, 8) at 11000 ft, its livery remembered.
     static LiveAircraft& inFlight(uint32_t hexid, const std::string& callsign = "DLH4AB", uint32_t objectId = 7) {
-        LiveAircraft ac = tst_liveAircraft(hexid, active, objectId);
-        ac.callsign = callsign;
-        ac.regcode = "D-AIXX";
-        ac.origin = "EDDF";
-        ac.destination = "EGLL";
+        const LiveTrafficRecord r = tst_record(hexid, 100, 50, 8, callsign);
+        LiveAircraft ac = gf_constructLiveAircraft(r.sample, gf_makeAircraftRec(r), 100);
+        ac.hexid = hexid;
+        ac.lifeState = active;
+        ac.objectId = objectId;
         ac.flightState = flying;
-        ac.lat = 50.0;
-        ac.lon = 8.0;
-        ac.altitude = 11000;
-        ac.heading = 1.5;
+        ac.lat = 50.0, ac.lon = 8.0, ac.altitude = 11000, ac.heading = 1.5;
         ac.liveryTitle = g_titleByHexid[hexid] = kTitle;
-        ac.stream.push_back(tst_record(hexid, 100).sample);
         return g_liveRecords.emplace_back(std::move(ac));
     }
     static LiveTrafficRecord next(const std::string& callsign, const std::string& regcode = "D-AIXX",
@@ -97,33 +86,6 @@ TEST_F(RespawnTest, IdentityChangesRespawnOnlyWithGuidChanges) {
     }
 }
 
-TEST_F(RespawnTest, RouteChecks) {
-    struct Row {
-        const char *what, *origin, *recordOrigin, *recordDestination;
-        bool accepted;
-        const char* route;
-        uint32_t flightState;
-    } rows[] = {
-        {"empty origin filled", "", "EDDF", "EGLL", false, "EDDF EGLL", pushed_back},
-        {"new route: taxi", "EDDF", "LSZH", "LFPG", false, "LSZH LFPG", taxi},
-        {"turnaround at the park airport", "ZRH", "LHR", "ZRH", true, "ZRH EGLL", pushed_back},
-    };
-    g_parkAirport.iata = "ZRH";
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        g_liveRecords.clear();
-        LiveAircraft& ac = inFlight(kHexid);
-        ac.origin = r.origin;
-        ac.onGround = 1;
-        ac.flightState = pushed_back;
-        LiveTrafficRecord record = next("DLH4AB", "D-AIXX", r.recordOrigin);
-        record.destination = r.recordDestination;
-        EXPECT_EQ(lf_respawnCheck(ac, record), r.accepted);
-        EXPECT_EQ(ac.origin + " " + ac.destination, r.route);
-        EXPECT_EQ(ac.flightState, r.flightState);
-    }
-}
-
 TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     LiveAircraft& other = inFlight(kHexid + 1, "SWR12_", 9);
     LiveAircraft& ac = inFlight(kHexid, "DLH4AB");
@@ -140,60 +102,6 @@ TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     EXPECT_FALSE(lf_respawnCheck(own, next("AFR7")));
     EXPECT_EQ(std::make_tuple(own.callsign, own.lifeState), std::make_tuple("AFR7", liveryrespawn));
     EXPECT_EQ(g_callsignList, std::vector<std::string>{"SWR12_"});
-}
-
-TEST_F(RespawnTest, StaticGivesWayToItsLiveCounterpart) {
-    struct Row {
-        const char *what, *liveCallsign, *liveCoupled, *liveReg;
-        uint32_t sourceHexid;
-        const char* log;
-    } rows[] = {
-        {"same hexid", "DLH4AB", "", "", kHexid, "sid==0? : DLH7*    removed, new airborne 'DLH4AB' has same hexid"},
-        {"same registration", "DLH4AB", "", "D-AIXX", 0,
-         "sid==0? : DLH7*    D-AIXX removed, new airborne 'DLH4AB' has same regcode D-AIXX"},
-        {"same callsign", "DLH7", "", "", 0, "sid==0? : DLH7*    'DLH7 ' removed, new airborne DLH7 '' '' has same callsign"},
-        {"ghost of the callsign", "DLH7_", "", "", 0,
-         "sid==0? : DLH7*    'DLH7 ' removed, new airborne DLH7_ '' '' has coupled callsign"},
-        {"coupled callsign", "DLH9", "DLH7", "", 0,
-         "sid==0? : DLH7*    'DLH7 ' removed, new airborne DLH9 '' 'DLH7' has coupled callsign"},
-        {"a bare mark matches no empty text", "_", "", "", 0, nullptr},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        g_staticAircraft.assign(1, tst_liveAircraft(17, active, 5));
-        AircraftRec& st = g_staticAircraft[0];
-        st.callsign = "DLH7*";
-        st.spawnCallsign = "DLH7";
-        st.regcode = "D-AIXX";
-        st.sourceHexid = r.sourceHexid;
-        st.noSourceHexid = r.sourceHexid ? 0 : 1;
-        LiveAircraft ac = tst_liveAircraft(kHexid, active);
-        ac.callsign = r.liveCallsign;
-        ac.coupledCallsign = r.liveCoupled;
-        ac.regcode = r.liveReg;
-        gf_setLogCapture(false);
-        gf_setLogCapture(true);
-        lf_replaceStatic(ac, false);
-        EXPECT_EQ(st.lifeState, r.log ? removingfromsim : active);
-        EXPECT_EQ(gf_capturedLog(), r.log ? std::string(r.log) + "\n" : "");
-    }
-}
-
-TEST_F(RespawnTest, BlockedCallsignLeavesFromFeedAndWindow) {
-    LiveAircraft& buffered = g_liveRecords.emplace_back(tst_liveAircraft(kHexid + 1, buffer));
-    LiveAircraft& inSim = inFlight(kHexid + 2, "EZS1094", 11);
-    LiveAircraft& other = inFlight(kHexid + 3, "EZS1095", 12);
-    gf_pushBlockEvent(buffered.hexid);
-    gf_pushBlockEvent(inSim.hexid);
-    gf_handleSimEvents();
-    EXPECT_EQ(buffered.eraseFlag, 1);
-    EXPECT_EQ(inSim.lifeState, removingfromsim);
-    // From the window: the next second removes the aircraft of that callsign.
-    lf_handleBlockCallsign(" EZS1095 ");
-    ASSERT_TRUE(gf_takeRunRequest(RunRequest::BlockCallsign));
-    gf_removeBlockedCallsign();
-    EXPECT_EQ(BLOCK_CALLSIGN.value(), "EZS1095");
-    EXPECT_EQ(other.lifeState, removingfromsim);
 }
 
 }  // namespace

@@ -3,16 +3,12 @@
 #include <fmt/format.h>
 
 #include "aircraft/matching.h"
-#include "aircraft/type_database.h"
 #include "airports/stand.h"
 #include "core/errors.h"
-#include "core/log.h"
 #include "core/random.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
-#include "live/removal.h"
 #include "platform/window_model.h"
-#include "sim/flight_plan.h"
 #include "support/live_builders.h"
 #include "support/sim_commands.h"
 #include "support/stand_builders.h"
@@ -43,12 +39,12 @@ TEST_F(SimEventsTest, DrainTakesEachEventOffBeforeHandlingIt) {
     tst_addLive(kHexid + 1, removingfromsim, 7);
     gf_pushSimEvent(tst_event(kEvCreateFailed, 0, kHexid));
     gf_pushSimEvent(tst_event(kEvRemoved, 7, 0));
-    try {
-        gf_handleSimEvents();
-        ADD_FAILURE() << "no error 81";
-    } catch (const qtk::UserErrorException& e) {
-        EXPECT_STREQ(e.what(), "81: There are too many liveries that could not be created by P3D!, see Log.txt");
-    }
+    EXPECT_THROW(
+        try { gf_handleSimEvents(); } catch (const qtk::UserErrorException& e) {
+            EXPECT_STREQ(e.what(), "81: There are too many liveries that could not be created by P3D!, see Log.txt");
+            throw;
+        },
+        qtk::UserErrorException);
     EXPECT_EQ(gf_messageText(), "DLH4AB 'Refused once more' could not be created by your Sim!");
     EXPECT_EQ(g_uncreatableTitles, std::set<std::string>{"B738 DLH"});
     ASSERT_EQ(g_simEventQueue.size(), 1u);
@@ -60,7 +56,7 @@ TEST_F(SimEventsTest, DrainTakesEachEventOffBeforeHandlingIt) {
 }
 
 // A refused create or a removal by the simulator erases the record in the drain: a live aircraft
-// frees its stand, a respawning one goes back to buffer, a static one leaves the static list.
+// frees its stand, a respawning one goes back to buffer.
 TEST_F(SimEventsTest, EventsThatEndAnObject) {
     tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}});
     LiveAircraft& refused = tst_addLive(kHexid, adding2sim, 0, false);
@@ -73,10 +69,8 @@ TEST_F(SimEventsTest, EventsThatEndAnObject) {
     LiveAircraft& respawning = tst_addLive(kHexid + 2, liveryrespawn, 9);
     respawning.throttleIndex = 2;
     respawning.flapsIndex = 1;
-    g_staticAircraft.assign(2, tst_liveAircraft(17, adding2sim));
-    g_staticAircraft[1].hexid = 18;
-    for (const SimEventRec& e : {tst_event(kEvCreateFailed, 0, kHexid), tst_event(kEvRemoved, 42, 0),
-                                 tst_event(kEvRemoved, 9, 0), tst_event(kEvCreateFailed, 0, 17)})
+    for (const SimEventRec& e :
+         {tst_event(kEvCreateFailed, 0, kHexid), tst_event(kEvRemoved, 42, 0), tst_event(kEvRemoved, 9, 0)})
         gf_pushSimEvent(e);
     newLog();
     gf_handleSimEvents();
@@ -85,65 +79,7 @@ TEST_F(SimEventsTest, EventsThatEndAnObject) {
     const LiveAircraft& r = g_liveRecords[0];
     EXPECT_EQ(std::make_tuple(r.hexid, r.lifeState, r.objectId, r.throttleIndex, r.flapsIndex),
               std::make_tuple(kHexid + 2, uint32_t{buffer}, 0u, 5u, 4u));
-    ASSERT_EQ(g_staticAircraft.size(), 1u);
-    EXPECT_EQ(g_staticAircraft[0].hexid, 18u);
     EXPECT_NE(newLog().find("         DLH4AB    DLH B738 left the simulator, flying\n"), std::string::npos);
-}
-
-TEST_F(SimEventsTest, StaticCentreOfGravityIsTakenWithinItsBounds) {
-    const double kDefault = 0.012217304763960306;  // 0.7 degrees
-    const double rows[][4] = {
-        {0.5, 0.01, 8.0, 0.01},          {40, 0.01, 8.0, 0.01},
-        {1.0, gf_degToRad(3), 1.0, kDefault}, {35.0, gf_degToRad(-1), 35.0, kDefault},
-        {12.5, gf_degToRad(2.5), 12.5, gf_degToRad(2.5)}, {12.5, std::nan(""), 12.5, kDefault},
-    };
-    for (const auto& [height, pitch, expectHeight, expectPitch] : rows) {
-        SCOPED_TRACE(testing::Message() << height << " " << pitch);
-        g_liveRecords.clear();
-        tst_addLive(kHexid, active, 4).staticCgHeight = 8.0;
-        gf_pushSimEvent(tst_event(kEvStaticCg, 4, 0, height, pitch));
-        gf_handleSimEvents();
-        EXPECT_EQ(g_liveRecords[0].staticCgHeight, expectHeight);
-        EXPECT_DOUBLE_EQ(g_liveRecords[0].staticPitch, expectPitch);
-    }
-}
-
-// A ground report starts the touchdown only of a landing aircraft (flaring or on approach).
-TEST_F(SimEventsTest, ObjectScanSetsGroundAltitudeAndTouchdown) {
-    struct Row {
-        uint8_t approach;
-        uint32_t flare, groundFlag;
-        uint8_t onGround, landed;
-        double altitude;
-    };
-    const Row rows[] = {{0, 0, 0, 0, 0, 900}, {1, 0, 1, 1, 1, 375}, {0, 2, 1, 1, 1, 375}, {0, 0, 1, 1, 0, 375}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << int(r.approach) << r.flare << r.groundFlag);
-        g_liveRecords.clear();
-        LiveAircraft& ac = tst_addLive(kHexid, active, 4);
-        ac.staticCgHeight = 11;
-        ac.altitude = 900;
-        ac.approachFlag = r.approach;
-        ac.flareStage = r.flare;
-        gf_pushSimEvent(tst_event(kEvObjectScan, 4, r.groundFlag, 364, 400));
-        gf_handleSimEvents();
-        const LiveAircraft& a = g_liveRecords[0];
-        EXPECT_EQ(std::make_tuple(a.onGround, a.landed, a.landingRoll, a.altitude, a.agl),
-                  std::make_tuple(r.onGround, r.landed, r.landed, r.altitude, 400.0));
-    }
-}
-
-TEST_F(SimEventsTest, ThrottleAndFlapsStepsAreSentOnceEach) {
-    AircraftRec rec;
-    rec.objectId = 6;
-    for (uint32_t step : {4, 4, 9, 1}) gf_setThrottle(rec, step);
-    for (uint32_t step : {4, 2, 4, 5, 5}) gf_setFlaps(rec, step);  // 4: the step a new aircraft starts with
-    EXPECT_EQ(tst_queuedCommands(), (std::vector<std::string>{"6 THROTTLE_SET 16383", "6 THROTTLE_SET 4914",
-                                                              "6 FLAPS_SET 10240", "6 FLAPS_SET 0"}));
-    EXPECT_EQ(newLog(), "gf_setFlaps: invalid flaps index\n");
-    rec.category = static_cast<int32_t>(AircraftCategory::Rotorcraft);
-    gf_setFlaps(rec, 1);
-    EXPECT_EQ(tst_queuedCommands(), std::vector<std::string>{});
 }
 
 // After its 200 ticks a static aircraft is stopped with the parked lights; the cabin is lit
@@ -176,13 +112,11 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
 // removed with a warning and never waits for an activation.
 TEST_F(SimEventsTest, ObjectsNoRecordOwnsAreRemovedWithAWarning) {
     startFlight();
-    AiCreateRec ghost;
+    AiCreateRec ghost = tst_createRequest("GHOST1", 0x999999);
     ghost.lat = kHarnessLat + 0.1;
     ghost.lon = kHarnessLon;
     ghost.altitude = 5000;
-    ghost.callsign = "GHOST1";
     ghost.liveryTitle = kTitleDlh738;
-    ghost.hexid = 0x999999;
     gf_queueCreate(ghost);
     feedTrack(kHexid, "DLH4AB", "DLH", "B738", tst_inbound());
     tickUntil([] { return live(kHexid) && live(kHexid)->objectId != 0; });
@@ -194,22 +128,6 @@ TEST_F(SimEventsTest, ObjectsNoRecordOwnsAreRemovedWithAWarning) {
     EXPECT_NE(log.find(fmt::format("===> gf_handleSimEvents: object {} of hexid {} lost its aircraft, removed\n", id, kHexid)),
               std::string::npos);
     EXPECT_TRUE(g_waitingEvents.empty());
-}
-
-// A removal asked while the create is on its way takes the object out right after its activation.
-TEST_F(SimEventsTest, RemovalAfterTheCreateWasSentRemovesTheObjectRightAfterItsActivation) {
-    startFlight();
-    feedTrack(kHexid, "DLH4AB", "DLH", "B738", tst_inbound());
-    tickUntil([] { return !journalLines("CREATE").empty(); });
-    removeAircraftFromSim(*live(kHexid));
-    tickUntil([] { return live(kHexid)->lifeState != adding2sim; });
-    EXPECT_EQ(live(kHexid)->lifeState, removingfromsim) << "activated and removed in the same pass";
-    const uint32_t id = live(kHexid)->objectId;
-    tickUntil([] { return live(kHexid) == nullptr; }, 100);
-    const std::vector<std::string> journal = gf_standinJournal();
-    const auto started = std::find(journal.begin(), journal.end(), fmt::format("{} ENGINE_AUTO_START 0", id));
-    EXPECT_LT(started, std::find(journal.begin(), journal.end(), fmt::format("REMOVE {}", id)));
-    EXPECT_NE(started, journal.end());
 }
 
 }  // namespace

@@ -55,9 +55,8 @@ bool lab_flightRow(uint32_t from, uint32_t to) {
 
 bool lab_lifePath(uint32_t from, uint32_t to) {
     static const std::set<std::pair<uint32_t, uint32_t>> paths = {
-        {buffer, adding2sim},      {adding2sim, active},          {adding2sim, removingfromsim},
-        {active, liveryrespawn},   {active, removingfromsim},     {liveryrespawn, buffer},
-        {liveryrespawn, removingfromsim}, {removingfromsim, buffer}};
+        {buffer, adding2sim},    {adding2sim, active},     {adding2sim, removingfromsim}, {active, liveryrespawn},
+        {active, removingfromsim}, {liveryrespawn, buffer}, {liveryrespawn, removingfromsim}, {removingfromsim, buffer}};
     return from == to || paths.count({from, to}) > 0;
 }
 
@@ -224,10 +223,9 @@ void FlightLab::addStream(uint32_t hexid, const std::string& callsign, const std
 void FlightLab::poll() {
     std::vector<LiveTrafficRecord> batch;
     for (Stream& s : streams_) {
-        size_t newest = s.truth.size();
-        while (s.next < s.truth.size() && s.truth[s.next].t <= labSeconds_) newest = s.next++;
-        if (newest == s.truth.size()) continue;
-        const TruthPoint& p = s.truth[newest];
+        if (s.next >= s.truth.size() || s.truth[s.next].t > labSeconds_) continue;
+        while (s.next + 1 < s.truth.size() && s.truth[s.next + 1].t <= labSeconds_) ++s.next;
+        const TruthPoint& p = s.truth[s.next++];
         batch.push_back(tst_trafficRecord(s.hexid, s.callsign, s.airline, s.type,
                                           {p.lat, p.lon, p.altFt, p.gsKt, p.trackDeg, p.vrateFpm}, 1000 + p.t));
         batch.back().sample.airborne = p.onGround ? 0 : 1;

@@ -22,17 +22,15 @@ struct TruthPoint {
 };
 using Truth = std::vector<TruthPoint>;
 
-// Builders: each continues from the last point, adding points every stepSec seconds.
+// Builders, each continuing from the last point every stepSec seconds: along the great circle
+// (climbing or descending at vrateFpm); a level turn (degrees, positive right); a 3-degree approach
+// to the ground at fieldFt and the roll to taxi speed; a stop on the ground. lab_gap leaves out
+// the reports between from and to.
 Truth lab_start(double lat, double lon, double altFt, double gsKt, double trackDeg, bool onGround = false);
-// Along the great circle at the current speed and track, climbing or descending at vrateFpm.
 void lab_straight(Truth& t, double seconds, double stepSec = 2, double vrateFpm = 0);
-// A level turn of degrees (positive right) at degPerSec.
 void lab_turn(Truth& t, double degrees, double degPerSec = 3, double stepSec = 2);
-// A 3-degree approach down to the ground at fieldFt, then the landing roll to taxi speed.
 void lab_approach(Truth& t, double fieldFt, double stepSec = 2);
-// A stop on the ground for the duration (repeated positions).
 void lab_stop(Truth& t, double seconds, double stepSec = 2);
-// No reports between from and to.
 Truth lab_gap(const Truth& t, double from, double to);
 
 // What the lab remembers of an aircraft from one tick to the next.
@@ -61,12 +59,10 @@ std::vector<LabWorldInvariant> lab_defaultWorldInvariants();
 class FlightLab : public TickHarness {
   protected:
     void SetUp() override;
-    // A failed case also shows the end of the log.
-    void TearDown() override;
+    void TearDown() override;  // a failed case also shows the end of the log
     // A world around (lat, lon) with the airports for terrain; the user follows the first stream.
     void startWorld(double lat, double lon, std::vector<ScenarioAirport> airports = {});
-    // Last touches to the world before it is loaded (titles, a scripted user, ...).
-    virtual void shapeWorld(Scenario&) {}
+    virtual void shapeWorld(Scenario&) {}  // last touches before the world is loaded
     // One aircraft's stream: each 2-second poll hands over the newest point since the last.
     void addStream(uint32_t hexid, const std::string& callsign, const std::string& airline,
                    const std::string& type, const Truth& truth);

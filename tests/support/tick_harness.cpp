@@ -52,24 +52,16 @@ LiveTrafficRecord tst_trafficRecord(uint32_t hexid, const std::string& callsign,
     r.origin = "EGLL";
     r.destination = "EDDF";
     r.callsign = callsign;
-    r.sample.lat = p.lat;
-    r.sample.lon = p.lon;
-    r.sample.alt = p.altFt;
-    r.sample.gs = r.sample.airspeed = p.gsKt;
-    r.sample.track = p.trackDeg;
-    r.sample.vrate = p.vrateFpm;
-    r.sample.airborne = p.altFt > kHarnessElevFt + 50 ? 1 : 0;
+    r.sample = {.lat = p.lat, .lon = p.lon, .alt = p.altFt, .gs = p.gsKt, .track = p.trackDeg, .vrate = p.vrateFpm,
+                .airspeed = p.gsKt, .airborne = uint8_t(p.altFt > kHarnessElevFt + 50)};
     r.timeStamp = timeStamp;
     r.hexid = hexid;
     return r;
 }
 
 TrackPoint tst_pointNear(double nm, double eastNm, double altFt) {
-    TrackPoint p;
-    p.lat = kHarnessLat + nm / 60.0;
-    p.lon = kHarnessLon + eastNm / (60.0 * std::cos(kHarnessLat * 3.141592653589793 / 180.0));
-    p.altFt = altFt;
-    return p;
+    return {kHarnessLat + nm / 60.0, kHarnessLon + eastNm / (60.0 * std::cos(kHarnessLat * 3.141592653589793 / 180.0)),
+            altFt};
 }
 
 std::vector<TrackPoint> tst_inbound(double altFt, int points) {

@@ -60,12 +60,10 @@ class TickHarness : public WorkFolderTest {
     static LiveAircraft* live(uint32_t hexid);
     // Journal lines of the stand-in that begin with the prefix ("CREATE", "5 NAV_LIGHTS_SET").
     static std::vector<std::string> journalLines(const std::string& prefix);
-    // Stand-in objects that no live or static record owns.
-    static std::vector<std::string> unownedObjects();
+    static std::vector<std::string> unownedObjects();  // stand-in objects no record owns
 
   protected:
-    // The log lines written since the last call.
-    std::string newLog();
+    std::string newLog();  // the log lines written since the last call
 
   private:
     double worldSeconds_ = 0;
