@@ -1,6 +1,8 @@
 #include "live/respawn.h"
 
 #include "aircraft/matching.h"
+#include "aircraft/regcodes.h"
+#include "core/log.h"
 #include "core/params.h"
 #include "live/live_fixture.h"
 #include "live/removal.h"
@@ -102,6 +104,51 @@ TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     EXPECT_FALSE(lf_respawnCheck(own, next("AFR7")));
     EXPECT_EQ(std::make_tuple(own.callsign, own.lifeState), std::make_tuple("AFR7", liveryrespawn));
     EXPECT_EQ(g_callsignList, std::vector<std::string>{"SWR12_"});
+}
+
+// An aircraft flown under its registration takes the livery its new registration has, unless it
+// flies that one already.
+TEST_F(RespawnTest, RegistrationLiveryDecidesForAnAircraftFlownUnderItsRegistration) {
+    GUID_CHANGES.set(true);
+    for (const auto& [title, respawned] : {std::pair{kTitle, false}, {"Airbus A320 Lufthansa", true}}) {
+        SCOPED_TRACE(title);
+        g_liveRecords.clear();
+        g_regToLivery.clear();
+        g_regToLivery.emplace("D-AIZZ", title);
+        LiveAircraft& ac = inFlight(kHexid, "D-AIXX");
+        EXPECT_EQ(lf_respawnCheck(ac, next("", "D-AIZZ")), !respawned);
+        EXPECT_EQ(std::make_tuple(ac.lifeState, ac.regcode, ac.type),
+                  std::make_tuple(respawned ? liveryrespawn : active, std::string("D-AIZZ"), respawned ? "A320" : "B738"));
+    }
+}
+
+// A static aircraft that is active gives way to its live counterpart, logged with the rule.
+TEST_F(RespawnTest, StaticGivesWayToItsLiveCounterpart) {
+    const struct Row {
+        const char *liveCallsign, *liveReg;
+        uint32_t staticState;
+        const char* log;
+    } rows[] = {
+        {"DLH4AB", "D-AIXX", active, "sid==0? : DLH7*    D-AIXX removed, new airborne 'DLH4AB' has same regcode D-AIXX"},
+        {"DLH7_", "", active, "sid==0? : DLH7*    'DLH7 ' removed, new airborne DLH7_ '' '' has coupled callsign"},
+        {"DLH7", "", adding2sim, nullptr},
+        {"_", "", active, nullptr},  // a bare mark matches no empty text
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.liveCallsign);
+        g_staticAircraft.assign(1, tst_liveAircraft(17, r.staticState, 5));
+        g_staticAircraft[0].callsign = "DLH7*";
+        g_staticAircraft[0].spawnCallsign = "DLH7";
+        g_staticAircraft[0].regcode = "D-AIXX";
+        LiveAircraft ac = tst_liveAircraft(kHexid, active);
+        ac.callsign = r.liveCallsign;
+        ac.regcode = r.liveReg;
+        gf_setLogCapture(false);
+        gf_setLogCapture(true);
+        lf_replaceStatic(ac, false);
+        EXPECT_EQ(g_staticAircraft[0].lifeState, r.log ? removingfromsim : r.staticState);
+        EXPECT_EQ(gf_capturedLog(), r.log ? std::string(r.log) + "\n" : "");
+    }
 }
 
 }  // namespace
