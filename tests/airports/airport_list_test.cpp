@@ -4,122 +4,111 @@
 #include <filesystem>
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 
+#include "airports/apf_fixture.h"
+#include "airports/dest_stand.h"
+#include "airports/stock.h"
 #include "core/errors.h"
-#include "core/log.h"
-#include "core/text.h"
 #include "support/airport_builders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class AirportListTest : public WorkFolderTest {
-  protected:
-    void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setLogCapture(true);
-    }
-    static std::string closest(LatLon p) {
-        auto found = gf_findClosestAirport(p);
-        return found ? found->get().code : "-";
-    }
-    static void restartLog() {
-        gf_setLogCapture(false);
-        gf_setLogCapture(true);
-    }
-};
+constexpr LatLon kUser{47.44, 8.58};  // between Zurich and Dubendorf, within 5 nm of both
+
+std::string tst_closest(LatLon p) {
+    auto found = gf_findClosestAirport(p);
+    return found ? found->get().code : "-";
+}
+
+// A parking file whose stands stand so many metres north of the user.
+std::string tst_standsNorth(std::initializer_list<std::pair<const char*, double>> stands) {
+    std::string text = "<meta/><parkpositions>";
+    for (const auto& [id, northM] : stands)
+        text += fmt::format(R"(<parkpos id="{}" latitude="{:.9f}" longitude="{}"/>)", id,
+                            kUser.lat + gf_metersToNm(northM) / 60.0, kUser.lon);
+    return text + "</parkpositions>";
+}
 
 // Zurich and Dubendorf lie 5.65 nm apart; the pole and the antimeridian must not fool the search.
-TEST_F(AirportListTest, RealListReadOnceAndClosestAirport) {
+// Zurich, later in code order and nearer, displaces Dubendorf, whose stand may still be nearer.
+TEST_F(ApfSiteTest, RealListReadOnceAndTheClosestAirport) {
     tst_installRealAirports();
     ASSERT_TRUE(gf_readAirports());
-    EXPECT_EQ(g_airports.size(), 28278u);
     EXPECT_FALSE(fs::exists(g_airportsXmlPath));
-    const Airport* zrh = gf_findAirport("LSZH");
-    ASSERT_NE(zrh, nullptr);
-    EXPECT_EQ(gf_airportLabel(*zrh), "LSZH (ZRH)");
-    EXPECT_EQ(zrh->lat, 47.4647);
-    EXPECT_EQ(zrh->lon, 8.54917);
-    EXPECT_EQ(gf_findAirport("EHLE")->alt, -13);
-    EXPECT_EQ(gf_findAirport("LSZ"), nullptr);
     fs::remove(g_airportsEncPath);
     EXPECT_TRUE(gf_readAirports());
-    EXPECT_EQ(g_airports.size(), 28278u);
-    struct Row {
-        const char* what;
-        LatLon position;
-        const char* code;
-    } rows[] = {
-        {"on Zurich's reference point", {47.4647, 8.54917}, "LSZH"},
-        {"Dubendorf nearer, Zurich later in code order", {47.4200, 8.6100}, "LSMD"},
-        {"the South Pole at another longitude", {-89.99, 120.0}, "NZSP"},
-        {"Moala across the antimeridian", {-18.5667, -179.99}, "NFMO"},
-        {"open sea west of Ireland", {53.0, -15.0}, "-"},
-        {"6 nm north of Zurich", {47.5647, 8.54917}, "-"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        EXPECT_EQ(closest(row.position), row.code);
-    }
     EXPECT_EQ(gf_capturedLog(), "28278 airports read\n");
+    const Airport* zrh = gf_findAirport("LSZH");
+    ASSERT_NE(zrh, nullptr);
+    EXPECT_EQ(fmt::format("{} {} {} {}", gf_airportLabel(*zrh), zrh->lat, zrh->lon, gf_findAirport("EHLE")->alt),
+              "LSZH (ZRH) 47.4647 8.54917 -13");
+    EXPECT_EQ(gf_findAirport("LSZ"), nullptr);
+    const std::pair<LatLon, const char*> rows[] = {
+        {{47.4647, 8.54917}, "LSZH"}, {{47.4200, 8.6100}, "LSMD"}, {{-89.99, 120.0}, "NZSP"},
+        {{-18.5667, -179.99}, "NFMO"}, {{53.0, -15.0}, "-"}, {{47.5647, 8.54917}, "-"}};
+    for (const auto& [position, code] : rows) EXPECT_EQ(tst_closest(position), code) << position.lat;
+    const std::tuple<double, double, const char*, const char*> stands[] = {  // metres north, or < 0: no file
+        {-1, -1, "LSZH", ""},
+        {200, 200, "LSZH", ""},
+        {300, 200, "LSMD", "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 200 meters ...\n"},
+        {-1, 900, "LSMD", "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 900 meters ...\n"},
+    };
+    for (const auto& [zurichM, dubendorfM, code, log] : stands) {
+        SCOPED_TRACE(fmt::format("{} {}", zurichM, dubendorfM));
+        fs::remove_all("airports/my_thirdparty");
+        if (zurichM >= 0) tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_standsNorth({{"Z1", zurichM}}));
+        if (dubendorfM >= 0) tst_writeFile("airports/my_thirdparty/LSMD.xml", tst_standsNorth({{"D1", dubendorfM}}));
+        restartLog();
+        EXPECT_EQ(tst_closest(kUser), code);
+        EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + log);
+    }
 }
 
 // A later code displaces an earlier one only when strictly nearer; the displaced one is the neighbour.
-TEST_F(AirportListTest, NeighbourIsTheAirportTheWinnerDisplaced) {
+TEST_F(ApfSiteTest, NeighbourIsTheAirportTheWinnerDisplaced) {
     auto list = [](std::initializer_list<std::pair<const char*, double>> codeNm) {
         std::string xml = "<airports>";
         for (auto [code, nm] : codeNm)
             xml += fmt::format(R"(<airport code="{}" lat="{}" lon="20" alt="0"/>)", code, 10.0 + nm / 60.0);
         return xml + "</airports>";
     };
-    struct Row {
-        const char* what;
-        std::string xml;
-        const char* code;
-        const char* log;
-    } rows[] = {
-        {"nearest first: no neighbour", list({{"AAAA", 1}, {"BBBB", 2}, {"CCCC", 3}}), "AAAA", ""},
-        {"codes the other way", list({{"AAAA", 3}, {"BBBB", 2}, {"CCCC", 1}}), "CCCC",
-         "Airport CCCC is closest, neighbour is BBBB\n"},
-        {"a tie keeps the earlier code", list({{"BBBB", 2}, {"AAAA", 2}}), "AAAA", ""},
-        {"5.0 nm counts, more does not", list({{"AAAA", 5.0000001}, {"BBBB", 4.99}}), "BBBB", ""},
+    const std::tuple<std::string, const char*, const char*> rows[] = {
+        {list({{"AAAA", 1}, {"BBBB", 2}, {"CCCC", 3}}), "AAAA", ""},
+        {list({{"AAAA", 3}, {"BBBB", 2}, {"CCCC", 1}}), "CCCC", "Airport CCCC is closest, neighbour is BBBB\n"},
+        {list({{"BBBB", 2}, {"AAAA", 2}}), "AAAA", ""},  // a tie keeps the earlier code
+        {list({{"AAAA", 5.0000001}, {"BBBB", 4.99}}), "BBBB", ""},  // 5.0 nm counts, more does not
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& [xml, code, log] : rows) {
+        SCOPED_TRACE(xml);
         gf_resetAirports();
-        gf_readAirportsText(row.xml, "test");
+        gf_readAirportsText(xml, "test");
         std::sort(g_airports.begin(), g_airports.end(), [](auto& a, auto& b) { return a.code < b.code; });
         restartLog();
-        EXPECT_EQ(closest({10.0, 20.0}), row.code);
-        EXPECT_EQ(gf_capturedLog(), row.log);
+        EXPECT_EQ(tst_closest({10.0, 20.0}), code);
+        EXPECT_EQ(gf_capturedLog(), log);
     }
 }
 
-TEST_F(AirportListTest, BadListsEndWithError88AndLeaveNoPlainFile) {
-    struct Row {
-        const char* xml;  // nullptr: no airports.enc at all
-        const char* error;
-    } rows[] = {
+TEST_F(ApfSiteTest, BadListsEndWithError88AndLeaveNoPlainFile) {
+    const std::pair<const char*, const char*> rows[] = {  // nullptr: no airports.enc at all
         {nullptr, "88: input/airports.xml not loaded: File was not found"},
         {"<airports><airport", "88: input/airports.xml not loaded: Error parsing start element tag"},
-        {R"(<airport code="LSZH" lat="1" lon="2" alt="3"/>)",
-         "88: Missing <airports> root in: input/airports.xml"},
+        {R"(<airport code="LSZH" lat="1" lon="2" alt="3"/>)", "88: Missing <airports> root in: input/airports.xml"},
         {R"(<airports><airport code="A" lat="1" lon="2" alt=""/></airports>)", "88: invalid stod argument"},
-        {R"(<airports><airport code="A" lat="1e999" lon="2" alt="3"/></airports>)",
-         "88: stod argument out of range"},
+        {R"(<airports><airport code="A" lat="1e999" lon="2" alt="3"/></airports>)", "88: stod argument out of range"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.error);
+    for (const auto& [xml, error] : rows) {
+        SCOPED_TRACE(error);
         fs::remove(g_airportsEncPath);
-        if (row.xml) tst_installAirportsXml(row.xml);
+        if (xml) tst_installAirportsXml(xml);
         try {
             gf_readAirports();
             ADD_FAILURE() << "no error";
         } catch (const qtk::UserErrorException& e) {
             EXPECT_EQ(e.code(), 88);
-            EXPECT_STREQ(e.what(), row.error);
+            EXPECT_STREQ(e.what(), error);
         }
         EXPECT_FALSE(fs::exists(g_airportsXmlPath));
         EXPECT_TRUE(g_airports.empty());
@@ -133,41 +122,66 @@ TEST_F(AirportListTest, BadListsEndWithError88AndLeaveNoPlainFile) {
       <airport code="EDGE" lat="-90" lon="180" alt="0"/> <airport code="EDGF" lat="90" lon="-180" alt="0"/></airports>)");
     restartLog();
     EXPECT_TRUE(gf_readAirports());
-    EXPECT_EQ(gf_capturedLog(),
-              "Missing lat/lon/alt for airport 'NOAL'\nInvalid lat/lon/alt for airport 'POLE'\n"
-              "Invalid lat/lon/alt for airport 'NANL'\n5 airports read\n");
+    EXPECT_EQ(gf_capturedLog(), "Missing lat/lon/alt for airport 'NOAL'\nInvalid lat/lon/alt for airport 'POLE'\n"
+                                "Invalid lat/lon/alt for airport 'NANL'\n5 airports read\n");
     ASSERT_EQ(g_airports.size(), 5u);
-    EXPECT_EQ(gf_airportLabel(g_airports[0]), "?");
-    EXPECT_EQ(g_airports[1].code, "AAAA");
+    EXPECT_EQ(gf_airportLabel(g_airports[0]) + g_airports[1].code + gf_airportLabel(Airport{"", "XYZ"}), "?AAAA? (XYZ)");
     const Airport& z = g_airports[4];
     EXPECT_EQ(fmt::format("{} {} {} {}", gf_airportLabel(z), z.lat, z.lon, z.alt), "ZZZZ (ZZZ) 1.5 -2 30");
-    EXPECT_EQ(gf_airportLabel(Airport{"", "XYZ"}), "? (XYZ)");
 }
 
-TEST_F(AirportListTest, PublisherEntryAndContainsNoCase) {
-    struct Row {
-        const char* entry;
-        bool matches;
-        int number;
-        bool warned;
-    } rows[] = {
+TEST_F(ApfSiteTest, PublisherEntryNamesItsStandCount) {
+    const std::tuple<const char*, bool, int, bool> rows[] = {  // entry, matches, number, warned
         {"EGLL2", true, 2, false}, {"EGLL09xyz", true, 9, false}, {"EGLL-3", true, -3, false},
-        {"EGLL", true, 7, true},   {"EGLL 5", true, 7, true},        {"EGLL99999999999", true, 7, true},
+        {"EGLL", true, 7, true},   {"EGLL 5", true, 7, true},     {"EGLL99999999999", true, 7, true},
         {"EGL", false, 7, false},  {"LEGLL2", false, 7, false},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.entry);
+    for (const auto& [entry, matches, expected, warned] : rows) {
+        SCOPED_TRACE(entry);
         restartLog();
         int number = 7;
-        EXPECT_EQ((lf_numberAfterPrefix{"FlyTampa", "EGLL", number}(row.entry)), row.matches);
-        EXPECT_EQ(number, row.number);
-        EXPECT_EQ(gf_capturedLog(),
-                  row.warned ? fmt::format("===> FlyTampa EGLL {} invalid number\n", row.entry) : "");
+        EXPECT_EQ((lf_numberAfterPrefix{"FlyTampa", "EGLL", number}(entry)), matches);
+        EXPECT_EQ(number, expected);
+        EXPECT_EQ(gf_capturedLog(), warned ? fmt::format("===> FlyTampa EGLL {} invalid number\n", entry) : "");
     }
-    EXPECT_TRUE(gf_containsNoCase("D:\\Addons\\ABC Scenery\\scenery", "abc scenery"));
-    EXPECT_TRUE(gf_containsNoCase("", ""));
-    EXPECT_FALSE(gf_containsNoCase("abc", "abcd"));
-    EXPECT_FALSE(gf_containsNoCase("Orbx EGLL", "orbx egll "));
+}
+
+TEST_F(ApfSiteTest, DestinationStandIsTheFirstOfTheNearest) {
+    const Airport lsmd{"LSMD", "", 47.3986, 8.64823, 1470};
+    const std::tuple<std::string, double, const char*> rows[] = {  // my_thirdparty/LSMD.xml, nm, name
+        {tst_standsNorth({{"A1", 500}, {"B2", 120}, {"C3", 120}}), gf_metersToNm(120), "B2"},
+        {"", 100, "keep"},  // no parking file, none on the site
+        {"<parkpositions><parkpos", 100, "keep"},
+        {"<meta/>", 100, "keep"},
+    };
+    for (const auto& [file, nm, expected] : rows) {
+        SCOPED_TRACE(file);
+        fs::remove("airports/my_thirdparty/LSMD.xml");
+        if (!file.empty()) tst_writeFile("airports/my_thirdparty/LSMD.xml", file);
+        std::string name = "keep";
+        EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd, kUser, name), nm, 1e-6);
+        EXPECT_EQ(name, expected);
+    }
+    tst_writeFile("airports/my_thirdparty/LSMD.xml", R"(<parkpositions><parkpos id="Z"/></parkpositions>)");
+    std::string name;
+    EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd, {0.01, 0}, name), 0.6, 1e-9);  // no coordinates: at 0, 0
+    EXPECT_EQ(name, "Z");
+    // The site answers once per run; every lookup gets its own copy and removes it.
+    fs::remove_all("airports");
+    gf_resetSiteCache();
+    const int before = server_.requestCount("/P3D/archive/stock/LSMD.xml");
+    tst_writeFile("site/P3D/archive/stock/LSMD.xml", tst_standsNorth({{"S1", 50}}));
+    for (int i = 1; i <= 2; ++i) {
+        EXPECT_NEAR(gf_readDestApfForClosestStand(lsmd, kUser, name), gf_metersToNm(50), 1e-6);
+        EXPECT_EQ(name, "S1");
+        EXPECT_FALSE(fs::exists(kDownloadedApf));
+    }
+    EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LSMD.xml") - before, 1);
+    // A copy that does not load stays for the next download to overwrite.
+    tst_writeFile("site/P3D/archive/stock/LSMD.xml", "<parkpositions");
+    gf_resetSiteCache();
+    EXPECT_EQ(gf_readDestApfForClosestStand(lsmd, kUser, name), kNoStandNm);
+    EXPECT_TRUE(fs::exists(kDownloadedApf));
 }
 
 }  // namespace

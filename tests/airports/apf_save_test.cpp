@@ -2,14 +2,13 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
 #include "airports/learned.h"
 #include "airports/park_airports.h"
 #include "airports/stand_options.h"
+#include "airports/stock.h"
 #include "platform/window_model.h"
 #include "support/stand_builders.h"
 
@@ -30,11 +29,6 @@ protected:
         g_stands[1].options.emplace_back("DLH3", "", "DLH", "A320", "D-AIAB", 0b1, 1, 1, 1, 1);
         g_stands[2].radius_change = true;
     }
-    // Limits file writes of this process to so many bytes (the write beyond fails or kills).
-    static void limitWrites(rlim_t bytes) {
-        const rlimit limit{bytes, bytes};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
 };
 
 TEST_F(ApfSaveTest, KeepsOnlyWhatWasLearnedAndReadsBack) {
@@ -44,7 +38,9 @@ TEST_F(ApfSaveTest, KeepsOnlyWhatWasLearnedAndReadsBack) {
     EXPECT_EQ(g_stands[0].options.size(), 1u);  // the archived option left the stands too
     EXPECT_TRUE(g_stands[1].options.empty());
     EXPECT_EQ(g_parkFileUpdates, 0);
-
+    const std::string text = tst_readFile(kPath);
+    EXPECT_EQ(text.find("id=\"A2\""), std::string::npos);  // nothing learned there: not written
+    EXPECT_NE(text.find("<info name=\"simulator\" value=\"P3D\" />"), std::string::npos);
     // The next run reads the archived stands again and merges the learned file on top.
     gf_clearStands();
     tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}, {"B1", 200, 0, 20}}, false);
@@ -57,38 +53,25 @@ TEST_F(ApfSaveTest, KeepsOnlyWhatWasLearnedAndReadsBack) {
     EXPECT_TRUE(g_stands[1].options.empty());
     EXPECT_TRUE(g_stands[2].radius_change);
     EXPECT_DOUBLE_EQ(g_stands[2].radius, radius);
-    const std::string text = tst_readFile(kPath);
-    EXPECT_EQ(text.find("id=\"A2\""), std::string::npos);  // nothing learned there: not written
-    EXPECT_NE(text.find("<info name=\"simulator\" value=\"P3D\" />"), std::string::npos);
 }
 
-TEST_F(ApfSaveTest, ReportsCountsHandmadeAndParameterChanges) {
-    struct Row {
-        int32_t updates;
-        bool handmade, paramsChanged;
-        const char* message;
-    } rows[] = {
+TEST_F(ApfSaveTest, ReportsCountsHandmadeParameterChangesAndPublisherFolders) {
+    const std::tuple<int32_t, bool, bool, const char*> rows[] = {  // updates, handmade, parameters changed
         {2, true, false, "16:00:00 handmade 'airports/learned/stock/LSZH.xml' saved with 2 updates "},
         {1, false, false, "16:00:00 'airports/learned/stock/LSZH.xml' saved with 1 update "},
-        {0, false, true,
-         "16:00:00 'airports/learned/stock/LSZH.xml' saved with 0 updates and one or more parameter changes"},
+        {0, false, true, "16:00:00 'airports/learned/stock/LSZH.xml' saved with 0 updates and one or more parameter changes"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.message);
-        g_parkFileUpdates = r.updates;
-        g_apfHandmade = r.handmade;
-        g_parkParamsChanged = r.paramsChanged;
+    for (const auto& [updates, handmade, changed, message] : rows) {
+        SCOPED_TRACE(message);
+        g_parkFileUpdates = updates, g_apfHandmade = handmade, g_parkParamsChanged = changed;
         gf_saveApf();
-        EXPECT_EQ(gf_messageText(), r.message);
+        EXPECT_EQ(gf_messageText(), message);
         EXPECT_FALSE(g_parkParamsChanged);
         // Handmade: every stand with every option and the quality factors.
         const std::string text = tst_readFile(kPath);
-        EXPECT_EQ(text.find("DLH3") != std::string::npos, r.handmade);
-        EXPECT_EQ(text.find("name=\"Qf_real\"") != std::string::npos, r.handmade);
+        EXPECT_EQ(text.find("DLH3") != std::string::npos, handmade);
+        EXPECT_EQ(text.find("name=\"Qf_real\"") != std::string::npos, handmade);
     }
-}
-
-TEST_F(ApfSaveTest, ThirdPartyPublisherGetsItsFolder) {
     g_parkFileHeader.publisher = "Fly Tampa";
     gf_saveApf();
     EXPECT_EQ(gf_messageText(), "16:00:00 'airports/learned/thirdparty/Fly Tampa/LSZH.xml' saved with 0 updates ");
@@ -100,33 +83,61 @@ TEST_F(ApfSaveTest, FailedSaveKeepsTheOldFileAndSaysSo) {
     tst_writeFile(kPath, old);
     g_parkFileUpdates = 4;
     std::signal(SIGXFSZ, SIG_IGN);
-    limitWrites(300);
+    rlimit limit{300, 300};  // the write beyond fails
+    setrlimit(RLIMIT_FSIZE, &limit);
     gf_saveApf();
-    limitWrites(RLIM_INFINITY);
+    limit = {RLIM_INFINITY, RLIM_INFINITY};
+    setrlimit(RLIMIT_FSIZE, &limit);
     EXPECT_EQ(gf_messageText(), "16:00:00 saving 'airports/learned/stock/LSZH.xml' did not succeed");
     EXPECT_EQ(tst_readFile(kPath), old);
     EXPECT_FALSE(std::filesystem::exists(std::string(kPath) + ".tmp"));
     EXPECT_EQ(g_parkFileUpdates, 0);
 }
 
-TEST_F(ApfSaveTest, SaveKilledHalfwayLeavesTheOldFileWhole) {
-    gf_saveApf();
-    const std::string old = tst_readFile(kPath);
-    g_stands[1].options.emplace_back("DLH4", "", "DLH", "A320", "D-AIAC", 0b11, 2, 2, 0, 1);
-    const pid_t child = fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_DFL);
-        limitWrites(old.size() + 40);  // the process dies inside the write of the new file
-        gf_saveApf();
-        _exit(0);
+TEST_F(ApfSiteTest, StockFilesAreFetchedOncePerRun) {
+    constexpr const char* kLszh = "/P3D/archive/stock/LSZH.xml";
+    for (const auto& [fault, available] : {std::pair{HttpFault::None, true}, {HttpFault::ServerError, false},
+                                           {HttpFault::Cut, false}, {HttpFault::Stall, false}}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        gf_resetSiteCache();
+        std::filesystem::remove("copy.xml");
+        server_.setFault(kLszh, fault);
+        const int before = server_.requestCount(kLszh);
+        EXPECT_EQ(lf_fetchStockApf("LSZH"), available);
+        EXPECT_FALSE(std::filesystem::exists("LSZH.xml"));
+        // The probe's answer serves the next probes and the download of the same file.
+        EXPECT_EQ(lf_fetchStockApf("LSZH"), available);
+        EXPECT_EQ(lf_downloadFile("archive/stock/LSZH.xml", "copy.xml").empty(), available);
+        EXPECT_EQ(server_.requestCount(kLszh) - before, 1);
+        EXPECT_EQ(tst_readFile("copy.xml"), available ? "<meta/>" : "");
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
-    EXPECT_EQ(tst_readFile(kPath), old);
-    gf_saveApf();  // the next save writes over what the killed one left
-    EXPECT_NE(tst_readFile(kPath).find("DLH4"), std::string::npos);
+    EXPECT_EQ(lf_downloadFile("archive/thirdparty/A%20B/EDDF.xml", "x.xml"),
+              "failed to download: '" + url("/P3D/archive/thirdparty/A%20B/EDDF.xml") + "'");
+    EXPECT_EQ(gf_siteTransferCount(), 2);
+}
+
+TEST_F(ApfSiteTest, OfflineLearningNeedsAQualityFactorAndThirtyOneWeeks) {
+    const std::pair<const char*, bool> rows[] = {
+        {R"(<parameter name="Qf_real" value="-1"/><parameter name="Qf_soft" value="0"/>
+            <parameter name="RT_traffic_week" value="31"/>)", true},
+        {R"(<parameter name="Qf_real" value="50"/><parameter name="RT_traffic_week" value="30"/>)", false},
+        {R"(<parameter name="RT_traffic_week" value="40"/>)", false},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].first);
+        const std::string code = fmt::format("LS0{}", i);
+        tst_writeFile(fmt::format("site/P3D/archive/stock/{}.xml", code), fmt::format("<parameters>{}</parameters>", rows[i].first));
+        EXPECT_EQ(gf_checkStockApfForLearning(code), rows[i].second);
+        EXPECT_FALSE(std::filesystem::exists(code + ".xml"));
+    }
+    restartLog();
+    server_.setFault("/P3D/archive/stock/LS00.xml", HttpFault::ServerError);
+    EXPECT_TRUE(gf_checkStockApfForLearning("LS00"));  // the run's copy, not a second transfer
+    EXPECT_FALSE(gf_checkStockApfForLearning("LS01"));
+    EXPECT_FALSE(gf_checkStockApfForLearning("LSXX"));
+    EXPECT_EQ(gf_capturedLog(), url("/P3D/archive/stock/LS00.xml") + "\n" + url("/P3D/archive/stock/LS01.xml") +
+                                    "\n===> LS01 not suitable for offline learning\n" +
+                                    url("/P3D/archive/stock/LSXX.xml") + "\n===> Failed to download LSXX.xml\n");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
 #include "airports/stand.h"
+#include "airports/stand_options.h"
 #include "core/params.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
@@ -24,21 +25,18 @@ constexpr LatLon kZurich{47.4647, 8.54917}, kStandZ1{47.4647, 8.5600}, kStandZ2{
 constexpr LatLon kDubendorf{47.3986, 8.64823};
 
 class ParkAirportsTest : public ApfTest {
-  protected:
+protected:
     void SetUp() override {
         ApfTest::SetUp();
         tst_installRealAirports();
         gf_readAirports();
         tst_writeFile("airports/my_thirdparty/LSZH.xml",
-                      tst_apfXml(R"(<parameter name="altitude" value="1416"/>)",
+                      tst_apfXml(R"(<parameter name="airport_name" value="Zurich"/><parameter name="altitude" value="1416"/>
+                                    <parameter name="publisher" value="Pub"/>)",
                                  fmt::format(R"(<parkpos id="Z1" latitude="{}" longitude="{}" radius="30"/>
                                                 <parkpos id="Z2" latitude="{}" longitude="{}" radius="30"/>)",
                                              kStandZ1.lat, kStandZ1.lon, kStandZ2.lat, kStandZ2.lon)));
         restartLog();
-    }
-    static void restartLog() {
-        gf_setLogCapture(false);
-        gf_setLogCapture(true);
     }
     // "CODE,stand CODE,stand ..." of the list in its order.
     static std::string listed() {
@@ -52,8 +50,7 @@ class ParkAirportsTest : public ApfTest {
     }
     static void userAt(LatLon p, double altitudeFt, bool onGround, double gsKt = 0) {
         UserSnapshot u;
-        u.lat = p.lat, u.lon = p.lon, u.altitudeFt = altitudeFt, u.onGround = onGround,
-        u.groundSpeedKt = gsKt;
+        u.lat = p.lat, u.lon = p.lon, u.altitudeFt = altitudeFt, u.onGround = onGround, u.groundSpeedKt = gsKt;
         gf_storeUserSnapshot(u);
         g_userPosition = u;
     }
@@ -65,22 +62,17 @@ TEST_F(ParkAirportsTest, ReadSkipsDoublesBadSyntaxAndUnknownAirportsThenAddsThir
     EXPECT_EQ(listed(), "LSZH,");
     fs::remove_all("airports/my_thirdparty");
     EXPECT_TRUE(lf_readMyParkAirports());  // no folder either
-    EXPECT_EQ(gf_capturedLog(),
-              "airports/my_park_airports.txt not found\n1 park airport added from my_thirdparty "
-              "folder(-s)\nairports/my_park_airports.txt not found\n");
+    EXPECT_EQ(gf_capturedLog(), "airports/my_park_airports.txt not found\n1 park airport added from my_thirdparty "
+                                "folder(-s)\nairports/my_park_airports.txt not found\n");
     restartLog();
-    tst_writeFile(kMyParkAirportsFile,
-                  "EDDF\r\nEDDF,A12\n LSZH , B1 \nLSGG,B,C\n\n  \nXXXX\n../LSZH\nLSMD,\n");
-    for (const char* f : {"LSGG.xml", "LSZH.txt", "README"})
-        tst_writeFile(fs::path(g_myThirdpartyFolder) / f, "x");
+    tst_writeFile(kMyParkAirportsFile, "EDDF\r\nEDDF,A12\n LSZH , B1 \nLSGG,B,C\n\n  \nXXXX\n../LSZH\nLSMD,\n");
+    for (const char* f : {"LSGG.xml", "LSZH.txt", "README"}) tst_writeFile(fs::path(g_myThirdpartyFolder) / f, "x");
     EXPECT_FALSE(lf_readMyParkAirports());
     EXPECT_EQ(listed(), "EDDF, LSZH,B1 LSMD, LSGG,");
     EXPECT_EQ(g_parkAirports.front().position.lat, gf_findAirport("EDDF")->lat);
-    EXPECT_EQ(
-        gf_capturedLog(),
-        "===> my_park_airports.txt:EDDF double, skipped\n===> my_park_airports.txt:LSGG,B,C wrong syntax, "
-        "skipped\nairport XXXX is unknown\nairport ../LSZH is unknown\n3 park airports read from "
-        "'my_park_airports.txt'\n1 park airport added from my_thirdparty folder(-s)\n");
+    EXPECT_EQ(gf_capturedLog(), "===> my_park_airports.txt:EDDF double, skipped\n===> my_park_airports.txt:LSGG,B,C "
+                                "wrong syntax, skipped\nairport XXXX is unknown\nairport ../LSZH is unknown\n3 park "
+                                "airports read from 'my_park_airports.txt'\n1 park airport added from my_thirdparty folder(-s)\n");
     EXPECT_EQ(gf_messageText(), "airport ../LSZH is unknown");
     for (size_t count : {3000u, 3001u}) {
         std::string text;
@@ -88,45 +80,28 @@ TEST_F(ParkAirportsTest, ReadSkipsDoublesBadSyntaxAndUnknownAirportsThenAddsThir
         tst_writeFile(kMyParkAirportsFile, text);
         gf_clearMessage();
         lf_readMyParkAirports();
-        EXPECT_EQ(gf_messageText().starts_with("Warning: There are a lot of airports (3001), that will cost"),
-                  count > 3000);
+        EXPECT_EQ(gf_messageText().starts_with("Warning: There are a lot of airports (3001), that will cost"), count > 3000);
     }
 }
 
-TEST_F(ParkAirportsTest, SavingTheFrontEntryRoundTripsAndNeverOverwritesAnUnreadableFile) {
-    struct Row {
-        const char* before;  // nullptr: no file
-        ParkAirport front;
-        const char* after;
-        const char* log;
-    } rows[] = {
+TEST_F(ParkAirportsTest, SavingTheFrontEntryAndNewDestinations) {
+    const std::tuple<const char*, ParkAirport, const char*, const char*> rows[] = {  // before (nullptr: no file)
         {nullptr, {"LSZH", "B2"}, "LSZH,B2\n", "my_park_airports.txt created with LSZH,B2\n"},
-        {"LSZH\nEDDF,A1\nEDDF,A1\n",
-         {"LSZH", "E5"},
-         "EDDF,A1\nLSZH,E5\n",
-         "my_park_airports.txt:LSZH,E5 updated stand\n"},
+        {"LSZH\nEDDF,A1\nEDDF,A1\n", {"LSZH", "E5"}, "EDDF,A1\nLSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
         {"LSZH,E5\n", {"LSZH", "E5"}, "LSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
         {"LSZH,E5\n", {"EDDF", ""}, "EDDF\nLSZH,E5\n", "my_park_airports.txt:EDDF new entry\n"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.after);
+    for (const auto& [before, front, after, log] : rows) {
+        SCOPED_TRACE(after);
         fs::remove(kMyParkAirportsFile);
-        if (row.before) tst_writeFile(kMyParkAirportsFile, row.before);
+        if (before) tst_writeFile(kMyParkAirportsFile, before);
         restartLog();
-        g_parkAirports = {row.front};
+        g_parkAirports = {front};
         gf_saveMyParkAirports();
-        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), row.after);
-        EXPECT_EQ(gf_capturedLog(), row.log);
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), after);
+        EXPECT_EQ(gf_capturedLog(), log);
     }
-    fs::remove(kMyParkAirportsFile);
-    fs::create_directories(kMyParkAirportsFile);
-    restartLog();
-    gf_saveMyParkAirports();
-    EXPECT_TRUE(fs::is_directory(kMyParkAirportsFile));
-    EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, EDDF not saved\n");
-}
-
-TEST_F(ParkAirportsTest, DestinationMovesAListedAirportToTheFrontOrAddsAndSavesIt) {
+    // A destination moves a listed airport to the front, or adds and saves it.
     list("EDDF\nLSZH,E5\n");
     restartLog();
     lf_setDestination("LSZH");
@@ -136,97 +111,96 @@ TEST_F(ParkAirportsTest, DestinationMovesAListedAirportToTheFrontOrAddsAndSavesI
     lf_setDestination("..");
     EXPECT_EQ(listed(), "LSGG, LSZH,E5 EDDF,");
     EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSGG\nLSZH,E5\n");
-    EXPECT_EQ(gf_capturedLog(),
-              "New destination: LSZH\nNew destination: LSGG\nmy_park_airports.txt:LSGG new "
-              "entry\nNew destination: LSGG\nNew destination: ..\nairport .. is unknown\n");
+    EXPECT_EQ(gf_capturedLog(), "New destination: LSZH\nNew destination: LSGG\nmy_park_airports.txt:LSGG new entry\n"
+                                "New destination: LSGG\nNew destination: ..\nairport .. is unknown\n");
+    // A file that cannot be read is never overwritten.
+    fs::remove(kMyParkAirportsFile);
+    fs::create_directories(kMyParkAirportsFile);
+    restartLog();
+    gf_saveMyParkAirports();
+    EXPECT_TRUE(fs::is_directory(kMyParkAirportsFile));
+    EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, LSGG not saved\n");
 }
 
-TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsChosenAndLoadedAtTheNextWatch) {
+TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsLoadedAtTheNextWatch) {
     list("EDDF\nLSZH\n");
     restartLog();
     userAt(northOf(kZurich, 10), 5000, false);
     gf_watchParkAirport(false);
     EXPECT_EQ(gf_parkSite().code, "LSZH");
-    EXPECT_TRUE(g_parkLoadPending);
-    EXPECT_TRUE(g_parkingControlsLocked);
-    EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled);
-    EXPECT_FALSE(gf_controlState(ctl::kSimTime).enabled);
+    EXPECT_TRUE(g_parkLoadPending && g_parkingControlsLocked && g_stands.empty());
+    EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled || gf_controlState(ctl::kSimTime).enabled);
     EXPECT_EQ(gf_messageText(), "");  // the lock clears it
-    EXPECT_TRUE(g_stands.empty());
     EXPECT_EQ(gf_capturedLog(), "\nThe park airport is LSZH (ZRH)\nLSZH in sight at 10.0 nm\n");
     gf_watchParkAirport(false);
     EXPECT_FALSE(g_parkingControlsLocked);
-    EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled);
+    EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled && gf_controlState(ctl::kFlushStatic).enabled);
     EXPECT_TRUE(gf_controlState(ctl::kSimTime).enabled);  // as it was before the lock
-    EXPECT_TRUE(gf_controlState(ctl::kFlushStatic).enabled);
     EXPECT_EQ(g_stands.size(), 2u);
     EXPECT_TRUE(gf_parkSite().parkedFileRead);  // two stands: live traffic learns soft options
+    EXPECT_EQ(gf_windowStats().loadedText1, "Zurich");
     EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSZH\n");
-    struct Row {
-        double distanceNm, altitudeFt;
-        bool chosen;
-    } rows[] = {{20.0, 18000, true}, {20.0001, 5000, false}, {5, 18001, false}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(fmt::format("{} nm {} ft", row.distanceNm, row.altitudeFt));
+    const std::tuple<double, double, bool> rows[] = {{20.0, 18000, true}, {20.0001, 5000, false}, {5, 18001, false}};
+    for (const auto& [distanceNm, altitudeFt, chosen] : rows) {
+        SCOPED_TRACE(fmt::format("{} nm {} ft", distanceNm, altitudeFt));
         lf_resetStaticParking();
-        g_parkAirports = {{"LSZH", "", kZurich, row.distanceNm}};
-        userAt(northOf(kZurich, 30), row.altitudeFt, false);
+        EXPECT_EQ(gf_windowStats().loadedText1, "");
+        g_parkAirports = {{"LSZH", "", kZurich, distanceNm}};
+        userAt(northOf(kZurich, 30), altitudeFt, false);
         lf_findParkAirportInSight(g_lastWatchPosition, false);
-        EXPECT_EQ(g_parkAirport.code, row.chosen ? "LSZH" : "");
+        EXPECT_EQ(g_parkAirport.code, chosen ? "LSZH" : "");
     }
 }
 
-// A file of 20 stands and good real traffic needs no soft learning: the option is switched off.
-TEST_F(ParkAirportsTest, WellObservedFileSwitchesSoftLearningOff) {
+// A file of 20 stands and good real traffic needs no soft learning: the option is switched off,
+// and what was learned is saved when a new flight starts.
+TEST_F(ParkAirportsTest, WellObservedFileSwitchesSoftLearningOffAndANewFlightSavesAndForgets) {
     std::string stands;
     for (int i = 0; i < 20; ++i)
         stands += fmt::format(R"(<parkpos id="S{}" latitude="{}" longitude="8.56" radius="20"/>)", i, 47.46 + i * 0.001);
     tst_writeFile("airports/my_thirdparty/LSZH.xml",
-                  tst_apfXml(R"(<parameter name="altitude" value="1416"/><parameter name="Qf_real" value="45"/>)", stands));
+                  tst_apfXml(R"(<parameter name="altitude" value="1416"/><parameter name="Qf_real" value="45"/>
+                                <parameter name="publisher" value="Pub"/>)", stands));
     LEARN_SOFT.set(true);
+    list("LSZH\n");
     lf_setParkAirport("LSZH");
     lf_loadParkAirport(true);
     ASSERT_EQ(g_stands.size(), 20u);
-    EXPECT_FALSE(LEARN_SOFT.value());
-    EXPECT_FALSE(gf_controlState(ctl::kLearnSoft).checked);
-    EXPECT_FALSE(gf_controlState(ctl::kLearnSoft).enabled);
+    EXPECT_FALSE(LEARN_SOFT.value() || gf_controlState(ctl::kLearnSoft).checked || gf_controlState(ctl::kLearnSoft).enabled);
     EXPECT_TRUE(g_parkParamsChanged);
     EXPECT_FALSE(gf_parkSite().parkedFileRead);
+    gf_resetParkingForNewFlight();
+    EXPECT_NE(tst_readFile("airports/learned/thirdparty/Pub/LSZH.xml").find("name=\"LEARN_SOFT\" value=\"false\""),
+              std::string::npos);
+    EXPECT_EQ(listed() + g_parkAirport.code + gf_parkSite().code, "");
+    EXPECT_TRUE(g_stands.empty());
 }
 
 TEST_F(ParkAirportsTest, ParkAirportIsDroppedOutOfSightOrForANearerListedOne) {
-    struct Row {
-        LatLon user;
-        double altitudeFt;
-        const char* log;
-    } rows[] = {
-        {northOf(kZurich, 19), 5000, ""},
-        {northOf(kZurich, 21), 5000,
-         "LSZH (ZRH) is out of sight (21.0 nm), parked aircraft will be removed\n"},
-        {northOf(kZurich, 2), 18500,
-         "LSZH (ZRH) is out of sight (2.0 nm), parked aircraft will be removed\n"},
-        {kDubendorf, 5000,
-         "LSMD is in sight (0.0 nm), parked aircraft at LSZH (ZRH) will be removed first\n"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.log);
+    const std::pair<LatLon, double> rows[] = {
+        {northOf(kZurich, 19), 5000}, {northOf(kZurich, 21), 5000}, {northOf(kZurich, 2), 18500}, {kDubendorf, 5000}};
+    const char* logs[] = {"", "LSZH (ZRH) is out of sight (21.0 nm), parked aircraft will be removed\n",
+                          "LSZH (ZRH) is out of sight (2.0 nm), parked aircraft will be removed\n",
+                          "LSMD is in sight (0.0 nm), parked aircraft at LSZH (ZRH) will be removed first\n"};
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(logs[i]);
         list("LSZH\nLSMD\n");
         ASSERT_TRUE(lf_setParkAirport("LSZH"));
         lf_loadParkAirport(true);
         ASSERT_EQ(g_stands.size(), 2u);
         restartLog();
-        userAt(row.user, row.altitudeFt, false);
+        userAt(rows[i].first, rows[i].second, false);
         gf_watchParkAirport(false);
         const std::string log = gf_capturedLog();
-        EXPECT_EQ(log.empty() ? "" : log.substr(log.find(' ', 1) + 1), row.log);  // without the time stamp
-        EXPECT_EQ(gf_parkSite().code, *row.log ? "" : "LSZH");
-        EXPECT_EQ(g_stands.empty(), *row.log != 0);
+        EXPECT_EQ(log.empty() ? "" : log.substr(log.find(' ', 1) + 1), logs[i]);  // without the time stamp
+        EXPECT_EQ(gf_parkSite().code + gf_windowStats().loadedText1, *logs[i] ? "" : "LSZHZurich");
+        EXPECT_EQ(g_stands.empty(), *logs[i] != 0);
     }
 }
 
 // Airports at equal distances keep their order, so the front entry does not flip at every watch;
-// with a destination the list keeps its order and only the front entry's distance is new.
-TEST_F(ParkAirportsTest, SortIsStableAndADestinationKeepsTheOrder) {
+// a move of less than 1e-8 degrees is no move; with a destination only the front entry's distance is new.
+TEST_F(ParkAirportsTest, SortIsStableOnlyAfterAMoveAndADestinationKeepsTheOrder) {
     const LatLon east{10, 20.6}, west{10, 19.4}, far{10, 22};
     userAt({10, 20}, 30000, false);
     g_parkAirports = {{"WEST", "", west, 0}, {"FAR", "", far, 0}, {"EAST", "", east, 0}};
@@ -236,12 +210,20 @@ TEST_F(ParkAirportsTest, SortIsStableAndADestinationKeepsTheOrder) {
     userAt({10.0000001, 20}, 30000, false);
     gf_watchParkAirport(false);
     EXPECT_EQ(listed(), "EAST, WEST, FAR,");
+    const std::pair<LatLon, bool> moves[] = {{{0, 20}, true},  {{0.5e-8, 20}, false}, {{1e-8, 20}, true},
+                                             {{10, 0}, true}, {{10, 0.5e-8}, false}, {{10, 1e-8}, true}};
+    for (const auto& [user, moved] : moves) {
+        g_parkAirports = {{"FAR", "", {0, 30}, 0}, {"NEAR", "", {0, 21}, 0}};
+        userAt(user, 30000, false);
+        gf_watchParkAirport(false);
+        EXPECT_EQ(listed(), moved ? "NEAR, FAR," : "FAR, NEAR,") << user.lat << " " << user.lon;
+    }
     DESTINATION.set("FAR");
     g_parkAirports = {{"FAR", "", far, 0}, {"EAST", "", east, 0}};
-    userAt({10.0000002, 20}, 30000, false);
+    userAt({1, 20}, 30000, false);
     gf_watchParkAirport(false);
     EXPECT_EQ(listed(), "FAR, EAST,");
-    EXPECT_NEAR(g_parkAirports.front().distance, gf_haversineNm(g_lastWatchPosition, far), 1e-9);
+    EXPECT_NEAR(g_parkAirports.front().distance, gf_haversineNm({1, 20}, far), 1e-9);
     EXPECT_EQ(g_parkAirports.back().distance, 0);
 }
 
@@ -249,16 +231,14 @@ TEST_F(ParkAirportsTest, OnTheGroundTheClosestAirportWithAParkingFileIsLoadedAtO
     userAt(kStandZ2, 1416, true);
     g_userOnGroundKnown = true;
     gf_watchParkAirport(true);
-    EXPECT_TRUE(gf_capturedLog().starts_with(
-        "User aircraft on the ground at LSZH\n\nThe park airport is LSZH (ZRH)\n"));
+    EXPECT_TRUE(gf_capturedLog().starts_with("User aircraft on the ground at LSZH\n\nThe park airport is LSZH (ZRH)\n"));
     // The stand the user stands on is remembered for Zurich and kept free for the user.
     EXPECT_EQ(g_stands.size(), 2u);
     EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z2\n");
     EXPECT_EQ(gf_parkSite().reservedStand, "Z2");
     EXPECT_TRUE(gf_findStandById("Z2")->reserved);
-    for (auto [user, message] :
-         {std::pair{kDubendorf, "User aircraft on the ground at LSMD, no airport file found"},
-          std::pair{LatLon{53.0, -15.0}, "User aircraft on the ground, no airport in sight"}}) {
+    for (auto [user, message] : {std::pair{kDubendorf, "User aircraft on the ground at LSMD, no airport file found"},
+                                 std::pair{LatLon{53.0, -15.0}, "User aircraft on the ground, no airport in sight"}}) {
         SCOPED_TRACE(message);
         lf_resetStaticParking();
         restartLog();
@@ -268,8 +248,7 @@ TEST_F(ParkAirportsTest, OnTheGroundTheClosestAirportWithAParkingFileIsLoadedAtO
         EXPECT_EQ(gf_capturedLog(), std::string(message) + "\n");
     }
     // A parking file that cannot be read gives the park airport up.
-    tst_writeFile("airports/my_thirdparty/LSZH.xml",
-                  tst_apfXml("", "", R"(<info name="author" value="a"/>)"));
+    tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_apfXml("", "", R"(<info name="author" value="a"/>)"));
     userAt(kStandZ1, 1416, true);
     gf_watchParkAirport(true);
     EXPECT_EQ(gf_parkSite().code, "");
@@ -296,19 +275,15 @@ TEST_F(ParkAirportsTest, RememberedStandsReservedStandAndRereads) {
     EXPECT_EQ(out, "reserved stand changed from 'Z1' to 'Z2'");
     EXPECT_FALSE(gf_findStandById("Z1")->reserved);
     EXPECT_EQ(gf_parkSite().reservedStand, "Z2");
-    struct Row {
-        LatLon user;
-        double gsKt;
-        bool posted;
-    } rows[] = {{kStandZ1, 3, false}, {kStandZ1, 2, true}, {{47.47, 8.55}, 0, false}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.gsKt);
-        userAt(row.user, 1416, true, row.gsKt);
+    const std::tuple<LatLon, double, bool> rows[] = {{kStandZ1, 3, false}, {kStandZ1, 2, true}, {{47.47, 8.55}, 0, false}};
+    for (const auto& [user, gsKt, posted] : rows) {
+        SCOPED_TRACE(gsKt);
+        userAt(user, 1416, true, gsKt);
         gf_rememberUserStand();
         EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z2\n");
-        EXPECT_EQ(gf_takeRunRequest(RunRequest::RememberUserStand), row.posted);
-        if (row.posted) lf_storeRememberedStand();
-        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), row.posted ? "LSZH,Z1\n" : "LSZH,Z2\n");
+        EXPECT_EQ(gf_takeRunRequest(RunRequest::RememberUserStand), posted);
+        if (posted) lf_storeRememberedStand();
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), posted ? "LSZH,Z1\n" : "LSZH,Z2\n");
         tst_writeFile(kMyParkAirportsFile, "LSZH,Z2\n");
         g_parkAirports.front().stand = "Z2";
     }
