@@ -116,28 +116,4 @@ TEST_F(ApfSiteTest, StockFilesAreFetchedOncePerRun) {
     EXPECT_EQ(gf_siteTransferCount(), 2);
 }
 
-TEST_F(ApfSiteTest, OfflineLearningNeedsAQualityFactorAndThirtyOneWeeks) {
-    const std::pair<const char*, bool> rows[] = {
-        {R"(<parameter name="Qf_real" value="-1"/><parameter name="Qf_soft" value="0"/>
-            <parameter name="RT_traffic_week" value="31"/>)", true},
-        {R"(<parameter name="Qf_real" value="50"/><parameter name="RT_traffic_week" value="30"/>)", false},
-        {R"(<parameter name="RT_traffic_week" value="40"/>)", false},
-    };
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(rows[i].first);
-        const std::string code = fmt::format("LS0{}", i);
-        tst_writeFile(fmt::format("site/P3D/archive/stock/{}.xml", code), fmt::format("<parameters>{}</parameters>", rows[i].first));
-        EXPECT_EQ(gf_checkStockApfForLearning(code), rows[i].second);
-        EXPECT_FALSE(std::filesystem::exists(code + ".xml"));
-    }
-    restartLog();
-    server_.setFault("/P3D/archive/stock/LS00.xml", HttpFault::ServerError);
-    EXPECT_TRUE(gf_checkStockApfForLearning("LS00"));  // the run's copy, not a second transfer
-    EXPECT_FALSE(gf_checkStockApfForLearning("LS01"));
-    EXPECT_FALSE(gf_checkStockApfForLearning("LSXX"));
-    EXPECT_EQ(gf_capturedLog(), url("/P3D/archive/stock/LS00.xml") + "\n" + url("/P3D/archive/stock/LS01.xml") +
-                                    "\n===> LS01 not suitable for offline learning\n" +
-                                    url("/P3D/archive/stock/LSXX.xml") + "\n===> Failed to download LSXX.xml\n");
-}
-
 }  // namespace

@@ -12,7 +12,6 @@
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
-#include "shell/requests.h"
 #include "sim/sim_state.h"
 #include "support/airport_builders.h"
 
@@ -74,17 +73,9 @@ TEST_F(ParkAirportsTest, ReadSkipsDoublesBadSyntaxAndUnknownAirportsThenAddsThir
                                 "wrong syntax, skipped\nairport XXXX is unknown\nairport ../LSZH is unknown\n3 park "
                                 "airports read from 'my_park_airports.txt'\n1 park airport added from my_thirdparty folder(-s)\n");
     EXPECT_EQ(gf_messageText(), "airport ../LSZH is unknown");
-    for (size_t count : {3000u, 3001u}) {
-        std::string text;
-        for (size_t i = 0; i < count; ++i) text += g_airports[i].code + "\n";
-        tst_writeFile(kMyParkAirportsFile, text);
-        gf_clearMessage();
-        lf_readMyParkAirports();
-        EXPECT_EQ(gf_messageText().starts_with("Warning: There are a lot of airports (3001), that will cost"), count > 3000);
-    }
 }
 
-TEST_F(ParkAirportsTest, SavingTheFrontEntryAndNewDestinations) {
+TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
     const std::tuple<const char*, ParkAirport, const char*, const char*> rows[] = {  // before (nullptr: no file)
         {nullptr, {"LSZH", "B2"}, "LSZH,B2\n", "my_park_airports.txt created with LSZH,B2\n"},
         {"LSZH\nEDDF,A1\nEDDF,A1\n", {"LSZH", "E5"}, "EDDF,A1\nLSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
@@ -101,25 +92,13 @@ TEST_F(ParkAirportsTest, SavingTheFrontEntryAndNewDestinations) {
         EXPECT_EQ(tst_readFile(kMyParkAirportsFile), after);
         EXPECT_EQ(gf_capturedLog(), log);
     }
-    // A destination moves a listed airport to the front, or adds and saves it.
-    list("EDDF\nLSZH,E5\n");
-    restartLog();
-    lf_setDestination("LSZH");
-    EXPECT_EQ(listed(), "LSZH,E5 EDDF,");
-    lf_setDestination("LSGG");
-    lf_setDestination("LSGG");
-    lf_setDestination("..");
-    EXPECT_EQ(listed(), "LSGG, LSZH,E5 EDDF,");
-    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSGG\nLSZH,E5\n");
-    EXPECT_EQ(gf_capturedLog(), "New destination: LSZH\nNew destination: LSGG\nmy_park_airports.txt:LSGG new entry\n"
-                                "New destination: LSGG\nNew destination: ..\nairport .. is unknown\n");
     // A file that cannot be read is never overwritten.
     fs::remove(kMyParkAirportsFile);
     fs::create_directories(kMyParkAirportsFile);
     restartLog();
     gf_saveMyParkAirports();
     EXPECT_TRUE(fs::is_directory(kMyParkAirportsFile));
-    EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, LSGG not saved\n");
+    EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, EDDF not saved\n");
 }
 
 TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsLoadedAtTheNextWatch) {
@@ -237,58 +216,13 @@ TEST_F(ParkAirportsTest, OnTheGroundTheClosestAirportWithAParkingFileIsLoadedAtO
     EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z2\n");
     EXPECT_EQ(gf_parkSite().reservedStand, "Z2");
     EXPECT_TRUE(gf_findStandById("Z2")->reserved);
-    for (auto [user, message] : {std::pair{kDubendorf, "User aircraft on the ground at LSMD, no airport file found"},
-                                 std::pair{LatLon{53.0, -15.0}, "User aircraft on the ground, no airport in sight"}}) {
-        SCOPED_TRACE(message);
-        lf_resetStaticParking();
-        restartLog();
-        userAt(user, 1416, true);
-        gf_watchParkAirport(true);
-        EXPECT_EQ(g_parkAirport.code, "");
-        EXPECT_EQ(gf_capturedLog(), std::string(message) + "\n");
-    }
     // A parking file that cannot be read gives the park airport up.
+    lf_resetStaticParking();
     tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_apfXml("", "", R"(<info name="author" value="a"/>)"));
     userAt(kStandZ1, 1416, true);
     gf_watchParkAirport(true);
     EXPECT_EQ(gf_parkSite().code, "");
     EXPECT_EQ(gf_messageText(), "airports/my_thirdparty/LSZH.xml: refused to load (copyright)");
-}
-
-// A listed airport is moved to the front, never added twice, and keeps its remembered stand, which
-// becomes the reserved one; a re-read takes a changed stand; the simulator thread only hands the
-// user's stand over and the run thread writes it.
-TEST_F(ParkAirportsTest, RememberedStandsReservedStandAndRereads) {
-    list("EDDF\nLSZH,Z1\n");
-    userAt(northOf(kZurich, 3), 3000, false);
-    ASSERT_TRUE(lf_setParkAirport("LSZH"));
-    lf_loadParkAirport(true);
-    EXPECT_EQ(listed(), "LSZH,Z1 EDDF,");
-    EXPECT_EQ(gf_parkSite().reservedStand, "Z1");
-    g_userOnGroundKnown = true;
-    std::string out;
-    EXPECT_TRUE(gf_checkParkAirports(true, out));
-    EXPECT_EQ(out, "park airports and stands are okay");
-    tst_writeFile(kMyParkAirportsFile, "LSZH,Z2\n");
-    out.clear();
-    EXPECT_TRUE(gf_checkParkAirports(true, out));
-    EXPECT_EQ(out, "reserved stand changed from 'Z1' to 'Z2'");
-    EXPECT_FALSE(gf_findStandById("Z1")->reserved);
-    EXPECT_EQ(gf_parkSite().reservedStand, "Z2");
-    const std::tuple<LatLon, double, bool> rows[] = {{kStandZ1, 3, false}, {kStandZ1, 2, true}, {{47.47, 8.55}, 0, false}};
-    for (const auto& [user, gsKt, posted] : rows) {
-        SCOPED_TRACE(gsKt);
-        userAt(user, 1416, true, gsKt);
-        gf_rememberUserStand();
-        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z2\n");
-        EXPECT_EQ(gf_takeRunRequest(RunRequest::RememberUserStand), posted);
-        if (posted) lf_storeRememberedStand();
-        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), posted ? "LSZH,Z1\n" : "LSZH,Z2\n");
-        tst_writeFile(kMyParkAirportsFile, "LSZH,Z2\n");
-        g_parkAirports.front().stand = "Z2";
-    }
-    tst_writeFile(kMyParkAirportsFile, "XXXX\n");
-    EXPECT_FALSE(gf_checkParkAirports(true, out));
 }
 
 }  // namespace
