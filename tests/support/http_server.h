@@ -19,8 +19,8 @@ enum class HttpFault {
 
 class HttpServer {
   public:
-    // Serves root; start() must be called before use. A request path is the file's path below root
-// with "%20" for blanks; ".." and paths that are not files answer 404.
+    // Serves root once started. A request path is the file's path below root with "%20" for
+    // blanks; ".." and paths that are not files answer 404.
     explicit HttpServer(std::filesystem::path root);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
@@ -31,8 +31,7 @@ class HttpServer {
     // Wakes the thread, joins it and closes the socket. Called by the destructor as well.
     void stop();
     int port() const { return port_; }
-    // "http://127.0.0.1:<port>/"
-    std::string baseUrl() const;
+    std::string baseUrl() const;  // "http://127.0.0.1:<port>/"
     // Requests answered so far (any status).
     int requestCount() const { return requests_.load(); }
     // The User-Agent header of the last request.
