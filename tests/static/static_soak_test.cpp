@@ -40,13 +40,10 @@ TEST_F(StaticTest, SoakOfRenewalsWithLiveArrivalsAndDepartures) {
         }
     }
     gf_numberStands();
-    ParkSite site;
-    site.code = "EDDF", site.position = {kHarnessLat, kHarnessLon};
-    gf_setParkSite(site);
+    gf_setParkSite({"EDDF", {kHarnessLat, kHarnessLon}, "", false, 0});
     const auto capacities = [] {
-        return std::vector<size_t>{g_staticAircraft.capacity(),  g_liveRecords.capacity(),        g_ptList.capacity(),
-                                   g_staticCheckList.capacity(), g_staticRemovalQueue.capacity(), g_liveOnStand.capacity(),
-                                   g_waitingEvents.capacity()};
+        return std::vector<size_t>{g_staticAircraft.capacity(), g_liveRecords.capacity(), g_ptList.capacity(),
+                                   g_staticCheckList.capacity(), g_staticRemovalQueue.capacity(), g_liveOnStand.capacity(), g_waitingEvents.capacity()};
     };
     startFlight();
     lf_computeStaticParking();
@@ -59,8 +56,7 @@ TEST_F(StaticTest, SoakOfRenewalsWithLiveArrivalsAndDepartures) {
         // A live aircraft created parked on a stand, as the simulator events would report it.
         LiveAircraft ac = liveParkedOn(static_cast<uint32_t>(r * 5 % kStands + 1), 0x500000 + static_cast<uint32_t>(r),
                                        "SWR" + std::to_string(r), "B738");
-        ac.objectId = 900000 + static_cast<uint32_t>(r);
-        ac.steadySince = gf_clock100ns();
+        ac.objectId = 900000 + static_cast<uint32_t>(r), ac.steadySince = gf_clock100ns();
         ac.stream.front().stationary = 1, ac.stream.front().dueTick = 0x7fffffff, ac.onGround = 1;
         gf_takeStand(ac);
         lf_parksOnCreate(ac);
