@@ -100,7 +100,7 @@ TEST_F(ApfTest, ParkposReaderTakesOptionsAsWrittenAndDropsBadNumbers) {
     }
 }
 
-TEST_F(ApfSiteTest, LookupOrderHostileLinksAndTheLearnedFileOfALocation) {
+TEST_F(ApfSiteTest, LookupOrderAndHostileLinks) {
     const std::tuple<const char*, const char*, const char*> files[] = {  // file, content, LSZH found then
         {"", "", "archive/stock/LSZH.xml"},
         {"airports/my_ORBX/LSZH.xml", "x", "airports/my_ORBX/LSZH.xml"},
@@ -128,17 +128,6 @@ TEST_F(ApfSiteTest, LookupOrderHostileLinksAndTheLearnedFileOfALocation) {
         EXPECT_EQ(gf_capturedLog(), fmt::format("===> airports/my_thirdparty/LSZH.txt: link target '{}' refused, it "
                                                 "would leave the airports folder\n", target));
     }
-    const std::tuple<const char*, const char*, const char*> learned[] = {  // location, publisher, learned file
-        {"archive/stock/LSZH.xml", "", "airports/learned/stock/LSZH.xml"},
-        {"airports/my_ORBX/LSZH.xml", "", "airports/learned/simaddon/LSZH.xml"},
-        {"archive/thirdparty/Some%20Pub/LSZH.xml", "", "airports/learned/thirdparty/Some Pub/LSZH.xml"},
-        {"airports/my_thirdparty/LSZH.xml", "Some Pub", "airports/learned/thirdparty/Some Pub/LSZH.xml"},
-        {"airports/my_thirdparty/LSZH.xml", "", ""},
-        {"", "stock", ""},
-    };
-    for (const auto& [location, publisher, path] : learned)
-        EXPECT_EQ(lf_migrateArchivePath(location, publisher).generic_string(), path) << location << " " << publisher;
-    EXPECT_EQ(gf_learnedApfPath("../LSZH", "stock"), "");
 }
 
 }  // namespace

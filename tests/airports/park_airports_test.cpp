@@ -9,6 +9,7 @@
 #include "airports/stand.h"
 #include "airports/stand_options.h"
 #include "core/params.h"
+#include "core/slots.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
@@ -101,7 +102,10 @@ TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
     EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, EDDF not saved\n");
 }
 
-TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsLoadedAtTheNextWatch) {
+// A flight in and out: the nearest listed airport in range is chosen and loaded at the next
+// watch; out of sight it is dropped and what was learned is saved; a new flight forgets the list,
+// and the next visit reads the learned option back.
+TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
     list("EDDF\nLSZH\n");
     restartLog();
     userAt(northOf(kZurich, 10), 5000, false);
@@ -109,71 +113,73 @@ TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsLoadedAtTheNext
     EXPECT_EQ(gf_parkSite().code, "LSZH");
     EXPECT_TRUE(g_parkLoadPending && g_parkingControlsLocked && g_stands.empty());
     EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled || gf_controlState(ctl::kSimTime).enabled);
-    EXPECT_EQ(gf_messageText(), "");  // the lock clears it
     EXPECT_EQ(gf_capturedLog(), "\nThe park airport is LSZH (ZRH)\nLSZH in sight at 10.0 nm\n");
     gf_watchParkAirport(false);
     EXPECT_FALSE(g_parkingControlsLocked);
-    EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled && gf_controlState(ctl::kFlushStatic).enabled);
-    EXPECT_TRUE(gf_controlState(ctl::kSimTime).enabled);  // as it was before the lock
-    EXPECT_EQ(g_stands.size(), 2u);
+    EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled && gf_controlState(ctl::kSimTime).enabled);
+    ASSERT_EQ(g_stands.size(), 2u);
     EXPECT_TRUE(gf_parkSite().parkedFileRead);  // two stands: live traffic learns soft options
     EXPECT_EQ(gf_windowStats().loadedText1, "Zurich");
-    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSZH\n");
-    const std::tuple<double, double, bool> rows[] = {{20.0, 18000, true}, {20.0001, 5000, false}, {5, 18001, false}};
-    for (const auto& [distanceNm, altitudeFt, chosen] : rows) {
-        SCOPED_TRACE(fmt::format("{} nm {} ft", distanceNm, altitudeFt));
+    AircraftRec ac;
+    ac.airline = "SWR", ac.type = "A320";
+    gf_newOption(g_stands[1].options, ac, 1, gf_packSlot(20, 3), "SWR12", "HB-JLT");
+    gf_countParkFileUpdate();
+    restartLog();
+    userAt(northOf(kZurich, 21), 5000, false);
+    gf_watchParkAirport(false);
+    const std::string log = gf_capturedLog();
+    EXPECT_EQ(log.substr(log.find(' ', 1) + 1), "LSZH (ZRH) is out of sight (21.0 nm), parked aircraft will be removed\n"
+                                                "16:00:00 'airports/learned/thirdparty/Pub/LSZH.xml' saved with 1 update \n");
+    EXPECT_EQ(gf_parkSite().code + gf_windowStats().loadedText1 + std::to_string(g_stands.size()), "0");
+    gf_resetParkingForNewFlight();
+    EXPECT_EQ(listed(), "");
+    ASSERT_TRUE(lf_setParkAirport("LSZH"));
+    lf_loadParkAirport(true);
+    ASSERT_EQ(g_stands.size(), 2u);
+    const StandOption& o = g_stands[1].options.at(0);
+    EXPECT_EQ(std::make_tuple(o.callsign, o.reg, o.day, o.hh, o.origin), std::make_tuple("SWR12", "HB-JLT", 3u, 1ull << 20, 0u));
+    // At most 20 nm away and 18000 ft high.
+    for (const auto& [distanceNm, altitudeFt, chosen] : {std::tuple{20.0, 18000, true}, {20.0001, 5000, false}, {5.0, 18001, false}}) {
         lf_resetStaticParking();
-        EXPECT_EQ(gf_windowStats().loadedText1, "");
         g_parkAirports = {{"LSZH", "", kZurich, distanceNm}};
         userAt(northOf(kZurich, 30), altitudeFt, false);
         lf_findParkAirportInSight(g_lastWatchPosition, false);
-        EXPECT_EQ(g_parkAirport.code, chosen ? "LSZH" : "");
+        EXPECT_EQ(g_parkAirport.code, chosen ? "LSZH" : "") << distanceNm << " nm " << altitudeFt << " ft";
     }
 }
 
-// A file of 20 stands and good real traffic needs no soft learning: the option is switched off,
-// and what was learned is saved when a new flight starts.
-TEST_F(ParkAirportsTest, WellObservedFileSwitchesSoftLearningOffAndANewFlightSavesAndForgets) {
+// A file of 20 stands and good real traffic needs no soft learning: the option is switched off.
+TEST_F(ParkAirportsTest, WellObservedFileSwitchesSoftLearningOff) {
     std::string stands;
     for (int i = 0; i < 20; ++i)
         stands += fmt::format(R"(<parkpos id="S{}" latitude="{}" longitude="8.56" radius="20"/>)", i, 47.46 + i * 0.001);
     tst_writeFile("airports/my_thirdparty/LSZH.xml",
-                  tst_apfXml(R"(<parameter name="altitude" value="1416"/><parameter name="Qf_real" value="45"/>
-                                <parameter name="publisher" value="Pub"/>)", stands));
+                  tst_apfXml(R"(<parameter name="altitude" value="1416"/><parameter name="Qf_real" value="45"/>)", stands));
     LEARN_SOFT.set(true);
-    list("LSZH\n");
     lf_setParkAirport("LSZH");
     lf_loadParkAirport(true);
     ASSERT_EQ(g_stands.size(), 20u);
     EXPECT_FALSE(LEARN_SOFT.value() || gf_controlState(ctl::kLearnSoft).checked || gf_controlState(ctl::kLearnSoft).enabled);
     EXPECT_TRUE(g_parkParamsChanged);
     EXPECT_FALSE(gf_parkSite().parkedFileRead);
-    gf_resetParkingForNewFlight();
-    EXPECT_NE(tst_readFile("airports/learned/thirdparty/Pub/LSZH.xml").find("name=\"LEARN_SOFT\" value=\"false\""),
-              std::string::npos);
-    EXPECT_EQ(listed() + g_parkAirport.code + gf_parkSite().code, "");
-    EXPECT_TRUE(g_stands.empty());
 }
 
-TEST_F(ParkAirportsTest, ParkAirportIsDroppedOutOfSightOrForANearerListedOne) {
-    const std::pair<LatLon, double> rows[] = {
-        {northOf(kZurich, 19), 5000}, {northOf(kZurich, 21), 5000}, {northOf(kZurich, 2), 18500}, {kDubendorf, 5000}};
-    const char* logs[] = {"", "LSZH (ZRH) is out of sight (21.0 nm), parked aircraft will be removed\n",
-                          "LSZH (ZRH) is out of sight (2.0 nm), parked aircraft will be removed\n",
-                          "LSMD is in sight (0.0 nm), parked aircraft at LSZH (ZRH) will be removed first\n"};
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(logs[i]);
+TEST_F(ParkAirportsTest, ParkAirportStaysInSightOrIsDroppedForHeightOrANearerListedOne) {
+    const std::tuple<LatLon, double, const char*> rows[] = {
+        {northOf(kZurich, 19), 5000, ""},
+        {northOf(kZurich, 2), 18500, "LSZH (ZRH) is out of sight (2.0 nm), parked aircraft will be removed\n"},
+        {kDubendorf, 5000, "LSMD is in sight (0.0 nm), parked aircraft at LSZH (ZRH) will be removed first\n"}};
+    for (const auto& [user, altitudeFt, expected] : rows) {
+        SCOPED_TRACE(expected);
         list("LSZH\nLSMD\n");
         ASSERT_TRUE(lf_setParkAirport("LSZH"));
         lf_loadParkAirport(true);
-        ASSERT_EQ(g_stands.size(), 2u);
         restartLog();
-        userAt(rows[i].first, rows[i].second, false);
+        userAt(user, altitudeFt, false);
         gf_watchParkAirport(false);
         const std::string log = gf_capturedLog();
-        EXPECT_EQ(log.empty() ? "" : log.substr(log.find(' ', 1) + 1), logs[i]);  // without the time stamp
-        EXPECT_EQ(gf_parkSite().code + gf_windowStats().loadedText1, *logs[i] ? "" : "LSZHZurich");
-        EXPECT_EQ(g_stands.empty(), *logs[i] != 0);
+        EXPECT_EQ(log.empty() ? "" : log.substr(log.find(' ', 1) + 1), expected);  // without the time stamp
+        EXPECT_EQ(gf_parkSite().code + std::to_string(g_stands.size()), *expected ? "0" : "LSZH2");
     }
 }
 

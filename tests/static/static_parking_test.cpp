@@ -102,22 +102,6 @@ TEST_F(StaticTest, StaticRecordsEndWithTheirObjects) {
     EXPECT_TRUE(g_ptList.empty());
 }
 
-// At Monday 01:00 the window of the last fit reaches back into Sunday's options only when it
-// is wider than the half-hours of Monday.
-TEST_F(StaticTest, KeepsWhatStillFitsAcrossTheWeeksWrap) {
-    for (const auto& [window, sundaySlot, kept] : {std::tuple{5, 46, true}, {5, 40, false}, {2, 47, false}}) {
-        SCOPED_TRACE(sundaySlot * 100 + window);
-        gf_resetShell();
-        tst_addStands({{"A1", 0, 0, 30}});
-        g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({sundaySlot}), 1, 7)};
-        g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", tst_at(7, sundaySlot)));
-        g_fitRealOffset = window;
-        lf_diffStaticAgainstFit(tst_at(1, 2));
-        EXPECT_EQ(std::make_tuple(g_staticCheckList.size(), g_staticRemovalQueue.size()),
-                  std::make_tuple(kept ? 1u : 0u, kept ? 0u : 1u));
-    }
-}
-
 // A kept aircraft whose first leg ends with this half-hour is placed again with its second
 // callsign on the same stand once the first has left; it keeps the half-hour it parked in.
 TEST_F(StaticTest, DepartureSwitchesToTheSecondCallsign) {
@@ -155,18 +139,6 @@ TEST_F(StaticTest, LongParkedLiveAircraftLeaveUnlessOnlyTheInitialLoadCounts) {
         if (stays) EXPECT_EQ(g_liveOnStand.back().minutesParked, minutes);
         EXPECT_EQ(g_liveRecords[0].lifeState, stays ? active : removingfromsim);
     }
-}
-
-// Parked since Sunday 23:30, counted at Monday 00:30: two half-hours, not most of a week.
-TEST_F(StaticTest, ParkedTimesCountOverTheWeeksWrap) {
-    g_currentSlot = tst_at(1, 1);
-    LiveAircraft ac = liveParkedOn(1, 30001, "DLH5", "B738");
-    ac.parkSlot = tst_at(7, 47);
-    g_liveRecords.push_back(ac);
-    g_staticAircraft.push_back(staticOn(1, 5, "DLH5", "B738", "D-A", tst_at(7, 47)));
-    EXPECT_EQ(std::make_tuple(gf_liveParkedStats(true), gf_countStaticAircraft(true)), std::make_tuple(1, 1));
-    EXPECT_EQ(std::make_tuple(gf_windowStats().liveParkedAvgMinutes, gf_windowStats().staticParkedAvgMinutes),
-              std::make_tuple(90.0f, 90.0f));
 }
 
 }  // namespace
