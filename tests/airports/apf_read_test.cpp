@@ -84,7 +84,8 @@ TEST_F(ApfTest, StockFileWithoutLearnedFileThenQualityFactors) {
     WindowStats s = gf_windowStats();
     EXPECT_EQ(std::tie(s.publisher, s.quality, s.standCount, s.rtWeek), std::make_tuple("stock", "  ", 3, "0"));
     g_stands.erase(g_stands.begin() + 1, g_stands.end());
-    EXPECT_EQ(gf_qualityFactors().Qf_real, 63);  // one real option on one day in one half-hour
+    g_stands[0].options[0].hh = (1ull << 19) - 1;  // one real option, one day, 19 half-hours: 10158 x 0.00625
+    EXPECT_EQ(gf_qualityFactors().Qf_real, 63);       // 63.49; a score of 2 more would round up
     g_stands[0].options.emplace_back("", "", "A", "B", "R", (1ull << 48) - 1, 2, 5, 1, 0);
     EXPECT_EQ(gf_qualityFactors().Qf_soft, 64);
     EXPECT_EQ(gf_qualityLabel({80, 20}) + gf_qualityLabel({44, 20}) + gf_qualityLabel({-1, 5}) + gf_qualityLabel({45, -1}),
