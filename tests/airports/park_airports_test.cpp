@@ -1,13 +1,16 @@
 #include "airports/park_airports.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <fmt/format.h>
 
+#include "airports/airport_list.h"
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stand_options.h"
+#include "core/errors.h"
 #include "core/params.h"
 #include "core/slots.h"
 #include "live/live_set.h"
@@ -56,25 +59,6 @@ protected:
     }
     static LatLon northOf(LatLon p, double nm) { return {p.lat + nm / 60.0, p.lon}; }
 };
-
-TEST_F(ParkAirportsTest, ReadSkipsDoublesBadSyntaxAndUnknownAirportsThenAddsThirdparty) {
-    EXPECT_TRUE(lf_readMyParkAirports());  // no file, and only the parking file in my_thirdparty
-    EXPECT_EQ(listed(), "LSZH,");
-    fs::remove_all("airports/my_thirdparty");
-    EXPECT_TRUE(lf_readMyParkAirports());  // no folder either
-    EXPECT_EQ(gf_capturedLog(), "airports/my_park_airports.txt not found\n1 park airport added from my_thirdparty "
-                                "folder(-s)\nairports/my_park_airports.txt not found\n");
-    restartLog();
-    tst_writeFile(kMyParkAirportsFile, "EDDF\r\nEDDF,A12\n LSZH , B1 \nLSGG,B,C\n\n  \nXXXX\n../LSZH\nLSMD,\n");
-    for (const char* f : {"LSGG.xml", "LSZH.txt", "README"}) tst_writeFile(fs::path(g_myThirdpartyFolder) / f, "x");
-    EXPECT_FALSE(lf_readMyParkAirports());
-    EXPECT_EQ(listed(), "EDDF, LSZH,B1 LSMD, LSGG,");
-    EXPECT_EQ(g_parkAirports.front().position.lat, gf_findAirport("EDDF")->lat);
-    EXPECT_EQ(gf_capturedLog(), "===> my_park_airports.txt:EDDF double, skipped\n===> my_park_airports.txt:LSGG,B,C "
-                                "wrong syntax, skipped\nairport XXXX is unknown\nairport ../LSZH is unknown\n3 park "
-                                "airports read from 'my_park_airports.txt'\n1 park airport added from my_thirdparty folder(-s)\n");
-    EXPECT_EQ(gf_messageText(), "airport ../LSZH is unknown");
-}
 
 TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
     const std::tuple<const char*, ParkAirport, const char*, const char*> rows[] = {  // before (nullptr: no file)
@@ -148,22 +132,6 @@ TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
     }
 }
 
-// A file of 20 stands and good real traffic needs no soft learning: the option is switched off.
-TEST_F(ParkAirportsTest, WellObservedFileSwitchesSoftLearningOff) {
-    std::string stands;
-    for (int i = 0; i < 20; ++i)
-        stands += fmt::format(R"(<parkpos id="S{}" latitude="{}" longitude="8.56" radius="20"/>)", i, 47.46 + i * 0.001);
-    tst_writeFile("airports/my_thirdparty/LSZH.xml",
-                  tst_apfXml(R"(<parameter name="altitude" value="1416"/><parameter name="Qf_real" value="45"/>)", stands));
-    LEARN_SOFT.set(true);
-    lf_setParkAirport("LSZH");
-    lf_loadParkAirport(true);
-    ASSERT_EQ(g_stands.size(), 20u);
-    EXPECT_FALSE(LEARN_SOFT.value() || gf_controlState(ctl::kLearnSoft).checked || gf_controlState(ctl::kLearnSoft).enabled);
-    EXPECT_TRUE(g_parkParamsChanged);
-    EXPECT_FALSE(gf_parkSite().parkedFileRead);
-}
-
 TEST_F(ParkAirportsTest, ParkAirportStaysInSightOrIsDroppedForHeightOrANearerListedOne) {
     const std::tuple<LatLon, double, const char*> rows[] = {
         {northOf(kZurich, 19), 5000, ""},
@@ -229,6 +197,90 @@ TEST_F(ParkAirportsTest, OnTheGroundTheClosestAirportWithAParkingFileIsLoadedAtO
     gf_watchParkAirport(true);
     EXPECT_EQ(gf_parkSite().code, "");
     EXPECT_EQ(gf_messageText(), "airports/my_thirdparty/LSZH.xml: refused to load (copyright)");
+}
+
+constexpr LatLon kUser{47.44, 8.58};  // between Zurich and Dubendorf, within 5 nm of both
+
+std::string tst_closest(LatLon p) {
+    auto found = gf_findClosestAirport(p);
+    return found ? found->get().code : "-";
+}
+
+// A parking file whose stands stand so many metres north of the user.
+std::string tst_standsNorth(std::initializer_list<std::pair<const char*, double>> stands) {
+    std::string text = "<meta/><parkpositions>";
+    for (const auto& [id, northM] : stands)
+        text += fmt::format(R"(<parkpos id="{}" latitude="{:.9f}" longitude="{}"/>)", id,
+                            kUser.lat + gf_metersToNm(northM) / 60.0, kUser.lon);
+    return text + "</parkpositions>";
+}
+
+// Zurich and Dubendorf lie 5.65 nm apart; the pole and the antimeridian must not fool the search.
+// Zurich, later in code order and nearer, displaces Dubendorf, whose stand may still be nearer.
+TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
+    EXPECT_FALSE(fs::exists(g_airportsXmlPath));
+    fs::remove(g_airportsEncPath);
+    EXPECT_TRUE(gf_readAirports());  // read once: the encrypted file is not needed again
+    EXPECT_EQ(g_airports.size(), 28278u);
+    const Airport* zrh = gf_findAirport("LSZH");
+    ASSERT_NE(zrh, nullptr);
+    EXPECT_EQ(fmt::format("{} {} {} {}", gf_airportLabel(*zrh), zrh->lat, zrh->lon, gf_findAirport("EHLE")->alt),
+              "LSZH (ZRH) 47.4647 8.54917 -13");
+    EXPECT_EQ(gf_findAirport("LSZ"), nullptr);
+    const std::pair<LatLon, const char*> rows[] = {
+        {{47.4647, 8.54917}, "LSZH"}, {{47.4200, 8.6100}, "LSMD"}, {{-89.99, 120.0}, "NZSP"},
+        {{-18.5667, -179.99}, "NFMO"}, {{53.0, -15.0}, "-"}, {{47.5647, 8.54917}, "-"}};
+    for (const auto& [position, code] : rows) EXPECT_EQ(tst_closest(position), code) << position.lat;
+    const std::tuple<double, double, const char*, const char*> stands[] = {  // metres north, or < 0: no file
+        {-1, -1, "LSZH", ""},
+        {200, 200, "LSZH", ""},
+        {300, 200, "LSMD", "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 200 meters ...\n"},
+        {-1, 900, "LSMD", "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 900 meters ...\n"},
+    };
+    for (const auto& [zurichM, dubendorfM, code, log] : stands) {
+        SCOPED_TRACE(fmt::format("{} {}", zurichM, dubendorfM));
+        fs::remove_all("airports/my_thirdparty");
+        if (zurichM >= 0) tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_standsNorth({{"Z1", zurichM}}));
+        if (dubendorfM >= 0) tst_writeFile("airports/my_thirdparty/LSMD.xml", tst_standsNorth({{"D1", dubendorfM}}));
+        restartLog();
+        EXPECT_EQ(tst_closest(kUser), code);
+        EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + log);
+    }
+}
+
+TEST_F(ApfSiteTest, BadListsEndWithError88AndLeaveNoPlainFile) {
+    const std::pair<const char*, const char*> rows[] = {  // nullptr: no airports.enc at all
+        {nullptr, "88: input/airports.xml not loaded: File was not found"},
+        {"<airports><airport", "88: input/airports.xml not loaded: Error parsing start element tag"},
+        {R"(<airport code="LSZH" lat="1" lon="2" alt="3"/>)", "88: Missing <airports> root in: input/airports.xml"},
+    };
+    for (const auto& [xml, error] : rows) {
+        SCOPED_TRACE(error);
+        fs::remove(g_airportsEncPath);
+        if (xml) tst_installAirportsXml(xml);
+        try {
+            gf_readAirports();
+            ADD_FAILURE() << "no error";
+        } catch (const qtk::UserErrorException& e) {
+            EXPECT_EQ(std::to_string(e.code()) + e.what(), std::string("88") + error);
+        }
+        EXPECT_FALSE(fs::exists(g_airportsXmlPath) || !g_airports.empty());
+    }
+    // The list was not marked read: the next call reads again, skipping what has no position.
+    tst_installAirportsXml(R"(<airports>
+      <airport code="ZZZZ" lat=" 1.5xyz" lon="-2" alt="30ft" iata="ZZZ" name="ignored"/>
+      <airport code="NOAL" lat="1" lon="2"/> <airport code="POLE" lat="91" lon="0" alt="0"/>
+      <airport code="NANL" lat="nan" lon="0" alt="0"/> <airport lat="3" lon="4" alt="5"/>
+      <other code="XXXX" lat="1" lon="2" alt="3"/> <airport code="AAAA" lat="3" lon="4" alt="5"/>
+      <airport code="EDGE" lat="-90" lon="180" alt="0"/> <airport code="EDGF" lat="90" lon="-180" alt="0"/></airports>)");
+    restartLog();
+    EXPECT_TRUE(gf_readAirports());
+    EXPECT_EQ(gf_capturedLog(), "Missing lat/lon/alt for airport 'NOAL'\nInvalid lat/lon/alt for airport 'POLE'\n"
+                                "Invalid lat/lon/alt for airport 'NANL'\n5 airports read\n");
+    ASSERT_EQ(g_airports.size(), 5u);
+    EXPECT_EQ(gf_airportLabel(g_airports[0]) + g_airports[1].code + gf_airportLabel(Airport{"", "XYZ"}), "?AAAA? (XYZ)");
+    const Airport& z = g_airports[4];
+    EXPECT_EQ(fmt::format("{} {} {} {}", gf_airportLabel(z), z.lat, z.lon, z.alt), "ZZZZ (ZZZ) 1.5 -2 30");
 }
 
 }  // namespace

@@ -122,23 +122,4 @@ TEST_F(StaticTest, DepartureSwitchesToTheSecondCallsign) {
     EXPECT_EQ(g_staticAircraft[0].parkSlot, gf_slotMinus(g_currentSlot, 2));
 }
 
-TEST_F(StaticTest, LongParkedLiveAircraftLeaveUnlessOnlyTheInitialLoadCounts) {
-    constexpr int64_t kMinute = 600'000'000;
-    const std::tuple<const char*, int64_t, bool, bool> rows[] = {  // type, minutes, initial load only, stays
-        {"B744", 120, false, true}, {"B738", 91, false, false}, {"B738", 90, false, true},
-        {"B744", 181, false, false}, {"B738", 91, true, true}};
-    for (const auto& [type, minutes, initialLoadOnly, stays] : rows) {
-        SCOPED_TRACE(std::string(type) + " " + std::to_string(minutes));
-        INITIAL_LOAD_ONLY.set(initialLoadOnly);
-        g_liveRecords = {liveParkedOn(4, 30001, "SWR1", type), liveParkedOn(5, 30002, "SWR2", "B738")};
-        g_liveRecords[0].steadySince = gf_clock100ns() - minutes * kMinute;
-        g_liveRecords[1].standSampleSeen = 1;
-        gf_removeOldParked();
-        ASSERT_EQ(g_liveOnStand.size(), stays ? 2u : 1u);
-        EXPECT_EQ(g_liveOnStand.front().callsign, "SWR2") << "shortest parked first";
-        if (stays) EXPECT_EQ(g_liveOnStand.back().minutesParked, minutes);
-        EXPECT_EQ(g_liveRecords[0].lifeState, stays ? active : removingfromsim);
-    }
-}
-
 }  // namespace
