@@ -17,7 +17,6 @@
 #include "airports/apf_save.h"
 #include "airports/park_airports.h"
 #include "airports/stand_options.h"
-#include "airports/stock.h"
 
 namespace {
 
@@ -246,28 +245,6 @@ TEST_F(ApfSaveTest, FailedSaveKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(tst_readFile(kLearned), old);
     EXPECT_FALSE(std::filesystem::exists(std::string(kLearned) + ".tmp"));
     EXPECT_EQ(g_parkFileUpdates, 0);
-}
-
-TEST_F(ApfSiteTest, StockFilesAreFetchedOncePerRun) {
-    constexpr const char* kLszh = "/P3D/archive/stock/LSZH.xml";
-    for (const auto& [fault, available] : {std::pair{HttpFault::None, true}, {HttpFault::ServerError, false},
-                                           {HttpFault::Cut, false}, {HttpFault::Stall, false}}) {
-        SCOPED_TRACE(static_cast<int>(fault));
-        gf_resetSiteCache();
-        std::filesystem::remove("copy.xml");
-        server_.setFault(kLszh, fault);
-        const int before = server_.requestCount(kLszh);
-        EXPECT_EQ(lf_fetchStockApf("LSZH"), available);
-        EXPECT_FALSE(std::filesystem::exists("LSZH.xml"));
-        // The probe's answer serves the next probes and the download of the same file.
-        EXPECT_EQ(lf_fetchStockApf("LSZH"), available);
-        EXPECT_EQ(lf_downloadFile("archive/stock/LSZH.xml", "copy.xml").empty(), available);
-        EXPECT_EQ(server_.requestCount(kLszh) - before, 1);
-        EXPECT_EQ(tst_readFile("copy.xml"), available ? "<meta/>" : "");
-    }
-    EXPECT_EQ(lf_downloadFile("archive/thirdparty/A%20B/EDDF.xml", "x.xml"),
-              "failed to download: '" + url("/P3D/archive/thirdparty/A%20B/EDDF.xml") + "'");
-    EXPECT_EQ(gf_siteTransferCount(), 2);
 }
 
 }  // namespace
