@@ -1,5 +1,4 @@
-// Fixture of the static parking tests: the tick harness's types and liveries, stands laid out in
-// metres, a Monday 10:00 clock, and builders of options, static and live parked aircraft.
+// Static parking tests: the tick harness, stands laid out in metres, Monday 10:00, and builders.
 #pragma once
 #include <string>
 
@@ -37,29 +36,21 @@ protected:
     static AircraftRec staticOn(uint32_t standId, uint32_t hexid, std::string flying, std::string type,
                                 std::string reg, uint64_t parkSlot, uint32_t noSource = 1) {
         AircraftRec st;
-        st.hexid = hexid;
-        st.airline = flying.substr(0, 3);
-        st.callsign = flying + "*";
-        st.spawnCallsign = flying;
-        st.type = std::move(type);
-        st.regcode = std::move(reg);
+        st.hexid = hexid, st.airline = flying.substr(0, 3), st.callsign = flying + "*", st.spawnCallsign = flying;
+        st.type = std::move(type), st.regcode = std::move(reg);
         st.halfWingSpan = gf_halfWingspan(st.type);
         st.noSourceHexid = noSource, st.parkSlot = parkSlot, st.lifeState = active;
-        st.objectId = 700 + hexid;
-        st.standId = standId;
+        st.objectId = 700 + hexid, st.standId = standId;
         if (const Stand* s = gf_standById(standId)) st.standLat = s->latitude, st.standLon = s->longitude;
         return st;
     }
     // A live aircraft parked and active on the stand.
     static LiveAircraft liveParkedOn(uint32_t standId, uint32_t hexid, std::string callsign, std::string type) {
         LiveAircraft ac;
-        ac.hexid = hexid;
-        ac.callsign = std::move(callsign);
-        ac.type = std::move(type);
+        ac.hexid = hexid, ac.callsign = std::move(callsign), ac.type = std::move(type);
         ac.category = static_cast<int32_t>(gf_aircraftCategory(ac.type));
         ac.lifeState = active, ac.flightState = parked;
-        ac.objectId = 800 + hexid % 100;
-        ac.standId = standId;
+        ac.objectId = 800 + hexid % 100, ac.standId = standId;
         ac.stream.push_back(PosSample{});
         return ac;
     }

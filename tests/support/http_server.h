@@ -1,6 +1,5 @@
-// A small HTTP/1.1 server for tests: serves the files of one folder on 127.0.0.1 at an
-// ephemeral port from its own thread, GET only, one connection at a time, closing each after
-// its answer. Never listens on any other address.
+// A small HTTP/1.1 server for tests: the files of one folder on 127.0.0.1 at an ephemeral port,
+// from its own thread, GET only, one connection at a time, each closed after its answer.
 #pragma once
 #include <atomic>
 #include <filesystem>
