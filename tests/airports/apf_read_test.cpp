@@ -1,8 +1,5 @@
 #include "airports/apf_read.h"
 
-#include <csignal>
-#include <sys/resource.h>
-
 #include "airports/apf_fixture.h"
 #include "airports/apf_lookup.h"
 #include "airports/learned.h"
@@ -229,22 +226,6 @@ TEST_F(ApfSaveTest, KeepsOnlyWhatWasLearnedAndReadsBack) {
     EXPECT_TRUE(g_stands[1].options.empty());
     EXPECT_TRUE(g_stands[2].radius_change);
     EXPECT_DOUBLE_EQ(g_stands[2].radius, radius);
-}
-
-TEST_F(ApfSaveTest, FailedSaveKeepsTheOldFileAndSaysSo) {
-    const std::string old = std::string("<old/>") + std::string(100, ' ');
-    tst_writeFile(kLearned, old);
-    g_parkFileUpdates = 4;
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{300, 300};  // the write beyond fails
-    setrlimit(RLIMIT_FSIZE, &limit);
-    gf_saveApf();
-    limit = {RLIM_INFINITY, RLIM_INFINITY};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    EXPECT_EQ(gf_messageText(), "16:00:00 saving 'airports/learned/stock/LSZH.xml' did not succeed");
-    EXPECT_EQ(tst_readFile(kLearned), old);
-    EXPECT_FALSE(std::filesystem::exists(std::string(kLearned) + ".tmp"));
-    EXPECT_EQ(g_parkFileUpdates, 0);
 }
 
 }  // namespace

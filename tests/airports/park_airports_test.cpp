@@ -10,7 +10,6 @@
 #include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stand_options.h"
-#include "core/errors.h"
 #include "core/params.h"
 #include "core/slots.h"
 #include "live/live_set.h"
@@ -227,40 +226,6 @@ TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
         EXPECT_EQ(tst_closest(kUser), code);
         EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + log);
     }
-}
-
-TEST_F(ApfSiteTest, BadListsEndWithError88AndLeaveNoPlainFile) {
-    const std::pair<const char*, const char*> rows[] = {  // nullptr: no airports.enc at all
-        {nullptr, "88: input/airports.xml not loaded: File was not found"},
-        {R"(<airport code="LSZH" lat="1" lon="2" alt="3"/>)", "88: Missing <airports> root in: input/airports.xml"},
-    };
-    for (const auto& [xml, error] : rows) {
-        SCOPED_TRACE(error);
-        fs::remove(g_airportsEncPath);
-        if (xml) tst_installAirportsXml(xml);
-        try {
-            gf_readAirports();
-            ADD_FAILURE() << "no error";
-        } catch (const qtk::UserErrorException& e) {
-            EXPECT_EQ(std::to_string(e.code()) + e.what(), std::string("88") + error);
-        }
-        EXPECT_FALSE(fs::exists(g_airportsXmlPath) || !g_airports.empty());
-    }
-    // The list was not marked read: the next call reads again, skipping what has no position.
-    tst_installAirportsXml(R"(<airports>
-      <airport code="ZZZZ" lat=" 1.5xyz" lon="-2" alt="30ft" iata="ZZZ" name="ignored"/>
-      <airport code="NOAL" lat="1" lon="2"/> <airport code="POLE" lat="91" lon="0" alt="0"/>
-      <airport code="NANL" lat="nan" lon="0" alt="0"/> <airport lat="3" lon="4" alt="5"/>
-      <other code="XXXX" lat="1" lon="2" alt="3"/> <airport code="AAAA" lat="3" lon="4" alt="5"/>
-      <airport code="EDGE" lat="-90" lon="180" alt="0"/> <airport code="EDGF" lat="90" lon="-180" alt="0"/></airports>)");
-    restartLog();
-    EXPECT_TRUE(gf_readAirports());
-    EXPECT_EQ(gf_capturedLog(), "Missing lat/lon/alt for airport 'NOAL'\nInvalid lat/lon/alt for airport 'POLE'\n"
-                                "Invalid lat/lon/alt for airport 'NANL'\n5 airports read\n");
-    ASSERT_EQ(g_airports.size(), 5u);
-    EXPECT_EQ(gf_airportLabel(g_airports[0]) + g_airports[1].code + gf_airportLabel(Airport{"", "XYZ"}), "?AAAA? (XYZ)");
-    const Airport& z = g_airports[4];
-    EXPECT_EQ(fmt::format("{} {} {} {}", gf_airportLabel(z), z.lat, z.lon, z.alt), "ZZZZ (ZZZ) 1.5 -2 30");
 }
 
 }  // namespace
