@@ -2,18 +2,15 @@
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_lookup.h"
+#include "airports/apf_save.h"
 #include "airports/learned.h"
-#include "airports/made_up_traffic.h"
+#include "airports/park_airports.h"
+#include "airports/stand_options.h"
 #include "core/errors.h"
 #include "core/params.h"
-#include "core/random.h"
-#include "core/slots.h"
 #include "live/ground_motion.h"
 #include "platform/window_model.h"
 #include "support/stand_builders.h"
-#include "airports/apf_save.h"
-#include "airports/park_airports.h"
-#include "airports/stand_options.h"
 
 namespace {
 
@@ -40,35 +37,6 @@ ReadResult tst_read(const std::string& location, const char* icao = "LSZH") {
     return r;
 }
 
-TEST_F(ApfTest, ReadErrorTexts) {
-    tst_writeFile("airports/bad.xml", "<meta>");
-    tst_writeFile("airports/nometa.xml", tst_apfXml(kHeader, kStands, R"(<info name="author" value="a"/>)"));
-    tst_writeFile("airports/empty.xml", tst_apfXml(kHeader, ""));
-    tst_writeFile("airports/noalt.xml", tst_apfXml(R"(<parameter name="publisher" value="stock"/>)", kStands));
-    tst_writeFile("airports/twice.xml", tst_apfXml(kHeader, std::string(kStands) + R"(<parkpos id="Z"/>)"));
-    const std::tuple<const char*, const char*, std::string> rows[] = {
-        {"", "LSZH", "gf_readApf: xml is empty"},
-        {"airports/empty.xml", "", "gf_readApf: no park airport set"},
-        {"archive/stock/EDDF.xml", "LSZH", "failed to download: '" + url("/P3D/archive/stock/EDDF.xml") + "'"},
-        {"airports/bad.xml", "LSZH", "airports/bad.xml: could not load file: airports/bad.xml"},
-        {"airports/nometa.xml", "LSZH", "airports/nometa.xml: refused to load (copyright)"},
-        {"airports/empty.xml", "LSZH", "no stands found"},
-        {"airports/noalt.xml", "LSZH", "65: Parameter altitude not found"},
-        // The first Z was skipped for its position and still counts.
-        {"airports/twice.xml", "LSZH", "94: Parking position Z appears more than once?"},
-    };
-    for (const auto& [location, icao, error] : rows) {
-        SCOPED_TRACE(location);
-        g_staticParkingOn = false;
-        try {
-            EXPECT_EQ(tst_read(location, icao).error, error);
-        } catch (const qtk::UserErrorException& e) {
-            EXPECT_EQ(e.what(), error);
-        }
-        EXPECT_EQ(g_staticParkingOn.load(), error == "no stands found");
-    }
-}
-
 TEST_F(ApfTest, StockFileWithoutLearnedFileThenQualityFactors) {
     parking_percentage.set(60);
     tst_writeFile("site/P3D/archive/stock/LSZH.xml", tst_apfXml(kHeader, kStands));
@@ -80,10 +48,8 @@ TEST_F(ApfTest, StockFileWithoutLearnedFileThenQualityFactors) {
     EXPECT_EQ(std::tie(g_stands[0].neighbours, g_stands[1].neighbours, g_stands[2].neighbours),
               std::make_tuple(std::vector<uint32_t>{2}, std::vector<uint32_t>{1}, std::vector<uint32_t>{}));
     EXPECT_EQ(g_stands[0].options.at(0).origin, 1u);
-    EXPECT_EQ(parking_percentage.value(), 30);
-    EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).enabled, false);
-    EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).selected, 6);  // 30 %
-    EXPECT_TRUE(gf_controlState(ctl::kWeek).enabled && g_staticParkingOn.load());
+    EXPECT_EQ(std::make_tuple(parking_percentage.value(), gf_controlState(ctl::kParkingPercentage).enabled),
+              std::make_tuple(30, false));  // no learned file
     WindowStats s = gf_windowStats();
     EXPECT_EQ(std::tie(s.publisher, s.quality, s.standCount, s.rtWeek), std::make_tuple("stock", "  ", 3, "0"));
     g_stands.erase(g_stands.begin() + 1, g_stands.end());
@@ -140,8 +106,6 @@ TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
     }
     merge("", "");  // no MAX_LIVE: the user's choice stands
     EXPECT_EQ(std::make_tuple(MAX_LIVE_SEL.value(), gf_capturedLog()), std::make_tuple(500, read_));
-    merge(R"(<parameter name="parking_percentage" value="42"/><parameter name="MAX_FIT" value="12"/>)", "");
-    EXPECT_EQ(std::make_tuple(gf_controlState(ctl::kParkingPercentage).selected, MAX_FIT_FL.value()), std::make_tuple(8, 7.0));
 }
 
 TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
@@ -171,40 +135,15 @@ TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
     EXPECT_FALSE(g_apfHandmade);
 }
 
-TEST_F(LearnedTest, HandmadeFilesReplaceEveryStandAndBrokenOnesAreKeptAsACopy) {
-    merge(R"(<parameter name="handmade" value="false"/>)", R"(<parkpos id="H1" latitude="1" longitude="2">
-  <opt reg="Q" day="1" hh="1"/></parkpos>
-<parkpos id="H1" latitude="3" longitude="4"/>
-<parkpos id="H2" latitude="5" longitude="6"/>)");
-    EXPECT_TRUE(g_apfHandmade);
-    ASSERT_EQ(g_stands.size(), 2u);
-    EXPECT_EQ(g_stands[0].name + g_stands[1].name, "H1H2");
-    EXPECT_EQ(g_stands[0].options.at(0).origin, 1u);
-    const char* kCopy = "airports/learned/stock/LSZH0.xml";
-    EXPECT_EQ(tst_readFile(kCopy), tst_readFile(kLearned));
-    EXPECT_EQ(gf_capturedLog(), read_ + "===> Parking position H1 appears more than once in " + kLearned +
-                                    " line 8, kept a copy as " + kCopy + "\n          handmade                : false\n");
-    tst_writeFile(kLearned, "<meta>");
-    lf_readLearned(kLearned, "Zurich");
-    EXPECT_EQ(tst_readFile(kCopy), "<meta>");
-}
-
-class ApfSaveTest : public ApfTest {
-protected:
-    void SetUp() override {
-        ApfTest::SetUp();
-        g_parkAirport.code = "LSZH";
-        g_parkFileHeader = {"Zurich", "stock", 1416};
-        tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}, {"B1", 200, 0, 20}});
-        // A1: one option of the archived file, one learned; A2: archived only; B1: radius learned.
-        g_stands[0].options.emplace_back("SWR1", "", "SWR", "A320", "HB-JLT", 0b0110, 1, 3, 1, 1);
-        g_stands[0].options.emplace_back("EZY7", "EZY8", "EZY", "A320", "G-EZAA", 0b1000, 2, 5, 0, 0);
-        g_stands[1].options.emplace_back("DLH3", "", "DLH", "A320", "D-AIAB", 0b1, 1, 1, 1, 1);
-        g_stands[2].radius_change = true;
-    }
-};
-
-TEST_F(ApfSaveTest, KeepsOnlyWhatWasLearnedAndReadsBack) {
+// A1: one option of the archived file, one learned; A2: archived only; B1: radius learned.
+TEST_F(ApfTest, SaveKeepsOnlyWhatWasLearnedAndReadsBack) {
+    g_parkAirport.code = "LSZH";
+    g_parkFileHeader = {"Zurich", "stock", 1416};
+    tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}, {"B1", 200, 0, 20}});
+    g_stands[0].options.emplace_back("SWR1", "", "SWR", "A320", "HB-JLT", 0b0110, 1, 3, 1, 1);
+    g_stands[0].options.emplace_back("EZY7", "EZY8", "EZY", "A320", "G-EZAA", 0b1000, 2, 5, 0, 0);
+    g_stands[1].options.emplace_back("DLH3", "", "DLH", "A320", "D-AIAB", 0b1, 1, 1, 1, 1);
+    g_stands[2].radius_change = true;
     g_parkFileUpdates = 3;
     gf_saveApf();
     EXPECT_EQ(gf_messageText(), "16:00:00 'airports/learned/stock/LSZH.xml' saved with 3 updates ");

@@ -3,7 +3,6 @@
 #include "airports/apf_fixture.h"
 #include "airports/stand_options.h"
 #include "core/errors.h"
-#include "core/log.h"
 #include "support/slot_builders.h"
 #include "support/stand_builders.h"
 
@@ -11,8 +10,7 @@ namespace {
 
 using StandTest = WorkFolderTest;
 
-// Numbers the stands and compares every neighbour list with the rule applied to every pair
-// (neighbours when 1.1 x their distance is less than the sum of their radii).
+// Numbers the stands; every neighbour list is the rule applied to every pair (1.1 x distance < sum of radii).
 void tst_expectNeighboursOfEveryPair(const std::vector<std::array<double, 3>>& places) {  // lat, lon, radius m
     gf_clearStands();
     for (const auto& [lat, lon, radiusM] : places)
@@ -82,7 +80,6 @@ TEST_F(StandOptionsTest, WhichOptionsFitAnAircraftOrHoldASlotNearby) {
         {tst_option(1, 3, "D-AIXX", tst_bits({0})), 3, 47, true},   {tst_option(1, 3, "D-AIXX", tst_bits({1})), 3, 47, false},
         {tst_option(1, 4, "D-AIXX", tst_bits({20})), 3, 20, false}, {tst_option(1, 3, "D-AIXY", tst_bits({20})), 3, 20, false},
         {tst_option(0, 3, "D-AIXX", tst_bits({20})), 3, 20, false},
-        {tst_option(1, 3, "D-AIXX", tst_bits({0})), -1, -1, false},  // an unreadable time on another option
     };
     for (const auto& [option, weekday, slot, isNear] : near)
         EXPECT_EQ(gf_optionHasSlotNear(weekday, slot, "D-AIXX", option), isNear)
@@ -122,23 +119,6 @@ TEST_F(StandOptionsTest, NewOptionFieldsIndexesAndRepeats) {
 }
 
 TEST_F(StandOptionsTest, UpdateOptionsWithinOneDayAndAcrossMidnight) {
-    const std::string kErr = "===> updateOptions exception:invalid bitset position\n";
-    const std::tuple<uint32_t, SlotList, bool, uint64_t, SlotList, std::string> day[] = {
-        // index, slots (back first taken), result, half-hours of option 2, slots left, log
-        {2, {5, 4, 3}, true, tst_bits({1, 3, 4, 5}), {}, ""},
-        {7, {5, 4}, false, tst_bits({1}), {5, 4}, ""},
-        {0, {5, 4}, false, tst_bits({1}), {5, 4}, ""},
-        {2, {5, 48, 3}, false, tst_bits({1, 3}), {5, 48}, kErr},
-    };
-    for (const auto& [index, given, result, hh, left, log] : day) {
-        SCOPED_TRACE(testing::PrintToString(given) + " " + std::to_string(index));
-        restartLog();
-        std::vector<StandOption> options{tst_option(1, 3, "X"), tst_option(0, 3, "X"), tst_option(2, 3, "D-AIXX", tst_bits({1}))};
-        SlotList slots = given;
-        EXPECT_EQ(updateOptions(options, slots, index), result);
-        EXPECT_EQ(std::make_tuple(options[0].hh, options[1].hh, options[2].hh, slots, gf_capturedLog()),
-                  std::make_tuple(0u, 0u, hh, left, log));
-    }
     const std::string kWrapErr = "===> updateOptionsWrapped exception:invalid bitset position\n";
     const std::tuple<uint32_t, uint32_t, SlotList, bool, uint64_t, uint64_t, SlotList, std::string> wrapped[] = {
         // previous and current index, slots, result, half-hours of both options, slots left, log

@@ -26,7 +26,7 @@ protected:
         CUSTOM_PARKING_PERCENTAGE.set(100);
         gf_seedRandom(3);
     }
-    // A real option of the archived file (Monday unless told), its airline from the callsign.
+    // A real option of the archived file, Monday unless told; the airline from the callsign.
     static StandOption opt(std::string cs, std::string cs2, std::string type, std::string reg, uint64_t hh,
                            uint32_t index, uint32_t day = 1, uint32_t real = 1) {
         const std::string airline = cs.substr(0, 3);
@@ -54,8 +54,7 @@ protected:
         ac.stream.push_back(PosSample{});
         return ac;
     }
-    // "stand callsign offset first" of every PT entry, in list order.
-    static std::vector<std::string> plan() {
+    static std::vector<std::string> plan() {  // "stand callsign offset first" of each PT entry
         std::vector<std::string> out;
         for (const PtEntry& e : g_ptList)
             out.push_back(fmt::format("{} {} {} {}", gf_standNameOfId(static_cast<uint32_t>(e.standId)), e.callsign,

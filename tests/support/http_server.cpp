@@ -56,9 +56,7 @@ constexpr std::string_view kEndlessHead = "HTTP/1.1 200 OK\r\nContent-Length: 10
 
 HttpServer::HttpServer(fs::path root) : root_(std::move(root)) {}
 
-HttpServer::~HttpServer() {
-    stop();
-}
+HttpServer::~HttpServer() { stop(); }
 
 bool HttpServer::start() {
     if (pipe(wakeFds_) != 0 || (listenFd_ = socket(AF_INET, SOCK_STREAM, 0)) < 0) return false;

@@ -8,13 +8,9 @@
 #include <string>
 #include <thread>
 
-// What the server does instead of answering a path normally.
-enum class HttpFault {
-    None,
-    ServerError,  // 500 with an empty body
-    Stall,        // sends the head of a 200 answer and then nothing until stopped (or 30 s)
-    Cut,          // announces more bytes than it sends, then closes
-};
+// What the server does instead of answering a path: 500 with an empty body, the head of a 200
+// answer and then nothing until stopped (or 30 s), or fewer bytes than announced.
+enum class HttpFault { None, ServerError, Stall, Cut };
 
 class HttpServer {
   public:
