@@ -118,7 +118,7 @@ TEST_F(StandOptionsTest, NewOptionFieldsIndexesAndRepeats) {
     }
 }
 
-TEST_F(StandOptionsTest, UpdateOptionsWithinOneDayAndAcrossMidnight) {
+TEST_F(StandOptionsTest, BookingAStayAcrossMidnight) {
     const std::string kWrapErr = "===> updateOptionsWrapped exception:invalid bitset position\n";
     const std::tuple<uint32_t, uint32_t, SlotList, bool, uint64_t, uint64_t, SlotList, std::string> wrapped[] = {
         // previous and current index, slots, result, half-hours of both options, slots left, log
