@@ -4,6 +4,7 @@
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_lookup.h"
+#include "airports/stock.h"
 #include "core/params.h"
 
 namespace {
@@ -106,6 +107,7 @@ TEST_F(ApfSiteTest, LookupOrder) {
         EXPECT_TRUE(gf_apfExists("LSZH"));
     }
     EXPECT_EQ(gf_findApf("EDDF") + (gf_apfExists("EDDF") ? "exists" : ""), "");
+    EXPECT_TRUE(gf_siteFileAbsent("archive/stock/EDDF.xml"));  // the site said so: not asked again this run
     tst_writeFile("airports/my_ORBX/EDDF.txt", "");
     EXPECT_EQ(gf_findApf("EDDF") + (gf_apfExists("EDDF") ? "exists" : ""), "exists");  // the link is not read
 }

@@ -25,11 +25,7 @@ constexpr const char* kStands = R"(<parkpos id="A1" latitude="47.450000" longitu
 )";
 constexpr const char* kLearned = "airports/learned/stock/LSZH.xml";
 
-struct ReadResult {
-    std::string error;
-    ParkFileHeader header;
-    QualityPair quality{7, 7};
-};
+struct ReadResult { std::string error; ParkFileHeader header; QualityPair quality{7, 7}; };
 
 ReadResult tst_read(const std::string& location, const char* icao = "LSZH") {
     ReadResult r;

@@ -23,7 +23,8 @@ void tst_expectNeighboursOfEveryPair(const std::vector<std::array<double, 3>>& p
             if (i != j && 1.1 * gf_haversineNm(g_stands[i].position(), g_stands[j].position()) <
                               g_stands[i].radius + g_stands[j].radius)
                 expected.push_back(static_cast<uint32_t>(j + 1));
-        EXPECT_EQ(g_stands[i].standId, i + 1);
+        EXPECT_EQ(std::make_tuple(g_stands[i].standId, gf_publishedStands()->at(i).position.lat),
+                  std::make_tuple(i + 1, g_stands[i].latitude));  // the simulator thread's copy too
         EXPECT_EQ(g_stands[i].neighbours, expected) << "stand " << i + 1;
     }
 }
