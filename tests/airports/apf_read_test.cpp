@@ -71,9 +71,8 @@ TEST_F(ApfTest, LearnedFileOfTheSamePublisherIsMergedAndRescored) {
     EXPECT_EQ(std::tie(r.quality.Qf_real, r.quality.Qf_soft), std::make_tuple(42, 0));  // made-up traffic not counted
     EXPECT_EQ(g_stands[1].options.back().callsign, "FAKE2");
     EXPECT_TRUE(g_stands[2].options.empty());  // no freighter fits B9
-    EXPECT_EQ(g_rtTrafficWeek, 33);
-    EXPECT_EQ(g_stands[1].options.at(0).origin, 0u);
-    EXPECT_TRUE(gf_controlState(ctl::kParkingPercentage).enabled);
+    EXPECT_EQ(std::make_tuple(g_rtTrafficWeek, g_stands[1].options.at(0).origin, gf_controlState(ctl::kParkingPercentage).enabled),
+              std::make_tuple(33, 0u, true));
 }
 
 class LearnedTest : public ApfTest {

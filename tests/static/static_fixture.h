@@ -38,10 +38,8 @@ protected:
         AircraftRec st;
         st.hexid = hexid, st.airline = flying.substr(0, 3), st.callsign = flying + "*", st.spawnCallsign = flying;
         st.type = std::move(type), st.regcode = std::move(reg);
-        st.halfWingSpan = gf_halfWingspan(st.type);
         st.noSourceHexid = noSource, st.parkSlot = parkSlot, st.lifeState = active;
         st.objectId = 700 + hexid, st.standId = standId;
-        if (const Stand* s = gf_standById(standId)) st.standLat = s->latitude, st.standLon = s->longitude;
         return st;
     }
     // A live aircraft parked and active on the stand.

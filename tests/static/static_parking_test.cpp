@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <map>
 #include <mutex>
 
@@ -16,13 +15,8 @@
 #include "shell/requests.h"
 #include "shell/run_thread.h"
 #include "static_fixture.h"
-#include "support/live_builders.h"
 
 namespace {
-
-std::vector<uint32_t> tst_removeQueue() {
-    return {g_removeDeque.begin(), g_removeDeque.end()};
-}
 
 // Real observations first, walking back over midnight into Sunday, then soft ones; an aircraft
 // already planned is left out without losing its option's number, which the learned file keeps;
@@ -56,6 +50,20 @@ TEST_F(StaticTest, RealThenSoftPlanOnASmallAirportAndTheLearnedFileAfterIt) {
               std::string::npos) << text;
 }
 
+// Planned at the next cycle when the time cannot be read, and never on the reserved stand or the user's.
+TEST_F(StaticTest, AnUnreadableTimePlansNothingAndIsTriedAgain) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
+    for (Stand& s : g_stands) s.options = {opt("DLH" + s.name, "", "B738", "D-" + s.name, tst_bits({20}), 1)};
+    g_userOnGround = true, g_userPosition.lat = g_stands[2].latitude, g_userPosition.lon = g_stands[2].longitude;
+    gf_setParkSite({"", {}, "A2", false, 0});
+    g_currentSlot = gf_packSlot(-1, -1);
+    lf_computeStaticParking();
+    EXPECT_TRUE(g_ptList.empty() && gf_staticParkingPending());
+    g_currentSlot = tst_at(1, 20);
+    gf_staticParkingCycle();
+    EXPECT_EQ(plan(), std::vector<std::string>{"A1 DLHA1 0 1"});
+}
+
 // A static object removed before its activation, and a create the simulator refuses, leave no
 // record behind; a live aircraft created parked on a stand takes its planned entries away.
 TEST_F(StaticTest, StaticRecordsEndWithTheirObjects) {
@@ -79,9 +87,8 @@ TEST_F(StaticTest, StaticRecordsEndWithTheirObjects) {
     EXPECT_TRUE(g_ptList.empty());
 }
 
-// Half a simulated day against the stand-in simulator: renewals every 20 minutes through the main loop's
-// two phases, live aircraft arriving on stands (driving statics off) and leaving after their maximum
-// parked time, planned aircraft turning live. No stand ever holds two aircraft, no object is unowned.
+// Half a simulated day: renewals every 20 minutes through the main loop, live aircraft arriving on stands and
+// leaving after their parked time, planned ones turning live. No stand holds two aircraft, no object is unowned.
 constexpr int kStands = 16, kRenewals = 36, kTicksPerRenewal = 4000;
 
 TEST_F(StaticTest, SoakOfRenewalsWithLiveArrivalsAndDepartures) {
