@@ -299,7 +299,8 @@ void gf_addSyntheticTraffic(Scenario& scenario, const GeneratorOptions& options)
     for (const Plan& plan : kPlans) scenario.tracks.push_back(lf_track(plan, options, draws));
     scenario.parked.insert(scenario.parked.end(), kParked.begin(), kParked.end());
     gf_mergeAirports(scenario.airports, {kLszh});
-    scenario.user = {{0, 47.4512, 8.5616, kLszh.elevationFt, 320, 0, true}};
+    // The user's aircraft stands on dock B, away from the taxi routes of the traffic.
+    scenario.user = {{0, 47.451832, 8.557694, kLszh.elevationFt, 30, 0, true}};
     scenario.frameRate = 30;
     scenario.parkAirport = kLszh.icao;
     scenario.qnhHpa = kDemoQnhHpa;
