@@ -184,8 +184,9 @@ void lf_arrival(PathBuilder& b, const Plan& plan, const Runway& rwy, double runE
 
 void lf_departure(PathBuilder& b, const Plan& plan, const Runway& rwy, double runEnd) {
     b.holdUntil(plan.keySecond);
-    b.leg(20, kStandHeadingDeg + 180, 3, 3, 0);
-    b.hold(15);
+    // About 45 m of pushback, then a minute for the engines before the taxi.
+    b.leg(30, kStandHeadingDeg + 180, 3, 3, 0);
+    b.hold(60);
     const double heading = lf_headingDeg(rwy);
     b.to(lf_move(rwy.threshold, heading - 90, kHoldingPointM / 0.3048), 20, kLszh.elevationFt);
     b.to(rwy.threshold, 8, kLszh.elevationFt);
