@@ -1,3 +1,6 @@
+#include <atomic>
+#include <thread>
+
 #include <fmt/format.h>
 
 #include "core/log.h"
@@ -146,6 +149,83 @@ TEST_F(IntakeTest, AltitudeRuleAgainstTheParkAirportElevation) {
         r.sample.alt = 1500;
         tst_feed({r});
         EXPECT_EQ(g_liveRecords[0].stream.size(), state == buffer ? 1u : 2u) << state;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Due ticks are the tick now plus the delay, shifted by each stamp's distance from the batch
+// median in whole tenths (toward zero), across the tick counter's wrap.
+TEST_F(IntakeTest, DueTicksFollowTheBatchMedian) {
+    struct Row {
+        const char* name;
+        uint32_t tick;
+        int delay;
+        std::vector<double> stamps;
+        std::vector<uint32_t> due;
+    };
+    const Row rows[] = {
+        {"one record", 5000, 30, {100.0}, {8000}},
+        {"two: the later is the reference", 5000, 30, {100.0, 101.55}, {8000 - 150, 8000}},
+        {"odd count: the middle stamp", 0, 12, {103.0, 100.0, 101.5}, {1200 + 150, 1200 - 150, 1200}},
+        {"truncation toward zero", 0, 0, {20.0, 19.96, 20.04}, {0, 0, 0}},
+        {"32-bit wrap", 0xFFFFFF00u, 30, {50.0, 49.0}, {0xFFFFFF00u + 3000u, 0xFFFFFF00u + 2900u}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        gf_resetIntake();
+        gf_setAddingAllowed(true);
+        g_tickCounter = static_cast<int32_t>(row.tick);
+        std::vector<LiveTrafficRecord> batch;
+        for (size_t i = 0; i < row.stamps.size(); ++i) batch.push_back(tst_record(20000 + i, row.stamps[i]));
+        gf_addTrafficBatch(batch, row.delay);
+        StagedRecords staged;
+        size_t seen = 0;
+        for (gf_takeStagedRecords(staged); !staged.records.empty(); gf_takeStagedRecords(staged))
+            for (const LiveTrafficRecord& r : staged.records) {
+                ASSERT_LT(r.hexid - 20000, row.due.size());
+                EXPECT_EQ(static_cast<uint32_t>(r.sample.dueTick), row.due[r.hexid - 20000]);
+                ++seen;
+            }
+        EXPECT_EQ(seen, row.due.size());
+    }
+}
+
+// The reader thread hands over snapshots and live polls while the run thread takes them: every
+// record arrives once and in feed order (run under the thread sanitizer too).
+TEST_F(IntakeTest, ReaderThreadFeedsWhileTheRunThreadTakes) {
+    constexpr int kAircraft = 20, kPolls = 40;
+    gf_setAddingAllowed(true);
+    std::atomic<bool> readerDone{false};
+    std::thread reader([&] {
+        for (int poll = 0; poll < kPolls; ++poll) {
+            std::vector<LiveTrafficRecord> staging;
+            for (int a = 0; a < kAircraft; ++a) {
+                staging.push_back(tst_record(90000 + a, 1000 + 2 * poll, 40.0 + 0.01 * poll, 0.1 * a,
+                                             fmt::format("T{}", a)));
+                staging.back().sample.track = poll % 2 ? 95 : 90;  // every poll is a new sample
+            }
+            gf_addTrafficBatch(staging, poll < 5 ? 6 * poll : 30);
+            std::this_thread::yield();
+        }
+        readerDone = true;
+    });
+    auto staged = [] {
+        std::lock_guard lock(g_addingStackMutex);
+        return !g_snapshotBatches.empty() || !g_addingStack.empty();
+    };
+    while (!readerDone.load() || staged()) {
+        gf_takeFromAddingStack();
+        ++g_tickCounter;
+    }
+    reader.join();
+    ASSERT_EQ(g_liveRecords.size(), static_cast<size_t>(kAircraft));
+    for (const LiveAircraft& ac : g_liveRecords) {
+        ASSERT_GE(ac.stream.size(), 5u) << ac.callsign << ": all five snapshots";
+        for (size_t i = 1; i < ac.stream.size(); ++i)
+            EXPECT_GT(ac.stream[i].lat, ac.stream[i - 1].lat) << ac.callsign << ": feed order";
     }
 }
 
