@@ -141,3 +141,42 @@ TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Our own distances: on the ground 1.1 x (the B738's 17.9 m + the user's 18 m) = 39.5 m; in the
+// air 0.1 nm across and 300 ft up or down.
+TEST_F(SpawnTest, LiveAircraftTooCloseToTheUserIsRemoved) {
+    struct Row {
+        const char* what;
+        bool userOnGround, acOnGround;
+        double northM, altFt;  // the aircraft from the user (5000 ft in the air)
+        bool ruleOn, removed;
+    };
+    const Row rows[] = {
+        {"ground, 39 m", true, true, 39, 0, true, true},
+        {"ground, 40 m", true, true, 40, 0, true, false},
+        {"ground, rule off", true, true, 10, 0, false, false},
+        {"ground user, aircraft flying over", true, false, 10, 500, true, false},
+        {"air, 180 m and 300 ft above", false, false, 180, 5300, true, true},
+        {"air, 190 m", false, false, 190, 5000, true, false},
+        {"air, 301 ft below", false, false, 10, 4699, true, false},
+        {"air, rule off", false, false, 10, 5000, false, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_liveRecords.clear();
+        COLLISION_USER_GND.set(r.ruleOn);
+        COLLISION_USER_AIR.set(r.ruleOn);
+        LiveAircraft& ac = tst_candidate(kHexid, {.at = tst_pointNear(r.northM / 1852)});
+        ac.lifeState = active;
+        ac.lat = ac.stream[0].lat, ac.lon = ac.stream[0].lon;
+        ac.onGround = r.acOnGround ? 1 : 0;
+        ac.altitude = r.altFt;
+        ac.halfWingSpan = 17.9 / 1852;
+        gf_removeTooCloseToUser({kHarnessLat, kHarnessLon}, r.userOnGround ? 0 : 5000, r.userOnGround);
+        EXPECT_EQ(ac.lifeState, r.removed ? removingfromsim : active);
+    }
+}
+
+}  // namespace
