@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "core/clock.h"
 #include "core/slots.h"
@@ -238,6 +239,43 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
         EXPECT_EQ(gf_findHexidSlot(30002), nullptr);
         EXPECT_EQ(g_stands[0].options.size(), 1u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The user's stand is looked up on the simulator thread in the stands the run thread last
+// published: never a cached name after the list changed, never a half-published list.
+TEST_F(StandChoiceTest, NearestStandNameFollowsTheRepublishedStands) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    const LatLon nearA1 = tst_offsetM(40, 0);
+    EXPECT_EQ(gf_nearestStandName(nearA1), "") << "the user is not on the ground";
+    g_userOnGround = true;
+    EXPECT_EQ(gf_nearestStandName(nearA1), "A1");
+    EXPECT_EQ(gf_nearestStandName(tst_offsetM(56, 0)), "") << "beyond 55 m";
+    g_stands[0].name = "B7";
+    EXPECT_EQ(gf_nearestStandName(nearA1), "A1") << "nothing published yet";
+    gf_publishStands();
+    EXPECT_EQ(gf_nearestStandName(nearA1), "B7");
+
+    std::atomic<bool> done{false};
+    std::string last;
+    std::thread simThread([&] {
+        do last = gf_nearestStandName(nearA1);
+        while (!done.load() || last != "FINAL");
+    });
+    for (int i = 0; i < 200; ++i) {
+        g_stands[0].name = i % 2 ? "ODD" : "EVEN";
+        gf_publishStands();
+    }
+    g_stands[0].name = "FINAL";
+    gf_publishStands();
+    done = true;
+    simThread.join();
+    EXPECT_EQ(last, "FINAL");
+    gf_clearStands();
+    EXPECT_EQ(gf_nearestStandName(nearA1), "");
 }
 
 }  // namespace
