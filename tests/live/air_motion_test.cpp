@@ -245,9 +245,4 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
     }
 }
 
-TEST_F(AirMotionTest, LimitsOfAMissingCategoryRaise) {
-    EXPECT_THROW(gf_airLimits(6), std::out_of_range);
-    EXPECT_THROW(gf_airLimits(-1), std::out_of_range);
-}
-
 }  // namespace

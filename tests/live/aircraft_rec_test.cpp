@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "live/air_motion.h"
 #include "live_fixture.h"
 
 namespace {
@@ -37,8 +38,10 @@ TEST_F(AircraftRecTest, EveryCategoryTakesItsDocumentedFlightLimits) {
         EXPECT_NEAR(std::fabs(gf_radToDeg(rec.rotationPitch) - row.m.rotationPitchDeg), std::fabs(row.m.rotationPitchDeg) * 0.025, 1e-9);
         EXPECT_NEAR(std::fabs(gf_radToDeg(rec.climbPitch) - row.m.climbPitchDeg), std::fabs(row.m.climbPitchDeg) * 0.05, 1e-9);
     }
-    EXPECT_THROW(gf_categoryMotion(6), std::out_of_range);
-    EXPECT_THROW(gf_categoryMotion(-1), std::out_of_range);
+    for (int32_t missing : {-1, 6}) {
+        EXPECT_THROW(gf_categoryMotion(missing), std::out_of_range);
+        EXPECT_THROW(gf_airLimits(missing), std::out_of_range);
+    }
 }
 
 }  // namespace

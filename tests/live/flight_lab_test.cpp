@@ -17,29 +17,21 @@
 
 namespace {
 
-// Air extensions: 8 samples of 8 s, the due-tick clamp's lag of up to 50 s, and a few seconds for
-// the removal to be sent and answered.
+// Air extensions (8 samples of 8 s), the due-tick clamp's lag and the removal's round trip.
 constexpr double kAirBudgetSec = 8 * 8 + 50 + 6;
-// The delay between a report and its due tick in the lab, seconds.
-constexpr double kDelaySec = 30;
+constexpr double kDelaySec = 30;  // from a report to its due tick
+// Reports at most this far apart are measured; while they go on the aircraft is back within
+// kBackWithinSec; this long in the air between ground rows is a real departure or arrival.
+constexpr double kMeasuredGapSec = 20, kBackWithinSec = 60, kAirStretchSec = 60;
 
-// Where reports lie at most this far apart, the lab measures the horizontal error.
-constexpr double kMeasuredGapSec = 20;
-// An aircraft whose reports go on is back in the simulator within this many seconds.
-constexpr double kBackWithinSec = 60;
-// The feed has the aircraft in the air this long between ground rows: a real departure or
-// arrival, not noise in the air/ground field (nor the last seconds of a final that the spawn
-// leaves out: an aircraft first seen on short final appears at its touchdown).
-constexpr double kAirStretchSec = 60;
-
-// What the lab saw of the aircraft once per second of the lab's clock.
+// What the lab saw of the aircraft once per lab second.
 struct LabSecond {
     double labSec = 0;
     bool active = false, onGround = false;
     double lat = 0, lon = 0, altFt = 0;
 };
 
-// The truth at time t, linearly between the rows around it; gapSec is the spacing of those rows.
+// The truth at time t, between the rows around it, gapSec apart.
 struct TruthAt {
     double lat, lon, altFt, gapSec;
     bool onGround;
@@ -91,8 +83,8 @@ bool lab_airStretch(It begin, It end) {
     return false;
 }
 
-// Figures of one replay against the truth 30 s earlier, where new positions arrive (the feed
-// repeats a position until the next one comes) at most kMeasuredGapSec apart.
+// Figures of one replay against the truth 30 s earlier, where new positions come at most
+// kMeasuredGapSec apart (the feed repeats a position until the next one).
 std::string lab_tableRow(const std::string& name, bool park, const Truth& all, const std::vector<LabSecond>& seen) {
     Truth truth;
     for (const TruthPoint& p : all)
@@ -117,9 +109,8 @@ std::string lab_tableRow(const std::string& name, bool park, const Truth& all, c
                        all.back().t - all.front().t);
 }
 
-// While reports keep bringing new positions (at most kMeasuredGapSec apart) the aircraft is never
-// away from the simulator longer than kBackWithinSec; a departure leaves the ground, an arrival
-// comes down on it.
+// Never away longer than kBackWithinSec while new positions go on; a departure leaves the ground,
+// an arrival comes down on it.
 std::vector<std::string> lab_replayFaults(const Truth& truth, const std::vector<LabSecond>& seen) {
     std::vector<std::string> faults;
     // The run of reports that row i carries on began at runStart[i] (report time).
@@ -179,10 +170,8 @@ class RealTrackLab : public FlightLab, public ::testing::WithParamInterface<Real
     }
 };
 
-// Every real track of tests/data/realdata whole, as the demo's converter makes it, through the
-// real intake and playback, flown by the demo's type of that aircraft under the airline whose
-// livery the lab installed, without a park airport or with the one it touches last. The
-// per-track table goes to the test output.
+// Every real track of tests/data/realdata whole, as the demo converts it, without a park airport
+// or with the one it touches last; the per-track table goes to the test output.
 TEST_P(RealTrackLab, ReplaysTheWholeTrack) {
     const RealCase c = GetParam();
     const std::filesystem::path dir = tst_sourceDir() / "tests/data/realdata";

@@ -11,7 +11,6 @@
 #include "live_fixture.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
-#include "support/live_builders.h"
 
 namespace {
 
@@ -151,10 +150,6 @@ TEST_F(IntakeTest, AltitudeRuleAgainstTheParkAirportElevation) {
         EXPECT_EQ(g_liveRecords[0].stream.size(), state == buffer ? 1u : 2u) << state;
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Due ticks are the tick now plus the delay, shifted by each stamp's distance from the batch
 // median in whole tenths (toward zero), across the tick counter's wrap.

@@ -1,5 +1,5 @@
 // Shared fixture of the live-traffic tests: a fresh working folder, a small type database and
-// builders of traffic records.
+// builders of traffic records, live aircraft and create requests.
 #pragma once
 #include <string>
 
@@ -12,6 +12,7 @@
 #include "live/aircraft_rec.h"
 #include "live/intake.h"
 #include "live/live_set.h"
+#include "sim/sim_link.h"
 #include "support/work_folder.h"
 
 // Types of every category and two registrations.
@@ -52,10 +53,25 @@ inline LiveTrafficRecord tst_record(uint32_t hexid, double timeStamp, double lat
     return r;
 }
 
-// Lets the run thread process everything staged so far (snapshot batches and adding stack).
-inline void tst_drainStaged(int maxTicks = 10000) {
-    for (int i = 0; i < maxTicks; ++i, ++g_tickCounter) gf_takeFromAddingStack();
-}
-
 // A point north of (lat, lon) at the given distance in nautical miles (one degree is 60 nm).
 inline LatLon tst_northOf(double lat, double lon, double nm) { return {lat + nm / 60.0, lon}; }
+
+// A Lufthansa B738 "DLH4AB" in the life state, bound to the object (0: none yet), without samples.
+inline LiveAircraft tst_liveAircraft(uint32_t hexid, uint32_t lifeState, uint32_t objectId = 0) {
+    LiveAircraft ac;
+    ac.hexid = hexid;
+    ac.callsign = "DLH4AB";
+    ac.airline = "DLH";
+    ac.type = "B738";
+    ac.lifeState = lifeState;
+    ac.objectId = objectId;
+    return ac;
+}
+
+// A create request as queued for the simulator thread; only the two keys a withdrawal looks at.
+inline AiCreateRec tst_createRequest(std::string callsign, uint32_t hexid) {
+    AiCreateRec c;
+    c.callsign = std::move(callsign);
+    c.hexid = hexid;
+    return c;
+}

@@ -1,7 +1,6 @@
 #include "live/removal.h"
 
 #include "live_fixture.h"
-#include "support/live_builders.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include "core/params.h"
 #include "live/live_fixture.h"
 #include "live/removal.h"
-#include "support/live_builders.h"
 
 namespace {
 

@@ -140,10 +140,6 @@ TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Our own distances: on the ground 1.1 x (the B738's 17.9 m + the user's 18 m) = 39.5 m; in the
 // air 0.1 nm across and 300 ft up or down.
 TEST_F(SpawnTest, LiveAircraftTooCloseToTheUserIsRemoved) {

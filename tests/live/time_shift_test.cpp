@@ -4,7 +4,6 @@
 #include "live/live_set.h"
 #include "live/removal.h"
 #include "live_fixture.h"
-#include "support/live_builders.h"
 
 namespace {
 

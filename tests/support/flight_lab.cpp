@@ -168,13 +168,6 @@ void lab_stop(Truth& t, double seconds, double stepSec) {
     }
 }
 
-Truth lab_gap(const Truth& t, double from, double to) {
-    Truth r;
-    for (const TruthPoint& p : t)
-        if (p.t < from || p.t > to) r.push_back(p);
-    return r;
-}
-
 std::vector<LabInvariant> lab_defaultInvariants() {
     std::vector<LabInvariant> all = {
         {"position values", lab_values}, {"per-tick step", lab_step}, {"due ticks", lab_dues}, {"state changes", lab_states}};

@@ -1,7 +1,5 @@
-// The flight lab: truth trajectories turned into feed streams, played through the real intake,
-// tick and playback against the stand-in simulator, with invariants checked every tick for every
-// live aircraft. Built on the tick harness; the air and ground labs add their own invariants
-// (through lab_defaultInvariants) and trajectory builders.
+// The flight lab: truth trajectories played as feed streams through the tick harness, with
+// invariants (the air and ground labs' too) checked every tick for every live aircraft.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -22,16 +20,13 @@ struct TruthPoint {
 };
 using Truth = std::vector<TruthPoint>;
 
-// Builders, each continuing from the last point every stepSec seconds: along the great circle
-// (climbing or descending at vrateFpm); a level turn (degrees, positive right); a 3-degree approach
-// to the ground at fieldFt and the roll to taxi speed; a stop on the ground. lab_gap leaves out
-// the reports between from and to.
+// Builders continuing from the last point every stepSec: straight on, a level turn (positive
+// right), a 3-degree approach to fieldFt with the roll to 20 kt, a stop on the ground.
 Truth lab_start(double lat, double lon, double altFt, double gsKt, double trackDeg, bool onGround = false);
 void lab_straight(Truth& t, double seconds, double stepSec = 2, double vrateFpm = 0);
 void lab_turn(Truth& t, double degrees, double degPerSec = 3, double stepSec = 2);
 void lab_approach(Truth& t, double fieldFt, double stepSec = 2);
 void lab_stop(Truth& t, double seconds, double stepSec = 2);
-Truth lab_gap(const Truth& t, double from, double to);
 
 // What the lab remembers of an aircraft from one tick to the next.
 struct LabSnapshot {

@@ -26,8 +26,7 @@ constexpr const char* kHarnessTypes = R"(<dbase><types>
 </types><registrations><reg id="D-ABCD" airl="DLH" type="B738"/></registrations></dbase>)";
 
 constexpr double kTickSeconds = 0.01;
-// Enough for a create already sent to be found and reported.
-constexpr int kSettleTicks = 300;
+constexpr int kSettleTicks = 300;  // for a create already sent to be found and reported
 
 std::string lf_liveriesXml() {
     std::string xml = "<?xml version=\"1.0\"?>\n<liveries>\n";
@@ -36,9 +35,6 @@ std::string lf_liveriesXml() {
                              {"DAL", "B739", kTitleDal739}, {"THY", "B38M", kTitleThy38m},
                              {"SAZ", "EC45", kTitleSazEc45}};
     for (const auto& r : rows) xml += fmt::format("<liv airl=\"{}\" type=\"{}\" title=\"{}\"/>\n", r[0], r[1], r[2]);
-    // Liveries the stand-in simulator does not have: airlines RAA..RAT on the B738.
-    for (char c = 'A'; c <= 'T'; ++c)
-        xml += fmt::format("<liv airl=\"RA{}\" type=\"B738\" title=\"Refused 737 RA{}\"/>\n", c, c);
     return xml + "</liveries>\n";
 }
 

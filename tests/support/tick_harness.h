@@ -1,7 +1,5 @@
-// The tick harness: the real main-loop tick (lf_tick) against the stand-in simulator, stepped
-// frame by frame in step with the 10 ms ticks, around one airport with a small type database and
-// built livery tables. Traffic goes in through the real batch hand-over. The teardown checks that
-// the simulator keeps no object that no record owns.
+// The tick harness: the real main-loop tick against the stand-in simulator, frame by frame with
+// the 10 ms ticks, at one airport with built liveries. The teardown finds no object unowned.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -16,7 +14,7 @@
 #include "platform/sim_standin.h"
 #include "support/work_folder.h"
 
-// The harness's airport (EDDF) and its liveries; the last three are known but not installed.
+// The harness's airport (EDDF) and its liveries; the last three are not installed.
 inline constexpr double kHarnessLat = 50.0379, kHarnessLon = 8.5622, kHarnessElevFt = 364;
 inline constexpr const char* kTitleDlh738 = "Boeing 737-800 Lufthansa";
 inline constexpr const char* kTitleBaw320 = "Airbus A320 British Airways";
@@ -42,15 +40,13 @@ class TickHarness : public WorkFolderTest {
   protected:
     void SetUp() override;
     void TearDown() override;
-    // The user parked at the airport, the first four titles installed, 30 frames a second.
+    // The user parked at the airport, the first four titles installed.
     static Scenario baseScenario();
-    // Loads the world, opens the link, runs its first frame and allows adding, as the run does.
-    void startFlight(const Scenario& s = baseScenario());
+    void startFlight(const Scenario& s = baseScenario());  // the run's start: link, first frame, adding
     // n main-loop passes, each followed by the simulator frames that fall into its 10 ms.
     void tick(int n = 1);
     // Ticks until done() holds: the ticks run, or -1 (a failure) after maxTicks.
     int tickUntil(const std::function<bool()>& done, int maxTicks = 5000);
-    // A batch handed over as the reader does (delay 30: the adding stack; else a buffered snapshot).
     void feed(std::vector<LiveTrafficRecord> batch, int delaySeconds);
     // The points as buffered snapshots 6 s apart: point i is due 600 x (i + 1) ticks from now.
     void feedTrack(uint32_t hexid, const std::string& callsign, const std::string& airline,
@@ -58,7 +54,6 @@ class TickHarness : public WorkFolderTest {
 
   public:
     static LiveAircraft* live(uint32_t hexid);
-    // Journal lines of the stand-in that begin with the prefix ("CREATE", "5 NAV_LIGHTS_SET").
     static std::vector<std::string> journalLines(const std::string& prefix);
     static std::vector<std::string> unownedObjects();  // stand-in objects no record owns
 
