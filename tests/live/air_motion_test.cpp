@@ -16,18 +16,12 @@ namespace {
 
 using Cmds = std::vector<std::string>;
 constexpr int32_t kNow = 100000;
-constexpr int32_t kLight = 0, kLarge = 2, kRotor = 5;
 
-double tst_deg(double d) {
-    return gf_degToRad(d);
-}
-
-// An active aircraft (object 7) flying north at 47 N 8 E, at the altitude and the height above
-// the ground; its front sample here, the next 1 nm north due in 200 ticks, both airborne at
-// 12000 ft with their lights done; climb step 0.6 ft.
-LiveAircraft tst_aircraft(int32_t category = kLarge, double altitude = 3000, double agl = 3000) {
+// An active large aircraft (object 7) flying north at 47 N 8 E; its front sample here, the next
+// 1 nm north due in 200 ticks, both airborne at 12000 ft with their lights done; climb step 0.6 ft.
+LiveAircraft tst_aircraft(double altitude = 3000, double agl = 3000) {
     LiveAircraft ac;
-    ac.category = category;
+    ac.category = 2;
     ac.callsign = "SWR12";
     ac.hexid = 0x4B1234;
     ac.objectId = 7;
@@ -41,12 +35,8 @@ LiveAircraft tst_aircraft(int32_t category = kLarge, double altitude = 3000, dou
     ac.throttleIndex = 2;
     ac.lightsHigh = 1;
     for (int i = 0; i < 2; ++i)
-        ac.stream.push_back({.lat = 47 + i / 60.0,
-                             .lon = 8,
-                             .alt = 12000,
-                             .gs = 140,
-                             .dueTick = kNow + 200 * i,
-                             .airborne = 1});
+        ac.stream.push_back(
+            {.lat = 47 + i / 60.0, .lon = 8, .alt = 12000, .gs = 140, .dueTick = kNow + 200 * i, .airborne = 1});
     return ac;
 }
 
@@ -90,7 +80,7 @@ TEST_F(AirMotionTest, VerticalProfile) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        LiveAircraft ac = tst_aircraft(kLarge, 3000, row.agl);
+        LiveAircraft ac = tst_aircraft(3000, row.agl);
         ac.approachFlag = row.approach;
         ac.stream[0].airborne = row.frontAir;
         ac.stream[0].vrate = row.frontVrate;
@@ -125,7 +115,7 @@ TEST_F(AirMotionTest, TouchdownLegByQnhAndParkAirport) {
         SCOPED_TRACE(fmt::format("qnh {} park {} agl {}", row.qnh, row.park, row.agl));
         setPark(row.park);
         g_qnh = row.qnh;
-        LiveAircraft ac = tst_aircraft(kLarge, 2000, row.agl);
+        LiveAircraft ac = tst_aircraft(2000, row.agl);
         ac.stream[0].vrate = -800;
         ac.stream[1].vrate = -700;
         ac.stream[1].airborne = 0;
@@ -151,7 +141,7 @@ TEST_F(AirMotionTest, PitchAndBankSteps) {
         ac.stream[1].vrate = row.vrate;
         ac.stream[1].dueTick = kNow + row.dueIn;
         lf_airMotion(ac);
-        EXPECT_NEAR(ac.dPitch, tst_deg(row.dPitchDeg), 1e-15);
+        EXPECT_NEAR(ac.dPitch, gf_degToRad(row.dPitchDeg), 1e-15);
     }
     struct BankRow {
         const char* what;
@@ -162,11 +152,11 @@ TEST_F(AirMotionTest, PitchAndBankSteps) {
     const BankRow banks[] = {
         {"feed attitude low down", true, true, 800, 2 * kPi - 0.1, 0.2 / 200, 0.05 / 200},
         {"too high for the feed's attitude", true, true, 1500, 0.5, NAN, 0.05 / 200},
-        {"no roll: toward the turn ahead", true, false, 800, 0.5, NAN, -tst_deg(0.02)},
+        {"no roll: toward the turn ahead", true, false, 800, 0.5, NAN, -gf_degToRad(0.02)},
     };
     for (const BankRow& row : banks) {
         SCOPED_TRACE(row.what);
-        LiveAircraft ac = tst_aircraft(kLarge, 3000, row.agl);
+        LiveAircraft ac = tst_aircraft(3000, row.agl);
         ac.heading = row.heading;
         ac.bank = 0.05;
         PosSample after = ac.stream[1];
@@ -194,7 +184,6 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
     const Cmds goAround = with(cabin0, {"7 THROTTLE_SET 16383", "7 GEAR_SET 0"});
     struct Row {
         const char* what;
-        int32_t category;
         double frontAlt, agl, vrate;
         bool approach;
         int park;
@@ -204,28 +193,27 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
         int32_t dueAhead;  // steady flight and a go-around shrink the clamps, a landing resets them
     };
     const Row rows[] = {
-        {"climbing through 10000 ft", kLarge, 10000, 9000, 0, false, 0, 2, 4,
-         tst_lightEvents(7, "1100001", {"7 THROTTLE_SET 11468", "7 GEAR_SET 0", "7 FLAPS_SET 0"}), false,
-         2900},
-        {"descending below 10000 ft", kLarge, 9999, 3000, 0, false, 0, 2, 4,
+        {"climbing through 10000 ft", 10000, 9000, 0, false, 0, 2, 4,
+         tst_lightEvents(7, "1100001", {"7 THROTTLE_SET 11468", "7 GEAR_SET 0", "7 FLAPS_SET 0"}), false, 2900},
+        {"descending below 10000 ft", 9999, 3000, 0, false, 0, 2, 4,
          tst_lightEvents(7, "1111111", with(cabin1, {"7 GEAR_SET 0", "7 FLAPS_SET 0"})), false, 2900},
-        {"descent takes power off", kLarge, 5000, 3000, -250, true, 0, 3, 0,
+        {"descent takes power off", 5000, 3000, -250, true, 0, 3, 0,
          with(cabin1, {"7 THROTTLE_SET 8191", "7 GEAR_SET 0"}), false, 2900},
-        {"climb takes full power back", kLarge, 5000, 3000, 401, false, 0, 4, 0,
+        {"climb takes full power back", 5000, 3000, 401, false, 0, 4, 0,
          with(cabin1, {"7 THROTTLE_SET 11468", "7 GEAR_SET 0"}), false, 2900},
-        {"below 2400 ft: flaps 1", kLarge, 5000, 2100, 100, false, 0, 2, 0,
+        {"below 2400 ft: flaps 1", 5000, 2100, 100, false, 0, 2, 0,
          with(cabin1, {"7 FLAPS_SET 3072"}), false, 2900},
-        {"descent near the park airport", kLarge, 5000, 2000, -250, false, 1, 2, 0,
+        {"descent near the park airport", 5000, 2000, -250, false, 1, 2, 0,
          with(cabin0, {"7 THROTTLE_SET 4914", "7 FLAPS_SET 16383", "7 GEAR_SET 1"}), true, 3000},
-        {"climb above 600 ft/min", kLarge, 5000, 1500, 601, true, 1, 2, 0, goAround, false, 2900},
-        {"climb at 600 ft/min", kLarge, 5000, 1500, 600, true, 1, 2, 0, cabin0, true, 3000},
-        {"approach away from the park airport", kLarge, 5000, 1500, 0, true, 2, 2, 0, goAround, false, 2900},
-        {"level without an approach", kLarge, 5000, 1500, 0, false, 2, 2, 0, cabin0, false, 3000},
+        {"climb above 600 ft/min", 5000, 1500, 601, true, 1, 2, 0, goAround, false, 2900},
+        {"climb at 600 ft/min", 5000, 1500, 600, true, 1, 2, 0, cabin0, true, 3000},
+        {"approach away from the park airport", 5000, 1500, 0, true, 2, 2, 0, goAround, false, 2900},
+        {"level without an approach", 5000, 1500, 0, false, 2, 2, 0, cabin0, false, 3000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         setPark(row.park);
-        LiveAircraft ac = tst_aircraft(row.category, 5000, row.agl);
+        LiveAircraft ac = tst_aircraft(5000, row.agl);
         ac.stream[0].alt = row.frontAlt;
         ac.stream[0].vrate = row.vrate;
         ac.lightsHigh = 0;

@@ -15,13 +15,13 @@
 #include "sim/sim_link.h"
 #include "support/work_folder.h"
 
-// Types of every category and two registrations.
+// Types of every category and three registrations.
 inline constexpr const char* kTestTypeDatabase = R"(<dbase><types>
 <type icao="C172" cat="Light" span="11"/><type icao="C56X" cat="Buzjets" span="16"/>
 <type icao="B738" cat="Large" span="35.8"/><type icao="B744" cat="Heavy" span="64.4"/>
 <type icao="F16" cat="HighPerf" span="9.5"/><type icao="EC35" cat="Rotorcraft" span="10.2"/>
-</types><registrations><reg id="D-ABCD" airl="DLH" type="B738"/><reg id="D-EFGH" airl="DLH"/>
-</registrations></dbase>)";
+<type icao="A320" cat="Large" span="35.8"/></types><registrations><reg id="D-ABCD" airl="DLH" type="B738"/>
+<reg id="D-EFGH" airl="DLH"/><reg id="D-AIZZ" airl="DLH" type="A320"/></registrations></dbase>)";
 
 class LiveTest : public WorkFolderTest {
   protected:

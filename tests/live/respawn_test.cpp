@@ -16,10 +16,6 @@ class RespawnTest : public LiveTest {
   protected:
     void SetUp() override {
         LiveTest::SetUp();
-        gf_loadTypeDatabaseText(R"(<dbase><types><type icao="B738" cat="Large" span="35.8"/>
-            <type icao="A320" cat="Large" span="35.8"/><type icao="B744" cat="Heavy" span="64.4"/></types>
-            <registrations><reg id="D-AIZZ" airl="DLH" type="A320"/></registrations></dbase>)",
-                                "dbase.xml");
         g_liveRecords.reserve(16);  // the cases hold references across appends
     }
     // An active B738 "DLH4AB" D-AIXX EDDF-EGLL flying at (50, 8) at 11000 ft, its livery remembered.
