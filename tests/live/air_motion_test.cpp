@@ -60,39 +60,6 @@ class AirMotionTest : public LiveTest {
     }
 };
 
-TEST_F(AirMotionTest, VerticalProfile) {
-    struct Row {
-        const char* what;
-        bool frontAir, nextAir, approach;
-        double agl, frontVrate, nextVrate, nextAlt;
-        double dAltitude;
-        bool gear;
-    };
-    // Altitude 3000, the next sample due in 200 ticks, climb step 0.6.
-    const Row rows[] = {
-        {"lift-off leg climbs", false, true, false, 50, 0, 0, 3100, 0.5, false},
-        {"airborne descends at most the step", true, true, false, 1500, 0, 0, 2000, -0.6, false},
-        {"at 200 ft it climbs", true, true, false, 200, 0, 0, 3060, 0.3, false},
-        {"approach follows the feed", true, true, true, 1500, 0, 0, 2950, -0.25, false},
-        {"level short final", true, true, true, 900, -50, 150, 12000, -601.0 / 6000, false},
-        {"level, the feed climbing", true, true, true, 900, -50, 151, 12000, 0.6, false},
-        {"touchdown leg", true, false, false, 1500, 0, 0, 2000, -601.0 / 6000, true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        LiveAircraft ac = tst_aircraft(3000, row.agl);
-        ac.approachFlag = row.approach;
-        ac.stream[0].airborne = row.frontAir;
-        ac.stream[0].vrate = row.frontVrate;
-        ac.stream[1].alt = row.nextAlt;
-        ac.stream[1].vrate = row.nextVrate;
-        ac.stream[1].airborne = row.nextAir;
-        lf_airMotion(ac);
-        EXPECT_DOUBLE_EQ(ac.dAltitude, row.dAltitude);
-        EXPECT_EQ(tst_queuedCommands(), row.gear ? Cmds{"7 GEAR_SET 1"} : Cmds{});
-    }
-}
-
 TEST_F(AirMotionTest, TouchdownLegByQnhAndParkAirport) {
     struct Row {
         double qnh;

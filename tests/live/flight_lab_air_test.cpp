@@ -8,7 +8,6 @@
 
 #include <fmt/format.h>
 
-#include "core/log.h"
 #include "core/params.h"
 #include "live/air_motion.h"
 #include "live/air_motion_legs.h"
@@ -32,7 +31,7 @@ struct LabRow {
     const char* levers;  // at touchdown
 };
 
-class AirLab : public FlightLab, public ::testing::WithParamInterface<LabRow> {
+class LandingLab : public FlightLab, public ::testing::WithParamInterface<LabRow> {
   protected:
     void SetUp() override {
         FlightLab::SetUp();
@@ -86,9 +85,6 @@ class AirLab : public FlightLab, public ::testing::WithParamInterface<LabRow> {
     std::vector<LabAirTick> trace;
     Cmds cmds, states, never;
 };
-
-class LandingLab : public AirLab {};
-class TakeOffLab : public AirLab {};
 
 TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
     const LabRow& row = GetParam();
@@ -172,61 +168,6 @@ INSTANTIATE_TEST_SUITE_P(Flights, LandingLab,
                                            LabRow{"left", "B738", "DLH", 2, -90, "DATA401 100 100 100"},
                                            LabRow{"rotorcraft", "EC45", "SAZ", 5, 90, "DATA401 100 100 100"},
                                            LabRow{"light", "C172", "PVT", 0, 90, "DATA401"}),
-                         [](const auto& info) { return std::string(info.param.what); });
-
-TEST_P(TakeOffLab, RotationStagedClimbGearUpAndFlying) {
-    const LabRow& row = GetParam();
-    // On the runway at 20 kt, speeding up at 3 kt/s, airborne and climbing for 150 s.
-    Truth t = lab_start(kHarnessLat, kHarnessLon, kFieldFt, 20, 0, true);
-    lab_straight(t, 10);
-    lab_takeOff(t, row.category == 2 ? 160 : 100, row.category == 2 ? 2000 : 1000, 150);
-    fly(t, row);
-    EXPECT_EQ(states, (Cmds{"taxi -> take_off", "take_off -> flying"}));
-    const size_t rotation = first([](const LabAirTick& x) { return x.ac.flightState == take_off; });
-    ASSERT_LT(rotation, trace.size());
-    EXPECT_TRUE(trace[rotation].ac.takeOffRoll);
-    EXPECT_EQ(trace[rotation].ac.takeOffCounter, gf_categoryMotion(row.category).rotationTicks - 1);
-    // Pinned to the runway while rotating, then a tenth, a fifth and half of the climb step for 100
-    // ticks each, then the full step; the gear comes up with the full step.
-    size_t gearUp = trace.size();
-    int32_t fullStepTick = 0;
-    for (size_t i = rotation; i < trace.size() && trace[i].ac.flightState == take_off; ++i) {
-        const LiveAircraft& x = trace[i].ac;
-        SCOPED_TRACE(fmt::format("tick {} counter {}", trace[i].tick, x.takeOffCounter));
-        const int32_t c = x.takeOffCounter;
-        // The nose comes up evenly from the pitch on the runway to the rotation pitch.
-        const double p0 = trace[rotation - 1].ac.pitch, n = gf_categoryMotion(row.category).rotationTicks;
-        if (c == 1) ASSERT_NEAR(x.pitch, x.rotationPitch + (p0 - x.rotationPitch) / n, 1e-9);
-        const double share = c >= 0 ? 0 : c > -100 ? 0.1 : c > -200 ? 0.2 : c > -300 ? 0.5 : 1;
-        ASSERT_NEAR(x.altitude - trace[i - 1].ac.altitude, share * x.dAltitude, 1e-9);
-        if (c == -300) fullStepTick = trace[i].tick;
-        if (!trace[i].gearDown && trace[i - 1].gearDown && gearUp == trace.size()) gearUp = i;
-    }
-    if (row.category == 2) {
-        ASSERT_LT(gearUp, trace.size());
-        // Sent in that tick, received with the next simulator frame.
-        EXPECT_GE(trace[gearUp].tick, fullStepTick);
-        EXPECT_LE(trace[gearUp].tick, fullStepTick + 4);
-    }
-    const size_t up = first([](const LabAirTick& x) { return x.ac.flightState == flying; }, rotation);
-    ASSERT_LT(up, trace.size());
-    const LiveAircraft& before = trace[up - 1].ac;
-    EXPECT_GE(trace[up].ac.agl, 800);
-    EXPECT_LT(before.takeOffCounter, -300);
-    EXPECT_TRUE(before.agl < 800 || before.pitch > before.climbPitch) << "flying at the first tick it may";
-    EXPECT_EQ(trace[up].ac.takeOffCounter, 1);
-    expectInOrder({"THROTTLE_SET 0", "FLAPS_SET 3072", "GEAR_SET 0", "THROTTLE_SET 11468"});
-    const Cmds lights = {"NAV_LIGHTS_SET 1",  "BEACON_LIGHTS_SET 1", "LANDING_LIGHTS_SET 1",
-                         "TAXI_LIGHTS_SET 1", "STROBES_SET 1",       "LOGO_LIGHTS_SET 1",
-                         "CABIN_LIGHTS_SET 0"};
-    EXPECT_NE(std::search(cmds.begin(), cmds.end(), lights.begin(), lights.end()), cmds.end())
-        << "take-off lights";
-}
-
-INSTANTIATE_TEST_SUITE_P(Flights, TakeOffLab,
-                         ::testing::Values(LabRow{"large", "B738", "DLH", 2, 0, ""},
-                                           LabRow{"rotorcraft", "EC45", "SAZ", 5, 0, ""},
-                                           LabRow{"light", "C172", "PVT", 0, 0, ""}),
                          [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace

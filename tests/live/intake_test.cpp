@@ -62,32 +62,6 @@ TEST_F(IntakeTest, FiltersOfAKnownAircraft) {
     }
 }
 
-// A change of speed is refused once; the report after it that confirms the new speed is taken;
-// one that jumps against both the newest sample and the report before is not. The steady-track
-// filter is off while the stream is extended; removal and respawn take no samples.
-TEST_F(IntakeTest, SpeedChangesAndStatesOfAKnownAircraft) {
-    struct Row {
-        double speeds[3];  // after a first report at 5 kt
-        size_t streamSize;
-    };
-    for (const Row& row : {Row{{160, 158, 161}, 3}, Row{{160, 6, 7}, 3}, Row{{160, 5, 160}, 2}}) {
-        SCOPED_TRACE(row.speeds[1]);
-        gf_resetIntake();
-        tst_feed({tst_at(0, 5, 90, false)});
-        for (int i = 0; i < 3; ++i) tst_feed({tst_at(20 + 20 * i, row.speeds[i], 90, false)});
-        EXPECT_EQ(g_liveRecords[0].stream.size(), row.streamSize);
-    }
-    for (uint32_t state : {active, liveryrespawn, removingfromsim}) {
-        SCOPED_TRACE(state);
-        gf_resetIntake();
-        tst_feed({tst_at(0, 250)});
-        g_liveRecords[0].lifeState = state;
-        g_liveRecords[0].extension = 1;
-        tst_feed({tst_at(2, 250)});
-        EXPECT_EQ(g_liveRecords[0].stream.size(), state == active ? 2u : 1u);
-    }
-}
-
 TEST_F(IntakeTest, NewAircraftRules) {
     struct Row {
         const char* name;

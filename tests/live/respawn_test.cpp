@@ -101,22 +101,6 @@ TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     EXPECT_EQ(g_callsignList, std::vector<std::string>{"SWR12_"});
 }
 
-// An aircraft flown under its registration takes the livery its new registration has, unless it
-// flies that one already.
-TEST_F(RespawnTest, RegistrationLiveryDecidesForAnAircraftFlownUnderItsRegistration) {
-    GUID_CHANGES.set(true);
-    for (const auto& [title, respawned] : {std::pair{kTitle, false}, {"Airbus A320 Lufthansa", true}}) {
-        SCOPED_TRACE(title);
-        g_liveRecords.clear();
-        g_regToLivery.clear();
-        g_regToLivery.emplace("D-AIZZ", title);
-        LiveAircraft& ac = inFlight(kHexid, "D-AIXX");
-        EXPECT_EQ(lf_respawnCheck(ac, next("", "D-AIZZ")), !respawned);
-        EXPECT_EQ(std::make_tuple(ac.lifeState, ac.regcode, ac.type),
-                  std::make_tuple(respawned ? liveryrespawn : active, std::string("D-AIZZ"), respawned ? "A320" : "B738"));
-    }
-}
-
 // A static aircraft that is active gives way to its live counterpart, logged with the rule.
 TEST_F(RespawnTest, StaticGivesWayToItsLiveCounterpart) {
     const struct Row {

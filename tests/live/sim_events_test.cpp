@@ -108,26 +108,4 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
     }
 }
 
-// An object that no record owns (created for none, or whose record went while it waited) is
-// removed with a warning and never waits for an activation.
-TEST_F(SimEventsTest, ObjectsNoRecordOwnsAreRemovedWithAWarning) {
-    startFlight();
-    AiCreateRec ghost = tst_createRequest("GHOST1", 0x999999);
-    ghost.lat = kHarnessLat + 0.1;
-    ghost.lon = kHarnessLon;
-    ghost.altitude = 5000;
-    ghost.liveryTitle = kTitleDlh738;
-    gf_queueCreate(ghost);
-    feedTrack(kHexid, "DLH4AB", "DLH", "B738", tst_inbound());
-    tickUntil([] { return live(kHexid) && live(kHexid)->objectId != 0; });
-    const uint32_t id = live(kHexid)->objectId;
-    g_liveRecords.clear();  // as the end of a run's reset would, or a record lost to a fault
-    tickUntil([] { return gf_standinObjects().empty(); }, 400);
-    const std::string log = newLog();
-    EXPECT_NE(log.find("===> gf_handleSimEvents: object 3 of hexid 10066329 has no aircraft, removed\n"), std::string::npos);
-    EXPECT_NE(log.find(fmt::format("===> gf_handleSimEvents: object {} of hexid {} lost its aircraft, removed\n", id, kHexid)),
-              std::string::npos);
-    EXPECT_TRUE(g_waitingEvents.empty());
-}
-
 }  // namespace

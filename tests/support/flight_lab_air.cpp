@@ -127,24 +127,10 @@ std::vector<LabInvariant> lab_airInvariants() {
 LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace) {
     return {"recorder", [hexid, &trace](const auto&, const LiveAircraft& ac) -> std::optional<std::string> {
                 if (ac.hexid != hexid || ac.lifeState != active || ac.stream.empty()) return std::nullopt;
-                const auto object = gf_standinObject(ac.objectId);
-                trace.push_back({static_cast<int32_t>(gf_tickNow()), ac, ac.stream.front(), g_fastObjectScan,
-                                 !object || object->gear != 0});
+                trace.push_back({static_cast<int32_t>(gf_tickNow()), ac, ac.stream.front(), g_fastObjectScan});
                 trace.back().ac.stream.clear();
                 return std::nullopt;
             }};
-}
-
-void lab_takeOff(Truth& t, double liftOffKt, double climbFpm, double climbSec) {
-    while (t.back().gsKt < liftOffKt) {
-        lab_straight(t, 2, 2, 0);
-        t.back().gsKt = std::min(liftOffKt, t.back().gsKt + 6);
-        t.back().onGround = true;
-    }
-    for (const double end = t.back().t + climbSec; t.back().t + 2 <= end + 1e-9;) {
-        lab_straight(t, 2, 2, climbFpm);
-        t.back().onGround = false;
-    }
 }
 
 void lab_setParkAirport(const std::string& icao, double lat, double lon, double elevationFt) {

@@ -10,18 +10,16 @@
 // "terrain" (never below the ground), "rates" (climb step; at most 3 x the reports + 100 kt).
 std::vector<LabInvariant> lab_airInvariants();
 
-// One tick of an active aircraft (without its stream), its front sample, the fast scan, the gear.
+// One tick of an active aircraft (without its stream), its front sample and the fast scan.
 struct LabAirTick {
     int32_t tick = 0;
     LiveAircraft ac;
     PosSample front;
-    bool fastScan = false, gearDown = true;
+    bool fastScan = false;
 };
 // Records every tick of the aircraft while it is active; never fails.
 LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace);
 
-// On the ground speeding up at 3 kt/s to liftOffKt, then climbing at climbFpm for climbSec.
-void lab_takeOff(Truth& t, double liftOffKt, double climbFpm, double climbSec);
 // The only park airport of the airport list and my_park_airports.txt, with its elevation.
 void lab_setParkAirport(const std::string& icao, double lat, double lon, double elevationFt);
 // What the stand-in received for one object, in order, without the object id ("GEAR_SET 0").
