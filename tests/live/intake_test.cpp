@@ -3,14 +3,9 @@
 
 #include <fmt/format.h>
 
-#include "core/log.h"
 #include "core/params.h"
-#include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
-#include "live/removal.h"
 #include "live_fixture.h"
-#include "shell/requests.h"
-#include "shell/run_control.h"
 
 namespace {
 
@@ -91,8 +86,7 @@ TEST_F(IntakeTest, NewAircraftRules) {
     }
 }
 
-// Positions at the park airport's elevation (within 108 ft, below 10000 ft) are parked traffic:
-// no new aircraft, and no sample for one still in the buffer.
+// Positions within 108 ft of the park airport's elevation (below 10000 ft) are parked traffic.
 TEST_F(IntakeTest, AltitudeRuleAgainstTheParkAirportElevation) {
     struct Row {
         bool parkSet;
@@ -125,8 +119,7 @@ TEST_F(IntakeTest, AltitudeRuleAgainstTheParkAirportElevation) {
     }
 }
 
-// Due ticks are the tick now plus the delay, shifted by each stamp's distance from the batch
-// median in whole tenths (toward zero), across the tick counter's wrap.
+// Due ticks: now plus the delay, shifted by each stamp's whole tenths from the batch median.
 TEST_F(IntakeTest, DueTicksFollowTheBatchMedian) {
     struct Row {
         const char* name;
@@ -162,8 +155,7 @@ TEST_F(IntakeTest, DueTicksFollowTheBatchMedian) {
     }
 }
 
-// The reader thread hands over snapshots and live polls while the run thread takes them: every
-// record arrives once and in feed order (run under the thread sanitizer too).
+// Every record the reader thread hands over arrives once and in feed order (also under TSan).
 TEST_F(IntakeTest, ReaderThreadFeedsWhileTheRunThreadTakes) {
     constexpr int kAircraft = 20, kPolls = 40;
     gf_setAddingAllowed(true);

@@ -1,7 +1,6 @@
 #include "live/respawn.h"
 
 #include "aircraft/matching.h"
-#include "aircraft/regcodes.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "live/live_fixture.h"

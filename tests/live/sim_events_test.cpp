@@ -31,8 +31,7 @@ LiveAircraft& tst_addLive(uint32_t hexid, uint32_t lifeState, uint32_t objectId,
     return gf_addLiveAircraft(std::move(ac));
 }
 
-// Twenty distinct refused titles end the run; an event that throws is off the queue already, and
-// the events after it wait for the next drain.
+// Twenty refused titles end the run; the events after the one that throws wait for the next drain.
 TEST_F(SimEventsTest, DrainTakesEachEventOffBeforeHandlingIt) {
     for (int i = 0; i < 19; ++i) g_refusedTitles.push_back(fmt::format("Title {}", i));
     tst_addLive(kHexid, adding2sim, 0).liveryTitle = "Refused once more";
@@ -55,8 +54,7 @@ TEST_F(SimEventsTest, DrainTakesEachEventOffBeforeHandlingIt) {
     EXPECT_EQ(g_refusedTitles.size(), 20u) << "the refusal was handled once";
 }
 
-// A refused create or a removal by the simulator erases the record in the drain: a live aircraft
-// frees its stand, a respawning one goes back to buffer.
+// A refused create or a removal frees the stand and erases the record; a respawning one waits.
 TEST_F(SimEventsTest, EventsThatEndAnObject) {
     tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}});
     LiveAircraft& refused = tst_addLive(kHexid, adding2sim, 0, false);
@@ -82,8 +80,7 @@ TEST_F(SimEventsTest, EventsThatEndAnObject) {
     EXPECT_NE(newLog().find("         DLH4AB    DLH B738 left the simulator, flying\n"), std::string::npos);
 }
 
-// After its 200 ticks a static aircraft is stopped with the parked lights; the cabin is lit
-// nine times in ten (the first of this seed), never on a cargo stand.
+// After 200 ticks a static aircraft gets the parked lights; never a lit cabin on a cargo stand.
 TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
     g_stands.emplace_back("V12", std::vector<StandOption>{}, 50.03, 8.56, 0.0, 30.0, false, false, false);
     gf_numberStands();

@@ -25,8 +25,7 @@ Candidate tst_at(double north, double east, double altFt, bool airborne = true, 
     return {.at = at, .airborne = airborne};
 }
 
-// A record in buffer with two samples due at 10000 and 10600, the second 0.3 nm south of the
-// first, at tick 9900 (its spawn is due). The user stands at the airport heading north.
+// A record in buffer at tick 9900, its samples due at 10000 and 10600, the second 0.3 nm south.
 LiveAircraft& tst_candidate(uint32_t hexid, const Candidate& c) {
     g_tickCounter = 9900;
     LiveAircraft ac;
@@ -115,8 +114,7 @@ TEST_F(SpawnTest, IdentityDecidesTheLiveryOrTheErasure) {
     EXPECT_TRUE(g_unmatchedAircraft.contains("XYZ B744 N744X"));
 }
 
-// An aircraft that appears standing on the ground at the park airport starts parked on the
-// free stand under it; without a park airport it taxis from where it is.
+// Standing at the park airport it starts parked on the stand under it; elsewhere it taxis.
 TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
     const LatLon stand = gf_destinationPoint({kHarnessLat, kHarnessLon}, 0, 3000);
     tst_userAt(true);

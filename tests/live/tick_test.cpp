@@ -39,8 +39,7 @@ std::vector<std::string> tst_commandsOf(uint32_t objectId, size_t first) {
 TEST_F(TickTest, AirborneAircraftGoesFromTheFeedThroughItsLifeAndOut) {
     startFlight();
     feedTrack(kHexid, "DLH4AB", "DLH", "B738", tst_inbound());
-    // Spawned 100 ticks before its first point is due (600), with its livery; the create record
-    // is built in the same pass and sent on the next multiple of 50 ticks.
+    // Spawned 100 ticks before its first point is due, its create sent on the next 50th tick.
     ASSERT_EQ(tickUntil(tst_adding), 501);
     EXPECT_EQ(live(kHexid)->liveryTitle, kTitleDlh738);
     EXPECT_EQ(live(kHexid)->flightState, flying);
@@ -50,8 +49,7 @@ TEST_F(TickTest, AirborneAircraftGoesFromTheFeedThroughItsLifeAndOut) {
     EXPECT_EQ(g_createDeque.size(), 1u);
     tick(1);
     EXPECT_TRUE(g_createDeque.empty()) << "handed to the simulator link at tick 550";
-    // The object scan of tick 600 finds it, reported five ticks later; from then it waits 200
-    // ticks, its lights toggled at 50 and 100.
+    // Found by the scan of tick 600, reported at 605; active 200 ticks later, toggled at 50 and 100.
     tickUntil(tst_bound);
     ASSERT_EQ(g_tickCounter, 605);
     const uint32_t id = live(kHexid)->objectId;
@@ -86,8 +84,7 @@ TEST_F(TickTest, AirborneAircraftGoesFromTheFeedThroughItsLifeAndOut) {
     EXPECT_FALSE(std::filesystem::exists(gf_flightPlanFileName(id)));
 }
 
-// While a landing aircraft flares the objects are asked for every 20 ticks: the create sent at
-// tick 550 is found by the scan of tick 580, not 600.
+// While an aircraft flares the scans run every 20 ticks: the create of 550 is found at 580.
 TEST_F(TickTest, FastObjectScanFindsTheCreateAtTheNextTwentiethTick) {
     startFlight();
     g_fastObjectScan = true;
@@ -115,8 +112,7 @@ TEST_F(TickTest, TaxiingAircraftSpawnsEarlierAndStartsWithTaxiLightsThrottleAndF
     EXPECT_EQ(tst_commandsOf(id, 100), expected);
 }
 
-// An object the scans never find (here out of their radius) would hold its aircraft in
-// adding2sim for good: the aircraft is withdrawn, and its object removed once a scan meets it.
+// A create no scan finds (out of their radius) is withdrawn; its object goes once a scan meets it.
 TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
     startFlight();
     AUTO_RANGE.set(false);
@@ -135,8 +131,7 @@ TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
     EXPECT_EQ(newLog(), fmt::format("===> gf_handleSimEvents: object 3 of hexid {} has no aircraft, removed\n", kHexid));
 }
 
-// A stop raised while the per-second step runs (here through the clock it reads, as another
-// thread would) ends the pass there: the jobs of the fifteenth second do not run.
+// A stop raised during the per-second step (through the clock it reads) ends the pass there.
 TEST_F(TickTest, StopDuringThePerSecondStepEndsThePass) {
     g_simRunning = true;
     g_simSeconds = 14;

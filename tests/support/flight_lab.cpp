@@ -91,8 +91,7 @@ std::optional<std::string> lab_step(const std::optional<LabSnapshot>& b, const L
     return std::nullopt;
 }
 
-// The clamps may move the next sample's due tick past later ones; what the feed appends is
-// always later than the back sample it found. No front sample is left behind while active.
+// What the feed appends is due after the back sample; no front sample is left behind.
 std::optional<std::string> lab_dues(const std::optional<LabSnapshot>& b, const LiveAircraft& ac) {
     const size_t n = ac.stream.size();
     const bool appended = b && n > 0 && b->streamSize > 0 && ac.stream.back().dueTick != b->backDue;
@@ -118,10 +117,8 @@ std::optional<std::string> lab_states(const std::optional<LabSnapshot>& b, const
 }
 
 LabSnapshot lab_snapshot(const LiveAircraft& ac) {
-    LabSnapshot s{ac.lifeState, ac.flightState, ac.previousFlightState, ac.lat, ac.lon, ac.heading, lab_hasCurve(ac),
-                  ac.stream.size()};
-    if (!ac.stream.empty()) s.frontDue = ac.stream.front().dueTick, s.backDue = ac.stream.back().dueTick;
-    return s;
+    return {ac.lifeState, ac.flightState, ac.lat, ac.lon, lab_hasCurve(ac), ac.stream.size(),
+            ac.stream.empty() ? 0 : ac.stream.back().dueTick};
 }
 
 }  // namespace
@@ -180,8 +177,7 @@ std::vector<LabWorldInvariant> lab_defaultWorldInvariants() { return lab_groundW
 
 void FlightLab::SetUp() {
     TickHarness::SetUp();
-    // A fixed range (an automatic one would lose aircraft from the object scans), and no spawn
-    // held back for the user aircraft, which only follows the traffic.
+    // A fixed range keeps the aircraft in the object scans; the user only follows the traffic.
     AUTO_RANGE.set(false);
     COLLISION_USER_AIR.set(false);
 }
@@ -259,8 +255,7 @@ void FlightLab::check() {
             return ADD_FAILURE() << fmt::format("tick {} [{}]: {}", g_tickCounter.load(), inv.name, *broken);
 }
 
-// An update that throws is logged by the driver; the same aircraft throwing again within the
-// window means it is stuck.
+// The same aircraft's update throwing twice within the window means it is stuck.
 void FlightLab::checkLog() {
     const std::string all = gf_capturedLog();
     const std::string fresh = all.substr(std::min(logSeen_, all.size()));

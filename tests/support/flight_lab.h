@@ -30,11 +30,11 @@ void lab_stop(Truth& t, double seconds, double stepSec = 2);
 
 // What the lab remembers of an aircraft from one tick to the next.
 struct LabSnapshot {
-    uint32_t lifeState = 0, flightState = 0, previousFlightState = 0;
-    double lat = 0, lon = 0, heading = 0;
+    uint32_t lifeState = 0, flightState = 0;
+    double lat = 0, lon = 0;
     bool curve = false;
     size_t streamSize = 0;
-    int32_t frontDue = 0, backDue = 0;
+    int32_t backDue = 0;
 };
 // An invariant: empty passes, else what broke. before is empty on the first tick of the aircraft.
 struct LabInvariant {

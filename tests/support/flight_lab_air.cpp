@@ -30,8 +30,7 @@ int32_t lf_diff(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
-// The landing check's memory of one aircraft: the last sample looked at, the airborne sample a
-// landing is owed from, and how the aircraft came down.
+// The landing check's memory: the last sample seen, the airborne one a landing is owed from.
 struct LandingMemory {
     bool any = false, lastAirborne = false, owed = false, approach = false;
     int32_t lastDue = 0, owedSince = 0;

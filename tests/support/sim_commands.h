@@ -1,5 +1,4 @@
-// What the run thread has queued for the simulator thread, as text lines the tests compare whole:
-// "7 GEAR_SET 1", "7 DATA401 100 -100 -100"; and the seven light events of an object.
+// What the run thread queued for the simulator thread as lines: "7 GEAR_SET 1", "7 DATA401 100 -100 -100".
 #pragma once
 #include <mutex>
 #include <string>
@@ -10,8 +9,7 @@
 
 #include "sim/sim_link.h"
 
-// Everything queued, in the order the simulator thread sends it (each lever block after the
-// client events queued before it). Empties both lists.
+// Everything queued, in the order sent (a lever block after the events before it); empties both.
 inline std::vector<std::string> tst_queuedCommands() {
     std::lock_guard lock(g_simCommandMutex);
     std::vector<std::string> out;

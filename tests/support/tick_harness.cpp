@@ -60,11 +60,7 @@ TrackPoint tst_pointNear(double nm, double eastNm, double altFt) {
             altFt};
 }
 
-std::vector<TrackPoint> tst_inbound(double altFt, int points) {
-    std::vector<TrackPoint> track;
-    for (int i = 0; i < points; ++i) track.push_back(tst_pointNear(10.0 - 0.4167 * i, 0, altFt));
-    return track;
-}
+std::vector<TrackPoint> tst_inbound() { return {tst_pointNear(10), tst_pointNear(9.5833), tst_pointNear(9.1666)}; }
 
 void TickHarness::SetUp() {
     WorkFolderTest::SetUp();

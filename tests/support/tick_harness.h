@@ -33,8 +33,8 @@ LiveTrafficRecord tst_trafficRecord(uint32_t hexid, const std::string& callsign,
                                     const std::string& type, const TrackPoint& p, double timeStamp);
 // A point `nm` north (negative: south) and `eastNm` east of the airport.
 TrackPoint tst_pointNear(double nm, double eastNm = 0, double altFt = 12000);
-// Points 6 s apart of an aircraft flying south at 250 kt, from 10 nm north of the airport.
-std::vector<TrackPoint> tst_inbound(double altFt = 12000, int points = 3);
+// Three points 6 s apart of an aircraft flying south at 250 kt, from 10 nm north of the airport.
+std::vector<TrackPoint> tst_inbound();
 
 class TickHarness : public WorkFolderTest {
   protected:
