@@ -180,6 +180,42 @@ TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
     }
 }
 
+// The reported position of a parked aircraft may jump by hundreds of metres and back: such jumps
+// neither pull it out nor remove it, while a pull-out at a few knots still leaves.
+TEST_F(PlaybackTest, ParkedAircraftIgnoresJumpsOfItsPosition) {
+    struct Step {
+        double meters, bearingDeg;
+        int32_t due;
+    };
+    struct Row {
+        const char* name;
+        std::vector<Step> steps;
+        uint8_t leavingStand;
+    };
+    const Row rows[] = {
+        {"jumps of 155 and 300 m, repeated, and back",
+         {{2, 0, 1000}, {155, 0, 1100}, {155, 0, 1500}, {300, 90, 2500}, {4, 180, 2600}, {5, 180, 3600}},
+         0},
+        {"pull-out at 4 kt", {{0, 0, 1000}, {4, 0, 1200}, {8, 0, 1400}, {12, 0, 1600}}, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_tickCounter = 900;
+        LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 0, false, 800));
+        ac.lifeState = active;
+        ac.objectId = 5;
+        ac.flightState = parked;
+        ac.onGround = 1;
+        ac.halfWingSpan = gf_metersToNm(17.9);
+        ac.standLat = 47.0;
+        ac.standLon = 8.0;
+        for (const Step& step : row.steps)
+            decodeExisting(ac, tst_away(step.meters, step.bearingDeg, false, step.due));
+        EXPECT_EQ(ac.lifeState, active);
+        EXPECT_EQ(ac.leavingStand, row.leavingStand);
+    }
+}
+
 TEST_F(PlaybackTest, HoldingAircraftIsRemovedBySampleBeyondTheThreshold) {
     for (double meters : {240.0, 260.0}) {
         SCOPED_TRACE(meters);
