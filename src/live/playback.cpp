@@ -247,7 +247,9 @@ void lf_decodeActive(LiveAircraft& ac, PosSample& sample) {
 
 void lf_decode(LiveAircraft& ac, PosSample& sample) {
     if (ac.stream.size() > kMaxStreamSamples) return removeAircraftFromSim(ac);
-    if (ac.holding && !ac.stream.empty()) {
+    // A pushed-back aircraft holds only while it waits for the feed to move on: its own check
+    // lets it taxi after a sample that is far away. Any other holding aircraft cannot get there.
+    if (ac.holding && ac.flightState != pushed_back && !ac.stream.empty()) {
         const double meters = gf_nmToMeters(gf_haversineNm(gf_posOf(ac.stream.front()), gf_posOf(sample)));
         if (meters > HOLDING_THRESHOLD_METERS.value()) {
             lf_endHolding(ac);

@@ -216,19 +216,33 @@ TEST_F(PlaybackTest, ParkedAircraftIgnoresJumpsOfItsPosition) {
     }
 }
 
+// A pushed-back aircraft that waits for the feed taxis on when it moves away.
 TEST_F(PlaybackTest, HoldingAircraftIsRemovedBySampleBeyondTheThreshold) {
-    for (double meters : {240.0, 260.0}) {
-        SCOPED_TRACE(meters);
+    struct Row {
+        uint32_t flightState;
+        double meters;
+        uint32_t flightStateAfter, lifeStateAfter;
+        uint8_t holdingAfter;
+    };
+    const Row rows[] = {{taxi, 240, taxi, active, 1},
+                        {taxi, 260, taxi, removingfromsim, 0},
+                        {pushed_back, 400, taxi, active, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.flightState << " " << row.meters);
         LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 0, false, 100));
         ac.lifeState = active;
         ac.objectId = 5;
-        ac.flightState = taxi;
+        ac.flightState = row.flightState;
+        ac.halfWingSpan = gf_metersToNm(17.9);
+        ac.lat = 47.0;
+        ac.lon = 8.0;
         ac.onGround = 1;
         ac.holding = 1;
         ac.holdStartTick = 50;
-        decodeExisting(ac, tst_away(meters, 0, false, 3000));
-        EXPECT_EQ(ac.lifeState, meters > 250 ? removingfromsim : active);
-        EXPECT_EQ(ac.holding, meters > 250 ? 0 : 1);
+        decodeExisting(ac, tst_away(row.meters, 0, false, 3000));
+        EXPECT_EQ(ac.flightState, row.flightStateAfter);
+        EXPECT_EQ(ac.lifeState, row.lifeStateAfter);
+        EXPECT_EQ(ac.holding, row.holdingAfter);
     }
 }
 
