@@ -13,8 +13,8 @@ namespace {
 
 using ClosingDownTest = WorkFolderTest;
 
-// The user closes the program while a static and a live aircraft stand in the simulator: the
-// closing down takes both out before the link closes.
+// The user closes the program while a static aircraft and a live one that was just created stand
+// in the simulator: the closing down takes both out before the link closes.
 TEST_F(ClosingDownTest, UserClosingRemovesEveryAiObjectFromTheSimulator) {
     Scenario world;
     world.airports = {{"LSZH", 47.458056, 8.548056, 1416}};
@@ -32,7 +32,7 @@ TEST_F(ClosingDownTest, UserClosingRemovesEveryAiObjectFromTheSimulator) {
     AircraftRec& st = g_staticAircraft.emplace_back();
     LiveAircraft& ac = g_liveRecords.emplace_back();
     st.hexid = 12, st.lifeState = active, st.objectId = gf_standinObjects()[0].id;
-    ac.hexid = 0x4B1805, ac.lifeState = active, ac.objectId = gf_standinObjects()[1].id;
+    ac.hexid = 0x4B1805, ac.lifeState = adding2sim, ac.objectId = gf_standinObjects()[1].id;
     g_userClosing = true;
     gf_stopRunWith(ExitState::UserClosedSim);
     lf_closingDown();
