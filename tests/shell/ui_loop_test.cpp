@@ -6,9 +6,9 @@
 #include <fmt/format.h>
 
 #include "core/clock.h"
-#include "feed/traffic_reader.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "feed/traffic_reader.h"
 #include "platform/window_model.h"
 #include "shell/run_control.h"
 #include "shell_fixture.h"
@@ -16,13 +16,6 @@
 namespace {
 
 class UiLoopTest : public ShellRunTest {};
-
-TEST_F(UiLoopTest, ProgramQuitsWhenTheRunEndsWithoutRestart) {
-    tst_writeFile("scenario.json", kShortScenario);
-    EXPECT_EQ(gf_runUiLoop(), 0);
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kAirportScanLog + kParkAirportsLog + kFirstWatchLog +
-                                    "Simulator closed\nExiting: SIM WAS CLOSED\n");
-}
 
 TEST_F(UiLoopTest, ClosingTheWindowDuringARunClosesDownInOrder) {
     // The previous run ended just now: the run holds in its wait after it, so the close

