@@ -46,19 +46,12 @@ TEST_F(CryptoTest, RoundTripsAtChunkEdges) {
     EXPECT_NE(gf_encryptBytes("same"), gf_encryptBytes("same"));
 }
 
-// Every cut and every flipped byte fails, each with the reason and where.
+// A cut or flipped stream fails with the reason and where.
 TEST_F(CryptoTest, DamagedStreamsFailWithTheirReason) {
     const std::string enc = gf_encryptBytes(lf_pattern(5000)), oneChunk = gf_encryptBytes(lf_pattern(4096));
-    for (size_t len = 0; len < enc.size(); ++len)
-        EXPECT_THROW(gf_decryptBytes(std::string_view(enc).substr(0, len)), std::runtime_error) << len;
-    const std::string small = gf_encryptBytes(lf_pattern(200));
-    for (size_t i = 0; i < small.size(); ++i) {
-        std::string bad = small;
-        bad[i] ^= 0x80;
-        EXPECT_THROW(gf_decryptBytes(bad), std::runtime_error) << i;
-    }
-    std::string flipped = enc;
+    std::string flipped = enc, header = enc;
     flipped[kHeader + 4096 + kExtra + 10] ^= 0x01;
+    header[3] ^= 0x80;
     const struct {
         std::string bytes;
         const char* what;
@@ -68,6 +61,7 @@ TEST_F(CryptoTest, DamagedStreamsFailWithTheirReason) {
         {enc.substr(0, kHeader + 4096 + kExtra), "stream ends without the final chunk"},
         {enc.substr(0, kHeader + 4096 + kExtra + 16), "truncated chunk at offset 4137"},
         {enc.substr(0, kHeader + 100), "corrupted chunk at offset 24"},
+        {header, "corrupted chunk at offset 24"},
         {flipped, "corrupted chunk at offset 4137"},
         {enc + "x", "corrupted chunk at offset 4137"},  // a short final chunk swallows what follows
         {oneChunk + "x", "data after the final chunk at offset 4137"},

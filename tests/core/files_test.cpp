@@ -157,13 +157,7 @@ TEST_F(FilesTest, RemoveFileIfExistsLogsAFailure) {
                                     std::make_error_code(std::errc::directory_not_empty).message() + "\n");
 }
 
-TEST_F(FilesTest, AppDataAndSimVersionFromTheInstallPath) {
-    setenv("TRELVO_APPDATA", "/data/roaming", 1);
-    EXPECT_EQ(gf_getAppDataPath(), "/data/roaming");
-    unsetenv("TRELVO_APPDATA");
-    unsetenv("HOME");
-    EXPECT_EQ(gf_getAppDataPath(), "");
-    EXPECT_EQ(gf_capturedLog(), "Could not find the user's application data folder\n");
+TEST_F(FilesTest, SimVersionFromTheInstallPath) {
     const struct {
         const char* path;
         int setting;

@@ -28,22 +28,14 @@ protected:
 constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
 
 TEST_F(ParamsTest, SnapsAtEveryEdge) {
-    const std::pair<int, int> ranges[] = {
-        {kMin, 2}, {-1, 2},   {2, 2},   {3, 3},   {6, 6},   {7, 8},   {9, 10},  {11, 12}, {13, 14},
-        {15, 16},  {17, 18},  {19, 20}, {22, 20}, {23, 25}, {27, 25}, {28, 30}, {32, 30}, {33, 35},
-        {37, 35},  {38, 40},  {44, 40}, {45, 50}, {56, 50}, {57, 65}, {72, 65}, {73, 80}, {89, 80},
-        {90, 100}, {kMax, 100}};
-    for (auto [in, out] : ranges) EXPECT_EQ(gf_snapRange(in), out) << in;
-    const std::pair<int, int> percentages[] = {{kMin, 0}, {-8, 0}, {2, 0},     {3, 5},     {7, 5},
-                                               {8, 10},   {47, 45}, {48, 50}, {97, 95},   {98, 100},
-                                               {102, 100}, {103, 100}, {kMax, 100}};
-    for (auto [in, out] : percentages) EXPECT_EQ(gf_snapPercentage(in), out) << in;
+    for (auto [in, out] : {std::pair{kMin, 2}, {2, 2}, {6, 6}, {7, 8}, {19, 20}, {22, 20}, {23, 25}, {44, 40}, {45, 50},
+                           {56, 50}, {57, 65}, {72, 65}, {73, 80}, {89, 80}, {90, 100}, {kMax, 100}})
+        EXPECT_EQ(gf_snapRange(in), out) << in;
+    for (auto [in, out] : {std::pair{kMin, 0}, {2, 0}, {3, 5}, {7, 5}, {8, 10}, {97, 95}, {98, 100}, {kMax, 100}})
+        EXPECT_EQ(gf_snapPercentage(in), out) << in;
     // Half hours to the hours the window shows.
-    const std::pair<int, double> fits[] = {{47, 24}, {44, 24}, {43, 21}, {38, 21}, {37, 18}, {32, 18}, {31, 15},
-                                           {26, 15}, {25, 12}, {22, 12}, {21, 11}, {20, 11}, {19, 10}, {17, 9},
-                                           {15, 8},  {13, 7},  {11, 6},  {9, 5},   {8, 4.5}, {5, 3},   {1, 1},
-                                           {0, 0.5}};
-    for (auto [halfHours, hours] : fits) {
+    for (auto [halfHours, hours] : {std::pair{47, 24.0}, {44, 24.0}, {43, 21.0}, {25, 12.0}, {22, 12.0}, {21, 11.0},
+                                    {9, 5.0}, {8, 4.5}, {1, 1.0}, {0, 0.5}}) {
         MAX_FIT.set(halfHours);
         EXPECT_EQ(gf_maxFitToFloat(), hours) << halfHours;
     }

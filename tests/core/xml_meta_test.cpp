@@ -63,14 +63,4 @@ TEST_F(XmlMetaTest, ReadCases) {
     EXPECT_THROW(gf_readMetaInfo(doc, quoted), pugi::xpath_exception);
 }
 
-TEST_F(XmlMetaTest, ParameterNodeHasNameThenValue) {
-    pugi::xml_document doc;
-    pugi::xml_node root = doc.append_child("parameters");
-    gf_appendParameterNode(root, "RANGE", "40");
-    gf_appendParameterNode(root, "DESTINATION", "a&b<\"c\">");
-    EXPECT_EQ(lf_text(doc),
-              "<parameters>\n\t<parameter name=\"RANGE\" value=\"40\" />\n"
-              "\t<parameter name=\"DESTINATION\" value=\"a&amp;b&lt;&quot;c&quot;>\" />\n</parameters>\n");
-}
-
 }  // namespace

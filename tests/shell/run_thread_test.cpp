@@ -5,16 +5,13 @@
 
 #include <fmt/format.h>
 
-#include "aircraft/liveries_scanned.h"
 #include "aircraft/type_database.h"
 #include "core/tasks.h"
 #include "core/errors.h"
-#include "core/geo.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
 #include "live/live_set.h"
 #include "live/spawn.h"
-#include "platform/sim_standin.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
@@ -129,25 +126,6 @@ TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
                                 "park airports and stands are okay\n14:07:09 Flight resumed\n14:07:09 Flight not running\n");
     EXPECT_EQ(g_notRunningTicks, 102);
     EXPECT_EQ(g_simSeconds, 1);
-}
-
-TEST_F(RunThreadTest, LogStampsAreMarkedWhileTheSimulatorsTimeIsInUse) {
-    const struct {
-        bool simTime;
-        int64_t simUtc;
-        const char* stamp;
-    } rows[] = {{false, 1709647629, "14:07:09"}, {true, 0, "14:07:09"}, {true, 1709647629, "14:07:09*"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.stamp);
-        lf_resetForRestart();
-        SIM_TIME.set(row.simTime);
-        gf_setSimUtcSeconds(row.simUtc);
-        g_simRunning = true;
-        seconds(1);
-        EXPECT_EQ(gf_logStamp(), row.stamp);
-    }
-    lf_resetForRestart();
-    EXPECT_EQ(gf_logStamp(), "14:07:09") << "a new run starts on the clock";
 }
 
 // Every minute the renewal counts down from 20; every 1200 seconds the unmatched aircraft.
@@ -316,56 +294,6 @@ TEST_F(RunThreadTest, FailedRunsShowTheirErrorAndQuit) {
         EXPECT_EQ(m->exitCode, kExitUserError);
     }
     fs::current_path(folder_);
-}
-
-// The stand-in simulator creates each title with its own category (and so centre of gravity).
-TEST_F(RunThreadTest, StandinSimulatorCreatesEachTitleInItsCategory) {
-    lf_startUp();
-    lf_processScannedLiveries();
-    lf_installStandinCategories();
-    Scenario world;
-    world.installedTitles = {"Boeing 737-800 Swiss", "Cessna 172 Skyhawk"};
-    gf_standinLoad(world);
-    HANDLE h = nullptr;
-    ASSERT_EQ(gf_standinOpen(&h), S_OK);
-    for (const std::string& title : world.installedTitles)
-        ASSERT_EQ(gf_standinCreate(h, title.c_str(), "X", SimInitPosition{}, 1), S_OK);
-    ASSERT_EQ(gf_standinObjects().size(), 2u);
-    EXPECT_EQ(gf_standinObjects()[0].category, static_cast<int>(AircraftCategory::Large));
-    EXPECT_EQ(gf_standinObjects()[1].category, static_cast<int>(AircraftCategory::Light));
-}
-
-// With the rule on, the per-second pass checks live aircraft that roll on the ground and moved
-// since their last check against the static aircraft, once per move.
-TEST_F(RunThreadTest, PerSecondPassKeepsRollingAircraftClearOfStaticOnes) {
-    COLLISION_LIVE_PARKED_GND.set(true);
-    AircraftRec st;
-    st.callsign = "SWR12*";
-    st.lifeState = active;
-    st.objectId = 7;
-    st.halfWingSpan = gf_metersToNm(17);
-    st.standLat = 47.45;
-    st.standLon = 8.56;
-    g_staticAircraft.push_back(st);
-    LiveAircraft ac;
-    ac.hexid = 0x4B1805;
-    ac.callsign = "SWR287";
-    ac.lifeState = active;
-    ac.onGround = 1;
-    ac.flightState = taxi;
-    ac.halfWingSpan = gf_metersToNm(17);
-    ac.lat = ac.savedLat = 47.45;  // not moved since its last check: left alone
-    ac.lon = ac.savedLon = 8.56;
-    g_liveRecords.push_back(ac);
-    lf_perSecond();
-    EXPECT_EQ(g_staticAircraft[0].lifeState, active);
-    g_liveRecords[0].savedLat = 0;  // moved
-    lf_perSecond();
-    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
-    EXPECT_NE(gf_capturedLog().find("SWR12*   removed for collision avoidance with static SWR287"), std::string::npos)
-        << gf_capturedLog();
-    g_liveRecords.clear();
-    g_staticAircraft.clear();
 }
 
 }  // namespace

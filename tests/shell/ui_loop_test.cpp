@@ -75,16 +75,4 @@ TEST_F(UiLoopTest, CtrlCUnderALargeFirstPollEndsWithinHalfASecond) {
     EXPECT_NE(gf_capturedLog().find("Exiting: USER CLOSED SIM\n"), std::string::npos);
 }
 
-TEST_F(UiLoopTest, MessagesArriveInOrder) {
-    gf_postUiMessage({UiCommand::RestartAfter, 9});
-    gf_postUiMessage({UiCommand::Quit, 0});
-    auto a = gf_waitUiMessage(std::chrono::milliseconds(0));
-    auto b = gf_waitUiMessage(std::chrono::milliseconds(0));
-    ASSERT_TRUE(a && b);
-    EXPECT_EQ(a->command, UiCommand::RestartAfter);
-    EXPECT_EQ(a->delaySeconds, 9);
-    EXPECT_EQ(b->command, UiCommand::Quit);
-    EXPECT_FALSE(gf_waitUiMessage(std::chrono::milliseconds(0)));
-}
-
 }  // namespace

@@ -49,17 +49,7 @@ TEST_F(WindowModelTest, PerSecondPassClearsAMessageAfter25Seconds) {
     EXPECT_EQ(gf_messageText(), "");
 }
 
-TEST_F(WindowModelTest, ControlsStatsAndRepaints) {
-    EXPECT_TRUE(gf_controlState(4711).enabled);
-    gf_setChecked(4711, true);
-    gf_setEnabled(4711, false);
-    gf_setSelected(4711, 3);
-    gf_setControlText(4711, "EDDF");
-    const ControlState c = gf_controlState(4711);
-    EXPECT_TRUE(c.checked);
-    EXPECT_FALSE(c.enabled);
-    EXPECT_EQ(c.selected, 3);
-    EXPECT_EQ(c.text, "EDDF");
+TEST_F(WindowModelTest, StatusLineAndRepaints) {
     gf_editStats([](WindowStats& s) {
         s.liveryCount = 1234;
         s.parkAirportLabel = "EDDF Frankfurt";

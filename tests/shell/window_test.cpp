@@ -125,19 +125,6 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
     }
 }
 
-TEST_F(WindowTest, ParameterControlsShowTheRecords) {
-    WEEK.set(true);
-    MAX_FIT_FL.set(4.5);
-    DESTINATION.set("LOWW");
-    TIME_SHIFT_HOURS.set(7);
-    gf_showParameterControls();
-    EXPECT_TRUE(gf_controlState(ctl::kWeek).checked);
-    EXPECT_FALSE(gf_controlState(ctl::kParkFake).checked);
-    EXPECT_EQ(gf_controlState(ctl::kMaxFitFl).selected, 8);
-    EXPECT_EQ(gf_controlState(ctl::kDestination).text, "LOWW");
-    EXPECT_EQ(gf_controlState(ctl::kTimeShiftHours).selected, 7);
-}
-
 // The panel counts what is in the simulator (creates on their way included) and repaints only
 // when a number changed.
 TEST_F(WindowTest, CountsRefreshWithoutNeedlessRepaints) {
