@@ -90,12 +90,18 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
 
 TEST_F(ProgramTest, SecondCopySaysThatOneIsRunning) {
     fs::create_directories(lockFile().parent_path());
-    SingleInstanceLock first;
-    ASSERT_TRUE(first.acquire(lockFile()));
+    auto first = std::make_unique<SingleInstanceLock>();
+    ASSERT_TRUE(first->acquire(lockFile()));
+    SingleInstanceLock second;
+    EXPECT_FALSE(second.acquire(lockFile()));
+    EXPECT_FALSE(second.held());
     std::string console;
     EXPECT_EQ(run(console), kExitAlreadyRunning);
     EXPECT_EQ(console, fmt::format("Trelvo is already running (another copy holds {}); this copy ends\n",
                                    lockFile().string()));
+    first.reset();  // let go
+    EXPECT_TRUE(second.acquire(lockFile()));
+    EXPECT_FALSE(SingleInstanceLock().acquire(folder_ / "no-such-folder" / g_instanceLockFile));
 }
 
 // An unexpected error ends the program as SYSTEM ERROR: shown with its text, exit code 1.
