@@ -39,18 +39,4 @@ TEST_F(TasksTest, WaitsForAFreeSlotUnlessTheRunStops) {
     EXPECT_EQ(g_runningWorkers.load(), 5);
 }
 
-TEST_F(TasksTest, TaskDoneCountsDownFromManyThreads) {
-    g_hardwareConcurrency = 0;
-    gf_initHardwareConcurrency();
-    EXPECT_EQ(g_hardwareConcurrency.load(), std::max(1u, std::thread::hardware_concurrency()));
-    g_runningWorkers = 4000;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([] {
-            for (int i = 0; i < 1000; ++i) gf_taskDone();
-        });
-    for (auto& t : threads) t.join();
-    EXPECT_EQ(g_runningWorkers.load(), 0);
-}
-
 }  // namespace

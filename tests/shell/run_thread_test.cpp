@@ -148,21 +148,19 @@ TEST_F(RunThreadTest, RenewalCountdownAndUnmatchedAircraft) {
     EXPECT_EQ(gf_capturedLog(), "2 unmatched aircraft:\n          DLH  B738 D-AIXX\n          SWR  A320 HB-JXA\n");
 }
 
+// Closing down logs the exit state, resets the run and restarts after the state's delay or
+// quits; a new run waits until 2 seconds lie between the last run's end and its start.
 TEST_F(RunThreadTest, ClosingDownRestartsOrQuitsByExitState) {
     const struct {
         ExitState state;
         bool userClosing;
         UiCommand command;
         int delay;
-    } rows[] = {
-        {ExitState::NewSettings, false, UiCommand::RestartAfter, 3},
-        {ExitState::SimconnectError, false, UiCommand::RestartAfter, 9},
-        {ExitState::ReaderError, false, UiCommand::RestartAfter, 15},
-        {ExitState::ReaderError, true, UiCommand::Quit, 0},
-        {ExitState::NewFlight, false, UiCommand::Quit, 0},
-        {ExitState::SystemError, false, UiCommand::Quit, 0},
-        {ExitState::SimWasClosed, false, UiCommand::Quit, 0},
-    };
+    } rows[] = {{ExitState::NewSettings, false, UiCommand::RestartAfter, 3},
+                {ExitState::SimconnectError, false, UiCommand::RestartAfter, 9},
+                {ExitState::ReaderError, false, UiCommand::RestartAfter, 15},
+                {ExitState::ReaderError, true, UiCommand::Quit, 0},   {ExitState::NewFlight, false, UiCommand::Quit, 0},
+                {ExitState::SystemError, false, UiCommand::Quit, 0}, {ExitState::SimWasClosed, false, UiCommand::Quit, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(gf_exitStateName(row.state)));
         gf_setLogCapture(false);
@@ -181,16 +179,9 @@ TEST_F(RunThreadTest, ClosingDownRestartsOrQuitsByExitState) {
         EXPECT_EQ(g_simSeconds, 0);
         EXPECT_FALSE(g_renewalRequested);
     }
-}
-
-TEST_F(RunThreadTest, SecondsToWaitBetweenRuns) {
-    const struct {
-        double last, now, wait;
-    } rows[] = {{0, 1709647629, 0}, {100, 101.5, 0.5}, {100, 102, 0}, {100, 100, 2}, {100, 50, 2}, {100, 200, 0}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.last << " " << row.now);
-        EXPECT_DOUBLE_EQ(lf_secondsToWait(row.last, row.now), row.wait);
-    }
+    for (auto [last, now, wait] : {std::tuple{0.0, 1709647629.0, 0.0}, {100.0, 101.5, 0.5}, {100.0, 102.0, 0.0},
+                                   {100.0, 100.0, 2.0}, {100.0, 50.0, 2.0}, {100.0, 200.0, 0.0}})
+        EXPECT_DOUBLE_EQ(lf_secondsToWait(last, now), wait) << last << " " << now;
 }
 
 // A whole run against the stand-in simulator, which closes half a second into the flight.
