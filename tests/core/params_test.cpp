@@ -28,14 +28,19 @@ protected:
 constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
 
 TEST_F(ParamsTest, SnapsAtEveryEdge) {
-    for (auto [in, out] : {std::pair{kMin, 2}, {2, 2}, {6, 6}, {7, 8}, {19, 20}, {22, 20}, {23, 25}, {44, 40}, {45, 50},
-                           {56, 50}, {57, 65}, {72, 65}, {73, 80}, {89, 80}, {90, 100}, {kMax, 100}})
+    for (auto [in, out] : {std::pair{kMin, 2}, {2, 2}, {3, 3}, {6, 6}, {7, 8}, {8, 8}, {9, 10}, {11, 12}, {13, 14},
+                           {15, 16}, {17, 18}, {19, 20}, {22, 20}, {23, 25}, {27, 25}, {28, 30}, {32, 30}, {33, 35},
+                           {37, 35}, {38, 40}, {44, 40}, {45, 50}, {56, 50}, {57, 65}, {72, 65}, {73, 80}, {89, 80},
+                           {90, 100}, {kMax, 100}})
         EXPECT_EQ(gf_snapRange(in), out) << in;
     for (auto [in, out] : {std::pair{kMin, 0}, {2, 0}, {3, 5}, {7, 5}, {8, 10}, {97, 95}, {98, 100}, {kMax, 100}})
         EXPECT_EQ(gf_snapPercentage(in), out) << in;
-    // Half hours to the hours the window shows.
-    for (auto [halfHours, hours] : {std::pair{47, 24.0}, {44, 24.0}, {43, 21.0}, {25, 12.0}, {22, 12.0}, {21, 11.0},
-                                    {9, 5.0}, {8, 4.5}, {1, 1.0}, {0, 0.5}}) {
+    // Half hours to the hours the window shows, at the edge of every step.
+    for (auto [halfHours, hours] :
+         {std::pair{47, 24.0}, {44, 24.0}, {43, 21.0}, {38, 21.0}, {37, 18.0}, {32, 18.0}, {31, 15.0}, {26, 15.0},
+          {25, 12.0}, {22, 12.0}, {21, 11.0}, {20, 11.0}, {19, 10.0}, {18, 10.0}, {17, 9.0}, {16, 9.0}, {15, 8.0},
+          {14, 8.0}, {13, 7.0}, {12, 7.0}, {11, 6.0}, {10, 6.0}, {9, 5.0}, {8, 4.5}, {7, 4.0}, {6, 3.5}, {5, 3.0},
+          {4, 2.5}, {3, 2.0}, {2, 1.5}, {1, 1.0}, {0, 0.5}}) {
         MAX_FIT.set(halfHours);
         EXPECT_EQ(gf_maxFitToFloat(), hours) << halfHours;
     }
@@ -81,6 +86,8 @@ TEST_F(ParamsTest, StoredNumbersRefuseJunkAndControlsFindTheirChoice) {
     EXPECT_EQ(MATCHING_DEPTH.value(), 4);
     EXPECT_TRUE(MAX_FIT_FL.setFromText(" 2.5 "));
     EXPECT_EQ(MAX_FIT_FL.value(), 2.5);
+    EXPECT_TRUE(MAX_FIT_FL.setFromText(std::string_view("4.58", 3))) << "nothing past the text is read";
+    EXPECT_EQ(MAX_FIT_FL.value(), 4.5);
     EXPECT_TRUE(MATCHING_DEPTH.setFromText("9"));
     EXPECT_EQ(MATCHING_DEPTH.value(), 4) << "clamped";
     EXPECT_EQ(gf_parameterOfControl(ctl::kMatchingDepth), &MATCHING_DEPTH);

@@ -50,8 +50,6 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
     const Row rows[] = {
         {"log cannot be opened", [] { fs::create_directory("Log.txt"); }, kExitNormal,
          "Warning: cannot write Log.txt in {}: Is a directory; the program runs without a log\n"},
-        {"run folder cannot be written", [] { tst_writeFile("airports", "x"); }, kExitUserError,
-         "Error 5: Cannot create the folder airports in the run folder: Not a directory\n"},
         {"disk full at the closing save",
          [] {
              gf_setFileSync([](int) {

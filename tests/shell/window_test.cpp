@@ -37,12 +37,6 @@ TEST_F(WindowTest, RangeIsClampedSelectedAndPickedByFlightState) {
         SCOPED_TRACE(testing::Message() << row.onGround << " " << row.nearPark << " " << row.altitudeFt);
         EXPECT_EQ(gf_autoRangeNm(row.onGround, row.nearPark, row.altitudeFt), row.range);
     }
-    UserSnapshot user;
-    user.altitudeFt = 31000;
-    gf_storeUserSnapshot(user);
-    gf_autoRange();
-    EXPECT_EQ(RANGE.value(), 65);
-    EXPECT_DOUBLE_EQ(g_rangeNm.load(), 65.0);
 }
 
 TEST_F(WindowTest, AutoRangeStoresTheManualRangeAndRestoresIt) {
