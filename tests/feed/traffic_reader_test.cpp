@@ -307,6 +307,25 @@ TEST_F(TrafficReaderTest, TimedOutRequestIgnoresTheLateAnswer) {
     EXPECT_EQ(list[0].callsign, "ANSWER2");
 }
 
+// An ask given up before its answer came (taken while pending) gets no answer later.
+TEST_F(TrafficReaderTest, AskGivenUpThrowsTheLateAnswerAway) {
+    auto owned = std::make_unique<FakeSource>();
+    FakeSource* source = owned.get();
+    source->released = false;
+    ASSERT_TRUE(gf_startTrafficReader(std::move(owned), kRunStart));
+    ASSERT_TRUE(gf_askParkedTraffic());
+    {
+        std::unique_lock lock(source->mutex);
+        ASSERT_TRUE(source->cv.wait_for(lock, std::chrono::seconds(30), [&] { return source->parkedCalls == 1; }));
+        EXPECT_EQ(gf_takeParkedTrafficAnswer(), std::nullopt);
+        source->released = true;
+    }
+    source->cv.notify_all();
+    gf_stopTrafficReader();
+    EXPECT_FALSE(gf_parkedTrafficAnswered());
+    EXPECT_TRUE(gf_takeParkedTraffic().empty());
+}
+
 // Hands out a fresh set of aircraft on every poll, callsign "C<hexid>".
 class CountingSource : public TrafficSource {
 public:
