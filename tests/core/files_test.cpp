@@ -145,18 +145,6 @@ TEST_F(FilesTest, FoldersAreMadeCountedListedAndCleaned) {
     EXPECT_EQ(gf_capturedLog(), "Cleaning folder: airports/TBLO\nCleaning folder: no/such/folder\n");
 }
 
-TEST_F(FilesTest, RemoveFileIfExistsLogsAFailure) {
-    tst_writeFile("gone.txt", "x");
-    gf_removeFileIfExists("gone.txt");
-    gf_removeFileIfExists("never.txt");
-    EXPECT_FALSE(fs::exists("gone.txt"));
-    tst_writeFile("full/inner.txt", "x");
-    gf_removeFileIfExists("full");
-    EXPECT_TRUE(fs::exists("full/inner.txt"));
-    EXPECT_EQ(gf_capturedLog(), "===> Warning: could not remove full, errorcode: " +
-                                    std::make_error_code(std::errc::directory_not_empty).message() + "\n");
-}
-
 TEST_F(FilesTest, SimVersionFromTheInstallPath) {
     const struct {
         const char* path;

@@ -93,33 +93,25 @@ TEST_F(ScenarioTest, MalformedInputNamesFileAndPlace) {
          "parsing object key - unexpected '}'; expected string literal"},
         {R"({"tracks": [{"hexid": "000001", "rows": [[0, 1e999, 0, 0, 0, 0, 0, 0]]}]})",
          "demo.json: [json.exception.out_of_range.406] number overflow parsing '1e999'"},
-        {"[]", "demo.json: top level: expected an object"},
         {R"({"run_lenght_s": 120})", "demo.json: run_lenght_s: unknown field"},
         {R"({"frame_rate": 1e-300})", "demo.json: frame_rate: must be between 1 and 1000"},
         {R"({"user": [{"t": 0, "lat": 47, "lon": 8, "alt_ft": 0, "gs_kt": -5}]})",
          "demo.json: user[0].gs_kt: must be between 0 and 2000"},
-        {R"({"frame_rate": "30"})", "demo.json: frame_rate: expected a number"},
         {R"({"park_airport": "LSZH"})", "demo.json: park_airport: names no airport of the scenario"},
-        {R"({"installed_titles": ["a", 2]})", "demo.json: installed_titles[1]: expected a string"},
         {R"({"airports": [{"icao": "LSZH", "lon": 8, "elevation_ft": 1416}]})", "demo.json: airports[0].lat: missing"},
         {R"({"airports": [{"icao": "LSZH", "lat": 95, "lon": 8, "elevation_ft": 1}]})",
          "demo.json: airports[0]: position out of range"},
-        {R"({"user": [{"t": 0, "lat": 47, "lon": 8, "alt_ft": 0, "on_ground": 1}]})",
-         "demo.json: user[0].on_ground: expected true or false"},
         {R"({"tracks": [{"hexid": "4b18", "rows": []}]})", "demo.json: tracks[0].hexid: expected a 6-digit hex string"},
         {R"({"tracks": [{"hexid": "4b1805"}, {"hexid": "4b1806", "rows": [[0, 47, 8, 0, "fast", 0, 0, 0]]}]})",
          "demo.json: tracks[1].rows[0]: column 4 (gs_kt) is not a number"},
         {R"({"tracks": [{"hexid": "4b1805", "rows": [[0, 47, 8, 0, 0, 0, 0]]}]})",
          "demo.json: tracks[0].rows[0]: expected an array of 8 to 11 numbers"},
-        {R"({"tracks": [{"hexid": "4b1805", "rows": [[0, 47, 8, 0, 0, 0, 0, 2]]}]})",
-         "demo.json: tracks[0].rows[0]: airborne must be 0 or 1"},
         {R"({"parked": [{"hexid": "4b1805", "lat": 47, "lon": 8, "half_hours_ago": 2147483648}]})",
          "demo.json: parked[0].half_hours_ago: expected a 32-bit integer"},
     };
     for (auto [json, error] : rows) EXPECT_EQ(errorOf(json), error) << json;
     EXPECT_THROW(gf_readScenarioFile("missing.json"), std::runtime_error);
-    tst_writeFile("scenarios/bad.json", R"({"frame_rate": true})");
-    EXPECT_EQ(errorOf(tst_readFile("scenarios/bad.json")), "demo.json: frame_rate: expected a number");
+    EXPECT_EQ(errorOf(R"({"frame_rate": true})"), "demo.json: frame_rate: expected a number");
 }
 
 // Rows that cannot be flown are dropped and counted once; of two tracks with one address at
@@ -151,23 +143,11 @@ TEST_F(ScenarioTest, BadRowsAndOverlappingTracksAreDroppedAndCounted) {
               "(tracks[2]))\n");
 }
 
-TEST_F(ScenarioTest, DemoScenarioIsCleanAndHasTrafficFromTheFirstPoll) {
-    auto demo = std::make_shared<Scenario>(gf_readScenarioFile(tst_sourceDir() / "data/demo/scenario.json"));
+TEST_F(ScenarioTest, DemoScenarioIsClean) {
+    const Scenario demo = gf_readScenarioFile(tst_sourceDir() / "data/demo/scenario.json");
     EXPECT_EQ(gf_capturedLog(), "");
-    EXPECT_EQ(demo->parkAirport, "LSZH");
-    ASSERT_EQ(demo->user.size(), 1u);
-    EXPECT_TRUE(demo->user[0].onGround);
-    EXPECT_GE(demo->tracks.size(), 3u);
-    UserSnapshot user;
-    user.lat = demo->user[0].lat;
-    user.lon = demo->user[0].lon;
-    gf_storeUserSnapshot(user);
-    size_t firstPoll = 0;
-    gf_setTrafficBatchSink([&](std::vector<LiveTrafficRecord>& batch, int) { firstPoll += batch.size(); });
-    ScenarioSource source(demo);
-    TrafficReader reader(source, 1700000000);
-    reader.pollOnce(1700000000);
-    EXPECT_GE(firstPoll, demo->tracks.size());
+    EXPECT_EQ(demo.parkAirport, "LSZH");
+    EXPECT_GE(demo.tracks.size(), 3u);
 }
 
 // The source serves what stands within 5 nm of the park airport (all without one), the QNH as

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 
 #include <fmt/format.h>
@@ -289,86 +290,75 @@ TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
     EXPECT_FALSE(gf_trafficReaderRunning());
 }
 
-TEST_F(TrafficReaderTest, TimedOutRequestIgnoresTheLateAnswer) {
+// A request that timed out, or an ask given up while pending, gets no late answer.
+TEST_F(TrafficReaderTest, GivenUpAsksIgnoreTheLateAnswer) {
     auto owned = std::make_unique<FakeSource>();
     FakeSource* source = owned.get();
+    // Waits until the source holds its answer of call n, gives the ask up, then lets it answer.
+    auto releaseAfter = [source](int calls, auto giveUp) {
+        std::unique_lock lock(source->mutex);
+        ASSERT_TRUE(source->cv.wait_for(lock, std::chrono::seconds(30), [&] { return source->parkedCalls == calls; }));
+        giveUp();
+        source->released = true;
+        source->cv.notify_all();
+    };
     source->released = false;
     ASSERT_TRUE(gf_startTrafficReader(std::move(owned), kRunStart));
     EXPECT_FALSE(gf_requestParkedTraffic(std::chrono::milliseconds(20)));
-    {
-        std::unique_lock lock(source->mutex);
-        ASSERT_TRUE(source->cv.wait_for(lock, std::chrono::seconds(30), [&] { return source->parkedCalls == 1; }));
-        source->released = true;
-    }
-    source->cv.notify_all();
+    releaseAfter(1, [] {});
     ASSERT_TRUE(gf_requestParkedTraffic());
     std::vector<ParkedTrafficRecord> list = gf_takeParkedTraffic();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].callsign, "ANSWER2");
-}
-
-// An ask given up before its answer came (taken while pending) gets no answer later.
-TEST_F(TrafficReaderTest, AskGivenUpThrowsTheLateAnswerAway) {
-    auto owned = std::make_unique<FakeSource>();
-    FakeSource* source = owned.get();
-    source->released = false;
-    ASSERT_TRUE(gf_startTrafficReader(std::move(owned), kRunStart));
-    ASSERT_TRUE(gf_askParkedTraffic());
     {
-        std::unique_lock lock(source->mutex);
-        ASSERT_TRUE(source->cv.wait_for(lock, std::chrono::seconds(30), [&] { return source->parkedCalls == 1; }));
-        EXPECT_EQ(gf_takeParkedTrafficAnswer(), std::nullopt);
-        source->released = true;
+        std::lock_guard lock(source->mutex);
+        source->released = false;
     }
-    source->cv.notify_all();
+    ASSERT_TRUE(gf_askParkedTraffic());
+    releaseAfter(3, [] { EXPECT_EQ(gf_takeParkedTrafficAnswer(), std::nullopt); });
     gf_stopTrafficReader();
     EXPECT_FALSE(gf_parkedTrafficAnswered());
     EXPECT_TRUE(gf_takeParkedTraffic().empty());
 }
 
-// Hands out a fresh set of aircraft on every poll, callsign "C<hexid>".
-class CountingSource : public TrafficSource {
-public:
-    void reportsAt(double, const TrafficArea&, std::vector<TrafficReport>& out) override {
-        for (int i = 0; i < 20; ++i) {
-            TrafficReport r{next_};
-            r.callsign = fmt::format("C{}", next_++);
-            out.push_back(r);
-        }
+TEST_F(TrafficReaderTest, QnhIsClampedAndNonFiniteIgnored) {
+    EXPECT_EQ(g_qnh.load(), 1013);
+    const std::pair<double, double> rows[] = {{899.9, 900}, {1100, 1100},         {1100.1, 1100},
+                                              {0, 900},     {std::nan(""), 900},  {1e9, 1100},
+                                              {987, 987},   {-std::numeric_limits<double>::infinity(), 987}};
+    for (auto [in, expected] : rows) {
+        gf_setQnh(in);
+        EXPECT_EQ(g_qnh.load(), expected) << in;
     }
-    bool parkedTraffic(std::vector<ParkedTrafficRecord>&) override { return false; }
+}
 
-private:
-    uint32_t next_ = 0x100000;
-};
-
-// Gathering switched on and taken over while a reader polls: every callsign with its hexid.
-TEST_F(TrafficReaderTest, GatheringUnderARunningReader) {
-    std::mutex m;
-    std::condition_variable cv;
-    int polls = 0;
-    gf_setTrafficBatchSink([&](std::vector<LiveTrafficRecord>&, int) {
-        std::lock_guard lock(m);
-        ++polls;
-        cv.notify_all();
-    });
-    auto waitPolls = [&](int more) {
-        std::unique_lock lock(m);
-        const int target = polls + more;
-        return cv.wait_for(lock, std::chrono::seconds(30), [&] { return polls >= target; });
-    };
-    ASSERT_TRUE(gf_startTrafficReader(std::make_unique<CountingSource>(), kRunStart, std::chrono::milliseconds(1)));
-    for (int round = 0; round < 40; ++round) {
+// Gathering collects only while on; the take-over switches it off. Both resets clear it all.
+TEST_F(TrafficReaderTest, GatheringAndResets) {
+    gf_gatherCallsign("EZY12AB", 0x400001);  // off: ignored
+    gf_startCallsignGathering();
+    EXPECT_TRUE(gf_callsignGatheringOn());
+    gf_gatherCallsign("SWR12", 0x4b1805);
+    gf_gatherCallsign("", 0x4b1806);  // no callsign: only the hexid counts
+    GatheredCallsigns taken = gf_takeGatheredCallsigns();
+    EXPECT_FALSE(gf_callsignGatheringOn());
+    EXPECT_EQ(taken.callsigns, (std::unordered_set<std::string>{"SWR12"}));
+    EXPECT_EQ(taken.hexids, (std::unordered_set<uint32_t>{0x4b1805, 0x4b1806}));
+    for (void (*reset)() : {&gf_resetFeedState, &gf_resetFeedStateProcess}) {
+        gf_setQnh(950);
+        gf_setTrafficTime(1700000000.5);
+        gf_setParkAirportSet(true);
+        gf_setParkAirportElevation(1416.0);
+        EXPECT_EQ(gf_parkAirportElevationFt(), std::optional<double>(1416.0));
         gf_startCallsignGathering();
-        ASSERT_TRUE(waitPolls(2));
-        GatheredCallsigns taken = gf_takeGatheredCallsigns();
-        ASSERT_FALSE(taken.hexids.empty());
-        EXPECT_EQ(taken.callsigns.size(), taken.hexids.size());
-        for (uint32_t hexid : taken.hexids) EXPECT_EQ(taken.callsigns.count(fmt::format("C{}", hexid)), 1u);
+        gf_gatherCallsign("SWR12", 0x4b1805);
+        reset();
+        EXPECT_EQ(g_qnh.load(), 1013);
+        EXPECT_EQ(gf_trafficTime(), 0);
+        EXPECT_FALSE(gf_parkAirportSet());
+        EXPECT_FALSE(gf_parkAirportElevationFt().has_value());
+        EXPECT_FALSE(gf_callsignGatheringOn());
+        EXPECT_TRUE(gf_takeGatheredCallsigns().hexids.empty());
     }
-    ASSERT_TRUE(waitPolls(3));
-    EXPECT_TRUE(gf_takeGatheredCallsigns().hexids.empty());
-    gf_stopTrafficReader();
 }
 
 }  // namespace

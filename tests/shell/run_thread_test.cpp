@@ -209,33 +209,6 @@ TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     EXPECT_FALSE(g_simRunning);
 }
 
-TEST_F(RunThreadTest, StoppedRunSavesTheSettingsAndQuits) {
-    g_userClosing = true;
-    gf_stopRunWith(ExitState::UserClosedSim);
-    tst_writeFile("parameters.xml",
-                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
-                  "<parameter name=\"AUTO_RANGE\" value=\"false\" /></parameters>");
-    lf_runThread();
-    EXPECT_EQ(gf_capturedLog(), std::string(kStartUpLog) + kParkAirportsLog + "Exiting: USER CLOSED SIM\n");
-    const std::string saved = tst_readFile("parameters.xml");
-    for (const char* entry : {"name=\"LAST_EPOCH_TIME\" value=\"1709647629\"", "name=\"AUTO_RANGE\" value=\"false\""})
-        EXPECT_NE(saved.find(entry), std::string::npos) << saved;
-    EXPECT_EQ(message()->command, UiCommand::Quit);
-    EXPECT_FALSE(g_stopRun) << "the run state is reset for the next run";
-}
-
-TEST_F(RunThreadTest, LostSimulatorConnectionRestartsTheRunAfterNineSeconds) {
-    tst_writeFile("scenario.json", R"({"connection_loss_at_s": 0.3, "airports": [{"icao": "LSZH", "lat": 47.458056,)"
-                                   R"( "lon": 8.548056, "elevation_ft": 1416}], "user": [{"t": 0, "lat": 47.4512,)"
-                                   R"( "lon": 8.5616, "alt_ft": 1416}]})");
-    lf_runThread();
-    EXPECT_NE(gf_capturedLog().find("Exiting: SIMCONNECT ERROR\n"), std::string::npos) << gf_capturedLog();
-    auto m = message();
-    ASSERT_TRUE(m);
-    EXPECT_EQ(m->command, UiCommand::RestartAfter);
-    EXPECT_EQ(m->delaySeconds, 9);
-}
-
 // A run that cannot go on ends with an error that names what and why, leaves no plain type
 // database behind and quits.
 TEST_F(RunThreadTest, FailedRunsShowTheirErrorAndQuit) {
@@ -250,14 +223,8 @@ TEST_F(RunThreadTest, FailedRunsShowTheirErrorAndQuit) {
          "lf_runThread exception: 5: Cannot create the folder airports"},
         {"no scenario", [] {}, "Error 99: Cannot read scenario.json: scenario.json: cannot be read: No such file or directory",
          "lf_runThread exception: Cannot read scenario.json: "},
-        {"no type database", [] { fs::remove("input/dbase.enc"); },
-         "Error 99: input/dbase.xml: cannot be read: No such file or directory", "Exiting: NOT YET SET\n"},
         {"type database does not decrypt", [] { tst_writeFile("input/dbase.enc", "not an encrypted stream"); },
          "Error 99: input/dbase.xml: cannot be read: No such file or directory", "Exiting: NOT YET SET\n"},
-        {"type database is broken XML",
-         [] { tst_writeFile("input/dbase.enc", gf_encryptBytes("<dbase><types><type icao=")); },
-         "Error 99: input/dbase.xml: not an XML file: Error parsing element attribute at line 1, offset 24",
-         "Exiting: NOT YET SET\n"},
         {"livery scan fails",
          [] {
              gf_postRunRequest(RunRequest::NewLiveryScan);

@@ -1,10 +1,13 @@
 #include "shell/window.h"
 
 #include <thread>
+#include <vector>
 
+#include "core/log.h"
 #include "live/live_set.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
+#include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
 #include "support/work_folder.h"
@@ -119,20 +122,88 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
     }
 }
 
-// The panel counts what is in the simulator (creates on their way included) and repaints only
-// when a number changed.
-TEST_F(WindowTest, CountsRefreshWithoutNeedlessRepaints) {
-    for (uint32_t state : {active, adding2sim, liveryrespawn, buffer, removingfromsim})
-        g_liveRecords.emplace_back().lifeState = state;
-    for (uint32_t state : {active, adding2sim}) g_staticAircraft.emplace_back().lifeState = state;
-    const int before = gf_repaintCount(Region::Status);
-    gf_refreshCounts();
-    EXPECT_EQ(gf_windowStats().liveCount, 3);
-    EXPECT_EQ(gf_windowStats().staticParkedCount, 1);
-    gf_refreshCounts();
-    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
-    g_liveRecords.clear();
-    g_staticAircraft.clear();
+// An error holds the message line (no clock clears it) until it is cleared; what it blocks is
+// not logged either.
+TEST_F(WindowTest, ErrorBlocksMessagesUntilCleared) {
+    gf_setLogCapture(true);
+    gf_showMessage("Downloading airports", true);
+    EXPECT_EQ(gf_messageText(), "Downloading airports");
+    gf_showError("Error 88");
+    gf_showMessage("Your liveries will be scanned", true);
+    for (int s = 0; s < 30; ++s) EXPECT_FALSE(gf_messageSecondPassed());
+    EXPECT_EQ(gf_messageText(), "Error 88");
+    EXPECT_TRUE(gf_errorShown());
+    gf_clearMessage();
+    EXPECT_EQ(gf_messageText(), "");
+    EXPECT_FALSE(gf_errorShown());
+    gf_showMessage("quiet", false);
+    EXPECT_EQ(gf_messageText(), "quiet");
+    EXPECT_EQ(gf_capturedLog(), "Downloading airports\n");
+}
+
+// Each message stands 25 simulator seconds from its own start.
+TEST_F(WindowTest, PerSecondPassClearsAMessageAfter25Seconds) {
+    g_simRunning = true;
+    auto seconds = [](int n) {
+        for (int s = 0; s < n; ++s) {
+            g_perSecondFlag = 1;
+            ASSERT_TRUE(lf_tick());
+        }
+    };
+    gf_showMessage("first", false);
+    seconds(24);
+    EXPECT_EQ(gf_messageText(), "first");
+    gf_showMessage("second", false);
+    seconds(24);
+    EXPECT_EQ(gf_messageText(), "second");
+    seconds(1);
+    EXPECT_EQ(gf_messageText(), "");
+}
+
+TEST_F(WindowTest, StatusLineAndRepaints) {
+    gf_editStats([](WindowStats& s) {
+        s.liveryCount = 1234;
+        s.parkAirportLabel = "EDDF Frankfurt";
+        s.standCount = 312;
+        s.staticParkedCount = 40;
+        s.staticParkedAvgMinutes = 93.4f;
+        s.liveParkedCount = 3;
+        s.wantedCount = 200;
+        s.wantedPercent = 65;
+        s.countdownMinutes = 7;
+    });
+    EXPECT_EQ(gf_repaintCount(Region::Status), 1);
+    EXPECT_EQ(gf_repaintCount(Region::Lamps), 0);
+    EXPECT_EQ(gf_statusLine(),
+              "live: 0 | # liveries: 1234 | park airport: EDDF Frankfurt | stands: 312 | static parked: 40 (avg 93 "
+              "min) | live parked: 3 (avg - min) | wanted: 200 (65%) | renewal in 7 min");
+    gf_editStats([](WindowStats& s) { s.statusText = "calculating"; }, Region::ParkingBand);
+    EXPECT_EQ(gf_repaintCount(Region::ParkingBand), 1);
+    EXPECT_TRUE(gf_statusLine().ends_with("renewal in 7 min | calculating"));
+}
+
+// The first stop wins, also among racing threads; later callers only see the flag.
+TEST_F(WindowTest, ExactlyOneOfManyRacingThreadsStoresItsState) {
+    std::atomic<int> winners{0}, winningState{0};
+    std::vector<std::thread> threads;
+    for (int s = 1; s <= 7; ++s) {
+        threads.emplace_back([s, &winners, &winningState] {
+            if (gf_stopRunWith(static_cast<ExitState>(s))) {
+                ++winners;
+                winningState = s;
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(winners, 1);
+    EXPECT_TRUE(g_stopRun);
+    EXPECT_EQ(static_cast<int>(gf_exitState()), winningState.load());
+    gf_resetRunControl();
+    EXPECT_FALSE(g_stopRun);
+    EXPECT_EQ(gf_exitState(), ExitState::NotYetSet);
+    EXPECT_TRUE(gf_stopRunWith(ExitState::NewFlight));
+    EXPECT_FALSE(gf_stopRunWith(ExitState::SystemError));
+    EXPECT_EQ(gf_exitState(), ExitState::NewFlight);
 }
 
 }  // namespace
