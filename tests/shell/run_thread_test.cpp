@@ -131,15 +131,11 @@ TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
 // Every minute the renewal counts down from 20; every 1200 seconds the unmatched aircraft.
 TEST_F(RunThreadTest, RenewalCountdownAndUnmatchedAircraft) {
     g_unmatchedAircraft = {"DLH  B738 D-AIXX", "SWR  A320 HB-JXA"};
-    const struct {
-        int64_t second;
-        int countdown;
-    } rows[] = {{60, 19}, {120, 18}, {1140, 1}, {1185, 1}, {1200, 20}, {1260, 19}, {2460, 19}, {86340, 1}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.second);
-        g_simSeconds = row.second;
+    for (auto [second, countdown] : {std::pair<int64_t, int>{60, 19}, {120, 18}, {1140, 1}, {1185, 1}, {1200, 20},
+                                     {1260, 19}, {2460, 19}, {86340, 1}}) {
+        g_simSeconds = second;
         lf_every15Seconds();
-        EXPECT_EQ(gf_windowStats().countdownMinutes, row.countdown);
+        EXPECT_EQ(gf_windowStats().countdownMinutes, countdown) << second;
     }
     g_simSeconds = 75;
     gf_editStats([](WindowStats& s) { s.countdownMinutes = -5; });

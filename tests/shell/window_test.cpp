@@ -110,15 +110,10 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
     EXPECT_EQ(gf_repaintCount(Region::ParkingBand), 1);
     lf_handleCheckBoxes(ctl::kRtParkTrafficOnly, false);
     for (int id : parkingControls) EXPECT_TRUE(gf_controlState(id).enabled) << id;
-    const struct {
-        int id;
-        bool full;
-    } rows[] = {{ctl::kWeek, true}, {ctl::kParkSoft, true}, {ctl::kParkFake, true}, {ctl::kLog, false}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.id);
+    for (auto [id, full] : {std::pair{ctl::kWeek, true}, {ctl::kParkSoft, true}, {ctl::kParkFake, true}, {ctl::kLog, false}}) {
         g_fullRenewal = false;
-        lf_handleCheckBoxes(row.id, true);
-        EXPECT_EQ(g_fullRenewal.load(), row.full);
+        lf_handleCheckBoxes(id, true);
+        EXPECT_EQ(g_fullRenewal.load(), full) << id;
     }
 }
 
