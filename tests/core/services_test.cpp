@@ -95,10 +95,6 @@ TEST_F(ServicesTest, EveryThreadHasItsOwnStandardEngine) {
     EXPECT_EQ(da, b.get());
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(gf_nextRandom(), reference()) << i;
     EXPECT_EQ(da[0], std::mt19937(7)());
-    gf_resetRandom();  // seeded from the system: 8 draws matching the old sequence are a 2^-256 chance
-    bool allSame = true;
-    for (int i = 0; i < 8; ++i) allSame = allSame && gf_nextRandom() == reference();
-    EXPECT_FALSE(allSame);
 }
 
 TEST_F(ServicesTest, VariationSignComesFromTheLowestBit) {
@@ -131,27 +127,6 @@ TEST_F(ServicesTest, WritesTheFourInfosInOrderAndReadsThemBack) {
     ASSERT_TRUE(loaded.load_string(saved.c_str()));
     EXPECT_TRUE(gf_readMetaInfo(loaded, version));
     EXPECT_EQ(version.value(), TRELVO_VERSION);
-}
-
-TEST_F(ServicesTest, ReadCases) {
-    const struct {
-        const char* xml;
-        bool found;
-        const char* value;
-    } rows[] = {
-        {"<meta><info name='date'/></meta>", true, ""},
-        {"<meta><info name='date' value='first'/><info name='date' value='second'/></meta>", true, "first"},
-        {"<other><meta><info name='date' value='nested'/></meta></other>", false, ""},
-        {"<meta/><meta><info name='date' value='second block'/></meta>", true, "second block"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.xml);
-        date.set("stale");
-        pugi::xml_document doc;
-        doc.load_string(row.xml);
-        EXPECT_EQ(gf_readMetaInfo(doc, date), row.found);
-        EXPECT_EQ(date.value(), row.value);
-    }
 }
 
 TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {

@@ -111,15 +111,19 @@ TEST_F(TrafficReaderTest, FirstPollDeliversFiveSnapshotsThenEveryPollHasDelayThi
     }
 }
 
-TEST_F(TrafficReaderTest, DecodesEveryField) {
-    auto scenario = scenarioOf({track(0x4b1805, "SWR287", {0}), track(0x4b1806, "SWR12", {0})});
-    scenario->tracks[0].rows[0] = {0, 47.5, 8.25, 4500, 182, 137.5, -640, 190, true, -15.0, 180.0};
-    scenario->tracks[1].rows[0] = {0, 47.45, 8.56, 1416, 12, 725, 0, 0, false, std::nullopt, std::nullopt};
+// Every field decoded; addresses up to 10000 belong to static aircraft: never delivered nor gathered.
+TEST_F(TrafficReaderTest, DecodesEveryFieldAndSkipsStaticAddresses) {
+    auto scenario = scenarioOf({track(10000, "STAT1", {0}), track(0x4b1805, "SWR287", {0}), track(1, "STAT2", {0}),
+                                track(10001, "SWR12", {0}), track(0xFFFFFF, "", {0})});
+    scenario->tracks[1].rows[0] = {0, 47.5, 8.25, 4500, 182, 137.5, -640, 190, true, -15.0, 180.0};
+    scenario->tracks[3].rows[0] = {0, 47.45, 8.56, 1416, 12, 725, 0, 0, false, std::nullopt, std::nullopt};
     ScenarioSource source(scenario);
     TrafficReader reader(source, kRunStart);
+    gf_startCallsignGathering();
     reader.pollOnce(kRunStart + 6);  // only the last snapshot (data time 0) shows the tracks
     ASSERT_EQ(batches_.size(), 5u);
-    ASSERT_EQ(batches_[4].records.size(), 2u);
+    ASSERT_EQ(batches_[4].records.size(), 3u);
+    EXPECT_EQ(batches_[4].records[2].hexid, 0xFFFFFFu);
     const LiveTrafficRecord& r = batches_[4].records[0];
     EXPECT_EQ(fmt::format("{} {} {} {} {} {} [{}] [{}] {}", r.airline, r.type, r.origin, r.destination, r.callsign,
                           r.regcode, r.spawnCallsign, r.coupledCallsign, r.coupledSearched),
@@ -133,8 +137,12 @@ TEST_F(TrafficReaderTest, DecodesEveryField) {
     EXPECT_EQ(r.timeStamp, kRunStart);
     EXPECT_EQ(r.hexid, 0x4b1805u);
     // On the ground the altitude is zero, as the service reports it; no attitude, tracks folded.
-    const PosSample& g = batches_[4].records[1].sample;
-    EXPECT_EQ(fmt::format("{} {} {} {}", g.alt, g.airborne, g.attitudeFlag, g.track), "0 0 0 5");
+    const LiveTrafficRecord& g = batches_[4].records[1];
+    EXPECT_EQ(fmt::format("{:x} {} {} {} {}", g.hexid, g.sample.alt, g.sample.airborne, g.sample.attitudeFlag, g.sample.track),
+              "2711 0 0 0 5");
+    GatheredCallsigns gathered = gf_takeGatheredCallsigns();
+    EXPECT_EQ(gathered.callsigns, (std::unordered_set<std::string>{"SWR287", "SWR12"}));
+    EXPECT_EQ(gathered.hexids, (std::unordered_set<uint32_t>{0x4b1805, 10001, 0xFFFFFF}));
 }
 
 TEST_F(TrafficReaderTest, StaleReportsAndEndedTracksAreNotShown) {
@@ -153,21 +161,6 @@ TEST_F(TrafficReaderTest, StaleReportsAndEndedTracksAreNotShown) {
         ASSERT_EQ(batches_.size(), 1u);
         EXPECT_EQ(rowTimes(0), row.shown) << row.dataTime;
     }
-}
-
-// Addresses up to 10000 belong to static aircraft: never delivered nor gathered.
-TEST_F(TrafficReaderTest, StaticAddressesAreNeverDeliveredNorGathered) {
-    ScenarioSource source(scenarioOf({track(10000, "STAT1", {0}), track(1, "STAT2", {0}), track(10001, "LIVE1", {0}),
-                                      track(0xFFFFFF, "LIVE2", {0})}));
-    TrafficReader reader(source, kRunStart);
-    gf_startCallsignGathering();
-    reader.pollOnce(kRunStart + 6);
-    std::vector<uint32_t> hexids;
-    for (const auto& r : batches_.at(4).records) hexids.push_back(r.hexid);
-    EXPECT_EQ(hexids, (std::vector<uint32_t>{10001, 0xFFFFFF}));
-    GatheredCallsigns gathered = gf_takeGatheredCallsigns();
-    EXPECT_EQ(gathered.callsigns, (std::unordered_set<std::string>{"LIVE1", "LIVE2"}));
-    EXPECT_EQ(gathered.hexids, (std::unordered_set<uint32_t>{10001, 0xFFFFFF}));
 }
 
 TEST_F(TrafficReaderTest, TrafficTimeIsNewestStampOfThePollOrZero) {
