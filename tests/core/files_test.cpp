@@ -35,6 +35,7 @@ TEST_F(FilesTest, ReadTextFileDecodesEveryCharacterSet) {
         {"\xEF\xBB\xBFtitle=Z\xC3\xBCrich\r\nx\r\n", {"title=Z\xC3\xBCrich", "x"}},
         {"\xFF\xFEt\0=\0\xFC\0\r\0\n\0y\0"s, {"t=\xC3\xBC", "y"}},
         {"t=\xFC\n\x80", {"t=\xC3\xBC", "\xE2\x82\xAC"}},
+        {"a\rb\n\n\r\r\n", {"a\rb", "", "\r"}},  // only CR LF and LF end a line
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.bytes);

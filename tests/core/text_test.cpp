@@ -63,22 +63,6 @@ TEST(Charset, DetectsAndDecodesToUtf8) {
     }
 }
 
-TEST(Charset, SplitLines) {
-    const struct {
-        std::string text;
-        Lines lines;
-    } rows[] = {{"", {}}, {"a", {"a"}}, {"a\n", {"a"}}, {"a\r\nb\r\n", {"a", "b"}}, {"\n\r\nx\n\n", {"", "", "x", ""}},
-                {"a\rb\n", {"a\rb"}}, {"a\r\r\n", {"a\r"}}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.text);
-        Lines lines{"kept"};
-        gf_splitLines(r.text, lines);
-        Lines expected{"kept"};
-        expected.insert(expected.end(), r.lines.begin(), r.lines.end());
-        EXPECT_EQ(lines, expected);
-    }
-}
-
 TEST(Text, PluralFloatTextAndPercentage) {
     for (auto [count, ending] : {std::pair{-5LL, ""}, {-1LL, ""}, {0LL, "s"}, {1LL, ""}, {2LL, "s"}, {3001LL, "s"}})
         EXPECT_EQ(gf_plural(count), ending) << count;
