@@ -82,25 +82,14 @@ TEST(Text, TrimSplitAndExtractPath) {
     for (auto [in, out] : {std::pair{"", ""}, {" \t\r\n", ""}, {"\t EGLL, 12 \r\n", "EGLL, 12"}, {"a b", "a b"},
                            {"\xC2\xA0x", "\xC2\xA0x"}})
         EXPECT_EQ(gf_trim(in), out) << in;
-    const struct {
-        const char* in;
-        std::vector<std::string> fields;
-    } splits[] = {{"", {}},
-                  {" \t\r", {}},
-                  {"EGLL", {"EGLL"}},
-                  {"EGLL , 512 \r", {"EGLL", "512"}},
-                  {"a,,b", {"a", "", "b"}},
-                  {",a", {"", "a"}},
-                  {"a,", {"a", ""}}};
-    for (const auto& r : splits) EXPECT_EQ(gf_split(r.in, ','), r.fields) << r.in;
-    EXPECT_EQ(gf_split("1;2", ';'), (std::vector<std::string>{"1", "2"}));
-    for (auto [line, path] : {std::pair{"    <Path>D:\\Scenery\\EGLL</Path>", "D:\\Scenery\\EGLL"},
-                              {"<Path></Path>", ""},
-                              {"<Path>a</Path><Path>b</Path>", "a"},
-                              {"<Path>no end", ""},
-                              {"no start</Path>", ""},
-                              {"</Path><Path>x</Path>", ""},
-                              {"<path>lower</path>", ""}})
+    using Fields = std::vector<std::string>;
+    for (auto [in, fields] : {std::pair<const char*, Fields>{"", {}}, {" \t\r", {}}, {"EGLL , 512 \r", {"EGLL", "512"}},
+                              {"a,,b", {"a", "", "b"}}, {",a", {"", "a"}}, {"a,", {"a", ""}}})
+        EXPECT_EQ(gf_split(in, ','), fields) << in;
+    EXPECT_EQ(gf_split("1;2", ';'), (Fields{"1", "2"}));
+    for (auto [line, path] : {std::pair{"    <Path>D:\\Scenery\\EGLL</Path>", "D:\\Scenery\\EGLL"}, {"<Path></Path>", ""},
+                              {"<Path>a</Path><Path>b</Path>", "a"}, {"<Path>no end", ""}, {"no start</Path>", ""},
+                              {"</Path><Path>x</Path>", ""}, {"<path>lower</path>", ""}})
         EXPECT_EQ(gf_extractPath(line), path) << line;
 }
 
