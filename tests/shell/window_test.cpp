@@ -17,29 +17,20 @@ namespace {
 class WindowTest : public WorkFolderTest {};
 
 TEST_F(WindowTest, RangeIsClampedSelectedAndPickedByFlightState) {
-    const struct {
-        int asked, range, entry;
-    } ranges[] = {{10, 10, 6}, {65, 65, 17}, {1, 2, 0}, {250, 100, 19}, {7, 7, -1}, {40, 40, 15}};
-    for (const auto& row : ranges) {
-        SCOPED_TRACE(row.asked);
-        gf_setRange(row.asked);
-        EXPECT_EQ(RANGE.value(), row.range);
-        EXPECT_EQ(gf_controlState(ctl::kRange).selected, row.entry);
-        EXPECT_DOUBLE_EQ(g_rangeNm.load(), row.range);
+    for (auto [asked, range, entry] :
+         {std::tuple{10, 10, 6}, {65, 65, 17}, {1, 2, 0}, {250, 100, 19}, {7, 7, -1}, {40, 40, 15}}) {
+        gf_setRange(asked);
+        EXPECT_EQ(RANGE.value(), range) << asked;
+        EXPECT_EQ(gf_controlState(ctl::kRange).selected, entry) << asked;
+        EXPECT_DOUBLE_EQ(g_rangeNm.load(), range) << asked;
     }
-    const struct {
-        bool onGround, nearPark;
-        double altitudeFt;
-        int range;
-    } rows[] = {
-        {true, true, 300, 10},     {true, false, 30000, 10},  {false, true, 17999, 20},  {false, true, 18000, 40},
-        {false, false, 9999, 25},  {false, false, 10000, 40}, {false, false, 24999, 40}, {false, false, 25000, 65},
-        {false, false, 41000, 65}, {false, true, 40000, 65},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.onGround << " " << row.nearPark << " " << row.altitudeFt);
-        EXPECT_EQ(gf_autoRangeNm(row.onGround, row.nearPark, row.altitudeFt), row.range);
-    }
+    // On the ground, near the park airport below FL180, low, middle and high.
+    for (auto [onGround, nearPark, altitudeFt, range] :
+         {std::tuple{true, true, 300.0, 10}, {true, false, 30000.0, 10}, {false, true, 17999.0, 20},
+          {false, true, 18000.0, 40}, {false, false, 9999.0, 25}, {false, false, 10000.0, 40},
+          {false, false, 24999.0, 40}, {false, false, 25000.0, 65}, {false, false, 41000.0, 65},
+          {false, true, 40000.0, 65}})
+        EXPECT_EQ(gf_autoRangeNm(onGround, nearPark, altitudeFt), range) << onGround << nearPark << altitudeFt;
     // Switching the automatic range on keeps the manual one; switching it off restores it.
     AUTO_RANGE.set(false);
     lf_handleCombos(ctl::kRange, 13);  // 30 nm
@@ -106,7 +97,8 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
     EXPECT_EQ(gf_repaintCount(Region::ParkingBand), 1);
     lf_handleCheckBoxes(ctl::kRtParkTrafficOnly, false);
     for (int id : parkingControls) EXPECT_TRUE(gf_controlState(id).enabled) << id;
-    for (auto [id, full] : {std::pair{ctl::kWeek, true}, {ctl::kParkSoft, true}, {ctl::kParkFake, true}, {ctl::kLog, false}}) {
+    for (auto [id, full] :
+         {std::pair{ctl::kWeek, true}, {ctl::kParkSoft, true}, {ctl::kParkFake, true}, {ctl::kLog, false}}) {
         g_fullRenewal = false;
         lf_handleCheckBoxes(id, true);
         EXPECT_EQ(g_fullRenewal.load(), full) << id;
