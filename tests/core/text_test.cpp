@@ -87,9 +87,9 @@ TEST(Text, TrimSplitAndExtractPath) {
                               {"a,,b", {"a", "", "b"}}, {",a", {"", "a"}}, {"a,", {"a", ""}}})
         EXPECT_EQ(gf_split(in, ','), fields) << in;
     EXPECT_EQ(gf_split("1;2", ';'), (Fields{"1", "2"}));
-    for (auto [line, path] : {std::pair{"    <Path>D:\\Scenery\\EGLL</Path>", "D:\\Scenery\\EGLL"}, {"<Path></Path>", ""},
-                              {"<Path>a</Path><Path>b</Path>", "a"}, {"<Path>no end", ""}, {"no start</Path>", ""},
-                              {"</Path><Path>x</Path>", ""}, {"<path>lower</path>", ""}})
+    for (auto [line, path] : {std::pair{"    <Path>D:\\Scenery\\EGLL</Path>", "D:\\Scenery\\EGLL"},
+                              {"<Path></Path>", ""}, {"<Path>a</Path><Path>b</Path>", "a"}, {"<Path>no end", ""},
+                              {"no start</Path>", ""}, {"</Path><Path>x</Path>", ""}, {"<path>lower</path>", ""}})
         EXPECT_EQ(gf_extractPath(line), path) << line;
 }
 
