@@ -76,22 +76,14 @@ TEST_F(FilesTest, WritesReplaceTheOldContentOrFailWhereNoFileCanBe) {
 TEST_F(FilesTest, WholeFileReadsSayWhyAndRefuseFilesAboveTheLimit) {
     tst_writeFile("eleven.txt", "eleven byte");
     fs::create_directory("folder");
-    const struct {
-        const char* path;
-        std::uintmax_t limit;
-        std::optional<std::string> why;
-        const char* bytes;
-    } rows[] = {
-        {"eleven.txt", 11, std::nullopt, "eleven byte"},
-        {"eleven.txt", 10, "the file is 11 bytes, more than the limit of 10 bytes", ""},
-        {"missing.txt", 10, "No such file or directory", ""},
-        {"folder", 10, "Is a directory", ""},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.path + std::to_string(row.limit));
-        std::string bytes = "old";
-        EXPECT_EQ(gf_readWholeFile(row.path, bytes, row.limit), row.why);
-        EXPECT_EQ(bytes, row.bytes);
+    using Row = std::tuple<const char*, int, std::optional<std::string>, const char*>;
+    for (auto [path, limit, why, bytes] :
+         {Row{"eleven.txt", 11, {}, "eleven byte"}, {"missing.txt", 10, "No such file or directory", ""},
+          {"eleven.txt", 10, "the file is 11 bytes, more than the limit of 10 bytes", ""},
+          {"folder", 10, "Is a directory", ""}}) {
+        std::string read = "old";
+        EXPECT_EQ(gf_readWholeFile(path, read, limit), why) << path << limit;
+        EXPECT_EQ(read, bytes) << path << limit;
     }
 }
 
@@ -147,17 +139,13 @@ TEST_F(FilesTest, FoldersAreMadeCountedListedAndCleaned) {
 }
 
 TEST_F(FilesTest, SimVersionFromTheInstallPath) {
-    const struct {
-        const char* path;
-        int setting;
-        const char* version;
-    } rows[] = {{"C:\\Lockheed Martin\\Prepar3D v5", 6, "5"}, {"D:\\P3D V6\\", 5, "6"}, {"E:\\sims\\v4\\P3D v6", 5, "6"},
-                {"E:\\vsim\\v7", 6, "6"}, {"", 5, "5"}, {"C:\\Prepar3D v", 6, "6"}, {"C:\\Prepar3D 5", 6, "6"}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.path);
-        SIM_INSTALL_PATH.set(r.path);
-        P3D_VERSION.set(r.setting);
-        EXPECT_EQ(gf_simVersionFromPath(), r.version);
+    for (auto [path, setting, version] :
+         {std::tuple{"C:\\Lockheed Martin\\Prepar3D v5", 6, "5"}, {"D:\\P3D V6\\", 5, "6"},
+          {"E:\\sims\\v4\\P3D v6", 5, "6"}, {"E:\\vsim\\v7", 6, "6"}, {"", 5, "5"}, {"C:\\Prepar3D v", 6, "6"},
+          {"C:\\Prepar3D 5", 6, "6"}}) {
+        SIM_INSTALL_PATH.set(path);
+        P3D_VERSION.set(setting);
+        EXPECT_EQ(gf_simVersionFromPath(), version) << path;
     }
 }
 
