@@ -48,9 +48,12 @@ public:
         out.push_back({"SWR", "A20N", fmt::format("ANSWER{}", parkedCalls), "HB-JDA", 47.45, 8.56, 0x4b1a2b, 3, ""});
         return true;
     }
+    ~FakeSource() override {
+        if (destroyed) *destroyed = true;
+    }
     std::mutex mutex;
     std::condition_variable cv;
-    bool released = true, answer = true;
+    bool released = true, answer = true, *destroyed = nullptr;
     int parkedCalls = 0;
 };
 
@@ -193,7 +196,9 @@ TEST_F(TrafficReaderTest, BadAndRepeatedReportsAreDroppedAndReportedOnce) {
     for (const auto& b : bad)
         source.reports.push_back({b.hexid, "SWR", "A320", "", "", "BAD", "", 0, b.lat, b.lon, b.altFt, b.gsKt, 0,
                                   b.vrateFpm, 0, true, b.rollDeg, 0});
-    TrafficReport good{0x4b1805, "SWR", "A320", "", "", "SWR1", "", 0, 47, 8, 100000, 2000, -720, -40000, 0, true, -180, -90};
+    // Every number at its bound is still sound.
+    TrafficReport good{0x4b1805, "SWR", "A320", "", "", "SWR1", "", 0, -90, 180, 100000, 2000, -720, -40000, 2000, true,
+                       -180, -90};
     TrafficReport repeat = good;
     repeat.callsign = "SWR3";
     source.reports.insert(source.reports.begin() + 1, good);
@@ -290,6 +295,8 @@ TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
 TEST_F(TrafficReaderTest, GivenUpAsksIgnoreTheLateAnswer) {
     auto owned = std::make_unique<FakeSource>();
     FakeSource* source = owned.get();
+    bool destroyed = false;
+    source->destroyed = &destroyed;
     // Waits until the source holds its answer of call n, gives the ask up, then lets it answer.
     auto releaseAfter = [source](int calls, auto giveUp) {
         std::unique_lock lock(source->mutex);
@@ -313,6 +320,7 @@ TEST_F(TrafficReaderTest, GivenUpAsksIgnoreTheLateAnswer) {
     ASSERT_TRUE(gf_askParkedTraffic());
     releaseAfter(3, [] { EXPECT_EQ(gf_takeParkedTrafficAnswer(), std::nullopt); });
     gf_stopTrafficReader();
+    EXPECT_TRUE(destroyed) << "a stopped reader lets its source go";
     EXPECT_FALSE(gf_parkedTrafficAnswered());
     EXPECT_TRUE(gf_takeParkedTraffic().empty());
 }
