@@ -201,6 +201,7 @@ TEST_F(TrafficReaderTest, BadAndRepeatedReportsAreDroppedAndReportedOnce) {
                        -180, -90};
     TrafficReport repeat = good;
     repeat.callsign = "SWR3";
+    repeat.rollDeg = 180;  // the other bound: sound, so counted as repeated, not as bad
     source.reports.insert(source.reports.begin() + 1, good);
     source.reports.push_back(repeat);
     TrafficReader reader(source, kRunStart);
