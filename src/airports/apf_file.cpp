@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
+#include <cstddef>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -74,11 +76,22 @@ void lf_writeOption(pugi::xml_node pos, const StandOption& o) {
         lf_attr(opt, "cs", o.callsign2.empty() ? o.callsign : o.callsign + ":" + o.callsign2);
 }
 
+// Two terminated names are equal; inline, as attribute names are a few letters.
+bool lf_sameName(const char* a, const char* b) {
+    while (*a != '\0' && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// The "value" of the first parameter row of that name, as "/parameters/parameter[@name='..']"
+// selects it: any top-level parameters element, any of the row's "name" attributes.
 pugi::xml_attribute lf_parameterValue(const pugi::xml_document& doc, std::string_view name, bool& found) {
-    std::string query = fmt::format("/parameters/parameter[@name='{}']", name);
-    pugi::xpath_node node = doc.select_node(query.c_str());
-    found = static_cast<bool>(node);
-    return found ? node.node().attribute("value") : pugi::xml_attribute();
+    found = true;
+    for (pugi::xml_node parameters : doc.children("parameters"))
+        for (pugi::xml_node row : parameters.children("parameter"))
+            for (pugi::xml_attribute attr : row.attributes())
+                if (lf_sameName(attr.name(), "name") && attr.value() == name) return row.attribute("value");
+    found = false;
+    return {};
 }
 
 void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_view what, std::string_view id,
@@ -87,27 +100,48 @@ void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_vi
                               source.lineOf(node), what, id, field, value));
 }
 
-// Two terminated names are equal; inline, as attribute names are a few letters.
-bool lf_sameName(const char* a, const char* b) {
-    while (*a != '\0' && *a == *b) ++a, ++b;
-    return *a == *b;
+// Keeps the attribute in slot when it bears the wanted name and no earlier one did: the first
+// attribute of a name counts, as node.attribute(name) finds it. True when the name is the wanted one.
+bool lf_keepFirst(pugi::xml_attribute attr, const char* name, const char* wanted, pugi::xml_attribute& slot,
+                  uint32_t bit, uint32_t& found) {
+    if (!lf_sameName(name, wanted)) return false;
+    if ((found & bit) == 0) slot = attr;
+    found |= bit;
+    return true;
 }
 
-// The first attribute of each of the names, found in one pass over the element's attributes;
-// an empty attribute where the element has none of that name (as node.attribute(name) gives).
-template <size_t N>
-std::array<pugi::xml_attribute, N> lf_attributes(pugi::xml_node node, const std::array<std::string_view, N>& names) {
-    std::array<pugi::xml_attribute, N> found;
-    for (pugi::xml_attribute attr = node.first_attribute(); attr; attr = attr.next_attribute()) {
-        // The names are literals, so terminated: compared in place, without measuring either.
-        const char* name = attr.name();
-        for (size_t i = 0; i < N; ++i) {
-            if (!lf_sameName(name, names[i].data())) continue;
-            if (!found[i]) found[i] = attr;
-            break;
-        }
+// The attribute's value as as_int(0) reads it; up to nine plain digits without the general parser.
+int lf_integer(pugi::xml_attribute attr) {
+    const char* text = attr.value();
+    int v = 0, n = 0;
+    for (; n < 9 && text[n] >= '0' && text[n] <= '9'; ++n) v = v * 10 + (text[n] - '0');
+    if (n > 0 && text[n] == '\0') return v;
+    return attr.as_int(0);
+}
+
+// A plain decimal ("-47.452100") of at most 15 digits: the digits make an exact integer and
+// the power of ten is exact, so the one division rounds as any correct reader rounds.
+bool lf_plainDecimal(const char* text, double& v) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const auto digit = [](char c) { return static_cast<unsigned>(c - '0'); };
+    const bool negative = *text == '-';
+    const char* p = text + negative;
+    const char* start = p;
+    // Wraps past 19 digits, but more than 15 are refused anyway.
+    uint64_t digitsValue = 0;
+    for (; digit(*p) < 10; ++p) digitsValue = digitsValue * 10 + digit(*p);
+    std::ptrdiff_t digits = p - start, scale = 0;
+    if (*p == '.') {
+        const char* fraction = ++p;
+        for (; digit(*p) < 10; ++p) digitsValue = digitsValue * 10 + digit(*p);
+        scale = p - fraction;
+        digits += scale;
     }
-    return found;
+    if (*p != '\0' || digits == 0 || digits > 15) return false;
+    v = static_cast<double>(digitsValue) / kPowersOfTen[scale];
+    if (negative) v = -v;
+    return true;
 }
 
 // The attribute's value as as_double(0) reads it. A plain decimal, the whole value, is read
@@ -115,8 +149,9 @@ std::array<pugi::xml_attribute, N> lf_attributes(pugi::xml_node node, const std:
 // out of range, trailing text) goes the strtod way.
 double lf_number(pugi::xml_attribute attr) {
     const char* text = attr.value();
-    const char* end = text + std::char_traits<char>::length(text);
     double v = 0;
+    if (lf_plainDecimal(text, v)) return v;
+    const char* end = text + std::char_traits<char>::length(text);
     auto [stop, ec] = std::from_chars(text, end, v);
     if (ec == std::errc() && stop == end) return v;
     return attr.as_double(0.0);
@@ -236,35 +271,97 @@ std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, 
 
 namespace {
 
-// The attributes of an opt element, found in one pass (the first of each name counts).
+// The attribute values of an opt element, found in one pass (the first of each name counts);
+// "" for an absent one.
 struct OptAttributes {
-    pugi::xml_attribute cs, reg, airl, type, soft, day, hh;
+    const char* cs = "";
+    const char* reg = "";
+    const char* airl = "";
+    const char* type = "";
+    const char* soft = "";
+    const char* hh = "";
+    pugi::xml_attribute day;  // a number, kept whole for the general reader
 };
 
+// Empty attributes, built once: copying them is cheaper than constructing each one anew.
+const OptAttributes kNoOptAttributes{};
+const ParkposAttributes kNoParkposAttributes{};
+
+void lf_keepFirstValue(pugi::xml_attribute attr, const char* name, const char* wanted, const char*& value,
+                       uint32_t bit, uint32_t& found) {
+    if ((found & bit) != 0 || !lf_sameName(name, wanted)) return;
+    value = attr.value();
+    found |= bit;
+}
+
 OptAttributes lf_optAttributes(pugi::xml_node opt) {
-    static constexpr std::array<std::string_view, 7> kNames = {"cs", "reg", "airl", "type", "soft", "day", "hh"};
-    const auto a = lf_attributes(opt, kNames);
-    return {a[0], a[1], a[2], a[3], a[4], a[5], a[6]};
+    OptAttributes a = kNoOptAttributes;
+    uint32_t found = 0;
+    // Past the last attribute the name is "": the parser never makes an attribute without one.
+    for (pugi::xml_attribute attr = opt.first_attribute();; attr = attr.next_attribute()) {
+        const char* n = attr.name();
+        switch (n[0]) {
+            case '\0': return a;
+            case 'c': lf_keepFirstValue(attr, n, "cs", a.cs, 1, found); break;
+            case 'r': lf_keepFirstValue(attr, n, "reg", a.reg, 2, found); break;
+            case 'a': lf_keepFirstValue(attr, n, "airl", a.airl, 4, found); break;
+            case 't': lf_keepFirstValue(attr, n, "type", a.type, 8, found); break;
+            case 's': lf_keepFirstValue(attr, n, "soft", a.soft, 16, found); break;
+            case 'd': lf_keepFirst(attr, n, "day", a.day, 32, found); break;
+            case 'h': lf_keepFirstValue(attr, n, "hh", a.hh, 64, found); break;
+            default: break;
+        }
+    }
 }
 
 // Fills callsign, callsign2, airline and type of out (an OptIdentity or a StandOption) in place.
 template <class Identity>
 void lf_fillIdentity(const OptAttributes& a, Identity& out) {
-    std::string_view cs = a.cs.value();
+    std::string_view cs = a.cs;
     size_t colon = cs.find(':');
     out.callsign.assign(cs.substr(0, colon));
     if (colon != std::string_view::npos) out.callsign2.assign(cs.substr(colon + 1));
     else out.callsign2.clear();
-    if (const DbRecord* rec = gf_dbRecordOf(a.reg.value())) {
+    if (const DbRecord* rec = gf_dbRecordOf(a.reg)) {
         out.airline = rec->airl;
         out.type = rec->type;
         return;
     }
-    out.airline = a.airl.value();
-    out.type = a.type.value();
+    out.airline = a.airl;
+    out.type = a.type;
 }
 
 }  // namespace
+
+ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
+    ParkposAttributes a = kNoParkposAttributes;
+    uint32_t found = 0;
+    // Past the last attribute the name is "": the parser never makes an attribute without one.
+    for (pugi::xml_attribute attr = parkpos.first_attribute();; attr = attr.next_attribute()) {
+        const char* n = attr.name();
+        switch (n[0]) {
+            case '\0': return a;
+            case 'i': lf_keepFirst(attr, n, "id", a.id, 1, found); break;
+            case 'l':
+                lf_keepFirst(attr, n, "latitude", a.latitude, 2, found) ||
+                    lf_keepFirst(attr, n, "longitude", a.longitude, 4, found);
+                break;
+            case 'r':
+                lf_keepFirst(attr, n, "radius", a.radius, 8, found) || lf_keepFirst(attr, n, "ramp", a.ramp, 16, found) ||
+                    lf_keepFirst(attr, n, "radius_change", a.radius_change, 32, found);
+                break;
+            case 'h':
+                lf_keepFirst(attr, n, "heading", a.heading, 64, found) || lf_keepFirst(attr, n, "heli", a.heli, 128, found);
+                break;
+            case 'c':
+                lf_keepFirst(attr, n, "cargo", a.cargo, 256, found) ||
+                    lf_keepFirst(attr, n, "cargo_change", a.cargo_change, 512, found);
+                break;
+            case 'm': lf_keepFirst(attr, n, "manual", a.manual, 1024, found); break;
+            default: break;
+        }
+    }
+}
 
 OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
     OptIdentity id;
@@ -275,34 +372,34 @@ OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
 bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,
                       StandOption& option) {
     const OptAttributes a = lf_optAttributes(opt);
-    int day = a.day.as_int(0);
+    int day = lf_integer(a.day);
     if (day < 0 || static_cast<uint32_t>(day) > kMaxWeekday) {
         lf_dropWarning(source, opt, "option of stand", opt.parent().attribute("id").value(), "day", a.day.value());
         return false;
     }
     // Straight into the option's own strings: no intermediate copies.
     lf_fillIdentity(a, option);
-    option.reg = a.reg.value();
-    option.hh = gf_hours2bitset(a.hh.value()).to_ullong();
+    option.reg = a.reg;
+    option.hh = gf_hours2bitset(a.hh).to_ullong();
     option.index = index;
     option.day = static_cast<uint32_t>(day);
     option.origin = origin;
-    option.real = gf_apfBool(a.soft.value()) ? 0 : 1;
+    option.real = gf_apfBool(a.soft) ? 0 : 1;
     option.invented = false;
     return true;
 }
 
-bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, const ApfSource& source) {
-    static constexpr std::array<std::string_view, 7> kNames = {"latitude", "longitude", "radius", "heading",
-                                                               "cargo",    "ramp",      "heli"};
+bool gf_readParkpos(pugi::xml_node parkpos, const ParkposAttributes& a, std::string id, uint32_t origin,
+                    const ApfSource& source) {
     static constexpr double kLimits[4][2] = {{-90, 90}, {-180, 180}, {0, kMaxStandRadiusM},
                                              {-kMaxHeadingDeg, kMaxHeadingDeg}};
-    const auto attrs = lf_attributes(parkpos, kNames);
+    const std::array<std::pair<const char*, pugi::xml_attribute>, 4> numbers = {
+        {{"latitude", a.latitude}, {"longitude", a.longitude}, {"radius", a.radius}, {"heading", a.heading}}};
     double values[4] = {};
     for (size_t i = 0; i < 4; ++i) {
-        std::optional<double> v = lf_checkedNumber(attrs[i], kLimits[i][0], kLimits[i][1]);
+        std::optional<double> v = lf_checkedNumber(numbers[i].second, kLimits[i][0], kLimits[i][1]);
         if (!v) {
-            lf_dropWarning(source, parkpos, "stand", id, kNames[i], attrs[i].value());
+            lf_dropWarning(source, parkpos, "stand", id, numbers[i].first, numbers[i].second.value());
             return false;
         }
         values[i] = *v;
@@ -319,7 +416,37 @@ bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, con
     }
     if (options.size() < options.capacity()) options.shrink_to_fit();
     g_stands.emplace_back(std::move(id), std::move(options), values[0], values[1], gf_degToRad(values[3]),
-                          values[2], gf_apfBool(attrs[4].value()), gf_apfBool(attrs[5].value()),
-                          gf_apfBool(attrs[6].value()));
+                          values[2], gf_apfBool(a.cargo.value()), gf_apfBool(a.ramp.value()),
+                          gf_apfBool(a.heli.value()));
     return true;
+}
+
+bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, const ApfSource& source) {
+    return gf_readParkpos(parkpos, gf_parkposAttributes(parkpos), std::move(id), origin, source);
+}
+
+// At most half full, so that probes stay short.
+StandIdIndex::StandIdIndex(size_t count) : slots_(std::bit_ceil(2 * count + 2)) {}
+
+size_t StandIdIndex::slotOf(std::string_view id) const {
+    const size_t mask = slots_.size() - 1;
+    size_t i = std::hash<std::string_view>{}(id) & mask;
+    while (slots_[i].position != kAbsent && slots_[i].id != id) i = (i + 1) & mask;
+    return i;
+}
+
+uint32_t StandIdIndex::insert(std::string_view id, uint32_t position) {
+    Slot& slot = slots_[slotOf(id)];
+    if (slot.position != kAbsent) return slot.position;
+    slot = {id, position};
+    if (2 * ++used_ < slots_.size()) return kAbsent;
+    std::vector<Slot> old(2 * slots_.size());
+    old.swap(slots_);
+    for (const Slot& s : old)
+        if (s.position != kAbsent) slots_[slotOf(s.id)] = s;
+    return kAbsent;
+}
+
+uint32_t StandIdIndex::find(std::string_view id) const {
+    return slots_[slotOf(id)].position;
 }

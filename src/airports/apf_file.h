@@ -90,10 +90,43 @@ OptIdentity lf_readOptIdentity(pugi::xml_node opt);
 bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,
                       StandOption& option);
 
+// The attributes of a parkpos element, found in one pass over them; the first of each name
+// counts, an absent one is empty (as node.attribute(name) gives them).
+struct ParkposAttributes {
+    pugi::xml_attribute id, latitude, longitude, radius, heading, cargo, ramp, heli, manual, radius_change,
+        cargo_change;
+};
+ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos);
+
 // Appends the stand of one parkpos to g_stands, its options with the origin; nothing for a
 // position of 0/0, or, with a warning naming the file and line, for a position, heading or
 // radius that is not finite or out of range. True when a stand was appended.
 bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, const ApfSource& source);
+// The same with the element's attributes already found.
+bool gf_readParkpos(pugi::xml_node parkpos, const ParkposAttributes& attributes, std::string id, uint32_t origin,
+                    const ApfSource& source);
+
+// Positions of stand ids for the hundreds of stands of a file: open addressing in one
+// allocation, no node per id. The ids are views: their texts must outlive the index.
+class StandIdIndex {
+public:
+    static constexpr uint32_t kAbsent = UINT32_MAX;
+    // Room for count ids; more make it grow.
+    explicit StandIdIndex(size_t count);
+    // The position of an earlier id equal to id; else records id at position and gives kAbsent.
+    uint32_t insert(std::string_view id, uint32_t position);
+    // The position recorded for id; kAbsent when none.
+    uint32_t find(std::string_view id) const;
+
+private:
+    struct Slot {
+        std::string_view id;
+        uint32_t position = kAbsent;
+    };
+    size_t slotOf(std::string_view id) const;
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+};
 
 // Set when the loaded stands come from a handmade learned file: the writer then writes every
 // stand, option and the quality factors. Run thread.

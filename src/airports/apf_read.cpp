@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
-#include <unordered_set>
 
 #include <fmt/format.h>
 
@@ -33,18 +32,27 @@ namespace {
 
 constexpr int kNoLearnedPercentage = 30;
 
-// Sum of one kind of option of one stand, before the weight.
-double lf_kindScore(const Stand& s, uint32_t real) {
+// What one kind of option (real, soft) of one stand adds up to.
+struct KindTally {
     int n = 0, halfHours = 0;
     std::bitset<8> days;
-    for (const StandOption& o : s.options) {
-        if (o.index == 0 || (o.real != 0) != (real != 0)) continue;
-        ++n;
-        if (o.day >= 1 && o.day <= 7) days.set(o.day);
-        halfHours += std::popcount(o.hh);
+    double score() const {
+        if (n == 0) return 0;
+        return std::min(20 * n, 4000) + 10000 + 100.0 * days.count() + 2.0 * std::min(halfHours, 600);
     }
-    if (n == 0) return 0;
-    return std::min(20 * n, 4000) + 10000 + 100.0 * days.count() + 2.0 * std::min(halfHours, 600);
+};
+
+// Sums of the real (first) and soft (second) options of one stand, before the weight.
+std::pair<double, double> lf_kindScores(const Stand& s) {
+    KindTally tally[2];  // soft, real
+    for (const StandOption& o : s.options) {
+        if (o.index == 0) continue;
+        KindTally& t = tally[o.real != 0];
+        ++t.n;
+        if (o.day >= 1 && o.day <= 7) t.days.set(o.day);
+        t.halfHours += std::popcount(o.hh);
+    }
+    return {tally[1].score(), tally[0].score()};
 }
 
 int32_t lf_factor(double sum, double weight) {
@@ -79,12 +87,14 @@ void lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
     const auto count = static_cast<size_t>(std::distance(positions.begin(), positions.end()));
     g_stands.reserve(g_stands.size() + count);
     // The ids as the document holds them: no copies for the check.
-    std::unordered_set<std::string_view> seen(count);
+    StandIdIndex seen(count);
+    uint32_t position = 0;
     for (pugi::xml_node pos : positions) {
-        std::string_view id = pos.attribute("id").value();
-        if (!seen.insert(id).second)
+        const ParkposAttributes attributes = gf_parkposAttributes(pos);
+        std::string_view id = attributes.id.value();
+        if (seen.insert(id, position++) != StandIdIndex::kAbsent)
             throw qtk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-        lf_readParkpos(pos, std::string(id), 1, source);
+        gf_readParkpos(pos, attributes, std::string(id), 1, source);
     }
 }
 
@@ -171,8 +181,9 @@ QualityPair gf_qualityFactors() {
     for (const Stand& s : g_stands) {
         double w = s.radius <= 7.0 ? 0.3 : s.radius <= 10.0 ? 1.5 : 1.0;
         weight += w;
-        sumReal += lf_kindScore(s, 1) * w;
-        sumSoft += lf_kindScore(s, 0) * w;
+        const auto [real, soft] = lf_kindScores(s);
+        sumReal += real * w;
+        sumSoft += soft * w;
     }
     if (weight <= 0) return {};
     return {lf_factor(sumReal, weight), lf_factor(sumSoft, weight)};

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
-#include <unordered_set>
 
 #include <fmt/format.h>
 
@@ -112,50 +110,89 @@ void lf_applySettings(const pugi::xml_document& doc) {
     lf_applyBool(doc, RT_PARKTRAFFIC_ONLY);
 }
 
-// Position in g_stands of the first stand of each name. The keys are the names in g_stands
-// itself: g_stands must not grow beyond its capacity while the map is in use.
-using FirstStandOfName = std::unordered_map<std::string_view, size_t>;
+// A parkpos of the learned file with its attributes, found once for every use.
+struct LearnedParkpos {
+    pugi::xml_node node;
+    ParkposAttributes attributes;
+};
 
-FirstStandOfName lf_firstStandOfName() {
-    FirstStandOfName first(g_stands.size());
-    for (size_t i = 0; i < g_stands.size(); ++i) first.emplace(g_stands[i].name, i);
+// Position in g_stands of the first stand of each name. The keys are the names in g_stands
+// itself: g_stands must not grow beyond its capacity while the index is in use.
+StandIdIndex lf_firstStandOfName() {
+    StandIdIndex first(g_stands.size());
+    for (size_t i = 0; i < g_stands.size(); ++i) first.insert(g_stands[i].name, static_cast<uint32_t>(i));
     return first;
 }
 
-void lf_readManualStand(std::string_view name, pugi::xml_node pos, const ApfSource& source,
-                        FirstStandOfName& first) {
-    if (first.contains(name)) {
+void lf_readManualStand(std::string_view name, const LearnedParkpos& pos, const ApfSource& source,
+                        StandIdIndex& first) {
+    if (first.find(name) != StandIdIndex::kAbsent) {
         gf_logWarning(fmt::format("manually created standid {} already exists in {}", name, source.path));
         return;
     }
-    LatLon p{pos.attribute("latitude").as_double(0), pos.attribute("longitude").as_double(0)};
-    if (!gf_isPositionSet(p) || pos.attribute("radius").as_double(0) == 0) {
+    const ParkposAttributes& a = pos.attributes;
+    LatLon p{a.latitude.as_double(0), a.longitude.as_double(0)};
+    if (!gf_isPositionSet(p) || a.radius.as_double(0) == 0) {
         gf_logWarning(fmt::format("manually created standid {} misses correct attributes in {}", name, source.path));
         return;
     }
-    if (!lf_readParkpos(pos, std::string(name), 0, source)) return;
+    if (!gf_readParkpos(pos.node, a, std::string(name), 0, source)) return;
     g_stands.back().manual = true;
-    first.emplace(g_stands.back().name, g_stands.size() - 1);
+    first.insert(g_stands.back().name, static_cast<uint32_t>(g_stands.size() - 1));
 }
 
 // Every parkpos of the file with its id; a repeated id is skipped, after the first repeat
 // warned about and the file kept as a copy, since the saver would write it without the repeat.
 template <class Read>
-void lf_forEachParkpos(pugi::xml_object_range<pugi::xml_named_node_iterator> positions, size_t count,
-                       const ApfSource& source, Read&& read) {
-    std::unordered_set<std::string_view> seen(count);
+void lf_forEachParkpos(const std::vector<LearnedParkpos>& positions, const ApfSource& source, Read&& read) {
+    StandIdIndex seen(positions.size());
     bool copied = false;
-    for (pugi::xml_node pos : positions) {
-        std::string_view id = pos.attribute("id").value();
-        if (seen.insert(id).second) {
+    uint32_t position = 0;
+    for (const LearnedParkpos& pos : positions) {
+        std::string_view id = pos.attributes.id.value();
+        if (seen.insert(id, position++) == StandIdIndex::kAbsent) {
             read(id, pos);
             continue;
         }
         std::string copy = copied ? "" : gf_keepLearnedCopy(source.path).string();
         gf_logWarning(fmt::format("Parking position {} appears more than once in {} line {}{}", id, source.path,
-                                  source.lineOf(pos), copied ? "" : fmt::format(", kept a copy as {}", copy)));
+                                  source.lineOf(pos.node), copied ? "" : fmt::format(", kept a copy as {}", copy)));
         copied = true;
     }
+}
+
+bool lf_applyChanges(std::string_view name, const LearnedParkpos& pos, Stand& stand, const ApfSource& source) {
+    if (stand.name != name) return false;
+    const ParkposAttributes& a = pos.attributes;
+    if (gf_apfBool(a.radius_change.value())) {
+        double metres = a.radius.as_double(0);
+        if (std::isfinite(metres) && metres >= 0 && metres <= kMaxLearnedRadiusM) {
+            stand.radius = gf_metersToNm(metres);
+            stand.radius_change = true;
+        } else {
+            gf_logWarning(fmt::format("{} line {}: radius change of stand '{}' dropped, bad radius '{}'", source.path,
+                                      source.lineOf(pos.node), name, a.radius.value()));
+        }
+    }
+    if (gf_apfBool(a.cargo_change.value())) {
+        stand.cargo = gf_apfBool(a.cargo.value());
+        stand.cargo_change = true;
+    }
+    uint32_t next = stand.options.empty() ? 1 : stand.options.back().index + 1;
+    auto opts = pos.node.children("opt");
+    const auto count = static_cast<size_t>(std::distance(opts.begin(), opts.end()));
+    if (count == 0) return true;
+    stand.options.reserve(stand.options.size() + count);
+    for (pugi::xml_node opt : opts) {
+        StandOption option;
+        if (!gf_readApfOption(opt, source, next, 0, option)) continue;
+        bool known = std::any_of(stand.options.begin(), stand.options.end(),
+                                 [&](const StandOption& o) { return lf_optionAlreadyKnown(option, o); });
+        if (known) continue;
+        stand.options.push_back(std::move(option));
+        ++next;
+    }
+    return true;
 }
 
 void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
@@ -178,30 +215,33 @@ void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
                                    learnedName, archivedName),
                        true);
     lf_applySettings(doc);
-    auto positions = doc.child("parkpositions").children("parkpos");
-    const auto count = static_cast<size_t>(std::distance(positions.begin(), positions.end()));
+    auto nodes = doc.child("parkpositions").children("parkpos");
+    std::vector<LearnedParkpos> positions;
+    positions.reserve(static_cast<size_t>(std::distance(nodes.begin(), nodes.end())));
+    size_t manual = 0;
+    for (pugi::xml_node node : nodes) {
+        positions.push_back({node, gf_parkposAttributes(node)});
+        manual += gf_apfBool(positions.back().attributes.manual.value());
+    }
     if (std::optional<std::string> handmade = lf_apfParameterString(doc, "handmade")) {
         g_apfHandmade = true;
         g_stands.clear();
-        g_stands.reserve(count);
-        lf_forEachParkpos(positions, count, source, [&](std::string_view id, pugi::xml_node pos) {
-            lf_readParkpos(pos, std::string(id), 1, source);
+        g_stands.reserve(positions.size());
+        lf_forEachParkpos(positions, source, [&](std::string_view id, const LearnedParkpos& pos) {
+            gf_readParkpos(pos.node, pos.attributes, std::string(id), 1, source);
         });
         lf_logSetting("handmade", *handmade);
         return;
     }
     g_apfHandmade = false;
-    // Room for the manual stands of the file beforehand, so that the names keying the map
+    // Room for the manual stands of the file beforehand, so that the names keying the index
     // never move.
-    g_stands.reserve(g_stands.size() + static_cast<size_t>(std::count_if(
-                                           positions.begin(), positions.end(), [](pugi::xml_node pos) {
-                                               return gf_apfBool(pos.attribute("manual").value());
-                                           })));
-    FirstStandOfName first = lf_firstStandOfName();
-    lf_forEachParkpos(positions, count, source, [&](std::string_view id, pugi::xml_node pos) {
-        if (gf_apfBool(pos.attribute("manual").value())) return lf_readManualStand(id, pos, source, first);
-        auto it = first.find(id);
-        if (it == first.end() || !lf_applyLearnedChanges(id, pos, g_stands[it->second], source))
+    g_stands.reserve(g_stands.size() + manual);
+    StandIdIndex first = lf_firstStandOfName();
+    lf_forEachParkpos(positions, source, [&](std::string_view id, const LearnedParkpos& pos) {
+        if (gf_apfBool(pos.attributes.manual.value())) return lf_readManualStand(id, pos, source, first);
+        const uint32_t at = first.find(id);
+        if (at == StandIdIndex::kAbsent || !lf_applyChanges(id, pos, g_stands[at], source))
             gf_logLine(fmt::format("learned stand {} in {} not found?", id, path.string()));
     });
 }
@@ -221,34 +261,7 @@ bool lf_optionAlreadyKnown(const StandOption& added, const StandOption& known) {
 }
 
 bool lf_applyLearnedChanges(std::string_view name, pugi::xml_node pos, Stand& stand, const ApfSource& source) {
-    if (stand.name != name) return false;
-    if (gf_apfBool(pos.attribute("radius_change").value())) {
-        double metres = pos.attribute("radius").as_double(0);
-        if (std::isfinite(metres) && metres >= 0 && metres <= kMaxLearnedRadiusM) {
-            stand.radius = gf_metersToNm(metres);
-            stand.radius_change = true;
-        } else {
-            gf_logWarning(fmt::format("{} line {}: radius change of stand '{}' dropped, bad radius '{}'", source.path,
-                                      source.lineOf(pos), name, pos.attribute("radius").value()));
-        }
-    }
-    if (gf_apfBool(pos.attribute("cargo_change").value())) {
-        stand.cargo = gf_apfBool(pos.attribute("cargo").value());
-        stand.cargo_change = true;
-    }
-    uint32_t next = stand.options.empty() ? 1 : stand.options.back().index + 1;
-    auto opts = pos.children("opt");
-    stand.options.reserve(stand.options.size() + static_cast<size_t>(std::distance(opts.begin(), opts.end())));
-    for (pugi::xml_node opt : opts) {
-        StandOption option;
-        if (!gf_readApfOption(opt, source, next, 0, option)) continue;
-        bool known = std::any_of(stand.options.begin(), stand.options.end(),
-                                 [&](const StandOption& o) { return lf_optionAlreadyKnown(option, o); });
-        if (known) continue;
-        stand.options.push_back(std::move(option));
-        ++next;
-    }
-    return true;
+    return lf_applyChanges(name, {pos, gf_parkposAttributes(pos)}, stand, source);
 }
 
 void lf_readLearned(const fs::path& path, const std::string& archivedName) {

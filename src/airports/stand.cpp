@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <cstddef>
+#include <limits>
 #include <mutex>
 #include <utility>
 
@@ -56,55 +57,95 @@ Stand::Stand(std::string name, std::vector<StandOption> options, double latDeg, 
       radius(radiusMeters * (1.0 / kMetersPerNm)),
       cargo(cargo),
       ramp(ramp),
-      heli(heli) {
-    neighbours.reserve(8);
-}
+      heli(heli) {}
 
 namespace {
+
+// What the neighbour search reads of a stand, side by side in one array.
+struct SweepStand {
+    double latitude, longitude, radius;
+    double sqrtCosLat;  // square root of the cosine of the latitude
+    double band;        // latitude band, see lf_neighbourPairs
+    uint32_t at;        // position in g_stands
+};
 
 // A lower bound, in nautical miles, of the great-circle distance of two stands from their
 // longitudes alone: hav(d) >= cos(lat1) cos(lat2) hav(dLon), sin(x) <= x and
 // sin(x) >= x - x^3/6 give d >= sqrt(cos(lat1) cos(lat2)) (|dLon| - |dLon|^3 / 24).
-double lf_distanceFloorNm(double cosLatA, double cosLatB, double lonA, double lonB) {
-    const double dLon = std::abs(gf_degToRad(lonB - lonA));
-    return kEarthRadiusNm * std::sqrt(cosLatA * cosLatB) * (dLon - dLon * dLon * dLon / 24.0);
+double lf_distanceFloorNm(const SweepStand& a, const SweepStand& b) {
+    const double dLon = std::abs(gf_degToRad(b.longitude - a.longitude));
+    return kEarthRadiusNm * a.sqrtCosLat * b.sqrtCosLat * (dLon - dLon * dLon * dLon / 24.0);
+}
+
+// Circles that overlap by more than a tenth of their distance cannot both be used. A pair
+// whose longitudes alone already set them too far apart skips the full distance.
+void lf_testPair(const SweepStand& a, const SweepStand& b, std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
+    const double reach = a.radius + b.radius;
+    if (1.1 * lf_distanceFloorNm(a, b) * (1 - 1e-9) >= reach) return;
+    if (1.1 * gf_haversineNm({a.latitude, a.longitude}, {b.latitude, b.longitude}) < reach)
+        pairs.emplace_back(a.at, b.at);
+}
+
+// Pairs of positions in g_stands that are neighbours. Two neighbours are less than
+// reach = 2 maxRadius / 1.1 apart, so their latitudes differ by less than reach / 60 degrees:
+// cut into bands of that height, they lie in one band or in two next to each other. Their
+// longitudes differ by less than a window: with c the least cosine of a latitude, the floor
+// above gives d >= c (23/24) |dLon| for |dLon| up to 1 radian and more beyond, up to the
+// 2.8 radians where it stops growing. Stands sorted by band, then longitude, are then tested
+// only against the stands of their own band and of the next one within the window. The
+// margins keep rounding on the safe side.
+std::vector<std::pair<uint32_t, uint32_t>> lf_neighbourPairs() {
+    std::vector<std::pair<uint32_t, uint32_t>> pairs;
+    double maxRadius = 0, minCos = 1;
+    double minLon = std::numeric_limits<double>::infinity(), maxLon = -minLon;
+    std::vector<SweepStand> sweep;
+    sweep.reserve(g_stands.size());
+    for (const Stand& s : g_stands) {
+        const double cosLat = std::cos(gf_degToRad(s.latitude));
+        maxRadius = std::max(maxRadius, s.radius);
+        minCos = std::min(minCos, cosLat);
+        minLon = std::min(minLon, s.longitude);
+        maxLon = std::max(maxLon, s.longitude);
+        sweep.push_back({s.latitude, s.longitude, s.radius, std::sqrt(cosLat), 0, static_cast<uint32_t>(sweep.size())});
+    }
+    if (!(maxRadius > 0)) return pairs;
+    const double reachNm = 2 * maxRadius / 1.1 * (1 + 1e-6);
+    const double bandDeg = reachNm / 60.0;
+    double windowRad = reachNm * 24.0 / (23.0 * kEarthRadiusNm * minCos);
+    if (!(windowRad < 1.0 && gf_degToRad(maxLon - minLon) < 2.8)) windowRad = std::numeric_limits<double>::infinity();
+    const double windowDeg = gf_radToDeg(windowRad) * (1 + 1e-6);
+    for (SweepStand& s : sweep) s.band = std::floor(s.latitude / bandDeg);
+    const auto byBandThenLongitude = [](const SweepStand& x, const SweepStand& y) {
+        return x.band != y.band ? x.band < y.band : x.longitude < y.longitude;
+    };
+    std::sort(sweep.begin(), sweep.end(), byBandThenLongitude);
+    for (size_t i = 0; i < sweep.size(); ++i) {
+        const SweepStand& a = sweep[i];
+        size_t j = i + 1;
+        for (; j < sweep.size() && sweep[j].band == a.band; ++j) {
+            if (sweep[j].longitude - a.longitude >= windowDeg) break;
+            lf_testPair(a, sweep[j], pairs);
+        }
+        const SweepStand from{0, a.longitude - windowDeg, 0, 0, a.band + 1, 0};
+        auto next = std::lower_bound(sweep.begin() + static_cast<std::ptrdiff_t>(j), sweep.end(), from,
+                                     byBandThenLongitude);
+        for (; next != sweep.end() && next->band == a.band + 1; ++next) {
+            if (next->longitude - a.longitude >= windowDeg) break;
+            lf_testPair(a, *next, pairs);
+        }
+    }
+    return pairs;
 }
 
 }  // namespace
 
 void gf_numberStands() {
     uint32_t id = 0;
-    double maxRadius = 0;
     for (Stand& s : g_stands) {
         s.standId = ++id;
         s.neighbours.clear();
-        maxRadius = std::max(maxRadius, s.radius);
     }
-    // Stands in latitude order: the great-circle distance is at least the difference in
-    // latitude (60 nm a degree), so each stand only needs testing against the stands within
-    // reach of it in that order. Within reach, a pair whose longitudes alone already set them
-    // too far apart skips the full distance. The margins keep rounding on the safe side.
-    std::vector<uint32_t> byLatitude(g_stands.size());
-    std::iota(byLatitude.begin(), byLatitude.end(), 0u);
-    std::sort(byLatitude.begin(), byLatitude.end(),
-              [](uint32_t x, uint32_t y) { return g_stands[x].latitude < g_stands[y].latitude; });
-    std::vector<double> cosLat(g_stands.size());
-    for (size_t i = 0; i < g_stands.size(); ++i) cosLat[i] = std::cos(gf_degToRad(g_stands[i].latitude));
-    std::vector<std::pair<uint32_t, uint32_t>> pairs;  // positions in g_stands
-    for (size_t i = 0; i < byLatitude.size(); ++i) {
-        const uint32_t x = byLatitude[i];
-        const Stand& a = g_stands[x];
-        for (size_t j = i + 1; j < byLatitude.size(); ++j) {
-            const uint32_t y = byLatitude[j];
-            const Stand& b = g_stands[y];
-            if (1.1 * (b.latitude - a.latitude) * 60.0 * (1 - 1e-9) >= a.radius + maxRadius) break;
-            const double reach = a.radius + b.radius;
-            if (1.1 * lf_distanceFloorNm(cosLat[x], cosLat[y], a.longitude, b.longitude) * (1 - 1e-9) >= reach)
-                continue;
-            // Circles that overlap by more than a tenth of their distance cannot both be used.
-            if (1.1 * gf_haversineNm(a.position(), b.position()) < reach) pairs.emplace_back(x, y);
-        }
-    }
+    const std::vector<std::pair<uint32_t, uint32_t>> pairs = lf_neighbourPairs();
     // Each list allocated once at its exact size.
     std::vector<uint32_t> counts(g_stands.size());
     for (auto [x, y] : pairs) ++counts[x], ++counts[y];

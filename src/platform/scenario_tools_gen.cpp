@@ -36,6 +36,7 @@ constexpr double kMinApproachSeconds = 150;
 const double kTouchdownFromThresholdFt = kThresholdCrossingFt / std::tan(gf_degToRad(kGlidePathDeg));
 constexpr LatLon kApronJunction{47.4545, 8.5600};  // where taxi routes meet the apron
 constexpr double kHoldingPointM = 150;             // left of the departure threshold
+constexpr double kDepartureLevelFt = 12000;
 constexpr LatLon kHeliSpot{47.4525, 8.5680};
 constexpr LatLon kFirstStand{47.4470, 8.5650};  // stands run north-west from here, 65 m apart
 constexpr double kStandRowBearingDeg = 317, kStandSpacingM = 65, kStandHeadingDeg = 47;
@@ -153,14 +154,14 @@ struct Plan {
 
 // clang-format off
 constexpr std::array<Plan, 14> kPlans = {{
-    {Kind::arrival,    0x4b1901, "SWR", "A320", "SWR187",  "HB-IJD", "LEMD", "LSZH", -15, "14", 0, 0},
-    {Kind::arrival,    0x4b1c44, "EZS", "A320", kBlockedCallsign, "HB-JXA", "LFPG", "LSZH",  40, "14", 1, 0},
-    {Kind::arrival,    0x3c6a12, "DLH", "A320", "DLH5KL",  "D-AIZB", "EDDF", "LSZH",  80, "14", 2, 0},
-    {Kind::arrival,    0x4b1a77, "EDW", "A343", kRefusedTitleCallsign, "HB-JMD", "MMUN", "LSZH", 115, "14", 3, 0},
-    {Kind::arrival,    0x49d2a1, "NJE", "C680", "NJE412",  "CS-DGQ", "LFMN", "LSZH", 150, "14", 4, 0},
-    {Kind::departure,  0x4b1c01, "SWR", "BCS3", "SWR1326", "HB-JCA", "LSZH", "EGLL", -60, "28", 5, 0},
-    {Kind::departure,  0x484c11, "KLM", "E190", "KLM35F",  "PH-EZA", "LSZH", "EHAM", -20, "28", 6, 0},
-    {Kind::departure,  0x4b2e05, "PVT", "PC24", "HBVSA",   "HB-VSA", "LSZH", "LFMN", -130, "32", 7, 0},
+    {Kind::arrival,    0x4b1901, "SWR", "A320", "SWR187",  "HB-IJD", "LEMD", "LSZH",   5, "14", 0, 0},
+    {Kind::arrival,    0x4b1c44, "EZS", "A320", kBlockedCallsign, "HB-JXA", "LFPG", "LSZH",  60, "14", 1, 0},
+    {Kind::arrival,    0x3c6a12, "DLH", "A320", "DLH5KL",  "D-AIZB", "EDDF", "LSZH", 115, "14", 2, 0},
+    {Kind::arrival,    0x4b1a77, "EDW", "A343", kRefusedTitleCallsign, "HB-JMD", "MMUN", "LSZH", 150, "14", 3, 0},
+    {Kind::arrival,    0x49d2a1, "NJE", "C680", "NJE412",  "CS-DGQ", "LFMN", "LSZH", 190, "14", 4, 0},
+    {Kind::departure,  0x4b1c01, "SWR", "BCS3", "SWR1326", "HB-JCA", "LSZH", "EGLL",  70, "28", 5, 0},
+    {Kind::departure,  0x484c11, "KLM", "E190", "KLM35F",  "PH-EZA", "LSZH", "EHAM", 120, "28", 6, 0},
+    {Kind::departure,  0x4b2e05, "PVT", "PC24", "HBVSA",   "HB-VSA", "LSZH", "LFMN",  30, "32", 7, 0},
     {Kind::overflight, 0x896e21, "UAE", "A388", "UAE87",   "A6-EEA", "OMDB", "KJFK",  60, "300", 0, 37000},
     {Kind::overflight, 0x4bb863, "THY", "B77W", "THY1917", "TC-JJA", "LTFM", "KORD", 130, "315", 0, 35000},
     {Kind::overflight, 0xa9a4c2, "GTI", "BLCF", kUnknownTypeCallsign, "N780BA", "KCHS", "LIRN", 90, "140", 0, 33000},
@@ -183,15 +184,19 @@ void lf_arrival(PathBuilder& b, const Plan& plan, const Runway& rwy, double runE
 
 void lf_departure(PathBuilder& b, const Plan& plan, const Runway& rwy, double runEnd) {
     b.holdUntil(plan.keySecond);
-    b.leg(20, kStandHeadingDeg + 180, 3, 3, 0);
-    b.hold(15);
+    // About 45 m of pushback, then a minute for the engines before the taxi.
+    b.leg(30, kStandHeadingDeg + 180, 3, 3, 0);
+    b.hold(60);
     const double heading = lf_headingDeg(rwy);
     b.to(lf_move(rwy.threshold, heading - 90, kHoldingPointM / 0.3048), 20, kLszh.elevationFt);
     b.to(rwy.threshold, 8, kLszh.elevationFt);
     b.hold(10);
     b.leg(35, heading, 5, 150, 0);
     b.setAirborne(true);
-    b.leg(std::max(1.0, runEnd - b.now().t), heading, 160, 250, 2400);
+    // Climbs at 2,400 ft/min and levels off at the first cruise level.
+    const double climbSeconds = (kDepartureLevelFt - b.now().altFt) * 60 / 2400;
+    b.leg(std::max(1.0, std::min(runEnd - b.now().t, climbSeconds)), heading, 160, 250, 2400);
+    if (b.now().t < runEnd) b.leg(runEnd - b.now().t, heading, 250, 250, 0);
 }
 
 // Starts far enough back on the course that the aircraft passes closest to LSZH at keySecond,
@@ -295,7 +300,8 @@ void gf_addSyntheticTraffic(Scenario& scenario, const GeneratorOptions& options)
     for (const Plan& plan : kPlans) scenario.tracks.push_back(lf_track(plan, options, draws));
     scenario.parked.insert(scenario.parked.end(), kParked.begin(), kParked.end());
     gf_mergeAirports(scenario.airports, {kLszh});
-    scenario.user = {{0, 47.4512, 8.5616, kLszh.elevationFt, 320, 0, true}};
+    // The user's aircraft stands on dock B, away from the taxi routes of the traffic.
+    scenario.user = {{0, 47.451832, 8.557694, kLszh.elevationFt, 30, 0, true}};
     scenario.frameRate = 30;
     scenario.parkAirport = kLszh.icao;
     scenario.qnhHpa = kDemoQnhHpa;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -10,6 +11,7 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include "core/atomic_file.h"
 #include "core/clock.h"
 #include "core/geo.h"
 
@@ -54,11 +56,25 @@ struct World {
     bool userEveryFrame = false;
     int unknownRemoves = 0;
     std::vector<std::string> journal;
+    std::string objectsFile;  // TRELVO_STANDIN_OBJECTS: where the object list is shown; empty: nowhere
 };
 
 std::mutex g_standinMutex;
 World g_world;
 std::function<int(std::string_view)> g_categoryOf;
+
+// The simulator's AI objects as a person watching it would list them, every 15 simulated seconds
+// and when the program lets go of the simulator, for a demo that has no screen to look at.
+constexpr double kObjectsListSeconds = 15;
+
+void lf_writeObjectsList(std::string_view when) {
+    if (g_world.objectsFile.empty()) return;
+    std::string text = fmt::format("{} at {:.0f} s: {} AI objects\n", when, g_world.time, g_world.bodies.size());
+    for (const Body& b : g_world.bodies)
+        text += fmt::format("{:4} {:9} {:.5f} {:.5f} {:6.0f} ft {} {}\n", b.o.id, b.o.atcId, b.o.pos.lat, b.o.pos.lon,
+                            b.o.pos.altitude, b.o.onGround ? "ground" : "air   ", b.o.title);
+    gf_writeFileAtomically(g_world.objectsFile, text);
+}
 
 bool lf_valid(HANDLE handle) {
     return g_world.connected && !g_world.broken && !g_world.closed &&
@@ -261,6 +277,7 @@ void gf_standinLoad(const Scenario& scenario) {
     g_world.loaded = true;
     g_world.generation = generation + 1;
     g_world.startEpoch = gf_epochSeconds(gf_utcNow());
+    if (const char* file = std::getenv("TRELVO_STANDIN_OBJECTS")) g_world.objectsFile = file;
 }
 
 void gf_standinSetCategoryOf(std::function<int(std::string_view)> categoryOf) {
@@ -274,6 +291,8 @@ void gf_standinStepFrame() {
     double previous = g_world.time;
     g_world.time += 1.0 / lf_frameRateAt(previous);
     if (!g_world.connected || g_world.broken || g_world.closed) return;
+    if (std::floor(g_world.time / kObjectsListSeconds) > std::floor(previous / kObjectsListSeconds))
+        lf_writeObjectsList("Simulator running");
     const auto& s = g_world.scenario;
     if (s.connectionLossAtSecond && g_world.time + kTimeSlack >= *s.connectionLossAtSecond) {
         g_world.broken = true;
@@ -347,6 +366,7 @@ HRESULT gf_standinClose(HANDLE handle) {
     std::lock_guard lock(g_standinMutex);
     if (reinterpret_cast<uintptr_t>(handle) != g_world.generation || !g_world.connected) return E_FAIL;
     g_world.connected = false;
+    lf_writeObjectsList(g_world.closed ? "Simulator closed" : "Program disconnected");
     g_world.replies.clear();
     g_world.answers.clear();
     return S_OK;

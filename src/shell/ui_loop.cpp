@@ -9,9 +9,11 @@
 
 #include <fmt/format.h>
 
+#include "platform/console_input.h"
 #include "platform/window_model.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
+#include "shell/window.h"
 
 std::atomic<bool> g_windowCloseAsked{false};
 
@@ -70,6 +72,12 @@ void lf_handle(UiState& ui, const UiMessage& m) {
     }
 }
 
+// Lines piped to the console type into the window's block box.
+void lf_readConsole() {
+    for (const std::string& line : gf_takeConsoleLines())
+        if (auto callsign = gf_consoleBoxText(line, "BLOCK_CALLSIGN")) lf_handleBlockCallsign(*callsign);
+}
+
 }  // namespace
 
 void gf_postUiMessage(UiMessage message) {
@@ -106,6 +114,7 @@ int gf_runUiLoop() {
     while (!ui.quit) {
         if (g_windowCloseAsked && !ui.closing) lf_closeWindow(ui);
         if (auto m = gf_waitUiMessage(kUiPollPeriod)) lf_handle(ui, *m);
+        lf_readConsole();
         if (ui.restartAt && Clock::now() >= *ui.restartAt) {
             ui.restartAt.reset();
             lf_startRun(ui);

@@ -1,9 +1,9 @@
 #include "aircraft/livery_tables.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "aircraft/livery_fixture.h"
-#include "aircraft/regcodes.h"
 #include "core/params.h"
 #include "platform/window_model.h"
 
@@ -12,30 +12,31 @@ namespace {
 class LiveryTablesTest : public LiveryTest {};
 
 TEST_F(LiveryTablesTest, CargoOnlyAirlineAndPassengerOnlyType) {
-    build({{"CLX", "B744", "B744 Cargolux", true}, {"BAW", "A320", "A320 BA"}, {"BAW", "B744", "B744 BA"}});
-    EXPECT_FALSE(g_airlineTables[0].contains("CLX"));
+    build({{"CLX", "B744", "B744 Cargolux", true}, {"BAW", "A320", "A320 BA"}, {"BAW", "B744", "B744 BA"},
+           {"ABCD", "A320", "t1"}});
     EXPECT_EQ(g_airlineTables[1].at("CLX").at("B744"), (TitleList{"B744 Cargolux"}));
-    EXPECT_TRUE(g_typeTables[0].contains("A320"));
-    EXPECT_FALSE(g_typeTables[1].contains("A320"));
-    EXPECT_EQ(g_typeTables[1].at("B744"), (TitleList{"B744 Cargolux"}));
+    EXPECT_THAT(g_typeTables[0].at("A320"), ::testing::UnorderedElementsAre("t1", "A320 BA"));
+    EXPECT_FALSE(g_typeTables[1].contains("A320") || g_airlineTables[0].contains("CLX"));
     // Every view points into the one owner of the titles.
-    EXPECT_EQ(g_typeTables[1].at("B744").front().data(),
-              g_rawAirlineTable.at("CLX").at("B744").front().title.data());
-    EXPECT_EQ(lf_findInstalledTitle("B744 BA").data(),
-              g_rawAirlineTable.at("BAW").at("B744").front().title.data());
+    EXPECT_EQ(g_typeTables[1].at("B744").front().data(), g_rawAirlineTable.at("CLX").at("B744").front().title.data());
+    EXPECT_EQ(lf_findInstalledTitle("B744 BA").data(), g_rawAirlineTable.at("BAW").at("B744").front().title.data());
     EXPECT_EQ(lf_findInstalledTitle("B744 B"), "");
-    EXPECT_TRUE(lf_airlineHasType("BAW", "A320"));
-    EXPECT_FALSE(lf_airlineHasType("CLX", "A320"));
+    EXPECT_TRUE(lf_airlineHasType("BAW", "A320") && !lf_airlineHasType("CLX", "A320"));
+    std::vector<std::string> airlines = lf_airlineList();
+    std::sort(airlines.begin(), airlines.end());
+    EXPECT_EQ(airlines, (std::vector<std::string>{"ABC", "BAW", "CLX"}));
 }
 
-TEST_F(LiveryTablesTest, LightTypesLoggedTwentyALineAndCheckBoxEnabled) {
+// Pick lists of the classes hold only installed types; light types are logged twenty a line and
+// their check box is enabled again.
+TEST_F(LiveryTablesTest, PickListsDrawOnlyWhatIsInstalled) {
     gf_setEnabled(ctl::kLightAircraft, false);
-    std::vector<Liv> rows;
+    std::vector<Liv> rows = {{"REG", "EC35", "EC35 Rega"}, {"NJE", "CL60", "CL60 NetJets"},
+                             {"NJE", "C56X", "C56X NetJets"}, {"SWR", "A320", "A320 Swiss"}};
     std::vector<std::string> names;
     for (int i = 0; i < 45; ++i) names.push_back(fmt::format("L{:03}", i));  // unknown types count as Light
     for (const std::string& name : names) rows.push_back({"ZZZ", name.c_str(), name.c_str()});
     build(rows);
-    const std::string log = newLog();
     std::string lines = "Category Light: 45 pax liveries\n";
     for (int first : {0, 20, 40}) {
         std::string line = "  ";
@@ -43,32 +44,20 @@ TEST_F(LiveryTablesTest, LightTypesLoggedTwentyALineAndCheckBoxEnabled) {
         line.back() = '\n';
         lines += line;
     }
+    const std::string log = newLog();
     EXPECT_NE(log.find(lines), std::string::npos) << log;
     EXPECT_EQ(g_lightTypes, names);
-    EXPECT_TRUE(gf_controlState(ctl::kLightAircraft).enabled);
-    EXPECT_TRUE(LIGHT_AIRCRAFT.value());
-}
-
-TEST_F(LiveryTablesTest, PickListsDrawOnlyWhatIsInstalled) {
-    build({{"REG", "EC35", "EC35 Rega"}, {"NJE", "CL60", "CL60 NetJets"}, {"NJE", "C56X", "C56X NetJets"}});
+    EXPECT_TRUE(gf_controlState(ctl::kLightAircraft).enabled && LIGHT_AIRCRAFT.value());
     EXPECT_EQ(lf_randomHeliType(), "EC35");
-    EXPECT_EQ(lf_randomLightType(), "");
+    EXPECT_EQ(g_heliTypes, (ClassPickList{"EC35"}));
     EXPECT_EQ(g_bizjetTypes, (ClassPickList{"C56X", "CL60"}));
     std::set<std::string> drawn;
     for (int i = 0; i < 50; ++i) drawn.insert(lf_randomBizjetType());
     EXPECT_EQ(drawn, (std::set<std::string>{"C56X", "CL60"}));
 }
 
-TEST_F(LiveryTablesTest, AirlineListCutToThreeCharacters) {
-    build({{"ABCD", "A320", "t1"}, {"SWR", "A320", "t2"}});
-    std::vector<std::string> airlines = lf_airlineList();
-    std::sort(airlines.begin(), airlines.end());
-    EXPECT_EQ(airlines, (std::vector<std::string>{"ABC", "SWR"}));
-}
-
-TEST_F(LiveryTablesTest, ReserveOnlyOnce) {
+TEST_F(LiveryTablesTest, ReserveOnlyOnceAndClearEmptiesEveryTable) {
     gf_reserveLiveryTables();
-    EXPECT_TRUE(g_liveryTablesReserved);
     EXPECT_GE(g_lightTypes.capacity(), 64u);
     g_lightTypes.shrink_to_fit();
     gf_reserveLiveryTables();
@@ -78,54 +67,12 @@ TEST_F(LiveryTablesTest, ReserveOnlyOnce) {
     EXPECT_TRUE(g_rawAirlineTable.empty() && g_typeTables[0].empty() && g_airlineTables[0].empty());
 }
 
-TEST_F(LiveryTablesTest, AirlineWhoseRunsAreSplitKeepsItsFirstRun) {
-    // The table building expects the sorted list: a second run of an airline is not merged.
-    g_scannedLiveries = {{"SWR", "A320", "first"}, {"DLH", "A320", "other"}, {"SWR", "A321", "second"}};
-    lf_buildRawAirlineTable();
-    EXPECT_EQ(g_rawAirlineTable.at("SWR").size(), 1u);
-    EXPECT_TRUE(g_rawAirlineTable.at("SWR").contains("A320"));
-    g_scannedLiveries.clear();
-}
-
-}  // namespace
-
-namespace {
-
 // Codes that differ only in their last byte (A330, A338) keep one run each, titles in order.
 TEST_F(LiveryTablesTest, CodesDifferingInTheLastByteStayApart) {
     build({{"SWR", "A338", "t1"}, {"SWR", "A330", "t2"}, {"SWR", "A338", "t0"}, {"SWR", "A330", "t3"}});
-    const RawTypeMap& swr = g_rawAirlineTable.at("SWR");
-    ASSERT_EQ(swr.size(), 2u);
+    ASSERT_EQ(g_rawAirlineTable.at("SWR").size(), 2u);
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A330"), (TitleList{"t2", "t3"}));
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A338"), (TitleList{"t0", "t1"}));
-}
-
-// A title asked for after a rescan finds no special entry of the old tables.
-TEST_F(LiveryTablesTest, RescanDropsTheSpecialTitles) {
-    build({{"SWR", "A320", "A320 Swiss special livery with a long title"}});
-    lf_mergeRegcodes({{"A320 Swiss special livery with a long title", {}, true}});
-    ASSERT_TRUE(gf_isSpecialTitle("A320 Swiss special livery with a long title"));
-    gf_clearLiveryTablesForRescan();
-    build({{"SWR", "A320", "A320 Swiss ordinary livery with a long title"}});
-    EXPECT_FALSE(gf_isSpecialTitle("A320 Swiss special livery with a long title"));
-    EXPECT_FALSE(gf_isSpecialTitle("A320 Swiss ordinary livery with a long title"));
-    EXPECT_TRUE(g_specialTitleList.empty());
-}
-
-TEST_F(LiveryTablesTest, TypeWhoseRunsAreSplitKeepsItsFirstRun) {
-    g_scannedLiveries = {{"SWR", "A320", "first"},
-                         {"SWR", "A321", "second"},
-                         {"SWR", "A320", "third"},
-                         {"DLH", "A320", "fourth"}};
-    lf_buildRawAirlineTable();
-    const RawTypeMap& swr = g_rawAirlineTable.at("SWR");
-    ASSERT_EQ(swr.at("A320").size(), 1u);
-    EXPECT_EQ(swr.at("A320").front().title, "first");
-    EXPECT_EQ(swr.at("A321").front().title, "second");
-    EXPECT_EQ(g_rawAirlineTable.at("DLH").at("A320").front().title, "fourth");
-    EXPECT_TRUE(lf_findInstalledTitle("third").empty());
-    EXPECT_EQ(lf_findInstalledTitle("fourth"), "fourth");
-    g_scannedLiveries.clear();
 }
 
 }  // namespace

@@ -3,26 +3,16 @@
 #include <numbers>
 
 #include "airports/apf_fixture.h"
+#include "airports/apf_lookup.h"
+#include "airports/stock.h"
 #include "core/params.h"
 
 namespace {
 
-std::string tst_golden(const char* name) {
-    return tst_readFile(tst_sourceDir() / "tests/data/apf" / name);
-}
-
-// Stands covering every branch of the writer: full geometry with a helipad and a heading just
-// short of north, learned changes, a manual stand, options soft and real, from the database and
-// not, with either callsign, one made up and one that takes part in nothing.
+// Every branch of the writer: full geometry, a helipad, a heading just short of north, learned changes, a manual
+// stand, options soft and real, from the database and not, either callsign, one made up, one taking no part.
 ApfContent tst_content() {
-    ApfContent c;
-    c.icao = "LSZH";
-    c.airport_name = "Zurich";
-    c.publisher = "unknown";
-    c.BGLpath = "Scenery/LSZH.bgl";
-    c.altitude = 1416;
-    c.Qf_real = 63;
-    c.Qf_soft = 20;
+    ApfContent c{"LSZH", "Zurich", "Scenery/LSZH.bgl", "unknown", 63, 20, 1416, {}};
     Stand a("A1", {}, 47.4521, 8.5582, 359.96 * std::numbers::pi / 180, 25, true, false, false);
     a.radius_change = true;
     a.options = {StandOption("SWR12", "SWR13", "XXX", "XXXX", "HB-JLT", 0b11ull << 14, 1, 3, 0, 1),
@@ -34,34 +24,23 @@ ApfContent tst_content() {
     Stand m("M1", {}, -33.9, 151.2, 0, 40, false, true, false);
     m.manual = true;
     m.options = {StandOption("", "", "PVT", "C172", "", 1ull << 20, 1, 2, 0, 1)};
-    Stand plain("B2", {}, 47.4540, 8.5610, 0, 30, false, false, false);
-    c.stands = {a, h, m, plain};
+    c.stands = {a, h, m, Stand("B2", {}, 47.4540, 8.5610, 0, 30, false, false, false)};
     return c;
 }
 
-TEST_F(ApfTest, FullModeWritesGeometryWithoutOptions) {
+TEST_F(ApfTest, WriterInBothModesAndTheHandmadeRoundTrip) {
+    const auto golden = [](const char* name) { return tst_readFile(tst_sourceDir() / "tests/data/apf" / name); };
     ASSERT_TRUE(gf_writeApf(tst_content(), "out/LSZH.xml", kApfModeFull));
-    EXPECT_EQ(tst_readFile("out/LSZH.xml"), tst_golden("full.xml"));
-}
-
-TEST_F(ApfTest, LearnedModeWritesChangesOptionsAndSettings) {
-    RANGE.set(40);
-    AUTO_RANGE.set(true);
-    PARK_FAKE.set(true);
-    parking_percentage.set(45);
-    MAX_FIT.set(12);
+    EXPECT_EQ(tst_readFile("out/LSZH.xml"), golden("full.xml"));
+    RANGE.set(40), AUTO_RANGE.set(true), PARK_FAKE.set(true), parking_percentage.set(45), MAX_FIT.set(12);
     MAX_LIVE_SEL.set(75);
     ApfContent c = tst_content();
     c.publisher = "stock";
     ASSERT_TRUE(gf_writeApf(c, "LSZH.xml", kApfModeLearned));
-    EXPECT_EQ(tst_readFile("LSZH.xml"), tst_golden("learned.xml"));
-}
-
-// Written in full (handmade), read back and written again: the same bytes, though the
-// database's record of HB-JLT now stands in for the airline and type it was written without.
-TEST_F(ApfTest, HandmadeRoundTripKeepsEveryStandAndOption) {
+    EXPECT_EQ(tst_readFile("LSZH.xml"), golden("learned.xml"));
+    // Handmade: written in full, read back and written again gives the same bytes, though the
+    // database's record of HB-JLT now stands in for the airline and type it was written without.
     g_apfHandmade = true;
-    ApfContent c = tst_content();
     ASSERT_TRUE(gf_writeApf(c, "first.xml", kApfModeLearned));
     ApfSource src;
     pugi::xml_document doc;
@@ -80,80 +59,55 @@ TEST_F(ApfTest, HandmadeRoundTripKeepsEveryStandAndOption) {
               std::make_tuple("SWR12", "SWR13", "SWR", "A320", 1u));
 }
 
-TEST_F(ApfTest, ReaderTakesCallsignsFlagsAndNumbersAsWritten) {
-    struct Row {
-        const char* parkpos;
-        const char* cs1;
-        const char* cs2;
-        uint32_t index;
-    } rows[] = {
-        {R"(<parkpos id="P" latitude="1" longitude="2"><opt cs="A:B"/></parkpos>)", "A", "B", 1},
-        {R"(<parkpos id="P" latitude="1" longitude="2"><opt cs="A"/></parkpos>)", "A", "", 1},
-        {R"(<parkpos id="P" latitude="1" longitude="2"><opt cs=":B"/></parkpos>)", "", "B", 1},
-        {R"(<parkpos id="P" latitude="1" longitude="2"><opt cs="A:B:C"/></parkpos>)", "A", "B:C", 1},
+// "cs|cs2|index" of every option read, or the warning naming file and line.
+TEST_F(ApfTest, ParkposReaderTakesOptionsAsWrittenAndDropsBadNumbers) {
+    const std::pair<const char*, const char*> rows[] = {
+        {R"(latitude="1" longitude="2"><opt cs="A:B"/><opt cs="A"/>)", "A|B|1 A||2 "},
+        {R"(latitude="-90" longitude="180" radius="1"><opt cs=":B"/><opt cs="A:B:C"/>)", "|B|1 A|B:C|2 "},
         // The dropped option still counts for the numbering.
-        {R"(<parkpos id="P" latitude="1" longitude="2"><opt day="8"/><opt cs="X"/></parkpos>)", "X", "", 2},
+        {R"(latitude="1" longitude="2"><opt day="8"/><opt cs="X"/>)",
+         "X||2 ===> f.xml line 3: option of stand 'Q' dropped, bad day '8'\n"},
+        {R"(latitude="0" longitude="0">)", ""},
+        {R"(latitude="47" longitude="180.5">)", "bad longitude '180.5'"},
+        {R"(latitude="47" longitude="8" heading="400">)", "bad heading '400'"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.parkpos);
+    for (const auto& [attrs, expected] : rows) {
+        SCOPED_TRACE(attrs);
+        restartLog();
         g_stands.clear();
+        const std::string text = std::string("<parkpositions>\n\n<parkpos id=\"Q\" ") + attrs + "</parkpos></parkpositions>";
         pugi::xml_document doc;
-        ASSERT_TRUE(doc.load_string(r.parkpos));
-        ASSERT_TRUE(lf_readParkpos(doc.first_child(), "P", 0, ApfSource{"f.xml", r.parkpos}));
-        ASSERT_EQ(g_stands[0].options.size(), 1u);
-        EXPECT_EQ(g_stands[0].options.back().callsign, r.cs1);
-        EXPECT_EQ(g_stands[0].options.back().callsign2, r.cs2);
-        EXPECT_EQ(g_stands[0].options.back().index, r.index);
-        EXPECT_FALSE(g_stands[0].cargo || g_stands[0].ramp || g_stands[0].heli);
+        ASSERT_TRUE(doc.load_string(text.c_str()));
+        const bool read = lf_readParkpos(doc.first_child().first_child(), "Q", 0, ApfSource{"f.xml", text});
+        std::string got;
+        for (const Stand& s : g_stands)
+            for (const StandOption& o : s.options) got += fmt::format("{}|{}|{} ", o.callsign, o.callsign2, o.index);
+        if (read) EXPECT_FALSE(g_stands[0].cargo || g_stands[0].ramp || g_stands[0].heli);
+        const bool bad = std::string_view(expected).starts_with("bad");
+        EXPECT_EQ(read, !bad && *expected);
+        EXPECT_EQ(got + gf_capturedLog(), bad ? fmt::format("===> f.xml line 3: stand 'Q' dropped, {}\n", expected)
+                                              : std::string(expected));
     }
-    EXPECT_EQ(gf_capturedLog(), "===> f.xml line 1: option of stand 'P' dropped, bad day '8'\n");
 }
 
-TEST_F(ApfTest, BadNumbersDropTheStandWithFileAndLine) {
-    struct Row {
-        const char* attrs;
-        const char* warning;
-    } rows[] = {
-        {R"(latitude="0" longitude="0")", ""},
-        {R"(latitude="nan" longitude="8")", "bad latitude 'nan'"},
-        {R"(latitude="91" longitude="8")", "bad latitude '91'"},
-        {R"(latitude="-90.5" longitude="8")", "bad latitude '-90.5'"},
-        {R"(latitude="47" longitude="-180.5")", "bad longitude '-180.5'"},
-        {R"(latitude="47" longitude="180.5")", "bad longitude '180.5'"},
-        {R"(latitude="47" longitude="8" radius="-1")", "bad radius '-1'"},
-        {R"(latitude="47" longitude="8" radius="1e9")", "bad radius '1e9'"},
-        {R"(latitude="47" longitude="8" heading="inf")", "bad heading 'inf'"},
-        {R"(latitude="47" longitude="8" heading="400")", "bad heading '400'"},
+TEST_F(ApfSiteTest, LookupOrder) {
+    const std::tuple<const char*, const char*, const char*> files[] = {  // file, content, LSZH found then
+        {"", "", "archive/stock/LSZH.xml"},
+        {"airports/my_ORBX/LSZH.xml", "x", "airports/my_ORBX/LSZH.xml"},
+        {"airports/my_ORBX/LSZH.txt", "archive/simaddon/LSZH.xml  \r\n", "archive/simaddon/LSZH.xml"},
+        {"airports/my_thirdparty/LSZH.xml", "x", "airports/my_thirdparty/LSZH.xml"},
+        {"airports/my_thirdparty/LSZH.txt", "archive/thirdparty/A%20B/LSZH.xml.old tail",
+         "archive/thirdparty/A%20B/LSZH.xml"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.attrs);
-        gf_setLogCapture(false);
-        gf_setLogCapture(true);
-        std::string text = std::string("<parkpositions>\n\n<parkpos id=\"Q\" ") + r.attrs + "><opt/></parkpos>\n</parkpositions>";
-        pugi::xml_document doc;
-        ASSERT_TRUE(doc.load_buffer(text.data(), text.size()));
-        EXPECT_FALSE(lf_readParkpos(doc.first_child().first_child(), "Q", 1, ApfSource{"LSZH.xml", text}));
-        EXPECT_TRUE(g_stands.empty());
-        std::string expected = *r.warning ? fmt::format("===> LSZH.xml line 3: stand 'Q' dropped, {}\n", r.warning) : "";
-        EXPECT_EQ(gf_capturedLog(), expected);
+    for (const auto& [file, content, found] : files) {
+        SCOPED_TRACE(file);
+        if (*file) tst_writeFile(file, content);
+        EXPECT_EQ(gf_findApf("LSZH") + (gf_apfExists("LSZH") ? "" : " absent"), found);
     }
-}
-
-TEST_F(ApfTest, ParameterReadersTellMissingFromEmpty) {
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(R"(<parameters><parameter name="a"/><parameter name="b" value="Yes"/>
-        <parameter name="c" value="12abc"/><parameter name="c" value="7"/></parameters>)"));
-    EXPECT_EQ(std::make_tuple(lf_apfParameterBool(doc, "a"), lf_apfParameterInt(doc, "a"), lf_apfParameterString(doc, "a"),
-                              lf_apfParameterBool(doc, "b"), lf_apfParameterInt(doc, "c"), lf_apfParameterInt(doc, "z")),
-              std::make_tuple(std::optional(false), std::optional(0), std::optional<std::string>(""),
-                              std::optional(true), std::optional(12), std::optional<int>()));
-}
-
-TEST_F(ApfTest, FailedWriteSaysSoAndLeavesWhatWasThere) {
-    tst_writeFile("LSZH.xml/keep", "old");
-    EXPECT_FALSE(gf_writeApf(tst_content(), "LSZH.xml", kApfModeFull));
-    EXPECT_EQ(tst_readFile("LSZH.xml/keep"), "old");
-    EXPECT_EQ(gf_capturedLog(), "===> gf_writeApf: could not write LSZH.xml\n");
+    EXPECT_EQ(gf_findApf("EDDF") + (gf_apfExists("EDDF") ? "exists" : ""), "");
+    EXPECT_TRUE(gf_siteFileAbsent("archive/stock/EDDF.xml"));  // the site said so: not asked again this run
+    tst_writeFile("airports/my_ORBX/EDDF.txt", "");
+    EXPECT_EQ(gf_findApf("EDDF") + (gf_apfExists("EDDF") ? "exists" : ""), "exists");  // the link is not read
 }
 
 }  // namespace

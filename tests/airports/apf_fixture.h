@@ -1,5 +1,5 @@
-// Shared set-up of the parking-file tests: a small type database (registrations for the option
-// identities, wing spans for the made-up traffic), a fixed clock and the log captured.
+// Parking-file tests: a small type database, a fixed clock, the log captured, and a download site
+// on loopback that holds the stock file of LSZH.
 #pragma once
 #include <chrono>
 #include <cstdlib>
@@ -15,50 +15,37 @@
 #include "support/http_server.h"
 #include "support/work_folder.h"
 
-inline constexpr const char* kApfTestDbase = R"(<dbase>
-  <types>
-    <type icao="A320" cat="Large" span="35.8"/> <type icao="B738" cat="Large" span="35.8"/>
-    <type icao="B77W" cat="Heavy" span="64.8"/> <type icao="EC35" cat="Rotorcraft" span="10.2"/>
-    <type icao="C208" cat="Light" span="15.9"/> <type icao="C172" cat="Light" span="11"/>
-  </types>
-  <registrations>
-    <reg id="HB-JLT" airl="SWR" type="A320"/>
-  </registrations>
-</dbase>)";
+inline constexpr const char* kApfTestDbase = R"(<dbase><types><type icao="A320" cat="Large" span="35.8"/>
+    <type icao="B738" cat="Large" span="35.8"/> <type icao="B77W" cat="Heavy" span="64.8"/>
+    <type icao="C208" cat="Light" span="15.9"/> <type icao="C172" cat="Light" span="11"/></types>
+  <registrations><reg id="HB-JLT" airl="SWR" type="A320"/></registrations></dbase>)";
 
-// Fri Dec 06 16:00:00 2024 UTC.
-inline constexpr int64_t kApfTestEpoch = 1733500800;
-
-class ApfTest : public WorkFolderTest {
+class ApfSiteTest : public WorkFolderTest {
 protected:
     void SetUp() override {
         WorkFolderTest::SetUp();
         gf_loadTypeDatabaseText(kApfTestDbase, "dbase.xml");
-        gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(kApfTestEpoch)); });
+        // Fri Dec 06 16:00:00 2024 UTC.
+        gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });
         g_simulatorName = "P3D";
         gf_setLogCapture(true);
-    }
-};
-
-// The same with a download site on loopback that holds the stock file of LSZH.
-class ApfSiteTest : public ApfTest {
-protected:
-    void SetUp() override {
-        ApfTest::SetUp();
         tst_writeFile("site/P3D/archive/stock/LSZH.xml", "<meta/>");
         ASSERT_TRUE(server_.start());
         setenv("TRELVO_DOWNLOAD_BASE", server_.baseUrl().c_str(), 1);
     }
-    // The address of a path on the server ("/P3D/...").
-    std::string url(const char* path) { return server_.baseUrl() + (path + 1); }
+    static void restartLog() {
+        gf_setLogCapture(false);
+        gf_setLogCapture(true);
+    }
+    std::string url(const char* path) { return server_.baseUrl() + (path + 1); }  // of "/P3D/..."
     HttpServer server_{"site"};
 };
+using ApfTest = ApfSiteTest;
 
-// A parking file with the meta block, the parameter rows (name, value pairs as XML) and the
-// parkpos elements.
+// A parking file of the meta block, the parameter rows and the parkpos elements.
 inline std::string tst_apfXml(const std::string& parameters, const std::string& parkpositions,
-                              const std::string& meta = R"(<info name="author" value="a"/><info name="date" value="d"/>
-<info name="version" value="v"/>)") {
+                              const std::string& meta = R"(<info name="author" value="a"/>
+<info name="date" value="d"/><info name="version" value="v"/>)") {
     return "<?xml version=\"1.0\"?>\n<meta>" + meta + "</meta>\n<parameters>" + parameters +
            "</parameters>\n<parkpositions>\n" + parkpositions + "</parkpositions>\n";
 }

@@ -2,15 +2,17 @@
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_lookup.h"
+#include "airports/apf_save.h"
+#include "airports/learned.h"
+#include "airports/park_airports.h"
+#include "airports/stand_options.h"
 #include "core/errors.h"
 #include "core/params.h"
-#include "core/slots.h"
 #include "live/ground_motion.h"
 #include "platform/window_model.h"
+#include "support/stand_builders.h"
 
 namespace {
-
-using ApfReadTest = ApfSiteTest;
 
 constexpr const char* kHeader = R"(<parameter name="airport_name" value="Zurich"/>
 <parameter name="publisher" value="stock"/><parameter name="altitude" value="1416"/>)";
@@ -21,12 +23,9 @@ constexpr const char* kStands = R"(<parkpos id="A1" latitude="47.450000" longitu
 <parkpos id="A2" latitude="47.450360" longitude="8.550000" radius="25"/>
 <parkpos id="B9" latitude="47.460000" longitude="8.550000" radius="25" cargo="true"/>
 )";
+constexpr const char* kLearned = "airports/learned/stock/LSZH.xml";
 
-struct ReadResult {
-    std::string error;
-    ParkFileHeader header;
-    QualityPair quality{7, 7};
-};
+struct ReadResult { std::string error; ParkFileHeader header; QualityPair quality{7, 7}; };
 
 ReadResult tst_read(const std::string& location, const char* icao = "LSZH") {
     ReadResult r;
@@ -34,68 +33,33 @@ ReadResult tst_read(const std::string& location, const char* icao = "LSZH") {
     return r;
 }
 
-TEST_F(ApfReadTest, ErrorTexts) {
-    tst_writeFile("airports/bad.xml", "<meta>");
-    tst_writeFile("airports/nometa.xml", tst_apfXml(kHeader, kStands, R"(<info name="author" value="a"/>)"));
-    tst_writeFile("airports/empty.xml", tst_apfXml(kHeader, ""));
-    tst_writeFile("airports/noalt.xml", tst_apfXml(R"(<parameter name="publisher" value="stock"/>)", kStands));
-    tst_writeFile("airports/twice.xml", tst_apfXml(kHeader, std::string(kStands) + R"(<parkpos id="Z"/>)"));
-    const std::tuple<const char*, const char*, std::string> rows[] = {
-        {"", "LSZH", "gf_readApf: xml is empty"},
-        {"airports/empty.xml", "", "gf_readApf: no park airport set"},
-        {"archive/stock/EDDF.xml", "LSZH", "failed to download: '" + url("/P3D/archive/stock/EDDF.xml") + "'"},
-        {"airports/bad.xml", "LSZH", "airports/bad.xml: could not load file: airports/bad.xml"},
-        {"airports/missing.xml", "LSZH", "airports/missing.xml: could not load file: airports/missing.xml"},
-        {"airports/nometa.xml", "LSZH", "airports/nometa.xml: refused to load (copyright)"},
-        {"airports/empty.xml", "LSZH", "no stands found"},
-        {"airports/noalt.xml", "LSZH", "65: Parameter altitude not found"},
-        // The first Z was skipped for its position and still counts.
-        {"airports/twice.xml", "LSZH", "94: Parking position Z appears more than once?"},
-    };
-    for (const auto& [location, icao, error] : rows) {
-        SCOPED_TRACE(location);
-        g_staticParkingOn = false;
-        try {
-            EXPECT_EQ(tst_read(location, icao).error, error);
-        } catch (const qtk::UserErrorException& e) {
-            EXPECT_EQ(e.what(), error);
-        }
-        EXPECT_EQ(g_staticParkingOn.load(), error == "no stands found");
-    }
-}
-
-TEST_F(ApfReadTest, StockFileWithoutLearnedFile) {
+TEST_F(ApfTest, StockFileWithoutLearnedFileThenQualityFactors) {
     parking_percentage.set(60);
     tst_writeFile("site/P3D/archive/stock/LSZH.xml", tst_apfXml(kHeader, kStands));
     ReadResult r = tst_read("archive/stock/LSZH.xml");
-    EXPECT_EQ(r.error, "");
-    EXPECT_EQ(std::tie(r.header.airport_name, r.header.publisher, r.header.altitude),
-              std::make_tuple("Zurich", "stock", 1416));
-    EXPECT_EQ(std::tie(r.quality.Qf_real, r.quality.Qf_soft), std::make_tuple(-1, -1));
+    EXPECT_EQ(std::tie(r.error, r.header.airport_name, r.header.publisher, r.header.altitude, r.quality.Qf_real,
+                       r.quality.Qf_soft),
+              std::make_tuple("", "Zurich", "stock", 1416, -1, -1));
     ASSERT_EQ(g_stands.size(), 3u);
     EXPECT_EQ(std::tie(g_stands[0].neighbours, g_stands[1].neighbours, g_stands[2].neighbours),
               std::make_tuple(std::vector<uint32_t>{2}, std::vector<uint32_t>{1}, std::vector<uint32_t>{}));
     EXPECT_EQ(g_stands[0].options.at(0).origin, 1u);
-    EXPECT_EQ(parking_percentage.value(), 30);
-    EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).enabled, false);
-    EXPECT_EQ(gf_controlState(ctl::kParkingPercentage).selected, 6);  // 30 %
-    EXPECT_TRUE(gf_controlState(ctl::kWeek).enabled);
-    EXPECT_TRUE(g_staticParkingOn.load());
+    EXPECT_EQ(std::make_tuple(parking_percentage.value(), gf_controlState(ctl::kParkingPercentage).enabled),
+              std::make_tuple(30, false));  // no learned file
     WindowStats s = gf_windowStats();
     EXPECT_EQ(std::tie(s.publisher, s.quality, s.standCount, s.rtWeek), std::make_tuple("stock", "  ", 3, "0"));
-    EXPECT_EQ(gf_capturedLog(), "          parking_percentage      : 30%\n"
-                                "Airport file read from 'archive/stock/LSZH.xml' for Zurich\n"
-                                "          publisher               : stock\n"
-                                "          altitude                : 1416 ft\n"
-                                "          num_parkpos             : 3\n"
-                                "          quality factor          :   \n"
-                                "          RT traffic week         : 0\n");
+    g_stands.erase(g_stands.begin() + 1, g_stands.end());
+    g_stands[0].options[0].hh = (1ull << 19) - 1;  // one real option, one day, 19 half-hours: 10158 x 0.00625
+    EXPECT_EQ(gf_qualityFactors().Qf_real, 63);       // 63.49; a score of 2 more would round up
+    g_stands[0].options.emplace_back("", "", "A", "B", "R", (1ull << 48) - 1, 2, 5, 1, 0);
+    EXPECT_EQ(gf_qualityFactors().Qf_soft, 64);
+    EXPECT_EQ(gf_qualityLabel({80, 20}) + gf_qualityLabel({44, 20}) + gf_qualityLabel({-1, 5}) + gf_qualityLabel({45, -1}),
+              "8044/20-1/ 545");
 }
 
-TEST_F(ApfReadTest, LearnedFileOfTheSamePublisherIsMergedAndRescored) {
+TEST_F(ApfTest, LearnedFileOfTheSamePublisherIsMergedAndRescored) {
     std::string header = R"(<parameter name="airport_name" value="Zurich"/><parameter name="altitude" value="1416"/>
-        <parameter name="Qf_real" value="90"/>
-        <parameter name="RT_traffic_week" value="33"/>)";
+        <parameter name="Qf_real" value="90"/><parameter name="RT_traffic_week" value="33"/>)";
     tst_writeFile("airports/my_ORBX/LSZH.xml", tst_apfXml(header, kStands));
     // An ORBX file without its own publisher is a "simaddon" file, and its learned file is there.
     tst_writeFile("airports/learned/simaddon/LSZH.xml",
@@ -107,35 +71,95 @@ TEST_F(ApfReadTest, LearnedFileOfTheSamePublisherIsMergedAndRescored) {
     EXPECT_EQ(std::tie(r.quality.Qf_real, r.quality.Qf_soft), std::make_tuple(42, 0));  // made-up traffic not counted
     EXPECT_EQ(g_stands[1].options.back().callsign, "FAKE2");
     EXPECT_TRUE(g_stands[2].options.empty());  // no freighter fits B9
-    EXPECT_EQ(g_rtTrafficWeek, 33);
-    EXPECT_EQ(g_stands[1].options.at(0).origin, 0u);
-    EXPECT_TRUE(gf_controlState(ctl::kParkingPercentage).enabled);
+    EXPECT_EQ(std::make_tuple(g_rtTrafficWeek, g_stands[1].options.at(0).origin, gf_controlState(ctl::kParkingPercentage).enabled),
+              std::make_tuple(33, 0u, true));
 }
 
-TEST_F(ApfReadTest, DemoSiteServesZurich) {
-    std::filesystem::copy(tst_sourceDir() / "data/demo/site", "site",
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    std::string location = gf_findApf("LSZH");
-    ReadResult r = tst_read(location);
-    EXPECT_EQ(location + r.error, "archive/stock/LSZH.xml");
-    EXPECT_EQ(g_stands.size(), 29u);
-    size_t options = 0;
-    for (const Stand& s : g_stands) options += s.options.size();
-    EXPECT_EQ(options, 9u);
-    EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LSZH.xml"), 1);  // found and read on one transfer
+class LearnedTest : public ApfTest {
+protected:
+    void SetUp() override {
+        ApfTest::SetUp();
+        tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}, {"A1", 200, 0, 20}}, false);
+        g_stands[0].options.emplace_back("", "", "SWR", "A320", "HB-JLT", 0b0110, 1, 3, 1, 1);
+    }
+    void merge(const std::string& parameters, const std::string& parkpositions) {
+        tst_writeFile(kLearned, tst_apfXml(R"(<parameter name="airport_name" value="Zurich"/>)" + parameters, parkpositions));
+        restartLog();
+        lf_readLearned(kLearned, "Zurich");
+    }
+    const std::string read_ = std::string("Read from learned airport file: '") + kLearned + "'\n";
+};
+
+TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
+    const std::pair<int, int> maxLive[] = {{-1, 500}, {0, 0},    {17, 10},  {18, 25},   {37, 25},   {38, 50},
+                                           {62, 50},  {63, 75},  {87, 75},  {88, 100},  {299, 100}, {300, 500}};
+    for (const auto& [written, chosen] : maxLive) {
+        MAX_LIVE_SEL.set(75);
+        merge(fmt::format(R"(<parameter name="MAX_LIVE" value="{}"/>)", written), "");
+        EXPECT_EQ(MAX_LIVE_SEL.value(), chosen) << written;
+        EXPECT_EQ(gf_capturedLog(), read_ + fmt::format("          MAX_LIVE                : {}\n", chosen));
+    }
+    merge("", "");  // no MAX_LIVE: the user's choice stands
+    EXPECT_EQ(std::make_tuple(MAX_LIVE_SEL.value(), gf_capturedLog()), std::make_tuple(500, read_));
 }
 
-TEST_F(ApfReadTest, QualityFactorsAndLabels) {
-    EXPECT_EQ(gf_qualityFactors().Qf_real, -1);
-    tst_writeFile("airports/x.xml", tst_apfXml(kHeader, kStands));
-    tst_read("airports/x.xml");
-    g_stands.erase(g_stands.begin() + 1, g_stands.end());
-    EXPECT_EQ(gf_qualityFactors().Qf_real, 63);  // one real option on one day in one half-hour
-    g_stands[0].options.emplace_back("", "", "A", "B", "R", (1ull << 48) - 1, 2, 5, 1, 0);
-    EXPECT_EQ(gf_qualityFactors().Qf_soft, 64);
-    const std::pair<QualityPair, const char*> rows[] = {
-        {{80, 20}, "80"}, {{44, 20}, "44/20"}, {{-1, -1}, "  "}, {{-1, 5}, "-1/ 5"}, {{45, -1}, "45"}, {{0, -1}, " 0/-1"}};
-    for (const auto& [q, label] : rows) EXPECT_EQ(gf_qualityLabel(q), label);
+TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
+    merge("", R"(<parkpos id="A1" radius_change="true" cargo_change="true" cargo="t">
+  <opt reg="HB-JLT" day="3" hh="3,4" cs="SWR1"/><opt reg="HB-JLT" day="3" hh="2,9"/>
+  <opt reg="HB-JLT" day="3" hh="7"/><opt reg="HB-JLT" day="3" hh="7" cs="other"/>
+  <opt reg="HB-JLT" day="3" hh="2" soft="1"/></parkpos>
+<parkpos id="NOPE"/>
+<parkpos id="A2" manual="true" latitude="1" longitude="1" radius="9"/>
+<parkpos id="M1" manual="true" latitude="0.00001" longitude="0" radius="9"/>
+<parkpos id="M2" manual="true" latitude="1" longitude="1"/>
+<parkpos id="M3" manual="true" latitude="47.1" longitude="8.2" radius="30"><opt reg="Q" day="1" hh="1"/></parkpos>)");
+    const Stand& a = g_stands[0];
+    EXPECT_EQ(a.radius, 0.0);  // radius_change without a radius
+    EXPECT_TRUE(a.radius_change && a.cargo_change && a.cargo);
+    // Known: HB-JLT on day 3 in 1,2. 3,4 is new; 2,9 shares 2; the second 7 repeats the first.
+    std::vector<std::tuple<uint64_t, uint32_t, uint32_t, uint32_t>> options;
+    for (const StandOption& o : a.options) options.emplace_back(o.hh, o.index, o.origin, o.real);
+    EXPECT_EQ(options, (decltype(options){{0b110, 1, 1, 1}, {0b11000, 2, 0, 1}, {1 << 7, 3, 0, 1}, {0b100, 4, 0, 0}}));
+    EXPECT_FALSE(g_stands[2].radius_change || g_stands[2].cargo_change);
+    ASSERT_EQ(g_stands.size(), 4u);
+    EXPECT_TRUE(g_stands[3].manual && g_stands[3].options.at(0).origin == 0);
+    EXPECT_EQ(gf_capturedLog(), read_ + "learned stand NOPE in " + kLearned + " not found?\n"
+                                "===> manually created standid A2 already exists in " + kLearned + "\n"
+                                "===> manually created standid M1 misses correct attributes in " + kLearned + "\n"
+                                "===> manually created standid M2 misses correct attributes in " + kLearned + "\n");
+    EXPECT_FALSE(g_apfHandmade);
+}
+
+// A1: one option of the archived file, one learned; A2: archived only; B1: radius learned.
+TEST_F(ApfTest, SaveKeepsOnlyWhatWasLearnedAndReadsBack) {
+    g_parkAirport.code = "LSZH";
+    g_parkFileHeader = {"Zurich", "stock", 1416};
+    tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}, {"B1", 200, 0, 20}});
+    g_stands[0].options.emplace_back("SWR1", "", "SWR", "A320", "HB-JLT", 0b0110, 1, 3, 1, 1);
+    g_stands[0].options.emplace_back("EZY7", "EZY8", "EZY", "A320", "G-EZAA", 0b1000, 2, 5, 0, 0);
+    g_stands[1].options.emplace_back("DLH3", "", "DLH", "A320", "D-AIAB", 0b1, 1, 1, 1, 1);
+    g_stands[2].radius_change = true;
+    g_parkFileUpdates = 3;
+    gf_saveApf();
+    EXPECT_EQ(gf_messageText(), "16:00:00 'airports/learned/stock/LSZH.xml' saved with 3 updates ");
+    EXPECT_EQ(g_stands[0].options.size(), 1u);  // the archived option left the stands too
+    EXPECT_TRUE(g_stands[1].options.empty());
+    EXPECT_EQ(g_parkFileUpdates, 0);
+    const std::string text = tst_readFile(kLearned);
+    EXPECT_EQ(text.find("id=\"A2\""), std::string::npos);  // nothing learned there: not written
+    EXPECT_NE(text.find("<info name=\"simulator\" value=\"P3D\" />"), std::string::npos);
+    // The next run reads the archived stands again and merges the learned file on top.
+    gf_clearStands();
+    tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}, {"B1", 200, 0, 20}}, false);
+    const double radius = g_stands[2].radius;
+    lf_readLearned(kLearned, "Zurich");
+    ASSERT_EQ(g_stands[0].options.size(), 1u);
+    const StandOption& o = g_stands[0].options[0];
+    EXPECT_EQ(std::make_tuple(o.callsign, o.callsign2, o.reg, o.hh, o.day, o.real, o.origin),
+              std::make_tuple("EZY7", "EZY8", "G-EZAA", 0b1000ull, 5u, 0u, 0u));
+    EXPECT_TRUE(g_stands[1].options.empty());
+    EXPECT_TRUE(g_stands[2].radius_change);
+    EXPECT_DOUBLE_EQ(g_stands[2].radius, radius);
 }
 
 }  // namespace

@@ -1,17 +1,20 @@
 #include "airports/park_airports.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <fmt/format.h>
 
+#include "airports/airport_list.h"
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
 #include "airports/stand.h"
+#include "airports/stand_options.h"
 #include "core/params.h"
+#include "core/slots.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
-#include "shell/requests.h"
 #include "sim/sim_state.h"
 #include "support/airport_builders.h"
 
@@ -21,27 +24,22 @@ namespace {
 
 // Zurich's parking file has the stands Z1 and Z2 east of the reference point.
 constexpr LatLon kZurich{47.4647, 8.54917}, kStandZ1{47.4647, 8.5600}, kStandZ2{47.4647, 8.5620};
-constexpr LatLon kDubendorf{47.3986, 8.64823};
 
 class ParkAirportsTest : public ApfTest {
-  protected:
+protected:
     void SetUp() override {
         ApfTest::SetUp();
         tst_installRealAirports();
         gf_readAirports();
         tst_writeFile("airports/my_thirdparty/LSZH.xml",
-                      tst_apfXml(R"(<parameter name="altitude" value="1416"/>)",
+                      tst_apfXml(R"(<parameter name="airport_name" value="Zurich"/><parameter name="altitude" value="1416"/>
+                                    <parameter name="publisher" value="Pub"/>)",
                                  fmt::format(R"(<parkpos id="Z1" latitude="{}" longitude="{}" radius="30"/>
                                                 <parkpos id="Z2" latitude="{}" longitude="{}" radius="30"/>)",
                                              kStandZ1.lat, kStandZ1.lon, kStandZ2.lat, kStandZ2.lon)));
         restartLog();
     }
-    static void restartLog() {
-        gf_setLogCapture(false);
-        gf_setLogCapture(true);
-    }
-    // "CODE,stand CODE,stand ..." of the list in its order.
-    static std::string listed() {
+    static std::string listed() {  // "CODE,stand CODE,stand ..." in list order
         std::string out;
         for (const ParkAirport& p : g_parkAirports) out += (out.empty() ? "" : " ") + p.code + "," + p.stand;
         return out;
@@ -52,72 +50,31 @@ class ParkAirportsTest : public ApfTest {
     }
     static void userAt(LatLon p, double altitudeFt, bool onGround, double gsKt = 0) {
         UserSnapshot u;
-        u.lat = p.lat, u.lon = p.lon, u.altitudeFt = altitudeFt, u.onGround = onGround,
-        u.groundSpeedKt = gsKt;
+        u.lat = p.lat, u.lon = p.lon, u.altitudeFt = altitudeFt, u.onGround = onGround, u.groundSpeedKt = gsKt;
         gf_storeUserSnapshot(u);
         g_userPosition = u;
     }
     static LatLon northOf(LatLon p, double nm) { return {p.lat + nm / 60.0, p.lon}; }
 };
 
-TEST_F(ParkAirportsTest, ReadSkipsDoublesBadSyntaxAndUnknownAirportsThenAddsThirdparty) {
-    EXPECT_TRUE(lf_readMyParkAirports());  // no file, and only the parking file in my_thirdparty
-    EXPECT_EQ(listed(), "LSZH,");
-    fs::remove_all("airports/my_thirdparty");
-    EXPECT_TRUE(lf_readMyParkAirports());  // no folder either
-    EXPECT_EQ(gf_capturedLog(),
-              "airports/my_park_airports.txt not found\n1 park airport added from my_thirdparty "
-              "folder(-s)\nairports/my_park_airports.txt not found\n");
-    restartLog();
-    tst_writeFile(kMyParkAirportsFile,
-                  "EDDF\r\nEDDF,A12\n LSZH , B1 \nLSGG,B,C\n\n  \nXXXX\n../LSZH\nLSMD,\n");
-    for (const char* f : {"LSGG.xml", "LSZH.txt", "README"})
-        tst_writeFile(fs::path(g_myThirdpartyFolder) / f, "x");
-    EXPECT_FALSE(lf_readMyParkAirports());
-    EXPECT_EQ(listed(), "EDDF, LSZH,B1 LSMD, LSGG,");
-    EXPECT_EQ(g_parkAirports.front().position.lat, gf_findAirport("EDDF")->lat);
-    EXPECT_EQ(
-        gf_capturedLog(),
-        "===> my_park_airports.txt:EDDF double, skipped\n===> my_park_airports.txt:LSGG,B,C wrong syntax, "
-        "skipped\nairport XXXX is unknown\nairport ../LSZH is unknown\n3 park airports read from "
-        "'my_park_airports.txt'\n1 park airport added from my_thirdparty folder(-s)\n");
-    EXPECT_EQ(gf_messageText(), "airport ../LSZH is unknown");
-    for (size_t count : {3000u, 3001u}) {
-        std::string text;
-        for (size_t i = 0; i < count; ++i) text += g_airports[i].code + "\n";
-        tst_writeFile(kMyParkAirportsFile, text);
-        gf_clearMessage();
-        lf_readMyParkAirports();
-        EXPECT_EQ(gf_messageText().starts_with("Warning: There are a lot of airports (3001), that will cost"),
-                  count > 3000);
-    }
-}
-
-TEST_F(ParkAirportsTest, SavingTheFrontEntryRoundTripsAndNeverOverwritesAnUnreadableFile) {
-    struct Row {
-        const char* before;  // nullptr: no file
-        ParkAirport front;
-        const char* after;
-        const char* log;
-    } rows[] = {
+TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
+    const std::tuple<const char*, ParkAirport, const char*, const char*> rows[] = {  // before (nullptr: no file)
         {nullptr, {"LSZH", "B2"}, "LSZH,B2\n", "my_park_airports.txt created with LSZH,B2\n"},
-        {"LSZH\nEDDF,A1\nEDDF,A1\n",
-         {"LSZH", "E5"},
-         "EDDF,A1\nLSZH,E5\n",
-         "my_park_airports.txt:LSZH,E5 updated stand\n"},
+        {"LSZH\nEDDF,A1\nEDDF,A1\n", {"LSZH", "E5"}, "EDDF,A1\nLSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
         {"LSZH,E5\n", {"LSZH", "E5"}, "LSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
         {"LSZH,E5\n", {"EDDF", ""}, "EDDF\nLSZH,E5\n", "my_park_airports.txt:EDDF new entry\n"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.after);
+    for (const auto& [before, front, after, log] : rows) {
+        SCOPED_TRACE(after);
         fs::remove(kMyParkAirportsFile);
-        if (row.before) tst_writeFile(kMyParkAirportsFile, row.before);
+        if (before) tst_writeFile(kMyParkAirportsFile, before);
         restartLog();
-        g_parkAirports = {row.front};
+        g_parkAirports = {front};
         gf_saveMyParkAirports();
-        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), row.after);
-        EXPECT_EQ(gf_capturedLog(), row.log);
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), after);
+        EXPECT_EQ(gf_capturedLog(), log);
     }
+    // A file that cannot be read is never overwritten.
     fs::remove(kMyParkAirportsFile);
     fs::create_directories(kMyParkAirportsFile);
     restartLog();
@@ -126,107 +83,54 @@ TEST_F(ParkAirportsTest, SavingTheFrontEntryRoundTripsAndNeverOverwritesAnUnread
     EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, EDDF not saved\n");
 }
 
-TEST_F(ParkAirportsTest, DestinationMovesAListedAirportToTheFrontOrAddsAndSavesIt) {
-    list("EDDF\nLSZH,E5\n");
-    restartLog();
-    lf_setDestination("LSZH");
-    EXPECT_EQ(listed(), "LSZH,E5 EDDF,");
-    lf_setDestination("LSGG");
-    lf_setDestination("LSGG");
-    lf_setDestination("..");
-    EXPECT_EQ(listed(), "LSGG, LSZH,E5 EDDF,");
-    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSGG\nLSZH,E5\n");
-    EXPECT_EQ(gf_capturedLog(),
-              "New destination: LSZH\nNew destination: LSGG\nmy_park_airports.txt:LSGG new "
-              "entry\nNew destination: LSGG\nNew destination: ..\nairport .. is unknown\n");
-}
-
-TEST_F(ParkAirportsTest, InTheAirTheNearestListedAirportInRangeIsChosenAndLoadedAtTheNextWatch) {
+// The nearest listed airport in range is chosen and loaded at the next watch; out of sight it is dropped
+// and what was learned is saved; a new flight forgets the list; the next visit reads the option back.
+TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
     list("EDDF\nLSZH\n");
     restartLog();
     userAt(northOf(kZurich, 10), 5000, false);
     gf_watchParkAirport(false);
     EXPECT_EQ(gf_parkSite().code, "LSZH");
-    EXPECT_TRUE(g_parkLoadPending);
-    EXPECT_TRUE(g_parkingControlsLocked);
-    EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled);
-    EXPECT_FALSE(gf_controlState(ctl::kSimTime).enabled);
-    EXPECT_EQ(gf_messageText(), "");  // the lock clears it
-    EXPECT_TRUE(g_stands.empty());
+    EXPECT_TRUE(g_parkLoadPending && g_parkingControlsLocked && g_stands.empty());
+    EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled || gf_controlState(ctl::kSimTime).enabled);
     EXPECT_EQ(gf_capturedLog(), "\nThe park airport is LSZH (ZRH)\nLSZH in sight at 10.0 nm\n");
     gf_watchParkAirport(false);
     EXPECT_FALSE(g_parkingControlsLocked);
-    EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled);
-    EXPECT_TRUE(gf_controlState(ctl::kSimTime).enabled);  // as it was before the lock
-    EXPECT_TRUE(gf_controlState(ctl::kFlushStatic).enabled);
-    EXPECT_EQ(g_stands.size(), 2u);
+    EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled && gf_controlState(ctl::kSimTime).enabled);
+    ASSERT_EQ(g_stands.size(), 2u);
     EXPECT_TRUE(gf_parkSite().parkedFileRead);  // two stands: live traffic learns soft options
-    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSZH\n");
-    struct Row {
-        double distanceNm, altitudeFt;
-        bool chosen;
-    } rows[] = {{20.0, 18000, true}, {20.0001, 5000, false}, {5, 18001, false}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(fmt::format("{} nm {} ft", row.distanceNm, row.altitudeFt));
-        lf_resetStaticParking();
-        g_parkAirports = {{"LSZH", "", kZurich, row.distanceNm}};
-        userAt(northOf(kZurich, 30), row.altitudeFt, false);
-        lf_findParkAirportInSight(g_lastWatchPosition, false);
-        EXPECT_EQ(g_parkAirport.code, row.chosen ? "LSZH" : "");
-    }
-}
-
-// A file of 20 stands and good real traffic needs no soft learning: the option is switched off.
-TEST_F(ParkAirportsTest, WellObservedFileSwitchesSoftLearningOff) {
-    std::string stands;
-    for (int i = 0; i < 20; ++i)
-        stands += fmt::format(R"(<parkpos id="S{}" latitude="{}" longitude="8.56" radius="20"/>)", i, 47.46 + i * 0.001);
-    tst_writeFile("airports/my_thirdparty/LSZH.xml",
-                  tst_apfXml(R"(<parameter name="altitude" value="1416"/><parameter name="Qf_real" value="45"/>)", stands));
-    LEARN_SOFT.set(true);
-    lf_setParkAirport("LSZH");
+    EXPECT_EQ(gf_windowStats().loadedText1, "Zurich");
+    AircraftRec ac;
+    ac.airline = "SWR", ac.type = "A320";
+    gf_newOption(g_stands[1].options, ac, 1, gf_packSlot(20, 3), "SWR12", "HB-JLT");
+    gf_countParkFileUpdate();
+    restartLog();
+    userAt(northOf(kZurich, 21), 5000, false);
+    gf_watchParkAirport(false);
+    const std::string log = gf_capturedLog();
+    EXPECT_EQ(log.substr(log.find(' ', 1) + 1), "LSZH (ZRH) is out of sight (21.0 nm), parked aircraft will be removed\n"
+                                                "16:00:00 'airports/learned/thirdparty/Pub/LSZH.xml' saved with 1 update \n");
+    EXPECT_EQ(gf_parkSite().code + gf_windowStats().loadedText1 + std::to_string(g_stands.size()), "0");
+    gf_resetParkingForNewFlight();
+    EXPECT_EQ(listed(), "");
+    ASSERT_TRUE(lf_setParkAirport("LSZH"));
     lf_loadParkAirport(true);
-    ASSERT_EQ(g_stands.size(), 20u);
-    EXPECT_FALSE(LEARN_SOFT.value());
-    EXPECT_FALSE(gf_controlState(ctl::kLearnSoft).checked);
-    EXPECT_FALSE(gf_controlState(ctl::kLearnSoft).enabled);
-    EXPECT_TRUE(g_parkParamsChanged);
-    EXPECT_FALSE(gf_parkSite().parkedFileRead);
-}
-
-TEST_F(ParkAirportsTest, ParkAirportIsDroppedOutOfSightOrForANearerListedOne) {
-    struct Row {
-        LatLon user;
-        double altitudeFt;
-        const char* log;
-    } rows[] = {
-        {northOf(kZurich, 19), 5000, ""},
-        {northOf(kZurich, 21), 5000,
-         "LSZH (ZRH) is out of sight (21.0 nm), parked aircraft will be removed\n"},
-        {northOf(kZurich, 2), 18500,
-         "LSZH (ZRH) is out of sight (2.0 nm), parked aircraft will be removed\n"},
-        {kDubendorf, 5000,
-         "LSMD is in sight (0.0 nm), parked aircraft at LSZH (ZRH) will be removed first\n"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.log);
-        list("LSZH\nLSMD\n");
-        ASSERT_TRUE(lf_setParkAirport("LSZH"));
-        lf_loadParkAirport(true);
-        ASSERT_EQ(g_stands.size(), 2u);
-        restartLog();
-        userAt(row.user, row.altitudeFt, false);
-        gf_watchParkAirport(false);
-        const std::string log = gf_capturedLog();
-        EXPECT_EQ(log.empty() ? "" : log.substr(log.find(' ', 1) + 1), row.log);  // without the time stamp
-        EXPECT_EQ(gf_parkSite().code, *row.log ? "" : "LSZH");
-        EXPECT_EQ(g_stands.empty(), *row.log != 0);
+    ASSERT_EQ(g_stands.size(), 2u);
+    const StandOption& o = g_stands[1].options.at(0);
+    EXPECT_EQ(std::make_tuple(o.callsign, o.reg, o.day, o.hh, o.origin), std::make_tuple("SWR12", "HB-JLT", 3u, 1ull << 20, 0u));
+    // At most 20 nm away and 18000 ft high.
+    for (const auto& [distanceNm, altitudeFt, chosen] : {std::tuple{20.0, 18000, true}, {20.0001, 5000, false}, {5.0, 18001, false}}) {
+        lf_resetStaticParking();
+        g_parkAirports = {{"LSZH", "", kZurich, distanceNm}};
+        userAt(northOf(kZurich, 30), altitudeFt, false);
+        lf_findParkAirportInSight(g_lastWatchPosition, false);
+        EXPECT_EQ(g_parkAirport.code, chosen ? "LSZH" : "") << distanceNm << " nm " << altitudeFt << " ft";
     }
 }
 
 // Airports at equal distances keep their order, so the front entry does not flip at every watch;
-// with a destination the list keeps its order and only the front entry's distance is new.
-TEST_F(ParkAirportsTest, SortIsStableAndADestinationKeepsTheOrder) {
+// a move of less than 1e-8 degrees is no move.
+TEST_F(ParkAirportsTest, SortIsStableAndOnlyAfterAMove) {
     const LatLon east{10, 20.6}, west{10, 19.4}, far{10, 22};
     userAt({10, 20}, 30000, false);
     g_parkAirports = {{"WEST", "", west, 0}, {"FAR", "", far, 0}, {"EAST", "", east, 0}};
@@ -236,84 +140,62 @@ TEST_F(ParkAirportsTest, SortIsStableAndADestinationKeepsTheOrder) {
     userAt({10.0000001, 20}, 30000, false);
     gf_watchParkAirport(false);
     EXPECT_EQ(listed(), "EAST, WEST, FAR,");
-    DESTINATION.set("FAR");
-    g_parkAirports = {{"FAR", "", far, 0}, {"EAST", "", east, 0}};
-    userAt({10.0000002, 20}, 30000, false);
-    gf_watchParkAirport(false);
-    EXPECT_EQ(listed(), "FAR, EAST,");
-    EXPECT_NEAR(g_parkAirports.front().distance, gf_haversineNm(g_lastWatchPosition, far), 1e-9);
-    EXPECT_EQ(g_parkAirports.back().distance, 0);
+    const std::pair<LatLon, bool> moves[] = {{{0, 20}, true},  {{0.5e-8, 20}, false}, {{1e-8, 20}, true},
+                                             {{10, 0}, true}, {{10, 0.5e-8}, false}, {{10, 1e-8}, true}};
+    for (const auto& [user, moved] : moves) {
+        g_parkAirports = {{"FAR", "", {0, 30}, 0}, {"NEAR", "", {0, 21}, 0}};
+        userAt(user, 30000, false);
+        gf_watchParkAirport(false);
+        EXPECT_EQ(listed(), moved ? "NEAR, FAR," : "FAR, NEAR,") << user.lat << " " << user.lon;
+    }
 }
 
-TEST_F(ParkAirportsTest, OnTheGroundTheClosestAirportWithAParkingFileIsLoadedAtOnce) {
-    userAt(kStandZ2, 1416, true);
-    g_userOnGroundKnown = true;
-    gf_watchParkAirport(true);
-    EXPECT_TRUE(gf_capturedLog().starts_with(
-        "User aircraft on the ground at LSZH\n\nThe park airport is LSZH (ZRH)\n"));
-    // The stand the user stands on is remembered for Zurich and kept free for the user.
-    EXPECT_EQ(g_stands.size(), 2u);
-    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z2\n");
-    EXPECT_EQ(gf_parkSite().reservedStand, "Z2");
-    EXPECT_TRUE(gf_findStandById("Z2")->reserved);
-    for (auto [user, message] :
-         {std::pair{kDubendorf, "User aircraft on the ground at LSMD, no airport file found"},
-          std::pair{LatLon{53.0, -15.0}, "User aircraft on the ground, no airport in sight"}}) {
-        SCOPED_TRACE(message);
-        lf_resetStaticParking();
+constexpr LatLon kUser{47.44, 8.58};  // between Zurich and Dubendorf, within 5 nm of both
+
+std::string tst_closest(LatLon p) {
+    auto found = gf_findClosestAirport(p);
+    return found ? found->get().code : "-";
+}
+
+// A parking file whose stands stand so many metres north of the user.
+std::string tst_standsNorth(std::initializer_list<std::pair<const char*, double>> stands) {
+    std::string text = "<meta/><parkpositions>";
+    for (const auto& [id, northM] : stands)
+        text += fmt::format(R"(<parkpos id="{}" latitude="{:.9f}" longitude="{}"/>)", id,
+                            kUser.lat + gf_metersToNm(northM) / 60.0, kUser.lon);
+    return text + "</parkpositions>";
+}
+
+// Zurich and Dubendorf lie 5.65 nm apart; the pole and the antimeridian must not fool the search.
+// Zurich, later in code order and nearer, displaces Dubendorf, whose stand may still be nearer.
+TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
+    EXPECT_FALSE(fs::exists(g_airportsXmlPath));
+    fs::remove(g_airportsEncPath);
+    EXPECT_TRUE(gf_readAirports());  // read once: the encrypted file is not needed again
+    EXPECT_EQ(g_airports.size(), 28278u);
+    const Airport* zrh = gf_findAirport("LSZH");
+    ASSERT_NE(zrh, nullptr);
+    EXPECT_EQ(fmt::format("{} {} {} {}", gf_airportLabel(*zrh), zrh->lat, zrh->lon, gf_findAirport("EHLE")->alt),
+              "LSZH (ZRH) 47.4647 8.54917 -13");
+    const std::pair<LatLon, const char*> rows[] = {
+        {{47.4647, 8.54917}, "LSZH"}, {{47.4200, 8.6100}, "LSMD"}, {{-89.99, 120.0}, "NZSP"},
+        {{-18.5667, -179.99}, "NFMO"}, {{53.0, -15.0}, "-"}, {{47.5647, 8.54917}, "-"}};
+    for (const auto& [position, code] : rows) EXPECT_EQ(tst_closest(position), code) << position.lat;
+    const std::tuple<double, double, const char*, const char*> stands[] = {  // metres north, or < 0: no file
+        {-1, -1, "LSZH", ""},
+        {200, 200, "LSZH", ""},
+        {300, 200, "LSMD", "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 200 meters ...\n"},
+        {-1, 900, "LSMD", "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 900 meters ...\n"},
+    };
+    for (const auto& [zurichM, dubendorfM, code, log] : stands) {
+        SCOPED_TRACE(fmt::format("{} {}", zurichM, dubendorfM));
+        fs::remove_all("airports/my_thirdparty");
+        if (zurichM >= 0) tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_standsNorth({{"Z1", zurichM}}));
+        if (dubendorfM >= 0) tst_writeFile("airports/my_thirdparty/LSMD.xml", tst_standsNorth({{"D1", dubendorfM}}));
         restartLog();
-        userAt(user, 1416, true);
-        gf_watchParkAirport(true);
-        EXPECT_EQ(g_parkAirport.code, "");
-        EXPECT_EQ(gf_capturedLog(), std::string(message) + "\n");
+        EXPECT_EQ(tst_closest(kUser), code);
+        EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + log);
     }
-    // A parking file that cannot be read gives the park airport up.
-    tst_writeFile("airports/my_thirdparty/LSZH.xml",
-                  tst_apfXml("", "", R"(<info name="author" value="a"/>)"));
-    userAt(kStandZ1, 1416, true);
-    gf_watchParkAirport(true);
-    EXPECT_EQ(gf_parkSite().code, "");
-    EXPECT_EQ(gf_messageText(), "airports/my_thirdparty/LSZH.xml: refused to load (copyright)");
-}
-
-// A listed airport is moved to the front, never added twice, and keeps its remembered stand, which
-// becomes the reserved one; a re-read takes a changed stand; the simulator thread only hands the
-// user's stand over and the run thread writes it.
-TEST_F(ParkAirportsTest, RememberedStandsReservedStandAndRereads) {
-    list("EDDF\nLSZH,Z1\n");
-    userAt(northOf(kZurich, 3), 3000, false);
-    ASSERT_TRUE(lf_setParkAirport("LSZH"));
-    lf_loadParkAirport(true);
-    EXPECT_EQ(listed(), "LSZH,Z1 EDDF,");
-    EXPECT_EQ(gf_parkSite().reservedStand, "Z1");
-    g_userOnGroundKnown = true;
-    std::string out;
-    EXPECT_TRUE(gf_checkParkAirports(true, out));
-    EXPECT_EQ(out, "park airports and stands are okay");
-    tst_writeFile(kMyParkAirportsFile, "LSZH,Z2\n");
-    out.clear();
-    EXPECT_TRUE(gf_checkParkAirports(true, out));
-    EXPECT_EQ(out, "reserved stand changed from 'Z1' to 'Z2'");
-    EXPECT_FALSE(gf_findStandById("Z1")->reserved);
-    EXPECT_EQ(gf_parkSite().reservedStand, "Z2");
-    struct Row {
-        LatLon user;
-        double gsKt;
-        bool posted;
-    } rows[] = {{kStandZ1, 3, false}, {kStandZ1, 2, true}, {{47.47, 8.55}, 0, false}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.gsKt);
-        userAt(row.user, 1416, true, row.gsKt);
-        gf_rememberUserStand();
-        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z2\n");
-        EXPECT_EQ(gf_takeRunRequest(RunRequest::RememberUserStand), row.posted);
-        if (row.posted) lf_storeRememberedStand();
-        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), row.posted ? "LSZH,Z1\n" : "LSZH,Z2\n");
-        tst_writeFile(kMyParkAirportsFile, "LSZH,Z2\n");
-        g_parkAirports.front().stand = "Z2";
-    }
-    tst_writeFile(kMyParkAirportsFile, "XXXX\n");
-    EXPECT_FALSE(gf_checkParkAirports(true, out));
 }
 
 }  // namespace

@@ -8,82 +8,58 @@
 
 #include <fmt/format.h>
 
-#include "aircraft/liveries_scanned.h"
-#include "aircraft/type_database.h"
-#include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
-#include "core/paths.h"
-#include "feed/feed_state.h"
 #include "live/air_motion.h"
 #include "live/air_motion_legs.h"
 #include "live/aircraft_rec.h"
-#include "live/live_set.h"
-#include "platform/sim_standin.h"
 #include "sim/flight_plan.h"
 
 namespace {
 
+using Cmds = std::vector<std::string>;
 constexpr uint32_t kHex = 0x3c6601;
 constexpr double kFieldFt = kHarnessElevFt;
-// Flare stages: height over the centre of gravity, altitude step and the front sample's rate.
-struct FlareRow {
-    double aboveCgFt, dAltitude, vrate;
+
+// One flight of a B738, a helicopter or a light aircraft: what the category never
+// gets (a helicopter no gear, spoilers, flaps or idle-power step, a light aircraft no lever block).
+struct LabRow {
+    const char* what;
+    const char* type;
+    const char* airline;
+    int32_t category;
+    double turnDeg;
+    const char* levers;  // at touchdown
 };
-constexpr FlareRow kFlare[] = {{30, -0.1, -601}, {20, -0.075, -450}, {10, -0.05, -300}, {3, -0.025, -150}};
 
-constexpr const char* kAirTypes = R"(<dbase><types>
-<type icao="C172" cat="Light" span="11"/>
-<type icao="B738" cat="Large" span="35.8"/>
-<type icao="EC35" cat="Rotorcraft" span="10.2"/>
-</types></dbase>)";
-constexpr const char* kTitleEc35 = "Eurocopter EC135 Private";
-constexpr const char* kTitleFsltl = "FSLTL_B738_BAW";
-
-int lab_categoryOfTitle(std::string_view title) {
-    if (title == kTitlePvt172) return 0;
-    if (title == kTitleEc35) return 5;
-    return 2;
-}
-
-// The lab with light aircraft, helicopters and an FSLTL livery, and the flight-state detail lines
-// in the log.
-class AirLab : public FlightLab {
+class AirLab : public FlightLab, public ::testing::WithParamInterface<LabRow> {
   protected:
     void SetUp() override {
         FlightLab::SetUp();
-        LOG.set(true);
         LIGHT_AIRCRAFT.set(true);
         HELICOPTERS.set(true);
-        gf_resetLiveryState();
-        gf_resetTypeDatabase();
-        gf_loadTypeDatabaseText(kAirTypes, "air lab dbase.xml");
-        tst_writeFile(g_liveriesScannedFile,
-                      fmt::format(R"(<?xml version="1.0"?>
-<liveries>
-  <liv airl="DLH" type="B738" title="{}"/>
-  <liv airl="BAW" type="B738" title="{}"/>
-  <liv airl="PVT" type="C172" title="{}"/>
-  <liv airl="PVT" type="EC35" title="{}"/>
-</liveries>
-)",
-                                  kTitleDlh738, kTitleFsltl, kTitlePvt172, kTitleEc35));
-        lf_processScannedLiveries();
-        gf_standinSetCategoryOf(lab_categoryOfTitle);
+        gf_standinSetCategoryOf([](std::string_view title) {
+            return title == kTitlePvt172 ? 0 : title == kTitleSazEc45 ? 5 : 2;
+        });
         invariants.push_back(lab_airRecorder(kHex, trace));
     }
-    void shapeWorld(Scenario& s) override {
-        s.installedTitles.push_back(kTitleEc35);
-        s.installedTitles.push_back(kTitleFsltl);
-    }
-    void fly(const Truth& t, const std::string& type = "B738", const std::string& airline = "DLH",
-             double afterSec = 40) {
-        addStream(kHex, "DLH4AB", airline, type, t);
+    void shapeWorld(Scenario& s) override { s.installedTitles.push_back(kTitleSazEc45); }
+    void fly(const Truth& t, const LabRow& row) {
+        addStream(kHex, "DLH4AB", row.airline, row.type, t);
         startWorld(t.front().lat, t.front().lon);
-        run(t.back().t + afterSec);
-    }
-    std::vector<std::string> commands() const {
-        return trace.empty() ? std::vector<std::string>{} : lab_commandsOf(trace.back().objectId);
+        run(t.back().t + 40);
+        ASSERT_FALSE(trace.empty());
+        cmds = lab_commandsOf(trace.back().ac.objectId);
+        for (size_t i = 1; i < trace.size(); ++i)
+            if (trace[i].ac.flightState != trace[i - 1].ac.flightState)
+                states.push_back(fmt::format("{} -> {}", gf_flightStateName(trace[i - 1].ac.flightState),
+                                             gf_flightStateName(trace[i].ac.flightState)));
+        // What the category never gets.
+        never = row.category == 5   ? Cmds{"GEAR_SET",          "SPOILERS_SET",      "FLAPS_SET",
+                                         "THROTTLE_SET 4914", "THROTTLE_SET 8191", "THROTTLE_SET 11468"}
+                : row.category == 0 ? Cmds{"DATA401"}
+                                    : Cmds{};
+        for (const std::string& c : never) EXPECT_EQ(count(c), 0) << c;
     }
     // The first tick of the trace from `from` on for which the test holds; trace.size() when none.
     size_t first(const std::function<bool(const LabAirTick&)>& test, size_t from = 0) const {
@@ -91,335 +67,166 @@ class AirLab : public FlightLab {
             if (test(trace[i])) return i;
         return trace.size();
     }
+    int count(const std::string& prefix) const {
+        return static_cast<int>(std::count_if(cmds.begin(), cmds.end(),
+                                              [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+    }
+    // The commands the category gets among those wanted, in this order among those received.
+    void expectInOrder(const Cmds& wanted) const {
+        size_t at = 0;
+        std::vector<std::string> mine;
+        for (const std::string& w : wanted)
+            if (std::none_of(never.begin(), never.end(),
+                             [&](const std::string& n) { return w.rfind(n, 0) == 0; }))
+                mine.push_back(w);
+        for (const std::string& line : cmds) at += at < mine.size() && line == mine[at];
+        EXPECT_EQ(at, mine.size()) << fmt::format("{}", fmt::join(cmds, "\n"));
+    }
 
     std::vector<LabAirTick> trace;
+    Cmds cmds, states, never;
 };
 
-// From 8.3 nm south of the airport at 3000 ft down the 3-degree slope at 150 kt, the roll-out to
-// 20 kt and the turn off the runway.
-Truth lab_landing(double turnDeg, double startAltFt = 3000, double gsKt = 150) {
-    const double nm = (startAltFt - kFieldFt) / std::tan(gf_degToRad(3.0)) / gf_nmToFeet(1);
-    Truth t = lab_start(kHarnessLat - nm / 60, kHarnessLon, startAltFt, gsKt, 0);
-    lab_approach(t, kFieldFt);
-    lab_turnOff(t, turnDeg);
-    lab_straight(t, 30);
-    lab_stop(t, 10);
-    return t;
-}
-
-// Commands in this order among the object's journal, others between them allowed.
-bool lab_inOrder(const std::vector<std::string>& journal, const std::vector<std::string>& wanted) {
-    size_t at = 0;
-    for (const std::string& line : journal)
-        if (at < wanted.size() && line == wanted[at]) ++at;
-    return at == wanted.size();
-}
-
-const std::vector<std::string> kRollOutEnd = {
-    "FLAPS_SET 0",          "SPOILERS_SET 0",    "DATA401 0 0 0", "NAV_LIGHTS_SET 1",  "BEACON_LIGHTS_SET 1",
-    "LANDING_LIGHTS_SET 0", "TAXI_LIGHTS_SET 1", "STROBES_SET 0", "LOGO_LIGHTS_SET 1", "CABIN_LIGHTS_SET 1"};
-
-struct LandingRow {
-    const char* what;
-    double turnDeg;
-    const char* airline;
-    const char* touchdownLevers;
-};
-class LandingLab : public AirLab, public ::testing::WithParamInterface<LandingRow> {};
+class LandingLab : public AirLab {};
+class TakeOffLab : public AirLab {};
 
 TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
-    const LandingRow& row = GetParam();
+    const LabRow& row = GetParam();
     lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
-    fly(lab_landing(row.turnDeg), "B738", row.airline);
-    ASSERT_FALSE(trace.empty());
-    EXPECT_EQ(lab_stateChanges(gf_capturedLog(), "DLH4AB"),
-              (std::vector<std::string>{"birth -> flying", "flying -> taxi"}));
+    // Down the 3-degree slope to the airport, the roll-out to 20 kt and a turn off the runway.
+    const double startFt = row.category == 2 ? 3000 : 2000;
+    const double nm = (startFt - kFieldFt) / std::tan(gf_degToRad(3.0)) / gf_nmToFeet(1);
+    Truth t = lab_start(kHarnessLat - nm / 60, kHarnessLon, startFt, row.category == 2 ? 150 : 90, 0);
+    lab_approach(t, kFieldFt);
+    lab_turn(t, row.turnDeg);
+    lab_straight(t, 30);
+    lab_stop(t, 10);
+    fly(t, row);
+    EXPECT_EQ(states, Cmds{"flying -> taxi"});
 
     // The flare: each stage once, in order, entered at its height over the centre of gravity.
+    struct Stage {
+        double aboveCgFt, dAltitude, vrate;
+    };
+    const Stage stages[] = {{30, -0.1, -601}, {20, -0.075, -450}, {10, -0.05, -300}, {3, -0.025, -150}};
     size_t stageAt[4];
     for (size_t k = 0; k < 4; ++k) {
-        SCOPED_TRACE(fmt::format("flare stage {}", k + 1));
+        SCOPED_TRACE(k + 1);
         stageAt[k] =
-            first([&](const LabAirTick& x) { return x.flareStage == k + 1; }, k ? stageAt[k - 1] : 0);
+            first([&](const LabAirTick& x) { return x.ac.flareStage == k + 1; }, k ? stageAt[k - 1] : 0);
         ASSERT_LT(stageAt[k], trace.size());
-        ASSERT_GT(stageAt[k], 0u);
-        const LabAirTick& in = trace[stageAt[k]];
-        const LabAirTick& before = trace[stageAt[k] - 1];
-        const auto height = [&](const LabAirTick& x) {
+        const LiveAircraft& in = trace[stageAt[k]].ac;
+        const LiveAircraft& before = trace[stageAt[k] - 1].ac;
+        const auto height = [&](const LiveAircraft& x) {
             return k == 0 ? std::min(x.agl, x.aglEstimate) : x.agl;
         };
-        EXPECT_LE(height(in), in.staticCgHeight + kFlare[k].aboveCgFt);
-        EXPECT_GT(height(before), in.staticCgHeight + kFlare[k].aboveCgFt);
+        EXPECT_LE(height(in), in.staticCgHeight + stages[k].aboveCgFt);
+        EXPECT_GT(height(before), in.staticCgHeight + stages[k].aboveCgFt);
         EXPECT_EQ(before.flareStage, k);
-        EXPECT_DOUBLE_EQ(in.dAltitude, kFlare[k].dAltitude);
-        EXPECT_DOUBLE_EQ(in.frontVrate, kFlare[k].vrate);
-        EXPECT_GE(in.pitch, kFlarePitchRad);
+        EXPECT_DOUBLE_EQ(in.dAltitude, stages[k].dAltitude);
+        EXPECT_DOUBLE_EQ(trace[stageAt[k]].front.vrate, stages[k].vrate);
     }
-    EXPECT_NEAR(trace[stageAt[0]].aglEstimate, trace[stageAt[0]].altitude - kFieldFt, 0.2)
-        << "the estimate of the first stage comes from the park airport's elevation";
+    EXPECT_NEAR(trace[stageAt[0]].ac.aglEstimate, trace[stageAt[0]].ac.altitude - kFieldFt, 0.2)
+        << "the first stage's estimate comes from the park airport's elevation";
 
-    // Touchdown: the fast scan ran from the flare on and stops; attitude ramps to the ground's.
-    const size_t touchdown = first([](const LabAirTick& x) { return x.onGround; });
+    // Touchdown: the fast scan ran from the flare on and stops; the attitude ramps to the ground's.
+    const size_t touchdown = first([](const LabAirTick& x) { return x.ac.onGround; });
     ASSERT_LT(touchdown, trace.size());
-    for (size_t i = 0; i < touchdown; ++i)
-        ASSERT_EQ(trace[i].fastScan, i >= stageAt[0]) << "tick " << trace[i].tick;
-    const LabAirTick& td = trace[touchdown];
-    EXPECT_FALSE(td.fastScan);
+    for (size_t i = 0; i < touchdown; ++i) {
+        ASSERT_EQ(trace[i].fastScan, i >= stageAt[0]) << trace[i].tick;
+        ASSERT_GE(trace[i].ac.pitch, trace[i].ac.flareStage ? kFlarePitchRad : -0.3)
+            << "nose up at most 4 deg";
+    }
+    const LiveAircraft& td = trace[touchdown].ac;
+    EXPECT_FALSE(trace[touchdown].fastScan);
     EXPECT_TRUE(td.landingRoll && td.touchdownRunning && td.landed);
     EXPECT_FALSE(td.approachFlag);
     EXPECT_DOUBLE_EQ(td.altitude, gf_standinGroundFt(kHarnessLat, kHarnessLon) + td.staticCgHeight);
-    const size_t settled = first([](const LabAirTick& x) { return !x.touchdownRunning; }, touchdown);
-    ASSERT_LT(settled, trace.size());
-    EXPECT_DOUBLE_EQ(trace[settled].pitch, td.staticPitch);
-    EXPECT_EQ(trace[settled].bank, 0);
-    EXPECT_EQ(trace[settled].flareStage, 0u);
 
-    // Roll-out: spoilers and levers back at 90 kt, flaps 1; off the runway after 15 degrees.
-    const size_t end = first([](const LabAirTick& x) { return !x.landingRoll; }, touchdown);
+    // Roll-out: off the runway once turned 15 degrees either way.
+    const size_t end = first([](const LabAirTick& x) { return !x.ac.landingRoll; }, touchdown);
     ASSERT_LT(end, trace.size());
-    const double turned = gf_radToDeg(gf_normalizePi(trace[end].heading - td.touchdownHeading));
-    EXPECT_GE(std::fabs(turned), 15);
-    EXPECT_EQ(turned > 0, row.turnDeg > 0);
-    EXPECT_LT(std::fabs(gf_radToDeg(gf_normalizePi(trace[end - 1].heading - td.touchdownHeading))), 15 + 3);
-    EXPECT_EQ(trace[end].touchdownHeading, 0);
+    const auto turned = [&](size_t i) {
+        return gf_radToDeg(gf_normalizePi(trace[i].ac.heading - td.touchdownHeading));
+    };
+    EXPECT_GE(std::fabs(turned(end)), 15);
+    if (row.category != 5) EXPECT_LT(std::fabs(turned(end - 1)), 15 + 3) << "one tick's turn late at most";
+    EXPECT_EQ(turned(end) > 0, row.turnDeg > 0);
+    EXPECT_EQ(trace[end].ac.touchdownHeading, 0);
 
-    const std::vector<std::string> cmds = commands();
-    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "THROTTLE_SET 0"), 1) << "idle once, in the flare";
-    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "SPOILERS_SET 16383"), 1);
-    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), row.touchdownLevers), 1);
-    std::vector<std::string> order = {"THROTTLE_SET 4914", "FLAPS_SET 16383",    "GEAR_SET 1",
-                                      "THROTTLE_SET 0",    "SPOILERS_SET 16383", row.touchdownLevers,
-                                      "SPOILERS_SET 0",    "DATA401 0 0 0",      "FLAPS_SET 3072"};
-    order.insert(order.end(), kRollOutEnd.begin(), kRollOutEnd.end());
-    EXPECT_TRUE(lab_inOrder(cmds, order)) << fmt::format("{}", fmt::join(cmds, "\n"));
-    const auto object = gf_standinObject(td.objectId);
-    ASSERT_TRUE(object);
-    EXPECT_EQ(object->lights, (std::array<bool, 7>{true, true, false, true, false, true, true}));
-    EXPECT_EQ(object->flaps, 0u);
-    EXPECT_EQ(object->spoilers, 0u);
-    EXPECT_EQ(object->gear, 1u);
-    EXPECT_EQ(object->throttle, 0u);
-    EXPECT_EQ(object->levers.spoilersPct, 0);
-    EXPECT_EQ(object->levers.throttle1Pct, 0);
-
+    EXPECT_EQ(count("THROTTLE_SET 0"), 1) << "idle once, in the flare";
+    EXPECT_EQ(count("SPOILERS_SET 16383"), row.category == 5 ? 0 : 1);
+    expectInOrder({"THROTTLE_SET 4914", "FLAPS_SET 16383", "GEAR_SET 1", "THROTTLE_SET 0",
+                   "SPOILERS_SET 16383", row.levers, "SPOILERS_SET 0", "DATA401 0 0 0", "FLAPS_SET 3072",
+                   "FLAPS_SET 0", "SPOILERS_SET 0", "DATA401 0 0 0", "NAV_LIGHTS_SET 1",
+                   "BEACON_LIGHTS_SET 1", "LANDING_LIGHTS_SET 0", "TAXI_LIGHTS_SET 1", "STROBES_SET 0",
+                   "LOGO_LIGHTS_SET 1", "CABIN_LIGHTS_SET 1"});
     // The flight plan of the created object, written and given to the simulator.
-    EXPECT_EQ(object->planDeparture, "EGLL");
-    EXPECT_EQ(object->planDestination, "EDDF");
+    EXPECT_EQ(gf_standinObject(td.objectId)->planDestination, "EDDF");
     EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(td.objectId)));
-    ASSERT_NE(live(kHex), nullptr);
-    EXPECT_EQ(live(kHex)->flightPlanSent, 1);
+    EXPECT_EQ(td.flightPlanSent, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(TurnOffs, LandingLab,
-                         ::testing::Values(LandingRow{"right", 90, "DLH", "DATA401 100 100 100"},
-                                           LandingRow{"left_fsltl", -90, "BAW", "DATA401 100 -100 -100"}),
+INSTANTIATE_TEST_SUITE_P(Flights, LandingLab,
+                         ::testing::Values(LabRow{"right", "B738", "DLH", 2, 90, "DATA401 100 100 100"},
+                                           LabRow{"left", "B738", "DLH", 2, -90, "DATA401 100 100 100"},
+                                           LabRow{"rotorcraft", "EC45", "SAZ", 5, 90, "DATA401 100 100 100"},
+                                           LabRow{"light", "C172", "PVT", 0, 90, "DATA401"}),
                          [](const auto& info) { return std::string(info.param.what); });
 
-// Down at 1500 ft/min from 3000 ft to the field at 150 kt, without reports from 400 ft above the
-// field to the ground (so the last airborne sample is high enough for the touchdown rate), then
-// the roll-out to 20 kt.
-Truth lab_steepLanding() {
-    Truth t = lab_start(kHarnessLat - 4.4 / 60, kHarnessLon, 3000, 150, 0);
-    while (t.back().altFt > kFieldFt + 400) lab_straight(t, 2, 2, -1500);
-    const double gapFrom = t.back().t + 1;
-    while (t.back().altFt > kFieldFt + 25) lab_straight(t, 2, 2, -1500);
-    const size_t firstGround = t.size();
-    lab_groundSpeed(t, 20, 4);
-    for (size_t i = firstGround; i < t.size(); ++i) t[i].altFt = kFieldFt;
-    return lab_gap(t, gapFrom, t[firstGround].t - 1);
-}
-
-enum class Park { none, near, far };
-struct QnhRow {
-    const char* what;
-    double qnh;
-    Park park;
-    bool aimsAtField;    // else descends at the rate
-    double rateFpm = 0;  // the touchdown leg's rate
-};
-class QnhLab : public AirLab, public ::testing::WithParamInterface<QnhRow> {};
-
-// The last airborne sample reports -1500 ft/min, the first ground sample 0: the touchdown rate is
-// their mean less 6 ft/min per hectopascal above 1013.25, and at least 601 ft/min.
-TEST_P(QnhLab, TouchdownLegEndToEnd) {
-    const QnhRow& row = GetParam();
-    gf_setQnh(row.qnh);
-    if (row.park == Park::near) lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
-    // 15 nm away: in sight of the user, who flies along, but too far for an approach.
-    if (row.park == Park::far) lab_setParkAirport("EDDS", kHarnessLat + 0.25, kHarnessLon, 1416);
-    // Without an approach the descent below 1000 ft above the ground waits for the touchdown leg.
-    fly(lab_steepLanding(), "B738", "DLH", 120);
-    const size_t leg = first([](const LabAirTick& x) { return !x.frontAirborne && x.flightState == flying; });
-    ASSERT_LT(leg, trace.size());
-    ASSERT_GT(leg, 0u);
-    ASSERT_TRUE(trace[leg - 1].frontAirborne);
-    const LabAirTick& x = trace[leg];
-    EXPECT_EQ(x.approachFlag, row.park == Park::near);
-    if (row.aimsAtField) {
-        EXPECT_NEAR(x.altitude + x.dAltitude * (x.frontDue - x.tick), kFieldFt, 1e-6);
-        EXPECT_EQ(x.nextVrate, 0) << "the ground sample keeps its own rate";
-    } else {
-        EXPECT_DOUBLE_EQ(x.nextVrate, row.rateFpm);
-        EXPECT_DOUBLE_EQ(x.frontVrate, row.rateFpm);
-        EXPECT_DOUBLE_EQ(x.dAltitude, row.rateFpm / 6000);
-        // Flown as such: 100 ticks of the leg sink by exactly that much.
-        ASSERT_LT(leg + 100, trace.size());
-        EXPECT_NEAR(trace[leg + 100].altitude - x.altitude, 100 * row.rateFpm / 6000, 1e-6);
-    }
-    const size_t touchdown = first([](const LabAirTick& t) { return t.onGround; }, leg);
-    ASSERT_LT(touchdown, trace.size()) << "landed";
-    EXPECT_EQ(trace[touchdown].landed, row.park == Park::near)
-        << "a landing without approach is no touchdown";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Matrix, QnhLab,
-    ::testing::Values(QnhRow{"q1013_no_park", 1013, Park::none, false, -601},
-                      QnhRow{"q1020_no_park", 1020, Park::none, false, -750 - (1020 - 1013.25) * 6},
-                      QnhRow{"q1013_2_no_park", 1013.2, Park::none, false, -750 - (1013.2 - 1013.25) * 6},
-                      QnhRow{"q1013_far_park", 1013, Park::far, false, -601},
-                      QnhRow{"q1013_2_far_park", 1013.2, Park::far, false, -601},
-                      QnhRow{"q1013_near_park", 1013, Park::near, true},
-                      QnhRow{"q1013_2_near_park", 1013.2, Park::near, true},
-                      QnhRow{"q1020_near_park", 1020, Park::near, false, -750 - (1020 - 1013.25) * 6}),
-    [](const auto& info) { return std::string(info.param.what); });
-
-// On the runway at 20 kt, up to 160 kt at 3 kt/s, airborne and climbing at 2000 ft/min.
-Truth lab_departure() {
+TEST_P(TakeOffLab, RotationStagedClimbGearUpAndFlying) {
+    const LabRow& row = GetParam();
+    // On the runway at 20 kt, speeding up at 3 kt/s, airborne and climbing for 150 s.
     Truth t = lab_start(kHarnessLat, kHarnessLon, kFieldFt, 20, 0, true);
     lab_straight(t, 10);
-    lab_takeOff(t, 160, 2000, 150);
-    return t;
-}
-
-// The climb-out's share of the altitude step at counter c.
-double lab_climbShare(int32_t c) {
-    if (c == 0) return 0;
-    if (c > -100) return 0.1;
-    if (c > -200) return 0.2;
-    if (c > -300) return 0.5;
-    return 1;
-}
-
-TEST_F(AirLab, TakeOffRotationStagedClimbGearUpAndFlying) {
-    fly(lab_departure());
-    EXPECT_EQ(lab_stateChanges(gf_capturedLog(), "DLH4AB"),
-              (std::vector<std::string>{"birth -> taxi", "taxi -> take_off", "take_off -> flying"}));
-    const size_t rotation = first([](const LabAirTick& x) { return x.flightState == take_off; });
+    lab_takeOff(t, row.category == 2 ? 160 : 100, row.category == 2 ? 2000 : 1000, 150);
+    fly(t, row);
+    EXPECT_EQ(states, (Cmds{"taxi -> take_off", "take_off -> flying"}));
+    const size_t rotation = first([](const LabAirTick& x) { return x.ac.flightState == take_off; });
     ASSERT_LT(rotation, trace.size());
-    ASSERT_GT(rotation, 0u);
-    EXPECT_TRUE(trace[rotation].takeOffRoll);
-    EXPECT_EQ(trace[rotation].takeOffCounter, gf_categoryMotion(2).rotationTicks - 1);
-    const double pinned = kFieldFt + trace[rotation].staticCgHeight;
+    EXPECT_TRUE(trace[rotation].ac.takeOffRoll);
+    EXPECT_EQ(trace[rotation].ac.takeOffCounter, gf_categoryMotion(row.category).rotationTicks - 1);
+    // Pinned to the runway while rotating, then a tenth, a fifth and half of the climb step for 100
+    // ticks each, then the full step; the gear comes up with the full step.
     size_t gearUp = trace.size();
-    int32_t gearUpCounterTick = 0;
-    for (size_t i = rotation; i < trace.size() && trace[i].flightState == take_off; ++i) {
-        const LabAirTick& x = trace[i];
-        SCOPED_TRACE(fmt::format("tick {} counter {}", x.tick, x.takeOffCounter));
-        if (x.takeOffCounter > 0) {
-            ASSERT_DOUBLE_EQ(x.altitude, pinned) << "rotating on the runway";
-            continue;
-        }
-        ASSERT_NEAR(x.altitude - trace[i - 1].altitude, lab_climbShare(x.takeOffCounter) * x.dAltitude, 1e-9);
-        if (x.takeOffCounter == -300) gearUpCounterTick = x.tick;
-        if (!x.gearDown && trace[i - 1].gearDown) gearUp = i;
+    int32_t fullStepTick = 0;
+    for (size_t i = rotation; i < trace.size() && trace[i].ac.flightState == take_off; ++i) {
+        const LiveAircraft& x = trace[i].ac;
+        SCOPED_TRACE(fmt::format("tick {} counter {}", trace[i].tick, x.takeOffCounter));
+        const int32_t c = x.takeOffCounter;
+        // The nose comes up evenly from the pitch on the runway to the rotation pitch.
+        const double p0 = trace[rotation - 1].ac.pitch, n = gf_categoryMotion(row.category).rotationTicks;
+        if (c == 1) ASSERT_NEAR(x.pitch, x.rotationPitch + (p0 - x.rotationPitch) / n, 1e-9);
+        const double share = c >= 0 ? 0 : c > -100 ? 0.1 : c > -200 ? 0.2 : c > -300 ? 0.5 : 1;
+        ASSERT_NEAR(x.altitude - trace[i - 1].ac.altitude, share * x.dAltitude, 1e-9);
+        if (c == -300) fullStepTick = trace[i].tick;
+        if (!trace[i].gearDown && trace[i - 1].gearDown && gearUp == trace.size()) gearUp = i;
     }
-    ASSERT_NE(gearUpCounterTick, 0);
-    ASSERT_LT(gearUp, trace.size());
-    // Sent in that tick, received with the next simulator frame.
-    EXPECT_GE(trace[gearUp].tick, gearUpCounterTick);
-    EXPECT_LE(trace[gearUp].tick, gearUpCounterTick + 4);
-    for (size_t i = rotation; i < gearUp; ++i) ASSERT_TRUE(trace[i].gearDown) << trace[i].tick;
-
-    const size_t flying =
-        first([](const LabAirTick& x) { return x.flightState == FlightState::flying; }, rotation);
-    ASSERT_LT(flying, trace.size());
-    const LabAirTick& up = trace[flying];
-    const LabAirTick& before = trace[flying - 1];
-    EXPECT_LE(up.pitch, up.climbPitch);
-    EXPECT_GE(up.agl, 800);
+    if (row.category == 2) {
+        ASSERT_LT(gearUp, trace.size());
+        // Sent in that tick, received with the next simulator frame.
+        EXPECT_GE(trace[gearUp].tick, fullStepTick);
+        EXPECT_LE(trace[gearUp].tick, fullStepTick + 4);
+    }
+    const size_t up = first([](const LabAirTick& x) { return x.ac.flightState == flying; }, rotation);
+    ASSERT_LT(up, trace.size());
+    const LiveAircraft& before = trace[up - 1].ac;
+    EXPECT_GE(trace[up].ac.agl, 800);
     EXPECT_LT(before.takeOffCounter, -300);
     EXPECT_TRUE(before.agl < 800 || before.pitch > before.climbPitch) << "flying at the first tick it may";
-    EXPECT_EQ(up.takeOffCounter, 1);
-
-    // Exactly one gear-up from the take-off roll until the cruise configuration takes over.
-    const std::vector<std::string> cmds = commands();
-    size_t cruise = first([](const LabAirTick& x) { return x.agl >= 2400; }, flying);
-    int gearUps = 0;
-    for (size_t i = rotation + 1; i < cruise; ++i) gearUps += trace[i - 1].gearDown && !trace[i].gearDown;
-    EXPECT_EQ(gearUps, 1);
-    EXPECT_TRUE(lab_inOrder(cmds, {"THROTTLE_SET 0", "FLAPS_SET 3072", "GEAR_SET 0", "THROTTLE_SET 11468"}))
-        << fmt::format("{}", fmt::join(cmds, "\n"));
-    // The take-off flaps stay out until the climb is through: no go-around setting at the lift-off.
-    const auto firstOf = [&](const char* c) { return std::find(cmds.begin(), cmds.end(), c) - cmds.begin(); };
-    EXPECT_LT(firstOf("GEAR_SET 0"), firstOf("FLAPS_SET 0"));
+    EXPECT_EQ(trace[up].ac.takeOffCounter, 1);
+    expectInOrder({"THROTTLE_SET 0", "FLAPS_SET 3072", "GEAR_SET 0", "THROTTLE_SET 11468"});
+    const Cmds lights = {"NAV_LIGHTS_SET 1",  "BEACON_LIGHTS_SET 1", "LANDING_LIGHTS_SET 1",
+                         "TAXI_LIGHTS_SET 1", "STROBES_SET 1",       "LOGO_LIGHTS_SET 1",
+                         "CABIN_LIGHTS_SET 0"};
+    EXPECT_NE(std::search(cmds.begin(), cmds.end(), lights.begin(), lights.end()), cmds.end())
+        << "take-off lights";
 }
 
-// Down the slope near the park airport to 300 ft above the field, then climbing away at
-// 1500 ft/min.
-TEST_F(AirLab, GoAroundUndoesTheApproachOnce) {
-    const double nm = (3000 - kFieldFt) / std::tan(gf_degToRad(3.0)) / gf_nmToFeet(1);
-    Truth t = lab_start(kHarnessLat - nm / 60, kHarnessLon, 3000, 150, 0);
-    while (t.back().altFt > kFieldFt + 300) lab_straight(t, 2, 2, -796);
-    lab_straight(t, 90, 2, 1500);
-    lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
-    fly(t);
-    const size_t approach = first([](const LabAirTick& x) { return x.approachFlag; });
-    ASSERT_LT(approach, trace.size());
-    const size_t undone = first([](const LabAirTick& x) { return !x.approachFlag; }, approach);
-    ASSERT_LT(undone, trace.size());
-    EXPECT_TRUE(trace[undone].climbConfigured);
-    EXPECT_EQ(first([](const LabAirTick& x) { return x.onGround || x.flareStage > 0; }), trace.size());
-    EXPECT_EQ(lab_stateChanges(gf_capturedLog(), "DLH4AB"), std::vector<std::string>{"birth -> flying"});
-    const std::vector<std::string> cmds = commands();
-    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "THROTTLE_SET 16383"), 1);
-    EXPECT_TRUE(lab_inOrder(cmds, {"THROTTLE_SET 4914", "FLAPS_SET 16383", "GEAR_SET 1", "THROTTLE_SET 16383",
-                                   "GEAR_SET 0", "FLAPS_SET 0"}))
-        << fmt::format("{}", fmt::join(cmds, "\n"));
-}
-
-struct CategoryRow {
-    const char* what;
-    const char* type;
-    const char* airline;
-    bool landing;
-};
-class CategoryLab : public AirLab, public ::testing::WithParamInterface<CategoryRow> {};
-
-// A helicopter never gets gear, spoilers or flaps; a light aircraft never the levers of data
-// definition 401; both land, roll out and take off all the same.
-TEST_P(CategoryLab, CommandsTheCategoryNeverGets) {
-    const CategoryRow& row = GetParam();
-    if (row.landing) {
-        lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
-        fly(lab_landing(90, 2000, 90), row.type, row.airline);
-    } else {
-        Truth t = lab_start(kHarnessLat, kHarnessLon, kFieldFt, 20, 0, true);
-        lab_straight(t, 10);
-        lab_takeOff(t, 100, 1000, 150);
-        fly(t, row.type, row.airline);
-    }
-    const std::vector<std::string> cmds = commands();
-    ASSERT_FALSE(cmds.empty());
-    const bool rotor = std::string(row.type) == "EC35";
-    for (const char* never : {"GEAR_SET", "SPOILERS_SET", "FLAPS_SET", "DATA401"}) {
-        const bool forbidden = rotor ? std::string(never) != "DATA401" : std::string(never) == "DATA401";
-        if (forbidden) EXPECT_EQ(lab_countOf(cmds, never), 0) << never;
-    }
-    if (!rotor) EXPECT_GT(lab_countOf(cmds, "SPOILERS_SET"), 0);
-    const std::vector<std::string> states = lab_stateChanges(gf_capturedLog(), "DLH4AB");
-    const std::vector<std::string> expected =
-        row.landing ? std::vector<std::string>{"birth -> flying", "flying -> taxi"}
-                    : std::vector<std::string>{"birth -> taxi", "taxi -> take_off", "take_off -> flying"};
-    EXPECT_EQ(states, expected);
-    if (row.landing) EXPECT_LT(first([](const LabAirTick& x) { return x.landed; }), trace.size());
-}
-
-INSTANTIATE_TEST_SUITE_P(Rules, CategoryLab,
-                         ::testing::Values(CategoryRow{"rotorcraft_landing", "EC35", "PVT", true},
-                                           CategoryRow{"rotorcraft_take_off", "EC35", "PVT", false},
-                                           CategoryRow{"light_landing", "C172", "PVT", true},
-                                           CategoryRow{"light_take_off", "C172", "PVT", false}),
+INSTANTIATE_TEST_SUITE_P(Flights, TakeOffLab,
+                         ::testing::Values(LabRow{"large", "B738", "DLH", 2, 0, ""},
+                                           LabRow{"rotorcraft", "EC45", "SAZ", 5, 0, ""},
+                                           LabRow{"light", "C172", "PVT", 0, 0, ""}),
                          [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Shared fixture of the live-traffic tests: a fresh working folder, a small type database and
-// builders of traffic records and live aircraft.
+// builders of traffic records.
 #pragma once
 #include <string>
 
@@ -16,15 +16,10 @@
 
 // Types of every category and two registrations.
 inline constexpr const char* kTestTypeDatabase = R"(<dbase><types>
-<type icao="C172" cat="Light" span="11"/>
-<type icao="C56X" cat="Buzjets" span="16"/>
-<type icao="B738" cat="Large" span="35.8"/>
-<type icao="B744" cat="Heavy" span="64.4"/>
-<type icao="F16" cat="HighPerf" span="9.5"/>
-<type icao="EC35" cat="Rotorcraft" span="10.2"/>
-</types><registrations>
-<reg id="D-ABCD" airl="DLH" type="B738"/>
-<reg id="D-EFGH" airl="DLH"/>
+<type icao="C172" cat="Light" span="11"/><type icao="C56X" cat="Buzjets" span="16"/>
+<type icao="B738" cat="Large" span="35.8"/><type icao="B744" cat="Heavy" span="64.4"/>
+<type icao="F16" cat="HighPerf" span="9.5"/><type icao="EC35" cat="Rotorcraft" span="10.2"/>
+</types><registrations><reg id="D-ABCD" airl="DLH" type="B738"/><reg id="D-EFGH" airl="DLH"/>
 </registrations></dbase>)";
 
 class LiveTest : public WorkFolderTest {
@@ -41,7 +36,7 @@ class LiveTest : public WorkFolderTest {
     }
 };
 
-// A record of an airborne B738 at the given place and time.
+// A record of an airborne B738 (DLH, D-AIXX, EDDF to EGLL, 12000 ft, 250 kt, track 90).
 inline LiveTrafficRecord tst_record(uint32_t hexid, double timeStamp, double lat = 50.0, double lon = 8.0,
                                     std::string callsign = "DLH4AB", std::string type = "B738") {
     LiveTrafficRecord r;
@@ -51,12 +46,7 @@ inline LiveTrafficRecord tst_record(uint32_t hexid, double timeStamp, double lat
     r.destination = "EGLL";
     r.callsign = std::move(callsign);
     r.regcode = "D-AIXX";
-    r.sample.lat = lat;
-    r.sample.lon = lon;
-    r.sample.alt = 12000;
-    r.sample.gs = 250;
-    r.sample.track = 90;
-    r.sample.airborne = 1;
+    r.sample = {.lat = lat, .lon = lon, .alt = 12000, .gs = 250, .track = 90, .airborne = 1};
     r.timeStamp = timeStamp;
     r.hexid = hexid;
     return r;
@@ -64,13 +54,8 @@ inline LiveTrafficRecord tst_record(uint32_t hexid, double timeStamp, double lat
 
 // Lets the run thread process everything staged so far (snapshot batches and adding stack).
 inline void tst_drainStaged(int maxTicks = 10000) {
-    for (int i = 0; i < maxTicks; ++i) {
-        gf_takeFromAddingStack();
-        ++g_tickCounter;
-    }
+    for (int i = 0; i < maxTicks; ++i, ++g_tickCounter) gf_takeFromAddingStack();
 }
 
 // A point north of (lat, lon) at the given distance in nautical miles (one degree is 60 nm).
-inline LatLon tst_northOf(double lat, double lon, double nm) {
-    return {lat + nm / 60.0, lon};
-}
+inline LatLon tst_northOf(double lat, double lon, double nm) { return {lat + nm / 60.0, lon}; }

@@ -1,135 +1,110 @@
 #include "live/playback.h"
 
+#include <limits>
+
 #include "core/geo.h"
+#include "feed/feed_state.h"
+#include "live/air_motion_legs.h"
+#include "live/ground_motion_legs.h"
 #include "live/removal.h"
 #include "live_fixture.h"
+#include "shell/window.h"
+#include "support/sim_commands.h"
 
 namespace {
 
 using PlaybackTest = LiveTest;
+constexpr int32_t kNow = 100000;
 
 PosSample tst_sample(double lat, double lon, double gs, bool airborne, int32_t due) {
-    PosSample s;
-    s.lat = lat;
-    s.lon = lon;
-    s.gs = gs;
-    s.airborne = airborne ? 1 : 0;
-    s.alt = airborne ? 3000 : 0;
-    s.track = 45;
+    PosSample s{lat, lon, airborne ? 3000.0 : 0.0, gs, 45};
     s.dueTick = due;
+    s.airborne = airborne;
     return s;
 }
 
-LiveAircraft tst_aircraft(PosSample first, int32_t category = 2) {
+// A sample the distance away from 47 N 8 E in the direction given.
+PosSample tst_away(double meters, double bearingDeg, double gs, bool airborne, int32_t due = kNow + 3000) {
+    const LatLon p =
+        gf_destinationPoint({47.0, 8.0}, gf_degToRad(bearingDeg), gf_nmToFeet(gf_metersToNm(meters)));
+    return tst_sample(p.lat, p.lon, gs, airborne, due);
+}
+
+// An active B738 (object 5) in the flight state where its front sample lies, on its stand there.
+LiveAircraft tst_active(PosSample front, uint32_t flightState, int32_t category = 2) {
+    g_tickCounter = kNow;
     LiveAircraft ac;
     ac.category = category;
-    ac.stream.push_back(first);
+    ac.hexid = 0x3c6601;
+    ac.objectId = 5;
+    ac.halfWingSpan = gf_metersToNm(17.9);
+    ac.lifeState = active;
+    ac.flightState = flightState;
+    ac.onGround = !front.airborne;
+    ac.lat = ac.standLat = front.lat;
+    ac.lon = ac.standLon = front.lon;
+    ac.altitude = front.alt;
+    ac.standId = 3;
+    ac.stream.push_back(front);
+    lf_clearCurve(ac);
     return ac;
+}
+
+// The same at 47 N 8 E heading north, its front sample due 100 ticks ago.
+LiveAircraft tst_here(uint32_t flightState, bool airborne, double gs = 0) {
+    return tst_active(tst_sample(47.0, 8.0, gs, airborne, kNow - 100), flightState);
 }
 
 TEST_F(PlaybackTest, StationaryTestOfAnUnspawnedAircraft) {
     struct Row {
         const char* name;
-        PosSample back;
-        PosSample next;
+        double backGs;
+        bool air;
+        double dLat, gs;
         int32_t category;
         uint8_t takeOffRoll;
         bool accepted;
         uint8_t stationary;
-        double gs;
     };
-    const PosSample ground = tst_sample(50.0, 8.0, 12, false, 1000);
-    const PosSample air = tst_sample(50.0, 8.0, 140, true, 1000);
     const Row rows[] = {
-        {"same position on the ground", ground, tst_sample(50.0, 8.0, 3, false, 1600), 2, 0, true, 1, 0},
-        {"same position in the air", air, tst_sample(50.0, 8.0, 140, true, 1600), 2, 0, false, 0, 0},
-        {"same position, rotorcraft", air, tst_sample(50.0, 8.0, 0, true, 1600), 5, 0, true, 1, 0},
-        {"same position, fast take-off roll", tst_sample(50.0, 8.0, 30, false, 1000),
-         tst_sample(50.0, 8.0, 5, false, 1600), 2, 1, false, 0, 0},
-        {"same position, slow take-off roll", tst_sample(50.0, 8.0, 29, false, 1000),
-         tst_sample(50.0, 8.0, 5, false, 1600), 2, 1, true, 1, 0},
-        {"near miss on the ground snaps", ground, tst_sample(50.0001, 8.0001, 4, false, 1600), 2, 0, true, 1,
-         0},
-        {"near miss in the air", air, tst_sample(50.0001, 8.0001, 140, true, 1600), 2, 0, false, 0, 0},
-        {"near miss, take-off roll at 50 kt", tst_sample(50.0, 8.0, 50, false, 1000),
-         tst_sample(50.0001, 8.0, 60, false, 1600), 2, 1, false, 0, 0},
-        {"moving", ground, tst_sample(50.001, 8.0, 15, false, 1600), 2, 0, true, 0, 15},
-        {"zero speed in the air after a slow sample", tst_sample(50.0, 8.0, 49, true, 1000),
-         tst_sample(50.01, 8.0, 0, true, 1600), 2, 0, true, 0, 0},
-        {"zero speed in the air after a fast sample", air, tst_sample(50.01, 8.0, 0, true, 1600), 2, 0, false,
-         0, 0},
+        {"same position on the ground", 12, false, 0, 3, 2, 0, true, 1},
+        {"same position in the air", 140, true, 0, 140, 2, 0, false, 0},
+        {"same position, fast take-off roll", 30, false, 0, 5, 2, 1, false, 0},
+        {"same position, slow take-off roll", 29, false, 0, 5, 2, 1, true, 1},
+        {"near miss on the ground snaps", 12, false, 0.0001, 4, 2, 0, true, 1},
+        {"near miss, take-off roll at 50 kt", 50, false, 0.0001, 60, 2, 1, false, 0},
+        {"moving", 12, false, 0.001, 15, 2, 0, true, 0},
+        {"no speed in the air after a slow sample", 49, true, 0.01, 0, 2, 0, true, 0},
+        {"no speed in the air after a fast sample", 140, true, 0.01, 0, 2, 0, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        LiveAircraft ac = tst_aircraft(row.back, row.category);
+        LiveAircraft ac;
+        ac.category = row.category;
         ac.takeOffRoll = row.takeOffRoll;
-        decodeExisting(ac, row.next);
+        ac.stream.push_back(tst_sample(50.0, 8.0, row.backGs, row.air, 1000));
+        decodeExisting(ac, tst_sample(50.0 + row.dLat, 8.0 + row.dLat, row.gs, row.air, 1600));
         ASSERT_EQ(ac.stream.size(), row.accepted ? 2u : 1u);
         if (!row.accepted) continue;
         const PosSample& s = ac.stream.back();
         EXPECT_EQ(s.stationary, row.stationary);
-        EXPECT_EQ(s.gs, row.gs);
+        EXPECT_EQ(s.gs, row.stationary ? 0 : row.gs);
+        EXPECT_EQ(s.lat, row.stationary ? 50.0 : 50.0 + row.dLat) << "a near miss takes the back position";
         EXPECT_EQ(s.dueTick, 1600) << "a sample keeps its own due tick";
     }
-}
-
-TEST_F(PlaybackTest, SnappedSampleTakesTheBackPosition) {
-    LiveAircraft ac = tst_aircraft(tst_sample(50.0, 8.0, 12, false, 1000));
-    decodeExisting(ac, tst_sample(50.0001, 8.0001, 4, false, 1600));
-    ASSERT_EQ(ac.stream.size(), 2u);
-    EXPECT_EQ(ac.stream[1].lat, 50.0);
-    EXPECT_EQ(ac.stream[1].lon, 8.0);
-}
-
-TEST_F(PlaybackTest, DueTicksStayStrictlyIncreasingAcrossTheWrap) {
-    LiveAircraft ac = tst_aircraft(tst_sample(50.0, 8.0, 200, true, INT32_MAX - 10));
-    decodeExisting(ac, tst_sample(50.01, 8.0, 200, true, INT32_MAX - 20));
-    decodeExisting(ac, tst_sample(50.02, 8.0, 200, true, INT32_MIN + 5));
-    decodeExisting(ac, tst_sample(50.03, 8.0, 200, true, INT32_MIN + 5));
-    ASSERT_EQ(ac.stream.size(), 4u);
-    EXPECT_EQ(ac.stream[1].dueTick, INT32_MAX - 9);
-    EXPECT_EQ(ac.stream[2].dueTick, INT32_MIN + 5) << "past the wrap is later, not earlier";
-    EXPECT_EQ(ac.stream[3].dueTick, INT32_MIN + 6);
-}
-
-TEST_F(PlaybackTest, OverlongStreamRemovesTheAircraft) {
-    LiveAircraft ac = tst_aircraft(tst_sample(50.0, 8.0, 200, true, 0));
-    for (int i = 1; i <= 200; ++i) decodeExisting(ac, tst_sample(50.0 + 0.01 * i, 8.0, 200, true, i * 100));
-    ASSERT_EQ(ac.stream.size(), 201u);
-    EXPECT_EQ(ac.eraseFlag, 0);
-    decodeExisting(ac, tst_sample(60.0, 8.0, 200, true, 30000));
-    EXPECT_EQ(ac.stream.size(), 201u);
-    EXPECT_EQ(ac.eraseFlag, 1) << "a buffered aircraft is removed by its erase flag";
-}
-
-TEST_F(PlaybackTest, EmptyStreamDropsTheSample) {
     LiveAircraft ac;
     decodeExisting(ac, tst_sample(50.0, 8.0, 200, true, 0));
     EXPECT_TRUE(ac.stream.empty());
 }
 
-// An active aircraft at 47N 8E heading north, a sample 0.0001 degrees of latitude (11 m) per step
-// away in the direction given.
-PosSample tst_away(double meters, double bearingDeg, bool airborne, int32_t due) {
-    const LatLon p =
-        gf_destinationPoint({47.0, 8.0}, gf_degToRad(bearingDeg), gf_nmToFeet(gf_metersToNm(meters)));
-    PosSample s = tst_sample(p.lat, p.lon, airborne ? 250 : 10, airborne, due);
-    s.track = bearingDeg;
-    return s;
-}
-
 TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
-    constexpr int32_t kNow = 50000;
     struct Row {
         const char* name;
-        uint32_t flightState;
-        uint32_t lifeState;
+        uint32_t flightState, lifeState;
         int32_t extension;
         double meters, bearingDeg;
-        bool airborne;
-        bool accepted;
-        uint32_t flightStateAfter;
-        uint32_t lifeStateAfter;
+        bool airborne, accepted;
+        uint32_t flightStateAfter, lifeStateAfter;
     };
     const Row rows[] = {
         {"parked, create on its way", parked, adding2sim, 0, 300, 0, false, false, parked, adding2sim},
@@ -146,130 +121,171 @@ TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        g_tickCounter = kNow;
-        LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 0, row.airborne, kNow - 100));
-        ac.hexid = 0x3c6601;
-        ac.objectId = row.lifeState == active ? 5 : 0;
-        ac.halfWingSpan = gf_metersToNm(17.9);
+        LiveAircraft ac = tst_here(row.flightState, row.airborne);
         ac.lifeState = row.lifeState;
-        ac.flightState = row.flightState;
-        ac.onGround = row.airborne ? 0 : 1;
-        ac.lat = 47.0;
-        ac.lon = 8.0;
-        ac.standLat = 47.0;
-        ac.standLon = 8.0;
-        ac.standId = 3;
         ac.extension = row.extension;
         ac.pushbackSide = 2;
-        decodeExisting(ac, tst_away(row.meters, row.bearingDeg, row.airborne, kNow + 3000));
+        decodeExisting(ac, tst_away(row.meters, row.bearingDeg, row.airborne ? 250 : 10, row.airborne));
         EXPECT_EQ(ac.stream.size(), row.accepted ? 2u : 1u);
         EXPECT_EQ(ac.flightState, row.flightStateAfter);
         EXPECT_EQ(ac.lifeState, row.lifeStateAfter);
         if (row.accepted) EXPECT_EQ(ac.stream.back().stationary, 0);
-        if (row.accepted && row.extension > 0) {
-            EXPECT_EQ(ac.extension, 0);
-            EXPECT_EQ(ac.stream.front().dueTick, kNow + 1) << "the extension ends at once";
-        }
-        if (row.flightState == pushing_back) {
-            EXPECT_EQ(ac.pushbackSideKnown, 1);
-            EXPECT_EQ(ac.pushbackTurnSide, 1) << "the sample lies to the right";
-        }
-        if (row.flightState == pushed_back && !row.accepted) EXPECT_EQ(ac.holding, 1);
-        if (row.flightState == pushed_back && row.accepted) EXPECT_EQ(ac.standId, 0u);
-        if (row.flightState == parked && row.accepted) EXPECT_EQ(ac.leavingStand, 1);
+        EXPECT_EQ(ac.extension, row.accepted ? 0 : row.extension);
+        if (row.accepted && row.extension > 0) EXPECT_EQ(ac.stream.front().dueTick, kNow + 1) << "at once";
+        EXPECT_EQ(ac.pushbackSideKnown, row.flightState == pushing_back) << "the sample lies to the right";
+        EXPECT_EQ(ac.holding, row.flightState == pushed_back && !row.accepted);
+        EXPECT_EQ(ac.standId, row.flightState == pushed_back && row.accepted ? 0u : 3u);
+        EXPECT_EQ(ac.leavingStand, row.flightState == parked && row.accepted);
     }
 }
 
-TEST_F(PlaybackTest, HoldingAircraftIsRemovedBySampleBeyondTheThreshold) {
-    for (double meters : {240.0, 260.0}) {
-        SCOPED_TRACE(meters);
-        LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 0, false, 100));
-        ac.lifeState = active;
-        ac.objectId = 5;
-        ac.flightState = taxi;
-        ac.onGround = 1;
-        ac.holding = 1;
-        ac.holdStartTick = 50;
-        decodeExisting(ac, tst_away(meters, 0, false, 3000));
-        EXPECT_EQ(ac.lifeState, meters > 250 ? removingfromsim : active);
-        EXPECT_EQ(ac.holding, meters > 250 ? 0 : 1);
-    }
-}
-
+// On the approach a sample that turns back is dropped, and one faster than the sample before it
+// and than 40 kt is cut to its speed.
 TEST_F(PlaybackTest, ApproachDropsSamplesBehindAndCapsTheSpeed) {
-    g_tickCounter = 1000;
-    LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, 140, true, 1200));
-    ac.lifeState = active;
-    ac.flightState = flying;
-    ac.approachFlag = 1;
-    ac.lat = 46.99;
-    ac.lon = 8.0;
-    PosSample behind = tst_away(1000, 180, true, 1800);
-    decodeExisting(ac, behind);
-    EXPECT_EQ(ac.stream.size(), 1u) << "a turn of 90 degrees or more on the approach";
-    PosSample ahead = tst_away(1000, 0, true, 1800);
-    ahead.gs = 160;
-    decodeExisting(ac, ahead);
-    ASSERT_EQ(ac.stream.size(), 2u);
-    EXPECT_EQ(ac.stream.back().gs, 140) << "faster than the back and than 40 kt: cut to the back's";
-}
-
-// An active aircraft taxiing at 47 N 8 E at the tick 1000, its front sample due at 1200.
-LiveAircraft tst_taxiing(double gsKt) {
-    g_tickCounter = 1000;
-    LiveAircraft ac = tst_aircraft(tst_sample(47.0, 8.0, gsKt, false, 1200));
-    ac.lifeState = active;
-    ac.flightState = taxi;
-    ac.onGround = 1;
-    return ac;
-}
-
-// A taxiing aircraft starts its take-off roll only when its positions roll straight on at about
-// the reported take-off speed: not on a speed frozen after a landing, nor on a parked aircraft's
-// jitter.
-TEST_F(PlaybackTest, StaleGroundSpeedStartsNoTakeOff) {
     struct Row {
-        const char* name;
-        double legM, bearingDeg;  // the new sample from the newest one, 2 s later
-        bool takeOff;
+        double bearingDeg, gs;
+        size_t size;
+        double gsAfter;
     };
-    // Reports 5 s apart; 104 kt is 267 m in 5 s.
-    const Row rows[] = {{"rolling straight at the reported speed", 267, 90, true},
-                        {"frozen speed, taxiing at 10 kt", 26, 90, false},
-                        {"jitter off to the side", 267, 160, false},
-                        {"slowing down by the positions", 160, 90, false}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        LiveAircraft ac = tst_taxiing(104);
-        const LatLon back = gf_destinationPoint({47.0, 8.0}, gf_degToRad(90), gf_nmToFeet(gf_metersToNm(267)));
-        ac.stream.push_back(tst_sample(back.lat, back.lon, 104, false, 1700));
-        const LatLon next = gf_destinationPoint(back, gf_degToRad(row.bearingDeg), gf_nmToFeet(gf_metersToNm(row.legM)));
-        decodeExisting(ac, tst_sample(next.lat, next.lon, 104, false, 2200));
-        EXPECT_EQ(ac.takeOffRoll, row.takeOff ? 1 : 0);
+    // The sample before flew at 140 kt.
+    for (const Row& row : {Row{180, 140, 1, 0}, Row{0, 160, 2, 140}, Row{0, 120, 2, 120}}) {
+        SCOPED_TRACE(row.gs);
+        LiveAircraft ac = tst_here(flying, true, 140);
+        ac.approachFlag = 1;
+        ac.lat = 46.99;
+        decodeExisting(ac, tst_away(1000, row.bearingDeg, row.gs, true));
+        ASSERT_EQ(ac.stream.size(), row.size);
+        if (row.size == 2) EXPECT_EQ(ac.stream.back().gs, row.gsAfter);
     }
 }
 
 // On the roll-out the feed turns off the runway while the aircraft still points down it: a sample
-// that goes on along the feed's turn is kept, one that goes back against it is dropped.
-TEST_F(PlaybackTest, RollOutFollowsTheFeedOffTheRunway) {
+// that goes on along the feed's turn is kept, one that goes back against it is dropped; one back
+// in the air is a touch-and-go.
+TEST_F(PlaybackTest, RollOutFollowsTheFeed) {
     struct Row {
         const char* name;
         double bearingDeg;  // from the newest sample; the feed went east (90) to it
+        bool airborne;
         size_t streamSize;
     };
-    const Row rows[] = {{"turning on, 150 degrees off the heading", 150, 4},
-                        {"straight back against the feed: the newest sample goes", 270, 3}};
+    const Row rows[] = {{"turning on, 150 degrees off the heading", 150, false, 4},
+                        {"straight back against the feed: the newest sample goes", 270, false, 3},
+                        {"back in the air", 90, true, 4}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        LiveAircraft ac = tst_taxiing(30);
-        ac.landingRoll = 1;
-        ac.heading = 0;  // still down the runway, north
-        const LatLon turnOff = gf_destinationPoint({47.0, 8.0}, gf_degToRad(90), 600);
-        ac.stream.push_back(tst_sample(turnOff.lat, turnOff.lon, 20, false, 1400));
-        ac.stream.push_back(tst_sample(turnOff.lat, turnOff.lon + 0.002, 20, false, 1600));
-        const LatLon next = gf_destinationPoint({turnOff.lat, turnOff.lon + 0.002}, gf_degToRad(row.bearingDeg), 300);
-        decodeExisting(ac, tst_sample(next.lat, next.lon, 15, false, 1800));
+        LiveAircraft ac = tst_here(taxi, false, 30);
+        ac.landingRoll = ac.landed = ac.climbConfigured = 1;
+        ac.throttleIndex = 1;
+        ac.stream.push_back(tst_away(180, 90, 20, row.airborne, kNow + 200));
+        ac.stream.push_back(tst_away(330, 90, 20, row.airborne, kNow + 400));
+        const LatLon next = gf_destinationPoint(gf_posOf(ac.stream.back()), gf_degToRad(row.bearingDeg), 300);
+        decodeExisting(ac, tst_sample(next.lat, next.lon, 15, row.airborne, kNow + 600));
         EXPECT_EQ(ac.stream.size(), row.streamSize);
+        EXPECT_EQ(ac.takeOffRoll, row.airborne);
+        EXPECT_EQ(ac.landed + ac.climbConfigured, row.airborne ? 0 : 2);
+        std::vector<std::string> touchAndGo = {"5 THROTTLE_SET 11468", "5 SPOILERS_SET 16383",
+                                               "5 FLAPS_SET 3072"};
+        for (const std::string& c : tst_lightEvents(5, "1111110")) touchAndGo.push_back(c);
+        EXPECT_EQ(tst_queuedCommands(), row.airborne ? touchAndGo : std::vector<std::string>{});
+    }
+}
+
+// The stream's end in the air: 8 samples 8 s apart along the heading, each at 95 % of the speed
+// before; on an approach 90 % while 4 or more are left, then unchanged; then the stream ends.
+TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
+    for (const bool approach : {false, true}) {
+        SCOPED_TRACE(approach);
+        LiveAircraft ac = tst_here(flying, true, 200);
+        ac.approachFlag = approach;
+        ac.flareStage = 1;  // no glide-path sink, so that only the speed changes
+        double kt = 200;
+        for (int i = 0; i < 8; ++i) {
+            kt *= approach ? (8 - i >= 4 ? 0.9 : 1.0) : 0.95;
+            ASSERT_TRUE(lf_extendStream(ac)) << i;
+            ASSERT_EQ(ac.stream.size(), 2u);
+            EXPECT_EQ(ac.extension, 8 - i);
+            EXPECT_NEAR(ac.stream.back().gs, kt, 1e-9) << i;
+            EXPECT_EQ(ac.stream.back().dueTick, ac.stream.front().dueTick + 800);
+            const double nm = gf_haversineNm(gf_posOf(ac.stream.front()), gf_posOf(ac.stream.back()));
+            EXPECT_NEAR(nm, kt * 8 / 3600, 1e-6) << "8 s along the heading";
+            EXPECT_EQ(ac.stream.back().alt, 3000) << "no glide-path sink while flaring";
+            ac.stream.pop_front();
+        }
+        EXPECT_FALSE(lf_extendStream(ac));
+        EXPECT_EQ(ac.extension, -1);
+        EXPECT_FALSE(lf_extendStream(ac)) << "used up";
+    }
+    LiveAircraft glide = tst_here(flying, true, 140);
+    glide.approachFlag = 1;
+    ASSERT_TRUE(lf_extendStream(glide));
+    EXPECT_DOUBLE_EQ(glide.stream.back().alt, 3000 - 8 * 10.005) << "down the glide path";
+}
+
+// On the ground a dead-reckoned sample 3 s ahead takes a speed by the last one's: slowing down on
+// the landing roll, speeding up on the take-off roll.
+TEST_F(PlaybackTest, GroundExtensionSpeeds) {
+    struct Row {
+        bool landing;
+        double gs, extendedKt;
+    };
+    const Row rows[] = {{true, 140, 100}, {true, 139, 80},   {true, 100, 80},   {true, 80, 60},
+                        {true, 60, 30},   {true, 59, 20},    {false, 30, 40},   {false, 31, 80},
+                        {false, 60, 80},  {false, 100, 110}, {false, 101, 150}, {false, 160, 170},
+                        {false, 161, 180}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.landing << " " << row.gs);
+        LiveAircraft ac = tst_here(taxi, false, row.gs);
+        ac.landingRoll = row.landing;
+        ac.takeOffRoll = !row.landing;
+        ac.extension = 3;
+        ASSERT_TRUE(lf_extendStream(ac));
+        EXPECT_EQ(ac.stream.back().gs, row.extendedKt);
+    }
+}
+
+// Near the edge of the range a stream that ran dry ends at once.
+TEST_F(PlaybackTest, NoExtensionAtTheRangeEdge) {
+    g_userPosition.lat = 47.0;
+    g_userPosition.lon = 8.0;
+    g_rangeNm = 40.0;
+    for (double nm : {39.4, 39.6}) {
+        LiveAircraft ac = tst_active(tst_sample(47.0 + nm / 60, 8.0, 250, true, kNow), flying);
+        EXPECT_EQ(lf_extendStream(ac), nm < 39.5) << nm;
+    }
+}
+
+// Two stationary samples: the front falls due at once, stopped.
+TEST_F(PlaybackTest, TwoStationarySamplesFallDueAtOnce) {
+    LiveAircraft stopped = tst_active(tst_sample(47.0, 8.0, 3, false, kNow + 500), taxi);
+    stopped.stream.front().stationary = 1;
+    decodeExisting(stopped, tst_sample(47.0, 8.0, 0, false, kNow + 900));
+    ASSERT_EQ(stopped.stream.size(), 2u);
+    EXPECT_EQ(stopped.stream.front().dueTick, kNow + 1);
+    EXPECT_EQ(stopped.stream.front().gs, 0);
+}
+
+// The due tick of the next sample in the air: within [due - dueBack, due + dueAhead] unless an
+// extension runs, never before now; a speed of 0, NaN or next to nothing gives a finite due tick
+// and the aircraft still moves.
+TEST_F(PlaybackTest, NextDueInTheAirKeepsItsClamps) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Row {
+        double kt;
+        int32_t nextDueIn, extension, dueIn;
+    };
+    // 1 nm at 360 kt is 1000 ticks.
+    const Row rows[] = {{360, 1000, 0, 1000},  {360, 4500, 0, 1500}, {360, -3500, 0, 0},
+                        {360, 4500, 2, 1000},  {0, 1000, 0, 1000},   {nan, 1000, 0, 4000},
+                        {0.001, 1000, 0, 4000}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.kt << " " << row.nextDueIn << " " << row.extension);
+        LiveAircraft ac = tst_active(tst_sample(47.0, 8.0, row.kt, true, kNow), flying);
+        ac.dueBack = ac.dueAhead = 3000;
+        ac.extension = row.extension;
+        ac.stream.push_back(tst_sample(47.0 + 1.0 / 60, 8.0, row.kt, true, kNow + row.nextDueIn));
+        lf_nextPosAir(ac);
+        EXPECT_EQ(ac.stream[1].dueTick, kNow + row.dueIn);
     }
 }
 

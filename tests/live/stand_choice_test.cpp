@@ -2,15 +2,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <set>
 #include <thread>
 
-#include "airports/stand_options.h"
 #include "core/clock.h"
-#include "core/random.h"
 #include "core/slots.h"
-#include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
 #include "sim/sim_state.h"
 #include "stand_fixture.h"
@@ -25,28 +20,12 @@ StandOption tst_realOption(std::string callsign, uint32_t day, int slot) {
     return StandOption(std::move(callsign), "", "SWR", "A320", "HB-JLA", uint64_t{1} << slot, 1, day, 1, 1);
 }
 
-// A stream of two ground samples at the points; the first stationary when asked.
-void tst_groundStream(LiveAircraft& ac, LatLon front, LatLon back, bool stationary, double nextGs) {
-    PosSample a;
-    a.lat = front.lat;
-    a.lon = front.lon;
-    a.gs = stationary ? 0 : 4;
-    a.stationary = stationary;
-    PosSample b = a;
-    b.lat = back.lat;
-    b.lon = back.lon;
-    b.gs = nextGs;
-    ac.stream = {a, b};
-}
-
 TEST_F(StandChoiceTest, NearestFreeStandBySizeKindAndOccupation) {
     struct Row {
-        const char* what;
-        const char* type;
+        const char *what, *type;
         TestStand stand;
         double distanceM;
-        bool occupied;
-        bool found;
+        bool occupied, found;
         double radiusAfterM;
     };
     // A B738 has a half span of 17.9 m, an EC35 one of 5.1 m.
@@ -63,7 +42,7 @@ TEST_F(StandChoiceTest, NearestFreeStandBySizeKindAndOccupation) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         freshCase();
-        addStands({row.stand});
+        tst_addStands({row.stand});
         g_stands[0].occupied = row.occupied;
         const LiveAircraft ac = liveAc(30001, "SWR12", row.type);
         const int32_t updatesBefore = g_parkFileUpdates;
@@ -78,22 +57,14 @@ TEST_F(StandChoiceTest, NearestFreeStandBySizeKindAndOccupation) {
 
 TEST_F(StandChoiceTest, NearestFreeStandPrefersAStandThatKnowsTheAircraft) {
     // Nothing within the 55 m searched: a known fitting stand within 85 m is taken with prefer.
-    addStands({{"FAR", 70, 0, 30}, {"KNOWN", 0, 80, 30}, {"HUGE", 0, -75, 30}});
+    tst_addStands({{"FAR", 70, 0, 30}, {"KNOWN", 0, 80, 30}, {"TOO", 0, 80, 30}});
     g_stands[1].options.push_back(tst_realOption("SWR12", 1, 0));
+    g_stands[2].options.push_back(tst_realOption("SWR12", 1, 0));  // as near: the first wins
     g_stands[0].options.push_back(tst_realOption("EZY1", 1, 0));
     const LatLon here = tst_offsetM(0, 0);
-    struct Row {
-        const char* what;
-        const char* callsign;
-        bool prefer;
-        const char* found;
-    };
-    const Row rows[] = {
-        {"known callsign", "SWR12", true, "KNOWN"},
-        {"without prefer", "SWR12", false, "none"},
-        {"no callsign", "", true, "none"},
-        {"unknown callsign", "DLH4", true, "none"},
-    };
+    struct Row { const char *what, *callsign; bool prefer; const char* found; };
+    const Row rows[] = {{"known", "SWR12", true, "KNOWN"}, {"without prefer", "SWR12", false, "none"},
+                        {"no callsign", "", true, "none"}, {"unknown callsign", "DLH4", true, "none"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const Stand* s =
@@ -107,24 +78,11 @@ TEST_F(StandChoiceTest, NearestFreeStandPrefersAStandThatKnowsTheAircraft) {
     EXPECT_EQ(gf_nearestFreeStand(here, liveAc(30001, "SWR12", "B738"), 55 * kNmPerM, true), nullptr);
 }
 
-TEST_F(StandChoiceTest, NearestOfTwoFittingStandsWins) {
-    addStands({{"A30", 30, 0, 30}, {"A20", 0, 20, 30}, {"A25", -25, 0, 30}});
-    const Stand* s =
-        gf_nearestFreeStand(tst_offsetM(0, 0), liveAc(30001, "SWR1", "B738"), 55 * kNmPerM, false);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->name, "A20");
-    g_stands[1].occupied = true;
-    s = gf_nearestFreeStand(tst_offsetM(0, 0), liveAc(30001, "SWR1", "B738"), 55 * kNmPerM, false);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->name, "A25");
-}
-
 TEST_F(StandChoiceTest, StandAtSpawn) {
     struct Row {
         const char* what;
         bool stationary = true;
-        double nextGs = 0;
-        double backNorthM = 0;
+        double nextGs = 0, backNorthM = 0;
         const char* parkCode = "LSZH";
         double airportNorthNm = 0;
         const char* reserved = "";
@@ -141,81 +99,61 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         {.what = "no park airport", .parkCode = ""},
         {.what = "park airport 6 nm away", .airportNorthNm = 6},
         {.what = "reserved stand", .reserved = "A1"},
+        {.what = "another stand reserved", .reserved = "A2", .found = true},
         {.what = "the user's stand", .userOnA1 = true},
         {.what = "a parked B738 next door", .neighbourType = "B738", .eraseFlag = 1},
         {.what = "a parked C172 next door", .neighbourType = "C172", .found = true},
         {.what = "an aircraft pushing back from it", .pushbackOnA1 = true, .eraseFlag = 1},
         {.what = "an occupant gives way", .parkedOnA1 = true, .found = true},
-        {.what = "an occupant, and a parked B738 next door",
-         .neighbourType = "B738",
-         .parkedOnA1 = true,
-         .eraseFlag = 1},
+        {.what = "occupant, B738 next door", .neighbourType = "B738", .parkedOnA1 = true, .eraseFlag = 1},
         {.what = "a static aircraft makes way", .staticOnA1 = true, .found = true},
-        {.what = "rolling to a stop on it",
-         .stationary = false,
-         .nextGs = 3,
-         .backNorthM = 30,
-         .found = true},
+        {.what = "rolling to a stop on it", .stationary = 0, .nextGs = 3, .backNorthM = 30, .found = true},
         {.what = "rolling too fast", .stationary = false, .nextGs = 6, .backNorthM = 30},
         {.what = "rolling on past it", .stationary = false, .nextGs = 3, .backNorthM = 36},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         freshCase();
-        addStands({{"A1", 0, 0, 30}, {"A2", 0, 35, 30}});
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 35, 30}});
         ParkSite site = site_;
         site.code = row.parkCode;
         site.position = tst_northOf(kStandOrigin.lat, kStandOrigin.lon, row.airportNorthNm);
         site.reservedStand = row.reserved;
-        if (row.userOnA1) {
-            g_userOnGround = true;
-            g_userPosition.lat = g_stands[0].latitude;
-            g_userPosition.lon = g_stands[0].longitude;
-        }
-        if (row.neighbourType) {
-            g_liveRecords.push_back(liveAc(30002, "EZY2", row.neighbourType, 2));
-            gf_takeStand(g_liveRecords.back());
-        }
-        if (row.pushbackOnA1) {
-            g_liveRecords.push_back(liveAc(30003, "EZY3", "B738", 1, active, pushing_back));
-            g_liveRecords.back().standSampleSeen = 1;
-        }
+        g_userOnGround = row.userOnA1;
+        g_userPosition.lat = g_stands[0].latitude;
+        g_userPosition.lon = g_stands[0].longitude;
+        if (row.neighbourType) g_liveRecords.push_back(liveAc(30002, "EZY2", row.neighbourType, 2));
+        if (row.pushbackOnA1) g_liveRecords.push_back(liveAc(30003, "EZY3", "B738", 1, active, pushing_back));
+        for (LiveAircraft& other : g_liveRecords) other.standSampleSeen = 1;
         if (row.parkedOnA1) g_liveRecords.push_back(liveAc(30004, "EZY4", "B738", 1));
         if (row.staticOnA1) g_staticAircraft.push_back(staticAc(11, "EZY1*", "B738", 1));
         LiveAircraft ac = liveAc(30001, "SWR12", "B738");
-        tst_groundStream(ac, tst_offsetM(5, 0), tst_offsetM(5 + row.backNorthM, 0), row.stationary,
-                         row.nextGs);
+        ac.stream.resize(2);
+        for (PosSample& p : ac.stream) {
+            p.lat = tst_offsetM(5 + (&p == &ac.stream[1] ? row.backNorthM : 0), 0).lat;
+            p.lon = kStandOrigin.lon;
+            p.stationary = row.stationary;
+            p.gs = row.stationary ? 0 : 4;
+        }
+        ac.stream[1].gs = row.nextGs;
 
         const Stand* s = lf_standAtSpawn(ac, site);
         EXPECT_EQ(s, row.found ? &g_stands[0] : nullptr);
         EXPECT_EQ(ac.eraseFlag, row.eraseFlag);
         if (row.staticOnA1) EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
         // A newcomer refused for its neighbours must not have removed the occupant first.
-        if (row.parkedOnA1) EXPECT_EQ(gf_findLiveByHexid(30004)->lifeState, row.found ? removingfromsim : active);
+        if (row.parkedOnA1) EXPECT_EQ(g_liveRecords.back().lifeState, row.found ? removingfromsim : active);
         if (!row.found) continue;
         EXPECT_EQ(ac.stream.front().stationary, 1);
         EXPECT_EQ(ac.stream.front().gs, 0.0);
     }
 }
 
-TEST_F(StandChoiceTest, StandAtSpawnWithoutAParkAirportYet) {
-    addStands({{"A1", 0, 0, 30}});
-    LiveAircraft ac = liveAc(30001, "SWR12", "B738");
-    tst_groundStream(ac, tst_offsetM(0, 0), tst_offsetM(0, 0), true, 0);
-    EXPECT_TRUE(gf_parkSite().code.empty());
-    EXPECT_EQ(lf_standAtSpawn(ac), nullptr);
-    EXPECT_EQ(ac.eraseFlag, 0);
-}
-
 TEST_F(StandChoiceTest, CandidatesOfTheKindOfStandTheAircraftUses) {
     struct Row {
-        const char* what;
-        const char* callsign;
-        const char* type;
+        const char *what, *callsign, *type;
         uint8_t isCargo;
-        const char* airline;
-        const char* bookedStand;  // a stand with an option at Wednesday 10:00
-        const char* expected;
+        const char *airline, *bookedStand /* a stand with an option at Wednesday 10:00 */, *expected;
     };
     const Row rows[] = {
         {"airliner at a US airport: gate by size", "SWR12", "B738", 0, "SWR", "", "G1"},
@@ -231,11 +169,8 @@ TEST_F(StandChoiceTest, CandidatesOfTheKindOfStandTheAircraftUses) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         freshCase();
-        addStands({{"G1", 0, 0, 25},
-                   {"G2", 0, 100, 40},
-                   {"R1", 100, 0, 25, false, true},
-                   {"C1", 100, 100, 30, true},
-                   {"H1", 200, 0, 10, false, false, true}});
+        tst_addStands({{"G1", 0, 0, 25}, {"G2", 0, 100, 40}, {"R1", 100, 0, 25, false, true},
+                       {"C1", 100, 100, 45, true}, {"H1", 200, 0, 10, false, false, true}});
         if (*row.bookedStand)
             gf_findStandById(row.bookedStand)->options.push_back(tst_realOption("X", 3, 20));
         LiveAircraft ac = liveAc(30001, row.callsign, row.type);
@@ -249,48 +184,8 @@ TEST_F(StandChoiceTest, CandidatesOfTheKindOfStandTheAircraftUses) {
     }
 }
 
-TEST_F(StandChoiceTest, CandidatesPutStandsThatKnowTheAircraftFirst) {
-    addStands({{"G2", 0, 100, 40}, {"G1", 0, 0, 25}});
-    g_stands[0].options.push_back(tst_realOption("SWR12", 1, 0));
-    ParkSite site = site_;
-    site.code = "KJFK";
-    for (uint32_t seed = 1; seed <= 8; ++seed) {
-        SCOPED_TRACE(seed);
-        gf_seedRandom(seed);
-        const Stand* s = lf_standCandidates(gf_packSlot(20, 3), liveAc(30001, "SWR12", "B738"), false, site);
-        ASSERT_NE(s, nullptr);
-        EXPECT_EQ(s->name, "G2") << "a worse score but an option of this aircraft";
-        s = lf_standCandidates(gf_packSlot(20, 3), liveAc(30001, "EZY9", "B738"), false, site);
-        ASSERT_NE(s, nullptr);
-        EXPECT_EQ(s->name, "G1");
-    }
-}
-
-// Outside the US one airliner in ten looks at the ramp stands first.
-TEST_F(StandChoiceTest, RampFirstForOneAirlinerInTenOutsideTheUs) {
-    addStands({{"G1", 0, 0, 25}, {"R1", 100, 0, 25, false, true}});
-    std::set<std::string> seen;
-    for (uint32_t seed = 1; seed <= 60; ++seed) {
-        SCOPED_TRACE(seed);
-        gf_seedRandom(seed);
-        const bool rampFirst = gf_nextRandom() % 100 < 10;
-        gf_seedRandom(seed);
-        const Stand* s = lf_standCandidates(gf_packSlot(20, 3), liveAc(30001, "SWR12", "B738"), false, site_);
-        ASSERT_NE(s, nullptr);
-        EXPECT_EQ(s->name, rampFirst ? "R1" : "G1");
-        seen.insert(s->name);
-    }
-    EXPECT_EQ(seen.size(), 2u) << "both orders occur among the seeds";
-}
-
 TEST_F(StandChoiceTest, SmallAirportTriesTheNextHalfHourOnce) {
-    struct Row {
-        const char* what;
-        uint64_t now;
-        bool retry;
-        int standCount;
-        bool found;
-    };
+    struct Row { const char* what; uint64_t now; bool retry; int standCount; bool found; };
     const Row rows[] = {
         {"retry over the week's end", gf_packSlot(47, 7), true, 1, true},
         {"no retry asked", gf_packSlot(47, 7), false, 1, false},
@@ -300,125 +195,20 @@ TEST_F(StandChoiceTest, SmallAirportTriesTheNextHalfHourOnce) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         freshCase();
-        addStands({{"G1", 0, 0, 25}});
-        for (int i = 1; i < row.standCount; ++i)
-            g_stands.emplace_back("H" + std::to_string(i), std::vector<StandOption>{}, 0.0, 0.0, 0.0, 10.0,
-                                  false, false, true);
-        gf_numberStands();
-        // Booked on Sunday 23:00 and 23:30, free on Monday 00:00.
-        g_stands[0].options.push_back(tst_realOption("X", 7, 46));
+        tst_addStands({{"G1", 0, 0, 25}});
+        for (int i = 1; i < row.standCount; ++i) tst_addStands({{"H", 0, 100.0 * i, 10, false, false, true}});
+        g_stands[0].options.push_back(tst_realOption("X", 7, 46));  // Sunday 23:00 and 23:30
         g_stands[0].options.back().hh |= uint64_t{1} << 47;
         const Stand* s = lf_standCandidates(row.now, liveAc(30001, "SWR12", "B738"), row.retry, site_);
         EXPECT_EQ(s, row.found ? &g_stands[0] : nullptr);
     }
 }
 
-TEST_F(StandChoiceTest, CargoAircraftClearsTheCargoMarkOfItsStand) {
-    addStands({{"C1", 0, 0, 30, true}, {"G1", 0, 100, 30}});
-    g_parkFileUpdates = 0;
-    LiveAircraft ac = liveAc(30001, "FDX1", "B738", 1);
-    ac.isCargo = 1;
-    ac.origin = "KMEM";
-    ac.destination = "LSZH";
-    lf_clearCargoMark(ac, site_);
-    EXPECT_FALSE(g_stands[0].cargo);
-    EXPECT_TRUE(g_stands[0].cargo_change);
-    EXPECT_EQ(g_parkFileUpdates, 1);
-    EXPECT_EQ(
-        logged(),
-        "LSZH stand: C1, cargo attribute set to false, KMEM->LSZH FDX1     HB-30001 FDX B738 parked here\n");
-
-    struct Row {
-        const char* what;
-        uint8_t isCargo, cargoStand;
-        uint32_t standId;
-    };
-    const Row unchanged[] = {
-        {"not a cargo aircraft", 0, 0, 1}, {"held as cargo stand", 1, 1, 1}, {"no cargo mark", 1, 0, 2}};
-    for (const Row& row : unchanged) {
-        SCOPED_TRACE(row.what);
-        g_stands[0].cargo = true;
-        ac.isCargo = row.isCargo;
-        ac.cargoStand = row.cargoStand;
-        ac.standId = row.standId;
-        lf_clearCargoMark(ac, site_);
-        EXPECT_TRUE(g_stands[0].cargo);
-        EXPECT_EQ(g_parkFileUpdates, 1);
-    }
-}
-
-TEST_F(StandChoiceTest, FindStandByName) {
-    addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
-    EXPECT_EQ(gf_findStandById("A2"), &g_stands[1]);
-    EXPECT_EQ(gf_findStandById("a2"), nullptr);
-    EXPECT_EQ(gf_findStandById(""), nullptr);
-}
-
-TEST_F(StandChoiceTest, NearestStandNameFollowsTheUserAndTheRepublishedStands) {
-    addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
-    const LatLon nearA1 = tst_offsetM(40, 0);
-    EXPECT_EQ(gf_nearestStandName(nearA1), "") << "the user is not on the ground";
-    g_userOnGround = true;
-    EXPECT_EQ(gf_nearestStandName(nearA1), "A1");
-    EXPECT_EQ(gf_nearestStandName(tst_offsetM(56, 0)), "") << "beyond 55 m";
-    EXPECT_EQ(gf_nearestStandName(tst_offsetM(0, 60)), "A2");
-
-    // The same position again after the stands changed: the cached name is not reused.
-    g_stands[0].name = "B7";
-    EXPECT_EQ(gf_nearestStandName(tst_offsetM(0, 60)), "A2");
-    EXPECT_EQ(gf_nearestStandName(nearA1), "A1") << "nothing published yet";
-    gf_publishStands();
-    EXPECT_EQ(gf_nearestStandName(nearA1), "B7");
-    gf_clearStands();
-    EXPECT_EQ(gf_nearestStandName(nearA1), "");
-}
-
-// The simulator thread asks for the user's stand while the run thread republishes the stands.
-TEST_F(StandChoiceTest, NearestStandNameFromAnotherThreadWhileStandsAreRepublished) {
-    addStands({{"A1", 0, 0, 30}});
-    g_userOnGround = true;
-    const LatLon user = tst_offsetM(10, 0);
-    std::atomic<bool> done{false};
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::set<std::string> answers;
-    bool sawFinal = false;
-    std::thread simThread([&] {
-        std::set<std::string> seen;
-        while (true) {
-            const std::string name = gf_nearestStandName(user);
-            seen.insert(name);
-            const bool last = done.load();
-            if (last && name == "FINAL") break;
-        }
-        std::lock_guard lock(mutex);
-        answers = std::move(seen);
-        sawFinal = true;
-        finished.notify_one();
-    });
-    for (int i = 0; i < 300; ++i) {
-        g_stands[0].name = i % 2 ? "ODD" : "EVEN";
-        gf_publishStands();
-    }
-    g_stands[0].name = "FINAL";
-    gf_publishStands();
-    done = true;
-    {
-        std::unique_lock lock(mutex);
-        EXPECT_TRUE(finished.wait_for(lock, std::chrono::seconds(30), [&] { return sawFinal; }))
-            << "the simulator thread never saw the last publication";
-    }
-    simThread.join();
-    for (const std::string& a : answers)
-        EXPECT_TRUE(a == "A1" || a == "ODD" || a == "EVEN" || a == "FINAL") << a;
-}
-
 TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
-    // Wednesday 2024-01-03 10:05 UTC: slot 20 of weekday 3.
     static std::atomic<int64_t> clockSeconds;
-    clockSeconds = 1704276300;
+    clockSeconds = 1704276300;  // 2024-01-03, a Wednesday
     gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(clockSeconds.load())); });
-    addStands({{"G1", 0, 0, 25}});
+    tst_addStands({{"G1", 0, 0, 25}});
     LEARN_SOFT.set(true);
     const auto departing = [](uint32_t hexid) {
         LiveAircraft ac = liveAc(hexid, "SWR" + std::to_string(hexid), "B738", 0, active, taxi);
@@ -426,68 +216,66 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
         ac.lon = kStandOrigin.lon;
         return ac;
     };
-    LiveAircraft ac = departing(30001);
-
+    LiveAircraft ac = departing(30001);  // Wednesday 10:05: booked at 10:00
     lf_bookDepartureStand(ac, true, site_);
     ASSERT_EQ(g_stands[0].options.size(), 1u);
     EXPECT_EQ(g_stands[0].options[0].reg, "HB-30001");
-    EXPECT_EQ(g_stands[0].options[0].day, 3u);
     EXPECT_EQ(g_stands[0].options[0].hh, uint64_t{1} << 20);
-    EXPECT_EQ(g_stands[0].options[0].real, 0u);
-    ASSERT_NE(gf_findHexidSlot(30001), nullptr);
-    EXPECT_EQ(gf_findHexidSlot(30001)->slot, 20);
-
-    clockSeconds += 600;  // the same half-hour: nothing more
-    lf_bookDepartureStand(ac, true, site_);
-    ASSERT_EQ(g_stands[0].options.size(), 1u);
-    EXPECT_EQ(g_stands[0].options[0].hh, uint64_t{1} << 20);
-
+    EXPECT_EQ(g_stands[0].options[0].real, 0u) << "a soft option";
     clockSeconds += 3600;  // 11:05, slot 22: the known stand carries the stay on
     lf_bookDepartureStand(ac, true, site_);
     ASSERT_EQ(g_stands[0].options.size(), 1u);
     EXPECT_EQ(g_stands[0].options[0].hh, uint64_t{7} << 20);
     EXPECT_EQ(gf_findHexidSlot(30001)->slot, 22);
-
-    // Without a known stand an aircraft is booked at most once in three half-hours.
-    gf_setHexidSlot(30005, 20);
-    LiveAircraft recent = departing(30005);
-    lf_bookDepartureStand(recent, true, site_);
-    EXPECT_EQ(gf_findHexidSlot(30005)->slot, 20);
-    EXPECT_EQ(g_stands[0].options.size(), 1u);
-    gf_setHexidSlot(30006, 19);
-    LiveAircraft due = departing(30006);
-    lf_bookDepartureStand(due, true, site_);
-    EXPECT_EQ(gf_findHexidSlot(30006)->slot, 22);
-    ASSERT_EQ(g_stands[0].options.size(), 2u);
-    EXPECT_EQ(g_stands[0].options[1].reg, "HB-30006");
-
-    struct Row {
-        const char* what;
-        bool learnSoft, fileRead, notFlying;
-        double agl;
-        uint32_t standId;
-        double northNm;
-    };
-    const Row refused[] = {
-        {"soft learning off", false, true, true, 0, 0, 0},
-        {"parking file not read", true, false, true, 0, 0, 0},
-        {"flying high", true, true, false, 3000, 0, 0},
-        {"holds a stand", true, true, true, 0, 1, 0},
-        {"6 nm from the park airport", true, true, true, 0, 0, 6},
-    };
-    for (const Row& row : refused) {
-        SCOPED_TRACE(row.what);
+    // Not booked: flying high, holding a stand, 6 nm away, or with soft learning off.
+    for (int refused = 0; refused < 4; ++refused) {
+        SCOPED_TRACE(refused);
         LiveAircraft other = departing(30002);
-        other.agl = row.agl;
-        other.standId = row.standId;
-        other.lat += row.northNm / 60.0;
-        LEARN_SOFT.set(row.learnSoft);
-        ParkSite site = site_;
-        site.parkedFileRead = row.fileRead;
-        lf_bookDepartureStand(other, row.notFlying, site);
+        other.agl = refused == 0 ? 3000 : 0;
+        other.standId = refused == 1 ? 1 : 0;
+        other.lat += refused == 2 ? 0.1 : 0;
+        LEARN_SOFT.set(refused != 3);
+        lf_bookDepartureStand(other, refused != 0, site_);
         EXPECT_EQ(gf_findHexidSlot(30002), nullptr);
-        EXPECT_EQ(g_stands[0].options.size(), 2u);
+        EXPECT_EQ(g_stands[0].options.size(), 1u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The user's stand is looked up on the simulator thread in the stands the run thread last
+// published: never a cached name after the list changed, never a half-published list.
+TEST_F(StandChoiceTest, NearestStandNameFollowsTheRepublishedStands) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    const LatLon nearA1 = tst_offsetM(40, 0);
+    EXPECT_EQ(gf_nearestStandName(nearA1), "") << "the user is not on the ground";
+    g_userOnGround = true;
+    EXPECT_EQ(gf_nearestStandName(nearA1), "A1");
+    EXPECT_EQ(gf_nearestStandName(tst_offsetM(56, 0)), "") << "beyond 55 m";
+    g_stands[0].name = "B7";
+    EXPECT_EQ(gf_nearestStandName(nearA1), "A1") << "nothing published yet";
+    gf_publishStands();
+    EXPECT_EQ(gf_nearestStandName(nearA1), "B7");
+
+    std::atomic<bool> done{false};
+    std::string last;
+    std::thread simThread([&] {
+        do last = gf_nearestStandName(nearA1);
+        while (!done.load() || last != "FINAL");
+    });
+    for (int i = 0; i < 200; ++i) {
+        g_stands[0].name = i % 2 ? "ODD" : "EVEN";
+        gf_publishStands();
+    }
+    g_stands[0].name = "FINAL";
+    gf_publishStands();
+    done = true;
+    simThread.join();
+    EXPECT_EQ(last, "FINAL");
+    gf_clearStands();
+    EXPECT_EQ(gf_nearestStandName(nearA1), "");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "scenery/airport_scan.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -9,7 +8,6 @@
 #include "airports/apf_fixture.h"
 #include "core/errors.h"
 #include "core/params.h"
-#include "core/params_file.h"
 #include "core/tasks.h"
 #include "platform/window_model.h"
 #include "scenery/scenery_apf.h"
@@ -32,10 +30,6 @@ protected:
         AFG_AUTOMATIC.set(false);
         afolder0.set("D:\\Addons");
         g_hardwareConcurrency = 2;
-    }
-    void TearDown() override {
-        unsetenv("TRELVO_DRIVES");
-        ApfSiteTest::TearDown();
     }
     static void bgl(const std::string& path, std::vector<BglAirportSpec> airports) {
         tst_writeFile("drives/D/Addons/" + path, tst_bglFile(airports));
@@ -111,49 +105,6 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     EXPECT_EQ(gf_windowStats().orbxAirportsDone, 1);
     EXPECT_EQ(gf_windowStats().tbloFileCount, 2);
     EXPECT_EQ(g_runningWorkers.load(), 0);
-}
-
-TEST_F(AirportScanTest, ManyFilesAStopAndBadFolders) {
-    for (int i = 0; i < 20; ++i) bgl(fmt::format("Other/s{}/f{}.bgl", i % 3, i), {lf_airport(fmt::format("LO{:02}", i + 10).c_str(), 1)});
-    afolder1.set("D:\\Missing");
-    afolder2.set("D:\\Addons\\Other\\s0\\f0.bgl");
-    gf_scanAddonAirports();
-    EXPECT_EQ(files("airports/my_thirdparty").size(), 20u);
-    EXPECT_NE(gf_capturedLog().find("D:\\Missing does not exist, skipped!"), std::string::npos);
-    EXPECT_NE(gf_capturedLog().find("D:\\Addons\\Other\\s0\\f0.bgl is not a folder name, skipped!"), std::string::npos);
-    EXPECT_FALSE(fs::exists("TBLO"));  // nothing to learn off line
-    EXPECT_NE(gf_capturedLog().find("All your third party airports are done, no off line learning needed."), std::string::npos);
-
-    SCAN_AIRPORTS.set(true);
-    gf_stopRunWith(ExitState::UserClosedSim);
-    gf_scanAddonAirports();
-    EXPECT_TRUE(files("airports/my_thirdparty").empty());
-    EXPECT_TRUE(SCAN_AIRPORTS.value());
-    EXPECT_NE(gf_capturedLog().find("Airports scan stopped before its end: SCAN_AIRPORTS stays set"), std::string::npos);
-    EXPECT_EQ(g_runningWorkers.load(), 0);
-}
-
-TEST_F(AirportScanTest, FolderErrorsAndAFailingSite) {
-    struct Row { const char* folder; int code; };
-    const Row rows[] = {{"", 49}, {"D:\\Addons\\Stock\\x", 42}};
-    for (const Row& r : rows) {
-        afolder0.set(r.folder);
-        try {
-            gf_scanAddonAirports();
-            ADD_FAILURE() << r.folder;
-        } catch (const qtk::UserErrorException& e) {
-            EXPECT_EQ(e.code(), r.code);
-        }
-        EXPECT_TRUE(SCAN_AIRPORTS.value());
-    }
-    afolder0.set("D:\\Addons");
-    bgl("Other/d.bgl", {lf_airport("LOWG", 1), lf_airport("LOWH", 1)});
-    server_.setFault("/P3D/archive/stock/LOWG.xml", HttpFault::ServerError);
-    tst_writeFile("site/P3D/archive/stock/LOWH.xml", kStockSuitable);
-    gf_scanAddonAirports();
-    EXPECT_NE(gf_capturedLog().find("===> 2 airports not checked for off line learning: the download site failed"), std::string::npos);
-    EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LOWH.xml"), 0);
-    EXPECT_FALSE(fs::exists("TBLO"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -19,8 +20,7 @@ inline bool operator==(const SimEventRec& a, const SimEventRec& b) {
            a.value1 == b.value1 && a.value2 == b.value2;
 }
 inline void PrintTo(const SimEventRec& e, std::ostream* os) {
-    *os << fmt::format("{{obj {} hexid {} counter {} kind {} v1 {} v2 {}}}", e.objectId, e.hexid, e.counter,
-                       e.kind, e.value1, e.value2);
+    *os << fmt::format("{{obj {} hexid {} counter {} kind {} v1 {} v2 {}}}", e.objectId, e.hexid, e.counter, e.kind, e.value1, e.value2);
 }
 
 inline constexpr double kAirportLat = 51.4700, kAirportLon = -0.4614, kAirportElevFt = 83.0;
@@ -43,43 +43,28 @@ class SimLinkTest : public WorkFolderTest {
         ASSERT_TRUE(gf_simOpen());
         ASSERT_TRUE(gf_simFrame());
     }
-    void frames(int n) {
-        for (int i = 0; i < n; ++i) ASSERT_TRUE(gf_simFrame()) << "frame " << i;
-    }
+    void frames(int n) { for (int i = 0; i < n; ++i) ASSERT_TRUE(gf_simFrame()) << "frame " << i; }
     // The run thread's object scan request.
     HRESULT scan(uint32_t radiusMeters = 100000) {
         std::lock_guard lock(g_simCommandMutex);
-        return SimConnect_RequestDataOnSimObjectType(g_hSimConnect, kReqObjectScan, kDefObjectScan,
-                                                     radiusMeters, SimObjectType::Aircraft);
-    }
-    HRESULT requestCg(uint32_t objectId) {
-        std::lock_guard lock(g_simCommandMutex);
-        return SimConnect_RequestDataOnSimObject(g_hSimConnect, kReqStaticCg, kDefStaticCg, objectId,
-                                                 SimPeriod::Once);
+        return SimConnect_RequestDataOnSimObjectType(g_hSimConnect, kReqObjectScan, kDefObjectScan, radiusMeters,
+                                                     SimObjectType::Aircraft);
     }
     // Takes every event pushed so far.
     std::vector<SimEventRec> drain() {
         std::lock_guard lock(g_simEventMutex);
-        std::vector<SimEventRec> all;
-        all.swap(g_simEventQueue);
-        return all;
+        return std::exchange(g_simEventQueue, {});
     }
-    static AiCreateRec createRec(const std::string& callsign, std::string_view title, uint32_t hexid,
-                                 double altitudeFt, bool onGround) {
+    static AiCreateRec createRec(const std::string& callsign, std::string_view title, uint32_t hexid, double altitudeFt,
+                                 bool onGround) {
         AiCreateRec r;
-        r.lat = kAirportLat + 0.01;
-        r.lon = kAirportLon;
-        r.altitude = altitudeFt;
-        r.heading = 270;
-        r.onGround = onGround ? 1 : 0;
-        r.callsign = callsign;
-        r.liveryTitle = title;
-        r.hexid = hexid;
+        r.lat = kAirportLat + 0.01, r.lon = kAirportLon, r.altitude = altitudeFt, r.heading = 270;
+        r.onGround = onGround ? 1 : 0, r.callsign = callsign, r.liveryTitle = title, r.hexid = hexid;
         return r;
     }
     // Queues a create, sends it and lets it appear; the next scan finds it.
-    void createAndAppear(const std::string& callsign, std::string_view title, uint32_t hexid,
-                         double altitudeFt, bool onGround) {
+    void createAndAppear(const std::string& callsign, std::string_view title, uint32_t hexid, double altitudeFt,
+                         bool onGround) {
         gf_queueCreate(createRec(callsign, title, hexid, altitudeFt, onGround));
         frames(4);
     }
@@ -91,7 +76,6 @@ class SimLinkTest : public WorkFolderTest {
     }
 };
 
-inline SimEventRec ev(uint32_t objectId, uint32_t hexid, uint32_t kind, double value1 = 0,
-                      double value2 = 0) {
+inline SimEventRec ev(uint32_t objectId, uint32_t hexid, uint32_t kind, double value1 = 0, double value2 = 0) {
     return {objectId, hexid, 0, kind, value1, value2};
 }

@@ -1,7 +1,8 @@
-// Fixture of the static parking tests: the tick harness's types and liveries, stands laid out in
-// metres, a Monday 10:00 clock, and builders of options, planned entries and static aircraft.
+// Static parking tests: the tick harness, stands laid out in metres, Monday 10:00, and builders.
 #pragma once
 #include <string>
+
+#include <fmt/format.h>
 
 #include "aircraft/type_database.h"
 #include "core/params.h"
@@ -18,67 +19,44 @@
 #include "support/tick_harness.h"
 
 class StaticTest : public TickHarness {
-  protected:
+protected:
     void SetUp() override {
         TickHarness::SetUp();
         g_currentSlot = tst_at(1, 20);
         CUSTOM_PARKING_PERCENTAGE.set(100);
         gf_seedRandom(3);
     }
-
-    // A real option of Monday (index given) over the half-hours.
-    static StandOption opt(std::string callsign, std::string callsign2, std::string type, std::string reg,
-                           uint64_t hh, uint32_t index, uint32_t day = 1, uint32_t real = 1) {
-        const std::string airline = callsign.substr(0, 3);
-        return StandOption(std::move(callsign), std::move(callsign2), airline, std::move(type),
-                           std::move(reg), hh, index, day, 1, real);
+    // A real option of the archived file, Monday unless told; the airline from the callsign.
+    static StandOption opt(std::string cs, std::string cs2, std::string type, std::string reg, uint64_t hh,
+                           uint32_t index, uint32_t day = 1, uint32_t real = 1) {
+        const std::string airline = cs.substr(0, 3);
+        return StandOption(std::move(cs), std::move(cs2), airline, std::move(type), std::move(reg), hh, index, day, 1, real);
     }
-
-    // An active static aircraft of the fit (or from parked traffic) standing on the stand.
+    // An active static aircraft of the fit (noSource 1) or from parked traffic (0) on the stand.
     static AircraftRec staticOn(uint32_t standId, uint32_t hexid, std::string flying, std::string type,
                                 std::string reg, uint64_t parkSlot, uint32_t noSource = 1) {
         AircraftRec st;
-        st.hexid = hexid;
-        st.airline = flying.substr(0, 3);
-        st.callsign = flying + "*";
-        st.spawnCallsign = flying;
-        st.type = std::move(type);
-        st.regcode = std::move(reg);
-        st.halfWingSpan = gf_halfWingspan(st.type);
-        st.noSourceHexid = noSource;
-        st.parkSlot = parkSlot;
-        st.lifeState = active;
-        st.objectId = 700 + hexid;
-        st.standId = standId;
-        if (const Stand* s = gf_standById(standId)) {
-            st.standLat = s->latitude;
-            st.standLon = s->longitude;
-        }
+        st.hexid = hexid, st.airline = flying.substr(0, 3), st.callsign = flying + "*", st.spawnCallsign = flying;
+        st.type = std::move(type), st.regcode = std::move(reg);
+        st.noSourceHexid = noSource, st.parkSlot = parkSlot, st.lifeState = active;
+        st.objectId = 700 + hexid, st.standId = standId;
         return st;
     }
-
     // A live aircraft parked and active on the stand.
-    static LiveAircraft liveParkedOn(uint32_t standId, uint32_t hexid, std::string callsign,
-                                     std::string type) {
+    static LiveAircraft liveParkedOn(uint32_t standId, uint32_t hexid, std::string callsign, std::string type) {
         LiveAircraft ac;
-        ac.hexid = hexid;
-        ac.callsign = std::move(callsign);
-        ac.type = std::move(type);
+        ac.hexid = hexid, ac.callsign = std::move(callsign), ac.type = std::move(type);
         ac.category = static_cast<int32_t>(gf_aircraftCategory(ac.type));
-        ac.lifeState = active;
-        ac.flightState = parked;
-        ac.objectId = 800 + hexid % 100;
-        ac.standId = standId;
+        ac.lifeState = active, ac.flightState = parked;
+        ac.objectId = 800 + hexid % 100, ac.standId = standId;
         ac.stream.push_back(PosSample{});
         return ac;
     }
-
-    // "stand callsign offset first" of every PT entry, in list order.
-    static std::vector<std::string> plan() {
+    static std::vector<std::string> plan() {  // "stand callsign offset first" of each PT entry
         std::vector<std::string> out;
         for (const PtEntry& e : g_ptList)
-            out.push_back(gf_standNameOfId(static_cast<uint32_t>(e.standId)) + " " + e.callsign + " " +
-                          std::to_string(e.slotOffset) + " " + std::to_string(e.useFirstCallsign));
+            out.push_back(fmt::format("{} {} {} {}", gf_standNameOfId(static_cast<uint32_t>(e.standId)), e.callsign,
+                                      e.slotOffset, e.useFirstCallsign));
         return out;
     }
 };

@@ -1,5 +1,4 @@
-// The airport list for tests: installed as input/airports.enc in the working folder, from the
-// repo's real list or from a few lines of airports.xml.
+// The airport list installed as input/airports.enc: the repo's real list or a few lines of xml.
 #pragma once
 #include <string>
 #include <string_view>

@@ -2,14 +2,10 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
-void lf_put16(std::string& out, uint16_t v) {
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>(v >> 8));
-}
+void lf_put16(std::string& out, uint16_t v) { out.append({static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}); }
 void lf_put32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
@@ -39,8 +35,7 @@ void lf_helipad(std::string& out, const BglHelipadSpec& h) {
     out.append(6, '\0');  // +0x06..0x0B: surface and flags, not read
     lf_put32(out, tst_packLon(h.lon));
     lf_put32(out, tst_packLat(h.lat));
-    lf_put32(out, 0);  // +0x14 altitude
-    lf_put32(out, 0);  // +0x18 length
+    out.append(8, '\0');  // +0x14 altitude, +0x18 length
     lf_putFloat(out, h.widthM);
     lf_putFloat(out, h.headingDeg);
     lf_end(out, start);
@@ -67,7 +62,7 @@ void lf_parkingList(std::string& out, uint16_t id, const std::vector<BglParkingS
 
 uint32_t tst_packIcao(std::string_view code) {
     uint32_t v = 0;
-    for (char c : code) v = v * 38 + (c >= '0' && c <= '9' ? static_cast<uint32_t>(c - 46) : static_cast<uint32_t>(c - 53));
+    for (char c : code) v = v * 38 + static_cast<uint32_t>(c >= '0' && c <= '9' ? c - 46 : c - 53);
     return v << 5;
 }
 uint32_t tst_packLat(double lat) { return static_cast<uint32_t>(std::llround((90.0 - lat) * 536870912.0 / 180.0)); }
@@ -93,20 +88,11 @@ std::string tst_bglFile(const std::vector<BglAirportSpec>& airports, int otherSe
     lf_put32(out, 0x38);
     out.resize(0x38, '\0');
     lf_set32(out, 0x14, sections);
-    const uint32_t subsectionAt = 0x38 + 20 * sections;
-    const uint32_t recordsAt = subsectionAt + 16;
-    for (uint32_t i = 0; i < sections; ++i) {
-        lf_put32(out, i == 0 ? 3 : 0x65);
-        lf_put32(out, 1);  // 16-byte subsection entries, one subsection
-        lf_put32(out, 1);
-        lf_put32(out, subsectionAt);
-        lf_put32(out, 16);
-    }
-    lf_put32(out, 0);  // subsection: id
-    lf_put32(out, static_cast<uint32_t>(airports.size()));
-    lf_put32(out, recordsAt);
-    const std::size_t sizeAt = out.size();
-    lf_put32(out, 0);
+    const uint32_t subsectionAt = 0x38 + 20 * sections, recordsAt = subsectionAt + 16;
+    for (uint32_t i = 0; i < sections; ++i)  // type; 16-byte subsection entries, one subsection
+        for (uint32_t v : {i == 0 ? 3u : 0x65u, 1u, 1u, subsectionAt, 16u}) lf_put32(out, v);
+    for (uint32_t v : {0u, static_cast<uint32_t>(airports.size()), recordsAt, 0u}) lf_put32(out, v);
+    const std::size_t sizeAt = out.size() - 4;  // subsection: id, records, offset, size
     for (const BglAirportSpec& a : airports) out += tst_bglAirportRecord(a);
     lf_set32(out, sizeAt, static_cast<uint32_t>(out.size() - recordsAt));
     return out;

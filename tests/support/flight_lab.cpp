@@ -2,15 +2,12 @@
 
 #include <cmath>
 #include <iostream>
-#include <random>
 #include <set>
 
 #include <fmt/format.h>
 
-#include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
-#include "live/adding_stack.h"
 #include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
@@ -19,23 +16,17 @@
 
 namespace {
 
-constexpr double kTwoPi = 2 * kPi;
 constexpr double kPollSeconds = 2;
 constexpr int kDelaySeconds = 30;
-constexpr double kStampBase = 1000;
 constexpr int kLogCheckTicks = 50;
-constexpr double kChaseOffsetDeg = 0.08;
-constexpr double kChaseEverySec = 20;
-constexpr double kChaseAboveFt = 3000;
-constexpr double kChaseMaxLat = 89.95;
-constexpr double kStepTolerance = 1e-9;
-constexpr double kPositionTolerance = 1e-9;  // degrees
+// The user flies this far north of and above the first stream, 30 s behind its reports.
+constexpr double kChaseOffsetDeg = 0.08, kChaseEverySec = 20, kChaseAboveFt = 3000, kChaseMaxLat = 89.95;
+constexpr double kTolerance = 1e-9;
 
 TruthPoint lab_advance(const TruthPoint& p, double dt, double vrateFpm) {
     TruthPoint q = p;
     q.t = p.t + dt;
-    const LatLon to =
-        gf_destinationPoint({p.lat, p.lon}, gf_degToRad(p.trackDeg), gf_nmToFeet(p.gsKt * dt / 3600));
+    const LatLon to = gf_destinationPoint({p.lat, p.lon}, gf_degToRad(p.trackDeg), gf_nmToFeet(p.gsKt * dt / 3600));
     q.lat = to.lat;
     q.lon = to.lon;
     q.vrateFpm = vrateFpm;
@@ -43,111 +34,94 @@ TruthPoint lab_advance(const TruthPoint& p, double dt, double vrateFpm) {
     return q;
 }
 
-int32_t lab_diff(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
+int32_t lab_diff(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
+
+bool lab_hasCurve(const LiveAircraft& ac) { return !std::isnan(ac.curve[6]) && !std::isnan(ac.curve[7]); }
 
 // Flight-state changes of an active aircraft that the playback, flight and ground models make.
 bool lab_flightRow(uint32_t from, uint32_t to) {
     if (from == to) return true;
     switch (to) {
-        case flying:
-            return true;
-        case taxi:
-            return from == flying || from == parked || from == parking || from == pushed_back ||
-                   from == birth;
+        case flying: return true;
+        case taxi: return from == flying || from == parked || from == parking || from == pushed_back || from == birth;
         case take_off:
-        case parking:
-            return from == taxi;
-        case parked:
-            return from == parking || from == birth;
-        case pushing_back:
-            return from == parked;
-        case pushed_back:
-            return from == pushing_back;
-        default:
-            return false;
+        case parking: return from == taxi;
+        case parked: return from == parking || from == birth;
+        case pushing_back: return from == parked;
+        case pushed_back: return from == pushing_back;
+        default: return false;
     }
 }
 
 bool lab_lifePath(uint32_t from, uint32_t to) {
-    static const std::set<std::pair<uint32_t, uint32_t>> paths = {{buffer, adding2sim},
-                                                                  {adding2sim, active},
-                                                                  {adding2sim, removingfromsim},
-                                                                  {active, liveryrespawn},
-                                                                  {active, removingfromsim},
-                                                                  {liveryrespawn, buffer},
-                                                                  {liveryrespawn, removingfromsim},
-                                                                  {removingfromsim, buffer}};
+    static const std::set<std::pair<uint32_t, uint32_t>> paths = {
+        {buffer, adding2sim},    {adding2sim, active},     {adding2sim, removingfromsim}, {active, liveryrespawn},
+        {active, removingfromsim}, {liveryrespawn, buffer}, {liveryrespawn, removingfromsim}, {removingfromsim, buffer}};
     return from == to || paths.count({from, to}) > 0;
 }
 
 std::optional<std::string> lab_values(const std::optional<LabSnapshot>&, const LiveAircraft& ac) {
-    const double v[] = {ac.lat, ac.lon, ac.altitude, ac.pitch, ac.bank, ac.heading, ac.dLat, ac.dLon};
-    for (double x : v)
+    for (double x : {ac.lat, ac.lon, ac.altitude, ac.pitch, ac.bank, ac.heading, ac.dLat, ac.dLon})
         if (!std::isfinite(x))
-            return fmt::format("value not finite: lat {} lon {} alt {} hdg {}", ac.lat, ac.lon, ac.altitude,
-                               ac.heading);
+            return fmt::format("value not finite: lat {} lon {} alt {} hdg {}", ac.lat, ac.lon, ac.altitude, ac.heading);
     if (std::fabs(ac.lat) > 90 || ac.lon < -180 || ac.lon >= 180)
         return fmt::format("position out of range: {} {}", ac.lat, ac.lon);
-    if (ac.heading < 0 || ac.heading >= kTwoPi) return fmt::format("heading out of range: {}", ac.heading);
+    if (ac.heading < 0 || ac.heading >= 2 * kPi) return fmt::format("heading out of range: {}", ac.heading);
     return std::nullopt;
 }
 
+// Every step is the leg's increment, toward the front sample, never past it nor the long way round.
 std::optional<std::string> lab_step(const std::optional<LabSnapshot>& b, const LiveAircraft& ac) {
     if (!b || b->lifeState != active || ac.lifeState != active || ac.stream.empty()) return std::nullopt;
-    const bool curve = !std::isnan(ac.curve[6]) && !std::isnan(ac.curve[7]);
-    if (b->curve || curve || ac.flightState == pushed_back || std::fabs(ac.lat) > 89) return std::nullopt;
+    if (b->curve || lab_hasCurve(ac) || ac.flightState == pushed_back || std::fabs(ac.lat) > 89) return std::nullopt;
     const PosSample& f = ac.stream.front();
-    const double stepLat = ac.lat - b->lat;
-    const double stepLon = gf_shortLonDiff(b->lon, ac.lon);
+    const double stepLat = ac.lat - b->lat, stepLon = gf_shortLonDiff(b->lon, ac.lon);
     if (f.stationary) {
-        if (stepLat != 0 || stepLon != 0)
-            return fmt::format("moved {} {} toward a stationary sample", stepLat, stepLon);
-        return std::nullopt;
+        if (stepLat == 0 && stepLon == 0) return std::nullopt;
+        return fmt::format("moved {} {} toward a stationary sample", stepLat, stepLon);
     }
-    if (std::fabs(stepLat - ac.dLat) > kStepTolerance || std::fabs(stepLon - ac.dLon) > kStepTolerance)
+    if (std::fabs(stepLat - ac.dLat) > kTolerance || std::fabs(stepLon - ac.dLon) > kTolerance)
         return fmt::format("step {} {} is not the leg's increment {} {}", stepLat, stepLon, ac.dLat, ac.dLon);
     const int32_t left = std::max(lab_diff(f.dueTick, static_cast<int32_t>(gf_tickNow())), 0);
-    if (std::fabs(ac.dLon) * left > 180 + 1e-6)
-        return fmt::format("leg the long way round: dLon {}", ac.dLon);
-    // Past the front sample on the straight leg: the rest of the way points backwards.
+    if (std::fabs(ac.dLon) * left > 180 + 1e-6) return fmt::format("leg the long way round: dLon {}", ac.dLon);
     const double restLat = f.lat - ac.lat, restLon = gf_shortLonDiff(ac.lon, f.lon);
     const double len = std::hypot(ac.dLat, ac.dLon);
-    if (len > 0 && (restLat * ac.dLat + restLon * ac.dLon) / len < -kPositionTolerance)
+    if (len > 0 && (restLat * ac.dLat + restLon * ac.dLon) / len < -kTolerance)
         return fmt::format("stepped beyond the front sample ({} {} left)", restLat, restLon);
     return std::nullopt;
 }
 
 // The clamps may move the next sample's due tick past later ones; what the feed appends is
-// always later than the back sample it found.
+// always later than the back sample it found. No front sample is left behind while active.
 std::optional<std::string> lab_dues(const std::optional<LabSnapshot>& b, const LiveAircraft& ac) {
-    const bool appended =
-        b && !ac.stream.empty() && ac.stream.back().dueTick != b->backDue && b->streamSize > 0;
-    if (appended && lab_diff(ac.stream.back().dueTick, b->backDue) <= 0 && ac.stream.size() > 1 &&
-        lab_diff(ac.stream.back().dueTick, ac.stream[ac.stream.size() - 2].dueTick) <= 0)
-        return fmt::format("sample appended due at {} after a back due at {}", ac.stream.back().dueTick,
-                           b->backDue);
-    if (ac.lifeState != active || ac.stream.empty() || ac.eraseFlag) return std::nullopt;
-    const int32_t tickDone = static_cast<int32_t>(gf_tickNow() - 1);
+    const size_t n = ac.stream.size();
+    const bool appended = b && n > 0 && b->streamSize > 0 && ac.stream.back().dueTick != b->backDue;
+    if (appended && lab_diff(ac.stream.back().dueTick, b->backDue) <= 0 && n > 1 &&
+        lab_diff(ac.stream.back().dueTick, ac.stream[n - 2].dueTick) <= 0)
+        return fmt::format("sample appended due at {} after a back due at {}", ac.stream.back().dueTick, b->backDue);
+    if (ac.lifeState != active || n == 0 || ac.eraseFlag) return std::nullopt;
+    const auto tickDone = static_cast<int32_t>(gf_tickNow() - 1);
     if (lab_diff(ac.stream.front().dueTick, tickDone) < 0)
-        return fmt::format("front sample due at {} left behind at tick {}", ac.stream.front().dueTick,
-                           tickDone);
+        return fmt::format("front sample due at {} left behind at tick {}", ac.stream.front().dueTick, tickDone);
     return std::nullopt;
 }
 
 std::optional<std::string> lab_states(const std::optional<LabSnapshot>& b, const LiveAircraft& ac) {
     if (!b) return std::nullopt;
     if (!lab_lifePath(b->lifeState, ac.lifeState))
-        return fmt::format("life state {} -> {}", gf_lifeStateName(b->lifeState),
-                           gf_lifeStateName(ac.lifeState));
-    if (b->lifeState != active || b->flightState == ac.flightState) return std::nullopt;
-    if (lab_flightRow(b->flightState, ac.flightState)) return std::nullopt;
-    if (lab_flightRow(b->flightState, ac.previousFlightState) &&
-        lab_flightRow(ac.previousFlightState, ac.flightState))
+        return fmt::format("life state {} -> {}", gf_lifeStateName(b->lifeState), gf_lifeStateName(ac.lifeState));
+    if (b->lifeState != active || b->flightState == ac.flightState || lab_flightRow(b->flightState, ac.flightState))
         return std::nullopt;
-    return fmt::format("flight state {} -> {}", gf_flightStateName(b->flightState),
-                       gf_flightStateName(ac.flightState));
+    if (lab_flightRow(b->flightState, ac.previousFlightState) && lab_flightRow(ac.previousFlightState, ac.flightState))
+        return std::nullopt;
+    return fmt::format("flight state {} -> {}", gf_flightStateName(b->flightState), gf_flightStateName(ac.flightState));
+}
+
+LabSnapshot lab_snapshot(const LiveAircraft& ac) {
+    LabSnapshot s{ac.lifeState, ac.flightState, ac.previousFlightState, ac.lat, ac.lon, ac.heading, lab_hasCurve(ac),
+                  ac.stream.size()};
+    if (!ac.stream.empty()) s.frontDue = ac.stream.front().dueTick, s.backDue = ac.stream.back().dueTick;
+    return s;
 }
 
 }  // namespace
@@ -163,23 +137,17 @@ void lab_straight(Truth& t, double seconds, double stepSec, double vrateFpm) {
 
 void lab_turn(Truth& t, double degrees, double degPerSec, double stepSec) {
     const int steps = static_cast<int>(std::ceil(std::fabs(degrees) / (degPerSec * stepSec)));
-    const double per = degrees / steps;
     for (int i = 0; i < steps; ++i) {
         TruthPoint q = lab_advance(t.back(), stepSec, 0);
-        q.trackDeg = std::fmod(q.trackDeg + per + 360.0, 360.0);
+        q.trackDeg = std::fmod(q.trackDeg + degrees / steps + 360.0, 360.0);
         t.push_back(q);
     }
 }
 
 void lab_approach(Truth& t, double fieldFt, double stepSec) {
     while (t.back().altFt > fieldFt + 1) {
-        const double fpm = -std::tan(gf_degToRad(3.0)) * gf_nmToFeet(t.back().gsKt / 60);
-        TruthPoint q = lab_advance(t.back(), stepSec, fpm);
-        if (q.altFt <= fieldFt) {
-            q.altFt = fieldFt;
-            q.onGround = true;
-            q.vrateFpm = 0;
-        }
+        TruthPoint q = lab_advance(t.back(), stepSec, -std::tan(gf_degToRad(3.0)) * gf_nmToFeet(t.back().gsKt / 60));
+        if (q.altFt <= fieldFt) q.altFt = fieldFt, q.onGround = true, q.vrateFpm = 0;
         t.push_back(q);
     }
     while (t.back().gsKt > 20) {
@@ -207,116 +175,41 @@ Truth lab_gap(const Truth& t, double from, double to) {
     return r;
 }
 
-Truth lab_jitter(const Truth& t, double deg, uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> u(-deg, deg);
-    Truth r = t;
-    for (TruthPoint& p : r) {
-        p.lat += u(rng);
-        p.lon = gf_wrapLonDeg(p.lon + u(rng));
-    }
-    return r;
-}
-
-Truth lab_duplicates(const Truth& t) {
-    Truth r;
-    for (const TruthPoint& p : t) {
-        r.push_back(p);
-        TruthPoint q = p;
-        q.t += 0.5;
-        r.push_back(q);
-    }
-    return r;
-}
-
-Truth lab_jump(const Truth& t, double from, double dLat, double dLon) {
-    Truth r = t;
-    for (TruthPoint& p : r)
-        if (p.t >= from) {
-            p.lat += dLat;
-            p.lon = gf_wrapLonDeg(p.lon + dLon);
-        }
-    return r;
-}
-
-Truth lab_mirror(const Truth& t, double aboutLon) {
-    Truth r = t;
-    for (TruthPoint& p : r) {
-        p.lon = gf_wrapLonDeg(2 * aboutLon - p.lon);
-        p.trackDeg = std::fmod(360.0 - p.trackDeg, 360.0);
-    }
-    return r;
-}
-
-Truth lab_shift(const Truth& t, double dLon) {
-    Truth r = t;
-    for (TruthPoint& p : r) p.lon = gf_wrapLonDeg(p.lon + dLon);
-    return r;
-}
-
-LabSnapshot lab_snapshot(const LiveAircraft& ac) {
-    LabSnapshot s;
-    s.lifeState = ac.lifeState;
-    s.flightState = ac.flightState;
-    s.previousFlightState = ac.previousFlightState;
-    s.lat = ac.lat;
-    s.lon = ac.lon;
-    s.heading = ac.heading;
-    s.curve = !std::isnan(ac.curve[6]) && !std::isnan(ac.curve[7]);
-    s.streamSize = ac.stream.size();
-    if (!ac.stream.empty()) {
-        s.frontDue = ac.stream.front().dueTick;
-        s.backDue = ac.stream.back().dueTick;
-    }
-    return s;
-}
-
 std::vector<LabInvariant> lab_defaultInvariants() {
-    std::vector<LabInvariant> all = {{"position values", lab_values},
-                                     {"per-tick step", lab_step},
-                                     {"due ticks", lab_dues},
-                                     {"state changes", lab_states}};
+    std::vector<LabInvariant> all = {
+        {"position values", lab_values}, {"per-tick step", lab_step}, {"due ticks", lab_dues}, {"state changes", lab_states}};
     for (LabInvariant& inv : lab_groundInvariants()) all.push_back(std::move(inv));
     for (LabInvariant& inv : lab_airInvariants()) all.push_back(std::move(inv));
     return all;
 }
 
-std::vector<LabWorldInvariant> lab_defaultWorldInvariants() {
-    return lab_groundWorldInvariants();
-}
+std::vector<LabWorldInvariant> lab_defaultWorldInvariants() { return lab_groundWorldInvariants(); }
 
 void FlightLab::SetUp() {
     TickHarness::SetUp();
-    // The range stays where it is: an automatic range would lose aircraft from the object scans.
+    // A fixed range (an automatic one would lose aircraft from the object scans), and no spawn
+    // held back for the user aircraft, which only follows the traffic.
     AUTO_RANGE.set(false);
-    // Nor is a spawn held back for the user aircraft, which only follows the traffic.
     COLLISION_USER_AIR.set(false);
 }
 
 void FlightLab::TearDown() {
-    lastLog_ = gf_capturedLog();
+    const std::string all = gf_capturedLog();
     TickHarness::TearDown();
-    if (!HasFailure()) return;
-    const std::string& all = lastLog_;
-    constexpr size_t kShown = 6000;
-    std::cerr << "log (end):\n" << all.substr(all.size() > kShown ? all.size() - kShown : 0) << '\n';
+    if (HasFailure()) std::cerr << "log (end):\n" << all.substr(all.size() > 6000 ? all.size() - 6000 : 0) << '\n';
 }
 
 void FlightLab::startWorld(double lat, double lon, std::vector<ScenarioAirport> airports) {
     Scenario s = baseScenario();
     for (ScenarioAirport& a : airports) s.airports.push_back(std::move(a));
-    // The user flies a little north of the first stream, 30 s behind its reports as the playback
-    // is, so that its aircraft stays within the object scans and no spawn is held back near it.
-    s.user = {{0, std::clamp(lat + kChaseOffsetDeg, -kChaseMaxLat, kChaseMaxLat), lon, 0, 0, 0, true}};
-    if (!streams_.empty()) {
-        double lastT = -kChaseEverySec;
-        for (const TruthPoint& p : streams_.front().truth) {
-            if (p.t < lastT + kChaseEverySec) continue;
-            lastT = p.t;
-            s.user.push_back({p.t + kDelaySeconds,
-                              std::clamp(p.lat + kChaseOffsetDeg, -kChaseMaxLat, kChaseMaxLat), p.lon,
-                              p.altFt + kChaseAboveFt, 0, p.gsKt, false});
-        }
+    // So that the aircraft stays within the object scans and no spawn is held back near the user.
+    const auto chaseLat = [](double l) { return std::clamp(l + kChaseOffsetDeg, -kChaseMaxLat, kChaseMaxLat); };
+    s.user = {{0, chaseLat(lat), lon, 0, 0, 0, true}};
+    double lastT = -kChaseEverySec;
+    for (const TruthPoint& p : streams_.empty() ? Truth{} : streams_.front().truth) {
+        if (p.t < lastT + kChaseEverySec) continue;
+        lastT = p.t;
+        s.user.push_back({p.t + kDelaySeconds, chaseLat(p.lat), p.lon, p.altFt + kChaseAboveFt, 0, p.gsKt, false});
     }
     shapeWorld(s);
     startFlight(s);
@@ -330,14 +223,12 @@ void FlightLab::addStream(uint32_t hexid, const std::string& callsign, const std
 void FlightLab::poll() {
     std::vector<LiveTrafficRecord> batch;
     for (Stream& s : streams_) {
-        size_t newest = s.truth.size();
-        while (s.next < s.truth.size() && s.truth[s.next].t <= labSeconds_) newest = s.next++;
-        if (newest == s.truth.size()) continue;
-        const TruthPoint& p = s.truth[newest];
-        TrackPoint tp{p.lat, p.lon, p.altFt, p.gsKt, p.trackDeg, p.vrateFpm};
-        LiveTrafficRecord r = tst_trafficRecord(s.hexid, s.callsign, s.airline, s.type, tp, kStampBase + p.t);
-        r.sample.airborne = p.onGround ? 0 : 1;
-        batch.push_back(std::move(r));
+        if (s.next >= s.truth.size() || s.truth[s.next].t > labSeconds_) continue;
+        while (s.next + 1 < s.truth.size() && s.truth[s.next + 1].t <= labSeconds_) ++s.next;
+        const TruthPoint& p = s.truth[s.next++];
+        batch.push_back(tst_trafficRecord(s.hexid, s.callsign, s.airline, s.type,
+                                          {p.lat, p.lon, p.altFt, p.gsKt, p.trackDeg, p.vrateFpm}, 1000 + p.t));
+        batch.back().sample.airborne = p.onGround ? 0 : 1;
     }
     if (!batch.empty()) feed(std::move(batch), kDelaySeconds);
 }
@@ -361,27 +252,18 @@ void FlightLab::check() {
     std::set<uint32_t> present;
     for (const LiveAircraft& ac : g_liveRecords) {
         present.insert(ac.hexid);
-        auto it = seen_.find(ac.hexid);
-        const std::optional<LabSnapshot> before =
-            it == seen_.end() ? std::nullopt : std::optional<LabSnapshot>(it->second);
-        for (const LabInvariant& inv : invariants) {
-            if (auto broken = inv.check(before, ac)) {
-                ADD_FAILURE() << fmt::format("seed {} tick {} {} [{}]: {}", seed, g_tickCounter.load(),
-                                             gf_acLabel(ac), inv.name, *broken);
-                return;
-            }
-        }
+        const auto it = seen_.find(ac.hexid);
+        const auto before = it == seen_.end() ? std::nullopt : std::optional<LabSnapshot>(it->second);
+        for (const LabInvariant& inv : invariants)
+            if (auto broken = inv.check(before, ac))
+                return ADD_FAILURE() << fmt::format("tick {} {} [{}]: {}", g_tickCounter.load(), gf_acLabel(ac),
+                                                    inv.name, *broken);
         seen_[ac.hexid] = lab_snapshot(ac);
-        if (ac.lifeState == active) paths_[ac.hexid][g_tickCounter.load()] = {ac.lat, ac.lon};
     }
     std::erase_if(seen_, [&](const auto& e) { return !present.count(e.first); });
-    for (const LabWorldInvariant& inv : worldInvariants) {
-        if (auto broken = inv.check()) {
-            ADD_FAILURE() << fmt::format("seed {} tick {} [{}]: {}", seed, g_tickCounter.load(), inv.name,
-                                         *broken);
-            return;
-        }
-    }
+    for (const LabWorldInvariant& inv : worldInvariants)
+        if (auto broken = inv.check())
+            return ADD_FAILURE() << fmt::format("tick {} [{}]: {}", g_tickCounter.load(), inv.name, *broken);
 }
 
 // An update that throws is logged by the driver; the same aircraft throwing again within the
@@ -391,35 +273,26 @@ void FlightLab::checkLog() {
     const std::string fresh = all.substr(std::min(logSeen_, all.size()));
     logSeen_ = all.size();
     std::map<std::string, int> throws;
-    size_t pos = 0;
-    while ((pos = fresh.find("updateLiveAc: ", pos)) != std::string::npos) {
+    for (size_t pos = 0; (pos = fresh.find("updateLiveAc: ", pos)) != std::string::npos;) {
         const size_t end = fresh.find('\n', pos);
         const std::string line = fresh.substr(pos, end - pos);
         for (const Stream& s : streams_)
             if (line.find(s.callsign) != std::string::npos && ++throws[s.callsign] >= 2)
-                ADD_FAILURE() << fmt::format("seed {} tick {}: update of {} throws again: {}", seed,
-                                             g_tickCounter.load(), s.callsign, line);
+                ADD_FAILURE() << fmt::format("tick {}: update of {} throws again: {}", g_tickCounter.load(), s.callsign, line);
         pos = end;
     }
 }
 
 bool FlightLab::goneWithin(uint32_t hexid, double budgetSeconds) {
-    const Stream* stream = nullptr;
-    for (const Stream& s : streams_)
-        if (s.hexid == hexid) stream = &s;
-    if (!stream || stream->truth.empty()) return false;
-    const double lastDue = stream->truth.back().t + kDelaySeconds;
-    const double limit = lastDue + budgetSeconds;
-    while (labSeconds_ < limit && !HasFailure()) {
-        if (!live(hexid)) return true;
-        run(1);
-    }
+    const auto s = std::find_if(streams_.begin(), streams_.end(), [&](const Stream& x) { return x.hexid == hexid; });
+    if (s == streams_.end() || s->truth.empty()) return false;
+    const double limit = s->truth.back().t + kDelaySeconds + budgetSeconds;
+    while (labSeconds_ < limit && !HasFailure() && live(hexid)) run(1);
     if (!live(hexid)) return true;
     const LiveAircraft& ac = *live(hexid);
-    ADD_FAILURE() << fmt::format(
-        "seed {}: aircraft {:06x} still there {} s after its last report was due: {} {}, extension {}, "
-        "holding {}, on ground {}, {} samples",
-        seed, hexid, budgetSeconds, gf_lifeStateName(ac.lifeState), gf_flightStateName(ac.flightState),
-        ac.extension, ac.holding, ac.onGround, ac.stream.size());
+    ADD_FAILURE() << fmt::format("aircraft {:06x} still there {} s after its last report was due: {} {}, extension {}, "
+                                 "holding {}, on ground {}, {} samples",
+                                 hexid, budgetSeconds, gf_lifeStateName(ac.lifeState), gf_flightStateName(ac.flightState),
+                                 ac.extension, ac.holding, ac.onGround, ac.stream.size());
     return false;
 }

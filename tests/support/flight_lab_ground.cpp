@@ -1,49 +1,26 @@
 #include "support/flight_lab_ground.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <fmt/format.h>
 
-#include "aircraft/type_database.h"
 #include "airports/stand.h"
 #include "core/geo.h"
-#include "core/params.h"
 #include "live/aircraft_rec.h"
-#include "live/ground_motion.h"
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
-#include "live/removal.h"
-#include "live/stand_choice.h"
-#include "sim/sim_link.h"
 
 namespace {
 
-constexpr double kDegPerMetre = 1.0 / 1852.0 / 60.0;
 // A parked aircraft is this close to its stand (the arrival distance) and faces the stand's
 // heading within the steering dead band and one tick's turn.
 constexpr double kOnStandM = 2;
 constexpr double kDeadBandDeg = 0.5;
-constexpr double kTicksPerHour = 360000;
-// A turn of up to 45 degrees fitted into a short leg: the rate comes out as the angle in degrees
-// over 100 x the leg's ticks (at least 25), read as radians, so at most 45 / 2500 per tick.
-constexpr double kFittedRateMaxRad = 45.0 / 2500;
 
 bool lab_gone(const LiveAircraft& ac) {
     return ac.lifeState == removingfromsim || ac.eraseFlag || ac.withdrawn;
 }
 
-bool lab_isGroundState(uint32_t s) {
-    return s == taxi || s == parking || s == parked || s == pushing_back || s == pushed_back;
-}
-
-double lab_metres(LatLon a, LatLon b) {
-    return gf_nmToMeters(gf_haversineNm(a, b));
-}
-
-// By stand id with the occupied mark: a parked aircraft's stand is not marked for another, and no
-// other parked aircraft holds it. By position: no other active parked aircraft stands within the
-// stand's radius.
+// A parked aircraft's stand is not marked for another and no other parked aircraft holds it or
+// stands within its radius.
 std::optional<std::string> lab_oneOnStand(const std::optional<LabSnapshot>&, const LiveAircraft& ac) {
     if (ac.standId == 0 || ac.flightState != parked || lab_gone(ac)) return std::nullopt;
     const Stand* stand = gf_standById(ac.standId);
@@ -66,8 +43,8 @@ std::optional<std::string> lab_staysOnStand(const std::optional<LabSnapshot>&, c
     if (ac.standId == 0 || ac.flightState != parked || ac.lifeState != active || lab_gone(ac))
         return std::nullopt;
     const Stand* stand = gf_standById(ac.standId);
-    if (stand == nullptr) return std::nullopt;  // reported by the stand-once invariant
-    const double off = lab_metres({ac.lat, ac.lon}, stand->position());
+    if (stand == nullptr) return std::nullopt;  // reported by the one-per-stand invariant
+    const double off = gf_nmToMeters(gf_haversineNm({ac.lat, ac.lon}, stand->position()));
     if (off > kOnStandM) return fmt::format("parked {:.2f} m from {}", off, stand->name);
     const double turn = gf_headingErrorDeg(stand->heading, ac.heading);
     if (turn > kDeadBandDeg + gf_radToDeg(ac.turnRate) + 1e-9)
@@ -76,8 +53,7 @@ std::optional<std::string> lab_staysOnStand(const std::optional<LabSnapshot>&, c
     return std::nullopt;
 }
 
-// An occupied mark belongs to the live aircraft that set it, standing on that stand: parked or
-// on its way out backwards.
+// An occupied mark belongs to the live aircraft that set it, parked or pushing back on that stand.
 std::optional<std::string> lab_markHasHolder() {
     for (const Stand& stand : g_stands) {
         if (!stand.occupied) continue;
@@ -95,10 +71,6 @@ std::optional<std::string> lab_markHasHolder() {
     return std::nullopt;
 }
 
-TruthPoint lab_groundPoint(double t, LatLon p, double gsKt, double trackDeg) {
-    return {t, p.lat, p.lon, kLabFieldFt, gsKt, trackDeg, 0, true};
-}
-
 }  // namespace
 
 std::vector<LabInvariant> lab_groundInvariants() {
@@ -107,160 +79,4 @@ std::vector<LabInvariant> lab_groundInvariants() {
 
 std::vector<LabWorldInvariant> lab_groundWorldInvariants() {
     return {{"occupied mark has its holder", lab_markHasHolder}};
-}
-
-LabInvariant lab_groundSmoothness(double maxTurnFactor, double maxKt) {
-    return {"smooth on the ground",
-            [=](const std::optional<LabSnapshot>& b, const LiveAircraft& ac) -> std::optional<std::string> {
-                if (!b || b->lifeState != active || ac.lifeState != active || !ac.onGround)
-                    return std::nullopt;
-                if (!lab_isGroundState(b->flightState) || !lab_isGroundState(ac.flightState))
-                    return std::nullopt;
-                const double turn = gf_headingErrorDeg(ac.heading, b->heading);
-                const double limit =
-                    std::max(maxTurnFactor * gf_radToDeg(ac.turnRate), gf_radToDeg(kFittedRateMaxRad)) + 1e-9;
-                if (turn > limit)
-                    return fmt::format("heading turned {:.3f} deg in one tick (limit {:.3f}), {} -> {}", turn,
-                                       limit, gf_flightStateName(b->flightState),
-                                       gf_flightStateName(ac.flightState));
-                const double step = gf_haversineNm({b->lat, b->lon}, {ac.lat, ac.lon});
-                if (step > maxKt / kTicksPerHour)
-                    return fmt::format("moved {:.3f} m in one tick", gf_nmToMeters(step));
-                return std::nullopt;
-            }};
-}
-
-Truth lab_groundStart(double northM, double eastM, double trackDeg) {
-    return {lab_groundPoint(0, tst_offsetM(northM, eastM), 0, trackDeg)};
-}
-
-void lab_corner(Truth& t, double trackDeg, double gsKt) {
-    t.back().trackDeg = std::fmod(trackDeg + 360.0, 360.0);
-    t.back().gsKt = gsKt;
-}
-
-void lab_taxiTo(Truth& t, double northM, double eastM, double gsKt, double stepSec) {
-    const LatLon to = tst_offsetM(northM, eastM);
-    const TruthPoint start = t.back();
-    const double track = gf_radToDeg(gf_bearingRad({start.lat, start.lon}, to));
-    lab_corner(t, track, gsKt);
-    const double totalM = lab_metres({start.lat, start.lon}, to);
-    const int steps = std::max(1, static_cast<int>(std::ceil(totalM / gf_nmToMeters(gsKt * stepSec / 3600))));
-    for (int i = 1; i <= steps; ++i) {
-        const double f = static_cast<double>(i) / steps;
-        const LatLon p{start.lat + (to.lat - start.lat) * f, start.lon + (to.lon - start.lon) * f};
-        t.push_back(lab_groundPoint(t.back().t + stepSec, p, gsKt, t.back().trackDeg));
-    }
-}
-
-void lab_pushback(Truth& t, double metres, double gsKt, double swingDeg) {
-    const TruthPoint start = t.back();
-    const double stepM = gf_nmToMeters(gsKt * 2 / 3600);
-    const int steps = std::max(1, static_cast<int>(std::ceil(metres / stepM)));
-    const double back = gf_degToRad(start.trackDeg + 180);
-    for (int i = 1; i <= steps; ++i) {
-        const double dM = metres * i / steps;
-        const LatLon p{start.lat + dM * std::cos(back) * kDegPerMetre,
-                       start.lon + dM * std::sin(back) * kDegPerMetre / std::cos(gf_degToRad(start.lat))};
-        t.push_back(lab_groundPoint(t.back().t + 2, p, gsKt, start.trackDeg + swingDeg * i / steps));
-    }
-    t.back().gsKt = 0;
-}
-
-void FlightLabGround::SetUp() {
-    FlightLab::SetUp();
-    LOG.set(true);
-    g_staticParkingOn = true;
-    invariants.push_back({"probe", [this](const std::optional<LabSnapshot>&, const LiveAircraft& ac) {
-                              if (ac.lifeState != active) return std::optional<std::string>();
-                              seenOnGround_[ac.hexid].push_back({ac.flightState, {ac.lat, ac.lon}});
-                              auto& st = states_[ac.hexid];
-                              if (st.empty() || st.back() != ac.flightState) st.push_back(ac.flightState);
-                              return std::optional<std::string>();
-                          }});
-}
-
-void FlightLabGround::addStands(std::initializer_list<TestStand> stands, double headingDeg) {
-    tst_addStands(stands);
-    for (Stand& s : g_stands) s.heading = gf_degToRad(headingDeg);
-}
-
-void FlightLabGround::setSite(const std::string& reservedStand, int64_t wantedParked) {
-    ParkSite site;
-    site.code = kLabParkCode;
-    site.position = kStandOrigin;
-    site.reservedStand = reservedStand;
-    site.parkedFileRead = true;
-    site.wantedParked = wantedParked;
-    gf_setParkSite(site);
-}
-
-void FlightLabGround::startGround(std::optional<std::pair<double, double>> userAt) {
-    ScenarioAirport airport{kLabParkCode, kStandOrigin.lat, kStandOrigin.lon, kLabFieldFt};
-    if (!userAt) return startWorld(kStandOrigin.lat, kStandOrigin.lon, {airport});
-    Scenario s = baseScenario();
-    s.airports.push_back(airport);
-    const LatLon u = tst_offsetM(userAt->first, userAt->second);
-    s.user = {{0, u.lat, u.lon, kLabFieldFt, 0, 0, true}};
-    startFlight(s);
-}
-
-void FlightLabGround::addGround(uint32_t hexid, const std::string& callsign, const Truth& t,
-                                const std::string& type, const std::string& airline) {
-    addStream(hexid, callsign, airline, type, t);
-}
-
-void FlightLabGround::addStatic(uint32_t hexid, const std::string& callsign, uint32_t standId,
-                                uint64_t parkSlot) {
-    const Stand* stand = gf_standById(standId);
-    ASSERT_NE(stand, nullptr);
-    AircraftRec st;
-    st.hexid = hexid;
-    st.callsign = callsign;
-    st.spawnCallsign = callsign;
-    st.type = "B738";
-    st.airline = "DLH";
-    st.regcode = fmt::format("D-S{:03}", hexid % 1000);
-    st.halfWingSpan = gf_halfWingspan(st.type);
-    st.standId = standId;
-    st.standLat = stand->latitude;
-    st.standLon = stand->longitude;
-    st.standHeading = stand->heading;
-    st.parkSlot = parkSlot;
-    st.lifeState = adding2sim;
-    g_staticAircraft.push_back(st);
-    AiCreateRec create;
-    create.lat = stand->latitude;
-    create.lon = stand->longitude;
-    create.altitude = kLabFieldFt;
-    create.heading = gf_radToDeg(stand->heading);
-    create.onGround = 1;
-    create.callsign = callsign;
-    create.liveryTitle = kTitleDlh738;
-    create.hexid = hexid;
-    g_createDequeStatic.push_back(create);
-}
-
-std::vector<std::string> FlightLabGround::eventsOf(uint32_t hexid, const std::string& event) {
-    const LiveAircraft* ac = live(hexid);
-    if (ac == nullptr || ac->objectId == 0) return {};
-    return journalLines(fmt::format("{} {}", ac->objectId, event));
-}
-
-double FlightLabGround::metresFromStand(uint32_t hexid, uint32_t standId) {
-    const LiveAircraft* ac = live(hexid);
-    const Stand* stand = gf_standById(standId);
-    if (ac == nullptr || stand == nullptr) return -1;
-    return lab_metres({ac->lat, ac->lon}, stand->position());
-}
-
-double FlightLabGround::farthestIn(uint32_t hexid, LatLon from,
-                                   std::initializer_list<uint32_t> states) const {
-    double far = 0;
-    const auto it = seenOnGround_.find(hexid);
-    if (it == seenOnGround_.end()) return far;
-    for (const Seen& s : it->second)
-        if (std::find(states.begin(), states.end(), s.state) != states.end())
-            far = std::max(far, lab_metres(from, s.position));
-    return far;
 }

@@ -1,6 +1,5 @@
-// A small HTTP/1.1 server for tests: serves the files of one folder on 127.0.0.1 at an
-// ephemeral port from its own thread, GET only, one connection at a time, closing each after
-// its answer. Never listens on any other address.
+// A small HTTP/1.1 server for tests: the files of one folder on 127.0.0.1 at an ephemeral port,
+// from its own thread, GET only, one connection at a time, each closed after its answer.
 #pragma once
 #include <atomic>
 #include <filesystem>
@@ -9,18 +8,14 @@
 #include <string>
 #include <thread>
 
-// What the server does instead of answering a path normally.
-enum class HttpFault {
-    None,
-    ServerError,  // 500 with an empty body
-    Stall,        // sends the head of a 200 answer and then nothing until stopped (or 30 s)
-    Cut,          // announces more bytes than it sends, then closes
-};
+// What the server does instead of answering a path: 500 with an empty body, the head of a 200
+// answer and then nothing until stopped (or 30 s), or fewer bytes than announced.
+enum class HttpFault { None, ServerError, Stall, Cut };
 
 class HttpServer {
   public:
-    // Serves root; start() must be called before use. A request path is the file's path below root
-// with "%20" for blanks; ".." and paths that are not files answer 404.
+    // Serves root once started. A request path is the file's path below root with "%20" for
+    // blanks; ".." and paths that are not files answer 404.
     explicit HttpServer(std::filesystem::path root);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
@@ -31,8 +26,7 @@ class HttpServer {
     // Wakes the thread, joins it and closes the socket. Called by the destructor as well.
     void stop();
     int port() const { return port_; }
-    // "http://127.0.0.1:<port>/"
-    std::string baseUrl() const;
+    std::string baseUrl() const;  // "http://127.0.0.1:<port>/"
     // Requests answered so far (any status).
     int requestCount() const { return requests_.load(); }
     // The User-Agent header of the last request.

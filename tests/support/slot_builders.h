@@ -1,5 +1,4 @@
-// Builders of half-hour values for the tests of stand options and parking slots: slot values,
-// half-hour sets, and the text of the range error a call raises.
+// Half-hour values for the tests of stand options and parking slots.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -14,14 +13,12 @@ inline uint64_t tst_at(int weekday, int slot) {
     return gf_packSlot(slot, weekday);
 }
 
-// The 48-bit set of the listed slots.
+// The 48-bit set of the listed slots; of the slots first..last.
 inline uint64_t tst_bits(std::initializer_list<int> slots) {
     uint64_t hh = 0;
     for (int s : slots) hh |= uint64_t{1} << s;
     return hh;
 }
-
-// The set of the slots first..last.
 inline uint64_t tst_range(int first, int last) {
     uint64_t hh = 0;
     for (int s = first; s <= last; ++s) hh |= uint64_t{1} << s;

@@ -1,5 +1,7 @@
 #include "support/tick_harness.h"
 
+#include <cmath>
+
 #include <fmt/format.h>
 
 #include "aircraft/liveries_scanned.h"
@@ -17,46 +19,27 @@
 namespace {
 
 constexpr const char* kHarnessTypes = R"(<dbase><types>
-<type icao="C172" cat="Light" span="11"/>
-<type icao="A320" cat="Large" span="35.8"/>
-<type icao="B738" cat="Large" span="35.8"/>
-<type icao="B744" cat="Heavy" span="64.4"/>
-<type icao="B739" cat="Large" span="35.8"/>
-<type icao="B38M" cat="Large" span="35.9"/>
+<type icao="C172" cat="Light" span="11"/><type icao="A320" cat="Large" span="35.8"/>
+<type icao="B738" cat="Large" span="35.8"/><type icao="B744" cat="Heavy" span="64.4"/>
+<type icao="B739" cat="Large" span="35.8"/><type icao="B38M" cat="Large" span="35.9"/>
 <type icao="EC45" cat="Rotorcraft" span="11"/>
-</types><registrations>
-<reg id="D-ABCD" airl="DLH" type="B738"/>
-</registrations></dbase>)";
+</types><registrations><reg id="D-ABCD" airl="DLH" type="B738"/></registrations></dbase>)";
 
 constexpr double kTickSeconds = 0.01;
-constexpr double kSlackSeconds = 1e-9;
-constexpr double kOnGroundAboveFieldFt = 50;
 // Enough for a create already sent to be found and reported.
 constexpr int kSettleTicks = 300;
 
 std::string lf_liveriesXml() {
     std::string xml = "<?xml version=\"1.0\"?>\n<liveries>\n";
-    const char* rows[][3] = {{"DLH", "B738", kTitleDlh738},
-                             {"BAW", "A320", kTitleBaw320},
-                             {"PVT", "C172", kTitlePvt172},
-                             {"DLH", "B744", kTitleDlh744},
-                             {"DAL", "B739", kTitleDal739},
-                             {"THY", "B38M", kTitleThy38m},
+    const char* rows[][3] = {{"DLH", "B738", kTitleDlh738}, {"BAW", "A320", kTitleBaw320},
+                             {"PVT", "C172", kTitlePvt172}, {"DLH", "B744", kTitleDlh744},
+                             {"DAL", "B739", kTitleDal739}, {"THY", "B38M", kTitleThy38m},
                              {"SAZ", "EC45", kTitleSazEc45}};
-    for (const auto& r : rows)
-        xml += fmt::format("  <liv airl=\"{}\" type=\"{}\" title=\"{}\"/>\n", r[0], r[1], r[2]);
+    for (const auto& r : rows) xml += fmt::format("<liv airl=\"{}\" type=\"{}\" title=\"{}\"/>\n", r[0], r[1], r[2]);
     // Liveries the stand-in simulator does not have: airlines RAA..RAT on the B738.
     for (char c = 'A'; c <= 'T'; ++c)
-        xml += fmt::format("  <liv airl=\"RA{}\" type=\"B738\" title=\"Refused 737 RA{}\"/>\n", c, c);
+        xml += fmt::format("<liv airl=\"RA{}\" type=\"B738\" title=\"Refused 737 RA{}\"/>\n", c, c);
     return xml + "</liveries>\n";
-}
-
-bool lf_owned(uint32_t objectId) {
-    for (const LiveAircraft& a : g_liveRecords)
-        if (a.objectId == objectId) return true;
-    for (const AircraftRec& s : g_staticAircraft)
-        if (s.objectId == objectId) return true;
-    return false;
 }
 
 }  // namespace
@@ -69,25 +52,16 @@ LiveTrafficRecord tst_trafficRecord(uint32_t hexid, const std::string& callsign,
     r.origin = "EGLL";
     r.destination = "EDDF";
     r.callsign = callsign;
-    r.sample.lat = p.lat;
-    r.sample.lon = p.lon;
-    r.sample.alt = p.altFt;
-    r.sample.gs = p.gsKt;
-    r.sample.track = p.trackDeg;
-    r.sample.vrate = p.vrateFpm;
-    r.sample.airspeed = p.gsKt;
-    r.sample.airborne = p.altFt > kHarnessElevFt + kOnGroundAboveFieldFt ? 1 : 0;
+    r.sample = {.lat = p.lat, .lon = p.lon, .alt = p.altFt, .gs = p.gsKt, .track = p.trackDeg, .vrate = p.vrateFpm,
+                .airspeed = p.gsKt, .airborne = uint8_t(p.altFt > kHarnessElevFt + 50)};
     r.timeStamp = timeStamp;
     r.hexid = hexid;
     return r;
 }
 
 TrackPoint tst_pointNear(double nm, double eastNm, double altFt) {
-    TrackPoint p;
-    p.lat = kHarnessLat + nm / 60.0;
-    p.lon = kHarnessLon + eastNm / (60.0 * std::cos(kHarnessLat * 3.141592653589793 / 180.0));
-    p.altFt = altFt;
-    return p;
+    return {kHarnessLat + nm / 60.0, kHarnessLon + eastNm / (60.0 * std::cos(kHarnessLat * 3.141592653589793 / 180.0)),
+            altFt};
 }
 
 std::vector<TrackPoint> tst_inbound(double altFt, int points) {
@@ -110,8 +84,7 @@ void TickHarness::TearDown() {
     if (flying_ && !HasFatalFailure()) {
         // A create sent in the last ticks is still to be found; let it be reported first.
         for (int i = 0; i < kSettleTicks && !unownedObjects().empty() && !g_stopRun; ++i) tick();
-        EXPECT_EQ(unownedObjects(), std::vector<std::string>{})
-            << "objects in the simulator that no record owns";
+        EXPECT_EQ(unownedObjects(), std::vector<std::string>{}) << "objects in the simulator that no record owns";
     }
     WorkFolderTest::TearDown();
 }
@@ -138,37 +111,30 @@ void TickHarness::tick(int n) {
     for (int i = 0; i < n; ++i) {
         lf_tick();
         worldSeconds_ += kTickSeconds;
-        while (gf_standinTime() + gf_standinFrameSeconds() <= worldSeconds_ + kSlackSeconds) {
+        while (gf_standinTime() + gf_standinFrameSeconds() <= worldSeconds_ + 1e-9)
             if (!gf_simFrame()) return;
-        }
     }
 }
 
 int TickHarness::tickUntil(const std::function<bool()>& done, int maxTicks) {
-    for (int i = 0; i < maxTicks; ++i) {
+    for (int i = 0; i <= maxTicks; ++i) {
         if (done()) return i;
-        tick();
+        if (i < maxTicks) tick();
     }
-    if (done()) return maxTicks;
     ADD_FAILURE() << "not reached in " << maxTicks << " ticks";
     return -1;
 }
 
-void TickHarness::feed(std::vector<LiveTrafficRecord> batch, int delaySeconds) {
-    gf_addTrafficBatch(batch, delaySeconds);
-}
+void TickHarness::feed(std::vector<LiveTrafficRecord> batch, int delaySeconds) { gf_addTrafficBatch(batch, delaySeconds); }
 
 void TickHarness::feedTrack(uint32_t hexid, const std::string& callsign, const std::string& airline,
                             const std::string& type, const std::vector<TrackPoint>& points) {
     for (size_t i = 0; i < points.size(); ++i)
-        feed({tst_trafficRecord(hexid, callsign, airline, type, points[i],
-                                1000.0 + 6.0 * static_cast<double>(i))},
+        feed({tst_trafficRecord(hexid, callsign, airline, type, points[i], 1000.0 + 6.0 * static_cast<double>(i))},
              6 * static_cast<int>(i + 1));
 }
 
-LiveAircraft* TickHarness::live(uint32_t hexid) {
-    return gf_findLiveByHexid(hexid);
-}
+LiveAircraft* TickHarness::live(uint32_t hexid) { return gf_findLiveByHexid(hexid); }
 
 std::vector<std::string> TickHarness::journalLines(const std::string& prefix) {
     std::vector<std::string> lines;
@@ -187,6 +153,7 @@ std::string TickHarness::newLog() {
 std::vector<std::string> TickHarness::unownedObjects() {
     std::vector<std::string> unowned;
     for (const StandinObject& o : gf_standinObjects())
-        if (!lf_owned(o.id)) unowned.push_back(fmt::format("{} {} {}", o.id, o.atcId, o.title));
+        if (!gf_findLiveByObjectId(o.id) && !gf_findStaticByObjectId(o.id))
+            unowned.push_back(fmt::format("{} {} {}", o.id, o.atcId, o.title));
     return unowned;
 }

@@ -1,8 +1,7 @@
-// The tick harness: the real main-loop tick (lf_tick) run against the stand-in simulator, which
-// is stepped frame by frame in step with the ticks (10 ms each). A fixture gives every case a
-// small type database, built livery tables and a world around one airport; traffic goes in
-// through the real batch hand-over. Its teardown checks that the simulator keeps no object that
-// no record owns. Extend it with world builders and probes as the movement parts need them.
+// The tick harness: the real main-loop tick (lf_tick) against the stand-in simulator, stepped
+// frame by frame in step with the 10 ms ticks, around one airport with a small type database and
+// built livery tables. Traffic goes in through the real batch hand-over. The teardown checks that
+// the simulator keeps no object that no record owns.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -17,25 +16,24 @@
 #include "platform/sim_standin.h"
 #include "support/work_folder.h"
 
-// The harness's airport (EDDF) and its installed liveries.
+// The harness's airport (EDDF) and its liveries; the last three are known but not installed.
 inline constexpr double kHarnessLat = 50.0379, kHarnessLon = 8.5622, kHarnessElevFt = 364;
 inline constexpr const char* kTitleDlh738 = "Boeing 737-800 Lufthansa";
 inline constexpr const char* kTitleBaw320 = "Airbus A320 British Airways";
 inline constexpr const char* kTitlePvt172 = "Cessna 172 Private";
 inline constexpr const char* kTitleDlh744 = "Boeing 747-400 Lufthansa";
-// Known but not installed by the base scenario: the types of the real tracks.
 inline constexpr const char* kTitleDal739 = "Boeing 737-900 Delta";
 inline constexpr const char* kTitleThy38m = "Boeing 737 MAX 8 Turkish";
 inline constexpr const char* kTitleSazEc45 = "Eurocopter EC145 Rega";
 
-// One traffic record; the sample is airborne when altFt is above the airport's elevation + 50.
+// One traffic record; airborne when altFt is above the airport's elevation + 50.
 struct TrackPoint {
     double lat = kHarnessLat, lon = kHarnessLon;
     double altFt = 12000, gsKt = 250, trackDeg = 180, vrateFpm = 0;
 };
 LiveTrafficRecord tst_trafficRecord(uint32_t hexid, const std::string& callsign, const std::string& airline,
                                     const std::string& type, const TrackPoint& p, double timeStamp);
-// A point `nm` nautical miles north (negative: south) and `eastNm` east of the airport.
+// A point `nm` north (negative: south) and `eastNm` east of the airport.
 TrackPoint tst_pointNear(double nm, double eastNm = 0, double altFt = 12000);
 // Points 6 s apart of an aircraft flying south at 250 kt, from 10 nm north of the airport.
 std::vector<TrackPoint> tst_inbound(double altFt = 12000, int points = 3);
@@ -44,34 +42,28 @@ class TickHarness : public WorkFolderTest {
   protected:
     void SetUp() override;
     void TearDown() override;
-
-    // The user parked at the airport, the four harness titles installed, 30 frames a second.
+    // The user parked at the airport, the first four titles installed, 30 frames a second.
     static Scenario baseScenario();
     // Loads the world, opens the link, runs its first frame and allows adding, as the run does.
     void startFlight(const Scenario& s = baseScenario());
     // n main-loop passes, each followed by the simulator frames that fall into its 10 ms.
     void tick(int n = 1);
-    // Ticks until done() holds; the number of ticks run, or -1 (a failure) after maxTicks.
+    // Ticks until done() holds: the ticks run, or -1 (a failure) after maxTicks.
     int tickUntil(const std::function<bool()>& done, int maxTicks = 5000);
-    // Hands a batch over as the traffic reader does (delay 30: the adding stack; else a
-    // buffered snapshot, processed whole at the next tick).
+    // A batch handed over as the reader does (delay 30: the adding stack; else a buffered snapshot).
     void feed(std::vector<LiveTrafficRecord> batch, int delaySeconds);
-    // The same aircraft's points as buffered snapshots 6 s apart (delays 6, 12, ...), so that
-    // point i is due 600 x (i + 1) ticks from now.
+    // The points as buffered snapshots 6 s apart: point i is due 600 x (i + 1) ticks from now.
     void feedTrack(uint32_t hexid, const std::string& callsign, const std::string& airline,
                    const std::string& type, const std::vector<TrackPoint>& points);
 
   public:
-    // The live aircraft with the hexid; nullptr when none.
     static LiveAircraft* live(uint32_t hexid);
     // Journal lines of the stand-in that begin with the prefix ("CREATE", "5 NAV_LIGHTS_SET").
     static std::vector<std::string> journalLines(const std::string& prefix);
-    // Every stand-in object is owned by a live or static record with its object id; the rest.
-    static std::vector<std::string> unownedObjects();
+    static std::vector<std::string> unownedObjects();  // stand-in objects no record owns
 
   protected:
-    // The log lines written since the last call.
-    std::string newLog();
+    std::string newLog();  // the log lines written since the last call
 
   private:
     double worldSeconds_ = 0;

@@ -88,9 +88,7 @@ std::string tst_readFile(const fs::path& path) {
     return s.str();
 }
 
-fs::path tst_sourceDir() {
-    return TRELVO_SOURCE_DIR;
-}
+fs::path tst_sourceDir() { return TRELVO_SOURCE_DIR; }
 
 void WorkFolderTest::SetUp() {
     previous_ = fs::current_path();

@@ -1,13 +1,11 @@
-// Test fixture: every test case runs in a fresh temporary working folder with every global
-// restored to its start value. One process per test case keeps this safe.
+// Every test case runs in a fresh temporary working folder with every global at its start value.
 #pragma once
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
-// Restores every subsystem's globals (whole-process resets). Each subsystem adds its reset here.
-void tst_resetAll();
+void tst_resetAll();  // every subsystem's whole-process reset; each subsystem adds its own
 
 // Writes a file (creating its folders) relative to the working folder.
 void tst_writeFile(const std::filesystem::path& path, std::string_view content);
