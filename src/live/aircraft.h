@@ -120,6 +120,8 @@ struct LiveAircraft : AircraftRec {
     double touchdownHeading = 0;  // radians
     double pushedBackMaxDist = 0;
     double firstStandDist = 0, lastStandDist = 0;
+    PosSample lastStandSample;   // the stand check's previous sample (position and due tick)
+    uint8_t lastStandNoise = 0;  // that sample was taken for a jump of the reported position
     double headingError = 0;    // degrees
     double respawnHeading = 0;  // radians
     uint8_t respawnHeadingValid = 0;

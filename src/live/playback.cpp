@@ -43,6 +43,9 @@ constexpr double kExtensionTurnDeg = 100;
 constexpr uint32_t kTowHeavyTicks = 360000;
 constexpr uint32_t kTowLargeTicks = 150000;
 constexpr uint32_t kTowBuzjetTicks = 90000;
+// No aircraft leaves a stand faster than it taxis: a parked aircraft's report that would need
+// more is its position jumping about.
+constexpr double kStandNoiseKt = 30;
 constexpr uint32_t kParkedExtensionTicks = static_cast<uint32_t>(kParkedExtensionSec) * kTicksPerSecond;
 
 bool lf_within(const PosSample& a, const PosSample& b, double toleranceDeg) {
@@ -244,7 +247,9 @@ void lf_decodeActive(LiveAircraft& ac, PosSample& sample) {
 
 void lf_decode(LiveAircraft& ac, PosSample& sample) {
     if (ac.stream.size() > kMaxStreamSamples) return removeAircraftFromSim(ac);
-    if (ac.holding && !ac.stream.empty()) {
+    // A pushed-back aircraft holds only while it waits for the feed to move on: its own check
+    // lets it taxi after a sample that is far away. Any other holding aircraft cannot get there.
+    if (ac.holding && ac.flightState != pushed_back && !ac.stream.empty()) {
         const double meters = gf_nmToMeters(gf_haversineNm(gf_posOf(ac.stream.front()), gf_posOf(sample)));
         if (meters > HOLDING_THRESHOLD_METERS.value()) {
             lf_endHolding(ac);
@@ -366,9 +371,28 @@ bool checkNewPosDuringLanding(LiveAircraft& ac, PosSample& s) {
     return true;
 }
 
+namespace {
+
+// A report of a parked aircraft that jumps farther than it could have moved since the previous
+// one is noise; the same position reported again keeps the verdict of its first report.
+bool lf_standNoise(LiveAircraft& ac, const PosSample& s, bool first) {
+    bool noise = false;
+    if (!first)
+        noise = gf_samePosition(s, ac.lastStandSample)
+                    ? ac.lastStandNoise != 0
+                    : lf_positionsKt(ac.lastStandSample, s) > kStandNoiseKt;
+    ac.lastStandSample = s;
+    ac.lastStandNoise = noise ? 1 : 0;
+    return noise;
+}
+
+}  // namespace
+
 bool lf_parkedSample(LiveAircraft& ac, PosSample& s) {
     const bool first = !ac.standSampleSeen;
     ac.standSampleSeen = 1;
+    // Counted neither as moving away nor as coming back.
+    if (lf_standNoise(ac, s, first)) return false;
     const double d = gf_haversineNm({ac.standLat, ac.standLon}, gf_posOf(s));
     const double limit = ac.previousFlightState == parking ? 2 * kStandLimitNm : kStandLimitNm;
     if (!(d <= limit)) {

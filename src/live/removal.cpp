@@ -1,12 +1,14 @@
 #include "live/removal.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include <fmt/format.h>
 
 #include "core/log.h"
 #include "feed/records.h"
 #include "live/aircraft_rec.h"
+#include "live/live_set.h"
 #include "live/parking_conflicts.h"
 
 std::vector<uint32_t> g_hexidStack;
@@ -29,6 +31,15 @@ void lf_withdrawOrWait(AircraftRec& rec) {
     }
     // The create is on its way: the activation removes the object once it exists.
     rec.removeWhenItAppears = 1;
+}
+
+// An object in the simulator whose removal was not asked for yet (a respawn has asked already).
+void lf_queueObjectRemoval(AircraftRec& rec) {
+    if (rec.lifeState == active) return removeAircraftFromSim(rec);
+    // Created but not yet activated: the activation that would remove it never comes now.
+    if (rec.lifeState != adding2sim || rec.objectId == 0) return;
+    gf_queueRemoval(rec.objectId);
+    rec.lifeState = removingfromsim;
 }
 
 }  // namespace
@@ -73,6 +84,16 @@ bool gf_queueRemoval(uint32_t objectId) {
     if (std::find(g_removeDeque.begin(), g_removeDeque.end(), objectId) != g_removeDeque.end()) return false;
     g_removeDeque.push_back(objectId);
     return true;
+}
+
+void gf_removeAllObjectsNow() {
+    for (AircraftRec& st : g_staticAircraft) lf_queueObjectRemoval(st);
+    for (LiveAircraft& ac : g_liveRecords) lf_queueObjectRemoval(ac);
+    {
+        std::lock_guard lock(g_simCommandMutex);
+        g_simCommands.removes.insert(g_simCommands.removes.end(), g_removeDeque.begin(), g_removeDeque.end());
+    }
+    g_removeDeque.clear();
 }
 
 void gf_resetRemovalQueues() {

@@ -27,6 +27,10 @@ void removeAircraftFromSim(AircraftRec& rec);
 bool gf_removeQueuedCreate(std::deque<AiCreateRec>& queue, std::string_view callsign, uint32_t hexid);
 // Appends the object id to g_removeDeque unless it is already there; false when it was.
 bool gf_queueRemoval(uint32_t objectId);
+// Closing down: every object of a static or live aircraft, and every removal still waiting,
+// goes to the simulator's remove list at once. Paced as in flight, a few hundred aircraft would
+// hold the closing for minutes.
+void gf_removeAllObjectsNow();
 
 // Per-run reset: every queue emptied (the deques replaced by fresh ones, the hexid stack's
 // storage kept).

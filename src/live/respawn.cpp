@@ -181,6 +181,12 @@ std::string lf_replacementReason(const AircraftRec& st, const LiveAircraft& ac, 
                        ac.spawnCallsign, ac.coupledCallsign, st.spawnCallsign == ac.callsign ? "same" : "coupled");
 }
 
+// Whichever way a block reaches an active aircraft, the log says why it left.
+void lf_removeBlocked(LiveAircraft& ac) {
+    gf_logLine(fmt::format("{} removed from simulator immediately while blocked", gf_acLabel(ac)));
+    removeAircraftFromSim(ac);
+}
+
 }  // namespace
 
 bool lf_respawnCheck(LiveAircraft& ac, const LiveTrafficRecord& r) {
@@ -322,8 +328,7 @@ void lf_onBlocked(uint32_t hexid) {
         gf_logLine(fmt::format("{} will be removed from buffer while blocked", gf_acLabel(*ac)));
         ac->eraseFlag = 1;
     } else if (ac->lifeState == active) {
-        gf_logLine(fmt::format("{} removed from simulator immediately while blocked", gf_acLabel(*ac)));
-        removeAircraftFromSim(*ac);
+        lf_removeBlocked(*ac);
     }
 }
 
@@ -331,7 +336,7 @@ void gf_removeBlockedCallsign() {
     const std::string& blocked = BLOCK_CALLSIGN.value();
     if (blocked.empty()) return;
     for (LiveAircraft& ac : g_liveRecords)
-        if (ac.lifeState == active && ac.callsign == blocked) return removeAircraftFromSim(ac);
+        if (ac.lifeState == active && ac.callsign == blocked) return lf_removeBlocked(ac);
 }
 
 void gf_resetRespawn() {

@@ -38,6 +38,7 @@
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
+#include "live/removal.h"
 #include "live/respawn.h"
 #include "live/sim_events.h"
 #include "live/spawn.h"
@@ -83,6 +84,8 @@ constexpr double kSecondsBetweenRuns = 2.0;
 constexpr int kTicksPerNotRunningCheck = 100;
 constexpr auto kSimulatorWaitStep = 100ms;
 constexpr auto kFirstTrafficWait = 10s;
+// Many frames of a simulator that still runs; one that hangs must not keep the user waiting.
+constexpr auto kClosingRemovesWait = 2s;
 // The error code of the file system's failures (as in cleaning a folder).
 constexpr int kFolderErrorCode = 5;
 
@@ -170,9 +173,13 @@ bool lf_startFlight() {
     return lf_waitForFirstTraffic();
 }
 
-// The threads of the flight end before anything they use is reset.
+// The threads of the flight end before anything they use is reset. The AI objects leave the
+// simulator first, while the link is up; a simulator that does not take the removals in time
+// does not hold the closing.
 void lf_stopFlightThreads() {
     gf_stopTrafficReader();
+    gf_removeAllObjectsNow();
+    gf_waitRemovesSent(kClosingRemovesWait);
     gf_stopSimThread();
 }
 

@@ -24,6 +24,7 @@ constexpr uint32_t kLiveHexidAbove = 10000;
 constexpr double kScanReportAglFt = 2500.0;
 constexpr int kFrameRateEvery = 30;
 constexpr auto kOpenRetry = std::chrono::milliseconds(100);
+constexpr auto kSentCheckStep = std::chrono::milliseconds(5);
 
 // A create that was sent and not yet found in an object scan.
 struct PendingCreate {
@@ -269,7 +270,8 @@ void lf_pauseUntil(std::chrono::steady_clock::time_point until) {
 void lf_simThread() {
     while (!lf_stopping() && !gf_simOpen()) lf_pauseUntil(std::chrono::steady_clock::now() + kOpenRetry);
     auto next = std::chrono::steady_clock::now();
-    while (!lf_stopping()) {
+    // A stopped run still needs the link: its closing down removes the AI objects through it.
+    while (!g_simThreadStop) {
         auto frame = std::chrono::duration<double>(gf_standinFrameSeconds());
         if (!gf_simFrame()) break;
         next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(frame);
@@ -341,6 +343,19 @@ bool gf_waitForSimulator(std::chrono::milliseconds timeout) {
         g_readyCv.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + kOpenRetry));
     }
     return true;
+}
+
+bool gf_waitRemovesSent(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard lock(g_simCommandMutex);
+            if (g_simCommands.removes.empty()) return true;
+            if (!g_hSimConnect) return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kSentCheckStep);
+    }
 }
 
 void gf_resetSimLink() {

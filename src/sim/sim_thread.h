@@ -13,6 +13,9 @@ void gf_stopSimThread();
 // Waits until the simulator answered and the user aircraft's first data arrived; false after
 // the timeout or when the run stops first.
 bool gf_waitForSimulator(std::chrono::milliseconds timeout);
+// Waits until the simulator thread has sent the remove list; false when the link closed first
+// or the timeout passed.
+bool gf_waitRemovesSent(std::chrono::milliseconds timeout);
 
 // One try to open and set up the connection.
 bool gf_simOpen();

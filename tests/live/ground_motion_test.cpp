@@ -147,7 +147,8 @@ TEST_F(GroundMotionTest, StandCheckCountsStepsAway) {
         ac.previousFlightState = parking;
         int leftAt = -1;
         for (size_t i = 0; i < r.metres.size(); ++i) {
-            PosSample s = tst_sample(tst_offsetM(r.metres[i], 0), 0, kNow);
+            // Reports 20 s apart: none moves faster than an aircraft leaving its stand can.
+            PosSample s = tst_sample(tst_offsetM(r.metres[i], 0), 0, kNow + static_cast<int32_t>(i) * 2000);
             if (lf_parkedSample(ac, s) && leftAt < 0) leftAt = static_cast<int>(i);
         }
         EXPECT_EQ(leftAt, r.leavesAt);

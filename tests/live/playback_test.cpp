@@ -139,6 +139,57 @@ TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
     }
 }
 
+// The reported position of a parked aircraft may jump by hundreds of metres and back: such jumps
+// neither pull it out nor remove it, while a pull-out at a few knots still leaves.
+TEST_F(PlaybackTest, ParkedAircraftIgnoresJumpsOfItsPosition) {
+    struct Step {
+        double meters, bearingDeg;
+        int32_t due;
+    };
+    struct Row {
+        const char* name;
+        std::vector<Step> steps;
+        uint8_t leavingStand;
+    };
+    const Row rows[] = {
+        {"jumps of 155 and 300 m, repeated, and back",
+         {{2, 0, 1000}, {155, 0, 1100}, {155, 0, 1500}, {300, 90, 2500}, {4, 180, 2600}, {5, 180, 3600}},
+         0},
+        {"pull-out at 4 kt", {{0, 0, 1000}, {4, 0, 1200}, {8, 0, 1400}, {12, 0, 1600}}, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LiveAircraft ac = tst_here(parked, false);
+        for (const Step& step : row.steps)
+            decodeExisting(ac, tst_away(step.meters, step.bearingDeg, 0, false, kNow + step.due));
+        EXPECT_EQ(ac.lifeState, active);
+        EXPECT_EQ(ac.leavingStand, row.leavingStand);
+    }
+}
+
+// A holding aircraft cannot reach a sample beyond the threshold; a pushed-back one that waits for
+// the feed taxis on when it moves away.
+TEST_F(PlaybackTest, HoldingAircraftIsRemovedBySampleBeyondTheThreshold) {
+    struct Row {
+        uint32_t flightState;
+        double meters;
+        uint32_t flightStateAfter, lifeStateAfter;
+        uint8_t holdingAfter;
+    };
+    const Row rows[] = {{taxi, 240, taxi, active, 1},
+                        {taxi, 260, taxi, removingfromsim, 0},
+                        {pushed_back, 400, taxi, active, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.flightState << " " << row.meters);
+        LiveAircraft ac = tst_here(row.flightState, false);
+        ac.holding = 1;
+        decodeExisting(ac, tst_away(row.meters, 0, 10, false));
+        EXPECT_EQ(ac.flightState, row.flightStateAfter);
+        EXPECT_EQ(ac.lifeState, row.lifeStateAfter);
+        EXPECT_EQ(ac.holding, row.holdingAfter);
+    }
+}
+
 // On the approach a sample that turns back is dropped, and one faster than the sample before it
 // and than 40 kt is cut to its speed.
 TEST_F(PlaybackTest, ApproachDropsSamplesBehindAndCapsTheSpeed) {

@@ -4,10 +4,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 
 #include <fmt/format.h>
 
 #include "core/atomic_file.h"
+#include "core/clock.h"
+#include "core/log.h"
 #include "core/params.h"
 #include "platform/single_instance.h"
 #include "shell/requests.h"
@@ -50,8 +53,6 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
     const Row rows[] = {
         {"log cannot be opened", [] { fs::create_directory("Log.txt"); }, kExitNormal,
          "Warning: cannot write Log.txt in {}: Is a directory; the program runs without a log\n"},
-        {"run folder cannot be written", [] { tst_writeFile("airports", "x"); }, kExitUserError,
-         "Error 5: Cannot create the folder airports in the run folder: Not a directory\n"},
         {"disk full at the closing save",
          [] {
              gf_setFileSync([](int) {
@@ -90,12 +91,14 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
 
 TEST_F(ProgramTest, SecondCopySaysThatOneIsRunning) {
     fs::create_directories(lockFile().parent_path());
-    SingleInstanceLock first;
-    ASSERT_TRUE(first.acquire(lockFile()));
+    auto first = std::make_unique<SingleInstanceLock>();
+    ASSERT_TRUE(first->acquire(lockFile()));
     std::string console;
     EXPECT_EQ(run(console), kExitAlreadyRunning);
     EXPECT_EQ(console, fmt::format("Trelvo is already running (another copy holds {}); this copy ends\n",
                                    lockFile().string()));
+    first.reset();  // let go
+    EXPECT_TRUE(SingleInstanceLock().acquire(lockFile()));
 }
 
 // An unexpected error ends the program as SYSTEM ERROR: shown with its text, exit code 1.
@@ -105,6 +108,28 @@ TEST_F(ProgramTest, SystemErrorIsShownAndFails) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(gf_runUiLoop(), kExitSystemError);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "SYSTEM ERROR: disk on fire\n");
+}
+
+TEST_F(ShellRunTest, ClosingTheWindowDuringARunClosesDownInOrder) {
+    // The previous run ended just now: the run holds in its wait after it, so the close
+    // arrives while it runs.
+    tst_writeFile("parameters.xml",
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\" />"
+                  "<parameter name=\"LAST_EPOCH_TIME\" value=\"1709647629\" /></parameters>");
+    std::thread user([] {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        // The run holds in that wait once the start-up and the scans are done.
+        while (gf_capturedLog().find("airports scan ends") == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        g_windowCloseAsked = true;
+    });
+    EXPECT_EQ(gf_runUiLoop(), 0);
+    user.join();
+    EXPECT_EQ(gf_capturedLog(),
+              std::string(kStartUpLog) + kAirportScanLog + kParkAirportsLog + "Exiting: USER CLOSED SIM\n");
+    EXPECT_TRUE(g_userClosing);
+    EXPECT_DOUBLE_EQ(LAST_EPOCH_TIME.value(), static_cast<double>(gf_epochSeconds(kShellNow)));
 }
 
 }  // namespace

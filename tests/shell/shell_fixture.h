@@ -30,7 +30,6 @@ inline constexpr const char* kSmallLiveries =
     "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 " \
     "simaddon airports, 0 third-party publishers\n"                                                  \
     "1 airports read\n"
-inline constexpr const char* kTypeDatabaseLine = TRELVO_TYPE_DATABASE_LINE;
 inline constexpr const char* kStartUpLog =
     TRELVO_TYPE_DATABASE_LINE
     "2 liveries read from output/LiveriesScanned.xml\n"

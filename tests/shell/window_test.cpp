@@ -1,10 +1,13 @@
 #include "shell/window.h"
 
 #include <thread>
+#include <vector>
 
+#include "core/log.h"
 #include "live/live_set.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
+#include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
 #include "support/work_folder.h"
@@ -13,53 +16,22 @@ namespace {
 
 class WindowTest : public WorkFolderTest {};
 
-TEST_F(WindowTest, SetRangeClampsSelectsItsEntryAndSetsTheQueryRange) {
-    struct Row {
-        int asked, range, entry;
-    };
-    const Row rows[] = {{10, 10, 6}, {65, 65, 17}, {1, 2, 0}, {250, 100, 19}, {7, 7, -1}, {40, 40, 15}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.asked);
-        gf_setRange(row.asked);
-        EXPECT_EQ(RANGE.value(), row.range);
-        EXPECT_EQ(gf_controlState(ctl::kRange).selected, row.entry);
-        EXPECT_DOUBLE_EQ(g_rangeNm.load(), row.range);
+TEST_F(WindowTest, RangeIsClampedSelectedAndPickedByFlightState) {
+    for (auto [asked, range, entry] :
+         {std::tuple{10, 10, 6}, {65, 65, 17}, {1, 2, 0}, {250, 100, 19}, {7, 7, -1}, {40, 40, 15}}) {
+        gf_setRange(asked);
+        EXPECT_EQ(RANGE.value(), range) << asked;
+        EXPECT_EQ(gf_controlState(ctl::kRange).selected, entry) << asked;
+        EXPECT_DOUBLE_EQ(g_rangeNm.load(), range) << asked;
     }
-}
-
-TEST_F(WindowTest, AutoRangeRule) {
-    struct Row {
-        bool onGround, nearPark;
-        double altitudeFt;
-        int range;
-    };
-    const Row rows[] = {
-        {true, true, 300, 10},     {true, false, 30000, 10},  {false, true, 17999, 20},
-        {false, true, 18000, 40},  {false, false, 9999, 25},  {false, false, 10000, 40},
-        {false, false, 24999, 40}, {false, false, 25000, 65}, {false, false, 41000, 65},
-        {false, true, 40000, 65},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.onGround << " " << row.nearPark << " " << row.altitudeFt);
-        EXPECT_EQ(gf_autoRangeNm(row.onGround, row.nearPark, row.altitudeFt), row.range);
-    }
-}
-
-TEST_F(WindowTest, AutoRangeAppliesTheUserAircraftsState) {
-    UserSnapshot user;
-    user.altitudeFt = 31000;
-    gf_storeUserSnapshot(user);
-    gf_autoRange();
-    EXPECT_EQ(RANGE.value(), 65);
-    user.onGround = true;
-    user.altitudeFt = 364;
-    gf_storeUserSnapshot(user);
-    gf_autoRange();
-    EXPECT_EQ(RANGE.value(), 10);
-    EXPECT_DOUBLE_EQ(g_rangeNm.load(), 10.0);
-}
-
-TEST_F(WindowTest, AutoRangeStoresTheManualRangeAndRestoresIt) {
+    // On the ground, near the park airport below FL180, low, middle and high.
+    for (auto [onGround, nearPark, altitudeFt, range] :
+         {std::tuple{true, true, 300.0, 10}, {true, false, 30000.0, 10}, {false, true, 17999.0, 20},
+          {false, true, 18000.0, 40}, {false, false, 9999.0, 25}, {false, false, 10000.0, 40},
+          {false, false, 24999.0, 40}, {false, false, 25000.0, 65}, {false, false, 41000.0, 65},
+          {false, true, 40000.0, 65}})
+        EXPECT_EQ(gf_autoRangeNm(onGround, nearPark, altitudeFt), range) << onGround << nearPark << altitudeFt;
+    // Switching the automatic range on keeps the manual one; switching it off restores it.
     AUTO_RANGE.set(false);
     lf_handleCombos(ctl::kRange, 13);  // 30 nm
     EXPECT_EQ(RANGE.value(), 30);
@@ -75,39 +47,27 @@ TEST_F(WindowTest, AutoRangeStoresTheManualRangeAndRestoresIt) {
 }
 
 std::thread::id g_appliedOn;
-int g_appliedValue = -1;
 int g_appliedCount = 0;
-void lf_recordApply() {
-    g_appliedOn = std::this_thread::get_id();
-    g_appliedValue = g_maxLiveValue;
-    ++g_appliedCount;
-}
 
+// The UI thread only records the choice; the run thread applies it at its next tick, once.
 TEST_F(WindowTest, MaxLiveChoiceIsAppliedByTheRunThreadAtItsNextTick) {
-    gf_setRunRequestHandler(RunRequest::ApplyMaxLive, lf_recordApply);
-    EXPECT_EQ(g_maxLiveValue, 500);
+    gf_setRunRequestHandler(RunRequest::ApplyMaxLive, [] {
+        g_appliedOn = std::this_thread::get_id();
+        ++g_appliedCount;
+    });
+    for (int index : {-1, 7, 1000}) lf_handleCombos(ctl::kMaxLiveSel, index);  // no such choice
+    EXPECT_EQ(MAX_LIVE_SEL.value(), 500);
+    EXPECT_FALSE(gf_runRequestPending(RunRequest::ApplyMaxLive));
     std::thread ui([] { lf_handleCombos(ctl::kMaxLiveSel, 3); });  // 50
     ui.join();
     EXPECT_EQ(MAX_LIVE_SEL.value(), 50);
     EXPECT_EQ(g_maxLiveValue, 50);
     EXPECT_EQ(gf_controlState(ctl::kMaxLiveSel).selected, 3);
     EXPECT_EQ(g_appliedCount, 0) << "the UI handler must not touch the live aircraft";
-
     lf_tick();  // this thread stands for the run thread
-    EXPECT_EQ(g_appliedCount, 1);
-    EXPECT_EQ(g_appliedValue, 50);
-    EXPECT_EQ(g_appliedOn, std::this_thread::get_id());
     lf_tick();
     EXPECT_EQ(g_appliedCount, 1);
-}
-
-TEST_F(WindowTest, ComboPositionOutsideTheChoicesIsIgnored) {
-    for (int index : {-1, 7, 1000}) {
-        SCOPED_TRACE(index);
-        lf_handleCombos(ctl::kMaxLiveSel, index);
-        EXPECT_EQ(MAX_LIVE_SEL.value(), 500);
-        EXPECT_FALSE(gf_runRequestPending(RunRequest::ApplyMaxLive));
-    }
+    EXPECT_EQ(g_appliedOn, std::this_thread::get_id());
     lf_handleCombos(ctl::kMaxFitFl, 0);
     EXPECT_DOUBLE_EQ(MAX_FIT_FL.value(), 0.5);
 }
@@ -117,14 +77,11 @@ TEST_F(WindowTest, NewLiveryScanWhileWaitingForTheSimulator) {
     lf_handleCheckBoxes(ctl::kScanLiveries, true);
     EXPECT_FALSE(gf_runRequestPending(RunRequest::NewLiveryScan)) << "not waiting for the simulator";
     EXPECT_EQ(gf_messageText(), "");
-
     lf_handleCheckBoxes(ctl::kScanLiveries, false);
     g_waitingForSim = true;
     lf_handleCheckBoxes(ctl::kScanLiveries, true);
     EXPECT_TRUE(SCAN_LIVERIES.value());
-    EXPECT_TRUE(gf_runRequestPending(RunRequest::NewLiveryScan));
     EXPECT_EQ(gf_messageText(), "Your liveries will be scanned");
-
     // It survives the end of the run and is carried out at the next start-up.
     lf_resetForRestart();
     EXPECT_TRUE(gf_runRequestPending(RunRequest::NewLiveryScan));
@@ -138,66 +95,86 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
     EXPECT_TRUE(gf_controlState(ctl::kMaxParkSel).enabled);
     EXPECT_TRUE(g_fullRenewal);
     EXPECT_EQ(gf_repaintCount(Region::ParkingBand), 1);
-
-    g_fullRenewal = false;
     lf_handleCheckBoxes(ctl::kRtParkTrafficOnly, false);
     for (int id : parkingControls) EXPECT_TRUE(gf_controlState(id).enabled) << id;
-
-    struct Row {
-        int id;
-        bool full;
-    };
-    const Row rows[] = {
-        {ctl::kWeek, true}, {ctl::kParkSoft, true}, {ctl::kParkFake, true}, {ctl::kLog, false}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.id);
+    for (auto [id, full] :
+         {std::pair{ctl::kWeek, true}, {ctl::kParkSoft, true}, {ctl::kParkFake, true}, {ctl::kLog, false}}) {
         g_fullRenewal = false;
-        lf_handleCheckBoxes(row.id, true);
-        EXPECT_EQ(g_fullRenewal.load(), row.full);
+        lf_handleCheckBoxes(id, true);
+        EXPECT_EQ(g_fullRenewal.load(), full) << id;
     }
 }
 
-TEST_F(WindowTest, ParameterControlsShowTheRecords) {
-    RANGE.set(25);
-    WEEK.set(true);
-    MAX_FIT_FL.set(4.5);
-    DESTINATION.set("LOWW");
-    TIME_SHIFT_HOURS.set(7);
-    gf_showParameterControls();
-    EXPECT_EQ(gf_controlState(ctl::kRange).selected, 12);
-    EXPECT_TRUE(gf_controlState(ctl::kWeek).checked);
-    EXPECT_FALSE(gf_controlState(ctl::kParkFake).checked);
-    EXPECT_EQ(gf_controlState(ctl::kMaxFitFl).selected, 8);
-    EXPECT_EQ(gf_controlState(ctl::kDestination).text, "LOWW");
-    EXPECT_EQ(gf_controlState(ctl::kTimeShiftHours).selected, 7);
+// Each message stands 25 simulator seconds from its own start; an error holds the line (no
+// clock clears it) until it is cleared, and what it blocks is not logged either.
+TEST_F(WindowTest, MessageLineClearsAfter25SecondsUnlessAnErrorHoldsIt) {
+    gf_setLogCapture(true);
+    g_simRunning = true;
+    auto seconds = [](int n) {
+        for (int s = 0; s < n; ++s) {
+            g_perSecondFlag = 1;
+            ASSERT_TRUE(lf_tick());
+        }
+    };
+    gf_showMessage("Downloading airports", true);
+    seconds(24);
+    EXPECT_EQ(gf_messageText(), "Downloading airports");
+    gf_showMessage("second", false);
+    seconds(24);
+    EXPECT_EQ(gf_messageText(), "second");
+    seconds(1);
+    EXPECT_EQ(gf_messageText(), "");
+    gf_showError("Error 88");
+    gf_showMessage("Your liveries will be scanned", true);
+    seconds(30);
+    EXPECT_EQ(gf_messageText(), "Error 88");
+    EXPECT_TRUE(gf_errorShown());
+    gf_clearMessage();
+    EXPECT_EQ(gf_messageText(), "");
+    EXPECT_FALSE(gf_errorShown());
+    EXPECT_EQ(gf_capturedLog(), "Downloading airports\n");
 }
 
-}  // namespace
+TEST_F(WindowTest, StatusLineAndRepaints) {
+    gf_editStats([](WindowStats& s) {
+        s.liveryCount = 1234;
+        s.parkAirportLabel = "EDDF Frankfurt";
+        s.standCount = 312;
+        s.staticParkedCount = 40;
+        s.staticParkedAvgMinutes = 93.4f;
+        s.liveParkedCount = 3;
+        s.wantedCount = 200;
+        s.wantedPercent = 65;
+        s.countdownMinutes = 7;
+    });
+    EXPECT_EQ(gf_repaintCount(Region::Status), 1);
+    EXPECT_EQ(gf_repaintCount(Region::Lamps), 0);
+    EXPECT_EQ(gf_statusLine(),
+              "live: 0 | # liveries: 1234 | park airport: EDDF Frankfurt | stands: 312 | static parked: 40 (avg 93 "
+              "min) | live parked: 3 (avg - min) | wanted: 200 (65%) | renewal in 7 min");
+    gf_editStats([](WindowStats& s) { s.statusText = "calculating"; }, Region::ParkingBand);
+    EXPECT_EQ(gf_repaintCount(Region::ParkingBand), 1);
+    EXPECT_TRUE(gf_statusLine().ends_with("renewal in 7 min | calculating"));
+}
 
-namespace {
-
-// The panel counts what is in the simulator (creates on their way included) and repaints only
-// when a number changed.
-TEST_F(WindowTest, CountsRefreshWithoutNeedlessRepaints) {
-    for (uint32_t state : {active, adding2sim, liveryrespawn, buffer, removingfromsim}) {
-        LiveAircraft ac;
-        ac.lifeState = state;
-        g_liveRecords.push_back(ac);
+// The first stop wins, also among racing threads; later callers only see the flag.
+TEST_F(WindowTest, ExactlyOneOfManyRacingThreadsStoresItsState) {
+    std::atomic<int> winners{0}, winningState{0};
+    std::vector<std::thread> threads;
+    for (int s = 1; s <= 7; ++s) {
+        threads.emplace_back([s, &winners, &winningState] {
+            if (gf_stopRunWith(static_cast<ExitState>(s))) {
+                ++winners;
+                winningState = s;
+            }
+        });
     }
-    AircraftRec st;
-    st.lifeState = active;
-    g_staticAircraft.push_back(st);
-    st.lifeState = adding2sim;
-    g_staticAircraft.push_back(st);
-    const int before = gf_repaintCount(Region::Status);
-    gf_refreshCounts();
-    EXPECT_EQ(gf_windowStats().liveCount, 3);
-    EXPECT_EQ(gf_windowStats().staticParkedCount, 1);
-    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
-    gf_refreshCounts();
-    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
-    g_liveRecords.clear();
-    g_staticAircraft.clear();
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(winners, 1);
+    EXPECT_TRUE(g_stopRun);
+    EXPECT_EQ(static_cast<int>(gf_exitState()), winningState.load());
+    EXPECT_FALSE(gf_stopRunWith(ExitState::SystemError));
+    EXPECT_EQ(static_cast<int>(gf_exitState()), winningState.load());
 }
 
 }  // namespace

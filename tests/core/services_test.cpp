@@ -1,0 +1,165 @@
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fmt/format.h>
+#include <future>
+#include <gtest/gtest.h>
+#include <random>
+#include <sstream>
+
+#include "core/clock.h"
+#include "core/download.h"
+#include "core/log.h"
+#include "core/params.h"
+#include "core/paths.h"
+#include "core/random.h"
+#include "core/tasks.h"
+#include "core/xml_meta.h"
+#include "shell/run_control.h"
+#include "support/http_server.h"
+#include "support/work_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class ServicesTest : public WorkFolderTest {};
+
+// The log keeps two older generations; nothing is written before it is opened.
+TEST_F(ServicesTest, FirstLinePrefixesAndRotation) {
+    gf_logLine("lost");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+    tst_writeFile("Log.txt", "newest\n");
+    tst_writeFile("Log0.txt", "older\n");
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });  // Fri Dec 06 2024 16:00 UTC
+    for (const char* version : {"1", "1.2.3"}) {
+        ASSERT_TRUE(gf_openLog("Trelvo", version, "P3D v5"));
+        gf_logLine("plain");
+        gf_logWarning("careful");
+        gf_logIndented("inner");
+        LOG.set(false);
+        gf_logDetail("hidden");
+        LOG.set(true);
+        gf_logDetail("shown");
+        gf_closeLog();
+    }
+    const std::string body = "plain\n===> careful\n          inner\nshown\n";
+    EXPECT_EQ(tst_readFile("Log.txt"), "Fri Dec 06 16:00:00 2024 (utc) Trelvo version 1.2.3 for P3D v5\n" + body);
+    EXPECT_EQ(tst_readFile("Log0.txt"), "Fri Dec 06 16:00:00 2024 (utc) Trelvo version 1 for P3D v5\n" + body);
+    EXPECT_EQ(tst_readFile("Log00.txt"), "newest\n");
+    EXPECT_EQ(gf_logStamp(), "16:00:00");
+    gf_setSimTimeInUse(true);
+    EXPECT_EQ(gf_logStamp(), "16:00:00*");
+}
+
+// A waiter returns at once while a slot is free, waits while all are taken, and never hangs a
+// stopped run.
+TEST_F(ServicesTest, WaitsForAFreeSlotUnlessTheRunStops) {
+    g_hardwareConcurrency = 2;
+    for (int running : {-1, 1}) {
+        g_runningWorkers = running;
+        EXPECT_EQ(std::async(std::launch::async, gf_waitForTaskSlot).wait_for(10s), std::future_status::ready);
+    }
+    g_runningWorkers = 2;
+    auto done = std::async(std::launch::async, [] {
+        gf_waitForTaskSlot();
+        return g_runningWorkers.load();
+    });
+    EXPECT_EQ(done.wait_for(20ms), std::future_status::timeout);  // a short look, not a time that must pass
+    gf_taskDone();
+    ASSERT_EQ(done.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(done.get(), 1);
+    g_hardwareConcurrency = 1;
+    g_runningWorkers = 5;
+    auto stopped = std::async(std::launch::async, gf_waitForTaskSlot);
+    gf_stopRunWith(ExitState::UserClosedSim);
+    EXPECT_EQ(stopped.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(g_runningWorkers.load(), 5);
+}
+
+using Texts = std::vector<std::string>;
+
+// Each thread draws from its own standard engine; the draws of others do not advance it.
+TEST_F(ServicesTest, EveryThreadHasItsOwnStandardEngine) {
+    gf_seedRandom(7);
+    std::mt19937 reference(7);
+    auto drawsOfSeededThread = [] {
+        gf_seedRandom(7);
+        return std::array<uint32_t, 3>{gf_nextRandom(), gf_nextRandom(), gf_nextRandom()};
+    };
+    auto a = std::async(std::launch::async, drawsOfSeededThread);
+    auto b = std::async(std::launch::async, drawsOfSeededThread);
+    const auto da = a.get();
+    EXPECT_EQ(da, b.get());
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(gf_nextRandom(), reference()) << i;
+    EXPECT_EQ(da[0], std::mt19937(7)());
+}
+
+TEST_F(ServicesTest, VariationSignComesFromTheLowestBit) {
+    std::mt19937 reference(11);
+    gf_seedRandom(11);
+    for (int i = 0; i < 64; ++i) EXPECT_DOUBLE_EQ(gf_randomVariation(100.0, 10.0), reference() & 1u ? 110.0 : 90.0);
+    // No draw for a percent not above zero.
+    for (double percent : {0.0, -5.0, std::nan("")}) EXPECT_EQ(gf_randomVariation(250.0, percent), 250.0);
+    EXPECT_EQ(gf_nextRandom(), reference());
+}
+
+std::string lf_text(const pugi::xml_document& doc) {
+    std::ostringstream out;
+    doc.save(out, "\t", pugi::format_default | pugi::format_no_declaration);
+    return out.str();
+}
+
+TEST_F(ServicesTest, WritesTheFourInfosInOrderAndReadsThemBack) {
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });  // Fri Dec 06 2024 16:00 UTC
+    g_simulatorName = "P3D";
+    pugi::xml_document doc;
+    doc.append_child("first");
+    ASSERT_TRUE(gf_writeMetaInfo(doc));
+    const std::string saved = lf_text(doc);
+    EXPECT_EQ(saved, std::string("<first />\n<meta>\n\t<info name=\"author\" value=\"Trelvo\" />\n"
+                                 "\t<info name=\"date\" value=\"Fri Dec 06 16:00:00 2024\" />\n"
+                                 "\t<info name=\"version\" value=\"") +
+                         TRELVO_VERSION + "\" />\n\t<info name=\"simulator\" value=\"P3D\" />\n</meta>\n");
+    pugi::xml_document loaded;
+    ASSERT_TRUE(loaded.load_string(saved.c_str()));
+    EXPECT_TRUE(gf_readMetaInfo(loaded, version));
+    EXPECT_EQ(version.value(), TRELVO_VERSION);
+}
+
+TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
+    gf_setLogCapture(true);
+    tst_writeFile("site/P3D/archive/stock/EDDF.xml", "<parkpositions>\n</parkpositions>\n");
+    std::string binary;
+    for (int i = 0; i < 70000; ++i) binary.push_back(static_cast<char>(i * 7 & 0xff));
+    tst_writeFile("site/P3D/input/dbase.enc", binary);
+    HttpServer server(folder_ / "site");
+    ASSERT_TRUE(server.start());
+    CURL* handle = curl_easy_init();
+    ASSERT_NE(handle, nullptr);
+    // The setting, without its closing slash, names the folder above "P3D/".
+    std::string base = server.baseUrl();
+    if (base.ends_with('/')) base.pop_back();
+    setenv("TRELVO_DOWNLOAD_BASE", base.c_str(), 1);
+    EXPECT_EQ(gf_downloadBaseUrl(), base + "/P3D/");
+    EXPECT_TRUE(gf_download(handle, gf_downloadBaseUrl() + "archive/stock/EDDF.xml", "EDDF.xml", false));
+    EXPECT_TRUE(gf_download(handle, gf_downloadBaseUrl() + "input/dbase.enc", "dbase.enc", true));
+    EXPECT_EQ(tst_readFile("EDDF.xml"), "<parkpositions>\n</parkpositions>\n");
+    EXPECT_EQ(tst_readFile("dbase.enc"), binary);
+    EXPECT_EQ(server.lastUserAgent(), "TRLV");
+    EXPECT_EQ(server.requestCount(), 2);
+    tst_writeFile("LOWW.xml", "older content");
+    EXPECT_FALSE(gf_download(handle, gf_downloadBaseUrl() + "archive/stock/LOWW.xml", "LOWW.xml", false));
+    EXPECT_EQ(tst_readFile("LOWW.xml"), "");
+    EXPECT_FALSE(gf_download(handle, fmt::format("http://127.0.0.1:{}/P3D/x.xml", tst_deadLocalPort()), "x.xml", false));
+    EXPECT_FALSE(gf_download(nullptr, gf_downloadBaseUrl() + "input/dbase.enc", "none.enc", true));
+    EXPECT_FALSE(fs::exists("none.enc"));
+    EXPECT_FALSE(gf_download(handle, gf_downloadBaseUrl() + "input/dbase.enc", "no/such/dbase.enc", true));
+    EXPECT_EQ(server.requestCount(), 3);
+    EXPECT_EQ(gf_capturedLog(), "Could not open output file: no/such/dbase.enc\n");
+    curl_easy_cleanup(handle);
+}
+
+}  // namespace
