@@ -2,7 +2,6 @@
 #include "core/params.h"
 #include "live/live_fixture.h"
 #include "live/respawn.h"
-#include "support/live_builders.h"
 
 namespace {
 
