@@ -109,8 +109,7 @@ std::string lab_tableRow(const std::string& name, bool park, const Truth& all, c
                        all.back().t - all.front().t);
 }
 
-// Never away longer than kBackWithinSec while new positions go on; a departure leaves the ground,
-// an arrival comes down on it.
+// Back within kBackWithinSec while new positions go on; departures leave the ground, arrivals land.
 std::vector<std::string> lab_replayFaults(const Truth& truth, const std::vector<LabSecond>& seen) {
     std::vector<std::string> faults;
     // The run of reports that row i carries on began at runStart[i] (report time).

@@ -6,9 +6,8 @@ namespace {
 
 using RemovalTest = LiveTest;
 
-// What the removal does by life state besides the stand marks: a create withdrawn from wherever
-// it waits (only the aircraft's own of two with one callsign), an object id queued once, a record
-// without an object dropped, a removal already sent left alone.
+// By life state: a create withdrawn wherever it waits (only its own of two with one callsign), an
+// object id queued once, a record without an object dropped, a removal already sent left alone.
 TEST_F(RemovalTest, RemovalActsByLifeState) {
     g_createDeque = {tst_createRequest("DLH4AB", 20002), tst_createRequest("DLH4AB", 20001)};
     g_createDequeStatic = {tst_createRequest("DLH4AB", 17)};
@@ -34,8 +33,7 @@ TEST_F(RemovalTest, RemovalActsByLifeState) {
     EXPECT_TRUE(g_createDequeStatic.empty() && g_hexidStack.empty());
 }
 
-// The index by hexid finds every aircraft however it was added, after erasures and after the
-// same aircraft comes back.
+// The index by hexid finds every aircraft however added, after erasures and after it comes back.
 TEST_F(RemovalTest, LiveAircraftAreFoundByHexidAfterErasures) {
     g_liveRecords.reserve(8);
     g_liveRecords.push_back(tst_liveAircraft(20001, buffer));

@@ -9,8 +9,7 @@ namespace {
 
 using TimeShiftTest = LiveTest;
 
-// A changed shift removes every aircraft in the simulator or on its way there; start-up and an
-// unchanged shift remove nothing.
+// Only a changed shift (not start-up) removes the aircraft in the simulator or on their way.
 TEST_F(TimeShiftTest, ChangedShiftRemovesEveryLiveAircraftInTheSimulatorOrOnItsWay) {
     g_liveRecords = {tst_liveAircraft(1, active, 5), tst_liveAircraft(2, adding2sim),
                      tst_liveAircraft(3, adding2sim), tst_liveAircraft(4, buffer)};
