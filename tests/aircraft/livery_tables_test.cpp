@@ -1,6 +1,5 @@
 #include "aircraft/livery_tables.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "aircraft/livery_fixture.h"
@@ -10,22 +9,6 @@
 namespace {
 
 class LiveryTablesTest : public LiveryTest {};
-
-TEST_F(LiveryTablesTest, CargoOnlyAirlineAndPassengerOnlyType) {
-    build({{"CLX", "B744", "B744 Cargolux", true}, {"BAW", "A320", "A320 BA"}, {"BAW", "B744", "B744 BA"},
-           {"ABCD", "A320", "t1"}});
-    EXPECT_EQ(g_airlineTables[1].at("CLX").at("B744"), (TitleList{"B744 Cargolux"}));
-    EXPECT_THAT(g_typeTables[0].at("A320"), ::testing::UnorderedElementsAre("t1", "A320 BA"));
-    EXPECT_FALSE(g_typeTables[1].contains("A320") || g_airlineTables[0].contains("CLX"));
-    // Every view points into the one owner of the titles.
-    EXPECT_EQ(g_typeTables[1].at("B744").front().data(), g_rawAirlineTable.at("CLX").at("B744").front().title.data());
-    EXPECT_EQ(lf_findInstalledTitle("B744 BA").data(), g_rawAirlineTable.at("BAW").at("B744").front().title.data());
-    EXPECT_EQ(lf_findInstalledTitle("B744 B"), "");
-    EXPECT_TRUE(lf_airlineHasType("BAW", "A320") && !lf_airlineHasType("CLX", "A320"));
-    std::vector<std::string> airlines = lf_airlineList();
-    std::sort(airlines.begin(), airlines.end());
-    EXPECT_EQ(airlines, (std::vector<std::string>{"ABC", "BAW", "CLX"}));
-}
 
 // Pick lists of the classes hold only installed types; light types are logged twenty a line and
 // their check box is enabled again.

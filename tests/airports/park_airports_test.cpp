@@ -128,6 +128,16 @@ TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
     }
 }
 
+// A nearer listed airport in sight takes the loaded one's place; the loaded one at the front stays.
+TEST_F(ParkAirportsTest, ANearerListedAirportInSightTakesOver) {
+    ASSERT_TRUE(lf_setParkAirport("LSZH"));
+    for (const std::string front : {"LSZH", "LSMD"}) {
+        g_parkAirports = {{front, "", kZurich, 3.0}};
+        lf_checkParkAirportInSight(northOf(kZurich, 10));
+        EXPECT_EQ(g_parkAirport.code, front == "LSZH" ? "LSZH" : "") << front;
+    }
+}
+
 // Airports at equal distances keep their order, so the front entry does not flip at every watch;
 // a move of less than 1e-8 degrees is no move.
 TEST_F(ParkAirportsTest, SortIsStableAndOnlyAfterAMove) {

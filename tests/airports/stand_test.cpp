@@ -117,6 +117,13 @@ TEST_F(StandOptionsTest, NewOptionFieldsIndexesAndRepeats) {
             EXPECT_EQ(options.size(), size + (c.index ? 1 : 0));
         }
     }
+    std::vector<StandOption> named{tst_option(1, 3, "D-AIXX", 0, "")};  // a second callsign replaces an older second
+    std::string seen;
+    for (const char* callsign : {"DLH4AB", "DLH4AB", "DLH4AC", "DLH4AB", "DLH4AD", ""}) {
+        gf_addCallsignToOption(named, 1, callsign);
+        seen += named[0].callsign + "/" + named[0].callsign2 + " ";
+    }
+    EXPECT_EQ(seen, "DLH4AB/ DLH4AB/ DLH4AB/DLH4AC DLH4AB/DLH4AC DLH4AB/DLH4AD DLH4AB/DLH4AD ");
 }
 
 TEST_F(StandOptionsTest, BookingAStayAcrossMidnight) {
