@@ -103,7 +103,13 @@ TEST_F(TrafficReaderTest, FirstPollDeliversFiveSnapshotsThenEveryPollHasDelayThi
     TrafficReader reader(source, kRunStart);
     reader.pollOnce(kRunStart + 10);  // data times -20, -14, -8, -2, 4
     reader.pollOnce(kRunStart + 12);
+    BLOCK_CALLSIGN.set("SWR287");  // one block event per record delivered
     reader.pollOnce(kRunStart + 13);  // still the row of 12
+    {
+        std::lock_guard lock(g_simEventMutex);
+        ASSERT_EQ(g_simEventQueue.size(), 1u);
+        EXPECT_EQ(fmt::format("{} {:x}", g_simEventQueue[0].kind, g_simEventQueue[0].hexid), "5 4b1805");
+    }
     const std::pair<int, double> expected[] = {{0, -20}, {6, -16}, {12, -8}, {18, -4}, {24, 4}, {30, 12}, {30, 12}};
     ASSERT_EQ(batches_.size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {
@@ -143,6 +149,7 @@ TEST_F(TrafficReaderTest, DecodesEveryFieldAndSkipsStaticAddresses) {
     EXPECT_EQ(fmt::format("{} {} {} {} {}", g.hexid, g.sample.alt, g.sample.airborne, g.sample.attitudeFlag,
                           g.sample.track),
               "10001 0 0 0 5");
+    EXPECT_TRUE(g_simEventQueue.empty()) << "an empty setting blocks no empty callsign";
     GatheredCallsigns gathered = gf_takeGatheredCallsigns();
     EXPECT_EQ(gathered.callsigns, (std::unordered_set<std::string>{"SWR287", "SWR12"}));
     EXPECT_EQ(gathered.hexids, (std::unordered_set<uint32_t>{0x4b1805, 10001, 0xFFFFFF}));
@@ -152,7 +159,8 @@ TEST_F(TrafficReaderTest, StaleReportsAndEndedTracksAreNotShown) {
     // Rows at 0, 10 and 40: a 30-second gap, and the track ends at 40.
     ScenarioSource source(scenarioOf({track(0x4b1805, "SWR287", {0, 10, 40})}));
     TrafficReader reader(source, kRunStart);
-    reader.pollOnce(kRunStart - 100);  // the buffered snapshots: nothing yet
+    reader.pollOnce(kRunStart + 37);  // snapshots at 7 .. 31: the last is empty, the newest stamp 10
+    EXPECT_EQ(gf_trafficTime(), kRunStart + 10);
     const struct {
         double dataTime;
         std::vector<double> shown;
@@ -163,23 +171,8 @@ TEST_F(TrafficReaderTest, StaleReportsAndEndedTracksAreNotShown) {
         reader.pollOnce(kRunStart + row.dataTime);
         ASSERT_EQ(batches_.size(), 1u);
         EXPECT_EQ(rowTimes(0), row.shown) << row.dataTime;
+        EXPECT_EQ(gf_trafficTime(), row.shown.empty() ? 0 : kRunStart + row.shown[0]) << "the newest stamp or zero";
     }
-}
-
-TEST_F(TrafficReaderTest, TrafficTimeIsNewestStampOfThePollOrZero) {
-    ScenarioSource source(scenarioOf({track(0x4b1805, "A", {-30, -3, 2}), track(0x4b1806, "B", {-28, 3})}));
-    TrafficReader reader(source, kRunStart);
-    gf_setTrafficTime(123);
-    // Snapshots at -29.5 ... -5.5: the newest row shown is B's -28; the last snapshot is empty
-    // (both rows stale) but the poll as a whole brought records.
-    reader.pollOnce(kRunStart + 0.5);
-    EXPECT_TRUE(batches_.back().records.empty());
-    EXPECT_EQ(gf_trafficTime(), kRunStart - 28);
-    reader.pollOnce(kRunStart + 3);
-    EXPECT_EQ(gf_trafficTime(), kRunStart + 3);
-    gf_setTrafficBatchSink({});  // batches without a sink are dropped, the time is kept
-    reader.pollOnce(kRunStart + 60);  // both tracks ended
-    EXPECT_EQ(gf_trafficTime(), 0);
 }
 
 // Numbers that are not finite or outside physical bounds drop the report (counted per
@@ -236,22 +229,6 @@ TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRangeAndTakesTheQnh) {
         reader.pollOnce(kRunStart + 2);
         EXPECT_EQ(g_qnh.load(), expected) << in;
     }
-}
-
-// A blocked callsign pushes one block event per record delivered; an empty setting blocks nothing.
-TEST_F(TrafficReaderTest, BlockedCallsignPushesOneBlockEventPerRecord) {
-    std::vector<double> times;
-    for (double t = 0; t <= 60; t += 2) times.push_back(t);
-    ScenarioSource source(scenarioOf({track(0x4b1805, "", times), track(0x400a1b, "EZY12AB", times)}));
-    TrafficReader reader(source, kRunStart);
-    reader.pollOnce(kRunStart + 40);  // five snapshots, each with both aircraft
-    EXPECT_TRUE(g_simEventQueue.empty());
-    BLOCK_CALLSIGN.set("EZY12AB");
-    reader.pollOnce(kRunStart + 41);
-    reader.pollOnce(kRunStart + 43);
-    std::lock_guard lock(g_simEventMutex);
-    ASSERT_EQ(g_simEventQueue.size(), 2u);
-    for (const SimEventRec& e : g_simEventQueue) EXPECT_EQ(fmt::format("{} {:x}", e.kind, e.hexid), "5 400a1b");
 }
 
 // The reader thread serves parked traffic in delivery order, to a waiting request or to an ask
@@ -332,11 +309,8 @@ TEST_F(TrafficReaderTest, GatheringAndResets) {
     gf_startCallsignGathering();
     EXPECT_TRUE(gf_callsignGatheringOn());
     gf_gatherCallsign("SWR12", 0x4b1805);
-    gf_gatherCallsign("", 0x4b1806);  // no callsign: only the hexid counts
-    GatheredCallsigns taken = gf_takeGatheredCallsigns();
+    EXPECT_EQ(gf_takeGatheredCallsigns().hexids, (std::unordered_set<uint32_t>{0x4b1805}));
     EXPECT_FALSE(gf_callsignGatheringOn());
-    EXPECT_EQ(taken.callsigns, (std::unordered_set<std::string>{"SWR12"}));
-    EXPECT_EQ(taken.hexids, (std::unordered_set<uint32_t>{0x4b1805, 0x4b1806}));
     for (void (*reset)() : {&gf_resetFeedState, &gf_resetFeedStateProcess}) {
         gf_setQnh(950);
         gf_setTrafficTime(1700000000.5);

@@ -207,6 +207,12 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         EXPECT_FALSE(g_stands[0].occupied);
         EXPECT_EQ(ac.extension, 0);
         EXPECT_EQ(ac.dueAhead, r.extension ? 3000 : 1000) << "an ended extension's clamps are reset";
+        // On the stand with its stream run dry, it arrives and takes the stand.
+        ac.lat = g_stands[0].latitude, ac.lon = g_stands[0].longitude;
+        ac.stream.resize(1);
+        lf_extendStream(ac);
+        EXPECT_EQ(ac.flightState, parked);
+        EXPECT_TRUE(g_stands[0].occupied);
     }
 }
 

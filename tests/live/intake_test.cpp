@@ -57,6 +57,29 @@ TEST_F(IntakeTest, FiltersOfAKnownAircraft) {
     }
 }
 
+// A change of speed is refused once; the report after it that confirms the new speed is taken
+// (also a stop at 0 kt); one that jumps against both the newest sample and the report before is not.
+TEST_F(IntakeTest, SpeedChangeConfirmedByTheNextReportIsTaken) {
+    struct Row {
+        const char* name;
+        double first, speeds[3];
+        size_t streamSize;
+    };
+    const Row rows[] = {
+        {"take-off after a gap", 5, {160, 158, 161}, 3},
+        {"one spike", 5, {160, 6, 7}, 3},
+        {"jumps back and forth", 5, {160, 5, 160}, 2},
+        {"a stop at 0 kt after the roll-out", 120, {0, 0, 0}, 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        gf_resetIntake();
+        tst_feed({tst_at(0, row.first, 90, false)});
+        for (int i = 0; i < 3; ++i) tst_feed({tst_at(20 + 20 * i, row.speeds[i], 90 + 10 * i, false)});
+        EXPECT_EQ(g_liveRecords[0].stream.size(), row.streamSize);
+    }
+}
+
 TEST_F(IntakeTest, NewAircraftRules) {
     struct Row {
         const char* name;

@@ -3,6 +3,8 @@
 #include "aircraft/matching.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/slots.h"
+#include "live/air_motion.h"
 #include "live/live_fixture.h"
 #include "live/removal.h"
 
@@ -127,6 +129,15 @@ TEST_F(RespawnTest, StaticGivesWayToItsLiveCounterpart) {
         EXPECT_EQ(g_staticAircraft[0].lifeState, r.log ? removingfromsim : r.staticState);
         EXPECT_EQ(gf_capturedLog(), r.log ? std::string(r.log) + "\n" : "");
     }
+    // The per-second pass takes one queued hexid at a time; an empty queue does nothing.
+    gf_replaceStaticsStep(g_currentSlot);
+    g_staticAircraft[0].lifeState = active;
+    LiveAircraft& ac = gf_addLiveAircraft(tst_liveAircraft(kHexid, active));
+    ac.callsign = "DLH4AB", ac.regcode = "D-AIXX";
+    gf_queueReplacementCheck(kHexid);
+    gf_replaceStaticsStep(g_currentSlot);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    EXPECT_TRUE(g_perSecondList.empty());
 }
 
 }  // namespace

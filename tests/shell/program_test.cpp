@@ -66,6 +66,10 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
         {"scenario value out of range", [] { tst_writeFile("scenario.json", R"({"run_length_s": -5})"); },
          kExitUserError,
          "Error 99: Cannot read scenario.json: scenario.json: run_length_s: must be between 0 and 864000\n"},
+        {"folder in the way", [] { tst_writeFile("airports", "x"); }, kExitUserError,
+         "Error 5: Cannot create the folder airports in the run folder: Not a directory\n"},
+        {"type database does not decrypt", [] { tst_writeFile("input/dbase.enc", "not an encrypted stream"); },
+         kExitUserError, "Error 99: input/dbase.xml: cannot be read: No such file or directory\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -83,6 +87,7 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
         EXPECT_NE(console.find(fmt::format(fmt::runtime(row.line), runFolder.string())), std::string::npos)
             << console;
         EXPECT_FALSE(fs::exists("parameters.xml.tmp"));
+        EXPECT_FALSE(fs::exists("input/dbase.xml")) << "the plain type database is removed";
         // Whatever went wrong, the user's settings are still there.
         EXPECT_NE(tst_readFile("parameters.xml").find(R"(name="RANGE" value="12")"), std::string::npos);
     }
