@@ -62,7 +62,7 @@ TEST_F(ApfTest, WriterInBothModesAndTheHandmadeRoundTrip) {
 // "cs|cs2|index" of every option read, or the warning naming file and line.
 TEST_F(ApfTest, ParkposReaderTakesOptionsAsWrittenAndDropsBadNumbers) {
     const std::pair<const char*, const char*> rows[] = {
-        {R"(latitude="1" longitude="2"><opt cs="A:B"/><opt cs="A"/>)", "A|B|1 A||2 "},
+        {R"(latitude="1.0000000000" longitude="2"><opt cs="A:B"/><opt cs="A"/>)", "A|B|1 A||2 "},
         {R"(latitude="-90" longitude="180" radius="1"><opt cs=":B"/><opt cs="A:B:C"/>)", "|B|1 A|B:C|2 "},
         // The dropped option still counts for the numbering.
         {R"(latitude="1" longitude="2"><opt day="8"/><opt cs="X"/>)",

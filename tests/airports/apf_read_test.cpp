@@ -8,6 +8,7 @@
 #include "airports/stand_options.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "feed/feed_state.h"
 #include "live/ground_motion.h"
 #include "platform/window_model.h"
 #include "support/stand_builders.h"
@@ -41,6 +42,7 @@ TEST_F(ApfTest, StockFileWithoutLearnedFileThenQualityFactors) {
                        r.quality.Qf_soft),
               std::make_tuple("", "Zurich", "stock", 1416, -1, -1));
     ASSERT_EQ(g_stands.size(), 3u);
+    EXPECT_EQ(std::make_tuple(gf_parkAirportSet(), gf_parkAirportElevationFt()), std::make_tuple(true, std::optional(1416.0)));
     EXPECT_EQ(std::tie(g_stands[0].neighbours, g_stands[1].neighbours, g_stands[2].neighbours),
               std::make_tuple(std::vector<uint32_t>{2}, std::vector<uint32_t>{1}, std::vector<uint32_t>{}));
     EXPECT_EQ(g_stands[0].options.at(0).origin, 1u);
