@@ -70,8 +70,11 @@ TEST_F(SimLinkTest, CommandListsAreSentInOrderOnce) {
                                         "3 DATA401 100 -100 -100", "3 CABIN_LIGHTS_SET 1", "3 ENGINE_AUTO_START 0",
                                         "3 DATA401 100 100 100"}));
     EXPECT_TRUE(gf_standinObject(3)->enginesRunning);
-    frames(1);
-    EXPECT_EQ(gf_standinJournal().size(), journal.size());
+    gf_queueData401(3, 50, 50, 50);  // the next frame sends only what was queued since
+    frames(2);
+    const auto after = gf_standinJournal();
+    EXPECT_EQ(std::vector<std::string>(after.begin() + journal.size(), after.end()),
+              (std::vector<std::string>{"3 DATA401 50 50 50"}));
 }
 
 TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
