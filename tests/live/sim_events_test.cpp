@@ -109,3 +109,24 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
 }
 
 }  // namespace
+
+namespace {
+
+// An object scan that finds a flying aircraft on the ground lands it there (no altitude drift),
+// unless it is taking off; the ground's height plus its centre of gravity is its altitude.
+TEST_F(SimEventsTest, ObjectScanPutsAnAircraftOnTheGround) {
+    for (const uint32_t state : {uint32_t{flying}, uint32_t{take_off}}) {
+        SCOPED_TRACE(state);
+        g_liveRecords.clear();
+        LiveAircraft& ac = tst_addLive(kHexid, active, 9);
+        ac.flightState = state, ac.dAltitude = -3, ac.staticCgHeight = 6;
+        gf_pushSimEvent(tst_event(kEvObjectScan, 9, 1, 1400, 2));
+        gf_handleSimEvents();
+        EXPECT_EQ(ac.onGround, state == flying ? 1 : 0);
+        EXPECT_EQ(ac.dAltitude, state == flying ? 0 : -3);
+        EXPECT_EQ(ac.agl, 2);
+        if (state == flying) EXPECT_EQ(ac.altitude, 1406);
+    }
+}
+
+}  // namespace
