@@ -126,6 +126,8 @@ void lf_handleCombos(int controlId, int index) {
 }
 
 void lf_handleButtons(int controlId) {
+    // The run thread's per-second pass carries the flush out.
+    if (controlId == ctl::kFlushStatic) g_flushStaticRequested = true;
     if (controlId != ctl::kRereadParkAirports) return;
     // Both come back when the run thread has read the park airports again.
     gf_setEnabled(ctl::kRereadParkAirports, false);

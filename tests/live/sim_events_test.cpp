@@ -5,6 +5,7 @@
 #include "aircraft/matching.h"
 #include "airports/stand.h"
 #include "core/errors.h"
+#include "core/params.h"
 #include "core/random.h"
 #include "live/live_set.h"
 #include "live/live_fixture.h"
@@ -80,12 +81,14 @@ TEST_F(SimEventsTest, EventsThatEndAnObject) {
     EXPECT_NE(newLog().find("         DLH4AB    DLH B738 left the simulator, flying\n"), std::string::npos);
 }
 
-// After 200 ticks a static aircraft gets the parked lights; never a lit cabin on a cargo stand.
+// After 200 ticks a static aircraft gets the parked lights (nav lights as set); never a lit cabin
+// on a cargo stand.
 TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
     g_stands.emplace_back("V12", std::vector<StandOption>{}, 50.03, 8.56, 0.0, 30.0, false, false, false);
     gf_numberStands();
-    for (const bool cargo : {false, true}) {
+    for (const auto& [cargo, nav] : {std::pair{false, true}, std::pair{true, false}}) {
         SCOPED_TRACE(cargo);
+        NAV_LIGHTS_WHILE_PARKED.set(nav);
         gf_seedRandom(7);
         g_staticAircraft.assign(1, tst_liveAircraft(17, adding2sim));
         g_staticAircraft[0].callsign = "DLH4AB*";
@@ -98,10 +101,31 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
         gf_handleSimEvents();
         EXPECT_EQ(g_staticAircraft[0].lifeState, active);
         std::vector<std::string> sent = {"8 THROTTLE_SET 0", "8 FLAPS_SET 0", "8 ENGINE_AUTO_SHUTDOWN 0"};
-        for (const std::string& l : tst_lightEvents(8, cargo ? "1000010" : "1000011")) sent.push_back(l);
+        for (const std::string& l : tst_lightEvents(8, cargo ? "0000010" : "1000011")) sent.push_back(l);
         EXPECT_EQ(tst_queuedCommands(), sent);
         EXPECT_EQ(newLog(), "V12     : DLH4AB*  parked\n");
         EXPECT_TRUE(g_waitingEvents.empty());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// An object scan that finds a flying aircraft on the ground lands it there (no altitude drift),
+// unless it is taking off; the ground's height plus its centre of gravity is its altitude.
+TEST_F(SimEventsTest, ObjectScanPutsAnAircraftOnTheGround) {
+    for (const uint32_t state : {uint32_t{flying}, uint32_t{take_off}}) {
+        SCOPED_TRACE(state);
+        g_liveRecords.clear();
+        LiveAircraft& ac = tst_addLive(kHexid, active, 9);
+        ac.flightState = state, ac.dAltitude = -3, ac.staticCgHeight = 6;
+        gf_pushSimEvent(tst_event(kEvObjectScan, 9, 1, 1400, 2));
+        gf_handleSimEvents();
+        EXPECT_EQ(ac.onGround, state == flying ? 1 : 0);
+        EXPECT_EQ(ac.dAltitude, state == flying ? 0 : -3);
+        EXPECT_EQ(ac.agl, 2);
+        if (state == flying) EXPECT_EQ(ac.altitude, 1406);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "shell/run_thread.h"
+#include "static/live_parked.h"
 
 #include <filesystem>
 #include <thread>
@@ -95,6 +96,8 @@ TEST_F(RunThreadTest, FlyingSecondsDriveTheTimedDuties) {
 // serves the reserved stand and the current slot every 100 ticks.
 TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
     gf_setSimUtcSeconds(0);
+    lf_handleButtons(ctl::kFlushStatic);
+    EXPECT_TRUE(g_flushStaticRequested.load());
     lf_handleButtons(ctl::kRereadParkAirports);
     EXPECT_FALSE(gf_controlState(ctl::kRereadParkAirports).enabled);
     EXPECT_FALSE(gf_controlState(ctl::kDestination).enabled);
