@@ -13,7 +13,6 @@
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
 #include "platform/scenario_tools.h"
-#include "support/flight_lab_air.h"
 
 namespace {
 
