@@ -108,10 +108,6 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // An object scan that finds a flying aircraft on the ground lands it there (no altitude drift),
 // unless it is taking off; the ground's height plus its centre of gravity is its altitude.
 TEST_F(SimEventsTest, ObjectScanPutsAnAircraftOnTheGround) {

@@ -241,10 +241,6 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The user's stand is looked up on the simulator thread in the stands the run thread last
 // published: never a cached name after the list changed, never a half-published list.
 TEST_F(StandChoiceTest, NearestStandNameFollowsTheRepublishedStands) {
