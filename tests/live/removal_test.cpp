@@ -9,8 +9,8 @@ using RemovalTest = LiveTest;
 // By life state: a create withdrawn wherever it waits (only its own of two with one callsign), an
 // object id queued once, a record without an object dropped, a removal already sent left alone.
 TEST_F(RemovalTest, RemovalActsByLifeState) {
-    g_createDeque = {tst_createRequest("DLH4AB", 20002), tst_createRequest("DLH4AB", 20001)};
-    g_createDequeStatic = {tst_createRequest("DLH4AB", 17)};
+    g_createDeque = {{.callsign = "DLH4AB", .hexid = 20002}, {.callsign = "DLH4AB", .hexid = 20001}};
+    g_createDequeStatic = {{.callsign = "DLH4AB", .hexid = 17}};
     g_hexidStack = {20003};
     const struct Row {
         uint32_t hexid, lifeState, objectId, newLifeState;

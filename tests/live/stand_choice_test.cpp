@@ -117,7 +117,7 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 35, 30}});
         ParkSite site = site_;
         site.code = row.parkCode;
-        site.position = tst_northOf(kStandOrigin.lat, kStandOrigin.lon, row.airportNorthNm);
+        site.position = tst_offsetM(row.airportNorthNm * 1852, 0);
         site.reservedStand = row.reserved;
         g_userOnGround = row.userOnA1;
         g_userPosition.lat = g_stands[0].latitude;

@@ -13,7 +13,7 @@ using TimeShiftTest = LiveTest;
 TEST_F(TimeShiftTest, ChangedShiftRemovesEveryLiveAircraftInTheSimulatorOrOnItsWay) {
     g_liveRecords = {tst_liveAircraft(1, active, 5), tst_liveAircraft(2, adding2sim),
                      tst_liveAircraft(3, adding2sim), tst_liveAircraft(4, buffer)};
-    g_createDeque.push_back(tst_createRequest("DLH4AB", 3));
+    g_createDeque.push_back({.callsign = "DLH4AB", .hexid = 3});
     gf_setTimeShift(45, true);
     gf_setTimeShift(45, false);
     EXPECT_EQ(g_liveRecords[0].lifeState, active);
