@@ -156,11 +156,6 @@ struct RealCase {
     bool acrossTheAntimeridian = false;  // shifted in longitude to cross it halfway
 };
 
-void PrintTo(const RealCase& c, std::ostream* os) {
-    *os << c.file << (c.park ? " with its park airport" : " without a park airport")
-        << (c.acrossTheAntimeridian ? ", across the antimeridian" : "");
-}
-
 class RealTrackLab : public FlightLab, public ::testing::WithParamInterface<RealCase> {
   protected:
     void shapeWorld(Scenario& s) override {
