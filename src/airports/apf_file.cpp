@@ -7,12 +7,15 @@
 #include <cstddef>
 #include <cmath>
 #include <fstream>
+#include <limits>
+#include <new>
 #include <sstream>
 
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
 #include "core/atomic_file.h"
+#include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
@@ -171,6 +174,7 @@ bool gf_apfBool(const char* text) {
 }
 
 int ApfSource::lineOf(pugi::xml_node node) const {
+    if (textOnDisk && text.empty()) gf_readWholeFile(path, text, std::numeric_limits<std::uintmax_t>::max());
     ptrdiff_t offset = node.offset_debug();
     if (offset < 0 || static_cast<size_t>(offset) > text.size()) return 0;
     return 1 + static_cast<int>(std::count(text.begin(), text.begin() + offset, '\n'));
@@ -179,19 +183,27 @@ int ApfSource::lineOf(pugi::xml_node node) const {
 bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
                         std::string& reason) {
     source.path = path.string();
+    source.text.clear();
+    source.textOnDisk = true;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         reason = "File was not found";
         return false;
     }
+    // Read straight into a buffer the document takes over and parses in place: one copy of
+    // the text in memory, as the library's own load makes.
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
-    if (!ec) {
-        source.text.resize(size);
-        in.read(source.text.data(), static_cast<std::streamsize>(size));
-        source.text.resize(static_cast<size_t>(in.gcount()));
+    char* buffer = nullptr;
+    size_t length = 0;
+    if (!ec && size > 0) {
+        buffer = static_cast<char*>(pugi::get_memory_allocation_function()(static_cast<size_t>(size)));
+        if (buffer == nullptr) throw std::bad_alloc();
+        in.read(buffer, static_cast<std::streamsize>(size));
+        length = static_cast<size_t>(in.gcount());
     }
-    pugi::xml_parse_result result = doc.load_buffer(source.text.data(), source.text.size());
+    pugi::xml_parse_result result = length > 0 ? doc.load_buffer_inplace_own(buffer, length) : doc.load_buffer("", 0);
+    if (length == 0 && buffer != nullptr) pugi::get_memory_deallocation_function()(buffer);
     if (!result) {
         reason = result.description();
         return false;
@@ -407,13 +419,12 @@ bool gf_readParkpos(pugi::xml_node parkpos, const ParkposAttributes& a, std::str
     if (values[0] == 0 && values[1] == 0) return false;
     // Room for exactly the options of the element: one allocation, no trimming afterwards.
     std::vector<StandOption> options;
-    auto opts = parkpos.children("opt");
-    options.reserve(static_cast<size_t>(std::distance(opts.begin(), opts.end())));
+    options.reserve(gf_optCount(parkpos));
     uint32_t index = 0;
-    for (pugi::xml_node opt : opts) {
+    gf_forEachOpt(parkpos, [&](pugi::xml_node opt) {
         ++index;
         if (!gf_readApfOption(opt, source, index, origin, options.emplace_back())) options.pop_back();
-    }
+    });
     if (options.size() < options.capacity()) options.shrink_to_fit();
     g_stands.emplace_back(std::move(id), std::move(options), values[0], values[1], gf_degToRad(values[3]),
                           values[2], gf_apfBool(a.cargo.value()), gf_apfBool(a.ramp.value()),
@@ -429,8 +440,12 @@ bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, con
 StandIdIndex::StandIdIndex(size_t count) : slots_(std::bit_ceil(2 * count + 2)) {}
 
 size_t StandIdIndex::slotOf(std::string_view id) const {
+    // FNV-1a: ids are a few letters, and the bytes are mixed inline rather than by the
+    // library's hash for long keys.
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : id) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
     const size_t mask = slots_.size() - 1;
-    size_t i = std::hash<std::string_view>{}(id) & mask;
+    size_t i = static_cast<size_t>(hash ^ (hash >> 32)) & mask;
     while (slots_[i].position != kAbsent && slots_[i].id != id) i = (i + 1) & mask;
     return i;
 }

@@ -65,11 +65,13 @@ std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, 
 // A boolean attribute or value: true when its text begins with 1, t, T, y or Y.
 bool gf_apfBool(const char* text);
 
-// A parking file held in memory for reading: its path for messages and its text, so that a
-// warning can name the line of an element.
+// A parking file being read: its path for messages and its text, so that a warning can name
+// the line of an element. The loader leaves the text on disk (textOnDisk): the document holds
+// the only copy in memory, and the text is read from path when a line is first asked for.
 struct ApfSource {
     std::string path;
-    std::string text;
+    mutable std::string text;
+    bool textOnDisk = false;
     // 1-based line of the node; 0 when unknown.
     int lineOf(pugi::xml_node node) const;
 };
@@ -77,6 +79,23 @@ struct ApfSource {
 // Loads the file into source and doc; false when it cannot be read or parsed, with the reason.
 bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
                         std::string& reason);
+
+// The opt children of a parkpos in order, as parkpos.children("opt") gives them, with the
+// name compared in place; and their count.
+inline bool gf_isOptNode(pugi::xml_node node) {
+    const char* n = node.name();
+    return n[0] == 'o' && n[1] == 'p' && n[2] == 't' && n[3] == '\0';
+}
+template <class Visit>
+void gf_forEachOpt(pugi::xml_node parkpos, Visit&& visit) {
+    for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
+        if (gf_isOptNode(child)) visit(child);
+}
+inline size_t gf_optCount(pugi::xml_node parkpos) {
+    size_t count = 0;
+    gf_forEachOpt(parkpos, [&](pugi::xml_node) { ++count; });
+    return count;
+}
 
 // Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'), airline
 // and type from the type database's record of "reg", else from "airl" and "type".
