@@ -85,6 +85,15 @@ bool lf_sameName(const char* a, const char* b) {
     return *a == *b;
 }
 
+// The name is the wanted literal: its letters tested one by one, inline, stopping at the
+// first that differs (so never past the end of a shorter name).
+template <size_t N>
+bool lf_nameIs(const char* name, const char (&wanted)[N]) {
+    for (size_t i = 0; i < N; ++i)
+        if (name[i] != wanted[i]) return false;
+    return true;
+}
+
 // The "value" of the first parameter row of that name, as "/parameters/parameter[@name='..']"
 // selects it: any top-level parameters element, any of the row's "name" attributes.
 pugi::xml_attribute lf_parameterValue(const pugi::xml_document& doc, std::string_view name, bool& found) {
@@ -284,26 +293,35 @@ std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, 
 namespace {
 
 // The attribute values of an opt element, found in one pass (the first of each name counts);
-// "" for an absent one.
+// "" for an absent one. The texts are in the order the writer puts the attributes.
 struct OptAttributes {
-    const char* cs = "";
-    const char* reg = "";
-    const char* airl = "";
-    const char* type = "";
-    const char* soft = "";
-    const char* hh = "";
+    enum Text { kReg, kAirl, kType, kSoft, kDay, kHh, kCs, kTexts };
+    const char* text[kTexts] = {"", "", "", "", "", "", ""};
     pugi::xml_attribute day;  // a number, kept whole for the general reader
+    const char* reg() const { return text[kReg]; }
+    const char* airl() const { return text[kAirl]; }
+    const char* type() const { return text[kType]; }
+    const char* soft() const { return text[kSoft]; }
+    const char* hh() const { return text[kHh]; }
+    const char* cs() const { return text[kCs]; }
 };
 
 // Empty attributes, built once: copying them is cheaper than constructing each one anew.
 const OptAttributes kNoOptAttributes{};
 const ParkposAttributes kNoParkposAttributes{};
 
-void lf_keepFirstValue(pugi::xml_attribute attr, const char* name, const char* wanted, const char*& value,
-                       uint32_t bit, uint32_t& found) {
-    if ((found & bit) != 0 || !lf_sameName(name, wanted)) return;
-    value = attr.value();
-    found |= bit;
+// The slot of an opt attribute's name; kTexts for a name an opt does not have.
+size_t lf_optTextOf(const char* n) {
+    switch (n[0]) {
+        case 'r': return lf_nameIs(n, "reg") ? OptAttributes::kReg : OptAttributes::kTexts;
+        case 'a': return lf_nameIs(n, "airl") ? OptAttributes::kAirl : OptAttributes::kTexts;
+        case 't': return lf_nameIs(n, "type") ? OptAttributes::kType : OptAttributes::kTexts;
+        case 's': return lf_nameIs(n, "soft") ? OptAttributes::kSoft : OptAttributes::kTexts;
+        case 'd': return lf_nameIs(n, "day") ? OptAttributes::kDay : OptAttributes::kTexts;
+        case 'h': return lf_nameIs(n, "hh") ? OptAttributes::kHh : OptAttributes::kTexts;
+        case 'c': return lf_nameIs(n, "cs") ? OptAttributes::kCs : OptAttributes::kTexts;
+        default: return OptAttributes::kTexts;
+    }
 }
 
 OptAttributes lf_optAttributes(pugi::xml_node opt) {
@@ -312,35 +330,62 @@ OptAttributes lf_optAttributes(pugi::xml_node opt) {
     // Past the last attribute the name is "": the parser never makes an attribute without one.
     for (pugi::xml_attribute attr = opt.first_attribute();; attr = attr.next_attribute()) {
         const char* n = attr.name();
-        switch (n[0]) {
-            case '\0': return a;
-            case 'c': lf_keepFirstValue(attr, n, "cs", a.cs, 1, found); break;
-            case 'r': lf_keepFirstValue(attr, n, "reg", a.reg, 2, found); break;
-            case 'a': lf_keepFirstValue(attr, n, "airl", a.airl, 4, found); break;
-            case 't': lf_keepFirstValue(attr, n, "type", a.type, 8, found); break;
-            case 's': lf_keepFirstValue(attr, n, "soft", a.soft, 16, found); break;
-            case 'd': lf_keepFirst(attr, n, "day", a.day, 32, found); break;
-            case 'h': lf_keepFirstValue(attr, n, "hh", a.hh, 64, found); break;
-            default: break;
-        }
+        if (n[0] == '\0') return a;
+        const size_t k = lf_optTextOf(n);
+        if (k == OptAttributes::kTexts || (found & (1u << k)) != 0) continue;
+        found |= 1u << k;
+        a.text[k] = attr.value();
+        if (k == OptAttributes::kDay) a.day = attr;
     }
+}
+
+// A short text into a string that may hold an earlier one: appended to the emptied string,
+// which skips the overlap checks of a general assignment.
+void lf_setText(std::string& out, std::string_view text) {
+    out.clear();
+    out.append(text.data(), text.size());
+}
+
+// A plain list of half-hours ("3,14,15": one or two digits each, below 48, single commas)
+// read in place; false for anything else, which gf_hours2bitset then reads with its warnings.
+bool lf_plainHalfHours(const char* p, uint64_t& bits) {
+    const auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
+    uint64_t set = 0;
+    for (;;) {
+        if (!digit(*p)) return false;
+        unsigned slot = static_cast<unsigned>(*p++ - '0');
+        if (digit(*p)) slot = slot * 10 + static_cast<unsigned>(*p++ - '0');
+        if (slot >= kSlotsPerDay) return false;
+        set |= uint64_t{1} << slot;
+        if (*p == '\0') break;
+        if (*p++ != ',') return false;
+    }
+    bits = set;
+    return true;
 }
 
 // Fills callsign, callsign2, airline and type of out (an OptIdentity or a StandOption) in place.
 template <class Identity>
-void lf_fillIdentity(const OptAttributes& a, Identity& out) {
-    std::string_view cs = a.cs;
-    size_t colon = cs.find(':');
-    out.callsign.assign(cs.substr(0, colon));
-    if (colon != std::string_view::npos) out.callsign2.assign(cs.substr(colon + 1));
-    else out.callsign2.clear();
-    if (const DbRecord* rec = gf_dbRecordOf(a.reg)) {
+void lf_fillIdentity(const OptAttributes& a, std::string_view reg, Identity& out) {
+    // The callsigns split at the first ':', found while the text is measured.
+    const char* cs = a.cs();
+    size_t length = 0, colon = std::string_view::npos;
+    for (; cs[length] != '\0'; ++length)
+        if (cs[length] == ':' && colon == std::string_view::npos) colon = length;
+    if (colon == std::string_view::npos) {
+        lf_setText(out.callsign, {cs, length});
+        out.callsign2.clear();
+    } else {
+        lf_setText(out.callsign, {cs, colon});
+        lf_setText(out.callsign2, {cs + colon + 1, length - colon - 1});
+    }
+    if (const DbRecord* rec = gf_dbRecordOf(reg)) {
         out.airline = rec->airl;
         out.type = rec->type;
         return;
     }
-    out.airline = a.airl;
-    out.type = a.type;
+    lf_setText(out.airline, a.airl());
+    lf_setText(out.type, a.type());
 }
 
 }  // namespace
@@ -377,7 +422,8 @@ ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
 
 OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
     OptIdentity id;
-    lf_fillIdentity(lf_optAttributes(opt), id);
+    const OptAttributes a = lf_optAttributes(opt);
+    lf_fillIdentity(a, a.reg(), id);
     return id;
 }
 
@@ -390,13 +436,14 @@ bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t inde
         return false;
     }
     // Straight into the option's own strings: no intermediate copies.
-    lf_fillIdentity(a, option);
-    option.reg = a.reg;
-    option.hh = gf_hours2bitset(a.hh).to_ullong();
+    const std::string_view reg = a.reg();
+    lf_fillIdentity(a, reg, option);
+    lf_setText(option.reg, reg);
+    if (!lf_plainHalfHours(a.hh(), option.hh)) option.hh = gf_hours2bitset(a.hh()).to_ullong();
     option.index = index;
     option.day = static_cast<uint32_t>(day);
     option.origin = origin;
-    option.real = gf_apfBool(a.soft) ? 0 : 1;
+    option.real = gf_apfBool(a.soft()) ? 0 : 1;
     option.invented = false;
     return true;
 }
