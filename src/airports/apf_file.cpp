@@ -114,9 +114,10 @@ void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_vi
 
 // Keeps the attribute in slot when it bears the wanted name and no earlier one did: the first
 // attribute of a name counts, as node.attribute(name) finds it. True when the name is the wanted one.
-bool lf_keepFirst(pugi::xml_attribute attr, const char* name, const char* wanted, pugi::xml_attribute& slot,
+template <size_t N>
+bool lf_keepFirst(pugi::xml_attribute attr, const char* name, const char (&wanted)[N], pugi::xml_attribute& slot,
                   uint32_t bit, uint32_t& found) {
-    if (!lf_sameName(name, wanted)) return false;
+    if (!lf_nameIs(name, wanted)) return false;
     if ((found & bit) == 0) slot = attr;
     found |= bit;
     return true;
@@ -493,19 +494,25 @@ size_t StandIdIndex::slotOf(std::string_view id) const {
     for (const char c : id) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
     const size_t mask = slots_.size() - 1;
     size_t i = static_cast<size_t>(hash ^ (hash >> 32)) & mask;
-    while (slots_[i].position != kAbsent && slots_[i].id != id) i = (i + 1) & mask;
+    const auto same = [&id](const Slot& slot) {
+        if (slot.size != id.size()) return false;
+        for (size_t k = 0; k < id.size(); ++k)
+            if (slot.id[k] != id[k]) return false;
+        return true;
+    };
+    while (slots_[i].position != kAbsent && !same(slots_[i])) i = (i + 1) & mask;
     return i;
 }
 
 uint32_t StandIdIndex::insert(std::string_view id, uint32_t position) {
     Slot& slot = slots_[slotOf(id)];
     if (slot.position != kAbsent) return slot.position;
-    slot = {id, position};
+    slot = {id.data(), static_cast<uint32_t>(id.size()), position};
     if (2 * ++used_ < slots_.size()) return kAbsent;
     std::vector<Slot> old(2 * slots_.size());
     old.swap(slots_);
     for (const Slot& s : old)
-        if (s.position != kAbsent) slots_[slotOf(s.id)] = s;
+        if (s.position != kAbsent) slots_[slotOf({s.id, s.size})] = s;
     return kAbsent;
 }
 

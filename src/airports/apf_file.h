@@ -97,6 +97,18 @@ inline size_t gf_optCount(pugi::xml_node parkpos) {
     return count;
 }
 
+// The parkpos children of the document's parkpositions element in order, as
+// doc.child("parkpositions").children("parkpos") gives them.
+template <class Visit>
+void gf_forEachParkpos(const pugi::xml_document& doc, Visit&& visit) {
+    for (pugi::xml_node child = doc.child("parkpositions").first_child(); child; child = child.next_sibling()) {
+        const char* n = child.name();
+        if (n[0] == 'p' && n[1] == 'a' && n[2] == 'r' && n[3] == 'k' && n[4] == 'p' && n[5] == 'o' && n[6] == 's' &&
+            n[7] == '\0')
+            visit(child);
+    }
+}
+
 // Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'), airline
 // and type from the type database's record of "reg", else from "airl" and "type".
 struct OptIdentity {
@@ -138,8 +150,10 @@ public:
     uint32_t find(std::string_view id) const;
 
 private:
+    // Sixteen bytes: ids are far shorter than 4 GB.
     struct Slot {
-        std::string_view id;
+        const char* id = nullptr;
+        uint32_t size = 0;
         uint32_t position = kAbsent;
     };
     size_t slotOf(std::string_view id) const;

@@ -214,14 +214,15 @@ void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
                                    learnedName, archivedName),
                        true);
     lf_applySettings(doc);
-    auto nodes = doc.child("parkpositions").children("parkpos");
+    size_t count = 0;
+    gf_forEachParkpos(doc, [&](pugi::xml_node) { ++count; });
     std::vector<LearnedParkpos> positions;
-    positions.reserve(static_cast<size_t>(std::distance(nodes.begin(), nodes.end())));
+    positions.reserve(count);
     size_t manual = 0;
-    for (pugi::xml_node node : nodes) {
+    gf_forEachParkpos(doc, [&](pugi::xml_node node) {
         positions.push_back({node, gf_parkposAttributes(node)});
         manual += gf_apfBool(positions.back().attributes.manual.value());
-    }
+    });
     if (std::optional<std::string> handmade = lf_apfParameterString(doc, "handmade")) {
         g_apfHandmade = true;
         g_stands.clear();
