@@ -85,15 +85,6 @@ bool lf_sameName(const char* a, const char* b) {
     return *a == *b;
 }
 
-// The name is the wanted literal: its letters tested one by one, inline, stopping at the
-// first that differs (so never past the end of a shorter name).
-template <size_t N>
-bool lf_nameIs(const char* name, const char (&wanted)[N]) {
-    for (size_t i = 0; i < N; ++i)
-        if (name[i] != wanted[i]) return false;
-    return true;
-}
-
 // The "value" of the first parameter row of that name, as "/parameters/parameter[@name='..']"
 // selects it: any top-level parameters element, any of the row's "name" attributes.
 pugi::xml_attribute lf_parameterValue(const pugi::xml_document& doc, std::string_view name, bool& found) {
@@ -117,7 +108,7 @@ void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_vi
 template <size_t N>
 bool lf_keepFirst(pugi::xml_attribute attr, const char* name, const char (&wanted)[N], pugi::xml_attribute& slot,
                   uint32_t bit, uint32_t& found) {
-    if (!lf_nameIs(name, wanted)) return false;
+    if (!gf_nameIs(name, wanted)) return false;
     if ((found & bit) == 0) slot = attr;
     found |= bit;
     return true;
@@ -314,13 +305,13 @@ const ParkposAttributes kNoParkposAttributes{};
 // The slot of an opt attribute's name; kTexts for a name an opt does not have.
 size_t lf_optTextOf(const char* n) {
     switch (n[0]) {
-        case 'r': return lf_nameIs(n, "reg") ? OptAttributes::kReg : OptAttributes::kTexts;
-        case 'a': return lf_nameIs(n, "airl") ? OptAttributes::kAirl : OptAttributes::kTexts;
-        case 't': return lf_nameIs(n, "type") ? OptAttributes::kType : OptAttributes::kTexts;
-        case 's': return lf_nameIs(n, "soft") ? OptAttributes::kSoft : OptAttributes::kTexts;
-        case 'd': return lf_nameIs(n, "day") ? OptAttributes::kDay : OptAttributes::kTexts;
-        case 'h': return lf_nameIs(n, "hh") ? OptAttributes::kHh : OptAttributes::kTexts;
-        case 'c': return lf_nameIs(n, "cs") ? OptAttributes::kCs : OptAttributes::kTexts;
+        case 'r': return gf_nameIs(n, "reg") ? OptAttributes::kReg : OptAttributes::kTexts;
+        case 'a': return gf_nameIs(n, "airl") ? OptAttributes::kAirl : OptAttributes::kTexts;
+        case 't': return gf_nameIs(n, "type") ? OptAttributes::kType : OptAttributes::kTexts;
+        case 's': return gf_nameIs(n, "soft") ? OptAttributes::kSoft : OptAttributes::kTexts;
+        case 'd': return gf_nameIs(n, "day") ? OptAttributes::kDay : OptAttributes::kTexts;
+        case 'h': return gf_nameIs(n, "hh") ? OptAttributes::kHh : OptAttributes::kTexts;
+        case 'c': return gf_nameIs(n, "cs") ? OptAttributes::kCs : OptAttributes::kTexts;
         default: return OptAttributes::kTexts;
     }
 }

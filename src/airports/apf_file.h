@@ -80,16 +80,27 @@ struct ApfSource {
 bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
                         std::string& reason);
 
-// The opt children of a parkpos in order, as parkpos.children("opt") gives them, with the
-// name compared in place; and their count.
-inline bool gf_isOptNode(pugi::xml_node node) {
-    const char* n = node.name();
-    return n[0] == 'o' && n[1] == 'p' && n[2] == 't' && n[3] == '\0';
+// The name is the wanted literal: its letters tested one by one, inline, stopping at the
+// first that differs (so never past the end of a shorter name).
+template <size_t N>
+bool gf_nameIs(const char* name, const char (&wanted)[N]) {
+    for (size_t i = 0; i < N; ++i)
+        if (name[i] != wanted[i]) return false;
+    return true;
 }
+
+// The children of an element with that name in order, as element.children(name) gives them,
+// with the names compared in place.
+template <size_t N, class Visit>
+void gf_forEachChild(pugi::xml_node element, const char (&name)[N], Visit&& visit) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
+        if (gf_nameIs(child.name(), name)) visit(child);
+}
+
+// The opt children of a parkpos, and their count.
 template <class Visit>
 void gf_forEachOpt(pugi::xml_node parkpos, Visit&& visit) {
-    for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
-        if (gf_isOptNode(child)) visit(child);
+    gf_forEachChild(parkpos, "opt", visit);
 }
 inline size_t gf_optCount(pugi::xml_node parkpos) {
     size_t count = 0;
@@ -101,12 +112,7 @@ inline size_t gf_optCount(pugi::xml_node parkpos) {
 // doc.child("parkpositions").children("parkpos") gives them.
 template <class Visit>
 void gf_forEachParkpos(const pugi::xml_document& doc, Visit&& visit) {
-    for (pugi::xml_node child = doc.child("parkpositions").first_child(); child; child = child.next_sibling()) {
-        const char* n = child.name();
-        if (n[0] == 'p' && n[1] == 'a' && n[2] == 'r' && n[3] == 'k' && n[4] == 'p' && n[5] == 'o' && n[6] == 's' &&
-            n[7] == '\0')
-            visit(child);
-    }
+    gf_forEachChild(doc.child("parkpositions"), "parkpos", visit);
 }
 
 // Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'), airline
