@@ -1,4 +1,4 @@
-#include "support/flight_lab_air.h"
+#include "support/flight_lab.h"
 
 #include <algorithm>
 #include <cmath>

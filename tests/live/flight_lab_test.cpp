@@ -13,7 +13,6 @@
 #include "live/ground_motion_legs.h"
 #include "live/live_set.h"
 #include "platform/scenario_tools.h"
-#include "support/flight_lab_air.h"
 
 namespace {
 
@@ -156,11 +155,6 @@ struct RealCase {
     bool park;
     bool acrossTheAntimeridian = false;  // shifted in longitude to cross it halfway
 };
-
-void PrintTo(const RealCase& c, std::ostream* os) {
-    *os << c.file << (c.park ? " with its park airport" : " without a park airport")
-        << (c.acrossTheAntimeridian ? ", across the antimeridian" : "");
-}
 
 class RealTrackLab : public FlightLab, public ::testing::WithParamInterface<RealCase> {
   protected:

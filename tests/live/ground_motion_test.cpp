@@ -67,19 +67,6 @@ TEST(GroundTicks, TickCountsAreClampedBeforeNarrowing) {
     EXPECT_EQ(gf_travelTicks(kNan, 10), kWeekTicks);
 }
 
-// A straight leg of 100 m or more between speeds more than 5 kt apart gets a sample in its middle.
-TEST_F(GroundMotionTest, StraightLegSplitBetweenSpeedsFarApart) {
-    struct Row { double frontKt, nextKt, legM; size_t size; } rows[] = {
-        {10, 20, 150, 3}, {20, 10, 150, 3}, {10, 15, 150, 2}, {0, 6, 120, 3},
-        {0, 0, 500, 2},   {10, 20, 99, 2},  {kNan, 20, 150, 2}};
-    for (const Row& r : rows) {
-        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
-        leg(ac, r.frontKt, r.nextKt, r.legM, 3000);
-        lf_straightStep(ac);
-        EXPECT_EQ(ac.stream.size(), r.size) << r.frontKt << " -> " << r.nextKt << " kt, " << r.legM << " m";
-    }
-}
-
 // A parked B738 on stand A1 (radius 30 m, heading north) whose feed goes 40 m south pushes back:
 // 2.5 radii straight back, then straight on when the side is unknown, else along a curve to one
 // half span on the side the feed showed; then pushed back, engines started, idle, flaps 1.

@@ -1,5 +1,5 @@
 // Shared fixture of the live-traffic tests: a fresh working folder, a small type database and
-// builders of traffic records, live aircraft and create requests.
+// builders of traffic records and live aircraft.
 #pragma once
 #include <string>
 
@@ -53,9 +53,6 @@ inline LiveTrafficRecord tst_record(uint32_t hexid, double timeStamp, double lat
     return r;
 }
 
-// A point north of (lat, lon) at the given distance in nautical miles (one degree is 60 nm).
-inline LatLon tst_northOf(double lat, double lon, double nm) { return {lat + nm / 60.0, lon}; }
-
 // A Lufthansa B738 "DLH4AB" in the life state, bound to the object (0: none yet), without samples.
 inline LiveAircraft tst_liveAircraft(uint32_t hexid, uint32_t lifeState, uint32_t objectId = 0) {
     LiveAircraft ac;
@@ -66,12 +63,4 @@ inline LiveAircraft tst_liveAircraft(uint32_t hexid, uint32_t lifeState, uint32_
     ac.lifeState = lifeState;
     ac.objectId = objectId;
     return ac;
-}
-
-// A create request as queued for the simulator thread; only the two keys a withdrawal looks at.
-inline AiCreateRec tst_createRequest(std::string callsign, uint32_t hexid) {
-    AiCreateRec c;
-    c.callsign = std::move(callsign);
-    c.hexid = hexid;
-    return c;
 }

@@ -271,6 +271,14 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
     glide.approachFlag = 1;
     ASSERT_TRUE(lf_extendStream(glide));
     EXPECT_DOUBLE_EQ(glide.stream.back().alt, 3000 - 8 * 10.005) << "down the glide path";
+    // Near the edge of the range a stream that ran dry ends at once.
+    g_userPosition.lat = 47.0;
+    g_userPosition.lon = 8.0;
+    g_rangeNm = 40.0;
+    for (double nm : {39.4, 39.6}) {
+        LiveAircraft ac = tst_active(tst_sample(47.0 + nm / 60, 8.0, 250, true, kNow), flying);
+        EXPECT_EQ(lf_extendStream(ac), nm < 39.5) << nm;
+    }
 }
 
 // On the ground a dead-reckoned sample 3 s ahead takes a speed by the last one's: slowing down on
@@ -293,27 +301,6 @@ TEST_F(PlaybackTest, GroundExtensionSpeeds) {
         ASSERT_TRUE(lf_extendStream(ac));
         EXPECT_EQ(ac.stream.back().gs, row.extendedKt);
     }
-}
-
-// Near the edge of the range a stream that ran dry ends at once.
-TEST_F(PlaybackTest, NoExtensionAtTheRangeEdge) {
-    g_userPosition.lat = 47.0;
-    g_userPosition.lon = 8.0;
-    g_rangeNm = 40.0;
-    for (double nm : {39.4, 39.6}) {
-        LiveAircraft ac = tst_active(tst_sample(47.0 + nm / 60, 8.0, 250, true, kNow), flying);
-        EXPECT_EQ(lf_extendStream(ac), nm < 39.5) << nm;
-    }
-}
-
-// Two stationary samples: the front falls due at once, stopped.
-TEST_F(PlaybackTest, TwoStationarySamplesFallDueAtOnce) {
-    LiveAircraft stopped = tst_active(tst_sample(47.0, 8.0, 3, false, kNow + 500), taxi);
-    stopped.stream.front().stationary = 1;
-    decodeExisting(stopped, tst_sample(47.0, 8.0, 0, false, kNow + 900));
-    ASSERT_EQ(stopped.stream.size(), 2u);
-    EXPECT_EQ(stopped.stream.front().dueTick, kNow + 1);
-    EXPECT_EQ(stopped.stream.front().gs, 0);
 }
 
 // The due tick of the next sample in the air: within [due - dueBack, due + dueAhead] unless an

@@ -84,8 +84,7 @@ TEST_F(SimEventsTest, EventsThatEndAnObject) {
 // After 200 ticks a static aircraft gets the parked lights (nav lights as set); never a lit cabin
 // on a cargo stand.
 TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
-    g_stands.emplace_back("V12", std::vector<StandOption>{}, 50.03, 8.56, 0.0, 30.0, false, false, false);
-    gf_numberStands();
+    tst_addStands({{"V12", 0, 0, 30}});
     for (const auto& [cargo, nav] : {std::pair{false, true}, std::pair{true, false}}) {
         SCOPED_TRACE(cargo);
         NAV_LIGHTS_WHILE_PARKED.set(nav);
@@ -107,10 +106,6 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
         EXPECT_TRUE(g_waitingEvents.empty());
     }
 }
-
-}  // namespace
-
-namespace {
 
 // An object scan that finds a flying aircraft on the ground lands it there (no altitude drift),
 // unless it is taking off; the ground's height plus its centre of gravity is its altitude.

@@ -117,7 +117,7 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
         tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 35, 30}});
         ParkSite site = site_;
         site.code = row.parkCode;
-        site.position = tst_northOf(kStandOrigin.lat, kStandOrigin.lon, row.airportNorthNm);
+        site.position = tst_offsetM(row.airportNorthNm * 1852, 0);
         site.reservedStand = row.reserved;
         g_userOnGround = row.userOnA1;
         g_userPosition.lat = g_stands[0].latitude;
@@ -240,10 +240,6 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
         EXPECT_EQ(g_stands[0].options.size(), 1u);
     }
 }
-
-}  // namespace
-
-namespace {
 
 // The user's stand is looked up on the simulator thread in the stands the run thread last
 // published: never a cached name after the list changed, never a half-published list.

@@ -1,5 +1,5 @@
 // The flight lab: truth trajectories played as feed streams through the tick harness, with
-// invariants (the air and ground labs' too) checked every tick for every live aircraft.
+// invariants checked every tick for every live aircraft (the flight model's in flight_lab_air.cpp).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -47,9 +47,33 @@ struct LabWorldInvariant {
     std::string name;
     std::function<std::optional<std::string>()> check;
 };
-// Finite positions in range, steps of the leg, due ticks, state changes; the air and ground labs'.
+// Finite positions in range, steps of the leg, due ticks, state changes, the stands' and the air's.
 std::vector<LabInvariant> lab_defaultInvariants();
+// An occupied mark always has its holder standing on that stand.
 std::vector<LabWorldInvariant> lab_defaultWorldInvariants();
+
+// "landing" (down within 60 s of the feed, plus the sink at 600 ft/min without an approach),
+// "terrain" (never below the ground), "rates" (climb step; at most 3 x the reports + 100 kt).
+std::vector<LabInvariant> lab_airInvariants();
+
+// One tick of an active aircraft (without its stream), its front sample and the fast scan.
+struct LabAirTick {
+    int32_t tick = 0;
+    LiveAircraft ac;
+    PosSample front;
+    bool fastScan = false;
+};
+// Records every tick of the aircraft while it is active; never fails.
+LabInvariant lab_airRecorder(uint32_t hexid, std::vector<LabAirTick>& trace);
+
+// The only park airport of the airport list and my_park_airports.txt, with its elevation.
+void lab_setParkAirport(const std::string& icao, double lat, double lon, double elevationFt);
+// What the stand-in received for one object, in order, without the object id ("GEAR_SET 0").
+std::vector<std::string> lab_commandsOf(uint32_t objectId);
+// Due ticks wrap with the tick counter: differences are taken unsigned and read signed.
+inline int32_t lab_diff(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
 
 class FlightLab : public TickHarness {
   protected:
@@ -85,5 +109,4 @@ class FlightLab : public TickHarness {
     std::vector<Stream> streams_;
     std::map<uint32_t, LabSnapshot> seen_;
     double labSeconds_ = 0, nextPoll_ = 0;
-    size_t logSeen_ = 0;
 };

@@ -1,4 +1,4 @@
-#include "support/flight_lab_air.h"
+#include "support/flight_lab.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,10 +26,6 @@ constexpr int32_t kLandingBudgetTicks = 60 * kTicksPerSecond;
 constexpr double kSlowestSinkFtPerTick = 600.0 / 6000;
 constexpr double kGroundSlackFt = 0.01;
 
-int32_t lf_diff(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
 // The landing check's memory: the last sample seen, the airborne one a landing is owed from.
 struct LandingMemory {
     bool any = false, lastAirborne = false, owed = false, approach = false;
@@ -40,7 +36,7 @@ struct LandingMemory {
 std::optional<std::string> lf_landing(LandingMemory& m, const LiveAircraft& ac) {
     // Due ticks in a stream strictly increase: each sample is looked at once, as it arrives.
     for (const PosSample& s : ac.stream) {
-        if (m.any && lf_diff(s.dueTick, m.lastDue) <= 0) continue;
+        if (m.any && lab_diff(s.dueTick, m.lastDue) <= 0) continue;
         if (m.any && m.lastAirborne && !s.airborne && !m.owed) {
             m = {true, false, true, false, m.lastDue, m.lastDue, std::nullopt};
         }
@@ -55,7 +51,7 @@ std::optional<std::string> lf_landing(LandingMemory& m, const LiveAircraft& ac) 
     }
     if (!m.owed) return std::nullopt;
     m.approach = m.approach || ac.approachFlag || ac.flareStage > 0;
-    const int32_t late = lf_diff(static_cast<int32_t>(gf_tickNow()), m.owedSince);
+    const int32_t late = lab_diff(static_cast<int32_t>(gf_tickNow()), m.owedSince);
     if (late >= 0 && !m.heightAtDue)
         m.heightAtDue = ac.altitude - ac.staticCgHeight - gf_standinGroundFt(ac.lat, ac.lon);
     // Below 1000 ft without an approach the flight model never sinks before the touchdown leg.
