@@ -49,7 +49,14 @@ void lf_setNextDue(LiveAircraft& ac, int32_t ticks) {
     const uint32_t due = static_cast<uint32_t>(n.dueTick);
     uint32_t candidate = now + static_cast<uint32_t>(ticks);
     if (ac.extension < 1) {
-        const int32_t off = lf_tickDiff(candidate, due);
+        int32_t off = lf_tickDiff(candidate, due);
+        // In the air a leg timed by speed alone keeps any lag it starts with: each leg takes back
+        // half of it, at most a tenth of the leg, so the aircraft stays on the delay unnoticed.
+        if (!ac.onGround) {
+            const int32_t nudge = std::clamp(off / 2, -ticks / 10, ticks / 10);
+            candidate -= static_cast<uint32_t>(nudge);
+            off -= nudge;
+        }
         if (off > ac.dueAhead) candidate = due + static_cast<uint32_t>(ac.dueAhead);
         if (off < -ac.dueBack) candidate = due - static_cast<uint32_t>(ac.dueBack);
     }

@@ -20,7 +20,8 @@ int32_t lf_ticksTo(const PosSample& sample);
 // the distance over the due difference (at least 25 ticks) but at least 1. Needs two samples.
 double lf_legSpeed(const LiveAircraft& ac);
 // The next sample's due tick from now + ticks, held within [next due - dueBack, next due +
-// dueAhead] unless an extension runs, and never before now. Needs two samples.
+// dueAhead] unless an extension runs, and never before now; in the air it is first moved half
+// way towards the next due, by at most a tenth of ticks. Needs two samples.
 void lf_setNextDue(LiveAircraft& ac, int32_t ticks);
 // Turn at the next sample: bearing next -> the sample after it minus heading, in (-pi, pi];
 // 0 with fewer than 3 samples.

@@ -405,9 +405,12 @@ bool lf_parkedSample(LiveAircraft& ac, PosSample& s) {
             removeAircraftFromSim(ac);
             return false;
         }
-        return lf_leaving(ac, s);
+        if (first) return lf_leaving(ac, s);
+        // A parked aircraft's positions can scatter a hundred metres and more, slowly enough to
+        // pass as movement: only reports that keep going away (below) mean leaving.
+    } else {
+        ac.steadySince = gf_clock100ns();
     }
-    ac.steadySince = gf_clock100ns();
     if (first) {
         ac.firstStandDist = ac.lastStandDist = d;
         return false;
@@ -415,9 +418,7 @@ bool lf_parkedSample(LiveAircraft& ac, PosSample& s) {
     if (d >= ac.lastStandDist + kStandStepNm) {
         ++ac.movingAwayCount;
         ac.lastStandDist = d;
-        const double away = d - ac.firstStandDist;
-        if ((ac.movingAwayCount >= 3 && away >= ac.halfWingSpan / 2) || away > ac.halfWingSpan)
-            return lf_leaving(ac, s);
+        if (ac.movingAwayCount >= 3 && d - ac.firstStandDist >= ac.halfWingSpan / 2) return lf_leaving(ac, s);
         return false;
     }
     if (d <= ac.lastStandDist - kStandStepNm) ac.movingAwayCount = 0;

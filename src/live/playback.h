@@ -42,8 +42,10 @@ bool checkExtendingSituations(LiveAircraft& ac, PosSample& s);
 // The check while approaching or rolling out after a landing; may drop back samples or restart
 // the stream at the current position. True accepts.
 bool checkNewPosDuringLanding(LiveAircraft& ac, PosSample& s);
-// The stand check of a parked or parking aircraft: within 85 m (170 after parking) it waits for
-// the aircraft to move away; beyond it taxis on, leaves, or beyond 200 m is removed. True accepts.
+// The stand check of a parked or parking aircraft: a parking one beyond 85 m (170 after parking)
+// taxis on; a parked one beyond 200 m is removed; otherwise a parked one leaves when its reports
+// keep going away, three steps and half a wing span in all (or at once beyond 85 m on its first
+// report). True accepts.
 bool lf_parkedSample(LiveAircraft& ac, PosSample& s);
 // Leaving the stand: a running extension ends (a landed Heavy, Large or Buzjet parked briefly is
 // towed), the stay is booked into the stand's options and the stand is left.

@@ -82,9 +82,15 @@ bool lab_airStretch(It begin, It end) {
     return false;
 }
 
+// Horizontal error of one replay, metres: its median and 95th percentile.
+struct LabError {
+    double median = 0, p95 = 0;
+};
+
 // Figures of one replay against the truth 30 s earlier, where new positions come at most
-// kMeasuredGapSec apart (the feed repeats a position until the next one).
-std::string lab_tableRow(const std::string& name, bool park, const Truth& all, const std::vector<LabSecond>& seen) {
+// kMeasuredGapSec apart (the feed repeats a position until the next one): the table row printed,
+// the horizontal error returned.
+LabError lab_tableRow(const std::string& name, bool park, const Truth& all, const std::vector<LabSecond>& seen) {
     Truth truth;
     for (const TruthPoint& p : all)
         if (truth.empty() || p.lat != truth.back().lat || p.lon != truth.back().lon) truth.push_back(p);
@@ -100,12 +106,15 @@ std::string lab_tableRow(const std::string& name, bool park, const Truth& all, c
         if (!p->onGround && !s.onGround) feet.push_back(std::fabs(s.altFt - p->altFt));
         shifts.push_back(lab_nearestTime(truth, t, s.lat, s.lon) - t);
     }
-    return fmt::format("{:<46} {:>4} {:>6} {:>8} {:>8} {:>7} {:>7} {:>7} {:>8} {:>8}\n", "track", "park", "sec",
-                       "med m", "p95 m", "alt ft", "alt95", "shift s", "existed", "reported") +
-           fmt::format("{:<46} {:>4} {:>6} {:>8.0f} {:>8.0f} {:>7.0f} {:>7.0f} {:>7.1f} {:>8.0f} {:>8.0f}", name,
-                       park ? "yes" : "no", metres.size(), lab_quantile(metres, 0.5), lab_quantile(metres, 0.95),
-                       lab_quantile(feet, 0.5), lab_quantile(feet, 0.95), lab_quantile(shifts, 0.5), existedSec,
-                       all.back().t - all.front().t);
+    const LabError error{lab_quantile(metres, 0.5), lab_quantile(metres, 0.95)};
+    std::cout << fmt::format("{:<46} {:>4} {:>6} {:>8} {:>8} {:>7} {:>7} {:>7} {:>8} {:>8}\n", "track", "park", "sec",
+                             "med m", "p95 m", "alt ft", "alt95", "shift s", "existed", "reported") +
+                     fmt::format("{:<46} {:>4} {:>6} {:>8.0f} {:>8.0f} {:>7.0f} {:>7.0f} {:>7.1f} {:>8.0f} {:>8.0f}", name,
+                                 park ? "yes" : "no", metres.size(), error.median, error.p95, lab_quantile(feet, 0.5),
+                                 lab_quantile(feet, 0.95), lab_quantile(shifts, 0.5), existedSec,
+                                 all.back().t - all.front().t)
+              << std::endl;
+    return error;
 }
 
 // Back within kBackWithinSec while new positions go on; departures leave the ground, arrivals land.
@@ -215,7 +224,10 @@ TEST_P(RealTrackLab, ReplaysTheWholeTrack) {
     if (!last || last->flightState != parked)
         EXPECT_TRUE(goneWithin(real.hexid,
                                truth.back().onGround ? (MAX_HOLDING_MINUTES.value() + 2) * 60.0 : kAirBudgetSec));
-    std::cout << lab_tableRow(std::string(c.file) + (c.acrossTheAntimeridian ? " (180)" : ""), c.park, truth, seen) << std::endl;
+    const LabError error = lab_tableRow(std::string(c.file) + (c.acrossTheAntimeridian ? " (180)" : ""), c.park, truth, seen);
+    // Every real track is followed within 300 m, 1.5 km at the worst twentieth.
+    EXPECT_LT(error.median, 300);
+    EXPECT_LT(error.p95, 1500);
     EXPECT_EQ(lab_replayFaults(truth, seen), std::vector<std::string>{});
 }
 

@@ -109,7 +109,8 @@ TEST_F(GroundMotionTest, PushbackStraightBackThenToTheSide) {
 }
 
 // The stand check of a parked aircraft: three steps of 3 m away from where it first stood, half a
-// span in all, mean leaving; so does more than a span at once. A step back starts the count anew.
+// span in all, mean leaving; a step back starts the count anew. Positions that scatter far and come
+// back, even beyond the stand's 170 m, do not.
 TEST_F(GroundMotionTest, StandCheckCountsStepsAway) {
     struct Row {
         const char* name;
@@ -120,10 +121,10 @@ TEST_F(GroundMotionTest, StandCheckCountsStepsAway) {
         {"three steps, half a span", "B738", {0, 3.2, 6.4, 9.6, 12.8}, 3},
         {"two steps", "B738", {0, 5, 10}, -1},
         {"three steps, less than half a span", "B744", {0, 3.2, 6.4, 9.6}, -1},
-        {"more than a span at once", "B738", {0, 18.5}, 1},
+        {"scatter of a parked aircraft", "B738", {0, 38, 25, 61, 62, 71, 16, 18.5}, -1},
         {"a step back starts anew", "B738", {0, 3.2, 6.4, 2, 9.6, 12.8, 16}, 6},
         {"stands, then moves off", "B738", {1, 1, 1, 4.2, 7.4, 10.6}, 5},
-        {"beyond 170 m", "B738", {0, 171}, 1},
+        {"beyond 170 m, then on away", "B738", {0, 171, 175, 179}, 3},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);

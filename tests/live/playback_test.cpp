@@ -303,24 +303,28 @@ TEST_F(PlaybackTest, GroundExtensionSpeeds) {
     }
 }
 
-// The due tick of the next sample in the air: within [due - dueBack, due + dueAhead] unless an
-// extension runs, never before now; a speed of 0, NaN or next to nothing gives a finite due tick
-// and the aircraft still moves.
+// The due tick of the next sample in the air: timed by speed, moved half way to the due tick but
+// by at most a tenth of the leg (not on the ground), within [due - dueBack, due + dueAhead] unless
+// an extension runs, never before now; a speed of 0, NaN or next to nothing gives a finite due
+// tick and the aircraft still moves.
 TEST_F(PlaybackTest, NextDueInTheAirKeepsItsClamps) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct Row {
         double kt;
         int32_t nextDueIn, extension, dueIn;
+        uint8_t onGround = 0;
     };
     // 1 nm at 360 kt is 1000 ticks.
-    const Row rows[] = {{360, 1000, 0, 1000},  {360, 4500, 0, 1500}, {360, -3500, 0, 0},
-                        {360, 4500, 2, 1000},  {0, 1000, 0, 1000},   {nan, 1000, 0, 4000},
-                        {0.001, 1000, 0, 4000}};
+    const Row rows[] = {{360, 1000, 0, 1000},   {360, 1100, 0, 1050}, {360, 1600, 0, 1100},
+                        {360, 800, 0, 900},     {360, 1600, 0, 1000, 1}, {360, 4500, 0, 1500},
+                        {360, -3500, 0, 0},     {360, 4500, 2, 1000}, {0, 1000, 0, 1000},
+                        {nan, 1000, 0, 4000},   {0.001, 1000, 0, 4000}};
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.kt << " " << row.nextDueIn << " " << row.extension);
         LiveAircraft ac = tst_active(tst_sample(47.0, 8.0, row.kt, true, kNow), flying);
         ac.dueBack = ac.dueAhead = 3000;
         ac.extension = row.extension;
+        ac.onGround = row.onGround;
         ac.stream.push_back(tst_sample(47.0 + 1.0 / 60, 8.0, row.kt, true, kNow + row.nextDueIn));
         lf_nextPosAir(ac);
         EXPECT_EQ(ac.stream[1].dueTick, kNow + row.dueIn);
