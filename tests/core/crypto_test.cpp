@@ -14,13 +14,7 @@ namespace {
 constexpr size_t kHeader = 24;
 constexpr size_t kExtra = 17;  // tag byte + MAC per chunk
 
-class CryptoTest : public WorkFolderTest {
-protected:
-    void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setLogCapture(true);
-    }
-};
+using CryptoTest = LoggedTest;
 
 std::string lf_pattern(size_t n) {
     std::string s(n, '\0');

@@ -18,13 +18,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class FilesTest : public WorkFolderTest {
-protected:
-    void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setLogCapture(true);
-    }
-};
+using FilesTest = LoggedTest;
 
 TEST_F(FilesTest, ReadTextFileDecodesEveryCharacterSet) {
     const struct {

@@ -14,13 +14,7 @@
 
 namespace {
 
-class ScenarioTest : public WorkFolderTest {
-protected:
-    void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setLogCapture(true);
-    }
-};
+using ScenarioTest = LoggedTest;
 
 std::string errorOf(std::string_view json) {
     try {

@@ -57,11 +57,10 @@ public:
     int parkedCalls = 0;
 };
 
-class TrafficReaderTest : public WorkFolderTest {
+class TrafficReaderTest : public LoggedTest {
 protected:
     void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setLogCapture(true);
+        LoggedTest::SetUp();
         // The user aircraft where the tracks fly: the reader asks for the traffic around it.
         UserSnapshot user;
         user.lat = 47;
