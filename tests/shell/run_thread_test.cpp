@@ -2,6 +2,7 @@
 #include "static/live_parked.h"
 
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include <fmt/format.h>
@@ -12,13 +13,16 @@
 #include "feed/traffic_reader.h"
 #include "live/live_set.h"
 #include "live/spawn.h"
+#include "platform/sim_standin.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
 #include "shell/run_control.h"
 #include "shell/ui_loop.h"
 #include "shell/window.h"
 #include "shell_fixture.h"
+#include "sim/sim_link.h"
 #include "sim/sim_state.h"
+#include "sim/sim_thread.h"
 
 namespace fs = std::filesystem;
 
@@ -222,6 +226,33 @@ TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());
     EXPECT_FALSE(g_simRunning);
+}
+
+// The user closes the program while a static aircraft and a live one that was just created stand
+// in the simulator: the closing down takes both out before the link closes.
+TEST_F(RunThreadTest, UserClosingRemovesEveryAiObjectFromTheSimulator) {
+    Scenario world;
+    world.airports = {{"LSZH", 47.458056, 8.548056, 1416}};
+    world.user = {{0, 47.4512, 8.5616, 1416, 0, 0, true}};
+    world.installedTitles = {"Boeing 737-800 Swiss"};
+    world.frameRate = 200;
+    gf_startSimThread(world);
+    ASSERT_TRUE(gf_waitForSimulator(std::chrono::seconds(20)));
+    {
+        std::lock_guard lock(g_simCommandMutex);
+        for (const char* atcId : {"SWR12*", "SWR287"})
+            ASSERT_EQ(gf_standinCreate(g_hSimConnect, "Boeing 737-800 Swiss", atcId, {}, 1), S_OK);
+    }
+    ASSERT_EQ(gf_standinObjects().size(), 2u);
+    AircraftRec& st = g_staticAircraft.emplace_back();
+    LiveAircraft& ac = g_liveRecords.emplace_back();
+    st.hexid = 12, st.lifeState = active, st.objectId = gf_standinObjects()[0].id;
+    ac.hexid = 0x4B1805, ac.lifeState = adding2sim, ac.objectId = gf_standinObjects()[1].id;
+    g_userClosing = true;
+    gf_stopRunWith(ExitState::UserClosedSim);
+    lf_closingDown();
+    EXPECT_TRUE(gf_standinObjects().empty());
+    EXPECT_EQ(gf_standinUnknownRemoves(), 0);
 }
 
 }  // namespace
