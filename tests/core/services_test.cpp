@@ -5,16 +5,13 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <random>
-#include <sstream>
 
 #include "core/clock.h"
 #include "core/download.h"
 #include "core/log.h"
 #include "core/params.h"
-#include "core/paths.h"
 #include "core/random.h"
 #include "core/tasks.h"
-#include "core/xml_meta.h"
 #include "shell/run_control.h"
 #include "support/http_server.h"
 #include "support/work_folder.h"
@@ -79,8 +76,6 @@ TEST_F(ServicesTest, WaitsForAFreeSlotUnlessTheRunStops) {
     EXPECT_EQ(g_runningWorkers.load(), 5);
 }
 
-using Texts = std::vector<std::string>;
-
 // Each thread draws from its own standard engine; the draws of others do not advance it. A
 // variation's sign comes from the lowest bit of one draw; a percent not above zero draws nothing.
 TEST_F(ServicesTest, EveryThreadHasItsOwnStandardEngine) {
@@ -98,29 +93,6 @@ TEST_F(ServicesTest, EveryThreadHasItsOwnStandardEngine) {
     for (int i = 0; i < 64; ++i) EXPECT_DOUBLE_EQ(gf_randomVariation(100.0, 10.0), reference() & 1u ? 110.0 : 90.0);
     for (double percent : {0.0, -5.0, std::nan("")}) EXPECT_EQ(gf_randomVariation(250.0, percent), 250.0);
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(gf_nextRandom(), reference()) << i;
-}
-
-std::string lf_text(const pugi::xml_document& doc) {
-    std::ostringstream out;
-    doc.save(out, "\t", pugi::format_default | pugi::format_no_declaration);
-    return out.str();
-}
-
-TEST_F(ServicesTest, WritesTheFourInfosInOrderAndReadsThemBack) {
-    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });  // Fri Dec 06 2024 16:00 UTC
-    g_simulatorName = "P3D";
-    pugi::xml_document doc;
-    doc.append_child("first");
-    ASSERT_TRUE(gf_writeMetaInfo(doc));
-    const std::string saved = lf_text(doc);
-    EXPECT_EQ(saved, std::string("<first />\n<meta>\n\t<info name=\"author\" value=\"Trelvo\" />\n"
-                                 "\t<info name=\"date\" value=\"Fri Dec 06 16:00:00 2024\" />\n"
-                                 "\t<info name=\"version\" value=\"") +
-                         TRELVO_VERSION + "\" />\n\t<info name=\"simulator\" value=\"P3D\" />\n</meta>\n");
-    pugi::xml_document loaded;
-    ASSERT_TRUE(loaded.load_string(saved.c_str()));
-    EXPECT_TRUE(gf_readMetaInfo(loaded, version));
-    EXPECT_EQ(version.value(), TRELVO_VERSION);
 }
 
 TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
