@@ -26,12 +26,10 @@ inline constexpr const char* kSmallLiveries =
 
 // What every start-up logs with the fixture's inputs: the type database and the airport list,
 // then the livery tables.
-#define TRELVO_TYPE_DATABASE_LINE                                                                      \
-    "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 " \
-    "simaddon airports, 0 third-party publishers\n"                                                  \
-    "1 airports read\n"
 inline constexpr const char* kStartUpLog =
-    TRELVO_TYPE_DATABASE_LINE
+    "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 "
+    "simaddon airports, 0 third-party publishers\n"
+    "1 airports read\n"
     "2 liveries read from output/LiveriesScanned.xml\n"
     "gf_streamDecrypt exception: cannot open input/AIG-regcodes.enc\n"
     "1 registration codes\n"
@@ -60,8 +58,6 @@ inline constexpr const char* kAirportScanLog =
     "-------------------------- airports scan ends    ----------------------------\n\n";
 // What reading the park airports logs without my_park_airports.txt.
 inline constexpr const char* kParkAirportsLog = "airports/my_park_airports.txt not found\n";
-// What the first watch of a flight on the ground at Zurich logs.
-inline constexpr const char* kFirstWatchLog = "User aircraft on the ground at LSZH, no airport file found\n";
 
 // A stand-in world whose simulator closes half a second into the flight.
 inline constexpr const char* kShortScenario =
