@@ -54,20 +54,6 @@ TEST_F(FilesTest, ReadTextFileDecodesEveryCharacterSet) {
     EXPECT_EQ(lines, (Lines{"kept", "one", "two"}));
 }
 
-TEST_F(FilesTest, WritesReplaceTheOldContentOrFailWhereNoFileCanBe) {
-    tst_writeFile("out/list.txt", "old content that is longer\n");
-    ASSERT_TRUE(gf_writeTextFile({"EGLL", "", "LSZH,A12"}, "out/list.txt"));
-    EXPECT_EQ(tst_readFile("out/list.txt"), "EGLL\n\nLSZH,A12\n");
-    ASSERT_TRUE(gf_writeTextToFile("C:\\archive\\EGLL.xml", "link.txt", true));
-    EXPECT_EQ(tst_readFile("link.txt"), "C:\\archive\\EGLL.xml\n");
-    ASSERT_TRUE(gf_writeTextToFile("{}", "link.txt", false));
-    EXPECT_EQ(tst_readFile("link.txt"), "{}");
-    tst_writeFile("taken/dir/inner.txt", "x");
-    EXPECT_FALSE(gf_writeTextFile({"a"}, "taken/dir"));
-    EXPECT_FALSE(gf_writeTextToFile("a", "taken/dir", true));
-    EXPECT_EQ(tst_readFile("taken/dir/inner.txt"), "x");
-}
-
 TEST_F(FilesTest, WholeFileReadsSayWhyAndRefuseFilesAboveTheLimit) {
     tst_writeFile("eleven.txt", "eleven byte");
     fs::create_directory("folder");

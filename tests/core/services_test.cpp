@@ -188,21 +188,4 @@ TEST_F(SlotsTest, HoursToBitsetSkipsBadTokensWithAWarning) {
     EXPECT_TRUE(gf_hours2bitset(gf_bitset2hours(all.set())).all());
 }
 
-TEST_F(SlotsTest, CheckedAccessRaisesTheBitsetPositionText) {
-    HalfHourSet set;
-    gf_slotSet(set, 0);
-    gf_slotSet(set, 47);
-    EXPECT_TRUE(gf_slotTest(set, 47));
-    EXPECT_FALSE(gf_slotTest(set, 46));
-    gf_slotSet(set, 47, false);
-    for (int bad : {-1, 48, -2147483647 - 1}) {
-        EXPECT_THROW(gf_slotTest(set, bad), std::out_of_range) << bad;
-        EXPECT_THROW(gf_slotSet(set, bad), std::out_of_range) << bad;
-    }
-    EXPECT_EQ(gf_bitset2hours(set), "0");
-    EXPECT_EQ(gf_checkWeekSlot(335), 335);
-    EXPECT_THROW(gf_checkWeekSlot(336), std::out_of_range);
-    EXPECT_THROW(gf_checkWeekSlot(-1), std::out_of_range);
-}
-
 }  // namespace
