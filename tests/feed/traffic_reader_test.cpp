@@ -363,10 +363,8 @@ const char* const kFullScenario = R"({
              {"hexid": "abcdef", "type": "C172", "lat": -12.5, "lon": -77.25, "half_hours_ago": -2}]
 })";
 
-Scenario fullScenario() { return gf_parseScenario(kFullScenario, "demo.json"); }
-
 TEST_F(ScenarioTest, ReadsEveryFieldInItsPlaceAndWritesItBack) {
-    const Scenario s = fullScenario();
+    const Scenario s = gf_parseScenario(kFullScenario, "demo.json");
     EXPECT_EQ(fmt::format("{} {} {} {} {} {} {} {}", s.frameRate, *s.runLengthSeconds, *s.connectionLossAtSecond,
                           s.parkAirport, *s.qnhHpa, s.pauses.at(0).durationSeconds, s.installedTitles.at(0),
                           s.frameDips.at(0).frameRate),
@@ -448,39 +446,6 @@ TEST_F(ScenarioTest, DemoScenarioIsClean) {
     EXPECT_EQ(gf_capturedLog(), "");
     EXPECT_EQ(demo.parkAirport, "LSZH");
     EXPECT_GE(demo.tracks.size(), 3u);
-}
-
-// The source serves what stands within 5 nm of the park airport (all without one) and the
-// aircraft within the asked radius of the asked position.
-TEST_F(ScenarioTest, SourceServesWhatThePlaceAsks) {
-    auto scenario = std::make_shared<Scenario>(fullScenario());
-    scenario->parked[1].lat = 47.458056 + 4.9 / 60;
-    scenario->parked[1].lon = 8.548056;
-    scenario->parked.push_back(scenario->parked[1]);
-    scenario->parked.back().lat = 47.458056 + 5.1 / 60;
-    ScenarioSource source(scenario);
-    std::vector<ParkedTrafficRecord> parked;
-    EXPECT_TRUE(source.parkedTraffic(parked));
-    EXPECT_EQ(parked.size(), 2u);
-    scenario->parkAirport.clear();
-    parked.clear();
-    source.parkedTraffic(parked);
-    EXPECT_EQ(parked.size(), 3u);
-    scenario->tracks.resize(2);
-    for (double northNm : {5.0, 30.0})
-        scenario->tracks[northNm > 5] = {static_cast<uint32_t>(0x4b1800 + northNm), "", "", "", "", "", "",
-                                         {{0, 47 + northNm / 60, 8, 5000, 250, 180, 0, 0, true}}};
-    const struct {
-        double centerNorthNm, radiusNm;
-        std::vector<uint32_t> served;
-    } rows[] = {{0, 10, {0x4b1805}}, {0, 40, {0x4b1805, 0x4b181e}}, {30, 2, {0x4b181e}}, {60, 20, {}}};
-    for (const auto& row : rows) {
-        std::vector<TrafficReport> out;
-        source.reportsAt(0, {{47 + row.centerNorthNm / 60, 8}, row.radiusNm}, out);
-        std::vector<uint32_t> served;
-        for (const TrafficReport& r : out) served.push_back(r.hexid);
-        EXPECT_EQ(served, row.served) << row.centerNorthNm << " " << row.radiusNm;
-    }
 }
 
 }  // namespace

@@ -14,16 +14,6 @@
 // 2024-03-05 14:07:09 UTC, a Tuesday.
 inline const UtcTimePoint kShellNow = UtcTimePoint(std::chrono::seconds(1709647629));
 
-inline constexpr const char* kSmallTypeDatabase =
-    "<dbase><types><type icao=\"B738\" cat=\"Large\" span=\"35.79\"/>"
-    "<type icao=\"C172\" cat=\"Light\" span=\"11.00\"/></types></dbase>";
-
-// The installed liveries every start-up builds its tables from.
-inline constexpr const char* kSmallLiveries =
-    "<?xml version=\"1.0\"?>\n<liveries>\n"
-    "  <liv airl=\"SWR\" type=\"B738\" title=\"Boeing 737-800 Swiss\" atcid=\"HB-JXA\"/>\n"
-    "  <liv airl=\"PVT\" type=\"C172\" title=\"Cessna 172 Skyhawk\"/>\n</liveries>\n";
-
 // What every start-up logs with the fixture's inputs: the type database and the airport list,
 // then the livery tables.
 inline constexpr const char* kStartUpLog =
@@ -74,9 +64,13 @@ class ShellRunTest : public WorkFolderTest {
     void arrangeInputs() {
         gf_setUtcClock([] { return kShellNow; });
         gf_setLogCapture(true);
-        tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
-        tst_writeFile("output/LiveriesScanned.xml", kSmallLiveries);
-        // The liveries above stand scanned: the start-up only builds the tables from them.
+        tst_writeFile("input/dbase.enc", gf_encryptBytes("<dbase><types><type icao=\"B738\" cat=\"Large\" span=\"35.79\"/>"
+                                                         "<type icao=\"C172\" cat=\"Light\" span=\"11.00\"/></types></dbase>"));
+        // The installed liveries stand scanned: the start-up only builds the tables from them.
+        tst_writeFile("output/LiveriesScanned.xml",
+                      "<?xml version=\"1.0\"?>\n<liveries>\n"
+                      "  <liv airl=\"SWR\" type=\"B738\" title=\"Boeing 737-800 Swiss\" atcid=\"HB-JXA\"/>\n"
+                      "  <liv airl=\"PVT\" type=\"C172\" title=\"Cessna 172 Skyhawk\"/>\n</liveries>\n");
         tst_writeFile("parameters.xml",
                       "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\"/></parameters>\n");
         tst_installAirportsXml(
