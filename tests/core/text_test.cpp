@@ -41,6 +41,7 @@ TEST(Charset, DetectsAndDecodesToUtf8) {
         {"UTF-16 NUL kept", "\xFF\xFE\0\0"s, TextCharset::Utf16Le, "\0"s},
         // Windows-1252: 80 is U+20AC, 81 (unassigned) U+0081, 9F U+0178, FF U+00FF.
         {"Windows-1252", "Z\xFCrich \x80", TextCharset::Windows1252, kZurichUtf8},
+        {"a lone 80", "a\x80", TextCharset::Windows1252, "a\xE2\x82\xAC"},
         {"Windows-1252 edges", "\x81\x9F\xA0\xFF", TextCharset::Windows1252, "\xC2\x81\xC5\xB8\xC2\xA0\xC3\xBF"},
         // Overlong '/', a surrogate in UTF-8, past U+10FFFF, a cut sequence: all not UTF-8.
         {"overlong", "\xC0\xAF", TextCharset::Windows1252, "\xC3\x80\xC2\xAF"},
