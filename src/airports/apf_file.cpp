@@ -7,12 +7,15 @@
 #include <cstddef>
 #include <cmath>
 #include <fstream>
+#include <limits>
+#include <new>
 #include <sstream>
 
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
 #include "core/atomic_file.h"
+#include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
@@ -102,9 +105,10 @@ void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_vi
 
 // Keeps the attribute in slot when it bears the wanted name and no earlier one did: the first
 // attribute of a name counts, as node.attribute(name) finds it. True when the name is the wanted one.
-bool lf_keepFirst(pugi::xml_attribute attr, const char* name, const char* wanted, pugi::xml_attribute& slot,
+template <size_t N>
+bool lf_keepFirst(pugi::xml_attribute attr, const char* name, const char (&wanted)[N], pugi::xml_attribute& slot,
                   uint32_t bit, uint32_t& found) {
-    if (!lf_sameName(name, wanted)) return false;
+    if (!gf_nameIs(name, wanted)) return false;
     if ((found & bit) == 0) slot = attr;
     found |= bit;
     return true;
@@ -171,6 +175,7 @@ bool gf_apfBool(const char* text) {
 }
 
 int ApfSource::lineOf(pugi::xml_node node) const {
+    if (textOnDisk && text.empty()) gf_readWholeFile(path, text, std::numeric_limits<std::uintmax_t>::max());
     ptrdiff_t offset = node.offset_debug();
     if (offset < 0 || static_cast<size_t>(offset) > text.size()) return 0;
     return 1 + static_cast<int>(std::count(text.begin(), text.begin() + offset, '\n'));
@@ -179,19 +184,27 @@ int ApfSource::lineOf(pugi::xml_node node) const {
 bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
                         std::string& reason) {
     source.path = path.string();
+    source.text.clear();
+    source.textOnDisk = true;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         reason = "File was not found";
         return false;
     }
+    // Read straight into a buffer the document takes over and parses in place: one copy of
+    // the text in memory, as the library's own load makes.
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
-    if (!ec) {
-        source.text.resize(size);
-        in.read(source.text.data(), static_cast<std::streamsize>(size));
-        source.text.resize(static_cast<size_t>(in.gcount()));
+    char* buffer = nullptr;
+    size_t length = 0;
+    if (!ec && size > 0) {
+        buffer = static_cast<char*>(pugi::get_memory_allocation_function()(static_cast<size_t>(size)));
+        if (buffer == nullptr) throw std::bad_alloc();
+        in.read(buffer, static_cast<std::streamsize>(size));
+        length = static_cast<size_t>(in.gcount());
     }
-    pugi::xml_parse_result result = doc.load_buffer(source.text.data(), source.text.size());
+    pugi::xml_parse_result result = length > 0 ? doc.load_buffer_inplace_own(buffer, length) : doc.load_buffer("", 0);
+    if (length == 0 && buffer != nullptr) pugi::get_memory_deallocation_function()(buffer);
     if (!result) {
         reason = result.description();
         return false;
@@ -272,26 +285,35 @@ std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, 
 namespace {
 
 // The attribute values of an opt element, found in one pass (the first of each name counts);
-// "" for an absent one.
+// "" for an absent one. The texts are in the order the writer puts the attributes.
 struct OptAttributes {
-    const char* cs = "";
-    const char* reg = "";
-    const char* airl = "";
-    const char* type = "";
-    const char* soft = "";
-    const char* hh = "";
+    enum Text { kReg, kAirl, kType, kSoft, kDay, kHh, kCs, kTexts };
+    const char* text[kTexts] = {"", "", "", "", "", "", ""};
     pugi::xml_attribute day;  // a number, kept whole for the general reader
+    const char* reg() const { return text[kReg]; }
+    const char* airl() const { return text[kAirl]; }
+    const char* type() const { return text[kType]; }
+    const char* soft() const { return text[kSoft]; }
+    const char* hh() const { return text[kHh]; }
+    const char* cs() const { return text[kCs]; }
 };
 
 // Empty attributes, built once: copying them is cheaper than constructing each one anew.
 const OptAttributes kNoOptAttributes{};
 const ParkposAttributes kNoParkposAttributes{};
 
-void lf_keepFirstValue(pugi::xml_attribute attr, const char* name, const char* wanted, const char*& value,
-                       uint32_t bit, uint32_t& found) {
-    if ((found & bit) != 0 || !lf_sameName(name, wanted)) return;
-    value = attr.value();
-    found |= bit;
+// The slot of an opt attribute's name; kTexts for a name an opt does not have.
+size_t lf_optTextOf(const char* n) {
+    switch (n[0]) {
+        case 'r': return gf_nameIs(n, "reg") ? OptAttributes::kReg : OptAttributes::kTexts;
+        case 'a': return gf_nameIs(n, "airl") ? OptAttributes::kAirl : OptAttributes::kTexts;
+        case 't': return gf_nameIs(n, "type") ? OptAttributes::kType : OptAttributes::kTexts;
+        case 's': return gf_nameIs(n, "soft") ? OptAttributes::kSoft : OptAttributes::kTexts;
+        case 'd': return gf_nameIs(n, "day") ? OptAttributes::kDay : OptAttributes::kTexts;
+        case 'h': return gf_nameIs(n, "hh") ? OptAttributes::kHh : OptAttributes::kTexts;
+        case 'c': return gf_nameIs(n, "cs") ? OptAttributes::kCs : OptAttributes::kTexts;
+        default: return OptAttributes::kTexts;
+    }
 }
 
 OptAttributes lf_optAttributes(pugi::xml_node opt) {
@@ -300,35 +322,62 @@ OptAttributes lf_optAttributes(pugi::xml_node opt) {
     // Past the last attribute the name is "": the parser never makes an attribute without one.
     for (pugi::xml_attribute attr = opt.first_attribute();; attr = attr.next_attribute()) {
         const char* n = attr.name();
-        switch (n[0]) {
-            case '\0': return a;
-            case 'c': lf_keepFirstValue(attr, n, "cs", a.cs, 1, found); break;
-            case 'r': lf_keepFirstValue(attr, n, "reg", a.reg, 2, found); break;
-            case 'a': lf_keepFirstValue(attr, n, "airl", a.airl, 4, found); break;
-            case 't': lf_keepFirstValue(attr, n, "type", a.type, 8, found); break;
-            case 's': lf_keepFirstValue(attr, n, "soft", a.soft, 16, found); break;
-            case 'd': lf_keepFirst(attr, n, "day", a.day, 32, found); break;
-            case 'h': lf_keepFirstValue(attr, n, "hh", a.hh, 64, found); break;
-            default: break;
-        }
+        if (n[0] == '\0') return a;
+        const size_t k = lf_optTextOf(n);
+        if (k == OptAttributes::kTexts || (found & (1u << k)) != 0) continue;
+        found |= 1u << k;
+        a.text[k] = attr.value();
+        if (k == OptAttributes::kDay) a.day = attr;
     }
+}
+
+// A short text into a string that may hold an earlier one: appended to the emptied string,
+// which skips the overlap checks of a general assignment.
+void lf_setText(std::string& out, std::string_view text) {
+    out.clear();
+    out.append(text.data(), text.size());
+}
+
+// A plain list of half-hours ("3,14,15": one or two digits each, below 48, single commas)
+// read in place; false for anything else, which gf_hours2bitset then reads with its warnings.
+bool lf_plainHalfHours(const char* p, uint64_t& bits) {
+    const auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
+    uint64_t set = 0;
+    for (;;) {
+        if (!digit(*p)) return false;
+        unsigned slot = static_cast<unsigned>(*p++ - '0');
+        if (digit(*p)) slot = slot * 10 + static_cast<unsigned>(*p++ - '0');
+        if (slot >= kSlotsPerDay) return false;
+        set |= uint64_t{1} << slot;
+        if (*p == '\0') break;
+        if (*p++ != ',') return false;
+    }
+    bits = set;
+    return true;
 }
 
 // Fills callsign, callsign2, airline and type of out (an OptIdentity or a StandOption) in place.
 template <class Identity>
-void lf_fillIdentity(const OptAttributes& a, Identity& out) {
-    std::string_view cs = a.cs;
-    size_t colon = cs.find(':');
-    out.callsign.assign(cs.substr(0, colon));
-    if (colon != std::string_view::npos) out.callsign2.assign(cs.substr(colon + 1));
-    else out.callsign2.clear();
-    if (const DbRecord* rec = gf_dbRecordOf(a.reg)) {
+void lf_fillIdentity(const OptAttributes& a, std::string_view reg, Identity& out) {
+    // The callsigns split at the first ':', found while the text is measured.
+    const char* cs = a.cs();
+    size_t length = 0, colon = std::string_view::npos;
+    for (; cs[length] != '\0'; ++length)
+        if (cs[length] == ':' && colon == std::string_view::npos) colon = length;
+    if (colon == std::string_view::npos) {
+        lf_setText(out.callsign, {cs, length});
+        out.callsign2.clear();
+    } else {
+        lf_setText(out.callsign, {cs, colon});
+        lf_setText(out.callsign2, {cs + colon + 1, length - colon - 1});
+    }
+    if (const DbRecord* rec = gf_dbRecordOf(reg)) {
         out.airline = rec->airl;
         out.type = rec->type;
         return;
     }
-    out.airline = a.airl;
-    out.type = a.type;
+    lf_setText(out.airline, a.airl());
+    lf_setText(out.type, a.type());
 }
 
 }  // namespace
@@ -365,7 +414,8 @@ ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
 
 OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
     OptIdentity id;
-    lf_fillIdentity(lf_optAttributes(opt), id);
+    const OptAttributes a = lf_optAttributes(opt);
+    lf_fillIdentity(a, a.reg(), id);
     return id;
 }
 
@@ -378,13 +428,14 @@ bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t inde
         return false;
     }
     // Straight into the option's own strings: no intermediate copies.
-    lf_fillIdentity(a, option);
-    option.reg = a.reg;
-    option.hh = gf_hours2bitset(a.hh).to_ullong();
+    const std::string_view reg = a.reg();
+    lf_fillIdentity(a, reg, option);
+    lf_setText(option.reg, reg);
+    if (!lf_plainHalfHours(a.hh(), option.hh)) option.hh = gf_hours2bitset(a.hh()).to_ullong();
     option.index = index;
     option.day = static_cast<uint32_t>(day);
     option.origin = origin;
-    option.real = gf_apfBool(a.soft) ? 0 : 1;
+    option.real = gf_apfBool(a.soft()) ? 0 : 1;
     option.invented = false;
     return true;
 }
@@ -407,13 +458,12 @@ bool gf_readParkpos(pugi::xml_node parkpos, const ParkposAttributes& a, std::str
     if (values[0] == 0 && values[1] == 0) return false;
     // Room for exactly the options of the element: one allocation, no trimming afterwards.
     std::vector<StandOption> options;
-    auto opts = parkpos.children("opt");
-    options.reserve(static_cast<size_t>(std::distance(opts.begin(), opts.end())));
+    options.reserve(gf_optCount(parkpos));
     uint32_t index = 0;
-    for (pugi::xml_node opt : opts) {
+    gf_forEachOpt(parkpos, [&](pugi::xml_node opt) {
         ++index;
         if (!gf_readApfOption(opt, source, index, origin, options.emplace_back())) options.pop_back();
-    }
+    });
     if (options.size() < options.capacity()) options.shrink_to_fit();
     g_stands.emplace_back(std::move(id), std::move(options), values[0], values[1], gf_degToRad(values[3]),
                           values[2], gf_apfBool(a.cargo.value()), gf_apfBool(a.ramp.value()),
@@ -429,21 +479,31 @@ bool lf_readParkpos(pugi::xml_node parkpos, std::string id, uint32_t origin, con
 StandIdIndex::StandIdIndex(size_t count) : slots_(std::bit_ceil(2 * count + 2)) {}
 
 size_t StandIdIndex::slotOf(std::string_view id) const {
+    // FNV-1a: ids are a few letters, and the bytes are mixed inline rather than by the
+    // library's hash for long keys.
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : id) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
     const size_t mask = slots_.size() - 1;
-    size_t i = std::hash<std::string_view>{}(id) & mask;
-    while (slots_[i].position != kAbsent && slots_[i].id != id) i = (i + 1) & mask;
+    size_t i = static_cast<size_t>(hash ^ (hash >> 32)) & mask;
+    const auto same = [&id](const Slot& slot) {
+        if (slot.size != id.size()) return false;
+        for (size_t k = 0; k < id.size(); ++k)
+            if (slot.id[k] != id[k]) return false;
+        return true;
+    };
+    while (slots_[i].position != kAbsent && !same(slots_[i])) i = (i + 1) & mask;
     return i;
 }
 
 uint32_t StandIdIndex::insert(std::string_view id, uint32_t position) {
     Slot& slot = slots_[slotOf(id)];
     if (slot.position != kAbsent) return slot.position;
-    slot = {id, position};
+    slot = {id.data(), static_cast<uint32_t>(id.size()), position};
     if (2 * ++used_ < slots_.size()) return kAbsent;
     std::vector<Slot> old(2 * slots_.size());
     old.swap(slots_);
     for (const Slot& s : old)
-        if (s.position != kAbsent) slots_[slotOf(s.id)] = s;
+        if (s.position != kAbsent) slots_[slotOf({s.id, s.size})] = s;
     return kAbsent;
 }
 

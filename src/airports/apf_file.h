@@ -65,11 +65,13 @@ std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, 
 // A boolean attribute or value: true when its text begins with 1, t, T, y or Y.
 bool gf_apfBool(const char* text);
 
-// A parking file held in memory for reading: its path for messages and its text, so that a
-// warning can name the line of an element.
+// A parking file being read: its path for messages and its text, so that a warning can name
+// the line of an element. The loader leaves the text on disk (textOnDisk): the document holds
+// the only copy in memory, and the text is read from path when a line is first asked for.
 struct ApfSource {
     std::string path;
-    std::string text;
+    mutable std::string text;
+    bool textOnDisk = false;
     // 1-based line of the node; 0 when unknown.
     int lineOf(pugi::xml_node node) const;
 };
@@ -77,6 +79,41 @@ struct ApfSource {
 // Loads the file into source and doc; false when it cannot be read or parsed, with the reason.
 bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
                         std::string& reason);
+
+// The name is the wanted literal: its letters tested one by one, inline, stopping at the
+// first that differs (so never past the end of a shorter name).
+template <size_t N>
+bool gf_nameIs(const char* name, const char (&wanted)[N]) {
+    for (size_t i = 0; i < N; ++i)
+        if (name[i] != wanted[i]) return false;
+    return true;
+}
+
+// The children of an element with that name in order, as element.children(name) gives them,
+// with the names compared in place.
+template <size_t N, class Visit>
+void gf_forEachChild(pugi::xml_node element, const char (&name)[N], Visit&& visit) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
+        if (gf_nameIs(child.name(), name)) visit(child);
+}
+
+// The opt children of a parkpos, and their count.
+template <class Visit>
+void gf_forEachOpt(pugi::xml_node parkpos, Visit&& visit) {
+    gf_forEachChild(parkpos, "opt", visit);
+}
+inline size_t gf_optCount(pugi::xml_node parkpos) {
+    size_t count = 0;
+    gf_forEachOpt(parkpos, [&](pugi::xml_node) { ++count; });
+    return count;
+}
+
+// The parkpos children of the document's parkpositions element in order, as
+// doc.child("parkpositions").children("parkpos") gives them.
+template <class Visit>
+void gf_forEachParkpos(const pugi::xml_document& doc, Visit&& visit) {
+    gf_forEachChild(doc.child("parkpositions"), "parkpos", visit);
+}
 
 // Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'), airline
 // and type from the type database's record of "reg", else from "airl" and "type".
@@ -119,8 +156,10 @@ public:
     uint32_t find(std::string_view id) const;
 
 private:
+    // Sixteen bytes: ids are far shorter than 4 GB.
     struct Slot {
-        std::string_view id;
+        const char* id = nullptr;
+        uint32_t size = 0;
         uint32_t position = kAbsent;
     };
     size_t slotOf(std::string_view id) const;

@@ -83,19 +83,19 @@ void lf_readHeader(const pugi::xml_document& doc, const std::string& location, P
 }
 
 void lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
-    auto positions = doc.child("parkpositions").children("parkpos");
-    const auto count = static_cast<size_t>(std::distance(positions.begin(), positions.end()));
+    size_t count = 0;
+    gf_forEachParkpos(doc, [&](pugi::xml_node) { ++count; });
     g_stands.reserve(g_stands.size() + count);
     // The ids as the document holds them: no copies for the check.
     StandIdIndex seen(count);
     uint32_t position = 0;
-    for (pugi::xml_node pos : positions) {
+    gf_forEachParkpos(doc, [&](pugi::xml_node pos) {
         const ParkposAttributes attributes = gf_parkposAttributes(pos);
         std::string_view id = attributes.id.value();
         if (seen.insert(id, position++) != StandIdIndex::kAbsent)
             throw qtk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
         gf_readParkpos(pos, attributes, std::string(id), 1, source);
-    }
+    });
 }
 
 // The learned file merged on top; without one parking_percentage is fixed at 30.

@@ -179,19 +179,18 @@ bool lf_applyChanges(std::string_view name, const LearnedParkpos& pos, Stand& st
         stand.cargo_change = true;
     }
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().index + 1;
-    auto opts = pos.node.children("opt");
-    const auto count = static_cast<size_t>(std::distance(opts.begin(), opts.end()));
+    const size_t count = gf_optCount(pos.node);
     if (count == 0) return true;
     stand.options.reserve(stand.options.size() + count);
-    for (pugi::xml_node opt : opts) {
+    gf_forEachOpt(pos.node, [&](pugi::xml_node opt) {
         StandOption option;
-        if (!gf_readApfOption(opt, source, next, 0, option)) continue;
+        if (!gf_readApfOption(opt, source, next, 0, option)) return;
         bool known = std::any_of(stand.options.begin(), stand.options.end(),
                                  [&](const StandOption& o) { return lf_optionAlreadyKnown(option, o); });
-        if (known) continue;
+        if (known) return;
         stand.options.push_back(std::move(option));
         ++next;
-    }
+    });
     return true;
 }
 
@@ -215,14 +214,15 @@ void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
                                    learnedName, archivedName),
                        true);
     lf_applySettings(doc);
-    auto nodes = doc.child("parkpositions").children("parkpos");
+    size_t count = 0;
+    gf_forEachParkpos(doc, [&](pugi::xml_node) { ++count; });
     std::vector<LearnedParkpos> positions;
-    positions.reserve(static_cast<size_t>(std::distance(nodes.begin(), nodes.end())));
+    positions.reserve(count);
     size_t manual = 0;
-    for (pugi::xml_node node : nodes) {
+    gf_forEachParkpos(doc, [&](pugi::xml_node node) {
         positions.push_back({node, gf_parkposAttributes(node)});
         manual += gf_apfBool(positions.back().attributes.manual.value());
-    }
+    });
     if (std::optional<std::string> handmade = lf_apfParameterString(doc, "handmade")) {
         g_apfHandmade = true;
         g_stands.clear();

@@ -119,6 +119,9 @@ std::vector<std::pair<uint32_t, uint32_t>> lf_neighbourPairs() {
         return x.band != y.band ? x.band < y.band : x.longitude < y.longitude;
     };
     std::sort(sweep.begin(), sweep.end(), byBandThenLongitude);
+    // The first stand of the next band within the window of a: it only moves forward, as a
+    // runs through a band eastwards and then on to the next band.
+    size_t start = 0;
     for (size_t i = 0; i < sweep.size(); ++i) {
         const SweepStand& a = sweep[i];
         size_t j = i + 1;
@@ -127,11 +130,11 @@ std::vector<std::pair<uint32_t, uint32_t>> lf_neighbourPairs() {
             lf_testPair(a, sweep[j], pairs);
         }
         const SweepStand from{0, a.longitude - windowDeg, 0, 0, a.band + 1, 0};
-        auto next = std::lower_bound(sweep.begin() + static_cast<std::ptrdiff_t>(j), sweep.end(), from,
-                                     byBandThenLongitude);
-        for (; next != sweep.end() && next->band == a.band + 1; ++next) {
-            if (next->longitude - a.longitude >= windowDeg) break;
-            lf_testPair(a, *next, pairs);
+        start = std::max(start, j);
+        while (start < sweep.size() && byBandThenLongitude(sweep[start], from)) ++start;
+        for (size_t next = start; next < sweep.size() && sweep[next].band == a.band + 1; ++next) {
+            if (sweep[next].longitude - a.longitude >= windowDeg) break;
+            lf_testPair(a, sweep[next], pairs);
         }
     }
     return pairs;

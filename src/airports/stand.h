@@ -27,7 +27,9 @@ struct StandOption {
     // aircraft present elsewhere and leaves the option out until the next renewal.
     bool fitExcluded = false;
 
-    StandOption() = default;
+    // Provided rather than defaulted: a new option in a vector is then built member by member,
+    // without clearing its bytes first.
+    StandOption() {}
     // From a parkpos element of a parking file.
     StandOption(std::string callsign, std::string callsign2, std::string airline, std::string type,
                 std::string reg, uint64_t hh, uint32_t index, uint32_t day, uint32_t origin, uint32_t real);
