@@ -126,14 +126,6 @@ TEST_F(LiveryScanTest, AStopWritesNothingAndLeavesTheScanDue) {
     EXPECT_FALSE(fs::exists(g_fixesFile));
 }
 
-// title|registration|airline|type|cargo of every livery found.
-Strings lf_rows(const CfgFindings& f) {
-    Strings rows;
-    for (const LiveryData& l : f.liveries)
-        rows.push_back(l.title + "|" + l.registration + "|" + l.airline + "|" + l.type + (l.cargo ? "|cargo" : ""));
-    return rows;
-}
-
 TEST_F(LiveryScanTest, SectionsGiveLiveriesProblemsAndFixes) {
     g_dontUseTitles = {"Old Trainer"};
     const struct { const char* name; std::string text; Strings liveries; bool invalid, empty; int incomplete;
@@ -159,7 +151,10 @@ TEST_F(LiveryScanTest, SectionsGiveLiveriesProblemsAndFixes) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         const CfgFindings f = gf_parseAircraftCfg(r.text);
-        EXPECT_EQ(lf_rows(f), r.liveries);
+        Strings liveries;
+        for (const LiveryData& l : f.liveries)
+            liveries.push_back(l.title + "|" + l.registration + "|" + l.airline + "|" + l.type + (l.cargo ? "|cargo" : ""));
+        EXPECT_EQ(liveries, r.liveries);
         EXPECT_EQ(std::tie(f.invalid, f.noFltsimSection, f.incompleteSections), std::tie(r.invalid, r.empty, r.incomplete));
         EXPECT_EQ(std::tie(f.invalidAirlines, f.invalidModels, f.fixes), std::tie(r.airlines, r.models, r.fixes));
     }

@@ -23,13 +23,7 @@ constexpr const char* kSmallDb = R"(<?xml version="1.0" encoding="utf-8"?><dbase
   <thirdpartieP3D pub="FlyTampa" arpts="EHAM221, LOWW154"/><thirdpartieP3D pub="Aerosoft" arpts="EDDF212"/>
 </thirdpartiesP3D></dbase>)";
 
-class TypeDatabaseTest : public WorkFolderTest {
-  protected:
-    void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setLogCapture(true);
-    }
-};
+using TypeDatabaseTest = LoggedTest;
 
 TEST_F(TypeDatabaseTest, CategoriesSpansSectionsAndSummary) {
     EXPECT_EQ(gf_halfWingspan("A320"), 0) << "nothing loaded";

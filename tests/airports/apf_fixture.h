@@ -37,7 +37,6 @@ protected:
         gf_setLogCapture(false);
         gf_setLogCapture(true);
     }
-    std::string url(const char* path) { return server_.baseUrl() + (path + 1); }  // of "/P3D/..."
     HttpServer server_{"site"};
 };
 using ApfTest = ApfSiteTest;

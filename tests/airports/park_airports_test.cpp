@@ -1,6 +1,5 @@
 #include "airports/park_airports.h"
 
-#include <algorithm>
 #include <filesystem>
 
 #include <fmt/format.h>
@@ -44,10 +43,6 @@ protected:
         for (const ParkAirport& p : g_parkAirports) out += (out.empty() ? "" : " ") + p.code + "," + p.stand;
         return out;
     }
-    static void list(const char* text) {
-        tst_writeFile(kMyParkAirportsFile, text);
-        lf_readMyParkAirports();
-    }
     static void userAt(LatLon p, double altitudeFt, bool onGround, double gsKt = 0) {
         UserSnapshot u;
         u.lat = p.lat, u.lon = p.lon, u.altitudeFt = altitudeFt, u.onGround = onGround, u.groundSpeedKt = gsKt;
@@ -86,7 +81,8 @@ TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
 // The nearest listed airport in range is chosen and loaded at the next watch; out of sight it is dropped
 // and what was learned is saved; a new flight forgets the list; the next visit reads the option back.
 TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
-    list("EDDF\nLSZH\n");
+    tst_writeFile(kMyParkAirportsFile, "EDDF\nLSZH\n");
+    lf_readMyParkAirports();
     restartLog();
     userAt(northOf(kZurich, 10), 5000, false);
     gf_watchParkAirport(false);

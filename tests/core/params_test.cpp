@@ -17,13 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ParamsTest : public WorkFolderTest {
-protected:
-    void SetUp() override {
-        WorkFolderTest::SetUp();
-        gf_setLogCapture(true);
-    }
-};
+using ParamsTest = LoggedTest;
 
 constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
 

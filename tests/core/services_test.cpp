@@ -5,16 +5,15 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <random>
-#include <sstream>
+#include <stdexcept>
 
 #include "core/clock.h"
 #include "core/download.h"
 #include "core/log.h"
 #include "core/params.h"
-#include "core/paths.h"
 #include "core/random.h"
+#include "core/slots.h"
 #include "core/tasks.h"
-#include "core/xml_meta.h"
 #include "shell/run_control.h"
 #include "support/http_server.h"
 #include "support/work_folder.h"
@@ -79,8 +78,6 @@ TEST_F(ServicesTest, WaitsForAFreeSlotUnlessTheRunStops) {
     EXPECT_EQ(g_runningWorkers.load(), 5);
 }
 
-using Texts = std::vector<std::string>;
-
 // Each thread draws from its own standard engine; the draws of others do not advance it. A
 // variation's sign comes from the lowest bit of one draw; a percent not above zero draws nothing.
 TEST_F(ServicesTest, EveryThreadHasItsOwnStandardEngine) {
@@ -98,29 +95,6 @@ TEST_F(ServicesTest, EveryThreadHasItsOwnStandardEngine) {
     for (int i = 0; i < 64; ++i) EXPECT_DOUBLE_EQ(gf_randomVariation(100.0, 10.0), reference() & 1u ? 110.0 : 90.0);
     for (double percent : {0.0, -5.0, std::nan("")}) EXPECT_EQ(gf_randomVariation(250.0, percent), 250.0);
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(gf_nextRandom(), reference()) << i;
-}
-
-std::string lf_text(const pugi::xml_document& doc) {
-    std::ostringstream out;
-    doc.save(out, "\t", pugi::format_default | pugi::format_no_declaration);
-    return out.str();
-}
-
-TEST_F(ServicesTest, WritesTheFourInfosInOrderAndReadsThemBack) {
-    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });  // Fri Dec 06 2024 16:00 UTC
-    g_simulatorName = "P3D";
-    pugi::xml_document doc;
-    doc.append_child("first");
-    ASSERT_TRUE(gf_writeMetaInfo(doc));
-    const std::string saved = lf_text(doc);
-    EXPECT_EQ(saved, std::string("<first />\n<meta>\n\t<info name=\"author\" value=\"Trelvo\" />\n"
-                                 "\t<info name=\"date\" value=\"Fri Dec 06 16:00:00 2024\" />\n"
-                                 "\t<info name=\"version\" value=\"") +
-                         TRELVO_VERSION + "\" />\n\t<info name=\"simulator\" value=\"P3D\" />\n</meta>\n");
-    pugi::xml_document loaded;
-    ASSERT_TRUE(loaded.load_string(saved.c_str()));
-    EXPECT_TRUE(gf_readMetaInfo(loaded, version));
-    EXPECT_EQ(version.value(), TRELVO_VERSION);
 }
 
 TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
@@ -154,6 +128,64 @@ TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
     EXPECT_EQ(server.requestCount(), 3);
     EXPECT_EQ(gf_capturedLog(), "Could not open output file: no/such/dbase.enc\n");
     curl_easy_cleanup(handle);
+}
+
+class SlotsTest : public WorkFolderTest {};
+
+constexpr int64_t kFri1600 = 1733500800;  // Fri 2024-12-06 16:00:00 UTC
+constexpr int64_t kMon0000 = kFri1600 + 2 * 86400 + 8 * 3600;
+
+TEST_F(SlotsTest, SlotAndWeekdayOfUtcNow) {
+    const struct {
+        int64_t now;
+        int shiftMinutes, slot, weekday;
+    } rows[] = {
+        {kFri1600 + 29 * 60 + 59, 0, 32, 5}, {kFri1600 + 30 * 60, 0, 33, 5}, {kMon0000 - 1, 0, 47, 7},
+        {kMon0000, 0, 0, 1},                 {kMon0000, 1, 47, 7},             {kFri1600, (3 * 24 + 2) * 60, 28, 2},
+        {kFri1600, -30, 33, 5},              {0, 0, 0, 4},                     {-1, 0, -1, -1},
+        {60, 2, -1, -1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.now << " shifted " << r.shiftMinutes);
+        gf_setUtcClock([now = r.now] { return UtcTimePoint(std::chrono::seconds(now)); });
+        g_timeShiftMinutes = r.shiftMinutes;
+        const uint64_t v = gf_slotAndWeekday();
+        EXPECT_EQ(gf_slotOf(v), r.slot);
+        EXPECT_EQ(gf_weekdayOf(v), r.weekday);
+    }
+    EXPECT_EQ(gf_packSlot(-1, -1), UINT64_MAX);
+    EXPECT_EQ(gf_weekSlotOf(gf_packSlot(32, 5)), 4 * 48 + 32);
+    EXPECT_EQ(gf_weekSlotOf(gf_packSlot(47, 7)), 335);
+    for (uint64_t bad : {gf_packSlot(-1, -1), gf_packSlot(3, 0), gf_packSlot(3, 8), gf_packSlot(48, 1)})
+        EXPECT_THROW(gf_weekSlotOf(bad), std::out_of_range) << bad;
+}
+
+TEST_F(SlotsTest, HoursToBitsetSkipsBadTokensWithAWarning) {
+    const struct {
+        const char* text;
+        const char* hours;
+        const char* log;
+    } rows[] = {
+        {"", "", ""},
+        {"0,47,9,19", "0,9,19,47", ""},
+        {" 3 , 1,\t2 ", "1,2,3", ""},
+        {"5,5", "5", ""},
+        {"1,48,2", "1,2", "===> gf_hours2bitset invalid hour '48' in 1,48,2\n"},
+        {"-1,07", "7", "===> gf_hours2bitset invalid hour '-1' in -1,07\n"},
+        {"1,x,+3", "1",
+         "===> gf_hours2bitset invalid hour 'x' in 1,x,+3\n===> gf_hours2bitset invalid hour '+3' in 1,x,+3\n"},
+        {"4,,6", "4,6", "===> gf_hours2bitset invalid hour '' in 4,,6\n"},
+        {"99999999999", "", "===> gf_hours2bitset invalid hour '99999999999' in 99999999999\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        gf_setLogCapture(false);
+        gf_setLogCapture(true);
+        EXPECT_EQ(gf_bitset2hours(gf_hours2bitset(r.text)), r.hours);
+        EXPECT_EQ(gf_capturedLog(), r.log);
+    }
+    HalfHourSet all;
+    EXPECT_TRUE(gf_hours2bitset(gf_bitset2hours(all.set())).all());
 }
 
 }  // namespace

@@ -30,22 +30,19 @@ TEST(Charset, DetectsAndDecodesToUtf8) {
         {"UTF-16 LE", "\xFF\xFEZ\0\xFC\0r\0i\0c\0h\0 \0\xAC\x20"s, TextCharset::Utf16Le, kZurichUtf8},
         {"UTF-16 BE", "\xFE\xFF\0Z\0\xFC\0r\0i\0c\0h\0 \x20\xAC"s, TextCharset::Utf16Be, kZurichUtf8},
         {"UTF-16 LE pair", "\xFF\xFE\x3D\xD8\x00\xDE"s, TextCharset::Utf16Le, "\xF0\x9F\x98\x80"},
-        {"UTF-16 BE pair", "\xFE\xFF\xD8\x3D\xDE\x00"s, TextCharset::Utf16Be, "\xF0\x9F\x98\x80"},
         {"lone high surrogate", "\xFF\xFE\x3D\xD8" "A\0"s, TextCharset::Utf16Le, kFffd + "A"},
         {"high surrogate at the end", "\xFF\xFE" "A\0\x3D\xD8"s, TextCharset::Utf16Le, "A" + kFffd},
         {"lone low surrogate", "\xFF\xFE\x00\xDE" "B\0"s, TextCharset::Utf16Le, kFffd + "B"},
         {"two highs then a low", "\xFF\xFE\x3D\xD8\x3D\xD8\x00\xDE"s, TextCharset::Utf16Le, kFffd + "\xF0\x9F\x98\x80"},
         {"UTF-16 LE odd length", "\xFF\xFE" "A\0B"s, TextCharset::Utf16Le, "A" + kFffd},
-        {"UTF-16 BE odd length", "\xFE\xFF\0A\0"s, TextCharset::Utf16Be, "A" + kFffd},
         // D800 DC00 -> U+10000, DBFF DFFF -> U+10FFFF, a lone DFFF, then D7FF and E000 (no surrogates).
         {"surrogate edges", "\xFF\xFE\x00\xD8\x00\xDC\xFF\xDB\xFF\xDF\xFF\xDF\xFF\xD7\x00\xE0"s, TextCharset::Utf16Le,
          "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF" + kFffd + "\xED\x9F\xBF\xEE\x80\x80"},
         {"UTF-16 NUL kept", "\xFF\xFE\0\0"s, TextCharset::Utf16Le, "\0"s},
-        {"UTF-16 CR LF", "\xFF\xFE" "a\0\r\0\n\0"s, TextCharset::Utf16Le, "a\r\n"},
         // Windows-1252: 80 is U+20AC, 81 (unassigned) U+0081, 9F U+0178, FF U+00FF.
         {"Windows-1252", "Z\xFCrich \x80", TextCharset::Windows1252, kZurichUtf8},
-        {"Windows-1252 edges", "\x81\x9F\xA0\xFF", TextCharset::Windows1252, "\xC2\x81\xC5\xB8\xC2\xA0\xC3\xBF"},
         {"a lone 80", "a\x80", TextCharset::Windows1252, "a\xE2\x82\xAC"},
+        {"Windows-1252 edges", "\x81\x9F\xA0\xFF", TextCharset::Windows1252, "\xC2\x81\xC5\xB8\xC2\xA0\xC3\xBF"},
         // Overlong '/', a surrogate in UTF-8, past U+10FFFF, a cut sequence: all not UTF-8.
         {"overlong", "\xC0\xAF", TextCharset::Windows1252, "\xC3\x80\xC2\xAF"},
         {"two-byte edges", "\xC2\x80\xDF\xBF", TextCharset::Utf8, "\xC2\x80\xDF\xBF"},

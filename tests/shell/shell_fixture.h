@@ -14,24 +14,12 @@
 // 2024-03-05 14:07:09 UTC, a Tuesday.
 inline const UtcTimePoint kShellNow = UtcTimePoint(std::chrono::seconds(1709647629));
 
-inline constexpr const char* kSmallTypeDatabase =
-    "<dbase><types><type icao=\"B738\" cat=\"Large\" span=\"35.79\"/>"
-    "<type icao=\"C172\" cat=\"Light\" span=\"11.00\"/></types></dbase>";
-
-// The installed liveries every start-up builds its tables from.
-inline constexpr const char* kSmallLiveries =
-    "<?xml version=\"1.0\"?>\n<liveries>\n"
-    "  <liv airl=\"SWR\" type=\"B738\" title=\"Boeing 737-800 Swiss\" atcid=\"HB-JXA\"/>\n"
-    "  <liv airl=\"PVT\" type=\"C172\" title=\"Cessna 172 Skyhawk\"/>\n</liveries>\n";
-
 // What every start-up logs with the fixture's inputs: the type database and the airport list,
 // then the livery tables.
-#define TRELVO_TYPE_DATABASE_LINE                                                                      \
-    "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 " \
-    "simaddon airports, 0 third-party publishers\n"                                                  \
-    "1 airports read\n"
 inline constexpr const char* kStartUpLog =
-    TRELVO_TYPE_DATABASE_LINE
+    "Type database input/dbase.xml: 2 types, 0 similar-type groups, 0 registrations, 0 publishers, 0 "
+    "simaddon airports, 0 third-party publishers\n"
+    "1 airports read\n"
     "2 liveries read from output/LiveriesScanned.xml\n"
     "gf_streamDecrypt exception: cannot open input/AIG-regcodes.enc\n"
     "1 registration codes\n"
@@ -60,8 +48,6 @@ inline constexpr const char* kAirportScanLog =
     "-------------------------- airports scan ends    ----------------------------\n\n";
 // What reading the park airports logs without my_park_airports.txt.
 inline constexpr const char* kParkAirportsLog = "airports/my_park_airports.txt not found\n";
-// What the first watch of a flight on the ground at Zurich logs.
-inline constexpr const char* kFirstWatchLog = "User aircraft on the ground at LSZH, no airport file found\n";
 
 // A stand-in world whose simulator closes half a second into the flight.
 inline constexpr const char* kShortScenario =
@@ -78,9 +64,13 @@ class ShellRunTest : public WorkFolderTest {
     void arrangeInputs() {
         gf_setUtcClock([] { return kShellNow; });
         gf_setLogCapture(true);
-        tst_writeFile("input/dbase.enc", gf_encryptBytes(kSmallTypeDatabase));
-        tst_writeFile("output/LiveriesScanned.xml", kSmallLiveries);
-        // The liveries above stand scanned: the start-up only builds the tables from them.
+        tst_writeFile("input/dbase.enc", gf_encryptBytes("<dbase><types><type icao=\"B738\" cat=\"Large\" span=\"35.79\"/>"
+                                                         "<type icao=\"C172\" cat=\"Light\" span=\"11.00\"/></types></dbase>"));
+        // The installed liveries stand scanned: the start-up only builds the tables from them.
+        tst_writeFile("output/LiveriesScanned.xml",
+                      "<?xml version=\"1.0\"?>\n<liveries>\n"
+                      "  <liv airl=\"SWR\" type=\"B738\" title=\"Boeing 737-800 Swiss\" atcid=\"HB-JXA\"/>\n"
+                      "  <liv airl=\"PVT\" type=\"C172\" title=\"Cessna 172 Skyhawk\"/>\n</liveries>\n");
         tst_writeFile("parameters.xml",
                       "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\"/></parameters>\n");
         tst_installAirportsXml(

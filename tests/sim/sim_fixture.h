@@ -25,8 +25,6 @@ inline void PrintTo(const SimEventRec& e, std::ostream* os) {
 
 inline constexpr double kAirportLat = 51.4700, kAirportLon = -0.4614, kAirportElevFt = 83.0;
 inline constexpr const char* kA320 = "Airbus A320 BAW";
-inline constexpr const char* kB777 = "Boeing 777 UAE";
-inline constexpr const char* kC172 = "Cessna 172";
 
 class SimLinkTest : public WorkFolderTest {
   protected:
@@ -34,7 +32,7 @@ class SimLinkTest : public WorkFolderTest {
         Scenario s;
         s.airports = {{"EGLL", kAirportLat, kAirportLon, kAirportElevFt}};
         s.user = {{0, kAirportLat, kAirportLon, kAirportElevFt, 270, 0, true}};
-        s.installedTitles = {kA320, kB777, kC172};
+        s.installedTitles = {kA320};
         return s;
     }
     // Loads the world, opens the link and runs the first frame (the flight starts).

@@ -149,10 +149,6 @@ TEST_F(StaticTest, SoakOfRenewalsWithLiveArrivalsAndDepartures) {
     EXPECT_LE(g_liveRecords.size(), 6u) << "live aircraft left after their parked time";
 }
 
-}  // namespace
-
-namespace {
-
 // At Monday 01:00 the window of the last fit reaches back into Sunday's options only when it
 // is wider than the half-hours of Monday.
 TEST_F(StaticTest, RenewalKeepsWhatStillFitsAcrossTheWeeksWrap) {

@@ -14,6 +14,9 @@ void lf_set32(std::string& out, std::size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
+uint32_t lf_packLat(double lat) { return static_cast<uint32_t>(std::llround((90.0 - lat) * 536870912.0 / 180.0)); }
+uint32_t lf_packLon(double lon) { return static_cast<uint32_t>(std::llround((lon + 180.0) * 805306368.0 / 360.0)); }
+
 // Record header: id and size (header included); the size is patched in once the body is known.
 std::size_t lf_begin(std::string& out, uint16_t id) {
     const std::size_t start = out.size();
@@ -33,8 +36,8 @@ void lf_name(std::string& out, const std::string& name) {
 void lf_helipad(std::string& out, const BglHelipadSpec& h) {
     const std::size_t start = lf_begin(out, 0x26);
     out.append(6, '\0');  // +0x06..0x0B: surface and flags, not read
-    lf_put32(out, tst_packLon(h.lon));
-    lf_put32(out, tst_packLat(h.lat));
+    lf_put32(out, lf_packLon(h.lon));
+    lf_put32(out, lf_packLat(h.lat));
     out.append(8, '\0');  // +0x14 altitude, +0x18 length
     lf_putFloat(out, h.widthM);
     lf_putFloat(out, h.headingDeg);
@@ -50,25 +53,15 @@ void lf_parkingList(std::string& out, uint16_t id, const std::vector<BglParkingS
         lf_putFloat(out, p.radiusM);
         lf_putFloat(out, p.headingDeg);
         out.append(16, '\0');  // +0x0C..0x1B: pushback and model data, not read
-        lf_put32(out, tst_packLon(p.lon));
-        lf_put32(out, tst_packLat(p.lat));
+        lf_put32(out, lf_packLon(p.lon));
+        lf_put32(out, lf_packLat(p.lat));
         if (id == 0xAD) lf_put32(out, 0);
         for (uint32_t code : p.airlines) lf_put32(out, code);
     }
     lf_end(out, start);
 }
 
-}  // namespace
-
-uint32_t tst_packIcao(std::string_view code) {
-    uint32_t v = 0;
-    for (char c : code) v = v * 38 + static_cast<uint32_t>(c >= '0' && c <= '9' ? c - 46 : c - 53);
-    return v << 5;
-}
-uint32_t tst_packLat(double lat) { return static_cast<uint32_t>(std::llround((90.0 - lat) * 536870912.0 / 180.0)); }
-uint32_t tst_packLon(double lon) { return static_cast<uint32_t>(std::llround((lon + 180.0) * 805306368.0 / 360.0)); }
-
-std::string tst_bglAirportRecord(const BglAirportSpec& a) {
+std::string lf_airportRecord(const BglAirportSpec& a) {
     std::string out;
     const std::size_t start = lf_begin(out, a.id);
     out.resize(start + (a.id == 0xAB ? 0x3C : 0x38), '\0');
@@ -79,6 +72,14 @@ std::string tst_bglAirportRecord(const BglAirportSpec& a) {
     if (!a.parkings.empty()) lf_parkingList(out, a.id == 0xAB ? 0xAD : 0x3D, a.parkings);
     lf_end(out, start);
     return out;
+}
+
+}  // namespace
+
+uint32_t tst_packIcao(std::string_view code) {
+    uint32_t v = 0;
+    for (char c : code) v = v * 38 + static_cast<uint32_t>(c >= '0' && c <= '9' ? c - 46 : c - 53);
+    return v << 5;
 }
 
 std::string tst_bglFile(const std::vector<BglAirportSpec>& airports, int otherSections) {
@@ -93,7 +94,7 @@ std::string tst_bglFile(const std::vector<BglAirportSpec>& airports, int otherSe
         for (uint32_t v : {i == 0 ? 3u : 0x65u, 1u, 1u, subsectionAt, 16u}) lf_put32(out, v);
     for (uint32_t v : {0u, static_cast<uint32_t>(airports.size()), recordsAt, 0u}) lf_put32(out, v);
     const std::size_t sizeAt = out.size() - 4;  // subsection: id, records, offset, size
-    for (const BglAirportSpec& a : airports) out += tst_bglAirportRecord(a);
+    for (const BglAirportSpec& a : airports) out += lf_airportRecord(a);
     lf_set32(out, sizeAt, static_cast<uint32_t>(out.size() - recordsAt));
     return out;
 }

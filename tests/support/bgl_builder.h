@@ -30,13 +30,9 @@ struct BglAirportSpec {
     std::vector<BglParkingSpec> parkings;  // one parking list (none when empty)
 };
 
-// The packed forms of a code of 'A'-'Z' and '0'-'9', of a latitude and of a longitude.
+// The packed form of a code of 'A'-'Z' and '0'-'9'.
 uint32_t tst_packIcao(std::string_view code);
-uint32_t tst_packLat(double lat);
-uint32_t tst_packLon(double lon);
 
 // A whole file: header, one section table entry per section (first the airport section holding
 // the airports, then `otherSections` sections of type 0x65), the subsection entry, the records.
 std::string tst_bglFile(const std::vector<BglAirportSpec>& airports, int otherSections = 0);
-// One airport record alone (header, sub-records), as it lies in a file.
-std::string tst_bglAirportRecord(const BglAirportSpec& airport);

@@ -50,8 +50,6 @@ std::string lf_response(int status, std::string_view reason, std::string_view bo
                        "Connection: close\r\n\r\n{}", status, reason, body.size(), body);
 }
 
-constexpr std::string_view kEndlessHead = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n";
-
 }  // namespace
 
 HttpServer::HttpServer(fs::path root) : root_(std::move(root)) {}
@@ -87,17 +85,6 @@ std::string HttpServer::lastUserAgent() const {
     return lastUserAgent_;
 }
 
-void HttpServer::setFault(const std::string& path, HttpFault fault) {
-    std::lock_guard lock(agentMutex_);
-    faults_[path] = fault;
-}
-
-int HttpServer::requestCount(const std::string& path) const {
-    std::lock_guard lock(agentMutex_);
-    auto it = pathCounts_.find(path);
-    return it == pathCounts_.end() ? 0 : it->second;
-}
-
 void HttpServer::serve() {
     while (true) {
         pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
@@ -115,25 +102,14 @@ void HttpServer::answer(int client) {
     std::istringstream first(head.substr(0, head.find("\r\n")));
     std::string method, target;
     first >> method >> target;
-    HttpFault fault = HttpFault::None;
     {
         std::lock_guard lock(agentMutex_);
         const size_t agent = head.find("\r\nUser-Agent:");
         const size_t from = head.find_first_not_of(' ', agent + 13);
         lastUserAgent_ = agent == std::string::npos ? "" : head.substr(from, head.find("\r\n", from) - from);
-        ++pathCounts_[target];
-        if (auto it = faults_.find(target); it != faults_.end()) fault = it->second;
     }
     requests_++;
     if (method != "GET") return lf_sendAll(client, lf_response(405, "Method Not Allowed", ""));
-    if (fault == HttpFault::ServerError) return lf_sendAll(client, lf_response(500, "Internal Server Error", ""));
-    if (fault == HttpFault::Cut) return lf_sendAll(client, std::string(kEndlessHead) + "<meta>");
-    if (fault == HttpFault::Stall) {
-        lf_sendAll(client, kEndlessHead);
-        pollfd wake{wakeFds_[0], POLLIN, 0};
-        poll(&wake, 1, 30000);
-        return;
-    }
     std::string path = target;  // blanks come as "%20"
     for (size_t at = path.find("%20"); at != std::string::npos; at = path.find("%20", at + 1)) path.replace(at, 3, " ");
     const fs::path file = root_ / fs::path(path).relative_path();

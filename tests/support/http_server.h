@@ -3,14 +3,9 @@
 #pragma once
 #include <atomic>
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
-
-// What the server does instead of answering a path: 500 with an empty body, the head of a 200
-// answer and then nothing until stopped (or 30 s), or fewer bytes than announced.
-enum class HttpFault { None, ServerError, Stall, Cut };
 
 class HttpServer {
   public:
@@ -25,16 +20,11 @@ class HttpServer {
     bool start();
     // Wakes the thread, joins it and closes the socket. Called by the destructor as well.
     void stop();
-    int port() const { return port_; }
     std::string baseUrl() const;  // "http://127.0.0.1:<port>/"
     // Requests answered so far (any status).
     int requestCount() const { return requests_.load(); }
     // The User-Agent header of the last request.
     std::string lastUserAgent() const;
-    // Makes requests of that path (as requested, "/P3D/archive/stock/LSZH.xml") fail that way.
-    void setFault(const std::string& path, HttpFault fault);
-    // Requests of that path so far.
-    int requestCount(const std::string& path) const;
 
   private:
     void serve();
@@ -46,10 +36,8 @@ class HttpServer {
     int port_ = 0;
     std::thread thread_;
     std::atomic<int> requests_{0};
-    mutable std::mutex agentMutex_;  // guards the three below
+    mutable std::mutex agentMutex_;  // guards the one below
     std::string lastUserAgent_;
-    std::map<std::string, HttpFault> faults_;
-    std::map<std::string, int> pathCounts_;
 };
 
 // A port on 127.0.0.1 that nothing listens on: bound by a socket that is then closed.

@@ -105,3 +105,8 @@ void WorkFolderTest::TearDown() {
     std::error_code ec;
     fs::remove_all(folder_, ec);
 }
+
+void LoggedTest::SetUp() {
+    WorkFolderTest::SetUp();
+    gf_setLogCapture(true);
+}

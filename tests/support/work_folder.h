@@ -23,3 +23,9 @@ protected:
 private:
     std::filesystem::path previous_;
 };
+
+// A work folder whose log is captured from the start.
+class LoggedTest : public WorkFolderTest {
+protected:
+    void SetUp() override;
+};
