@@ -137,6 +137,18 @@ TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
     EXPECT_FALSE(g_apfHandmade);
 }
 
+// Manual stands whose ids differ only in their first letter are all new ones, however many.
+TEST_F(LearnedTest, ManyManualStandsWithIdsAlikeButTheFirstLetter) {
+    std::string manual;
+    for (char d = '2'; d <= '9'; ++d)
+        for (char c = 'A'; c <= 'Z'; ++c)
+            manual += fmt::format(R"(<parkpos id="{}{}" manual="true" latitude="1" longitude="2" radius="9"/>)", c, d);
+    merge("", manual);
+    ASSERT_EQ(g_stands.size(), 3u + 8 * 26 - 1);
+    EXPECT_EQ(g_stands[3].name + g_stands.back().name, "B2Z9");
+    EXPECT_EQ(gf_capturedLog(), read_ + "===> manually created standid A2 already exists in " + kLearned + "\n");
+}
+
 // A1: one option of the archived file, one learned; A2: archived only; B1: radius learned.
 TEST_F(ApfTest, SaveKeepsOnlyWhatWasLearnedAndReadsBack) {
     g_parkAirport.code = "LSZH";

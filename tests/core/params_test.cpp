@@ -72,6 +72,37 @@ std::vector<std::string> lf_valueTexts() {
     return out;
 }
 
+// Every setting's default and range as the settings are documented, in registry order.
+TEST_F(ParamsTest, EveryDefaultAsDocumented) {
+    gf_resetParameters();
+    std::string all;
+    for (const Parameter* p : gf_allParameters()) {
+        all += fmt::format("{}={}", p->name(), p->valueText());
+        if (auto* ip = dynamic_cast<const IntParameter*>(p))
+            all += fmt::format("({}..{})", ip->min(), ip->max());
+        all += ' ';
+    }
+    std::string folders;
+    for (const char* kind : {"l", "a"})
+        for (int i = 0; i < 10; ++i) folders += fmt::format("{}folder{}= ", kind, i);
+    EXPECT_EQ(
+        all,
+        "RANGE=40(2..100) AUTO_RANGE=true LATERAL_RANGE=40(2..100) MAX_LIVE_SEL=500(0..500) "
+        "MAX_LIVE=-1(-1..300) MAX_PARK_SEL=500(0..500) CUSTOM_PARKING_PERCENTAGE=-1(-1..100) "
+        "parking_percentage=0(0..100) MAX_FIT=47(0..47) MAX_FIT_FL=21 WEEK=false PARK_SOFT=true "
+        "PARK_FAKE=false INITIAL_LOAD_ONLY=false RT_PARKTRAFFIC_ONLY=false LEARN_SOFT=true "
+        "AIRP_RANGE=20(5..30) AIRP_HEIGHT=18000(2000..48000) DESTINATION= MATCHING_DEPTH=4(1..4) "
+        "LIGHT_AIRCRAFT=true HIGH_PERF_AIRCRAFT=true HELICOPTERS=true AIRBORNE_ONLY=false "
+        "GUID_CHANGES=true NAV_LIGHTS_WHILE_PARKED=true STRAIGHT_PBS_ONLY=false COLLISION_USER_AIR=true "
+        "COLLISION_USER_GND=true COLLISION_LIVE_PARKED_GND=false LOG=true BLOCK_CALLSIGN= "
+        "HOLDING_THRESHOLD_METERS=250(10..4000) MAX_HOLDING_MINUTES=20(1..60) SCAN_LIVERIES=true "
+        "LIG_AUTOMATIC=true LIG_PRIORITIZE=false SCAN_AIRPORTS=true AFG_AUTOMATIC=true " +
+            folders +
+            "SIM_INSTALL_PATH= P3D_VERSION=5(5..6) SIM_TIME=false KEEP_SIM_TIME_PAR=false "
+            "TIME_SHIFT_DAYS=0(0..13) TIME_SHIFT_HOURS=0(0..23) TIME_SHIFT_MINS=0(0..59) "
+            "LAST_EPOCH_TIME=0 author= date= version= ");
+}
+
 // Every persisted record, set away from its default, comes back; the file holds them in order.
 TEST_F(ParamsTest, EveryRecordRoundTripsInOrder) {
     int i = 0;
