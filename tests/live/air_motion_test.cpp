@@ -1,15 +1,11 @@
 #include "live/air_motion.h"
 
 #include <cmath>
-#include <string>
-#include <vector>
 
 #include <fmt/format.h>
 
 #include "core/log.h"
 #include "live/air_motion_legs.h"
-#include "live/aircraft_rec.h"
-#include "live/sim_events.h"
 #include "live_fixture.h"
 #include "support/sim_commands.h"
 

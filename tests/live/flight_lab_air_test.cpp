@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include <fmt/format.h>
 
@@ -18,7 +16,6 @@ namespace {
 
 using Cmds = std::vector<std::string>;
 constexpr uint32_t kHex = 0x3c6601;
-constexpr double kFieldFt = kHarnessElevFt;
 
 // One flight of a B738, a helicopter or a light aircraft: what the category never
 // gets (a helicopter no gear, spoilers, flaps or idle-power step, a light aircraft no lever block).
@@ -53,7 +50,6 @@ class LandingLab : public FlightLab, public ::testing::WithParamInterface<LabRow
             if (trace[i].ac.flightState != trace[i - 1].ac.flightState)
                 states.push_back(fmt::format("{} -> {}", gf_flightStateName(trace[i - 1].ac.flightState),
                                              gf_flightStateName(trace[i].ac.flightState)));
-        // What the category never gets.
         never = row.category == 5   ? Cmds{"GEAR_SET",          "SPOILERS_SET",      "FLAPS_SET",
                                          "THROTTLE_SET 4914", "THROTTLE_SET 8191", "THROTTLE_SET 11468"}
                 : row.category == 0 ? Cmds{"DATA401"}
@@ -88,12 +84,12 @@ class LandingLab : public FlightLab, public ::testing::WithParamInterface<LabRow
 
 TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
     const LabRow& row = GetParam();
-    lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kFieldFt);
+    lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kHarnessElevFt);
     // Down the 3-degree slope to the airport, the roll-out to 20 kt and a turn off the runway.
     const double startFt = row.category == 2 ? 3000 : 2000;
-    const double nm = (startFt - kFieldFt) / std::tan(gf_degToRad(3.0)) / gf_nmToFeet(1);
+    const double nm = (startFt - kHarnessElevFt) / std::tan(gf_degToRad(3.0)) / gf_nmToFeet(1);
     Truth t = lab_start(kHarnessLat - nm / 60, kHarnessLon, startFt, row.category == 2 ? 150 : 90, 0);
-    lab_approach(t, kFieldFt);
+    lab_approach(t, kHarnessElevFt);
     lab_turn(t, row.turnDeg);
     lab_straight(t, 30);
     lab_stop(t, 10);
@@ -122,7 +118,7 @@ TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
         EXPECT_DOUBLE_EQ(in.dAltitude, stages[k].dAltitude);
         EXPECT_DOUBLE_EQ(trace[stageAt[k]].front.vrate, stages[k].vrate);
     }
-    EXPECT_NEAR(trace[stageAt[0]].ac.aglEstimate, trace[stageAt[0]].ac.altitude - kFieldFt, 0.2)
+    EXPECT_NEAR(trace[stageAt[0]].ac.aglEstimate, trace[stageAt[0]].ac.altitude - kHarnessElevFt, 0.2)
         << "the first stage's estimate comes from the park airport's elevation";
 
     // Touchdown: the fast scan ran from the flare on and stops; the attitude ramps to the ground's.
@@ -157,7 +153,6 @@ TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
                    "FLAPS_SET 0", "SPOILERS_SET 0", "DATA401 0 0 0", "NAV_LIGHTS_SET 1",
                    "BEACON_LIGHTS_SET 1", "LANDING_LIGHTS_SET 0", "TAXI_LIGHTS_SET 1", "STROBES_SET 0",
                    "LOGO_LIGHTS_SET 1", "CABIN_LIGHTS_SET 1"});
-    // The flight plan of the created object, written and given to the simulator.
     EXPECT_EQ(gf_standinObject(td.objectId)->planDestination, "EDDF");
     EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(td.objectId)));
     EXPECT_EQ(td.flightPlanSent, 1);

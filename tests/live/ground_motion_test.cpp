@@ -1,15 +1,11 @@
-// Ground movement: tick counts, pushback, the stand check, the drive onto a stand and the throttle
-// per sample.
 #include "live/ground_motion.h"
 
 #include <cmath>
 #include <limits>
 #include <tuple>
-#include <vector>
 
 #include "core/slots.h"
 #include "live/air_motion.h"
-#include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/playback.h"
 #include "stand_fixture.h"

@@ -67,7 +67,7 @@ TEST_F(ParkingConflictsTest, NewcomerAndLiveOccupantDecideWhoKeepsTheStand) {
         g_liveRecords.push_back(liveAc(30001, row.occupant, "B738", 1, row.lifeState, row.flightState));
         g_liveRecords[0].standSampleSeen = row.standSampleSeen;
         EXPECT_EQ(lf_sameCallsignWantsStand(1, row.newcomer), row.allowed);
-        EXPECT_EQ(logged(), row.line);
+        EXPECT_EQ(gf_capturedLog(), row.line);
         EXPECT_EQ(g_liveRecords[0].lifeState, *row.line ? removingfromsim : row.lifeState);
     }
 }
@@ -86,7 +86,7 @@ TEST_F(ParkingConflictsTest, NewcomerRemovesOccupantsAndTooCloseNeighbours) {
                         staticAc(13, "EZY3*", "C172", 3)};
     g_staticAircraft[0].spawnCallsign = "SWR12";
     lf_makesWay(liveAc(30001, "SWR12", "B738"), g_stands[0]);
-    EXPECT_EQ(logged(),
+    EXPECT_EQ(gf_capturedLog(),
               "A1      : EZY1*    HB-S11 makes way for the same live version SWR12 HB-30001\n"
               "A2      : EZY2*    makes way for SWR12 parking at excluded stand A1\n");
     EXPECT_EQ(g_staticAircraft[2].lifeState, active);
@@ -121,7 +121,7 @@ TEST_F(ParkingConflictsTest, NewcomerRemovesOccupantsAndTooCloseNeighbours) {
         const char* line = row.standId == 1 ? "A1      : SWR1     removed, SWR9 wants to park there\n"
                                             : "A2      : SWR1     removed by parking SWR9 at adjacent and "
                                               "possibly colliding stand A1\n";
-        EXPECT_EQ(logged(), row.removed ? line : "");
+        EXPECT_EQ(gf_capturedLog(), row.removed ? line : "");
     }
 }
 
@@ -137,7 +137,7 @@ TEST_F(ParkingConflictsTest, CreatedParkedDrivesOffTheStaticOnItsStand) {
     EXPECT_EQ(parkedAc.onGround, 1);
     EXPECT_EQ(parkedAc.dAltitude, 0.0);
     EXPECT_EQ(parkedAc.parkSlot, gf_packSlot(20, 3));
-    EXPECT_EQ(logged(), "A1      : SWR12    parks\nA1      : SWR12    parks over static EZY2* \n");
+    EXPECT_EQ(gf_capturedLog(), "A1      : SWR12    parks\nA1      : SWR12    parks over static EZY2* \n");
     EXPECT_EQ(g_staticAircraft[0].lifeState, adding2sim) << "only an active static is driven off";
     EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim);
 }
@@ -164,7 +164,7 @@ TEST_F(ParkingConflictsTest, MaxParkRemovesTheLongestParked) {
     EXPECT_EQ(gf_countActiveLive(), 10) << "ten parked are not more than ten wanted; none wanted is off";
     gf_maxParkCheck(0, 1);
     EXPECT_EQ(g_liveRecords[3].lifeState, removingfromsim);
-    EXPECT_EQ(logged(), "A1      : SWR1003 live max park exceeded, removed\n");
+    EXPECT_EQ(gf_capturedLog(), "A1      : SWR1003 live max park exceeded, removed\n");
     gf_maxParkCheck(1, 10);
     EXPECT_EQ(g_liveRecords[9].lifeState, active) << "nine parked and one more are not above ten";
     gf_maxParkCheck(2, 10);
@@ -187,7 +187,7 @@ TEST_F(ParkingConflictsTest, MaxParkRemovesTheLongestParked) {
     EXPECT_EQ(g_staticAircraft[0].lifeState, active);
     EXPECT_EQ(g_staticAircraft[1].lifeState, removingfromsim) << "the first of the two oldest";
     EXPECT_EQ(g_staticAircraft[2].lifeState, active);
-    EXPECT_EQ(logged(), "A2      : EZY2* static max park exceeded, removed\n");
+    EXPECT_EQ(gf_capturedLog(), "A2      : EZY2* static max park exceeded, removed\n");
 }
 
 }  // namespace

@@ -1,19 +1,16 @@
 #include "live/parking_slots.h"
 
 #include <optional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "core/errors.h"
-#include "core/slots.h"
 #include "stand_fixture.h"
 #include "support/slot_builders.h"
 
 namespace {
 
 constexpr uint32_t kHexid = 0x3C6444;
-constexpr int kMon = 1, kTue = 2, kSun = 7;
+constexpr int kMon = 1, kSun = 7;
 
 class ParkingSlotsTest : public StandTest {
   protected:
@@ -31,18 +28,6 @@ struct Opt {
     std::string callsign;
     uint32_t origin, real;
 };
-
-void tst_expectOptions(const std::vector<StandOption>& options, const std::vector<Opt>& want) {
-    ASSERT_EQ(options.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i) {
-        const StandOption& o = options[i];
-        const Opt& w = want[i];
-        const std::string reg = "D-AIXX", none;
-        EXPECT_EQ(std::make_tuple(o.index, o.day, o.hh, o.callsign, o.origin, o.real, o.reg, o.callsign2),
-                  std::make_tuple(w.index, w.day, w.hh, w.callsign, w.origin, w.real, reg, none))
-            << i << ": " << gf_bitset2hours(HalfHourSet(o.hh));
-    }
-}
 
 TEST_F(ParkingSlotsTest, RealBookingOfAStay) {
     struct Call {
@@ -104,7 +89,15 @@ TEST_F(ParkingSlotsTest, RealBookingOfAStay) {
         stand().slotMapA.clear();
         g_parkFileUpdates = 0;
         for (const Call& c : row.calls) EXPECT_EQ(lt_addStandOption(2, ac, 0, c.now, c.leaving), c.booked);
-        tst_expectOptions(stand().options, row.want);
+        ASSERT_EQ(stand().options.size(), row.want.size());
+        for (size_t i = 0; i < row.want.size(); ++i) {
+            const StandOption& o = stand().options[i];
+            const Opt& w = row.want[i];
+            const std::string reg = "D-AIXX", none;
+            EXPECT_EQ(std::make_tuple(o.index, o.day, o.hh, o.callsign, o.origin, o.real, o.reg, o.callsign2),
+                      std::make_tuple(w.index, w.day, w.hh, w.callsign, w.origin, w.real, reg, none))
+                << i << ": " << gf_bitset2hours(HalfHourSet(o.hh));
+        }
         EXPECT_EQ(g_parkFileUpdates, row.wantUpdates);
         ASSERT_EQ(stand().slotMapA.size(), row.wantEntry ? 1u : 0u);
         EXPECT_TRUE(stand().slotMapB.empty());

@@ -2,11 +2,8 @@
 
 #include <limits>
 
-#include "core/geo.h"
-#include "feed/feed_state.h"
 #include "live/air_motion_legs.h"
 #include "live/ground_motion_legs.h"
-#include "live/removal.h"
 #include "live_fixture.h"
 #include "shell/window.h"
 #include "support/sim_commands.h"

@@ -3,11 +3,9 @@
 #include <fmt/format.h>
 
 #include "aircraft/matching.h"
-#include "airports/stand.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "core/random.h"
-#include "live/live_set.h"
 #include "live/live_fixture.h"
 #include "live/parking_conflicts.h"
 #include "platform/window_model.h"

@@ -1,6 +1,5 @@
 #include "live/spawn.h"
 
-#include "airports/stand.h"
 #include "core/params.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"

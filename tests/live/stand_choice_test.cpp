@@ -14,8 +14,6 @@ namespace {
 
 using StandChoiceTest = StandTest;
 
-constexpr double kNmPerM = 1.0 / 1852.0;
-
 StandOption tst_realOption(std::string callsign, uint32_t day, int slot) {
     return StandOption(std::move(callsign), "", "SWR", "A320", "HB-JLA", uint64_t{1} << slot, 1, day, 1, 1);
 }
@@ -46,9 +44,9 @@ TEST_F(StandChoiceTest, NearestFreeStandBySizeKindAndOccupation) {
         g_stands[0].occupied = row.occupied;
         const LiveAircraft ac = liveAc(30001, "SWR12", row.type);
         const int32_t updatesBefore = g_parkFileUpdates;
-        const Stand* found = gf_nearestFreeStand(tst_offsetM(row.distanceM, 0), ac, 55 * kNmPerM, false);
+        const Stand* found = gf_nearestFreeStand(tst_offsetM(row.distanceM, 0), ac, gf_metersToNm(55), false);
         EXPECT_EQ(found, row.found ? &g_stands[0] : nullptr);
-        EXPECT_NEAR(g_stands[0].radius, row.radiusAfterM * kNmPerM, 1e-12);
+        EXPECT_NEAR(g_stands[0].radius, gf_metersToNm(row.radiusAfterM), 1e-12);
         const bool enlarged = row.radiusAfterM != row.stand.radiusM;
         EXPECT_EQ(g_stands[0].radius_change, enlarged);
         EXPECT_EQ(g_parkFileUpdates - updatesBefore, enlarged ? 1 : 0);
@@ -67,15 +65,14 @@ TEST_F(StandChoiceTest, NearestFreeStandPrefersAStandThatKnowsTheAircraft) {
                         {"no callsign", "", true, "none"}, {"unknown callsign", "DLH4", true, "none"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const Stand* s =
-            gf_nearestFreeStand(here, liveAc(30001, row.callsign, "B738"), 55 * kNmPerM, row.prefer);
+        const Stand* s = gf_nearestFreeStand(here, liveAc(30001, row.callsign, "B738"), gf_metersToNm(55), row.prefer);
         EXPECT_EQ(s ? s->name : std::string("none"), row.found);
     }
     // A too-small stand right here, met first, switches the preference off although it is not taken.
     g_stands.insert(g_stands.begin(), Stand("SMALL", {}, tst_offsetM(30, 0).lat, tst_offsetM(30, 0).lon, 0.0,
                                             10.0, false, false, false));
     gf_numberStands();
-    EXPECT_EQ(gf_nearestFreeStand(here, liveAc(30001, "SWR12", "B738"), 55 * kNmPerM, true), nullptr);
+    EXPECT_EQ(gf_nearestFreeStand(here, liveAc(30001, "SWR12", "B738"), gf_metersToNm(55), true), nullptr);
 }
 
 TEST_F(StandChoiceTest, StandAtSpawn) {

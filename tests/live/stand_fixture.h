@@ -1,9 +1,6 @@
 // Fixture of the ground tests: stands laid out in metres around one point (tst_addStands), live
 // and static aircraft standing on them, the park airport there, and the log captured with LOG on.
 #pragma once
-#include <string>
-
-#include "airports/stand.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "live/removal.h"
@@ -40,7 +37,6 @@ class StandTest : public LiveTest {
         ac.lon = ac.standLon;
         return ac;
     }
-    // A static aircraft of the type placed on the stand.
     static AircraftRec staticAc(uint32_t hexid, std::string callsign, std::string type, uint32_t standId,
                                 uint32_t lifeState = active) {
         AircraftRec st;
@@ -58,6 +54,5 @@ class StandTest : public LiveTest {
         }
         return st;
     }
-    static std::string logged() { return gf_capturedLog(); }
     ParkSite site_;
 };

@@ -113,17 +113,13 @@ std::optional<std::string> lab_states(const std::optional<LabSnapshot>& b, const
     return fmt::format("flight state {} -> {}", gf_flightStateName(b->flightState), gf_flightStateName(ac.flightState));
 }
 
-// A parked aircraft is this close to its stand (the arrival distance) and faces the stand's
-// heading within the steering dead band and one tick's turn.
-constexpr double kOnStandM = 2;
-constexpr double kDeadBandDeg = 0.5;
-
 bool lab_gone(const LiveAircraft& ac) {
     return ac.lifeState == removingfromsim || ac.eraseFlag || ac.withdrawn;
 }
 
 // A parked aircraft holds its stand alone: not marked for another, no other parked aircraft on
-// it or within its radius; while active it stays on the stand, facing the stand's heading.
+// it or within its radius; while active it stays on the stand (2 m: the arrival distance), facing
+// the stand's heading within the steering dead band (0.5 deg) and one tick's turn.
 std::optional<std::string> lab_parkedOnStand(const std::optional<LabSnapshot>&, const LiveAircraft& ac) {
     if (ac.standId == 0 || ac.flightState != parked || lab_gone(ac)) return std::nullopt;
     const Stand* stand = gf_standById(ac.standId);
@@ -140,9 +136,9 @@ std::optional<std::string> lab_parkedOnStand(const std::optional<LabSnapshot>&, 
     }
     if (ac.lifeState != active) return std::nullopt;
     const double off = gf_nmToMeters(gf_haversineNm({ac.lat, ac.lon}, stand->position()));
-    if (off > kOnStandM) return fmt::format("parked {:.2f} m from {}", off, stand->name);
+    if (off > 2) return fmt::format("parked {:.2f} m from {}", off, stand->name);
     const double turn = gf_headingErrorDeg(stand->heading, ac.heading);
-    if (turn > kDeadBandDeg + gf_radToDeg(ac.turnRate) + 1e-9)
+    if (turn > 0.5 + gf_radToDeg(ac.turnRate) + 1e-9)
         return fmt::format("parked on {} facing {:.2f} deg, the stand {:.2f}", stand->name,
                            gf_radToDeg(ac.heading), gf_radToDeg(stand->heading));
     return std::nullopt;

@@ -1,12 +1,8 @@
 // The flight lab: truth trajectories played as feed streams through the tick harness, with
 // invariants checked every tick for every live aircraft (the flight model's in flight_lab_air.cpp).
 #pragma once
-#include <cstdint>
-#include <functional>
 #include <map>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "core/geo.h"
 #include "support/tick_harness.h"

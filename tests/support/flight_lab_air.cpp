@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <memory>
 #include <utility>
 
@@ -10,21 +9,13 @@
 
 #include "airports/airport_list.h"
 #include "airports/park_airports.h"
-#include "core/geo.h"
 #include "feed/feed_state.h"
-#include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/sim_events.h"
-#include "live/stand_choice.h"
-#include "platform/sim_standin.h"
 #include "support/airport_builders.h"
 
 namespace {
-
-constexpr int32_t kLandingBudgetTicks = 60 * kTicksPerSecond;
-constexpr double kSlowestSinkFtPerTick = 600.0 / 6000;
-constexpr double kGroundSlackFt = 0.01;
 
 // The landing check's memory: the last sample seen, the airborne one a landing is owed from.
 struct LandingMemory {
@@ -54,10 +45,11 @@ std::optional<std::string> lf_landing(LandingMemory& m, const LiveAircraft& ac) 
     const int32_t late = lab_diff(static_cast<int32_t>(gf_tickNow()), m.owedSince);
     if (late >= 0 && !m.heightAtDue)
         m.heightAtDue = ac.altitude - ac.staticCgHeight - gf_standinGroundFt(ac.lat, ac.lon);
-    // Below 1000 ft without an approach the flight model never sinks before the touchdown leg.
-    int32_t budget = kLandingBudgetTicks;
+    // 60 s; below 1000 ft without an approach the flight model never sinks before the touchdown
+    // leg, so add the height at the slowest sink, 600 ft/min.
+    int32_t budget = 60 * kTicksPerSecond;
     if (!m.approach && m.heightAtDue)
-        budget += static_cast<int32_t>(std::ceil(std::max(*m.heightAtDue, 0.0) / kSlowestSinkFtPerTick));
+        budget += static_cast<int32_t>(std::ceil(std::max(*m.heightAtDue, 0.0) / (600.0 / 6000)));
     if (late <= budget) return std::nullopt;
     return fmt::format(
         "still in the air {:.2f} s after the last airborne sample was due: altitude {:.1f}, "
@@ -68,7 +60,7 @@ std::optional<std::string> lf_landing(LandingMemory& m, const LiveAircraft& ac) 
 std::optional<std::string> lf_terrain(const LiveAircraft& ac) {
     if (ac.lifeState != active) return std::nullopt;
     const double ground = gf_standinGroundFt(ac.lat, ac.lon);
-    if (ac.altitude >= ground - kGroundSlackFt) return std::nullopt;
+    if (ac.altitude >= ground - 0.01) return std::nullopt;
     return fmt::format("altitude {:.2f} below the ground at {:.2f} (on ground {}, dAltitude {:.3f}, {})",
                        ac.altitude, ground, ac.onGround, ac.dAltitude, gf_flightStateName(ac.flightState));
 }
@@ -142,9 +134,7 @@ void lab_setParkAirport(const std::string& icao, double lat, double lon, double 
 }
 
 std::vector<std::string> lab_commandsOf(uint32_t objectId) {
-    const std::string prefix = fmt::format("{} ", objectId);
-    std::vector<std::string> mine;
-    for (const std::string& line : gf_standinJournal())
-        if (line.rfind(prefix, 0) == 0) mine.push_back(line.substr(prefix.size()));
+    std::vector<std::string> mine = TickHarness::journalLines(fmt::format("{} ", objectId));
+    for (std::string& line : mine) line.erase(0, line.find(' ') + 1);
     return mine;
 }

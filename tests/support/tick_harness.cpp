@@ -16,30 +16,6 @@
 #include "shell/run_thread.h"
 #include "sim/sim_thread.h"
 
-namespace {
-
-constexpr const char* kHarnessTypes = R"(<dbase><types>
-<type icao="C172" cat="Light" span="11"/><type icao="A320" cat="Large" span="35.8"/>
-<type icao="B738" cat="Large" span="35.8"/><type icao="B744" cat="Heavy" span="64.4"/>
-<type icao="B739" cat="Large" span="35.8"/><type icao="B38M" cat="Large" span="35.9"/>
-<type icao="EC45" cat="Rotorcraft" span="11"/>
-</types><registrations><reg id="D-ABCD" airl="DLH" type="B738"/></registrations></dbase>)";
-
-constexpr double kTickSeconds = 0.01;
-constexpr int kSettleTicks = 300;  // for a create already sent to be found and reported
-
-std::string lf_liveriesXml() {
-    std::string xml = "<?xml version=\"1.0\"?>\n<liveries>\n";
-    const char* rows[][3] = {{"DLH", "B738", kTitleDlh738}, {"BAW", "A320", kTitleBaw320},
-                             {"PVT", "C172", kTitlePvt172}, {"DLH", "B744", kTitleDlh744},
-                             {"DAL", "B739", kTitleDal739}, {"THY", "B38M", kTitleThy38m},
-                             {"SAZ", "EC45", kTitleSazEc45}};
-    for (const auto& r : rows) xml += fmt::format("<liv airl=\"{}\" type=\"{}\" title=\"{}\"/>\n", r[0], r[1], r[2]);
-    return xml + "</liveries>\n";
-}
-
-}  // namespace
-
 LiveTrafficRecord tst_trafficRecord(uint32_t hexid, const std::string& callsign, const std::string& airline,
                                     const std::string& type, const TrackPoint& p, double timeStamp) {
     LiveTrafficRecord r;
@@ -66,16 +42,28 @@ void TickHarness::SetUp() {
     WorkFolderTest::SetUp();
     gf_setLogCapture(true);
     gf_seedRandom(7);
-    gf_loadTypeDatabaseText(kHarnessTypes, "harness dbase.xml");
-    tst_writeFile(g_liveriesScannedFile, lf_liveriesXml());
+    gf_loadTypeDatabaseText(R"(<dbase><types>
+<type icao="C172" cat="Light" span="11"/><type icao="A320" cat="Large" span="35.8"/>
+<type icao="B738" cat="Large" span="35.8"/><type icao="B744" cat="Heavy" span="64.4"/>
+<type icao="B739" cat="Large" span="35.8"/><type icao="B38M" cat="Large" span="35.9"/>
+<type icao="EC45" cat="Rotorcraft" span="11"/>
+</types><registrations><reg id="D-ABCD" airl="DLH" type="B738"/></registrations></dbase>)",
+                            "harness dbase.xml");
+    std::string xml = "<?xml version=\"1.0\"?>\n<liveries>\n";
+    const char* rows[][3] = {{"DLH", "B738", kTitleDlh738}, {"BAW", "A320", kTitleBaw320},
+                             {"PVT", "C172", kTitlePvt172}, {"DLH", "B744", kTitleDlh744},
+                             {"DAL", "B739", kTitleDal739}, {"THY", "B38M", kTitleThy38m},
+                             {"SAZ", "EC45", kTitleSazEc45}};
+    for (const auto& r : rows) xml += fmt::format("<liv airl=\"{}\" type=\"{}\" title=\"{}\"/>\n", r[0], r[1], r[2]);
+    tst_writeFile(g_liveriesScannedFile, xml + "</liveries>\n");
     lf_processScannedLiveries();
     newLog();
 }
 
 void TickHarness::TearDown() {
     if (flying_ && !HasFatalFailure()) {
-        // A create sent in the last ticks is still to be found; let it be reported first.
-        for (int i = 0; i < kSettleTicks && !unownedObjects().empty() && !g_stopRun; ++i) tick();
+        // A create sent in the last ticks is still to be found; 300 ticks let it be reported first.
+        for (int i = 0; i < 300 && !unownedObjects().empty() && !g_stopRun; ++i) tick();
         EXPECT_EQ(unownedObjects(), std::vector<std::string>{}) << "objects in the simulator that no record owns";
     }
     WorkFolderTest::TearDown();
@@ -102,7 +90,7 @@ void TickHarness::startFlight(const Scenario& s) {
 void TickHarness::tick(int n) {
     for (int i = 0; i < n; ++i) {
         lf_tick();
-        worldSeconds_ += kTickSeconds;
+        worldSeconds_ += 0.01;  // one tick
         while (gf_standinTime() + gf_standinFrameSeconds() <= worldSeconds_ + 1e-9)
             if (!gf_simFrame()) return;
     }

@@ -51,14 +51,12 @@ class TickHarness : public WorkFolderTest {
     // The points as buffered snapshots 6 s apart: point i is due 600 x (i + 1) ticks from now.
     void feedTrack(uint32_t hexid, const std::string& callsign, const std::string& airline,
                    const std::string& type, const std::vector<TrackPoint>& points);
+    std::string newLog();  // the log lines written since the last call
 
   public:
     static LiveAircraft* live(uint32_t hexid);
     static std::vector<std::string> journalLines(const std::string& prefix);
     static std::vector<std::string> unownedObjects();  // stand-in objects no record owns
-
-  protected:
-    std::string newLog();  // the log lines written since the last call
 
   private:
     double worldSeconds_ = 0;
