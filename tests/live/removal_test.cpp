@@ -3,6 +3,7 @@
 #include "core/slots.h"
 #include "live/time_shift.h"
 #include "live_fixture.h"
+#include "support/stand_builders.h"
 
 namespace {
 
@@ -34,6 +35,13 @@ TEST_F(RemovalTest, RemovalActsByLifeState) {
     ASSERT_EQ(g_createDeque.size(), 1u);
     EXPECT_EQ(g_createDeque[0].hexid, 20002u);
     EXPECT_TRUE(g_createDequeStatic.empty() && g_hexidStack.empty());
+    // One in the simulator gives its stand back as it goes.
+    tst_addStands({{"A1", 0, 0, 20}});
+    LiveAircraft parked = tst_liveAircraft(20008, active, 44);
+    parked.standId = g_stands[0].standId;
+    g_stands[0].occupied = true, g_stands[0].occupantHexid = 20008;
+    removeAircraftFromSim(parked);
+    EXPECT_FALSE(g_stands[0].occupied);
 }
 
 // The index by hexid finds every aircraft however added, after erasures and after it comes back.
@@ -54,10 +62,12 @@ TEST_F(RemovalTest, LiveAircraftAreFoundByHexidAfterErasures) {
     EXPECT_FALSE(gf_liveWithCallsignAndType("DLH4AB", "A320"));
 }
 
-// Only a changed shift (not start-up) removes the aircraft in the simulator or on their way.
-TEST_F(TimeShiftTest, ChangedShiftRemovesEveryLiveAircraftInTheSimulatorOrOnItsWay) {
+// Only a changed shift (not start-up) removes the aircraft, live and static, in the simulator or
+// on their way.
+TEST_F(TimeShiftTest, ChangedShiftRemovesEveryAircraftInTheSimulatorOrOnItsWay) {
     g_liveRecords = {tst_liveAircraft(1, active, 5), tst_liveAircraft(2, adding2sim),
                      tst_liveAircraft(3, adding2sim), tst_liveAircraft(4, buffer)};
+    g_staticAircraft = {tst_liveAircraft(12, active, 6)};
     g_createDeque.push_back({.callsign = "DLH4AB", .hexid = 3});
     gf_setTimeShift(45, true);
     gf_setTimeShift(45, false);
@@ -70,6 +80,7 @@ TEST_F(TimeShiftTest, ChangedShiftRemovesEveryLiveAircraftInTheSimulatorOrOnItsW
     EXPECT_TRUE(g_createDeque.empty());
     EXPECT_EQ(gf_findLiveByHexid(4)->lifeState, buffer)
         << "not in the simulator yet: it spawns on the new time";
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim) << "the statics go too";
 }
 
 TEST_F(TimeShiftTest, SimulatorTimeIsFollowedWhenItJumps) {

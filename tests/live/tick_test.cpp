@@ -131,6 +131,18 @@ TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
     EXPECT_EQ(newLog(), fmt::format("===> gf_handleSimEvents: object 3 of hexid {} has no aircraft, removed\n", kHexid));
 }
 
+// A spawned aircraft whose samples are all gone when its create comes up is removed instead.
+TEST_F(TickTest, SpawnedAircraftWithoutSamplesIsRemovedNotCreated) {
+    startFlight();
+    LiveAircraft& ac = g_liveRecords.emplace_back();
+    ac.hexid = kHexid, ac.callsign = "DLH4AB", ac.lifeState = adding2sim;
+    g_hexidStack = {kHexid};
+    tick();
+    EXPECT_TRUE(g_createDeque.empty() && g_hexidStack.empty());
+    EXPECT_EQ(live(kHexid)->withdrawn, 1);
+    EXPECT_EQ(newLog().rfind("lf_handleAddingStack stream empty ?", 0), 0u);
+}
+
 // A stop raised during the per-second step (through the clock it reads) ends the pass there.
 TEST_F(TickTest, StopDuringThePerSecondStepEndsThePass) {
     g_simRunning = true;
