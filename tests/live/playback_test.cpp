@@ -287,8 +287,8 @@ TEST_F(PlaybackTest, GroundExtensionSpeeds) {
     };
     const Row rows[] = {{true, 140, 100}, {true, 139, 80},   {true, 100, 80},   {true, 80, 60},
                         {true, 60, 30},   {true, 59, 20},    {false, 30, 40},   {false, 31, 80},
-                        {false, 60, 80},  {false, 100, 110}, {false, 101, 150}, {false, 160, 170},
-                        {false, 161, 180}};
+                        {false, 60, 80},  {false, 100, 110}, {false, 101, 150}, {false, 140, 150},
+                        {false, 160, 170}, {false, 161, 180}};
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.landing << " " << row.gs);
         LiveAircraft ac = tst_here(taxi, false, row.gs);

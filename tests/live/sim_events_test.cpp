@@ -44,6 +44,7 @@ TEST_F(SimEventsTest, DrainTakesEachEventOffBeforeHandlingIt) {
         },
         qtk::UserErrorException);
     EXPECT_EQ(gf_messageText(), "DLH4AB 'Refused once more' could not be created by your Sim!");
+    EXPECT_NE(newLog().find("DLH4AB 'Refused once more' could not be created by your Sim!\n"), std::string::npos);
     EXPECT_EQ(g_uncreatableTitles, std::set<std::string>{"B738 DLH"});
     ASSERT_EQ(g_simEventQueue.size(), 1u);
     EXPECT_EQ(g_simEventQueue.front().kind, kEvRemoved);
