@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <tuple>
 
-#include <gtest/gtest.h>
-
 #include "aircraft/livery_fixture.h"
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
@@ -167,23 +165,20 @@ TEST_F(LiveryTablesTest, PickListsDrawOnlyWhatIsInstalled) {
     EXPECT_EQ(drawn, (std::set<std::string>{"C56X", "CL60"}));
 }
 
-TEST_F(LiveryTablesTest, ReserveOnlyOnceAndClearEmptiesEveryTable) {
+// Reserved once; codes that differ only in their last byte (A330, A338) keep one run each, titles
+// in order; a clear empties every table.
+TEST_F(LiveryTablesTest, ReserveOnceKeepCodesDifferingInTheLastByteApartAndClearAll) {
     gf_reserveLiveryTables();
     EXPECT_GE(g_lightTypes.capacity(), 64u);
     g_lightTypes.shrink_to_fit();
     gf_reserveLiveryTables();
     EXPECT_EQ(g_lightTypes.capacity(), 0u);
-    build({{"SWR", "A320", "t"}});
-    gf_clearLiveryTables();
-    EXPECT_TRUE(g_rawAirlineTable.empty() && g_typeTables[0].empty() && g_airlineTables[0].empty());
-}
-
-// Codes that differ only in their last byte (A330, A338) keep one run each, titles in order.
-TEST_F(LiveryTablesTest, CodesDifferingInTheLastByteStayApart) {
     build({{"SWR", "A338", "t1"}, {"SWR", "A330", "t2"}, {"SWR", "A338", "t0"}, {"SWR", "A330", "t3"}});
     ASSERT_EQ(g_rawAirlineTable.at("SWR").size(), 2u);
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A330"), (TitleList{"t2", "t3"}));
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A338"), (TitleList{"t0", "t1"}));
+    gf_clearLiveryTables();
+    EXPECT_TRUE(g_rawAirlineTable.empty() && g_typeTables[0].empty() && g_airlineTables[0].empty());
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <map>
 
-#include <gtest/gtest.h>
-
 #include "aircraft/aircraft_cfg.h"
 #include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
@@ -35,13 +33,6 @@ class LiveryScanTest : public LiveryTest {
         for (std::size_t i = 0; i < liveries.size(); ++i) text += gf_aircraftCfgSection(int(i), liveries[i]);
         tst_writeFile(fs::path(folder) / model / "aircraft.cfg", text);
     }
-    // The titles of LiveriesScanned.xml with their registrations.
-    static Strings written() {
-        Strings titles;
-        gf_parseLiveriesScanned(tst_readFile(g_liveriesScannedFile), "x");
-        for (const LiveryData& l : g_scannedLiveries) titles.push_back(l.title + " " + l.registration);
-        return titles;
-    }
 };
 
 LiveryData lf_liv(const char* airline, const char* type, const char* title, const char* reg = "") {
@@ -69,7 +60,10 @@ TEST_F(LiveryScanTest, FolderNumbersAndPriorityKeepTheLowestFolderOfEachAirlineA
     folders.insert(folders.begin() + 1, (folder_ / "missing").string());
     folders.insert(folders.begin() + 3, (folder_ / "plain.txt").string());
     ASSERT_EQ(lf_scanLiveryFolders(folders), ScanOutcome::Written);
-    EXPECT_EQ(written(), (Strings{"t1 ", "t2b ", "t4 ", "t9 ", "t10g ", "t11 ", "t12 "}));
+    gf_parseLiveriesScanned(tst_readFile(g_liveriesScannedFile), "x");
+    Strings titles;
+    for (const LiveryData& l : g_scannedLiveries) titles.push_back(l.title + " " + l.registration);
+    EXPECT_EQ(titles, (Strings{"t1 ", "t2b ", "t4 ", "t9 ", "t10g ", "t11 ", "t12 "}));
     EXPECT_EQ(tst_readFile(g_emptyCfgFilesFile), folders[11] + "\\e\\aircraft.cfg\n" + folders[2] + "\\e\\AIRCRAFT.CFG\n");
     EXPECT_NE(gf_capturedLog().find(folders[1] + " does not exist, skipped!\n2 liveries found in " + folders[2]),
               std::string::npos);

@@ -2,8 +2,6 @@
 
 #include <set>
 
-#include <gtest/gtest.h>
-
 #include "aircraft/livery_tables.h"
 #include "aircraft/regcode_files.h"
 #include "aircraft/regcodes.h"
@@ -44,38 +42,37 @@ struct LadderRow {
     std::set<std::string> titles;  // the titles the step may give
 };
 
-const LadderRow kLiveLadder[] = {
-    {"registration", 1, "DLH", "B77W", "HB-IJA", false, 1, {"A320 Swiss HB-IJA"}},
-    {"depth 1 without registration", 1, "SWR", "A321", "", false, 0, {}},
-    {"own airline and type", 2, "SWR", "A321", "", false, 2, {"A321 Swiss"}},
-    {"airline of the registration's record", 2, "XYZ", "A320", "HB-JVA", false, 2, {"FSLTL_A320_EDW"}},
-    {"record without operator is not asked", 2, "XYZ", "A321", "HB-JXB", false, 0, {}},
-    {"cargo aircraft takes passenger livery", 2, "DLH", "A320", "", true, 2, {"A320 Lufthansa"}},
-    {"cargo aircraft prefers cargo", 2, "DLH", "B744", "", true, 2, {"B744 Lufthansa Cargo"}},
-    {"passenger aircraft never cargo", 2, "DLH", "B744", "", false, 0, {}},
-    {"PVT tries ZZZ first", 2, "PVT", "A320", "", false, 4, {"A320 House"}},
-    {"PVT without a generic livery takes its own", 2, "PVT", "B738", "", false, 2, {"B738 Private"}},
-    {"similar type needs depth 3", 2, "DLH", "A321", "", false, 0, {}},
-    {"similar type of the airline", 3, "DLH", "A321", "", false, 3, {"A320 Lufthansa"}},
-    {"similar type of the record's airline", 3, "XYZ", "A20N", "HB-JVA", false, 3, {"FSLTL_A320_EDW"}},
-    {"heavy gets no generic at depth 3", 3, "UAE", "B77W", "", false, 0, {}},
-    {"heavy gets ZZZ only at depth 4", 4, "UAE", "A320", "", false, 4, {"A320 House"}},
-    {"heavy never any airline", 4, "UAE", "B77W", "", false, 0, {}},
-    {"ZZZ cargo for a cargo aircraft", 4, "ABX", "B738", "", true, 4, {"B738 House Cargo"}},
-    {"light ZZZ at depth 3", 3, "ABC", "PA28", "", false, 4, {"PA28 House"}},
-    {"light any airline", 3, "ABC", "DA42", "", false, 5, {"DA42 Flying Club"}},
-    {"light similar installed type", 3, "ABC", "C172", "", false, 6, {"PA28 House", "PA28 Flying Club"}},
-    {"light without similar entry draws a class type", 3, "ABC", "C208", "", false, 6,
-     {"PA28 House", "PA28 Flying Club", "DA42 Flying Club"}},
-    {"cargo at any airline takes only cargo", 3, "ABC", "DA42", "", true, 0, {}},
-    {"empty airline goes generic", 3, "", "DA42", "", false, 5, {"DA42 Flying Club"}},
-    {"bizjet class type", 3, "XJT", "C56X", "", false, 6, {"CL60 NetJets"}},
-    {"helicopter any airline", 3, "", "EC35", "", false, 5, {"EC35 Rega"}},
-    {"high performance stops", 4, "USAF", "F16", "", false, 0, {}},
-};
-
 TEST_F(MatchingTest, LiveLadderStepsAtEveryDepth) {
-    for (const LadderRow& row : kLiveLadder) {
+    const LadderRow rows[] = {
+        {"registration", 1, "DLH", "B77W", "HB-IJA", false, 1, {"A320 Swiss HB-IJA"}},
+        {"depth 1 without registration", 1, "SWR", "A321", "", false, 0, {}},
+        {"own airline and type", 2, "SWR", "A321", "", false, 2, {"A321 Swiss"}},
+        {"airline of the registration's record", 2, "XYZ", "A320", "HB-JVA", false, 2, {"FSLTL_A320_EDW"}},
+        {"record without operator is not asked", 2, "XYZ", "A321", "HB-JXB", false, 0, {}},
+        {"cargo aircraft takes passenger livery", 2, "DLH", "A320", "", true, 2, {"A320 Lufthansa"}},
+        {"cargo aircraft prefers cargo", 2, "DLH", "B744", "", true, 2, {"B744 Lufthansa Cargo"}},
+        {"passenger aircraft never cargo", 2, "DLH", "B744", "", false, 0, {}},
+        {"PVT tries ZZZ first", 2, "PVT", "A320", "", false, 4, {"A320 House"}},
+        {"PVT without a generic livery takes its own", 2, "PVT", "B738", "", false, 2, {"B738 Private"}},
+        {"similar type needs depth 3", 2, "DLH", "A321", "", false, 0, {}},
+        {"similar type of the airline", 3, "DLH", "A321", "", false, 3, {"A320 Lufthansa"}},
+        {"similar type of the record's airline", 3, "XYZ", "A20N", "HB-JVA", false, 3, {"FSLTL_A320_EDW"}},
+        {"heavy gets no generic at depth 3", 3, "UAE", "B77W", "", false, 0, {}},
+        {"heavy gets ZZZ only at depth 4", 4, "UAE", "A320", "", false, 4, {"A320 House"}},
+        {"heavy never any airline", 4, "UAE", "B77W", "", false, 0, {}},
+        {"ZZZ cargo for a cargo aircraft", 4, "ABX", "B738", "", true, 4, {"B738 House Cargo"}},
+        {"light ZZZ at depth 3", 3, "ABC", "PA28", "", false, 4, {"PA28 House"}},
+        {"light any airline", 3, "ABC", "DA42", "", false, 5, {"DA42 Flying Club"}},
+        {"light similar installed type", 3, "ABC", "C172", "", false, 6, {"PA28 House", "PA28 Flying Club"}},
+        {"light without similar entry draws a class type", 3, "ABC", "C208", "", false, 6,
+         {"PA28 House", "PA28 Flying Club", "DA42 Flying Club"}},
+        {"cargo at any airline takes only cargo", 3, "ABC", "DA42", "", true, 0, {}},
+        {"empty airline goes generic", 3, "", "DA42", "", false, 5, {"DA42 Flying Club"}},
+        {"bizjet class type", 3, "XJT", "C56X", "", false, 6, {"CL60 NetJets"}},
+        {"helicopter any airline", 3, "", "EC35", "", false, 5, {"EC35 Rega"}},
+        {"high performance stops", 4, "USAF", "F16", "", false, 0, {}},
+    };
+    for (const LadderRow& row : rows) {
         SCOPED_TRACE(row.what);
         MATCHING_DEPTH.set(row.depth);
         g_matchCounters.fill(0);
@@ -131,24 +128,23 @@ TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
     EXPECT_EQ(byReg.liveryTitle, "A320 Swiss HB-IJA");
 }
 
-const LadderRow kParkedLadder[] = {
-    {"registration", 1, "DLH", "B77W", "HB-IJA", false, 1, {"A320 Swiss HB-IJA"}},
-    {"depth 1", 1, "SWR", "A321", "", false, 0, {}},
-    {"own airline", 2, "SWR", "A321", "", false, 2, {"A321 Swiss"}},
-    {"empty airline looked up as it is", 2, "", "A320", "", false, 0, {}},
-    {"stand makes it cargo", 2, "DLH", "B744", "", true, 2, {"B744 Lufthansa Cargo"}},
-    {"PVT", 2, "PVT", "A320", "", false, 4, {"A320 House"}},
-    {"record's airline", 2, "XYZ", "A320", "HB-JVA", false, 2, {"FSLTL_A320_EDW"}},
-    {"similar", 3, "DLH", "A20N", "", false, 3, {"A320 Lufthansa"}},
-    // The second pass draws the similar types of the aircraft's own airline, which has none here.
-    {"second similar pass uses the own airline's types", 3, "XYZ", "A321", "HB-JVA", false, 0, {}},
-    {"generic", 3, "ABC", "DA42", "", false, 5, {"DA42 Flying Club"}},
-    {"heavy", 3, "UAE", "B744", "", false, 0, {}},
-};
-
 TEST_F(MatchingTest, ParkedLadderLogsEachStepAndCountsNothing) {
+    const LadderRow rows[] = {
+        {"registration", 1, "DLH", "B77W", "HB-IJA", false, 1, {"A320 Swiss HB-IJA"}},
+        {"depth 1", 1, "SWR", "A321", "", false, 0, {}},
+        {"own airline", 2, "SWR", "A321", "", false, 2, {"A321 Swiss"}},
+        {"empty airline looked up as it is", 2, "", "A320", "", false, 0, {}},
+        {"stand makes it cargo", 2, "DLH", "B744", "", true, 2, {"B744 Lufthansa Cargo"}},
+        {"PVT", 2, "PVT", "A320", "", false, 4, {"A320 House"}},
+        {"record's airline", 2, "XYZ", "A320", "HB-JVA", false, 2, {"FSLTL_A320_EDW"}},
+        {"similar", 3, "DLH", "A20N", "", false, 3, {"A320 Lufthansa"}},
+        // The second pass draws the similar types of the aircraft's own airline, which has none here.
+        {"second similar pass uses the own airline's types", 3, "XYZ", "A321", "HB-JVA", false, 0, {}},
+        {"generic", 3, "ABC", "DA42", "", false, 5, {"DA42 Flying Club"}},
+        {"heavy", 3, "UAE", "B744", "", false, 0, {}},
+    };
     LOG.set(true);
-    for (const LadderRow& row : kParkedLadder) {
+    for (const LadderRow& row : rows) {
         SCOPED_TRACE(row.what);
         MATCHING_DEPTH.set(row.depth);
         AircraftRec ac = aircraft(row.airline, row.type, row.reg, !row.cargo);
@@ -162,16 +158,9 @@ TEST_F(MatchingTest, ParkedLadderLogsEachStepAndCountsNothing) {
     EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
 }
 
-namespace fs = std::filesystem;
-
 class RegcodesTest : public LiveryTest {
   protected:
     void writeAig(std::string_view xml) { tst_writeFile(g_aigRegcodesEnc, gf_encryptBytes(xml)); }
-};
-
-const std::vector<Liv> kInstalled = {
-    {"SWR", "A320", "A320 Swiss A", false, "HB-IJA"}, {"SWR", "A320", "A320 Swiss B", false, "HB-IJA"},
-    {"SWR", "A321", "A321 Swiss Special"}, {"DLH", "A320", "A320 Lufthansa", false, "D-AIZA"},
 };
 
 TEST_F(RegcodesTest, LinesAndDocumentsWithErrorsKeepTheGoodEntries) {
@@ -202,7 +191,8 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
              "<livery title=\"Not installed\" reg=\"HB-XXX\" special=\"true\"/>"
              "<livery title=\"A321 Swiss Special\" special=\"true\"/></AIG-regcodes>");
     tst_writeFile("input/my_regcodes/mine.TXT", "A320 Lufthansa;HB-IJZ\nA320 Swiss A;D-AIZA\n");
-    build(kInstalled);
+    build({{"SWR", "A320", "A320 Swiss A", false, "HB-IJA"}, {"SWR", "A320", "A320 Swiss B", false, "HB-IJA"},
+           {"SWR", "A321", "A321 Swiss Special"}, {"DLH", "A320", "A320 Lufthansa", false, "D-AIZA"}});
     EXPECT_EQ(std::tuple(g_regToLivery.at("HB-IJA"), g_regToLivery.at("HB-IJZ"), g_regToLivery.at("D-AIZA")),
               std::tuple("A320 Swiss B", "A320 Lufthansa", "A320 Swiss A"));
     EXPECT_FALSE(g_regToLivery.contains("HB-XXX"));
@@ -221,7 +211,7 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
                        "Offline regcode files processed, results can be found in 'output/info/OfflineRegcodes.txt'\n"
                        "1 special liveries\n3 registration codes\n"),
               std::string::npos) << log;
-    EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
+    EXPECT_FALSE(std::filesystem::exists(g_aigRegcodesXml));
 }
 
 TEST_F(RegcodesTest, DontUseTitlesBeforeAScan) {
@@ -231,7 +221,7 @@ TEST_F(RegcodesTest, DontUseTitlesBeforeAScan) {
     EXPECT_EQ(g_dontUseTitles, (std::vector<std::string>{"Skip me", "Skip too", "Skip me"}));
     EXPECT_TRUE(lf_isDontUseTitle("Skip too") && !lf_isDontUseTitle("Keep"));
     EXPECT_EQ(newLog(), "1 don't use title read\n2 don't use titles read from files in input/my_regcodes\n");
-    EXPECT_FALSE(fs::exists(g_aigRegcodesXml));
+    EXPECT_FALSE(std::filesystem::exists(g_aigRegcodesXml));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "aircraft/type_database.h"
 
-#include <gtest/gtest.h>
-
 #include "core/errors.h"
 #include "core/log.h"
 #include "support/work_folder.h"

@@ -1,7 +1,5 @@
 #include "airports/park_airports.h"
 
-#include <filesystem>
-
 #include <fmt/format.h>
 
 #include "airports/airport_list.h"
@@ -163,13 +161,10 @@ std::string tst_closest(LatLon p) {
     return found ? found->get().code : "-";
 }
 
-// A parking file whose stands stand so many metres north of the user.
-std::string tst_standsNorth(std::initializer_list<std::pair<const char*, double>> stands) {
-    std::string text = "<meta/><parkpositions>";
-    for (const auto& [id, northM] : stands)
-        text += fmt::format(R"(<parkpos id="{}" latitude="{:.9f}" longitude="{}"/>)", id,
-                            kUser.lat + gf_metersToNm(northM) / 60.0, kUser.lon);
-    return text + "</parkpositions>";
+// A parking file whose one stand stands so many metres north of the user.
+std::string tst_standNorth(const char* id, double northM) {
+    return fmt::format(R"(<meta/><parkpositions><parkpos id="{}" latitude="{:.9f}" longitude="{}"/>)"
+                       "</parkpositions>", id, kUser.lat + gf_metersToNm(northM) / 60.0, kUser.lon);
 }
 
 // Zurich and Dubendorf lie 5.65 nm apart; the pole and the antimeridian must not fool the search.
@@ -196,8 +191,8 @@ TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
     for (const auto& [zurichM, dubendorfM, code, log] : stands) {
         SCOPED_TRACE(fmt::format("{} {}", zurichM, dubendorfM));
         fs::remove_all("airports/my_thirdparty");
-        if (zurichM >= 0) tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_standsNorth({{"Z1", zurichM}}));
-        if (dubendorfM >= 0) tst_writeFile("airports/my_thirdparty/LSMD.xml", tst_standsNorth({{"D1", dubendorfM}}));
+        if (zurichM >= 0) tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_standNorth("Z1", zurichM));
+        if (dubendorfM >= 0) tst_writeFile("airports/my_thirdparty/LSMD.xml", tst_standNorth("D1", dubendorfM));
         restartLog();
         EXPECT_EQ(tst_closest(kUser), code);
         EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + log);

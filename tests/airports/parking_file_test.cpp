@@ -284,25 +284,8 @@ TEST_F(ApfSiteTest, LookupOrder) {
 
 using StandTest = WorkFolderTest;
 
-// Numbers the stands; every neighbour list is the rule applied to every pair (1.1 x distance < sum of radii).
-void tst_expectNeighboursOfEveryPair(const std::vector<std::array<double, 3>>& places) {  // lat, lon, radius m
-    gf_clearStands();
-    for (const auto& [lat, lon, radiusM] : places)
-        g_stands.emplace_back("S", std::vector<StandOption>{}, lat, lon, 0.0, radiusM, false, false, false);
-    gf_numberStands();
-    gf_numberStands();  // numbering again does not duplicate the lists
-    for (size_t i = 0; i < g_stands.size(); ++i) {
-        std::vector<uint32_t> expected;
-        for (size_t j = 0; j < g_stands.size(); ++j)
-            if (i != j && 1.1 * gf_haversineNm(g_stands[i].position(), g_stands[j].position()) <
-                              g_stands[i].radius + g_stands[j].radius)
-                expected.push_back(static_cast<uint32_t>(j + 1));
-        EXPECT_EQ(std::make_tuple(g_stands[i].standId, gf_publishedStands()->at(i).position.lat),
-                  std::make_tuple(i + 1, g_stands[i].latitude));  // the simulator thread's copy too
-        EXPECT_EQ(g_stands[i].neighbours, expected) << "stand " << i + 1;
-    }
-}
-
+// Numbers the stands (lat, lon, radius m); every neighbour list is the rule applied to every pair
+// (1.1 x distance < sum of radii).
 TEST_F(StandTest, NeighboursAreThePairsTheRuleFinds) {
     constexpr double kDegPerM = 1.0 / 1852.0 / 60.0;
     const std::tuple<const char*, std::vector<std::array<double, 3>>, size_t> rows[] = {
@@ -314,7 +297,22 @@ TEST_F(StandTest, NeighboursAreThePairsTheRuleFinds) {
     };
     for (const auto& [name, places, neighbours] : rows) {
         SCOPED_TRACE(name);
-        tst_expectNeighboursOfEveryPair(places);
+        gf_clearStands();
+        for (const auto& [lat, lon, radiusM] : places)
+            g_stands.emplace_back("S", std::vector<StandOption>{}, lat, lon, 0.0, radiusM, false, false,
+                                  false);
+        gf_numberStands();
+        gf_numberStands();  // numbering again does not duplicate the lists
+        for (size_t i = 0; i < g_stands.size(); ++i) {
+            std::vector<uint32_t> expected;
+            for (size_t j = 0; j < g_stands.size(); ++j)
+                if (i != j && 1.1 * gf_haversineNm(g_stands[i].position(), g_stands[j].position()) <
+                                  g_stands[i].radius + g_stands[j].radius)
+                    expected.push_back(static_cast<uint32_t>(j + 1));
+            EXPECT_EQ(std::make_tuple(g_stands[i].standId, gf_publishedStands()->at(i).position.lat),
+                      std::make_tuple(i + 1, g_stands[i].latitude));  // the simulator thread's copy too
+            EXPECT_EQ(g_stands[i].neighbours, expected) << "stand " << i + 1;
+        }
         EXPECT_EQ(g_stands[0].neighbours.size(), neighbours);
     }
     EXPECT_DOUBLE_EQ(Stand("A", {}, 1, 1, 0, 18.52, true, false, true).radius, 0.01);  // metres to nm

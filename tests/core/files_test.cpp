@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <sstream>
 
-#include <gtest/gtest.h>
-
 #include "core/atomic_file.h"
 #include "core/crypto.h"
 #include "core/errors.h"

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr double kTwoPi = 2 * kPi;
-
 // Reference values from an independent vector computation (atan2 of cross and dot product of the
 // unit vectors) on the same sphere, where one degree of arc is exactly 60 nm.
 struct Leg {
@@ -44,7 +42,7 @@ TEST(Geo, KnownDistancesAndBearingsAndTheirWayBack) {
     EXPECT_EQ(gf_haversineNm({47.5, 8.5}, {47.5, 8.5}), 0.0);
     EXPECT_NEAR(gf_destinationPoint({51.5, -0.46}, 1.0, 0).lat, 51.5, 1e-12);
     // atan2 gives a negative angle so small that adding 2 pi rounds it to 2 pi itself.
-    EXPECT_LT(gf_bearingRad({0, 0}, {10, -1e-300}), kTwoPi);
+    EXPECT_LT(gf_bearingRad({0, 0}, {10, -1e-300}), 2 * kPi);
 }
 
 TEST(Geo, PositionSetThreshold) {

@@ -1,10 +1,7 @@
-#include <filesystem>
 #include <limits>
 #include <thread>
 
 #include <fmt/format.h>
-
-#include <gtest/gtest.h>
 
 #include "core/log.h"
 #include "core/param_rules.h"

@@ -1,9 +1,7 @@
 #include <array>
 #include <cstdlib>
-#include <filesystem>
 #include <fmt/format.h>
 #include <future>
-#include <gtest/gtest.h>
 #include <random>
 #include <stdexcept>
 
@@ -17,8 +15,6 @@
 #include "shell/run_control.h"
 #include "support/http_server.h"
 #include "support/work_folder.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -123,7 +119,7 @@ TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
     EXPECT_EQ(tst_readFile("LOWW.xml"), "");
     EXPECT_FALSE(gf_download(handle, fmt::format("http://127.0.0.1:{}/P3D/x.xml", tst_deadLocalPort()), "x.xml", false));
     EXPECT_FALSE(gf_download(nullptr, gf_downloadBaseUrl() + "input/dbase.enc", "none.enc", true));
-    EXPECT_FALSE(fs::exists("none.enc"));
+    EXPECT_FALSE(std::filesystem::exists("none.enc"));
     EXPECT_FALSE(gf_download(handle, gf_downloadBaseUrl() + "input/dbase.enc", "no/such/dbase.enc", true));
     EXPECT_EQ(server.requestCount(), 3);
     EXPECT_EQ(gf_capturedLog(), "Could not open output file: no/such/dbase.enc\n");

@@ -48,7 +48,6 @@ class SimLinkTest : public WorkFolderTest {
         return SimConnect_RequestDataOnSimObjectType(g_hSimConnect, kReqObjectScan, kDefObjectScan, radiusMeters,
                                                      SimObjectType::Aircraft);
     }
-    // Takes every event pushed so far.
     std::vector<SimEventRec> drain() {
         std::lock_guard lock(g_simEventMutex);
         return std::exchange(g_simEventQueue, {});
@@ -60,10 +59,9 @@ class SimLinkTest : public WorkFolderTest {
         r.onGround = onGround ? 1 : 0, r.callsign = callsign, r.liveryTitle = title, r.hexid = hexid;
         return r;
     }
-    // Queues a create, sends it and lets it appear; the next scan finds it.
-    void createAndAppear(const std::string& callsign, std::string_view title, uint32_t hexid, double altitudeFt,
-                         bool onGround) {
-        gf_queueCreate(createRec(callsign, title, hexid, altitudeFt, onGround));
+    // Queues BAW123 as object 3, sends it and lets it appear; the next scan finds it.
+    void createAndAppear() {
+        gf_queueCreate(createRec("BAW123", kA320, 0x4CA123, 3083, false));
         frames(4);
     }
     // Scan, one frame for the answers, and the events they gave.

@@ -53,7 +53,7 @@ TEST_F(SimLinkTest, CreatesScansRefusalsAndRemovesAreReportedOnce) {
 // Lights, client events and data definition 401 reach the simulator in the order queued, once.
 TEST_F(SimLinkTest, CommandListsAreSentInOrderOnce) {
     start();
-    createAndAppear("BAW123", kA320, 0x4CA123, 3083, false);
+    createAndAppear();
     const size_t before = gf_standinJournal().size();
     gf_queueLights(3, {1, 1, 0, 0, 1, 1, 0});
     gf_queueData401(3, 0, 0, 0);
@@ -144,7 +144,7 @@ TEST_F(SimLinkTest, FlightPlanIsWrittenForSafeCodesAndTheSimulatorTakesIt) {
     EXPECT_EQ(std::distance(fs::directory_iterator("flightplans"), fs::directory_iterator()), 1)
         << "no temporary file left behind";
     start();
-    createAndAppear("BAW123", kA320, 0x4CA123, 3083, false);
+    createAndAppear();
     std::lock_guard lock(g_simCommandMutex);
     EXPECT_EQ(SimConnect_AISetAircraftFlightPlan(g_hSimConnect, 3, "flightplans/3.pln", kReqFlightPlan), S_OK);
     EXPECT_EQ(gf_standinObject(3)->planDeparture + gf_standinObject(3)->planDestination, "EGLLLSZH");
@@ -200,7 +200,7 @@ TEST_F(SimLinkTest, DoubleBufferUnderContention) {
         Scenario s = baseScenario();
         s.frameRate = frameRate;  // at 60 the frame events keep the published rate above 50
         start(s);
-        createAndAppear("BAW123", kA320, 0x4CA123, 3083, false);
+        createAndAppear();
         constexpr int kTicks = 3000;
         gf_appendPosition({0, 0, 0, 0, 0, 3000, 0, 0, 3});
         ASSERT_TRUE(gf_handOverPositions());

@@ -26,24 +26,6 @@ std::size_t lf_begin(std::string& out, uint16_t id) {
 }
 void lf_end(std::string& out, std::size_t start) { lf_set32(out, start + 2, static_cast<uint32_t>(out.size() - start)); }
 
-void lf_name(std::string& out, const std::string& name) {
-    const std::size_t start = lf_begin(out, 0x19);
-    out += name;
-    while ((out.size() - start) % 4 != 0) out.push_back('\0');
-    lf_end(out, start);
-}
-
-void lf_helipad(std::string& out, const BglHelipadSpec& h) {
-    const std::size_t start = lf_begin(out, 0x26);
-    out.append(6, '\0');  // +0x06..0x0B: surface and flags, not read
-    lf_put32(out, lf_packLon(h.lon));
-    lf_put32(out, lf_packLat(h.lat));
-    out.append(8, '\0');  // +0x14 altitude, +0x18 length
-    lf_putFloat(out, h.widthM);
-    lf_putFloat(out, h.headingDeg);
-    lf_end(out, start);
-}
-
 void lf_parkingList(std::string& out, uint16_t id, const std::vector<BglParkingSpec>& list) {
     const std::size_t start = lf_begin(out, id);
     lf_put16(out, static_cast<uint16_t>(list.size()));
@@ -67,8 +49,22 @@ std::string lf_airportRecord(const BglAirportSpec& a) {
     out.resize(start + (a.id == 0xAB ? 0x3C : 0x38), '\0');
     lf_set32(out, start + 0x14, static_cast<uint32_t>(a.altitudeMm));
     lf_set32(out, start + 0x28, a.icaoPacked);
-    for (const std::string& name : a.names) lf_name(out, name);
-    for (const BglHelipadSpec& h : a.helipads) lf_helipad(out, h);
+    for (const std::string& name : a.names) {
+        const std::size_t nameAt = lf_begin(out, 0x19);
+        out += name;
+        while ((out.size() - nameAt) % 4 != 0) out.push_back('\0');
+        lf_end(out, nameAt);
+    }
+    for (const BglHelipadSpec& h : a.helipads) {
+        const std::size_t padAt = lf_begin(out, 0x26);
+        out.append(6, '\0');  // +0x06..0x0B: surface and flags, not read
+        lf_put32(out, lf_packLon(h.lon));
+        lf_put32(out, lf_packLat(h.lat));
+        out.append(8, '\0');  // +0x14 altitude, +0x18 length
+        lf_putFloat(out, h.widthM);
+        lf_putFloat(out, h.headingDeg);
+        lf_end(out, padAt);
+    }
     if (!a.parkings.empty()) lf_parkingList(out, a.id == 0xAB ? 0xAD : 0x3D, a.parkings);
     lf_end(out, start);
     return out;

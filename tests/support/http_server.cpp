@@ -27,19 +27,6 @@ int lf_bindLoopback(int fd) {
     return ntohs(addr.sin_port);
 }
 
-// Reads until the end of the request head, at most 16 KiB and 5 s without data.
-std::string lf_readHead(int client) {
-    std::string head;
-    char buf[1024];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 16 * 1024) {
-        pollfd p{client, POLLIN, 0};
-        ssize_t n = poll(&p, 1, 5000) > 0 ? recv(client, buf, sizeof buf, 0) : 0;
-        if (n <= 0) break;
-        head.append(buf, static_cast<size_t>(n));
-    }
-    return head;
-}
-
 void lf_sendAll(int client, std::string_view data) {
     for (ssize_t n; !data.empty(); data.remove_prefix(static_cast<size_t>(n)))
         if ((n = send(client, data.data(), data.size(), MSG_NOSIGNAL)) <= 0) return;
@@ -98,7 +85,15 @@ void HttpServer::serve() {
 }
 
 void HttpServer::answer(int client) {
-    const std::string head = lf_readHead(client);
+    // Reads until the end of the request head, at most 16 KiB and 5 s without data.
+    std::string head;
+    char buf[1024];
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 16 * 1024) {
+        pollfd p{client, POLLIN, 0};
+        ssize_t n = poll(&p, 1, 5000) > 0 ? recv(client, buf, sizeof buf, 0) : 0;
+        if (n <= 0) break;
+        head.append(buf, static_cast<size_t>(n));
+    }
     std::istringstream first(head.substr(0, head.find("\r\n")));
     std::string method, target;
     first >> method >> target;

@@ -23,7 +23,6 @@ class HttpServer {
     std::string baseUrl() const;  // "http://127.0.0.1:<port>/"
     // Requests answered so far (any status).
     int requestCount() const { return requests_.load(); }
-    // The User-Agent header of the last request.
     std::string lastUserAgent() const;
 
   private:
