@@ -106,8 +106,11 @@ TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
         EXPECT_EQ(MAX_LIVE_SEL.value(), chosen) << written;
         EXPECT_EQ(gf_capturedLog(), read_ + fmt::format("          MAX_LIVE                : {}\n", chosen));
     }
-    merge("", "");  // no MAX_LIVE: the user's choice stands
-    EXPECT_EQ(std::make_tuple(MAX_LIVE_SEL.value(), gf_capturedLog()), std::make_tuple(500, read_));
+    merge("", "");  // no MAX_LIVE: the user's choice stands; no percentage: 30
+    EXPECT_EQ(std::make_tuple(MAX_LIVE_SEL.value(), parking_percentage.value(), gf_capturedLog()),
+              std::make_tuple(500, 30, read_));
+    merge(R"(<parameter name="parking_percentage" value="37"/>)", "");
+    EXPECT_EQ(parking_percentage.value(), 35);
 }
 
 TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
