@@ -123,6 +123,14 @@ TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
 }
 
 // A nearer listed airport in sight takes the loaded one's place; the loaded one at the front stays.
+// A park airport without a parking file anywhere is given up, and the message line says why.
+TEST_F(ParkAirportsTest, AParkAirportWithoutAFileIsGivenUp) {
+    ASSERT_TRUE(lf_setParkAirport("LSMD"));
+    lf_loadParkAirport(true);
+    EXPECT_EQ(gf_messageText(), "lf_readParkedFile LSMD not found");
+    EXPECT_EQ(g_parkAirport.code, "");
+}
+
 TEST_F(ParkAirportsTest, ANearerListedAirportInSightTakesOver) {
     ASSERT_TRUE(lf_setParkAirport("LSZH"));
     for (const std::string front : {"LSZH", "LSMD"}) {

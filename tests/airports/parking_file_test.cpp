@@ -297,6 +297,7 @@ TEST_F(StandTest, NeighboursAreThePairsTheRuleFinds) {
         {"40 m apart at 80 north", {{80, 8, 20}, {80, 8 + 40 * kDegPerM / std::cos(gf_degToRad(80)), 25}}, 1},
         {"either side of the date line", {{10, 179.99995, 20}, {10, -179.99995, 20}}, 1},
         {"same position, radius 1 m", {{1, 1, 1}, {1, 1, 0}}, 1},
+        {"across a band's edge, 5 m west", {{30 * kDegPerM, 8, 20}, {40 * kDegPerM, 8 - 5 * kDegPerM, 20}}, 1},
     };
     for (const auto& [name, places, neighbours] : rows) {
         SCOPED_TRACE(name);
