@@ -81,6 +81,8 @@ TEST_F(TimeShiftTest, ChangedShiftRemovesEveryAircraftInTheSimulatorOrOnItsWay) 
     EXPECT_EQ(gf_findLiveByHexid(4)->lifeState, buffer)
         << "not in the simulator yet: it spawns on the new time";
     EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim) << "the statics go too";
+    gf_resetIntake();
+    EXPECT_TRUE(g_liveRecords.empty() && g_staticAircraft.empty()) << "the next run starts without them";
 }
 
 TEST_F(TimeShiftTest, SimulatorTimeIsFollowedWhenItJumps) {
