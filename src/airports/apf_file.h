@@ -114,6 +114,12 @@ template <class Visit>
 void gf_forEachParkpos(const pugi::xml_document& doc, Visit&& visit) {
     gf_forEachChild(doc.child("parkpositions"), "parkpos", visit);
 }
+// Their count.
+inline size_t gf_parkposCount(const pugi::xml_document& doc) {
+    size_t count = 0;
+    gf_forEachParkpos(doc, [&](pugi::xml_node) { ++count; });
+    return count;
+}
 
 // Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'), airline
 // and type from the type database's record of "reg", else from "airl" and "type".

@@ -83,8 +83,7 @@ void lf_readHeader(const pugi::xml_document& doc, const std::string& location, P
 }
 
 void lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
-    size_t count = 0;
-    gf_forEachParkpos(doc, [&](pugi::xml_node) { ++count; });
+    const size_t count = gf_parkposCount(doc);
     g_stands.reserve(g_stands.size() + count);
     // The ids as the document holds them: no copies for the check.
     StandIdIndex seen(count);

@@ -214,10 +214,8 @@ void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
                                    learnedName, archivedName),
                        true);
     lf_applySettings(doc);
-    size_t count = 0;
-    gf_forEachParkpos(doc, [&](pugi::xml_node) { ++count; });
     std::vector<LearnedParkpos> positions;
-    positions.reserve(count);
+    positions.reserve(gf_parkposCount(doc));
     size_t manual = 0;
     gf_forEachParkpos(doc, [&](pugi::xml_node node) {
         positions.push_back({node, gf_parkposAttributes(node)});
