@@ -128,7 +128,9 @@ TEST_F(ParkAirportsTest, AParkAirportWithoutAFileIsGivenUp) {
     ASSERT_TRUE(lf_setParkAirport("LSMD"));
     lf_loadParkAirport(true);
     EXPECT_EQ(gf_messageText(), "lf_readParkedFile LSMD not found");
+    EXPECT_NE(gf_capturedLog().find("lf_readParkedFile LSMD not found\n"), std::string::npos);
     EXPECT_EQ(g_parkAirport.code, "");
+    EXPECT_TRUE(gf_controlState(ctl::kDestination).enabled);
 }
 
 TEST_F(ParkAirportsTest, ANearerListedAirportInSightTakesOver) {
