@@ -1,22 +1,41 @@
 #include "live/respawn.h"
 
+#include <algorithm>
+
+#include <fmt/format.h>
+
 #include "aircraft/matching.h"
+#include "aircraft/regcodes.h"
+#include "airports/park_airports.h"
+#include "airports/stand.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
+#include "live/adding_stack.h"
 #include "live/air_motion.h"
 #include "live/live_fixture.h"
 #include "live/removal.h"
+#include "live/parking_conflicts.h"
+#include "live/sim_events.h"
+#include "live/spawn.h"
 
 namespace {
 
 constexpr const char* kTitle = "Boeing 737-800 Lufthansa";
 constexpr uint32_t kHexid = 0x4B1805;
 
+// The test database and three registrations more: one flown by an operator for its airline, one
+// of another airline, one whose own livery is installed.
+constexpr const char* kRegistrations = R"(<dbase><types>
+<type icao="B738" cat="Large" span="35.8"/><type icao="A320" cat="Large" span="35.8"/></types><registrations>
+<reg id="D-ABCD" airl="DLH" type="B738"/><reg id="D-EFGH" airl="DLH"/><reg id="D-AIZZ" airl="DLH" type="A320"/>
+<reg id="D-AOPR" airl="DLH" opr="CLH" type="A320"/><reg id="G-EUUA" airl="BAW" type="A320"/></registrations></dbase>)";
+
 class RespawnTest : public LiveTest {
   protected:
     void SetUp() override {
         LiveTest::SetUp();
+        gf_loadTypeDatabaseText(kRegistrations, "respawn dbase.xml");
         g_liveRecords.reserve(16);  // the cases hold references across appends
     }
     // An active B738 "DLH4AB" D-AIXX EDDF-EGLL flying at (50, 8) at 11000 ft, its livery remembered.
@@ -100,6 +119,11 @@ TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     EXPECT_FALSE(lf_respawnCheck(own, next("AFR7")));
     EXPECT_EQ(std::make_tuple(own.callsign, own.lifeState), std::make_tuple("AFR7", liveryrespawn));
     EXPECT_EQ(g_callsignList, std::vector<std::string>{"SWR12_"});
+    // Nor is it a ghost of itself when its own callsign gains the mark: the record is taken.
+    GUID_CHANGES.set(false);
+    LiveAircraft& marked = inFlight(kHexid + 4, "BAW9");
+    EXPECT_TRUE(lf_respawnCheck(marked, next("BAW9_")));
+    EXPECT_EQ(std::make_tuple(marked.callsign, marked.lifeState), std::make_tuple("BAW9_", active));
 }
 
 // A static aircraft that is active gives way to its live counterpart, logged with the rule.
@@ -147,6 +171,135 @@ TEST_F(RespawnTest, WindowBlockLogsTheRemoval) {
     gf_setLogCapture(true);
     gf_removeBlockedCallsign();
     EXPECT_EQ(gf_capturedLog(), gf_acLabel(ac) + " removed from simulator immediately while blocked\n");
+}
+
+// The registration: the database's airline and type are taken when the callsign names that
+// airline (or the aircraft flew under its registration), unless its operator is the aircraft's
+// airline; a registration with its own livery is a new identity only with another title.
+TEST_F(RespawnTest, RegistrationCheck) {
+    constexpr const char* kOtherTitle = "Airbus A320 Lufthansa";
+    const struct Row {
+        const char* what;
+        const char *acAirline, *acCallsign, *acReg, *recCallsign, *recReg;
+        bool respawned;
+        const char* type;
+        bool titleKept;
+    } rows[] = {
+        {"another registration, same airline and type", "DLH", "DLH4AB", "D-AIXX", "DLH4AB", "D-ABCD", false,
+         "B738", true},
+        {"another type, callsign of that airline", "DLH", "DLH4AB", "D-AIXX", "DLH4AB", "D-AIZZ", true,
+         "A320", false},
+        {"another type, callsign without airline", "DLH", "DLH4AB", "D-AIXX", "", "D-AIZZ", false, "B738",
+         true},
+        {"another airline's aircraft, callsign of ours", "DLH", "DLH4AB", "D-AIXX", "DLH4AB", "G-EUUA", false,
+         "B738", true},
+        {"the operator is the aircraft's airline", "CLH", "CLH4AB", "D-AIXX", "CLH4AB", "D-AOPR", false,
+         "B738", true},
+        {"the operator's aircraft, callsign of its airline", "DLH", "DLH4AB", "D-AIXX", "DLH4AB", "D-AOPR",
+         true, "A320", false},
+        {"flown under its registration", "DLH", "D-AIXX", "D-AIXX", "D-AIXX", "D-AIZZ", true, "A320", false},
+        {"first registration, the database agrees", "DLH", "DLH4AB", "", "DLH4AB", "D-ABCD", false, "B738",
+         true},
+        {"first registration, another type", "DLH", "DLH4AB", "", "DLH4AB", "D-AIZZ", true, "A320", false},
+        {"first registration, the database has no type", "DLH", "DLH4AB", "", "DLH4AB", "D-EFGH", false,
+         "B738", true},
+        {"first registration, another airline without type", "BAW", "BAW12", "", "BAW12", "D-EFGH", true,
+         "B738", false},
+        {"first registration, its own livery is ours", "DLH", "DLH4AB", "", "DLH4AB", "D-OURS", false, "B738",
+         true},
+        {"first registration, its own livery is another", "DLH", "DLH4AB", "", "DLH4AB", "D-AIZZ-L", true,
+         "B738", false},
+    };
+    GUID_CHANGES.set(true);
+    g_regToLivery.emplace("D-OURS", kTitle);
+    g_regToLivery.emplace("D-AIZZ-L", kOtherTitle);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_liveRecords.clear();
+        LiveAircraft& ac = inFlight(kHexid, r.acCallsign);
+        ac.airline = r.acAirline, ac.regcode = r.acReg;
+        EXPECT_EQ(lf_respawnCheck(ac, next(r.recCallsign, r.recReg)), !r.respawned);
+        EXPECT_EQ(std::make_tuple(ac.lifeState, ac.regcode, ac.type, ac.liveryTitle == kTitle),
+                  std::make_tuple(r.respawned ? liveryrespawn : active, std::string(r.recReg),
+                                  std::string(r.type), r.titleKept));
+        EXPECT_EQ(ac.flightState, r.titleKept ? flying : birth);
+    }
+}
+
+// The removal of a respawning aircraft is on its way: taking it out for good sends no second one.
+TEST_F(RespawnTest, RespawningAircraftRemovedIsNotRemovedTwice) {
+    LiveAircraft& ac = inFlight(kHexid);
+    liveryRespawn(ac);
+    ASSERT_EQ(g_removeDeque, std::deque<uint32_t>{7});
+    g_removeDeque.clear();  // sent to the simulator
+    removeAircraftFromSim(ac);
+    EXPECT_EQ(ac.lifeState, removingfromsim);
+    EXPECT_TRUE(g_removeDeque.empty());
+    gf_pushSimEvent({7, 0, 0, kEvRemoved, 0, 0});
+    gf_handleSimEvents();
+    EXPECT_EQ(gf_findLiveByHexid(kHexid), nullptr) << "erased when its object is gone, not respawned";
+}
+
+// A parked aircraft being created again holds its stand from the buffer: taken out there for a
+// block, from the feed or found by the spawn decision, it leaves the stand free.
+TEST_F(RespawnTest, RespawningParkedAircraftTakenOutOfTheBufferFreesItsStand) {
+    BLOCK_CALLSIGN.set("DLH4AB");
+    for (const bool fromFeed : {true, false}) {
+        SCOPED_TRACE(fromFeed ? "block event" : "spawn decision");
+        g_liveRecords.clear();
+        g_stands.assign(1, Stand("V1", {}, 50, 8, 0, 30, false, false, false));
+        gf_numberStands();
+        LiveAircraft& ac = inFlight(kHexid);
+        ac.flightState = parked, ac.standId = 1;
+        ASSERT_TRUE(gf_takeStand(ac));
+        liveryRespawn(ac);
+        gf_pushSimEvent({7, 0, 0, kEvRemoved, 0, 0});
+        gf_handleSimEvents();
+        ASSERT_EQ(std::make_tuple(ac.lifeState, g_stands[0].occupied),
+                  std::make_tuple(uint32_t{buffer}, true));
+        if (fromFeed) {
+            gf_pushBlockEvent(kHexid);
+            gf_handleSimEvents();
+        } else {
+            lf_spawnDecision(ac);
+        }
+        EXPECT_EQ(std::make_tuple(ac.eraseFlag, g_stands[0].occupied), std::make_tuple(uint8_t{1}, false));
+    }
+}
+
+// A blocked callsign goes on reporting every poll: the aircraft is logged and taken out once, and
+// its later records build nothing until the block ends.
+TEST_F(RespawnTest, BlockedAircraftThatGoesOnReportingIsLoggedOnce) {
+    BLOCK_CALLSIGN.set("DLH4AB");
+    const auto poll = [](double t) {
+        // As the decoder does: the block event, then the record itself, in a tick's order.
+        gf_pushBlockEvent(kHexid);
+        gf_handleSimEvents();
+        gf_eraseFinishedLive();
+        std::vector<LiveTrafficRecord> batch = {tst_record(kHexid, t, 50.0 + 0.01 * t, 8.0)};
+        gf_addTrafficBatch(batch, 0);
+        gf_takeFromAddingStack();
+    };
+    gf_setLogCapture(true);
+    int built = 0;
+    for (int i = 0; i < 10; ++i) {
+        poll(1000 + 2 * i);
+        built += gf_findLiveByHexid(kHexid) && g_liveRecords.front().stream.size() == 1 ? 1 : 0;
+    }
+    EXPECT_EQ(built, 1);
+    const std::string log = gf_capturedLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_NE(log.find("will be removed from buffer while blocked"), std::string::npos);
+    // Unblocked it comes back; blocked again it is logged again.
+    BLOCK_CALLSIGN.set("");
+    poll(1100);
+    ASSERT_NE(gf_findLiveByHexid(kHexid), nullptr);
+    BLOCK_CALLSIGN.set("DLH4AB");
+    poll(1102);
+    poll(1104);
+    EXPECT_EQ(gf_findLiveByHexid(kHexid), nullptr);
+    const std::string again = gf_capturedLog().substr(log.size());
+    EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 1) << again;
 }
 
 }  // namespace
