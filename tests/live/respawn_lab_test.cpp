@@ -30,6 +30,76 @@ std::vector<StandinObject> tst_objectsCalled(const std::string& atcId) {
     return found;
 }
 
+// A flight whose feed gives the aircraft's registration after a minute: the registration has its
+// own livery, installed or not.
+class RespawnLab : public FlightLab {
+  protected:
+    void SetUp() override {
+        FlightLab::SetUp();
+        // The lab's paths know no respawn: a new livery is matched from birth while the old
+        // object goes, and the removal and the new spawn may fall into one tick.
+        for (LabInvariant& inv : invariants)
+            if (inv.name == "state changes")
+                inv.check = [states = inv.check](const std::optional<LabSnapshot>& b,
+                                                 const LiveAircraft& ac) {
+                    const bool respawn = (ac.lifeState == liveryrespawn && ac.flightState == birth) ||
+                                         (b && b->lifeState == liveryrespawn && ac.lifeState == adding2sim);
+                    return respawn ? std::optional<std::string>() : states(b, ac);
+                };
+    }
+    // Two minutes level at 250 kt, fed point by point every 2 s with the 30 s delay; after a
+    // minute the records bring the registration, whose own livery is the title.
+    void fly(const std::string& registration, const char* title) {
+        g_regToLivery.emplace(registration, title);
+        Truth truth = lab_start(50.0, 8.0, 12000, 250, 90);
+        lab_straight(truth, 120);
+        startWorld(50.0, 8.0);
+        for (const TruthPoint& p : truth) {
+            LiveTrafficRecord r =
+                tst_trafficRecord(kHexid, "DLH4AB", "DLH", "B738",
+                                  {p.lat, p.lon, p.altFt, p.gsKt, p.trackDeg, p.vrateFpm}, 1000 + p.t);
+            if (p.t >= 60) r.regcode = registration;
+            feed({r}, 30);
+            run(2);
+            if (HasFailure()) return;
+        }
+    }
+};
+
+// A registration with another livery: the object is removed and created again with that title.
+TEST_F(RespawnLab, NewIdentityGivesANewObjectWithTheNewTitle) {
+    fly("D-ABYK", kTitleDlh744);
+    run(40);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(journalLines("CREATE"),
+              (std::vector<std::string>{fmt::format("CREATE DLH4AB {}", kTitleDlh738),
+                                        fmt::format("CREATE DLH4AB {}", kTitleDlh744)}));
+    EXPECT_EQ(journalLines("REMOVE").size(), 1u) << "the first object";
+    const std::vector<StandinObject> objects = tst_objectsCalled("DLH4AB");
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0].title, kTitleDlh744);
+    ASSERT_NE(live(kHexid), nullptr);
+    EXPECT_EQ(std::make_tuple(live(kHexid)->lifeState, live(kHexid)->objectId, live(kHexid)->liveryTitle),
+              std::make_tuple(uint32_t{active}, objects[0].id, std::string_view(kTitleDlh744)));
+}
+
+// A registration whose livery the simulator refuses: neither the object nor the record is left.
+TEST_F(RespawnLab, RefusedTitleGivesNeitherObjectNorRecord) {
+    fly("N739DL", kTitleDal739);
+    ASSERT_FALSE(HasFailure());
+    const std::vector<std::string> creates = journalLines("CREATE");
+    ASSERT_EQ(creates.size(), 2u);
+    EXPECT_EQ(creates[1], fmt::format("CREATE DLH4AB {}", kTitleDal739));
+    EXPECT_TRUE(tst_objectsCalled("DLH4AB").empty());
+    EXPECT_NE(
+        gf_capturedLog().find(fmt::format("DLH4AB '{}' could not be created by your Sim!\n", kTitleDal739)),
+        std::string::npos);
+    // Its later records, refused their livery, are dropped before they come near the simulator.
+    run(40);
+    EXPECT_EQ(live(kHexid), nullptr);
+    EXPECT_EQ(journalLines("CREATE").size(), 2u);
+}
+
 // A parked aircraft whose registration brings another livery is created again where it stands:
 // its stand stays its own and no other is taken, no half-hour is booked again, it stays parked;
 // only the title is new. With a free stand beside it or none.
