@@ -215,6 +215,37 @@ TEST_F(RespawnTest, RouteCheck) {
         EXPECT_EQ(ac.targetHeading, r.newFlightState == taxi ? 1.5 : 0.0);
         EXPECT_EQ(ac.liveryTitle, kTitle) << "a new route keeps the livery";
     }
+    // In the buffer the record's route is taken as it comes, an empty end changing nothing.
+    g_liveRecords.clear();
+    LiveAircraft& buffered = inFlight(kHexid);
+    buffered.lifeState = buffer;
+    LiveTrafficRecord rec = next("DLH4AB", "D-AIXX", "LFPG");
+    rec.destination = "";
+    EXPECT_TRUE(lf_respawnCheck(buffered, rec));
+    EXPECT_EQ(std::make_tuple(buffered.origin, buffered.destination), std::make_tuple("LFPG", "EGLL"));
+}
+
+// A new livery is matched from birth at the next spawn; only an aircraft parked on its stand
+// stays parked there.
+TEST_F(RespawnTest, ForgetLiveryParkedOnItsStandStaysParked) {
+    const struct Row {
+        const char* what;
+        uint32_t flightState, standId, after;
+    } rows[] = {
+        {"parked on its stand", parked, 1, parked},
+        {"parked without a stand", parked, 0, birth},
+        {"driving onto a stand", parking, 1, birth},
+        {"flying", flying, 0, birth},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_liveRecords.clear();
+        LiveAircraft& ac = inFlight(kHexid);
+        ac.flightState = r.flightState, ac.standId = r.standId;
+        lf_forgetLivery(ac);
+        EXPECT_EQ(std::make_tuple(ac.flightState, ac.liveryTitle, g_titleByHexid.contains(kHexid)),
+                  std::make_tuple(r.after, std::string_view(), false));
+    }
 }
 
 // The registration: the database's airline and type are taken when the callsign names that
