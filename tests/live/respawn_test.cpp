@@ -225,6 +225,38 @@ TEST_F(RespawnTest, RouteCheck) {
     EXPECT_EQ(std::make_tuple(buffered.origin, buffered.destination), std::make_tuple("LFPG", "EGLL"));
 }
 
+// Only an active aircraft that neither pushes back nor plays an extension of its stream, and is
+// not in its take-off roll or approach, is checked; any other takes the record as it stands.
+TEST_F(RespawnTest, RespawnCheckOnlyWhereTheAircraftCanBeCreatedAgain) {
+    const struct Row {
+        const char* what;
+        uint32_t lifeState, flightState;
+        int32_t extension;
+        bool approach, checked;
+    } rows[] = {
+        {"active", active, flying, 0, false, true},
+        {"extensions exhausted", active, flying, -1, false, true},
+        {"playing an extension", active, flying, 1, false, false},
+        {"pushing back", active, pushing_back, 0, false, false},
+        {"on its approach", active, flying, 0, true, false},
+        {"being created", adding2sim, flying, 0, false, false},
+        {"being removed", removingfromsim, flying, 0, false, false},
+    };
+    GUID_CHANGES.set(true);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_liveRecords.clear();
+        LiveAircraft& ac = inFlight(kHexid);
+        ac.lifeState = r.lifeState, ac.flightState = r.flightState, ac.extension = r.extension;
+        ac.approachFlag = r.approach;
+        EXPECT_EQ(lf_respawnCheck(ac, next("DLH5CD", "D-AIZZ")), !r.checked);
+        EXPECT_EQ(std::make_tuple(ac.callsign, ac.regcode, ac.lifeState),
+                  r.checked
+                      ? std::make_tuple(std::string("DLH5CD"), std::string("D-AIZZ"), uint32_t{liveryrespawn})
+                      : std::make_tuple(std::string("DLH4AB"), std::string("D-AIXX"), r.lifeState));
+    }
+}
+
 // A new livery is matched from birth at the next spawn; only an aircraft parked on its stand
 // stays parked there.
 TEST_F(RespawnTest, ForgetLiveryParkedOnItsStandStaysParked) {
