@@ -124,6 +124,11 @@ TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     LiveAircraft& marked = inFlight(kHexid + 4, "BAW9");
     EXPECT_TRUE(lf_respawnCheck(marked, next("BAW9_")));
     EXPECT_EQ(std::make_tuple(marked.callsign, marked.lifeState), std::make_tuple("BAW9_", active));
+    // A bare mark is no ghost of an aircraft without a callsign.
+    inFlight(kHexid + 5, "");
+    LiveAircraft& bare = inFlight(kHexid + 6, "EZY2");
+    EXPECT_TRUE(lf_respawnCheck(bare, next("_")));
+    EXPECT_EQ(bare.callsign, "_");
 }
 
 // A static aircraft that is active gives way to its live counterpart, logged with the rule.
@@ -397,6 +402,38 @@ TEST_F(RespawnTest, RespawningAircraftRemovedIsNotRemovedTwice) {
     gf_pushSimEvent({7, 0, 0, kEvRemoved, 0, 0});
     gf_handleSimEvents();
     EXPECT_EQ(gf_findLiveByHexid(kHexid), nullptr) << "erased when its object is gone, not respawned";
+}
+
+// Records of an aircraft a block took out build nothing only while it carries the callsign that
+// is still blocked.
+TEST_F(RespawnTest, BlockedAircraftIgnoredOnlyWhileTheBlockHolds) {
+    const struct Row {
+        const char* what;
+        uint32_t hexid;
+        const char *callsign, *blocked;
+        bool built;
+    } rows[] = {
+        {"still blocked", kHexid, "DLH4AB", "DLH4AB", false},
+        {"under a new callsign", kHexid, "DLH5CD", "DLH4AB", true},
+        {"block lifted", kHexid, "DLH4AB", "", true},
+        {"now flying the callsign blocked since", kHexid, "EZY1", "EZY1", true},
+        {"another aircraft of the blocked callsign", kHexid + 1, "DLH4AB", "DLH4AB", true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        gf_resetIntake();
+        BLOCK_CALLSIGN.set("DLH4AB");
+        inFlight(kHexid).lifeState = buffer;
+        gf_pushBlockEvent(kHexid);
+        gf_handleSimEvents();
+        gf_eraseFinishedLive();
+        ASSERT_TRUE(g_liveRecords.empty());
+        BLOCK_CALLSIGN.set(r.blocked);
+        std::vector<LiveTrafficRecord> batch = {tst_record(r.hexid, 1000, 50.0, 8.0, r.callsign)};
+        gf_addTrafficBatch(batch, 0);
+        gf_takeFromAddingStack();
+        EXPECT_EQ(gf_findLiveByHexid(r.hexid) != nullptr, r.built);
+    }
 }
 
 // A parked aircraft being created again holds its stand from the buffer: taken out there for a
