@@ -25,11 +25,12 @@ constexpr const char* kTitle = "Boeing 737-800 Lufthansa";
 constexpr uint32_t kHexid = 0x4B1805;
 
 // The test database and three registrations more: one flown by an operator for its airline, one
-// of another airline, one whose own livery is installed.
+// of another airline, and D-ALIV, which has a livery of its own (as the unknown D-OURS and D-AIZZ-L).
 constexpr const char* kRegistrations = R"(<dbase><types>
 <type icao="B738" cat="Large" span="35.8"/><type icao="A320" cat="Large" span="35.8"/></types><registrations>
 <reg id="D-ABCD" airl="DLH" type="B738"/><reg id="D-EFGH" airl="DLH"/><reg id="D-AIZZ" airl="DLH" type="A320"/>
-<reg id="D-AOPR" airl="DLH" opr="CLH" type="A320"/><reg id="G-EUUA" airl="BAW" type="A320"/></registrations></dbase>)";
+<reg id="D-AOPR" airl="DLH" opr="CLH" type="A320"/><reg id="G-EUUA" airl="BAW" type="A320"/>
+<reg id="D-ALIV" airl="DLH" type="A320"/></registrations></dbase>)";
 
 class RespawnTest : public LiveTest {
   protected:
@@ -110,6 +111,9 @@ TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     EXPECT_FALSE(lf_respawnCheck(ac, next("SWR12")));
     EXPECT_EQ(other.lifeState, removingfromsim);
     EXPECT_EQ(g_callsignList, std::vector<std::string>{"SWR12_"});
+    // Later records of the ghost are known as one (the spawn decision erases them), others not.
+    EXPECT_EQ(std::make_tuple(gf_isKnownGhost("SWR12_"), gf_isKnownGhost("SWR13_"), gf_isKnownGhost("SWR12")),
+              std::make_tuple(true, false, false));
     // A record "SWR12_" while "SWR12" flies is refused and changes nothing.
     LiveAircraft& third = inFlight(kHexid + 2, "EZY1");
     EXPECT_FALSE(lf_respawnCheck(third, next("SWR12_")));
@@ -321,10 +325,13 @@ TEST_F(RespawnTest, RegistrationCheck) {
          true},
         {"first registration, its own livery is another", "DLH", "DLH4AB", "", "DLH4AB", "D-AIZZ-L", true,
          "B738", false},
+        {"first registration, its own livery of another type", "DLH", "DLH4AB", "", "DLH4AB", "D-ALIV", true,
+         "A320", false},
     };
     GUID_CHANGES.set(true);
     g_regToLivery.emplace("D-OURS", kTitle);
     g_regToLivery.emplace("D-AIZZ-L", kOtherTitle);
+    g_regToLivery.emplace("D-ALIV", kOtherTitle);
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         g_liveRecords.clear();
