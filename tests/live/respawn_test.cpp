@@ -105,11 +105,15 @@ TEST_F(RespawnTest, IdentityChangesRespawnOnlyWithGuidChanges) {
 }
 
 TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
+    // Only the callsign itself with the mark is its ghost.
+    LiveAircraft& longer = inFlight(kHexid + 7, "SWR123_", 10);
+    LiveAircraft& unmarked = inFlight(kHexid + 8, "SWR12X", 11);
     LiveAircraft& other = inFlight(kHexid + 1, "SWR12_", 9);
     LiveAircraft& ac = inFlight(kHexid, "DLH4AB");
     // A record "SWR12" of another aircraft: the copy "SWR12_" is a ghost.
     EXPECT_FALSE(lf_respawnCheck(ac, next("SWR12")));
-    EXPECT_EQ(other.lifeState, removingfromsim);
+    EXPECT_EQ(std::make_tuple(other.lifeState, longer.lifeState, unmarked.lifeState),
+              std::make_tuple(uint32_t{removingfromsim}, uint32_t{active}, uint32_t{active}));
     EXPECT_EQ(g_callsignList, std::vector<std::string>{"SWR12_"});
     // Later records of the ghost are known as one (the spawn decision erases them), others not.
     EXPECT_EQ(std::make_tuple(gf_isKnownGhost("SWR12_"), gf_isKnownGhost("SWR13_"), gf_isKnownGhost("SWR12")),
@@ -232,6 +236,9 @@ TEST_F(RespawnTest, RouteCheck) {
     rec.destination = "";
     EXPECT_TRUE(lf_respawnCheck(buffered, rec));
     EXPECT_EQ(std::make_tuple(buffered.origin, buffered.destination), std::make_tuple("LFPG", "EGLL"));
+    rec.origin = "", rec.destination = "LEMD";
+    EXPECT_TRUE(lf_respawnCheck(buffered, rec));
+    EXPECT_EQ(std::make_tuple(buffered.origin, buffered.destination), std::make_tuple("LFPG", "LEMD"));
 }
 
 // Only an active aircraft that neither pushes back nor plays an extension of its stream, and is
