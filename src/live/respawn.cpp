@@ -4,6 +4,7 @@
 #include <bitset>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -189,21 +190,17 @@ std::string lf_replacementReason(const AircraftRec& st, const LiveAircraft& ac, 
                        ac.spawnCallsign, ac.coupledCallsign, st.spawnCallsign == ac.callsign ? "same" : "coupled");
 }
 
-// Aircraft that left for a block, and the callsign blocked then.
-std::string g_blockedCallsign;
-std::vector<uint32_t> g_blockedHexids;
+// Aircraft that left for a block (hexid and the callsign blocked then).
+std::vector<std::pair<uint32_t, std::string>> g_blockedAircraft;
 
 // A blocked aircraft goes on reporting: it is taken out and logged once, and its later records
 // are ignored while the block lasts.
 void lf_takeOutBlocked(LiveAircraft& ac, std::string_view why) {
     gf_logLine(fmt::format("{} {}", gf_acLabel(ac), why));
     removeAircraftFromSim(ac);
-    if (g_blockedCallsign != BLOCK_CALLSIGN.value()) {
-        g_blockedCallsign = BLOCK_CALLSIGN.value();
-        g_blockedHexids.clear();
-    }
-    if (std::find(g_blockedHexids.begin(), g_blockedHexids.end(), ac.hexid) == g_blockedHexids.end())
-        g_blockedHexids.push_back(ac.hexid);
+    std::pair<uint32_t, std::string> blocked{ac.hexid, BLOCK_CALLSIGN.value()};
+    if (std::find(g_blockedAircraft.begin(), g_blockedAircraft.end(), blocked) == g_blockedAircraft.end())
+        g_blockedAircraft.push_back(std::move(blocked));
 }
 
 // Whichever way a block reaches an active aircraft, the log says why it left.
@@ -366,12 +363,12 @@ void gf_removeBlockedCallsign() {
 
 bool gf_isBlockedAircraft(uint32_t hexid, std::string_view callsign) {
     const std::string& blocked = BLOCK_CALLSIGN.value();
-    if (blocked.empty() || callsign != blocked || blocked != g_blockedCallsign) return false;
-    return std::find(g_blockedHexids.begin(), g_blockedHexids.end(), hexid) != g_blockedHexids.end();
+    if (blocked.empty() || callsign != blocked) return false;
+    return std::any_of(g_blockedAircraft.begin(), g_blockedAircraft.end(),
+                       [&](const auto& a) { return a.first == hexid && a.second == blocked; });
 }
 
 void gf_resetRespawn() {
     g_callsignList.clear();
-    g_blockedCallsign.clear();
-    g_blockedHexids.clear();
+    g_blockedAircraft.clear();
 }

@@ -332,6 +332,8 @@ TEST_F(RespawnTest, RegistrationCheck) {
          true},
         {"first registration, its own livery is another", "DLH", "DLH4AB", "", "DLH4AB", "D-AIZZ-L", true,
          "B738", false},
+        {"first registration, flown by its operator", "CLH", "CLH4AB", "", "CLH4AB", "D-AOPR", false, "B738",
+         true},
         {"first registration, its own livery of another type", "DLH", "DLH4AB", "", "DLH4AB", "D-ALIV", true,
          "A320", false},
     };
@@ -425,13 +427,14 @@ TEST_F(RespawnTest, BlockedAircraftIgnoredOnlyWhileTheBlockHolds) {
         const char* what;
         uint32_t hexid;
         const char *callsign, *blocked;
-        bool built;
+        bool newRun, built;
     } rows[] = {
-        {"still blocked", kHexid, "DLH4AB", "DLH4AB", false},
-        {"under a new callsign", kHexid, "DLH5CD", "DLH4AB", true},
-        {"block lifted", kHexid, "DLH4AB", "", true},
-        {"now flying the callsign blocked since", kHexid, "EZY1", "EZY1", true},
-        {"another aircraft of the blocked callsign", kHexid + 1, "DLH4AB", "DLH4AB", true},
+        {"still blocked", kHexid, "DLH4AB", "DLH4AB", false, false},
+        {"under a new callsign", kHexid, "DLH5CD", "DLH4AB", false, true},
+        {"block lifted", kHexid, "DLH4AB", "", false, true},
+        {"now flying the callsign blocked since", kHexid, "EZY1", "EZY1", false, true},
+        {"another aircraft of the blocked callsign", kHexid + 1, "DLH4AB", "DLH4AB", false, true},
+        {"a new run", kHexid, "DLH4AB", "DLH4AB", true, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -442,6 +445,7 @@ TEST_F(RespawnTest, BlockedAircraftIgnoredOnlyWhileTheBlockHolds) {
         gf_handleSimEvents();
         gf_eraseFinishedLive();
         ASSERT_TRUE(g_liveRecords.empty());
+        if (r.newRun) gf_resetIntake();  // its blocked aircraft are logged again when they come
         BLOCK_CALLSIGN.set(r.blocked);
         std::vector<LiveTrafficRecord> batch = {tst_record(r.hexid, 1000, 50.0, 8.0, r.callsign)};
         gf_addTrafficBatch(batch, 0);
