@@ -137,6 +137,9 @@ TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     LiveAircraft& bare = inFlight(kHexid + 6, "EZY2");
     EXPECT_TRUE(lf_respawnCheck(bare, next("_")));
     EXPECT_EQ(bare.callsign, "_");
+    // The ghost list lives for the run.
+    gf_resetIntake();
+    EXPECT_FALSE(gf_isKnownGhost("SWR12_"));
 }
 
 // A static aircraft that is active gives way to its live counterpart, logged with the rule.
