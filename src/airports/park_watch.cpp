@@ -286,7 +286,6 @@ void lf_beginParkingCalculation(bool showMessage) {
 std::string lf_readParkedFile() {
     gf_clearStands();
     const std::string& code = g_parkAirport.code;
-    const uint64_t waits = gf_siteWaits();
     const std::string location = gf_findApf(code);
     std::string error;
     QualityPair quality;
@@ -300,8 +299,6 @@ std::string lf_readParkedFile() {
         g_parkFileHeader = ParkFileHeader{};
         gf_readApf(code, location, error, g_parkFileHeader, quality);
     }
-    // The site has not answered: nothing changes until the read at a later watch.
-    if (gf_siteWaits() != waits) return error;
     if (error.empty()) {
         g_parkAirport.alt = g_parkFileHeader.altitude;
         lf_chooseSoftLearning(quality);

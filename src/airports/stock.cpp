@@ -129,16 +129,21 @@ bool lf_holds(const SiteQuestion& q, const Remembered& r) {
     return r.state == SiteState::Absent || (r.state == SiteState::Present && q.probe);
 }
 
+// A failure is asked again once its back-off is over; a steady one is logged once.
+void lf_rememberFailure(Remembered& r, const std::string& reason, const std::string& what) {
+    r.state = SiteState::Failed;
+    r.reason = reason;
+    r.retryAt = gf_clock100ns() + kRetry100ns;
+    if (r.logged == reason) return;
+    r.logged = reason;
+    gf_logWarning(fmt::format("{}; tried again in {} minutes", what, kSiteRetryMinutes));
+}
+
 SiteAnswer lf_takeIn(const SiteQuestion& q, Remembered& r, SiteAnswer answer) {
     r.state = answer.state;
     r.reason = answer.reason;
-    if (answer.state != SiteState::Failed) return answer;
-    r.retryAt = gf_clock100ns() + kRetry100ns;
-    if (r.logged != answer.reason) {
-        r.logged = answer.reason;
-        gf_logWarning(fmt::format("Download of {} failed: {}; tried again in {} minutes", q.url,
-                                  answer.reason, kSiteRetryMinutes));
-    }
+    if (answer.state == SiteState::Failed)
+        lf_rememberFailure(r, answer.reason, fmt::format("Download of {} failed: {}", q.url, answer.reason));
     return answer;
 }
 
@@ -191,14 +196,18 @@ SiteAnswer gf_fetchSiteFile(std::string_view sitePath) {
 }
 
 std::optional<std::string> lf_downloadFile(std::string_view sitePath, const fs::path& localPath) {
-    const SiteAnswer answer = gf_fetchSiteFile(sitePath);
+    const SiteQuestion q = lf_download(sitePath);
+    const SiteAnswer answer = lf_answer(q, lf_fileOf(sitePath));
     if (answer.state == SiteState::Pending) return std::nullopt;
-    const std::string url = gf_downloadBaseUrl() + std::string(sitePath);
     if (answer.state != SiteState::Present)
-        return fmt::format("failed to download: '{}': {}", url, answer.reason);
-    if (std::optional<std::string> failure = gf_replaceFileContent(localPath, answer.body))
-        return fmt::format("'{}' came, but {} could not be written: {}", url, localPath.string(), *failure);
-    return std::string();
+        return fmt::format("failed to download: '{}': {}", q.url, answer.reason);
+    const std::optional<std::string> failure = gf_replaceFileContent(localPath, answer.body);
+    if (!failure) return std::string();
+    // Not the site's fault, yet asking again at once would fail the same way.
+    const std::string reason = fmt::format("{} could not be written: {}", localPath.string(), *failure);
+    const std::string error = fmt::format("'{}' came, but {}", q.url, reason);
+    lf_rememberFailure(g_memory[q], reason, error);
+    return error;
 }
 
 void gf_askSiteFile(std::string_view sitePath) {

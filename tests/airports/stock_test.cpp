@@ -166,6 +166,9 @@ TEST_F(StockTest, AHeldTransferNeverHoldsTheWatch) {
             g_stopRun = false;
             gf_watchParkAirport(false);
             EXPECT_NE(gf_capturedLog().find("failed: stopped;"), std::string::npos) << gf_capturedLog();
+            EXPECT_EQ(gf_messageText(), std::string(inTheAir ? "lf_readParkedFile LSZH: " : kGround) +
+                                            "airport file not available: stopped");
+            EXPECT_EQ(g_parkAirport.code, "");
         }
     }
 }
@@ -194,9 +197,37 @@ TEST_F(StockTest, AFailedDownloadIsNamedAndHoldsTheAirportBack) {
     watchAfterAnswers();
     EXPECT_EQ(g_parkAirport.code, "LSZH");
     watchAfterAnswers();
-    EXPECT_EQ(gf_messageText().substr(0, gf_messageText().find(": ")),
-              fmt::format("'{}' came, but airports/park_airport.xml could not be written", url));
+    const std::string notWritten = "airports/park_airport.xml could not be written: ";
+    EXPECT_EQ(gf_messageText().substr(0, gf_messageText().rfind(": ") + 2),
+              fmt::format("'{}' came, but {}", url, notWritten));
     EXPECT_EQ(g_parkAirport.code, "");
+    watchAfterAnswers();
+    EXPECT_EQ(gf_messageText().substr(0, gf_messageText().rfind(": ") + 2),
+              fmt::format("{}airport file not available: {}", kGround, notWritten));
+    EXPECT_EQ(g_parkAirport.code, "");
+}
+
+// On the ground between two airports the stand nearest to the user decides; the neighbour's
+// stand comes from the site, and no airport is chosen before it has come.
+TEST_F(StockTest, TheClosestAirportWaitsForTheNeighboursFile) {
+    gf_resetAirports();
+    tst_installAirportsXml(R"(<airports><airport code="LSZH" lat="47.4647" lon="8.54917" alt="1416"/>
+                              <airport code="LSZA" lat="47.4647" lon="8.595" alt="1400"/></airports>)");
+    gf_readAirports();
+    const std::string altitude = R"(<parameter name="altitude" value="1416"/>)";
+    tst_writeFile(
+        "airports/my_thirdparty/LSZH.xml",
+        tst_apfXml(altitude, R"(<parkpos id="H1" latitude="47.4647" longitude="8.54917" radius="30"/>)"));
+    tst_writeFile(
+        "site/P3D/archive/stock/LSZA.xml",
+        tst_apfXml(altitude, R"(<parkpos id="X1" latitude="47.4647" longitude="8.565" radius="30"/>)"));
+    userAt({47.4647, 8.565}, 1416, true);  // 0.64 nm from LSZH, 1.2 nm from LSZA, on LSZA's stand
+    for (int pass = 0; pass < 2; ++pass) {
+        watchAfterAnswers();
+        EXPECT_EQ(g_parkAirport.code, "") << pass;
+    }
+    watchAfterAnswers();
+    EXPECT_EQ(g_parkAirport.code, "LSZA");
 }
 
 // An airport code becomes part of a file name or an address only when it is plain; the off-line
