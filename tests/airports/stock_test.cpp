@@ -233,19 +233,34 @@ TEST_F(StockTest, TheClosestAirportWaitsForTheNeighboursFile) {
 // An airport code becomes part of a file name or an address only when it is plain; the off-line
 // learning check writes no file at all.
 TEST_F(StockTest, OnlyPlainCodesReachTheSiteAndNoLocalFileIsWritten) {
+    // The characters either side of each range ('@' 'A'..'Z' '[', '`' 'a'..'z' '{', '/' '0'..'9' ':').
     const std::pair<const char*, bool> codes[] = {
-        {"LSZH", true},     {"K1", true},     {"ABCD1234", true}, {"A", false},       {"ABCDE1234", false},
-        {"../LSZH", false}, {"LS ZH", false}, {"", false},        {"LSZH.xml", false}};
+        {"LSZH", true},  {"K1", true},         {"ABCD1234", true}, {"az09", true},
+        {"A", false},    {"ABCDE1234", false}, {"../LSZH", false}, {"LS ZH", false},
+        {"", false},     {"LSZH.xml", false},  {"LS@H", false},    {"LS[H", false},
+        {"LS`H", false}, {"LS{H", false},      {"LS/H", false},    {"LS:H", false}};
     for (const auto& [code, plain] : codes) EXPECT_EQ(gf_isPlainAirportCode(code), plain) << code;
     tst_writeFile("parameters.xml", "<parameters/>");
     EXPECT_EQ(gf_probeStockApf("parameters").state, SiteState::Absent);
     EXPECT_EQ(gf_checkStockApfForLearning("parameters"), StockCheck::Unsuitable);
     EXPECT_EQ(server_.requestCount(), 0);
     EXPECT_EQ(tst_readFile("parameters.xml"), "<parameters/>");
+    EXPECT_EQ(gf_checkStockApfForLearning("LSZH"), StockCheck::Unsuitable);  // no quality factor
     server_.setFault(kStockPath, HttpFault::Cut);
     EXPECT_EQ(gf_checkStockApfForLearning("LSZH"), StockCheck::TransferFailed);
     EXPECT_EQ(gf_checkStockApfForLearning("EDDF"), StockCheck::Unsuitable);  // not on the site
     EXPECT_FALSE(fs::exists("LSZH.xml") || fs::exists("EDDF.xml"));
+}
+
+// Asking ahead for a file never takes an answer that came: the read that follows finds it.
+TEST_F(StockTest, AskingAheadLeavesTheAnswerToTheRead) {
+    const char* sitePath = "archive/stock/LSZH.xml";
+    gf_askSiteFile(sitePath);
+    tst_awaitSite();
+    gf_askSiteFile(sitePath);
+    EXPECT_EQ(lf_downloadFile(sitePath, "copy.xml"), std::optional<std::string>(""));
+    EXPECT_EQ(tst_readFile("copy.xml"), tst_readFile("site/P3D/archive/stock/LSZH.xml"));
+    EXPECT_EQ(server_.requestCount(kStockPath), 1);
 }
 
 }  // namespace
