@@ -191,10 +191,6 @@ bool lf_fetchStockApf(std::string_view icao) {
     return gf_probeStockApf(icao).state == SiteState::Present;
 }
 
-SiteAnswer gf_fetchSiteFile(std::string_view sitePath) {
-    return lf_answer(lf_download(sitePath), lf_fileOf(sitePath));
-}
-
 std::optional<std::string> lf_downloadFile(std::string_view sitePath, const fs::path& localPath) {
     const SiteQuestion q = lf_download(sitePath);
     const SiteAnswer answer = lf_answer(q, lf_fileOf(sitePath));

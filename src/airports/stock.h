@@ -49,13 +49,11 @@ SiteAnswer gf_probeStockApf(std::string_view icao);
 // Whether the site is known to hold the airport's stock file now (the probe is Present).
 bool lf_fetchStockApf(std::string_view icao);
 
-// The download of a site file: asks like the probe; the answer Present (with the file) is
-// handed out once, so a later call downloads again.
-SiteAnswer gf_fetchSiteFile(std::string_view sitePath);
-// The site file written to localPath: nothing while the site has not answered; "" when written;
-// else the error text for the caller to show: "failed to download: '{url}': {reason}", or
-// "'{url}' came, but {localPath} could not be written: {reason}". (A failure of the site is
-// logged where its answer comes in.)
+// The download of a site file, asked like the probe, written to localPath: nothing while the
+// site has not answered; "" when written (the file is handed out once: a later call downloads
+// again); else the error text for the caller to show: "failed to download: '{url}': {reason}",
+// or "'{url}' came, but {localPath} could not be written: {reason}" (both remembered like a
+// failed transfer; a failure of the site is logged where its answer comes in).
 std::optional<std::string> lf_downloadFile(std::string_view sitePath, const std::filesystem::path& localPath);
 // Asks for the site file ahead of the call of lf_downloadFile that will take it, unless a
 // question about it is pending or its answer is remembered.

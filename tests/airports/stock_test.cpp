@@ -1,5 +1,7 @@
 #include "airports/stock.h"
 
+#include <thread>
+
 #include <fmt/format.h>
 
 #include "airports/airport_list.h"
@@ -250,6 +252,19 @@ TEST_F(StockTest, OnlyPlainCodesReachTheSiteAndNoLocalFileIsWritten) {
     EXPECT_EQ(gf_checkStockApfForLearning("LSZH"), StockCheck::TransferFailed);
     EXPECT_EQ(gf_checkStockApfForLearning("EDDF"), StockCheck::Unsuitable);  // not on the site
     EXPECT_FALSE(fs::exists("LSZH.xml") || fs::exists("EDDF.xml"));
+}
+
+// Ctrl-C while the start-up's learning check waits for a stalled site ends that transfer.
+TEST_F(StockTest, CtrlCEndsTheLearningChecksTransfer) {
+    server_.setFault(kStockPath, HttpFault::Stall);
+    std::thread ctrlC([this] {
+        server_.awaitHolding(std::chrono::seconds(60));
+        g_stopRun = true;
+    });
+    EXPECT_EQ(gf_checkStockApfForLearning("LSZH"), StockCheck::TransferFailed);
+    ctrlC.join();
+    EXPECT_NE(gf_capturedLog().find("===> Failed to download LSZH.xml: stopped\n"), std::string::npos)
+        << gf_capturedLog();
 }
 
 // Asking ahead for a file never takes an answer that came: the read that follows finds it.
