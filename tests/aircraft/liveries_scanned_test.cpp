@@ -46,7 +46,8 @@ TEST_F(LiveriesScannedTest, BuildLogsInOrderAndSecondBuildIsSkipped) {
     build({{"SWR", "A320", "A320 Swiss", false, "HB-IJB"}, {"FDX", "B77W", "B77W FedEx", true}});
     EXPECT_EQ(newLog(),
               "2 liveries read from output/LiveriesScanned.xml\n"
-              "gf_streamDecrypt exception: cannot open input/AIG-regcodes.enc\n1 registration codes\n"
+              "gf_streamDecrypt exception: input/AIG-regcodes.enc: cannot be read: No such file or directory\n"
+              "1 registration codes\n"
               "2 airlines, 1 pax aircraft models and 1 cargo aircraft models\n2 similar model definitions\n"
               "Category Light: No livery found\nLIGHT_AIRCRAFT=false\n"
               "LIGHT_AIRCRAFT temporarily switched off because you do not have light aircraft installed\n"

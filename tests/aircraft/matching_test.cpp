@@ -214,6 +214,23 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
     EXPECT_FALSE(std::filesystem::exists(g_aigRegcodesXml));
 }
 
+// A result file that cannot be written (a folder stands in its way) is reported, not pointed to.
+TEST_F(RegcodesTest, ResultFilesThatCannotBeWrittenAreNotPointedTo) {
+    writeAig("<AIG-regcodes><livery title=\"A320 Swiss B\" reg=\"HB-IJA\"/></AIG-regcodes>");
+    tst_writeFile(g_offlineRegcodesFile + std::string("/keep"), "");
+    tst_writeFile(g_inlineRegcodesFile + std::string("/keep"), "");
+    build(
+        {{"SWR", "A320", "A320 Swiss A", false, "HB-IJA"}, {"SWR", "A320", "A320 Swiss B", false, "HB-IJA"}});
+    EXPECT_EQ(g_regToLivery.at("HB-IJA"), "A320 Swiss B");
+    const std::string log = newLog();
+    EXPECT_EQ(log.find("results can be found"), std::string::npos) << log;
+    EXPECT_EQ(log.find(", see '"), std::string::npos) << log;
+    for (const char* warning :
+         {"===> 1 in-line regcode clashes could not be written to 'output/errors/InlineRegcodes.txt'\n",
+          "===> Offline regcode results could not be written to 'output/info/OfflineRegcodes.txt'\n"})
+        EXPECT_NE(log.find(warning), std::string::npos) << log;
+}
+
 TEST_F(RegcodesTest, DontUseTitlesBeforeAScan) {
     writeAig("<AIG-regcodes><livery title=\"Skip me\"/><livery title=\"Keep\" reg=\"A\"/></AIG-regcodes>");
     tst_writeFile("input/my_regcodes/a.txt", "Skip too\nSkip me\n");

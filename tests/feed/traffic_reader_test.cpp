@@ -387,6 +387,7 @@ TEST_F(ScenarioTest, MalformedInputNamesFileAndPlace) {
         {R"({"run_lenght_s": 120})", "demo.json: run_lenght_s: unknown field"},
         {R"({"frame_rate": 1e-300})", "demo.json: frame_rate: must be between 1 and 1000"},
         {R"({"frame_rate": true})", "demo.json: frame_rate: expected a number"},
+        {R"({"connection_loss_at_s": -1})", "demo.json: connection_loss_at_s: must be between 0 and 864000"},
         {R"({"park_airport": "LSZH"})", "demo.json: park_airport: names no airport of the scenario"},
         {R"({"airports": [{"icao": "LSZH", "lon": 8, "elevation_ft": 1416}]})", "demo.json: airports[0].lat: missing"},
         {R"({"airports": [{"icao": "LSZH", "lat": 95, "lon": 8, "elevation_ft": 1}]})",

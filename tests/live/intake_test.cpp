@@ -5,6 +5,7 @@
 
 #include "core/params.h"
 #include "live/adding_stack.h"
+#include "shell/run_control.h"
 #include "live_fixture.h"
 
 namespace {
@@ -175,6 +176,27 @@ TEST_F(IntakeTest, DueTicksFollowTheBatchMedian) {
                 ++seen;
             }
         EXPECT_EQ(seen, row.due.size());
+    }
+}
+
+// Ctrl-C (or a stopped run) while a snapshot of a large poll is taken in: the rest of it waits
+// for no one; without either the whole snapshot is taken.
+TEST_F(IntakeTest, ClosingStopsASnapshotBetweenRecords) {
+    const struct Row {
+        std::atomic<bool>* flag;
+        size_t added;
+    } rows[] = {{&g_userClosing, 0}, {&g_stopRun, 0}, {nullptr, 1000}};
+    uint32_t hexid = 80000;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.added);
+        std::vector<LiveTrafficRecord> batch;
+        for (int i = 0; i < 1000; ++i, ++hexid)
+            batch.push_back(tst_record(hexid, 1000, 50.0, 8.0, fmt::format("T{}", hexid)));
+        const size_t before = g_liveRecords.size();
+        if (row.flag) *row.flag = true;
+        tst_feed(std::move(batch));
+        if (row.flag) *row.flag = false;
+        EXPECT_EQ(g_liveRecords.size() - before, row.added);
     }
 }
 

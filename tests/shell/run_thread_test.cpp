@@ -96,6 +96,42 @@ TEST_F(RunThreadTest, FlyingSecondsDriveTheTimedDuties) {
     EXPECT_EQ(gf_exitState(), ExitState::SimconnectError);
 }
 
+// The per-second pass holds the user-collision rules against the user aircraft as the simulator
+// last reported it, and does nothing before its first report.
+TEST_F(RunThreadTest, PerSecondPassRemovesLiveAircraftTooCloseToTheUser) {
+    const struct Row {
+        const char* what;
+        bool reported, userOnGround, acOnGround;
+        double northNm, acAltFt;
+        bool removed;
+    } rows[] = {
+        {"no report of the user yet", false, true, true, 0, 1416, false},
+        {"on the ground at the user's spot", true, true, true, 0, 1416, true},
+        {"on the ground 0.1 nm away", true, true, true, 0.1, 1416, false},
+        {"in the air 200 ft above the user", true, false, false, 0, 5200, true},
+        {"in the air 400 ft above the user", true, false, false, 0, 5400, false},
+    };
+    uint32_t hexid = 0x4B1800;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        gf_resetSimState();
+        if (r.reported)
+            gf_storeUserSnapshot({.lat = 47.45,
+                                  .lon = 8.56,
+                                  .altitudeFt = r.userOnGround ? 1416 : 5000.0,
+                                  .onGround = r.userOnGround});
+        LiveAircraft ac;
+        ac.hexid = ++hexid, ac.callsign = "SWR12", ac.type = "B738";
+        ac.lifeState = active, ac.objectId = hexid;
+        ac.lat = 47.45 + r.northNm / 60, ac.lon = 8.56, ac.altitude = r.acAltFt;
+        ac.onGround = r.acOnGround ? 1 : 0;
+        ac.halfWingSpan = 17.9 / 1852;
+        LiveAircraft& added = gf_addLiveAircraft(std::move(ac));
+        lf_perSecond();
+        EXPECT_EQ(added.lifeState, r.removed ? removingfromsim : active);
+    }
+}
+
 // While the flight does not run only the not-running pass works: it logs once, recounts and
 // serves the reserved stand and the current slot every 100 ticks.
 TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
@@ -227,6 +263,18 @@ TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());
     EXPECT_FALSE(g_simRunning);
+    // The run gave the stand-in each installed title's category (the Cessna stands as a Light
+    // aircraft on its own centre of gravity); a title the tables do not know is Large.
+    Scenario world;
+    world.installedTitles = {"Cessna 172 Skyhawk", "Boeing 737-800 Swiss", "Unknown title"};
+    gf_standinLoad(world);
+    HANDLE h{};
+    ASSERT_EQ(gf_standinOpen(&h), S_OK);
+    for (const std::string& title : world.installedTitles)
+        ASSERT_EQ(gf_standinCreate(h, title.c_str(), "N1", {}, 1), S_OK);
+    std::vector<int> categories;
+    for (const StandinObject& o : gf_standinObjects()) categories.push_back(o.category);
+    EXPECT_EQ(categories, (std::vector<int>{0, 2, 2}));
 }
 
 // The user closes the program while a static aircraft and a live one that was just created stand
