@@ -125,6 +125,7 @@ TEST_F(TrafficReaderTest, DecodesEveryFieldAndSkipsStaticAddresses) {
                                 track(10001, "SWR12", {0}), track(0xFFFFFF, "", {0})});
     scenario->tracks[1].rows[0] = {0, 47.5, 8.25, 4500, 182, 137.5, -640, 190, true, -15.0, 180.0};
     scenario->tracks[3].rows[0] = {0, 47.45, 8.56, 1416, 12, 725, 0, 0, false, std::nullopt, std::nullopt};
+    scenario->tracks[4].rows[0].trueHeadingDeg = 90.0;  // a heading without a bank is an attitude too
     ScenarioSource source(scenario);
     TrafficReader reader(source, kRunStart);
     gf_startCallsignGathering();
@@ -132,6 +133,7 @@ TEST_F(TrafficReaderTest, DecodesEveryFieldAndSkipsStaticAddresses) {
     ASSERT_EQ(batches_.size(), 5u);
     ASSERT_EQ(batches_[4].records.size(), 3u);
     EXPECT_EQ(batches_[4].records[2].hexid, 0xFFFFFFu);
+    EXPECT_EQ(batches_[4].records[2].sample.attitudeFlag, 1);
     const LiveTrafficRecord& r = batches_[4].records[0];
     EXPECT_EQ(fmt::format("{} {} {} {} {} {} [{}] [{}] {}", r.airline, r.type, r.origin, r.destination, r.callsign,
                           r.regcode, r.spawnCallsign, r.coupledCallsign, r.coupledSearched),
@@ -241,6 +243,10 @@ TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
                         {0x500, "", "C172", "HBCZA", "HB-CZA", 47.46, 8.55, -2, "GA apron"}};
     ASSERT_TRUE(gf_startTrafficReader(std::make_unique<ScenarioSource>(scenario), kRunStart, std::chrono::milliseconds(5)));
     EXPECT_FALSE(gf_startTrafficReader(std::make_unique<ScenarioSource>(scenario), kRunStart));
+    // The thread polls by itself: its first poll hands over the five snapshots.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (gf_trafficPollCount() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     ASSERT_TRUE(gf_requestParkedTraffic());
     std::vector<ParkedTrafficRecord> list = gf_takeParkedTraffic();
     ASSERT_EQ(list.size(), 2u);
@@ -258,6 +264,8 @@ TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
     EXPECT_EQ(gf_takeParkedTrafficAnswer(), std::nullopt) << "read once";
     gf_stopRunWith(ExitState::SimWasClosed);
     ASSERT_TRUE(gf_waitTrafficReaderEnded(std::chrono::seconds(30)));
+    EXPECT_GE(batches_.size(), 5u);
+    EXPECT_EQ(gf_capturedLog().find("dropped"), std::string::npos) << "nothing dropped, nothing said";
     EXPECT_FALSE(gf_requestParkedTraffic(std::chrono::hours(1)));
     gf_resetRunControl();
     // The next run starts a new reader without an explicit stop of the old one.
@@ -267,6 +275,19 @@ TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
     EXPECT_FALSE(gf_requestParkedTraffic(std::chrono::hours(1))) << "the source has no list";
     gf_stopTrafficReader();
     EXPECT_FALSE(gf_trafficReaderRunning());
+    // A new run stops the reader and starts without the last run's parked traffic or QNH.
+    ASSERT_TRUE(gf_startTrafficReader(std::make_unique<ScenarioSource>(scenario), kRunStart));
+    ASSERT_TRUE(gf_askParkedTraffic());
+    while (!gf_parkedTrafficAnswered()) std::this_thread::yield();
+    gf_setQnh(950);
+    gf_resetFeedRun();
+    EXPECT_FALSE(gf_trafficReaderRunning());
+    EXPECT_FALSE(gf_parkedTrafficAnswered());
+    EXPECT_TRUE(gf_takeParkedTraffic().empty());
+    EXPECT_EQ(g_qnh.load(), 1013);
+    gf_setQnh(950);
+    gf_resetFeedProcess();
+    EXPECT_EQ(g_qnh.load(), 1013);
 }
 
 // A request that timed out, or an ask given up while pending, gets no late answer.

@@ -214,11 +214,14 @@ TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
         ac.leavingStand = 1;
         leg(ac, 0, 3, feedM, 1500);
         ac.stream[0].stationary = 1;
+        ac.cargoStand = 1;
         ASSERT_TRUE(gf_takeStand(ac));
         nextPosGround(ac);
         const bool pulledOut = feedM > 0;
+        EXPECT_EQ(ac.dueBack, 3000) << "the clamps of a taxiing aircraft";
         EXPECT_EQ(ac.flightState, pulledOut ? taxi : pushing_back);
         EXPECT_EQ(ac.standId, pulledOut ? 0u : 1u);
+        EXPECT_EQ(ac.cargoStand, pulledOut ? 0u : 1u);
         EXPECT_EQ(g_stands[0].occupied, !pulledOut);
     }
 }
