@@ -174,8 +174,14 @@ TEST_F(LiveryTablesTest, ReserveOnceKeepCodesDifferingInTheLastByteApartAndClear
     g_lightTypes.shrink_to_fit();
     gf_reserveLiveryTables();
     EXPECT_EQ(g_lightTypes.capacity(), 0u);
-    build({{"SWR", "A338", "t1"}, {"SWR", "A330", "t2"}, {"SWR", "A338", "t0"}, {"SWR", "A330", "t3"}});
+    build({{"SWR", "A338", "t1"},
+           {"SWR", "A330", "t2"},
+           {"SWR", "A338", "t0"},
+           {"SWR", "A330", "t3"},
+           {"TWR", "A330", "t4"}});
     ASSERT_EQ(g_rawAirlineTable.at("SWR").size(), 2u);
+    EXPECT_EQ(g_airlineTables[0].at("TWR").at("A330"), (TitleList{"t4"}))
+        << "airlines differing in the first byte";
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A330"), (TitleList{"t2", "t3"}));
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A338"), (TitleList{"t0", "t1"}));
     gf_clearLiveryTables();

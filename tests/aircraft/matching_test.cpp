@@ -181,9 +181,13 @@ TEST_F(RegcodesTest, LinesAndDocumentsWithErrorsKeepTheGoodEntries) {
     EXPECT_TRUE(entries[0].special);
     EXPECT_TRUE(entries[1].registrations.empty());
     EXPECT_FALSE(gf_parseAigRegcodes("<other/>", "aig.xml", entries));
-    EXPECT_EQ(newLog(), "===> my.txt(5): line without a title\n===> my.txt(6): bad registration list\n"
-                        "===> my.txt(7): bad registration list\n===> aig.xml(3): livery without a title\n"
-                        "===> aig.xml(1): no <AIG-regcodes> element\n");
+    EXPECT_FALSE(gf_parseAigRegcodes("<AIG-regcodes>\n<livery title=\"C\"", "aig.xml", entries));
+    EXPECT_EQ(entries.size(), 2u) << "a document that does not parse adds nothing";
+    EXPECT_EQ(newLog(),
+              "===> my.txt(5): line without a title\n===> my.txt(6): bad registration list\n"
+              "===> my.txt(7): bad registration list\n===> aig.xml(3): livery without a title\n"
+              "===> aig.xml(1): no <AIG-regcodes> element\n"
+              "===> aig.xml(2): Error parsing start element tag\n");
 }
 
 TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {

@@ -116,6 +116,8 @@ TEST_F(FilesTest, FoldersAreMadeCountedListedAndCleaned) {
         FAIL() << "no error";
     } catch (const qtk::UserErrorException& e) {
         EXPECT_EQ(e.code(), 5);
+        EXPECT_EQ(std::string(e.what()).rfind("5: Filesystem error: ", 0), 0u) << e.what();
+        EXPECT_STREQ(qtk::UserErrorException(99, "the message alone").what(), "the message alone");
         EXPECT_EQ(e.message().rfind("Filesystem error: ", 0), 0u) << e.message();
         EXPECT_NE(e.message().find("[no/such/folder]"), std::string::npos) << e.message();
     }
