@@ -7,10 +7,12 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "core/tasks.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
+#include "live/adding_stack.h"
 #include "live/live_set.h"
 #include "live/spawn.h"
 #include "platform/sim_standin.h"
@@ -132,6 +134,32 @@ TEST_F(RunThreadTest, PerSecondPassRemovesLiveAircraftTooCloseToTheUser) {
     }
 }
 
+// With COLLISION_LIVE_PARKED_GND a live aircraft taxiing or parking onto a static aircraft takes
+// it away in the per-second pass; one parked, or one that has not moved, does not.
+TEST_F(RunThreadTest, PerSecondPassClearsStaticAircraftInTheWayOfTaxiingTraffic) {
+    COLLISION_LIVE_PARKED_GND.set(true);
+    const struct Row {
+        uint32_t flightState;
+        bool moved, removed;
+    } rows[] = {{taxi, true, true}, {parking, true, true}, {parked, true, false}, {taxi, false, false}};
+    uint32_t hexid = 0x4B1800;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.flightState << " " << r.moved);
+        g_staticAircraft.clear();
+        AircraftRec& st = g_staticAircraft.emplace_back();
+        st.hexid = 12, st.callsign = "SWR1*", st.lifeState = active, st.objectId = 40;
+        st.standLat = 47.45, st.standLon = 8.56, st.halfWingSpan = 17.9 / 1852;
+        LiveAircraft ac;
+        ac.hexid = ++hexid, ac.callsign = "SWR12", ac.lifeState = active, ac.objectId = 41;
+        ac.onGround = 1, ac.flightState = r.flightState, ac.halfWingSpan = 17.9 / 1852;
+        ac.lat = ac.savedLat = 47.45, ac.lon = ac.savedLon = 8.56;
+        if (r.moved) ac.savedLat = 47.44;
+        gf_addLiveAircraft(std::move(ac));
+        lf_perSecond();
+        EXPECT_EQ(g_staticAircraft[0].lifeState, r.removed ? removingfromsim : active);
+    }
+}
+
 // While the flight does not run only the not-running pass works: it logs once, recounts and
 // serves the reserved stand and the current slot every 100 ticks.
 TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
@@ -159,9 +187,11 @@ TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
     lf_tick();
     EXPECT_EQ(g_perSecondFlag, 1) << "the flag waits for the flight to run";
     EXPECT_TRUE(g_flightPaused);
+    EXPECT_FALSE(gf_addingAllowed());
     g_simError = false;
     seconds(1);
     EXPECT_FALSE(g_flightPaused);
+    EXPECT_TRUE(gf_addingAllowed()) << "traffic comes in again";
     g_simRunning = false;
     lf_tick();
     EXPECT_EQ(gf_capturedLog(), "14:07:09 Flight not running\nairports/my_park_airports.txt not found\n"
@@ -226,7 +256,9 @@ TEST_F(RunThreadTest, ClosingDownRestartsOrQuitsByExitState) {
         gf_stopRunWith(row.state);
         g_simSeconds = 77;
         g_renewalRequested = true;
+        g_titleByHexid[0x4B1805] = "Boeing 737-800 Swiss";
         lf_closingDown();
+        EXPECT_TRUE(g_titleByHexid.empty()) << "remembered titles start afresh with the summary";
         EXPECT_EQ(gf_capturedLog(), fmt::format("Exiting: {}\n", gf_exitStateName(row.state)));
         auto m = message();
         ASSERT_TRUE(m);
@@ -263,6 +295,7 @@ TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());
     EXPECT_FALSE(g_simRunning);
+    EXPECT_EQ(g_hardwareConcurrency.load(), std::max(1u, std::thread::hardware_concurrency())) << "scans in parallel";
     // The run gave the stand-in each installed title's category (the Cessna stands as a Light
     // aircraft on its own centre of gravity); a title the tables do not know is Large.
     Scenario world;
