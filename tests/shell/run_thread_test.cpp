@@ -200,6 +200,27 @@ TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
     EXPECT_EQ(g_simSeconds, 1);
 }
 
+// Log stamps are marked while the time shift follows the simulator's clock, and a new run
+// starts on the machine's clock again.
+TEST_F(RunThreadTest, LogStampsAreMarkedWhileTheSimulatorsTimeIsInUse) {
+    const struct Row {
+        bool simTime;
+        int64_t simUtc;
+        const char* stamp;
+    } rows[] = {{false, 1709647629, "14:07:09"}, {true, 0, "14:07:09"}, {true, 1709647629, "14:07:09*"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stamp);
+        lf_resetForRestart();
+        SIM_TIME.set(row.simTime);
+        gf_setSimUtcSeconds(row.simUtc);
+        g_simRunning = true;
+        seconds(1);
+        EXPECT_EQ(gf_logStamp(), row.stamp);
+    }
+    lf_resetForRestart();
+    EXPECT_EQ(gf_logStamp(), "14:07:09") << "a new run starts on the clock";
+}
+
 // Each message stands 25 simulator seconds from its own start; an error holds the line (no
 // clock clears it) until it is cleared, and what it blocks is not logged either.
 TEST_F(RunThreadTest, MessageLineClearsAfter25SecondsUnlessAnErrorHoldsIt) {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include <fmt/format.h>
+
 #include "core/clock.h"
 #include "core/log.h"
 #include "shell/run_control.h"
@@ -106,6 +108,31 @@ TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
         EXPECT_LT(scan(), 0) << "the run thread's calls fail too";
         EXPECT_FALSE(gf_simFrame());
     }
+}
+
+// The stand-in reports the simulation starting, stopping and starting again around a scripted
+// pause, and stopping before it closes.
+TEST_F(SimLinkTest, StandInReportsPausesAndTheStopBeforeItCloses) {
+    Scenario s = baseScenario();
+    s.frameRate = 10;
+    s.runLengthSeconds = 2.0;
+    s.pauses = {{0.5, 0.5}};
+    gf_standinLoad(s);
+    HANDLE h{};
+    ASSERT_EQ(gf_standinOpen(&h), S_OK);
+    ASSERT_EQ(gf_standinSubscribe(h, 7, "SimStop"), S_OK);
+    ASSERT_EQ(gf_standinSubscribe(h, 8, "SimStart"), S_OK);
+    std::vector<std::string> seen;
+    for (int frame = 0; frame < 30; ++frame) {
+        gf_standinStepFrame();
+        SimReply r;
+        while (gf_standinNextReply(h, &r) == S_OK) {
+            if (r.kind == SimReplyKind::Quit) seen.push_back(fmt::format("{:.1f} quit", gf_standinTime()));
+            if (r.kind == SimReplyKind::Event && (r.eventId == 7 || r.eventId == 8))
+                seen.push_back(fmt::format("{:.1f} {}", gf_standinTime(), r.eventId == 7 ? "stop" : "start"));
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"0.1 start", "0.5 stop", "1.0 start", "2.0 stop", "2.0 quit"}));
 }
 
 TEST_F(SimLinkTest, ThreadRunsTheFlightUntilTheSimulatorCloses) {
