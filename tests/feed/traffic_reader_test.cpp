@@ -233,6 +233,29 @@ TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRangeAndTakesTheQnh) {
     }
 }
 
+// The scenario source serves, as the service would, the aircraft within the asked radius of the
+// asked position, and the parked aircraft within 5 nm of its park airport (all without one).
+TEST_F(TrafficReaderTest, ScenarioSourceServesTheAskedAreaAndTheParkAirportsSurroundings) {
+    auto scenario = scenarioOf({track(0x4b1805, "IN", {0}), track(0x4b1806, "OUT", {0})});
+    scenario->tracks[1].rows[0].lat = 47 + 10.1 / 60;  // 10.1 nm north of the area's centre
+    scenario->tracks[0].rows[0].lat = 47 + 9.9 / 60;
+    ScenarioSource source(scenario);
+    std::vector<TrafficReport> reports;
+    source.reportsAt(0, {{47, 8.5}, 10}, reports);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].callsign, "IN");
+    scenario->airports = {{"LSZH", 47.458056, 8.548056, 1416}};
+    scenario->parked = {{0x4b1a2b, "SWR", "A20N", "NEAR", "HB-JDA", 47.458056 + 4.9 / 60, 8.548056, 3, ""},
+                        {0x4b1a2c, "SWR", "A20N", "FAR", "HB-JDB", 47.458056 + 5.1 / 60, 8.548056, 3, ""}};
+    for (const std::string park : {"LSZH", ""}) {
+        scenario->parkAirport = park;
+        std::vector<ParkedTrafficRecord> parked;
+        ASSERT_TRUE(source.parkedTraffic(parked));
+        EXPECT_EQ(parked.size(), park.empty() ? 2u : 1u) << park;
+        EXPECT_EQ(parked.at(0).callsign, "NEAR");
+    }
+}
+
 // The reader thread serves parked traffic in delivery order, to a waiting request or to an ask
 // taken later; none without a reader, and none after the run stopped.
 TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
