@@ -106,6 +106,25 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
     }
 }
 
+// The model's centre of gravity is taken between 1 and 35 ft, its standing pitch between -1 and
+// 2.5 degrees (0.7 otherwise); anything else keeps what the aircraft had.
+TEST_F(SimEventsTest, StaticCentreOfGravityWithinItsBounds) {
+    const struct Row {
+        double cgFt, pitchRad, cgAfter, pitchAfter;
+    } rows[] = {{1.0, 0.0, 1.0, 0.0},    {0.9, 0.0, 6.0, 0.0},           {35.0, 0.04, 35.0, 0.04},
+                {35.1, 0.04, 6.0, 0.04}, {11.0, -0.02, 11.0, 0.0122173}, {11.0, 0.05, 11.0, 0.0122173}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.cgFt << " ft, " << r.pitchRad);
+        g_liveRecords.clear();
+        LiveAircraft& ac = tst_addLive(kHexid, active, 9);
+        ac.staticCgHeight = 6;
+        gf_pushSimEvent(tst_event(kEvStaticCg, 9, 0, r.cgFt, r.pitchRad));
+        gf_handleSimEvents();
+        EXPECT_EQ(ac.staticCgHeight, r.cgAfter);
+        EXPECT_NEAR(ac.staticPitch, r.pitchAfter, 1e-7);
+    }
+}
+
 // An object scan that finds a flying aircraft on the ground lands it there (no altitude drift),
 // unless it is taking off; the ground's height plus its centre of gravity is its altitude.
 TEST_F(SimEventsTest, ObjectScanPutsAnAircraftOnTheGround) {
