@@ -166,8 +166,26 @@ TEST_F(SimLinkTest, FlightPlanIsWrittenForSafeCodesAndTheSimulatorTakesIt) {
             << code;
     EXPECT_FALSE(fs::exists("flightplans/3.pln"));
     ASSERT_TRUE(gf_writeFlightPlan(gf_flightPlanFileName(3), "EGLL", "LSZH"));
-    EXPECT_NE(tst_readFile("flightplans/3.pln").find("<Title>EGLL to LSZH</Title>\n        <FPType>IFR</FPType>"),
-              std::string::npos);
+    // The whole file as the simulator reads it: the document, the plan and its two airport waypoints.
+    EXPECT_EQ(tst_readFile("flightplans/3.pln"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<SimBase.Document Type=\"AceXML\" version=\"1,0\">\n"
+              "    <Descr>AceXML Document</Descr>\n"
+              "    <FlightPlan.FlightPlan>\n"
+              "        <Title>EGLL to LSZH</Title>\n"
+              "        <FPType>IFR</FPType>\n"
+              "        <DepartureID>EGLL</DepartureID>\n"
+              "        <DestinationID>LSZH</DestinationID>\n"
+              "        <ATCWaypoint id=\"EGLL\">\n"
+              "            <ATCWaypointType>Airport</ATCWaypointType>\n"
+              "            <ICAO>\n                <ICAOIdent>EGLL</ICAOIdent>\n            </ICAO>\n"
+              "        </ATCWaypoint>\n"
+              "        <ATCWaypoint id=\"LSZH\">\n"
+              "            <ATCWaypointType>Airport</ATCWaypointType>\n"
+              "            <ICAO>\n                <ICAOIdent>LSZH</ICAOIdent>\n            </ICAO>\n"
+              "        </ATCWaypoint>\n"
+              "    </FlightPlan.FlightPlan>\n"
+              "</SimBase.Document>\n");
     EXPECT_EQ(std::distance(fs::directory_iterator("flightplans"), fs::directory_iterator()), 1)
         << "no temporary file left behind";
     start();
