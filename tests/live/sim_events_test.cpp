@@ -8,6 +8,7 @@
 #include "core/random.h"
 #include "live/live_fixture.h"
 #include "live/parking_conflicts.h"
+#include "live/removal.h"
 #include "platform/window_model.h"
 #include "support/sim_commands.h"
 #include "support/stand_builders.h"
@@ -78,6 +79,23 @@ TEST_F(SimEventsTest, EventsThatEndAnObject) {
     EXPECT_EQ(std::make_tuple(r.hexid, r.lifeState, r.objectId, r.throttleIndex, r.flapsIndex),
               std::make_tuple(kHexid + 2, uint32_t{buffer}, 0u, 5u, 4u));
     EXPECT_NE(newLog().find("         DLH4AB    DLH B738 left the simulator, flying\n"), std::string::npos);
+}
+
+// A created object for an aircraft that is gone, or that holds another object already, is taken
+// out again with a warning; the aircraft keeps its own object.
+TEST_F(SimEventsTest, CreatedObjectWithoutItsAircraftIsRemoved) {
+    LiveAircraft& ac = tst_addLive(kHexid, active, 9);
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 10, kHexid));
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 11, kHexid + 7));
+    newLog();
+    gf_handleSimEvents();
+    EXPECT_EQ(ac.objectId, 9u);
+    EXPECT_EQ(g_removeDeque, (std::deque<uint32_t>{10, 11}));
+    EXPECT_EQ(
+        newLog(),
+        fmt::format("===> gf_handleSimEvents: object 10 of hexid {} duplicates the aircraft's object, "
+                    "removed\n===> gf_handleSimEvents: object 11 of hexid {} has no aircraft, removed\n",
+                    kHexid, kHexid + 7));
 }
 
 // After 200 ticks a static aircraft gets the parked lights (nav lights as set); never a lit cabin
