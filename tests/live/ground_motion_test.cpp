@@ -64,6 +64,17 @@ TEST(GroundTicks, TickCountsAreClampedBeforeNarrowing) {
     EXPECT_EQ(gf_travelTicks(kNan, 10), kWeekTicks);
 }
 
+// Headings differ the short way round; a degree of longitude keeps a length near the poles.
+TEST(GroundTicks, HeadingErrorAndLongitudeMetresStayInRange) {
+    EXPECT_NEAR(gf_headingErrorDeg(gf_degToRad(359), gf_degToRad(1)), 2, 1e-9);
+    EXPECT_NEAR(gf_headingErrorDeg(gf_degToRad(1), gf_degToRad(359)), 2, 1e-9);
+    EXPECT_NEAR(gf_shortLonDiff(179.5, -179.5), 1, 1e-9);
+    EXPECT_NEAR(gf_shortLonDiff(-179.5, 179.5), -1, 1e-9);
+    EXPECT_NEAR(gf_metersPerDegreeLon(60), kMetersPerDegree / 2, 1e-6);
+    for (const double lat : {90.0, -90.0, 450.0})
+        EXPECT_GE(gf_metersPerDegreeLon(lat), kMetersPerDegree * 1e-6) << lat;
+}
+
 // A parked B738 on stand A1 (radius 30 m, heading north) whose feed goes 40 m south pushes back:
 // 2.5 radii straight back, then straight on when the side is unknown, else along a curve to one
 // half span on the side the feed showed; then pushed back, engines started, idle, flaps 1.

@@ -1,8 +1,10 @@
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include <fmt/format.h>
 
+#include "core/log.h"
 #include "core/params.h"
 #include "live/adding_stack.h"
 #include "shell/run_control.h"
@@ -198,6 +200,20 @@ TEST_F(IntakeTest, ClosingStopsASnapshotBetweenRecords) {
         if (row.flag) *row.flag = false;
         EXPECT_EQ(g_liveRecords.size() - before, row.added);
     }
+}
+
+// A record whose time or position cannot be used never reaches the live set; the batch says how
+// many it lost.
+TEST_F(IntakeTest, UnusableRecordsAreDroppedWithACount) {
+    gf_setLogCapture(true);
+    std::vector<LiveTrafficRecord> batch = {tst_record(50001, 1000), tst_record(50002, 1000, NAN),
+                                            tst_record(50003, 1000, 50.0, 181.0),
+                                            tst_record(50004, INFINITY)};
+    tst_feed(std::move(batch));
+    ASSERT_EQ(g_liveRecords.size(), 1u);
+    EXPECT_EQ(g_liveRecords[0].hexid, 50001u);
+    EXPECT_EQ(gf_capturedLog(),
+              "===> gf_addTrafficBatch: 3 records with an invalid time or position dropped\n");
 }
 
 // Every record the reader thread hands over arrives once and in feed order (also under TSan).
