@@ -256,6 +256,16 @@ TEST_F(AirMotionTest, ClimbOutEndsAt800FtWithClimbPower) {
     }
 }
 
+// The due-time clamps of steady flight shrink by a second a step down to 3 seconds.
+TEST_F(AirMotionTest, DueClampsShrinkToThreeSeconds) {
+    LiveAircraft ac = tst_aircraft();
+    ac.dueBack = 450, ac.dueAhead = 350;
+    for (const int32_t back : {350, 300, 300}) {
+        lf_shrinkDueClamps(ac);
+        EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(back, 300));
+    }
+}
+
 // A callsign names its airline by three ASCII letters and a digit, in either case.
 TEST_F(AircraftRecTest, AirlineOfACallsign) {
     const std::pair<const char*, const char*> rows[] = {
