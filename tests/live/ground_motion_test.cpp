@@ -229,7 +229,7 @@ TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
         ASSERT_TRUE(gf_takeStand(ac));
         nextPosGround(ac);
         const bool pulledOut = feedM > 0;
-        EXPECT_EQ(ac.dueBack, 3000) << "the clamps of a taxiing aircraft";
+        EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(3000, 3000)) << "the clamps of a taxiing aircraft";
         EXPECT_EQ(ac.flightState, pulledOut ? taxi : pushing_back);
         EXPECT_EQ(ac.standId, pulledOut ? 0u : 1u);
         EXPECT_EQ(ac.cargoStand, pulledOut ? 0u : 1u);
