@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "live/air_motion.h"
 #include "live/air_motion_legs.h"
 #include "live/ground_motion_legs.h"
 #include "live_fixture.h"
@@ -268,6 +269,20 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
     glide.approachFlag = 1;
     ASSERT_TRUE(lf_extendStream(glide));
     EXPECT_DOUBLE_EQ(glide.stream.back().alt, 3000 - 8 * 10.005) << "down the glide path";
+    // Down at an elevated park airport's height (1416 ft) near it, the glide path's sample is on
+    // the ground; without a park airport its altitude counts as the height.
+    for (auto [park, alt, airborne] : {std::tuple{true, 1500.0, 1}, {true, 1420.0, 0}, {false, 1420.0, 1}}) {
+        gf_clearParkAirport();
+        gf_setParkAirportSet(park);
+        gf_setParkAirportElevation(1416);
+        gf_setParkAirportPositionSource([] { return std::optional<LatLon>(LatLon{47.05, 8.0}); });
+        LiveAircraft a = tst_here(flying, true, 140);
+        a.stream.front().alt = alt;
+        a.approachFlag = 1;
+        ASSERT_TRUE(lf_extendStream(a));
+        EXPECT_EQ(a.stream.back().airborne, airborne) << park << " " << alt;
+    }
+    gf_clearParkAirport();
     // Near the edge of the range a stream that ran dry ends at once.
     g_userPosition.lat = 47.0;
     g_userPosition.lon = 8.0;
