@@ -201,6 +201,7 @@ bool lf_parkAtSpawn(LiveAircraft& ac) {
     ac.steadySince = gf_clock100ns();
     ac.lastStandDist = 0;
     ac.movingAwayCount = 0;
+    ac.standSampleSeen = 0;
     gf_takeStand(ac);
     lf_clearCargoMark(ac);
     ac.stream.resize(1);

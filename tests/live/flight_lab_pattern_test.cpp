@@ -1,13 +1,19 @@
 // Flight-lab cases built from patterns seen on real tracks: stale climb rates on the ground, a
-// helicopter hovering near a field.
+// turn onto the runway without speeds, a frozen speed on scattered parked positions, a helicopter
+// hovering near a field.
 #include "support/flight_lab.h"
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 #include <fmt/format.h>
 
+#include "airports/stand.h"
 #include "core/params.h"
+#include "live/aircraft_rec.h"
+#include "live/ground_motion.h"
+#include "live/ground_motion_legs.h"
 
 namespace {
 
@@ -94,6 +100,90 @@ TEST_F(PatternLab, StaleClimbRatesOnTheGroundMakeNoGoAround) {
     EXPECT_LT(touchdown, down + kDelaySec + 60);
     EXPECT_EQ(firstSec([](const PatternTick& x) { return x.active && !x.onGround; }, touchdown), -1);
 }
+
+// A turn onto the runway whose rows carry next to no speed (0.5 kt) while the positions move at a
+// taxi pace, then the take-off roll: the roll starts within 5 s of the time it is due.
+TEST_F(PatternLab, TakeOffRollAfterASlowTurnWithoutSpeedsStartsOnTime) {
+    Truth t = lab_start(kHarnessLat, kHarnessLon, 0, 15, 0, true);
+    lab_straight(t, 60);
+    t.back().gsKt = 6;
+    lab_turn(t, 90, 1.5);
+    for (size_t i = t.size() - 30; i < t.size(); ++i)
+        t[i].gsKt = 0.5;  // derived from barely moving positions
+    t.back().gsKt = 6;
+    // The roll: 3 kt/s from 6 kt, airborne from 150 kt and climbing.
+    double rollDue = -1;
+    while (t.back().altFt < 1500) {
+        TruthPoint q = t.back();
+        const double kt = q.gsKt + 3 * 2;
+        const LatLon to = gf_destinationPoint({q.lat, q.lon}, gf_degToRad(q.trackDeg),
+                                              gf_nmToFeet((q.gsKt + kt) / 2 * 2 / 3600));
+        q = {q.t + 2, to.lat, to.lon, q.altFt, kt, q.trackDeg, 0, true};
+        if (kt >= 150)
+            q.onGround = false, q.vrateFpm = 2000,
+            q.altFt = (t.back().onGround ? kHarnessElevFt : t.back().altFt) + 66.7;
+        t.push_back(q);
+        if (rollDue < 0 && kt >= 43) rollDue = q.t + kDelaySec;
+    }
+    lab_straight(t, 30, 2, 2000);
+    fly(t);
+    // The roll, as the aircraft flies it: the first tick of a take-off roll at 43 kt or more.
+    double rollStart = -1;
+    for (size_t i = 100; i < trace.size() && rollStart < 0; ++i)
+        if (trace[i].active && trace[i - 100].active && trace[i].takeOffRoll &&
+            lab_metres(trace[i - 100].lat, trace[i - 100].lon, trace[i].lat, trace[i].lon) * 3600 / 1852 >=
+                43)
+            rollStart = trace[i].labSec;
+    EXPECT_NEAR(rollStart, rollDue, 5);
+    // Nor is the flag raised before it is due.
+    EXPECT_NEAR(firstSec([](const PatternTick& x) { return x.takeOffRoll; }), rollDue, 5);
+}
+
+// A parked aircraft without a park airport whose reports carry a frozen 468 kt while its
+// positions scatter: it is never flown faster than the positions move (60 kt at the most here),
+// and where it has stood since it appeared it holds on the scatter. One that taxied in at 10 kt
+// with the same frozen speed moves about the scatter at its pace.
+class ScatterLab : public PatternLab, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ScatterLab, FrozenSpeedOnScatteredParkedPositions) {
+    const bool taxisIn = GetParam();
+    Truth t = lab_start(kHarnessLat - (taxisIn ? 0.3 / 60 : 0), kHarnessLon, 0, 10, 0, true);
+    if (taxisIn) lab_straight(t, 108);
+    for (TruthPoint& p : t) p.gsKt = 468;
+    std::mt19937 draws(5);
+    std::uniform_real_distribution<double> metres(0, 40), bearing(0, 360), gap(4, 16);
+    double nextJump = 0;
+    while (t.back().t < 600) {
+        TruthPoint q = t.back();
+        q.t += 2;
+        if (q.t >= nextJump) {
+            const LatLon p = gf_destinationPoint({kHarnessLat, kHarnessLon}, gf_degToRad(bearing(draws)),
+                                                 gf_nmToFeet(gf_metersToNm(metres(draws))));
+            q.lat = p.lat, q.lon = p.lon;
+            nextJump = q.t + gap(draws);
+        }
+        t.push_back(q);
+    }
+    fly(t, 0);
+    const PatternTick* first = nullptr;
+    for (size_t i = 1; i < trace.size(); ++i) {
+        const PatternTick& a = trace[i - 1];
+        const PatternTick& b = trace[i];
+        if (!a.active || !b.active) continue;
+        if (!first) first = &a;
+        const double kt = lab_metres(a.lat, a.lon, b.lat, b.lon) * 100 * 3600 / 1852;
+        ASSERT_LE(kt, 60) << fmt::format("at {:.2f} s, {}", b.labSec, gf_flightStateName(b.flightState));
+    }
+    ASSERT_NE(first, nullptr) << "never shown";
+    if (taxisIn) return;
+    double farthest = 0;
+    for (const PatternTick& x : trace)
+        if (x.active) farthest = std::max(farthest, lab_metres(first->lat, first->lon, x.lat, x.lon));
+    EXPECT_LT(farthest, 20) << "held where it first stood";
+}
+
+INSTANTIATE_TEST_SUITE_P(Parked, ScatterLab, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "TaxiedIn" : "StoodSinceItAppeared"; });
 
 // A helicopter that comes down to hover 450 ft above a park airport 3.5 km away follows the
 // feed's altitude: no level short final aims it at the field.
