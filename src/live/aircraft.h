@@ -118,7 +118,8 @@ struct LiveAircraft : AircraftRec {
     double targetHeading = 0;  // radians
     double agl = 2500;         // feet
     double aglEstimate = 0;
-    double touchdownHeading = 0;  // radians
+    double touchdownHeading = 0;    // radians
+    double takeOffRollHeading = 0;  // radians, the heading when the take-off roll started
     double pushedBackMaxDist = 0;
     double firstStandDist = 0, lastStandDist = 0;
     PosSample lastStandSample;   // the stand check's previous sample (position and due tick)

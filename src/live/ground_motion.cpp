@@ -239,6 +239,11 @@ void lf_groundMotion(LiveAircraft& ac) {
     if (ac.stream.size() < 2) return;
     if (ac.flightState == parked || ac.flightState == flying) {
         gf_setFlightState(ac, taxi);
+    } else if (ac.takeOffRoll && ac.flightState != take_off &&
+               gf_turnedOffTheRunway(ac, ac.takeOffRollHeading)) {
+        // Off the runway as a landing roll ends: a rejected take-off, or the roll-out after a
+        // touch-and-go whose feed came down again.
+        gf_leaveRunway(ac);
     } else if (ac.takeOffRoll) {
         gf_setThrottle(ac, lf_takeOffRollThrottle(ac));
     } else if (ac.landingRoll) {

@@ -39,7 +39,8 @@ inline constexpr int32_t kStandStillAfterTicks = 50;
 // ("nextPosGround: <text>, <label>, sz:<n>") and passed on.
 void nextPosGround(LiveAircraft& ac);
 // lf_advanceSample, after the increments are set: taxi state, throttle (idle, roll-out or
-// take-off roll), clamps, ground attitude, curve step, speed shown and the take-off test.
+// take-off roll; a take-off roll that turned off the runway ends), clamps, ground attitude, curve
+// step, speed shown and the take-off test.
 void lf_groundMotion(LiveAircraft& ac);
 // nextPosGround, and the playback for a Rotorcraft's stationary next sample: the next sample's
 // due tick on the ground, with the turn rate fitted to the leg; outside the rolls the leg's speed

@@ -263,9 +263,14 @@ void lf_pruneStop(LiveAircraft& ac, const PosSample& s) {
     }
 }
 
+// The feed is in the air again after the simulator's touchdown: the landing roll ends here. Left
+// set, it would outlast the take-off roll and the taxi that follow when the feed comes down again.
 void lf_touchAndGo(LiveAircraft& ac) {
     gf_setFlightState(ac, taxi);
+    ac.landingRoll = 0;
+    ac.touchdownHeading = 0;
     ac.takeOffRoll = 1;
+    ac.takeOffRollHeading = ac.heading;
     gf_setThrottle(ac, 3);
     gf_airCommand(ac, SimClientEvent::SpoilersSet, 16383);
     gf_setFlaps(ac, 1);

@@ -1,6 +1,6 @@
 // Flight-lab cases built from patterns seen on real tracks: stale climb rates on the ground, a
-// turn onto the runway without speeds, a frozen speed on scattered parked positions, a helicopter
-// hovering near a field.
+// turn onto the runway without speeds, a frozen speed on scattered parked positions, a
+// touch-and-go then a taxi to the gate, sparse gate reports, a helicopter hovering near a field.
 #include "support/flight_lab.h"
 
 #include <algorithm>
@@ -184,6 +184,64 @@ TEST_P(ScatterLab, FrozenSpeedOnScatteredParkedPositions) {
 
 INSTANTIATE_TEST_SUITE_P(Parked, ScatterLab, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "TaxiedIn" : "StoodSinceItAppeared"; });
+
+// An arrival whose pressure altitude brings it down half a minute early, while the feed still
+// has it in the air: the touch-and-go that follows leaves no roll behind once the aircraft
+// rolls out, and it holds at the gate, where reports come every 40 s.
+TEST_F(PatternLab, TouchAndGoThenTaxiToTheGateHoldsThere) {
+    lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kHarnessElevFt);
+    const double nm = (2500 - kHarnessElevFt) / std::tan(gf_degToRad(3.0)) / gf_nmToFeet(1);
+    Truth t = lab_start(kHarnessLat - nm / 60, kHarnessLon, 2500, 130, 0);
+    lab_approach(t, kHarnessElevFt);
+    // On a low-pressure day the airborne rows read 500 ft low (never below 0).
+    for (TruthPoint& p : t)
+        if (!p.onGround) p.altFt = std::max(p.altFt - 500, 0.0);
+    lab_turn(t, 90);
+    lab_straight(t, 60);
+    lab_stop(t, 2);
+    const TruthPoint gate = t.back();
+    for (int i = 0; i < 8; ++i) lab_stop(t, 40, 40);
+    fly(t, 0);
+    const double atGate = gate.t + kDelaySec;
+    ASSERT_GE(firstSec([](const PatternTick& x) { return x.onGround && x.landingRoll; }), 0)
+        << "never landed";
+    for (const PatternTick& x : trace) {
+        if (x.labSec < atGate) continue;
+        SCOPED_TRACE(fmt::format("{:.2f} s", x.labSec));
+        ASSERT_TRUE(x.active) << "gone while reports still come";
+        ASSERT_FALSE(x.takeOffRoll || x.landingRoll) << "a roll flag is still set";
+        ASSERT_LT(lab_metres(gate.lat, gate.lon, x.lat, x.lon), 20) << "not holding at the gate";
+    }
+}
+
+// A parked aircraft whose gate reports come 40 to 80 s apart: each record holds one stationary
+// sample when it falls due, and is shown there within 40 s of the first report, on a stand or
+// without one.
+class SparseGateLab : public PatternLab, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SparseGateLab, ReportsAreShown) {
+    const bool stand = GetParam();
+    if (stand) {
+        lab_setParkAirport("EDDF", kHarnessLat, kHarnessLon, kHarnessElevFt);
+        g_staticParkingOn = true;
+        g_stands.emplace_back("A1", std::vector<StandOption>{}, kHarnessLat, kHarnessLon, gf_degToRad(90),
+                              gf_metersToNm(30), false, false, false);
+        gf_numberStands();
+    }
+    Truth t = lab_start(kHarnessLat, kHarnessLon, 0, 0, 90, true);
+    for (const double gap : {40, 80, 60, 40, 70, 50, 80}) lab_stop(t, gap, gap);
+    fly(t, 0);
+    const double shown = firstSec([](const PatternTick& x) { return x.active; });
+    ASSERT_GE(shown, 0) << "never shown";
+    EXPECT_LE(shown, 40);
+    EXPECT_EQ(firstSec([](const PatternTick& x) { return !x.active; }, shown), -1)
+        << "gone while reports come";
+    const uint32_t state = stand ? parked : taxi;
+    EXPECT_EQ(firstSec([&](const PatternTick& x) { return x.flightState != state; }, shown), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gate, SparseGateLab, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "OnAStand" : "NoParkAirport"; });
 
 // A helicopter that comes down to hover 450 ft above a park airport 3.5 km away follows the
 // feed's altitude: no level short final aims it at the field.

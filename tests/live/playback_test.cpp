@@ -274,13 +274,14 @@ TEST_F(PlaybackTest, RollOutFollowsTheFeed) {
         const LatLon next = gf_destinationPoint(gf_posOf(ac.stream.back()), gf_degToRad(row.bearingDeg), 300);
         decodeExisting(ac, tst_sample(next.lat, next.lon, 15, row.airborne, kNow + 600));
         EXPECT_EQ(ac.stream.size(), row.streamSize);
-        // A touch-and-go starts when the sample that shows it falls due.
+        // A touch-and-go starts when the sample that shows it falls due, and ends the landing roll.
         g_tickCounter = kNow + 599;
         gf_startRollWhenDue(ac);
         EXPECT_EQ(ac.takeOffRoll, 0);
         g_tickCounter = kNow + 600;
         gf_startRollWhenDue(ac);
         EXPECT_EQ(ac.takeOffRoll, row.airborne);
+        EXPECT_EQ(ac.landingRoll, !row.airborne);
         EXPECT_EQ(ac.landed + ac.climbConfigured, row.airborne ? 0 : 2);
         std::vector<std::string> touchAndGo = {"5 THROTTLE_SET 11468", "5 SPOILERS_SET 16383",
                                                "5 FLAPS_SET 3072"};
