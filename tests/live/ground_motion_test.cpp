@@ -185,6 +185,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         {"static parking off", false, false, flying, 0, taxi, 0},
         {"the user's stand", true, true, flying, 0, taxi, 0},
         {"just pushed back", true, false, pushed_back, 0, taxi, 0},
+        {"just pulled out", true, false, parked, 0, taxi, 0},
         {"towed from a stand", true, false, pushed_back, 1, parking, 0},
     };
     for (const Row& r : rows) {
