@@ -75,6 +75,32 @@ TEST(GroundTicks, HeadingErrorAndLongitudeMetresStayInRange) {
         EXPECT_GE(gf_metersPerDegreeLon(lat), kMetersPerDegree * 1e-6) << lat;
 }
 
+// Outside the rolls a leg's reported speed is held between the speed its positions show over
+// the due ticks and a taxi pace (15 kt): a speed derived from barely moving positions is not
+// flown slower, one that froze is not flown faster.
+TEST_F(GroundMotionTest, LegSpeedKeepsToThePositions) {
+    struct Row {
+        const char* name;
+        double reportedKt, metres;  // over 1000 ticks
+        uint8_t takeOffRoll;
+        int32_t ticks;
+    } rows[] = {
+        {"0.5 kt at 5.8 kt: the positions' pace", 0.5, 30, 0, 1000},
+        {"a frozen 468 kt at 20 kt: the positions' pace", 468, 103, 0, 1000},
+        {"a frozen 468 kt where they barely move: a taxi pace", 468, 10.3, 0, tst_ticks(10.3, 15)},
+        {"16 kt at 18 kt: the reported speed", 16, 92.6, 0, tst_ticks(92.6, 16)},
+        {"the take-off roll: the reported speed", 100, 257, 1, tst_ticks(257, 100)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
+        ac.takeOffRoll = r.takeOffRoll;
+        leg(ac, r.reportedKt, r.reportedKt, r.metres, 1000);
+        lf_groundDueTick(ac);
+        EXPECT_NEAR(ac.stream[1].dueTick - kNow, r.ticks, 1);
+    }
+}
+
 // A parked B738 on stand A1 (radius 30 m, heading north) whose feed goes 40 m south pushes back:
 // 2.5 radii straight back, then straight on when the side is unknown, else along a curve to one
 // half span on the side the feed showed; then pushed back, engines started, idle, flaps 1.
@@ -171,6 +197,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         {"static parking off", false, false, flying, 0, taxi, 0},
         {"the user's stand", true, true, flying, 0, taxi, 0},
         {"just pushed back", true, false, pushed_back, 0, taxi, 0},
+        {"just pulled out", true, false, parked, 0, taxi, 0},
         {"towed from a stand", true, false, pushed_back, 1, parking, 0},
     };
     for (const Row& r : rows) {
