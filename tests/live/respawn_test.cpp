@@ -173,11 +173,12 @@ TEST_F(RespawnTest, StaticGivesWayToItsLiveCounterpart) {
     gf_replaceStaticsStep(g_currentSlot);
     g_staticAircraft[0].lifeState = active;
     LiveAircraft& ac = gf_addLiveAircraft(tst_liveAircraft(kHexid, active));
-    ac.callsign = "DLH4AB", ac.regcode = "D-AIXX";
+    ac.callsign = "DLH4AB", ac.regcode = "D-AIXX", ac.onGround = 1;
     gf_queueReplacementCheck(kHexid);
     gf_replaceStaticsStep(g_currentSlot);
     EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
     EXPECT_TRUE(g_perSecondList.empty());
+    EXPECT_NE(gf_capturedLog().find("new on ground 'DLH4AB' has same regcode"), std::string::npos);
 }
 
 // A block asked for in the window says in the log why the aircraft left, as one from the feed does.
