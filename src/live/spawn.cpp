@@ -45,7 +45,9 @@ constexpr double kGroundPitchDeg = 0.6;
 constexpr double kUserHalfSpanNm = 18.0 / 1852.0;
 constexpr double kAirCollisionNm = 0.1, kAirCollisionFt = 300;
 
+// A respawning parked aircraft still holds its stand: erased, it must not keep it marked.
 void lf_erase(LiveAircraft& ac) {
+    gf_leaveStand(ac);
     ac.eraseFlag = 1;
 }
 
@@ -102,13 +104,11 @@ void lf_identityFromRegistration(LiveAircraft& ac) {
     if (ac.regcode.empty()) return;
     const std::optional<DbRecord> entry = gf_findDbRecord(ac.regcode);
     if (!entry) return;
-    const std::string oldCallsign = ac.callsign, oldType = ac.type;
     if (!entry->airl.empty()) ac.airline = entry->airl;
-    if (!entry->type.empty()) ac.type = entry->type;
     if (!entry->opr.empty()) ac.airline = entry->opr;
     ac.isCargo = entry->cargo ? 1 : 0;
-    if (!gf_hasRealCallsign(ac.callsign)) ac.callsign = ac.regcode;
-    gf_liveKeyChanged(oldCallsign, oldType, ac);
+    gf_setCallsignAndType(ac, gf_hasRealCallsign(ac.callsign) ? ac.callsign : ac.regcode,
+                          entry->type.empty() ? ac.type : entry->type);
 }
 
 bool lf_blockedCallsign(const LiveAircraft& ac) {
@@ -129,7 +129,7 @@ bool lf_erasedByIdentity(LiveAircraft& ac) {
         return true;
     }
     // Before the live limit is checked, so that a ghost never takes a place.
-    if (!ac.callsign.empty() && ac.callsign.back() == '_' && lf_ghostKnown(ac.callsign)) {
+    if (!ac.callsign.empty() && ac.callsign.back() == '_' && lf_ghostKnown(ac.callsign, ac.hexid)) {
         lf_erase(ac);
         return true;
     }
@@ -282,6 +282,8 @@ void spawnLiveAc(LiveAircraft& ac) {
             if (ac.eraseFlag) return;
             gf_setFlightState(ac, taxi);  // without a stand an aircraft that appears on the ground taxis
         }
+    } else if (ac.liveryTitle.empty() && !lf_giveLivery(ac)) {
+        return;  // respawned on its stand for a new livery: only the title is new
     }
     gf_queueReplacementCheck(ac.hexid);
     lf_setPositionBlock(ac);

@@ -10,6 +10,7 @@
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "platform/window_model.h"
+#include "sim/flight_plan.h"
 #include "support/sim_commands.h"
 #include "support/stand_builders.h"
 #include "support/tick_harness.h"
@@ -79,6 +80,20 @@ TEST_F(SimEventsTest, EventsThatEndAnObject) {
     EXPECT_EQ(std::make_tuple(r.hexid, r.lifeState, r.objectId, r.throttleIndex, r.flapsIndex),
               std::make_tuple(kHexid + 2, uint32_t{buffer}, 0u, 5u, 4u));
     EXPECT_NE(newLog().find("         DLH4AB    DLH B738 left the simulator, flying\n"), std::string::npos);
+}
+
+// The flight plan file is named after the object: a respawning aircraft's old one goes with it.
+TEST_F(SimEventsTest, RespawnRemovalDeletesTheOldFlightPlan) {
+    tst_writeFile(gf_flightPlanFileName(9), "plan of object 9");
+    tst_writeFile(gf_flightPlanFileName(10), "plan of object 10");
+    LiveAircraft& ac = tst_addLive(kHexid, liveryrespawn, 9);
+    ac.flightPlanSent = 1;
+    gf_pushSimEvent(tst_event(kEvRemoved, 9, 0));
+    gf_handleSimEvents();
+    EXPECT_FALSE(std::filesystem::exists(gf_flightPlanFileName(9)));
+    EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(10)));
+    EXPECT_EQ(std::make_tuple(ac.lifeState, ac.objectId, ac.flightPlanSent),
+              std::make_tuple(uint32_t{buffer}, 0u, uint8_t{0}));
 }
 
 // A created object for an aircraft that is gone, or that holds another object already, is taken
