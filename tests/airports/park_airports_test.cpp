@@ -51,11 +51,20 @@ protected:
 };
 
 TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
-    const std::tuple<const char*, ParkAirport, const char*, const char*> rows[] = {  // before (nullptr: no file)
+    const std::tuple<const char*, ParkAirport, const char*, const char*> rows[] = {
+        // before (nullptr: no file)
         {nullptr, {"LSZH", "B2"}, "LSZH,B2\n", "my_park_airports.txt created with LSZH,B2\n"},
-        {"LSZH\nEDDF,A1\nEDDF,A1\n", {"LSZH", "E5"}, "EDDF,A1\nLSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
+        {"LSZH\nEDDF,A1\nEDDF,A1\n",
+         {"LSZH", "E5"},
+         "EDDF,A1\nLSZH,E5\n",
+         "my_park_airports.txt:LSZH,E5 updated stand\n"},
         {"LSZH,E5\n", {"LSZH", "E5"}, "LSZH,E5\n", "my_park_airports.txt:LSZH,E5 updated stand\n"},
         {"LSZH,E5\n", {"EDDF", ""}, "EDDF\nLSZH,E5\n", "my_park_airports.txt:EDDF new entry\n"},
+        // A code listed twice keeps one line, the stand just remembered: the other would be read first.
+        {"LSZH,B1\nEDDF\nLSZH,A1\n",
+         {"LSZH", "C3"},
+         "EDDF\nLSZH,C3\n",
+         "my_park_airports.txt:LSZH,C3 updated stand\n"},
     };
     for (const auto& [before, front, after, log] : rows) {
         SCOPED_TRACE(after);
@@ -67,13 +76,25 @@ TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
         EXPECT_EQ(tst_readFile(kMyParkAirportsFile), after);
         EXPECT_EQ(gf_capturedLog(), log);
     }
-    // A file that cannot be read is never overwritten.
+    lf_readMyParkAirports();
+    EXPECT_EQ(listed(), "EDDF, LSZH,C3");
+    // A file that cannot be written, or read, is never overwritten, and the console says so.
+    tst_writeFile(kMyParkAirportsFile + std::string(".tmp/x"), "");
+    g_parkAirports = {{"LSZH", "D4"}};
+    restartLog();
+    gf_saveMyParkAirports();
+    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "EDDF\nLSZH,C3\n");
+    const std::string unwritten =
+        "Warning: airports/my_park_airports.txt could not be written, LSZH,D4 not saved";
+    EXPECT_EQ(std::make_pair(gf_messageText(), gf_capturedLog()),
+              std::make_pair(unwritten, "my_park_airports.txt:LSZH,D4 updated stand\n" + unwritten + "\n"));
     fs::remove(kMyParkAirportsFile);
     fs::create_directories(kMyParkAirportsFile);
     restartLog();
     gf_saveMyParkAirports();
     EXPECT_TRUE(fs::is_directory(kMyParkAirportsFile));
-    EXPECT_EQ(gf_capturedLog(), "===> airports/my_park_airports.txt cannot be read, EDDF not saved\n");
+    const std::string unread = "Warning: airports/my_park_airports.txt cannot be read, LSZH,D4 not saved";
+    EXPECT_EQ(std::make_pair(gf_messageText(), gf_capturedLog()), std::make_pair(unread, unread + "\n"));
 }
 
 // The nearest listed airport in range is chosen and loaded at the next watch; out of sight it is dropped

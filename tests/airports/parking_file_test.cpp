@@ -126,10 +126,14 @@ TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
     const Stand& a = g_stands[0];
     EXPECT_EQ(a.radius, 0.0);  // radius_change without a radius
     EXPECT_TRUE(a.radius_change && a.cargo_change && a.cargo);
-    // Known: HB-JLT on day 3 in 1,2. 3,4 is new; 2,9 shares 2; the second 7 repeats the first.
+    // Known: HB-JLT on day 3 in 1,2. 3,4 is new; 2,9 adds 9; the second 7 repeats the first.
     std::vector<std::tuple<uint64_t, uint32_t, uint32_t, uint32_t>> options;
     for (const StandOption& o : a.options) options.emplace_back(o.hh, o.index, o.origin, o.real);
-    EXPECT_EQ(options, (decltype(options){{0b110, 1, 1, 1}, {0b11000, 2, 0, 1}, {1 << 7, 3, 0, 1}, {0b100, 4, 0, 0}}));
+    EXPECT_EQ(options, (decltype(options){{0b110, 1, 1, 1},
+                                          {0b11000, 2, 0, 1},
+                                          {0b1000000100, 3, 0, 1},
+                                          {1 << 7, 4, 0, 1},
+                                          {0b100, 5, 0, 0}}));
     EXPECT_FALSE(g_stands[2].radius_change || g_stands[2].cargo_change);
     ASSERT_EQ(g_stands.size(), 4u);
     EXPECT_TRUE(g_stands[3].manual && g_stands[3].options.at(0).origin == 0);
@@ -213,8 +217,8 @@ TEST_F(ApfTest, WriterInBothModesAndTheHandmadeRoundTrip) {
     c.publisher = "stock";
     ASSERT_TRUE(gf_writeApf(c, "LSZH.xml", kApfModeLearned));
     EXPECT_EQ(tst_readFile("LSZH.xml"), golden("learned.xml"));
-    // Handmade: written in full, read back and written again gives the same bytes, though the
-    // database's record of HB-JLT now stands in for the airline and type it was written without.
+    // Handmade: written in full, read back and written again gives the same bytes; the airline
+    // and type that differ from the database's record of HB-JLT are written and win on reading.
     g_apfHandmade = true;
     ASSERT_TRUE(gf_writeApf(c, "first.xml", kApfModeLearned));
     ApfSource src;
@@ -231,7 +235,7 @@ TEST_F(ApfTest, WriterInBothModesAndTheHandmadeRoundTrip) {
     EXPECT_EQ(tst_readFile("second.xml"), tst_readFile("first.xml"));
     const StandOption& o = g_stands[0].options.at(0);
     EXPECT_EQ(std::tie(o.callsign, o.callsign2, o.airline, o.type, o.origin),
-              std::make_tuple("SWR12", "SWR13", "SWR", "A320", 1u));
+              std::make_tuple("SWR12", "SWR13", "XXX", "XXXX", 1u));
 }
 
 // "cs|cs2|index" of every option read, or the warning naming file and line.
