@@ -57,7 +57,8 @@ void lf_applyMaxLive(const pugi::xml_document& doc) {
 }
 
 void lf_applyRange(const pugi::xml_document& doc) {
-    if (std::optional<int> v = lf_apfParameterInt(doc, "LATERAL_RANGE")) {
+    const std::optional<int> v = lf_apfParameterInt(doc, "LATERAL_RANGE");
+    if (v) {
         int range = gf_snapRange(*v);
         gf_setRange(range);
         gf_setEnabled(ctl::kRange, true);
@@ -73,6 +74,9 @@ void lf_applyRange(const pugi::xml_document& doc) {
         gf_setEnabled(ctl::kRange, false);
     } else {
         gf_setEnabled(ctl::kRange, true);
+        // The file's range is the one the user chose for this airport; only without one does
+        // the range remembered in this run come back.
+        if (v) g_manualRange = RANGE.value();
         gf_setRange(g_manualRange);
         gf_clearMessage();
     }
@@ -140,8 +144,10 @@ class KnownOptions {
         const uint64_t hash = lf_hash(key, option);
         const size_t mask = slots_.size() - 1;
         for (size_t i = hash & mask; slots_[i].key != 0; i = (i + 1) & mask) {
-            if (slots_[i].hash != hash || slots_[i].key != key + 1) continue;
-            if (lf_optionAlreadyKnown(option, stand.options[slots_[i].position])) return true;
+            const Slot& slot = slots_[i];
+            // The half-hours first: the option itself is looked at only when it may hold them all.
+            if (slot.hash != hash || (option.hh & ~slot.hh) != 0 || slot.key != key + 1) continue;
+            if (lf_optionAlreadyKnown(option, stand.options[slot.position])) return true;
         }
         return false;
     }
@@ -154,7 +160,8 @@ class KnownOptions {
     static constexpr size_t kSearched = 16;
     struct Slot {
         uint64_t hash = 0;
-        size_t key = 0;  // the stand's key + 1; 0: empty
+        uint64_t hh = 0;   // the option's half-hours
+        uint32_t key = 0;  // the stand's key + 1; 0: empty
         uint32_t position = 0;
     };
     bool indexed(size_t key) {
@@ -184,7 +191,9 @@ class KnownOptions {
                 if (s.key != 0) lf_place(bigger, s);
             slots_.swap(bigger);
         }
-        lf_place(slots_, {lf_hash(key, stand.options[position]), key + 1, static_cast<uint32_t>(position)});
+        const StandOption& option = stand.options[position];
+        lf_place(slots_, {lf_hash(key, option), option.hh, static_cast<uint32_t>(key + 1),
+                          static_cast<uint32_t>(position)});
         ++used_;
     }
     std::vector<Slot> slots_;

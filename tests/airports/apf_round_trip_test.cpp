@@ -24,7 +24,6 @@ constexpr const char* kDbase = R"(<dbase><types><type icao="A320" cat="Large" sp
   <registrations><reg id="HB-JLT" airl="SWR" type="A320"/><reg id="HB-JXA" airl="EZY" opr="EZS" type="A320"/>
   <reg id="D-AXYZ" airl="DLH"/></registrations></dbase>)";
 
-constexpr const char* kArchived = "airports/my_ORBX/LSZH.xml";
 constexpr const char* kLearned = "airports/learned/simaddon/LSZH.xml";
 
 // The archived stands: ordinary, cargo, helipad and ramp, each with one option of its own.
@@ -88,18 +87,15 @@ class RoundTripTest : public ApfTest {
         ApfTest::SetUp();
         gf_loadTypeDatabaseText(kDbase, "dbase.xml");
         g_parkAirport.code = "LSZH";
-        tst_writeFile(kArchived, tst_apfXml(R"(<parameter name="airport_name" value="Zurich"/>
+        tst_writeFile(kOrbxZurich, tst_apfXml(R"(<parameter name="airport_name" value="Zurich"/>
             <parameter name="altitude" value="1416"/>)",
-                                            kArchivedStands));
+                                              kArchivedStands));
     }
     // Reads the archived file with its learned file, as the park airport's reader does.
     static void read() {
         gf_clearStands();
-        std::string error;
-        QualityPair quality;
         g_parkFileHeader = {};
-        gf_readApf("LSZH", kArchived, error, g_parkFileHeader, quality);
-        ASSERT_EQ(error, "");
+        ASSERT_EQ(tst_readOrbxZurich(), "");
     }
     // The learned changes of this run on the stands read.
     static void learn() {

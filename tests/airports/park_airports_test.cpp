@@ -1,5 +1,7 @@
 #include "airports/park_airports.h"
 
+#include <sys/stat.h>
+
 #include <fmt/format.h>
 
 #include "airports/airport_list.h"
@@ -213,17 +215,22 @@ TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
         {{47.4647, 8.54917}, "LSZH"}, {{47.4200, 8.6100}, "LSMD"}, {{-89.99, 120.0}, "NZSP"},
         {{-18.5667, -179.99}, "NFMO"}, {{53.0, -15.0}, "-"}, {{47.5647, 8.54917}, "-"}};
     for (const auto& [position, code] : rows) EXPECT_EQ(tst_closest(position), code) << position.lat;
-    const std::tuple<double, double, const char*, const char*> stands[] = {  // metres north, or < 0: no file
+    const std::tuple<double, double, const char*, const char*> stands[] = {
+        // metres north; -1: no file, -2: a pipe
         {-1, -1, "LSZH", ""},
+        {200, -2, "LSZH", ""},
         {200, 200, "LSZH", ""},
-        {300, 200, "LSMD", "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 200 meters ...\n"},
-        {-1, 900, "LSMD", "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 900 meters ...\n"},
+        {300, 200, "LSMD",
+         "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 200 meters ...\n"},
+        {-1, 900, "LSMD",
+         "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 900 meters ...\n"},
     };
     for (const auto& [zurichM, dubendorfM, code, log] : stands) {
         SCOPED_TRACE(fmt::format("{} {}", zurichM, dubendorfM));
         fs::remove_all("airports/my_thirdparty");
         if (zurichM >= 0) tst_writeFile("airports/my_thirdparty/LSZH.xml", tst_standNorth("Z1", zurichM));
         if (dubendorfM >= 0) tst_writeFile("airports/my_thirdparty/LSMD.xml", tst_standNorth("D1", dubendorfM));
+        if (dubendorfM == -2) ASSERT_EQ(mkfifo("airports/my_thirdparty/LSMD.xml", 0600), 0);
         restartLog();
         EXPECT_EQ(tst_closest(kUser), code);
         EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + log);
