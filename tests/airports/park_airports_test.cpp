@@ -1,6 +1,7 @@
 #include "airports/park_airports.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fmt/format.h>
 
@@ -225,6 +226,7 @@ TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
         {-1, 900, "LSMD",
          "Airport LSZH is closest, but stand D1 at neighbouring airport LSMD is closer at 900 meters ...\n"},
     };
+    alarm(30);  // a pipe opened for reading would wait for ever
     for (const auto& [zurichM, dubendorfM, code, log] : stands) {
         SCOPED_TRACE(fmt::format("{} {}", zurichM, dubendorfM));
         fs::remove_all("airports/my_thirdparty");
@@ -235,6 +237,7 @@ TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
         EXPECT_EQ(tst_closest(kUser), code);
         EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + log);
     }
+    alarm(0);
 }
 
 }  // namespace
