@@ -144,6 +144,34 @@ TEST_F(MergeTest, RepeatedStandsMergeAndUnknownOnesAreKeptForTheNextSave) {
     }
 }
 
+// A learned radius must be a stand's: a bad one is dropped with file and line, the stand keeps
+// its own.
+TEST_F(MergeTest, BadLearnedRadiusIsDropped) {
+    for (const auto& [radius, taken] :
+         {std::pair{"2000", true}, {"2000.1", false}, {"-1", false}, {"nan", false}}) {
+        SCOPED_TRACE(radius);
+        g_stands[1] =
+            Stand("A2", {}, g_stands[1].latitude, g_stands[1].longitude, 0, 20, false, false, false);
+        merge(fmt::format(R"(<parkpos id="A2" radius_change="true" radius="{}"/>)", radius));
+        EXPECT_EQ(described(), taken ? "A1 1,2:1:1:1 A2(r2000.0) | " : "A1 1,2:1:1:1 A2 | ");
+        EXPECT_NEAR(gf_nmToMeters(g_stands[1].radius), taken ? 2000 : 20, 1e-9);
+        const std::string dropped = fmt::format(
+            "===> {} line 6: radius change of stand 'A2' dropped, bad radius '{}'\n", kLearned, radius);
+        EXPECT_EQ(gf_capturedLog(), read_ + (taken ? "" : dropped));
+    }
+}
+
+// The search predicate over the stands: only the stand of that name takes the changes.
+TEST_F(MergeTest, LearnedChangesApplyToTheStandOfThatNameOnly) {
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(R"(<parkpos id="A1" cargo_change="1" cargo="1"><opt reg="X" day="2" hh="5"/>
+        <opt reg="HB-JLT" day="3" hh="1"/></parkpos>)"));
+    const ApfSource source{"f.xml", ""};
+    EXPECT_FALSE(lf_applyLearnedChanges("A1", doc.first_child(), g_stands[1], source));
+    EXPECT_TRUE(lf_applyLearnedChanges("A1", doc.first_child(), g_stands[0], source));
+    EXPECT_EQ(described(), "A1(cargo) 1,2:1:1:1 5:2:0:1 A2 | ");
+}
+
 TEST_F(MergeTest, HandmadeFileReplacesEveryStandEvenWhenFalse) {
     merge(R"(<parkpos id="H1" latitude="1" longitude="2" manual="true"><opt reg="Q" day="1" hh="1"/></parkpos>
 <parkpos id="H1" latitude="3" longitude="4"/>

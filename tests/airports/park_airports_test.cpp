@@ -53,6 +53,33 @@ protected:
     static LatLon northOf(LatLon p, double nm) { return {p.lat + nm / 60.0, p.lon}; }
 };
 
+// The list keeps the first line of a code, skips bad lines and unknown airports (the read then
+// says false), and takes the airports of the my_thirdparty files it lacks.
+TEST_F(ParkAirportsTest, ReadingTheListSkipsDoublesBadLinesAndUnknownAirports) {
+    tst_writeFile("airports/my_thirdparty/LSMD.xml", "<meta/>");
+    tst_writeFile("airports/my_thirdparty/XXXX.xml", "<meta/>");
+    const std::tuple<const char*, bool, const char*, const char*> rows[] = {
+        // file (nullptr: none)
+        {"LSZH,A1\nEDDF\n\nLSZH,B2\nEDDF,A,B\nXXXX\n", false, "LSZH,A1 EDDF, LSMD,",
+         "===> my_park_airports.txt:LSZH double, skipped\n"
+         "===> my_park_airports.txt:EDDF,A,B wrong syntax, skipped\n"
+         "airport XXXX is unknown\n"
+         "2 park airports read from 'my_park_airports.txt'\n"
+         "1 park airport added from my_thirdparty folder(-s)\n"},
+        {nullptr, true, "LSMD, LSZH,",
+         "airports/my_park_airports.txt not found\n2 park airports added from my_thirdparty folder(-s)\n"},
+    };
+    for (const auto& [file, ok, list, log] : rows) {
+        SCOPED_TRACE(list);
+        fs::remove(kMyParkAirportsFile);
+        if (file) tst_writeFile(kMyParkAirportsFile, file);
+        restartLog();
+        EXPECT_EQ(lf_readMyParkAirports(), ok);
+        EXPECT_EQ(listed(), list);
+        EXPECT_EQ(gf_capturedLog(), log);
+    }
+}
+
 TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
     const std::tuple<const char*, ParkAirport, const char*, const char*> rows[] = {
         // before (nullptr: no file)
