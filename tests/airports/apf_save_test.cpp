@@ -181,7 +181,8 @@ TEST_F(ApfTest, SettingsTheUserChangesAreSavedAndReadBack) {
         g_manualRange = RANGE.value();
         if (r.control == ctl::kRange) AUTO_RANGE.set(false);
         read();
-        if (gf_parameterOfControl(r.control)->kind() == ParamKind::Bool)
+        const bool bool_ = gf_parameterOfControl(r.control)->kind() == ParamKind::Bool;
+        if (bool_)
             lf_handleCheckBoxes(r.control, r.choice != 0);
         else
             lf_handleCombos(r.control, r.choice);
@@ -193,6 +194,8 @@ TEST_F(ApfTest, SettingsTheUserChangesAreSavedAndReadBack) {
         for (const std::string& name : gf_split(r.names, ' '))
             values += (values.empty() ? "" : " ") + gf_findParameter(name)->valueText();
         EXPECT_EQ(values, r.values);
+        const ControlState shown = gf_controlState(r.control);  // and the control shows it
+        EXPECT_EQ(bool_ ? shown.checked : shown.selected == r.choice, bool_ ? r.choice != 0 : true);
     }
 }
 

@@ -175,7 +175,8 @@ TEST_F(MergeTest, LearnedChangesApplyToTheStandOfThatNameOnly) {
 TEST_F(MergeTest, HandmadeFileReplacesEveryStandEvenWhenFalse) {
     merge(R"(<parkpos id="H1" latitude="1" longitude="2" manual="true"><opt reg="Q" day="1" hh="1"/></parkpos>
 <parkpos id="H1" latitude="3" longitude="4"/>
-<parkpos id="H2" latitude="5" longitude="6"/>)",
+<parkpos id="H2" latitude="5" longitude="6"/>
+<parkpos id="H2" latitude="7" longitude="8"/>)",
           R"(<parameter name="handmade" value="false"/>)");
     EXPECT_TRUE(g_apfHandmade);
     EXPECT_EQ(described(), "H1 1:1:1:1 H2 | ");
@@ -183,7 +184,8 @@ TEST_F(MergeTest, HandmadeFileReplacesEveryStandEvenWhenFalse) {
     EXPECT_EQ(tst_readFile(kCopy), tst_readFile(kLearned));
     EXPECT_EQ(gf_capturedLog(), read_ + "===> Parking position H1 appears more than once in " + kLearned +
                                     " line 7, kept a copy as " + kCopy +
-                                    "\n          handmade                : false\n");
+                                    "\n===> Parking position H2 appears more " + "than once in " + kLearned +
+                                    " line 9\n          handmade                : false\n");
 }
 
 // A learned file that cannot be used is set aside as a copy (when it is a file) with a warning the

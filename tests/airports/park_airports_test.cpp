@@ -78,6 +78,19 @@ TEST_F(ParkAirportsTest, ReadingTheListSkipsDoublesBadLinesAndUnknownAirports) {
         EXPECT_EQ(listed(), list);
         EXPECT_EQ(gf_capturedLog(), log);
     }
+    // More than 3000 airports cost every watch much time: the user is told.
+    fs::remove_all("airports/my_thirdparty");
+    std::string many;
+    for (size_t i = 0; i < 3001; ++i) {
+        many += g_airports[i].code + "\n";
+        if (i < 2999) continue;
+        tst_writeFile(kMyParkAirportsFile, many);
+        gf_clearMessage();
+        lf_readMyParkAirports();
+        EXPECT_EQ(gf_messageText(), i == 2999 ? ""
+                                              : "Warning: There are a lot of airports (3001), that will cost "
+                                                "TRLV much cpu time and may cause stutters");
+    }
 }
 
 TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {

@@ -111,8 +111,9 @@ TEST_F(ApfTest, StockFileWithoutLearnedFileThenQualityFactors) {
     EXPECT_EQ(std::tie(g_stands[0].neighbours, g_stands[1].neighbours, g_stands[2].neighbours),
               std::make_tuple(std::vector<uint32_t>{2}, std::vector<uint32_t>{1}, std::vector<uint32_t>{}));
     EXPECT_EQ(g_stands[0].options.at(0).origin, 1u);
-    EXPECT_EQ(std::make_tuple(parking_percentage.value(), gf_controlState(ctl::kParkingPercentage).enabled),
-              std::make_tuple(30, false));  // no learned file
+    const ControlState percentage = gf_controlState(ctl::kParkingPercentage);
+    EXPECT_EQ(std::make_tuple(parking_percentage.value(), percentage.enabled, percentage.selected),
+              std::make_tuple(30, false, 6));  // no learned file: 30 %, the 7th entry
     WindowStats s = gf_windowStats();
     EXPECT_EQ(std::tie(s.publisher, s.quality, s.standCount, s.rtWeek), std::make_tuple("stock", "  ", 3, "0"));
     g_stands.erase(g_stands.begin() + 1, g_stands.end());
@@ -276,6 +277,7 @@ TEST_F(ApfTest, ParkposReaderTakesOptionsAsWrittenAndDropsBadNumbers) {
          "X||2 ===> f.xml line 3: option of stand 'Q' dropped, bad day '8'\n"},
         {R"(latitude="0" longitude="0">)", ""},
         {R"(latitude="47" longitude="180.5">)", "bad longitude '180.5'"},
+        {R"(latitude="90.5" longitude="8">)", "bad latitude '90.5'"},
         {R"(latitude="nan" longitude="8">)", "bad latitude 'nan'"},
         {R"(latitude="47" longitude="8" radius="-1">)", "bad radius '-1'"},
         {R"(latitude="47" longitude="8" radius="1e9">)", "bad radius '1e9'"},
