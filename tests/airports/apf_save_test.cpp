@@ -188,6 +188,7 @@ TEST_F(ApfTest, SettingsTheUserChangesAreSavedAndReadBack) {
             lf_handleCombos(r.control, r.choice);
         lf_resetStaticParking();
         gf_resetParameters();
+        gf_showParameterControls();
         g_manualRange = RANGE.value();
         read();
         std::string values;

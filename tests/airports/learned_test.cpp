@@ -188,6 +188,20 @@ TEST_F(MergeTest, HandmadeFileReplacesEveryStandEvenWhenFalse) {
                                     " line 9\n          handmade                : false\n");
 }
 
+// A file without its meta entries is merged all the same, and kept as a copy: the next save
+// writes a file of its own over it.
+TEST_F(MergeTest, FileWithoutItsMetaEntriesIsKeptAsACopy) {
+    tst_writeFile(kLearned, tst_apfXml(R"(<parameter name="airport_name" value="Zurich"/>)",
+                                       "<parkpos id=\"A2\">" + tst_opt("5") + "</parkpos>",
+                                       R"(<info name="author" value="a"/><info name="date" value="d"/>)"));
+    restartLog();
+    lf_readLearned(kLearned, "Zurich");
+    EXPECT_EQ(described(), "A1 1,2:1:1:1 A2 5:1:0:1 | ");
+    EXPECT_EQ(tst_readFile(kCopy), tst_readFile(kLearned));
+    EXPECT_EQ(gf_capturedLog(),
+              read_ + "===> " + kLearned + " misses its meta entries, kept a copy as " + kCopy + "\n");
+}
+
 // A learned file that cannot be used is set aside as a copy (when it is a file) with a warning the
 // message line shows, and nothing is merged; a pipe or a folder is never opened.
 TEST_F(MergeTest, UnusableLearnedFilesAreSetAsideWithAWarning) {

@@ -170,8 +170,10 @@ TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
     merge("", "");  // no MAX_LIVE: the user's choice stands; no percentage: 30
     EXPECT_EQ(std::make_tuple(MAX_LIVE_SEL.value(), parking_percentage.value(), gf_capturedLog()),
               std::make_tuple(500, 30, read_));
-    merge(R"(<parameter name="parking_percentage" value="37"/>)", "");
-    EXPECT_EQ(parking_percentage.value(), 35);
+    for (const auto& [written, applied] : {std::pair{37, 35}, {42, 40}, {105, 100}}) {
+        merge(fmt::format(R"(<parameter name="parking_percentage" value="{}"/>)", written), "");
+        EXPECT_EQ(parking_percentage.value(), applied) << written;
+    }
 }
 
 TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
@@ -211,9 +213,11 @@ TEST_F(LearnedTest, ManyManualStandsWithIdsAlikeButTheFirstLetter) {
     for (char d = '2'; d <= '9'; ++d)
         for (char c = 'A'; c <= 'Z'; ++c)
             manual += fmt::format(R"(<parkpos id="{}{}" manual="true" latitude="1" longitude="2" radius="9"/>)", c, d);
-    merge("", manual);
+    // Learned options for the first of them, once the index of the names has grown.
+    merge("", manual + R"(<parkpos id="B2"><opt reg="X" day="1" hh="1"/></parkpos>)");
     ASSERT_EQ(g_stands.size(), 3u + 8 * 26 - 1);
     EXPECT_EQ(g_stands[3].name + g_stands.back().name, "B2Z9");
+    EXPECT_EQ(g_stands[3].options.size(), 1u);
     EXPECT_EQ(gf_capturedLog(), read_ + "===> manually created standid A2 already exists in " + kLearned + "\n");
 }
 
@@ -278,6 +282,7 @@ TEST_F(ApfTest, ParkposReaderTakesOptionsAsWrittenAndDropsBadNumbers) {
         {R"(latitude="0" longitude="0">)", ""},
         {R"(latitude="47" longitude="180.5">)", "bad longitude '180.5'"},
         {R"(latitude="90.5" longitude="8">)", "bad latitude '90.5'"},
+        {R"(latitude="-90.5" longitude="8">)", "bad latitude '-90.5'"},
         {R"(latitude="nan" longitude="8">)", "bad latitude 'nan'"},
         {R"(latitude="47" longitude="8" radius="-1">)", "bad radius '-1'"},
         {R"(latitude="47" longitude="8" radius="1e9">)", "bad radius '1e9'"},
