@@ -73,7 +73,8 @@ std::string lf_load(std::string_view icao, const std::string& location, fs::path
     if (location.starts_with("airports")) return {};
     path = kParkAirportCopy;
     fs::create_directories(path.parent_path());
-    return lf_downloadFile(location, path);
+    // The caller learns from gf_siteWaits that the site has not answered yet, and reads again later.
+    return lf_downloadFile(location, path).value_or("the download site has not answered yet");
 }
 
 // "" when the header is read, else the text that refuses the file.

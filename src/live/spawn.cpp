@@ -142,8 +142,21 @@ bool lf_noRoom(const LiveAircraft& ac) {
     return lf_makeRoom(lf_userDistanceNm(ac.stream.front()));
 }
 
+// A record of one sample on the ground that does not move: reports of a parked aircraft may come a
+// minute apart, longer than the delay, so that no second sample is there when the first is due.
+bool lf_standsAlone(const LiveAircraft& ac) {
+    if (ac.stream.size() != 1) return false;
+    const PosSample& f = ac.stream.front();
+    return !f.airborne && (f.stationary || f.gs == 0);
+}
+
 void lf_markStationary(LiveAircraft& ac) {
     PosSample& front = ac.stream[0];
+    if (ac.stream.size() < 2) {
+        front.stationary = 1;
+        front.gs = 0;
+        return;
+    }
     PosSample& second = ac.stream[1];
     if (!second.stationary) {
         front.stationary = 0;
@@ -182,8 +195,8 @@ double lf_initialHeading(const LiveAircraft& ac) {
     if (ac.respawnHeadingValid) return ac.respawnHeading;
     if (ac.flightState == parked) return ac.standHeading;
     const PosSample& f = ac.stream[0];
+    if (ac.stream.size() < 2 || ac.stream[1].stationary) return gf_degToRad(f.track);
     const PosSample& s = ac.stream[1];
-    if (s.stationary) return gf_degToRad(f.track);
     return gf_bearingRad({f.lat, f.lon}, {s.lat, s.lon});
 }
 
@@ -201,6 +214,7 @@ bool lf_parkAtSpawn(LiveAircraft& ac) {
     ac.steadySince = gf_clock100ns();
     ac.lastStandDist = 0;
     ac.movingAwayCount = 0;
+    ac.standSampleSeen = 0;
     gf_takeStand(ac);
     lf_clearCargoMark(ac);
     ac.stream.resize(1);
@@ -235,7 +249,7 @@ void lf_spawnDecision(LiveAircraft& ac) {
     const PosSample& f = ac.stream.front();
     const int32_t lead = (!f.airborne && f.gs != 0) ? kTaxiSpawnLeadTicks : kSpawnLeadTicks;
     if (lf_notYet(f.dueTick, lead)) return;
-    if (ac.stream.size() == 1) return lf_erase(ac);
+    if (ac.stream.size() == 1 && !lf_standsAlone(ac)) return lf_erase(ac);
     if (gf_isKnownGhost(ac.callsign)) return lf_erase(ac);
     if (lf_mixesAirAndGround(ac)) return lf_dropFront(ac);
     if (lf_spawnNearUser(ac)) return;
@@ -254,7 +268,7 @@ bool lf_spawnNearUser(LiveAircraft& ac) {
 }
 
 void spawnLiveAc(LiveAircraft& ac) {
-    if (ac.stream.size() < 2) {
+    if (ac.stream.size() < 2 && !lf_standsAlone(ac)) {
         gf_logLine(fmt::format("{} sz:{}", "spawnLiveAc", ac.stream.size()));
         return;
     }

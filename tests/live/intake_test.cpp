@@ -1,10 +1,13 @@
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include <fmt/format.h>
 
+#include "core/log.h"
 #include "core/params.h"
 #include "live/adding_stack.h"
+#include "shell/run_control.h"
 #include "live_fixture.h"
 
 namespace {
@@ -176,6 +179,41 @@ TEST_F(IntakeTest, DueTicksFollowTheBatchMedian) {
             }
         EXPECT_EQ(seen, row.due.size());
     }
+}
+
+// Ctrl-C (or a stopped run) while a snapshot of a large poll is taken in: the rest of it waits
+// for no one; without either the whole snapshot is taken.
+TEST_F(IntakeTest, ClosingStopsASnapshotBetweenRecords) {
+    const struct Row {
+        std::atomic<bool>* flag;
+        size_t added;
+    } rows[] = {{&g_userClosing, 0}, {&g_stopRun, 0}, {nullptr, 1000}};
+    uint32_t hexid = 80000;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.added);
+        std::vector<LiveTrafficRecord> batch;
+        for (int i = 0; i < 1000; ++i, ++hexid)
+            batch.push_back(tst_record(hexid, 1000, 50.0, 8.0, fmt::format("T{}", hexid)));
+        const size_t before = g_liveRecords.size();
+        if (row.flag) *row.flag = true;
+        tst_feed(std::move(batch));
+        if (row.flag) *row.flag = false;
+        EXPECT_EQ(g_liveRecords.size() - before, row.added);
+    }
+}
+
+// A record whose time or position cannot be used never reaches the live set; the batch says how
+// many it lost.
+TEST_F(IntakeTest, UnusableRecordsAreDroppedWithACount) {
+    gf_setLogCapture(true);
+    std::vector<LiveTrafficRecord> batch = {tst_record(50001, 1000), tst_record(50002, 1000, NAN),
+                                            tst_record(50003, 1000, 50.0, 181.0),
+                                            tst_record(50004, INFINITY)};
+    tst_feed(std::move(batch));
+    ASSERT_EQ(g_liveRecords.size(), 1u);
+    EXPECT_EQ(g_liveRecords[0].hexid, 50001u);
+    EXPECT_EQ(gf_capturedLog(),
+              "===> gf_addTrafficBatch: 3 records with an invalid time or position dropped\n");
 }
 
 // Every record the reader thread hands over arrives once and in feed order (also under TSan).
