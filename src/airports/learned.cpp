@@ -212,13 +212,15 @@ StandIdIndex lf_firstStandOfName() {
 // Where an ordinary merge puts what the file says: the first stand of each name (the archived
 // ones, then the manual ones of the file) and, for a name none of them has, a stand of its own
 // among g_learnedOrphans. The names keying the indexes live in those stands, so neither list
-// may grow beyond the room reserved for the merge.
+// may grow beyond the room reserved for the merge; the orphans get theirs with the first one,
+// since most files have none.
 struct MergeTargets {
     StandIdIndex first = lf_firstStandOfName();
-    StandIdIndex orphans;
+    std::optional<StandIdIndex> orphans;
     size_t orphanKeys = g_stands.capacity();  // the key of orphan 0
+    size_t orphanRoom;                        // ordinary parkpos of the file: at most so many orphans
     KnownOptions known;
-    explicit MergeTargets(size_t parkposCount) : orphans(parkposCount) {}
+    explicit MergeTargets(size_t ordinaryCount) : orphanRoom(ordinaryCount) {}
 };
 
 void lf_readManualStand(std::string_view name, const LearnedParkpos& pos, const ApfSource& source,
@@ -303,13 +305,17 @@ void lf_mergeOrdinary(std::string_view id, const LearnedParkpos& pos, const ApfS
                       MergeTargets& targets) {
     uint32_t at = targets.first.find(id);
     if (at != StandIdIndex::kAbsent) return lf_applyChanges(pos, g_stands[at], at, targets.known, source);
-    at = targets.orphans.find(id);
+    if (!targets.orphans) {
+        targets.orphans.emplace(targets.orphanRoom);
+        g_learnedOrphans.reserve(targets.orphanRoom);
+    }
+    at = targets.orphans->find(id);
     if (at == StandIdIndex::kAbsent) {
         gf_logLine(fmt::format("learned stand {} in {} not found?", id, source.path));
         at = static_cast<uint32_t>(g_learnedOrphans.size());
         g_learnedOrphans.emplace_back(std::string(id), std::vector<StandOption>{}, 0.0, 0.0, 0.0, 0.0, false,
                                       false, false);
-        targets.orphans.insert(g_learnedOrphans.back().name, at);
+        targets.orphans->insert(g_learnedOrphans.back().name, at);
     }
     lf_applyChanges(pos, g_learnedOrphans[at], targets.orphanKeys + at, targets.known, source);
 }
@@ -329,11 +335,10 @@ void lf_readHandmade(const std::vector<LearnedParkpos>& positions, const ApfSour
 
 void lf_readOrdinary(const std::vector<LearnedParkpos>& positions, size_t manual, const ApfSource& source) {
     g_apfHandmade = false;
-    // Room for the manual stands and the orphans of the file beforehand, so that the names
-    // keying the indexes never move.
+    // Room for the manual stands of the file beforehand, so that the names keying the index
+    // never move.
     g_stands.reserve(g_stands.size() + manual);
-    g_learnedOrphans.reserve(positions.size() - manual);
-    MergeTargets targets(positions.size());
+    MergeTargets targets(positions.size() - manual);
     lf_forEachParkpos(positions, source, [&](std::string_view id, const LearnedParkpos& pos, bool repeat) {
         if (!gf_apfBool(pos.attributes.manual.value()))
             lf_mergeOrdinary(id, pos, source, targets);
