@@ -1,5 +1,6 @@
 // airports/my_park_airports.txt, the user's park airports: whatever the file holds, the list keeps
-// only known airports, each once, and saving its front entry writes a file that reads back.
+// only known airports, each once, and saving its front entry writes a file that reads it back
+// with its stand.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -37,8 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ParkAirport front = g_parkAirports.front();
     gf_saveMyParkAirports();
     lf_readMyParkAirports();
-    const bool found = std::any_of(g_parkAirports.begin(), g_parkAirports.end(),
-                                   [&](const ParkAirport& p) { return p.code == front.code; });
-    gf_fuzzCheck(found, "the saved entry reads back");
+    const bool found = std::any_of(g_parkAirports.begin(), g_parkAirports.end(), [&](const ParkAirport& p) {
+        return p.code == front.code && p.stand == front.stand;
+    });
+    gf_fuzzCheck(found, "the saved entry reads back with its stand");
     return 0;
 }

@@ -20,6 +20,8 @@
 #include "core/params.h"
 #include "core/slots.h"
 #include "core/xml_meta.h"
+#include "shell/run_control.h"
+#include "shell/window.h"
 
 bool g_apfHandmade = false;
 
@@ -42,11 +44,20 @@ bool lf_fullStand(const Stand& s, int mode) {
     return mode == kApfModeFull || s.manual || g_apfHandmade;
 }
 
+// Metres with one decimal; a radius that would come out as 0.0 keeps six significant digits,
+// since a stand without a radius is no stand to the reader of manual stands.
+std::string lf_radiusText(double radiusNm) {
+    const double metres = gf_nmToMeters(radiusNm);
+    std::string text = fmt::format("{:.1f}", metres);
+    if (metres > 0 && text == "0.0") text = fmt::format("{:.6g}", metres);
+    return text;
+}
+
 void lf_writeStandGeometry(pugi::xml_node pos, const Stand& s) {
     lf_attr(pos, "latitude", fmt::format("{:.6f}", s.latitude));
     lf_attr(pos, "longitude", fmt::format("{:.6f}", s.longitude));
     lf_attr(pos, "heading", fmt::format("{:.1f}", gf_radToDeg(s.heading)));
-    lf_attr(pos, "radius", fmt::format("{:.1f}", gf_nmToMeters(s.radius)));
+    lf_attr(pos, "radius", lf_radiusText(s.radius));
     if (s.heli) lf_attr(pos, "heli", "true");
     else lf_attr(pos, "cargo", lf_boolText(s.cargo));
     lf_attr(pos, "ramp", lf_boolText(s.ramp));
@@ -56,7 +67,7 @@ void lf_writeStandGeometry(pugi::xml_node pos, const Stand& s) {
 void lf_writeStandChanges(pugi::xml_node pos, const Stand& s) {
     if (s.radius_change) {
         lf_attr(pos, "radius_change", "true");
-        lf_attr(pos, "radius", fmt::format("{:.1f}", gf_nmToMeters(s.radius)));
+        lf_attr(pos, "radius", lf_radiusText(s.radius));
     }
     if (s.cargo_change) {
         lf_attr(pos, "cargo_change", "true");
@@ -67,7 +78,10 @@ void lf_writeStandChanges(pugi::xml_node pos, const Stand& s) {
 void lf_writeOption(pugi::xml_node pos, const StandOption& o) {
     pugi::xml_node opt = pos.append_child("opt");
     lf_attr(opt, "reg", o.reg);
-    if (!gf_findDbRecord(o.reg)) {
+    // Left out only when the reader gives them back from the registration's record: an
+    // operator flying for a brand, or a record without a type, must not change on a round trip.
+    const DbRecord* record = gf_dbRecordOf(o.reg);
+    if (record == nullptr || record->airl != o.airline || record->type != o.type) {
         lf_attr(opt, "airl", o.airline);
         lf_attr(opt, "type", o.type);
     }
@@ -85,16 +99,12 @@ bool lf_sameName(const char* a, const char* b) {
     return *a == *b;
 }
 
-// The "value" of the first parameter row of that name, as "/parameters/parameter[@name='..']"
-// selects it: any top-level parameters element, any of the row's "name" attributes.
+// The "value" of the first parameter row of that name; found tells a row without a value
+// from no row.
 pugi::xml_attribute lf_parameterValue(const pugi::xml_document& doc, std::string_view name, bool& found) {
-    found = true;
-    for (pugi::xml_node parameters : doc.children("parameters"))
-        for (pugi::xml_node row : parameters.children("parameter"))
-            for (pugi::xml_attribute attr : row.attributes())
-                if (lf_sameName(attr.name(), "name") && attr.value() == name) return row.attribute("value");
-    found = false;
-    return {};
+    const pugi::xml_node row = gf_apfParameterRow(doc, name);
+    found = !row.empty();
+    return row.attribute("value");
 }
 
 void lf_dropWarning(const ApfSource& source, pugi::xml_node node, std::string_view what, std::string_view id,
@@ -170,6 +180,20 @@ std::optional<double> lf_checkedNumber(pugi::xml_attribute attr, double lo, doub
 
 }  // namespace
 
+// As "/parameters/parameter[@name='..']" selects it: any top-level parameters element, any of
+// the row's "name" attributes.
+pugi::xml_node gf_apfParameterRow(const pugi::xml_document& doc, std::string_view name) {
+    for (pugi::xml_node parameters : doc.children("parameters"))
+        for (pugi::xml_node row : parameters.children("parameter"))
+            for (pugi::xml_attribute attr : row.attributes())
+                if (lf_sameName(attr.name(), "name") && attr.value() == name) return row;
+    return {};
+}
+
+bool gf_apfReadStopped() {
+    return g_stopRun.load(std::memory_order_relaxed) || g_userClosing.load(std::memory_order_relaxed);
+}
+
 bool gf_apfBool(const char* text) {
     return text != nullptr && text[0] != '\0' && std::string_view("1tTyY").find(text[0]) != std::string_view::npos;
 }
@@ -186,6 +210,22 @@ bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pu
     source.path = path.string();
     source.text.clear();
     source.textOnDisk = true;
+    // Asked before opening: opening a pipe would wait for a writer that never comes.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) {
+        reason = "File was not found";
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        reason = "not a regular file";
+        return false;
+    }
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxApfFileBytes) {
+        reason = fmt::format("{} bytes, more than the {} a parking file may have", size, kMaxApfFileBytes);
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         reason = "File was not found";
@@ -193,8 +233,6 @@ bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pu
     }
     // Read straight into a buffer the document takes over and parses in place: one copy of
     // the text in memory, as the library's own load makes.
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
     char* buffer = nullptr;
     size_t length = 0;
     if (!ec && size > 0) {
@@ -226,7 +264,10 @@ void lf_writeApfParameters(pugi::xml_document& doc, const ApfContent& c, int mod
     }
     if (c.publisher == "unknown") gf_appendParameterNode(p, "BGLpath", c.BGLpath);
     if (!learned) return;
-    gf_appendParameterNode(p, "LATERAL_RANGE", std::to_string(RANGE.value()));
+    // While the range follows the user's situation, RANGE holds the range picked last; the
+    // file keeps the user's own, which the reader restores for when automatic range is off.
+    const int range = AUTO_RANGE.value() ? g_manualRange.load() : RANGE.value();
+    gf_appendParameterNode(p, "LATERAL_RANGE", std::to_string(range));
     gf_appendParameterNode(p, "AUTO_RANGE", lf_boolText(AUTO_RANGE.value()));
     gf_appendParameterNode(p, "WEEK", lf_boolText(WEEK.value()));
     gf_appendParameterNode(p, "PARK_FAKE", lf_boolText(PARK_FAKE.value()));
@@ -239,7 +280,8 @@ void lf_writeApfParameters(pugi::xml_document& doc, const ApfContent& c, int mod
     gf_appendParameterNode(p, "LEARN_SOFT", lf_boolText(LEARN_SOFT.value()));
 }
 
-bool gf_writeApf(const ApfContent& content, const std::filesystem::path& path, int mode) {
+bool gf_writeApf(const ApfContent& content, const std::filesystem::path& path, int mode,
+                 std::string* reason) {
     pugi::xml_document doc;
     if (!gf_writeMetaInfo(doc)) return false;
     lf_writeApfParameters(doc, content, mode);
@@ -256,8 +298,10 @@ bool gf_writeApf(const ApfContent& content, const std::filesystem::path& path, i
     }
     std::ostringstream out;
     doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
-    if (gf_writeFileAtomically(path, out.str())) return true;
-    gf_logWarning(fmt::format("gf_writeApf: could not write {}", path.string()));
+    const std::optional<std::string> why = gf_replaceFileContent(path, out.str());
+    if (!why) return true;
+    gf_logWarning(fmt::format("gf_writeApf: could not write {}: {}", path.string(), *why));
+    if (reason != nullptr) *reason = *why;
     return false;
 }
 
@@ -289,7 +333,9 @@ namespace {
 struct OptAttributes {
     enum Text { kReg, kAirl, kType, kSoft, kDay, kHh, kCs, kTexts };
     const char* text[kTexts] = {"", "", "", "", "", "", ""};
+    uint32_t present = 0;     // bit k: the attribute of text k is there
     pugi::xml_attribute day;  // a number, kept whole for the general reader
+    bool has(Text k) const { return (present & (1u << k)) != 0; }
     const char* reg() const { return text[kReg]; }
     const char* airl() const { return text[kAirl]; }
     const char* type() const { return text[kType]; }
@@ -318,7 +364,7 @@ size_t lf_optTextOf(const char* n) {
 
 OptAttributes lf_optAttributes(pugi::xml_node opt) {
     OptAttributes a = kNoOptAttributes;
-    uint32_t found = 0;
+    uint32_t& found = a.present;
     // Past the last attribute the name is "": the parser never makes an attribute without one.
     for (pugi::xml_attribute attr = opt.first_attribute();; attr = attr.next_attribute()) {
         const char* n = attr.name();
@@ -371,13 +417,12 @@ void lf_fillIdentity(const OptAttributes& a, std::string_view reg, Identity& out
         lf_setText(out.callsign, {cs, colon});
         lf_setText(out.callsign2, {cs + colon + 1, length - colon - 1});
     }
-    if (const DbRecord* rec = gf_dbRecordOf(reg)) {
-        out.airline = rec->airl;
-        out.type = rec->type;
-        return;
-    }
-    lf_setText(out.airline, a.airl());
-    lf_setText(out.type, a.type());
+    // What the file says wins; the record stands in for what the writer left out.
+    const bool airl = a.has(OptAttributes::kAirl), type = a.has(OptAttributes::kType);
+    const DbRecord* rec = airl && type ? nullptr : gf_dbRecordOf(reg);
+    lf_setText(out.airline,
+               airl || rec == nullptr ? std::string_view(a.airl()) : std::string_view(rec->airl));
+    lf_setText(out.type, type || rec == nullptr ? std::string_view(a.type()) : std::string_view(rec->type));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 //     <parameter name="BGLpath" value="..."/>             publisher "unknown" only
 //     LATERAL_RANGE, AUTO_RANGE, WEEK, PARK_FAKE, PARK_SOFT, parking_percentage,
 //     INITIAL_LOAD_ONLY, MAX_FIT, RT_PARKTRAFFIC_ONLY, MAX_LIVE, LEARN_SOFT   learned mode
+//     (LATERAL_RANGE: RANGE, or the user's own range while AUTO_RANGE picks it)
 //     RT_traffic_week                                     archived files; read, never written
 //   <parkpositions>   one <parkpos> per stand:
 //     <parkpos id="A12" latitude="47.452100" longitude="8.558200" heading="90.0" radius="25.0"
@@ -23,6 +24,13 @@
 //       <opt reg="HB-JVA" soft="true" day="3" hh="14,15" cs="SWR12:SWR13"/>   learned mode only
 // "heli" replaces "cargo" on helipads; "manual" marks stands added by hand. Degrees, metres,
 // half-hours 0..47. Booleans read true when the value begins with 1, t, T, y or Y.
+// An opt carries "airl" and "type" when the type database's record of its "reg" would not
+// give them back; a present "airl" or "type" wins over the record on reading.
+// A radius is written with one decimal, or with up to six significant digits when one decimal
+// would turn a stand of some size into one of none.
+//
+// Size limit: a parking or learned file larger than kMaxApfFileBytes (32 MiB, some hundred
+// thousand options), or one that is not a regular file (a folder, a pipe), is not loaded.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -50,9 +58,14 @@ struct ApfContent {
 inline constexpr int kApfModeLearned = 0;  // per stand only what changed, the options, the settings
 inline constexpr int kApfModeFull = 1;     // full geometry, no options (the scenery scan)
 
+// The largest parking or learned file that is loaded.
+inline constexpr std::uintmax_t kMaxApfFileBytes = std::uintmax_t{32} << 20;
+
 // Writes the document whole (temporary file, then rename); false, with the warning
-// "gf_writeApf: could not write {path}" and the old file kept, when it cannot.
-bool gf_writeApf(const ApfContent& content, const std::filesystem::path& path, int mode);
+// "gf_writeApf: could not write {path}: {reason}" and the old file kept, when it cannot. The
+// reason, when asked for, also goes to *reason.
+bool gf_writeApf(const ApfContent& content, const std::filesystem::path& path, int mode,
+                 std::string* reason = nullptr);
 // Appends the parameters element and its rows for the mode.
 void lf_writeApfParameters(pugi::xml_document& doc, const ApfContent& content, int mode);
 
@@ -61,6 +74,8 @@ void lf_writeApfParameters(pugi::xml_document& doc, const ApfContent& content, i
 std::optional<bool> lf_apfParameterBool(const pugi::xml_document& doc, std::string_view name);
 std::optional<int> lf_apfParameterInt(const pugi::xml_document& doc, std::string_view name);
 std::optional<std::string> lf_apfParameterString(const pugi::xml_document& doc, std::string_view name);
+// The row those readers take the value from; an empty node when there is none.
+pugi::xml_node gf_apfParameterRow(const pugi::xml_document& doc, std::string_view name);
 
 // A boolean attribute or value: true when its text begins with 1, t, T, y or Y.
 bool gf_apfBool(const char* text);
@@ -76,7 +91,8 @@ struct ApfSource {
     int lineOf(pugi::xml_node node) const;
 };
 
-// Loads the file into source and doc; false when it cannot be read or parsed, with the reason.
+// Loads the file into source and doc; false when it cannot be read or parsed, is not a regular
+// file or is larger than kMaxApfFileBytes, with the reason.
 bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
                         std::string& reason);
 
@@ -121,8 +137,9 @@ inline size_t gf_parkposCount(const pugi::xml_document& doc) {
     return count;
 }
 
-// Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'), airline
-// and type from the type database's record of "reg", else from "airl" and "type".
+// Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'); airline
+// and type from "airl" and "type" when present, else from the type database's record of "reg"
+// (empty without one).
 struct OptIdentity {
     std::string callsign, callsign2, airline, type;
 };
@@ -172,6 +189,10 @@ private:
     std::vector<Slot> slots_;
     size_t used_ = 0;
 };
+
+// True once the run is asked to stop (or the user closed the window): the readers of large
+// files give up, and what they read must not be used.
+bool gf_apfReadStopped();
 
 // Set when the loaded stands come from a handmade learned file: the writer then writes every
 // stand, option and the quality factors. Run thread.

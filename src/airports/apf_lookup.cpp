@@ -97,11 +97,13 @@ bool gf_apfExists(std::string_view icao) {
 }
 
 fs::path gf_learnedApfPath(std::string_view icao, std::string_view publisher) {
-    if (publisher.empty() || !gf_staysInAirportsFolder(icao, "airport code", "learned file") ||
+    if (icao.empty() || !gf_staysInAirportsFolder(icao, "airport code", "learned file") ||
         !gf_staysInAirportsFolder(publisher, "publisher", "learned file"))
         return {};
     fs::path learned(kLearnedFolder);
     if (publisher == "stock" || publisher == "simaddon") return learned / publisher / gf_apfXmlPath(icao);
+    // A file the user put into my_thirdparty without a publisher learns beside the publishers.
+    if (publisher.empty()) return learned / "thirdparty" / gf_apfXmlPath(icao);
     return learned / "thirdparty" / publisher / gf_apfXmlPath(icao);
 }
 

@@ -38,14 +38,15 @@ std::string gf_findApf(std::string_view icao);
 bool gf_apfExists(std::string_view icao);
 
 // The learned file of the airport, where the saver writes it and the reader looks for it:
-// airports/learned/stock/<ICAO>.xml, airports/learned/simaddon/<ICAO>.xml, or
-// airports/learned/thirdparty/<publisher>/<ICAO>.xml. Empty (with a warning) for a publisher or
-// code that would leave the airports folder, and for an empty publisher.
+// airports/learned/stock/<ICAO>.xml, airports/learned/simaddon/<ICAO>.xml,
+// airports/learned/thirdparty/<publisher>/<ICAO>.xml, or airports/learned/thirdparty/<ICAO>.xml
+// for an empty publisher (a file of my_thirdparty that names none). Empty (with a warning) for
+// a publisher or code that would leave the airports folder, and for an empty code.
 std::filesystem::path gf_learnedApfPath(std::string_view icao, std::string_view publisher);
 // The learned file of the parking file at the location: the code is the location's file name,
 // the publisher the file's own, or when that is empty the one its folder names (archive/stock,
 // archive/simaddon and my_ORBX: simaddon; archive/thirdparty/<publisher>; my_thirdparty:
-// none). Empty for an empty location.
+// none, so airports/learned/thirdparty/<ICAO>.xml). Empty for an empty location.
 std::filesystem::path lf_migrateArchivePath(std::string_view location, std::string_view publisher);
 // The publisher a location's folder names, "" when it names none (see above).
 std::string gf_publisherOfLocation(std::string_view location);

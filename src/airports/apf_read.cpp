@@ -26,11 +26,17 @@ namespace fs = std::filesystem;
 
 ParkFileHeader g_parkFileHeader;
 int32_t g_rtTrafficWeek = 0;
-bool g_parkParamsChanged = false;
+std::atomic<bool> g_parkParamsChanged{false};
 
 namespace {
 
 constexpr int kNoLearnedPercentage = 30;
+// The field elevations a file may give: the feed's on-ground rule takes the park airport's
+// elevation from it, so a slip of the keyboard would put every aircraft in the air.
+constexpr int kLowestAltitudeFt = -1500;
+constexpr int kHighestAltitudeFt = 30000;
+// Stands read between two looks at the stop flags.
+constexpr uint32_t kStandsPerStopCheck = 64;
 
 // What one kind of option (real, soft) of one stand adds up to.
 struct KindTally {
@@ -46,7 +52,8 @@ struct KindTally {
 std::pair<double, double> lf_kindScores(const Stand& s) {
     KindTally tally[2];  // soft, real
     for (const StandOption& o : s.options) {
-        if (o.index == 0) continue;
+        // Made-up options are never written: a saved quality must not count them.
+        if (o.index == 0 || o.invented) continue;
         KindTally& t = tally[o.real != 0];
         ++t.n;
         if (o.day >= 1 && o.day <= 7) t.days.set(o.day);
@@ -70,32 +77,44 @@ std::string lf_load(std::string_view icao, const std::string& location, fs::path
     return lf_downloadFile(location, path).value_or("the download site has not answered yet");
 }
 
-void lf_readHeader(const pugi::xml_document& doc, const std::string& location, ParkFileHeader& header,
-                   QualityPair& quality) {
+// "" when the header is read, else the text that refuses the file.
+std::string lf_readHeader(const pugi::xml_document& doc, const ApfSource& source, const std::string& location,
+                          ParkFileHeader& header, QualityPair& quality) {
     g_rtTrafficWeek = lf_apfParameterInt(doc, "RT_traffic_week").value_or(0);
     header.publisher = lf_apfParameterString(doc, "publisher").value_or("");
     if (header.publisher.empty()) header.publisher = gf_publisherOfLocation(location);
     std::optional<int> altitude = lf_apfParameterInt(doc, "altitude");
     if (!altitude) throw qtk::UserErrorException(65, "Parameter altitude not found");
+    if (*altitude < kLowestAltitudeFt || *altitude > kHighestAltitudeFt) {
+        const pugi::xml_node row = gf_apfParameterRow(doc, "altitude");
+        return fmt::format("{} line {}: altitude '{}' refused, outside {} to {} ft", source.path,
+                           source.lineOf(row), row.attribute("value").value(), kLowestAltitudeFt,
+                           kHighestAltitudeFt);
+    }
     header.altitude = *altitude;
     header.airport_name = lf_apfParameterString(doc, "airport_name").value_or("");
     quality.Qf_real = lf_apfParameterInt(doc, "Qf_real").value_or(-1);
     quality.Qf_soft = lf_apfParameterInt(doc, "Qf_soft").value_or(-1);
+    return {};
 }
 
-void lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
+// False when a stop request ended the read.
+bool lf_readStands(const pugi::xml_document& doc, const ApfSource& source) {
     const size_t count = gf_parkposCount(doc);
     g_stands.reserve(g_stands.size() + count);
     // The ids as the document holds them: no copies for the check.
     StandIdIndex seen(count);
     uint32_t position = 0;
+    bool stopped = false;
     gf_forEachParkpos(doc, [&](pugi::xml_node pos) {
+        if (stopped || (position % kStandsPerStopCheck == 0 && (stopped = gf_apfReadStopped()))) return;
         const ParkposAttributes attributes = gf_parkposAttributes(pos);
         std::string_view id = attributes.id.value();
         if (seen.insert(id, position++) != StandIdIndex::kAbsent)
             throw qtk::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
         gf_readParkpos(pos, attributes, std::string(id), 1, source);
     });
+    return !stopped;
 }
 
 // The learned file merged on top; without one parking_percentage is fixed at 30.
@@ -143,10 +162,12 @@ void gf_readApf(std::string_view icao, const std::string& location, std::string&
     error = lf_load(icao, location, path);
     if (!error.empty()) return;
     g_apfHandmade = false;
+    g_learnedOrphans.clear();
     ApfSource source;
     pugi::xml_document doc;
     std::string reason;
     if (!gf_loadApfDocument(path, source, doc, reason)) {
+        gf_logWarning(fmt::format("{}: {}", path.string(), reason));
         error = fmt::format("{}: could not load file: {}", location, path.string());
         return;
     }
@@ -157,10 +178,15 @@ void gf_readApf(std::string_view icao, const std::string& location, std::string&
         error = fmt::format("{}: refused to load (copyright)", location);
         return;
     }
-    lf_readHeader(doc, location, header, quality);
-    lf_readStands(doc, source);
+    error = lf_readHeader(doc, source, location, header, quality);
+    if (!error.empty()) return;
     fs::path learned;
-    bool learnedFile = lf_mergeLearnedFile(icao, header, quality, learned);
+    bool learnedFile = lf_readStands(doc, source) && lf_mergeLearnedFile(icao, header, quality, learned);
+    // Half a file must never be taken for the airport: a save would write it over the learned file.
+    if (gf_apfReadStopped()) {
+        error = fmt::format("{}: reading stopped", location);
+        return;
+    }
     if (PARK_FAKE.value()) lf_addFakeParkedTraffic(icao, g_stands);
     gf_numberStands();
     gf_logLine(fmt::format("Airport file read from '{}' for {}", g_apfHandmade ? learned.string() : location,
@@ -175,7 +201,10 @@ void gf_readApf(std::string_view icao, const std::string& location, std::string&
 }
 
 QualityPair gf_qualityFactors() {
-    bool anyOption = std::any_of(g_stands.begin(), g_stands.end(), [](const Stand& s) { return !s.options.empty(); });
+    bool anyOption = std::any_of(g_stands.begin(), g_stands.end(), [](const Stand& s) {
+        return std::any_of(s.options.begin(), s.options.end(),
+                           [](const StandOption& o) { return !o.invented; });
+    });
     if (!anyOption) return {};
     double weight = 0, sumReal = 0, sumSoft = 0;
     for (const Stand& s : g_stands) {
@@ -200,4 +229,5 @@ void gf_resetParkFile() {
     g_rtTrafficWeek = 0;
     g_parkParamsChanged = false;
     g_apfHandmade = false;
+    g_learnedOrphans.clear();
 }

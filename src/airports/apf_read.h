@@ -3,6 +3,7 @@
 // factors. Called on the run thread by the choice of a park airport; the saver of the learned
 // file writes the header back.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,5 +48,6 @@ void gf_resetParkFile();
 extern ParkFileHeader g_parkFileHeader;
 // The file's "RT_traffic_week" (0 when absent), shown in the statistics panel.
 extern int32_t g_rtTrafficWeek;
-// A parking setting changed since the file was loaded; the saver reports and clears it.
-extern bool g_parkParamsChanged;
+// A parking setting changed since the file was loaded (the window's handlers set it); the saver
+// reports and clears it.
+extern std::atomic<bool> g_parkParamsChanged;

@@ -9,6 +9,7 @@
 #include "airports/apf_file.h"
 #include "airports/apf_lookup.h"
 #include "airports/apf_read.h"
+#include "airports/learned.h"
 #include "airports/park_airports.h"
 #include "airports/stand_options.h"
 #include "core/clock.h"
@@ -47,6 +48,10 @@ ApfContent lf_learnedContent() {
         const QualityPair quality = gf_qualityFactors();
         content.Qf_real = quality.Qf_real;
         content.Qf_soft = quality.Qf_soft;
+    } else {
+        // Stands the archived file no longer has keep what was learned there.
+        for (const Stand& stand : g_learnedOrphans)
+            if (lf_learnedSomething(stand)) content.stands.push_back(stand);
     }
     return content;
 }
@@ -67,6 +72,25 @@ std::string lf_timeOfDay() {
     return full.size() >= 20 ? full.substr(11, 8) : full;
 }
 
+// Writes the learned file; "" when written, else why not. Never raises: at closing down nothing
+// above would catch it, and the settings must still be saved.
+std::string lf_writeLearnedFile(const fs::path& path) {
+    if (path.empty()) return "the airport's code or publisher names no learned file";
+    // Learned files carry the label of the simulator family the parking data is shared with.
+    const std::string simulator = std::exchange(g_simulatorName, "P3D");
+    std::string reason;
+    try {
+        const ApfContent content = lf_learnedContent();
+        const std::string& publisher = content.publisher;
+        if (publisher != "stock" && publisher != "simaddon") lf_ensurePublisherFolder(path.parent_path());
+        if (!gf_writeApf(content, path, kApfModeLearned, &reason) && reason.empty()) reason = "not written";
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    g_simulatorName = simulator;
+    return reason;
+}
+
 }  // namespace
 
 fs::path gf_parkLearnedPath() {
@@ -74,24 +98,20 @@ fs::path gf_parkLearnedPath() {
 }
 
 void gf_saveApf() {
-    const ApfContent content = lf_learnedContent();
+    // Taken first: a setting the window changes while the file is written counts for the next save.
+    const bool paramsChanged = g_parkParamsChanged.exchange(false);
     const fs::path path = gf_parkLearnedPath();
-    const std::string publisher = content.publisher;
-    if (!path.empty() && publisher != "stock" && publisher != "simaddon") lf_ensurePublisherFolder(path.parent_path());
-    // Learned files carry the label of the simulator family the parking data is shared with.
-    const std::string simulator = std::exchange(g_simulatorName, "P3D");
-    const bool saved = !path.empty() && gf_writeApf(content, path, kApfModeLearned);
-    g_simulatorName = simulator;
-    const std::string shown = path.empty() ? content.icao : path.generic_string();
-    if (!saved) {
-        gf_showMessage(fmt::format("{} saving '{}' did not succeed", lf_timeOfDay(), shown), true);
+    const std::string reason = lf_writeLearnedFile(path);
+    const std::string shown = path.empty() ? g_parkAirport.code : path.generic_string();
+    if (!reason.empty()) {
+        gf_showMessage(fmt::format("{} saving '{}' did not succeed: {}", lf_timeOfDay(), shown, reason),
+                       true);
     } else {
         gf_showMessage(fmt::format("{}{} '{}' saved with {} update{} {}", lf_timeOfDay(),
                                    g_apfHandmade ? " handmade" : "", shown, g_parkFileUpdates,
                                    gf_plural(g_parkFileUpdates),
-                                   g_parkParamsChanged ? "and one or more parameter changes" : ""),
+                                   paramsChanged ? "and one or more parameter changes" : ""),
                        true);
     }
     g_parkFileUpdates = 0;
-    g_parkParamsChanged = false;
 }

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include "airports/apf_file.h"
 #include "airports/apf_lookup.h"
 #include "airports/stock.h"
 #include "core/log.h"
@@ -17,8 +18,11 @@ namespace {
 // The distance to the nearest stand of a parking file (100 without stands); nothing when the
 // file does not load.
 std::optional<double> lf_closestStandInFile(const fs::path& path, LatLon position, std::string& standName) {
+    // Loaded as every parking file is: never a pipe, never past the size limit.
+    ApfSource source;
     pugi::xml_document doc;
-    if (!doc.load_file(path.c_str())) return std::nullopt;
+    std::string reason;
+    if (!gf_loadApfDocument(path, source, doc, reason)) return std::nullopt;
     double best = kNoStandNm;
     for (const pugi::xml_node& pos : doc.child("parkpositions").children("parkpos")) {
         const LatLon p{pos.attribute("latitude").as_double(0), pos.attribute("longitude").as_double(0)};

@@ -16,9 +16,13 @@
 
 namespace fs = std::filesystem;
 
+std::vector<Stand> g_learnedOrphans;
+
 namespace {
 
 constexpr double kMaxLearnedRadiusM = 2000.0;
+// Stands merged between two looks at the stop flags.
+constexpr uint32_t kParkposPerStopCheck = 64;
 
 void lf_logSetting(std::string_view name, std::string_view value) {
     gf_logIndented(fmt::format("{:24}: {}", name, value));
@@ -53,7 +57,8 @@ void lf_applyMaxLive(const pugi::xml_document& doc) {
 }
 
 void lf_applyRange(const pugi::xml_document& doc) {
-    if (std::optional<int> v = lf_apfParameterInt(doc, "LATERAL_RANGE")) {
+    const std::optional<int> v = lf_apfParameterInt(doc, "LATERAL_RANGE");
+    if (v) {
         int range = gf_snapRange(*v);
         gf_setRange(range);
         gf_setEnabled(ctl::kRange, true);
@@ -69,6 +74,9 @@ void lf_applyRange(const pugi::xml_document& doc) {
         gf_setEnabled(ctl::kRange, false);
     } else {
         gf_setEnabled(ctl::kRange, true);
+        // The file's range is the one the user chose for this airport; only without one does
+        // the range remembered in this run come back.
+        if (v) g_manualRange = RANGE.value();
         gf_setRange(g_manualRange);
         gf_clearMessage();
     }
@@ -116,6 +124,83 @@ struct LearnedParkpos {
     ParkposAttributes attributes;
 };
 
+// The options of the stands a merge adds to, found by aircraft, weekday and kind: a learned
+// option is compared with the options of the same aircraft only, so that a merge stays linear
+// in the options of the file however many one stand has. The merge numbers the stands (keys).
+// A stand of a few options is simply searched; past that its options are indexed once, and
+// every option it gets later joins the index.
+class KnownOptions {
+  public:
+    // True when an option of the stand with the same day, real flag, registration, airline and
+    // type holds every half-hour of the option.
+    bool covers(size_t key, const Stand& stand, const StandOption& option) {
+        if (!indexed(key)) {
+            if (stand.options.size() <= kSearched)
+                return std::any_of(stand.options.begin(), stand.options.end(),
+                                   [&](const StandOption& o) { return lf_optionAlreadyKnown(option, o); });
+            indexed_[key] = true;
+            for (size_t i = 0; i < stand.options.size(); ++i) insert(key, stand, i);
+        }
+        const uint64_t hash = lf_hash(key, option);
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = hash & mask; slots_[i].key != 0; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            // The half-hours first: the option itself is looked at only when it may hold them all.
+            if (slot.hash != hash || (option.hh & ~slot.hh) != 0 || slot.key != key + 1) continue;
+            if (lf_optionAlreadyKnown(option, stand.options[slot.position])) return true;
+        }
+        return false;
+    }
+    // The stand's option at that position was appended.
+    void add(size_t key, const Stand& stand, size_t position) {
+        if (indexed(key)) insert(key, stand, position);
+    }
+
+  private:
+    static constexpr size_t kSearched = 16;
+    struct Slot {
+        uint64_t hash = 0;
+        uint64_t hh = 0;   // the option's half-hours
+        uint32_t key = 0;  // the stand's key + 1; 0: empty
+        uint32_t position = 0;
+    };
+    bool indexed(size_t key) {
+        if (key >= indexed_.size()) indexed_.resize(key + 1, false);
+        return indexed_[key];
+    }
+    static uint64_t lf_hash(size_t key, const StandOption& o) {
+        uint64_t hash = 0xcbf29ce484222325u;
+        const auto mix = [&hash](std::string_view text) {
+            for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+            hash = (hash ^ 0xffu) * 0x100000001b3u;  // "AB"+"C" and "A"+"BC" differ
+        };
+        mix(o.reg), mix(o.airline), mix(o.type);
+        hash ^= (uint64_t{o.day} << 40) ^ (uint64_t{o.real} << 56) ^ key;
+        return hash ^ (hash >> 29);
+    }
+    static void lf_place(std::vector<Slot>& slots, const Slot& slot) {
+        const size_t mask = slots.size() - 1;
+        size_t i = slot.hash & mask;
+        while (slots[i].key != 0) i = (i + 1) & mask;
+        slots[i] = slot;
+    }
+    void insert(size_t key, const Stand& stand, size_t position) {
+        if (2 * (used_ + 1) > slots_.size()) {
+            std::vector<Slot> bigger(std::max<size_t>(64, 2 * slots_.size()));
+            for (const Slot& s : slots_)
+                if (s.key != 0) lf_place(bigger, s);
+            slots_.swap(bigger);
+        }
+        const StandOption& option = stand.options[position];
+        lf_place(slots_, {lf_hash(key, option), option.hh, static_cast<uint32_t>(key + 1),
+                          static_cast<uint32_t>(position)});
+        ++used_;
+    }
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+    std::vector<bool> indexed_;
+};
+
 // Position in g_stands of the first stand of each name. The keys are the names in g_stands
 // itself: g_stands must not grow beyond its capacity while the index is in use.
 StandIdIndex lf_firstStandOfName() {
@@ -124,9 +209,23 @@ StandIdIndex lf_firstStandOfName() {
     return first;
 }
 
+// Where an ordinary merge puts what the file says: the first stand of each name (the archived
+// ones, then the manual ones of the file) and, for a name none of them has, a stand of its own
+// among g_learnedOrphans. The names keying the indexes live in those stands, so neither list
+// may grow beyond the room reserved for the merge; the orphans get theirs with the first one,
+// since most files have none.
+struct MergeTargets {
+    StandIdIndex first = lf_firstStandOfName();
+    std::optional<StandIdIndex> orphans;
+    size_t orphanKeys = g_stands.capacity();  // the key of orphan 0
+    size_t orphanRoom;                        // ordinary parkpos of the file: at most so many orphans
+    KnownOptions known;
+    explicit MergeTargets(size_t ordinaryCount) : orphanRoom(ordinaryCount) {}
+};
+
 void lf_readManualStand(std::string_view name, const LearnedParkpos& pos, const ApfSource& source,
-                        StandIdIndex& first) {
-    if (first.find(name) != StandIdIndex::kAbsent) {
+                        MergeTargets& targets) {
+    if (targets.first.find(name) != StandIdIndex::kAbsent) {
         gf_logWarning(fmt::format("manually created standid {} already exists in {}", name, source.path));
         return;
     }
@@ -138,31 +237,38 @@ void lf_readManualStand(std::string_view name, const LearnedParkpos& pos, const 
     }
     if (!gf_readParkpos(pos.node, a, std::string(name), 0, source)) return;
     g_stands.back().manual = true;
-    first.insert(g_stands.back().name, static_cast<uint32_t>(g_stands.size() - 1));
+    targets.first.insert(g_stands.back().name, static_cast<uint32_t>(g_stands.size() - 1));
 }
 
-// Every parkpos of the file with its id; a repeated id is skipped, after the first repeat
-// warned about and the file kept as a copy, since the saver would write it without the repeat.
+// A repeated id that cannot be merged: warned about, and the file kept as a copy at the first
+// repeat, since the saver would write it without the repeat.
+void lf_keepRepeat(std::string_view id, const LearnedParkpos& pos, const ApfSource& source, bool& copied) {
+    std::string copy = copied ? "" : gf_keepLearnedCopy(source.path).string();
+    gf_logWarning(fmt::format("Parking position {} appears more than once in {} line {}{}", id, source.path,
+                              source.lineOf(pos.node),
+                              copied ? "" : fmt::format(", kept a copy as {}", copy)));
+    copied = true;
+}
+
+// Every parkpos of the file with its id and whether the id came before in the file; a repeat
+// that read() does not take (false) is skipped, with lf_keepRepeat.
 template <class Read>
 void lf_forEachParkpos(const std::vector<LearnedParkpos>& positions, const ApfSource& source, Read&& read) {
     StandIdIndex seen(positions.size());
     bool copied = false;
     uint32_t position = 0;
     for (const LearnedParkpos& pos : positions) {
+        if (position % kParkposPerStopCheck == 0 && gf_apfReadStopped()) return;
         std::string_view id = pos.attributes.id.value();
-        if (seen.insert(id, position++) == StandIdIndex::kAbsent) {
-            read(id, pos);
-            continue;
-        }
-        std::string copy = copied ? "" : gf_keepLearnedCopy(source.path).string();
-        gf_logWarning(fmt::format("Parking position {} appears more than once in {} line {}{}", id, source.path,
-                                  source.lineOf(pos.node), copied ? "" : fmt::format(", kept a copy as {}", copy)));
-        copied = true;
+        const bool repeat = seen.insert(id, position++) != StandIdIndex::kAbsent;
+        if (!read(id, pos, repeat)) lf_keepRepeat(id, pos, source, copied);
     }
 }
 
-bool lf_applyChanges(std::string_view name, const LearnedParkpos& pos, Stand& stand, const ApfSource& source) {
-    if (stand.name != name) return false;
+// The radius and cargo corrections and the options of a learned parkpos, the options not
+// already known, applied to the stand with that key.
+void lf_applyChanges(const LearnedParkpos& pos, Stand& stand, size_t key, KnownOptions& known,
+                     const ApfSource& source) {
     const ParkposAttributes& a = pos.attributes;
     if (gf_apfBool(a.radius_change.value())) {
         double metres = a.radius.as_double(0);
@@ -170,8 +276,8 @@ bool lf_applyChanges(std::string_view name, const LearnedParkpos& pos, Stand& st
             stand.radius = gf_metersToNm(metres);
             stand.radius_change = true;
         } else {
-            gf_logWarning(fmt::format("{} line {}: radius change of stand '{}' dropped, bad radius '{}'", source.path,
-                                      source.lineOf(pos.node), name, a.radius.value()));
+            gf_logWarning(fmt::format("{} line {}: radius change of stand '{}' dropped, bad radius '{}'",
+                                      source.path, source.lineOf(pos.node), stand.name, a.radius.value()));
         }
     }
     if (gf_apfBool(a.cargo_change.value())) {
@@ -180,29 +286,86 @@ bool lf_applyChanges(std::string_view name, const LearnedParkpos& pos, Stand& st
     }
     uint32_t next = stand.options.empty() ? 1 : stand.options.back().index + 1;
     const size_t count = gf_optCount(pos.node);
-    if (count == 0) return true;
+    if (count == 0) return;
     stand.options.reserve(stand.options.size() + count);
     gf_forEachOpt(pos.node, [&](pugi::xml_node opt) {
         StandOption option;
         if (!gf_readApfOption(opt, source, next, 0, option)) return;
-        bool known = std::any_of(stand.options.begin(), stand.options.end(),
-                                 [&](const StandOption& o) { return lf_optionAlreadyKnown(option, o); });
-        if (known) return;
+        if (known.covers(key, stand, option)) return;
         stand.options.push_back(std::move(option));
+        known.add(key, stand, stand.options.size() - 1);
         ++next;
     });
-    return true;
+}
+
+// A stand that is neither manual nor handmade: merged into the first stand of its name, also
+// when the file repeats it; a name the stands lack keeps its own stand for the next save (a
+// stand renamed in a newer archived file must not lose what was learned there).
+void lf_mergeOrdinary(std::string_view id, const LearnedParkpos& pos, const ApfSource& source,
+                      MergeTargets& targets) {
+    uint32_t at = targets.first.find(id);
+    if (at != StandIdIndex::kAbsent) return lf_applyChanges(pos, g_stands[at], at, targets.known, source);
+    if (!targets.orphans) {
+        targets.orphans.emplace(targets.orphanRoom);
+        g_learnedOrphans.reserve(targets.orphanRoom);
+    }
+    at = targets.orphans->find(id);
+    if (at == StandIdIndex::kAbsent) {
+        gf_logLine(fmt::format("learned stand {} in {} not found?", id, source.path));
+        at = static_cast<uint32_t>(g_learnedOrphans.size());
+        g_learnedOrphans.emplace_back(std::string(id), std::vector<StandOption>{}, 0.0, 0.0, 0.0, 0.0, false,
+                                      false, false);
+        targets.orphans->insert(g_learnedOrphans.back().name, at);
+    }
+    lf_applyChanges(pos, g_learnedOrphans[at], targets.orphanKeys + at, targets.known, source);
+}
+
+void lf_readHandmade(const std::vector<LearnedParkpos>& positions, const ApfSource& source) {
+    g_apfHandmade = true;
+    g_stands.clear();
+    g_stands.reserve(positions.size());
+    lf_forEachParkpos(positions, source, [&](std::string_view id, const LearnedParkpos& pos, bool repeat) {
+        if (repeat) return false;
+        // The mark of a stand added by hand stays for the next save, which writes it again.
+        if (gf_readParkpos(pos.node, pos.attributes, std::string(id), 1, source))
+            g_stands.back().manual = gf_apfBool(pos.attributes.manual.value());
+        return true;
+    });
+}
+
+void lf_readOrdinary(const std::vector<LearnedParkpos>& positions, size_t manual, const ApfSource& source) {
+    g_apfHandmade = false;
+    // Room for the manual stands of the file beforehand, so that the names keying the index
+    // never move.
+    g_stands.reserve(g_stands.size() + manual);
+    MergeTargets targets(positions.size() - manual);
+    lf_forEachParkpos(positions, source, [&](std::string_view id, const LearnedParkpos& pos, bool repeat) {
+        if (!gf_apfBool(pos.attributes.manual.value()))
+            lf_mergeOrdinary(id, pos, source, targets);
+        else if (repeat)
+            return false;
+        else
+            lf_readManualStand(id, pos, source, targets);
+        return true;
+    });
+}
+
+// Set aside as a warning the message line shows too: the next save writes over it.
+void lf_setAside(const fs::path& path, const std::string& reason) {
+    std::error_code ec;
+    if (path.has_extension() && fs::is_regular_file(path, ec)) gf_keepLearnedCopy(path);
+    const std::string text =
+        fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), reason);
+    gf_showMessage(text, false);
+    gf_logWarning(text);
 }
 
 void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
+    g_learnedOrphans.clear();
     ApfSource source;
     pugi::xml_document doc;
     std::string reason;
-    if (!gf_loadApfDocument(path, source, doc, reason)) {
-        if (path.has_extension() && fs::exists(path)) gf_keepLearnedCopy(path);
-        gf_logLine(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), reason));
-        return;
-    }
+    if (!gf_loadApfDocument(path, source, doc, reason)) return lf_setAside(path, reason);
     gf_logLine(fmt::format("Read from learned airport file: '{}'", path.string()));
     if (!gf_readMetaInfo(doc, author) || !gf_readMetaInfo(doc, date) || !gf_readMetaInfo(doc, version))
         gf_logWarning(fmt::format("{} misses its meta entries, kept a copy as {}", path.string(),
@@ -222,26 +385,11 @@ void lf_mergeLearned(const fs::path& path, const std::string& archivedName) {
         manual += gf_apfBool(positions.back().attributes.manual.value());
     });
     if (std::optional<std::string> handmade = lf_apfParameterString(doc, "handmade")) {
-        g_apfHandmade = true;
-        g_stands.clear();
-        g_stands.reserve(positions.size());
-        lf_forEachParkpos(positions, source, [&](std::string_view id, const LearnedParkpos& pos) {
-            gf_readParkpos(pos.node, pos.attributes, std::string(id), 1, source);
-        });
+        lf_readHandmade(positions, source);
         lf_logSetting("handmade", *handmade);
         return;
     }
-    g_apfHandmade = false;
-    // Room for the manual stands of the file beforehand, so that the names keying the index
-    // never move.
-    g_stands.reserve(g_stands.size() + manual);
-    StandIdIndex first = lf_firstStandOfName();
-    lf_forEachParkpos(positions, source, [&](std::string_view id, const LearnedParkpos& pos) {
-        if (gf_apfBool(pos.attributes.manual.value())) return lf_readManualStand(id, pos, source, first);
-        const uint32_t at = first.find(id);
-        if (at == StandIdIndex::kAbsent || !lf_applyChanges(id, pos, g_stands[at], source))
-            gf_logLine(fmt::format("learned stand {} in {} not found?", id, path.string()));
-    });
+    lf_readOrdinary(positions, manual, source);
 }
 
 }  // namespace
@@ -255,11 +403,14 @@ fs::path gf_keepLearnedCopy(const fs::path& path) {
 
 bool lf_optionAlreadyKnown(const StandOption& added, const StandOption& known) {
     return added.day == known.day && added.real == known.real && added.reg == known.reg &&
-           added.airline == known.airline && added.type == known.type && (added.hh & known.hh) != 0;
+           added.airline == known.airline && added.type == known.type && (added.hh & ~known.hh) == 0;
 }
 
 bool lf_applyLearnedChanges(std::string_view name, pugi::xml_node pos, Stand& stand, const ApfSource& source) {
-    return lf_applyChanges(name, {pos, gf_parkposAttributes(pos)}, stand, source);
+    if (stand.name != name) return false;
+    KnownOptions known;
+    lf_applyChanges({pos, gf_parkposAttributes(pos)}, stand, 0, known, source);
+    return true;
 }
 
 void lf_readLearned(const fs::path& path, const std::string& archivedName) {

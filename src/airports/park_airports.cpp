@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -63,6 +64,24 @@ void lf_addFileLine(const std::string& line, std::unordered_set<std::string>& se
     seen.insert(code);
 }
 
+// The first field of a line of the file; "" for a line without one.
+std::string lf_codeOfLine(const std::string& line) {
+    std::vector<std::string> fields = gf_split(line, ',');
+    return fields.empty() ? std::string() : std::move(fields[0]);
+}
+
+// Keeps the first line of the code and drops the others.
+void lf_dropRepeatsOfCode(std::vector<std::string>& lines, std::string_view code) {
+    bool seen = false;
+    std::vector<std::string> kept;
+    kept.reserve(lines.size());
+    for (std::string& line : lines) {
+        if (lf_codeOfLine(line) == code && std::exchange(seen, true)) continue;
+        kept.push_back(std::move(line));
+    }
+    lines.swap(kept);
+}
+
 }  // namespace
 
 bool lf_readMyParkAirports() {
@@ -116,8 +135,7 @@ void lf_addThirdpartyParkAirports() {
 }
 
 bool lf_updateMyParkAirportLine(std::string_view code, const std::string& newLine, std::string& line) {
-    const std::vector<std::string> fields = gf_split(line, ',');
-    if (fields.empty() || fields[0] != code) return false;
+    if (lf_codeOfLine(line) != code) return false;
     line = newLine;
     return true;
 }
@@ -129,8 +147,10 @@ void gf_saveMyParkAirports() {
     std::vector<std::string> lines;
     bool exists = false;
     if (!lf_readListFile(lines, exists)) {
-        // Whatever the user keeps there must survive a file we cannot read.
-        gf_logWarning(fmt::format("{} cannot be read, {} not saved", kMyParkAirportsFile, newLine));
+        // Whatever the user keeps there must survive a file we cannot read; the user must
+        // hear that the stand is not kept.
+        gf_showMessage(fmt::format("Warning: {} cannot be read, {} not saved", kMyParkAirportsFile, newLine),
+                       true);
         return;
     }
     if (!exists) {
@@ -140,6 +160,9 @@ void gf_saveMyParkAirports() {
                    return lf_updateMyParkAirportLine(front.code, newLine, l);
                })) {
         gf_logLine(fmt::format("{}:{} updated stand", kMyParkAirportsName, newLine));
+        // Further lines of the code would be read first once sorted, and the stand just
+        // remembered lost: only the updated line stays.
+        lf_dropRepeatsOfCode(lines, front.code);
     } else {
         lines.push_back(newLine);
         gf_logLine(fmt::format("{}:{} new entry", kMyParkAirportsName, newLine));
@@ -147,7 +170,9 @@ void gf_saveMyParkAirports() {
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
     if (!gf_writeTextFile(lines, kMyParkAirportsFile))
-        gf_logWarning(fmt::format("{} could not be written", kMyParkAirportsFile));
+        gf_showMessage(
+            fmt::format("Warning: {} could not be written, {} not saved", kMyParkAirportsFile, newLine),
+            true);
 }
 
 void gf_addParkAirport(std::string_view code, LatLon position) {

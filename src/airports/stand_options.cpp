@@ -46,8 +46,10 @@ int lf_moveBackSlot(StandOption& option, SlotList& slots) {
     return slot;
 }
 
-// The static fit marks options inert (index 0) while stands are loaded, also the last one, so
-// the next number comes from the highest index, never from the last option alone.
+// Numbers grow as options are appended, but an option of index 0 (one that takes part in
+// nothing) may stand anywhere in the list, also last; the static fit leaves numbers alone and
+// marks the options it sets aside apart. So the next number comes from the highest index,
+// never from the last option alone.
 uint32_t lf_nextIndex(const std::vector<StandOption>& options) {
     uint32_t highest = 0;
     for (const StandOption& o : options) highest = std::max(highest, o.index);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
+#include "airports/apf_read.h"
 #include "airports/park_airports.h"
 #include "core/text.h"
 #include "live/aircraft.h"
@@ -39,6 +41,20 @@ bool lf_changesStaticParking(int controlId) {
         default:
             return false;
     }
+}
+
+// The settings a learned parking file keeps for its airport: a change the user makes must reach
+// the next save, or the next read of the airport puts the old value back.
+constexpr int kLearnedParkingSettings[] = {ctl::kParkSoft,          ctl::kWeek,
+                                           ctl::kParkFake,          ctl::kInitialLoadOnly,
+                                           ctl::kLearnSoft,         ctl::kRtParkTrafficOnly,
+                                           ctl::kParkingPercentage, ctl::kMaxFitFl,
+                                           ctl::kMaxLiveSel,        ctl::kRange,
+                                           ctl::kAutoRange};
+
+bool lf_isLearnedParkingSetting(int controlId) {
+    return std::find(std::begin(kLearnedParkingSettings), std::end(kLearnedParkingSettings), controlId) !=
+           std::end(kLearnedParkingSettings);
 }
 
 void lf_autoRangeSwitched(bool on) {
@@ -111,12 +127,16 @@ void lf_handleCheckBoxes(int controlId, bool checked) {
     if (controlId == ctl::kScanLiveries) lf_scanLiveriesSwitched(checked);
     if (controlId == ctl::kRtParkTrafficOnly) gf_enableParkingControls();
     if (lf_changesStaticParking(controlId)) g_fullRenewal = true;
+    if (lf_isLearnedParkingSetting(controlId)) g_parkParamsChanged = true;
 }
 
 void lf_handleCombos(int controlId, int index) {
     Parameter* record = gf_parameterOfControl(controlId);
     if (record == nullptr || !lf_setFromChoice(*record, index)) return;
     gf_setSelected(controlId, index);
+    // The fit and the learned file take MAX_FIT, in half-hours: n hours are 2n - 1 of them.
+    if (controlId == ctl::kMaxFitFl) MAX_FIT.set(static_cast<int>(std::lround(MAX_FIT_FL.value() * 2)) - 1);
+    if (lf_isLearnedParkingSetting(controlId)) g_parkParamsChanged = true;
     if (controlId == ctl::kRange) gf_setRange(RANGE.value());
     if (controlId == ctl::kMaxLiveSel) {
         // The live aircraft belong to the run thread: it applies the new limit at its next tick.

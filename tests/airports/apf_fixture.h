@@ -9,6 +9,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/apf_file.h"
+#include "airports/apf_read.h"
 #include "airports/stock.h"
 #include "core/clock.h"
 #include "core/log.h"
@@ -54,4 +55,20 @@ inline std::string tst_apfXml(const std::string& parameters, const std::string& 
 <info name="date" value="d"/><info name="version" value="v"/>)") {
     return "<?xml version=\"1.0\"?>\n<meta>" + meta + "</meta>\n<parameters>" + parameters +
            "</parameters>\n<parkpositions>\n" + parkpositions + "</parkpositions>\n";
+}
+
+// Zurich's parking file in my_ORBX (a "simaddon" file): one stand, A1, without options.
+inline constexpr const char* kOrbxZurich = "airports/my_ORBX/LSZH.xml";
+inline void tst_writeOrbxZurich() {
+    tst_writeFile(kOrbxZurich,
+                  tst_apfXml(R"(<parameter name="airport_name" value="Zurich"/>
+        <parameter name="altitude" value="1416"/>)",
+                             R"(<parkpos id="A1" latitude="47.45" longitude="8.55" radius="30"/>)"));
+}
+// Reads it as the park airport LSZH's file, its header into g_parkFileHeader; the error text.
+inline std::string tst_readOrbxZurich() {
+    std::string error;
+    QualityPair quality;
+    gf_readApf("LSZH", kOrbxZurich, error, g_parkFileHeader, quality);
+    return error;
 }

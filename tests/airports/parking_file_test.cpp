@@ -12,6 +12,7 @@
 #include "airports/stock.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "core/text.h"
 #include "feed/feed_state.h"
 #include "live/ground_motion.h"
 #include "platform/window_model.h"
@@ -43,6 +44,67 @@ ReadResult tst_read(const std::string& location, const char* icao = "LSZH") {
     return r;
 }
 
+// Every error of the park airport's reader, with the file it names; static parking stays off
+// but for a file without stands.
+TEST_F(ApfTest, ReadErrorTexts) {
+    tst_writeFile("airports/bad.xml", "<meta>");
+    tst_writeFile("airports/nometa.xml", tst_apfXml(kHeader, kStands, R"(<info name="author" value="a"/>)"));
+    tst_writeFile("airports/empty.xml", tst_apfXml(kHeader, ""));
+    tst_writeFile("airports/noalt.xml",
+                  tst_apfXml(R"(<parameter name="publisher" value="stock"/>)", kStands));
+    tst_writeFile("airports/twice.xml", tst_apfXml(kHeader, std::string(kStands) + R"(<parkpos id="Z"/>)"));
+    for (const char* altitude : {"-1501", "30001", "-1500", "30000"})
+        tst_writeFile(
+            fmt::format("airports/alt{}.xml", altitude),
+            tst_apfXml(fmt::format(R"(<parameter name="altitude" value="{}"/>)", altitude), kStands));
+    std::filesystem::create_directories("airports/folder.xml");
+    tst_writeFile("airports/huge.xml", tst_apfXml(kHeader, kStands));
+    std::filesystem::resize_file("airports/huge.xml", kMaxApfFileBytes + 1);
+    const std::tuple<const char*, const char*, std::string, std::string> rows[] = {
+        // location, icao, error, warning
+        {"", "LSZH", "gf_readApf: xml is empty", ""},
+        {"airports/alt0.xml", "", "gf_readApf: no park airport set", ""},
+        {"archive/stock/EDDF.xml", "LSZH",
+         "failed to download: '" + server_.baseUrl() +
+             "P3D/archive/stock/EDDF.xml': the site answered HTTP 404",
+         ""},
+        {"airports/bad.xml", "LSZH", "airports/bad.xml: could not load file: airports/bad.xml",
+         "===> airports/bad.xml: Start-end tags mismatch\n"},
+        {"airports/folder.xml", "LSZH", "airports/folder.xml: could not load file: airports/folder.xml",
+         "===> airports/folder.xml: not a regular file\n"},
+        {"airports/huge.xml", "LSZH", "airports/huge.xml: could not load file: airports/huge.xml",
+         "===> airports/huge.xml: 33554433 bytes, more than the 33554432 a parking file may have\n"},
+        {"airports/nometa.xml", "LSZH", "airports/nometa.xml: refused to load (copyright)", ""},
+        {"airports/empty.xml", "LSZH", "no stands found", ""},
+        {"airports/noalt.xml", "LSZH", "65: Parameter altitude not found", ""},
+        // The first Z was skipped for its position and still counts.
+        {"airports/twice.xml", "LSZH", "94: Parking position Z appears more than once?", ""},
+        // The field elevation the feed's on-ground rule uses.
+        {"airports/alt-1501.xml", "LSZH",
+         "airports/alt-1501.xml line 4: altitude '-1501' refused, outside -1500 to 30000 ft", ""},
+        {"airports/alt30001.xml", "LSZH",
+         "airports/alt30001.xml line 4: altitude '30001' refused, outside -1500 to 30000 ft", ""},
+        {"airports/alt-1500.xml", "LSZH", "", ""},
+        {"airports/alt30000.xml", "LSZH", "", ""},
+    };
+    for (const auto& [location, icao, error, log] : rows) {
+        SCOPED_TRACE(location);
+        g_staticParkingOn = false;
+        gf_clearStands();
+        restartLog();
+        try {
+            EXPECT_EQ(tst_read(location, icao).error, error);
+        } catch (const qtk::UserErrorException& e) {
+            EXPECT_EQ(e.what(), error);
+        }
+        EXPECT_EQ(g_staticParkingOn.load(), error.empty() || error == "no stands found");
+        std::string warnings;
+        for (const std::string& line : gf_split(gf_capturedLog(), '\n'))
+            if (line.starts_with("===> ")) warnings += line + "\n";
+        EXPECT_EQ(warnings, log);
+    }
+}
+
 TEST_F(ApfTest, StockFileWithoutLearnedFileThenQualityFactors) {
     parking_percentage.set(60);
     tst_writeFile("site/P3D/archive/stock/LSZH.xml", tst_apfXml(kHeader, kStands));
@@ -55,8 +117,9 @@ TEST_F(ApfTest, StockFileWithoutLearnedFileThenQualityFactors) {
     EXPECT_EQ(std::tie(g_stands[0].neighbours, g_stands[1].neighbours, g_stands[2].neighbours),
               std::make_tuple(std::vector<uint32_t>{2}, std::vector<uint32_t>{1}, std::vector<uint32_t>{}));
     EXPECT_EQ(g_stands[0].options.at(0).origin, 1u);
-    EXPECT_EQ(std::make_tuple(parking_percentage.value(), gf_controlState(ctl::kParkingPercentage).enabled),
-              std::make_tuple(30, false));  // no learned file
+    const ControlState percentage = gf_controlState(ctl::kParkingPercentage);
+    EXPECT_EQ(std::make_tuple(parking_percentage.value(), percentage.enabled, percentage.selected),
+              std::make_tuple(30, false, 6));  // no learned file: 30 %, the 7th entry
     WindowStats s = gf_windowStats();
     EXPECT_EQ(std::tie(s.publisher, s.quality, s.standCount, s.rtWeek), std::make_tuple("stock", "  ", 3, "0"));
     g_stands.erase(g_stands.begin() + 1, g_stands.end());
@@ -113,8 +176,10 @@ TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
     merge("", "");  // no MAX_LIVE: the user's choice stands; no percentage: 30
     EXPECT_EQ(std::make_tuple(MAX_LIVE_SEL.value(), parking_percentage.value(), gf_capturedLog()),
               std::make_tuple(500, 30, read_));
-    merge(R"(<parameter name="parking_percentage" value="37"/>)", "");
-    EXPECT_EQ(parking_percentage.value(), 35);
+    for (const auto& [written, applied] : {std::pair{37, 35}, {42, 40}, {105, 100}}) {
+        merge(fmt::format(R"(<parameter name="parking_percentage" value="{}"/>)", written), "");
+        EXPECT_EQ(parking_percentage.value(), applied) << written;
+    }
 }
 
 TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
@@ -130,10 +195,14 @@ TEST_F(LearnedTest, ChangesAndNewOptionsGoToTheFirstStandOfThatName) {
     const Stand& a = g_stands[0];
     EXPECT_EQ(a.radius, 0.0);  // radius_change without a radius
     EXPECT_TRUE(a.radius_change && a.cargo_change && a.cargo);
-    // Known: HB-JLT on day 3 in 1,2. 3,4 is new; 2,9 shares 2; the second 7 repeats the first.
+    // Known: HB-JLT on day 3 in 1,2. 3,4 is new; 2,9 adds 9; the second 7 repeats the first.
     std::vector<std::tuple<uint64_t, uint32_t, uint32_t, uint32_t>> options;
     for (const StandOption& o : a.options) options.emplace_back(o.hh, o.index, o.origin, o.real);
-    EXPECT_EQ(options, (decltype(options){{0b110, 1, 1, 1}, {0b11000, 2, 0, 1}, {1 << 7, 3, 0, 1}, {0b100, 4, 0, 0}}));
+    EXPECT_EQ(options, (decltype(options){{0b110, 1, 1, 1},
+                                          {0b11000, 2, 0, 1},
+                                          {0b1000000100, 3, 0, 1},
+                                          {1 << 7, 4, 0, 1},
+                                          {0b100, 5, 0, 0}}));
     EXPECT_FALSE(g_stands[2].radius_change || g_stands[2].cargo_change);
     ASSERT_EQ(g_stands.size(), 4u);
     EXPECT_TRUE(g_stands[3].manual && g_stands[3].options.at(0).origin == 0);
@@ -150,42 +219,12 @@ TEST_F(LearnedTest, ManyManualStandsWithIdsAlikeButTheFirstLetter) {
     for (char d = '2'; d <= '9'; ++d)
         for (char c = 'A'; c <= 'Z'; ++c)
             manual += fmt::format(R"(<parkpos id="{}{}" manual="true" latitude="1" longitude="2" radius="9"/>)", c, d);
-    merge("", manual);
+    // Learned options for the first of them, once the index of the names has grown.
+    merge("", manual + R"(<parkpos id="B2"><opt reg="X" day="1" hh="1"/></parkpos>)");
     ASSERT_EQ(g_stands.size(), 3u + 8 * 26 - 1);
     EXPECT_EQ(g_stands[3].name + g_stands.back().name, "B2Z9");
+    EXPECT_EQ(g_stands[3].options.size(), 1u);
     EXPECT_EQ(gf_capturedLog(), read_ + "===> manually created standid A2 already exists in " + kLearned + "\n");
-}
-
-// A1: one option of the archived file, one learned; A2: archived only; B1: radius learned.
-TEST_F(ApfTest, SaveKeepsOnlyWhatWasLearnedAndReadsBack) {
-    g_parkAirport.code = "LSZH";
-    g_parkFileHeader = {"Zurich", "stock", 1416};
-    tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}, {"B1", 200, 0, 20}});
-    g_stands[0].options.emplace_back("SWR1", "", "SWR", "A320", "HB-JLT", 0b0110, 1, 3, 1, 1);
-    g_stands[0].options.emplace_back("EZY7", "EZY8", "EZY", "A320", "G-EZAA", 0b1000, 2, 5, 0, 0);
-    g_stands[1].options.emplace_back("DLH3", "", "DLH", "A320", "D-AIAB", 0b1, 1, 1, 1, 1);
-    g_stands[2].radius_change = true;
-    g_parkFileUpdates = 3;
-    gf_saveApf();
-    EXPECT_EQ(gf_messageText(), "16:00:00 'airports/learned/stock/LSZH.xml' saved with 3 updates ");
-    EXPECT_EQ(g_stands[0].options.size(), 1u);  // the archived option left the stands too
-    EXPECT_TRUE(g_stands[1].options.empty());
-    EXPECT_EQ(g_parkFileUpdates, 0);
-    const std::string text = tst_readFile(kLearned);
-    EXPECT_EQ(text.find("id=\"A2\""), std::string::npos);  // nothing learned there: not written
-    EXPECT_NE(text.find("<info name=\"simulator\" value=\"P3D\" />"), std::string::npos);
-    // The next run reads the archived stands again and merges the learned file on top.
-    gf_clearStands();
-    tst_addStands({{"A1", 0, 0, 20}, {"A2", 100, 0, 20}, {"B1", 200, 0, 20}}, false);
-    const double radius = g_stands[2].radius;
-    lf_readLearned(kLearned, "Zurich");
-    ASSERT_EQ(g_stands[0].options.size(), 1u);
-    const StandOption& o = g_stands[0].options[0];
-    EXPECT_EQ(std::make_tuple(o.callsign, o.callsign2, o.reg, o.hh, o.day, o.real, o.origin),
-              std::make_tuple("EZY7", "EZY8", "G-EZAA", 0b1000ull, 5u, 0u, 0u));
-    EXPECT_TRUE(g_stands[1].options.empty());
-    EXPECT_TRUE(g_stands[2].radius_change);
-    EXPECT_DOUBLE_EQ(g_stands[2].radius, radius);
 }
 
 // Every branch of the writer: full geometry, a helipad, a heading just short of north, learned changes, a manual
@@ -217,8 +256,8 @@ TEST_F(ApfTest, WriterInBothModesAndTheHandmadeRoundTrip) {
     c.publisher = "stock";
     ASSERT_TRUE(gf_writeApf(c, "LSZH.xml", kApfModeLearned));
     EXPECT_EQ(tst_readFile("LSZH.xml"), golden("learned.xml"));
-    // Handmade: written in full, read back and written again gives the same bytes, though the
-    // database's record of HB-JLT now stands in for the airline and type it was written without.
+    // Handmade: written in full, read back and written again gives the same bytes; the airline
+    // and type that differ from the database's record of HB-JLT are written and win on reading.
     g_apfHandmade = true;
     ASSERT_TRUE(gf_writeApf(c, "first.xml", kApfModeLearned));
     ApfSource src;
@@ -235,7 +274,7 @@ TEST_F(ApfTest, WriterInBothModesAndTheHandmadeRoundTrip) {
     EXPECT_EQ(tst_readFile("second.xml"), tst_readFile("first.xml"));
     const StandOption& o = g_stands[0].options.at(0);
     EXPECT_EQ(std::tie(o.callsign, o.callsign2, o.airline, o.type, o.origin),
-              std::make_tuple("SWR12", "SWR13", "SWR", "A320", 1u));
+              std::make_tuple("SWR12", "SWR13", "XXX", "XXXX", 1u));
 }
 
 // "cs|cs2|index" of every option read, or the warning naming file and line.
@@ -248,6 +287,12 @@ TEST_F(ApfTest, ParkposReaderTakesOptionsAsWrittenAndDropsBadNumbers) {
          "X||2 ===> f.xml line 3: option of stand 'Q' dropped, bad day '8'\n"},
         {R"(latitude="0" longitude="0">)", ""},
         {R"(latitude="47" longitude="180.5">)", "bad longitude '180.5'"},
+        {R"(latitude="90.5" longitude="8">)", "bad latitude '90.5'"},
+        {R"(latitude="-90.5" longitude="8">)", "bad latitude '-90.5'"},
+        {R"(latitude="nan" longitude="8">)", "bad latitude 'nan'"},
+        {R"(latitude="47" longitude="8" radius="-1">)", "bad radius '-1'"},
+        {R"(latitude="47" longitude="8" radius="1e9">)", "bad radius '1e9'"},
+        {R"(latitude="47" longitude="8" heading="inf">)", "bad heading 'inf'"},
         {R"(latitude="47" longitude="8" heading="400">)", "bad heading '400'"},
     };
     for (const auto& [attrs, expected] : rows) {
@@ -293,6 +338,70 @@ TEST_F(ApfSiteTest, LookupOrder) {
     EXPECT_EQ(gf_siteTransferCount(), 2);
     tst_writeFile("airports/my_ORBX/EDDF.txt", "");
     EXPECT_EQ(gf_findApf("EDDF") + (gf_apfExists("EDDF") ? "exists" : ""), "exists");  // the link is not read
+}
+
+TEST_F(ApfSiteTest, HostileLinkTargetsCountAsAbsent) {
+    const char* targets[] = {"/etc/LSZH.xml",         "C:\\P3D\\LSZH.xml",       "archive/../../LSZH.xml",
+                             "archive\\..\\LSZH.xml", "archive/%2E%2e/LSZH.xml", "../.xml"};
+    gf_probeStockApf("LSZH");
+    tst_awaitSite();
+    for (const char* target : targets) {
+        SCOPED_TRACE(target);
+        restartLog();
+        tst_writeFile("airports/my_thirdparty/LSZH.txt", target);
+        EXPECT_EQ(gf_findApf("LSZH"), "archive/stock/LSZH.xml");
+        EXPECT_EQ(gf_capturedLog(),
+                  fmt::format("===> airports/my_thirdparty/LSZH.txt: link target '{}' refused, it "
+                              "would leave the airports folder\n",
+                              target));
+    }
+}
+
+TEST_F(ApfTest, ReaderAndSaverAgreeOnTheLearnedFile) {
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        // location, publisher, learned file
+        {"archive/stock/LSZH.xml", "", "airports/learned/stock/LSZH.xml"},
+        {"archive/stock/LSZH.xml", "stock", "airports/learned/stock/LSZH.xml"},
+        {"archive/simaddon/LSZH.xml", "", "airports/learned/simaddon/LSZH.xml"},
+        {"airports/my_ORBX/LSZH.xml", "", "airports/learned/simaddon/LSZH.xml"},
+        {"archive/thirdparty/Some%20Pub/LSZH.xml", "", "airports/learned/thirdparty/Some Pub/LSZH.xml"},
+        {"airports/my_thirdparty/LSZH.xml", "Some Pub", "airports/learned/thirdparty/Some Pub/LSZH.xml"},
+        // A file the user put there without naming its publisher.
+        {"airports/my_thirdparty/LSZH.xml", "", "airports/learned/thirdparty/LSZH.xml"},
+        {"airports/my_thirdparty/LSZH.xml", "../../x", ""},
+        {"airports/my_thirdparty/LSZH.xml", "C:x", ""},
+        {"", "stock", ""},
+    };
+    for (const auto& [location, publisher, learned] : rows) {
+        SCOPED_TRACE(std::string(location) + " " + publisher);
+        EXPECT_EQ(lf_migrateArchivePath(location, publisher).generic_string(), learned);
+        g_parkAirport.code = "LSZH";
+        g_parkFileHeader.publisher = *publisher ? publisher : gf_publisherOfLocation(location);
+        if (*location) EXPECT_EQ(gf_parkLearnedPath().generic_string(), learned);
+    }
+    EXPECT_EQ(gf_learnedApfPath("../LSZH", "stock"), "");
+}
+
+TEST_F(ApfTest, ParameterReadersTellMissingFromEmpty) {
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(R"(<parameters><parameter name="a"/><parameter name="b" value="Yes"/>
+        <parameter name="c" value="12abc"/><parameter name="c" value="7"/></parameters>)"));
+    EXPECT_EQ(std::make_tuple(lf_apfParameterBool(doc, "a"), lf_apfParameterInt(doc, "a"),
+                              lf_apfParameterString(doc, "a")),
+              std::make_tuple(std::optional(false), std::optional(0), std::optional<std::string>("")));
+    EXPECT_EQ(std::make_tuple(lf_apfParameterBool(doc, "b"), lf_apfParameterInt(doc, "c")),
+              std::make_tuple(std::optional(true), std::optional(12)));
+    EXPECT_EQ(std::make_tuple(lf_apfParameterInt(doc, "z"), lf_apfParameterBool(doc, "z")),
+              std::make_tuple(std::optional<int>(), std::optional<bool>()));
+}
+
+TEST_F(ApfTest, FailedWriteSaysWhyAndLeavesWhatWasThere) {
+    tst_writeFile("LSZH.xml/keep", "old");
+    std::string reason;
+    EXPECT_FALSE(gf_writeApf(tst_content(), "LSZH.xml", kApfModeFull, &reason));
+    EXPECT_EQ(tst_readFile("LSZH.xml/keep"), "old");
+    EXPECT_EQ(reason, "Is a directory");
+    EXPECT_EQ(gf_capturedLog(), "===> gf_writeApf: could not write LSZH.xml: Is a directory\n");
 }
 
 using StandTest = WorkFolderTest;
