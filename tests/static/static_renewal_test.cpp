@@ -1,0 +1,110 @@
+#include "static/static_renewal.h"
+
+#include "feed/traffic_reader.h"
+#include "live/removal.h"
+#include "live/stand_choice.h"
+#include "shell/run_thread.h"
+#include "static_fixture.h"
+#include "support/parked_source.h"
+
+namespace {
+
+using StaticRenewalTest = StaticTest;
+
+// Over the wanted count the trim takes fitted statics before the parked traffic the feed has
+// just confirmed, and within each kind the one parked longest ago first.
+TEST_F(StaticRenewalTest, TrimTakesFittedStaticsBeforeConfirmedParkedTraffic) {
+    struct Row {
+        int percent;
+        std::vector<uint32_t> removed;  // object ids, in the order of their removal
+    };
+    // Parked traffic SWR1..3 on P1..P3, parked 5, 6 and 7 half-hours ago; fitted DLH1..3 on
+    // F1..F3, parked 1, 2 and 3 half-hours ago. With two wanted the parked traffic stops after
+    // two records, and SWR3 goes for want of its record.
+    const Row rows[] = {{67, {713, 712}}, {34, {703, 713, 712, 711}}, {100, {}}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.percent);
+        gf_resetShell();
+        tst_addStands({{"P1", 0, 0, 30},
+                       {"P2", 0, 100, 30},
+                       {"P3", 0, 200, 30},
+                       {"F1", 0, 300, 30},
+                       {"F2", 0, 400, 30},
+                       {"F3", 0, 500, 30}});
+        gf_setParkSite({"EDDF", {}, "", false, 0});
+        CUSTOM_PARKING_PERCENTAGE.set(r.percent);
+        std::vector<ParkedTrafficRecord> parked;
+        for (uint32_t i = 1; i <= 3; ++i) {
+            const std::string cs = "SWR" + std::to_string(i);
+            AircraftRec st = staticOn(i, i, cs, "A320", "HB-" + cs,
+                                      gf_slotMinus(g_currentSlot, 4 + static_cast<int>(i)), 0);
+            st.sourceHexid = 0x4b0000 + i;
+            g_staticAircraft.push_back(st);
+            parked.push_back(tst_parked(st.sourceHexid, cs, "A320", st.regcode, g_stands[i - 1].position(),
+                                        4 + static_cast<int>(i)));
+            const std::string fitted = "DLH" + std::to_string(i);
+            g_stands[i + 2].options = {opt(fitted, "", "B738", "D-" + fitted, tst_bits({20}), 1)};
+            g_staticAircraft.push_back(staticOn(i + 3, 10 + i, fitted, "B738", "D-" + fitted,
+                                                gf_slotMinus(g_currentSlot, static_cast<int>(i))));
+        }
+        ASSERT_TRUE(tst_startParkedReader());
+        tst_setParked(parked);
+        gf_startRenewal();
+        ASSERT_TRUE(tst_awaitParkedAnswer());
+        ASSERT_TRUE(gf_adjustParking(false));
+        EXPECT_EQ(std::vector<uint32_t>(g_removeDeque.begin(), g_removeDeque.end()), r.removed);
+        EXPECT_TRUE(g_ptList.empty());
+        gf_stopTrafficReader();
+    }
+}
+
+// The window of the last fit reaches over midnight exactly as far as within a day: w + 1
+// half-hours from the current one back.
+TEST_F(StaticRenewalTest, TheWindowIsAsWideOverMidnightAsWithinADay) {
+    struct Row {
+        int nowSlot, optionDay, optionSlot;
+        bool kept;
+    };
+    const Row rows[] = {{10, 1, 5, true},  {10, 1, 4, false}, {2, 7, 45, true},
+                        {2, 7, 44, false}, {0, 7, 43, true},  {0, 7, 42, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {} {}", r.nowSlot, r.optionDay, r.optionSlot));
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}});
+        g_stands[0].options = {
+            opt("DLH1", "", "B738", "D-A", tst_bits({r.optionSlot}), 1, static_cast<uint32_t>(r.optionDay))};
+        g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", tst_at(r.optionDay, r.optionSlot)));
+        g_fitRealOffset = 5;
+        lf_diffStaticAgainstFit(tst_at(1, r.nowSlot));
+        EXPECT_EQ(g_staticCheckList.size(), r.kept ? 1u : 0u);
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.kept ? 0u : 1u);
+    }
+}
+
+// An option without a registration still names its static by airline, type and callsign, also
+// when the static carries the option's second callsign.
+TEST_F(StaticRenewalTest, AnOptionWithoutRegistrationKeepsItsStatic) {
+    struct Row {
+        const char *optionCs, *optionCs2, *optionType, *carried, *spawn;
+        bool kept;
+    };
+    const Row rows[] = {{"DLH1", "", "B738", "DLH1", "DLH1", true},
+                        {"DLH1", "DLH2", "B738", "DLH2", "DLH1", true},
+                        {"DLH9", "", "B738", "DLH1", "DLH1", false},
+                        {"DLH1", "", "A320", "DLH1", "DLH1", false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {} {} {}", r.optionCs, r.optionCs2, r.optionType, r.carried));
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}});
+        g_stands[0].options = {opt(r.optionCs, r.optionCs2, r.optionType, "", tst_bits({20}), 1)};
+        AircraftRec st = staticOn(1, 5, r.carried, "B738", "", g_currentSlot);
+        st.spawnCallsign = r.spawn, st.coupledCallsign = r.optionCs2;
+        g_staticAircraft.push_back(st);
+        g_fitRealOffset = 0;
+        lf_diffStaticAgainstFit(g_currentSlot);
+        EXPECT_EQ(g_staticCheckList.size(), r.kept ? 1u : 0u);
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.kept ? 0u : 1u);
+    }
+}
+
+}  // namespace
