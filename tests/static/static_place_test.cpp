@@ -131,22 +131,35 @@ TEST_F(StaticPlaceTest, PlacementWaitsForALeavingNeighbour) {
     }
 }
 
-// Max park counts against the wanted number the calculation computed.
+// Max park counts against the wanted number the calculation computed. Statics give way fitted
+// ones first, each kind placed longest ago first, so that the parked traffic the feed confirms stays.
 TEST_F(StaticPlaceTest, MaxParkActsOnTheWantedCount) {
     tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}, {"A4", 0, 300, 30}});
     CUSTOM_PARKING_PERCENTAGE.set(50);
     gf_setParkSite({"EDDF", {}, "", false, 0});
     ASSERT_TRUE(lf_runStaticParking(nullptr));
     EXPECT_EQ(gf_parkSite().wantedParked, 2);
+    g_staticAircraft = {staticOn(1, 5, "SWR5", "A320", "HB-5", gf_slotMinus(g_currentSlot, 6), 0),
+                        staticOn(2, 6, "DLH6", "B738", "D-6", gf_slotMinus(g_currentSlot, 2)),
+                        staticOn(3, 7, "DLH7", "B738", "D-7", gf_slotMinus(g_currentSlot, 3)),
+                        staticOn(4, 8, "SWR8", "A320", "HB-8", gf_slotMinus(g_currentSlot, 1), 0)};
     for (uint32_t i = 1; i <= 3; ++i) {
-        g_liveRecords.push_back(liveParkedOn(i, 0x500000 + i, "SWR" + std::to_string(i), "B738"));
-        g_liveRecords.back().steadySince = -600'000'000LL * i;  // SWR3 parked longest
+        g_liveRecords.push_back(liveParkedOn(i, 0x500000 + i, "EZY" + std::to_string(i), "B738"));
+        g_liveRecords.back().steadySince = -600'000'000LL * i;  // EZY3 parked longest
     }
-    gf_maxParkCheck(0);
     std::vector<std::string> removed;
-    for (const LiveAircraft& ac : g_liveRecords)
-        if (ac.lifeState == removingfromsim) removed.push_back(ac.callsign);
-    EXPECT_EQ(removed, std::vector<std::string>{"SWR3"});
+    for (int call = 0; call < 4; ++call) {
+        gf_maxParkCheck(0);
+        // The simulator reports each removal before the next live aircraft parks.
+        for (const LiveAircraft& ac : g_liveRecords)
+            if (ac.lifeState == removingfromsim) removed.push_back(ac.callsign);
+        std::erase_if(g_liveRecords, [](const LiveAircraft& ac) { return ac.lifeState == removingfromsim; });
+        for (const AircraftRec& st : g_staticAircraft)
+            if (st.lifeState == removingfromsim) removed.push_back(st.callsign);
+        std::erase_if(g_staticAircraft,
+                      [](const AircraftRec& st) { return st.lifeState == removingfromsim; });
+    }
+    EXPECT_EQ(removed, (std::vector<std::string>{"EZY3", "DLH7*", "DLH6*", "SWR5*", "SWR8*"}));
     MAX_PARK_SEL.set(0);
     lf_wantedParkedCount();
     EXPECT_EQ(gf_parkSite().wantedParked, 0);
