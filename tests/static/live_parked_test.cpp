@@ -2,6 +2,7 @@
 
 #include "core/clock.h"
 #include "core/log.h"
+#include "live/removal.h"
 #include "live/stand_choice.h"
 #include "static_fixture.h"
 
@@ -148,6 +149,23 @@ TEST_F(LiveParkedTest, TheSweepRemovesOneDuplicateStaticPerCall) {
     EXPECT_EQ(states(), (std::vector<uint32_t>{active, removingfromsim, removingfromsim}));
     gf_sweepDuplicateStatics();
     EXPECT_EQ(states(), (std::vector<uint32_t>{active, removingfromsim, removingfromsim}));
+}
+
+// The flush: an active static is removed, a queued create is withdrawn and its record erased,
+// a create already sent removes its object as soon as it appears.
+TEST_F(LiveParkedTest, TheFlushTakesEveryStaticOut) {
+    g_staticAircraft = {staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot),
+                        staticOn(2, 6, "DLH2", "B738", "D-B", g_currentSlot),
+                        staticOn(3, 7, "DLH3", "B738", "D-C", g_currentSlot)};
+    g_staticAircraft[1].lifeState = g_staticAircraft[2].lifeState = adding2sim;
+    g_createDequeStatic.push_back({});
+    g_createDequeStatic.back().callsign = "DLH2*", g_createDequeStatic.back().hexid = 6;
+    gf_flushStatic();
+    ASSERT_EQ(g_staticAircraft.size(), 2u);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    EXPECT_EQ(std::make_tuple(g_staticAircraft[1].callsign, g_staticAircraft[1].removeWhenItAppears),
+              std::make_tuple(std::string("DLH3*"), uint8_t{1}));
+    EXPECT_TRUE(g_createDequeStatic.empty());
 }
 
 }  // namespace

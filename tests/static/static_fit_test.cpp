@@ -1,5 +1,6 @@
 #include "static/static_fit.h"
 
+#include "aircraft/type_database.h"
 #include "core/random.h"
 #include "static_fixture.h"
 
@@ -53,6 +54,54 @@ TEST_F(StaticFitTest, TheNextDaysOptionCountsOnlyWhileItTakesPart) {
     EXPECT_TRUE(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], lastHalfHour));
     g_stands[0].options[1].fitExcluded = true;
     EXPECT_FALSE(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], lastHalfHour));
+}
+
+// A static standing on a neighbour keeps an option out when their wings would meet; one still
+// being created does not, nor one on a neighbour far enough away.
+TEST_F(StaticFitTest, WingsOfANeighbouringStaticKeepAnOptionOut) {
+    struct Row {
+        const char* type;  // of the neighbour's static
+        uint32_t lifeState;
+        bool planned;
+    };
+    const Row rows[] = {{"B744", active, false}, {"B744", adding2sim, true}, {"C172", active, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {}", r.type, r.lifeState));
+        g_stands.clear();
+        g_ptList.clear();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 50, 30}});  // 50 m apart: neighbours
+        g_stands[0].options = {opt("DLH1", "", "B738", "D-A1", tst_bits({20}), 1)};
+        AircraftRec st = staticOn(2, 5, "DLH2", r.type, "D-A2", g_currentSlot);
+        st.lifeState = r.lifeState;
+        st.halfWingSpan = gf_halfWingspan(r.type);
+        st.standLat = g_stands[1].latitude, st.standLon = g_stands[1].longitude;
+        g_staticAircraft = {st};
+        std::vector<PtEntry> results;
+        lf_searchStands(g_currentSlot, kFitReal, 0, results);
+        EXPECT_EQ(results.size(), r.planned ? 1u : 0u);
+    }
+}
+
+// The day and half-hour of every calculation go to the log; the soft mark shows a soft fit
+// that found something.
+TEST_F(StaticFitTest, TheDayIsLoggedAndASoftFitMarked) {
+    for (const auto& [slot, line] : {std::pair{tst_at(1, 0), "It is day 1 (Mon), 0.5 hours"},
+                                     {tst_at(7, 47), "It is day 7 (Sun), 24 hours"},
+                                     {gf_packSlot(20, 8), "It is day 8 (???), 10.5 hours"}}) {
+        g_currentSlot = slot;
+        newLog();
+        EXPECT_EQ(lf_logDayAndHour(), slot);
+        EXPECT_NE(newLog().find(line), std::string::npos) << line;
+    }
+    g_currentSlot = tst_at(1, 20);
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    g_stands[0].options = {opt("EZY1", "", "A320", "HB-1", tst_bits({20}), 1, 1, 0)};
+    g_stands[1].options = {opt("DLH1", "", "B738", "D-A1", tst_bits({20}), 1)};
+    for (const auto& [mode, marked] : {std::pair{kFitSoft, true}, {kFitReal, false}}) {
+        std::vector<PtEntry> results;
+        lf_fitStands(g_currentSlot, mode, 2, results);
+        EXPECT_EQ(gf_windowStats().softMark, marked);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "static/static_renewal.h"
 
+#include "core/clock.h"
+#include "core/log.h"
 #include "feed/traffic_reader.h"
 #include "live/removal.h"
 #include "live/stand_choice.h"
@@ -62,20 +64,20 @@ TEST_F(StaticRenewalTest, TrimTakesFittedStaticsBeforeConfirmedParkedTraffic) {
 // half-hours from the current one back.
 TEST_F(StaticRenewalTest, TheWindowIsAsWideOverMidnightAsWithinADay) {
     struct Row {
-        int nowSlot, optionDay, optionSlot;
+        int nowDay, nowSlot, optionDay, optionSlot;
         bool kept;
     };
-    const Row rows[] = {{10, 1, 5, true},  {10, 1, 4, false}, {2, 7, 45, true},
-                        {2, 7, 44, false}, {0, 7, 43, true},  {0, 7, 42, false}};
+    const Row rows[] = {{1, 10, 1, 5, true}, {1, 10, 1, 4, false}, {1, 2, 7, 45, true}, {1, 2, 7, 44, false},
+                        {1, 0, 7, 43, true}, {1, 0, 7, 42, false}, {3, 2, 2, 45, true}, {3, 2, 2, 44, false}};
     for (const Row& r : rows) {
-        SCOPED_TRACE(fmt::format("{} {} {}", r.nowSlot, r.optionDay, r.optionSlot));
+        SCOPED_TRACE(fmt::format("{} {} {} {}", r.nowDay, r.nowSlot, r.optionDay, r.optionSlot));
         gf_resetShell();
         tst_addStands({{"A1", 0, 0, 30}});
         g_stands[0].options = {
             opt("DLH1", "", "B738", "D-A", tst_bits({r.optionSlot}), 1, static_cast<uint32_t>(r.optionDay))};
         g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", tst_at(r.optionDay, r.optionSlot)));
         g_fitRealOffset = 5;
-        lf_diffStaticAgainstFit(tst_at(1, r.nowSlot));
+        lf_diffStaticAgainstFit(tst_at(r.nowDay, r.nowSlot));
         EXPECT_EQ(g_staticCheckList.size(), r.kept ? 1u : 0u);
         EXPECT_EQ(g_staticRemovalQueue.size(), r.kept ? 0u : 1u);
     }
@@ -105,6 +107,93 @@ TEST_F(StaticRenewalTest, AnOptionWithoutRegistrationKeepsItsStatic) {
         EXPECT_EQ(g_staticCheckList.size(), r.kept ? 1u : 0u);
         EXPECT_EQ(g_staticRemovalQueue.size(), r.kept ? 0u : 1u);
     }
+}
+
+// A kept static whose flight leaves after this half-hour under its second callsign is placed
+// again with that callsign, keeping the half-hour it parked in; not while the next half-hour is
+// still in its option, nor by an option of its callsign with another type.
+TEST_F(StaticRenewalTest, ADepartingStaticIsPlacedAgainUnderItsSecondCallsign) {
+    struct Row {
+        std::vector<StandOption> options;
+        bool renewed;
+    };
+    const Row rows[] = {{{opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20}), 1)}, true},
+                        {{opt("DLH1", "DLH2", "B738", "D-A", tst_bits({20, 21}), 1)}, false},
+                        {{opt("DLH9", "", "B738", "D-A", tst_bits({20}), 1),
+                          opt("DLH1", "DLH2", "A320", "D-B", tst_bits({20}), 2)},
+                         false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.options.size() * 10 + r.renewed);
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}});
+        g_stands[0].options = r.options;
+        AircraftRec st = staticOn(1, 5, "DLH1", "B738", "D-A", gf_slotMinus(g_currentSlot, 3));
+        st.coupledCallsign = "DLH2";
+        g_staticAircraft = {st};
+        gf_setParkSite({"EDDF", {}, "", false, 0});
+        gf_startRenewal();
+        ASSERT_TRUE(gf_adjustParking(false));
+        EXPECT_EQ(plan(), r.renewed ? std::vector<std::string>{"A1 DLH1 3 0"} : std::vector<std::string>{});
+        EXPECT_EQ(std::vector<uint32_t>(g_removeDeque.begin(), g_removeDeque.end()),
+                  r.renewed ? std::vector<uint32_t>{705} : std::vector<uint32_t>{});
+    }
+}
+
+// More live aircraft on stands than wanted: the longest parked go before anything else.
+TEST_F(StaticRenewalTest, TooManyLiveParkedGoLongestParkedFirst) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}, {"A4", 0, 300, 30}});
+    CUSTOM_PARKING_PERCENTAGE.set(50);
+    gf_setParkSite({"EDDF", {}, "", false, 0});
+    const int64_t now = gf_clock100ns();
+    for (uint32_t i = 1; i <= 4; ++i) {
+        g_liveRecords.push_back(liveParkedOn(i, 0x500000 + i, "SWR" + std::to_string(i), "B738"));
+        g_liveRecords.back().steadySince = now - 600'000'000LL * (10 * i);  // SWR4 parked longest
+    }
+    gf_startRenewal();
+    newLog();
+    ASSERT_TRUE(gf_adjustParking(false));
+    std::vector<std::string> removed;
+    for (const LiveAircraft& ac : g_liveRecords)
+        if (ac.lifeState == removingfromsim) removed.push_back(ac.callsign);
+    EXPECT_EQ(removed, (std::vector<std::string>{"SWR3", "SWR4"}));
+    EXPECT_NE(newLog().find("Parking adjustments: 2 more live ac than wanted"), std::string::npos);
+}
+
+// Soft options fill the renewal only with PARK_SOFT or PARK_FAKE on.
+TEST_F(StaticRenewalTest, SoftOptionsFillTheRenewalWhenAllowed) {
+    for (const auto& [soft, fake, planned] :
+         {std::tuple{false, false, false}, {true, false, true}, {false, true, true}}) {
+        SCOPED_TRACE(fmt::format("{} {}", soft, fake));
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}});
+        g_stands[0].options = {opt("EZY1", "", "A320", "HB-1", tst_bits({20}), 1, 1, 0)};
+        PARK_SOFT.set(soft);
+        PARK_FAKE.set(fake);
+        gf_setParkSite({"EDDF", {}, "", false, 0});
+        gf_startRenewal();
+        ASSERT_TRUE(gf_adjustParking(false));
+        EXPECT_EQ(plan(), planned ? std::vector<std::string>{"A1 EZY1 0 1"} : std::vector<std::string>{});
+        EXPECT_EQ(gf_windowStats().softMark, planned);
+    }
+}
+
+// A PT entry for the aircraft a fitted static already shows on its stand is taken by the static;
+// over the trim, the live aircraft on the last listed stand goes.
+TEST_F(StaticRenewalTest, ThePlanDropsWhatTheStaticsAlreadyShow) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    g_staticAircraft = {staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot)};
+    g_ptList = {{0, 1, 1, 0, "DLH", "B738", "DLH1", "", "D-A", 1},
+                {0, 1, 2, 0, "BAW", "A320", "BAW2", "", "G-B", 1}};
+    lf_diffStaticAgainstFit(g_currentSlot);
+    EXPECT_EQ(plan(), std::vector<std::string>{"A2 BAW2 0 1"});
+    EXPECT_EQ(g_staticCheckList.size(), 1u);
+    g_ptList.clear();
+    g_staticCheckList.clear();
+    g_liveOnStand = {{"SWR1", 1, 10}, {"SWR2", 2, 50}};
+    g_liveRecords = {liveParkedOn(1, 0x500001, "SWR1", "B738"), liveParkedOn(2, 0x500002, "SWR2", "B738")};
+    lf_trimToWanted(1);
+    EXPECT_EQ(g_liveRecords[0].lifeState, active);
+    EXPECT_EQ(g_liveRecords[1].lifeState, removingfromsim);
 }
 
 }  // namespace
