@@ -151,6 +151,22 @@ TEST_F(ParkWatchTest, AParkAirportWhoseFileFailedWaitsForTheListToBeReadAgain) {
     EXPECT_EQ(count(gf_capturedLog(), "The park airport is LSMD"), 2u);
 }
 
+// A transfer of the download site that failed is held back by the site's own back-off, not
+// remembered until the list is read again.
+TEST_F(ParkWatchTest, AFailedTransferOfTheSiteIsNotRememberedHere) {
+    server_.setFault("/P3D/archive/stock/LSMD.xml", HttpFault::ServerError);
+    tst_writeFile(kMyParkAirportsFile, "LSMD\n");
+    ASSERT_TRUE(lf_readMyParkAirports());
+    const LatLon dubendorf = gf_findAirport("LSMD")->position();
+    userAt({dubendorf.lat - 5 / 60.0, dubendorf.lon}, 3000, false);
+    gf_watchParkAirport(false);
+    tst_awaitSite();
+    gf_watchParkAirport(false);
+    EXPECT_NE(gf_capturedLog().find("lf_readParkedFile LSMD: airport file not available"), std::string::npos);
+    EXPECT_EQ(g_parkAirport.code, "");
+    EXPECT_FALSE(g_failedParkAirports.contains("LSMD"));
+}
+
 // A destination the airport list does not know is not kept, and an empty entry clears the
 // destination: either way the watch orders the list nearest first again.
 TEST_F(ParkWatchTest, ARefusedOrClearedDestinationGivesTheNearestFirstOrderBack) {
