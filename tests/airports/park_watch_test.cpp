@@ -82,6 +82,21 @@ TEST_F(ParkWatchTest, TheTimeControlsComeBackAfterEveryLock) {
             EXPECT_EQ(timeControls(), "11011");
         }
     }
+    // The other parking controls are all off while locked and come back with the unlock.
+    constexpr int kParkingControls[] = {ctl::kParkingPercentage, ctl::kInitialLoadOnly,   ctl::kParkFake,
+                                        ctl::kParkSoft,          ctl::kMaxParkSel,        ctl::kMaxLiveSel,
+                                        ctl::kRtParkTrafficOnly, ctl::kMaxFitFl,          ctl::kWeek,
+                                        ctl::kFlushStatic,       ctl::kRereadParkAirports};
+    for (const bool locked : {true, false}) {
+        if (locked)
+            gf_lockParkingControls();
+        else
+            gf_unlockParkingControls();
+        for (int id : kParkingControls) {
+            SCOPED_TRACE(id);
+            EXPECT_EQ(gf_controlState(id).enabled, !locked);
+        }
+    }
 }
 
 // The watch unlocks the controls only when no planned aircraft waits and no computation waits

@@ -104,4 +104,23 @@ TEST_F(StaticFitTest, TheDayIsLoggedAndASoftFitMarked) {
     }
 }
 
+// Half-hours of the week over its wrap: Sunday 23:00 is four half-hours before Monday 01:00.
+TEST_F(StaticFitTest, HalfHoursCountOverTheWeeksWrap) {
+    EXPECT_EQ(gf_slotMinus(tst_at(1, 2), 4), tst_at(7, 46));
+    EXPECT_EQ(gf_slotMinus(tst_at(7, 46), -4), tst_at(1, 2));
+    EXPECT_EQ(gf_halfHoursSince(tst_at(1, 2), tst_at(7, 46)), 4);
+    EXPECT_EQ(gf_halfHoursSince(tst_at(7, 46), tst_at(1, 2)), 332);
+}
+
+// One fit's picks are cut to the wanted count less the aircraft already standing (extra); the
+// cut picks keep their stands taken.
+TEST_F(StaticFitTest, AFitLeavesRoomForTheAircraftAlreadyStanding) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}, {"A4", 0, 300, 30}});
+    for (Stand& st : g_stands)
+        st.options = {opt("DLH" + st.name, "", "B738", "D-" + st.name, tst_bits({20}), 1)};
+    lf_fitParkedTraffic(g_currentSlot, 4, 1, kFitReal);
+    EXPECT_EQ(g_ptList.size(), 3u);
+    EXPECT_EQ(std::count_if(g_stands.begin(), g_stands.end(), [](const Stand& st) { return st.taken; }), 4);
+}
+
 }  // namespace

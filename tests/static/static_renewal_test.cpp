@@ -66,9 +66,13 @@ TEST_F(StaticRenewalTest, TheWindowIsAsWideOverMidnightAsWithinADay) {
     struct Row {
         int nowDay, nowSlot, optionDay, optionSlot;
         bool kept;
+        int window = 5;
     };
-    const Row rows[] = {{1, 10, 1, 5, true}, {1, 10, 1, 4, false}, {1, 2, 7, 45, true}, {1, 2, 7, 44, false},
-                        {1, 0, 7, 43, true}, {1, 0, 7, 42, false}, {3, 2, 2, 45, true}, {3, 2, 2, 44, false}};
+    // A fit that ran out of half-hours (offset 48) looks back over the whole day and no further.
+    const Row rows[] = {{1, 10, 1, 5, true},      {1, 10, 1, 4, false}, {1, 2, 7, 45, true},
+                        {1, 2, 7, 44, false},     {1, 0, 7, 43, true},  {1, 0, 7, 42, false},
+                        {3, 2, 2, 45, true},      {3, 2, 2, 44, false}, {1, 47, 1, 0, true, 48},
+                        {1, 47, 7, 47, false, 48}};
     for (const Row& r : rows) {
         SCOPED_TRACE(fmt::format("{} {} {} {}", r.nowDay, r.nowSlot, r.optionDay, r.optionSlot));
         gf_resetShell();
@@ -76,7 +80,7 @@ TEST_F(StaticRenewalTest, TheWindowIsAsWideOverMidnightAsWithinADay) {
         g_stands[0].options = {
             opt("DLH1", "", "B738", "D-A", tst_bits({r.optionSlot}), 1, static_cast<uint32_t>(r.optionDay))};
         g_staticAircraft.push_back(staticOn(1, 5, "DLH1", "B738", "D-A", tst_at(r.optionDay, r.optionSlot)));
-        g_fitRealOffset = 5;
+        g_fitRealOffset = r.window;
         lf_diffStaticAgainstFit(tst_at(r.nowDay, r.nowSlot));
         EXPECT_EQ(g_staticCheckList.size(), r.kept ? 1u : 0u);
         EXPECT_EQ(g_staticRemovalQueue.size(), r.kept ? 0u : 1u);
@@ -181,11 +185,11 @@ TEST_F(StaticRenewalTest, SoftOptionsFillTheRenewalWhenAllowed) {
 // over the trim, the live aircraft on the last listed stand goes.
 TEST_F(StaticRenewalTest, ThePlanDropsWhatTheStaticsAlreadyShow) {
     tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
-    g_staticAircraft = {staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot)};
-    g_ptList = {{0, 1, 1, 0, "DLH", "B738", "DLH1", "", "D-A", 1},
-                {0, 1, 2, 0, "BAW", "A320", "BAW2", "", "G-B", 1}};
+    g_staticAircraft = {staticOn(2, 5, "DLH1", "B738", "D-A", g_currentSlot)};
+    g_ptList = {{0, 1, 2, 0, "DLH", "B738", "DLH1", "", "D-A", 1},
+                {0, 1, 1, 0, "BAW", "A320", "BAW2", "", "G-B", 1}};
     lf_diffStaticAgainstFit(g_currentSlot);
-    EXPECT_EQ(plan(), std::vector<std::string>{"A2 BAW2 0 1"});
+    EXPECT_EQ(plan(), std::vector<std::string>{"A1 BAW2 0 1"});
     EXPECT_EQ(g_staticCheckList.size(), 1u);
     g_ptList.clear();
     g_staticCheckList.clear();
