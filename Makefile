@@ -33,4 +33,4 @@ run: build
 	@scripts/demo-run $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD_DIR) build-asan-clang build-tsan build-fuzz

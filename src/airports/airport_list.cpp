@@ -88,7 +88,9 @@ void gf_readAirportsText(std::string_view xml, std::string_view sourceName) {
 bool gf_readAirports() {
     if (g_airportsLoaded) return !g_airports.empty();
     try {
-        gf_streamDecrypt(g_airportsEncPath, g_airportsXmlPath);
+        // The file that failed and why: a missing plain file would only hide it.
+        if (std::string why = gf_decryptFile(g_airportsEncPath, g_airportsXmlPath); !why.empty())
+            throw qtk::UserErrorException(kAirportListError, why);
     } catch (const std::exception& e) {
         gf_logWarning(fmt::format("gf_readAirports exception : {}", e.what()));
         throw;

@@ -1,8 +1,12 @@
 #include "core/crypto.h"
 
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -10,6 +14,7 @@
 #include <sodium.h>
 
 #include "core/atomic_file.h"
+#include "core/files.h"
 #include "core/log.h"
 
 namespace fs = std::filesystem;
@@ -99,20 +104,51 @@ std::string gf_decryptBytes(std::string_view encrypted) {
     }
 }
 
-bool gf_streamDecrypt(const fs::path& encPath, const fs::path& plainPath) {
+namespace {
+
+// The operating system's reason when the bytes cannot be written (a full disk shows at the
+// flush or the close, not at the write).
+std::optional<std::string> lf_writeFile(const fs::path& path, std::string_view bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return std::strerror(errno);
+    const bool written =
+        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+    const int writeErrno = errno;
+    if (std::fclose(file) != 0 && written) return std::strerror(errno);
+    if (!written) return std::strerror(writeErrno);
+    return std::nullopt;
+}
+
+std::string lf_decryptFile(const fs::path& encPath, const fs::path& plainPath) {
+    std::string encrypted;
+    if (auto why = gf_readWholeFile(encPath, encrypted))
+        return fmt::format("{}: cannot be read: {}", encPath.string(), *why);
+    std::string plain;
     try {
-        std::string plain = gf_decryptBytes(lf_readFile(encPath));
-        std::ofstream out(plainPath, std::ios::binary | std::ios::trunc);
-        out.write(plain.data(), static_cast<std::streamsize>(plain.size()));
-        out.close();
-        if (!out) throw std::runtime_error(fmt::format("cannot write {}", plainPath.string()));
-        return true;
+        plain = gf_decryptBytes(encrypted);
     } catch (const std::exception& e) {
-        gf_logLine(fmt::format("{} exception: {}", "gf_streamDecrypt", e.what()));
-        std::error_code ec;
-        fs::remove(plainPath, ec);
-        return false;
+        return fmt::format("{}: cannot be decrypted: {}", encPath.string(), e.what());
     }
+    if (auto why = lf_writeFile(plainPath, plain))
+        return fmt::format("{}: cannot be decrypted into {}: {}", encPath.string(), plainPath.string(), *why);
+    return {};
+}
+
+}  // namespace
+
+std::string gf_decryptFile(const fs::path& encPath, const fs::path& plainPath) {
+    std::string why = lf_decryptFile(encPath, plainPath);
+    if (why.empty()) return why;
+    std::error_code ec;
+    fs::remove(plainPath, ec);
+    return why;
+}
+
+bool gf_streamDecrypt(const fs::path& encPath, const fs::path& plainPath) {
+    const std::string why = gf_decryptFile(encPath, plainPath);
+    if (why.empty()) return true;
+    gf_logLine(fmt::format("{} exception: {}", "gf_streamDecrypt", why));
+    return false;
 }
 
 void gf_streamEncrypt(const fs::path& plainPath, const fs::path& encPath) {

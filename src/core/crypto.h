@@ -22,8 +22,13 @@ std::string gf_encryptBytes(std::string_view plain);
 // decrypt.
 std::string gf_decryptBytes(std::string_view encrypted);
 
-// Decrypts encPath into plainPath (replacing it). On any failure logs "{} exception: {}"
-// ("gf_streamDecrypt", the reason), removes the plain file and returns false.
+// Decrypts encPath into plainPath (replacing it). Empty when done; else what failed, naming the
+// file and the reason ("input/dbase.enc: cannot be read: No such file or directory", "...: cannot
+// be decrypted: corrupted chunk at offset 24", "...: cannot be decrypted into input/dbase.xml: No
+// space left on device"), and no plain file is left.
+std::string gf_decryptFile(const std::filesystem::path& encPath, const std::filesystem::path& plainPath);
+// The same for a file the program can do without: on failure logs "{} exception: {}"
+// ("gf_streamDecrypt", what failed) and returns false.
 bool gf_streamDecrypt(const std::filesystem::path& encPath, const std::filesystem::path& plainPath);
 
 // Encrypts plainPath into encPath (written atomically); std::runtime_error with the reason when

@@ -81,16 +81,19 @@ bool lf_skipToAirborne(LiveAircraft& ac, size_t k) {
     return true;
 }
 
-double lf_streamVrateSum(const LiveAircraft& ac) {
+// Only airborne samples count: a ground row often keeps a stale climb rate (+64 ft/min is common),
+// and a few of them would read as a climb.
+double lf_airborneVrateSum(const LiveAircraft& ac) {
     double sum = 0;
-    for (const PosSample& s : ac.stream) sum += s.vrate;
+    for (const PosSample& s : ac.stream)
+        if (s.airborne) sum += s.vrate;
     return sum;
 }
 
 // The feed has the aircraft on the ground while the simulator has it in the air: a feed that
-// climbs again is a go-around or a low pass, anything else is a landing.
+// climbs again in the air is a go-around or a low pass, anything else is a landing.
 void lf_groundSamplesInAir(LiveAircraft& ac) {
-    if (ac.approachFlag || lf_streamVrateSum(ac) <= kFeedClimbsAgainFpm) {
+    if (ac.approachFlag || lf_airborneVrateSum(ac) <= kFeedClimbsAgainFpm) {
         lf_touchdownProfile(ac);
         return lf_gear(ac, 1);
     }
@@ -132,7 +135,10 @@ void lf_verticalProfile(LiveAircraft& ac) {
         ac.dAltitude = ac.agl > kLowHoldAglFt ? lf_boundedStep(ac, r) : std::clamp(r, 0.0, ac.maxClimbStep);
         return;
     }
-    const bool levelShortFinal = f.alt == n.alt && ac.agl <= kLevelOffAglFt && f.vrate + n.vrate <= 100;
+    // A level leg low down on an approach is the short final of an aeroplane; a helicopter holds
+    // its height there (a hover), and follows the feed.
+    const bool levelShortFinal = f.alt == n.alt && ac.agl <= kLevelOffAglFt && f.vrate + n.vrate <= 100 &&
+                                 !lf_is(ac, AircraftCategory::Rotorcraft);
     if (levelShortFinal) return lf_touchdownProfile(ac);
     ac.dAltitude = lf_boundedStep(ac, r);
 }

@@ -44,7 +44,13 @@ void lf_onGroundSlots(LiveAircraft& ac);
 // Per sample while landingRoll is set: slows down on the runway and ends the roll-out once the
 // heading has turned 15 degrees or more either way. Called by lf_groundMotion.
 void lf_landingRollOut(LiveAircraft& ac);
-// Start of the take-off roll. Called by decodeExisting and lf_startTakeOff.
+// The heading has turned 15 degrees or more either way from the one the roll started with.
+bool gf_turnedOffTheRunway(const LiveAircraft& ac, double rollHeadingRad);
+// Off the runway: neither roll goes on (the clamps lose the roll's), flaps up, idle, levers
+// back, taxi lights with the cabin lit. Called by lf_landingRollOut and by lf_groundMotion when a
+// take-off roll turns off the runway.
+void gf_leaveRunway(LiveAircraft& ac);
+// Start of the take-off roll. Called by gf_startRollWhenDue and lf_startTakeOff.
 void lf_towedTakeOff(LiveAircraft& ac);
 // Rotation: state take_off with the counter at rotationTicks. Called by lf_groundMotion when its
 // take-off test passes.

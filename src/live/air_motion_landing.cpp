@@ -15,6 +15,7 @@
 #include "feed/feed_state.h"
 #include "live/aircraft_rec.h"
 #include "live/air_motion_legs.h"
+#include "live/playback.h"
 #include "live/sim_events.h"
 #include "live/stand_choice.h"
 #include "sim/flight_plan.h"
@@ -101,16 +102,27 @@ void lf_onGroundSlots(LiveAircraft& ac) {
     gf_queueReplacementCheck(ac.hexid);
 }
 
+bool gf_turnedOffTheRunway(const LiveAircraft& ac, double rollHeadingRad) {
+    return std::fabs(gf_radToDeg(gf_normalizePi(ac.heading - rollHeadingRad))) >= kRollOutEndDeg;
+}
+
 void lf_landingRollOut(LiveAircraft& ac) {
-    const double turnedDeg = std::fabs(gf_radToDeg(gf_normalizePi(ac.heading - ac.touchdownHeading)));
-    if (turnedDeg < kRollOutEndDeg) {
+    if (!gf_turnedOffTheRunway(ac, ac.touchdownHeading)) {
         if (ac.stream.empty() || ac.stream.front().gs > kRollOutSlowKt) return;
         lf_leverZero(ac);
         return gf_setFlaps(ac, 1);
     }
+    gf_leaveRunway(ac);
+}
+
+void gf_leaveRunway(LiveAircraft& ac) {
     gf_setFlaps(ac, 0);
     ac.landingRoll = 0;
     ac.touchdownHeading = 0;
+    if (ac.takeOffRoll) {
+        ac.takeOffRoll = 0;
+        gf_resetDueClamps(ac);
+    }
     gf_airThrottle(ac, 0);
     lf_leverZero(ac);
     gf_queueLights(ac.objectId, {1, 1, 0, 1, 0, 1, 1});
@@ -119,6 +131,7 @@ void lf_landingRollOut(LiveAircraft& ac) {
 void lf_towedTakeOff(LiveAircraft& ac) {
     if (ac.towed) gf_logLine(fmt::format("towed aircraft takes-off? {}", gf_acLabel(ac)));
     ac.takeOffRoll = 1;
+    ac.takeOffRollHeading = ac.heading;
     gf_setThrottle(ac, 0);
     gf_airCommand(ac, SimClientEvent::SpoilersSet, 0);
     gf_setFlaps(ac, 1);

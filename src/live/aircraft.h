@@ -96,6 +96,7 @@ struct LiveAircraft : AircraftRec {
     uint32_t flightState = birth;
     uint32_t previousFlightState = birth;
     uint8_t standSampleSeen = 0;
+    uint8_t stoodSinceAppearing = 1;  // on the ground and not moved since the first report
     uint8_t onGround = 0;
     uint8_t flightPlanSent = 0;
     uint8_t heldBack = 0;
@@ -117,7 +118,8 @@ struct LiveAircraft : AircraftRec {
     double targetHeading = 0;  // radians
     double agl = 2500;         // feet
     double aglEstimate = 0;
-    double touchdownHeading = 0;  // radians
+    double touchdownHeading = 0;    // radians
+    double takeOffRollHeading = 0;  // radians, the heading when the take-off roll started
     double pushedBackMaxDist = 0;
     double firstStandDist = 0, lastStandDist = 0;
     PosSample lastStandSample;   // the stand check's previous sample (position and due tick)
@@ -131,4 +133,8 @@ struct LiveAircraft : AircraftRec {
     uint32_t flareStage = 0;  // 0..4
     uint8_t approachFlag = 0, landed = 0, towed = 0, climbConfigured = 0, takeOffRoll = 0, lightsHigh = 0,
             lightsLow = 0, touchdownRunning = 0, landingRoll = 0, leavingStand = 0, steerToTarget = 0;
+    // A roll the feed showed ahead of time: 0 none, 1 take-off roll, 2 touch-and-go; it starts
+    // when the sample that showed it falls due (rollDueTick).
+    uint8_t rollPending = 0;
+    int32_t rollDueTick = 0;
 };

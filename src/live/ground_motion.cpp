@@ -137,6 +137,20 @@ void lf_takeOffTest(LiveAircraft& ac) {
     lf_startTakeOff(ac);
 }
 
+// The leg's speed on the ground: the reported one, but outside the rolls held between what the
+// positions show over the due ticks and a taxi pace. A speed that froze (a parked aircraft's
+// reports at 468 kt) is never flown faster than the positions move or, where they barely move, a
+// taxi pace; one derived from barely moving positions (0.5 kt at a turn) is never flown slower.
+double lf_groundLegSpeed(const LiveAircraft& ac) {
+    const double reportedKt = lf_legSpeed(ac);
+    if (ac.takeOffRoll || ac.landingRoll) return reportedKt;
+    const PosSample& front = ac.stream[0];
+    const PosSample& next = ac.stream[1];
+    const double positionsKt = lf_legNm(ac) * kTicksPerHourKt / gf_dueGap(front, next);
+    if (!std::isfinite(positionsKt)) return reportedKt;
+    return std::clamp(reportedKt, std::min(positionsKt, kTaxiPaceKt), std::max(positionsKt, kTaxiPaceKt));
+}
+
 uint32_t lf_takeOffRollThrottle(const LiveAircraft& ac) {
     const double f = ac.stream[0].gs;
     const double n = ac.stream[1].gs;
@@ -169,7 +183,7 @@ void lf_groundDueTick(LiveAircraft& ac) {
     }
     ac.currentTurnRate = ac.turnRate;
     const double legNm = lf_legNm(ac);
-    const int32_t legTicks = gf_travelTicks(legNm, lf_legSpeed(ac));
+    const int32_t legTicks = gf_travelTicks(legNm, lf_groundLegSpeed(ac));
     if (gf_curveActive(ac) || ac.steerToTarget) lf_fitTurnRate(ac, legTicks, legNm);
     lf_setNextDue(ac, legTicks);
 }
@@ -225,6 +239,11 @@ void lf_groundMotion(LiveAircraft& ac) {
     if (ac.stream.size() < 2) return;
     if (ac.flightState == parked || ac.flightState == flying) {
         gf_setFlightState(ac, taxi);
+    } else if (ac.takeOffRoll && ac.flightState != take_off &&
+               gf_turnedOffTheRunway(ac, ac.takeOffRollHeading)) {
+        // Off the runway as a landing roll ends: a rejected take-off, or the roll-out after a
+        // touch-and-go whose feed came down again.
+        gf_leaveRunway(ac);
     } else if (ac.takeOffRoll) {
         gf_setThrottle(ac, lf_takeOffRollThrottle(ac));
     } else if (ac.landingRoll) {

@@ -24,6 +24,9 @@ inline constexpr double kSharpTurnMaxKt = 43;
 inline constexpr int32_t kSharpTurnLegTicks = 600;
 // Speeds of the front and next sample differing by more than this split a long straight leg.
 inline constexpr double kMidSampleSpeedStepKt = 5;
+// A taxi pace: outside the rolls a leg is flown no slower when its positions move at least so
+// fast, and no faster when they move slower.
+inline constexpr double kTaxiPaceKt = 15;
 // The next sample at most this fast (and the aircraft near the back sample) tries to park.
 inline constexpr double kParkTriggerKt = 5;
 // The drive onto a stand takes at least this long; the aircraft stands still this much later.
@@ -36,10 +39,12 @@ inline constexpr int32_t kStandStillAfterTicks = 50;
 // ("nextPosGround: <text>, <label>, sz:<n>") and passed on.
 void nextPosGround(LiveAircraft& ac);
 // lf_advanceSample, after the increments are set: taxi state, throttle (idle, roll-out or
-// take-off roll), clamps, ground attitude, curve step, speed shown and the take-off test.
+// take-off roll; a take-off roll that turned off the runway ends), clamps, ground attitude, curve
+// step, speed shown and the take-off test.
 void lf_groundMotion(LiveAircraft& ac);
 // nextPosGround, and the playback for a Rotorcraft's stationary next sample: the next sample's
-// due tick on the ground, with the turn rate fitted to the leg.
+// due tick on the ground, with the turn rate fitted to the leg; outside the rolls the leg's speed
+// is held between its positions' pace and kTaxiPaceKt.
 void lf_groundDueTick(LiveAircraft& ac);
 
 // nextPosGround: a sample between front and next (means of position, speed, altitude, due tick).

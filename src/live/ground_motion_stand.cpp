@@ -168,6 +168,7 @@ void try2Park(LiveAircraft& ac, bool landed) {
     ac.standHeading = stand->heading;
     ac.standId = stand->standId;
     ac.cargoStand = stand->cargo ? 1 : 0;
+    ac.standSampleSeen = 0;  // the stand check starts afresh; standing in the taxi counted elsewhere
     ac.stream.resize(1);
     gf_setFlightState(ac, parking);
     drive2Stand(ac, stand->position());
@@ -196,6 +197,10 @@ void drive2Stand(LiveAircraft& ac, LatLon standPos) {
     ac.stream.push_back(onStand);
     ac.stream.push_back(still);
     ac.targetHeading = ac.standHeading;
+    // The turn rate of the leg is fitted to this turn, not to the one toward the sample the
+    // aircraft was heading for: a late, slow turn would park it facing the wrong way.
+    ac.headingError = gf_headingErrorDeg(ac.standHeading, ac.heading);
+    ac.steerToTarget = ac.headingError > kCurveMinDeg ? 1 : 0;
     if (ac.extension != 0) {
         ac.extension = 0;
         lf_resetClamps(ac);

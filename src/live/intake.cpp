@@ -136,7 +136,7 @@ void lf_processTrafficRecord(LiveTrafficRecord& record) {
         lf_addToKnownAircraft(*ac, record);
         return;
     }
-    if (lf_sameCallsignAndTypeLive(record)) return;
+    if (lf_sameCallsignAndTypeLive(record) || gf_isBlockedAircraft(record.hexid, record.callsign)) return;
     lf_newTrafficRecord(record);
 }
 

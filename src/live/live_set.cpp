@@ -1,6 +1,7 @@
 #include "live/live_set.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -93,6 +94,12 @@ struct LiveIndex {
 };
 LiveIndex g_liveIndex;
 
+bool lf_isLiveRecord(const LiveAircraft& aircraft) {
+    const std::less<const LiveAircraft*> before;
+    const LiveAircraft* first = g_liveRecords.data();
+    return !before(&aircraft, first) && before(&aircraft, first + g_liveRecords.size());
+}
+
 }  // namespace
 
 LiveAircraft* gf_findLiveByHexid(uint32_t hexid) {
@@ -120,10 +127,23 @@ bool gf_liveWithCallsignAndType(std::string_view callsign, std::string_view type
     return g_liveIndex.byKey.contains(std::string_view(g_liveIndex.key));
 }
 
-void gf_liveKeyChanged(std::string_view oldCallsign, std::string_view oldType, const LiveAircraft& aircraft) {
-    g_liveIndex.sync();
-    g_liveIndex.addKey(oldCallsign, oldType, -1);
-    g_liveIndex.addKey(aircraft.callsign, aircraft.type, 1);
+void gf_setCallsignAndType(LiveAircraft& aircraft, std::string_view callsign, std::string_view type) {
+    if (aircraft.callsign == callsign && aircraft.type == type) return;
+    // Copies first: a view may point into the record itself.
+    std::string newCallsign(callsign), newType(type);
+    const bool indexed = lf_isLiveRecord(aircraft);
+    // Synced before the change, so that a rebuild cannot count the new key twice.
+    if (indexed) {
+        g_liveIndex.sync();
+        g_liveIndex.addKey(aircraft.callsign, aircraft.type, -1);
+    }
+    if (aircraft.callsign != newCallsign) {
+        aircraft.callsign = std::move(newCallsign);
+        aircraft.spawnCallsign = aircraft.callsign;
+        aircraft.coupledCallsign.clear();
+    }
+    aircraft.type = std::move(newType);
+    if (indexed) g_liveIndex.addKey(aircraft.callsign, aircraft.type, 1);
 }
 
 void gf_liveErasing(const LiveAircraft& aircraft) {

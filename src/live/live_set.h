@@ -24,8 +24,10 @@ AircraftRec* gf_findStaticByObjectId(uint32_t objectId);
 LiveAircraft& gf_addLiveAircraft(LiveAircraft&& aircraft);
 // True when a live aircraft has this callsign and this type (through the index).
 bool gf_liveWithCallsignAndType(std::string_view callsign, std::string_view type);
-// A live aircraft's callsign or type changed from these (the index counts it under the new ones).
-void gf_liveKeyChanged(std::string_view oldCallsign, std::string_view oldType, const LiveAircraft& aircraft);
+// The one way to change a live aircraft's callsign or type, so that the callsign-and-type index
+// stays true (an aircraft outside g_liveRecords just takes them). A new callsign also starts a
+// new callsign pair: spawnCallsign is the callsign, coupledCallsign empty.
+void gf_setCallsignAndType(LiveAircraft& aircraft, std::string_view callsign, std::string_view type);
 // The aircraft is about to be erased from g_liveRecords (by anyone but gf_eraseFinishedLive).
 void gf_liveErasing(const LiveAircraft& aircraft);
 

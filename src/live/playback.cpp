@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -26,6 +27,7 @@
 namespace {
 
 constexpr double kSnapDeg = 0.00015;
+constexpr uint8_t kPendingTakeOffRoll = 1, kPendingTouchAndGo = 2;
 constexpr double kTakeOffRollKt = 43;
 // Reported and positions' speed agree within this many knots or this share of the latter.
 constexpr double kSpeedAgreementKt = 20;
@@ -128,12 +130,100 @@ bool lf_pushedBackSample(LiveAircraft& ac, PosSample& s) {
     return true;
 }
 
+int32_t lf_dueTicks(const PosSample& from, const PosSample& to) {
+    return static_cast<int32_t>(static_cast<uint32_t>(to.dueTick) - static_cast<uint32_t>(from.dueTick));
+}
+
+// The speed the positions of two samples give over their due ticks, knots.
+double lf_positionsKt(const PosSample& from, const PosSample& to) {
+    return gf_haversineNm(gf_posOf(from), gf_posOf(to)) * 360000.0 / std::max(lf_dueTicks(from, to), 1);
+}
+
+// The reported speed and the one the positions give agree within 20 kt or half the latter.
+bool lf_speedsAgree(double reportedKt, double positionsKt) {
+    return std::fabs(reportedKt - positionsKt) <=
+           std::max(kSpeedAgreementKt, kSpeedAgreementShare * positionsKt);
+}
+
+// A report of a parked aircraft that jumps farther than it could have moved since the previous
+// one is noise; the same position reported again keeps the verdict of its first report. Measured
+// from the previous position's first report where the aircraft only stands without a stand
+// (sinceFirst): a stale position repeated for a while gives it that time to move.
+bool lf_standNoise(LiveAircraft& ac, const PosSample& s, bool first, bool sinceFirst = false) {
+    const bool repeated = !first && gf_samePosition(s, ac.lastStandSample);
+    bool noise = false;
+    if (!first)
+        noise = repeated ? ac.lastStandNoise != 0 : lf_positionsKt(ac.lastStandSample, s) > kStandNoiseKt;
+    if (repeated && sinceFirst) return noise;
+    ac.lastStandSample = s;
+    ac.lastStandNoise = noise ? 1 : 0;
+    return noise;
+}
+
+// Reports d from where the aircraft stands, each at least 3 m farther than the farthest before,
+// three times and half a wing span in all: it is going away. A step of 3 m back starts the count
+// again. The first report sets where the count starts.
+bool lf_goingAway(LiveAircraft& ac, double d, bool first) {
+    if (first) {
+        ac.firstStandDist = ac.lastStandDist = d;
+        return false;
+    }
+    if (d >= ac.lastStandDist + kStandStepNm) {
+        ++ac.movingAwayCount;
+        ac.lastStandDist = d;
+        return ac.movingAwayCount >= 3 && d - ac.firstStandDist >= ac.halfWingSpan / 2;
+    }
+    if (d <= ac.lastStandDist - kStandStepNm) ac.movingAwayCount = 0;
+    return false;
+}
+
+enum class Standing { move, hold, drop };
+
+// An aircraft that has stood on the ground since it appeared and has no stand takes its reports
+// as a parked one does, as long as their speed does not fit their positions (a speed that froze,
+// positions that scatter): a jump faster than a stand's noise is dropped, scatter is held where it
+// stands (the sample takes the standing position), and only reports that keep going away from
+// there, or one beyond the stand limit, move it on. The count starts at the standing position
+// itself: unlike a stand, it is where the feed put the aircraft. Once it moves, it is an aircraft
+// like any other.
+Standing lf_standingSample(LiveAircraft& ac, PosSample& s) {
+    if (!ac.stoodSinceAppearing) return Standing::move;
+    const PosSample& back = ac.stream.back();
+    const bool stands = back.stationary || (ac.flightState == birth && ac.stream.size() == 1);
+    if (s.airborne || back.airborne || !stands || ac.takeOffRoll || ac.landingRoll ||
+        (!s.stationary && lf_speedsAgree(s.gs, lf_positionsKt(back, s)))) {
+        ac.stoodSinceAppearing = 0;
+        return Standing::move;
+    }
+    if (s.stationary) return Standing::move;
+    const bool first = !ac.standSampleSeen;
+    ac.standSampleSeen = 1;
+    if (lf_standNoise(ac, s, first, true)) return Standing::drop;
+    if (first) {
+        lf_goingAway(ac, 0, true);
+        ac.movingAwayCount = 0;
+    }
+    const double d = gf_haversineNm(gf_posOf(back), gf_posOf(s));
+    if (!(d <= kStandLimitNm) || lf_goingAway(ac, d, false)) {
+        ac.standSampleSeen = 0;
+        ac.stoodSinceAppearing = 0;
+        return Standing::move;
+    }
+    const int32_t due = s.dueTick;
+    s = back;
+    s.dueTick = due;
+    s.gs = 0;
+    s.stationary = 1;
+    return Standing::hold;
+}
+
 bool lf_movingSample(LiveAircraft& ac, PosSample& s) {
     if (ac.stream.empty()) {
         gf_logLine(fmt::format("{} empty sz?", "checkExtendingSituations"));
         return false;
     }
     if (!lf_stationarySample(ac, s)) return false;
+    if (ac.onGround && lf_standingSample(ac, s) == Standing::drop) return false;
     if (ac.extension <= 0) return true;
     if (!ac.onGround && lf_turnDeg(ac.heading, ac.stream.back(), s) >= kExtensionTurnDeg) return false;
     lf_endExtension(ac);
@@ -173,9 +263,14 @@ void lf_pruneStop(LiveAircraft& ac, const PosSample& s) {
     }
 }
 
+// The feed is in the air again after the simulator's touchdown: the landing roll ends here. Left
+// set, it would outlast the take-off roll and the taxi that follow when the feed comes down again.
 void lf_touchAndGo(LiveAircraft& ac) {
     gf_setFlightState(ac, taxi);
+    ac.landingRoll = 0;
+    ac.touchdownHeading = 0;
     ac.takeOffRoll = 1;
+    ac.takeOffRollHeading = ac.heading;
     gf_setThrottle(ac, 3);
     gf_airCommand(ac, SimClientEvent::SpoilersSet, 16383);
     gf_setFlaps(ac, 1);
@@ -185,15 +280,6 @@ void lf_touchAndGo(LiveAircraft& ac) {
     gf_queueLights(ac.objectId, {1, 1, 1, 1, 1, 1, 0});
     ac.dueAhead = kDueAheadTakeOffRoll;
     ac.dueBack = kDueClampReset;
-}
-
-int32_t lf_dueTicks(const PosSample& from, const PosSample& to) {
-    return static_cast<int32_t>(static_cast<uint32_t>(to.dueTick) - static_cast<uint32_t>(from.dueTick));
-}
-
-// The speed the positions of two samples give over their due ticks, knots.
-double lf_positionsKt(const PosSample& from, const PosSample& to) {
-    return gf_haversineNm(gf_posOf(from), gf_posOf(to)) * 360000.0 / std::max(lf_dueTicks(from, to), 1);
 }
 
 // The feed's air/ground field turns late after a touchdown and its speed may stay frozen on the
@@ -209,7 +295,7 @@ bool lf_rollingToTakeOff(const LiveAircraft& ac, const PosSample& s) {
     while (from > 0 && lf_dueTicks(st[from], s) < kTakeOffBaselineTicks) --from;
     const double kt = lf_positionsKt(st[from], s);
     if (kt < kTakeOffRollKt) return false;
-    if (std::fabs(s.gs - kt) > std::max(kSpeedAgreementKt, kSpeedAgreementShare * kt)) return false;
+    if (!lf_speedsAgree(s.gs, kt)) return false;
     if (from == 0 || lf_dueTicks(st[0], st[from]) < kTakeOffBaselineTicks) return true;
     // Straight on and not slowing down against the seconds before.
     size_t earlier = from;
@@ -220,16 +306,23 @@ bool lf_rollingToTakeOff(const LiveAircraft& ac, const PosSample& s) {
            std::fabs(turn) <= gf_degToRad(kTakeOffRollTurnDeg);
 }
 
+// A new sample that shows a touch-and-go or the take-off roll: the roll starts when the sample
+// falls due (gf_startRollWhenDue), not half a minute early, when its clamps would hold back the
+// taxi legs still to come.
 void lf_groundStart(LiveAircraft& ac, const PosSample& s) {
-    if (ac.takeOffRoll || !ac.onGround || ac.lifeState != active || ac.stream.empty()) return;
-    const PosSample& back = ac.stream.back();
-    if (ac.landingRoll) {
-        if (back.airborne && s.airborne) lf_touchAndGo(ac);
+    if (ac.takeOffRoll || ac.rollPending || !ac.onGround || ac.lifeState != active || ac.stream.empty())
         return;
+    const PosSample& back = ac.stream.back();
+    uint8_t roll = 0;
+    if (ac.landingRoll) {
+        if (back.airborne && s.airborne) roll = kPendingTouchAndGo;
+    } else if (ac.flightState == taxi && lf_rollingToTakeOff(ac, s) &&
+               (s.airborne || (s.gs >= kTakeOffRollKt && back.gs >= kTakeOffRollKt))) {
+        roll = kPendingTakeOffRoll;
     }
-    if (ac.flightState != taxi) return;
-    if (!lf_rollingToTakeOff(ac, s)) return;
-    if (s.airborne || (s.gs >= kTakeOffRollKt && back.gs >= kTakeOffRollKt)) lf_towedTakeOff(ac);
+    if (roll == 0) return;
+    ac.rollPending = roll;
+    ac.rollDueTick = s.dueTick;
 }
 
 void lf_decodeActive(LiveAircraft& ac, PosSample& sample) {
@@ -258,12 +351,25 @@ void lf_decode(LiveAircraft& ac, PosSample& sample) {
     }
     if (ac.flightState != birth) return lf_decodeActive(ac, sample);
     if (ac.stream.empty() || !lf_stationarySample(ac, sample)) return;
+    if (lf_standingSample(ac, sample) == Standing::drop) return;
     if (lf_notLater(sample.dueTick, ac.stream.back().dueTick))
         sample.dueTick = gf_dueAfter(ac.stream.back().dueTick, 1);
     ac.stream.push_back(sample);
 }
 
 }  // namespace
+
+void gf_startRollWhenDue(LiveAircraft& ac) {
+    if (ac.rollPending == 0 || !lf_notLater(ac.rollDueTick, static_cast<int32_t>(gf_tickNow()))) return;
+    const uint8_t roll = std::exchange(ac.rollPending, uint8_t{0});
+    // What the aircraft did meanwhile decides: it may have taken off, parked or rolled out.
+    if (ac.takeOffRoll || !ac.onGround || ac.lifeState != active) return;
+    if (roll == kPendingTouchAndGo) {
+        if (ac.landingRoll) lf_touchAndGo(ac);
+        return;
+    }
+    if (!ac.landingRoll && ac.flightState == taxi) lf_towedTakeOff(ac);
+}
 
 void gf_resetDueClamps(LiveAircraft& ac) {
     ac.dueBack = kDueClampReset;
@@ -371,23 +477,6 @@ bool checkNewPosDuringLanding(LiveAircraft& ac, PosSample& s) {
     return true;
 }
 
-namespace {
-
-// A report of a parked aircraft that jumps farther than it could have moved since the previous
-// one is noise; the same position reported again keeps the verdict of its first report.
-bool lf_standNoise(LiveAircraft& ac, const PosSample& s, bool first) {
-    bool noise = false;
-    if (!first)
-        noise = gf_samePosition(s, ac.lastStandSample)
-                    ? ac.lastStandNoise != 0
-                    : lf_positionsKt(ac.lastStandSample, s) > kStandNoiseKt;
-    ac.lastStandSample = s;
-    ac.lastStandNoise = noise ? 1 : 0;
-    return noise;
-}
-
-}  // namespace
-
 bool lf_parkedSample(LiveAircraft& ac, PosSample& s) {
     const bool first = !ac.standSampleSeen;
     ac.standSampleSeen = 1;
@@ -411,18 +500,7 @@ bool lf_parkedSample(LiveAircraft& ac, PosSample& s) {
     } else {
         ac.steadySince = gf_clock100ns();
     }
-    if (first) {
-        ac.firstStandDist = ac.lastStandDist = d;
-        return false;
-    }
-    if (d >= ac.lastStandDist + kStandStepNm) {
-        ++ac.movingAwayCount;
-        ac.lastStandDist = d;
-        if (ac.movingAwayCount >= 3 && d - ac.firstStandDist >= ac.halfWingSpan / 2) return lf_leaving(ac, s);
-        return false;
-    }
-    if (d <= ac.lastStandDist - kStandStepNm) ac.movingAwayCount = 0;
-    return false;
+    return lf_goingAway(ac, d, first) ? lf_leaving(ac, s) : false;
 }
 
 void lf_leaveStand(LiveAircraft& ac) {

@@ -32,8 +32,9 @@ inline constexpr int kMaxNextPosPasses = 32;
 // above 200 samples, or a holding aircraft's sample beyond HOLDING_THRESHOLD_METERS, removes the
 // aircraft; an unspawned aircraft (birth) takes it by the stationary test; any other by the check
 // of its flight state, then the stop pruning, the strictly increasing due ticks and the
-// touch-and-go / take-off-roll start. An exception is logged ("decodeExisting exception <text>")
-// and passed on.
+// touch-and-go or take-off roll it shows (started when it falls due). An aircraft on the ground
+// that has stood since it appeared holds on scattered reports as a parked one does. An exception
+// is logged ("decodeExisting exception <text>") and passed on.
 void decodeExisting(LiveAircraft& ac, PosSample sample);
 // The stationary test against the back sample: marks, snaps or refuses the sample; true accepts.
 bool lf_stationarySample(const LiveAircraft& ac, PosSample& s);
@@ -50,6 +51,11 @@ bool lf_parkedSample(LiveAircraft& ac, PosSample& s);
 // Leaving the stand: a running extension ends (a landed Heavy, Large or Buzjet parked briefly is
 // towed), the stay is booked into the stand's options and the stand is left.
 void lf_leaveStand(LiveAircraft& ac);
+
+// A take-off roll or touch-and-go that a sample showed on arrival starts once that sample is due,
+// unless the aircraft meanwhile left the ground, started a roll or rolled out. Called by
+// nextPosMain.
+void gf_startRollWhenDue(LiveAircraft& ac);
 
 // Moves on when the front sample fell due: advances onto the next sample (in the air skipping
 // stationary ones but for Rotorcraft), extends a stream that ran dry, or removes the aircraft at

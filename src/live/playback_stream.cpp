@@ -37,6 +37,7 @@ constexpr double kTakeOffClimbFtPerSec = 25;
 // is a jump in the feed (a spoofed position, a gap the extensions could not bridge).
 constexpr double kPlausibleSpeedFactor = 2.5;
 constexpr double kPlausibleSpeedMarginKt = 100;
+constexpr double kGroundCatchUpFactor = 2;
 
 bool lf_isCategory(const AircraftRec& ac, AircraftCategory c) {
     return ac.category == static_cast<int32_t>(c);
@@ -149,8 +150,16 @@ void lf_deadReckonAltitude(const LiveAircraft& ac, int32_t stepSec, PosSample& s
 }
 
 // The fastest the next leg, from where the aircraft is, may be flown: well above what the feed
-// reports, to catch up, but no faster.
+// reports, to catch up, but no faster. On the ground outside the rolls the reported speed may
+// have frozen far above what the aircraft does: there twice the pace the leg was timed at (or a
+// taxi pace), so that a curve that bulges toward a scattered position is not flown at hundreds
+// of knots.
 double lf_plausibleKt(const LiveAircraft& ac) {
+    if (ac.onGround && !ac.takeOffRoll && !ac.landingRoll) {
+        const double timedKt = gf_haversineNm(gf_posOf(ac.stream[0]), gf_posOf(ac.stream[1])) *
+                               kTicksPerHour / gf_dueGap(ac.stream[0], ac.stream[1]);
+        return kGroundCatchUpFactor * std::max(timedKt, kTaxiPaceKt);
+    }
     const double reportedKt = std::max({ac.stream[0].gs, ac.stream[1].gs, lf_legSpeed(ac)});
     return kPlausibleSpeedFactor * reportedKt + kPlausibleSpeedMarginKt;
 }
@@ -180,6 +189,7 @@ bool lf_jumpAhead(LiveAircraft& ac) {
 }
 
 void lf_advanceLoop(LiveAircraft& ac) {
+    gf_startRollWhenDue(ac);
     for (int pass = 0; pass < kMaxNextPosPasses; ++pass) {
         if (ac.stream.size() >= 2) {
             const bool skip =
@@ -265,8 +275,11 @@ void lf_nextPosAir(LiveAircraft& ac) {
 bool lf_extendStream(LiveAircraft& ac) {
     if (ac.flightState == parking) {
         lf_arriveAtStand(ac);
-    } else if (ac.flightState == pushed_back ||
-               (ac.flightState == taxi && !ac.takeOffRoll && !ac.landingRoll)) {
+    } else if (ac.flightState == pushed_back || (ac.flightState == taxi && !ac.takeOffRoll &&
+                                                 !ac.landingRoll && !ac.stream.front().airborne)) {
+        // Only a feed that has the aircraft on the ground holds it there; one that ended in the
+        // air (a helicopter whose pressure altitude took it down to the ground) takes the
+        // extensions and goes.
         return lf_hold(ac);
     }
     if (ac.extension < 0) return false;

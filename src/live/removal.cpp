@@ -56,11 +56,13 @@ void removeAircraftFromSim(AircraftRec& rec) {
         if (rec.withdrawn) gf_leaveStand(rec);
         return;
     }
-    // The removal was sent already: a second one would reach an object id the simulator may
-    // have given to a new object by then.
+    // The removal was sent already (a respawn sends its own): a second one would reach an object
+    // id the simulator may have given to a new object by then.
     if (rec.lifeState == removingfromsim) return;
     gf_leaveStand(rec);
+    const bool removalSent = rec.lifeState == liveryrespawn;
     rec.lifeState = removingfromsim;
+    if (removalSent) return;
     if (rec.objectId != 0) {
         gf_queueRemoval(rec.objectId);
         return;

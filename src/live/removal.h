@@ -17,8 +17,9 @@
 //    (withdrawn set) or, when the create was already sent, removeWhenItAppears is set (a
 //    repeated request changes nothing);
 //  otherwise: its stand is freed (live aircraft), life state removingfromsim, and its object id
-//    queued for removal once. A record without an object id waits for no removal: a live one
-//    gets eraseFlag, a static one withdrawn (both erased with the finished records).
+//    queued for removal once (a respawning aircraft's removal is on its way already). A record
+//    without an object id waits for no removal: a live one gets eraseFlag, a static one
+//    withdrawn (both erased with the finished records).
 // A live aircraft leaving for good (all but a create still on its way) frees the stand it
 // occupies (gf_leaveStand).
 void removeAircraftFromSim(AircraftRec& rec);

@@ -4,6 +4,7 @@
 #include <bitset>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -44,7 +45,7 @@ void lf_takeRoute(LiveAircraft& ac, const LiveTrafficRecord& r) {
 
 void lf_takeIdentity(LiveAircraft& ac, const LiveTrafficRecord& r) {
     lf_takeRoute(ac, r);
-    lf_takeIfNew(ac.callsign, r.callsign);
+    if (!r.callsign.empty()) gf_setCallsignAndType(ac, r.callsign, ac.type);
     lf_takeIfNew(ac.regcode, r.regcode);
 }
 
@@ -67,20 +68,32 @@ bool lf_routeCheck(LiveAircraft& ac, const LiveTrafficRecord& r) {
     return false;
 }
 
+// An entry without a type says nothing about the aircraft's: taking its empty type would leave
+// the aircraft without a livery to match.
+bool lf_entryDiffers(const LiveAircraft& ac, const DbRecord& entry) {
+    return ac.airline != entry.airl || (!entry.type.empty() && ac.type != entry.type);
+}
+
+// The aircraft flies for the entry's operator (else its airline) as the entry's type; its livery
+// no longer fits (forget).
+void lf_takeEntryIdentity(LiveAircraft& ac, const DbRecord& entry, bool& forget) {
+    ac.airline = entry.opr.empty() ? entry.airl : entry.opr;
+    if (!entry.type.empty()) gf_setCallsignAndType(ac, ac.callsign, entry.type);
+    forget = true;
+}
+
 // The database's airline or type for the registration differs from the aircraft's; with the
 // entry's operator being the aircraft's airline nothing changes. True when the aircraft took the
-// entry's identity; forget is set: its livery no longer fits.
+// entry's identity.
 bool lf_takeDbIdentity(LiveAircraft& ac, const DbRecord& entry, bool& forget) {
     if (!entry.opr.empty() && entry.opr == ac.airline) return false;
-    ac.airline = entry.opr.empty() ? entry.airl : entry.opr;
-    ac.type = entry.type;
-    forget = true;
+    lf_takeEntryIdentity(ac, entry, forget);
     return true;
 }
 
 bool lf_dbIdentityChanged(LiveAircraft& ac, const LiveTrafficRecord& r, bool& forget) {
     const std::optional<DbRecord> entry = gf_findDbRecord(r.regcode);
-    if (!entry || gf_sameAirlineType(ac, *entry)) return false;
+    if (!entry || !lf_entryDiffers(ac, *entry)) return false;
     if (!entry->opr.empty() && entry->opr == ac.airline) return false;
     AircraftRec probe;
     probe.callsign = r.callsign;
@@ -92,16 +105,14 @@ bool lf_liveryChanged(LiveAircraft& ac, const LiveTrafficRecord& r, bool& forget
     const auto title = g_regToLivery.find(r.regcode);
     if (title != g_regToLivery.end()) {
         if (title->second == ac.liveryTitle) return false;
-        if (const std::optional<DbRecord> entry = gf_findDbRecord(r.regcode)) {
-            ac.airline = entry->opr.empty() ? entry->airl : entry->opr;
-            ac.type = entry->type;
-        }
+        if (const std::optional<DbRecord> entry = gf_findDbRecord(r.regcode))
+            lf_takeEntryIdentity(ac, *entry, forget);
         forget = true;
         return true;
     }
     if (r.regcode == ac.regcode) return false;
     const std::optional<DbRecord> entry = gf_findDbRecord(r.regcode);
-    if (!entry || gf_sameAirlineType(ac, *entry)) return false;
+    if (!entry || !lf_entryDiffers(ac, *entry)) return false;
     return lf_takeDbIdentity(ac, *entry, forget);
 }
 
@@ -123,11 +134,9 @@ bool lf_regcodeCheck(LiveAircraft& ac, const LiveTrafficRecord& r, bool& forget)
 bool lf_takeNewCallsign(LiveAircraft& ac, const LiveTrafficRecord& r) {
     if (!lf_endsInGhostMark(r.callsign))
         lf_ghost(r.callsign, ac.hexid);
-    else if (lf_ghostKnown(r.callsign))
+    else if (lf_ghostKnown(r.callsign, ac.hexid))
         return false;
-    ac.callsign = r.callsign;
-    ac.spawnCallsign = r.callsign;
-    ac.coupledCallsign.clear();
+    gf_setCallsignAndType(ac, r.callsign, ac.type);
     return true;
 }
 
@@ -181,10 +190,22 @@ std::string lf_replacementReason(const AircraftRec& st, const LiveAircraft& ac, 
                        ac.spawnCallsign, ac.coupledCallsign, st.spawnCallsign == ac.callsign ? "same" : "coupled");
 }
 
+// Aircraft that left for a block (hexid and the callsign blocked then).
+std::vector<std::pair<uint32_t, std::string>> g_blockedAircraft;
+
+// A blocked aircraft goes on reporting: it is taken out and logged once, and its later records
+// are ignored while the block lasts.
+void lf_takeOutBlocked(LiveAircraft& ac, std::string_view why) {
+    gf_logLine(fmt::format("{} {}", gf_acLabel(ac), why));
+    removeAircraftFromSim(ac);
+    std::pair<uint32_t, std::string> blocked{ac.hexid, BLOCK_CALLSIGN.value()};
+    if (std::find(g_blockedAircraft.begin(), g_blockedAircraft.end(), blocked) == g_blockedAircraft.end())
+        g_blockedAircraft.push_back(std::move(blocked));
+}
+
 // Whichever way a block reaches an active aircraft, the log says why it left.
 void lf_removeBlocked(LiveAircraft& ac) {
-    gf_logLine(fmt::format("{} removed from simulator immediately while blocked", gf_acLabel(ac)));
-    removeAircraftFromSim(ac);
+    lf_takeOutBlocked(ac, "removed from simulator immediately while blocked");
 }
 
 }  // namespace
@@ -243,6 +264,8 @@ void liveryRespawn(LiveAircraft& ac) {
 void lf_forgetLivery(LiveAircraft& ac) {
     g_titleByHexid.erase(ac.hexid);
     ac.liveryTitle = {};
+    // Parked on its stand it stays there: a new livery is no reason to look for another stand.
+    if (ac.flightState == parked && ac.standId != 0) return;
     if (ac.flightState != birth) gf_setFlightState(ac, birth);
 }
 
@@ -260,11 +283,11 @@ void lf_ghost(std::string_view callsign, uint32_t skipHexid) {
     removeAircraftFromSim(*ghost);
 }
 
-bool lf_ghostKnown(std::string_view callsign) {
+bool lf_ghostKnown(std::string_view callsign, uint32_t skipHexid) {
     if (callsign.size() < 2) return false;
     const std::string_view unmarked = callsign.substr(0, callsign.size() - 1);
     return std::any_of(g_liveRecords.begin(), g_liveRecords.end(), [&](const LiveAircraft& a) {
-        return a.lifeState != removingfromsim && a.callsign == unmarked;
+        return a.hexid != skipHexid && a.lifeState != removingfromsim && a.callsign == unmarked;
     });
 }
 
@@ -325,8 +348,7 @@ void lf_onBlocked(uint32_t hexid) {
     LiveAircraft* ac = gf_findLiveByHexid(hexid);
     if (!ac) return;
     if (ac->lifeState == buffer) {
-        gf_logLine(fmt::format("{} will be removed from buffer while blocked", gf_acLabel(*ac)));
-        ac->eraseFlag = 1;
+        lf_takeOutBlocked(*ac, "will be removed from buffer while blocked");
     } else if (ac->lifeState == active) {
         lf_removeBlocked(*ac);
     }
@@ -339,6 +361,14 @@ void gf_removeBlockedCallsign() {
         if (ac.lifeState == active && ac.callsign == blocked) return lf_removeBlocked(ac);
 }
 
+bool gf_isBlockedAircraft(uint32_t hexid, std::string_view callsign) {
+    const std::string& blocked = BLOCK_CALLSIGN.value();
+    if (blocked.empty() || callsign != blocked) return false;
+    return std::any_of(g_blockedAircraft.begin(), g_blockedAircraft.end(),
+                       [&](const auto& a) { return a.first == hexid && a.second == blocked; });
+}
+
 void gf_resetRespawn() {
     g_callsignList.clear();
+    g_blockedAircraft.clear();
 }

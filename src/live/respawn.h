@@ -21,14 +21,15 @@ bool lf_respawnCheck(LiveAircraft& ac, const LiveTrafficRecord& record);
 // back to buffer.
 void liveryRespawn(LiveAircraft& ac);
 // The next spawn matches a livery again: the remembered title and liveryTitle dropped, flight
-// state birth.
+// state birth; an aircraft parked on its stand stays parked there.
 void lf_forgetLivery(LiveAircraft& ac);
 
 // A live aircraft called callsign + "_" (not removingfromsim, and not the one with skipHexid)
 // is a ghost: it is removed and its callsign put on the ghost list.
 void lf_ghost(std::string_view callsign, uint32_t skipHexid = 0);
-// A live aircraft (not removingfromsim) carries the callsign without its last character.
-bool lf_ghostKnown(std::string_view callsign);
+// A live aircraft (not removingfromsim, and not the one with skipHexid) carries the callsign
+// without its last character.
+bool lf_ghostKnown(std::string_view callsign, uint32_t skipHexid = 0);
 // The callsign is on the ghost list.
 bool gf_isKnownGhost(std::string_view callsign);
 
@@ -44,12 +45,15 @@ void lf_replaceStatic(const LiveAircraft& ac, bool onGround);
 // dropped either way.
 void gf_replaceStaticsStep(uint64_t currentSlot);
 
-// A block event (the feed met BLOCK_CALLSIGN): the aircraft leaves the buffer or the simulator.
+// A block event (the feed met BLOCK_CALLSIGN): the aircraft leaves the buffer or the simulator,
+// logged once; its later records are ignored while the block lasts.
 void lf_onBlocked(uint32_t hexid);
 // The window asked for a block: the first active live aircraft called BLOCK_CALLSIGN leaves.
 void gf_removeBlockedCallsign();
+// A record of an aircraft a block took out that still carries BLOCK_CALLSIGN: it builds nothing.
+bool gf_isBlockedAircraft(uint32_t hexid, std::string_view callsign);
 
-// Per-run reset: the ghost list emptied.
+// Per-run reset: the ghost list and the blocked aircraft emptied.
 void gf_resetRespawn();
 
 // Callsigns (each ending in '_') of aircraft removed as ghosts; lives for the run.

@@ -292,6 +292,9 @@ void lf_onObjectRemoved(uint32_t objectId) {
     // An object gone before its activation waits for nothing any more.
     std::erase_if(g_waitingEvents, [&](const SimEventRec& e) { return e.objectId == objectId; });
     if (LiveAircraft* ac = gf_findLiveByObjectId(objectId)) {
+        // The plan file is named after the object: the respawned object gets a file of its own.
+        if (ac->flightPlanSent) gf_removeFlightPlan(objectId);
+        ac->flightPlanSent = 0;
         if (ac->lifeState == liveryrespawn) {
             ac->lifeState = buffer;
             ac->throttleIndex = 5;
@@ -299,7 +302,6 @@ void lf_onObjectRemoved(uint32_t objectId) {
             ac->objectId = 0;
             return;
         }
-        if (ac->flightPlanSent) gf_removeFileIfExists(gf_flightPlanFileName(objectId));
         gf_logDetail(fmt::format("{} {} left the simulator, {}", gf_logStamp(), gf_acLabel(*ac),
                                  gf_flightStateName(ac->flightState)));
         lf_eraseBySwap(g_liveRecords, *ac);

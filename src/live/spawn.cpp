@@ -45,7 +45,9 @@ constexpr double kGroundPitchDeg = 0.6;
 constexpr double kUserHalfSpanNm = 18.0 / 1852.0;
 constexpr double kAirCollisionNm = 0.1, kAirCollisionFt = 300;
 
+// A respawning parked aircraft still holds its stand: erased, it must not keep it marked.
 void lf_erase(LiveAircraft& ac) {
+    gf_leaveStand(ac);
     ac.eraseFlag = 1;
 }
 
@@ -102,13 +104,11 @@ void lf_identityFromRegistration(LiveAircraft& ac) {
     if (ac.regcode.empty()) return;
     const std::optional<DbRecord> entry = gf_findDbRecord(ac.regcode);
     if (!entry) return;
-    const std::string oldCallsign = ac.callsign, oldType = ac.type;
     if (!entry->airl.empty()) ac.airline = entry->airl;
-    if (!entry->type.empty()) ac.type = entry->type;
     if (!entry->opr.empty()) ac.airline = entry->opr;
     ac.isCargo = entry->cargo ? 1 : 0;
-    if (!gf_hasRealCallsign(ac.callsign)) ac.callsign = ac.regcode;
-    gf_liveKeyChanged(oldCallsign, oldType, ac);
+    gf_setCallsignAndType(ac, gf_hasRealCallsign(ac.callsign) ? ac.callsign : ac.regcode,
+                          entry->type.empty() ? ac.type : entry->type);
 }
 
 bool lf_blockedCallsign(const LiveAircraft& ac) {
@@ -129,7 +129,7 @@ bool lf_erasedByIdentity(LiveAircraft& ac) {
         return true;
     }
     // Before the live limit is checked, so that a ghost never takes a place.
-    if (!ac.callsign.empty() && ac.callsign.back() == '_' && lf_ghostKnown(ac.callsign)) {
+    if (!ac.callsign.empty() && ac.callsign.back() == '_' && lf_ghostKnown(ac.callsign, ac.hexid)) {
         lf_erase(ac);
         return true;
     }
@@ -142,8 +142,21 @@ bool lf_noRoom(const LiveAircraft& ac) {
     return lf_makeRoom(lf_userDistanceNm(ac.stream.front()));
 }
 
+// A record of one sample on the ground that does not move: reports of a parked aircraft may come a
+// minute apart, longer than the delay, so that no second sample is there when the first is due.
+bool lf_standsAlone(const LiveAircraft& ac) {
+    if (ac.stream.size() != 1) return false;
+    const PosSample& f = ac.stream.front();
+    return !f.airborne && (f.stationary || f.gs == 0);
+}
+
 void lf_markStationary(LiveAircraft& ac) {
     PosSample& front = ac.stream[0];
+    if (ac.stream.size() < 2) {
+        front.stationary = 1;
+        front.gs = 0;
+        return;
+    }
     PosSample& second = ac.stream[1];
     if (!second.stationary) {
         front.stationary = 0;
@@ -182,8 +195,8 @@ double lf_initialHeading(const LiveAircraft& ac) {
     if (ac.respawnHeadingValid) return ac.respawnHeading;
     if (ac.flightState == parked) return ac.standHeading;
     const PosSample& f = ac.stream[0];
+    if (ac.stream.size() < 2 || ac.stream[1].stationary) return gf_degToRad(f.track);
     const PosSample& s = ac.stream[1];
-    if (s.stationary) return gf_degToRad(f.track);
     return gf_bearingRad({f.lat, f.lon}, {s.lat, s.lon});
 }
 
@@ -201,6 +214,7 @@ bool lf_parkAtSpawn(LiveAircraft& ac) {
     ac.steadySince = gf_clock100ns();
     ac.lastStandDist = 0;
     ac.movingAwayCount = 0;
+    ac.standSampleSeen = 0;
     gf_takeStand(ac);
     lf_clearCargoMark(ac);
     ac.stream.resize(1);
@@ -235,7 +249,7 @@ void lf_spawnDecision(LiveAircraft& ac) {
     const PosSample& f = ac.stream.front();
     const int32_t lead = (!f.airborne && f.gs != 0) ? kTaxiSpawnLeadTicks : kSpawnLeadTicks;
     if (lf_notYet(f.dueTick, lead)) return;
-    if (ac.stream.size() == 1) return lf_erase(ac);
+    if (ac.stream.size() == 1 && !lf_standsAlone(ac)) return lf_erase(ac);
     if (gf_isKnownGhost(ac.callsign)) return lf_erase(ac);
     if (lf_mixesAirAndGround(ac)) return lf_dropFront(ac);
     if (lf_spawnNearUser(ac)) return;
@@ -254,7 +268,7 @@ bool lf_spawnNearUser(LiveAircraft& ac) {
 }
 
 void spawnLiveAc(LiveAircraft& ac) {
-    if (ac.stream.size() < 2) {
+    if (ac.stream.size() < 2 && !lf_standsAlone(ac)) {
         gf_logLine(fmt::format("{} sz:{}", "spawnLiveAc", ac.stream.size()));
         return;
     }
@@ -268,6 +282,8 @@ void spawnLiveAc(LiveAircraft& ac) {
             if (ac.eraseFlag) return;
             gf_setFlightState(ac, taxi);  // without a stand an aircraft that appears on the ground taxis
         }
+    } else if (ac.liveryTitle.empty() && !lf_giveLivery(ac)) {
+        return;  // respawned on its stand for a new livery: only the title is new
     }
     gf_queueReplacementCheck(ac.hexid);
     lf_setPositionBlock(ac);

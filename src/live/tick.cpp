@@ -126,6 +126,13 @@ void lf_requestObjectScan() {
     gf_simRequestError();
 }
 
+// Only the newest create of an aircraft is waited for: an older one (before a respawn) must not
+// withdraw the create that waits now.
+void lf_rememberSentCreate(uint32_t hexid) {
+    std::erase_if(g_sentCreates, [&](const SentCreate& c) { return c.hexid == hexid; });
+    g_sentCreates.push_back({hexid, gf_tickNow()});
+}
+
 // An object the scans never find (out of their radius, a model the simulator hides) would keep
 // its aircraft in adding2sim for good, holding a place under the live limit. Its aircraft is
 // withdrawn; an object that turns up later has no aircraft and is removed then.
@@ -170,7 +177,7 @@ void lf_sendQueued() {
     if (!lf_every(kCreateEveryTicks)) return;
     if (!g_createDeque.empty()) {
         gf_queueCreate(g_createDeque.front());
-        g_sentCreates.push_back({g_createDeque.front().hexid, gf_tickNow()});
+        lf_rememberSentCreate(g_createDeque.front().hexid);
         g_createDeque.pop_front();
         return;
     }

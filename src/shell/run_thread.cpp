@@ -88,6 +88,8 @@ constexpr auto kFirstTrafficWait = 10s;
 constexpr auto kClosingRemovesWait = 2s;
 // The error code of the file system's failures (as in cleaning a folder).
 constexpr int kFolderErrorCode = 5;
+// The error code of a type database that cannot be read, as its reader raises it.
+constexpr int kTypeDatabaseError = 99;
 
 const char* const kDataFolders[] = {
     "airports", "airports/learned", "output/info", "output/errors", "input/my_regcodes", "flightplans",
@@ -107,7 +109,9 @@ void lf_readTypeDatabase() {
     struct RemovePlainFile {
         ~RemovePlainFile() { gf_removeFileIfExists(g_dbaseXmlPath); }
     } removePlainFile;
-    gf_streamDecrypt(g_dbaseEncPath, g_dbaseXmlPath);
+    // The file that failed and why: a missing plain file would only hide it.
+    if (std::string why = gf_decryptFile(g_dbaseEncPath, g_dbaseXmlPath); !why.empty())
+        throw qtk::UserErrorException(kTypeDatabaseError, why);
     gf_loadTypeDatabaseFile(g_dbaseXmlPath);
 }
 

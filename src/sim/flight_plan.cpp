@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include "core/atomic_file.h"
+#include "core/files.h"
 #include "live/aircraft.h"
 
 namespace fs = std::filesystem;
@@ -63,6 +64,10 @@ bool lf_isOurPlan(const fs::path& p) {
 
 fs::path gf_flightPlanFileName(uint32_t objectId) {
     return fs::path(g_flightPlanFolder) / fmt::format("{}.pln", objectId);
+}
+
+void gf_removeFlightPlan(uint32_t objectId) {
+    gf_removeFileIfExists(gf_flightPlanFileName(objectId));
 }
 
 bool gf_writeFlightPlan(const fs::path& path, std::string_view origin, std::string_view destination) {

@@ -12,6 +12,8 @@ inline constexpr const char* g_flightPlanFolder = "flightplans";
 
 // "flightplans/{}.pln" of the object id.
 std::filesystem::path gf_flightPlanFileName(uint32_t objectId);
+// Deletes the object's flight plan file when there is one (a failure is logged as a warning).
+void gf_removeFlightPlan(uint32_t objectId);
 
 // Writes the flight plan from the origin to the destination airport (codes of 2 to 8 letters
 // and digits), through a temporary file and a rename. False on failure or a bad code.

@@ -46,7 +46,8 @@ TEST_F(LiveriesScannedTest, BuildLogsInOrderAndSecondBuildIsSkipped) {
     build({{"SWR", "A320", "A320 Swiss", false, "HB-IJB"}, {"FDX", "B77W", "B77W FedEx", true}});
     EXPECT_EQ(newLog(),
               "2 liveries read from output/LiveriesScanned.xml\n"
-              "gf_streamDecrypt exception: cannot open input/AIG-regcodes.enc\n1 registration codes\n"
+              "gf_streamDecrypt exception: input/AIG-regcodes.enc: cannot be read: No such file or directory\n"
+              "1 registration codes\n"
               "2 airlines, 1 pax aircraft models and 1 cargo aircraft models\n2 similar model definitions\n"
               "Category Light: No livery found\nLIGHT_AIRCRAFT=false\n"
               "LIGHT_AIRCRAFT temporarily switched off because you do not have light aircraft installed\n"
@@ -173,8 +174,14 @@ TEST_F(LiveryTablesTest, ReserveOnceKeepCodesDifferingInTheLastByteApartAndClear
     g_lightTypes.shrink_to_fit();
     gf_reserveLiveryTables();
     EXPECT_EQ(g_lightTypes.capacity(), 0u);
-    build({{"SWR", "A338", "t1"}, {"SWR", "A330", "t2"}, {"SWR", "A338", "t0"}, {"SWR", "A330", "t3"}});
+    build({{"SWR", "A338", "t1"},
+           {"SWR", "A330", "t2"},
+           {"SWR", "A338", "t0"},
+           {"SWR", "A330", "t3"},
+           {"TWR", "A330", "t4"}});
     ASSERT_EQ(g_rawAirlineTable.at("SWR").size(), 2u);
+    EXPECT_EQ(g_airlineTables[0].at("TWR").at("A330"), (TitleList{"t4"}))
+        << "airlines differing in the first byte";
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A330"), (TitleList{"t2", "t3"}));
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A338"), (TitleList{"t0", "t1"}));
     gf_clearLiveryTables();

@@ -181,9 +181,13 @@ TEST_F(RegcodesTest, LinesAndDocumentsWithErrorsKeepTheGoodEntries) {
     EXPECT_TRUE(entries[0].special);
     EXPECT_TRUE(entries[1].registrations.empty());
     EXPECT_FALSE(gf_parseAigRegcodes("<other/>", "aig.xml", entries));
-    EXPECT_EQ(newLog(), "===> my.txt(5): line without a title\n===> my.txt(6): bad registration list\n"
-                        "===> my.txt(7): bad registration list\n===> aig.xml(3): livery without a title\n"
-                        "===> aig.xml(1): no <AIG-regcodes> element\n");
+    EXPECT_FALSE(gf_parseAigRegcodes("<AIG-regcodes>\n<livery title=\"C\"", "aig.xml", entries));
+    EXPECT_EQ(entries.size(), 2u) << "a document that does not parse adds nothing";
+    EXPECT_EQ(newLog(),
+              "===> my.txt(5): line without a title\n===> my.txt(6): bad registration list\n"
+              "===> my.txt(7): bad registration list\n===> aig.xml(3): livery without a title\n"
+              "===> aig.xml(1): no <AIG-regcodes> element\n"
+              "===> aig.xml(2): Error parsing start element tag\n");
 }
 
 TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
@@ -212,6 +216,23 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
                        "1 special liveries\n3 registration codes\n"),
               std::string::npos) << log;
     EXPECT_FALSE(std::filesystem::exists(g_aigRegcodesXml));
+}
+
+// A result file that cannot be written (a folder stands in its way) is reported, not pointed to.
+TEST_F(RegcodesTest, ResultFilesThatCannotBeWrittenAreNotPointedTo) {
+    writeAig("<AIG-regcodes><livery title=\"A320 Swiss B\" reg=\"HB-IJA\"/></AIG-regcodes>");
+    tst_writeFile(g_offlineRegcodesFile + std::string("/keep"), "");
+    tst_writeFile(g_inlineRegcodesFile + std::string("/keep"), "");
+    build(
+        {{"SWR", "A320", "A320 Swiss A", false, "HB-IJA"}, {"SWR", "A320", "A320 Swiss B", false, "HB-IJA"}});
+    EXPECT_EQ(g_regToLivery.at("HB-IJA"), "A320 Swiss B");
+    const std::string log = newLog();
+    EXPECT_EQ(log.find("results can be found"), std::string::npos) << log;
+    EXPECT_EQ(log.find(", see '"), std::string::npos) << log;
+    for (const char* warning :
+         {"===> 1 in-line regcode clashes could not be written to 'output/errors/InlineRegcodes.txt'\n",
+          "===> Offline regcode results could not be written to 'output/info/OfflineRegcodes.txt'\n"})
+        EXPECT_NE(log.find(warning), std::string::npos) << log;
 }
 
 TEST_F(RegcodesTest, DontUseTitlesBeforeAScan) {

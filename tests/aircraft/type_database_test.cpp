@@ -15,7 +15,7 @@ constexpr const char* kSmallDb = R"(<?xml version="1.0" encoding="utf-8"?><dbase
   <similars><group types="A320, A20N,,A320"/><group types="B77W,B748,A388"/></similars><registrations>
   <reg id="HB-JCA" airl="SWR" type="BCS3"/> <reg id="HB-JCB" airl="SWR" type="BCS3"/> <reg id="HBJCB" airl="XXX" type=
   "BCS3"/> <reg id="N899DN" airl="DAL" type="B739"/> <reg id="HB-AZF" airl="SWR" type="A20N" opr="OAW"/> <reg id=
-  "LX-VCA" airl="CLX" type="B748" cargo="true"/> <reg id="HB-ZQA" airl="SAZ"/></registrations>
+  "LX-VCA" airl="CLX" type="B748" cargo="true"/> <reg id="HB-ZQA" airl="SAZ"/> <reg id="N1" airl="NAS"/></registrations>
   <publishers><pub names="FlyTampa,Fly Tampa"/><pub names=" Aerosoft "/></publishers>
   <simaddonsP3D><simaddonP3D arpts="LSZH,LSGG"/><simaddonP3D arpts="LSZB,LSZH"/></simaddonsP3D><thirdpartiesP3D>
   <thirdpartieP3D pub="FlyTampa" arpts="EHAM221, LOWW154"/><thirdpartieP3D pub="Aerosoft" arpts="EDDF212"/>
@@ -47,17 +47,26 @@ TEST_F(TypeDatabaseTest, CategoriesSpansSectionsAndSummary) {
     ASSERT_EQ(g_thirdPartyPublishers.size(), 2u);
     EXPECT_EQ(g_thirdPartyPublishers[0].publisher + " " + g_thirdPartyPublishers[0].airports[1], "FlyTampa LOWW154");
     EXPECT_EQ(gf_capturedLog(),
-              "Type database dbase.xml: 13 types, 2 similar-type groups, 7 registrations, 2 publishers, "
+              "Type database dbase.xml: 13 types, 2 similar-type groups, 8 registrations, 2 publishers, "
               "3 simaddon airports, 2 third-party publishers\n");
 }
 
 // The first candidate key that matches wins (HB-JCB and HBJCB are both in the file).
 TEST_F(TypeDatabaseTest, RegistrationLookup) {
     gf_loadTypeDatabaseText(kSmallDb, "dbase.xml");
-    const struct { const char *reg, *airline, *type, *opr; bool cargo; } rows[] = {
-        {"hbjca", "SWR", "BCS3", "", false}, {"hb-jcb", "SWR", "BCS3", "", false}, {"HBJCB", "XXX", "BCS3", "", false},
-        {"hbjcb", "XXX", "BCS3", "", false}, {"n-899dn", "DAL", "B739", "", false}, {"HBAZF", "SWR", "A20N", "OAW", false},
-        {"LXVCA", "CLX", "B748", "", true},  {"HB-ZQA", "SAZ", "", "", false}, {"HB-JCZ", nullptr}, {" HB-JCA", nullptr},
+    const struct { const char *reg, *airline, *type, *opr; bool cargo;
+    } rows[] = {
+        {"hbjca", "SWR", "BCS3", "", false},
+        {"hb-jcb", "SWR", "BCS3", "", false},
+        {"HBJCB", "XXX", "BCS3", "", false},
+        {"hbjcb", "XXX", "BCS3", "", false},
+        {"n-899dn", "DAL", "B739", "", false},
+        {"HBAZF", "SWR", "A20N", "OAW", false},
+        {"LXVCA", "CLX", "B748", "", true},
+        {"HB-ZQA", "SAZ", "", "", false},
+        {"HB-JCZ", nullptr},
+        {" HB-JCA", nullptr},
+        {"N1", "NAS", "", "", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.reg);

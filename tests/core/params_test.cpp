@@ -54,12 +54,18 @@ TEST_F(ParamsTest, StoredNumbersRefuseJunkAndControlsFindTheirChoice) {
     EXPECT_EQ(MATCHING_DEPTH.value(), 4) << "clamped";
     EXPECT_EQ(gf_parameterOfControl(ctl::kMatchingDepth), &MATCHING_DEPTH);
     EXPECT_EQ(gf_parameterOfControl(0), nullptr);
-    for (auto [value, index] : {std::pair{7, -1}, {8, 5}, {65, 17}}) {
+    for (auto [value, index] : {std::pair{7, -1}, {8, 5}, {18, 10}, {65, 17}}) {
         RANGE.set(value);
         EXPECT_EQ(RANGE.choiceIndex(), index) << value;
     }
-    AIRP_RANGE.set(10);
-    EXPECT_EQ(AIRP_RANGE.choiceIndex(), 1);
+    for (auto [value, index] : {std::pair{10, 1}, {15, 2}}) {
+        AIRP_RANGE.set(value);
+        EXPECT_EQ(AIRP_RANGE.choiceIndex(), index) << value;
+    }
+    AIRP_HEIGHT.set(18000);
+    EXPECT_EQ(AIRP_HEIGHT.choiceIndex(), 8);
+    MAX_FIT_FL.set(4.5);
+    EXPECT_EQ(MAX_FIT_FL.choiceIndex(), 8);
 }
 
 std::vector<std::string> lf_valueTexts() {

@@ -52,6 +52,9 @@ TEST_F(ServicesTest, FirstLinePrefixesAndRotation) {
 // A waiter returns at once while a slot is free, waits while all are taken, and never hangs a
 // stopped run.
 TEST_F(ServicesTest, WaitsForAFreeSlotUnlessTheRunStops) {
+    // Before the processors are counted one task runs: a first wait never blocks.
+    EXPECT_EQ(std::async(std::launch::async, gf_waitForTaskSlot).wait_for(10s), std::future_status::ready);
+    gf_taskDone();
     g_hardwareConcurrency = 2;
     for (int running : {-1, 1}) {
         g_runningWorkers = running;
@@ -72,6 +75,19 @@ TEST_F(ServicesTest, WaitsForAFreeSlotUnlessTheRunStops) {
     gf_stopRunWith(ExitState::UserClosedSim);
     EXPECT_EQ(stopped.wait_for(10s), std::future_status::ready);
     EXPECT_EQ(g_runningWorkers.load(), 5);
+}
+
+// The 100-ns clock counts the steady clock in its unit; a reset forgets the simulator's time.
+TEST_F(ServicesTest, ClockUnitsAndTheSimulatorsTimeReset) {
+    const int64_t steady100ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count() /
+                                100;
+    EXPECT_NEAR(static_cast<double>(gf_clock100ns()), static_cast<double>(steady100ns), 2e6);  // 0.2 s
+    gf_setSimUtcSeconds(1709647629);
+    EXPECT_EQ(gf_simUtcSeconds(), 1709647629);
+    gf_resetClocks();
+    EXPECT_EQ(gf_simUtcSeconds(), 0);
 }
 
 // Each thread draws from its own standard engine; the draws of others do not advance it. A
@@ -154,6 +170,8 @@ TEST_F(SlotsTest, SlotAndWeekdayOfUtcNow) {
     EXPECT_EQ(gf_weekSlotOf(gf_packSlot(47, 7)), 335);
     for (uint64_t bad : {gf_packSlot(-1, -1), gf_packSlot(3, 0), gf_packSlot(3, 8), gf_packSlot(48, 1)})
         EXPECT_THROW(gf_weekSlotOf(bad), std::out_of_range) << bad;
+    EXPECT_EQ(gf_checkWeekSlot(335), 335);
+    EXPECT_THROW(gf_checkWeekSlot(336), std::out_of_range);
 }
 
 TEST_F(SlotsTest, HoursToBitsetSkipsBadTokensWithAWarning) {

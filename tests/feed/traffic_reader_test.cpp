@@ -125,6 +125,7 @@ TEST_F(TrafficReaderTest, DecodesEveryFieldAndSkipsStaticAddresses) {
                                 track(10001, "SWR12", {0}), track(0xFFFFFF, "", {0})});
     scenario->tracks[1].rows[0] = {0, 47.5, 8.25, 4500, 182, 137.5, -640, 190, true, -15.0, 180.0};
     scenario->tracks[3].rows[0] = {0, 47.45, 8.56, 1416, 12, 725, 0, 0, false, std::nullopt, std::nullopt};
+    scenario->tracks[4].rows[0].trueHeadingDeg = 90.0;  // a heading without a bank is an attitude too
     ScenarioSource source(scenario);
     TrafficReader reader(source, kRunStart);
     gf_startCallsignGathering();
@@ -132,6 +133,7 @@ TEST_F(TrafficReaderTest, DecodesEveryFieldAndSkipsStaticAddresses) {
     ASSERT_EQ(batches_.size(), 5u);
     ASSERT_EQ(batches_[4].records.size(), 3u);
     EXPECT_EQ(batches_[4].records[2].hexid, 0xFFFFFFu);
+    EXPECT_EQ(batches_[4].records[2].sample.attitudeFlag, 1);
     const LiveTrafficRecord& r = batches_[4].records[0];
     EXPECT_EQ(fmt::format("{} {} {} {} {} {} [{}] [{}] {}", r.airline, r.type, r.origin, r.destination, r.callsign,
                           r.regcode, r.spawnCallsign, r.coupledCallsign, r.coupledSearched),
@@ -231,6 +233,29 @@ TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRangeAndTakesTheQnh) {
     }
 }
 
+// The scenario source serves, as the service would, the aircraft within the asked radius of the
+// asked position, and the parked aircraft within 5 nm of its park airport (all without one).
+TEST_F(TrafficReaderTest, ScenarioSourceServesTheAskedAreaAndTheParkAirportsSurroundings) {
+    auto scenario = scenarioOf({track(0x4b1805, "IN", {0}), track(0x4b1806, "OUT", {0})});
+    scenario->tracks[1].rows[0].lat = 47 + 10.1 / 60;  // 10.1 nm north of the area's centre
+    scenario->tracks[0].rows[0].lat = 47 + 9.9 / 60;
+    ScenarioSource source(scenario);
+    std::vector<TrafficReport> reports;
+    source.reportsAt(0, {{47, 8.5}, 10}, reports);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].callsign, "IN");
+    scenario->airports = {{"LSZH", 47.458056, 8.548056, 1416}};
+    scenario->parked = {{0x4b1a2b, "SWR", "A20N", "NEAR", "HB-JDA", 47.458056 + 4.9 / 60, 8.548056, 3, ""},
+                        {0x4b1a2c, "SWR", "A20N", "FAR", "HB-JDB", 47.458056 + 5.1 / 60, 8.548056, 3, ""}};
+    for (const std::string park : {"LSZH", ""}) {
+        scenario->parkAirport = park;
+        std::vector<ParkedTrafficRecord> parked;
+        ASSERT_TRUE(source.parkedTraffic(parked));
+        EXPECT_EQ(parked.size(), park.empty() ? 2u : 1u) << park;
+        EXPECT_EQ(parked.at(0).callsign, "NEAR");
+    }
+}
+
 // The reader thread serves parked traffic in delivery order, to a waiting request or to an ask
 // taken later; none without a reader, and none after the run stopped.
 TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
@@ -241,6 +266,10 @@ TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
                         {0x500, "", "C172", "HBCZA", "HB-CZA", 47.46, 8.55, -2, "GA apron"}};
     ASSERT_TRUE(gf_startTrafficReader(std::make_unique<ScenarioSource>(scenario), kRunStart, std::chrono::milliseconds(5)));
     EXPECT_FALSE(gf_startTrafficReader(std::make_unique<ScenarioSource>(scenario), kRunStart));
+    // The thread polls by itself: its first poll hands over the five snapshots.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (gf_trafficPollCount() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     ASSERT_TRUE(gf_requestParkedTraffic());
     std::vector<ParkedTrafficRecord> list = gf_takeParkedTraffic();
     ASSERT_EQ(list.size(), 2u);
@@ -258,6 +287,8 @@ TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
     EXPECT_EQ(gf_takeParkedTrafficAnswer(), std::nullopt) << "read once";
     gf_stopRunWith(ExitState::SimWasClosed);
     ASSERT_TRUE(gf_waitTrafficReaderEnded(std::chrono::seconds(30)));
+    EXPECT_GE(batches_.size(), 5u);
+    EXPECT_EQ(gf_capturedLog().find("dropped"), std::string::npos) << "nothing dropped, nothing said";
     EXPECT_FALSE(gf_requestParkedTraffic(std::chrono::hours(1)));
     gf_resetRunControl();
     // The next run starts a new reader without an explicit stop of the old one.
@@ -267,6 +298,19 @@ TEST_F(TrafficReaderTest, ReaderThreadServesParkedTrafficUntilTheRunStops) {
     EXPECT_FALSE(gf_requestParkedTraffic(std::chrono::hours(1))) << "the source has no list";
     gf_stopTrafficReader();
     EXPECT_FALSE(gf_trafficReaderRunning());
+    // A new run stops the reader and starts without the last run's parked traffic or QNH.
+    ASSERT_TRUE(gf_startTrafficReader(std::make_unique<ScenarioSource>(scenario), kRunStart));
+    ASSERT_TRUE(gf_askParkedTraffic());
+    while (!gf_parkedTrafficAnswered()) std::this_thread::yield();
+    gf_setQnh(950);
+    gf_resetFeedRun();
+    EXPECT_FALSE(gf_trafficReaderRunning());
+    EXPECT_FALSE(gf_parkedTrafficAnswered());
+    EXPECT_TRUE(gf_takeParkedTraffic().empty());
+    EXPECT_EQ(g_qnh.load(), 1013);
+    gf_setQnh(950);
+    gf_resetFeedProcess();
+    EXPECT_EQ(g_qnh.load(), 1013);
 }
 
 // A request that timed out, or an ask given up while pending, gets no late answer.
@@ -387,6 +431,7 @@ TEST_F(ScenarioTest, MalformedInputNamesFileAndPlace) {
         {R"({"run_lenght_s": 120})", "demo.json: run_lenght_s: unknown field"},
         {R"({"frame_rate": 1e-300})", "demo.json: frame_rate: must be between 1 and 1000"},
         {R"({"frame_rate": true})", "demo.json: frame_rate: expected a number"},
+        {R"({"connection_loss_at_s": -1})", "demo.json: connection_loss_at_s: must be between 0 and 864000"},
         {R"({"park_airport": "LSZH"})", "demo.json: park_airport: names no airport of the scenario"},
         {R"({"airports": [{"icao": "LSZH", "lon": 8, "elevation_ft": 1416}]})", "demo.json: airports[0].lat: missing"},
         {R"({"airports": [{"icao": "LSZH", "lat": 95, "lon": 8, "elevation_ft": 1}]})",

@@ -199,6 +199,83 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
     }
 }
 
+// Above the approach height of a light aircraft the cruise steps its flaps by height: up with the gear
+// from 2400 ft, 1 below it, 2 below 2000 ft, nothing while climbing faster than 100 ft/min.
+TEST_F(AirMotionTest, CruiseFlapsStepByHeight) {
+    const Cmds cabin1 = {"7 CABIN_LIGHTS_SET 1"};
+    const struct Row {
+        double agl, vrate;
+        uint32_t flaps;
+        const char* cmd;  // besides the cabin lights; empty: none
+    } rows[] = {
+        {2400, 0, 2, "7 GEAR_SET 0|7 FLAPS_SET 0"},
+        {2399, 0, 0, "7 FLAPS_SET 3072"},
+        {2399, 101, 0, ""},
+        {1999, 0, 1, "7 FLAPS_SET 10240"},
+        {2000, 0, 1, ""},
+        {1999, 0, 2, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.agl << " ft, flaps " << row.flaps);
+        LiveAircraft ac = tst_aircraft(5000, row.agl);
+        ac.category = static_cast<int32_t>(AircraftCategory::Light);
+        ac.stream[0].alt = 5000;
+        ac.stream[0].vrate = row.vrate;
+        ac.lightsHigh = 0;
+        ac.lightsLow = 1;
+        ac.flapsIndex = row.flaps;
+        lf_airMotion(ac);
+        Cmds expected = cabin1;
+        for (std::string_view rest = row.cmd; !rest.empty();) {
+            const size_t bar = rest.find('|');
+            expected.emplace_back(rest.substr(0, bar));
+            rest = bar == std::string_view::npos ? std::string_view{} : rest.substr(bar + 1);
+        }
+        EXPECT_EQ(tst_queuedCommands(), expected);
+    }
+}
+
+// After the gear is up a climb-out at the climb pitch ends at 800 ft above the ground: climb
+// power, flying; lower down it climbs on by the whole step.
+TEST_F(AirMotionTest, ClimbOutEndsAt800FtWithClimbPower) {
+    for (const double agl : {800.0, 799.0}) {
+        SCOPED_TRACE(agl);
+        LiveAircraft ac = tst_aircraft(2000, agl);
+        ac.flightState = take_off;
+        ac.takeOffCounter = -400;
+        ac.rotationPitch = -0.1;
+        ac.pitch = ac.climbPitch = -0.2;
+        ac.dAltitude = 0.5;
+        ac.throttleIndex = 4;
+        lf_takeOffTick(ac);
+        const bool out = agl >= 800;
+        EXPECT_EQ(ac.flightState, out ? flying : take_off);
+        EXPECT_EQ(tst_queuedCommands(), out ? Cmds{"7 THROTTLE_SET 11468"} : Cmds{});
+        EXPECT_EQ(ac.takeOffCounter, out ? 1 : -401);
+        EXPECT_DOUBLE_EQ(ac.altitude, 2000.5);
+    }
+}
+
+// The due-time clamps of steady flight shrink by a second a step down to 3 seconds.
+TEST_F(AirMotionTest, DueClampsShrinkToThreeSeconds) {
+    LiveAircraft ac = tst_aircraft();
+    ac.dueBack = 450, ac.dueAhead = 350;
+    for (const int32_t back : {350, 300, 300}) {
+        lf_shrinkDueClamps(ac);
+        EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(back, 300));
+    }
+}
+
+// A callsign names its airline by three ASCII letters and a digit, in either case.
+TEST_F(AircraftRecTest, AirlineOfACallsign) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"AZA1", "AZA"}, {"zaz9", "ZAZ"}, {"SWR0", "SWR"}, {"@BC1", ""}, {"A[C1", ""}, {"AB`1", ""},
+        {"{BC1", ""},    {"ABC/", ""},    {"ABC:", ""},    {"ABC", ""},  {"ABCD", ""},
+    };
+    for (auto [callsign, airline] : rows)
+        EXPECT_EQ(gf_airlineOfCallsign(callsign).value_or(""), airline) << callsign;
+}
+
 // The flight limits of every category as documented; a new record takes its category's row, its
 // pitches varied by 2.5 % and 5 % either way.
 TEST_F(AircraftRecTest, EveryCategoryTakesItsDocumentedFlightLimits) {

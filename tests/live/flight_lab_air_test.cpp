@@ -134,6 +134,13 @@ TEST_P(LandingLab, ApproachFlareTouchdownAndRollOut) {
     EXPECT_TRUE(td.landingRoll && td.touchdownRunning && td.landed);
     EXPECT_FALSE(td.approachFlag);
     EXPECT_DOUBLE_EQ(td.altitude, gf_standinGroundFt(kHarnessLat, kHarnessLon) + td.staticCgHeight);
+    // The nose comes down and the wings level over the touchdown ticks, and stay so.
+    const size_t settled = first([](const LabAirTick& x) { return !x.ac.touchdownRunning; }, touchdown);
+    ASSERT_LE(settled, touchdown + static_cast<size_t>(td.touchdownTicks) + 2);
+    for (size_t i = touchdown + 1; i <= settled; ++i)
+        ASSERT_LE(std::fabs(trace[i].ac.bank), std::fabs(trace[i - 1].ac.bank) + 1e-12) << trace[i].tick;
+    EXPECT_DOUBLE_EQ(trace[settled].ac.pitch, td.staticPitch);
+    EXPECT_EQ(trace[settled].ac.bank, 0);
 
     // Roll-out: off the runway once turned 15 degrees either way.
     const size_t end = first([](const LabAirTick& x) { return !x.ac.landingRoll; }, touchdown);

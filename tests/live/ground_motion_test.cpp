@@ -7,6 +7,7 @@
 #include "core/slots.h"
 #include "live/air_motion.h"
 #include "live/ground_motion_legs.h"
+#include "live/parking_conflicts.h"
 #include "live/playback.h"
 #include "stand_fixture.h"
 
@@ -61,6 +62,43 @@ TEST(GroundTicks, TickCountsAreClampedBeforeNarrowing) {
     EXPECT_EQ(gf_travelTicks(0, 10), 25);
     for (const double kt : {0.0, kNan, -3.0, 0.001}) EXPECT_EQ(gf_travelTicks(1, kt), kWeekTicks) << kt;
     EXPECT_EQ(gf_travelTicks(kNan, 10), kWeekTicks);
+}
+
+// Headings differ the short way round; a degree of longitude keeps a length near the poles.
+TEST(GroundTicks, HeadingErrorAndLongitudeMetresStayInRange) {
+    EXPECT_NEAR(gf_headingErrorDeg(gf_degToRad(359), gf_degToRad(1)), 2, 1e-9);
+    EXPECT_NEAR(gf_headingErrorDeg(gf_degToRad(1), gf_degToRad(359)), 2, 1e-9);
+    EXPECT_NEAR(gf_shortLonDiff(179.5, -179.5), 1, 1e-9);
+    EXPECT_NEAR(gf_shortLonDiff(-179.5, 179.5), -1, 1e-9);
+    EXPECT_NEAR(gf_metersPerDegreeLon(60), kMetersPerDegree / 2, 1e-6);
+    for (const double lat : {90.0, -90.0, 450.0})
+        EXPECT_GE(gf_metersPerDegreeLon(lat), kMetersPerDegree * 1e-6) << lat;
+}
+
+// Outside the rolls a leg's reported speed is held between the speed its positions show over
+// the due ticks and a taxi pace (15 kt): a speed derived from barely moving positions is not
+// flown slower, one that froze is not flown faster.
+TEST_F(GroundMotionTest, LegSpeedKeepsToThePositions) {
+    struct Row {
+        const char* name;
+        double reportedKt, metres;  // over 1000 ticks
+        uint8_t takeOffRoll;
+        int32_t ticks;
+    } rows[] = {
+        {"0.5 kt at 5.8 kt: the positions' pace", 0.5, 30, 0, 1000},
+        {"a frozen 468 kt at 20 kt: the positions' pace", 468, 103, 0, 1000},
+        {"a frozen 468 kt where they barely move: a taxi pace", 468, 10.3, 0, tst_ticks(10.3, 15)},
+        {"16 kt at 18 kt: the reported speed", 16, 92.6, 0, tst_ticks(92.6, 16)},
+        {"the take-off roll: the reported speed", 100, 257, 1, tst_ticks(257, 100)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
+        ac.takeOffRoll = r.takeOffRoll;
+        leg(ac, r.reportedKt, r.reportedKt, r.metres, 1000);
+        lf_groundDueTick(ac);
+        EXPECT_NEAR(ac.stream[1].dueTick - kNow, r.ticks, 1);
+    }
 }
 
 // A parked B738 on stand A1 (radius 30 m, heading north) whose feed goes 40 m south pushes back:
@@ -159,6 +197,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         {"static parking off", false, false, flying, 0, taxi, 0},
         {"the user's stand", true, true, flying, 0, taxi, 0},
         {"just pushed back", true, false, pushed_back, 0, taxi, 0},
+        {"just pulled out", true, false, parked, 0, taxi, 0},
         {"towed from a stand", true, false, pushed_back, 1, parking, 0},
     };
     for (const Row& r : rows) {
@@ -197,6 +236,83 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         lf_extendStream(ac);
         EXPECT_EQ(ac.flightState, parked);
         EXPECT_TRUE(g_stands[0].occupied);
+    }
+}
+
+// A parked aircraft whose feed goes on ahead pulls out and lets go of its stand at once (the mark
+// and its stand id), so that the stand's next occupant is seen; one pushed back keeps both until
+// it taxis away.
+TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
+    for (const double feedM : {40.0, -40.0}) {
+        SCOPED_TRACE(feedM);
+        freshCase();
+        tst_addStands({{"A1", 0, 0, 30}});
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0, 1);
+        ac.flightState = parked;
+        ac.leavingStand = 1;
+        leg(ac, 0, 3, feedM, 1500);
+        ac.stream[0].stationary = 1;
+        ac.cargoStand = 1;
+        ASSERT_TRUE(gf_takeStand(ac));
+        nextPosGround(ac);
+        const bool pulledOut = feedM > 0;
+        EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(3000, 3000)) << "the clamps of a taxiing aircraft";
+        EXPECT_EQ(ac.flightState, pulledOut ? taxi : pushing_back);
+        EXPECT_EQ(ac.standId, pulledOut ? 0u : 1u);
+        EXPECT_EQ(ac.cargoStand, pulledOut ? 0u : 1u);
+        EXPECT_EQ(g_stands[0].occupied, !pulledOut);
+    }
+}
+
+// Down at an elevated park airport's height near it, a mid-sample is on the ground; farther away
+// (30 nm) the height above sea level decides.
+TEST_F(GroundMotionTest, MidSampleOnTheGroundAtAnElevatedField) {
+    for (auto [awayNm, alt, airborne] : {std::tuple{0.0, 1416.0, 0}, {0.0, 1600.0, 1}, {30.0, 1416.0, 1}}) {
+        SCOPED_TRACE(testing::Message() << awayNm << " " << alt);
+        gf_clearParkAirport();
+        gf_setParkAirportSet(true);
+        gf_setParkAirportElevation(1416);
+        const LatLon park = tst_offsetM(awayNm * 1852, 0);
+        gf_setParkAirportPositionSource([park] { return std::optional<LatLon>(park); });
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
+        leg(ac, 10, 30, 400, 1500);
+        for (PosSample& s : ac.stream) s.alt = alt;
+        lf_insertMidSample(ac);
+        ASSERT_EQ(ac.stream.size(), 3u);
+        EXPECT_EQ(ac.stream[1].airborne, airborne);
+    }
+}
+
+// Once the feed climbs away the take-off roll rotates. The climb step is the feed's, bounded by
+// the category's step even when the rotation comes late; with a sample still level the rotation
+// waits for the rotation speed, or for the feed to leave the ground.
+TEST_F(GroundMotionTest, TakeOffRotatesWithABoundedClimbStep) {
+    struct Row {
+        const char* what;
+        double gsKt, nextAltFt, nextVrateFpm;
+        bool nextAirborne;
+        double dAltitude;  // feet per tick; -1: no rotation yet
+    } rows[] = {
+        {"late rotation: 3500 ft in 14 s", 160, 3500, 3000, true, 2},
+        {"climbing 700 ft in 14 s", 160, 700, 3000, true, 0.5},
+        {"level, at rotation speed, airborne", 200, 0, 0, true, 2},
+        {"level, below rotation speed", 100, 0, 0, true, -1},
+        {"level, still on the ground", 200, 0, 0, false, -1},
+        {"climbing, still on the ground", 160, 300, 3000, false, 2},
+        {"below 43 kt", 42, 700, 3000, true, -1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
+        ac.takeOffRoll = 1;
+        ac.maxClimbStep = 2;
+        ac.dAltitude = -1;
+        leg(ac, r.gsKt, r.gsKt, 700, 1400);
+        PosSample& next = ac.stream[1];
+        next.alt = r.nextAltFt, next.vrate = r.nextVrateFpm, next.airborne = r.nextAirborne ? 1 : 0;
+        lf_groundMotion(ac);
+        EXPECT_EQ(ac.flightState, r.dAltitude < 0 ? taxi : take_off);
+        EXPECT_DOUBLE_EQ(ac.dAltitude, r.dAltitude);
     }
 }
 

@@ -1,10 +1,13 @@
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include <fmt/format.h>
 
+#include "core/log.h"
 #include "core/params.h"
 #include "live/adding_stack.h"
+#include "shell/run_control.h"
 #include "live_fixture.h"
 
 namespace {
@@ -109,6 +112,46 @@ TEST_F(IntakeTest, NewAircraftRules) {
     }
 }
 
+// A new aircraft of a live one's callsign and type is a duplicate; the check follows the live
+// aircraft's callsign and type as they change: the new ones are taken, the given-up ones free.
+TEST_F(IntakeTest, DuplicateCheckFollowsIdentityChanges) {
+    struct Row {
+        const char* name;
+        uint32_t lifeState;  // of the aircraft when its second record comes
+        std::string firstCallsign, callsign, reg;
+        std::string takenCallsign, takenType, freedCallsign, freedType;
+    };
+    const Row rows[] = {
+        {"callsign after the first reports, in the buffer", buffer, "", "DLH4AB", "D-AIXX", "DLH4AB", "B738",
+         "", ""},
+        {"new callsign in the buffer", buffer, "DLH4AB", "DLH5CD", "D-AIXX", "DLH5CD", "B738", "DLH4AB",
+         "B738"},
+        {"new callsign while active", active, "DLH4AB", "DLH5CD", "D-AIXX", "DLH5CD", "B738", "DLH4AB",
+         "B738"},
+        {"type from the database while active", active, "DLH4AB", "DLH4AB", "D-AIZZ", "DLH4AB", "A320",
+         "DLH4AB", "B738"},
+    };
+    for (const bool guidChanges : {true, false})
+        for (const Row& row : rows) {
+            SCOPED_TRACE(::testing::Message() << row.name << (guidChanges ? ", respawned" : ", flying on"));
+            gf_resetIntake();
+            GUID_CHANGES.set(guidChanges);
+            tst_feed({tst_record(70001, 1000, 50.0, 8.0, row.firstCallsign)});
+            ASSERT_EQ(g_liveRecords.size(), 1u);
+            g_liveRecords[0].lifeState = row.lifeState;
+            LiveTrafficRecord second = tst_record(70001, 1010, 50.1, 8.0, row.callsign);
+            second.regcode = row.reg;
+            tst_feed({second});
+            ASSERT_EQ(std::make_tuple(g_liveRecords[0].callsign, g_liveRecords[0].type),
+                      std::make_tuple(row.takenCallsign, row.takenType));
+            tst_feed({tst_record(70002, 1020, 51.0, 9.0, row.takenCallsign, row.takenType)});
+            EXPECT_EQ(gf_findLiveByHexid(70002), nullptr) << "a second object of one flight";
+            if (row.freedCallsign.empty()) continue;
+            tst_feed({tst_record(70003, 1020, 52.0, 9.0, row.freedCallsign, row.freedType)});
+            EXPECT_NE(gf_findLiveByHexid(70003), nullptr) << "the given-up callsign is free";
+        }
+}
+
 // Positions within 108 ft of the park airport's elevation (below 10000 ft) are parked traffic.
 TEST_F(IntakeTest, AltitudeRuleAgainstTheParkAirportElevation) {
     struct Row {
@@ -176,6 +219,41 @@ TEST_F(IntakeTest, DueTicksFollowTheBatchMedian) {
             }
         EXPECT_EQ(seen, row.due.size());
     }
+}
+
+// Ctrl-C (or a stopped run) while a snapshot of a large poll is taken in: the rest of it waits
+// for no one; without either the whole snapshot is taken.
+TEST_F(IntakeTest, ClosingStopsASnapshotBetweenRecords) {
+    const struct Row {
+        std::atomic<bool>* flag;
+        size_t added;
+    } rows[] = {{&g_userClosing, 0}, {&g_stopRun, 0}, {nullptr, 1000}};
+    uint32_t hexid = 80000;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.added);
+        std::vector<LiveTrafficRecord> batch;
+        for (int i = 0; i < 1000; ++i, ++hexid)
+            batch.push_back(tst_record(hexid, 1000, 50.0, 8.0, fmt::format("T{}", hexid)));
+        const size_t before = g_liveRecords.size();
+        if (row.flag) *row.flag = true;
+        tst_feed(std::move(batch));
+        if (row.flag) *row.flag = false;
+        EXPECT_EQ(g_liveRecords.size() - before, row.added);
+    }
+}
+
+// A record whose time or position cannot be used never reaches the live set; the batch says how
+// many it lost.
+TEST_F(IntakeTest, UnusableRecordsAreDroppedWithACount) {
+    gf_setLogCapture(true);
+    std::vector<LiveTrafficRecord> batch = {tst_record(50001, 1000), tst_record(50002, 1000, NAN),
+                                            tst_record(50003, 1000, 50.0, 181.0),
+                                            tst_record(50004, INFINITY)};
+    tst_feed(std::move(batch));
+    ASSERT_EQ(g_liveRecords.size(), 1u);
+    EXPECT_EQ(g_liveRecords[0].hexid, 50001u);
+    EXPECT_EQ(gf_capturedLog(),
+              "===> gf_addTrafficBatch: 3 records with an invalid time or position dropped\n");
 }
 
 // Every record the reader thread hands over arrives once and in feed order (also under TSan).

@@ -125,6 +125,51 @@ TEST_F(ParkingConflictsTest, NewcomerRemovesOccupantsAndTooCloseNeighbours) {
     }
 }
 
+// A static aircraft making way is "the same live version" only by a matching callsign or
+// registration that is not empty.
+TEST_F(ParkingConflictsTest, SameLiveVersionOnlyByANameThatIsNotEmpty) {
+    const struct Row {
+        const char *stCallsign, *stReg, *callsign, *reg;
+        bool same;
+    } rows[] = {{"SWR12", "", "SWR12", "", true},
+                {"", "HB-JXA", "", "HB-JXA", true},
+                {"", "", "", "", false},
+                {"SWR12", "HB-JXA", "SWR13", "HB-JXB", false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << r.stCallsign << "/" << r.stReg << " " << r.callsign << "/" << r.reg);
+        freshCase();
+        tst_addStands({{"A1", 0, 0, 30}});
+        g_staticAircraft = {staticAc(11, "EZY1*", "B738", 1)};
+        g_staticAircraft[0].spawnCallsign = r.stCallsign;
+        g_staticAircraft[0].regcode = r.stReg;
+        LiveAircraft ac = liveAc(30001, "X", "B738");
+        ac.callsign = r.callsign;
+        ac.regcode = r.reg;
+        lf_makesWay(ac, g_stands[0]);
+        EXPECT_EQ(gf_capturedLog(), fmt::format("A1      : EZY1*    {} makes way for{} {} {}\n", r.stReg,
+                                                r.same ? " the same live version" : "", r.callsign, r.reg));
+        EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    }
+}
+
+// A static aircraft still being created makes way too: one whose create waits in the queue is
+// withdrawn and its record erased; one whose create was sent stays, to be removed when it appears.
+TEST_F(ParkingConflictsTest, StaticOnItsWayMakesWayByItsCreate) {
+    for (const bool queued : {true, false}) {
+        SCOPED_TRACE(queued);
+        freshCase();
+        tst_addStands({{"A1", 0, 0, 30}});
+        g_staticAircraft = {staticAc(11, "EZY1*", "B738", 1, adding2sim)};
+        g_createDequeStatic.clear();
+        if (queued) g_createDequeStatic.push_back({.callsign = "EZY1*", .hexid = 11});
+        lf_makesWay(liveAc(30001, "SWR12", "B738"), g_stands[0]);
+        ASSERT_EQ(g_staticAircraft.size(), queued ? 0u : 1u);
+        if (!queued) EXPECT_EQ(g_staticAircraft[0].removeWhenItAppears, 1);
+        EXPECT_TRUE(g_createDequeStatic.empty());
+    }
+}
+
 // The object of an aircraft created parked: on the ground, its half-hour taken, and an active static
 // aircraft on its stand (not one still being created) driven off.
 TEST_F(ParkingConflictsTest, CreatedParkedDrivesOffTheStaticOnItsStand) {

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "live/air_motion.h"
 #include "live/air_motion_legs.h"
 #include "live/ground_motion_legs.h"
 #include "live_fixture.h"
@@ -164,6 +165,50 @@ TEST_F(PlaybackTest, ParkedAircraftIgnoresJumpsOfItsPosition) {
     }
 }
 
+// An aircraft that has stood on the ground since it appeared, without a stand, holds on reports
+// whose speed does not fit their positions, as a parked one does on its stand: it moves on when
+// they keep going away, go beyond 85 m, or report a speed that fits; a jump faster than 30 kt is
+// dropped. One that has moved before follows its reports.
+TEST_F(PlaybackTest, StandingAircraftHoldsOnScatter) {
+    struct Step {
+        double meters, gs;
+        int32_t due;
+    };
+    struct Row {
+        const char* name;
+        uint8_t stoodSinceAppearing;
+        std::vector<Step> steps;
+        const char* last;  // "held", "moves" or "dropped"
+    };
+    const Row rows[] = {
+        {"a frozen 468 kt, 30 m away", 1, {{30, 468, 400}}, "held"},
+        {"the same after it moved", 0, {{30, 468, 400}}, "moves"},
+        {"a speed that fits: it starts", 1, {{30, 15, 400}}, "moves"},
+        {"beyond 85 m", 1, {{90, 468, 1000}}, "moves"},
+        {"faster than 30 kt", 1, {{20, 468, 400}, {60, 468, 500}}, "dropped"},
+        {"a stale position, then on: timed from its first report",
+         1,
+         {{20, 468, 400}, {20, 468, 1200}, {60, 468, 1400}},
+         "held"},
+        {"three steps away, half a span", 1, {{20, 468, 400}, {30, 468, 800}, {40, 468, 1200}}, "moves"},
+        {"two steps away and one back", 1, {{20, 468, 400}, {30, 468, 800}, {25, 468, 1200}}, "held"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LiveAircraft ac = tst_here(taxi, false);
+        ac.stream.front().stationary = 1;
+        ac.stoodSinceAppearing = row.stoodSinceAppearing;
+        for (const Step& step : row.steps)
+            decodeExisting(ac, tst_away(step.meters, 0, step.gs, false, kNow + step.due));
+        const std::string last = ac.stream.back().dueTick != kNow + row.steps.back().due ? "dropped"
+                                 : ac.stream.back().stationary                           ? "held"
+                                                                                         : "moves";
+        EXPECT_EQ(last, row.last);
+        if (last == "held")
+            EXPECT_TRUE(gf_samePosition(ac.stream.back(), ac.stream.front())) << "where it stands";
+    }
+}
+
 // A holding aircraft cannot reach a sample beyond the threshold; a pushed-back one that waits for
 // the feed taxis on when it moves away.
 TEST_F(PlaybackTest, HoldingAircraftIsRemovedBySampleBeyondTheThreshold) {
@@ -209,7 +254,7 @@ TEST_F(PlaybackTest, ApproachDropsSamplesBehindAndCapsTheSpeed) {
 
 // On the roll-out the feed turns off the runway while the aircraft still points down it: a sample
 // that goes on along the feed's turn is kept, one that goes back against it is dropped; one back
-// in the air is a touch-and-go.
+// in the air is a touch-and-go once it is due.
 TEST_F(PlaybackTest, RollOutFollowsTheFeed) {
     struct Row {
         const char* name;
@@ -230,7 +275,14 @@ TEST_F(PlaybackTest, RollOutFollowsTheFeed) {
         const LatLon next = gf_destinationPoint(gf_posOf(ac.stream.back()), gf_degToRad(row.bearingDeg), 300);
         decodeExisting(ac, tst_sample(next.lat, next.lon, 15, row.airborne, kNow + 600));
         EXPECT_EQ(ac.stream.size(), row.streamSize);
+        // A touch-and-go starts when the sample that shows it falls due, and ends the landing roll.
+        g_tickCounter = kNow + 599;
+        gf_startRollWhenDue(ac);
+        EXPECT_EQ(ac.takeOffRoll, 0);
+        g_tickCounter = kNow + 600;
+        gf_startRollWhenDue(ac);
         EXPECT_EQ(ac.takeOffRoll, row.airborne);
+        EXPECT_EQ(ac.landingRoll, !row.airborne);
         EXPECT_EQ(ac.landed + ac.climbConfigured, row.airborne ? 0 : 2);
         std::vector<std::string> touchAndGo = {"5 THROTTLE_SET 11468", "5 SPOILERS_SET 16383",
                                                "5 FLAPS_SET 3072"};
@@ -268,6 +320,20 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
     glide.approachFlag = 1;
     ASSERT_TRUE(lf_extendStream(glide));
     EXPECT_DOUBLE_EQ(glide.stream.back().alt, 3000 - 8 * 10.005) << "down the glide path";
+    // Down at an elevated park airport's height (1416 ft) near it, the glide path's sample is on
+    // the ground; without a park airport its altitude counts as the height.
+    for (auto [park, alt, airborne] : {std::tuple{true, 1500.0, 1}, {true, 1420.0, 0}, {false, 1420.0, 1}}) {
+        gf_clearParkAirport();
+        gf_setParkAirportSet(park);
+        gf_setParkAirportElevation(1416);
+        gf_setParkAirportPositionSource([] { return std::optional<LatLon>(LatLon{47.05, 8.0}); });
+        LiveAircraft a = tst_here(flying, true, 140);
+        a.stream.front().alt = alt;
+        a.approachFlag = 1;
+        ASSERT_TRUE(lf_extendStream(a));
+        EXPECT_EQ(a.stream.back().airborne, airborne) << park << " " << alt;
+    }
+    gf_clearParkAirport();
     // Near the edge of the range a stream that ran dry ends at once.
     g_userPosition.lat = 47.0;
     g_userPosition.lon = 8.0;

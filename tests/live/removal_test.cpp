@@ -44,6 +44,24 @@ TEST_F(RemovalTest, RemovalActsByLifeState) {
     EXPECT_FALSE(g_stands[0].occupied);
 }
 
+// Closing down takes every object out at once: an active one, one created but not yet active;
+// nothing for a create still on its way or an aircraft already being removed.
+TEST_F(RemovalTest, ClosingRemovesEveryObjectAtOnce) {
+    g_liveRecords = {tst_liveAircraft(20001, active, 41), tst_liveAircraft(20002, adding2sim, 42),
+                     tst_liveAircraft(20003, adding2sim, 0), tst_liveAircraft(20004, removingfromsim, 44)};
+    g_staticAircraft = {tst_liveAircraft(17, active, 45)};
+    gf_removeAllObjectsNow();
+    std::vector<uint32_t> removes;
+    {
+        std::lock_guard lock(g_simCommandMutex);
+        removes = g_simCommands.removes;
+    }
+    std::sort(removes.begin(), removes.end());
+    EXPECT_EQ(removes, (std::vector<uint32_t>{41, 42, 45}));
+    EXPECT_EQ(g_liveRecords[1].lifeState, removingfromsim);
+    EXPECT_EQ(g_liveRecords[2].lifeState, adding2sim);
+}
+
 // The index by hexid finds every aircraft however added, after erasures and after it comes back.
 TEST_F(RemovalTest, LiveAircraftAreFoundByHexidAfterErasures) {
     g_liveRecords.reserve(8);

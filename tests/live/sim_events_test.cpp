@@ -8,7 +8,9 @@
 #include "core/random.h"
 #include "live/live_fixture.h"
 #include "live/parking_conflicts.h"
+#include "live/removal.h"
 #include "platform/window_model.h"
+#include "sim/flight_plan.h"
 #include "support/sim_commands.h"
 #include "support/stand_builders.h"
 #include "support/tick_harness.h"
@@ -80,6 +82,37 @@ TEST_F(SimEventsTest, EventsThatEndAnObject) {
     EXPECT_NE(newLog().find("         DLH4AB    DLH B738 left the simulator, flying\n"), std::string::npos);
 }
 
+// The flight plan file is named after the object: a respawning aircraft's old one goes with it.
+TEST_F(SimEventsTest, RespawnRemovalDeletesTheOldFlightPlan) {
+    tst_writeFile(gf_flightPlanFileName(9), "plan of object 9");
+    tst_writeFile(gf_flightPlanFileName(10), "plan of object 10");
+    LiveAircraft& ac = tst_addLive(kHexid, liveryrespawn, 9);
+    ac.flightPlanSent = 1;
+    gf_pushSimEvent(tst_event(kEvRemoved, 9, 0));
+    gf_handleSimEvents();
+    EXPECT_FALSE(std::filesystem::exists(gf_flightPlanFileName(9)));
+    EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(10)));
+    EXPECT_EQ(std::make_tuple(ac.lifeState, ac.objectId, ac.flightPlanSent),
+              std::make_tuple(uint32_t{buffer}, 0u, uint8_t{0}));
+}
+
+// A created object for an aircraft that is gone, or that holds another object already, is taken
+// out again with a warning; the aircraft keeps its own object.
+TEST_F(SimEventsTest, CreatedObjectWithoutItsAircraftIsRemoved) {
+    LiveAircraft& ac = tst_addLive(kHexid, active, 9);
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 10, kHexid));
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 11, kHexid + 7));
+    newLog();
+    gf_handleSimEvents();
+    EXPECT_EQ(ac.objectId, 9u);
+    EXPECT_EQ(g_removeDeque, (std::deque<uint32_t>{10, 11}));
+    EXPECT_EQ(
+        newLog(),
+        fmt::format("===> gf_handleSimEvents: object 10 of hexid {} duplicates the aircraft's object, "
+                    "removed\n===> gf_handleSimEvents: object 11 of hexid {} has no aircraft, removed\n",
+                    kHexid, kHexid + 7));
+}
+
 // After 200 ticks a static aircraft gets the parked lights (nav lights as set); never a lit cabin
 // on a cargo stand.
 TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
@@ -103,6 +136,25 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
         EXPECT_EQ(tst_queuedCommands(), sent);
         EXPECT_EQ(newLog(), "V12     : DLH4AB*  parked\n");
         EXPECT_TRUE(g_waitingEvents.empty());
+    }
+}
+
+// The model's centre of gravity is taken between 1 and 35 ft, its standing pitch between -1 and
+// 2.5 degrees (0.7 otherwise); anything else keeps what the aircraft had.
+TEST_F(SimEventsTest, StaticCentreOfGravityWithinItsBounds) {
+    const struct Row {
+        double cgFt, pitchRad, cgAfter, pitchAfter;
+    } rows[] = {{1.0, 0.0, 1.0, 0.0},    {0.9, 0.0, 6.0, 0.0},           {35.0, 0.04, 35.0, 0.04},
+                {35.1, 0.04, 6.0, 0.04}, {11.0, -0.02, 11.0, 0.0122173}, {11.0, 0.05, 11.0, 0.0122173}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.cgFt << " ft, " << r.pitchRad);
+        g_liveRecords.clear();
+        LiveAircraft& ac = tst_addLive(kHexid, active, 9);
+        ac.staticCgHeight = 6;
+        gf_pushSimEvent(tst_event(kEvStaticCg, 9, 0, r.cgFt, r.pitchRad));
+        gf_handleSimEvents();
+        EXPECT_EQ(ac.staticCgHeight, r.cgAfter);
+        EXPECT_NEAR(ac.staticPitch, r.pitchAfter, 1e-7);
     }
 }
 

@@ -135,6 +135,27 @@ TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
         EXPECT_EQ(ac.lat, parkSite ? stand.lat : c.at.lat);
         if (parkSite) EXPECT_NEAR(ac.heading, gf_degToRad(250), 1e-12);
     }
+    // A neighbour parked too close refuses the stand: the candidate is erased and goes no further.
+    g_liveRecords.clear();
+    g_stands.clear();
+    const LatLon next = gf_destinationPoint(stand, gf_degToRad(90), 65);  // 20 m east
+    g_stands.emplace_back("V101", std::vector<StandOption>{}, stand.lat, stand.lon, gf_degToRad(250), 30.0,
+                          false, false, false);
+    g_stands.emplace_back("V102", std::vector<StandOption>{}, next.lat, next.lon, gf_degToRad(250), 30.0,
+                          false, false, false);
+    gf_numberStands();
+    gf_setParkSite(ParkSite{"EDDF", {kHarnessLat, kHarnessLon}, "", false, 0});
+    LiveAircraft neighbour;
+    neighbour.hexid = kHexid + 1, neighbour.callsign = "SWR9", neighbour.type = "B738";
+    neighbour.lifeState = active, neighbour.flightState = parked, neighbour.standId = 2;
+    gf_addLiveAircraft(std::move(neighbour));
+    const Candidate c{.at = {stand.lat + 0.00005, stand.lon, kHarnessElevFt, 0, 90}, .airborne = false};
+    LiveAircraft& ac = tst_candidate(kHexid, c);
+    ac.stream[1].lat = ac.stream[0].lat;
+    ASSERT_EQ(g_stands[0].neighbours, std::vector<uint32_t>{2});
+    spawnLiveAc(ac);
+    EXPECT_EQ(std::make_tuple(ac.eraseFlag, ac.lifeState, ac.flightState),
+              std::make_tuple(uint8_t{1}, uint32_t{buffer}, uint32_t{birth}));
 }
 
 // Our own distances: on the ground 1.1 x (the B738's 17.9 m + the user's 18 m) = 39.5 m; in the

@@ -68,8 +68,22 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
          "Error 99: Cannot read scenario.json: scenario.json: run_length_s: must be between 0 and 864000\n"},
         {"folder in the way", [] { tst_writeFile("airports", "x"); }, kExitUserError,
          "Error 5: Cannot create the folder airports in the run folder: Not a directory\n"},
-        {"type database does not decrypt", [] { tst_writeFile("input/dbase.enc", "not an encrypted stream"); },
-         kExitUserError, "Error 99: input/dbase.xml: cannot be read: No such file or directory\n"},
+        {"type database missing", [] { fs::remove("input/dbase.enc"); }, kExitUserError,
+         "Error 99: input/dbase.enc: cannot be read: No such file or directory\n"},
+        {"type database damaged",
+         [] {
+             std::string bytes = tst_readFile("input/dbase.enc");
+             bytes[30] ^= 1;
+             tst_writeFile("input/dbase.enc", bytes);
+         },
+         kExitUserError, "Error 99: input/dbase.enc: cannot be decrypted: corrupted chunk at offset 24\n"},
+        {"disk full under the plain type database",
+         [] { fs::create_symlink("/dev/full", "input/dbase.xml"); }, kExitUserError,
+         "Error 99: input/dbase.enc: cannot be decrypted into input/dbase.xml: No space left on device\n"},
+        {"airport list missing", [] { fs::remove("input/airports.enc"); }, kExitUserError,
+         "Error 88: input/airports.enc: cannot be read: No such file or directory\n"},
+        {"airport list damaged", [] { tst_writeFile("input/airports.enc", "not an encrypted stream"); },
+         kExitUserError, "Error 88: input/airports.enc: cannot be decrypted: truncated header\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -87,7 +101,9 @@ TEST_F(ProgramTest, FailuresReachTheConsoleAndTheExitCode) {
         EXPECT_NE(console.find(fmt::format(fmt::runtime(row.line), runFolder.string())), std::string::npos)
             << console;
         EXPECT_FALSE(fs::exists("parameters.xml.tmp"));
-        EXPECT_FALSE(fs::exists("input/dbase.xml")) << "the plain type database is removed";
+        EXPECT_FALSE(fs::exists(fs::symlink_status("input/dbase.xml")))
+            << "the plain type database is removed";
+        EXPECT_FALSE(fs::exists("input/airports.xml")) << "the plain airport list is removed";
         // Whatever went wrong, the user's settings are still there.
         EXPECT_NE(tst_readFile("parameters.xml").find(R"(name="RANGE" value="12")"), std::string::npos);
     }

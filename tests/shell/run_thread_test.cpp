@@ -7,10 +7,12 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "core/tasks.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
+#include "live/adding_stack.h"
 #include "live/live_set.h"
 #include "live/spawn.h"
 #include "platform/sim_standin.h"
@@ -96,6 +98,68 @@ TEST_F(RunThreadTest, FlyingSecondsDriveTheTimedDuties) {
     EXPECT_EQ(gf_exitState(), ExitState::SimconnectError);
 }
 
+// The per-second pass holds the user-collision rules against the user aircraft as the simulator
+// last reported it, and does nothing before its first report.
+TEST_F(RunThreadTest, PerSecondPassRemovesLiveAircraftTooCloseToTheUser) {
+    const struct Row {
+        const char* what;
+        bool reported, userOnGround, acOnGround;
+        double northNm, acAltFt;
+        bool removed;
+    } rows[] = {
+        {"no report of the user yet", false, true, true, 0, 1416, false},
+        {"on the ground at the user's spot", true, true, true, 0, 1416, true},
+        {"on the ground 0.1 nm away", true, true, true, 0.1, 1416, false},
+        {"in the air 200 ft above the user", true, false, false, 0, 5200, true},
+        {"in the air 400 ft above the user", true, false, false, 0, 5400, false},
+    };
+    uint32_t hexid = 0x4B1800;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        gf_resetSimState();
+        if (r.reported)
+            gf_storeUserSnapshot({.lat = 47.45,
+                                  .lon = 8.56,
+                                  .altitudeFt = r.userOnGround ? 1416 : 5000.0,
+                                  .onGround = r.userOnGround});
+        LiveAircraft ac;
+        ac.hexid = ++hexid, ac.callsign = "SWR12", ac.type = "B738";
+        ac.lifeState = active, ac.objectId = hexid;
+        ac.lat = 47.45 + r.northNm / 60, ac.lon = 8.56, ac.altitude = r.acAltFt;
+        ac.onGround = r.acOnGround ? 1 : 0;
+        ac.halfWingSpan = 17.9 / 1852;
+        LiveAircraft& added = gf_addLiveAircraft(std::move(ac));
+        lf_perSecond();
+        EXPECT_EQ(added.lifeState, r.removed ? removingfromsim : active);
+    }
+}
+
+// With COLLISION_LIVE_PARKED_GND a live aircraft taxiing or parking onto a static aircraft takes
+// it away in the per-second pass; one parked, or one that has not moved, does not.
+TEST_F(RunThreadTest, PerSecondPassClearsStaticAircraftInTheWayOfTaxiingTraffic) {
+    COLLISION_LIVE_PARKED_GND.set(true);
+    const struct Row {
+        uint32_t flightState;
+        bool moved, removed;
+    } rows[] = {{taxi, true, true}, {parking, true, true}, {parked, true, false}, {taxi, false, false}};
+    uint32_t hexid = 0x4B1800;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.flightState << " " << r.moved);
+        g_staticAircraft.clear();
+        AircraftRec& st = g_staticAircraft.emplace_back();
+        st.hexid = 12, st.callsign = "SWR1*", st.lifeState = active, st.objectId = 40;
+        st.standLat = 47.45, st.standLon = 8.56, st.halfWingSpan = 17.9 / 1852;
+        LiveAircraft ac;
+        ac.hexid = ++hexid, ac.callsign = "SWR12", ac.lifeState = active, ac.objectId = 41;
+        ac.onGround = 1, ac.flightState = r.flightState, ac.halfWingSpan = 17.9 / 1852;
+        ac.lat = ac.savedLat = 47.45, ac.lon = ac.savedLon = 8.56;
+        if (r.moved) ac.savedLat = 47.44;
+        gf_addLiveAircraft(std::move(ac));
+        lf_perSecond();
+        EXPECT_EQ(g_staticAircraft[0].lifeState, r.removed ? removingfromsim : active);
+    }
+}
+
 // While the flight does not run only the not-running pass works: it logs once, recounts and
 // serves the reserved stand and the current slot every 100 ticks.
 TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
@@ -123,15 +187,38 @@ TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
     lf_tick();
     EXPECT_EQ(g_perSecondFlag, 1) << "the flag waits for the flight to run";
     EXPECT_TRUE(g_flightPaused);
+    EXPECT_FALSE(gf_addingAllowed());
     g_simError = false;
     seconds(1);
     EXPECT_FALSE(g_flightPaused);
+    EXPECT_TRUE(gf_addingAllowed()) << "traffic comes in again";
     g_simRunning = false;
     lf_tick();
     EXPECT_EQ(gf_capturedLog(), "14:07:09 Flight not running\nairports/my_park_airports.txt not found\n"
                                 "park airports and stands are okay\n14:07:09 Flight resumed\n14:07:09 Flight not running\n");
     EXPECT_EQ(g_notRunningTicks, 102);
     EXPECT_EQ(g_simSeconds, 1);
+}
+
+// Log stamps are marked while the time shift follows the simulator's clock, and a new run
+// starts on the machine's clock again.
+TEST_F(RunThreadTest, LogStampsAreMarkedWhileTheSimulatorsTimeIsInUse) {
+    const struct Row {
+        bool simTime;
+        int64_t simUtc;
+        const char* stamp;
+    } rows[] = {{false, 1709647629, "14:07:09"}, {true, 0, "14:07:09"}, {true, 1709647629, "14:07:09*"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stamp);
+        lf_resetForRestart();
+        SIM_TIME.set(row.simTime);
+        gf_setSimUtcSeconds(row.simUtc);
+        g_simRunning = true;
+        seconds(1);
+        EXPECT_EQ(gf_logStamp(), row.stamp);
+    }
+    lf_resetForRestart();
+    EXPECT_EQ(gf_logStamp(), "14:07:09") << "a new run starts on the clock";
 }
 
 // Each message stands 25 simulator seconds from its own start; an error holds the line (no
@@ -190,7 +277,9 @@ TEST_F(RunThreadTest, ClosingDownRestartsOrQuitsByExitState) {
         gf_stopRunWith(row.state);
         g_simSeconds = 77;
         g_renewalRequested = true;
+        g_titleByHexid[0x4B1805] = "Boeing 737-800 Swiss";
         lf_closingDown();
+        EXPECT_TRUE(g_titleByHexid.empty()) << "remembered titles start afresh with the summary";
         EXPECT_EQ(gf_capturedLog(), fmt::format("Exiting: {}\n", gf_exitStateName(row.state)));
         auto m = message();
         ASSERT_TRUE(m);
@@ -227,6 +316,19 @@ TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     // The flight's threads are gone and their state reset for the next run.
     EXPECT_FALSE(gf_trafficReaderRunning());
     EXPECT_FALSE(g_simRunning);
+    EXPECT_EQ(g_hardwareConcurrency.load(), std::max(1u, std::thread::hardware_concurrency())) << "scans in parallel";
+    // The run gave the stand-in each installed title's category (the Cessna stands as a Light
+    // aircraft on its own centre of gravity); a title the tables do not know is Large.
+    Scenario world;
+    world.installedTitles = {"Cessna 172 Skyhawk", "Boeing 737-800 Swiss", "Unknown title"};
+    gf_standinLoad(world);
+    HANDLE h{};
+    ASSERT_EQ(gf_standinOpen(&h), S_OK);
+    for (const std::string& title : world.installedTitles)
+        ASSERT_EQ(gf_standinCreate(h, title.c_str(), "N1", {}, 1), S_OK);
+    std::vector<int> categories;
+    for (const StandinObject& o : gf_standinObjects()) categories.push_back(o.category);
+    EXPECT_EQ(categories, (std::vector<int>{0, 2, 2}));
 }
 
 // The user closes the program while a static aircraft and a live one that was just created stand

@@ -21,7 +21,7 @@ inline constexpr const char* kStartUpLog =
     "simaddon airports, 0 third-party publishers\n"
     "1 airports read\n"
     "2 liveries read from output/LiveriesScanned.xml\n"
-    "gf_streamDecrypt exception: cannot open input/AIG-regcodes.enc\n"
+    "gf_streamDecrypt exception: input/AIG-regcodes.enc: cannot be read: No such file or directory\n"
     "1 registration codes\n"
     "2 airlines, 2 pax aircraft models and 0 cargo aircraft models\n"
     "0 similar model definitions\n"

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include <fmt/format.h>
+
 #include "core/clock.h"
 #include "core/log.h"
 #include "shell/run_control.h"
@@ -108,6 +110,31 @@ TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
     }
 }
 
+// The stand-in reports the simulation starting, stopping and starting again around a scripted
+// pause, and stopping before it closes.
+TEST_F(SimLinkTest, StandInReportsPausesAndTheStopBeforeItCloses) {
+    Scenario s = baseScenario();
+    s.frameRate = 10;
+    s.runLengthSeconds = 2.0;
+    s.pauses = {{0.5, 0.5}};
+    gf_standinLoad(s);
+    HANDLE h{};
+    ASSERT_EQ(gf_standinOpen(&h), S_OK);
+    ASSERT_EQ(gf_standinSubscribe(h, 7, "SimStop"), S_OK);
+    ASSERT_EQ(gf_standinSubscribe(h, 8, "SimStart"), S_OK);
+    std::vector<std::string> seen;
+    for (int frame = 0; frame < 30; ++frame) {
+        gf_standinStepFrame();
+        SimReply r;
+        while (gf_standinNextReply(h, &r) == S_OK) {
+            if (r.kind == SimReplyKind::Quit) seen.push_back(fmt::format("{:.1f} quit", gf_standinTime()));
+            if (r.kind == SimReplyKind::Event && (r.eventId == 7 || r.eventId == 8))
+                seen.push_back(fmt::format("{:.1f} {}", gf_standinTime(), r.eventId == 7 ? "stop" : "start"));
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"0.1 start", "0.5 stop", "1.0 start", "2.0 stop", "2.0 quit"}));
+}
+
 TEST_F(SimLinkTest, ThreadRunsTheFlightUntilTheSimulatorCloses) {
     gf_stopRunWith(ExitState::UserClosedSim);
     EXPECT_FALSE(gf_waitForSimulator(std::chrono::seconds(20))) << "the run stopped";
@@ -139,8 +166,26 @@ TEST_F(SimLinkTest, FlightPlanIsWrittenForSafeCodesAndTheSimulatorTakesIt) {
             << code;
     EXPECT_FALSE(fs::exists("flightplans/3.pln"));
     ASSERT_TRUE(gf_writeFlightPlan(gf_flightPlanFileName(3), "EGLL", "LSZH"));
-    EXPECT_NE(tst_readFile("flightplans/3.pln").find("<Title>EGLL to LSZH</Title>\n        <FPType>IFR</FPType>"),
-              std::string::npos);
+    // The whole file as the simulator reads it: the document, the plan and its two airport waypoints.
+    EXPECT_EQ(tst_readFile("flightplans/3.pln"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<SimBase.Document Type=\"AceXML\" version=\"1,0\">\n"
+              "    <Descr>AceXML Document</Descr>\n"
+              "    <FlightPlan.FlightPlan>\n"
+              "        <Title>EGLL to LSZH</Title>\n"
+              "        <FPType>IFR</FPType>\n"
+              "        <DepartureID>EGLL</DepartureID>\n"
+              "        <DestinationID>LSZH</DestinationID>\n"
+              "        <ATCWaypoint id=\"EGLL\">\n"
+              "            <ATCWaypointType>Airport</ATCWaypointType>\n"
+              "            <ICAO>\n                <ICAOIdent>EGLL</ICAOIdent>\n            </ICAO>\n"
+              "        </ATCWaypoint>\n"
+              "        <ATCWaypoint id=\"LSZH\">\n"
+              "            <ATCWaypointType>Airport</ATCWaypointType>\n"
+              "            <ICAO>\n                <ICAOIdent>LSZH</ICAOIdent>\n            </ICAO>\n"
+              "        </ATCWaypoint>\n"
+              "    </FlightPlan.FlightPlan>\n"
+              "</SimBase.Document>\n");
     EXPECT_EQ(std::distance(fs::directory_iterator("flightplans"), fs::directory_iterator()), 1)
         << "no temporary file left behind";
     start();

@@ -56,7 +56,8 @@ std::vector<LabWorldInvariant> lab_defaultWorldInvariants();
 std::vector<LabWorldInvariant> lab_staticWorldInvariants();
 
 // "landing" (down within 60 s of the feed, plus the sink at 600 ft/min without an approach),
-// "terrain" (never below the ground), "rates" (climb step; at most 3 x the reports + 100 kt).
+// "terrain" (never below the ground), "rates" (climb step; at most 3 x the reports + 100 kt),
+// "ground feed" (no climb in the air while every sample is on the ground, but for a take-off).
 std::vector<LabInvariant> lab_airInvariants();
 
 // One tick of an active aircraft (without its stream), its front sample and the fast scan.

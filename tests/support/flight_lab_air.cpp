@@ -98,16 +98,37 @@ std::optional<std::string> lf_rates(std::map<uint32_t, RateMemory>& memory, cons
     return std::nullopt;
 }
 
+// In the air over a feed that has it on the ground (every sample), the aircraft never climbs:
+// ground rows make no go-around. A take-off climbs from the ground rows it leaves.
+std::optional<std::string> lf_groundFeed(std::map<uint32_t, double>& lastAltitude, const LiveAircraft& ac) {
+    const bool grounded =
+        ac.lifeState == active && !ac.onGround && ac.flightState != take_off && ac.takeOffCounter <= 1 &&
+        !ac.stream.empty() &&
+        std::none_of(ac.stream.begin(), ac.stream.end(), [](const PosSample& s) { return s.airborne; });
+    if (!grounded) {
+        lastAltitude.erase(ac.hexid);
+        return std::nullopt;
+    }
+    const auto [it, first] = lastAltitude.try_emplace(ac.hexid, ac.altitude);
+    const double before = std::exchange(it->second, ac.altitude);
+    if (first || ac.altitude <= before + 1e-9) return std::nullopt;
+    return fmt::format("climbs {:.3f} ft in one tick to {:.1f} while the feed is on the ground",
+                       ac.altitude - before, ac.altitude);
+}
+
 }  // namespace
 
 std::vector<LabInvariant> lab_airInvariants() {
     auto landings = std::make_shared<std::map<uint32_t, LandingMemory>>();
     auto rates = std::make_shared<std::map<uint32_t, RateMemory>>();
+    auto grounded = std::make_shared<std::map<uint32_t, double>>();
     return {
         {"landing",
          [landings](const auto&, const LiveAircraft& ac) { return lf_landing((*landings)[ac.hexid], ac); }},
         {"terrain", [](const auto&, const LiveAircraft& ac) { return lf_terrain(ac); }},
         {"rates", [rates](const auto&, const LiveAircraft& ac) { return lf_rates(*rates, ac); }},
+        {"ground feed",
+         [grounded](const auto&, const LiveAircraft& ac) { return lf_groundFeed(*grounded, ac); }},
     };
 }
 
