@@ -161,6 +161,7 @@ TEST_F(ParkWatchTest, AParkAirportWhoseFileFailedWaitsForTheListToBeReadAgain) {
     EXPECT_EQ(count(log, "The park airport is LSMD"), 1u) << log;
     EXPECT_EQ(count(log, "lf_readParkedFile LSMD not found"), 1u);
     EXPECT_FALSE(g_parkingControlsLocked);
+    EXPECT_FALSE(gf_callsignGatheringOn()) << "nothing takes the callsigns over";
     ASSERT_TRUE(lf_readMyParkAirports());
     gf_watchParkAirport(false);
     EXPECT_EQ(count(gf_capturedLog(), "The park airport is LSMD"), 2u);
