@@ -10,6 +10,7 @@
 
 #include "core/files.h"
 #include "core/log.h"
+#include "core/params.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "platform/window_model.h"
@@ -17,6 +18,7 @@
 namespace fs = std::filesystem;
 
 std::list<ParkAirport> g_parkAirports;
+std::unordered_set<std::string> g_failedParkAirports;
 
 namespace {
 
@@ -88,6 +90,8 @@ bool lf_readMyParkAirports() {
     bool ok = true;
     try {
         g_parkAirports.clear();
+        // The list read again gives every airport whose parking file failed another try.
+        g_failedParkAirports.clear();
         std::vector<std::string> lines;
         bool exists = false;
         if (!lf_readListFile(lines, exists)) {
@@ -186,10 +190,21 @@ void gf_addParkAirport(std::string_view code, LatLon position) {
 }
 
 void lf_setDestination(std::string_view code) {
+    if (code.empty()) {
+        // Without a destination the next watch orders the list nearest first again.
+        g_lastWatchPosition = {};
+        return;
+    }
     gf_logLine(fmt::format("New destination: {}", code));
     const Airport* airport = lf_isPlainCode(code) ? gf_findAirport(code) : nullptr;
     if (!airport) {
         gf_showMessage(fmt::format("airport {} is unknown", code), true);
+        // A refused code kept as the destination would hold the list out of its nearest-first
+        // order for good.
+        if (DESTINATION.value() == code) {
+            DESTINATION.set("");
+            gf_setControlText(ctl::kDestination, "");
+        }
         return;
     }
     gf_addParkAirport(code, airport->position());

@@ -14,6 +14,7 @@
 #include <list>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "airports/airport_list.h"
 #include "core/geo.h"
@@ -44,6 +45,8 @@ bool lf_updateMyParkAirportLine(std::string_view code, const std::string& newLin
 // Puts the airport at the front (moving its entry when listed; else a new entry, saved).
 void gf_addParkAirport(std::string_view code, LatLon position);
 // A new destination airport from the window or the stored setting: logged and put in front.
+// An unknown code is refused and DESTINATION cleared; an empty one lets the watch order the list
+// nearest first again.
 void lf_setDestination(std::string_view code);
 // Re-reads the park airports for the window; with checkStand the remembered stand of the
 // current park airport becomes the reserved stand. out gets the text to show. False when the
@@ -84,6 +87,9 @@ void gf_resetParkingForNewFlight();
 
 // Candidate park airports; the front entry is the nearest after a watch and the one saved.
 extern std::list<ParkAirport> g_parkAirports;
+// Park airports whose parking file could not be loaded in this run; not chosen again until the
+// list is read again.
+extern std::unordered_set<std::string> g_failedParkAirports;
 // The current park airport; empty code: none.
 extern Airport g_parkAirport;
 // Name of the stand kept free for the user's aircraft at the park airport; empty: none.

@@ -55,6 +55,11 @@ constexpr int kLockedFirst[] = {ctl::kParkingPercentage, ctl::kInitialLoadOnly, 
 constexpr int kLockedLast[] = {ctl::kRtParkTrafficOnly, ctl::kMaxFitFl, ctl::kWeek, ctl::kFlushStatic,
                                ctl::kRereadParkAirports};
 
+void lf_restoreTimeControls() {
+    for (size_t i = 0; i < std::size(kTimeControls); ++i)
+        gf_setEnabled(kTimeControls[i], g_timeControlsEnabled[i]);
+}
+
 // The stand gf_rememberUserStand found on the simulator thread, until the run thread stores it.
 std::mutex g_rememberedMutex;
 std::string g_rememberedStand;
@@ -81,6 +86,12 @@ void lf_markReserved(const std::string& name, bool reserved) {
     if (Stand* stand = name.empty() ? nullptr : gf_findStandById(name)) stand->reserved = reserved;
 }
 
+// Nothing of static parking waits: no file to load, no computation waiting for its parked
+// traffic, no planned aircraft still to be placed.
+bool lf_staticParkingSettled() {
+    return !g_parkLoadPending && !gf_staticParkingPending() && g_ptList.empty();
+}
+
 // Every static aircraft leaves before the park airport is given up.
 void lf_dropParkAirport() {
     gf_removeAllStaticAircraft();
@@ -99,6 +110,10 @@ void lf_loadParkedFileNow() {
         lf_computeStaticParking();
     } else {
         gf_showMessage(error, true);
+        // Chosen again it would fail again at every other watch; a failed transfer of the
+        // download site has a back-off of its own.
+        if (!gf_siteHoldsBack(g_parkAirport.code)) g_failedParkAirports.insert(g_parkAirport.code);
+        gf_takeGatheredCallsigns();
         lf_resetStaticParking();
     }
     gf_setEnabled(ctl::kDestination, true);
@@ -189,9 +204,11 @@ void lf_updateDistances(LatLon user) {
 
 void gf_watchParkAirport(bool loadNow) {
     // Static parking unlocks the controls once its plan is placed.
-    if (g_parkingControlsLocked) {
+    if (g_parkingControlsLocked && lf_staticParkingSettled()) {
         gf_unlockParkingControls();
         gf_clearMessage();
+        gf_countStaticAircraft(true);
+        gf_liveParkedStats(true);
         gf_refreshCounts();
     }
     if (g_parkLoadPending) {
@@ -214,6 +231,7 @@ void lf_findParkAirportInSight(LatLon user, bool loadNow) {
         gf_setEnabled(ctl::kDestination, true);
         if (g_parkAirports.empty()) return;
         const ParkAirport& front = g_parkAirports.front();
+        if (g_failedParkAirports.contains(front.code)) return;
         if (!lf_inRange(front.distance) || gf_siteHoldsBack(front.code) || !lf_setParkAirport(front.code))
             return;
         gf_showMessage(fmt::format("{} in sight at {:.1F} nm", front.code, front.distance), true);
@@ -227,6 +245,7 @@ void lf_findParkAirportInSight(LatLon user, bool loadNow) {
         return;
     }
     const std::string code = closest->get().code;
+    if (g_failedParkAirports.contains(code)) return;
     const bool exists = gf_apfExists(code);
     if (gf_siteWaits() != waits || lf_heldBackOnTheGround(code)) return;
     if (!exists) {
@@ -267,9 +286,10 @@ bool lf_setParkAirport(std::string_view code) {
 }
 
 void lf_loadParkAirport(bool now) {
+    // Loaded at once too, the first plan must know the live aircraft standing on its stands.
+    lf_beginParkingCalculation(false);
     if (!now) {
         g_parkLoadPending = true;
-        lf_beginParkingCalculation(false);
         lf_askParkedFileAhead();
         return;
     }
@@ -390,10 +410,11 @@ void lf_storeRememberedStand() {
 }
 
 void gf_lockParkingControls() {
-    g_parkingControlsLocked = true;
+    // Locked already, the time controls are disabled by the lock itself.
+    const bool lockedBefore = g_parkingControlsLocked.exchange(true);
     for (int id : kLockedFirst) gf_setEnabled(id, false);
     for (size_t i = 0; i < std::size(kTimeControls); ++i) {
-        g_timeControlsEnabled[i] = gf_controlState(kTimeControls[i]).enabled;
+        if (!lockedBefore) g_timeControlsEnabled[i] = gf_controlState(kTimeControls[i]).enabled;
         gf_setEnabled(kTimeControls[i], false);
     }
     for (int id : kLockedLast) gf_setEnabled(id, false);
@@ -406,8 +427,7 @@ void gf_unlockParkingControls() {
     gf_editStats([](WindowStats& s) { s.countdownMinutes = 19; });
     gf_setEnabled(ctl::kMaxParkSel, true);
     gf_setEnabled(ctl::kMaxLiveSel, true);
-    for (size_t i = 0; i < std::size(kTimeControls); ++i)
-        gf_setEnabled(kTimeControls[i], g_timeControlsEnabled[i]);
+    lf_restoreTimeControls();
     gf_setEnabled(ctl::kRtParkTrafficOnly, true);
     gf_enableParkingControls();
     gf_setEnabled(ctl::kFlushStatic, true);
@@ -427,11 +447,16 @@ void gf_resetParkingForNewFlight() {
     g_parkAirport = Airport{};
     gf_clearParkAirport();
     g_parkAirports.clear();
+    g_failedParkAirports.clear();
     g_reservedStand.clear();
     g_parkLoadPending = false;
     g_parkedFileRead = false;
     g_lastWatchPosition = {};
-    if (g_parkingControlsLocked.exchange(false)) gf_repaint(Region::ParkingBand);
+    // The time controls do not belong to static parking: the next run finds them as they were.
+    if (g_parkingControlsLocked.exchange(false)) {
+        lf_restoreTimeControls();
+        gf_repaint(Region::ParkingBand);
+    }
     g_parkFileHeader = ParkFileHeader{};
     g_parkFileHeader.altitude = -1;
     g_parkFileUpdates = 0;

@@ -93,17 +93,27 @@ void lf_removeLongestParkedLive() {
     removeAircraftFromSim(*ac);
 }
 
-void lf_removeOldestStatic() {
+// The static of that kind (from the fit, or from the parked traffic the feed reports) placed
+// longest ago; nullptr when there is none.
+AircraftRec* lf_oldestStatic(bool fitted) {
     const int nowKey = lf_weekKey(g_currentSlot.load());
     AircraftRec* oldest = nullptr;
     int oldestAge = -1;
     for (AircraftRec& st : g_staticAircraft) {
+        if ((st.noSourceHexid != 0) != fitted) continue;
         const int age = lf_ageOverWeek(nowKey, lf_weekKey(st.parkSlot));
         if (age > oldestAge) {
             oldest = &st;
             oldestAge = age;
         }
     }
+    return oldest;
+}
+
+// Fitted statics give way before the parked traffic the feed confirms.
+void lf_removeOldestStatic() {
+    AircraftRec* oldest = lf_oldestStatic(true);
+    if (oldest == nullptr) oldest = lf_oldestStatic(false);
     if (oldest == nullptr || oldest->lifeState != active) return;
     lf_logRemoval(fmt::format("{:8}: {} static max park exceeded, removed", gf_standNameOfId(oldest->standId),
                               oldest->callsign));

@@ -47,6 +47,7 @@ bool gf_arrivesAtOccupiedStand(LiveAircraft& ac);
 // (hexid, seconds parked) of every active parked live aircraft, longest parked first.
 std::vector<std::pair<uint32_t, int64_t>> lf_maxParkOrder();
 // With more parked aircraft than wanted: the longest parked live aircraft goes (unless the
-// initial load only is on), and the static aircraft placed longest ago (over the week's wrap)
-// when statics and live together exceed the wanted count. extra is added to the live count.
+// initial load only is on), and the static aircraft placed longest ago (over the week's wrap;
+// fitted ones before those of the feed's parked traffic) when statics and live together exceed
+// the wanted count. extra is added to the live count.
 void gf_maxParkCheck(int extra, int64_t wantedParked = gf_parkSite().wantedParked);

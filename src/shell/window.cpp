@@ -157,7 +157,8 @@ void lf_handleButtons(int controlId) {
 
 void lf_handleDestination(std::string_view text) {
     const std::string code = gf_trim(text);
-    if (code.empty() || code == DESTINATION.value()) return;
+    // An empty entry clears the destination: the park airports are ordered nearest first again.
+    if (code == DESTINATION.value()) return;
     DESTINATION.set(code);
     gf_setControlText(ctl::kDestination, code);
     gf_postRunRequest(RunRequest::NewDestination);

@@ -22,7 +22,8 @@ void lf_handleCheckBoxes(int controlId, bool checked);
 void lf_handleCombos(int controlId, int index);
 // The user pressed a button (UI thread).
 void lf_handleButtons(int controlId);
-// The user entered a destination airport (UI thread): the run thread puts it in front.
+// The user entered a destination airport (UI thread): the run thread puts it in front; an
+// empty entry clears the destination.
 void lf_handleDestination(std::string_view text);
 // The block box: BLOCK_CALLSIGN takes the trimmed text; a callsign is removed at the next second.
 void lf_handleBlockCallsign(std::string_view text);

@@ -15,6 +15,7 @@
 #include "core/slots.h"
 #include "core/text.h"
 #include "live/live_set.h"
+#include "live/stand_choice.h"
 #include "platform/window_model.h"
 #include "static/live_parked.h"
 #include "static/static_place.h"
@@ -54,12 +55,12 @@ struct FitIndex {
         firstActiveStatic.assign(g_stands.size() + 1, -1);
         for (size_t i = 0; i < g_staticAircraft.size(); ++i) {
             const AircraftRec& st = g_staticAircraft[i];
+            // A static aircraft on its way out no longer holds its aircraft (a full renewal
+            // plans it anew) nor keeps its neighbours' options out.
+            if (gf_isQueuedForRemoval(st)) continue;
             if (st.lifeState == active && st.standId < firstActiveStatic.size() &&
                 firstActiveStatic[st.standId] < 0)
                 firstActiveStatic[st.standId] = static_cast<int32_t>(i);
-            // A static aircraft on its way out no longer holds its aircraft: a full renewal
-            // plans it anew.
-            if (gf_isQueuedForRemoval(st)) continue;
             if (!st.spawnCallsign.empty()) staticSpawnCallsigns.insert(st.spawnCallsign);
             if (!st.regcode.empty()) staticRegs.insert(st.regcode);
             if (st.lifeState != active || st.noSourceHexid != 0) continue;
@@ -70,6 +71,14 @@ struct FitIndex {
             if (!l.callsign.empty()) liveOnStandCallsigns.insert(l.callsign);
     }
 };
+
+// Max park reads the wanted count from the park site.
+void lf_keepWantedForMaxPark(int64_t wanted) {
+    if (gf_parkSite().code.empty() || gf_parkSite().wantedParked == wanted) return;
+    ParkSite site = gf_parkSite();
+    site.wantedParked = wanted;
+    gf_setParkSite(std::move(site));
+}
 
 FitIndex g_fitIndex;
 bool g_fitIndexBuilt = false;  // lf_isAircraftPresent outside a fit builds its own
@@ -203,6 +212,7 @@ int64_t lf_wantedParkedCount() {
             s.wantedCount = 0;
             s.wantedPercent = parking_percentage.value();
         });
+        lf_keepWantedForMaxPark(0);
         return 0;
     }
     const int percent = CUSTOM_PARKING_PERCENTAGE.value() >= 0 ? CUSTOM_PARKING_PERCENTAGE.value()
@@ -214,6 +224,7 @@ int64_t lf_wantedParkedCount() {
         s.wantedCount = static_cast<int>(wanted);
         s.wantedPercent = gf_percentage(static_cast<double>(wanted), static_cast<double>(n));
     });
+    lf_keepWantedForMaxPark(wanted);
     return wanted;
 }
 
@@ -309,7 +320,10 @@ void lf_orderStandCandidates(std::vector<uint32_t>& candidates, const Stand& sta
             if (!gf_isStarredOf(st.callsign, o.callsign) && !gf_isStarredOf(st.callsign, o.callsign2))
                 continue;
             if (!gf_sameName(o.airline, st.airline) || !gf_sameName(o.type, st.type)) continue;
-            candidates.front() = o.index;
+            // Only an option of this weekday, half-hour and mode may keep the standing aircraft.
+            const auto it = std::find(candidates.begin(), candidates.end(), o.index);
+            if (it == candidates.end()) continue;
+            std::iter_swap(candidates.begin(), it);
             return;
         }
     }
@@ -328,15 +342,20 @@ bool gf_optionGoesOn(const Stand& stand, const StandOption& option, uint64_t slo
     if (slot + 1 < kSlotsPerDay) return ((option.hh >> (slot + 1)) & 1u) != 0;
     const uint32_t nextDay = static_cast<uint32_t>(gf_weekdayOf(slotValue) % 7 + 1);
     return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& o) {
-        return &o != &option && o.index > 0 && o.day == nextDay && gf_sameName(o.airline, option.airline) &&
-               gf_sameName(o.type, option.type) && (o.hh & 1u) != 0;
+        return &o != &option && o.index > 0 && !o.fitExcluded && o.day == nextDay &&
+               gf_sameName(o.airline, option.airline) && gf_sameName(o.type, option.type) && (o.hh & 1u) != 0;
     });
 }
 
 namespace {
+// Without a registration the option names the aircraft by its callsigns.
 bool lf_optionNamesAc(const AircraftRec& ac, int day, const StandOption& o) {
-    return static_cast<int>(o.day) == day && gf_sameName(o.reg, ac.regcode) &&
-           gf_sameName(o.airline, ac.airline) && gf_sameName(o.type, ac.type);
+    if (static_cast<int>(o.day) != day || !gf_sameName(o.airline, ac.airline) ||
+        !gf_sameName(o.type, ac.type))
+        return false;
+    if (!o.reg.empty()) return o.reg == ac.regcode;
+    return gf_sameName(o.callsign, ac.spawnCallsign) || gf_isStarredOf(ac.callsign, o.callsign) ||
+           gf_isStarredOf(ac.callsign, o.callsign2);
 }
 
 bool lf_anyBitBetween(uint64_t hh, int high, int low) {

@@ -118,12 +118,11 @@ bool lf_recordTakesStand(const ParkedTrafficRecord& r, int recordAge, const Stan
             g_ptList.push_back(lf_entryKeeping(st, stand.standId, staticAge));
             return false;
         }
-        if (st.lifeState == active) {
-            st.lifeState = removingfromsim;
+        // The queue's removal changes the life state: marked before, the removal would pass it by.
+        if (st.lifeState == active)
             gf_queueStaticRemoval(st);
-        } else {
+        else
             removeAircraftFromSim(st);
-        }
         break;
     }
     return true;
@@ -135,7 +134,8 @@ void lf_assignOne(const ParkedTrafficRecord& r, uint64_t now) {
     ac.isCargo = db && db->cargo ? 1 : 0;
     ac.hexid = r.hexid;
     if (ac.airline.empty() && !gf_airlineFromCallsign(ac)) ac.airline = kPrivateAirline;
-    const int age = lf_weekOffset(r.halfHourOffset);
+    // A record the feed dates in the future was seen now.
+    const int age = lf_weekOffset(std::max(r.halfHourOffset, 0));
     Stand* stand = gf_nearestFreeStand({r.lat, r.lon}, ac, kParkedStandSearchNm, false);
     if (stand == nullptr) {
         gf_logIndented(fmt::format("[{:10}: {:8x} {:8} {:12}, hh:{} ===> no stand for PT {}", r.info, r.hexid,
@@ -160,10 +160,12 @@ void lf_assignOne(const ParkedTrafficRecord& r, uint64_t now) {
         if (Stand* s = gf_standById(n)) s->blocked = true;
 }
 
-// A static aircraft on its way out of the stand: the entry waits for it to be gone.
+// A static aircraft on its way out of the stand or of a neighbour: the entry waits for it to be
+// gone.
 bool lf_standBeingCleared(const Stand& stand) {
     return std::any_of(g_staticAircraft.begin(), g_staticAircraft.end(), [&](const AircraftRec& st) {
-        return st.standId == stand.standId && st.lifeState == removingfromsim;
+        return lf_onOrBeside(stand, st.standId) &&
+               (st.lifeState == removingfromsim || st.removeWhenItAppears != 0);
     });
 }
 

@@ -40,12 +40,7 @@ int lf_staticAge(const AircraftRec& st, uint64_t now) {
 
 void lf_keep(const AircraftRec& st) {
     g_staticCheckList.push_back({st.callsign, st.spawnCallsign, st.coupledCallsign, st.regcode, st.airline,
-                                 st.type, st.parkSlot, st.standId, st.hexid, 0});
-}
-
-void lf_queueRemoving(AircraftRec& st) {
-    st.lifeState = removingfromsim;
-    gf_queueStaticRemoval(st);
+                                 st.type, st.parkSlot, st.standId, st.hexid, 0, st.noSourceHexid != 0});
 }
 
 bool lf_isFittedActive(const AircraftRec& st) {
@@ -108,7 +103,9 @@ bool lf_stillFits(const AircraftRec& st, const Stand& stand, uint64_t slotValue)
         if (lf_isOptInSlotWindow(st, d, s, w, o)) return true;
     if (s - w >= 0) return false;
     const int previousDay = d == 1 ? 7 : d - 1;
-    const int width = std::min(w - s, kSlotsPerDay - 2);
+    // Half-hours s down to 0 took s + 1 of the window's w + 1; the rest, from 47 down, is w - s
+    // half-hours wide, which the day-end window counts as w - s - 1.
+    const int width = std::min(w - s - 1, kSlotsPerDay - 2);
     return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& o) {
         return lf_isOptInDayEndWindow(st, previousDay, width, o);
     });
@@ -255,8 +252,11 @@ void lf_diffStaticAgainstFit(uint64_t slotValue) {
     for (AircraftRec& st : g_staticAircraft)
         if (lf_isFittedActive(st)) lf_diffOne(st, slotValue);
     lf_dropErasedPt();
+    // The trim takes from the back: fitted aircraft go before the parked traffic the feed
+    // confirms, each kind latest parked first.
     std::stable_sort(
         g_staticCheckList.begin(), g_staticCheckList.end(), [&](const StaticCheck& a, const StaticCheck& b) {
+            if (a.fitted != b.fitted) return b.fitted;
             const int ageA = gf_isValidSlot(a.parkSlot) ? gf_halfHoursSince(slotValue, a.parkSlot) : 0;
             const int ageB = gf_isValidSlot(b.parkSlot) ? gf_halfHoursSince(slotValue, b.parkSlot) : 0;
             return ageA < ageB;
@@ -276,15 +276,16 @@ void lf_checkStaticExpiry(const AircraftRec& st, size_t ptIndex, uint64_t slotVa
 void lf_addNewPtPositions(const std::vector<ParkedTrafficRecord>& parked) {
     lf_assignStandsToPt(parked);
     for (AircraftRec& st : g_staticAircraft) {
-        if (st.noSourceHexid != 0 || st.lifeState != active) continue;
+        // A static that a newer record drove off its stand leaves with the queue.
+        if (st.noSourceHexid != 0 || st.lifeState != active || gf_isQueuedForRemoval(st)) continue;
         if (g_liveHexids.count(st.sourceHexid)) {
-            lf_queueRemoving(st);
+            gf_queueStaticRemoval(st);
             continue;
         }
         auto e = std::find_if(g_ptList.begin(), g_ptList.end(),
                               [&](const PtEntry& p) { return lf_ptMatchesStatic(st, p); });
         if (e == g_ptList.end() || static_cast<uint32_t>(e->standId) != st.standId) {
-            lf_queueRemoving(st);
+            gf_queueStaticRemoval(st);
             continue;
         }
         lf_keep(st);
@@ -314,7 +315,7 @@ void lf_dropStaticsNotInPt(bool full, uint64_t slotValue) {
             if (gf_sameName(e->airline, st.airline) && gf_sameName(e->type, st.type)) g_ptList.erase(e);
             continue;
         }
-        lf_queueRemoving(st);
+        gf_queueStaticRemoval(st);
     }
 }
 

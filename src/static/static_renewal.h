@@ -17,6 +17,7 @@ struct StaticCheck {
     uint32_t standId = 0;
     uint32_t hexid = 0;
     uint8_t renew = 0;  // to be placed again with its second callsign
+    bool fitted = false;  // from the fit; the trim takes these before parked traffic
 };
 
 // Phase 1: callsign gathering on, the parked traffic asked for (answered on the reader thread).

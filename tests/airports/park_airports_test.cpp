@@ -145,6 +145,7 @@ TEST_F(ParkAirportsTest, SavingTheFrontEntryNeverOverwritesAnUnreadableFile) {
 TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
     tst_writeFile(kMyParkAirportsFile, "EDDF\nLSZH\n");
     lf_readMyParkAirports();
+    g_currentSlot = gf_packSlot(20, 3);  // static parking computes at once and unlocks the controls
     restartLog();
     userAt(northOf(kZurich, 10), 5000, false);
     gf_watchParkAirport(false);

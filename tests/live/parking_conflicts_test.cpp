@@ -235,4 +235,27 @@ TEST_F(ParkingConflictsTest, MaxParkRemovesTheLongestParked) {
     EXPECT_EQ(gf_capturedLog(), "A2      : EZY2* static max park exceeded, removed\n");
 }
 
+// Max park takes the fitted statics before those of the feed's parked traffic, each kind
+// placed longest ago first.
+TEST_F(ParkingConflictsTest, MaxParkTakesFittedStaticsBeforeParkedTraffic) {
+    g_currentSlot = gf_packSlot(20, 1);
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
+    const std::tuple<const char*, uint32_t, int> statics[] = {
+        {"SWR1*", 0, 10}, {"EZY2*", 1, 12}, {"EZY3*", 1, 14}};
+    for (const auto& [callsign, fitted, slot] : statics) {
+        g_staticAircraft.push_back(staticAc(11 + g_staticAircraft.size(), callsign, "B738", 1));
+        g_staticAircraft.back().noSourceHexid = fitted;
+        g_staticAircraft.back().parkSlot = gf_packSlot(slot, 1);
+    }
+    std::vector<std::string> removed;
+    for (int call = 0; call < 3; ++call) {
+        gf_maxParkCheck(1, 1);
+        for (const AircraftRec& st : g_staticAircraft)
+            if (st.lifeState == removingfromsim) removed.push_back(st.callsign);
+        std::erase_if(g_staticAircraft,
+                      [](const AircraftRec& st) { return st.lifeState == removingfromsim; });
+    }
+    EXPECT_EQ(removed, (std::vector<std::string>{"EZY2*", "EZY3*", "SWR1*"}));
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // Static parking tests: the tick harness, stands laid out in metres, Monday 10:00, and builders.
 #pragma once
+#include <algorithm>
 #include <string>
 
 #include <fmt/format.h>
@@ -51,6 +52,26 @@ protected:
         ac.objectId = 800 + hexid % 100, ac.standId = standId;
         ac.stream.push_back(PosSample{});
         return ac;
+    }
+    // Stands laid out as tst_addStands does, but on the harness airport, where the object scans
+    // of the stand-in find the statics.
+    static void standsAtHarness(std::initializer_list<TestStand> stands) {
+        tst_addStands(stands, false);
+        for (Stand& s : g_stands) {
+            s.latitude += kHarnessLat - kStandOrigin.lat;
+            s.longitude += kHarnessLon - kStandOrigin.lon;
+        }
+        gf_numberStands();
+    }
+    // "stand callsign" of every static object in the stand-in simulator, sorted.
+    static std::vector<std::string> staticObjects() {
+        std::vector<std::string> out;
+        for (const StandinObject& o : gf_standinObjects()) {
+            const AircraftRec* st = gf_findStaticByObjectId(o.id);
+            if (st != nullptr) out.push_back(fmt::format("{} {}", gf_standNameOfId(st->standId), o.atcId));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
     }
     static std::vector<std::string> plan() {  // "stand callsign offset first" of each PT entry
         std::vector<std::string> out;

@@ -48,6 +48,13 @@ std::vector<LabInvariant> lab_defaultInvariants();
 // An occupied mark always has its holder standing on that stand.
 std::vector<LabWorldInvariant> lab_defaultWorldInvariants();
 
+// Static parking against the simulator, for soaks with static aircraft (flight_lab_static.cpp):
+// "statics leave" (no static stays in removingfromsim longer than its paced removal takes),
+// "objects owned" (no object of the stand-in outlives its create without a record), "one aircraft
+// per stand" (statics that stay and live aircraft parked), "controls locked while planned" (the
+// parking controls stay locked while the PT list holds entries). Each call starts fresh.
+std::vector<LabWorldInvariant> lab_staticWorldInvariants();
+
 // "landing" (down within 60 s of the feed, plus the sink at 600 ft/min without an approach),
 // "terrain" (never below the ground), "rates" (climb step; at most 3 x the reports + 100 kt),
 // "ground feed" (no climb in the air while every sample is on the ground, but for a take-off).
