@@ -24,7 +24,6 @@ constexpr double kGearUpAglFt = 2400, kFlapsOneAglFt = 2000;
 constexpr double kDescentRateFpm = -250, kClimbRateFpm = 400, kGoAroundRateFpm = 600;
 constexpr double kFeedClimbsAgainFpm = 100;
 constexpr double kTicksPerMinute = 6000;
-constexpr double kTicksPerHour = 360000;
 constexpr double kNoseUp3Rad = -0.05235987755982989;
 constexpr double kPitchPer600FpmRad = gf_degToRad(2.2);
 constexpr size_t kFirstSkipSample = 3, kLastSkipSample = 10;

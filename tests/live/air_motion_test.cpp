@@ -4,10 +4,12 @@
 
 #include <fmt/format.h>
 
+#include "core/errors.h"
 #include "core/log.h"
 #include "live/air_motion_legs.h"
 #include "live_fixture.h"
 #include "support/sim_commands.h"
+#include "support/slot_builders.h"
 
 namespace {
 
@@ -282,11 +284,15 @@ TEST_F(AircraftRecTest, EveryCategoryTakesItsDocumentedFlightLimits) {
     struct Row {
         const char* type;
         CategoryMotion m;
+        double rotationKt, bankDeg, bankStepDeg, pitchStepDeg;  // the air limits
     };
     const Row rows[] = {
-        {"C172", {-9, -15, 0.15, 0.5, 5, 250, 250, 100, 200}},  {"C56X", {-8, -18, 0.1, 0.75, 4.5, 300, 300, 200, 250}},
-        {"B738", {-6, -16.5, 0.07, 0.6, 4, 400, 350, 200, 300}}, {"B744", {-5, -12.5, 0.05, 0.5, 3, 450, 450, 250, 400}},
-        {"F16", {-6, -20, 0.1, 1.0, 4.5, 150, 150, 100, 200}},   {"EC35", {-20, -30, 0.2, 0.75, 5, 100, 100, 100, 100}},
+        {"C172", {-9, -15, 0.15, 0.5, 5, 250, 250, 100, 200}, 90, 40, 0.035, 0.01},
+        {"C56X", {-8, -18, 0.1, 0.75, 4.5, 300, 300, 200, 250}, 110, 35, 0.0275, 0.0085},
+        {"B738", {-6, -16.5, 0.07, 0.6, 4, 400, 350, 200, 300}, 140, 30, 0.02, 0.0075},
+        {"B744", {-5, -12.5, 0.05, 0.5, 3, 450, 450, 250, 400}, 150, 20, 0.015, 0.005},
+        {"F16", {-6, -20, 0.1, 1.0, 4.5, 150, 150, 100, 200}, 220, 90, 0.1, 0.03},
+        {"EC35", {-20, -30, 0.2, 0.75, 5, 100, 100, 100, 100}, 0, 75, 0.06, 0.03},
     };
     for (int32_t category = 0; category < 6; ++category) {
         const Row& row = rows[category];
@@ -304,11 +310,22 @@ TEST_F(AircraftRecTest, EveryCategoryTakesItsDocumentedFlightLimits) {
         EXPECT_NEAR(gf_radToDeg(rec.turnRate), row.m.turnRateDeg, 1e-12);
         EXPECT_NEAR(std::fabs(gf_radToDeg(rec.rotationPitch) - row.m.rotationPitchDeg), std::fabs(row.m.rotationPitchDeg) * 0.025, 1e-9);
         EXPECT_NEAR(std::fabs(gf_radToDeg(rec.climbPitch) - row.m.climbPitchDeg), std::fabs(row.m.climbPitchDeg) * 0.05, 1e-9);
+        const AirLimits& a = gf_airLimits(category);
+        EXPECT_EQ(a.rotationSpeedKt, row.rotationKt);
+        EXPECT_NEAR(gf_radToDeg(a.maxBank), row.bankDeg, 1e-12);
+        EXPECT_NEAR(gf_radToDeg(a.maxBankStep), row.bankStepDeg, 1e-12);
+        EXPECT_NEAR(gf_radToDeg(a.maxPitchStep), row.pitchStepDeg, 1e-12);
     }
+    // Out of the tables: the text the log lines of a failed update quote.
     for (int32_t missing : {-1, 6}) {
-        EXPECT_THROW(gf_categoryMotion(missing), std::out_of_range);
-        EXPECT_THROW(gf_airLimits(missing), std::out_of_range);
+        SCOPED_TRACE(missing);
+        EXPECT_EQ(tst_rangeError([=] { gf_categoryMotion(missing); }), kMapKeyError);
+        EXPECT_EQ(tst_rangeError([=] { gf_airLimits(missing); }), kMapKeyError);
     }
+    EXPECT_EQ(tst_rangeError([] { gf_flightStateName(8); }), kMapKeyError);
+    EXPECT_EQ(tst_rangeError([] { gf_lifeStateName(5); }), kMapKeyError);
+    EXPECT_EQ(gf_flightStateName(7), "birth");
+    EXPECT_EQ(gf_lifeStateName(4), "removingfromsim");
 }
 
 }  // namespace

@@ -126,4 +126,18 @@ TEST_F(ParkingSlotsTest, HexidValues) {
     EXPECT_EQ(g_hexidValues[0].hexid, kHexid + 1);
 }
 
+// The half-hours of a stay, counted back from now over midnight and the week's end; a count
+// outside 0..336 is refused with the bitset's text.
+TEST_F(ParkingSlotsTest, SlotsBeforeCountBackOverMidnight) {
+    EXPECT_EQ(gf_slotsBefore(4, tst_at(kMon, 1)), (SlotList{1, 0, 47, 46}));
+    EXPECT_EQ(gf_slotsBefore(1, tst_at(kSun, 47)), (SlotList{47}));
+    EXPECT_TRUE(gf_slotsBefore(0, tst_at(kMon, 20)).empty());
+    const SlotList week = gf_slotsBefore(336, tst_at(kMon, 20));
+    ASSERT_EQ(week.size(), 336u);
+    EXPECT_EQ(std::make_tuple(week[20], week[21], week[335]), std::make_tuple(0, 47, 21));
+    for (int bad : {-1, 337})
+        EXPECT_EQ(tst_rangeError([&] { gf_slotsBefore(bad, tst_at(kMon, 20)); }), kBitsetPositionError)
+            << bad;
+}
+
 }  // namespace

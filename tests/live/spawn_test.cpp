@@ -113,6 +113,42 @@ TEST_F(SpawnTest, IdentityDecidesTheLiveryOrTheErasure) {
     EXPECT_TRUE(g_unmatchedAircraft.contains("XYZ B744 N744X"));
 }
 
+// The live limit counts every aircraft in the simulator or on its way there; a farther active
+// one makes room, but only for a candidate the identity checks let through.
+TEST_F(SpawnTest, LiveLimitCountsAircraftOnTheirWayAndMakesRoomForGoodCandidatesOnly) {
+    const struct Row {
+        const char* what;
+        uint32_t first, second;  // life states of the two aircraft there; an active one is 30 nm out
+        const char* callsign;
+        uint32_t candidate, firstAfter;
+    } rows[] = {
+        {"one created, one respawning", adding2sim, liveryrespawn, "DLH4AB", buffer, adding2sim},
+        {"one respawning, one created", liveryrespawn, adding2sim, "DLH4AB", buffer, liveryrespawn},
+        {"removed and buffered ones do not count", removingfromsim, buffer, "DLH4AB", adding2sim, removingfromsim},
+        {"a farther active one makes room", active, adding2sim, "DLH4AB", adding2sim, removingfromsim},
+        {"not for a blocked callsign", active, adding2sim, "BLK1", buffer, active},
+        {"not for an unreal callsign", active, adding2sim, "TOOLONGCS", buffer, active},
+    };
+    BLOCK_CALLSIGN.set("BLK1");
+    MAX_LIVE_SEL.set(2);
+    tst_userAt(true);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_liveRecords.clear();
+        uint32_t hexid = kHexid;
+        for (const uint32_t state : {r.first, r.second}) {
+            LiveAircraft other;
+            other.hexid = ++hexid, other.callsign = "SWR" + std::to_string(hexid % 100), other.type = "B738";
+            other.lifeState = state, other.objectId = hexid % 100;
+            other.lat = kHarnessLat + 0.5, other.lon = kHarnessLon;
+            gf_addLiveAircraft(std::move(other));
+        }
+        LiveAircraft& ac = tst_candidate(kHexid, Candidate{.callsign = r.callsign});
+        lf_spawnDecision(ac);
+        EXPECT_EQ(std::make_tuple(ac.lifeState, g_liveRecords[0].lifeState), std::make_tuple(r.candidate, r.firstAfter));
+    }
+}
+
 // Standing at the park airport it starts parked on the stand under it; elsewhere it taxis.
 TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
     const LatLon stand = gf_destinationPoint({kHarnessLat, kHarnessLon}, 0, 3000);

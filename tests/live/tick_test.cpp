@@ -4,10 +4,12 @@
 
 #include <fmt/format.h>
 
+#include "airports/stand.h"
 #include "core/clock.h"
 #include "core/params.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
+#include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
 #include "platform/window_model.h"
@@ -120,8 +122,14 @@ TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
     feedTrack(kHexid, "DLH4AB", "DLH", "B738", tst_inbound());
     tickUntil([] { return g_tickCounter == 550 + kCreateBindLimitTicks; });
     EXPECT_EQ(live(kHexid)->lifeState, adding2sim);
+    // As if it were meant for a stand: the withdrawn aircraft lets go of it.
+    g_stands.emplace_back("A1", std::vector<StandOption>{}, kHarnessLat, kHarnessLon, 0.0, 30, false, false, false);
+    gf_numberStands();
+    live(kHexid)->standId = 1;
+    ASSERT_TRUE(gf_takeStand(*live(kHexid)));
     tick();
     EXPECT_EQ(live(kHexid)->withdrawn, 1);
+    EXPECT_FALSE(g_stands[0].occupied);
     tick();
     EXPECT_EQ(live(kHexid), nullptr) << "erased at the end of the next update";
     EXPECT_NE(newLog().find("===> lf_handleAddingStack EGLL->EDDF DLH4AB    DLH B738 not created within 30 s, withdrawn\n"),
@@ -131,16 +139,36 @@ TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
     EXPECT_EQ(newLog(), fmt::format("===> gf_handleSimEvents: object 3 of hexid {} has no aircraft, removed\n", kHexid));
 }
 
-// A spawned aircraft whose samples are all gone when its create comes up is removed instead.
+// A spawned aircraft whose samples are all gone, or that has no callsign, when its create comes
+// up is removed instead of created; an active aircraft whose samples are all gone is removed.
 TEST_F(TickTest, SpawnedAircraftWithoutSamplesIsRemovedNotCreated) {
+    const struct Row {
+        const char* callsign;
+        bool samples;
+        uint32_t lifeState;
+        const char* log;  // how the first log line starts
+    } rows[] = {
+        {"DLH4AB", false, adding2sim, "lf_handleAddingStack stream empty ?"},
+        {"", true, adding2sim, "lf_handleAddingStack  "},
+        {"DLH4AB", false, active, "updateLiveAc stream empty ?"},
+    };
     startFlight();
-    LiveAircraft& ac = g_liveRecords.emplace_back();
-    ac.hexid = kHexid, ac.callsign = "DLH4AB", ac.lifeState = adding2sim;
-    g_hexidStack = {kHexid};
-    tick();
-    EXPECT_TRUE(g_createDeque.empty() && g_hexidStack.empty());
-    EXPECT_EQ(live(kHexid)->withdrawn, 1);
-    EXPECT_EQ(newLog().rfind("lf_handleAddingStack stream empty ?", 0), 0u);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.log);
+        LiveAircraft& ac = g_liveRecords.emplace_back();
+        ac.hexid = kHexid, ac.callsign = r.callsign, ac.lifeState = r.lifeState, ac.objectId = 0;
+        if (r.samples) ac.stream = {PosSample{.lat = kHarnessLat, .lon = kHarnessLon, .alt = 3000, .airborne = 1}};
+        if (r.lifeState == adding2sim) g_hexidStack = {kHexid};
+        tick();
+        EXPECT_TRUE(g_createDeque.empty() && g_hexidStack.empty());
+        // Withdrawn (erased at the next update) when its create was due, erased at once when active.
+        const LiveAircraft* left = live(kHexid);
+        EXPECT_TRUE(r.lifeState == active ? left == nullptr : left && left->withdrawn == 1);
+        tick();
+        EXPECT_EQ(live(kHexid), nullptr);
+        const std::string log = newLog();
+        EXPECT_EQ(log.rfind(r.log, 0), 0u) << log;
+    }
 }
 
 // A stop raised during the per-second step (through the clock it reads) ends the pass there.
