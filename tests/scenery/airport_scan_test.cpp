@@ -6,6 +6,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/apf_fixture.h"
+#include "airports/stock.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "core/tasks.h"
@@ -51,6 +52,7 @@ BglAirportSpec lf_airport(const char* icao, int stands, int helipads = 0) {
 
 const char* const kStockSuitable =
     R"(<meta/><parameters><parameter name="Qf_real" value="40"/><parameter name="RT_traffic_week" value="33"/></parameters>)";
+const char* const kHandmade = R"(<meta/><parameters><parameter name="handmade" value="true"/></parameters>)";
 
 TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     bgl("ORBX/a.bgl", {lf_airport("LOWI", 3), lf_airport("LOWS", 1, 1), lf_airport("EDNY", 1)});
@@ -105,6 +107,88 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     EXPECT_EQ(gf_windowStats().orbxAirportsDone, 1);
     EXPECT_EQ(gf_windowStats().tbloFileCount, 2);
     EXPECT_EQ(g_runningWorkers.load(), 0);
+}
+
+// A user's own parking files stay where they are and as they are, scan after scan: no
+// generated file replaces them, and none goes to TBLO, which the next scan empties.
+TEST_F(AirportScanTest, HandMadeFilesSurviveScans) {
+    bgl("ORBX/a.bgl", {lf_airport("LOWI", 3)});      // linked
+    bgl("Aerosoft/b.bgl", {lf_airport("EDDM", 3)});  // linked, and more stands than archived
+    bgl("Other/d.bgl", {lf_airport("LOWG", 2)});     // generated
+    const char* const files[] = {"airports/my_ORBX/LOWI.xml", "airports/my_thirdparty/EDDM.xml",
+                                 "airports/my_thirdparty/LOWG.xml"};
+    for (const char* file : files) tst_writeFile(file, kHandmade);
+    for (const char* icao : {"LOWI", "EDDM", "LOWG"})
+        tst_writeFile(fmt::format("site/P3D/archive/stock/{}.xml", icao), kStockSuitable);
+    for (int scan = 0; scan < 2; ++scan) {
+        SCOPED_TRACE(scan);
+        SCAN_AIRPORTS.set(true);
+        gf_scanAddonAirports();
+        for (const char* file : files) EXPECT_EQ(tst_readFile(file), kHandmade) << file;
+        EXPECT_FALSE(fs::exists("TBLO"));
+        EXPECT_TRUE(fs::exists("airports/my_ORBX/LOWI.txt"));
+        const std::string log = tst_readFile(kAirportsScanLog);
+        EXPECT_EQ(log.find("Generated"), std::string::npos);
+        EXPECT_NE(log.find("EDDM.xml kept: hand-made\nLOWG.xml kept: hand-made\nLOWI.xml kept: hand-made\n"),
+                  std::string::npos);
+        EXPECT_EQ(gf_windowStats().orbxAirportsDone, 1);
+    }
+}
+
+TEST_F(AirportScanTest, ManyFilesAStopAndBadFolders) {
+    for (int i = 0; i < 20; ++i)
+        bgl(fmt::format("Other/s{}/f{}.bgl", i % 3, i),
+            {lf_airport(fmt::format("LO{:02}", i + 10).c_str(), 1)});
+    afolder1.set("D:\\Missing");
+    afolder2.set("D:\\Addons\\Other\\s0\\f0.bgl");
+    gf_scanAddonAirports();
+    EXPECT_EQ(files("airports/my_thirdparty").size(), 20u);
+    EXPECT_NE(gf_capturedLog().find("D:\\Missing does not exist, skipped!"), std::string::npos);
+    EXPECT_NE(gf_capturedLog().find("D:\\Addons\\Other\\s0\\f0.bgl is not a folder name, skipped!"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists("TBLO"));  // nothing to learn off line
+    EXPECT_NE(gf_capturedLog().find("All your third party airports are done, no off line learning needed."),
+              std::string::npos);
+
+    SCAN_AIRPORTS.set(true);
+    gf_stopRunWith(ExitState::UserClosedSim);
+    gf_scanAddonAirports();
+    EXPECT_TRUE(files("airports/my_thirdparty").empty());
+    EXPECT_TRUE(SCAN_AIRPORTS.value());
+    EXPECT_NE(gf_capturedLog().find("Airports scan stopped before its end: SCAN_AIRPORTS stays set"),
+              std::string::npos);
+    // A walk asked to stop starts no task.
+    lf_scanFolderTree("D:\\Addons");
+    EXPECT_TRUE(files("airports/my_thirdparty").empty());
+    EXPECT_EQ(g_runningWorkers.load(), 0);
+}
+
+TEST_F(AirportScanTest, FolderErrorsAndAFailingSite) {
+    struct Row {
+        const char* folder;
+        int code;
+    };
+    const Row rows[] = {{"", 49}, {"D:\\Addons\\Stock\\x", 42}};
+    for (const Row& r : rows) {
+        afolder0.set(r.folder);
+        try {
+            gf_scanAddonAirports();
+            ADD_FAILURE() << r.folder;
+        } catch (const qtk::UserErrorException& e) {
+            EXPECT_EQ(e.code(), r.code);
+        }
+        EXPECT_TRUE(SCAN_AIRPORTS.value());
+    }
+    afolder0.set("D:\\Addons");
+    // A site that cannot be reached: after the first failed transfer no airport is probed.
+    bgl("Other/d.bgl", {lf_airport("LOWG", 1), lf_airport("LOWH", 1)});
+    setenv("TRELVO_DOWNLOAD_BASE", fmt::format("http://127.0.0.1:{}/", tst_deadLocalPort()).c_str(), 1);
+    gf_scanAddonAirports();
+    EXPECT_NE(
+        gf_capturedLog().find("===> 2 airports not checked for off line learning: the download site failed"),
+        std::string::npos);
+    EXPECT_EQ(gf_siteTransferCount(), 1);
+    EXPECT_FALSE(fs::exists("TBLO"));
 }
 
 }  // namespace
