@@ -85,11 +85,18 @@ TEST_F(LiveryScanTest, EqualLiveriesMeetInTheDedupeAndTheLowerPathWinsATitle) {
                       c = (folder_ / "c").string();
     cfg(a, "z", {lf_liv("SWR", "A320", "Swiss", "HB-1")});
     cfg(a, "y", {lf_liv("SWR", "A320", "Swiss", "HB-9")});  // same title, lower path: wins in a
-    cfg(b, "m", {lf_liv("SWR", "A320", "Swiss", "HB-2")});
+    // b's file is UTF-16, as some installers write it.
+    std::string utf16 = "\xff\xfe";
+    for (char ch : gf_aircraftCfgSection(0, lf_liv("SWR", "A320", "Swiss", "HB-2"))) utf16 += {ch, '\0'};
+    tst_writeFile(fs::path(b) / "m" / "aircraft.cfg", utf16);
     cfg(c, "m", {lf_liv("SWR", "A320", "Swiss", "HB-9")});
+    fs::create_directories(folder_ / "d");
     g_hardwareConcurrency = 3;
     gf_setChecked(SCAN_LIVERIES.controlId(), true);
-    EXPECT_EQ(scanManual({a, b, c}), (Strings{"Swiss HB-2", "Swiss HB-9"}));
+    EXPECT_EQ(scanManual({a, b, c, (folder_ / "d").string()}), (Strings{"Swiss HB-2", "Swiss HB-9"}));
+    EXPECT_NE(gf_capturedLog().find("1 liverie found in " + c + "\nNo liveries found in " +
+                                    (folder_ / "d").string() + "\n3 in total\n"),
+              std::string::npos);
     EXPECT_FALSE(gf_controlState(SCAN_LIVERIES.controlId()).checked);
     EXPECT_EQ(g_runningWorkers.load(), 0);
     EXPECT_FALSE(SCAN_LIVERIES.value());
@@ -149,17 +156,31 @@ TEST_F(LiveryScanTest, AFailedWriteRaisesAndASecondScanStartsFromEmptyLists) {
     newLog();
     gf_scanLiveries();
     const std::string log = newLog();
+    EXPECT_NE(log.find("\nNo errors\n\nInformation:\n"), std::string::npos);
+    EXPECT_EQ(log.find("in total"), std::string::npos);  // one folder
     EXPECT_EQ(log.find("code fixes"), std::string::npos);
     EXPECT_EQ(log.find("liveries updated"), std::string::npos);
     EXPECT_FALSE(fs::exists(g_fixesFile));
     EXPECT_FALSE(fs::exists(g_outputErrorsFolder));
-    // Fixes.txt that cannot be written says why, and the summary goes on.
-    lf_addFixLine("[fltsim.0] icao_airline swr => SWR in x");
-    tst_writeFile(fs::path(g_fixesFile) / "blocker", "");
+    // Report files that cannot be written say so, Fixes.txt with the reason, and the summary
+    // goes on; an errors folder holding other files stays, with the first failure logged.
+    tst_writeFile(fs::path(g_outputErrorsFolder) / "other.txt", "");
     newLog();
+    lf_removeOldScanFiles();
+    EXPECT_EQ(
+        newLog().rfind(
+            "problems with removing previous files: filesystem error: cannot remove: Directory not empty", 0),
+        0u);
+    lf_addInvalidAirline("SWISS", "x");
+    lf_addInvalidModel("XX99", "x");
+    lf_addFixLine("[fltsim.0] icao_airline swr => SWR in x");
+    for (const char* file : {g_fixesFile, g_invalidModelsFile}) tst_writeFile(fs::path(file) / "blocker", "");
     lf_writeScanReports();
-    EXPECT_EQ(newLog(), "\nErrors:\nError writing file " + (folder_ / g_fixesFile).string() +
-                            ": Is a directory\n1 code fixes, see " + (folder_ / g_fixesFile).string() +
+    const auto full = [this](const char* file) { return (folder_ / file).string(); };
+    EXPECT_EQ(newLog(), "\nErrors:\n1 invalid airline code, see " + full(g_invalidAirlinesFile) +
+                            "\n1 invalid model code, see " + full(g_invalidModelsFile) +
+                            "\n===> Could not write " + full(g_invalidModelsFile) + "\nError writing file " +
+                            full(g_fixesFile) + ": Is a directory\n1 code fixes, see " + full(g_fixesFile) +
                             "\n\nInformation:\n");
 }
 

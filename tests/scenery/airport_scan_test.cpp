@@ -55,16 +55,20 @@ const char* const kStockSuitable =
 const char* const kHandmade = R"(<meta/><parameters><parameter name="handmade" value="true"/></parameters>)";
 
 TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
-    bgl("ORBX/a.bgl", {lf_airport("LOWI", 3), lf_airport("LOWS", 1, 1), lf_airport("EDNY", 1)});
+    // Publishers by the path in any letter case: "orbx", and the second name of Aerosoft's entry.
+    bgl("orbx/a.bgl", {lf_airport("LOWI", 3), lf_airport("LOWS", 1, 1), lf_airport("EDNY", 1)});
     fs::create_directories("airports/my_ORBX/EDNY.txt");  // the link cannot be written: generated instead
-    bgl("Aerosoft/b.BGL", {lf_airport("EDDM", 3), lf_airport("EGLL", 1), lf_airport("EDDF", 1)});
+    bgl("mega airport munich/b.BGL", {lf_airport("EDDM", 3), lf_airport("EGLL", 1), lf_airport("EDDF", 1)});
     bgl("My Sceneries/c.bgl", {lf_airport("LOWK", 2)});
     bgl("Other/d.bgl", {lf_airport("LOWG", 2), lf_airport("LOWL", 0), lf_airport("LOWZ", 1)});
     fs::create_directories("airports/my_thirdparty/LOWZ.xml/x");  // LOWZ.xml cannot be written
     for (const char* never : {"Other/e.Bgl", "Other/statics/f.bgl", "Other/x_heliports/g.bgl", "Stock/h.bgl"})
         bgl(never, {lf_airport("LZZZ", 1)});
     tst_writeFile("airports/my_thirdparty/LSZH.xml", R"(<parameters><parameter name="handmade" value="true"/></parameters>)");
-    tst_writeFile("airports/my_thirdparty/OLD1.txt", "archive/stock/OLD1.xml\n");
+    // What the last scan left goes: links, a half-written file, an old TBLO file.
+    for (const char* old : {"airports/my_thirdparty/OLD1.txt", "airports/my_ORBX/OLD2.TXT",
+                            "airports/my_thirdparty/EDDM.xml.7.part", "TBLO/STALE.xml"})
+        tst_writeFile(old, "archive/stock/OLD1.xml\n");
     tst_writeFile("site/P3D/archive/stock/LOWS.xml", kStockSuitable);
     tst_writeFile("site/P3D/archive/stock/EDDM.xml", kStockSuitable);
     g_apfHandmade = true;
@@ -77,17 +81,23 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     EXPECT_EQ(tst_readFile("airports/my_thirdparty/LOWK.txt"), "archive/thirdparty/My%20Sceneries/LOWK.xml\n");
     EXPECT_EQ(tst_readFile("airports/my_ORBX/LOWI.txt"), "archive/simaddon/LOWI.xml\n");
     const std::string log = tst_readFile(kAirportsScanLog);
-    for (const char* line : {"Scanning for addon airports in D:\\Addons\n", "from filename => publisher simaddon\n",
-                             "simaddon airport LOWI linked to archive/simaddon/LOWI.xml\n",
-                             "LOWS does not exist as simaddon\n", "Generated LOWS.xml: 2 positions, of which 1 helipad\n",
-                             "===> EDDM has 3 parkpos while archived one has 2\n", "Generated EDDM.xml: 3 positions\n",
-                             "thirdparty Aerosoft EDDF does not exist\n",
-                             "===> Linking EDNY to archive/simaddon/EDNY.xml did not succeed\n",
-                             "===> Generating airports/my_thirdparty/LOWZ.xml did not succeed\n"}) {
+    for (const char* line :
+         {"Scanning for addon airports in D:\\Addons\n", "from filename => publisher simaddon\n",
+          "simaddon airport LOWI linked to archive/simaddon/LOWI.xml\n", "LOWS does not exist as simaddon\n",
+          "Generated LOWS.xml: 2 positions, of which 1 helipad\n",
+          "===> EDDM has 3 parkpos while archived one has 2\n", "Generated EDDM.xml: 3 positions\n",
+          "thirdparty Aerosoft EDDF does not exist\n",
+          "===> Linking EDNY to archive/simaddon/EDNY.xml did not succeed\n",
+          "===> Generating airports/my_thirdparty/LOWZ.xml did not succeed\n",
+          "LSZH.xml kept: hand-made\n"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(log.find("LZZZ"), std::string::npos);
     EXPECT_EQ(log.find("LOWK has"), std::string::npos);  // as many stands as archived: linked only
+    EXPECT_EQ(log.find("thirdparty unknown"), std::string::npos);  // an unknown publisher has no archive
+    for (const char* line : {"LOWS copied to TBLO/LOWS.xml\n", "EDDM copied to TBLO/EDDM.xml\n",
+                             "===> \nzip folder 'TBLO', and mail to airports@trelvo.net\n"})
+        EXPECT_NE(gf_capturedLog().find(line), std::string::npos) << line;
 
     // The generated file reads back: stands sorted by name, the name decoded, never hand-made.
     ApfSource source;
@@ -117,14 +127,16 @@ TEST_F(AirportScanTest, HandMadeFilesSurviveScans) {
     bgl("Other/d.bgl", {lf_airport("LOWG", 2)});     // generated
     const char* const files[] = {"airports/my_ORBX/LOWI.xml", "airports/my_thirdparty/EDDM.xml",
                                  "airports/my_thirdparty/LOWG.xml"};
-    for (const char* file : files) tst_writeFile(file, kHandmade);
+    const std::string marked[] = {kHandmade, kHandmade,
+                                  R"(<meta><info name="handmade" value="true"/></meta>)"};
+    for (int i = 0; i < 3; ++i) tst_writeFile(files[i], marked[i]);
     for (const char* icao : {"LOWI", "EDDM", "LOWG"})
         tst_writeFile(fmt::format("site/P3D/archive/stock/{}.xml", icao), kStockSuitable);
     for (int scan = 0; scan < 2; ++scan) {
         SCOPED_TRACE(scan);
         SCAN_AIRPORTS.set(true);
         gf_scanAddonAirports();
-        for (const char* file : files) EXPECT_EQ(tst_readFile(file), kHandmade) << file;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(tst_readFile(files[i]), marked[i]) << files[i];
         EXPECT_FALSE(fs::exists("TBLO"));
         EXPECT_TRUE(fs::exists("airports/my_ORBX/LOWI.txt"));
         const std::string log = tst_readFile(kAirportsScanLog);
@@ -164,6 +176,8 @@ TEST_F(AirportScanTest, ManyFilesAStopAndBadFolders) {
 }
 
 TEST_F(AirportScanTest, FolderErrorsAndAFailingSite) {
+    // A scan that ends in an error before its walk leaves the last scan's files alone.
+    tst_writeFile("airports/my_thirdparty/OLD.txt", "archive/stock/OLD.xml\n");
     struct Row {
         const char* folder;
         int code;
@@ -179,6 +193,12 @@ TEST_F(AirportScanTest, FolderErrorsAndAFailingSite) {
         }
         EXPECT_TRUE(SCAN_AIRPORTS.value());
     }
+    EXPECT_TRUE(fs::exists("airports/my_thirdparty/OLD.txt"));
+    fs::create_directories("drives/D/Addons/Empty");
+    afolder0.set("D:\\Addons\\Empty");
+    gf_scanAddonAirports();
+    EXPECT_NE(gf_capturedLog().find("Warning: Scan has not found any add-on airports\n"), std::string::npos);
+    SCAN_AIRPORTS.set(true);
     afolder0.set("D:\\Addons");
     // A site that cannot be reached: after the first failed transfer no airport is probed.
     bgl("Other/d.bgl", {lf_airport("LOWG", 1), lf_airport("LOWH", 1)});

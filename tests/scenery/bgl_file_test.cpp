@@ -179,6 +179,7 @@ TEST_F(BglFileTest, NameAndEntryRules) {
     a.helipads = {{0.00005, 0.00009, 10.f, 0.f}, {0.0002, 0.0, 10.f, 90.f}};
     for (int i = 0; i < 12; ++i) a.parkings.push_back(lf_park(10, 12, 2, 25.0f, {7, 8}));
     a.parkings.push_back(lf_park(12, 7));
+    a.parkings.push_back(lf_park(10, 14, 8, NAN));
     const RecordingSink sink = decode({a});
     std::vector<std::string> names;
     for (const Stand& s : sink.airports.at(0).stands) names.push_back(s.name);
@@ -186,7 +187,8 @@ TEST_F(BglFileTest, NameAndEntryRules) {
                                                "g12f", "g12g", "g12h", "g12i", "g12j", "A7"}));
     EXPECT_EQ(g_scanMessages,
               (std::vector<std::string>{"lat/lon helipad incorrect (skipped): 0.000050,0.000090",
-                                        "===> Warning: more than 10 duplicate IDs g12 in D:\\s\\a.bgl"}));
+                                        "===> Warning: more than 10 duplicate IDs g12 in D:\\s\\a.bgl",
+                                        "Skipped position with radius NAN m in D:\\s\\a.bgl"}));
 }
 
 TEST_F(BglFileTest, AirportHeaderRules) {
@@ -217,6 +219,8 @@ TEST_F(BglFileTest, AirportHeaderRules) {
         {tst_packIcao("K2A0"), 0, {x43 + "\xe2\x82\xac"}, x43, 0, true},
         {tst_packIcao("K2A0"), 0, {x43 + "\xc3\xa9"}, x43 + "\xc3\xa9", 0, true},
         {tst_packIcao("K2A0"), 0, {x45 + "\xc3\xa9"}, x45, 0, true},
+        // A Windows-1252 name keeps its last character at the cut.
+        {tst_packIcao("K2A0"), 0, {"\xfc" + x43 + "\xe9x"}, "\xc3\xbc" + x43 + "\xc3\xa9", 0, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.names.empty() ? std::to_string(r.mm) : r.names.back());
@@ -274,6 +278,14 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
     const BglAirportSpec named{0x3C, tst_packIcao("BBBB"), 0, {"Bee"}, {}, {lf_park(10, 1)}};
     std::string zeroSize = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Nm"}, {}, {lf_park(10, 1)}}});
     zeroSize.replace(150, 4, 4, '\0');  // the name record's size
+    // A name record after the airport's own record is not its name.
+    const std::string strayName = tst_bglFile({two}) + std::string("\x19\0\x0c\0\0\0Bee\0\0\0", 12);
+    // A helipad record shorter than a helipad, at the end of the file.
+    std::string shortHelipad =
+        tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {{kLat, kLon, 20.f, 0.f}}, {}}});
+    shortHelipad[94] = 76;   // the airport's record: 56 + 20 bytes
+    shortHelipad[150] = 20;  // the helipad's record
+    shortHelipad.resize(168);
     const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, ""),
                                  {},   {lf_park(10, 1)}};
     struct Row {
@@ -286,6 +298,8 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
                         {"huge section count", hugeCount, 1, 2, 2, ""},
                         {"count past the list", overcount, 1, 2, 2, ""},
                         {"next airport's name", tst_bglFile({two, named}), 2, 2, 1, ""},
+                        {"stray name", strayName, 1, 2, 2, ""},
+                        {"short helipad", shortHelipad, 1, 0, 0, ""},
                         {"list past its airport", pastRecord, 2, 2, 3, ""},
                         {"name past the end", cutName, 1, 0, 0, "! o3: 37 out of range, nrDWORDS: 40\n"},
                         {"zero size", zeroSize, 1, 0, 0,
