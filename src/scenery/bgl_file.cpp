@@ -11,7 +11,6 @@
 #include <fmt/format.h>
 
 #include "core/charset.h"
-#include "core/files.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/tasks.h"
@@ -294,6 +293,25 @@ void lf_walkRecords(const BglWords& w, std::size_t p, AirportDecoder& decoder, s
     }
 }
 
+// The file's bytes, read at once; nothing when it cannot be read, or when it is larger than
+// kMaxBglFileBytes (with its scan message): such a file costs neither memory nor time.
+std::optional<std::string> lf_readBgl(const fs::path& file, std::string_view pathText) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size < 0) return std::nullopt;
+    if (static_cast<std::uintmax_t>(size) > kMaxBglFileBytes) {
+        gf_scanMessage(
+            fmt::format("===> {} not decoded: the file is {} bytes, more than the limit of {} bytes",
+                        pathText, size, kMaxBglFileBytes));
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), size);
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
 }  // namespace
 
 BglWords::BglWords(std::string_view bytes) : bytes_(bytes), words_((bytes.size() + 3) / 4) {}
@@ -382,17 +400,8 @@ void lf_processBGLfile(const fs::path& file, std::string_view pathText, BglAirpo
         ~GiveSlotBack() { gf_taskDone(); }
     } giveSlotBack;
     try {
-        std::error_code ec;
-        const std::uintmax_t size = fs::file_size(file, ec);
-        if (!ec && size > kMaxBglFileBytes) {
-            gf_scanMessage(
-                fmt::format("===> {} not decoded: the file is {} bytes, more than the limit of {} bytes",
-                            pathText, size, kMaxBglFileBytes));
-            return;
-        }
-        std::string bytes;
-        if (gf_readWholeFile(file, bytes, kMaxBglFileBytes)) return;
-        gf_decodeBgl(bytes, pathText, sink);
+        if (const std::optional<std::string> bytes = lf_readBgl(file, pathText))
+            gf_decodeBgl(*bytes, pathText, sink);
     } catch (const std::exception&) {
         gf_logWarning(fmt::format("Exception in lf_processBGLfile: {}", pathText));
         throw;
