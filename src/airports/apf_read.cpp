@@ -66,7 +66,8 @@ std::string lf_load(std::string_view icao, const std::string& location, fs::path
     if (location.starts_with("airports")) return {};
     path = kParkAirportCopy;
     fs::create_directories(path.parent_path());
-    return lf_downloadFile(location, path);
+    // The caller learns from gf_siteWaits that the site has not answered yet, and reads again later.
+    return lf_downloadFile(location, path).value_or("the download site has not answered yet");
 }
 
 void lf_readHeader(const pugi::xml_document& doc, const std::string& location, ParkFileHeader& header,

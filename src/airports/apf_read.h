@@ -22,7 +22,9 @@ struct QualityPair {
 
 // Reads the parking file at location (from gf_findApf) for the park airport icao ("" when
 // none is set). error is "" on success, else: "gf_readApf: xml is empty", "gf_readApf: no park
-// airport set", the download's error, "{location}: could not load file: {path}",
+// airport set", the download's error (or, while the site has not answered, a text that the
+// caller ignores when gf_siteWaits has moved on: it reads again later), "{location}: could not
+// load file: {path}",
 // "{location}: refused to load (copyright)" or "no stands found". Raises
 // qtk::UserErrorException 65 "Parameter altitude not found" and 94 "Parking position {id}
 // appears more than once?". The caller clears g_stands before and gives the header's altitude

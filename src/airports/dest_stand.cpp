@@ -38,7 +38,10 @@ double gf_readDestApfForClosestStand(const Airport& airport, LatLon position, st
         if (location.empty()) return kNoStandNm;
         if (location.starts_with("airports"))
             return lf_closestStandInFile(location, position, standName).value_or(kNoStandNm);
-        if (!lf_downloadFile(location, kDownloadedApf).empty()) return kNoStandNm;
+        // Not yet answered: the caller learns it from gf_siteWaits and asks again. A failure of
+        // the site has been logged where its answer came in.
+        const std::optional<std::string> error = lf_downloadFile(location, kDownloadedApf);
+        if (!error || !error->empty()) return kNoStandNm;
         const std::optional<double> best = lf_closestStandInFile(kDownloadedApf, position, standName);
         // A copy that does not load stays; the next download overwrites it.
         if (best) fs::remove(kDownloadedApf);

@@ -13,6 +13,7 @@
 #include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "airports/stand_options.h"
+#include "airports/stock.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -85,9 +86,15 @@ void lf_dropParkAirport() {
     gf_removeAllStaticAircraft();
 }
 
-// Reads the park airport's file at once; a failure gives the park airport up.
+// Reads the park airport's file at once; a failure gives the park airport up. A read that
+// waits for the download site is tried again at the next watch.
 void lf_loadParkedFileNow() {
+    const uint64_t waits = gf_siteWaits();
     const std::string error = lf_readParkedFile();
+    if (gf_siteWaits() != waits) {
+        g_parkLoadPending = true;
+        return;
+    }
     if (error.empty()) {
         lf_computeStaticParking();
     } else {
@@ -147,6 +154,24 @@ void lf_chooseSoftLearning(const QualityPair& quality) {
 
 // Distances of the watch: every entry and a stable sort after a move without destination (so
 // that airports at equal distances keep their places), else the front entry alone.
+// The file of a park airport read at the next watch is asked of the site now, so that the read
+// finds it there.
+void lf_askParkedFileAhead() {
+    const std::string location = gf_findApf(g_parkAirport.code);
+    if (!location.empty() && !location.starts_with("airports")) gf_askSiteFile(location);
+}
+
+// Before the site has answered, or while a failure's back-off runs, the airport is neither
+// chosen nor given up. A failure was logged as it came in: here it is only shown.
+bool lf_heldBackOnTheGround(const std::string& code) {
+    const std::optional<SiteAnswer> held = gf_siteHoldsBack(code);
+    if (held && held->state == SiteState::Failed)
+        gf_showMessage(fmt::format("User aircraft on the ground at {}, airport file not available: {}", code,
+                                   held->reason),
+                       false);
+    return held.has_value();
+}
+
 void lf_updateDistances(LatLon user) {
     if (g_parkAirports.empty()) return;
     const bool moved = std::fabs(user.lat - g_lastWatchPosition.lat) >= kMovedDeg ||
@@ -189,19 +214,22 @@ void lf_findParkAirportInSight(LatLon user, bool loadNow) {
         gf_setEnabled(ctl::kDestination, true);
         if (g_parkAirports.empty()) return;
         const ParkAirport& front = g_parkAirports.front();
-        if (!lf_inRange(front.distance) || !lf_setParkAirport(front.code)) return;
+        if (!lf_inRange(front.distance) || gf_siteHoldsBack(front.code) || !lf_setParkAirport(front.code))
+            return;
         gf_showMessage(fmt::format("{} in sight at {:.1F} nm", front.code, front.distance), true);
-        g_parkLoadPending = true;
-        lf_beginParkingCalculation(false);
+        lf_loadParkAirport(false);
         return;
     }
+    const uint64_t waits = gf_siteWaits();
     auto closest = gf_findClosestAirport(user);
     if (!closest) {
         gf_showMessage("User aircraft on the ground, no airport in sight", true);
         return;
     }
     const std::string code = closest->get().code;
-    if (!gf_apfExists(code)) {
+    const bool exists = gf_apfExists(code);
+    if (gf_siteWaits() != waits || lf_heldBackOnTheGround(code)) return;
+    if (!exists) {
         gf_showMessage(fmt::format("User aircraft on the ground at {}, no airport file found", code), true);
         return;
     }
@@ -242,6 +270,7 @@ void lf_loadParkAirport(bool now) {
     if (!now) {
         g_parkLoadPending = true;
         lf_beginParkingCalculation(false);
+        lf_askParkedFileAhead();
         return;
     }
     g_parkLoadPending = false;
@@ -260,7 +289,9 @@ std::string lf_readParkedFile() {
     const std::string location = gf_findApf(code);
     std::string error;
     QualityPair quality;
-    if (location.empty()) {
+    if (const std::optional<SiteAnswer> held = location.empty() ? gf_siteHoldsBack(code) : std::nullopt) {
+        error = fmt::format("{} {}: airport file not available: {}", "lf_readParkedFile", code, held->reason);
+    } else if (location.empty()) {
         error = fmt::format("{} {} not found", "lf_readParkedFile", code);
     } else if (location.find("unknown") != std::string::npos) {
         error = fmt::format("{} {} has publisher:{}, {}", "lf_readParkedFile", code, "unknown", location);

@@ -1,144 +1,286 @@
 #include "airports/stock.h"
 
 #include <atomic>
-#include <chrono>
-#include <fstream>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <set>
-#include <sstream>
+#include <thread>
 
 #include <curl/curl.h>
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
 #include "airports/apf_file.h"
-#include "core/download.h"
-#include "core/files.h"
+#include "core/atomic_file.h"
+#include "core/clock.h"
+#include "core/errands.h"
 #include "core/log.h"
+#include "shell/run_control.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// What one site path gave this run: its bytes, or nothing when the transfer failed.
-std::mutex g_siteCacheMutex;
-std::map<std::string, std::optional<std::string>, std::less<>> g_siteCache;
-// Site paths the site answered it does not hold (an HTTP 4xx), as against transfers that failed.
-std::set<std::string, std::less<>> g_siteAbsent;
+constexpr int64_t kRetry100ns = int64_t{kSiteRetryMinutes} * 60 * 10'000'000;
+constexpr size_t kMinCodeLength = 2;
+constexpr size_t kMaxCodeLength = 8;
+
+// One question to the site: the probe of a file (present or not) or its download.
+struct SiteQuestion {
+    std::string url;
+    bool probe = false;
+    auto operator<=>(const SiteQuestion&) const = default;
+};
+
+// What the run thread knows of one question.
+struct Remembered {
+    std::string file;  // the file's name without ".xml": the airport code
+    SiteState state = SiteState::Pending;
+    std::string reason;
+    int64_t retryAt = 0;  // 100-ns clock: a failure is asked again from then on
+    std::string logged;   // the failure last logged, so that a steady fault is logged once
+};
+
+// The worker's side. g_workerMutex guards the worker's wake-up, its limits, and the start of the
+// thread; the questions and answers have their own lock (taken inside this one, never around it).
+std::mutex g_workerMutex;
+std::condition_variable g_workerCv;  // wakes the worker (question, end) and the waiters (answer)
+std::thread g_worker;
+std::atomic<bool> g_workerStop{false};
+TransferLimits g_limits;
 std::atomic<int> g_siteTransfers{0};
 
-std::optional<std::optional<std::string>> lf_cached(std::string_view sitePath) {
-    std::lock_guard lock(g_siteCacheMutex);
-    auto it = g_siteCache.find(sitePath);
-    if (it == g_siteCache.end()) return std::nullopt;
-    return it->second;
+void lf_wakeWorker() {
+    std::lock_guard lock(g_workerMutex);
+    g_workerCv.notify_all();
 }
 
-void lf_remember(std::string_view sitePath, std::optional<std::string> bytes) {
-    std::lock_guard lock(g_siteCacheMutex);
-    g_siteCache.insert_or_assign(std::string(sitePath), std::move(bytes));
+Errands<SiteQuestion, SiteAnswer> g_errands(lf_wakeWorker);
+
+// The run thread's side.
+std::map<SiteQuestion, Remembered> g_memory;
+uint64_t g_waits = 0;
+
+std::string lf_stockSitePath(std::string_view icao) {
+    return fmt::format("archive/stock/{}.xml", icao);
 }
 
-std::string lf_fileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return std::move(out).str();
+std::string lf_fileOf(std::string_view sitePath) {
+    return fs::path(std::string(sitePath)).stem().string();
 }
 
-// One transfer on its own handle with the short limits of a wait on the run thread.
-bool lf_transfer(const std::string& url, const fs::path& localPath, bool& absent) {
+// A parking file has a top-level meta block; an error page of the site (an HTML "not found"
+// answered with 200) has none.
+bool lf_isParkingFile(const std::string& body) {
+    pugi::xml_document doc;
+    return doc.load_buffer(body.data(), body.size()) && doc.child("meta");
+}
+
+// One transfer on a handle of its own, on the worker (or, at start-up, the run thread). Touches
+// nothing of the run thread.
+SiteAnswer lf_serve(const SiteQuestion& q, const TransferLimits& limits, const TransferStop& stop) {
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
-    if (handle) {
-        curl_easy_setopt(handle.get(), CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerS);
-        curl_easy_setopt(handle.get(), CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    }
+    std::string body;
     ++g_siteTransfers;
-    auto start = std::chrono::steady_clock::now();
-    bool ok = gf_download(handle.get(), url, localPath, false);
-    long status = 0;
-    if (!ok && handle) curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
-    absent = status >= 400 && status < 500;
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (seconds > kSlowTransferS) gf_logWarning(fmt::format("Download of {} took {:.1f} s", url, seconds));
-    return ok;
+    const TransferResult r = gf_fetch(handle.get(), q.url, body, limits, stop);
+    if (r.end == TransferEnd::Status && r.status == 404) return {SiteState::Absent, r.reason, {}};
+    if (!r.ok()) return {SiteState::Failed, r.reason, {}};
+    if (!lf_isParkingFile(body)) return {SiteState::Failed, "the answer is not a parking file", {}};
+    if (q.probe) body = {};
+    return {SiteState::Present, "", std::move(body)};
 }
 
-// The site file in localPath, fetched at most once per run; false when it cannot be had.
-bool lf_fetch(std::string_view sitePath, const fs::path& localPath) {
-    if (std::optional<std::optional<std::string>> hit = lf_cached(sitePath)) {
-        if (!*hit) return false;
-        std::ofstream out(localPath, std::ios::binary | std::ios::trunc);
-        out << **hit;
-        return static_cast<bool>(out.flush());
+void lf_workerLoop() {
+    std::unique_lock lock(g_workerMutex);
+    while (!g_workerStop) {
+        std::optional<std::pair<SiteQuestion, uint64_t>> question = g_errands.takeUp();
+        if (!question) {
+            g_workerCv.wait(lock, [] { return g_workerStop || g_errands.waiting(); });
+            continue;
+        }
+        const TransferLimits limits = g_limits;
+        lock.unlock();
+        SiteAnswer answer;
+        try {
+            answer =
+                lf_serve(question->first, limits, [] { return g_workerStop.load() || g_stopRun.load(); });
+        } catch (const std::exception& e) {
+            answer = {SiteState::Failed, e.what(), {}};
+        }
+        g_errands.answer(question->first, question->second, std::move(answer));
+        lock.lock();
+        g_workerCv.notify_all();
     }
-    bool absent = false;
-    bool ok = lf_transfer(gf_downloadBaseUrl() + std::string(sitePath), localPath, absent);
-    if (absent) {
-        std::lock_guard lock(g_siteCacheMutex);
-        g_siteAbsent.emplace(sitePath);
+}
+
+void lf_ask(const SiteQuestion& q) {
+    {
+        std::lock_guard lock(g_workerMutex);
+        if (!g_worker.joinable()) g_worker = std::thread(lf_workerLoop);
     }
-    lf_remember(sitePath, ok ? std::optional<std::string>(lf_fileBytes(localPath)) : std::nullopt);
-    return ok;
+    g_errands.ask(q);
+}
+
+// The remembered answer still holds: absent for the run, a probe's present for the run, a
+// failure until its back-off is over. A download that came is handed out once.
+bool lf_holds(const SiteQuestion& q, const Remembered& r) {
+    if (r.state == SiteState::Failed) return gf_clock100ns() < r.retryAt;
+    return r.state == SiteState::Absent || (r.state == SiteState::Present && q.probe);
+}
+
+// A failure is asked again once its back-off is over; a steady one is logged once.
+void lf_rememberFailure(Remembered& r, const std::string& reason, const std::string& what) {
+    r.state = SiteState::Failed;
+    r.reason = reason;
+    r.retryAt = gf_clock100ns() + kRetry100ns;
+    if (r.logged == reason) return;
+    r.logged = reason;
+    gf_logWarning(fmt::format("{}; tried again in {} minutes", what, kSiteRetryMinutes));
+}
+
+SiteAnswer lf_takeIn(const SiteQuestion& q, Remembered& r, SiteAnswer answer) {
+    r.state = answer.state;
+    r.reason = answer.reason;
+    if (answer.state == SiteState::Failed)
+        lf_rememberFailure(r, answer.reason, fmt::format("Download of {} failed: {}", q.url, answer.reason));
+    return answer;
+}
+
+// The answer to q as far as it is known; asks when nothing holds.
+SiteAnswer lf_answer(const SiteQuestion& q, std::string_view file) {
+    auto [it, fresh] = g_memory.try_emplace(q);
+    Remembered& r = it->second;
+    r.file = file;
+    if (!fresh && r.state == SiteState::Pending) {
+        if (std::optional<SiteAnswer> answer = g_errands.take(q)) return lf_takeIn(q, r, std::move(*answer));
+        ++g_waits;
+        return {};
+    }
+    if (!fresh && lf_holds(q, r)) return {r.state, r.reason, {}};
+    r.state = SiteState::Pending;
+    lf_ask(q);
+    ++g_waits;
+    return {};
+}
+
+SiteQuestion lf_download(std::string_view sitePath) {
+    return {gf_downloadBaseUrl() + std::string(sitePath), false};
+}
+
+TransferLimits lf_limits() {
+    std::lock_guard lock(g_workerMutex);
+    return g_limits;
 }
 
 }  // namespace
 
-std::string lf_copyPathText(std::string_view icao) {
-    return std::string(icao) + ".xml";
+bool gf_isPlainAirportCode(std::string_view icao) {
+    if (icao.size() < kMinCodeLength || icao.size() > kMaxCodeLength) return false;
+    for (char c : icao)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    return true;
+}
+
+SiteAnswer gf_probeStockApf(std::string_view icao) {
+    if (!gf_isPlainAirportCode(icao)) return {SiteState::Absent, "not an airport code", {}};
+    return lf_answer({gf_downloadBaseUrl() + lf_stockSitePath(icao), true}, icao);
 }
 
 bool lf_fetchStockApf(std::string_view icao) {
-    fs::path local = lf_copyPathText(icao);
-    bool ok = lf_fetch(fmt::format("archive/stock/{}", lf_copyPathText(icao)), local);
-    gf_removeFileIfExists(local);
-    return ok;
+    return gf_probeStockApf(icao).state == SiteState::Present;
 }
 
-std::string lf_downloadFile(std::string_view sitePath, const fs::path& localPath) {
-    if (lf_fetch(sitePath, localPath)) return {};
-    std::string error = fmt::format("failed to download: '{}'", gf_downloadBaseUrl() + std::string(sitePath));
-    gf_logLine(error);
+std::optional<std::string> lf_downloadFile(std::string_view sitePath, const fs::path& localPath) {
+    const SiteQuestion q = lf_download(sitePath);
+    const SiteAnswer answer = lf_answer(q, lf_fileOf(sitePath));
+    if (answer.state == SiteState::Pending) return std::nullopt;
+    if (answer.state != SiteState::Present)
+        return fmt::format("failed to download: '{}': {}", q.url, answer.reason);
+    const std::optional<std::string> failure = gf_replaceFileContent(localPath, answer.body);
+    if (!failure) return std::string();
+    // Not the site's fault, yet asking again at once would fail the same way.
+    const std::string reason = fmt::format("{} could not be written: {}", localPath.string(), *failure);
+    const std::string error = fmt::format("'{}' came, but {}", q.url, reason);
+    lf_rememberFailure(g_memory[q], reason, error);
     return error;
 }
 
-bool gf_checkStockApfForLearning(std::string_view icao) {
-    std::string sitePath = fmt::format("archive/stock/{}", lf_copyPathText(icao));
-    gf_logLine(gf_downloadBaseUrl() + sitePath);
-    fs::path local = lf_copyPathText(icao);
-    if (!lf_fetch(sitePath, local)) {
-        gf_removeFileIfExists(local);
-        gf_logWarning(fmt::format("Failed to download {}", local.string()));
-        return false;
-    }
-    bool suitable = false;
-    pugi::xml_document doc;
-    if (!doc.load_file(local.c_str())) {
-        gf_logWarning(fmt::format("Failed to load {}", local.string()));
-    } else if (lf_apfParameterInt(doc, "Qf_real").value_or(-1) >= 0 ||
-               lf_apfParameterInt(doc, "Qf_soft").value_or(-1) >= 0) {
-        suitable = lf_apfParameterInt(doc, "RT_traffic_week").value_or(0) >= 31;
-    }
-    fs::remove(local);
-    if (!suitable) gf_logWarning(fmt::format("{} not suitable for offline learning", icao));
-    return suitable;
+void gf_askSiteFile(std::string_view sitePath) {
+    const SiteQuestion q = lf_download(sitePath);
+    auto it = g_memory.find(q);
+    if (it != g_memory.end() && (it->second.state == SiteState::Pending || lf_holds(q, it->second))) return;
+    lf_answer(q, lf_fileOf(sitePath));
 }
 
-bool gf_siteFileAbsent(std::string_view sitePath) {
-    std::lock_guard lock(g_siteCacheMutex);
-    return g_siteAbsent.contains(sitePath);
+std::optional<SiteAnswer> gf_siteHoldsBack(std::string_view icao) {
+    std::optional<SiteAnswer> held;
+    for (auto& [q, r] : g_memory) {
+        if (r.file != icao) continue;
+        if (r.state == SiteState::Pending && q.probe)
+            if (std::optional<SiteAnswer> answer = g_errands.take(q)) lf_takeIn(q, r, std::move(*answer));
+        // A download that came waits for its taker; only one still on its way holds back.
+        if (r.state == SiteState::Pending && !g_errands.answered(q)) return SiteAnswer{};
+        if (r.state == SiteState::Failed && lf_holds(q, r))
+            held = SiteAnswer{SiteState::Failed, r.reason, {}};
+    }
+    return held;
+}
+
+uint64_t gf_siteWaits() {
+    return g_waits;
+}
+
+StockCheck gf_checkStockApfForLearning(std::string_view icao) {
+    if (!gf_isPlainAirportCode(icao)) {
+        gf_logWarning(fmt::format("{} not suitable for offline learning", icao));
+        return StockCheck::Unsuitable;
+    }
+    const SiteQuestion q = lf_download(lf_stockSitePath(icao));
+    gf_logLine(q.url);
+    const SiteAnswer answer = lf_serve(q, lf_limits(), [] { return g_stopRun.load(); });
+    if (answer.state != SiteState::Present) {
+        gf_logWarning(fmt::format("Failed to download {}.xml: {}", icao, answer.reason));
+        return answer.state == SiteState::Failed ? StockCheck::TransferFailed : StockCheck::Unsuitable;
+    }
+    pugi::xml_document doc;
+    if (!doc.load_buffer(answer.body.data(), answer.body.size())) {
+        gf_logWarning(fmt::format("Failed to load {}.xml", icao));
+        return StockCheck::Unsuitable;
+    }
+    bool suitable = false;
+    if (lf_apfParameterInt(doc, "Qf_real").value_or(-1) >= 0 ||
+        lf_apfParameterInt(doc, "Qf_soft").value_or(-1) >= 0)
+        suitable = lf_apfParameterInt(doc, "RT_traffic_week").value_or(0) >= 31;
+    if (!suitable) gf_logWarning(fmt::format("{} not suitable for offline learning", icao));
+    return suitable ? StockCheck::Suitable : StockCheck::Unsuitable;
 }
 
 int gf_siteTransferCount() {
     return g_siteTransfers.load();
 }
 
+bool gf_waitForSiteAnswers(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(g_workerMutex);
+    return g_workerCv.wait_for(lock, timeout, [] { return !g_errands.anyPending(); });
+}
+
+void gf_setSiteLimits(const TransferLimits& limits) {
+    std::lock_guard lock(g_workerMutex);
+    g_limits = limits;
+}
+
 void gf_resetSiteCache() {
-    std::lock_guard lock(g_siteCacheMutex);
-    g_siteCache.clear();
-    g_siteAbsent.clear();
+    {
+        std::lock_guard lock(g_workerMutex);
+        g_workerStop = true;
+        g_limits = {};
+    }
+    g_workerCv.notify_all();
+    if (g_worker.joinable()) g_worker.join();
+    g_workerStop = false;
+    g_errands.clear();
+    g_memory.clear();
+    g_waits = 0;
     g_siteTransfers = 0;
 }

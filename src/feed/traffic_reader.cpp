@@ -12,6 +12,7 @@
 #include <fmt/format.h>
 
 #include "core/clock.h"
+#include "core/errands.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -32,7 +33,7 @@ constexpr uint32_t kMaxHexid = 0xFFFFFF;
 std::mutex g_sinkMutex;
 TrafficBatchSink g_sink;
 
-// Guards everything below. The thread object itself is touched only by start and stop.
+// Guards the reader's state below. The thread object itself is touched only by start and stop.
 std::mutex g_readerMutex;
 std::condition_variable g_readerCv;  // wakes the reader (stop, request) and the asker (answer, end)
 std::thread g_readerThread;
@@ -42,11 +43,22 @@ bool g_readerStop = false;
 bool g_readerRunning = false;
 std::atomic<int> g_pollCount{0};
 
-uint64_t g_parkedCounter = 0;  // numbers the requests
-uint64_t g_parkedAsked = 0;    // the request waiting for its answer; 0 none
-uint64_t g_parkedServing = 0;  // the request the reader has taken up
-bool g_parkedDelivered = false;
-bool g_parkedAnswered = false;  // the last ask without a wait has its answer
+// The parked traffic the source gave for one ask; delivered false when it gave none.
+struct ParkedAnswer {
+    bool delivered = false;
+    std::vector<ParkedTrafficRecord> list;
+};
+
+void lf_wakeReader() {
+    std::lock_guard lock(g_readerMutex);
+    g_readerCv.notify_all();
+}
+
+// The asks for parked traffic (their own lock, taken inside g_readerMutex, never around it). One
+// question at a time: a new ask replaces the one before.
+constexpr int kParkedAsk = 0;
+Errands<int, ParkedAnswer> g_parkedAsks(lf_wakeReader);
+// The list of the answer taken last, until the asker takes it. The asker's thread only.
 std::vector<ParkedTrafficRecord> g_parkedList;
 
 double lf_utcSeconds() {
@@ -76,22 +88,12 @@ void lf_handOver(std::vector<LiveTrafficRecord>& batch, int delaySeconds) {
     if (g_sink) g_sink(batch, delaySeconds);
 }
 
-bool lf_parkedRequestPending() {
-    return g_parkedAsked != 0 && g_parkedAsked != g_parkedServing;
-}
-
-void lf_serveParkedRequest(std::unique_lock<std::mutex>& lock) {
-    const uint64_t request = g_parkedAsked;
-    g_parkedServing = request;
+void lf_serveParkedRequest(std::unique_lock<std::mutex>& lock, uint64_t number) {
     lock.unlock();
-    std::vector<ParkedTrafficRecord> list;
-    const bool delivered = g_source->parkedTraffic(list);
+    ParkedAnswer answer;
+    answer.delivered = g_source->parkedTraffic(answer.list);
+    g_parkedAsks.answer(kParkedAsk, number, std::move(answer));
     lock.lock();
-    if (g_parkedAsked != request) return;
-    g_parkedList = std::move(list);
-    g_parkedDelivered = delivered;
-    g_parkedAnswered = true;
-    g_parkedAsked = 0;
     g_readerCv.notify_all();
 }
 
@@ -99,8 +101,8 @@ void lf_readerLoop(milliseconds pollInterval) {
     std::unique_lock lock(g_readerMutex);
     auto nextPoll = steady_clock::now();
     while (!g_readerStop && !g_stopRun.load()) {
-        if (lf_parkedRequestPending()) {
-            lf_serveParkedRequest(lock);
+        if (const auto question = g_parkedAsks.takeUp()) {
+            lf_serveParkedRequest(lock, question->second);
             continue;
         }
         if (steady_clock::now() >= nextPoll) {
@@ -111,7 +113,7 @@ void lf_readerLoop(milliseconds pollInterval) {
             nextPoll = steady_clock::now() + pollInterval;
             continue;
         }
-        g_readerCv.wait_until(lock, nextPoll, [] { return g_readerStop || lf_parkedRequestPending(); });
+        g_readerCv.wait_until(lock, nextPoll, [] { return g_readerStop || g_parkedAsks.waiting(); });
     }
 }
 
@@ -262,59 +264,44 @@ bool gf_waitTrafficReaderEnded(milliseconds timeout) {
 }
 
 bool gf_requestParkedTraffic(milliseconds timeout) {
-    std::unique_lock lock(g_readerMutex);
-    if (!g_readerRunning) return false;
-    const uint64_t request = ++g_parkedCounter;
-    g_parkedAsked = request;
-    g_parkedDelivered = g_parkedAnswered = false;
-    g_parkedList.clear();
-    g_readerCv.notify_all();
-    g_readerCv.wait_for(lock, timeout, [&] { return g_parkedAsked != request || !g_readerRunning; });
-    if (g_parkedAsked == request) {
-        g_parkedAsked = 0;
-        return false;
+    if (!gf_askParkedTraffic()) return false;
+    {
+        std::unique_lock lock(g_readerMutex);
+        g_readerCv.wait_for(lock, timeout,
+                            [] { return g_parkedAsks.answered(kParkedAsk) || !g_readerRunning; });
     }
-    return g_parkedDelivered;
+    return gf_takeParkedTrafficAnswer().value_or(false);
 }
 
 bool gf_askParkedTraffic() {
-    std::lock_guard lock(g_readerMutex);
-    if (!g_readerRunning) return false;
-    g_parkedAsked = ++g_parkedCounter;
-    g_parkedDelivered = g_parkedAnswered = false;
+    if (!gf_trafficReaderRunning()) return false;
     g_parkedList.clear();
-    g_readerCv.notify_all();
+    g_parkedAsks.ask(kParkedAsk);
     return true;
 }
 
 std::optional<bool> gf_takeParkedTrafficAnswer() {
-    std::lock_guard lock(g_readerMutex);
-    if (!g_parkedAnswered) {
-        g_parkedAsked = 0;
+    std::optional<ParkedAnswer> answer = g_parkedAsks.take(kParkedAsk);
+    if (!answer) {
+        g_parkedAsks.giveUp(kParkedAsk);
         return std::nullopt;
     }
-    g_parkedAnswered = false;
-    return g_parkedDelivered;
+    g_parkedList = std::move(answer->list);
+    return answer->delivered;
 }
 
 bool gf_parkedTrafficAnswered() {
-    std::lock_guard lock(g_readerMutex);
-    return g_parkedAnswered;
+    return g_parkedAsks.answered(kParkedAsk);
 }
 
 std::vector<ParkedTrafficRecord> gf_takeParkedTraffic() {
-    std::lock_guard lock(g_readerMutex);
     return std::exchange(g_parkedList, {});
 }
 
 void gf_resetFeedRun() {
     gf_stopTrafficReader();
-    {
-        std::lock_guard lock(g_readerMutex);
-        g_parkedCounter = g_parkedAsked = g_parkedServing = 0;
-        g_parkedDelivered = g_parkedAnswered = false;
-        g_parkedList.clear();
-    }
+    g_parkedAsks.clear();
+    g_parkedList.clear();
     gf_resetFeedState();
 }
 

@@ -171,15 +171,6 @@ void lf_iteratorProblem(const std::string& folder, const std::error_code& ec) {
                                ec.message()));
 }
 
-enum class StockCheck { Suitable, Unsuitable, TransferFailed };
-
-// A stock file the site does not hold makes the airport unfit; one whose transfer failed says
-// nothing about it (the check then fetches from the cache, without a second transfer).
-StockCheck lf_checkForLearning(const std::string& icao) {
-    if (!lf_fetchStockApf(icao) && !gf_siteFileAbsent("archive/stock/" + gf_apfXmlPath(icao))) return StockCheck::TransferFailed;
-    return gf_checkStockApfForLearning(icao) ? StockCheck::Suitable : StockCheck::Unsuitable;
-}
-
 // Copies the scan's parking files that the site's stock files show fit for off-line learning
 // into TBLO. After the first failed transfer no further airport is probed.
 void lf_archiveApfs(const std::vector<std::string>& list, const fs::path& folder, bool orbx) {
@@ -187,7 +178,9 @@ void lf_archiveApfs(const std::vector<std::string>& list, const fs::path& folder
     std::size_t done = 0;
     std::size_t unchecked = 0;
     for (const std::string& icao : list) {
-        const StockCheck check = unchecked ? StockCheck::TransferFailed : lf_checkForLearning(icao);
+        // A stock file the site does not hold makes the airport unfit; a failed transfer says
+        // nothing about it.
+        const StockCheck check = unchecked ? StockCheck::TransferFailed : gf_checkStockApfForLearning(icao);
         if (check == StockCheck::TransferFailed) {
             ++unchecked;
             continue;

@@ -9,6 +9,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/apf_file.h"
+#include "airports/stock.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/paths.h"
@@ -40,6 +41,12 @@ protected:
     HttpServer server_{"site"};
 };
 using ApfTest = ApfSiteTest;
+
+// Waits for the download site's worker to answer every question asked (a wait on the worker,
+// not on time).
+inline void tst_awaitSite() {
+    ASSERT_TRUE(gf_waitForSiteAnswers(std::chrono::seconds(60)));
+}
 
 // A parking file of the meta block, the parameter rows and the parkpos elements.
 inline std::string tst_apfXml(const std::string& parameters, const std::string& parkpositions,

@@ -127,6 +127,9 @@ TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
 TEST_F(ParkAirportsTest, AParkAirportWithoutAFileIsGivenUp) {
     ASSERT_TRUE(lf_setParkAirport("LSMD"));
     lf_loadParkAirport(true);
+    EXPECT_TRUE(g_parkLoadPending && g_parkAirport.code == "LSMD");  // the site has not answered yet
+    tst_awaitSite();
+    gf_watchParkAirport(false);
     EXPECT_EQ(gf_messageText(), "lf_readParkedFile LSMD not found");
     EXPECT_NE(gf_capturedLog().find("lf_readParkedFile LSMD not found\n"), std::string::npos);
     EXPECT_EQ(g_parkAirport.code, "");

@@ -52,6 +52,8 @@ void tst_resetAll() {
     gf_resetRandom();
     gf_resetTasks();
     gf_resetLiveryState();
+    // The site's worker ends before the address it may still be using changes.
+    gf_resetSiteCache();
     // No test reaches the real site: tests that need one point it at their own server.
     setenv("TRELVO_DOWNLOAD_BASE", ("http://127.0.0.1:" + std::to_string(tst_deadLocalPort()) + "/").c_str(), 1);
     gf_resetTypeDatabase();
@@ -61,7 +63,6 @@ void tst_resetAll() {
     gf_resetIntakeProcess();
     gf_resetLiveTrafficProcess();
     gf_resetStands();
-    gf_resetSiteCache();
     gf_resetParkFile();
     gf_resetStandOptions();
     gf_resetParkingSlotsProcess();
