@@ -6,7 +6,6 @@
 
 #include "aircraft/type_database.h"
 #include "airports/apf_fixture.h"
-#include "airports/stock.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "core/tasks.h"
@@ -114,6 +113,7 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     EXPECT_EQ(ids, (std::vector<std::string>{"g10", "g9"}));
     EXPECT_TRUE(g_apfHandmade);
     EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(gf_messageText(), "");  // "Scanning for addon airports ..." is gone
     EXPECT_EQ(gf_windowStats().orbxAirportsDone, 1);
     EXPECT_EQ(gf_windowStats().tbloFileCount, 2);
     EXPECT_EQ(g_runningWorkers.load(), 0);
@@ -200,14 +200,15 @@ TEST_F(AirportScanTest, FolderErrorsAndAFailingSite) {
     EXPECT_NE(gf_capturedLog().find("Warning: Scan has not found any add-on airports\n"), std::string::npos);
     SCAN_AIRPORTS.set(true);
     afolder0.set("D:\\Addons");
-    // A site that cannot be reached: after the first failed transfer no airport is probed.
+    // A site that fails: after the first failed transfer no airport is probed.
     bgl("Other/d.bgl", {lf_airport("LOWG", 1), lf_airport("LOWH", 1)});
-    setenv("TRELVO_DOWNLOAD_BASE", fmt::format("http://127.0.0.1:{}/", tst_deadLocalPort()).c_str(), 1);
+    server_.setFault("/P3D/archive/stock/LOWG.xml", HttpFault::ServerError);
+    tst_writeFile("site/P3D/archive/stock/LOWH.xml", kStockSuitable);
     gf_scanAddonAirports();
     EXPECT_NE(
         gf_capturedLog().find("===> 2 airports not checked for off line learning: the download site failed"),
         std::string::npos);
-    EXPECT_EQ(gf_siteTransferCount(), 1);
+    EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LOWH.xml"), 0);
     EXPECT_FALSE(fs::exists("TBLO"));
 }
 

@@ -176,7 +176,7 @@ BglParkingSpec lf_park(uint32_t code, uint32_t number, uint32_t type = 4, float 
 
 TEST_F(BglFileTest, NameAndEntryRules) {
     BglAirportSpec a{0xAB, tst_packIcao("LSZR"), 0, {}, {}, {}};
-    a.helipads = {{0.00005, 0.00009, 10.f, 0.f}, {0.0002, 0.0, 10.f, 90.f}};
+    a.helipads = {{0.00005, 0.00009, 10.f, 0.f}, {0.0002, 0.0, 10.f, 90.f}, {-95.0, 9.0, 10.f, 0.f}};
     for (int i = 0; i < 12; ++i) a.parkings.push_back(lf_park(10, 12, 2, 25.0f, {7, 8}));
     a.parkings.push_back(lf_park(12, 7));
     a.parkings.push_back(lf_park(10, 14, 8, NAN));
@@ -187,6 +187,7 @@ TEST_F(BglFileTest, NameAndEntryRules) {
                                                "g12f", "g12g", "g12h", "g12i", "g12j", "A7"}));
     EXPECT_EQ(g_scanMessages,
               (std::vector<std::string>{"lat/lon helipad incorrect (skipped): 0.000050,0.000090",
+                                        "lat/lon helipad incorrect (skipped): -95.000000,9.000000",
                                         "===> Warning: more than 10 duplicate IDs g12 in D:\\s\\a.bgl",
                                         "Skipped position with radius NAN m in D:\\s\\a.bgl"}));
 }
@@ -262,10 +263,11 @@ TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
 TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
     const BglAirportSpec two{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1), lf_park(10, 2)}};
     const std::string good = tst_bglFile({two});
-    std::string longEntries = good, hugeCount = good, overcount = good;
+    std::string longEntries = good, hugeCount = good, overcount = good, undercount = good;
     longEntries[0x38 + 6] = 1;                          // bit 16 of the section's flags
     hugeCount.replace(0x14, 4, "\xff\xff\xff\xff", 4);  // sections past the file
     overcount[0x38 + 20 + 16 + 0x38 + 6] = 9;           // the list claims 9 entries and holds 2
+    undercount[0x38 + 20 + 16 + 0x38 + 6] = 1;          // the list claims 1 entry and holds 2
     // The first airport's list claims 9 entries and a size past its airport record: the
     // second airport's entries stay the second's.
     const BglAirportSpec three{
@@ -297,6 +299,7 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
     const Row rows[] = {{"flag bit 16", longEntries, 0, 0, 0, ""},
                         {"huge section count", hugeCount, 1, 2, 2, ""},
                         {"count past the list", overcount, 1, 2, 2, ""},
+                        {"count below the list", undercount, 1, 1, 1, ""},
                         {"next airport's name", tst_bglFile({two, named}), 2, 2, 1, ""},
                         {"stray name", strayName, 1, 2, 2, ""},
                         {"short helipad", shortHelipad, 1, 0, 0, ""},
