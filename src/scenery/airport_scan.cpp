@@ -41,21 +41,30 @@ bool lf_stopping() { return g_stopRun || g_userClosing; }
 TextParameter* const kFolderParameters[] = {&afolder0, &afolder1, &afolder2, &afolder3, &afolder4,
                                             &afolder5, &afolder6, &afolder7, &afolder8, &afolder9};
 
-// A parking file the user made by hand stays: only what a scan wrote goes.
-bool lf_scanWrote(const fs::path& file) {
+std::string lf_lowerExtension(const fs::path& file) {
     std::string ext = file.extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".txt" || ext == ".part") return true;
-    return ext == ".xml" && !gf_isHandmadeApf(file);
+    return ext;
+}
+
+// A parking file the user made by hand stays wherever a scan cleans: in my_ORBX and
+// my_thirdparty only what a scan wrote goes, in TBLO everything else.
+bool lf_cleaned(const fs::path& file, bool scanFilesOnly) {
+    const std::string ext = lf_lowerExtension(file);
+    if (ext == ".xml" && gf_isHandmadeApf(file)) {
+        if (!scanFilesOnly) gf_logLine(fmt::format("{} kept: hand-made", file.generic_string()));
+        return false;
+    }
+    return !scanFilesOnly || ext == ".txt" || ext == ".part" || ext == ".xml";
 }
 
 // Creates the folder when missing, then removes the files of the last scan.
-void lf_prepareScanFolder(const fs::path& folder) {
+void lf_prepareScanFolder(const fs::path& folder, bool scanFilesOnly = true) {
     gf_logLine(fmt::format("Cleaning folder: {}", folder.string()));
     try {
         fs::create_directories(folder);
         for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-            if (entry.is_regular_file() && lf_scanWrote(entry.path())) fs::remove(entry.path());
+            if (entry.is_regular_file() && lf_cleaned(entry.path(), scanFilesOnly)) fs::remove(entry.path());
     } catch (const fs::filesystem_error& e) {
         throw qtk::UserErrorException(kFilesystemErrorCode, fmt::format("Filesystem error: {}", e.what()));
     }
@@ -70,7 +79,7 @@ void lf_prepareTblo() {
     } catch (const fs::filesystem_error& e) {
         throw qtk::UserErrorException(kFilesystemErrorCode, fmt::format("Filesystem error: {}", e.what()));
     }
-    gf_cleanFolder(g_tbloFolderName);
+    lf_prepareScanFolder(g_tbloFolderName, false);
 }
 
 std::vector<std::string> lf_scanFolderList() {

@@ -68,14 +68,16 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     for (const char* old : {"airports/my_thirdparty/OLD1.txt", "airports/my_ORBX/OLD2.TXT",
                             "airports/my_thirdparty/EDDM.xml.7.part", "TBLO/STALE.xml"})
         tst_writeFile(old, "archive/stock/OLD1.xml\n");
+    tst_writeFile("airports/my_thirdparty/notes.md", "the user's own");  // no file of the scan's: stays
     tst_writeFile("site/P3D/archive/stock/LOWS.xml", kStockSuitable);
     tst_writeFile("site/P3D/archive/stock/EDDM.xml", kStockSuitable);
     g_apfHandmade = true;
     gf_scanAddonAirports();
 
     EXPECT_EQ(files("airports/my_ORBX"), (std::vector<std::string>{"EDNY.txt", "EDNY.xml", "LOWI.txt", "LOWS.xml"}));
-    EXPECT_EQ(files("airports/my_thirdparty"), (std::vector<std::string>{"EDDF.xml", "EDDM.txt", "EGLL.txt", "EGLL.xml",
-                                                                          "LOWG.xml", "LOWK.txt", "LOWZ.xml", "LSZH.xml"}));
+    EXPECT_EQ(files("airports/my_thirdparty"),
+              (std::vector<std::string>{"EDDF.xml", "EDDM.txt", "EGLL.txt", "EGLL.xml", "LOWG.xml",
+                                        "LOWK.txt", "LOWZ.xml", "LSZH.xml", "notes.md"}));
     EXPECT_EQ(files("TBLO"), (std::vector<std::string>{"EDDM.xml", "LOWS.xml"}));
     EXPECT_EQ(tst_readFile("airports/my_thirdparty/LOWK.txt"), "archive/thirdparty/My%20Sceneries/LOWK.xml\n");
     EXPECT_EQ(tst_readFile("airports/my_ORBX/LOWI.txt"), "archive/simaddon/LOWI.xml\n");
@@ -125,19 +127,23 @@ TEST_F(AirportScanTest, HandMadeFilesSurviveScans) {
     bgl("ORBX/a.bgl", {lf_airport("LOWI", 3)});      // linked
     bgl("Aerosoft/b.bgl", {lf_airport("EDDM", 3)});  // linked, and more stands than archived
     bgl("Other/d.bgl", {lf_airport("LOWG", 2)});     // generated
-    const char* const files[] = {"airports/my_ORBX/LOWI.xml", "airports/my_thirdparty/EDDM.xml",
-                                 "airports/my_thirdparty/LOWG.xml"};
+    const char* const kept[] = {"airports/my_ORBX/LOWI.xml", "airports/my_thirdparty/EDDM.xml",
+                                "airports/my_thirdparty/LOWG.xml"};
     const std::string marked[] = {kHandmade, kHandmade,
                                   R"(<meta><info name="handmade" value="true"/></meta>)"};
-    for (int i = 0; i < 3; ++i) tst_writeFile(files[i], marked[i]);
+    for (int i = 0; i < 3; ++i) tst_writeFile(kept[i], marked[i]);
+    tst_writeFile("TBLO/LOWK.xml", kHandmade);  // where an earlier version moved it
     for (const char* icao : {"LOWI", "EDDM", "LOWG"})
         tst_writeFile(fmt::format("site/P3D/archive/stock/{}.xml", icao), kStockSuitable);
     for (int scan = 0; scan < 2; ++scan) {
         SCOPED_TRACE(scan);
         SCAN_AIRPORTS.set(true);
         gf_scanAddonAirports();
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(tst_readFile(files[i]), marked[i]) << files[i];
-        EXPECT_FALSE(fs::exists("TBLO"));
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(tst_readFile(kept[i]), marked[i]) << kept[i];
+        EXPECT_EQ(files("TBLO"), std::vector<std::string>{"LOWK.xml"});
+        EXPECT_EQ(tst_readFile("TBLO/LOWK.xml"), kHandmade);
+        EXPECT_NE(gf_capturedLog().find("Cleaning folder: TBLO\nTBLO/LOWK.xml kept: hand-made\n"),
+                  std::string::npos);
         EXPECT_TRUE(fs::exists("airports/my_ORBX/LOWI.txt"));
         const std::string log = tst_readFile(kAirportsScanLog);
         EXPECT_EQ(log.find("Generated"), std::string::npos);
