@@ -127,18 +127,34 @@ TEST_F(LiveryScanTest, CorrectionsComeFromTheDatabaseRecord) {
               (Strings{"Empty Record HB-NONE", "Lufthansa D-ALFA", "Edelweiss HB-JVA", "No Record HB-NOPE"}));
 }
 
-TEST_F(LiveryScanTest, ManualModeWithoutFoldersIsError48BeforeAnyFileIsTouched) {
-    LIG_AUTOMATIC.set(false);
+// Error 48 comes before any file is touched; 53 and 43 after a scan that found nothing.
+TEST_F(LiveryScanTest, ScansWithoutFoldersOrLiveriesRaiseTheirErrors) {
     tst_writeFile(g_fixesFile, "kept");
-    try {
-        gf_scanLiveries();
-        FAIL() << "no error";
-    } catch (const qtk::UserErrorException& e) {
-        EXPECT_STREQ(e.what(),
-                     "48: Set lfolder parameter(-s) to your liveries first, see Manual 5.1 (or check "
-                     "Liveries automatic)");
+    fs::create_directories(folder_ / "empty");
+    const struct {
+        bool automatic;
+        std::string folder;
+        const char* error;
+    } rows[] = {{false, "",
+                 "48: Set lfolder parameter(-s) to your liveries first, see Manual 5.1 (or check "
+                 "Liveries automatic)"},
+                {false, (folder_ / "empty").string(), "53: no liveries found"},
+                {true, "",
+                 "43: Automatic scan has not found any liveries, switch off automatic and set "
+                 "lfolder parameter(-s), Manual 5.1"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.error);
+        LIG_AUTOMATIC.set(r.automatic);
+        lfolder0.set(r.folder);
+        try {
+            gf_scanLiveries();
+            ADD_FAILURE() << "no error";
+        } catch (const qtk::UserErrorException& e) {
+            EXPECT_STREQ(e.what(), r.error);
+        }
+        EXPECT_TRUE(SCAN_LIVERIES.value());
+        if (r.folder.empty() && !r.automatic) EXPECT_EQ(tst_readFile(g_fixesFile), "kept");
     }
-    EXPECT_EQ(tst_readFile(g_fixesFile), "kept");
 }
 
 TEST_F(LiveryScanTest, AFailedWriteRaisesAndASecondScanStartsFromEmptyLists) {
@@ -171,12 +187,16 @@ TEST_F(LiveryScanTest, AFailedWriteRaisesAndASecondScanStartsFromEmptyLists) {
         newLog().rfind(
             "problems with removing previous files: filesystem error: cannot remove: Directory not empty", 0),
         0u);
-    lf_addInvalidAirline("SWISS", "x");
-    lf_addInvalidModel("XX99", "x");
     lf_addFixLine("[fltsim.0] icao_airline swr => SWR in x");
     for (const char* file : {g_fixesFile, g_invalidModelsFile}) tst_writeFile(fs::path(file) / "blocker", "");
     lf_writeScanReports();
     const auto full = [this](const char* file) { return (folder_ / file).string(); };
+    EXPECT_EQ(newLog(), "\nErrors:\nError writing file " + full(g_fixesFile) +
+                            ": Is a directory\n1 code fixes, see " + full(g_fixesFile) +
+                            "\n\nInformation:\n");
+    lf_addInvalidAirline("SWISS", "x");
+    lf_addInvalidModel("XX99", "x");
+    lf_writeScanReports();
     EXPECT_EQ(newLog(), "\nErrors:\n1 invalid airline code, see " + full(g_invalidAirlinesFile) +
                             "\n1 invalid model code, see " + full(g_invalidModelsFile) +
                             "\n===> Could not write " + full(g_invalidModelsFile) + "\nError writing file " +

@@ -125,6 +125,7 @@ TEST_F(BglFileTest, GoldenFileGivesExactAirportsStandsAndMessages) {
     ASSERT_EQ(sink.airports.size(), 2u);
     EXPECT_EQ(std::tie(sink.airports[0].airport_name, sink.airports[0].altitude),
               std::tuple("Quelle Field", 10000));
+    EXPECT_EQ(std::tie(sink.airports[0].Qf_real, sink.airports[0].Qf_soft), std::tuple(0, 0));
     EXPECT_EQ(std::tie(sink.airports[1].airport_name, sink.airports[1].altitude), std::tuple("", -11));
     struct Row {
         const char* name;
@@ -176,7 +177,10 @@ BglParkingSpec lf_park(uint32_t code, uint32_t number, uint32_t type = 4, float 
 
 TEST_F(BglFileTest, NameAndEntryRules) {
     BglAirportSpec a{0xAB, tst_packIcao("LSZR"), 0, {}, {}, {}};
-    a.helipads = {{0.00005, 0.00009, 10.f, 0.f}, {0.0002, 0.0, 10.f, 90.f}, {-95.0, 9.0, 10.f, 0.f}};
+    a.helipads = {{0.00005, 0.00009, 10.f, 0.f},
+                  {0.0002, 0.0, 10.f, 90.f},
+                  {-95.0, 9.0, 10.f, 0.f},
+                  {9.0, 180.5, 10.f, 0.f}};
     for (int i = 0; i < 12; ++i) a.parkings.push_back(lf_park(10, 12, 2, 25.0f, {7, 8}));
     a.parkings.push_back(lf_park(12, 7));
     a.parkings.push_back(lf_park(10, 14, 8, NAN));
@@ -188,6 +192,7 @@ TEST_F(BglFileTest, NameAndEntryRules) {
     EXPECT_EQ(g_scanMessages,
               (std::vector<std::string>{"lat/lon helipad incorrect (skipped): 0.000050,0.000090",
                                         "lat/lon helipad incorrect (skipped): -95.000000,9.000000",
+                                        "lat/lon helipad incorrect (skipped): 9.000000,180.500000",
                                         "===> Warning: more than 10 duplicate IDs g12 in D:\\s\\a.bgl",
                                         "Skipped position with radius NAN m in D:\\s\\a.bgl"}));
 }
@@ -288,6 +293,9 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
     shortHelipad[94] = 76;   // the airport's record: 56 + 20 bytes
     shortHelipad[150] = 20;  // the helipad's record
     shortHelipad.resize(168);
+    // An airport record over 64 KiB: its size needs the high half of the size field.
+    BglAirportSpec big{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {}};
+    for (uint32_t i = 0; i < 1900; ++i) big.parkings.push_back(lf_park(10, i));
     const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, ""),
                                  {},   {lf_park(10, 1)}};
     struct Row {
@@ -302,6 +310,7 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
                         {"count below the list", undercount, 1, 1, 1, ""},
                         {"next airport's name", tst_bglFile({two, named}), 2, 2, 1, ""},
                         {"stray name", strayName, 1, 2, 2, ""},
+                        {"record over 64 KiB", tst_bglFile({big, named}), 2, 1900, 1, ""},
                         {"short helipad", shortHelipad, 1, 0, 0, ""},
                         {"list past its airport", pastRecord, 2, 2, 3, ""},
                         {"name past the end", cutName, 1, 0, 0, "! o3: 37 out of range, nrDWORDS: 40\n"},
@@ -384,6 +393,16 @@ TEST_F(BglFileTest, DamagedFilesEndCleanly) {
         ASSERT_EQ(g_runningWorkers.load(), 0) << n;
     }
     EXPECT_GT(failed, golden.size() / 2);
+
+    // A name that ends in the file's last, partial word reads whole (the walk then runs out).
+    std::string partial = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Abcdefg"}, {}, {}}});
+    partial[94] = 69;   // the airport's record: 56 + 13 bytes
+    partial[150] = 13;  // the name's record: 6 + 7 bytes
+    partial.resize(161);
+    RecordingSink sink;
+    EXPECT_THROW(gf_decodeBgl(partial, "d.bgl", sink), std::out_of_range);
+    ASSERT_EQ(sink.airports.size(), 1u);
+    EXPECT_EQ(sink.airports[0].airport_name, "Abcdefg");
 }
 
 }  // namespace
