@@ -64,9 +64,9 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     for (const char* never : {"Other/e.Bgl", "Other/statics/f.bgl", "Other/x_heliports/g.bgl", "Stock/h.bgl"})
         bgl(never, {lf_airport("LZZZ", 1)});
     tst_writeFile("airports/my_thirdparty/LSZH.xml", R"(<parameters><parameter name="handmade" value="true"/></parameters>)");
-    // What the last scan left goes: links, a half-written file, an old TBLO file.
+    // What the last scan left goes: links, a half-written file.
     for (const char* old : {"airports/my_thirdparty/OLD1.txt", "airports/my_ORBX/OLD2.TXT",
-                            "airports/my_thirdparty/EDDM.xml.7.part", "TBLO/STALE.xml"})
+                            "airports/my_thirdparty/EDDM.xml.7.part"})
         tst_writeFile(old, "archive/stock/OLD1.xml\n");
     tst_writeFile("airports/my_thirdparty/notes.md", "the user's own");  // no file of the scan's: stays
     tst_writeFile("site/P3D/archive/stock/LOWS.xml", kStockSuitable);
@@ -133,6 +133,7 @@ TEST_F(AirportScanTest, HandMadeFilesSurviveScans) {
                                   R"(<meta><info name="handmade" value="true"/></meta>)"};
     for (int i = 0; i < 3; ++i) tst_writeFile(kept[i], marked[i]);
     tst_writeFile("TBLO/LOWK.xml", kHandmade);  // where an earlier version moved it
+    tst_writeFile("TBLO/STALE.xml", kStockSuitable);  // the last scan's copy: goes
     for (const char* icao : {"LOWI", "EDDM", "LOWG"})
         tst_writeFile(fmt::format("site/P3D/archive/stock/{}.xml", icao), kStockSuitable);
     for (int scan = 0; scan < 2; ++scan) {
@@ -165,14 +166,17 @@ TEST_F(AirportScanTest, ManyFilesAStopAndBadFolders) {
     EXPECT_NE(gf_capturedLog().find("D:\\Addons\\Other\\s0\\f0.bgl is not a folder name, skipped!"),
               std::string::npos);
     EXPECT_FALSE(fs::exists("TBLO"));  // nothing to learn off line
+    EXPECT_EQ(gf_windowStats().tbloFileCount, 0);
     EXPECT_NE(gf_capturedLog().find("All your third party airports are done, no off line learning needed."),
               std::string::npos);
 
     SCAN_AIRPORTS.set(true);
+    gf_editStats([](WindowStats& w) { w.tbloFileCount = 3; }, Region::Airports);  // an earlier scan's TBLO
     gf_stopRunWith(ExitState::UserClosedSim);
     gf_scanAddonAirports();
     EXPECT_TRUE(files("airports/my_thirdparty").empty());
     EXPECT_TRUE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(gf_windowStats().tbloFileCount, 0);  // TBLO was emptied
     EXPECT_NE(gf_capturedLog().find("Airports scan stopped before its end: SCAN_AIRPORTS stays set"),
               std::string::npos);
     // A walk asked to stop starts no task.

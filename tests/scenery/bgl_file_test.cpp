@@ -180,15 +180,16 @@ TEST_F(BglFileTest, NameAndEntryRules) {
     a.helipads = {{0.00005, 0.00009, 10.f, 0.f},
                   {0.0002, 0.0, 10.f, 90.f},
                   {-95.0, 9.0, 10.f, 0.f},
-                  {9.0, 180.5, 10.f, 0.f}};
+                  {9.0, 180.5, 10.f, 0.f},
+                  {90.0, 9.0, 10.f, 0.f}};
     for (int i = 0; i < 12; ++i) a.parkings.push_back(lf_park(10, 12, 2, 25.0f, {7, 8}));
     a.parkings.push_back(lf_park(12, 7));
     a.parkings.push_back(lf_park(10, 14, 8, NAN));
     const RecordingSink sink = decode({a});
     std::vector<std::string> names;
     for (const Stand& s : sink.airports.at(0).stands) names.push_back(s.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"helipad1", "g12", "g12a", "g12b", "g12c", "g12d", "g12e",
-                                               "g12f", "g12g", "g12h", "g12i", "g12j", "A7"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"helipad1", "helipad2", "g12", "g12a", "g12b", "g12c", "g12d",
+                                               "g12e", "g12f", "g12g", "g12h", "g12i", "g12j", "A7"}));
     EXPECT_EQ(g_scanMessages,
               (std::vector<std::string>{"lat/lon helipad incorrect (skipped): 0.000050,0.000090",
                                         "lat/lon helipad incorrect (skipped): -95.000000,9.000000",
@@ -254,6 +255,7 @@ TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
     const Row rows[] = {{"good", good, true},
                         {"56 bytes", good.substr(0, 56), false},
                         {"table to the end", good.substr(0, 0x38 + 60), false},
+                        {"table and a byte", good.substr(0, 0x38 + 61), true},
                         {"no airport section", noAirport, false},
                         {"huge count", hugeCount, false}};
     for (const Row& r : rows) {
@@ -395,14 +397,14 @@ TEST_F(BglFileTest, DamagedFilesEndCleanly) {
     EXPECT_GT(failed, golden.size() / 2);
 
     // A name that ends in the file's last, partial word reads whole (the walk then runs out).
-    std::string partial = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Abcdefg"}, {}, {}}});
+    std::string partial = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {"Abcdefh"}, {}, {}}});
     partial[94] = 69;   // the airport's record: 56 + 13 bytes
     partial[150] = 13;  // the name's record: 6 + 7 bytes
     partial.resize(161);
     RecordingSink sink;
     EXPECT_THROW(gf_decodeBgl(partial, "d.bgl", sink), std::out_of_range);
     ASSERT_EQ(sink.airports.size(), 1u);
-    EXPECT_EQ(sink.airports[0].airport_name, "Abcdefg");
+    EXPECT_EQ(sink.airports[0].airport_name, "Abcdefh");
 }
 
 }  // namespace
