@@ -57,7 +57,7 @@ void lf_readPackagePaths(const std::vector<std::string>& lines, std::vector<std:
     for (const std::string& line : lines) {
         if (!lf_hasPathKey(line)) continue;
         const std::size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
+        if (equals == std::string::npos || !gf_usableFolderText(line.substr(equals + 1))) continue;
         gf_logLine(fmt::format("path found:{}", line.substr(equals + 1)));
         packages.push_back(gf_trim(line.substr(equals + 1)));
     }
@@ -66,7 +66,8 @@ void lf_readPackagePaths(const std::vector<std::string>& lines, std::vector<std:
 void lf_listSimObjectsFolders(const std::vector<std::string>& lines, std::vector<std::string>& folders) {
     for (const std::string& line : lines) {
         std::string value;
-        if (!lf_hasPathKey(line) || !lf_valueAfterEquals(line, value)) continue;
+        if (!lf_hasPathKey(line) || !lf_valueAfterEquals(line, value) || !gf_usableFolderText(value))
+            continue;
         if (line.find("SimObjects") == std::string::npos) {
             folders.push_back(value);
             continue;
@@ -123,9 +124,13 @@ void gf_addOnXmlFolders(const std::vector<std::string>& lines, std::string_view 
         }
         pathLineNext = false;
         const std::string path = gf_extractPath(line);
-        if (path.empty() || lf_containsAny(path, {"Lights Reborn", "Aerosoft Geneva Professional"})) continue;
+        if (!gf_usableFolderText(path)) continue;
+        // The exclusion looks at the folder as scanned, so a package named by its own folder
+        // is excluded also through a relative path.
+        std::string folder = gf_isRelativeSimPath(path) ? gf_joinSimPath(packageFolder, path) : path;
+        if (lf_containsAny(folder, {"Lights Reborn", "Aerosoft Geneva Professional"})) continue;
         gf_logLine(fmt::format("      Simobjects found:{}", path));
-        folders.push_back(gf_isRelativeSimPath(path) ? gf_joinSimPath(packageFolder, path) : path);
+        folders.push_back(std::move(folder));
     }
 }
 

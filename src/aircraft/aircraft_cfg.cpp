@@ -45,13 +45,33 @@ std::optional<int> lf_fltsimNumber(std::string_view line) {
     return number;
 }
 
+// The text up to a ";" or "//" comment, blanks around it dropped.
+std::string_view lf_beforeComment(std::string_view text) {
+    return gf_trimView(text.substr(0, std::min(text.find(';'), text.find("//"))));
+}
+
+bool lf_isCommentOrBlank(std::string_view rest) {
+    rest = gf_trimView(rest);
+    return rest.empty() || rest.front() == ';' || rest.starts_with("//");
+}
+
+// "Swiss A320" ; x  ->  Swiss A320: a quoted value ends at the first quote that only blanks or a
+// comment follow, so quotes and comment marks inside it stay. Anything else is read up to its
+// comment, a lone quote kept.
+std::string_view lf_value(std::string_view text) {
+    if (text.size() >= 2 && text.front() == '"') {
+        for (std::size_t q = text.find('"', 1); q != std::string_view::npos; q = text.find('"', q + 1))
+            if (lf_isCommentOrBlank(text.substr(q + 1))) return text.substr(1, q - 1);
+    }
+    return lf_beforeComment(text);
+}
+
 // title="Airbus A320 Swiss HB-IJB"  ->  the slot of the key gets the value, unless it has one.
 void lf_readKeyLine(std::string_view line, RawSection& section) {
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) return;
     const std::string_view key = gf_trimView(line.substr(0, equals));
-    std::string_view value = gf_trimView(line.substr(equals + 1));
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    const std::string_view value = lf_value(gf_trimView(line.substr(equals + 1)));
     std::optional<std::string_view>* slot = nullptr;
     if (lf_equalNoCase(key, "title")) slot = &section.title;
     else if (lf_equalNoCase(key, "atc_id")) slot = &section.registration;
@@ -118,7 +138,7 @@ CfgFindings gf_parseAircraftCfg(std::string_view text) {
         if (line.front() == '[') {
             if (section) lf_closeSection(*section, findings);
             section.reset();
-            if (const std::optional<int> number = lf_fltsimNumber(line)) {
+            if (const std::optional<int> number = lf_fltsimNumber(lf_beforeComment(line))) {
                 section.emplace().number = *number;
                 anySection = true;
             }

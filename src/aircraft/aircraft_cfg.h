@@ -15,6 +15,11 @@
 //   atc_parking_types=GATE,CARGO      "CARGO" in any letter case marks a cargo livery (optional)
 //   Keys in any letter case; blanks around key and value and one pair of double quotes around
 //   the value are dropped; of a key given twice in a section the first counts.
+//   Comments may also end a line, behind a ";" or "//" (for a quoted value: behind its closing
+//   quote, so the quotes may hold either); they are dropped from values and section names:
+//   [fltsim.0] ; Swiss                   the section fltsim.0
+//   icao_airline=SWR // Swiss            SWR
+//   title="Swiss A320; HB-IJB" ; x       Swiss A320; HB-IJB
 //
 // What a file may be:
 //   invalid      the text holds a NUL character (not a text file); nothing else is read

@@ -127,8 +127,8 @@ void lf_applyDbaseCorrections() {
 
 void lf_writeFixesFile() {
     // The writer makes the errors folder with every missing parent.
-    if (!gf_writeTextFile(g_fixLines.lines(), g_fixesFile))
-        gf_logLine(fmt::format("Error writing file {}: {}", g_fixesFile, "the file cannot be written"));
+    if (const std::optional<std::string> why = gf_replaceTextFile(g_fixLines.lines(), g_fixesFile))
+        gf_logLine(fmt::format("Error writing file {}: {}", lf_fullPath(g_fixesFile), *why));
 }
 
 void lf_writeScanReports() {

@@ -89,12 +89,16 @@ void gf_readLines(std::istream& in, std::vector<std::string>& lines) {
 }
 
 bool gf_writeTextFile(const std::vector<std::string>& lines, const fs::path& path) {
+    return !gf_replaceTextFile(lines, path);
+}
+
+std::optional<std::string> gf_replaceTextFile(const std::vector<std::string>& lines, const fs::path& path) {
     std::string text;
     for (const std::string& line : lines) {
         text += line;
         text += '\n';
     }
-    return gf_writeFileAtomically(path, text);
+    return gf_replaceFileContent(path, text);
 }
 
 bool gf_writeTextToFile(std::string_view text, const fs::path& path, bool withEndOfLine) {

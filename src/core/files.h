@@ -35,6 +35,10 @@ void gf_readLines(std::istream& in, std::vector<std::string>& lines);
 // Writes every line followed by a line end, replacing the file (atomically: the old file stays
 // whole when writing fails); false when it cannot be written.
 bool gf_writeTextFile(const std::vector<std::string>& lines, const std::filesystem::path& path);
+// The same; the reason when the file cannot be written ("Permission denied", ...), nullopt when
+// it was written.
+std::optional<std::string> gf_replaceTextFile(const std::vector<std::string>& lines,
+                                              const std::filesystem::path& path);
 // Writes the text, and a line end when asked, replacing the file as above; false on failure.
 bool gf_writeTextToFile(std::string_view text, const std::filesystem::path& path, bool withEndOfLine);
 

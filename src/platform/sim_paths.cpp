@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "core/log.h"
 #include "core/params.h"
 #include "core/paths.h"
 #include "platform/known_folders.h"
@@ -75,17 +76,37 @@ fs::path lf_base(std::string_view text, std::size_t& from) {
 fs::path gf_hostPath(std::string_view text) {
     std::size_t from = 0;
     fs::path path = lf_base(text, from);
-    bool resolving = true;
+    // Below a mapped drive or ProgramData folder ".." climbs the segments of the text and stops
+    // at the base, as the simulator's machine stops at a drive's root.
+    const bool mapped = from != 0;
+    std::size_t depth = 0;     // segments below the base
+    std::size_t resolved = 0;  // of them, the leading ones that name an existing entry
     for (const std::string& segment : lf_segments(text, std::min(from, text.size()))) {
+        if (mapped && segment == "..") {
+            if (depth == 0) continue;
+            path = path.parent_path();
+            resolved = std::min(resolved, --depth);
+            continue;
+        }
+        const bool resolving = resolved == depth++;
         if (resolving && segment != ".." && !lf_exists(path / segment)) {
             const std::string entry = lf_entryNoCase(path.empty() ? fs::path(".") : path, segment);
-            resolving = !entry.empty();
-            path /= resolving ? entry : segment;
+            path /= entry.empty() ? segment : entry;
+            resolved += entry.empty() ? 0 : 1;
             continue;
         }
         path /= segment;
+        resolved += resolving ? 1 : 0;
     }
     return path;
+}
+
+bool gf_usableFolderText(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) {
+        gf_logLine("a path holding a NUL character is skipped");
+        return false;
+    }
+    return text.find_first_not_of(" \t\r\n") != std::string_view::npos;
 }
 
 std::string gf_joinSimPath(std::string_view base, std::string_view tail) {

@@ -10,6 +10,8 @@
 //   each segment then names the folder entry that equals it in any letter case (an exact match
 //   first, else the least name in byte order); from the first segment that names nothing the
 //   rest is kept as written.
+//   ".." goes up one segment, but never above a drive or the ProgramData folder: as on the
+//   simulator's machine, "D:\..\x" is "D:\x".
 #pragma once
 #include <filesystem>
 #include <string>
@@ -17,6 +19,10 @@
 
 // The host path of a path text, by the rules above.
 std::filesystem::path gf_hostPath(std::string_view text);
+// The text can name a folder: it holds something besides blanks and no NUL character (the
+// file system would read the name only up to the NUL, and so find another folder). A text
+// holding NUL is refused with the log line "a path holding a NUL character is skipped".
+bool gf_usableFolderText(std::string_view text);
 // base and tail joined as the simulator's paths are: one backslash between them (trailing
 // separators of base dropped); base alone when tail is empty, tail alone when base is.
 std::string gf_joinSimPath(std::string_view base, std::string_view tail);

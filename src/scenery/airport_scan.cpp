@@ -7,7 +7,6 @@
 #include <thread>
 
 #include <fmt/format.h>
-#include <pugixml.hpp>
 
 #include "airports/apf_file.h"
 #include "airports/apf_lookup.h"
@@ -42,27 +41,30 @@ bool lf_stopping() { return g_stopRun || g_userClosing; }
 TextParameter* const kFolderParameters[] = {&afolder0, &afolder1, &afolder2, &afolder3, &afolder4,
                                             &afolder5, &afolder6, &afolder7, &afolder8, &afolder9};
 
-// A parking file the user made by hand stays: only what a scan wrote goes.
-bool lf_isHandmade(const fs::path& file) {
-    pugi::xml_document doc;
-    if (!doc.load_file(file.c_str())) return false;
-    return lf_apfParameterString(doc, "handmade").has_value() || doc.select_node("/meta/info[@name='handmade']");
-}
-
-bool lf_scanWrote(const fs::path& file) {
+std::string lf_lowerExtension(const fs::path& file) {
     std::string ext = file.extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".txt" || ext == ".part") return true;
-    return ext == ".xml" && !lf_isHandmade(file);
+    return ext;
+}
+
+// A parking file the user made by hand stays wherever a scan cleans: in my_ORBX and
+// my_thirdparty only what a scan wrote goes, in TBLO everything else.
+bool lf_cleaned(const fs::path& file, bool scanFilesOnly) {
+    const std::string ext = lf_lowerExtension(file);
+    if (ext == ".xml" && gf_isHandmadeApf(file)) {
+        if (!scanFilesOnly) gf_logLine(fmt::format("{} kept: hand-made", file.generic_string()));
+        return false;
+    }
+    return !scanFilesOnly || ext == ".txt" || ext == ".part" || ext == ".xml";
 }
 
 // Creates the folder when missing, then removes the files of the last scan.
-void lf_prepareScanFolder(const fs::path& folder) {
+void lf_prepareScanFolder(const fs::path& folder, bool scanFilesOnly = true) {
     gf_logLine(fmt::format("Cleaning folder: {}", folder.string()));
     try {
         fs::create_directories(folder);
         for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-            if (entry.is_regular_file() && lf_scanWrote(entry.path())) fs::remove(entry.path());
+            if (entry.is_regular_file() && lf_cleaned(entry.path(), scanFilesOnly)) fs::remove(entry.path());
     } catch (const fs::filesystem_error& e) {
         throw qtk::UserErrorException(kFilesystemErrorCode, fmt::format("Filesystem error: {}", e.what()));
     }
@@ -77,7 +79,7 @@ void lf_prepareTblo() {
     } catch (const fs::filesystem_error& e) {
         throw qtk::UserErrorException(kFilesystemErrorCode, fmt::format("Filesystem error: {}", e.what()));
     }
-    gf_cleanFolder(g_tbloFolderName);
+    lf_prepareScanFolder(g_tbloFolderName, false);
 }
 
 std::vector<std::string> lf_scanFolderList() {
@@ -158,13 +160,14 @@ std::string lf_entryText(const std::string& folder, const fs::path& root, const 
 
 // Looks at one entry; false when the walk is to stop.
 bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& folder, const fs::path& root, TaskQueue& tasks) {
+    // A tree of many files ends at a stop request whatever its entries are.
+    if (lf_stopping()) return false;
     const std::string text = lf_entryText(folder, root, it->path());
     if (gf_inStockAirportsPath(text)) {
         if (it->is_directory()) it.disable_recursion_pending();
         return true;
     }
     if (!lf_isSceneryFile(*it, text)) return true;
-    if (lf_stopping()) return false;
     gf_waitForTaskSlot();
     if (lf_stopping()) return false;
     tasks.start(it->path(), text);
@@ -236,6 +239,18 @@ void lf_scanFolder(const std::string& folder) {
     }
 }
 
+// The parking files of the folder that the copy step may take to TBLO: hand-made ones stay
+// where they are, each with the scan message "{ICAO}.xml kept: hand-made".
+std::vector<std::string> lf_scanMadeApfs(const fs::path& folder) {
+    std::vector<std::string> names = gf_listXmlFiles(folder);
+    std::erase_if(names, [&folder](const std::string& icao) {
+        if (!gf_isHandmadeApf(folder / gf_apfXmlPath(icao))) return false;
+        gf_scanMessage(fmt::format("{} kept: hand-made", gf_apfXmlPath(icao)));
+        return true;
+    });
+    return names;
+}
+
 void lf_writeScanLog() {
     const std::vector<std::string> messages = gf_takeScanMessages();
     if (gf_writeTextFile(messages, kAirportsScanLog))
@@ -300,10 +315,10 @@ bool lf_scanFolders(const std::vector<std::string>& folders) {
         if (lf_stopping()) break;
         lf_scanFolder(folder);
     }
+    const std::vector<std::string> thirdparty = lf_scanMadeApfs(g_myThirdpartyFolder);
+    const std::vector<std::string> orbx = lf_scanMadeApfs(g_myOrbxFolder);
     lf_writeScanLog();
     gf_clearMessage();
-    const std::vector<std::string> thirdparty = gf_listXmlFiles(g_myThirdpartyFolder);
-    const std::vector<std::string> orbx = gf_listXmlFiles(g_myOrbxFolder);
     gf_editStats([&](WindowStats& s) { s.orbxAirportsDone = orbx.empty() ? 1 : 0; }, Region::Airports);
     if (!lf_stopping()) {
         lf_archiveApfs(orbx, g_myOrbxFolder, true);

@@ -15,6 +15,7 @@
 #include "core/log.h"
 #include "core/tasks.h"
 #include "scenery/scan_messages.h"
+#include "shell/run_control.h"
 
 namespace fs = std::filesystem;
 
@@ -36,6 +37,13 @@ constexpr std::size_t kParkingEntryWords = 9;
 constexpr std::size_t kMaxNameBytes = 45;
 constexpr int kMaxSubRecordSteps = 5000;
 constexpr double kTwoPi = 2.0 * kPi;
+// The parking-file reader refuses stands of a larger radius: a helipad wider than twice this
+// would give a file the program cannot read back.
+constexpr double kMaxHelipadRadiusM = 2000.0;
+
+bool lf_stopping() {
+    return g_stopRun || g_userClosing;
+}
 
 double lf_packedLatitude(uint32_t r) { return 90.0 - r * (180.0 / 536870912.0); }
 double lf_packedLongitude(uint32_t r) { return r * (360.0 / 805306368.0) - 180.0; }
@@ -47,8 +55,26 @@ bool lf_positionValid(double lat, double lon) {
 
 std::string lf_positionText(double lat, double lon) { return fmt::format("{:.6f},{:.6f}", lat, lon); }
 
-// A heading of 0 in the scenery means north, which stands keep as 2 pi.
-double lf_headingRad(float headingDeg) { return headingDeg == 0.0f ? kTwoPi : gf_degToRad(headingDeg); }
+// A finite heading in degrees brought into 0..360, in radians; north (0) is kept as 2 pi, as
+// stands hold it.
+double lf_headingRad(float headingDeg) {
+    double deg = std::fmod(static_cast<double>(headingDeg), 360.0);
+    if (deg < 0.0) deg += 360.0;
+    return deg == 0.0 ? kTwoPi : gf_degToRad(deg);
+}
+
+// A name cut at its byte limit may end inside a UTF-8 character: the part left is dropped, so
+// that the name still reads as UTF-8 rather than as Windows-1252.
+void lf_dropCutCharacter(std::string& name) {
+    std::size_t lead = name.size();
+    while (lead > 0 && name.size() - lead < 4 && (static_cast<unsigned char>(name[lead - 1]) & 0xC0) == 0x80)
+        --lead;
+    if (lead == 0) return;
+    const auto byte = static_cast<unsigned char>(name[--lead]);
+    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    if (lead + length <= name.size() || !gf_isValidUtf8(std::string_view(name).substr(0, lead))) return;
+    name.resize(lead);
+}
 
 uint16_t lf_recordId(const BglWords& w, std::size_t p) { return static_cast<uint16_t>(w.at(p) & 0xFFFF); }
 // The record's size in bytes (it starts at byte 2 of the record, so it spans two words).
@@ -129,6 +155,7 @@ private:
         std::string raw(count, '\0');
         for (std::size_t i = 0; i < count; ++i)
             raw[i] = static_cast<char>((w_.at((first + i) / 4) >> (8 * ((first + i) % 4))) & 0xFF);
+        if (count < static_cast<std::size_t>(length)) lf_dropCutCharacter(raw);
         while (!raw.empty() && raw.back() == '\0') raw.pop_back();
         return lf_cleanName(raw);
     }
@@ -154,7 +181,8 @@ private:
             if (id == kHelipadRecord) {
                 lf_helipad(q, size);
             } else if (id == (v2_ ? kParkingV2 : kParkingV1)) {
-                lf_parkingList(q, q + size / 4);
+                // A list that claims more than its airport holds would take the next one's stands.
+                lf_parkingList(q, std::min<std::size_t>(q + size / 4, end_));
                 return;
             }
             q += size / 4;
@@ -167,8 +195,13 @@ private:
         const double lat = lf_packedLatitude(w_.at(q + 4));
         const float width = w_.floatAt(q + 7);
         const float heading = w_.floatAt(q + 8);
-        if (!lf_positionValid(lat, lon) || !std::isfinite(width) || !std::isfinite(heading)) {
+        // A width that is not positive (or not a number) gives no helipad the reader takes.
+        if (!lf_positionValid(lat, lon) || !(width > 0.0f && width / 2.0 <= kMaxHelipadRadiusM)) {
             gf_scanMessage("lat/lon helipad incorrect (skipped): " + lf_positionText(lat, lon));
+            return;
+        }
+        if (!std::isfinite(heading)) {
+            gf_scanMessage(fmt::format("Skipped helipad with heading {:.1F} in {}", heading, path_));
             return;
         }
         for (const LatLon& taken : helipads_) {
@@ -196,12 +229,16 @@ private:
     void lf_parkingEntry(std::size_t e, uint32_t packed) {
         const float radius = w_.floatAt(e + 1);
         const float heading = w_.floatAt(e + 2);
-        if (!(radius > 1.0f && radius < 200.0f) || !std::isfinite(heading)) {
+        if (!(radius > 1.0f && radius < 200.0f)) {
             gf_scanMessage(fmt::format("Skipped position with radius {:.1F} m in {}", radius, path_));
             return;
         }
         const uint32_t type = (packed >> 8) & 0xF;
         if (type < 1 || type > 11) return;
+        if (!std::isfinite(heading)) {
+            gf_scanMessage(fmt::format("Skipped position with heading {:.1F} in {}", heading, path_));
+            return;
+        }
         const double lon = lf_packedLongitude(w_.at(e + 7));
         const double lat = lf_packedLatitude(w_.at(e + 8));
         if (!lf_positionValid(lat, lon)) {
@@ -234,9 +271,13 @@ private:
     int helipadNumber_ = 1;
 };
 
-// Walks the records of one airport section from word p to the end of the file.
-void lf_walkRecords(const BglWords& w, std::size_t p, AirportDecoder& decoder) {
-    while (p < w.size()) {
+// Walks the records of one airport section from word p to the end of the file. Every section's
+// walk would go on to the end, so from a record an earlier walk reached on it goes the same
+// way: the walk ends there, and each airport record is decoded once per file.
+void lf_walkRecords(const BglWords& w, std::size_t p, AirportDecoder& decoder, std::vector<bool>& walked) {
+    while (p < w.size() && !walked[p]) {
+        walked[p] = true;
+        if (lf_stopping()) return;
         const uint16_t id = lf_recordId(w, p);
         const uint64_t step = lf_recordSize(w, p) / 4;
         if (id == kAirportV1 || id == kAirportV2) {
@@ -252,10 +293,18 @@ void lf_walkRecords(const BglWords& w, std::size_t p, AirportDecoder& decoder) {
     }
 }
 
-std::string lf_readAll(std::ifstream& in) {
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size <= 0) return {};
+// The file's bytes, read at once; nothing when it cannot be read, or when it is larger than
+// kMaxBglFileBytes (with its scan message): such a file costs neither memory nor time.
+std::optional<std::string> lf_readBgl(const fs::path& file, std::string_view pathText) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size < 0) return std::nullopt;
+    if (static_cast<std::uintmax_t>(size) > kMaxBglFileBytes) {
+        gf_scanMessage(
+            fmt::format("===> {} not decoded: the file is {} bytes, more than the limit of {} bytes",
+                        pathText, size, kMaxBglFileBytes));
+        return std::nullopt;
+    }
     std::string bytes(static_cast<std::size_t>(size), '\0');
     in.seekg(0);
     in.read(bytes.data(), size);
@@ -265,19 +314,24 @@ std::string lf_readAll(std::ifstream& in) {
 
 }  // namespace
 
-BglWords::BglWords(std::string_view bytes) : words_((bytes.size() + 3) / 4, 0u), bytes_(bytes.size()) {
-    if constexpr (std::endian::native == std::endian::little) {
-        if (!bytes.empty()) std::memcpy(words_.data(), bytes.data(), bytes.size());
-    } else {
-        for (std::size_t i = 0; i < bytes.size(); ++i)
-            words_[i / 4] |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * (i % 4));
-    }
-}
+BglWords::BglWords(std::string_view bytes) : bytes_(bytes), words_((bytes.size() + 3) / 4) {}
 
 uint32_t BglWords::at(std::size_t index) const {
-    if (index >= words_.size())
-        throw std::out_of_range(fmt::format("BGL word {} past the end of {} words", index, words_.size()));
-    return words_[index];
+    if (index >= words_)
+        throw std::out_of_range(fmt::format("BGL word {} past the end of {} words", index, words_));
+    const std::size_t first = index * 4;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (first + 4 <= bytes_.size()) {
+            uint32_t word = 0;
+            std::memcpy(&word, bytes_.data() + first, 4);
+            return word;
+        }
+    }
+    // Byte by byte; the last, partial word has zeros above the bytes the file has.
+    uint32_t word = 0;
+    for (std::size_t i = first; i < std::min(first + 4, bytes_.size()); ++i)
+        word |= static_cast<uint32_t>(static_cast<unsigned char>(bytes_[i])) << (8 * (i - first));
+    return word;
 }
 
 float BglWords::floatAt(std::size_t index) const { return std::bit_cast<float>(at(index)); }
@@ -328,15 +382,16 @@ void gf_decodeBgl(std::string_view bytes, std::string_view bglPath, BglAirportSi
     const BglWords w(bytes);
     if (w.at(1) != kHeaderSize || w.size() <= kHeaderWords) return;
     AirportDecoder decoder(w, bglPath, sink);
+    std::vector<bool> walked(w.size(), false);
     const uint32_t sections = w.at(5);
-    for (uint64_t i = 0; i < sections; ++i) {
+    for (uint64_t i = 0; i < sections && !lf_stopping(); ++i) {
         const uint64_t s = kHeaderWords + kSectionWords * i;
         // A section entry not wholly in the file ends the table: the count is not to be trusted.
         if (s + kSectionWords > w.size()) break;
         const auto at = static_cast<std::size_t>(s);
         if (w.at(at) != kAirportSection || (w.at(at + 1) & kLongSubsectionFlag) != 0) continue;
         const std::size_t subsection = w.at(at + 3) / 4;
-        lf_walkRecords(w, w.at(subsection + 2) / 4, decoder);
+        lf_walkRecords(w, w.at(subsection + 2) / 4, decoder, walked);
     }
 }
 
@@ -345,9 +400,8 @@ void lf_processBGLfile(const fs::path& file, std::string_view pathText, BglAirpo
         ~GiveSlotBack() { gf_taskDone(); }
     } giveSlotBack;
     try {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) return;
-        gf_decodeBgl(lf_readAll(in), pathText, sink);
+        if (const std::optional<std::string> bytes = lf_readBgl(file, pathText))
+            gf_decodeBgl(*bytes, pathText, sink);
     } catch (const std::exception&) {
         gf_logWarning(fmt::format("Exception in lf_processBGLfile: {}", pathText));
         throw;

@@ -53,19 +53,24 @@ public:
     virtual void finish(ApfContent& airport, const BglLink& link) = 0;
 };
 
-// The file's bytes as words: indices at or past the end raise std::out_of_range.
+// The file's bytes, which must outlive it, read as words: indices at or past the end raise
+// std::out_of_range.
 class BglWords {
 public:
     explicit BglWords(std::string_view bytes);
-    std::size_t size() const { return words_.size(); }
-    std::size_t byteSize() const { return bytes_; }
+    std::size_t size() const { return words_; }
+    std::size_t byteSize() const { return bytes_.size(); }
     uint32_t at(std::size_t index) const;
     float floatAt(std::size_t index) const;
 
 private:
-    std::vector<uint32_t> words_;
-    std::size_t bytes_ = 0;
+    std::string_view bytes_;
+    std::size_t words_ = 0;
 };
+
+// Scenery files above this size are not decoded: airport files are a few MB, and a file read
+// whole costs its size in memory in every decoding task.
+inline constexpr std::uintmax_t kMaxBglFileBytes = 64ull << 20;  // 64 MiB
 
 // The packed ICAO code: the value without its low 5 bits in base 38, most significant digit
 // first (2..11 '0'..'9', 12..37 'A'..'Z', other digits code + 53, 0 a blank); nothing unless it
@@ -78,11 +83,15 @@ std::string lf_parkingNamePrefix(uint32_t code);
 // True when the file can be opened, is longer than 56 bytes, has sections, holds its whole
 // section table and one of its sections is an airport section. Reads the header and table only.
 bool lf_bglHasAirport(const std::filesystem::path& path);
-// Decodes every airport of the file's bytes, handing each to the sink. A read past the end of
-// the file raises std::out_of_range; airports handed over before stay handed over.
+// Decodes every airport of the file's bytes, handing each airport record to the sink once,
+// however many airport sections lead to it. A read past the end of the file raises
+// std::out_of_range; airports handed over before stay handed over. A stop request of the run
+// ends the decoding before the next record.
 void gf_decodeBgl(std::string_view bytes, std::string_view bglPath, BglAirportSink& sink);
 // The body of one scan task: reads the file and decodes it into the sink; pathText is the
 // file's path as the scan found it (the simulator's form, for messages and the publisher).
 // However it ends it gives its task slot back (gf_taskDone); a failure logs the warning
-// "Exception in lf_processBGLfile: {pathText}" and is raised again to the task's owner.
+// "Exception in lf_processBGLfile: {pathText}" and is raised again to the task's owner. A file
+// over kMaxBglFileBytes is not read: the scan message "===> {pathText} not decoded: the file
+// is {size} bytes, more than the limit of {limit} bytes" says so.
 void lf_processBGLfile(const std::filesystem::path& file, std::string_view pathText, BglAirportSink& sink);

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include <fmt/format.h>
+#include <pugixml.hpp>
 
 #include "aircraft/type_database.h"
 #include "airports/airport_list.h"
@@ -90,10 +91,19 @@ bool lf_linkApf(ApfContent& airport, int32_t& archivedCount, std::string_view bg
     return true;
 }
 
+bool gf_isHandmadeApf(const fs::path& file) {
+    pugi::xml_document doc;
+    if (!doc.load_file(file.c_str())) return false;
+    return lf_apfParameterString(doc, "handmade").has_value() ||
+           doc.select_node("/meta/info[@name='handmade']");
+}
+
 void lf_generateApf(ApfContent& airport) {
     const std::size_t n = airport.stands.size();
     if (n == 0) return;
     const fs::path folder = airport.publisher == kSimaddon ? g_myOrbxFolder : g_myThirdpartyFolder;
+    // The user's own file of the airport wins over the scenery's stands (the scan log names it).
+    if (gf_isHandmadeApf(folder / gf_apfXmlPath(airport.icao))) return;
     const auto helipads = std::count_if(airport.stands.begin(), airport.stands.end(), [](const Stand& s) { return s.heli; });
     gf_scanMessage(fmt::format("Generated {}: {} position{}{}", gf_apfXmlPath(airport.icao), n, gf_plural(static_cast<long long>(n)),
                                helipads ? fmt::format(", of which {} helipad{}", helipads, gf_plural(helipads)) : ""));

@@ -34,8 +34,12 @@ std::optional<std::string> lf_checkThirdpartyArchive(std::string_view publisher,
 // an archived file exists. True when linked; a link file that cannot be written is a warning
 // scan message and the airport is not linked.
 bool lf_linkApf(ApfContent& airport, int32_t& archivedCount, std::string_view bglPath);
-// Writes the airport's parking file (nothing for an airport without stands) under a name of
-// its own first, then renamed into place, so two writers of one airport never mix their files.
+// A parking file the user made by hand: it carries the parameter "handmade" (or a meta entry
+// of that name). A scan never writes over, copies or removes such a file.
+bool gf_isHandmadeApf(const std::filesystem::path& file);
+// Writes the airport's parking file (nothing for an airport without stands, nothing over a
+// hand-made file) under a name of its own first, then renamed into place, so two writers of
+// one airport never mix their files.
 void lf_generateApf(ApfContent& airport);
 // The outcome once the stands are decoded: generate unless linked and (no more stands than the
 // archived file or "simaddon").

@@ -69,8 +69,9 @@ void lf_readSceneryArea(const std::vector<std::string>& lines, std::vector<std::
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
         std::string value = gf_trim(std::string_view(line).substr(eq + 1));
-        // An empty value names no folder (joined, it would be the whole simulator).
-        if (value.empty()) continue;
+        // An empty value names no folder (joined, it would be the whole simulator), nor does
+        // one holding NUL (the file system would read another folder's name).
+        if (!gf_usableFolderText(value)) continue;
         if (value.size() < 2 || value.find(":\\") == std::string::npos) value = gf_joinSimPath(SIM_INSTALL_PATH.value(), value);
         if (gf_inStockAirportsPath(value)) continue;
         gf_logLine(fmt::format("      found:{}", value));
@@ -94,7 +95,7 @@ void lf_sceneryCfgFolders(const std::vector<std::string>& lines, std::vector<std
 void lf_addOnsFolders(const std::vector<std::string>& lines, std::vector<std::string>& folders) {
     for (const std::string& line : lines) {
         std::string path = gf_extractPath(line);
-        if (path.empty()) continue;
+        if (!gf_usableFolderText(path)) continue;
         gf_logLine(fmt::format("found path:{}", path));
         folders.push_back(std::move(path));
     }

@@ -6,6 +6,7 @@
 #include "aircraft/aircraft_cfg.h"
 #include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
+#include "core/errors.h"
 #include "core/params.h"
 #include "core/tasks.h"
 #include "livery_fixture.h"
@@ -32,6 +33,19 @@ class LiveryScanTest : public LiveryTest {
         std::string text;
         for (std::size_t i = 0; i < liveries.size(); ++i) text += gf_aircraftCfgSection(int(i), liveries[i]);
         tst_writeFile(fs::path(folder) / model / "aircraft.cfg", text);
+    }
+    // Manual scan of the folders; the titles of LiveriesScanned.xml with their registrations.
+    Strings scanManual(const Strings& folders) {
+        LIG_AUTOMATIC.set(false);
+        for (std::size_t i = 0; i < folders.size(); ++i) gf_liveryFolderParams()[i]->set(folders[i]);
+        gf_scanLiveries();
+        return written();
+    }
+    static Strings written() {
+        Strings titles;
+        gf_parseLiveriesScanned(tst_readFile(g_liveriesScannedFile), "x");
+        for (const LiveryData& l : g_scannedLiveries) titles.push_back(l.title + " " + l.registration);
+        return titles;
     }
 };
 
@@ -60,13 +74,134 @@ TEST_F(LiveryScanTest, FolderNumbersAndPriorityKeepTheLowestFolderOfEachAirlineA
     folders.insert(folders.begin() + 1, (folder_ / "missing").string());
     folders.insert(folders.begin() + 3, (folder_ / "plain.txt").string());
     ASSERT_EQ(lf_scanLiveryFolders(folders), ScanOutcome::Written);
-    gf_parseLiveriesScanned(tst_readFile(g_liveriesScannedFile), "x");
-    Strings titles;
-    for (const LiveryData& l : g_scannedLiveries) titles.push_back(l.title + " " + l.registration);
-    EXPECT_EQ(titles, (Strings{"t1 ", "t2b ", "t4 ", "t9 ", "t10g ", "t11 ", "t12 "}));
+    EXPECT_EQ(written(), (Strings{"t1 ", "t2b ", "t4 ", "t9 ", "t10g ", "t11 ", "t12 "}));
     EXPECT_EQ(tst_readFile(g_emptyCfgFilesFile), folders[11] + "\\e\\aircraft.cfg\n" + folders[2] + "\\e\\AIRCRAFT.CFG\n");
     EXPECT_NE(gf_capturedLog().find(folders[1] + " does not exist, skipped!\n2 liveries found in " + folders[2]),
               std::string::npos);
+}
+
+TEST_F(LiveryScanTest, EqualLiveriesMeetInTheDedupeAndTheLowerPathWinsATitle) {
+    const std::string a = (folder_ / "a").string(), b = (folder_ / "b").string(),
+                      c = (folder_ / "c").string();
+    cfg(a, "z", {lf_liv("SWR", "A320", "Swiss", "HB-1")});
+    cfg(a, "y", {lf_liv("SWR", "A320", "Swiss", "HB-9")});  // same title, lower path: wins in a
+    // b's file is UTF-16, as some installers write it.
+    std::string utf16 = "\xff\xfe";
+    for (char ch : gf_aircraftCfgSection(0, lf_liv("SWR", "A320", "Swiss", "HB-2"))) utf16 += {ch, '\0'};
+    tst_writeFile(fs::path(b) / "m" / "aircraft.cfg", utf16);
+    cfg(c, "m", {lf_liv("SWR", "A320", "Swiss", "HB-9")});
+    fs::create_directories(folder_ / "d");
+    g_hardwareConcurrency = 3;
+    gf_setChecked(SCAN_LIVERIES.controlId(), true);
+    EXPECT_EQ(scanManual({a, b, c, (folder_ / "d").string()}), (Strings{"Swiss HB-2", "Swiss HB-9"}));
+    EXPECT_NE(gf_capturedLog().find("1 liverie found in " + c + "\nNo liveries found in " +
+                                    (folder_ / "d").string() + "\n3 in total\n"),
+              std::string::npos);
+    EXPECT_FALSE(gf_controlState(SCAN_LIVERIES.controlId()).checked);
+    EXPECT_EQ(g_runningWorkers.load(), 0);
+    EXPECT_FALSE(SCAN_LIVERIES.value());
+    EXPECT_TRUE(g_liveryTablesBuilt);
+}
+
+TEST_F(LiveryScanTest, CorrectionsComeFromTheDatabaseRecord) {
+    // HB-JVA: opr OAW over airl EDW; D-ALFA: cargo, opr GEC, type B744.
+    gf_loadTypeDatabaseText(R"(<dbase><types><type icao="A320" cat="Large"/><type icao="B744" cat="Heavy"/>
+        </types><registrations><reg id="HB-JVA" airl="EDW" type="A320" opr="OAW"/>
+        <reg id="D-ALFA" airl="DLH" type="B744" opr="GEC" cargo="true"/><reg id="HB-NONE" type=""/>
+        </registrations></dbase>)",
+                            "dbase.xml");
+    const std::string f = (folder_ / "f").string();
+    cfg(f, "m",
+        {lf_liv("EDW", "A320", "Edelweiss", "HB-JVA"), lf_liv("DLH", "A320", "Lufthansa", "D-ALFA"),
+         lf_liv("SWR", "A320", "No Record", "HB-NOPE"), lf_liv("SWR", "A320", "Empty Record", "HB-NONE")});
+    scanManual({f});
+    const auto line = [](const char* title, const char* rest) {
+        return fmt::format("{:80} {}\n", title, rest);
+    };
+    EXPECT_EQ(tst_readFile(g_conversionsFile), line("Edelweiss", "HB-JVA airl EDW => OAW") +
+                                                   line("Lufthansa", "D-ALFA cargo false => true") +
+                                                   line("Lufthansa", "D-ALFA airl DLH => GEC") +
+                                                   line("Lufthansa", "D-ALFA model A320 => B744") +
+                                                   line("Empty Record", "HB-NONE airl SWR => "));
+    EXPECT_EQ(written(),
+              (Strings{"Empty Record HB-NONE", "Lufthansa D-ALFA", "Edelweiss HB-JVA", "No Record HB-NOPE"}));
+}
+
+// Error 48 comes before any file is touched; 53 and 43 after a scan that found nothing.
+TEST_F(LiveryScanTest, ScansWithoutFoldersOrLiveriesRaiseTheirErrors) {
+    tst_writeFile(g_fixesFile, "kept");
+    fs::create_directories(folder_ / "empty");
+    const struct {
+        bool automatic;
+        std::string folder;
+        const char* error;
+    } rows[] = {{false, "",
+                 "48: Set lfolder parameter(-s) to your liveries first, see Manual 5.1 (or check "
+                 "Liveries automatic)"},
+                {false, (folder_ / "empty").string(), "53: no liveries found"},
+                {true, "",
+                 "43: Automatic scan has not found any liveries, switch off automatic and set "
+                 "lfolder parameter(-s), Manual 5.1"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.error);
+        LIG_AUTOMATIC.set(r.automatic);
+        lfolder0.set(r.folder);
+        try {
+            gf_scanLiveries();
+            ADD_FAILURE() << "no error";
+        } catch (const qtk::UserErrorException& e) {
+            EXPECT_STREQ(e.what(), r.error);
+        }
+        EXPECT_TRUE(SCAN_LIVERIES.value());
+        if (r.folder.empty() && !r.automatic) EXPECT_EQ(tst_readFile(g_fixesFile), "kept");
+    }
+}
+
+TEST_F(LiveryScanTest, AFailedWriteRaisesAndASecondScanStartsFromEmptyLists) {
+    const std::string f = (folder_ / "f").string();
+    cfg(f, "m", {lf_liv("swr", "A320", "Fixed", "HB-JVA")});         // a fix and a conversion
+    tst_writeFile(fs::path(g_liveriesScannedFile) / "blocker", "");  // a folder where the file goes
+    LIG_AUTOMATIC.set(false);
+    lfolder0.set(f);
+    EXPECT_THROW(gf_scanLiveries(), fs::filesystem_error);
+    EXPECT_TRUE(SCAN_LIVERIES.value());
+    EXPECT_TRUE(g_fixLines.lines().empty());
+    EXPECT_TRUE(g_scannedLiveries.empty());
+    fs::remove_all(g_liveriesScannedFile);
+    cfg(f, "m", {lf_liv("SWR", "A320", "Fixed", "")});
+    newLog();
+    gf_scanLiveries();
+    const std::string log = newLog();
+    EXPECT_NE(log.find("\nNo errors\n\nInformation:\n"), std::string::npos);
+    EXPECT_EQ(log.find("in total"), std::string::npos);  // one folder
+    EXPECT_EQ(log.find("code fixes"), std::string::npos);
+    EXPECT_EQ(log.find("liveries updated"), std::string::npos);
+    EXPECT_FALSE(fs::exists(g_fixesFile));
+    EXPECT_FALSE(fs::exists(g_outputErrorsFolder));
+    // Report files that cannot be written say so, Fixes.txt with the reason, and the summary
+    // goes on; an errors folder holding other files stays, with the first failure logged.
+    tst_writeFile(fs::path(g_outputErrorsFolder) / "other.txt", "");
+    newLog();
+    lf_removeOldScanFiles();
+    EXPECT_EQ(
+        newLog().rfind(
+            "problems with removing previous files: filesystem error: cannot remove: Directory not empty", 0),
+        0u);
+    lf_addFixLine("[fltsim.0] icao_airline swr => SWR in x");
+    for (const char* file : {g_fixesFile, g_invalidModelsFile}) tst_writeFile(fs::path(file) / "blocker", "");
+    lf_writeScanReports();
+    const auto full = [this](const char* file) { return (folder_ / file).string(); };
+    EXPECT_EQ(newLog(), "\nErrors:\nError writing file " + full(g_fixesFile) +
+                            ": Is a directory\n1 code fixes, see " + full(g_fixesFile) +
+                            "\n\nInformation:\n");
+    lf_addInvalidAirline("SWISS", "x");
+    lf_addInvalidModel("XX99", "x");
+    lf_writeScanReports();
+    EXPECT_EQ(newLog(), "\nErrors:\n1 invalid airline code, see " + full(g_invalidAirlinesFile) +
+                            "\n1 invalid model code, see " + full(g_invalidModelsFile) +
+                            "\n===> Could not write " + full(g_invalidModelsFile) + "\nError writing file " +
+                            full(g_fixesFile) + ": Is a directory\n1 code fixes, see " + full(g_fixesFile) +
+                            "\n\nInformation:\n");
 }
 
 TEST_F(LiveryScanTest, TheDemoTreeScansToTheLiveriesItWasBuiltFrom) {
@@ -103,8 +238,9 @@ TEST_F(LiveryScanTest, TheDemoTreeScansToTheLiveriesItWasBuiltFrom) {
     EXPECT_EQ(tst_readFile(g_invalidCfgFilesFile),
               planted + "Broken Model\\aircraft.cfg\n" + planted + "Broken Model\\aircraft.cfg\n" + planted +
                   "Lost Model\\aircraft.cfg\n" + planted + "Lost Model\\aircraft.cfg\n");
-    for (const char* line : {"2 AI add-on packages found\n", "D:\\Old AI\\Aircraft does not exist, skipped!\n",
-                             "668 in total\n"})
+    for (const char* line : {"      Simobjects found:SimObjects\\Liveries\n", "2 AI add-on packages found\n",
+                             "291 liveries found in D:\\AI Traffic\\Demo Airlines\\SimObjects\\Liveries\n",
+                             "D:\\Old AI\\Aircraft does not exist, skipped!\n", "668 in total\n"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
 }
 
@@ -123,22 +259,64 @@ TEST_F(LiveryScanTest, AStopWritesNothingAndLeavesTheScanDue) {
 TEST_F(LiveryScanTest, SectionsGiveLiveriesProblemsAndFixes) {
     g_dontUseTitles = {"Old Trainer"};
     const struct { const char* name; std::string text; Strings liveries; bool invalid, empty; int incomplete;
-                   Strings airlines, models, fixes; } rows[] = {
+                   Strings airlines, models, fixes;
+    } rows[] = {
         {"two sections, keys in any case, quotes, comments, other sections",
-         "[General]\ntitle=Not A Livery\n[FLTSIM.0]\n Title = \"Swiss A320\" \r\n; atc_id=HB-XXX\nATC_ID=HB-IJB\n"
+         "[General]\ntitle=Not A Livery\n[FLTSIM.0]\n Title = \"Swiss A320\" \r\n; "
+         "atc_id=HB-XXX\nATC_ID=HB-IJB\n"
          "icao_airline=SWR\nicao_type_designator=A320\natc_parking_types=GATE,Cargo\ntitle=Second Title\n"
-         "[fltsim.1]\ntitle=Swiss A321\nicao_airline=SWR\nicao_type_designator=A321\n[Effects]\natc_id=HB-ZZZ\n",
-         {"Swiss A320|HB-IJB|SWR|A320|cargo", "Swiss A321||SWR|A321"}, false, false, 0, {}, {}, {}},
-        {"lower-case codes are fixed", "[fltsim.3]\ntitle=T\nicao_airline=zzz\nicao_type_designator=b738\n",
-         {"T||ZZZ|B738"}, false, false, 0, {}, {},
-         {"[fltsim.3] icao_airline zzz => ZZZ", "[fltsim.3] icao_type_designator b738 => B738"}},
+         "[fltsim.1]\ntitle=Swiss "
+         "A321\nicao_airline=SWR\nicao_type_designator=A321\n[Effects]\natc_id=HB-ZZZ\n",
+         {"Swiss A320|HB-IJB|SWR|A320|cargo", "Swiss A321||SWR|A321"},
+         false,
+         false,
+         0,
+         {},
+         {},
+         {}},
+        {"lower-case codes are fixed",
+         "[fltsim.19]\ntitle=T\nicao_airline=zzz\nicao_type_designator=b738\n",
+         {"T||ZZZ|B738"},
+         false,
+         false,
+         0,
+         {},
+         {},
+         {"[fltsim.19] icao_airline zzz => ZZZ", "[fltsim.19] icao_type_designator b738 => B738"}},
         {"incomplete, invalid codes, don't-use",
-         "[fltsim.0]\ntitle=No Type\nicao_airline=SWR\n[fltsim.1]\ntitle= \nicao_airline=SWR\nicao_type_designator=A320\n"
+         "[fltsim.0]\ntitle=No Type\nicao_airline=SWR\n[fltsim.1]\ntitle= "
+         "\nicao_airline=SWR\nicao_type_designator=A320\n"
          "[fltsim.2]\ntitle=A\nicao_airline=SWISS\nicao_type_designator=A320\n"
          "[fltsim.3]\ntitle=B\nicao_airline=SW-\nicao_type_designator=XX99\n"
          "[fltsim.4]\ntitle=Old Trainer\nicao_airline=PVT\nicao_type_designator=C172\n",
-         {}, false, false, 2, {"SWISS", "SW-"}, {"XX99"}, {}},
-        {"no livery section", "[General]\natc_type=Airbus\n[fltsim.x]\ntitle=T\n", {}, false, true, 0, {}, {}, {}},
+         {},
+         false,
+         false,
+         2,
+         {"SWISS", "SW-"},
+         {"XX99"},
+         {}},
+        {"trailing comments, quotes that hold comment marks, a lone quote",
+         "[fltsim.0] ; Swiss\ntitle=\"Swiss A320; HB-IJB // x\" ; x\nicao_airline=SWR ; Swiss\n"
+         "icao_type_designator=A320 // Airbus\natc_parking_types=GATE ; CARGO later\natc_id=HB-IJB//reg\n"
+         "[fltsim.1]//x\ntitle=\"Open ; "
+         "x\nicao_airline=\"SWR\"//x\nicao_type_designator=A321;\natc_parking_types=CARGO\n",
+         {"Swiss A320; HB-IJB // x|HB-IJB|SWR|A320", "\"Open||SWR|A321|cargo"},
+         false,
+         false,
+         0,
+         {},
+         {},
+         {}},
+        {"no livery section",
+         "[General]\natc_type=Airbus\n[fltsim.x]\ntitle=T\n[fltsim.]\ntitle=T\n",
+         {},
+         false,
+         true,
+         0,
+         {},
+         {},
+         {}},
         {"empty text", "", {}, false, true, 0, {}, {}, {}},
         {"binary", std::string("[fltsim.0]\ntitle=T\0", 20), {}, true, false, 0, {}, {}, {}},
     };

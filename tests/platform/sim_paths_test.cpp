@@ -27,7 +27,8 @@ TEST_F(SimPathsTest, MapsWindowsTextsOntoTheConfiguredFolders) {
         {"d:/AI//aircraft\\", "drives/D/AI/Aircraft"},
         {"D:\\AI\\missing\\SUB", "drives/D/AI/missing/SUB"},
         {"D:", "drives/D"},
-        {"C:\\PROGRAMDATA\\lockheed martin\\Prepar3D v5\\simobjects.cfg", "pd/Lockheed Martin/Prepar3D v5/simobjects.cfg"},
+        {"C:\\PROGRAMDATA\\lockheed martin\\Prepar3D v5\\simobjects.cfg",
+         "pd/Lockheed Martin/Prepar3D v5/simobjects.cfg"},
         {"c:\\program files\\x", "drives/C/Program Files/x"},
         {"C:\\ProgramDataX\\y", "drives/C/ProgramDataX/y"},
         {"E:\\ProgramData", "drives/E/ProgramData"},
@@ -36,6 +37,12 @@ TEST_F(SimPathsTest, MapsWindowsTextsOntoTheConfiguredFolders) {
         {"twins\\FOO", "twins/Foo"},
         {"twins\\foo", "twins/foo"},
         {"C:relative", "C:relative"},
+        // ".." climbs the text's own segments and stops at the drive or ProgramData folder.
+        {"D:\\..\\..\\etc", "drives/D/etc"},
+        {"D:\\ai\\..\\..\\ai\\aircraft", "drives/D/AI/Aircraft"},
+        {"D:\\AI\\missing\\..\\aircraft", "drives/D/AI/Aircraft"},
+        {"C:\\ProgramData\\..\\..\\lockheed martin", "pd/Lockheed Martin"},
+        {"twins\\..\\twins\\FOO", "twins/Foo"},
     };
     for (const auto& [text, host] : rows) {
         fs::path mapped = gf_hostPath(text);
