@@ -23,11 +23,11 @@
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/paths.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "core/text.h"
 #include "platform/sim_paths.h"
 #include "platform/window_model.h"
-#include "shell/run_control.h"
 
 namespace fs = std::filesystem;
 

@@ -15,6 +15,7 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/random.h"
+#include "core/run_state.h"
 #include "feed/records.h"
 #include "live/air_motion.h"
 #include "live/aircraft_rec.h"
@@ -23,7 +24,6 @@
 #include "live/removal.h"
 #include "live/respawn.h"
 #include "platform/window_model.h"
-#include "shell/run_control.h"
 #include "sim/flight_plan.h"
 #include "sim/sim_state.h"
 

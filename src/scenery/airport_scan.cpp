@@ -17,6 +17,7 @@
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/paths.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "core/text.h"
 #include "platform/sim_paths.h"
@@ -25,7 +26,6 @@
 #include "scenery/scan_messages.h"
 #include "scenery/scenery_apf.h"
 #include "scenery/scenery_cfg.h"
-#include "shell/run_control.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

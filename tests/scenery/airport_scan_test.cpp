@@ -8,10 +8,10 @@
 #include "airports/apf_fixture.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "platform/window_model.h"
 #include "scenery/scenery_apf.h"
-#include "shell/run_control.h"
 #include "support/bgl_builder.h"
 
 namespace fs = std::filesystem;

@@ -9,6 +9,8 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "core/run_requests.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
@@ -17,8 +19,6 @@
 #include "live/spawn.h"
 #include "platform/sim_standin.h"
 #include "platform/window_model.h"
-#include "shell/requests.h"
-#include "shell/run_control.h"
 #include "shell/ui_loop.h"
 #include "shell/window.h"
 #include "shell_fixture.h"
