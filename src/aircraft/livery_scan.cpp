@@ -17,6 +17,7 @@
 #include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
 #include "core/charset.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"

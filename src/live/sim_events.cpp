@@ -8,6 +8,7 @@
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "airports/stand.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/clock.h"
@@ -23,7 +24,6 @@
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "live/respawn.h"
-#include "platform/window_model.h"
 #include "sim/flight_plan.h"
 #include "sim/sim_state.h"
 

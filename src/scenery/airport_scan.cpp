@@ -11,6 +11,7 @@
 #include "airports/apf_file.h"
 #include "airports/apf_lookup.h"
 #include "airports/stock.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"

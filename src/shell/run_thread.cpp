@@ -22,6 +22,7 @@
 #include "airports/stock.h"
 #include "core/clock.h"
 #include "core/crypto.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"
@@ -357,6 +358,8 @@ void lf_matchingSummary() {
 }  // namespace
 
 void lf_runThread() {
+    // Parking files read in this run may switch the automatic range on.
+    gf_setAutoRangeRule(gf_autoRange);
     try {
         lf_startUp();
         lf_liveryTables();
@@ -535,7 +538,7 @@ void gf_resetShell() {
     g_settingsRead = false;
     lf_resetForRestart();
     gf_resetRunRequests();
-    gf_resetWindow();
+    gf_resetDisplay();
     gf_resetUiLoop();
     gf_resetWindowModel();
 }

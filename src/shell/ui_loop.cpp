@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "core/display.h"
 #include "core/run_state.h"
 #include "platform/console_input.h"
 #include "platform/window_model.h"

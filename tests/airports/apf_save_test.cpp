@@ -10,6 +10,7 @@
 #include "airports/learned.h"
 #include "airports/park_airports.h"
 #include "airports/stand_options.h"
+#include "core/display.h"
 #include "core/params.h"
 #include "core/run_requests.h"
 #include "core/run_state.h"

@@ -8,10 +8,10 @@
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
+#include "core/display.h"
 #include "core/run_state.h"
 #include "core/slots.h"
 #include "live/ground_motion.h"
-#include "platform/window_model.h"
 #include "support/stand_builders.h"
 
 namespace fs = std::filesystem;

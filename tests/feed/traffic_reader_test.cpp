@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -15,7 +16,6 @@
 #include "feed/feed_state.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
-#include "shell/window.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 #include "support/work_folder.h"

@@ -6,6 +6,7 @@
 
 #include "airports/stand.h"
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/params.h"
 #include "core/run_state.h"
 #include "live/aircraft_rec.h"
@@ -13,7 +14,6 @@
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
-#include "platform/window_model.h"
 #include "shell/run_thread.h"
 #include "sim/flight_plan.h"
 #include "sim/sim_state.h"

@@ -9,6 +9,8 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "core/display.h"
+#include "core/params.h"
 #include "core/run_requests.h"
 #include "core/run_state.h"
 #include "core/tasks.h"

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/log.h"
 #include "core/run_requests.h"
 #include "feed/feed_state.h"
@@ -10,7 +11,6 @@
 #include "live/removal.h"
 #include "live/stand_choice.h"
 #include "shell/run_thread.h"
-#include "shell/window.h"
 #include "static_fixture.h"
 #include "support/parked_source.h"
 
