@@ -93,12 +93,6 @@ void lf_writeOption(pugi::xml_node pos, const StandOption& o) {
         lf_attr(opt, "cs", o.callsign2.empty() ? o.callsign : o.callsign + ":" + o.callsign2);
 }
 
-// Two terminated names are equal; inline, as attribute names are a few letters.
-bool lf_sameName(const char* a, const char* b) {
-    while (*a != '\0' && *a == *b) ++a, ++b;
-    return *a == *b;
-}
-
 // The "value" of the first parameter row of that name; found tells a row without a value
 // from no row.
 pugi::xml_attribute lf_parameterValue(const pugi::xml_document& doc, std::string_view name, bool& found) {
@@ -180,14 +174,8 @@ std::optional<double> lf_checkedNumber(pugi::xml_attribute attr, double lo, doub
 
 }  // namespace
 
-// As "/parameters/parameter[@name='..']" selects it: any top-level parameters element, any of
-// the row's "name" attributes.
 pugi::xml_node gf_apfParameterRow(const pugi::xml_document& doc, std::string_view name) {
-    for (pugi::xml_node parameters : doc.children("parameters"))
-        for (pugi::xml_node row : parameters.children("parameter"))
-            for (pugi::xml_attribute attr : row.attributes())
-                if (lf_sameName(attr.name(), "name") && attr.value() == name) return row;
-    return {};
+    return gf_namedRow(doc, "parameters", "parameter", name);
 }
 
 bool gf_apfReadStopped() {
@@ -195,7 +183,9 @@ bool gf_apfReadStopped() {
 }
 
 bool gf_apfBool(const char* text) {
-    return text != nullptr && text[0] != '\0' && std::string_view("1tTyY").find(text[0]) != std::string_view::npos;
+    if (text == nullptr) return false;
+    const char c = text[0];
+    return c == '1' || c == 't' || c == 'T' || c == 'y' || c == 'Y';
 }
 
 int ApfSource::lineOf(pugi::xml_node node) const {
