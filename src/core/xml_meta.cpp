@@ -38,10 +38,11 @@ bool gf_readMetaInfo(const pugi::xml_document& doc, TextParameter& record) {
 
 pugi::xml_node gf_namedRow(const pugi::xml_document& doc, const char* block, const char* row,
                            std::string_view name) {
+    // The query's @name is the row's first "name" attribute; a row without one never matches.
     for (pugi::xml_node element : doc.children(block))
         for (pugi::xml_node candidate : element.children(row))
-            for (pugi::xml_attribute attr : candidate.attributes())
-                if (std::string_view(attr.name()) == "name" && attr.value() == name) return candidate;
+            if (const pugi::xml_attribute key = candidate.attribute("name"); key && key.value() == name)
+                return candidate;
     return {};
 }
 

@@ -22,7 +22,7 @@ bool gf_writeMetaInfo(pugi::xml_document& doc);
 bool gf_readMetaInfo(const pugi::xml_document& doc, TextParameter& record);
 
 // The first row as "/<block>/<row>[@name='<name>']" selects it: a row element under any
-// top-level block element, any of whose "name" attributes is name; an empty node when none.
+// top-level block element whose (first) "name" attribute is name; an empty node when none.
 // Walks the elements without compiling a query.
 pugi::xml_node gf_namedRow(const pugi::xml_document& doc, const char* block, const char* row,
                            std::string_view name);
