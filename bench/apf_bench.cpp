@@ -37,6 +37,20 @@ double lf_threadSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+// Runs both, in the other order at every call, so that neither side always finds the caches
+// and the heap as the other left them.
+template <class First, class Second>
+void lf_inTurns(bool& swapped, First&& first, Second&& second) {
+    if (swapped) {
+        second();
+        first();
+    } else {
+        first();
+        second();
+    }
+    swapped = !swapped;
+}
+
 constexpr int kStands = 600;
 constexpr int kOptions = 2000;
 constexpr const char* kArchived = "airports/my_thirdparty/KBEN.xml";
@@ -87,7 +101,7 @@ void BM_ReadApfVersusPugixml(benchmark::State& state) {
                              false)},
          {kLearned, lf_file("\t<parameter name=\"airport_name\" value=\"Bench\" />\n", true)}});
     double readSeconds = 0, loadSeconds = 0;
-    bool readFirst = true;
+    bool swapped = false;
     const auto read = [&] {
         std::string error;
         ParkFileHeader header;
@@ -106,16 +120,7 @@ void BM_ReadApfVersusPugixml(benchmark::State& state) {
     };
     for (auto _ : state) {
         gf_clearStands();
-        // Taken in turns, so that neither side always finds the caches and the heap as the
-        // other left them.
-        if (readFirst) {
-            read();
-            load();
-        } else {
-            load();
-            read();
-        }
-        readFirst = !readFirst;
+        lf_inTurns(swapped, read, load);
     }
     const double n = static_cast<double>(state.iterations());
     state.counters["read_ms"] = readSeconds * 1e3 / n;
@@ -151,18 +156,23 @@ std::string lf_longUsedFile() {
 void BM_LearnedMergeVersusPugixml(benchmark::State& state) {
     BenchFolder folder({{kLongUsed, lf_longUsedFile()}});
     double mergeSeconds = 0, loadSeconds = 0;
+    bool swapped = false;
+    const auto merge = [&] {
+        const double t0 = lf_threadSeconds();
+        lf_readLearned(kLongUsed, "Bench");
+        mergeSeconds += lf_threadSeconds() - t0;
+        if (g_stands.at(0).options.size() != kLongUsedOptions) state.SkipWithError("the file did not merge");
+    };
+    const auto load = [&] {
+        const double t0 = lf_threadSeconds();
+        pugi::xml_document doc;
+        benchmark::DoNotOptimize(doc.load_file(kLongUsed));
+        loadSeconds += lf_threadSeconds() - t0;
+    };
     for (auto _ : state) {
         gf_clearStands();
         g_stands.emplace_back("S1", std::vector<StandOption>{}, 40.0, -74.0, 0.0, 30.0, false, false, false);
-        const double t0 = lf_threadSeconds();
-        lf_readLearned(kLongUsed, "Bench");
-        const double t1 = lf_threadSeconds();
-        pugi::xml_document doc;
-        benchmark::DoNotOptimize(doc.load_file(kLongUsed));
-        const double t2 = lf_threadSeconds();
-        if (g_stands.at(0).options.size() != kLongUsedOptions) state.SkipWithError("the file did not merge");
-        mergeSeconds += t1 - t0;
-        loadSeconds += t2 - t1;
+        lf_inTurns(swapped, merge, load);
     }
     const double n = static_cast<double>(state.iterations());
     state.counters["merge_ms"] = mergeSeconds * 1e3 / n;
