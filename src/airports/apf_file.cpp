@@ -367,6 +367,14 @@ OptAttributes lf_optAttributes(pugi::xml_node opt) {
     }
 }
 
+// A short text measured in place: attribute values are a few letters, for which a call to
+// the library's strlen costs more than the loop.
+std::string_view lf_shortText(const char* text) {
+    size_t n = 0;
+    while (text[n] != '\0') ++n;
+    return {text, n};
+}
+
 // A short text into a string that may hold an earlier one: appended to the emptied string,
 // which skips the overlap checks of a general assignment.
 void lf_setText(std::string& out, std::string_view text) {
@@ -410,9 +418,8 @@ void lf_fillIdentity(const OptAttributes& a, std::string_view reg, Identity& out
     // What the file says wins; the record stands in for what the writer left out.
     const bool airl = a.has(OptAttributes::kAirl), type = a.has(OptAttributes::kType);
     const DbRecord* rec = airl && type ? nullptr : gf_dbRecordOf(reg);
-    lf_setText(out.airline,
-               airl || rec == nullptr ? std::string_view(a.airl()) : std::string_view(rec->airl));
-    lf_setText(out.type, type || rec == nullptr ? std::string_view(a.type()) : std::string_view(rec->type));
+    lf_setText(out.airline, airl || rec == nullptr ? lf_shortText(a.airl()) : std::string_view(rec->airl));
+    lf_setText(out.type, type || rec == nullptr ? lf_shortText(a.type()) : std::string_view(rec->type));
 }
 
 }  // namespace
@@ -463,7 +470,7 @@ bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t inde
         return false;
     }
     // Straight into the option's own strings: no intermediate copies.
-    const std::string_view reg = a.reg();
+    const std::string_view reg = lf_shortText(a.reg());
     lf_fillIdentity(a, reg, option);
     lf_setText(option.reg, reg);
     if (!lf_plainHalfHours(a.hh(), option.hh)) option.hh = gf_hours2bitset(a.hh()).to_ullong();
