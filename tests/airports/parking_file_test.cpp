@@ -384,6 +384,7 @@ TEST_F(ApfTest, ReaderAndSaverAgreeOnTheLearnedFile) {
         if (*location) EXPECT_EQ(gf_parkLearnedPath().generic_string(), learned);
     }
     EXPECT_EQ(gf_learnedApfPath("../LSZH", "stock"), "");
+    EXPECT_EQ(gf_learnedApfPath("", "stock"), "") << "no file named .xml";
 }
 
 TEST_F(ApfTest, ParameterReadersTellMissingFromEmpty) {
