@@ -181,6 +181,9 @@ TEST_F(ParkWatchTest, AFailedTransferOfTheSiteIsNotRememberedHere) {
     EXPECT_NE(gf_capturedLog().find("lf_readParkedFile LSMD: airport file not available"), std::string::npos);
     EXPECT_EQ(g_parkAirport.code, "");
     EXPECT_FALSE(g_failedParkAirports.contains("LSMD"));
+    // While the back-off runs the airport in sight is not chosen (and given up) again.
+    gf_watchParkAirport(false);
+    EXPECT_EQ(g_parkAirport.code, "");
 }
 
 // A destination the airport list does not know is not kept, and an empty entry clears the

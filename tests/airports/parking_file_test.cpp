@@ -328,6 +328,10 @@ TEST_F(ApfSiteTest, LookupOrder) {
     EXPECT_EQ(gf_probeStockApf("LSZH").state, SiteState::Pending);
     EXPECT_EQ(gf_probeStockApf("EDDF").state, SiteState::Pending);
     tst_awaitSite();
+    // A probe answers present or absent; the file it found stays on the site.
+    const SiteAnswer probed = gf_probeStockApf("LSZH");
+    EXPECT_EQ(probed.state, SiteState::Present);
+    EXPECT_EQ(probed.body, "");
     for (const auto& [file, content, found] : files) {
         SCOPED_TRACE(file);
         if (*file) tst_writeFile(file, content);
@@ -381,6 +385,7 @@ TEST_F(ApfTest, ReaderAndSaverAgreeOnTheLearnedFile) {
         if (*location) EXPECT_EQ(gf_parkLearnedPath().generic_string(), learned);
     }
     EXPECT_EQ(gf_learnedApfPath("../LSZH", "stock"), "");
+    EXPECT_EQ(gf_learnedApfPath("", "stock"), "") << "no file named .xml";
 }
 
 TEST_F(ApfTest, ParameterReadersTellMissingFromEmpty) {

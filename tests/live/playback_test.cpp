@@ -334,6 +334,14 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
         EXPECT_EQ(a.stream.back().airborne, airborne) << park << " " << alt;
     }
     gf_clearParkAirport();
+    // A taxiing aircraft whose stream ran dry holds where it is only while the feed has it on the
+    // ground; one whose feed ended in the air (a helicopter its pressure altitude put down) flies on.
+    for (const bool feedInTheAir : {false, true}) {
+        LiveAircraft a = tst_here(taxi, feedInTheAir, 60);
+        ASSERT_TRUE(lf_extendStream(a)) << feedInTheAir;
+        EXPECT_EQ(a.holding, !feedInTheAir) << feedInTheAir;
+        EXPECT_EQ(gf_samePosition(a.stream.back(), a.stream.front()), !feedInTheAir) << feedInTheAir;
+    }
     // Near the edge of the range a stream that ran dry ends at once.
     g_userPosition.lat = 47.0;
     g_userPosition.lon = 8.0;

@@ -57,16 +57,20 @@ TEST_F(StaticFitTest, TheNextDaysOptionCountsOnlyWhileItTakesPart) {
 }
 
 // A static standing on a neighbour keeps an option out when their wings would meet; one still
-// being created does not, nor one on a neighbour far enough away.
+// being created does not, nor one on its way out, nor one on a neighbour far enough away.
 TEST_F(StaticFitTest, WingsOfANeighbouringStaticKeepAnOptionOut) {
     struct Row {
         const char* type;  // of the neighbour's static
         uint32_t lifeState;
         bool planned;
+        bool queuedForRemoval = false;
     };
-    const Row rows[] = {{"B744", active, false}, {"B744", adding2sim, true}, {"C172", active, true}};
+    const Row rows[] = {{"B744", active, false},
+                        {"B744", adding2sim, true},
+                        {"C172", active, true},
+                        {"B744", active, true, true}};
     for (const Row& r : rows) {
-        SCOPED_TRACE(fmt::format("{} {}", r.type, r.lifeState));
+        SCOPED_TRACE(fmt::format("{} {} {}", r.type, r.lifeState, r.queuedForRemoval));
         g_stands.clear();
         g_ptList.clear();
         tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 50, 30}});  // 50 m apart: neighbours
@@ -76,6 +80,8 @@ TEST_F(StaticFitTest, WingsOfANeighbouringStaticKeepAnOptionOut) {
         st.halfWingSpan = gf_halfWingspan(r.type);
         st.standLat = g_stands[1].latitude, st.standLon = g_stands[1].longitude;
         g_staticAircraft = {st};
+        g_staticRemovalQueue.clear();
+        if (r.queuedForRemoval) gf_queueStaticRemoval(st);
         std::vector<PtEntry> results;
         lf_searchStands(g_currentSlot, kFitReal, 0, results);
         EXPECT_EQ(results.size(), r.planned ? 1u : 0u);
