@@ -10,7 +10,7 @@
 #include "core/params.h"
 #include "core/tasks.h"
 #include "livery_fixture.h"
-#include "platform/demo_sim_tree.h"
+#include "support/demo_sim_tree.h"
 #include "platform/window_model.h"
 #include "shell/run_control.h"
 
