@@ -18,6 +18,7 @@
 #include "live/intake.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
+#include "live/record_matching.h"
 #include "live/removal.h"
 #include "platform/window_model.h"
 #include "shell/window.h"

@@ -9,6 +9,7 @@
 #include "aircraft/regcodes.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "live/record_matching.h"
 #include "platform/window_model.h"
 
 namespace {
