@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 
 std::list<ParkAirport> g_parkAirports;
 std::unordered_set<std::string> g_failedParkAirports;
+std::atomic<bool> g_staticParkingOn{false};
 
 namespace {
 

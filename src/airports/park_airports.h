@@ -102,3 +102,6 @@ extern bool g_parkedFileRead;
 extern LatLon g_lastWatchPosition;
 // The parking controls are locked while static parking is calculated.
 extern std::atomic<bool> g_parkingControlsLocked;
+// Static parking runs at the park airport: aircraft that stop near a stand may park there. Set by
+// the park airport's read, cleared when static parking ends.
+extern std::atomic<bool> g_staticParkingOn;

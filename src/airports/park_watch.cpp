@@ -18,7 +18,6 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "feed/feed_state.h"
-#include "live/ground_motion.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"

@@ -8,6 +8,7 @@
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
+#include "airports/park_airports.h"
 #include "core/slots.h"
 #include "live/ground_motion.h"
 #include "platform/window_model.h"
