@@ -9,6 +9,7 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/park_airports.h"
 #include "core/tasks.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
@@ -339,7 +340,7 @@ TEST_F(RunThreadTest, UserClosingRemovesEveryAiObjectFromTheSimulator) {
     world.user = {{0, 47.4512, 8.5616, 1416, 0, 0, true}};
     world.installedTitles = {"Boeing 737-800 Swiss"};
     world.frameRate = 200;
-    gf_startSimThread(world);
+    gf_startSimThread([&] { gf_standinLoad(world); }, gf_rememberUserStand);
     ASSERT_TRUE(gf_waitForSimulator(std::chrono::seconds(20)));
     {
         std::lock_guard lock(g_simCommandMutex);

@@ -30,6 +30,7 @@
 #include "live/parking_slots.h"
 #include "live/stand_choice.h"
 #include "live/tick.h"
+#include "platform/sim_standin.h"
 #include "scenery/scan_messages.h"
 #include "scenery/scenery_apf.h"
 #include "shell/run_control.h"
@@ -59,6 +60,7 @@ void tst_resetAll() {
     gf_resetTypeDatabase();
     gf_resetFeedProcess();
     gf_resetSimLinkAll();
+    gf_resetStandin();
     gf_resetShell();
     gf_resetIntakeProcess();
     gf_resetLiveTrafficProcess();
