@@ -60,6 +60,7 @@
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
 #include "static/live_parked.h"
+#include "static/park_watch.h"
 #include "static/static_place.h"
 #include "static/static_renewal.h"
 

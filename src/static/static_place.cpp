@@ -23,6 +23,7 @@
 #include "platform/window_model.h"
 #include "shell/window.h"
 #include "static/live_parked.h"
+#include "static/park_watch.h"
 #include "static/static_renewal.h"
 
 uint32_t g_staticHexidCounter = 0;

@@ -18,6 +18,7 @@
 #include "platform/window_model.h"
 #include "shell/window.h"
 #include "static/live_parked.h"
+#include "static/park_watch.h"
 #include "static/static_place.h"
 
 std::vector<StaticCheck> g_staticCheckList;

@@ -12,6 +12,7 @@
 #include "platform/window_model.h"
 #include "shell/run_control.h"
 #include "sim/sim_state.h"
+#include "static/park_watch.h"
 #include "support/airport_builders.h"
 
 namespace fs = std::filesystem;

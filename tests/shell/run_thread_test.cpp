@@ -9,7 +9,6 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
-#include "airports/park_airports.h"
 #include "core/tasks.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
@@ -26,6 +25,7 @@
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
+#include "static/park_watch.h"
 
 namespace fs = std::filesystem;
 

@@ -37,6 +37,7 @@
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
+#include "static/park_watch.h"
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,5 @@
-// The park airport's watch: choosing, loading and dropping the current park airport, the
-// reserved stand, the remembered user stand and the parking controls (airports/park_airports.h).
+#include "static/park_watch.h"
+
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -27,11 +27,9 @@
 #include "static/live_parked.h"
 #include "static/static_place.h"
 
-Airport g_parkAirport;
 std::string g_reservedStand;
 bool g_parkLoadPending = false;
 bool g_parkedFileRead = false;
-LatLon g_lastWatchPosition;
 std::atomic<bool> g_parkingControlsLocked{false};
 
 namespace {
