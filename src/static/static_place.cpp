@@ -20,6 +20,7 @@
 #include "live/parking_conflicts.h"
 #include "live/record_matching.h"
 #include "live/removal.h"
+#include "live/static_calls.h"
 #include "platform/window_model.h"
 #include "shell/window.h"
 #include "static/live_parked.h"
@@ -458,4 +459,12 @@ void gf_resetStaticParking() {
     g_liveHexids.clear();
     g_staticRemovalQueue.clear();
     g_computation = PendingComputation{};
+}
+
+void gf_connectStaticParking() {
+    g_staticParkingCalls.placePlanned = [] {
+        if (!g_ptList.empty()) gf_placeStaticAircraft();
+    };
+    g_staticParkingCalls.dropPlannedOnStand = gf_dropPlannedOnStand;
+    g_staticParkingCalls.flushStatic = gf_flushStatic;
 }

@@ -1,3 +1,6 @@
+#include "platform/sim_standin.h"
+#include "static/park_watch.h"
+#include "static/static_place.h"
 #include "support/work_folder.h"
 
 #include "support/http_server.h"
@@ -30,14 +33,12 @@
 #include "live/parking_slots.h"
 #include "live/stand_choice.h"
 #include "live/tick.h"
-#include "platform/sim_standin.h"
 #include "scenery/scan_messages.h"
 #include "scenery/scenery_apf.h"
 #include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
-#include "static/park_watch.h"
 
 namespace fs = std::filesystem;
 
@@ -76,6 +77,8 @@ void tst_resetAll() {
     gf_resetGroundMotion();
     gf_resetScanMessages();
     gf_resetSceneryApf();
+    // Live traffic reaches static parking as in the program, where the shell connects them.
+    gf_connectStaticParking();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {
