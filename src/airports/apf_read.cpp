@@ -14,13 +14,13 @@
 #include "airports/stand.h"
 #include "airports/stand_options.h"
 #include "airports/stock.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/xml_meta.h"
 #include "feed/feed_state.h"
 #include "platform/window_model.h"
-#include "shell/window.h"
 
 namespace fs = std::filesystem;
 

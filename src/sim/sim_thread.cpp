@@ -11,7 +11,7 @@
 
 #include "core/clock.h"
 #include "core/log.h"
-#include "shell/run_control.h"
+#include "core/run_state.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 

@@ -8,8 +8,8 @@
 
 #include "core/clock.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "platform/sim_standin.h"
-#include "shell/run_control.h"
 #include "sim/flight_plan.h"
 #include "sim/sim_state.h"
 #include "sim_fixture.h"
