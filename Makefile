@@ -16,9 +16,11 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The whole suite: every test binary, the sanitizer runs of the suites that need them, then a
-# short run of every fuzz target (scripts/fuzz-run; build-fuzz/).
+# The whole suite: the order of the rooms' includes (scripts/layers), every test binary, the
+# sanitizer runs of the suites that need them, then a short run of every fuzz target
+# (scripts/fuzz-run; build-fuzz/).
 test: build
+	@scripts/layers
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@scripts/sanitizer-tests
 	@scripts/fuzz-run

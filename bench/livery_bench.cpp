@@ -15,6 +15,7 @@
 #include "core/atomic_file.h"
 #include "core/paths.h"
 #include "core/random.h"
+#include "live/record_matching.h"
 #include "support/work_folder.h"
 
 namespace {

@@ -1,13 +1,13 @@
 // trelvo_make_sim_tree <LiveriesScanned.xml>: builds the demo's simulator (add-on configuration
 // and AI aircraft folders) from a list of liveries, under the folders that TRELVO_APPDATA,
-// TRELVO_PROGRAMDATA, TRELVO_SIM_ROOT and TRELVO_DRIVES name (platform/demo_sim_tree.h).
+// TRELVO_PROGRAMDATA, TRELVO_SIM_ROOT and TRELVO_DRIVES name (tests/support/demo_sim_tree.h).
 #include <cstdio>
 #include <exception>
 #include <fstream>
 #include <sstream>
 
 #include "aircraft/liveries_scanned.h"
-#include "platform/demo_sim_tree.h"
+#include "support/demo_sim_tree.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

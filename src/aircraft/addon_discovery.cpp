@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/text.h"
+#include "platform/known_folders.h"
 #include "platform/sim_paths.h"
 
 namespace fs = std::filesystem;

@@ -8,12 +8,10 @@
 #include "aircraft/regcodes.h"
 #include "aircraft/similar_models.h"
 #include "aircraft/type_database.h"
-#include "airports/stand.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/random.h"
 #include "core/text.h"
-#include "live/aircraft_rec.h"
 
 std::vector<std::string> g_refusedTitles;
 std::set<std::string> g_uncreatableTitles;
@@ -35,7 +33,7 @@ std::string_view lf_draw(const TitleList& list) {
 }
 
 // A random title of the list; special titles only when the list has nothing else.
-void lf_pickTitle(AircraftRec& ac, const TitleList& list) {
+void lf_pickTitle(MatchSubject& ac, const TitleList& list) {
     if (list.empty()) return;
     for (int draw = 0; draw < 5; ++draw) {
         ac.liveryTitle = lf_draw(list);
@@ -47,14 +45,14 @@ void lf_pickTitle(AircraftRec& ac, const TitleList& list) {
     if (!ordinary.empty()) ac.liveryTitle = lf_draw(ordinary);
 }
 
-bool lf_matchRegcode(AircraftRec& ac) {
+bool lf_matchRegcode(MatchSubject& ac) {
     if (ac.regcode.empty()) return false;
     const auto it = g_regToLivery.find(ac.regcode);
     ac.liveryTitle = it == g_regToLivery.end() ? std::string_view() : it->second;
     return !ac.liveryTitle.empty();
 }
 
-bool lf_lookupAirlineType(AircraftRec& ac, const LiveryKey& key, int table) {
+bool lf_lookupAirlineType(MatchSubject& ac, const LiveryKey& key, int table) {
     const auto airline = g_airlineTables[table].find(key.airline);
     if (airline == g_airlineTables[table].end()) return false;
     const auto type = airline->second.find(key.type);
@@ -64,12 +62,12 @@ bool lf_lookupAirlineType(AircraftRec& ac, const LiveryKey& key, int table) {
 }
 
 // Cargo aircraft take a passenger livery of their airline rather than none.
-bool lf_matchAirlineType(AircraftRec& ac, const LiveryKey& key) {
+bool lf_matchAirlineType(MatchSubject& ac, const LiveryKey& key) {
     if (ac.isCargo && lf_lookupAirlineType(ac, key, 1)) return true;
     return lf_lookupAirlineType(ac, key, 0);
 }
 
-bool lf_lookupAnyAirline(AircraftRec& ac, const std::string& type) {
+bool lf_lookupAnyAirline(MatchSubject& ac, const std::string& type) {
     const TypeTitleMap& table = g_typeTables[ac.isCargo ? 1 : 0];
     const auto it = table.find(type);
     if (it == table.end()) return false;
@@ -77,7 +75,7 @@ bool lf_lookupAnyAirline(AircraftRec& ac, const std::string& type) {
     return !ac.liveryTitle.empty();
 }
 
-bool lf_matchSimilarTypes(AircraftRec& ac, LiveryKey key) {
+bool lf_matchSimilarTypes(MatchSubject& ac, LiveryKey key) {
     for (const std::string& type : gf_similarTypesWithLivery(key)) {
         if (gf_aircraftCategory(type) != static_cast<AircraftCategory>(ac.category)) continue;
         key.type = type;
@@ -112,7 +110,7 @@ bool lf_isGenericClass(int32_t category) {
 }
 
 // Steps 4 to 6; `step` tells which one found the title.
-void lf_matchGeneric(AircraftRec& ac, int& step) {
+void lf_matchGeneric(MatchSubject& ac, int& step) {
     const int depth = MATCHING_DEPTH.value();
     const LiveryKey generic{std::string(kGenericAirline), ac.type};
     step = 4;
@@ -126,13 +124,13 @@ void lf_matchGeneric(AircraftRec& ac, int& step) {
         if (lf_lookupAnyAirline(ac, type)) return;
 }
 
-void lf_recordMatch(AircraftRec& ac, int step) {
+void lf_recordMatch(MatchSubject& ac, int step) {
     if (lf_isRefused(ac.liveryTitle)) {
         ac.liveryTitle = {};
         return;
     }
     ++g_matchCounters[step - 1];
-    gf_logDetail(fmt::format("          {} ={}= {}", gf_acLabel(ac), step, ac.liveryTitle));
+    gf_logDetail(fmt::format("          {} ={}= {}", ac.label(), step, ac.liveryTitle));
     ac.touchdownSign = ac.liveryTitle.find("FSLTL_") != std::string_view::npos ? 1 : 0;
 }
 
@@ -142,28 +140,28 @@ std::string lf_dbRecordAirline(const std::string& registration) {
     return record ? record->airl : std::string();
 }
 
-bool lf_matchOwnAirlineSteps(AircraftRec& ac, const std::string& dbOperator) {
+bool lf_matchOwnAirlineSteps(MatchSubject& ac, const std::string& dbOperator) {
     if (lf_matchAirlineType(ac, {ac.airline, ac.type})) return true;
     return !dbOperator.empty() && lf_matchAirlineType(ac, {gf_dbAirlineOfReg(ac.regcode), ac.type});
 }
 
 // Parked ladder: hands the title out unless the simulator refused it.
-bool lf_giveOut(AircraftRec& ac, int step) {
+bool lf_giveOut(MatchSubject& ac, int step) {
     if (lf_isRefused(ac.liveryTitle)) {
         ac.liveryTitle = {};
         return false;
     }
-    gf_logDetail(fmt::format("          {} ={}= {}", gf_acLabel(ac), step, ac.liveryTitle));
+    gf_logDetail(fmt::format("          {} ={}= {}", ac.label(), step, ac.liveryTitle));
     return true;
 }
 
-bool lf_noParkedMatch(const AircraftRec& ac, std::string_view standName) {
-    gf_logDetail(fmt::format("{:8}: {} no livery match ...", standName, gf_acShortLabel(ac)));
+bool lf_noParkedMatch(const MatchSubject& ac, std::string_view standName) {
+    gf_logDetail(fmt::format("{:8}: {} no livery match ...", standName, ac.shortLabel()));
     return false;
 }
 
 // Parked step 3: the similar types of the aircraft's own key, under `airline`.
-bool lf_matchParkedSimilar(AircraftRec& ac, const std::string& airline) {
+bool lf_matchParkedSimilar(MatchSubject& ac, const std::string& airline) {
     for (const std::string& type : gf_similarTypesWithLivery({ac.airline, ac.type}))
         if (lf_matchAirlineType(ac, {airline, type})) return true;
     return false;
@@ -171,7 +169,7 @@ bool lf_matchParkedSimilar(AircraftRec& ac, const std::string& airline) {
 
 }  // namespace
 
-void gf_matchLiveAc(AircraftRec& ac) {
+void gf_matchLiveAc(MatchSubject& ac) {
     if (lf_matchRegcode(ac)) return lf_recordMatch(ac, 1);
     const int depth = MATCHING_DEPTH.value();
     if (depth < 2) return;
@@ -190,9 +188,9 @@ void gf_matchLiveAc(AircraftRec& ac) {
     if (!ac.liveryTitle.empty()) lf_recordMatch(ac, step);
 }
 
-bool gf_matchParkedAc(AircraftRec& ac, bool standIsCargo, std::string_view standName) {
+bool gf_matchParkedAc(MatchSubject& ac, bool standIsCargo, std::string_view standName) {
     if (!ac.liveryTitle.empty()) {
-        gf_logDetail(fmt::format("          {} =s= {}", gf_acLabel(ac), ac.liveryTitle));
+        gf_logDetail(fmt::format("          {} =s= {}", ac.label(), ac.liveryTitle));
         return true;
     }
     ac.isCargo = standIsCargo ? 1 : 0;
@@ -212,10 +210,6 @@ bool gf_matchParkedAc(AircraftRec& ac, bool standIsCargo, std::string_view stand
     lf_matchGeneric(ac, step);
     if (!ac.liveryTitle.empty()) return lf_giveOut(ac, step);
     return lf_noParkedMatch(ac, standName);
-}
-
-bool gf_matchParkedAc(AircraftRec& ac, const Stand& stand) {
-    return gf_matchParkedAc(ac, stand.cargo, stand.name);
 }
 
 void gf_logMatchingSummary() {

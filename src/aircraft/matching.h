@@ -4,23 +4,35 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "live/aircraft.h"
-
-struct Stand;
+// An aircraft as the ladder sees it: what it is matched by, the title it holds and the flags the
+// ladder sets. The records of live traffic and static parking are matched through
+// live/record_matching.h, which copies their fields in and the results back.
+struct MatchSubject {
+    std::string airline;
+    std::string type;
+    std::string regcode;
+    int32_t category = 2;          // AircraftCategory
+    uint8_t isCargo = 0;           // the parked ladder sets it from the stand
+    std::string_view liveryTitle;  // borrowed from the livery tables; empty until matched
+    uint8_t touchdownSign = 0;     // the live ladder sets it: an "FSLTL_" title
+    // The aircraft's labels in the log's detail lines, made only when a line is written.
+    std::function<std::string()> label;
+    std::function<std::string()> shortLabel;
+};
 
 // Gives a live aircraft a title (empty: no match); counts and logs the step that found it
 // and sets its FSLTL flag.
-void gf_matchLiveAc(AircraftRec& ac);
+void gf_matchLiveAc(MatchSubject& ac);
 // Gives a parked aircraft on a stand a title; true when it has one (found now or before). The
 // stand gives the aircraft its cargo flag and its name to the no-match line.
-bool gf_matchParkedAc(AircraftRec& ac, bool standIsCargo, std::string_view standName);
-bool gf_matchParkedAc(AircraftRec& ac, const Stand& stand);
+bool gf_matchParkedAc(MatchSubject& ac, bool standIsCargo, std::string_view standName);
 // Writes the match counters and the titles the simulator could not create to Log.txt; nothing
 // while every counter is 0.
 void gf_logMatchingSummary();

@@ -10,6 +10,7 @@
 #include "airports/apf_lookup.h"
 #include "airports/learned.h"
 #include "airports/made_up_traffic.h"
+#include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "airports/stand_options.h"
 #include "airports/stock.h"
@@ -19,7 +20,6 @@
 #include "core/params.h"
 #include "core/xml_meta.h"
 #include "feed/feed_state.h"
-#include "live/ground_motion.h"
 #include "platform/window_model.h"
 
 namespace fs = std::filesystem;

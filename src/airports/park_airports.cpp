@@ -20,6 +20,9 @@ namespace fs = std::filesystem;
 
 std::list<ParkAirport> g_parkAirports;
 std::unordered_set<std::string> g_failedParkAirports;
+Airport g_parkAirport;
+LatLon g_lastWatchPosition;
+std::atomic<bool> g_staticParkingOn{false};
 
 namespace {
 

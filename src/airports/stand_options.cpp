@@ -58,10 +58,11 @@ uint32_t lf_nextIndex(const std::vector<StandOption>& options) {
 
 }  // namespace
 
-bool gf_optionFitsAircraft(std::string_view callsign, const AircraftRec& ac, const StandOption& option) {
+bool gf_optionFitsAircraft(std::string_view callsign, std::string_view airline, std::string_view type,
+                           const StandOption& option) {
     if (option.index == 0 || option.real != 1) return false;
     if (option.callsign == callsign || option.callsign2 == callsign) return true;
-    return option.airline == ac.airline && option.type == ac.type;
+    return option.airline == airline && option.type == type;
 }
 
 bool gf_optionHasSlotNear(int weekday, int slot, std::string_view reg, const StandOption& option) {
@@ -72,9 +73,9 @@ bool gf_optionHasSlotNear(int weekday, int slot, std::string_view reg, const Sta
            lf_hasSlot(option.hh, (slot + 1) % kSlotsPerDay);
 }
 
-std::optional<uint32_t> gf_newOption(std::vector<StandOption>& options, const AircraftRec& fallback,
-                                     uint32_t real, uint64_t now, std::string_view callsign,
-                                     std::string_view reg) {
+std::optional<uint32_t> gf_newOption(std::vector<StandOption>& options, std::string_view fallbackAirline,
+                                     std::string_view fallbackType, uint32_t real, uint64_t now,
+                                     std::string_view callsign, std::string_view reg) {
     if (reg.empty()) return std::nullopt;
     const std::string_view sign = lf_withoutMark(callsign);
     gf_weekSlotOf(now);  // an unreadable time (-1) must not become weekday 4294967295
@@ -82,8 +83,8 @@ std::optional<uint32_t> gf_newOption(std::vector<StandOption>& options, const Ai
     uint64_t hh = 0;
     lf_setSlot(hh, gf_slotOf(now));
 
-    std::string airline = fallback.airline;
-    std::string type = fallback.type;
+    std::string airline(fallbackAirline);
+    std::string type(fallbackType);
     if (const auto record = gf_findDbRecord(reg)) {
         const std::string& brand = record->opr.empty() ? record->airl : record->opr;
         if (!brand.empty()) airline = brand;

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "aircraft/type_database.h"
 #include "airports/stand.h"
-#include "live/aircraft.h"
 
 // Half-hour slot numbers 0..47 used as a stack: the operations take slots from the back.
 using SlotList = std::vector<int32_t>;
@@ -16,7 +16,13 @@ using SlotList = std::vector<int32_t>;
 // The option takes part (index not 0), is real, and names the aircraft: its callsign or
 // callsign2 equals the callsign, or its airline and type both equal the aircraft's. Texts
 // compare byte by byte (two empty texts are equal). Search predicate of the stand choice.
-bool gf_optionFitsAircraft(std::string_view callsign, const AircraftRec& ac, const StandOption& option);
+bool gf_optionFitsAircraft(std::string_view callsign, std::string_view airline, std::string_view type,
+                           const StandOption& option);
+// The same with the airline and type of an aircraft record.
+template <AirlineTypeRecord R>
+bool gf_optionFitsAircraft(std::string_view callsign, const R& ac, const StandOption& option) {
+    return gf_optionFitsAircraft(callsign, gf_recordAirline(ac), std::string_view(ac.type), option);
+}
 
 // The option takes part, is real, is of that weekday and registration, and holds the slot or
 // one of its two neighbours (47 and 0 neighbour each other). A slot outside 0..47 of such an
@@ -34,9 +40,16 @@ bool gf_optionHasSlotNear(int weekday, int slot, std::string_view reg, const Sta
 // callsign, real flag and exactly this one half-hour exists. A slot value whose weekday is outside 1..7 or
 // whose slot is outside 0..47 raises std::out_of_range("invalid bitset position").
 // Called by the booking of live aircraft at stands (live/parking_slots.h).
-std::optional<uint32_t> gf_newOption(std::vector<StandOption>& options, const AircraftRec& fallback,
-                                     uint32_t real, uint64_t now, std::string_view callsign,
-                                     std::string_view reg);
+std::optional<uint32_t> gf_newOption(std::vector<StandOption>& options, std::string_view fallbackAirline,
+                                     std::string_view fallbackType, uint32_t real, uint64_t now,
+                                     std::string_view callsign, std::string_view reg);
+// The same with the airline and type of an aircraft record as the fallback.
+template <AirlineTypeRecord R>
+std::optional<uint32_t> gf_newOption(std::vector<StandOption>& options, const R& fallback, uint32_t real,
+                                     uint64_t now, std::string_view callsign, std::string_view reg) {
+    return gf_newOption(options, gf_recordAirline(fallback), std::string_view(fallback.type), real, now,
+                        callsign, reg);
+}
 
 // Records a further callsign (one trailing "_" dropped; empty changes nothing) in the first
 // option with that index (not 0): into callsign when it is empty, else into callsign2 unless

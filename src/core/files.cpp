@@ -14,7 +14,6 @@
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/params.h"
-#include "platform/known_folders.h"
 
 namespace fs = std::filesystem;
 
@@ -159,15 +158,6 @@ void gf_cleanFolder(const fs::path& folder) {
         if (!fs::remove(it->path(), ec) && ec) fail("remove", it->path(), ec);
     }
     if (ec) fail("directory_iterator", folder, ec);
-}
-
-std::string gf_getAppDataPath() {
-    const fs::path folder = gf_platformAppDataFolder();
-    if (folder.empty()) {
-        gf_logLine("Could not find the user's application data folder");
-        return {};
-    }
-    return folder.string();
 }
 
 std::string gf_simVersionFromPath() {

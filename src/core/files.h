@@ -57,8 +57,6 @@ std::vector<std::string> gf_listXmlFiles(const std::filesystem::path& folder);
 // stay). A file-system error raises qtk::UserErrorException 5 "Filesystem error: {what}".
 void gf_cleanFolder(const std::filesystem::path& folder);
 
-// The user's application data folder; "" (with a log line) when it cannot be found.
-std::string gf_getAppDataPath();
 // The simulator's major version: "5" or "6" after the first "v"/"V" followed by 5 or 6 in
 // SIM_INSTALL_PATH, else the P3D_VERSION setting as text.
 std::string gf_simVersionFromPath();

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "live/pos_sample.h"
+#include "feed/pos_sample.h"
 
 // One decoded live traffic report. The field order follows the aircraft record that is built
 // from it: eight strings, the flag, the position, the time stamp, the address.

@@ -217,7 +217,7 @@ void lf_createFlightPlan(LiveAircraft& ac) {
     if (ac.origin.empty() || ac.destination.empty()) return;
     const std::filesystem::path path = gf_flightPlanFileName(ac.objectId);
     bool sent = false;
-    if (gf_writeFlightPlan(path, ac)) {
+    if (gf_writeFlightPlan(path, ac.origin, ac.destination)) {
         // The simulator runs elsewhere: it gets the whole path.
         const std::string fullPath = std::filesystem::absolute(path).string();
         {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "live/pos_sample.h"
+#include "feed/pos_sample.h"
 
 // Life of an AI object. Values are stored as unsigned 32-bit in the records.
 enum LifeState : uint32_t {

@@ -7,13 +7,12 @@
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
+#include "airports/park_airports.h"
 #include "core/log.h"
 #include "live/air_motion.h"
 #include "live/aircraft_rec.h"
 #include "live/ground_motion_legs.h"
 #include "live/sim_events.h"
-
-std::atomic<bool> g_staticParkingOn{false};
 
 namespace {
 

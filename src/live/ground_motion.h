@@ -77,7 +77,3 @@ void gf_taxiLights(const LiveAircraft& ac);
 
 // Per-run and whole-process reset: static parking off.
 void gf_resetGroundMotion();
-
-// Static parking runs at the park airport: aircraft that stop near a stand may park there. Set by
-// the park airport's read, cleared when static parking ends; kept here until that lands.
-extern std::atomic<bool> g_staticParkingOn;

@@ -13,7 +13,7 @@
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/removal.h"
-#include "static/static_place.h"
+#include "live/static_calls.h"
 
 namespace {
 
@@ -250,7 +250,7 @@ void lf_parksOnCreate(LiveAircraft& ac) {
     const std::string stand = gf_standNameOfId(ac.standId);
     lf_logRemoval(fmt::format("{:8}: {:8} parks", stand, ac.callsign));
     if (ac.standId == 0) return;
-    gf_dropPlannedOnStand(ac.standId);
+    if (g_staticParkingCalls.dropPlannedOnStand) g_staticParkingCalls.dropPlannedOnStand(ac.standId);
     AircraftRec* st = lf_firstActiveStaticOnStand(ac.standId);
     if (st == nullptr) return;
     lf_logRemoval(fmt::format("{:8}: {:8} parks over static {} ", stand, ac.callsign, st->callsign));

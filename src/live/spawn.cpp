@@ -19,6 +19,7 @@
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/parking_slots.h"
+#include "live/record_matching.h"
 #include "live/removal.h"
 #include "live/respawn.h"
 #include "live/sim_events.h"

@@ -17,10 +17,10 @@
 #include "live/removal.h"
 #include "live/sim_events.h"
 #include "live/spawn.h"
+#include "live/static_calls.h"
 #include "live/time_shift.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
-#include "static/static_place.h"
 
 namespace {
 
@@ -185,7 +185,7 @@ void lf_sendQueued() {
         gf_queueCreate(g_createDequeStatic.front());
         g_createDequeStatic.pop_front();
     }
-    if (!g_ptList.empty()) gf_placeStaticAircraft();
+    if (g_staticParkingCalls.placePlanned) g_staticParkingCalls.placePlanned();
 }
 
 bool updateLiveAc(LiveAircraft& ac) {

@@ -5,7 +5,7 @@
 #include "core/slots.h"
 #include "live/live_set.h"
 #include "live/removal.h"
-#include "static/live_parked.h"
+#include "live/static_calls.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ void gf_setTimeShift(int minutes, bool startUp) {
     const bool changed = g_timeShiftMinutes.exchange(minutes) != minutes;
     if (!changed || startUp) return;
     lf_removeAllLive();
-    gf_flushStatic();
+    if (g_staticParkingCalls.flushStatic) g_staticParkingCalls.flushStatic();
 }
 
 void gf_followSimulatorTime(int64_t simUtcSeconds, int64_t nowUtcSeconds) {

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "core/log.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -13,6 +15,14 @@ fs::path lf_fromEnv(const char* name, const char* homeSuffix) {
 }  // namespace
 
 fs::path gf_platformAppDataFolder() { return lf_fromEnv("TRELVO_APPDATA", "AppData/Roaming"); }
+std::string gf_getAppDataPath() {
+    const fs::path folder = gf_platformAppDataFolder();
+    if (folder.empty()) {
+        gf_logLine("Could not find the user's application data folder");
+        return {};
+    }
+    return folder.string();
+}
 fs::path gf_platformProgramDataFolder() { return lf_fromEnv("TRELVO_PROGRAMDATA", "ProgramData"); }
 fs::path gf_platformSimulatorRoot() { return lf_fromEnv("TRELVO_SIM_ROOT", "Simulator"); }
 fs::path gf_platformDrivesFolder() { return lf_fromEnv("TRELVO_DRIVES", "Drives"); }

@@ -4,9 +4,12 @@
 // home folder.
 #pragma once
 #include <filesystem>
+#include <string>
 
 // TRELVO_APPDATA, else $HOME/.trelvo/AppData/Roaming; empty when neither is set.
 std::filesystem::path gf_platformAppDataFolder();
+// The same as text for the simulator's paths; "" (with a log line) when it cannot be found.
+std::string gf_getAppDataPath();
 // TRELVO_PROGRAMDATA, else $HOME/.trelvo/ProgramData; empty when neither is set.
 std::filesystem::path gf_platformProgramDataFolder();
 // TRELVO_DRIVES, else $HOME/.trelvo/Drives: the drive X: of the simulator's machine is its

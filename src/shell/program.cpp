@@ -15,6 +15,7 @@
 #include "platform/known_folders.h"
 #include "platform/single_instance.h"
 #include "shell/ui_loop.h"
+#include "static/static_place.h"
 
 int gf_runProgram() {
     std::filesystem::path userData = gf_platformAppDataFolder() / "Trelvo";
@@ -34,6 +35,7 @@ int gf_runProgram() {
     }
     // A rescan asked for in the window empties the livery tables at the next start-up.
     gf_setRunRequestHandler(RunRequest::NewLiveryScan, gf_clearLiveryTablesForRescan);
+    gf_connectStaticParking();
     std::string whyNoLog;
     if (!gf_openLog("Trelvo", TRELVO_VERSION, "P3D v" + gf_simVersionFromPath(), &whyNoLog))
         gf_showMessage(fmt::format("Warning: cannot write Log.txt in {}: {}; the program runs without a log",

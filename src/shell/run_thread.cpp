@@ -61,6 +61,7 @@
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
 #include "static/live_parked.h"
+#include "static/park_watch.h"
 #include "static/static_place.h"
 #include "static/static_renewal.h"
 
@@ -171,7 +172,7 @@ bool lf_waitForFirstTraffic() {
 bool lf_startFlight() {
     std::shared_ptr<const Scenario> scenario = lf_loadScenario();
     lf_installStandinCategories();
-    gf_startSimThread(*scenario);
+    gf_startSimThread([&] { gf_standinLoad(*scenario); }, gf_rememberUserStand);
     if (!lf_waitForSimulator()) return false;
     double runStart = std::chrono::duration<double>(gf_utcNow().time_since_epoch()).count();
     gf_startTrafficReader(std::make_unique<ScenarioSource>(scenario), runStart);

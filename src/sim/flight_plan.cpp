@@ -10,7 +10,6 @@
 
 #include "core/atomic_file.h"
 #include "core/files.h"
-#include "live/aircraft.h"
 
 namespace fs = std::filesystem;
 
@@ -73,10 +72,6 @@ void gf_removeFlightPlan(uint32_t objectId) {
 bool gf_writeFlightPlan(const fs::path& path, std::string_view origin, std::string_view destination) {
     if (!lf_isAirportCode(origin) || !lf_isAirportCode(destination)) return false;
     return gf_writeFileAtomically(path, lf_planDocument(origin, destination));
-}
-
-bool gf_writeFlightPlan(const fs::path& path, const AircraftRec& ac) {
-    return gf_writeFlightPlan(path, ac.origin, ac.destination);
 }
 
 int gf_cleanFlightPlans() {

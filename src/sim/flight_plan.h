@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <string_view>
 
-struct AircraftRec;
-
 inline constexpr const char* g_flightPlanFolder = "flightplans";
 
 // "flightplans/{}.pln" of the object id.
@@ -34,8 +32,6 @@ void gf_removeFlightPlan(uint32_t objectId);
 //   </SimBase.Document>
 bool gf_writeFlightPlan(const std::filesystem::path& path, std::string_view origin,
                         std::string_view destination);
-// The same from the aircraft's origin and destination.
-bool gf_writeFlightPlan(const std::filesystem::path& path, const AircraftRec& ac);
 
 // Removes the program's flight plan files ("<object id>.pln") from the flight-plan folder;
 // returns how many were removed. Other files stay.

@@ -1,5 +1,6 @@
 // The simulator calls of the link, declared as the link and live traffic use them, with the data
-// blocks of the program's data definitions. On this machine platform/sim_standin answers them.
+// blocks of the program's data definitions. On this machine platform/sim_standin answers them
+// (platform/sim_standin_calls.cpp).
 // Results: S_OK on success, S_FALSE for "nothing waiting", negative on failure.
 #pragma once
 #include <cstdint>
@@ -121,3 +122,9 @@ HRESULT SimConnect_AIRemoveObject(HANDLE handle, uint32_t objectId, uint32_t req
 // The path is in the system's ANSI code page on the simulator's machine.
 HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE handle, uint32_t objectId, const char* path,
                                            uint32_t requestId);
+
+// The simulator's frames. The simulator runs them by itself; the in-process simulator of this
+// machine is stepped by the simulator thread: the length in seconds of its next frame, and one
+// frame of its world, whose replies then wait for SimConnect_GetNextDispatch.
+double gf_simWorldFrameSeconds();
+void gf_simWorldStepFrame();

@@ -9,11 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "airports/park_airports.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/run_state.h"
-#include "platform/sim_standin.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 
@@ -48,6 +46,8 @@ std::atomic<bool> g_simThreadStop{false};
 std::mutex g_readyMutex;
 std::condition_variable g_readyCv;
 bool g_simReady = false;  // guarded by g_readyMutex
+// Given by the run that started the thread; runs on it as the link ends.
+std::function<void()> g_atLinkEnd;
 
 void lf_setReady(bool ready) {
     {
@@ -272,12 +272,12 @@ void lf_simThread() {
     auto next = std::chrono::steady_clock::now();
     // A stopped run still needs the link: its closing down removes the AI objects through it.
     while (!g_simThreadStop) {
-        auto frame = std::chrono::duration<double>(gf_standinFrameSeconds());
+        auto frame = std::chrono::duration<double>(gf_simWorldFrameSeconds());
         if (!gf_simFrame()) break;
         next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(frame);
         lf_pauseUntil(next);
     }
-    gf_rememberUserStand();
+    if (g_atLinkEnd) g_atLinkEnd();
     gf_simClose();
 }
 
@@ -300,7 +300,7 @@ bool gf_simOpen() {
 
 bool gf_simFrame() {
     if (!g_link.open) return false;
-    gf_standinStepFrame();
+    gf_simWorldStepFrame();
     if (lf_dispatch()) return true;
     g_link.open = false;
     return false;
@@ -317,9 +317,10 @@ void gf_simClose() {
     g_simRunning = false;
 }
 
-void gf_startSimThread(const Scenario& scenario) {
+void gf_startSimThread(const std::function<void()>& loadWorld, std::function<void()> atLinkEnd) {
     gf_stopSimThread();
-    gf_standinLoad(scenario);
+    loadWorld();
+    g_atLinkEnd = std::move(atLinkEnd);
     g_simThreadStop = false;
     lf_setReady(false);
     g_simThread = std::thread(lf_simThread);
@@ -373,5 +374,5 @@ void gf_resetSimLinkAll() {
     gf_resetSimLink();
     g_link = LinkState{};
     g_simThreadStop = false;
-    gf_resetStandin();
+    g_atLinkEnd = nullptr;
 }

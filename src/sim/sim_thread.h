@@ -3,11 +3,13 @@
 // the run thread. The run thread starts, waits for and stops it; tests drive the steps directly.
 #pragma once
 #include <chrono>
+#include <functional>
 
-#include "platform/scenario.h"
-
-// Loads the stand-in world of the scenario and starts the thread for one run.
-void gf_startSimThread(const Scenario& scenario);
+// Stops a thread still running, loads the simulator's world (loadWorld: on this machine the
+// stand-in's, from the run's scenario) and starts the thread for one run. atLinkEnd runs on the
+// simulator thread as the link ends, before the connection closes (the shell passes the watch's
+// remembering of the user's stand).
+void gf_startSimThread(const std::function<void()>& loadWorld, std::function<void()> atLinkEnd = {});
 // Asks the thread to close the connection and end, and joins it.
 void gf_stopSimThread();
 // Waits until the simulator answered and the user aircraft's first data arrived; false after
@@ -27,5 +29,5 @@ void gf_simClose();
 
 // Per-run reset: command lists, event queue, position halves, pending creates, published state.
 void gf_resetSimLink();
-// Whole-process reset: the per-run reset, the thread stopped and the stand-in emptied.
+// Whole-process reset: the per-run reset and the thread stopped (the stand-in has its own).
 void gf_resetSimLinkAll();

@@ -19,9 +19,12 @@
 #include "live/intake.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
+#include "live/record_matching.h"
 #include "live/removal.h"
+#include "live/static_calls.h"
 #include "platform/window_model.h"
 #include "static/live_parked.h"
+#include "static/park_watch.h"
 #include "static/static_renewal.h"
 
 uint32_t g_staticHexidCounter = 0;
@@ -456,4 +459,12 @@ void gf_resetStaticParking() {
     g_liveHexids.clear();
     g_staticRemovalQueue.clear();
     g_computation = PendingComputation{};
+}
+
+void gf_connectStaticParking() {
+    g_staticParkingCalls.placePlanned = [] {
+        if (!g_ptList.empty()) gf_placeStaticAircraft();
+    };
+    g_staticParkingCalls.dropPlannedOnStand = gf_dropPlannedOnStand;
+    g_staticParkingCalls.flushStatic = gf_flushStatic;
 }

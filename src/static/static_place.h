@@ -66,6 +66,10 @@ uint32_t gf_nextStaticHexid();
 
 // Per-run and whole-process reset: every list and set of static parking emptied, counter 0.
 void gf_resetStaticParking();
+// Installs static parking's answers to what live traffic asks of it (live/static_calls.h): the
+// placement of a planned aircraft in a free create slot, the drop of the plans of a stand a live
+// aircraft parked on, and the flush. The shell calls it at start-up.
+void gf_connectStaticParking();
 
 // Last hexid given to a static aircraft.
 extern uint32_t g_staticHexidCounter;

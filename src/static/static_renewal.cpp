@@ -17,6 +17,7 @@
 #include "live/live_set.h"
 #include "live/removal.h"
 #include "static/live_parked.h"
+#include "static/park_watch.h"
 #include "static/static_place.h"
 
 std::vector<StaticCheck> g_staticCheckList;

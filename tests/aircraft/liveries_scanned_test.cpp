@@ -10,6 +10,7 @@
 #include "core/display.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "live/record_matching.h"
 #include "platform/window_model.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "core/run_state.h"
 #include "core/tasks.h"
 #include "livery_fixture.h"
-#include "platform/demo_sim_tree.h"
+#include "support/demo_sim_tree.h"
 #include "platform/window_model.h"
 
 namespace fs = std::filesystem;

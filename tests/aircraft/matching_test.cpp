@@ -9,6 +9,7 @@
 #include "airports/stand.h"
 #include "core/crypto.h"
 #include "core/params.h"
+#include "live/record_matching.h"
 #include "platform/window_model.h"
 
 namespace {

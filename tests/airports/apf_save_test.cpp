@@ -20,6 +20,7 @@
 #include "shell/run_thread.h"
 #include "shell/ui_loop.h"
 #include "shell/window.h"
+#include "static/park_watch.h"
 #include "support/stand_builders.h"
 
 namespace fs = std::filesystem;

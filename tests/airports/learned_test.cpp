@@ -8,6 +8,7 @@
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
+#include "airports/park_airports.h"
 #include "core/display.h"
 #include "core/params.h"
 #include "core/run_state.h"

@@ -17,6 +17,7 @@
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
 #include "sim/sim_state.h"
+#include "static/park_watch.h"
 #include "support/airport_builders.h"
 
 namespace fs = std::filesystem;

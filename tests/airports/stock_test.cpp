@@ -12,6 +12,7 @@
 #include "core/run_state.h"
 #include "live/live_set.h"
 #include "sim/sim_state.h"
+#include "static/park_watch.h"
 #include "support/airport_builders.h"
 
 namespace fs = std::filesystem;

@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "core/params.h"
 #include "live/aircraft_rec.h"

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "core/params.h"
 #include "live/ground_motion.h"

@@ -4,6 +4,7 @@
 #include <limits>
 #include <tuple>
 
+#include "airports/park_airports.h"
 #include "core/slots.h"
 #include "live/air_motion.h"
 #include "live/ground_motion_legs.h"

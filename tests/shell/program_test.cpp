@@ -14,8 +14,11 @@
 #include "core/params.h"
 #include "core/run_requests.h"
 #include "core/run_state.h"
+#include "live/static_calls.h"
 #include "platform/single_instance.h"
 #include "shell/ui_loop.h"
+#include "static/live_parked.h"
+#include "static/static_place.h"
 #include "shell_fixture.h"
 
 namespace fs = std::filesystem;
@@ -120,6 +123,18 @@ TEST_F(ProgramTest, SecondCopySaysThatOneIsRunning) {
                                    lockFile().string()));
     first.reset();  // let go
     EXPECT_TRUE(SingleInstanceLock().acquire(lockFile()));
+}
+
+// Live traffic reaches static parking only through the calls the program installs at start-up.
+TEST_F(ProgramTest, StartUpConnectsLiveTrafficToStaticParking) {
+    tst_writeFile("parameters.xml",
+                  "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\"/></parameters>");
+    g_staticParkingCalls = {};
+    std::string console;
+    EXPECT_EQ(run(console), kExitNormal) << console;
+    EXPECT_NE(g_staticParkingCalls.placePlanned, nullptr);
+    EXPECT_EQ(g_staticParkingCalls.dropPlannedOnStand, &gf_dropPlannedOnStand);
+    EXPECT_EQ(g_staticParkingCalls.flushStatic, &gf_flushStatic);
 }
 
 // An unexpected error ends the program as SYSTEM ERROR: shown with its text, exit code 1.

@@ -27,6 +27,7 @@
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
+#include "static/park_watch.h"
 
 namespace fs = std::filesystem;
 
@@ -346,7 +347,7 @@ TEST_F(RunThreadTest, UserClosingRemovesEveryAiObjectFromTheSimulator) {
     world.user = {{0, 47.4512, 8.5616, 1416, 0, 0, true}};
     world.installedTitles = {"Boeing 737-800 Swiss"};
     world.frameRate = 200;
-    gf_startSimThread(world);
+    gf_startSimThread([&] { gf_standinLoad(world); }, gf_rememberUserStand);
     ASSERT_TRUE(gf_waitForSimulator(std::chrono::seconds(20)));
     {
         std::lock_guard lock(g_simCommandMutex);

@@ -9,6 +9,7 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/run_state.h"
+#include "platform/sim_standin.h"
 #include "sim/flight_plan.h"
 #include "sim/sim_state.h"
 #include "sim_fixture.h"
@@ -144,7 +145,7 @@ TEST_F(SimLinkTest, ThreadRunsTheFlightUntilTheSimulatorCloses) {
         Scenario s = baseScenario();
         s.frameRate = 200;
         if (closes) s.runLengthSeconds = 0.5;
-        gf_startSimThread(s);
+        gf_startSimThread([&] { gf_standinLoad(s); });
         ASSERT_TRUE(gf_waitForSimulator(std::chrono::seconds(20)));
         EXPECT_TRUE(g_userOnGroundKnown && gf_requestUserPosition().lat == kAirportLat);
         EXPECT_EQ(gf_simUtcSeconds(), gf_requestUserPosition().simUtcSeconds);

@@ -15,6 +15,7 @@
 #include "live/sim_events.h"
 #include "platform/window_model.h"
 #include "static/live_parked.h"
+#include "static/park_watch.h"
 #include "static/static_fit.h"
 #include "static/static_place.h"
 #include "static/static_renewal.h"

@@ -13,6 +13,7 @@
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/sim_events.h"
+#include "static/park_watch.h"
 #include "support/airport_builders.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "airports/stand.h"
 #include "live/live_set.h"
 #include "platform/sim_standin.h"
+#include "static/park_watch.h"
 #include "static/static_fit.h"
 #include "support/flight_lab.h"
 

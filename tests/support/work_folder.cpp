@@ -1,3 +1,6 @@
+#include "platform/sim_standin.h"
+#include "static/park_watch.h"
+#include "static/static_place.h"
 #include "support/work_folder.h"
 
 #include "support/http_server.h"
@@ -59,6 +62,7 @@ void tst_resetAll() {
     gf_resetTypeDatabase();
     gf_resetFeedProcess();
     gf_resetSimLinkAll();
+    gf_resetStandin();
     gf_resetShell();
     gf_resetIntakeProcess();
     gf_resetLiveTrafficProcess();
@@ -73,6 +77,8 @@ void tst_resetAll() {
     gf_resetGroundMotion();
     gf_resetScanMessages();
     gf_resetSceneryApf();
+    // Live traffic reaches static parking as in the program, where the shell connects them.
+    gf_connectStaticParking();
 }
 
 void tst_writeFile(const fs::path& path, std::string_view content) {

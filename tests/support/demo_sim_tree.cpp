@@ -1,4 +1,4 @@
-#include "platform/demo_sim_tree.h"
+#include "support/demo_sim_tree.h"
 
 #include <algorithm>
 #include <filesystem>

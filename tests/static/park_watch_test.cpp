@@ -12,6 +12,7 @@
 #include "platform/window_model.h"
 #include "shell/window.h"
 #include "sim/sim_state.h"
+#include "static/park_watch.h"
 #include "static/static_fit.h"
 #include "static/static_place.h"
 #include "support/airport_builders.h"

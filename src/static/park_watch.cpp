@@ -1,5 +1,5 @@
-// The park airport's watch: choosing, loading and dropping the current park airport, the
-// reserved stand, the remembered user stand and the parking controls (airports/park_airports.h).
+#include "static/park_watch.h"
+
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -20,7 +20,6 @@
 #include "core/params.h"
 #include "core/run_requests.h"
 #include "feed/feed_state.h"
-#include "live/ground_motion.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
@@ -28,11 +27,9 @@
 #include "static/live_parked.h"
 #include "static/static_place.h"
 
-Airport g_parkAirport;
 std::string g_reservedStand;
 bool g_parkLoadPending = false;
 bool g_parkedFileRead = false;
-LatLon g_lastWatchPosition;
 std::atomic<bool> g_parkingControlsLocked{false};
 
 namespace {

@@ -58,3 +58,11 @@ HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE handle, uint32_t objectId, con
                                            uint32_t requestId) {
     return gf_standinFlightPlan(handle, objectId, path);
 }
+
+double gf_simWorldFrameSeconds() {
+    return gf_standinFrameSeconds();
+}
+
+void gf_simWorldStepFrame() {
+    gf_standinStepFrame();
+}
