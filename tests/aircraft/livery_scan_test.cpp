@@ -73,7 +73,10 @@ TEST_F(LiveryScanTest, FolderNumbersAndPriorityKeepTheLowestFolderOfEachAirlineA
     // A missing folder after the first takes no number; lfolder holds ten, so the loop is fed directly.
     folders.insert(folders.begin() + 1, (folder_ / "missing").string());
     folders.insert(folders.begin() + 3, (folder_ / "plain.txt").string());
+    lf_addInvalidAirline("OLD", "a list left from before");  // the loop starts from empty lists
     ASSERT_EQ(lf_scanLiveryFolders(folders), ScanOutcome::Written);
+    EXPECT_FALSE(fs::exists(g_invalidAirlinesFile));
+    EXPECT_TRUE(g_emptyCfgFiles.lines().empty() && g_scannedLiveries.empty());  // and ends with empty ones
     EXPECT_EQ(written(), (Strings{"t1 ", "t2b ", "t4 ", "t9 ", "t10g ", "t11 ", "t12 "}));
     EXPECT_EQ(tst_readFile(g_emptyCfgFilesFile), folders[11] + "\\e\\aircraft.cfg\n" + folders[2] + "\\e\\AIRCRAFT.CFG\n");
     EXPECT_NE(gf_capturedLog().find(folders[1] + " does not exist, skipped!\n2 liveries found in " + folders[2]),
@@ -202,6 +205,11 @@ TEST_F(LiveryScanTest, AFailedWriteRaisesAndASecondScanStartsFromEmptyLists) {
                             "\n===> Could not write " + full(g_invalidModelsFile) + "\nError writing file " +
                             full(g_fixesFile) + ": Is a directory\n1 code fixes, see " + full(g_fixesFile) +
                             "\n\nInformation:\n");
+    lf_clearScannedLiveries();
+    lf_addInvalidAirline("SWISS", "x");  // an error of one kind alone
+    lf_writeScanReports();
+    EXPECT_EQ(newLog(),
+              "\nErrors:\n1 invalid airline code, see " + full(g_invalidAirlinesFile) + "\n\nInformation:\n");
 }
 
 TEST_F(LiveryScanTest, TheDemoTreeScansToTheLiveriesItWasBuiltFrom) {

@@ -72,6 +72,7 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     tst_writeFile("site/P3D/archive/stock/LOWS.xml", kStockSuitable);
     tst_writeFile("site/P3D/archive/stock/EDDM.xml", kStockSuitable);
     g_apfHandmade = true;
+    g_simulatorName = "MSFS";  // what a park airport's file may have left
     gf_scanAddonAirports();
 
     EXPECT_EQ(files("airports/my_ORBX"), (std::vector<std::string>{"EDNY.txt", "EDNY.xml", "LOWI.txt", "LOWS.xml"}));
@@ -206,18 +207,29 @@ TEST_F(AirportScanTest, FolderErrorsAndAFailingSite) {
     EXPECT_TRUE(fs::exists("airports/my_thirdparty/OLD.txt"));
     fs::create_directories("drives/D/Addons/Empty");
     afolder0.set("D:\\Addons\\Empty");
+    fs::create_directories(fs::path(kAirportsScanLog) / "x");  // the scan log cannot be written
     gf_scanAddonAirports();
     EXPECT_NE(gf_capturedLog().find("Warning: Scan has not found any add-on airports\n"), std::string::npos);
+    EXPECT_NE(gf_capturedLog().find("===> output/info/AirportsScanLog.txt could not be written\n"),
+              std::string::npos);
+    EXPECT_EQ(gf_capturedLog().find("AirportsScanLog.txt written"), std::string::npos);
+    fs::remove_all(kAirportsScanLog);
     SCAN_AIRPORTS.set(true);
     afolder0.set("D:\\Addons");
-    // A site that fails: after the first failed transfer no airport is probed.
+    // A site that fails: after the first failed transfer no airport is probed, and airports not
+    // checked are not done.
     bgl("Other/d.bgl", {lf_airport("LOWG", 1), lf_airport("LOWH", 1)});
+    bgl("ORBX/o.bgl", {lf_airport("LOWS", 1)});
     server_.setFault("/P3D/archive/stock/LOWG.xml", HttpFault::ServerError);
+    server_.setFault("/P3D/archive/stock/LOWS.xml", HttpFault::ServerError);
     tst_writeFile("site/P3D/archive/stock/LOWH.xml", kStockSuitable);
     gf_scanAddonAirports();
     EXPECT_NE(
         gf_capturedLog().find("===> 2 airports not checked for off line learning: the download site failed"),
         std::string::npos);
+    EXPECT_NE(gf_capturedLog().find("===> 1 airport not checked for off line learning"), std::string::npos);
+    EXPECT_EQ(gf_capturedLog().find("no off line learning needed"), std::string::npos);
+    EXPECT_EQ(gf_windowStats().orbxAirportsDone, 0);
     EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LOWH.xml"), 0);
     EXPECT_FALSE(fs::exists("TBLO"));
 }
