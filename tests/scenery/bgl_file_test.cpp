@@ -182,7 +182,8 @@ TEST_F(BglFileTest, NameAndEntryRules) {
                   {-95.0, 9.0, 10.f, 0.f},
                   {9.0, 180.5, 10.f, 0.f},
                   {90.0, 9.0, 10.f, 0.f},
-                  {-90.0, 180.0, 10.f, 0.f}};
+                  {-90.0, 180.0, 10.f, 0.f},
+                  {45.0, -180.0, 10.f, 0.f}};
     for (int i = 0; i < 12; ++i) a.parkings.push_back(lf_park(10, 12, 2, 25.0f, {7, 8}));
     a.parkings.push_back(lf_park(12, 7));
     a.parkings.push_back(lf_park(10, 14, 8, NAN));
@@ -190,8 +191,8 @@ TEST_F(BglFileTest, NameAndEntryRules) {
     std::vector<std::string> names;
     for (const Stand& s : sink.airports.at(0).stands) names.push_back(s.name);
     EXPECT_EQ(names,
-              (std::vector<std::string>{"helipad1", "helipad2", "helipad3", "g12", "g12a", "g12b", "g12c",
-                                        "g12d", "g12e", "g12f", "g12g", "g12h", "g12i", "g12j", "A7"}));
+              (std::vector<std::string>{"helipad1", "helipad2", "helipad3", "helipad4", "g12", "g12a", "g12b",
+                                        "g12c", "g12d", "g12e", "g12f", "g12g", "g12h", "g12i", "g12j", "A7"}));
     EXPECT_EQ(g_scanMessages,
               (std::vector<std::string>{"lat/lon helipad incorrect (skipped): 0.000050,0.000090",
                                         "lat/lon helipad incorrect (skipped): -95.000000,9.000000",
