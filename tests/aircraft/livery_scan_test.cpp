@@ -74,6 +74,7 @@ TEST_F(LiveryScanTest, FolderNumbersAndPriorityKeepTheLowestFolderOfEachAirlineA
     folders.insert(folders.begin() + 1, (folder_ / "missing").string());
     folders.insert(folders.begin() + 3, (folder_ / "plain.txt").string());
     lf_addInvalidAirline("OLD", "a list left from before");  // the loop starts from empty lists
+    g_dontUseTitles = {"t1"};
     ASSERT_EQ(lf_scanLiveryFolders(folders), ScanOutcome::Written);
     EXPECT_FALSE(fs::exists(g_invalidAirlinesFile));
     EXPECT_TRUE(g_emptyCfgFiles.lines().empty() && g_scannedLiveries.empty());  // and ends with empty ones

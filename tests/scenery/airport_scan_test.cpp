@@ -10,6 +10,7 @@
 #include "core/params.h"
 #include "core/tasks.h"
 #include "platform/window_model.h"
+#include "scenery/scan_messages.h"
 #include "scenery/scenery_apf.h"
 #include "shell/run_control.h"
 #include "support/bgl_builder.h"
@@ -73,6 +74,7 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     tst_writeFile("site/P3D/archive/stock/EDDM.xml", kStockSuitable);
     g_apfHandmade = true;
     g_simulatorName = "MSFS";  // what a park airport's file may have left
+    gf_scanMessage("a message left from before");
     gf_scanAddonAirports();
 
     EXPECT_EQ(files("airports/my_ORBX"), (std::vector<std::string>{"EDNY.txt", "EDNY.xml", "LOWI.txt", "LOWS.xml"}));
@@ -95,6 +97,7 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(log.find("LZZZ"), std::string::npos);
+    EXPECT_EQ(log.find("left from before"), std::string::npos);
     EXPECT_EQ(log.find("LOWK has"), std::string::npos);  // as many stands as archived: linked only
     EXPECT_EQ(log.find("thirdparty unknown"), std::string::npos);  // an unknown publisher has no archive
     for (const char* line : {"LOWS copied to TBLO/LOWS.xml\n", "EDDM copied to TBLO/EDDM.xml\n",
