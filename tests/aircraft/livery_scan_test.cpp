@@ -150,6 +150,7 @@ TEST_F(LiveryScanTest, ScansWithoutFoldersOrLiveriesRaiseTheirErrors) {
         SCOPED_TRACE(r.error);
         LIG_AUTOMATIC.set(r.automatic);
         lfolder0.set(r.folder);
+        gf_editStats([](WindowStats& s) { s.liveryCount = 7; });
         try {
             gf_scanLiveries();
             ADD_FAILURE() << "no error";
@@ -157,6 +158,8 @@ TEST_F(LiveryScanTest, ScansWithoutFoldersOrLiveriesRaiseTheirErrors) {
             EXPECT_STREQ(e.what(), r.error);
         }
         EXPECT_TRUE(SCAN_LIVERIES.value());
+        EXPECT_EQ(gf_windowStats().liveryCount,
+                  r.folder.empty() && !r.automatic ? 7 : 0);  // a scan found none
         if (r.folder.empty() && !r.automatic) EXPECT_EQ(tst_readFile(g_fixesFile), "kept");
     }
 }
@@ -305,12 +308,13 @@ TEST_F(LiveryScanTest, SectionsGiveLiveriesProblemsAndFixes) {
          {"SWISS", "SW-"},
          {"XX99"},
          {}},
-        {"trailing comments, quotes that hold comment marks, a lone quote",
+        {"trailing comments, quotes that hold comment marks or quotes, a lone quote, codes with A and 0",
          "[fltsim.0] ; Swiss\ntitle=\"Swiss A320; HB-IJB // x\" ; x\nicao_airline=SWR ; Swiss\n"
          "icao_type_designator=A320 // Airbus\natc_parking_types=GATE ; CARGO later\natc_id=HB-IJB//reg\n"
          "[fltsim.1]//x\ntitle=\"Open ; "
-         "x\nicao_airline=\"SWR\"//x\nicao_type_designator=A321;\natc_parking_types=CARGO\n",
-         {"Swiss A320; HB-IJB // x|HB-IJB|SWR|A320", "\"Open||SWR|A321|cargo"},
+         "x\nicao_airline=\"SWR\"//x\nicao_type_designator=A321;\natc_parking_types=CARGO\n"
+         "[fltsim.2]\ntitle=\"Say \"Hi\" A320\" // x\nicao_airline=A0B\nicao_type_designator=A320\n",
+         {"Swiss A320; HB-IJB // x|HB-IJB|SWR|A320", "\"Open||SWR|A321|cargo", "Say \"Hi\" A320||A0B|A320"},
          false,
          false,
          0,
