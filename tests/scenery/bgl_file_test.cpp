@@ -306,7 +306,7 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
     // An airport record over 64 KiB: its size needs the high half of the size field.
     BglAirportSpec big{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {}};
     for (uint32_t i = 0; i < 1900; ++i) big.parkings.push_back(lf_park(10, i));
-    const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, ""),
+    const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5000, ""),
                                  {},   {lf_park(10, 1)}};
     struct Row {
         const char* what;
