@@ -23,21 +23,24 @@ TEST_F(AddonDiscoveryTest, PackagesComponentsAndEntriesInOrder) {
                               "PATH=", "Path= \t", "PATH=G:\\Nul\0Cut"s}),
         (Strings{"D:\\AI\\One", "E:\\Two=2"}));
     Strings folders = {"first"};
+    // A path from the root is used as written; one holding NUL names nothing.
     gf_addOnXmlFolders(
         {"<Category>SimObjects</Category>", "<Path>SimObjects\\AI</Path>", "<Category>Scenery</Category>",
          "<Path>Scenery\\X</Path>", "<Category>simobjects</Category>", "<Path>E:\\Lights Reborn\\Sim</Path>",
          "<Category>SIMOBJECTS</Category>", "<Path></Path>", "<Category>Simobjects</Category>",
          "<Path>E:\\Traffic\\Aircraft</Path>", "<Category>SimObjects</Category>", "<Path>F:</Path>",
-         "<Category>SimObjects</Category>"},
+         "<Category>SimObjects</Category>", "<Path>\\Root\\AI</Path>", "<Category>SimObjects</Category>",
+         "<Path>Nul\0Cut</Path>"s, "<Category>SimObjects</Category>"},
         "D:\\Pkg\\", folders);
-    EXPECT_EQ(folders, (Strings{"first", "D:\\Pkg\\SimObjects\\AI", "E:\\Traffic\\Aircraft", "F:"}));
+    EXPECT_EQ(folders,
+              (Strings{"first", "D:\\Pkg\\SimObjects\\AI", "E:\\Traffic\\Aircraft", "F:", "\\Root\\AI"}));
     // The excluded packages stay out also through a relative path; NUL names nothing.
     gf_addOnXmlFolders({"<Category>SimObjects</Category>", "<Path>SimObjects</Path>",
                         "<Category>SimObjects</Category>", "<Path>Nul\0Cut</Path>"s},
                        "E:\\Lights Reborn", folders);
     gf_addOnXmlFolders({"<Category>SimObjects</Category>", "<Path>Traffic</Path>"},
                        "F:\\Aerosoft Geneva Professional", folders);
-    EXPECT_EQ(folders.size(), 4u);
+    EXPECT_EQ(folders.size(), 5u);
     SIM_INSTALL_PATH.set("C:\\P3D v5");
     folders.clear();
     // "Entry" in the title opens a section of its own: its Path lines still count.

@@ -6,13 +6,14 @@
 #include "aircraft/aircraft_cfg.h"
 #include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "core/run_state.h"
 #include "core/tasks.h"
 #include "livery_fixture.h"
-#include "support/demo_sim_tree.h"
 #include "platform/window_model.h"
+#include "support/demo_sim_tree.h"
 
 namespace fs = std::filesystem;
 
@@ -73,7 +74,11 @@ TEST_F(LiveryScanTest, FolderNumbersAndPriorityKeepTheLowestFolderOfEachAirlineA
     // A missing folder after the first takes no number; lfolder holds ten, so the loop is fed directly.
     folders.insert(folders.begin() + 1, (folder_ / "missing").string());
     folders.insert(folders.begin() + 3, (folder_ / "plain.txt").string());
+    lf_addInvalidAirline("OLD", "a list left from before");  // the loop starts from empty lists
+    g_dontUseTitles = {"t1"};
     ASSERT_EQ(lf_scanLiveryFolders(folders), ScanOutcome::Written);
+    EXPECT_FALSE(fs::exists(g_invalidAirlinesFile));
+    EXPECT_TRUE(g_emptyCfgFiles.lines().empty() && g_scannedLiveries.empty());  // and ends with empty ones
     EXPECT_EQ(written(), (Strings{"t1 ", "t2b ", "t4 ", "t9 ", "t10g ", "t11 ", "t12 "}));
     EXPECT_EQ(tst_readFile(g_emptyCfgFilesFile), folders[11] + "\\e\\aircraft.cfg\n" + folders[2] + "\\e\\AIRCRAFT.CFG\n");
     EXPECT_NE(gf_capturedLog().find(folders[1] + " does not exist, skipped!\n2 liveries found in " + folders[2]),
@@ -146,6 +151,7 @@ TEST_F(LiveryScanTest, ScansWithoutFoldersOrLiveriesRaiseTheirErrors) {
         SCOPED_TRACE(r.error);
         LIG_AUTOMATIC.set(r.automatic);
         lfolder0.set(r.folder);
+        gf_editStats([](WindowStats& s) { s.liveryCount = 7; });
         try {
             gf_scanLiveries();
             ADD_FAILURE() << "no error";
@@ -153,6 +159,8 @@ TEST_F(LiveryScanTest, ScansWithoutFoldersOrLiveriesRaiseTheirErrors) {
             EXPECT_STREQ(e.what(), r.error);
         }
         EXPECT_TRUE(SCAN_LIVERIES.value());
+        EXPECT_EQ(gf_windowStats().liveryCount,
+                  r.folder.empty() && !r.automatic ? 7 : 0);  // a scan found none
         if (r.folder.empty() && !r.automatic) EXPECT_EQ(tst_readFile(g_fixesFile), "kept");
     }
 }
@@ -202,6 +210,11 @@ TEST_F(LiveryScanTest, AFailedWriteRaisesAndASecondScanStartsFromEmptyLists) {
                             "\n===> Could not write " + full(g_invalidModelsFile) + "\nError writing file " +
                             full(g_fixesFile) + ": Is a directory\n1 code fixes, see " + full(g_fixesFile) +
                             "\n\nInformation:\n");
+    lf_clearScannedLiveries();
+    lf_addInvalidAirline("SWISS", "x");  // an error of one kind alone
+    lf_writeScanReports();
+    EXPECT_EQ(newLog(),
+              "\nErrors:\n1 invalid airline code, see " + full(g_invalidAirlinesFile) + "\n\nInformation:\n");
 }
 
 TEST_F(LiveryScanTest, TheDemoTreeScansToTheLiveriesItWasBuiltFrom) {
@@ -296,12 +309,13 @@ TEST_F(LiveryScanTest, SectionsGiveLiveriesProblemsAndFixes) {
          {"SWISS", "SW-"},
          {"XX99"},
          {}},
-        {"trailing comments, quotes that hold comment marks, a lone quote",
+        {"trailing comments, quotes that hold comment marks or quotes, a lone quote, codes with A and 0",
          "[fltsim.0] ; Swiss\ntitle=\"Swiss A320; HB-IJB // x\" ; x\nicao_airline=SWR ; Swiss\n"
          "icao_type_designator=A320 // Airbus\natc_parking_types=GATE ; CARGO later\natc_id=HB-IJB//reg\n"
          "[fltsim.1]//x\ntitle=\"Open ; "
-         "x\nicao_airline=\"SWR\"//x\nicao_type_designator=A321;\natc_parking_types=CARGO\n",
-         {"Swiss A320; HB-IJB // x|HB-IJB|SWR|A320", "\"Open||SWR|A321|cargo"},
+         "x\nicao_airline=\"SWR\"//x\nicao_type_designator=A321;\natc_parking_types=CARGO\n"
+         "[fltsim.2]\ntitle=\"Say \"Hi\" A320\" // x\nicao_airline=A0B\nicao_type_designator=A320\n",
+         {"Swiss A320; HB-IJB // x|HB-IJB|SWR|A320", "\"Open||SWR|A321|cargo", "Say \"Hi\" A320||A0B|A320"},
          false,
          false,
          0,

@@ -11,6 +11,7 @@
 #include "core/params.h"
 #include "core/run_state.h"
 #include "core/tasks.h"
+#include "scenery/scan_messages.h"
 #include "scenery/scenery_apf.h"
 #include "support/bgl_builder.h"
 
@@ -72,6 +73,8 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     tst_writeFile("site/P3D/archive/stock/LOWS.xml", kStockSuitable);
     tst_writeFile("site/P3D/archive/stock/EDDM.xml", kStockSuitable);
     g_apfHandmade = true;
+    g_simulatorName = "MSFS";  // what a park airport's file may have left
+    gf_scanMessage("a message left from before");
     gf_scanAddonAirports();
 
     EXPECT_EQ(files("airports/my_ORBX"), (std::vector<std::string>{"EDNY.txt", "EDNY.xml", "LOWI.txt", "LOWS.xml"}));
@@ -94,6 +97,7 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(log.find("LZZZ"), std::string::npos);
+    EXPECT_EQ(log.find("left from before"), std::string::npos);
     EXPECT_EQ(log.find("LOWK has"), std::string::npos);  // as many stands as archived: linked only
     EXPECT_EQ(log.find("thirdparty unknown"), std::string::npos);  // an unknown publisher has no archive
     for (const char* line : {"LOWS copied to TBLO/LOWS.xml\n", "EDDM copied to TBLO/EDDM.xml\n",
@@ -206,18 +210,29 @@ TEST_F(AirportScanTest, FolderErrorsAndAFailingSite) {
     EXPECT_TRUE(fs::exists("airports/my_thirdparty/OLD.txt"));
     fs::create_directories("drives/D/Addons/Empty");
     afolder0.set("D:\\Addons\\Empty");
+    fs::create_directories(fs::path(kAirportsScanLog) / "x");  // the scan log cannot be written
     gf_scanAddonAirports();
     EXPECT_NE(gf_capturedLog().find("Warning: Scan has not found any add-on airports\n"), std::string::npos);
+    EXPECT_NE(gf_capturedLog().find("===> output/info/AirportsScanLog.txt could not be written\n"),
+              std::string::npos);
+    EXPECT_EQ(gf_capturedLog().find("AirportsScanLog.txt written"), std::string::npos);
+    fs::remove_all(kAirportsScanLog);
     SCAN_AIRPORTS.set(true);
     afolder0.set("D:\\Addons");
-    // A site that fails: after the first failed transfer no airport is probed.
+    // A site that fails: after the first failed transfer no airport is probed, and airports not
+    // checked are not done.
     bgl("Other/d.bgl", {lf_airport("LOWG", 1), lf_airport("LOWH", 1)});
+    bgl("ORBX/o.bgl", {lf_airport("LOWS", 1)});
     server_.setFault("/P3D/archive/stock/LOWG.xml", HttpFault::ServerError);
+    server_.setFault("/P3D/archive/stock/LOWS.xml", HttpFault::ServerError);
     tst_writeFile("site/P3D/archive/stock/LOWH.xml", kStockSuitable);
     gf_scanAddonAirports();
     EXPECT_NE(
         gf_capturedLog().find("===> 2 airports not checked for off line learning: the download site failed"),
         std::string::npos);
+    EXPECT_NE(gf_capturedLog().find("===> 1 airport not checked for off line learning"), std::string::npos);
+    EXPECT_EQ(gf_capturedLog().find("no off line learning needed"), std::string::npos);
+    EXPECT_EQ(gf_windowStats().orbxAirportsDone, 0);
     EXPECT_EQ(server_.requestCount("/P3D/archive/stock/LOWH.xml"), 0);
     EXPECT_FALSE(fs::exists("TBLO"));
 }

@@ -94,7 +94,7 @@ std::string lf_goldenFile() {
     lf_helipad(f, kLat4725, 30.f, 0.f);     // helipad1
     lf_helipad(f, kLat4725, 30.f, 90.f);    // the same place: skipped
     lf_helipad(f, kLat4726, 0.f, 0.f);      // no width: skipped
-    lf_helipad(f, kLat4724, 18.f, -400.f);  // helipad2, heading 320
+    lf_helipad(f, kLat4724, 4000.f, -400.f);  // helipad2, heading 320, the reader's largest radius
     lf_helipad(f, kLat4730, 4002.f, 0.f);   // radius past the reader's 2000 m: skipped
     lf_helipad(f, kLat4726, 20.f, NAN);     // skipped, by its heading
     f.u16(0x3D).u32(300).u16(8);
@@ -135,7 +135,7 @@ TEST_F(BglFileTest, GoldenFileGivesExactAirportsStandsAndMessages) {
     const double north = 2 * M_PI;
     const std::vector<std::vector<Row>> airports = {
         {{"helipad1", kLat4725Deg, kLon950Deg, north, 15, false, false, true},
-         {"helipad2", kLat4724Deg, kLon950Deg, 320 * M_PI / 180, 9, false, false, true},
+         {"helipad2", kLat4724Deg, kLon950Deg, 320 * M_PI / 180, 2000, false, false, true},
          {"g12", kLat4725Deg, kLon951Deg, M_PI / 2, 20, false, true, false},
          {"g12a", kLat4725Deg, kLon951Deg, M_PI / 2, 20, true, true, false},
          {"np7", kLat4725Deg, kLon951Deg, M_PI / 2, 199.9, false, false, false},
@@ -181,15 +181,18 @@ TEST_F(BglFileTest, NameAndEntryRules) {
                   {0.0002, 0.0, 10.f, 90.f},
                   {-95.0, 9.0, 10.f, 0.f},
                   {9.0, 180.5, 10.f, 0.f},
-                  {90.0, 9.0, 10.f, 0.f}};
+                  {90.0, 9.0, 10.f, 0.f},
+                  {-90.0, 180.0, 10.f, 0.f},
+                  {45.0, -180.0, 10.f, 0.f}};
     for (int i = 0; i < 12; ++i) a.parkings.push_back(lf_park(10, 12, 2, 25.0f, {7, 8}));
     a.parkings.push_back(lf_park(12, 7));
     a.parkings.push_back(lf_park(10, 14, 8, NAN));
     const RecordingSink sink = decode({a});
     std::vector<std::string> names;
     for (const Stand& s : sink.airports.at(0).stands) names.push_back(s.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"helipad1", "helipad2", "g12", "g12a", "g12b", "g12c", "g12d",
-                                               "g12e", "g12f", "g12g", "g12h", "g12i", "g12j", "A7"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"helipad1", "helipad2", "helipad3", "helipad4", "g12", "g12a", "g12b",
+                                        "g12c", "g12d", "g12e", "g12f", "g12g", "g12h", "g12i", "g12j", "A7"}));
     EXPECT_EQ(g_scanMessages,
               (std::vector<std::string>{"lat/lon helipad incorrect (skipped): 0.000050,0.000090",
                                         "lat/lon helipad incorrect (skipped): -95.000000,9.000000",
@@ -245,8 +248,9 @@ TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
     const std::string good = tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {lf_park(10, 1)}}}, 2);
     std::string noAirport = good;
     noAirport[0x38] = 4;
-    std::string hugeCount = good;
+    std::string hugeCount = good, wrappingCount = good;
     hugeCount.replace(0x14, 4, "\xff\xff\xff\x0f", 4);
+    wrappingCount.replace(0x14, 4, "\xcd\xcc\xcc\x0c", 4);  // 20 bytes each: 2^32 + 4 in all
     struct Row {
         const char* what;
         std::string bytes;
@@ -257,7 +261,8 @@ TEST_F(BglFileTest, QuickTestLooksAtHeaderAndTable) {
                         {"table to the end", good.substr(0, 0x38 + 60), false},
                         {"table and a byte", good.substr(0, 0x38 + 61), true},
                         {"no airport section", noAirport, false},
-                        {"huge count", hugeCount, false}};
+                        {"huge count", hugeCount, false},
+                        {"count whose table passes 4 GiB", wrappingCount, false}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         tst_writeFile("f.bgl", r.bytes);
@@ -289,6 +294,9 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
     zeroSize.replace(150, 4, 4, '\0');  // the name record's size
     // A name record after the airport's own record is not its name.
     const std::string strayName = tst_bglFile({two}) + std::string("\x19\0\x0c\0\0\0Bee\0\0\0", 12);
+    // A record of 7 bytes (one word on) and one of 8 before the next airport: walked over.
+    const std::string shortRecords = tst_bglFile({two}) + std::string("\x99\0\x07\0\0\0\x08\0\0\0\0\0", 12) +
+                                     tst_bglFile({named}).substr(0x38 + 20 + 16);
     // A helipad record shorter than a helipad, at the end of the file.
     std::string shortHelipad =
         tst_bglFile({{0x3C, tst_packIcao("AAAA"), 0, {}, {{kLat, kLon, 20.f, 0.f}}, {}}});
@@ -298,7 +306,7 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
     // An airport record over 64 KiB: its size needs the high half of the size field.
     BglAirportSpec big{0x3C, tst_packIcao("AAAA"), 0, {}, {}, {}};
     for (uint32_t i = 0; i < 1900; ++i) big.parkings.push_back(lf_park(10, i));
-    const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5001, ""),
+    const BglAirportSpec endless{0x3C, tst_packIcao("AAAA"), 0, std::vector<std::string>(5000, ""),
                                  {},   {lf_park(10, 1)}};
     struct Row {
         const char* what;
@@ -312,6 +320,7 @@ TEST_F(BglFileTest, RecordsAreReadOnlyWhereTheyMayBe) {
                         {"count below the list", undercount, 1, 1, 1, ""},
                         {"next airport's name", tst_bglFile({two, named}), 2, 2, 1, ""},
                         {"stray name", strayName, 1, 2, 2, ""},
+                        {"short records between airports", shortRecords, 2, 2, 1, ""},
                         {"record over 64 KiB", tst_bglFile({big, named}), 2, 1900, 1, ""},
                         {"short helipad", shortHelipad, 1, 0, 0, ""},
                         {"list past its airport", pastRecord, 2, 2, 3, ""},
