@@ -142,6 +142,106 @@ TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
     curl_easy_cleanup(handle);
 }
 
+// Every way a transfer ends reaches the caller as its kind, the site's status and a reason the
+// messages and the log show.
+TEST_F(ServicesTest, FetchNamesHowEachTransferEnded) {
+    const std::string file(700, 'p');
+    tst_writeFile("site/P3D/LSZH.xml", file);
+    HttpServer server(folder_ / "site");
+    ASSERT_TRUE(server.start());
+    CURL* handle = curl_easy_init();
+    ASSERT_NE(handle, nullptr);
+    TransferLimits stall, slow, flowing, small;
+    stall.stallMs = 200;
+    slow.totalTimeoutMs = 300;
+    flowing.stallBytesPerS = 100;  // a trickle of 700 bytes a second is slow, not stalled
+    flowing.stallMs = 500;
+    small.maxBytes = size_t{1} << 20;
+    const struct {
+        const char* name;
+        HttpFault fault;
+        const char* path;
+        TransferLimits limits;
+        bool stop;
+        TransferEnd end;
+        long status;  // -1: whatever the site had said when the caller stopped
+        std::string reason;
+        const char* body;  // nullptr: a part that depends on timing
+    } rows[] = {
+        {"200", HttpFault::None, "LSZH.xml", {}, false, TransferEnd::Done, 200, "", file.c_str()},
+        {"slow but flowing", HttpFault::Trickle, "LSZH.xml", flowing, false, TransferEnd::Done, 200, "",
+         file.c_str()},
+        {"404",
+         HttpFault::None,
+         "EGLL.xml",
+         {},
+         false,
+         TransferEnd::Status,
+         404,
+         "the site answered HTTP 404",
+         ""},
+        {"500",
+         HttpFault::ServerError,
+         "LSZH.xml",
+         {},
+         false,
+         TransferEnd::Status,
+         500,
+         "the site answered HTTP 500",
+         ""},
+        {"redirect",
+         HttpFault::Redirect,
+         "LSZH.xml",
+         {},
+         false,
+         TransferEnd::Status,
+         302,
+         "the site answered HTTP 302 (a redirect)",
+         ""},
+        {"cut",
+         HttpFault::Cut,
+         "LSZH.xml",
+         {},
+         false,
+         TransferEnd::Cut,
+         200,
+         "the connection was cut after 6 bytes",
+         "<meta>"},
+        {"stall", HttpFault::Stall, "LSZH.xml", stall, false, TransferEnd::Stalled, 200,
+         "the transfer stalled (fewer than 512 bytes a second for 0.2 s)", ""},
+        {"too slow", HttpFault::Trickle, "LSZH.xml", slow, false, TransferEnd::TimedOut, 200,
+         "no whole answer within 0.3 s", nullptr},
+        {"huge", HttpFault::Huge, "LSZH.xml", small, false, TransferEnd::TooLarge, 200,
+         "the answer is larger than 1 MiB", nullptr},
+        {"stopped", HttpFault::Stall, "LSZH.xml", {}, true, TransferEnd::Stopped, -1, "stopped", ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        server.setFault("/P3D/LSZH.xml", r.fault);
+        std::string body = "left from before";
+        const TransferResult got = gf_fetch(handle, server.baseUrl() + "P3D/" + r.path, body, r.limits,
+                                            [stop = r.stop] { return stop; });
+        EXPECT_EQ(got.end, r.end);
+        EXPECT_EQ(got.ok(), r.end == TransferEnd::Done);
+        if (r.status >= 0) EXPECT_EQ(got.status, r.status);
+        EXPECT_EQ(got.reason, r.reason);
+        EXPECT_LE(body.size(), r.limits.maxBytes);
+        if (r.body != nullptr) EXPECT_EQ(body, r.body);
+    }
+    std::string body = "old";
+    const TransferResult dead =
+        gf_fetch(handle, fmt::format("http://127.0.0.1:{}/P3D/x.xml", tst_deadLocalPort()), body, {}, {});
+    EXPECT_EQ(dead.end, TransferEnd::NoConnection);
+    EXPECT_EQ(dead.status, 0);
+    EXPECT_EQ(dead.reason, "the site cannot be reached (Couldn't connect to server)");
+    body = "old";
+    const TransferResult none = gf_fetch(nullptr, server.baseUrl() + "P3D/LSZH.xml", body, {}, {});
+    EXPECT_EQ(none.end, TransferEnd::Failed);
+    EXPECT_EQ(none.reason, "no transfer handle");
+    EXPECT_EQ(body, "");
+    curl_easy_cleanup(handle);
+}
+
 class SlotsTest : public WorkFolderTest {};
 
 constexpr int64_t kFri1600 = 1733500800;  // Fri 2024-12-06 16:00:00 UTC
