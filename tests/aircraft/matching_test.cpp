@@ -188,6 +188,10 @@ TEST_F(RegcodesTest, LinesAndDocumentsWithErrorsKeepTheGoodEntries) {
               "===> my.txt(7): bad registration list\n===> aig.xml(3): livery without a title\n"
               "===> aig.xml(1): no <AIG-regcodes> element\n"
               "===> aig.xml(2): Error parsing start element tag\n");
+    // Without the decrypted file nothing is read, and the failure is told to the caller.
+    EXPECT_FALSE(gf_loadAigRegcodes(entries));
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_EQ(newLog(), "===> input/AIG-regcodes.xml(0): cannot be read\n");
 }
 
 TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
