@@ -101,6 +101,43 @@ TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {
     EXPECT_EQ(newLog(), "");
 }
 
+// A title the simulator refused is never handed out again, live or parked; the summary counts
+// the live matches per step and names what could not be created, and is silent without matches.
+TEST_F(MatchingTest, RefusedTitlesAreNotGivenAndTheSummaryCountsPerStep) {
+    gf_logMatchingSummary();
+    EXPECT_EQ(newLog(), "") << "nothing matched yet";
+    g_refusedTitles = {"A321 Swiss"};
+    g_uncreatableTitles = {"A321 SWR", "B738 ABC"};
+    AircraftRec refused = aircraft("SWR", "A321");
+    gf_matchLiveAc(refused);
+    EXPECT_EQ(refused.liveryTitle, "");
+    AircraftRec parked = aircraft("SWR", "A321");
+    EXPECT_FALSE(gf_matchParkedAc(parked, false, "A12"));
+    EXPECT_EQ(parked.liveryTitle, "");
+    EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
+    for (const char* reg : {"HB-IJA", "HB-IJA"}) {
+        AircraftRec byReg = aircraft("SWR", "A320", reg);
+        gf_matchLiveAc(byReg);
+    }
+    AircraftRec light = aircraft("ABC", "DA42");
+    gf_matchLiveAc(light);
+    // A parked aircraft that has its title keeps it; a fresh one takes the stand's cargo flag.
+    EXPECT_TRUE(gf_matchParkedAc(light, true, "B8"));
+    EXPECT_EQ(light.liveryTitle, "DA42 Flying Club");
+    AircraftRec freighter = aircraft("DLH", "B744");
+    EXPECT_TRUE(gf_matchParkedAc(freighter, Stand("B7", {}, 47.45, 8.56, 0, 30, true, false, false)));
+    EXPECT_EQ(freighter.liveryTitle, "B744 Lufthansa Cargo");
+    EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{2, 0, 0, 0, 1, 0}));
+    newLog();
+    gf_logMatchingSummary();
+    const std::string stars(31, '*');  // the banner is as wide as the closing line
+    EXPECT_EQ(newLog(),
+              "\n" + stars + " live traffic livery matching summary " + stars +
+                  "\nMatches at step: \n  1: 2\n  2: 0\n  3: 0\n"
+                  "  4: 0\n  5: 1\n  6: 0\n\nCould not be created by P3D:\n  A321 SWR\n  B738 ABC\n" +
+                  std::string(100, '*') + "\n\n");
+}
+
 TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
     g_specialTitleList.clear();
     lf_mergeRegcodes({{"A320 Swiss HB-IJA", {}, true}});
