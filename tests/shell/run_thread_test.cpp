@@ -9,6 +9,7 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/apf_read.h"
 #include "core/tasks.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
@@ -198,6 +199,33 @@ TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
                                 "park airports and stands are okay\n14:07:09 Flight resumed\n14:07:09 Flight not running\n");
     EXPECT_EQ(g_notRunningTicks, 102);
     EXPECT_EQ(g_simSeconds, 1);
+}
+
+// Positions computed before the flight stopped are dropped, not sent when it runs again: the
+// aircraft would jump back to where they stood at the pause.
+TEST_F(RunThreadTest, APauseDropsThePositionsNotYetSent) {
+    g_simRunning = true;
+    PosUpdateRec rec;
+    rec.objectId = 40;
+    gf_appendPosition(rec);
+    ASSERT_TRUE(gf_handOverPositions());
+    gf_appendPosition(rec);
+    g_simRunning = false;
+    lf_tick();
+    EXPECT_TRUE(g_simCommands.positions[0].empty());
+    EXPECT_TRUE(g_simCommands.positions[1].empty());
+}
+
+// The whole-process reset leaves nothing pending for the next run: no window request, no
+// message to the UI loop, no close.
+TEST_F(RunThreadTest, ProcessResetLeavesNothingPending) {
+    gf_postRunRequest(RunRequest::RereadParkAirports);
+    gf_postUiMessage({UiCommand::Quit, 0, 3});
+    g_windowCloseAsked = true;
+    gf_resetShell();
+    EXPECT_FALSE(gf_runRequestPending(RunRequest::RereadParkAirports));
+    EXPECT_FALSE(message());
+    EXPECT_FALSE(g_windowCloseAsked);
 }
 
 // Log stamps are marked while the time shift follows the simulator's clock, and a new run
@@ -446,6 +474,41 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
         g_fullRenewal = false;
         lf_handleCheckBoxes(id, true);
         EXPECT_EQ(g_fullRenewal.load(), full) << id;
+    }
+}
+
+// A combo sets its record only from one of its choices; a setting the learned parking file
+// keeps marks the parking parameters as changed, so that the next save takes it along.
+TEST_F(WindowTest, CombosTakeOnlyTheirChoicesAndFlagLearnedParkingSettings) {
+    const struct {
+        const char* what;
+        int controlId, index;
+        const char* value;  // the record's value afterwards
+        bool taken, learned;
+    } rows[] = {
+        {"fit hours before the first", ctl::kMaxFitFl, -1, "21", false, false},
+        {"fit hours past the last", ctl::kMaxFitFl, 20, "21", false, false},
+        {"fit hours, the last", ctl::kMaxFitFl, 19, "24", true, true},
+        {"range", ctl::kRange, 13, "30", true, true},
+        {"range past the last", ctl::kRange, 20, "30", false, false},
+        {"matching depth", ctl::kMatchingDepth, 0, "1", true, false},
+        {"a check box is no combo", ctl::kAutoRange, 0, "true", false, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_parkParamsChanged = false;
+        const int selectedBefore = gf_controlState(r.controlId).selected;
+        lf_handleCombos(r.controlId, r.index);
+        EXPECT_EQ(gf_parameterOfControl(r.controlId)->valueText(), r.value);
+        EXPECT_EQ(gf_controlState(r.controlId).selected, r.taken ? r.index : selectedBefore);
+        EXPECT_EQ(g_parkParamsChanged.load(), r.learned);
+    }
+    EXPECT_EQ(MAX_FIT.value(), 47) << "24 hours are 47 half-hours";
+    for (auto [id, learned] :
+         {std::pair{ctl::kLearnSoft, true}, {ctl::kInitialLoadOnly, true}, {ctl::kLog, false}}) {
+        g_parkParamsChanged = false;
+        lf_handleCheckBoxes(id, false);
+        EXPECT_EQ(g_parkParamsChanged.load(), learned) << id;
     }
 }
 

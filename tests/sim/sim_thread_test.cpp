@@ -227,6 +227,14 @@ TEST_F(SimLinkTest, HandOverDropsTheTickWhenTheLockIsBusyAtLowFrameRate) {
         EXPECT_EQ(g_simCommands.writingHalf != before, row.handedOver);
         EXPECT_EQ(g_simCommands.positions[1 - g_simCommands.writingHalf].size(), row.handedOver ? 1u : 0u);
     }
+    // Each hand-over passes on that tick's positions alone, never those of a tick handed over before.
+    g_frameRate = 60.0f;
+    for (double tick : {1.0, 2.0, 3.0}) {
+        gf_appendPosition({tick, 0, 0, 0, 0, 3000, 0, 0, 3});
+        ASSERT_TRUE(gf_handOverPositions());
+        ASSERT_EQ(g_simCommands.positions[1 - g_simCommands.writingHalf].size(), 1u);
+        EXPECT_EQ(g_simCommands.positions[1 - g_simCommands.writingHalf][0].lat, tick);
+    }
     gf_appendPosition({});
     gf_clearPositionBuffers();
     EXPECT_TRUE(g_simCommands.positions[0].empty() && g_simCommands.positions[1].empty());
