@@ -52,6 +52,38 @@ TEST_F(SimLinkTest, CreatesScansRefusalsAndRemovesAreReportedOnce) {
     EXPECT_FALSE(gf_standinObject(4));
 }
 
+// A refused create is forgotten: a later create under the same ATC ID binds its own aircraft,
+// not the refused one. Closing waits for the removes only while the simulator takes them.
+TEST_F(SimLinkTest, RefusedCreateIsForgottenAndClosingWaitsOnlyForSentRemoves) {
+    start();
+    gf_queueCreate(createRec("DLH4", "Not Installed A321", 0x3C4B21, 3000, false));
+    frames(1);
+    EXPECT_THAT(scanEvents(), ElementsAre(ev(0, 0x3C4B21, kEvCreateFailed)));
+    gf_queueCreate(createRec("DLH4", kA320, 0x3C4B22, 3083, false));
+    frames(6);
+    EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 0x3C4B22, kEvLiveCreated, 0, 3000)));
+    EXPECT_TRUE(gf_waitRemovesSent(std::chrono::milliseconds(0))) << "nothing to remove";
+    gf_queueRemove(3);
+    EXPECT_FALSE(gf_waitRemovesSent(std::chrono::milliseconds(0))) << "not sent yet";
+    frames(1);
+    EXPECT_TRUE(gf_waitRemovesSent(std::chrono::milliseconds(0)));
+}
+
+// The whole-process reset leaves no command, event, object or ready link behind.
+TEST_F(SimLinkTest, ProcessResetLeavesNothingBehind) {
+    start();
+    createAndAppear();
+    gf_queueCreate(createRec("EZY1", kA320, 10001, 3000, false));
+    gf_queueRemove(3);
+    gf_pushBlockEvent(0xABCDEF);
+    ASSERT_TRUE(gf_waitForSimulator(std::chrono::milliseconds(0)));
+    gf_resetSimLinkAll();
+    EXPECT_TRUE(g_simCommands.creates.empty() && g_simCommands.removes.empty());
+    EXPECT_TRUE(drain().empty());
+    EXPECT_FALSE(gf_waitForSimulator(std::chrono::milliseconds(0)));
+    EXPECT_TRUE(gf_standinObjects().empty());
+}
+
 // Lights, client events and data definition 401 reach the simulator in the order queued, once.
 TEST_F(SimLinkTest, CommandListsAreSentInOrderOnce) {
     start();
