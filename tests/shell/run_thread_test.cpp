@@ -14,6 +14,7 @@
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
+#include "live/ground_motion.h"
 #include "live/live_set.h"
 #include "live/spawn.h"
 #include "platform/sim_standin.h"
@@ -284,6 +285,30 @@ TEST_F(RunThreadTest, RenewalCountdownAndUnmatchedAircraft) {
     EXPECT_EQ(gf_capturedLog(), "2 unmatched aircraft:\n          DLH  B738 D-AIXX\n          SWR  A320 HB-JXA\n");
 }
 
+// Every 1200 seconds the static parking asks for a renewal, unless it only places its initial
+// load; with only the live traffic parked it renews always. Without static parking never.
+TEST_F(RunThreadTest, RenewalIsAskedEvery1200SecondsUnlessOnlyTheInitialLoadIsPlaced) {
+    const struct {
+        bool staticOn, initialOnly, rtOnly;
+        int64_t second;
+        bool requested;
+    } rows[] = {{true, false, false, 1200, true},
+                {true, false, false, 1185, false},
+                {false, false, false, 1200, false},
+                {true, true, false, 2400, false},
+                {true, true, true, 2400, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.staticOn << r.initialOnly << r.rtOnly << " " << r.second);
+        g_renewalRequested = false;
+        g_staticParkingOn = r.staticOn;
+        INITIAL_LOAD_ONLY.set(r.initialOnly);
+        RT_PARKTRAFFIC_ONLY.set(r.rtOnly);
+        g_simSeconds = r.second;
+        lf_every15Seconds();
+        EXPECT_EQ(g_renewalRequested.load(), r.requested);
+    }
+}
+
 // Closing down logs the exit state, resets the run and restarts after the state's delay or
 // quits; a new run waits until 2 seconds lie between the last run's end and its start.
 TEST_F(RunThreadTest, ClosingDownRestartsOrQuitsByExitState) {
@@ -509,6 +534,37 @@ TEST_F(WindowTest, CombosTakeOnlyTheirChoicesAndFlagLearnedParkingSettings) {
         g_parkParamsChanged = false;
         lf_handleCheckBoxes(id, false);
         EXPECT_EQ(g_parkParamsChanged.load(), learned) << id;
+    }
+}
+
+// The destination and block boxes take the trimmed text and hand it to the run thread; an
+// unchanged destination asks for nothing, an empty block box blocks nobody.
+TEST_F(WindowTest, DestinationAndBlockBoxesPostTheirTrimmedText) {
+    const struct {
+        void (*handle)(std::string_view);
+        TextParameter& record;
+        int controlId;
+        RunRequest request;
+        const char* typed;
+        const char* value;
+        bool posted;
+    } rows[] = {
+        {lf_handleDestination, DESTINATION, ctl::kDestination, RunRequest::NewDestination, " LSZH\t", "LSZH",
+         true},
+        {lf_handleDestination, DESTINATION, ctl::kDestination, RunRequest::NewDestination, "LSZH ", "LSZH",
+         false},
+        {lf_handleDestination, DESTINATION, ctl::kDestination, RunRequest::NewDestination, "  ", "", true},
+        {lf_handleBlockCallsign, BLOCK_CALLSIGN, ctl::kBlockCallsign, RunRequest::BlockCallsign, " SWR12 ",
+         "SWR12", true},
+        {lf_handleBlockCallsign, BLOCK_CALLSIGN, ctl::kBlockCallsign, RunRequest::BlockCallsign, " ", "",
+         false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.typed);
+        r.handle(r.typed);
+        EXPECT_EQ(r.record.value(), r.value);
+        EXPECT_EQ(gf_controlState(r.controlId).text, r.value);
+        EXPECT_EQ(gf_takeRunRequest(r.request), r.posted);
     }
 }
 
