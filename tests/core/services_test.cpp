@@ -47,6 +47,18 @@ TEST_F(ServicesTest, FirstLinePrefixesAndRotation) {
     EXPECT_EQ(gf_logStamp(), "16:00:00");
     gf_setSimTimeInUse(true);
     EXPECT_EQ(gf_logStamp(), "16:00:00*");
+    EXPECT_TRUE(gf_simTimeInUse());
+    // A log that cannot be opened says why, and nothing is written.
+    EXPECT_FALSE(gf_logIsOpen());
+    std::filesystem::remove("Log.txt");
+    std::filesystem::create_directory("Log.txt");
+    std::string why;
+    EXPECT_FALSE(gf_openLog("Trelvo", "1", "P3D v5", &why));
+    EXPECT_EQ(why, "Is a directory");
+    EXPECT_FALSE(gf_logIsOpen());
+    std::filesystem::remove("Log.txt");
+    ASSERT_TRUE(gf_openLog("Trelvo", "1", "P3D v5"));
+    EXPECT_TRUE(gf_logIsOpen());
 }
 
 // A waiter returns at once while a slot is free, waits while all are taken, and never hangs a
@@ -139,6 +151,8 @@ TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
     EXPECT_FALSE(gf_download(handle, gf_downloadBaseUrl() + "input/dbase.enc", "no/such/dbase.enc", true));
     EXPECT_EQ(server.requestCount(), 3);
     EXPECT_EQ(gf_capturedLog(), "Could not open output file: no/such/dbase.enc\n");
+    EXPECT_FALSE(gf_download(handle, gf_downloadBaseUrl() + "input/dbase.enc", "/dev/full", true))
+        << "disk full";
     curl_easy_cleanup(handle);
 }
 
@@ -151,6 +165,7 @@ TEST_F(ServicesTest, FetchNamesHowEachTransferEnded) {
     ASSERT_TRUE(server.start());
     CURL* handle = curl_easy_init();
     ASSERT_NE(handle, nullptr);
+    const TransferLimits plain;
     TransferLimits stall, slow, flowing, small;
     stall.stallMs = 200;
     slow.totalTimeoutMs = 300;
@@ -160,67 +175,36 @@ TEST_F(ServicesTest, FetchNamesHowEachTransferEnded) {
     const struct {
         const char* name;
         HttpFault fault;
-        const char* path;
         TransferLimits limits;
-        bool stop;
         TransferEnd end;
         long status;  // -1: whatever the site had said when the caller stopped
         std::string reason;
         const char* body;  // nullptr: a part that depends on timing
     } rows[] = {
-        {"200", HttpFault::None, "LSZH.xml", {}, false, TransferEnd::Done, 200, "", file.c_str()},
-        {"slow but flowing", HttpFault::Trickle, "LSZH.xml", flowing, false, TransferEnd::Done, 200, "",
-         file.c_str()},
-        {"404",
-         HttpFault::None,
-         "EGLL.xml",
-         {},
-         false,
-         TransferEnd::Status,
-         404,
-         "the site answered HTTP 404",
-         ""},
-        {"500",
-         HttpFault::ServerError,
-         "LSZH.xml",
-         {},
-         false,
-         TransferEnd::Status,
-         500,
-         "the site answered HTTP 500",
-         ""},
-        {"redirect",
-         HttpFault::Redirect,
-         "LSZH.xml",
-         {},
-         false,
-         TransferEnd::Status,
-         302,
-         "the site answered HTTP 302 (a redirect)",
-         ""},
-        {"cut",
-         HttpFault::Cut,
-         "LSZH.xml",
-         {},
-         false,
-         TransferEnd::Cut,
-         200,
-         "the connection was cut after 6 bytes",
+        {"200", HttpFault::None, plain, TransferEnd::Done, 200, "", file.c_str()},
+        {"slow but flowing", HttpFault::Trickle, flowing, TransferEnd::Done, 200, "", file.c_str()},
+        {"404", HttpFault::None, plain, TransferEnd::Status, 404, "the site answered HTTP 404", ""},
+        {"500", HttpFault::ServerError, plain, TransferEnd::Status, 500, "the site answered HTTP 500", ""},
+        {"redirect", HttpFault::Redirect, plain, TransferEnd::Status, 302,
+         "the site answered HTTP 302 (a redirect)", ""},
+        {"cut", HttpFault::Cut, plain, TransferEnd::Cut, 200, "the connection was cut after 6 bytes",
          "<meta>"},
-        {"stall", HttpFault::Stall, "LSZH.xml", stall, false, TransferEnd::Stalled, 200,
+        {"stall", HttpFault::Stall, stall, TransferEnd::Stalled, 200,
          "the transfer stalled (fewer than 512 bytes a second for 0.2 s)", ""},
-        {"too slow", HttpFault::Trickle, "LSZH.xml", slow, false, TransferEnd::TimedOut, 200,
-         "no whole answer within 0.3 s", nullptr},
-        {"huge", HttpFault::Huge, "LSZH.xml", small, false, TransferEnd::TooLarge, 200,
-         "the answer is larger than 1 MiB", nullptr},
-        {"stopped", HttpFault::Stall, "LSZH.xml", {}, true, TransferEnd::Stopped, -1, "stopped", ""},
+        {"too slow", HttpFault::Trickle, slow, TransferEnd::TimedOut, 200, "no whole answer within 0.3 s",
+         nullptr},
+        {"huge", HttpFault::Huge, small, TransferEnd::TooLarge, 200, "the answer is larger than 1 MiB",
+         nullptr},
+        {"stopped", HttpFault::Stall, plain, TransferEnd::Stopped, -1, "stopped", ""},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         server.setFault("/P3D/LSZH.xml", r.fault);
+        const std::string path = r.status == 404 ? "P3D/EGLL.xml" : "P3D/LSZH.xml";
         std::string body = "left from before";
-        const TransferResult got = gf_fetch(handle, server.baseUrl() + "P3D/" + r.path, body, r.limits,
-                                            [stop = r.stop] { return stop; });
+        const bool stop = r.end == TransferEnd::Stopped;
+        const TransferResult got =
+            gf_fetch(handle, server.baseUrl() + path, body, r.limits, [stop] { return stop; });
         EXPECT_EQ(got.end, r.end);
         EXPECT_EQ(got.ok(), r.end == TransferEnd::Done);
         if (r.status >= 0) EXPECT_EQ(got.status, r.status);
@@ -300,6 +284,19 @@ TEST_F(SlotsTest, HoursToBitsetSkipsBadTokensWithAWarning) {
     }
     HalfHourSet all;
     EXPECT_TRUE(gf_hours2bitset(gf_bitset2hours(all.set())).all());
+    // Single half-hours are set and read at checked positions only.
+    HalfHourSet some;
+    gf_slotSet(some, 0);
+    gf_slotSet(some, 47);
+    gf_slotSet(some, 9);
+    gf_slotSet(some, 9, false);
+    EXPECT_EQ(gf_bitset2hours(some), "0,47");
+    EXPECT_TRUE(gf_slotTest(some, 47));
+    EXPECT_FALSE(gf_slotTest(some, 9));
+    for (int bad : {-1, 48}) {
+        EXPECT_THROW(gf_slotSet(some, bad), std::out_of_range) << bad;
+        EXPECT_THROW(gf_slotTest(some, bad), std::out_of_range) << bad;
+    }
 }
 
 }  // namespace

@@ -88,6 +88,15 @@ TEST(Text, TrimSplitAndExtractPath) {
                               {"<Path></Path>", ""}, {"<Path>a</Path><Path>b</Path>", "a"}, {"<Path>no end", ""},
                               {"no start</Path>", ""}, {"</Path><Path>x</Path>", ""}, {"<path>lower</path>", ""}})
         EXPECT_EQ(gf_extractPath(line), path) << line;
+    for (auto [text, fragment, found] : {std::tuple{"Prepar3D v5", "PREPAR3D", true},
+                                         {"prepar3d", "D V", false},
+                                         {"abc", "", true},
+                                         {"", "", true},
+                                         {"", "a", false},
+                                         {"ab", "abc", false},
+                                         {"xYz", "Yz", true},
+                                         {"a[b", "[B", true}})
+        EXPECT_EQ(gf_containsNoCase(text, fragment), found) << text << " / " << fragment;
 }
 
 TEST(Text, StarBannerWidths) {
