@@ -259,6 +259,24 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
     EXPECT_FALSE(std::filesystem::exists(g_aigRegcodesXml));
 }
 
+// Sources with bad entries say so (the AIG file in the results, the user's folder on the message
+// line) and still give their good entries.
+TEST_F(RegcodesTest, SourcesWithErrorsSaySoAndKeepTheirGoodEntries) {
+    writeAig(
+        "<AIG-regcodes><livery reg=\"HB-XXX\"/><livery title=\"A320 Swiss B\" "
+        "reg=\"HB-IJA\"/></AIG-regcodes>");
+    tst_writeFile("input/my_regcodes/mine.txt", "A320 Lufthansa;D-AIZA\n;HB-IJZ\n");
+    build({{"SWR", "A320", "A320 Swiss B"}, {"DLH", "A320", "A320 Lufthansa"}});
+    EXPECT_EQ(std::tuple(g_regToLivery.at("HB-IJA"), g_regToLivery.at("D-AIZA")),
+              std::tuple("A320 Swiss B", "A320 Lufthansa"));
+    EXPECT_EQ(tst_readFile(g_offlineRegcodesFile),
+              "Processing file input/AIG-regcodes.xml\n"
+              "There were errors processing the AIG-regcode file 'input/AIG-regcodes.xml', see Log.txt\n"
+              "1 new regcode added\nProcessing files in input/my_regcodes\n1 new regcode added\n");
+    EXPECT_EQ(gf_messageText(),
+              "There were errors processing the regcode files in folder 'input/my_regcodes', see Log.txt");
+}
+
 // A result file that cannot be written (a folder stands in its way) is reported, not pointed to.
 TEST_F(RegcodesTest, ResultFilesThatCannotBeWrittenAreNotPointedTo) {
     writeAig("<AIG-regcodes><livery title=\"A320 Swiss B\" reg=\"HB-IJA\"/></AIG-regcodes>");
