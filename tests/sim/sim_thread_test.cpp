@@ -142,6 +142,33 @@ TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
     }
 }
 
+// A command the simulator refuses ends the link as a lost connection does.
+TEST_F(SimLinkTest, RefusedCommandEndsTheLinkAsLost) {
+    gf_setLogCapture(true);
+    start();
+    createAndAppear();
+    gf_queueClientEvent(3, static_cast<SimClientEvent>(9999), 0);  // an event the link never mapped
+    EXPECT_FALSE(gf_simFrame());
+    EXPECT_TRUE(g_simError.load());
+    EXPECT_FALSE(g_simRunning);
+    EXPECT_EQ(gf_exitStateName(gf_exitState()), "SIMCONNECT ERROR");
+    EXPECT_EQ(gf_capturedLog(), "===> SimConnect connection lost\n");
+}
+
+// A user aircraft report that names no place on the earth is not taken: the link is not ready.
+TEST_F(SimLinkTest, UserReportOffTheEarthIsNotTaken) {
+    for (auto [lat, lon, ready] :
+         {std::tuple{91.0, 8.5, false}, {47.0, -180.5, false}, {-90.0, 180.0, true}}) {
+        SCOPED_TRACE(testing::Message() << lat << " " << lon);
+        tst_resetAll();
+        Scenario s = baseScenario();
+        s.user[0].lat = lat, s.user[0].lon = lon;
+        start(s);
+        frames(2);
+        EXPECT_EQ(gf_waitForSimulator(std::chrono::milliseconds(0)), ready);
+    }
+}
+
 // The stand-in reports the simulation starting, stopping and starting again around a scripted
 // pause, and stopping before it closes.
 TEST_F(SimLinkTest, StandInReportsPausesAndTheStopBeforeItCloses) {
