@@ -568,6 +568,22 @@ TEST_F(WindowTest, DestinationAndBlockBoxesPostTheirTrimmedText) {
     }
 }
 
+// The console shows each new message line once, and the status line after each repaint of the
+// lamps (every 15 simulator seconds), not between them.
+TEST_F(WindowTest, ConsoleShowsNewMessagesAndTheStatusAfterEachLampRepaint) {
+    testing::internal::CaptureStdout();
+    gf_showWindowOnConsole();
+    gf_showMessage("Downloading airports", false);
+    gf_repaint(Region::Lamps);
+    gf_showWindowOnConsole();
+    gf_showWindowOnConsole();
+    gf_repaint(Region::Lamps);
+    gf_showWindowOnConsole();
+    const std::string status = gf_statusLine();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Downloading airports\n" + status + "\n" + status + "\n");
+}
+
 TEST_F(WindowTest, StatusLineAndRepaints) {
     gf_editStats([](WindowStats& s) {
         s.liveryCount = 1234;
