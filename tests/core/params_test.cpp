@@ -203,6 +203,17 @@ TEST_F(ParamsTest, BrokenFilesAreKeptAsideAndDefaultsUsed) {
     fs::create_directory(g_parametersFile);
     EXPECT_FALSE(gf_loadParameters());
     EXPECT_TRUE(fs::is_directory("parameters.xml.bad"));
+    // A broken file that cannot be moved aside stays where it is, and the warning says so.
+    tst_writeFile("parameters.xml.bad/keep", "");
+    tst_writeFile(g_parametersFile + std::string(".new"), "<settings/>");
+    fs::remove_all(g_parametersFile);
+    fs::rename(g_parametersFile + std::string(".new"), g_parametersFile);
+    gf_takeParametersProblem();
+    EXPECT_FALSE(gf_loadParameters());
+    EXPECT_EQ(gf_takeParametersProblem(),
+              "Could not read parameters.xml: no <parameters> element at offset 0; could not keep it as "
+              "parameters.xml.bad: Is a directory");
+    EXPECT_EQ(tst_readFile(g_parametersFile), "<settings/>");
 }
 
 // A save that cannot be written leaves the old file and tells why, once.
