@@ -7,6 +7,7 @@
 
 #include "core/clock.h"
 #include "core/download.h"
+#include "core/errands.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/random.h"
@@ -224,6 +225,59 @@ TEST_F(ServicesTest, FetchNamesHowEachTransferEnded) {
     EXPECT_EQ(none.reason, "no transfer handle");
     EXPECT_EQ(body, "");
     curl_easy_cleanup(handle);
+}
+
+// An answer is kept only while its question is still the one asked: a question asked again,
+// given up or cleared throws its late answer away; each answer is taken once.
+TEST(Errands, LateAnswersAreThrownAwayAndEachAnswerIsTakenOnce) {
+    int wakes = 0;
+    Errands<int, std::string> errands([&wakes] { ++wakes; });
+    using Taken = std::optional<std::pair<int, uint64_t>>;
+    EXPECT_FALSE(errands.waiting());
+    EXPECT_FALSE(errands.anyPending());
+    errands.ask(1);
+    errands.ask(2);
+    EXPECT_EQ(wakes, 2);
+    EXPECT_TRUE(errands.waiting());
+    EXPECT_TRUE(errands.pending(1) && errands.anyPending() && !errands.answered(1));
+    EXPECT_FALSE(errands.pending(7)) << "never asked";
+    EXPECT_EQ(errands.take(1), std::nullopt) << "not answered yet";
+    const Taken first = errands.takeUp(), second = errands.takeUp();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->first, 1);
+    EXPECT_EQ(second->first, 2);
+    EXPECT_LT(first->second, second->second);
+    EXPECT_EQ(errands.takeUp(), std::nullopt);
+    EXPECT_FALSE(errands.waiting());
+    errands.answer(1, first->second, "one");
+    EXPECT_TRUE(errands.answered(1) && !errands.pending(1));
+    EXPECT_TRUE(errands.anyPending()) << "2 is still out";
+    EXPECT_EQ(errands.take(1), std::optional<std::string>("one"));
+    EXPECT_EQ(errands.take(1), std::nullopt) << "taken once";
+    // Asked again while the worker answers the old question: the old answer is late.
+    errands.ask(2);
+    errands.answer(2, second->second, "late");
+    EXPECT_TRUE(errands.pending(2) && !errands.answered(2));
+    const Taken again = errands.takeUp();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->first, 2);
+    errands.answer(2, again->second, "two");
+    EXPECT_EQ(errands.take(2), std::optional<std::string>("two"));
+    EXPECT_FALSE(errands.anyPending());
+    // A question asked twice before the worker came is taken up once.
+    errands.ask(3);
+    errands.ask(3);
+    EXPECT_TRUE(errands.takeUp());
+    EXPECT_EQ(errands.takeUp(), std::nullopt);
+    // Given up: the answer that comes later is thrown away.
+    errands.giveUp(3);
+    errands.answer(3, 5, "gone");
+    EXPECT_FALSE(errands.answered(3) || errands.pending(3));
+    errands.ask(4);
+    errands.clear();
+    EXPECT_FALSE(errands.waiting() || errands.anyPending());
+    EXPECT_EQ(errands.takeUp(), std::nullopt);
+    EXPECT_EQ(wakes, 6);
 }
 
 class SlotsTest : public WorkFolderTest {};
