@@ -217,6 +217,27 @@ TEST_F(RunThreadTest, APauseDropsThePositionsNotYetSent) {
     EXPECT_TRUE(g_simCommands.positions[1].empty());
 }
 
+// A static aircraft that the live traffic now flies under its own callsign leaves every 61
+// seconds, while live aircraft are about.
+TEST_F(RunThreadTest, DuplicateStaticsAreSweptEvery61Seconds) {
+    g_simRunning = true;
+    AircraftRec& st = g_staticAircraft.emplace_back();
+    st.hexid = 12, st.callsign = "SWR12*", st.lifeState = active, st.objectId = 40;
+    LiveAircraft ac;
+    ac.hexid = 0x4B1805, ac.callsign = "SWR12", ac.lifeState = active, ac.objectId = 41, ac.onGround = 1;
+    PosSample waiting;  // standing, its next sample far ahead
+    waiting.stationary = 1;
+    waiting.dueTick = static_cast<int32_t>(gf_tickNow() + 1000000);
+    ac.stream.push_back(waiting);
+    gf_addLiveAircraft(std::move(ac));
+    g_simSeconds = 120;
+    seconds(1);
+    ASSERT_EQ(g_liveRecords[0].lifeState, active);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, active);
+    seconds(1);  // 122
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+}
+
 // The whole-process reset leaves nothing pending for the next run: no window request, no
 // message to the UI loop, no close.
 TEST_F(RunThreadTest, ProcessResetLeavesNothingPending) {
