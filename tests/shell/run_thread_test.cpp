@@ -10,13 +10,17 @@
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
 #include "airports/apf_read.h"
+#include "airports/park_airports.h"
 #include "core/tasks.h"
 #include "core/slots.h"
+#include "feed/feed_state.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/ground_motion.h"
 #include "live/live_set.h"
+#include "live/parking_slots.h"
 #include "live/spawn.h"
+#include "live/stand_choice.h"
 #include "platform/sim_standin.h"
 #include "platform/window_model.h"
 #include "shell/requests.h"
@@ -27,6 +31,7 @@
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
+#include "static/static_place.h"
 
 namespace fs = std::filesystem;
 
@@ -328,6 +333,50 @@ TEST_F(RunThreadTest, RenewalIsAskedEvery1200SecondsUnlessOnlyTheInitialLoadIsPl
         lf_every15Seconds();
         EXPECT_EQ(g_renewalRequested.load(), r.requested);
     }
+}
+
+// A restart starts from nothing the previous run left: its counters, flags, aircraft, queued
+// commands, flight plans, park airport and user aircraft are all gone.
+TEST_F(RunThreadTest, ARestartStartsFromNothingThePreviousRunLeft) {
+    g_simSeconds = 77, g_flightPaused = true, g_notRunningTicks = 5, g_waitingForSim = true;
+    gf_setSimTimeInUse(true);
+    g_renewalRequested = true, g_parkingCalculating = true, g_fullRenewal = true;
+    g_flushStaticRequested = true, g_staticHexidCounter = 9, g_staticParkingOn = true;
+    gf_setQnh(950);
+    gf_setTrafficTime(1709647629);
+    g_liveRecords.emplace_back().hexid = 0x4B1805;
+    g_parkAirport.code = "LSZH";
+    g_parkParamsChanged = true;
+    gf_queueRemove(3);
+    tst_writeFile("flightplans/3.pln", "<plan/>");
+    g_hexidValues.push_back({0x4B1805, 28});
+    ParkSite site;
+    site.code = "LSZH";
+    gf_setParkSite(site);
+    gf_storeUserSnapshot({.lat = 47.45, .lon = 8.56});
+    g_simRunning = true;
+    gf_stopRunWith(ExitState::NewFlight);
+    lf_resetForRestart();
+    EXPECT_EQ(g_simSeconds, 0);
+    EXPECT_FALSE(g_flightPaused || g_waitingForSim || gf_simTimeInUse());
+    EXPECT_EQ(g_notRunningTicks, 0);
+    EXPECT_FALSE(g_renewalRequested || g_parkingCalculating || g_fullRenewal);
+    EXPECT_FALSE(g_flushStaticRequested);
+    EXPECT_EQ(g_staticHexidCounter, 0u);
+    EXPECT_FALSE(g_staticParkingOn);
+    EXPECT_EQ(g_qnh.load(), 1013);
+    EXPECT_EQ(gf_trafficTime(), 0);
+    EXPECT_TRUE(g_liveRecords.empty());
+    EXPECT_EQ(g_parkAirport.code, "");
+    EXPECT_FALSE(g_parkParamsChanged);
+    EXPECT_TRUE(g_simCommands.removes.empty());
+    EXPECT_FALSE(fs::exists("flightplans/3.pln"));
+    EXPECT_TRUE(g_hexidValues.empty());
+    EXPECT_EQ(gf_parkSite().code, "");
+    EXPECT_EQ(gf_requestUserPosition().lat, 0);
+    EXPECT_FALSE(g_simRunning);
+    EXPECT_EQ(gf_exitState(), ExitState::NotYetSet);
+    EXPECT_FALSE(g_stopRun);
 }
 
 // Closing down logs the exit state, resets the run and restarts after the state's delay or
