@@ -13,6 +13,8 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // An installed fleet that exercises every step: own airline, similar types, generic "ZZZ",
 // any airline, similar and random class types, cargo, registrations, FSLTL.
 const std::vector<Liv> kFleet = {
@@ -225,6 +227,16 @@ TEST_F(RegcodesTest, LinesAndDocumentsWithErrorsKeepTheGoodEntries) {
               "===> my.txt(7): bad registration list\n===> aig.xml(3): livery without a title\n"
               "===> aig.xml(1): no <AIG-regcodes> element\n"
               "===> aig.xml(2): Error parsing start element tag\n");
+    // The user's files are read in name order, whatever order the folder lists them in.
+    entries.clear();
+    for (const char* name : {"e.txt", "d.txt", "c.TXT", "b.txt", "a.txt"})
+        tst_writeFile(fs::path("input/my_regcodes") / name, fmt::format("{};HB-X\n", name[0]));
+    tst_writeFile("input/my_regcodes/0.xml", "Not a regcode file;HB-X\n");
+    EXPECT_TRUE(gf_readRegcodeFiles("input/my_regcodes", entries));
+    std::string titles;
+    for (const RegcodeEntry& entry : entries) titles += entry.title;
+    EXPECT_EQ(titles, "abcde");
+    entries = {{"kept", {}, false}, {"kept", {}, false}};
     // Without the decrypted file nothing is read, and the failure is told to the caller.
     EXPECT_FALSE(gf_loadAigRegcodes(entries));
     EXPECT_EQ(entries.size(), 2u);
