@@ -1,6 +1,7 @@
 #include "core/files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <sstream>
 
 #include <fmt/format.h>
@@ -59,6 +60,22 @@ TEST_F(FilesTest, ReadTextFileDecodesEveryCharacterSet) {
 
 TEST_F(FilesTest, WholeFileReadsSayWhyAndRefuseFilesAboveTheLimit) {
     tst_writeFile("eleven.txt", "eleven byte");
+    std::string bytes = "old";
+    EXPECT_TRUE(gf_readFileBytes("eleven.txt", bytes));
+    EXPECT_EQ(bytes, "eleven byte");
+    EXPECT_FALSE(gf_readFileBytes("missing.txt", bytes));
+    EXPECT_EQ(bytes, "");
+    // The application data folder comes from the environment; without one it is "" and logged.
+    gf_setLogCapture(true);
+    setenv("TRELVO_APPDATA", "/data/appdata", 1);
+    EXPECT_EQ(gf_getAppDataPath(), "/data/appdata");
+    unsetenv("TRELVO_APPDATA");
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    unsetenv("HOME");
+    EXPECT_EQ(gf_getAppDataPath(), "");
+    if (home) setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_EQ(gf_capturedLog(), "Could not find the user's application data folder\n");
     fs::create_directory("folder");
     using Row = std::tuple<const char*, int, std::optional<std::string>, const char*>;
     for (auto [path, limit, why, bytes] :

@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <fmt/format.h>
 #include <future>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include "core/clock.h"
 #include "core/download.h"
@@ -99,8 +101,15 @@ TEST_F(ServicesTest, ClockUnitsAndTheSimulatorsTimeReset) {
     EXPECT_NEAR(static_cast<double>(gf_clock100ns()), static_cast<double>(steady100ns), 2e6);  // 0.2 s
     gf_setSimUtcSeconds(1709647629);
     EXPECT_EQ(gf_simUtcSeconds(), 1709647629);
+    gf_setClock100ns([] { return int64_t{42}; });
+    EXPECT_EQ(gf_clock100ns(), 42);
     gf_resetClocks();
     EXPECT_EQ(gf_simUtcSeconds(), 0);
+    EXPECT_GT(gf_clock100ns(), 42) << "the steady clock again";
+    // Scans run one task per processor, at least one.
+    g_hardwareConcurrency = 0;
+    gf_initHardwareConcurrency();
+    EXPECT_EQ(g_hardwareConcurrency.load(), std::max(1u, std::thread::hardware_concurrency()));
 }
 
 // Each thread draws from its own standard engine; the draws of others do not advance it. A

@@ -247,6 +247,12 @@ TEST_F(SimLinkTest, FlightPlanIsWrittenForSafeCodesAndTheSimulatorTakesIt) {
               "</SimBase.Document>\n");
     EXPECT_EQ(std::distance(fs::directory_iterator("flightplans"), fs::directory_iterator()), 1)
         << "no temporary file left behind";
+    // Removing an object's plan takes its file away, and only its file.
+    ASSERT_TRUE(gf_writeFlightPlan(gf_flightPlanFileName(4), "LEMD", "EDDF"));
+    gf_removeFlightPlan(4);
+    gf_removeFlightPlan(5);  // none: nothing to do
+    EXPECT_FALSE(fs::exists("flightplans/4.pln"));
+    EXPECT_TRUE(fs::exists("flightplans/3.pln"));
     start();
     createAndAppear();
     std::lock_guard lock(g_simCommandMutex);
