@@ -155,6 +155,9 @@ TEST_F(FilesTest, MetaBlockIsWrittenAndReadByName) {
     author.set("before");
     EXPECT_TRUE(gf_readMetaInfo(bare, author));
     EXPECT_EQ(author.value(), "") << "an entry without a value";
+    g_stockAirportsPath = "airports/stock";
+    gf_resetPaths();
+    EXPECT_EQ(g_simulatorName + "|" + g_stockAirportsPath, "MSFS|");
 }
 
 // A power loss must find the old file or the new one: the new content is on the disk before

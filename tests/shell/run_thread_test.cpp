@@ -540,6 +540,7 @@ TEST_F(WindowTest, MaxLiveChoiceIsAppliedByTheRunThreadAtItsNextTick) {
 }
 
 TEST_F(WindowTest, NewLiveryScanWhileWaitingForTheSimulator) {
+    gf_setLogCapture(true);
     SCAN_LIVERIES.set(false);
     lf_handleCheckBoxes(ctl::kScanLiveries, true);
     EXPECT_FALSE(gf_runRequestPending(RunRequest::NewLiveryScan)) << "not waiting for the simulator";
@@ -549,6 +550,7 @@ TEST_F(WindowTest, NewLiveryScanWhileWaitingForTheSimulator) {
     lf_handleCheckBoxes(ctl::kScanLiveries, true);
     EXPECT_TRUE(SCAN_LIVERIES.value());
     EXPECT_EQ(gf_messageText(), "Your liveries will be scanned");
+    EXPECT_EQ(gf_capturedLog(), "Your liveries will be scanned\n");
     // It survives the end of the run and is carried out at the next start-up.
     lf_resetForRestart();
     EXPECT_TRUE(gf_runRequestPending(RunRequest::NewLiveryScan));

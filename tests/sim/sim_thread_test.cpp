@@ -82,6 +82,7 @@ TEST_F(SimLinkTest, ProcessResetLeavesNothingBehind) {
     EXPECT_TRUE(drain().empty());
     EXPECT_FALSE(gf_waitForSimulator(std::chrono::milliseconds(0)));
     EXPECT_TRUE(gf_standinObjects().empty());
+    EXPECT_FALSE(gf_simFrame()) << "the link is closed";
 }
 
 // Lights, client events and data definition 401 reach the simulator in the order queued, once.
