@@ -30,45 +30,26 @@ TEST(Charset, DetectsAndDecodesToUtf8) {
         {"UTF-16 LE", "\xFF\xFEZ\0\xFC\0r\0i\0c\0h\0 \0\xAC\x20"s, TextCharset::Utf16Le, kZurichUtf8},
         {"UTF-16 BE", "\xFE\xFF\0Z\0\xFC\0r\0i\0c\0h\0 \x20\xAC"s, TextCharset::Utf16Be, kZurichUtf8},
         {"UTF-16 LE pair", "\xFF\xFE\x3D\xD8\x00\xDE"s, TextCharset::Utf16Le, "\xF0\x9F\x98\x80"},
-        {"lone high surrogate",
-         "\xFF\xFE\x3D\xD8"
-         "A\0"s,
-         TextCharset::Utf16Le, kFffd + "A"},
-        {"high surrogate at the end",
-         "\xFF\xFE"
-         "A\0\x3D\xD8"s,
-         TextCharset::Utf16Le, "A" + kFffd},
-        {"lone low surrogate",
-         "\xFF\xFE\x00\xDE"
-         "B\0"s,
-         TextCharset::Utf16Le, kFffd + "B"},
-        {"two highs then a low", "\xFF\xFE\x3D\xD8\x3D\xD8\x00\xDE"s, TextCharset::Utf16Le,
-         kFffd + "\xF0\x9F\x98\x80"},
-        {"UTF-16 LE odd length",
-         "\xFF\xFE"
-         "A\0B"s,
-         TextCharset::Utf16Le, "A" + kFffd},
+        {"lone high surrogate", "\xFF\xFE\x3D\xD8" "A\0"s, TextCharset::Utf16Le, kFffd + "A"},
+        {"high surrogate at the end", "\xFF\xFE" "A\0\x3D\xD8"s, TextCharset::Utf16Le, "A" + kFffd},
+        {"lone low surrogate", "\xFF\xFE\x00\xDE" "B\0"s, TextCharset::Utf16Le, kFffd + "B"},
+        {"two highs then a low", "\xFF\xFE\x3D\xD8\x3D\xD8\x00\xDE"s, TextCharset::Utf16Le, kFffd + "\xF0\x9F\x98\x80"},
+        {"UTF-16 LE odd length", "\xFF\xFE" "A\0B"s, TextCharset::Utf16Le, "A" + kFffd},
         // D800 DC00 -> U+10000, DBFF DFFF -> U+10FFFF, a lone DFFF, then D7FF and E000 (no surrogates).
-        {"surrogate edges", "\xFF\xFE\x00\xD8\x00\xDC\xFF\xDB\xFF\xDF\xFF\xDF\xFF\xD7\x00\xE0"s,
-         TextCharset::Utf16Le, "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF" + kFffd + "\xED\x9F\xBF\xEE\x80\x80"},
+        {"surrogate edges", "\xFF\xFE\x00\xD8\x00\xDC\xFF\xDB\xFF\xDF\xFF\xDF\xFF\xD7\x00\xE0"s, TextCharset::Utf16Le,
+         "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF" + kFffd + "\xED\x9F\xBF\xEE\x80\x80"},
         {"UTF-16 NUL kept", "\xFF\xFE\0\0"s, TextCharset::Utf16Le, "\0"s},
         // Windows-1252: 80 is U+20AC, 81 (unassigned) U+0081, 9F U+0178, FF U+00FF.
         {"Windows-1252", "Z\xFCrich \x80", TextCharset::Windows1252, kZurichUtf8},
         {"a lone 80", "a\x80", TextCharset::Windows1252, "a\xE2\x82\xAC"},
-        {"Windows-1252 edges", "\x81\x9F\xA0\xFF", TextCharset::Windows1252,
-         "\xC2\x81\xC5\xB8\xC2\xA0\xC3\xBF"},
+        {"Windows-1252 edges", "\x81\x9F\xA0\xFF", TextCharset::Windows1252, "\xC2\x81\xC5\xB8\xC2\xA0\xC3\xBF"},
         // Overlong '/', a surrogate in UTF-8, past U+10FFFF, a cut sequence: all not UTF-8.
         {"overlong", "\xC0\xAF", TextCharset::Windows1252, "\xC3\x80\xC2\xAF"},
         {"two-byte edges", "\xC2\x80\xDF\xBF", TextCharset::Utf8, "\xC2\x80\xDF\xBF"},
         {"UTF-8 surrogate", "\xED\xA0\x80", TextCharset::Windows1252, "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},
-        {"past U+10FFFF", "\xF4\x90\x80\x80", TextCharset::Windows1252,
-         "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", TextCharset::Windows1252, "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},
         {"cut sequence", "ab\xE2\x82", TextCharset::Windows1252, "ab\xC3\xA2\xE2\x80\x9A"},
-        {"UTF-8 mark, bad bytes",
-         "\xEF\xBB\xBF"
-         "a\xFF"
-         "b\xE2\x82",
-         TextCharset::Utf8Bom, "a" + kFffd + "b" + kFffd + kFffd},
+        {"UTF-8 mark, bad bytes", "\xEF\xBB\xBF" "a\xFF" "b\xE2\x82", TextCharset::Utf8Bom, "a" + kFffd + "b" + kFffd + kFffd},
         {"largest code point", "\xF4\x8F\xBF\xBF", TextCharset::Utf8, "\xF4\x8F\xBF\xBF"},
         {"three- and four-byte edges", "\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80", TextCharset::Utf8,
          "\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80"},
@@ -76,10 +57,8 @@ TEST(Charset, DetectsAndDecodesToUtf8) {
         {"two-byte lead before ASCII", "\xC3(", TextCharset::Windows1252, "\xC3\x83("},
         {"three-byte overlong", "\xE0\x80\x80", TextCharset::Windows1252, "\xC3\xA0\xE2\x82\xAC\xE2\x82\xAC"},
         {"three-byte lead, bad last", "\xE2\x82(", TextCharset::Windows1252, "\xC3\xA2\xE2\x80\x9A("},
-        {"four-byte overlong", "\xF0\x80\x80\x80", TextCharset::Windows1252,
-         "\xC3\xB0\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"},
-        {"four-byte lead, bad third", "\xF0\x9F(\x80", TextCharset::Windows1252,
-         "\xC3\xB0\xC5\xB8(\xE2\x82\xAC"},
+        {"four-byte overlong", "\xF0\x80\x80\x80", TextCharset::Windows1252, "\xC3\xB0\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"},
+        {"four-byte lead, bad third", "\xF0\x9F(\x80", TextCharset::Windows1252, "\xC3\xB0\xC5\xB8(\xE2\x82\xAC"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -117,14 +96,9 @@ TEST(Text, TrimSplitAndExtractPath) {
                               {"<Path></Path>", ""}, {"<Path>a</Path><Path>b</Path>", "a"}, {"<Path>no end", ""},
                               {"no start</Path>", ""}, {"</Path><Path>x</Path>", ""}, {"<path>lower</path>", ""}})
         EXPECT_EQ(gf_extractPath(line), path) << line;
-    for (auto [text, fragment, found] : {std::tuple{"Prepar3D v5", "PREPAR3D", true},
-                                         {"prepar3d", "D V", false},
-                                         {"abc", "", true},
-                                         {"", "", true},
-                                         {"", "a", false},
-                                         {"ab", "abc", false},
-                                         {"xYz", "Yz", true},
-                                         {"a[b", "[B", true}})
+    for (auto [text, fragment, found] :
+         {std::tuple{"Prepar3D v5", "PREPAR3D", true}, {"prepar3d", "D V", false}, {"abc", "", true}, {"", "", true},
+          {"", "a", false}, {"ab", "abc", false}, {"xYz", "Yz", true}, {"a[b", "[B", true}})
         EXPECT_EQ(gf_containsNoCase(text, fragment), found) << text << " / " << fragment;
 }
 
