@@ -15,13 +15,13 @@
 
 #include "aircraft/type_database.h"
 #include "core/atomic_file.h"
+#include "core/display.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "core/slots.h"
 #include "core/xml_meta.h"
-#include "shell/run_control.h"
-#include "shell/window.h"
 
 bool g_apfHandmade = false;
 

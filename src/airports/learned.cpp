@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "core/display.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/param_rules.h"
@@ -12,7 +13,6 @@
 #include "core/text.h"
 #include "core/xml_meta.h"
 #include "platform/window_model.h"
-#include "shell/window.h"
 
 namespace fs = std::filesystem;
 
@@ -70,7 +70,7 @@ void lf_applyRange(const pugi::xml_document& doc) {
     gf_setChecked(ctl::kAutoRange, *autoRange);
     if (*autoRange) {
         g_manualRange = RANGE.value();
-        gf_autoRange();
+        gf_pickAutoRange();
         gf_setEnabled(ctl::kRange, false);
     } else {
         gf_setEnabled(ctl::kRange, true);

@@ -8,6 +8,7 @@
 #include "aircraft/livery_fixture.h"
 #include "airports/stand.h"
 #include "core/crypto.h"
+#include "core/display.h"
 #include "core/params.h"
 #include "platform/window_model.h"
 

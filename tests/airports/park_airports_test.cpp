@@ -10,6 +10,7 @@
 #include "airports/apf_read.h"
 #include "airports/stand.h"
 #include "airports/stand_options.h"
+#include "core/display.h"
 #include "core/params.h"
 #include "core/slots.h"
 #include "live/live_set.h"
