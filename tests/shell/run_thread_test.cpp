@@ -663,6 +663,18 @@ TEST_F(WindowTest, ConsoleShowsNewMessagesAndTheStatusAfterEachLampRepaint) {
               "Downloading airports\n" + status + "\n" + status + "\n");
 }
 
+// The counts on the status panel are repainted when one of them changed, not every second.
+TEST_F(WindowTest, CountsRepaintOnlyWhenOneChanged) {
+    gf_refreshCounts();
+    const int before = gf_repaintCount(Region::Status);
+    g_liveRecords.emplace_back().lifeState = active;
+    gf_refreshCounts();
+    EXPECT_EQ(gf_windowStats().liveCount, 1);
+    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
+    gf_refreshCounts();
+    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
+}
+
 TEST_F(WindowTest, StatusLineAndRepaints) {
     gf_editStats([](WindowStats& s) {
         s.liveryCount = 1234;

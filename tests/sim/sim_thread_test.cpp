@@ -67,6 +67,9 @@ TEST_F(SimLinkTest, RefusedCreateIsForgottenAndClosingWaitsOnlyForSentRemoves) {
     EXPECT_FALSE(gf_waitRemovesSent(std::chrono::milliseconds(0))) << "not sent yet";
     frames(1);
     EXPECT_TRUE(gf_waitRemovesSent(std::chrono::milliseconds(0)));
+    gf_simClose();
+    gf_queueRemove(4);
+    EXPECT_FALSE(gf_waitRemovesSent(std::chrono::seconds(10))) << "a closed link takes none: no wait";
 }
 
 // The whole-process reset leaves no command, event, object or ready link behind.
