@@ -101,6 +101,28 @@ TEST_F(LiveriesScannedTest, ReadOrderEqualsStableSortOfTheFile) {
     EXPECT_EQ(author.value(), "Trelvo");
 }
 
+// Attributes the reader does not know are passed over, also those that begin like known ones;
+// a document that does not parse is refused.
+TEST_F(LiveriesScannedTest, UnknownAttributesArePassedOver) {
+    gf_parseLiveriesScanned(
+        "<liveries><liv note=\"x\" airline=\"DLH\" airl=\"SWR\" typo=\"B\" type=\"A320\" "
+        "tail=\"T0\" title=\"T1\" cat=\"1\" cargo=\"true\" atc=\"HB-X\" atcid=\"HB-A\"/>"
+        "<liv airl=\"EDW\" type=\"A321\" title=\"T2\"/></liveries>",
+        "in.xml");
+    ASSERT_EQ(g_scannedLiveries.size(), 2u);
+    const LiveryData& l = g_scannedLiveries.back();
+    EXPECT_EQ(l.airline + "/" + l.type + "/" + l.title + "/" + l.registration, "SWR/A320/T1/HB-A");
+    EXPECT_TRUE(l.cargo);
+    EXPECT_FALSE(g_scannedLiveries.front().cargo);
+    try {
+        gf_parseLiveriesScanned("<liveries><liv", "in.xml");
+        ADD_FAILURE() << "no error";
+    } catch (const qtk::UserErrorException& e) {
+        EXPECT_EQ(e.code(), 51);
+    }
+    EXPECT_TRUE(g_scannedLiveries.empty());
+}
+
 // A rebuild after the clear draws everything from fresh memory: every title, registration and
 // list of the second build is its own (the sanitizer build catches a view left behind), and no
 // special title of the old tables is found for the title asked for again.

@@ -8,11 +8,14 @@
 #include "aircraft/livery_fixture.h"
 #include "airports/stand.h"
 #include "core/crypto.h"
+#include "core/display.h"
 #include "core/params.h"
 #include "live/record_matching.h"
 #include "platform/window_model.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // An installed fleet that exercises every step: own airline, similar types, generic "ZZZ",
 // any airline, similar and random class types, cargo, registrations, FSLTL.
@@ -102,6 +105,43 @@ TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {
     EXPECT_EQ(newLog(), "");
 }
 
+// A title the simulator refused is never handed out again, live or parked; the summary counts
+// the live matches per step and names what could not be created, and is silent without matches.
+TEST_F(MatchingTest, RefusedTitlesAreNotGivenAndTheSummaryCountsPerStep) {
+    gf_logMatchingSummary();
+    EXPECT_EQ(newLog(), "") << "nothing matched yet";
+    g_refusedTitles = {"A321 Swiss"};
+    g_uncreatableTitles = {"A321 SWR", "B738 ABC"};
+    AircraftRec refused = aircraft("SWR", "A321");
+    gf_matchLiveAc(refused);
+    EXPECT_EQ(refused.liveryTitle, "");
+    AircraftRec parked = aircraft("SWR", "A321");
+    EXPECT_FALSE(gf_matchParkedAc(parked, false, "A12"));
+    EXPECT_EQ(parked.liveryTitle, "");
+    EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{}));
+    for (const char* reg : {"HB-IJA", "HB-IJA"}) {
+        AircraftRec byReg = aircraft("SWR", "A320", reg);
+        gf_matchLiveAc(byReg);
+    }
+    AircraftRec light = aircraft("ABC", "DA42");
+    gf_matchLiveAc(light);
+    // A parked aircraft that has its title keeps it; a fresh one takes the stand's cargo flag.
+    EXPECT_TRUE(gf_matchParkedAc(light, true, "B8"));
+    EXPECT_EQ(light.liveryTitle, "DA42 Flying Club");
+    AircraftRec freighter = aircraft("DLH", "B744");
+    EXPECT_TRUE(gf_matchParkedAc(freighter, Stand("B7", {}, 47.45, 8.56, 0, 30, true, false, false)));
+    EXPECT_EQ(freighter.liveryTitle, "B744 Lufthansa Cargo");
+    EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{2, 0, 0, 0, 1, 0}));
+    newLog();
+    gf_logMatchingSummary();
+    const std::string stars(31, '*');  // the banner is as wide as the closing line
+    EXPECT_EQ(newLog(),
+              "\n" + stars + " live traffic livery matching summary " + stars +
+                  "\nMatches at step: \n  1: 2\n  2: 0\n  3: 0\n"
+                  "  4: 0\n  5: 1\n  6: 0\n\nCould not be created by P3D:\n  A321 SWR\n  B738 ABC\n" +
+                  std::string(100, '*') + "\n\n");
+}
+
 TEST_F(MatchingTest, SpecialTitlesAreNeverDrawnBesideOrdinaryOnes) {
     g_specialTitleList.clear();
     lf_mergeRegcodes({{"A320 Swiss HB-IJA", {}, true}});
@@ -189,6 +229,20 @@ TEST_F(RegcodesTest, LinesAndDocumentsWithErrorsKeepTheGoodEntries) {
               "===> my.txt(7): bad registration list\n===> aig.xml(3): livery without a title\n"
               "===> aig.xml(1): no <AIG-regcodes> element\n"
               "===> aig.xml(2): Error parsing start element tag\n");
+    // The user's files are read in name order, whatever order the folder lists them in.
+    entries.clear();
+    for (const char* name : {"e.txt", "d.txt", "c.TXT", "b.txt", "a.txt"})
+        tst_writeFile(fs::path("input/my_regcodes") / name, fmt::format("{};HB-X\n", name[0]));
+    tst_writeFile("input/my_regcodes/0.xml", "Not a regcode file;HB-X\n");
+    EXPECT_TRUE(gf_readRegcodeFiles("input/my_regcodes", entries));
+    std::string titles;
+    for (const RegcodeEntry& entry : entries) titles += entry.title;
+    EXPECT_EQ(titles, "abcde");
+    entries = {{"kept", {}, false}, {"kept", {}, false}};
+    // Without the decrypted file nothing is read, and the failure is told to the caller.
+    EXPECT_FALSE(gf_loadAigRegcodes(entries));
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_EQ(newLog(), "===> input/AIG-regcodes.xml(0): cannot be read\n");
 }
 
 TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
@@ -217,6 +271,24 @@ TEST_F(RegcodesTest, SourcesOverrideInlineAndResultsAreWritten) {
                        "1 special liveries\n3 registration codes\n"),
               std::string::npos) << log;
     EXPECT_FALSE(std::filesystem::exists(g_aigRegcodesXml));
+}
+
+// Sources with bad entries say so (the AIG file in the results, the user's folder on the message
+// line) and still give their good entries.
+TEST_F(RegcodesTest, SourcesWithErrorsSaySoAndKeepTheirGoodEntries) {
+    writeAig(
+        "<AIG-regcodes><livery reg=\"HB-XXX\"/><livery title=\"A320 Swiss B\" "
+        "reg=\"HB-IJA\"/></AIG-regcodes>");
+    tst_writeFile("input/my_regcodes/mine.txt", "A320 Lufthansa;D-AIZA\n;HB-IJZ\n");
+    build({{"SWR", "A320", "A320 Swiss B"}, {"DLH", "A320", "A320 Lufthansa"}});
+    EXPECT_EQ(std::tuple(g_regToLivery.at("HB-IJA"), g_regToLivery.at("D-AIZA")),
+              std::tuple("A320 Swiss B", "A320 Lufthansa"));
+    EXPECT_EQ(tst_readFile(g_offlineRegcodesFile),
+              "Processing file input/AIG-regcodes.xml\n"
+              "There were errors processing the AIG-regcode file 'input/AIG-regcodes.xml', see Log.txt\n"
+              "1 new regcode added\nProcessing files in input/my_regcodes\n1 new regcode added\n");
+    EXPECT_EQ(gf_messageText(),
+              "There were errors processing the regcode files in folder 'input/my_regcodes', see Log.txt");
 }
 
 // A result file that cannot be written (a folder stands in its way) is reported, not pointed to.

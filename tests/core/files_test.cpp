@@ -1,13 +1,20 @@
 #include "core/files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <sstream>
 
+#include <fmt/format.h>
+
 #include "core/atomic_file.h"
+#include "core/clock.h"
 #include "core/crypto.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/paths.h"
+#include "core/xml_meta.h"
+#include "platform/known_folders.h"
 #include "support/work_folder.h"
 
 namespace fs = std::filesystem;
@@ -54,6 +61,22 @@ TEST_F(FilesTest, ReadTextFileDecodesEveryCharacterSet) {
 
 TEST_F(FilesTest, WholeFileReadsSayWhyAndRefuseFilesAboveTheLimit) {
     tst_writeFile("eleven.txt", "eleven byte");
+    std::string bytes = "old";
+    EXPECT_TRUE(gf_readFileBytes("eleven.txt", bytes));
+    EXPECT_EQ(bytes, "eleven byte");
+    EXPECT_FALSE(gf_readFileBytes("missing.txt", bytes));
+    EXPECT_EQ(bytes, "");
+    // The application data folder comes from the environment; without one it is "" and logged.
+    gf_setLogCapture(true);
+    setenv("TRELVO_APPDATA", "/data/appdata", 1);
+    EXPECT_EQ(gf_getAppDataPath(), "/data/appdata");
+    unsetenv("TRELVO_APPDATA");
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    unsetenv("HOME");
+    EXPECT_EQ(gf_getAppDataPath(), "");
+    if (home) setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_EQ(gf_capturedLog(), "Could not find the user's application data folder\n");
     fs::create_directory("folder");
     using Row = std::tuple<const char*, int, std::optional<std::string>, const char*>;
     for (auto [path, limit, why, bytes] :
@@ -64,6 +87,78 @@ TEST_F(FilesTest, WholeFileReadsSayWhyAndRefuseFilesAboveTheLimit) {
         EXPECT_EQ(gf_readWholeFile(path, read, limit), why) << path << limit;
         EXPECT_EQ(read, bytes) << path << limit;
     }
+    // A file whose size is not known ahead is refused as its reading passes the limit.
+    std::string read = "old";
+    const std::string why = gf_readWholeFile("/proc/self/status", read, 10).value_or("read");
+    EXPECT_TRUE(why.starts_with("the file is ") && why.ends_with(" bytes, more than the limit of 10 bytes"))
+        << why;
+    EXPECT_EQ(read, "");
+}
+
+// Text files end every line, replace the old file whole, and keep it when the new one cannot be
+// written; removing a file that is not there is fine, one that cannot go is a warning.
+TEST_F(FilesTest, TextFilesAreWrittenWholeAndRemovedQuietly) {
+    gf_setLogCapture(true);
+    EXPECT_TRUE(gf_writeTextFile({"EGLL", "", "LSZH,A12"}, "out/list.txt"));
+    EXPECT_EQ(tst_readFile("out/list.txt"), "EGLL\n\nLSZH,A12\n");
+    EXPECT_EQ(gf_replaceTextFile({"one"}, "out/list.txt"), std::nullopt);
+    EXPECT_EQ(tst_readFile("out/list.txt"), "one\n");
+    EXPECT_TRUE(gf_writeTextFile({}, "out/empty.txt"));
+    EXPECT_EQ(tst_readFile("out/empty.txt"), "");
+    tst_writeFile("blocker", "x");
+    EXPECT_FALSE(gf_writeTextFile({"lost"}, "blocker/list.txt"));
+    EXPECT_EQ(gf_replaceTextFile({"lost"}, "blocker/list.txt"), "Not a directory");
+    for (auto [text, withEnd, written] :
+         {std::tuple{"LSZH", true, "LSZH\n"}, {"LSZH", false, "LSZH"}, {"", true, "\n"}, {"", false, ""}}) {
+        EXPECT_TRUE(gf_writeTextToFile(text, "one.txt", withEnd));
+        EXPECT_EQ(tst_readFile("one.txt"), written) << text << withEnd;
+    }
+    EXPECT_FALSE(gf_writeTextToFile("lost", "blocker/one.txt", true));
+    gf_removeFileIfExists("one.txt");
+    EXPECT_FALSE(fs::exists("one.txt"));
+    gf_removeFileIfExists("one.txt");
+    EXPECT_EQ(gf_capturedLog(), "");
+    gf_removeFileIfExists("out");  // a folder that holds files
+    EXPECT_TRUE(fs::exists("out/list.txt"));
+    EXPECT_EQ(gf_capturedLog(), "===> Warning: could not remove out, errorcode: Directory not empty\n");
+}
+
+// Our XML files carry who wrote them and when; a reader finds each entry by name or learns that
+// there is none.
+TEST_F(FilesTest, MetaBlockIsWrittenAndReadByName) {
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });
+    g_simulatorName = "P3D";
+    pugi::xml_document doc;
+    ASSERT_TRUE(gf_writeMetaInfo(doc));
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw);
+    EXPECT_EQ(out.str(), fmt::format("<?xml version=\"1.0\"?><meta><info name=\"author\" value=\"Trelvo\"/>"
+                                     "<info name=\"date\" value=\"Fri Dec 06 16:00:00 2024\"/>"
+                                     "<info name=\"version\" value=\"{}\"/><info name=\"simulator\" "
+                                     "value=\"P3D\"/></meta>",
+                                     TRELVO_VERSION));
+    const struct {
+        TextParameter& record;
+        bool found;
+        const char* value;
+    } rows[] = {{author, true, "Trelvo"},
+                {date, true, "Fri Dec 06 16:00:00 2024"},
+                {version, true, TRELVO_VERSION},
+                {DESTINATION, false, ""}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.record.name());
+        r.record.set("before");
+        EXPECT_EQ(gf_readMetaInfo(doc, r.record), r.found);
+        EXPECT_EQ(r.record.value(), r.value);
+    }
+    pugi::xml_document bare;
+    bare.load_string("<meta><info name=\"author\"/></meta>");
+    author.set("before");
+    EXPECT_TRUE(gf_readMetaInfo(bare, author));
+    EXPECT_EQ(author.value(), "") << "an entry without a value";
+    g_stockAirportsPath = "airports/stock";
+    gf_resetPaths();
+    EXPECT_EQ(g_simulatorName + "|" + g_stockAirportsPath, "MSFS|");
 }
 
 // A power loss must find the old file or the new one: the new content is on the disk before

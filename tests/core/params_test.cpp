@@ -203,6 +203,39 @@ TEST_F(ParamsTest, BrokenFilesAreKeptAsideAndDefaultsUsed) {
     fs::create_directory(g_parametersFile);
     EXPECT_FALSE(gf_loadParameters());
     EXPECT_TRUE(fs::is_directory("parameters.xml.bad"));
+    // A broken file that cannot be moved aside stays where it is, and the warning says so.
+    tst_writeFile("parameters.xml.bad/keep", "");
+    tst_writeFile(g_parametersFile + std::string(".new"), "<settings/>");
+    fs::remove_all(g_parametersFile);
+    fs::rename(g_parametersFile + std::string(".new"), g_parametersFile);
+    gf_takeParametersProblem();
+    EXPECT_FALSE(gf_loadParameters());
+    EXPECT_EQ(gf_takeParametersProblem(),
+              "Could not read parameters.xml: no <parameters> element at offset 0; could not keep it as "
+              "parameters.xml.bad: Is a directory");
+    EXPECT_EQ(tst_readFile(g_parametersFile), "<settings/>");
+}
+
+// A save that cannot be written leaves the old file and tells why, once.
+TEST_F(ParamsTest, FailedSaveKeepsTheOldFileAndSaysWhy) {
+    gf_setLogCapture(true);
+    tst_writeFile(g_parametersFile, "<parameters/>");
+    fs::create_directory("parameters.xml.tmp");  // where the new file would be written
+    RANGE.set(12);
+    EXPECT_FALSE(gf_saveParameters());
+    const std::string warning =
+        "Could not write parameters.xml: Is a directory; the file keeps its previous content";
+    EXPECT_EQ(gf_capturedLog(), "===> " + warning + "\n");
+    EXPECT_EQ(gf_takeParametersProblem(), warning);
+    EXPECT_EQ(gf_takeParametersProblem(), "");
+    EXPECT_EQ(tst_readFile(g_parametersFile), "<parameters/>");
+    EXPECT_EQ(gf_parameterOfControl(-12345), nullptr);
+    std::string folders;
+    for (auto list : {gf_liveryFolderParams(), gf_airportFolderParams()})
+        for (const TextParameter* p : list) folders += std::string(p->name()) + " ";
+    EXPECT_EQ(folders,
+              "lfolder0 lfolder1 lfolder2 lfolder3 lfolder4 lfolder5 lfolder6 lfolder7 lfolder8 lfolder9 "
+              "afolder0 afolder1 afolder2 afolder3 afolder4 afolder5 afolder6 afolder7 afolder8 afolder9 ");
 }
 
 // Saving one record keeps the others, unknown ones too; over a broken file it starts anew.

@@ -1,12 +1,15 @@
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <fmt/format.h>
 #include <future>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include "core/clock.h"
 #include "core/download.h"
+#include "core/errands.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/random.h"
@@ -47,6 +50,18 @@ TEST_F(ServicesTest, FirstLinePrefixesAndRotation) {
     EXPECT_EQ(gf_logStamp(), "16:00:00");
     gf_setSimTimeInUse(true);
     EXPECT_EQ(gf_logStamp(), "16:00:00*");
+    EXPECT_TRUE(gf_simTimeInUse());
+    // A log that cannot be opened says why, and nothing is written.
+    EXPECT_FALSE(gf_logIsOpen());
+    std::filesystem::remove("Log.txt");
+    std::filesystem::create_directory("Log.txt");
+    std::string why;
+    EXPECT_FALSE(gf_openLog("Trelvo", "1", "P3D v5", &why));
+    EXPECT_EQ(why, "Is a directory");
+    EXPECT_FALSE(gf_logIsOpen());
+    std::filesystem::remove("Log.txt");
+    ASSERT_TRUE(gf_openLog("Trelvo", "1", "P3D v5"));
+    EXPECT_TRUE(gf_logIsOpen());
 }
 
 // A waiter returns at once while a slot is free, waits while all are taken, and never hangs a
@@ -86,8 +101,15 @@ TEST_F(ServicesTest, ClockUnitsAndTheSimulatorsTimeReset) {
     EXPECT_NEAR(static_cast<double>(gf_clock100ns()), static_cast<double>(steady100ns), 2e6);  // 0.2 s
     gf_setSimUtcSeconds(1709647629);
     EXPECT_EQ(gf_simUtcSeconds(), 1709647629);
+    gf_setClock100ns([] { return int64_t{42}; });
+    EXPECT_EQ(gf_clock100ns(), 42);
     gf_resetClocks();
     EXPECT_EQ(gf_simUtcSeconds(), 0);
+    EXPECT_GT(gf_clock100ns(), 42) << "the steady clock again";
+    // Scans run one task per processor, at least one.
+    g_hardwareConcurrency = 0;
+    gf_initHardwareConcurrency();
+    EXPECT_EQ(g_hardwareConcurrency.load(), std::max(1u, std::thread::hardware_concurrency()));
 }
 
 // Each thread draws from its own standard engine; the draws of others do not advance it. A
@@ -139,7 +161,132 @@ TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
     EXPECT_FALSE(gf_download(handle, gf_downloadBaseUrl() + "input/dbase.enc", "no/such/dbase.enc", true));
     EXPECT_EQ(server.requestCount(), 3);
     EXPECT_EQ(gf_capturedLog(), "Could not open output file: no/such/dbase.enc\n");
+    EXPECT_FALSE(gf_download(handle, gf_downloadBaseUrl() + "input/dbase.enc", "/dev/full", true))
+        << "disk full";
     curl_easy_cleanup(handle);
+}
+
+// Every way a transfer ends reaches the caller as its kind, the site's status and a reason the
+// messages and the log show.
+TEST_F(ServicesTest, FetchNamesHowEachTransferEnded) {
+    const std::string file(700, 'p');
+    tst_writeFile("site/P3D/LSZH.xml", file);
+    HttpServer server(folder_ / "site");
+    ASSERT_TRUE(server.start());
+    CURL* handle = curl_easy_init();
+    ASSERT_NE(handle, nullptr);
+    const TransferLimits plain;
+    TransferLimits stall, slow, flowing, small;
+    stall.stallMs = 200;
+    slow.totalTimeoutMs = 300;
+    flowing.stallBytesPerS = 100;  // a trickle of 700 bytes a second is slow, not stalled
+    flowing.stallMs = 500;
+    small.maxBytes = size_t{1} << 20;
+    const struct {
+        const char* name;
+        HttpFault fault;
+        TransferLimits limits;
+        TransferEnd end;
+        long status;  // -1: whatever the site had said when the caller stopped
+        std::string reason;
+        const char* body;  // nullptr: a part that depends on timing
+    } rows[] = {
+        {"200", HttpFault::None, plain, TransferEnd::Done, 200, "", file.c_str()},
+        {"slow but flowing", HttpFault::Trickle, flowing, TransferEnd::Done, 200, "", file.c_str()},
+        {"404", HttpFault::None, plain, TransferEnd::Status, 404, "the site answered HTTP 404", ""},
+        {"500", HttpFault::ServerError, plain, TransferEnd::Status, 500, "the site answered HTTP 500", ""},
+        {"redirect", HttpFault::Redirect, plain, TransferEnd::Status, 302,
+         "the site answered HTTP 302 (a redirect)", ""},
+        {"cut", HttpFault::Cut, plain, TransferEnd::Cut, 200, "the connection was cut after 6 bytes",
+         "<meta>"},
+        {"stall", HttpFault::Stall, stall, TransferEnd::Stalled, 200,
+         "the transfer stalled (fewer than 512 bytes a second for 0.2 s)", ""},
+        {"too slow", HttpFault::Trickle, slow, TransferEnd::TimedOut, 200, "no whole answer within 0.3 s",
+         nullptr},
+        {"huge", HttpFault::Huge, small, TransferEnd::TooLarge, 200, "the answer is larger than 1 MiB",
+         nullptr},
+        {"stopped", HttpFault::Stall, plain, TransferEnd::Stopped, -1, "stopped", ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        server.setFault("/P3D/LSZH.xml", r.fault);
+        const std::string path = r.status == 404 ? "P3D/EGLL.xml" : "P3D/LSZH.xml";
+        std::string body = "left from before";
+        const bool stop = r.end == TransferEnd::Stopped;
+        const TransferResult got =
+            gf_fetch(handle, server.baseUrl() + path, body, r.limits, [stop] { return stop; });
+        EXPECT_EQ(got.end, r.end);
+        EXPECT_EQ(got.ok(), r.end == TransferEnd::Done);
+        if (r.status >= 0) EXPECT_EQ(got.status, r.status);
+        EXPECT_EQ(got.reason, r.reason);
+        EXPECT_LE(body.size(), r.limits.maxBytes);
+        if (r.body != nullptr) EXPECT_EQ(body, r.body);
+    }
+    std::string body = "old";
+    const TransferResult dead =
+        gf_fetch(handle, fmt::format("http://127.0.0.1:{}/P3D/x.xml", tst_deadLocalPort()), body, {}, {});
+    EXPECT_EQ(dead.end, TransferEnd::NoConnection);
+    EXPECT_EQ(dead.status, 0);
+    EXPECT_EQ(dead.reason, "the site cannot be reached (Couldn't connect to server)");
+    body = "old";
+    const TransferResult none = gf_fetch(nullptr, server.baseUrl() + "P3D/LSZH.xml", body, {}, {});
+    EXPECT_EQ(none.end, TransferEnd::Failed);
+    EXPECT_EQ(none.reason, "no transfer handle");
+    EXPECT_EQ(body, "");
+    curl_easy_cleanup(handle);
+}
+
+// An answer is kept only while its question is still the one asked: a question asked again,
+// given up or cleared throws its late answer away; each answer is taken once.
+TEST(Errands, LateAnswersAreThrownAwayAndEachAnswerIsTakenOnce) {
+    int wakes = 0;
+    Errands<int, std::string> errands([&wakes] { ++wakes; });
+    using Taken = std::optional<std::pair<int, uint64_t>>;
+    EXPECT_FALSE(errands.waiting());
+    EXPECT_FALSE(errands.anyPending());
+    errands.ask(1);
+    errands.ask(2);
+    EXPECT_EQ(wakes, 2);
+    EXPECT_TRUE(errands.waiting());
+    EXPECT_TRUE(errands.pending(1) && errands.anyPending() && !errands.answered(1));
+    EXPECT_FALSE(errands.pending(7)) << "never asked";
+    EXPECT_EQ(errands.take(1), std::nullopt) << "not answered yet";
+    const Taken first = errands.takeUp(), second = errands.takeUp();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->first, 1);
+    EXPECT_EQ(second->first, 2);
+    EXPECT_LT(first->second, second->second);
+    EXPECT_EQ(errands.takeUp(), std::nullopt);
+    EXPECT_FALSE(errands.waiting());
+    errands.answer(1, first->second, "one");
+    EXPECT_TRUE(errands.answered(1) && !errands.pending(1));
+    EXPECT_TRUE(errands.anyPending()) << "2 is still out";
+    EXPECT_EQ(errands.take(1), std::optional<std::string>("one"));
+    EXPECT_EQ(errands.take(1), std::nullopt) << "taken once";
+    // Asked again while the worker answers the old question: the old answer is late.
+    errands.ask(2);
+    errands.answer(2, second->second, "late");
+    EXPECT_TRUE(errands.pending(2) && !errands.answered(2));
+    const Taken again = errands.takeUp();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->first, 2);
+    errands.answer(2, again->second, "two");
+    EXPECT_EQ(errands.take(2), std::optional<std::string>("two"));
+    EXPECT_FALSE(errands.anyPending());
+    // A question asked twice before the worker came is taken up once.
+    errands.ask(3);
+    errands.ask(3);
+    EXPECT_TRUE(errands.takeUp());
+    EXPECT_EQ(errands.takeUp(), std::nullopt);
+    // Given up: the answer that comes later is thrown away.
+    errands.giveUp(3);
+    errands.answer(3, 5, "gone");
+    EXPECT_FALSE(errands.answered(3) || errands.pending(3));
+    errands.ask(4);
+    errands.clear();
+    EXPECT_FALSE(errands.waiting() || errands.anyPending());
+    EXPECT_EQ(errands.takeUp(), std::nullopt);
+    EXPECT_EQ(wakes, 6);
 }
 
 class SlotsTest : public WorkFolderTest {};
@@ -200,6 +347,19 @@ TEST_F(SlotsTest, HoursToBitsetSkipsBadTokensWithAWarning) {
     }
     HalfHourSet all;
     EXPECT_TRUE(gf_hours2bitset(gf_bitset2hours(all.set())).all());
+    // Single half-hours are set and read at checked positions only.
+    HalfHourSet some;
+    gf_slotSet(some, 0);
+    gf_slotSet(some, 47);
+    gf_slotSet(some, 9);
+    gf_slotSet(some, 9, false);
+    EXPECT_EQ(gf_bitset2hours(some), "0,47");
+    EXPECT_TRUE(gf_slotTest(some, 47));
+    EXPECT_FALSE(gf_slotTest(some, 9));
+    for (int bad : {-1, 48}) {
+        EXPECT_THROW(gf_slotSet(some, bad), std::out_of_range) << bad;
+        EXPECT_THROW(gf_slotTest(some, bad), std::out_of_range) << bad;
+    }
 }
 
 }  // namespace

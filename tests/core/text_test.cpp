@@ -51,6 +51,14 @@ TEST(Charset, DetectsAndDecodesToUtf8) {
         {"cut sequence", "ab\xE2\x82", TextCharset::Windows1252, "ab\xC3\xA2\xE2\x80\x9A"},
         {"UTF-8 mark, bad bytes", "\xEF\xBB\xBF" "a\xFF" "b\xE2\x82", TextCharset::Utf8Bom, "a" + kFffd + "b" + kFffd + kFffd},
         {"largest code point", "\xF4\x8F\xBF\xBF", TextCharset::Utf8, "\xF4\x8F\xBF\xBF"},
+        {"three- and four-byte edges", "\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80", TextCharset::Utf8,
+         "\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80"},
+        // A lead byte whose next bytes do not continue it: every byte stands for itself.
+        {"two-byte lead before ASCII", "\xC3(", TextCharset::Windows1252, "\xC3\x83("},
+        {"three-byte overlong", "\xE0\x80\x80", TextCharset::Windows1252, "\xC3\xA0\xE2\x82\xAC\xE2\x82\xAC"},
+        {"three-byte lead, bad last", "\xE2\x82(", TextCharset::Windows1252, "\xC3\xA2\xE2\x80\x9A("},
+        {"four-byte overlong", "\xF0\x80\x80\x80", TextCharset::Windows1252, "\xC3\xB0\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"},
+        {"four-byte lead, bad third", "\xF0\x9F(\x80", TextCharset::Windows1252, "\xC3\xB0\xC5\xB8(\xE2\x82\xAC"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -88,6 +96,10 @@ TEST(Text, TrimSplitAndExtractPath) {
                               {"<Path></Path>", ""}, {"<Path>a</Path><Path>b</Path>", "a"}, {"<Path>no end", ""},
                               {"no start</Path>", ""}, {"</Path><Path>x</Path>", ""}, {"<path>lower</path>", ""}})
         EXPECT_EQ(gf_extractPath(line), path) << line;
+    for (auto [text, fragment, found] :
+         {std::tuple{"Prepar3D v5", "PREPAR3D", true}, {"prepar3d", "D V", false}, {"abc", "", true}, {"", "", true},
+          {"", "a", false}, {"ab", "abc", false}, {"xYz", "Yz", true}, {"a[b", "[B", true}})
+        EXPECT_EQ(gf_containsNoCase(text, fragment), found) << text << " / " << fragment;
 }
 
 TEST(Text, StarBannerWidths) {

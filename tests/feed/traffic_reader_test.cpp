@@ -215,6 +215,28 @@ TEST_F(TrafficReaderTest, BadAndRepeatedReportsAreDroppedAndReportedOnce) {
               "===> traffic report 4B1805 dropped: its hexid came twice in one poll\n");
 }
 
+// When the reader ends it sums up what it dropped over the whole run.
+TEST_F(TrafficReaderTest, ReaderEndsWithTheCountsOfDroppedReports) {
+    auto source = std::make_unique<FakeSource>();
+    TrafficReport good{0x4b1805, "SWR", "A320", "",  "",   "SWR1", "",   0, 47,
+                       8.5,      3000,  160,    137, -700, 160,    true, 0, 0};
+    TrafficReport bad = good;
+    bad.hexid = 0x400001, bad.altFt = NAN;
+    source->reports = {good, bad, good};
+    ASSERT_TRUE(gf_startTrafficReader(std::move(source), kRunStart, std::chrono::hours(1)));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (gf_trafficPollCount() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(gf_trafficPollCount(), 1);
+    gf_stopTrafficReader();
+    const std::string log = gf_capturedLog();
+    // The first poll's five snapshots each dropped one of each.
+    EXPECT_TRUE(
+        log.ends_with("traffic reader: 5 bad reports dropped\n"
+                      "traffic reader: 5 reports dropped: hexid repeated in one poll\n"))
+        << log;
+}
+
 // The traffic is asked for around the user aircraft within the range the window shows; the QNH
 // comes with it when the source gives one, kept within 900..1100 hPa, a non-finite one ignored.
 TEST_F(TrafficReaderTest, PollAsksAroundTheUserWithinTheRangeAndTakesTheQnh) {

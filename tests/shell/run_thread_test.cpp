@@ -9,16 +9,22 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/apf_read.h"
+#include "airports/park_airports.h"
 #include "core/display.h"
 #include "core/params.h"
 #include "core/run_requests.h"
 #include "core/run_state.h"
 #include "core/tasks.h"
 #include "core/slots.h"
+#include "feed/feed_state.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
+#include "live/ground_motion.h"
 #include "live/live_set.h"
+#include "live/parking_slots.h"
 #include "live/spawn.h"
+#include "live/stand_choice.h"
 #include "platform/sim_standin.h"
 #include "platform/window_model.h"
 #include "shell/ui_loop.h"
@@ -28,6 +34,7 @@
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
 #include "static/park_watch.h"
+#include "static/static_place.h"
 
 namespace fs = std::filesystem;
 
@@ -203,6 +210,54 @@ TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
     EXPECT_EQ(g_simSeconds, 1);
 }
 
+// Positions computed before the flight stopped are dropped, not sent when it runs again: the
+// aircraft would jump back to where they stood at the pause.
+TEST_F(RunThreadTest, APauseDropsThePositionsNotYetSent) {
+    g_simRunning = true;
+    PosUpdateRec rec;
+    rec.objectId = 40;
+    gf_appendPosition(rec);
+    ASSERT_TRUE(gf_handOverPositions());
+    gf_appendPosition(rec);
+    g_simRunning = false;
+    lf_tick();
+    EXPECT_TRUE(g_simCommands.positions[0].empty());
+    EXPECT_TRUE(g_simCommands.positions[1].empty());
+}
+
+// A static aircraft that the live traffic now flies under its own callsign leaves every 61
+// seconds, while live aircraft are about.
+TEST_F(RunThreadTest, DuplicateStaticsAreSweptEvery61Seconds) {
+    g_simRunning = true;
+    AircraftRec& st = g_staticAircraft.emplace_back();
+    st.hexid = 12, st.callsign = "SWR12*", st.lifeState = active, st.objectId = 40;
+    LiveAircraft ac;
+    ac.hexid = 0x4B1805, ac.callsign = "SWR12", ac.lifeState = active, ac.objectId = 41, ac.onGround = 1;
+    PosSample waiting;  // standing, its next sample far ahead
+    waiting.stationary = 1;
+    waiting.dueTick = static_cast<int32_t>(gf_tickNow() + 1000000);
+    ac.stream.push_back(waiting);
+    gf_addLiveAircraft(std::move(ac));
+    g_simSeconds = 120;
+    seconds(1);
+    ASSERT_EQ(g_liveRecords[0].lifeState, active);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, active);
+    seconds(1);  // 122
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+}
+
+// The whole-process reset leaves nothing pending for the next run: no window request, no
+// message to the UI loop, no close.
+TEST_F(RunThreadTest, ProcessResetLeavesNothingPending) {
+    gf_postRunRequest(RunRequest::RereadParkAirports);
+    gf_postUiMessage({UiCommand::Quit, 0, 3});
+    g_windowCloseAsked = true;
+    gf_resetShell();
+    EXPECT_FALSE(gf_runRequestPending(RunRequest::RereadParkAirports));
+    EXPECT_FALSE(message());
+    EXPECT_FALSE(g_windowCloseAsked);
+}
+
 // Log stamps are marked while the time shift follows the simulator's clock, and a new run
 // starts on the machine's clock again.
 TEST_F(RunThreadTest, LogStampsAreMarkedWhileTheSimulatorsTimeIsInUse) {
@@ -257,6 +312,74 @@ TEST_F(RunThreadTest, RenewalCountdownAndUnmatchedAircraft) {
         EXPECT_EQ(gf_windowStats().countdownMinutes, countdown) << second;
     }
     EXPECT_EQ(gf_capturedLog(), "2 unmatched aircraft:\n          DLH  B738 D-AIXX\n          SWR  A320 HB-JXA\n");
+}
+
+// Every 1200 seconds the static parking asks for a renewal, unless it only places its initial
+// load; with only the live traffic parked it renews always. Without static parking never.
+TEST_F(RunThreadTest, RenewalIsAskedEvery1200SecondsUnlessOnlyTheInitialLoadIsPlaced) {
+    const struct {
+        bool staticOn, initialOnly, rtOnly;
+        int64_t second;
+        bool requested;
+    } rows[] = {{true, false, false, 1200, true},
+                {true, false, false, 1185, false},
+                {false, false, false, 1200, false},
+                {true, true, false, 2400, false},
+                {true, true, true, 2400, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.staticOn << r.initialOnly << r.rtOnly << " " << r.second);
+        g_renewalRequested = false;
+        g_staticParkingOn = r.staticOn;
+        INITIAL_LOAD_ONLY.set(r.initialOnly);
+        RT_PARKTRAFFIC_ONLY.set(r.rtOnly);
+        g_simSeconds = r.second;
+        lf_every15Seconds();
+        EXPECT_EQ(g_renewalRequested.load(), r.requested);
+    }
+}
+
+// A restart starts from nothing the previous run left: its counters, flags, aircraft, queued
+// commands, flight plans, park airport and user aircraft are all gone.
+TEST_F(RunThreadTest, ARestartStartsFromNothingThePreviousRunLeft) {
+    g_simSeconds = 77, g_flightPaused = true, g_notRunningTicks = 5, g_waitingForSim = true;
+    gf_setSimTimeInUse(true);
+    g_renewalRequested = true, g_parkingCalculating = true, g_fullRenewal = true;
+    g_flushStaticRequested = true, g_staticHexidCounter = 9, g_staticParkingOn = true;
+    gf_setQnh(950);
+    gf_setTrafficTime(1709647629);
+    g_liveRecords.emplace_back().hexid = 0x4B1805;
+    g_parkAirport.code = "LSZH";
+    g_parkParamsChanged = true;
+    gf_queueRemove(3);
+    tst_writeFile("flightplans/3.pln", "<plan/>");
+    g_hexidValues.push_back({0x4B1805, 28});
+    ParkSite site;
+    site.code = "LSZH";
+    gf_setParkSite(site);
+    gf_storeUserSnapshot({.lat = 47.45, .lon = 8.56});
+    g_simRunning = true;
+    gf_stopRunWith(ExitState::NewFlight);
+    lf_resetForRestart();
+    EXPECT_EQ(g_simSeconds, 0);
+    EXPECT_FALSE(g_flightPaused || g_waitingForSim || gf_simTimeInUse());
+    EXPECT_EQ(g_notRunningTicks, 0);
+    EXPECT_FALSE(g_renewalRequested || g_parkingCalculating || g_fullRenewal);
+    EXPECT_FALSE(g_flushStaticRequested);
+    EXPECT_EQ(g_staticHexidCounter, 0u);
+    EXPECT_FALSE(g_staticParkingOn);
+    EXPECT_EQ(g_qnh.load(), 1013);
+    EXPECT_EQ(gf_trafficTime(), 0);
+    EXPECT_TRUE(g_liveRecords.empty());
+    EXPECT_EQ(g_parkAirport.code, "");
+    EXPECT_FALSE(g_parkParamsChanged);
+    EXPECT_TRUE(g_simCommands.removes.empty());
+    EXPECT_FALSE(fs::exists("flightplans/3.pln"));
+    EXPECT_TRUE(g_hexidValues.empty());
+    EXPECT_EQ(gf_parkSite().code, "");
+    EXPECT_EQ(gf_requestUserPosition().lat, 0);
+    EXPECT_FALSE(g_simRunning);
+    EXPECT_EQ(gf_exitState(), ExitState::NotYetSet);
+    EXPECT_FALSE(g_stopRun);
 }
 
 // Closing down logs the exit state, resets the run and restarts after the state's delay or
@@ -425,6 +548,7 @@ TEST_F(WindowTest, MaxLiveChoiceIsAppliedByTheRunThreadAtItsNextTick) {
 }
 
 TEST_F(WindowTest, NewLiveryScanWhileWaitingForTheSimulator) {
+    gf_setLogCapture(true);
     SCAN_LIVERIES.set(false);
     lf_handleCheckBoxes(ctl::kScanLiveries, true);
     EXPECT_FALSE(gf_runRequestPending(RunRequest::NewLiveryScan)) << "not waiting for the simulator";
@@ -434,6 +558,7 @@ TEST_F(WindowTest, NewLiveryScanWhileWaitingForTheSimulator) {
     lf_handleCheckBoxes(ctl::kScanLiveries, true);
     EXPECT_TRUE(SCAN_LIVERIES.value());
     EXPECT_EQ(gf_messageText(), "Your liveries will be scanned");
+    EXPECT_EQ(gf_capturedLog(), "Your liveries will be scanned\n");
     // It survives the end of the run and is carried out at the next start-up.
     lf_resetForRestart();
     EXPECT_TRUE(gf_runRequestPending(RunRequest::NewLiveryScan));
@@ -455,6 +580,100 @@ TEST_F(WindowTest, ParkingControlsFollowRtParkTrafficOnlyAndSetTheFullRenewal) {
         lf_handleCheckBoxes(id, true);
         EXPECT_EQ(g_fullRenewal.load(), full) << id;
     }
+}
+
+// A combo sets its record only from one of its choices; a setting the learned parking file
+// keeps marks the parking parameters as changed, so that the next save takes it along.
+TEST_F(WindowTest, CombosTakeOnlyTheirChoicesAndFlagLearnedParkingSettings) {
+    const struct {
+        const char* what;
+        int controlId, index;
+        const char* value;  // the record's value afterwards
+        bool taken, learned;
+    } rows[] = {
+        {"fit hours before the first", ctl::kMaxFitFl, -1, "21", false, false},
+        {"fit hours past the last", ctl::kMaxFitFl, 20, "21", false, false},
+        {"fit hours, the last", ctl::kMaxFitFl, 19, "24", true, true},
+        {"range", ctl::kRange, 13, "30", true, true},
+        {"range past the last", ctl::kRange, 20, "30", false, false},
+        {"matching depth", ctl::kMatchingDepth, 0, "1", true, false},
+        {"a check box is no combo", ctl::kAutoRange, 0, "true", false, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_parkParamsChanged = false;
+        const int selectedBefore = gf_controlState(r.controlId).selected;
+        lf_handleCombos(r.controlId, r.index);
+        EXPECT_EQ(gf_parameterOfControl(r.controlId)->valueText(), r.value);
+        EXPECT_EQ(gf_controlState(r.controlId).selected, r.taken ? r.index : selectedBefore);
+        EXPECT_EQ(g_parkParamsChanged.load(), r.learned);
+    }
+    EXPECT_EQ(MAX_FIT.value(), 47) << "24 hours are 47 half-hours";
+    for (auto [id, learned] :
+         {std::pair{ctl::kLearnSoft, true}, {ctl::kInitialLoadOnly, true}, {ctl::kLog, false}}) {
+        g_parkParamsChanged = false;
+        lf_handleCheckBoxes(id, false);
+        EXPECT_EQ(g_parkParamsChanged.load(), learned) << id;
+    }
+}
+
+// The destination and block boxes take the trimmed text and hand it to the run thread; an
+// unchanged destination asks for nothing, an empty block box blocks nobody.
+TEST_F(WindowTest, DestinationAndBlockBoxesPostTheirTrimmedText) {
+    const struct {
+        void (*handle)(std::string_view);
+        TextParameter& record;
+        int controlId;
+        RunRequest request;
+        const char* typed;
+        const char* value;
+        bool posted;
+    } rows[] = {
+        {lf_handleDestination, DESTINATION, ctl::kDestination, RunRequest::NewDestination, " LSZH\t", "LSZH",
+         true},
+        {lf_handleDestination, DESTINATION, ctl::kDestination, RunRequest::NewDestination, "LSZH ", "LSZH",
+         false},
+        {lf_handleDestination, DESTINATION, ctl::kDestination, RunRequest::NewDestination, "  ", "", true},
+        {lf_handleBlockCallsign, BLOCK_CALLSIGN, ctl::kBlockCallsign, RunRequest::BlockCallsign, " SWR12 ",
+         "SWR12", true},
+        {lf_handleBlockCallsign, BLOCK_CALLSIGN, ctl::kBlockCallsign, RunRequest::BlockCallsign, " ", "",
+         false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.typed);
+        r.handle(r.typed);
+        EXPECT_EQ(r.record.value(), r.value);
+        EXPECT_EQ(gf_controlState(r.controlId).text, r.value);
+        EXPECT_EQ(gf_takeRunRequest(r.request), r.posted);
+    }
+}
+
+// The console shows each new message line once, and the status line after each repaint of the
+// lamps (every 15 simulator seconds), not between them.
+TEST_F(WindowTest, ConsoleShowsNewMessagesAndTheStatusAfterEachLampRepaint) {
+    testing::internal::CaptureStdout();
+    gf_showWindowOnConsole();
+    gf_showMessage("Downloading airports", false);
+    gf_repaint(Region::Lamps);
+    gf_showWindowOnConsole();
+    gf_showWindowOnConsole();
+    gf_repaint(Region::Lamps);
+    gf_showWindowOnConsole();
+    const std::string status = gf_statusLine();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Downloading airports\n" + status + "\n" + status + "\n");
+}
+
+// The counts on the status panel are repainted when one of them changed, not every second.
+TEST_F(WindowTest, CountsRepaintOnlyWhenOneChanged) {
+    gf_refreshCounts();
+    const int before = gf_repaintCount(Region::Status);
+    g_liveRecords.emplace_back().lifeState = active;
+    gf_refreshCounts();
+    EXPECT_EQ(gf_windowStats().liveCount, 1);
+    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
+    gf_refreshCounts();
+    EXPECT_EQ(gf_repaintCount(Region::Status), before + 1);
 }
 
 TEST_F(WindowTest, StatusLineAndRepaints) {

@@ -53,6 +53,41 @@ TEST_F(SimLinkTest, CreatesScansRefusalsAndRemovesAreReportedOnce) {
     EXPECT_FALSE(gf_standinObject(4));
 }
 
+// A refused create is forgotten: a later create under the same ATC ID binds its own aircraft,
+// not the refused one. Closing waits for the removes only while the simulator takes them.
+TEST_F(SimLinkTest, RefusedCreateIsForgottenAndClosingWaitsOnlyForSentRemoves) {
+    start();
+    gf_queueCreate(createRec("DLH4", "Not Installed A321", 0x3C4B21, 3000, false));
+    frames(1);
+    EXPECT_THAT(scanEvents(), ElementsAre(ev(0, 0x3C4B21, kEvCreateFailed)));
+    gf_queueCreate(createRec("DLH4", kA320, 0x3C4B22, 3083, false));
+    frames(6);
+    EXPECT_THAT(scanEvents(), ElementsAre(ev(3, 0x3C4B22, kEvLiveCreated, 0, 3000)));
+    EXPECT_TRUE(gf_waitRemovesSent(std::chrono::milliseconds(0))) << "nothing to remove";
+    gf_queueRemove(3);
+    EXPECT_FALSE(gf_waitRemovesSent(std::chrono::milliseconds(0))) << "not sent yet";
+    frames(1);
+    EXPECT_TRUE(gf_waitRemovesSent(std::chrono::milliseconds(0)));
+    gf_simClose();
+    gf_queueRemove(4);
+    EXPECT_FALSE(gf_waitRemovesSent(std::chrono::seconds(10))) << "a closed link takes none: no wait";
+}
+
+// The whole-process reset leaves no command, event, object or ready link behind.
+TEST_F(SimLinkTest, ProcessResetLeavesNothingBehind) {
+    start();
+    createAndAppear();
+    gf_queueCreate(createRec("EZY1", kA320, 10001, 3000, false));
+    gf_queueRemove(3);
+    gf_pushBlockEvent(0xABCDEF);
+    ASSERT_TRUE(gf_waitForSimulator(std::chrono::milliseconds(0)));
+    gf_resetSimLinkAll();
+    EXPECT_TRUE(g_simCommands.creates.empty() && g_simCommands.removes.empty());
+    EXPECT_TRUE(drain().empty());
+    EXPECT_FALSE(gf_waitForSimulator(std::chrono::milliseconds(0)));
+    EXPECT_FALSE(gf_simFrame()) << "the link is closed";  // the stand-in's world has its own reset
+}
+
 // Lights, client events and data definition 401 reach the simulator in the order queued, once.
 TEST_F(SimLinkTest, CommandListsAreSentInOrderOnce) {
     start();
@@ -108,6 +143,33 @@ TEST_F(SimLinkTest, ScriptedEndsOfTheLink) {
         EXPECT_EQ(gf_capturedLog(), row.log);
         EXPECT_LT(scan(), 0) << "the run thread's calls fail too";
         EXPECT_FALSE(gf_simFrame());
+    }
+}
+
+// A command the simulator refuses ends the link as a lost connection does.
+TEST_F(SimLinkTest, RefusedCommandEndsTheLinkAsLost) {
+    gf_setLogCapture(true);
+    start();
+    createAndAppear();
+    gf_queueClientEvent(3, static_cast<SimClientEvent>(9999), 0);  // an event the link never mapped
+    EXPECT_FALSE(gf_simFrame());
+    EXPECT_TRUE(g_simError.load());
+    EXPECT_FALSE(g_simRunning);
+    EXPECT_EQ(gf_exitStateName(gf_exitState()), "SIMCONNECT ERROR");
+    EXPECT_EQ(gf_capturedLog(), "===> SimConnect connection lost\n");
+}
+
+// A user aircraft report that names no place on the earth is not taken: the link is not ready.
+TEST_F(SimLinkTest, UserReportOffTheEarthIsNotTaken) {
+    for (auto [lat, lon, ready] :
+         {std::tuple{91.0, 8.5, false}, {47.0, -180.5, false}, {-90.0, 180.0, true}}) {
+        SCOPED_TRACE(testing::Message() << lat << " " << lon);
+        tst_resetAll();
+        Scenario s = baseScenario();
+        s.user[0].lat = lat, s.user[0].lon = lon;
+        start(s);
+        frames(2);
+        EXPECT_EQ(gf_waitForSimulator(std::chrono::milliseconds(0)), ready);
     }
 }
 
@@ -189,6 +251,12 @@ TEST_F(SimLinkTest, FlightPlanIsWrittenForSafeCodesAndTheSimulatorTakesIt) {
               "</SimBase.Document>\n");
     EXPECT_EQ(std::distance(fs::directory_iterator("flightplans"), fs::directory_iterator()), 1)
         << "no temporary file left behind";
+    // Removing an object's plan takes its file away, and only its file.
+    ASSERT_TRUE(gf_writeFlightPlan(gf_flightPlanFileName(4), "LEMD", "EDDF"));
+    gf_removeFlightPlan(4);
+    gf_removeFlightPlan(5);  // none: nothing to do
+    EXPECT_FALSE(fs::exists("flightplans/4.pln"));
+    EXPECT_TRUE(fs::exists("flightplans/3.pln"));
     start();
     createAndAppear();
     std::lock_guard lock(g_simCommandMutex);
@@ -227,6 +295,14 @@ TEST_F(SimLinkTest, HandOverDropsTheTickWhenTheLockIsBusyAtLowFrameRate) {
         EXPECT_TRUE(g_simCommands.positions[g_simCommands.writingHalf].empty());
         EXPECT_EQ(g_simCommands.writingHalf != before, row.handedOver);
         EXPECT_EQ(g_simCommands.positions[1 - g_simCommands.writingHalf].size(), row.handedOver ? 1u : 0u);
+    }
+    // Each hand-over passes on that tick's positions alone, never those of a tick handed over before.
+    g_frameRate = 60.0f;
+    for (double tick : {1.0, 2.0, 3.0}) {
+        gf_appendPosition({tick, 0, 0, 0, 0, 3000, 0, 0, 3});
+        ASSERT_TRUE(gf_handOverPositions());
+        ASSERT_EQ(g_simCommands.positions[1 - g_simCommands.writingHalf].size(), 1u);
+        EXPECT_EQ(g_simCommands.positions[1 - g_simCommands.writingHalf][0].lat, tick);
     }
     gf_appendPosition({});
     gf_clearPositionBuffers();
