@@ -349,20 +349,28 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
 TEST_F(PlaybackTest, GroundExtensionSpeeds) {
     struct Row {
         bool landing;
-        double gs, extendedKt;
+        double gs, extendedKt, vrateFpm;
     };
-    const Row rows[] = {{true, 140, 100}, {true, 139, 80},   {true, 100, 80},   {true, 80, 60},
-                        {true, 60, 30},   {true, 59, 20},    {false, 30, 40},   {false, 31, 80},
-                        {false, 60, 80},  {false, 100, 110}, {false, 101, 150}, {false, 140, 150},
-                        {false, 160, 170}, {false, 161, 180}};
+    // The front sample climbs at 300 ft/min: the landing roll has none, the take-off roll keeps it
+    // until it is fast enough to lift off.
+    const Row rows[] = {{true, 140, 100, 0},     {true, 139, 80, 0},      {true, 100, 80, 0},
+                        {true, 99, 60, 0},       {true, 80, 60, 0},       {true, 79, 30, 0},
+                        {true, 60, 30, 0},       {true, 59, 20, 0},       {false, 30, 40, 300},
+                        {false, 31, 80, 300},    {false, 60, 80, 300},    {false, 61, 110, 300},
+                        {false, 100, 110, 300},  {false, 101, 150, 600},  {false, 140, 150, 600},
+                        {false, 141, 170, 1200}, {false, 160, 170, 1200}, {false, 161, 180, 2400}};
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.landing << " " << row.gs);
         LiveAircraft ac = tst_here(taxi, false, row.gs);
+        ac.stream.front().vrate = 300;
         ac.landingRoll = row.landing;
         ac.takeOffRoll = !row.landing;
         ac.extension = 3;
         ASSERT_TRUE(lf_extendStream(ac));
         EXPECT_EQ(ac.stream.back().gs, row.extendedKt);
+        EXPECT_EQ(ac.stream.back().vrate, row.vrateFpm);
+        const double nm = gf_haversineNm(gf_posOf(ac.stream.front()), gf_posOf(ac.stream.back()));
+        EXPECT_NEAR(nm, row.extendedKt * 3 / 3600, 1e-4) << "3 s along the heading";
     }
 }
 
@@ -378,10 +386,10 @@ TEST_F(PlaybackTest, NextDueInTheAirKeepsItsClamps) {
         uint8_t onGround = 0;
     };
     // 1 nm at 360 kt is 1000 ticks.
-    const Row rows[] = {{360, 1000, 0, 1000},   {360, 1100, 0, 1050}, {360, 1600, 0, 1100},
-                        {360, 800, 0, 900},     {360, 1600, 0, 1000, 1}, {360, 4500, 0, 1500},
-                        {360, -3500, 0, 0},     {360, 4500, 2, 1000}, {0, 1000, 0, 1000},
-                        {nan, 1000, 0, 4000},   {0.001, 1000, 0, 4000}};
+    const Row rows[] = {{360, 1000, 0, 1000}, {360, 1100, 0, 1050},    {360, 1600, 0, 1100},
+                        {360, 800, 0, 900},   {360, 1600, 0, 1000, 1}, {360, 4500, 0, 1500},
+                        {360, -3500, 0, 0},   {360, 4500, 2, 1000},    {0, 1000, 0, 1000},
+                        {nan, 1000, 0, 4000}, {0.001, 1000, 0, 4000}};
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.kt << " " << row.nextDueIn << " " << row.extension);
         LiveAircraft ac = tst_active(tst_sample(47.0, 8.0, row.kt, true, kNow), flying);
@@ -391,6 +399,31 @@ TEST_F(PlaybackTest, NextDueInTheAirKeepsItsClamps) {
         ac.stream.push_back(tst_sample(47.0 + 1.0 / 60, 8.0, row.kt, true, kNow + row.nextDueIn));
         lf_nextPosAir(ac);
         EXPECT_EQ(ac.stream[1].dueTick, kNow + row.dueIn);
+    }
+}
+
+// In the air a leg that would need more than 2.5 times the fastest of the reported speeds (the
+// front's, the next sample's, the leg's) plus 100 kt is a jump in the feed: the aircraft leaves.
+// The leg may take at most 3000 ticks past the next sample's due tick (here 9000 ticks from now).
+TEST_F(PlaybackTest, ALegTooFastForTheReportsIsAJumpInTheAir) {
+    struct Row {
+        double nm, frontKt, nextKt;
+        bool removed;
+    };
+    // 250 kt: at most 725 kt, 18.1 nm; 300 kt: 850 kt, 21.3 nm.
+    const Row rows[] = {{17, 250, 150, false}, {19, 250, 150, true},  {17, 150, 250, false},
+                        {19, 150, 250, true},  {21, 300, 100, false}, {22, 100, 300, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.nm << " nm " << row.frontKt << " " << row.nextKt);
+        LiveAircraft ac = tst_active(tst_sample(47.0, 8.0, row.frontKt, true, kNow), flying);
+        ac.dueBack = ac.dueAhead = 3000;
+        ac.stream.push_back(tst_sample(47.0 + row.nm / 60, 8.0, row.nextKt, true, kNow + 6000));
+        lf_advanceSample(ac);
+        EXPECT_EQ(ac.lifeState, row.removed ? removingfromsim : active);
+        if (row.removed) continue;
+        EXPECT_EQ(ac.stream.size(), 1u);
+        EXPECT_EQ(ac.stream.front().dueTick, kNow + 9000);
+        EXPECT_GT(ac.dLat, 0) << "on its way north";
     }
 }
 
