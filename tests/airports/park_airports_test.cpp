@@ -284,4 +284,42 @@ TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
     alarm(0);
 }
 
+// On the ground at a stand the closest airport is loaded at once: the stand is remembered in
+// my_park_airports.txt and reserved for the user. Flown out of sight the airport goes with all of
+// it: stands, the reservation, the window's marks and the flush control; with nothing learned no
+// learned file is written. Back in the air the destination can be set again.
+TEST_F(ParkAirportsTest, TheUsersStandIsRememberedAndEverythingGoesWithTheAirport) {
+    g_currentSlot = gf_packSlot(20, 3);
+    userAt(kStandZ1, 1416, true);
+    gf_watchParkAirport(true);
+    ASSERT_EQ(g_parkAirport.code, "LSZH");
+    ASSERT_EQ(g_stands.size(), 2u);
+    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z1\n");
+    EXPECT_EQ(listed(), "LSZH,Z1");
+    EXPECT_EQ(gf_parkSite().reservedStand, "Z1");
+    EXPECT_TRUE(gf_findStandById("Z1")->reserved);
+    EXPECT_FALSE(gf_findStandById("Z2")->reserved);
+    EXPECT_TRUE(gf_windowStats().reservedMark && gf_windowStats().loadedMark);
+    EXPECT_FALSE(g_parkingControlsLocked) << "nothing to place";
+    EXPECT_TRUE(gf_controlState(ctl::kFlushStatic).enabled &&
+                gf_controlState(ctl::kParkingPercentage).enabled);
+
+    gf_setEnabled(ctl::kDestination, false);
+    restartLog();
+    userAt(northOf(kZurich, 21), 5000, false);
+    gf_watchParkAirport(false);
+    EXPECT_EQ(g_parkAirport.code, "");
+    EXPECT_TRUE(g_stands.empty());
+    EXPECT_EQ(gf_parkSite().code + gf_parkSite().reservedStand, "");
+    EXPECT_FALSE(gf_windowStats().reservedMark || gf_windowStats().loadedMark);
+    EXPECT_EQ(gf_windowStats().parkAirportLabel, "");
+    EXPECT_FALSE(gf_controlState(ctl::kFlushStatic).enabled ||
+                 gf_controlState(ctl::kParkingPercentage).enabled);
+    EXPECT_EQ(gf_capturedLog().find("saved"), std::string::npos) << gf_capturedLog();
+    EXPECT_FALSE(fs::exists("airports/learned"));
+    gf_watchParkAirport(false);
+    EXPECT_TRUE(gf_controlState(ctl::kDestination).enabled);
+    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z1\n") << "the remembered stand stays";
+}
+
 }  // namespace
