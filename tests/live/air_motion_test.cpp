@@ -258,6 +258,50 @@ TEST_F(AirMotionTest, ClimbOutEndsAt800FtWithClimbPower) {
     }
 }
 
+// A take-off raises the nose to the rotation pitch over the rotation ticks, then on to the climb
+// pitch over the climb ticks, and holds it there. Off the ground the climb step comes in phases:
+// a tenth for 100 ticks, a fifth, then half, and from the gear-up (300 ticks after the rotation)
+// the whole step.
+TEST_F(AirMotionTest, TakeOffPitchesUpAndClimbsAtTheCategorysPace) {
+    LiveAircraft ac = tst_aircraft(1000, 100);
+    ac.takeOffRoll = 1;
+    ac.pitch = 0;
+    ac.rotationTicks = 50;
+    ac.climbTicks = 200;
+    ac.rotationPitch = gf_degToRad(-6);
+    ac.climbPitch = gf_degToRad(-16.5);
+    const double climbStep = (ac.climbPitch - ac.rotationPitch) / ac.climbTicks;
+    lf_startTakeOff(ac);
+    EXPECT_EQ(ac.flightState, take_off);
+    ac.dAltitude = 1;
+    int climbPitchTick = -1;
+    double previous = ac.pitch;
+    std::vector<double> altitudes = {ac.altitude};
+    for (int tick = 1; tick <= 500; ++tick) {
+        lf_takeOffTick(ac);
+        ASSERT_LE(ac.pitch, previous + 1e-12) << tick << ": the nose only comes up";
+        ASSERT_GE(ac.pitch, ac.climbPitch + climbStep - 1e-12)
+            << tick << ": at most one step past the climb pitch";
+        if (tick == 49)
+            EXPECT_NEAR(ac.pitch, ac.rotationPitch, std::fabs(ac.rotationPitch) / 40) << "rotated";
+        if (climbPitchTick < 0 && ac.pitch <= ac.climbPitch) climbPitchTick = tick;
+        previous = ac.pitch;
+        altitudes.push_back(ac.altitude);
+    }
+    EXPECT_GE(climbPitchTick, 49 + 190);
+    EXPECT_LE(climbPitchTick, 49 + 210);
+    const auto gained = [&](int from, int to) {
+        return altitudes[static_cast<size_t>(to)] - altitudes[static_cast<size_t>(from)];
+    };
+    EXPECT_DOUBLE_EQ(gained(0, 50), 0) << "no climb while rotating";
+    EXPECT_NEAR(gained(50, 149), 99 * 0.1, 1e-9);
+    EXPECT_NEAR(gained(149, 249), 100 * 0.2, 1e-9);
+    EXPECT_NEAR(gained(249, 349), 100 * 0.5, 1e-9);
+    EXPECT_NEAR(gained(349, 449), 100 * 1.0, 1e-9);
+    const Cmds commands = tst_queuedCommands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "7 GEAR_SET 0"), 1);
+}
+
 // The due-time clamps of steady flight shrink by a second a step down to 3 seconds.
 TEST_F(AirMotionTest, DueClampsShrinkToThreeSeconds) {
     LiveAircraft ac = tst_aircraft();
