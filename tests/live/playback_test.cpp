@@ -386,10 +386,10 @@ TEST_F(PlaybackTest, NextDueInTheAirKeepsItsClamps) {
         uint8_t onGround = 0;
     };
     // 1 nm at 360 kt is 1000 ticks.
-    const Row rows[] = {{360, 1000, 0, 1000}, {360, 1100, 0, 1050},    {360, 1600, 0, 1100},
-                        {360, 800, 0, 900},   {360, 1600, 0, 1000, 1}, {360, 4500, 0, 1500},
-                        {360, -3500, 0, 0},   {360, 4500, 2, 1000},    {0, 1000, 0, 1000},
-                        {nan, 1000, 0, 4000}, {0.001, 1000, 0, 4000}};
+    const Row rows[] = {{360, 1000, 0, 1000},   {360, 1100, 0, 1050}, {360, 1600, 0, 1100},
+                        {360, 800, 0, 900},     {360, 1600, 0, 1000, 1}, {360, 4500, 0, 1500},
+                        {360, -3500, 0, 0},     {360, 4500, 2, 1000}, {0, 1000, 0, 1000},
+                        {nan, 1000, 0, 4000},   {0.001, 1000, 0, 4000}};
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.kt << " " << row.nextDueIn << " " << row.extension);
         LiveAircraft ac = tst_active(tst_sample(47.0, 8.0, row.kt, true, kNow), flying);
