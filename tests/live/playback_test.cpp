@@ -427,4 +427,138 @@ TEST_F(PlaybackTest, ALegTooFastForTheReportsIsAJumpInTheAir) {
     }
 }
 
+// A landed Heavy, Large or Buzjet that leaves its stand after a short stay was towed there; the
+// stay counts from the front sample's due tick back by the parked extension. Leaving ends the
+// extension: the front falls due at once and the clamps start afresh.
+TEST_F(PlaybackTest, AShortStayOfALandedAirlinerWasATow) {
+    struct Row {
+        int32_t category;
+        uint32_t stayedTicks;
+        uint8_t landed, towed;
+    };
+    const Row rows[] = {{2, 149999, 1, 1}, {2, 150000, 1, 0}, {3, 359999, 1, 1}, {3, 360000, 1, 0},
+                        {1, 89999, 1, 1},  {1, 90000, 1, 0},  {0, 100, 1, 0},    {2, 100, 0, 0}};
+    constexpr int32_t kParkedExtensionTicks = kParkedExtensionSec * 100;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.category << " " << r.stayedTicks << " " << int{r.landed});
+        LiveAircraft ac = tst_active(tst_sample(47.0, 8.0, 0, false, 0), parked, r.category);
+        ac.stream.front().dueTick = kNow + kParkedExtensionTicks - static_cast<int32_t>(r.stayedTicks);
+        ac.extension = 1;
+        ac.landed = r.landed;
+        ac.dueBack = ac.dueAhead = 400;
+        lf_leaveStand(ac);
+        EXPECT_EQ(ac.towed, r.towed);
+        EXPECT_EQ(ac.landed, 0);
+        EXPECT_EQ(ac.extension, 0);
+        EXPECT_EQ(ac.stream.front().dueTick, kNow + 1);
+        EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(3000, 3000));
+    }
+    LiveAircraft ac = tst_here(parked, false);
+    ac.landed = 1;
+    lf_leaveStand(ac);
+    EXPECT_EQ(std::make_tuple(ac.towed, ac.landed, ac.stream.front().dueTick),
+              std::make_tuple(0, 1, kNow - 100))
+        << "no extension ran: nothing to decide";
+}
+
+// A taxiing aircraft starts its take-off roll when a sample shows it rolling at take-off speed
+// (43 kt), at about the speed reported, not slowing down and straight on; the roll starts when
+// that sample falls due.
+TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
+    struct Row {
+        const char* name;
+        double backKt, newKt, positionsKt;
+        bool airborne;
+        double turnDeg;  // of the new leg against the one before it; NaN: no leg before
+        bool rolls;
+    };
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const Row rows[] = {
+        {"rolling at 60 kt", 50, 60, 60, false, none, true},
+        {"a reported speed the positions do not show", 50, 60, 10, false, none, false},
+        {"positions far faster than reported", 50, 60, 150, false, none, false},
+        {"slowing down", 50, 45, 45, false, none, false},
+        {"the sample before too slow", 30, 60, 60, false, none, false},
+        {"the sample before too slow, but in the air now", 30, 60, 60, true, none, true},
+        {"straight on after a leg before", 50, 60, 60, false, 20, true},
+        {"turning off after a leg before", 50, 60, 60, false, 45, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_here(taxi, false, r.backKt);
+        ac.stoodSinceAppearing = 0;
+        ac.stream.front().stationary = 0;
+        double bearingDeg = 0;
+        if (!std::isnan(r.turnDeg)) {
+            // A leg north at the same speed 6 s before.
+            PosSample before =
+                tst_away(gf_nmToMeters(r.positionsKt * 6 / 3600), 0, r.backKt, false, kNow + 500);
+            ac.stream.push_back(before);
+            bearingDeg = r.turnDeg;
+        }
+        const PosSample& back = ac.stream.back();
+        const LatLon p = gf_destinationPoint(gf_posOf(back), gf_degToRad(bearingDeg),
+                                             gf_nmToFeet(r.positionsKt * 6 / 3600));
+        const int32_t due = back.dueTick + 600;
+        decodeExisting(ac, tst_sample(p.lat, p.lon, r.newKt, r.airborne, due));
+        ASSERT_EQ(ac.stream.back().dueTick, due);
+        EXPECT_EQ(ac.rollPending != 0, r.rolls);
+        g_tickCounter = static_cast<uint32_t>(due - 1);
+        gf_startRollWhenDue(ac);
+        EXPECT_EQ(ac.takeOffRoll, 0) << "not before the sample is due";
+        g_tickCounter = static_cast<uint32_t>(due);
+        gf_startRollWhenDue(ac);
+        EXPECT_EQ(ac.takeOffRoll, r.rolls);
+        EXPECT_EQ(ac.rollPending, 0);
+        if (r.rolls) EXPECT_EQ(ac.dueAhead, 5000);
+    }
+}
+
+// A stop on the ground reported as several samples: a new stationary report keeps one of them;
+// moving off after a short stop (under 15 s) or within 22 m, the stop's samples go.
+TEST_F(PlaybackTest, AShortStopOnTheGroundIsPrunedWhenTheAircraftMovesOn) {
+    struct Row {
+        const char* name;
+        int32_t stopTicks;
+        double onMeters;  // of the new sample beyond the stop; 0: a stationary report
+        size_t size;
+    };
+    const Row rows[] = {{"a short stop", 1000, 60, 3},
+                        {"a long stop", 2000, 60, 5},
+                        {"a long stop, moving off slowly", 2000, 20, 3},
+                        {"standing on", 2000, 0, 5}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_here(taxi, false, 10);
+        ac.stoodSinceAppearing = 0;
+        ac.stream.front().stationary = 0;
+        PosSample moving = tst_away(100, 0, 10, false, kNow + 500);
+        ac.stream.push_back(moving);
+        for (int i = 1; i <= 2; ++i) {
+            PosSample stop = moving;
+            stop.stationary = 1, stop.gs = 0;
+            stop.dueTick = moving.dueTick + r.stopTicks * i / 2;
+            ac.stream.push_back(stop);
+        }
+        PosSample next =
+            tst_away(100 + r.onMeters, 0, r.onMeters > 0 ? 10 : 0, false, kNow + 500 + r.stopTicks + 600);
+        decodeExisting(ac, next);
+        EXPECT_EQ(ac.stream.size(), r.size);
+        EXPECT_EQ(ac.stream.back().dueTick, next.dueTick);
+        EXPECT_EQ(ac.stream.back().stationary, r.onMeters > 0 ? 0 : 1);
+    }
+    // Nothing but the stop: one sample of it stays, and the next falls due at once.
+    LiveAircraft ac = tst_here(taxi, false, 0);
+    ac.stoodSinceAppearing = 0;
+    ac.stream.front().stationary = 1;
+    for (int i = 1; i <= 3; ++i) {
+        ac.stream.push_back(tst_away(0, 0, 0, false, kNow + 500 * i));
+        ac.stream.back().stationary = 1;
+    }
+    decodeExisting(ac, tst_away(0, 0, 0, false, kNow + 2000));
+    ASSERT_EQ(ac.stream.size(), 2u);
+    EXPECT_EQ(ac.stream.front().dueTick, kNow + 1);
+    EXPECT_EQ(ac.stream.back().dueTick, kNow + 2000);
+}
+
 }  // namespace
