@@ -229,4 +229,38 @@ TEST_F(SpawnTest, LiveAircraftTooCloseToTheUserIsRemoved) {
     }
 }
 
+// A spawned aircraft starts where and how its first report has it: nose up by its climb (at most
+// 2400 ft/min counted), less so by half its descent (at most 3000 ft/min), 0.6 degrees nose down
+// on the ground; the bank the report gives; the heading along its first leg, or its track when
+// the next sample stands; on the ground it steers toward that heading at once.
+TEST_F(SpawnTest, ASpawnedAircraftStartsWithTheAttitudeOfItsReport) {
+    const struct Row {
+        bool airborne;
+        double vrateFpm;
+        bool secondStands;
+        double pitchDeg, headingDeg;
+    } rows[] = {{true, 0, false, -3, 180},       {true, 600, false, -5.2, 180},
+                {true, 3000, false, -11.8, 180}, {true, -600, false, -1.9, 180},
+                {true, -4000, false, 2.5, 180},  {true, 0, true, -3, 90},
+                {false, 600, false, 0.6, 180}};
+    tst_userAt(false, 30000);
+    uint32_t hexid = kHexid;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.airborne << " " << r.vrateFpm << " " << r.secondStands);
+        g_liveRecords.clear();
+        LiveAircraft& ac =
+            tst_candidate(++hexid, tst_at(10, 0, r.airborne ? 5000 : kHarnessElevFt, r.airborne));
+        for (PosSample& s : ac.stream) s.vrate = r.vrateFpm, s.track = 90, s.roll = 0.1;
+        if (r.secondStands) ac.stream[1].stationary = 1;
+        spawnLiveAc(ac);
+        ASSERT_EQ(ac.lifeState, adding2sim);
+        EXPECT_NEAR(ac.pitch, gf_degToRad(r.pitchDeg), 1e-12);
+        EXPECT_NEAR(ac.heading, gf_degToRad(r.headingDeg), 1e-9);
+        EXPECT_EQ(ac.dHeading, r.airborne ? 0.0 : ac.heading);
+        EXPECT_EQ(ac.bank, 0.1);
+        EXPECT_EQ(std::make_tuple(ac.lat, ac.lon, ac.altitude, ac.verticalSpeed),
+                  std::make_tuple(ac.stream[0].lat, ac.stream[0].lon, ac.stream[0].alt, r.vrateFpm));
+    }
+}
+
 }  // namespace
