@@ -12,6 +12,7 @@
 #include "airports/stand_options.h"
 #include "core/params.h"
 #include "core/slots.h"
+#include "feed/feed_state.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
@@ -320,6 +321,57 @@ TEST_F(ParkAirportsTest, TheUsersStandIsRememberedAndEverythingGoesWithTheAirpor
     gf_watchParkAirport(false);
     EXPECT_TRUE(gf_controlState(ctl::kDestination).enabled);
     EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z1\n") << "the remembered stand stays";
+}
+
+// Reading the list again (the window's button) moves the reservation to the stand the list now
+// names for the park airport, while the user is on the ground away from any stand and static
+// parking is not busy; a list that does not read says so and changes nothing.
+TEST_F(ParkAirportsTest, ReadingTheListAgainMovesTheReservedStand) {
+    struct Row {
+        const char* name;
+        const char* list;
+        bool checkStand, locked;
+        LatLon user;
+        bool read;
+        const char* reserved;
+    };
+    const Row rows[] = {
+        {"moved", "LSZH,Z2\n", true, false, kZurich, true, "Z2"},
+        {"no stand check", "LSZH,Z2\n", false, false, kZurich, true, "Z1"},
+        {"static parking busy", "LSZH,Z2\n", true, true, kZurich, true, "Z1"},
+        {"the user on a stand", "LSZH,Z2\n", true, false, kStandZ1, true, "Z1"},
+        {"the same stand", "LSZH,Z1\n", true, false, kZurich, true, "Z1"},
+        {"a list that does not read", "LSZH,Z2\nQQQQ\n", true, false, kZurich, false, "Z1"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        gf_resetParkingForNewFlight();
+        tst_writeFile(kMyParkAirportsFile, "LSZH,Z1\n");
+        ASSERT_TRUE(lf_readMyParkAirports());
+        userAt(kZurich, 1416, true);
+        ASSERT_TRUE(lf_setParkAirport("LSZH"));
+        EXPECT_TRUE(gf_parkAirportSet()) << "live traffic knows it";
+        g_currentSlot = gf_packSlot(20, 3);
+        lf_loadParkAirport(true);
+        gf_watchParkAirport(false);  // nothing to place: static parking settles
+        ASSERT_FALSE(g_parkingControlsLocked);
+        ASSERT_EQ(gf_parkSite().reservedStand, "Z1");
+        tst_writeFile(kMyParkAirportsFile, r.list);
+        userAt(r.user, 1416, true);
+        if (r.locked) gf_lockParkingControls();
+        std::string out;
+        EXPECT_EQ(gf_checkParkAirports(r.checkStand, out), r.read);
+        const bool moved = std::string(r.reserved) == "Z2";
+        EXPECT_EQ(out, moved    ? "reserved stand changed from 'Z1' to 'Z2'"
+                       : r.read ? "park airports and stands are okay"
+                                : "");
+        EXPECT_EQ(gf_parkSite().reservedStand, r.reserved);
+        EXPECT_EQ(gf_findStandById("Z1")->reserved, !moved);
+        EXPECT_EQ(gf_findStandById("Z2")->reserved, moved);
+        if (r.locked) gf_unlockParkingControls();
+    }
+    lf_resetStaticParking();
+    EXPECT_FALSE(gf_parkAirportSet());
 }
 
 }  // namespace
