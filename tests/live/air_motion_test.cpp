@@ -1,6 +1,7 @@
 #include "live/air_motion.h"
 
 #include <cmath>
+#include <limits>
 
 #include <fmt/format.h>
 
@@ -300,6 +301,67 @@ TEST_F(AirMotionTest, TakeOffPitchesUpAndClimbsAtTheCategorysPace) {
     EXPECT_NEAR(gained(349, 449), 100 * 1.0, 1e-9);
     const Cmds commands = tst_queuedCommands();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "7 GEAR_SET 0"), 1);
+}
+
+// The feed has the aircraft on the ground while it flies: samples further on that are in the air
+// and climb make it a go-around or a low pass, and the aircraft goes straight on to the first of
+// them (the front stays) and climbs towards it at the feed's pace; without them it goes down.
+TEST_F(AirMotionTest, GroundRowsInTheAirAreAGoAroundOnlyWhenTheFeedClimbsAgain) {
+    struct Row {
+        const char* name;
+        double laterVrateFpm;  // of the two samples after the ground rows; NaN: none in the air
+        size_t streamSize;
+        double dAltitude;
+    };
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const Row rows[] = {{"climbing again", 1500, 3, 500.0 / 3400},
+                        {"in the air, level", 0, 4, -601.0 / 6000},
+                        {"nothing in the air", none, 4, -601.0 / 6000}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_aircraft(2000, 600);
+        ac.dueAhead = ac.dueBack = 3000;
+        for (PosSample& s : ac.stream) s.airborne = 0, s.alt = 1416, s.vrate = 0;
+        for (int i = 2; i <= 3; ++i)
+            ac.stream.push_back({.lat = 47 + i / 60.0,
+                                 .lon = 8,
+                                 .alt = 2000.0 + 500 * (i - 1),
+                                 .gs = 140,
+                                 .vrate = std::isnan(r.laterVrateFpm) ? 0 : r.laterVrateFpm,
+                                 .dueTick = kNow + 200 * i,
+                                 .airborne = uint8_t(!std::isnan(r.laterVrateFpm))});
+        const int32_t frontDue = ac.stream[0].dueTick;
+        lf_airMotion(ac);
+        ASSERT_EQ(ac.stream.size(), r.streamSize);
+        EXPECT_EQ(ac.stream[0].dueTick, frontDue) << "the front stays";
+        if (r.streamSize == 3) {
+            EXPECT_EQ(ac.stream[1].alt, 2500) << "straight on to the first sample in the air";
+            EXPECT_EQ(ac.stream[1].dueTick, kNow + 400 + 3000);
+        }
+        EXPECT_NEAR(ac.dAltitude, r.dAltitude, 1e-12);
+        const Cmds sent = tst_queuedCommands();
+        EXPECT_NE(std::find(sent.begin(), sent.end(), "7 GEAR_SET 1"), sent.end());
+    }
+}
+
+// A leg is flown at the mean of the two reported speeds, also when one of them is 0; only when
+// both are 0 do the positions and due ticks give the speed, at least 1 kt.
+TEST_F(AirMotionTest, LegSpeedIsTheMeanOfTheReports) {
+    struct Row {
+        double frontKt, nextKt, nm;
+        int32_t ticks;
+        double legKt;
+    };
+    const Row rows[] = {{140, 160, 1, 200, 150}, {200, 0, 1, 200, 100}, {0, 90, 1, 200, 45},
+                        {0, 0, 1, 1000, 360},    {0, 0, 0, 1000, 1},    {0, 0, 1, -5, 1.0 / 25 * 360000}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.frontKt << " " << r.nextKt << " " << r.nm << " " << r.ticks);
+        LiveAircraft ac = tst_aircraft();
+        ac.stream[0].gs = r.frontKt, ac.stream[1].gs = r.nextKt;
+        ac.stream[1].lat = 47 + r.nm / 60;
+        ac.stream[1].dueTick = ac.stream[0].dueTick + r.ticks;
+        EXPECT_NEAR(lf_legSpeed(ac), r.legKt, 1e-6);
+    }
 }
 
 // The due-time clamps of steady flight shrink by a second a step down to 3 seconds.
