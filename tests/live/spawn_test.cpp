@@ -1,6 +1,9 @@
 #include "live/spawn.h"
 
+#include <fmt/format.h>
+
 #include "core/params.h"
+#include "core/slots.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "sim/sim_state.h"
@@ -260,6 +263,40 @@ TEST_F(SpawnTest, ASpawnedAircraftStartsWithTheAttitudeOfItsReport) {
         EXPECT_EQ(ac.bank, 0.1);
         EXPECT_EQ(std::make_tuple(ac.lat, ac.lon, ac.altitude, ac.verticalSpeed),
                   std::make_tuple(ac.stream[0].lat, ac.stream[0].lon, ac.stream[0].alt, r.vrateFpm));
+    }
+}
+
+// Parking at its spawn checks max park at once: over the wanted number the oldest static
+// gives way. One that taxis off counts for nothing.
+TEST_F(SpawnTest, ParkingAtItsSpawnMakesRoomUnderMaxPark) {
+    const LatLon stand = gf_destinationPoint({kHarnessLat, kHarnessLon}, 0, 3000);
+    tst_userAt(true);
+    g_currentSlot = gf_packSlot(20, 1);
+    for (const bool onStand : {true, false}) {
+        SCOPED_TRACE(onStand);
+        g_liveRecords.clear();
+        g_stands.clear();
+        g_stands.emplace_back("V101", std::vector<StandOption>{}, stand.lat, stand.lon, 0.0, 30.0, false,
+                              false, false);
+        gf_numberStands();
+        gf_setParkSite(ParkSite{"EDDF", {kHarnessLat, kHarnessLon}, "", false, 1});
+        g_staticAircraft.clear();
+        for (uint32_t i = 1; i <= 2; ++i) {
+            AircraftRec st;
+            st.hexid = i, st.callsign = fmt::format("DLH{}*", i), st.lifeState = active,
+            st.objectId = 700 + i;
+            st.noSourceHexid = 1, st.parkSlot = gf_packSlot(20 - static_cast<int>(i), 1);
+            g_staticAircraft.push_back(st);
+        }
+        const double north = onStand ? 0.00005 : 0.01;
+        const Candidate c{.at = {stand.lat + north, stand.lon, kHarnessElevFt, 0, 90}, .airborne = false};
+        LiveAircraft& ac = tst_candidate(kHexid, c);
+        ac.stream[1].lat = ac.stream[0].lat;
+        spawnLiveAc(ac);
+        ASSERT_EQ(ac.flightState, onStand ? uint32_t{parked} : uint32_t{taxi});
+        EXPECT_EQ(g_staticAircraft[0].lifeState, active);
+        EXPECT_EQ(g_staticAircraft[1].lifeState, onStand ? uint32_t{removingfromsim} : uint32_t{active})
+            << "the one parked longest ago";
     }
 }
 
