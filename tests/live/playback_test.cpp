@@ -73,6 +73,7 @@ TEST_F(PlaybackTest, StationaryTestOfAnUnspawnedAircraft) {
         {"near miss, take-off roll at 50 kt", 50, false, 0.0001, 60, 2, 1, false, 0},
         {"moving", 12, false, 0.001, 15, 2, 0, true, 0},
         {"no speed in the air after a slow sample", 49, true, 0.01, 0, 2, 0, true, 0},
+        {"no speed in the air after a 50 kt sample", 50, true, 0.01, 0, 2, 0, false, 0},
         {"no speed in the air after a fast sample", 140, true, 0.01, 0, 2, 0, false, 0},
     };
     for (const Row& row : rows) {
