@@ -294,6 +294,7 @@ TEST_F(SpawnTest, ParkingAtItsSpawnMakesRoomUnderMaxPark) {
         ac.stream[1].lat = ac.stream[0].lat;
         spawnLiveAc(ac);
         ASSERT_EQ(ac.flightState, onStand ? uint32_t{parked} : uint32_t{taxi});
+        EXPECT_EQ(ac.cargoStand, 0) << "a passenger stand";
         EXPECT_EQ(g_staticAircraft[0].lifeState, active);
         EXPECT_EQ(g_staticAircraft[1].lifeState, onStand ? uint32_t{removingfromsim} : uint32_t{active})
             << "the one parked longest ago";

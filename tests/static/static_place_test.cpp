@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 
+#include "airports/park_airports.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "feed/feed_state.h"
@@ -310,6 +311,31 @@ TEST_F(StaticPlaceTest, ParkedTrafficOfALiveAircraftIsNotPlanned) {
         EXPECT_EQ(g_stands[0].taken, r.planned);
         EXPECT_FALSE(g_stands[1].taken);
     }
+}
+
+// Parked traffic never takes the reserved stand nor one planned already, nor a stand beside a
+// planned aircraft whose wings would reach it; a calculation that plans nothing says so and
+// gives the parking controls back.
+TEST_F(StaticPlaceTest, ParkedTrafficKeepsOffReservedTakenAndCrowdedStands) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 350, 30}, {"A4", 0, 700, 30}, {"A5", 0, 750, 30}});
+    g_stands[0].reserved = true;
+    lf_assignStandsToPt({tst_parked(0x3c0001, "DLH1", "B738", "D-A1", g_stands[0].position(), 1),
+                         tst_parked(0x3c0002, "DLH2", "B738", "D-A2", g_stands[1].position(), 1),
+                         tst_parked(0x3c0003, "DLH3", "B738", "D-A3", g_stands[1].position(), 1),
+                         tst_parked(0x3c0004, "BAW4", "B744", "G-A4", g_stands[2].position(), 1),
+                         tst_parked(0x3c0005, "BAW5", "B744", "G-A5", g_stands[3].position(), 1),
+                         tst_parked(0x3c0006, "BAW6", "C172", "G-A6", g_stands[4].position(), 1)});
+    EXPECT_EQ(plan(), (std::vector<std::string>{"A2 DLH2 1 1", "A4 BAW5 1 1", "A5 BAW6 1 1"}));
+
+    gf_resetShell();
+    tst_addStands({{"A1", 0, 0, 30}});
+    gf_setParkSite({"EDDF", {}, "", false, 0});
+    gf_lockParkingControls();
+    newLog();
+    ASSERT_TRUE(lf_runStaticParking(nullptr));
+    EXPECT_TRUE(g_ptList.empty());
+    EXPECT_NE(newLog().find("no parking positions found"), std::string::npos);
+    EXPECT_FALSE(g_parkingControlsLocked);
 }
 
 }  // namespace
