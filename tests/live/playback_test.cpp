@@ -562,4 +562,59 @@ TEST_F(PlaybackTest, AShortStopOnTheGroundIsPrunedWhenTheAircraftMovesOn) {
     EXPECT_EQ(ac.stream.back().dueTick, kNow + 2000);
 }
 
+// One tick of motion between samples: the increments in the air; over a pole the latitude comes
+// back down on the other side and the longitude stays within -180..180; a pushed-back aircraft
+// stands; on the ground the heading is steered toward the target by the turn rate (not within
+// half a degree) and the attitude is the standing one; a touchdown lowers the nose down to the
+// standing pitch and ends; a flare holds the nose at most at its pitch.
+TEST_F(PlaybackTest, OneTickOfMotion) {
+    struct Row {
+        const char* name;
+        uint32_t flightState;
+        double lat, lon, dLat, dLon, heading, dHeading, target;
+        uint8_t steer, touchdown, flare;
+        double latAfter, lonAfter, headingAfter, pitchAfter, bankAfter, altitudeAfter;
+    };
+    const Row rows[] = {
+        {"flying", flying, 47, 8, 0.001, 0.002, 1, 0.01, 0, 0, 0, 0, 47.001, 8.002, 1.01, -0.051, 0.11, 3002},
+        {"over the north pole", flying, 89.9995, 8, 0.001, 0, 1, 0, 0, 0, 0, 0, 89.9995, -172, 1, -0.051,
+         0.11, 3002},
+        {"over the south pole", flying, -89.9995, -170, -0.001, 0, 1, 0, 0, 0, 0, 0, -89.9995, 10, 1, -0.051,
+         0.11, 3002},
+        {"over the antimeridian", flying, 47, 179.9995, 0, 0.001, 1, 0, 0, 0, 0, 0, 47, -179.9995, 1, -0.051,
+         0.11, 3002},
+        {"the heading past north", flying, 47, 8, 0, 0, 6.28, 0.01, 0, 0, 0, 0, 47, 8, 6.29 - 2 * kPi, -0.051,
+         0.11, 3002},
+        {"pushed back", pushed_back, 47, 8, 0.001, 0.001, 1, 0, 1, 0, 0, 0, 47, 8, 1, 0.01, 0, 3000},
+        {"steering right", taxi, 47, 8, 0.001, 0, 0, 0, 0.5, 1, 0, 0, 47.001, 8, 0.02, 0.01, 0, 3000},
+        {"steering left past north", taxi, 47, 8, 0, 0, 0.01, 0, 6.2, 1, 0, 0, 47, 8, 2 * kPi - 0.01, 0.01, 0,
+         3000},
+        {"within half a degree", taxi, 47, 8, 0, 0, 0, 0, 0.008, 1, 0, 0, 47, 8, 0, 0.01, 0, 3000},
+        {"not steering", taxi, 47, 8, 0, 0, 0, 0, 0.5, 0, 0, 0, 47, 8, 0, 0.01, 0, 3000},
+        {"touching down", taxi, 47, 8, 0, 0, 1, 0, 1, 0, 1, 0, 47, 8, 1, 0.01, 0, 3000},
+        {"flaring", flying, 47, 8, 0, 0, 1, 0, 0, 0, 0, 1, 47, 8, 1, kFlarePitchRad, 0.11, 3002},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_here(r.flightState, r.flightState == flying);
+        ac.lat = r.lat, ac.lon = r.lon, ac.dLat = r.dLat, ac.dLon = r.dLon;
+        ac.heading = r.heading, ac.dHeading = r.dHeading, ac.targetHeading = r.target;
+        ac.steerToTarget = r.steer, ac.currentTurnRate = 0.02;
+        ac.altitude = 3000, ac.dAltitude = 2, ac.agl = 3000;
+        ac.pitch = -0.05, ac.dPitch = r.flare ? -1 : -0.001, ac.bank = 0.1, ac.dBank = 0.01;
+        ac.staticPitch = 0.01;
+        if (r.touchdown) ac.touchdownRunning = 1, ac.pitch = 0.005, ac.dPitch = 0.01, ac.flareStage = 2;
+        ac.flareStage = r.flare ? 1 : ac.flareStage;
+        lf_tickMotion(ac);
+        EXPECT_NEAR(ac.lat, r.latAfter, 1e-9);
+        EXPECT_NEAR(ac.lon, r.lonAfter, 1e-9);
+        EXPECT_NEAR(ac.heading, r.headingAfter, 1e-9);
+        EXPECT_NEAR(ac.pitch, r.pitchAfter, 1e-12);
+        EXPECT_NEAR(ac.bank, r.bankAfter, 1e-12);
+        EXPECT_NEAR(ac.altitude, r.altitudeAfter, 1e-9);
+        if (r.touchdown)
+            EXPECT_EQ(std::make_tuple(ac.touchdownRunning, ac.flareStage), std::make_tuple(0, 0));
+    }
+}
+
 }  // namespace
