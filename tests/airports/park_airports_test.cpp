@@ -16,6 +16,7 @@
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
+#include "shell/requests.h"
 #include "sim/sim_state.h"
 #include "support/airport_builders.h"
 
@@ -372,6 +373,49 @@ TEST_F(ParkAirportsTest, ReadingTheListAgainMovesTheReservedStand) {
     }
     lf_resetStaticParking();
     EXPECT_FALSE(gf_parkAirportSet());
+}
+
+// The simulator thread finds the stand the user stands still on and hands it over; the run
+// thread remembers it as the park airport's stand. Moving, or away from the stands, nothing.
+TEST_F(ParkAirportsTest, TheStandTheUserStandsOnIsHandedOverAndRemembered) {
+    struct Row {
+        LatLon at;
+        double gsKt;
+        const char* listed;
+    };
+    const Row rows[] = {{kStandZ2, 0, "LSZH,Z2\n"}, {kStandZ2, 2.5, "LSZH\n"}, {kZurich, 0, "LSZH\n"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.at.lon << " " << r.gsKt);
+        gf_resetParkingForNewFlight();
+        tst_writeFile(kMyParkAirportsFile, "LSZH\n");
+        ASSERT_TRUE(lf_readMyParkAirports());
+        userAt(kZurich, 1416, true);
+        ASSERT_TRUE(lf_setParkAirport("LSZH"));
+        lf_loadParkAirport(true);
+        userAt(r.at, 1416, true, r.gsKt);
+        gf_rememberUserStand();
+        const bool handed = gf_takeRunRequest(RunRequest::RememberUserStand);
+        EXPECT_EQ(handed, std::string(r.listed) != "LSZH\n");
+        if (handed) lf_storeRememberedStand();
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), r.listed);
+    }
+}
+
+// A park airport chosen in the air is read at the next watch; only a file of the download site
+// is asked for now, never a file of the airports folder.
+TEST_F(ParkAirportsTest, ChosenInTheAirOnlyASiteFileIsAskedForAhead) {
+    const LatLon dubendorf = gf_findAirport("LSMD")->position();
+    for (const auto& [code, position, asked] : {std::tuple{"LSZH", kZurich, 0}, {"LSMD", dubendorf, 1}}) {
+        SCOPED_TRACE(code);
+        gf_resetParkingForNewFlight();
+        g_parkAirports = {{code, "", position, 0}};
+        userAt(northOf(position, 10), 5000, false);
+        gf_watchParkAirport(false);
+        ASSERT_EQ(g_parkAirport.code, code);
+        tst_awaitSite();
+        EXPECT_EQ(server_.requestCount(fmt::format("/P3D/archive/stock/{}.xml", code)), asked);
+        EXPECT_EQ(server_.requestCount(), asked) << "nothing else (the rows ask in turn)";
+    }
 }
 
 }  // namespace
