@@ -472,6 +472,7 @@ TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
         bool airborne;
         double turnDeg;  // of the new leg against the one before it; NaN: no leg before
         bool rolls;
+        int32_t beforeTicks = 600;  // of the leg before
     };
     const double none = std::numeric_limits<double>::quiet_NaN();
     const Row rows[] = {
@@ -483,6 +484,8 @@ TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
         {"the sample before too slow, but in the air now", 30, 60, 60, true, none, true},
         {"straight on after a leg before", 50, 60, 60, false, 20, true},
         {"turning off after a leg before", 50, 60, 60, false, 45, false},
+        {"turning off after a leg of 5 s before", 50, 60, 60, false, 45, false, 500},
+        {"turning off after a leg shorter than 5 s", 50, 60, 60, false, 45, true, 499},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -491,9 +494,9 @@ TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
         ac.stream.front().stationary = 0;
         double bearingDeg = 0;
         if (!std::isnan(r.turnDeg)) {
-            // A leg north at the same speed 6 s before.
-            PosSample before =
-                tst_away(gf_nmToMeters(r.positionsKt * 6 / 3600), 0, r.backKt, false, kNow + 500);
+            // A leg north at the same speed before.
+            PosSample before = tst_away(gf_nmToMeters(r.positionsKt * r.beforeTicks / 360000), 0, r.backKt,
+                                        false, kNow - 100 + r.beforeTicks);
             ac.stream.push_back(before);
             bearingDeg = r.turnDeg;
         }
