@@ -69,6 +69,7 @@ TEST_F(PlaybackTest, StationaryTestOfAnUnspawnedAircraft) {
         {"same position in the air", 140, true, 0, 140, 2, 0, false, 0},
         {"same position, fast take-off roll", 30, false, 0, 5, 2, 1, false, 0},
         {"same position, slow take-off roll", 29, false, 0, 5, 2, 1, true, 1},
+        {"same position, fast take-off roll at 1 kt", 30, false, 0, 1, 2, 1, false, 0},
         {"near miss on the ground snaps", 12, false, 0.0001, 4, 2, 0, true, 1},
         {"near miss, take-off roll at 50 kt", 50, false, 0.0001, 60, 2, 1, false, 0},
         {"moving", 12, false, 0.001, 15, 2, 0, true, 0},

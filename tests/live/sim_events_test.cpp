@@ -200,6 +200,14 @@ TEST_F(SimEventsTest, CreatedObjectsWaitEachOnItsOwn) {
     EXPECT_TRUE(g_waitingEvents.empty());
     EXPECT_FALSE(g_simError) << "the light toggles went through";
 
+    // One whose samples are all gone by then cannot be driven: its object goes at once.
+    LiveAircraft empty = tst_liveAircraft(kHexid + 3, adding2sim, 0);
+    gf_addLiveAircraft(std::move(empty));
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 12, kHexid + 3));
+    for (int i = 0; i <= 200; ++i) gf_handleSimEvents();
+    EXPECT_EQ(gf_findLiveByHexid(kHexid + 3)->lifeState, removingfromsim);
+    EXPECT_EQ(g_removeDeque, std::deque<uint32_t>{12});
+
     tst_addLive(kHexid + 2, adding2sim, 0);
     gf_pushSimEvent(tst_event(kEvLiveCreated, 11, kHexid + 2));
     gf_handleSimEvents();
