@@ -336,6 +336,17 @@ TEST_F(StaticPlaceTest, ParkedTrafficKeepsOffReservedTakenAndCrowdedStands) {
     EXPECT_TRUE(g_ptList.empty());
     EXPECT_NE(newLog().find("no parking positions found"), std::string::npos);
     EXPECT_FALSE(g_parkingControlsLocked);
+    // A calculation that finds enough plans every wanted aircraft, and the averages wait for them.
+    gf_resetShell();
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 600, 30}});
+    for (Stand& st : g_stands)
+        st.options = {opt("DLH" + st.name, "", "B738", "D-" + st.name, tst_bits({20}), 1)};
+    gf_setParkSite({"EDDF", {}, "", false, 0});
+    ASSERT_TRUE(lf_runStaticParking(nullptr));
+    EXPECT_EQ(g_ptList.size(), 3u);
+    EXPECT_TRUE(g_parkingControlsLocked);
+    EXPECT_EQ(std::make_pair(gf_windowStats().staticParkedAvgMinutes, gf_windowStats().liveParkedAvgMinutes),
+              std::make_pair(-1.0f, -1.0f));
 }
 
 }  // namespace
