@@ -349,4 +349,24 @@ TEST_F(StaticPlaceTest, ParkedTrafficKeepsOffReservedTakenAndCrowdedStands) {
               std::make_pair(-1.0f, -1.0f));
 }
 
+// A static carries the callsign its entry chose, the other when that one is empty, without the
+// feed's trailing "_" and followed by "*" once.
+TEST_F(StaticPlaceTest, AStaticCarriesItsEntrysCallsignStarredOnce) {
+    struct Row {
+        const char *callsign, *callsign2;
+        uint8_t useFirst;
+        const char* carried;
+    };
+    const Row rows[] = {{"DLH1", "DLH2", 1, "DLH1*"}, {"DLH1", "DLH2", 0, "DLH2*"},
+                        {"", "DLH2", 1, "DLH2*"},     {"DLH1", "", 0, "DLH1*"},
+                        {"DLH1_", "", 1, "DLH1*"},    {"DLH1__", "", 1, "DLH1*"},
+                        {"DLH1*", "", 1, "DLH1*"},    {"", "", 1, ""}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {} {}", r.callsign, r.callsign2, r.useFirst));
+        PtEntry e;
+        e.callsign = r.callsign, e.callsign2 = r.callsign2, e.useFirstCallsign = r.useFirst;
+        EXPECT_EQ(lf_detcs(e), r.carried);
+    }
+}
+
 }  // namespace
