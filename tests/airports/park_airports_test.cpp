@@ -418,4 +418,22 @@ TEST_F(ParkAirportsTest, ChosenInTheAirOnlyASiteFileIsAskedForAhead) {
     }
 }
 
+// Loading the park airport on the ground the stand the user stands on replaces the one the list
+// remembered; the same stand leaves the file as it was.
+TEST_F(ParkAirportsTest, LoadedOnTheGroundTheUsersStandReplacesTheRememberedOne) {
+    for (const auto& [at, listed, logged] :
+         {std::tuple{kStandZ2, "LSZH,Z2\n", true}, {kStandZ1, "LSZH,Z1\n", false}}) {
+        SCOPED_TRACE(listed);
+        gf_resetParkingForNewFlight();
+        tst_writeFile(kMyParkAirportsFile, "LSZH,Z1\n");
+        ASSERT_TRUE(lf_readMyParkAirports());
+        userAt(at, 1416, true);
+        restartLog();
+        ASSERT_TRUE(lf_setParkAirport("LSZH"));
+        lf_loadParkAirport(true);
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), listed);
+        EXPECT_EQ(gf_capturedLog().find("updated stand") != std::string::npos, logged) << gf_capturedLog();
+    }
+}
+
 }  // namespace
