@@ -391,6 +391,33 @@ TEST_F(AirMotionTest, LightsFollowTheAircraftDownAndUpThrough10000Ft) {
     }
 }
 
+// A level leg on an approach up to 1000 ft above the ground, with the feed's rates adding up to
+// at most 100 ft/min, is an aeroplane's short final: it goes down at the touchdown rate. Higher,
+// climbing, or a helicopter, it follows the feed (here level).
+TEST_F(AirMotionTest, ALevelLegLowOnTheApproachIsTheShortFinal) {
+    struct Row {
+        double agl, frontVrate, nextVrate;
+        int32_t category;
+        bool shortFinal;
+    };
+    const Row rows[] = {{1000, 50, 50, 2, true},
+                        {1001, 0, 0, 2, false},
+                        {500, 50, 51, 2, false},
+                        {500, -300, 0, 2, true},
+                        {500, 0, 0, 5, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.agl << " " << r.frontVrate + r.nextVrate << " " << r.category);
+        setPark(0);
+        LiveAircraft ac = tst_aircraft(2000, r.agl);
+        ac.category = r.category;
+        ac.approachFlag = 1;
+        for (PosSample& s : ac.stream) s.alt = 2000;
+        ac.stream[0].vrate = r.frontVrate, ac.stream[1].vrate = r.nextVrate;
+        lf_airMotion(ac);
+        EXPECT_NEAR(ac.dAltitude, r.shortFinal ? -601.0 / 6000 : 0, 1e-12);
+    }
+}
+
 // The due-time clamps of steady flight shrink by a second a step down to 3 seconds.
 TEST_F(AirMotionTest, DueClampsShrinkToThreeSeconds) {
     LiveAircraft ac = tst_aircraft();
