@@ -1,7 +1,9 @@
 // The parking-file readers: parameters, stands and options, and the learned changes of a stand,
 // on any bytes. Oracle: every stand that reaches g_stands has a finite position in range and a
-// finite, non-negative radius, whatever the file said.
+// finite, non-negative radius, whatever the file said; a parameter row is the one the XPath
+// query of its name selects.
 #include <cmath>
+#include <string>
 
 #include <pugixml.hpp>
 
@@ -15,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pugi::xml_document doc;
     if (!doc.load_buffer(source.text.data(), source.text.size())) return 0;
     for (const char* name : {"altitude", "publisher", "handmade", "Qf_real"}) {
+        const std::string query = std::string("/parameters/parameter[@name='") + name + "']";
+        gf_fuzzCheck(gf_apfParameterRow(doc, name) == doc.select_node(query.c_str()).node(),
+                     "the parameter row the query finds");
         (void)lf_apfParameterInt(doc, name);
         (void)lf_apfParameterBool(doc, name);
         (void)lf_apfParameterString(doc, name);

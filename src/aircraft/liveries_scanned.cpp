@@ -19,13 +19,13 @@
 #include "aircraft/regcodes.h"
 #include "aircraft/similar_models.h"
 #include "core/atomic_file.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/paths.h"
 #include "core/xml_meta.h"
-#include "platform/window_model.h"
 
 std::list<LiveryData> g_scannedLiveries;
 bool g_liveryTablesBuilt = false;

@@ -17,17 +17,18 @@
 #include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
 #include "core/charset.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/paths.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "core/text.h"
 #include "platform/sim_paths.h"
 #include "platform/window_model.h"
-#include "shell/run_control.h"
 
 namespace fs = std::filesystem;
 

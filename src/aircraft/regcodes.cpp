@@ -10,11 +10,11 @@
 #include "aircraft/regcode_files.h"
 #include "aircraft/type_database.h"
 #include "core/crypto.h"
+#include "core/display.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/text.h"
-#include "platform/window_model.h"
 
 
 RegistrationMap g_regToLivery{&gf_liveryArena()};

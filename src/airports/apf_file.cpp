@@ -15,13 +15,13 @@
 
 #include "aircraft/type_database.h"
 #include "core/atomic_file.h"
+#include "core/display.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "core/slots.h"
 #include "core/xml_meta.h"
-#include "shell/run_control.h"
-#include "shell/window.h"
 
 bool g_apfHandmade = false;
 
@@ -91,12 +91,6 @@ void lf_writeOption(pugi::xml_node pos, const StandOption& o) {
     // Either callsign alone is worth keeping: ":B" reads back as an empty first and B second.
     if (!o.callsign.empty() || !o.callsign2.empty())
         lf_attr(opt, "cs", o.callsign2.empty() ? o.callsign : o.callsign + ":" + o.callsign2);
-}
-
-// Two terminated names are equal; inline, as attribute names are a few letters.
-bool lf_sameName(const char* a, const char* b) {
-    while (*a != '\0' && *a == *b) ++a, ++b;
-    return *a == *b;
 }
 
 // The "value" of the first parameter row of that name; found tells a row without a value
@@ -180,14 +174,8 @@ std::optional<double> lf_checkedNumber(pugi::xml_attribute attr, double lo, doub
 
 }  // namespace
 
-// As "/parameters/parameter[@name='..']" selects it: any top-level parameters element, any of
-// the row's "name" attributes.
 pugi::xml_node gf_apfParameterRow(const pugi::xml_document& doc, std::string_view name) {
-    for (pugi::xml_node parameters : doc.children("parameters"))
-        for (pugi::xml_node row : parameters.children("parameter"))
-            for (pugi::xml_attribute attr : row.attributes())
-                if (lf_sameName(attr.name(), "name") && attr.value() == name) return row;
-    return {};
+    return gf_namedRow(doc, "parameters", "parameter", name);
 }
 
 bool gf_apfReadStopped() {
@@ -195,7 +183,9 @@ bool gf_apfReadStopped() {
 }
 
 bool gf_apfBool(const char* text) {
-    return text != nullptr && text[0] != '\0' && std::string_view("1tTyY").find(text[0]) != std::string_view::npos;
+    if (text == nullptr) return false;
+    const char c = text[0];
+    return c == '1' || c == 't' || c == 'T' || c == 'y' || c == 'Y';
 }
 
 int ApfSource::lineOf(pugi::xml_node node) const {
@@ -377,6 +367,14 @@ OptAttributes lf_optAttributes(pugi::xml_node opt) {
     }
 }
 
+// A short text measured in place: attribute values are a few letters, for which a call to
+// the library's strlen costs more than the loop.
+std::string_view lf_shortText(const char* text) {
+    size_t n = 0;
+    while (text[n] != '\0') ++n;
+    return {text, n};
+}
+
 // A short text into a string that may hold an earlier one: appended to the emptied string,
 // which skips the overlap checks of a general assignment.
 void lf_setText(std::string& out, std::string_view text) {
@@ -420,9 +418,8 @@ void lf_fillIdentity(const OptAttributes& a, std::string_view reg, Identity& out
     // What the file says wins; the record stands in for what the writer left out.
     const bool airl = a.has(OptAttributes::kAirl), type = a.has(OptAttributes::kType);
     const DbRecord* rec = airl && type ? nullptr : gf_dbRecordOf(reg);
-    lf_setText(out.airline,
-               airl || rec == nullptr ? std::string_view(a.airl()) : std::string_view(rec->airl));
-    lf_setText(out.type, type || rec == nullptr ? std::string_view(a.type()) : std::string_view(rec->type));
+    lf_setText(out.airline, airl || rec == nullptr ? lf_shortText(a.airl()) : std::string_view(rec->airl));
+    lf_setText(out.type, type || rec == nullptr ? lf_shortText(a.type()) : std::string_view(rec->type));
 }
 
 }  // namespace
@@ -473,7 +470,7 @@ bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t inde
         return false;
     }
     // Straight into the option's own strings: no intermediate copies.
-    const std::string_view reg = a.reg();
+    const std::string_view reg = lf_shortText(a.reg());
     lf_fillIdentity(a, reg, option);
     lf_setText(option.reg, reg);
     if (!lf_plainHalfHours(a.hh(), option.hh)) option.hh = gf_hours2bitset(a.hh()).to_ullong();

@@ -13,6 +13,7 @@
 #include "airports/stand.h"
 #include "airports/stand_options.h"
 #include "airports/stock.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -20,7 +21,6 @@
 #include "feed/feed_state.h"
 #include "live/ground_motion.h"
 #include "platform/window_model.h"
-#include "shell/window.h"
 
 namespace fs = std::filesystem;
 

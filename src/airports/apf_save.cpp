@@ -13,9 +13,9 @@
 #include "airports/park_airports.h"
 #include "airports/stand_options.h"
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/paths.h"
 #include "core/text.h"
-#include "platform/window_model.h"
 
 namespace fs = std::filesystem;
 

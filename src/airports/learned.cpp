@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "core/display.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/param_rules.h"
@@ -12,7 +13,6 @@
 #include "core/text.h"
 #include "core/xml_meta.h"
 #include "platform/window_model.h"
-#include "shell/window.h"
 
 namespace fs = std::filesystem;
 
@@ -70,7 +70,7 @@ void lf_applyRange(const pugi::xml_document& doc) {
     gf_setChecked(ctl::kAutoRange, *autoRange);
     if (*autoRange) {
         g_manualRange = RANGE.value();
-        gf_autoRange();
+        gf_pickAutoRange();
         gf_setEnabled(ctl::kRange, false);
     } else {
         gf_setEnabled(ctl::kRange, true);
@@ -131,15 +131,17 @@ struct LearnedParkpos {
 // every option it gets later joins the index.
 class KnownOptions {
   public:
-    // True when an option of the stand with the same day, real flag, registration, airline and
-    // type holds every half-hour of the option.
-    bool covers(size_t key, const Stand& stand, const StandOption& option) {
+    // True when one of the first count options of the stand with the same day, real flag,
+    // registration, airline and type holds every half-hour of the option (which may be the
+    // stand's next one, read in place).
+    bool covers(size_t key, const Stand& stand, size_t count, const StandOption& option) {
         if (!indexed(key)) {
-            if (stand.options.size() <= kSearched)
-                return std::any_of(stand.options.begin(), stand.options.end(),
+            const auto end = stand.options.begin() + static_cast<std::ptrdiff_t>(count);
+            if (count <= kSearched)
+                return std::any_of(stand.options.begin(), end,
                                    [&](const StandOption& o) { return lf_optionAlreadyKnown(option, o); });
             indexed_[key] = true;
-            for (size_t i = 0; i < stand.options.size(); ++i) insert(key, stand, i);
+            for (size_t i = 0; i < count; ++i) insert(key, stand, i);
         }
         const uint64_t hash = lf_hash(key, option);
         const size_t mask = slots_.size() - 1;
@@ -251,16 +253,19 @@ void lf_keepRepeat(std::string_view id, const LearnedParkpos& pos, const ApfSour
 }
 
 // Every parkpos of the file with its id and whether the id came before in the file; a repeat
-// that read() does not take (false) is skipped, with lf_keepRepeat.
+// that read() does not take (false) is skipped, with lf_keepRepeat. Without repeatsMatter
+// every parkpos counts as the first of its id: the ids are then not indexed at all.
 template <class Read>
-void lf_forEachParkpos(const std::vector<LearnedParkpos>& positions, const ApfSource& source, Read&& read) {
-    StandIdIndex seen(positions.size());
+void lf_forEachParkpos(const std::vector<LearnedParkpos>& positions, const ApfSource& source, Read&& read,
+                       bool repeatsMatter = true) {
+    StandIdIndex seen(repeatsMatter ? positions.size() : 0);
     bool copied = false;
     uint32_t position = 0;
     for (const LearnedParkpos& pos : positions) {
         if (position % kParkposPerStopCheck == 0 && gf_apfReadStopped()) return;
         std::string_view id = pos.attributes.id.value();
-        const bool repeat = seen.insert(id, position++) != StandIdIndex::kAbsent;
+        const bool repeat = repeatsMatter && seen.insert(id, position) != StandIdIndex::kAbsent;
+        ++position;
         if (!read(id, pos, repeat)) lf_keepRepeat(id, pos, source, copied);
     }
 }
@@ -288,12 +293,16 @@ void lf_applyChanges(const LearnedParkpos& pos, Stand& stand, size_t key, KnownO
     const size_t count = gf_optCount(pos.node);
     if (count == 0) return;
     stand.options.reserve(stand.options.size() + count);
+    // Each option is read in place behind the stand's options, and taken back when it is bad
+    // or already known: the room is reserved, so nothing moves meanwhile.
     gf_forEachOpt(pos.node, [&](pugi::xml_node opt) {
-        StandOption option;
-        if (!gf_readApfOption(opt, source, next, 0, option)) return;
-        if (known.covers(key, stand, option)) return;
-        stand.options.push_back(std::move(option));
-        known.add(key, stand, stand.options.size() - 1);
+        const size_t before = stand.options.size();
+        StandOption& option = stand.options.emplace_back();
+        if (!gf_readApfOption(opt, source, next, 0, option) || known.covers(key, stand, before, option)) {
+            stand.options.pop_back();
+            return;
+        }
+        known.add(key, stand, before);
         ++next;
     });
 }
@@ -339,15 +348,20 @@ void lf_readOrdinary(const std::vector<LearnedParkpos>& positions, size_t manual
     // never move.
     g_stands.reserve(g_stands.size() + manual);
     MergeTargets targets(positions.size() - manual);
-    lf_forEachParkpos(positions, source, [&](std::string_view id, const LearnedParkpos& pos, bool repeat) {
-        if (!gf_apfBool(pos.attributes.manual.value()))
-            lf_mergeOrdinary(id, pos, source, targets);
-        else if (repeat)
-            return false;
-        else
-            lf_readManualStand(id, pos, source, targets);
-        return true;
-    });
+    // An ordinary stand merges repeats itself: only a manual stand asks whether its id came
+    // before, so without one the ids are not indexed.
+    lf_forEachParkpos(
+        positions, source,
+        [&](std::string_view id, const LearnedParkpos& pos, bool repeat) {
+            if (!gf_apfBool(pos.attributes.manual.value()))
+                lf_mergeOrdinary(id, pos, source, targets);
+            else if (repeat)
+                return false;
+            else
+                lf_readManualStand(id, pos, source, targets);
+            return true;
+        },
+        manual > 0);
 }
 
 // Set aside as a warning the message line shows too: the next save writes over it.

@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "core/display.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"

@@ -7,9 +7,9 @@
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
+#include "core/display.h"
 #include "core/log.h"
 #include "core/slots.h"
-#include "platform/window_model.h"
 
 int32_t g_parkFileUpdates = 0;
 

@@ -16,7 +16,7 @@
 #include "core/clock.h"
 #include "core/errands.h"
 #include "core/log.h"
-#include "shell/run_control.h"
+#include "core/run_state.h"
 
 namespace fs = std::filesystem;
 

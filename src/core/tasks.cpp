@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "shell/run_control.h"
+#include "core/run_state.h"
 
 std::atomic<uint32_t> g_hardwareConcurrency{1};
 std::atomic<int32_t> g_runningWorkers{0};

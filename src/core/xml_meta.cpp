@@ -1,8 +1,7 @@
 #include "core/xml_meta.h"
 
 #include <string>
-
-#include <fmt/format.h>
+#include <string_view>
 
 #include "core/clock.h"
 #include "core/paths.h"
@@ -28,15 +27,23 @@ bool gf_writeMetaInfo(pugi::xml_document& doc) {
 }
 
 bool gf_readMetaInfo(const pugi::xml_document& doc, TextParameter& record) {
-    // The record names are our own identifiers, so they can stand inside the quoted literal.
-    std::string query = fmt::format("/meta/info[@name='{}']", record.name());
-    pugi::xpath_node found = doc.select_node(query.c_str());
+    const pugi::xml_node found = gf_namedRow(doc, "meta", "info", record.name());
     if (!found) {
         record.set("");
         return false;
     }
-    record.set(found.node().attribute("value").value());
+    record.set(found.attribute("value").value());
     return true;
+}
+
+pugi::xml_node gf_namedRow(const pugi::xml_document& doc, const char* block, const char* row,
+                           std::string_view name) {
+    // The query's @name is the row's first "name" attribute; a row without one never matches.
+    for (pugi::xml_node element : doc.children(block))
+        for (pugi::xml_node candidate : element.children(row))
+            if (const pugi::xml_attribute key = candidate.attribute("name"); key && key.value() == name)
+                return candidate;
+    return {};
 }
 
 void gf_appendParameterNode(pugi::xml_node parent, std::string_view name, std::string_view value) {

@@ -18,9 +18,14 @@
 bool gf_writeMetaInfo(pugi::xml_document& doc);
 
 // Looks up "/meta/info[@name='<record name>']". Found: stores its "value" attribute (empty
-// when absent) in the record and returns true. Not found: clears the record, false. An
-// XPath error (pugi::xpath_exception) passes to the caller.
+// when absent) in the record and returns true. Not found: clears the record, false.
 bool gf_readMetaInfo(const pugi::xml_document& doc, TextParameter& record);
+
+// The first row as "/<block>/<row>[@name='<name>']" selects it: a row element under any
+// top-level block element whose (first) "name" attribute is name; an empty node when none.
+// Walks the elements without compiling a query.
+pugi::xml_node gf_namedRow(const pugi::xml_document& doc, const char* block, const char* row,
+                           std::string_view name);
 
 // Appends <parameter name="..." value="..."/> to parent, the attributes in that order.
 void gf_appendParameterNode(pugi::xml_node parent, std::string_view name, std::string_view value);

@@ -12,13 +12,13 @@
 #include <fmt/format.h>
 
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/errands.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "feed/feed_state.h"
-#include "shell/run_control.h"
-#include "shell/window.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 

@@ -6,6 +6,8 @@
 #include "airports/stand.h"
 #include "core/geo.h"
 #include "core/params.h"
+#include "core/run_requests.h"
+#include "core/run_state.h"
 #include "feed/feed_state.h"
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
@@ -16,8 +18,6 @@
 #include "live/respawn.h"
 #include "live/sim_events.h"
 #include "live/tick.h"
-#include "shell/requests.h"
-#include "shell/run_control.h"
 #include "sim/sim_link.h"
 
 namespace {

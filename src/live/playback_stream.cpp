@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/type_database.h"
+#include "core/display.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "feed/feed_state.h"
@@ -19,7 +20,6 @@
 #include "live/playback.h"
 #include "live/removal.h"
 #include "live/stand_choice.h"
-#include "shell/window.h"
 
 namespace {
 

@@ -11,12 +11,14 @@
 #include "airports/apf_file.h"
 #include "airports/apf_lookup.h"
 #include "airports/stock.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/paths.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "core/text.h"
 #include "platform/sim_paths.h"
@@ -25,7 +27,6 @@
 #include "scenery/scan_messages.h"
 #include "scenery/scenery_apf.h"
 #include "scenery/scenery_cfg.h"
-#include "shell/run_control.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

@@ -13,9 +13,9 @@
 #include "core/charset.h"
 #include "core/geo.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "scenery/scan_messages.h"
-#include "shell/run_control.h"
 
 namespace fs = std::filesystem;
 

@@ -8,6 +8,7 @@
 
 #include "aircraft/type_database.h"
 #include "airports/airport_list.h"
+#include "airports/apf_file.h"
 #include "airports/apf_lookup.h"
 #include "core/files.h"
 #include "core/paths.h"
@@ -92,8 +93,11 @@ bool lf_linkApf(ApfContent& airport, int32_t& archivedCount, std::string_view bg
 }
 
 bool gf_isHandmadeApf(const fs::path& file) {
+    // Read as any parking file is: a folder or an oversized file in the way is no hand-made file.
+    ApfSource source;
     pugi::xml_document doc;
-    if (!doc.load_file(file.c_str())) return false;
+    std::string reason;
+    if (!gf_loadApfDocument(file, source, doc, reason)) return false;
     return lf_apfParameterString(doc, "handmade").has_value() ||
            doc.select_node("/meta/info[@name='handmade']");
 }

@@ -7,13 +7,13 @@
 #include <fmt/format.h>
 
 #include "aircraft/liveries_scanned.h"
+#include "core/display.h"
 #include "core/files.h"
 #include "core/log.h"
+#include "core/run_requests.h"
+#include "core/run_state.h"
 #include "platform/known_folders.h"
 #include "platform/single_instance.h"
-#include "platform/window_model.h"
-#include "shell/requests.h"
-#include "shell/run_control.h"
 #include "shell/ui_loop.h"
 
 int gf_runProgram() {

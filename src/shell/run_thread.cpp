@@ -22,12 +22,15 @@
 #include "airports/stock.h"
 #include "core/clock.h"
 #include "core/crypto.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/params_file.h"
 #include "core/paths.h"
+#include "core/run_requests.h"
+#include "core/run_state.h"
 #include "core/slots.h"
 #include "core/tasks.h"
 #include "feed/traffic_reader.h"
@@ -51,8 +54,6 @@
 #include "platform/sim_standin.h"
 #include "platform/window_model.h"
 #include "scenery/airport_scan.h"
-#include "shell/requests.h"
-#include "shell/run_control.h"
 #include "shell/ui_loop.h"
 #include "shell/window.h"
 #include "sim/flight_plan.h"
@@ -357,6 +358,8 @@ void lf_matchingSummary() {
 }  // namespace
 
 void lf_runThread() {
+    // Parking files read in this run may switch the automatic range on.
+    gf_setAutoRangeRule(gf_autoRange);
     try {
         lf_startUp();
         lf_liveryTables();
@@ -535,7 +538,7 @@ void gf_resetShell() {
     g_settingsRead = false;
     lf_resetForRestart();
     gf_resetRunRequests();
-    gf_resetWindow();
+    gf_resetDisplay();
     gf_resetUiLoop();
     gf_resetWindowModel();
 }

@@ -9,9 +9,10 @@
 
 #include <fmt/format.h>
 
+#include "core/display.h"
+#include "core/run_state.h"
 #include "platform/console_input.h"
 #include "platform/window_model.h"
-#include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "shell/window.h"
 

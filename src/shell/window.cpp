@@ -1,34 +1,22 @@
 #include "shell/window.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "airports/apf_read.h"
-#include "airports/park_airports.h"
+#include "core/display.h"
+#include "core/params.h"
+#include "core/run_requests.h"
 #include "core/text.h"
-#include "live/aircraft.h"
-#include "live/live_set.h"
-#include "live/spawn.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
-#include "shell/requests.h"
 #include "shell/run_thread.h"
 #include "sim/sim_state.h"
 #include "static/live_parked.h"
-#include "static/static_place.h"
-
-std::atomic<int32_t> g_manualRange{40};
-std::atomic<int32_t> g_maxLiveValue{500};
-std::atomic<double> g_rangeNm{40.0};
 
 namespace {
 
 constexpr const char* kLiveriesWillBeScanned = "Your liveries will be scanned";
-
-// The options whose controls follow RT_PARKTRAFFIC_ONLY.
-const std::array<int, 6> kParkingControls{ctl::kParkingPercentage, ctl::kMaxFitFl, ctl::kInitialLoadOnly,
-                                          ctl::kParkSoft,          ctl::kParkFake, ctl::kWeek};
 
 // The options that change which aircraft stand where: the next renewal refits every stand.
 bool lf_changesStaticParking(int controlId) {
@@ -99,23 +87,11 @@ void lf_showParameter(const Parameter& record) {
 
 }  // namespace
 
-void gf_showIntParameter(const IntParameter& record) {
-    if (record.controlId() == 0) return;
-    if (record.choices().empty()) return gf_setControlText(record.controlId(), record.valueText());
-    gf_setSelected(record.controlId(), record.choiceIndex());
-}
-
 void gf_showParameterControls() {
     for (const Parameter* record : gf_allParameters()) {
         if (record->controlId() != 0) lf_showParameter(*record);
     }
     gf_enableParkingControls();
-}
-
-void gf_enableParkingControls() {
-    bool enable = !RT_PARKTRAFFIC_ONLY.value();
-    for (int id : kParkingControls) gf_setEnabled(id, enable);
-    gf_repaint(Region::ParkingBand);
 }
 
 void lf_handleCheckBoxes(int controlId, bool checked) {
@@ -171,25 +147,6 @@ void lf_handleBlockCallsign(std::string_view text) {
     if (!callsign.empty()) gf_postRunRequest(RunRequest::BlockCallsign);
 }
 
-void gf_refreshCounts() {
-    const int live = gf_countLiveInSim();
-    const auto statics = static_cast<int>(gf_countStaticAircraft(false));
-    const auto liveParked = static_cast<int>(gf_liveParkedStats(false));
-    const WindowStats shown = gf_windowStats();
-    if (shown.liveCount == live && shown.staticParkedCount == statics && shown.liveParkedCount == liveParked) return;
-    gf_editStats([&](WindowStats& s) {
-        s.liveCount = live;
-        s.staticParkedCount = statics;
-        s.liveParkedCount = liveParked;
-    });
-}
-
-void gf_setRange(int rangeNm) {
-    RANGE.set(rangeNm);
-    gf_setSelected(ctl::kRange, RANGE.choiceIndex());
-    g_rangeNm = static_cast<double>(RANGE.value());
-}
-
 // The rule: on the ground 10 nm. Airborne within AIRP_RANGE of the park airport and below
 // AIRP_HEIGHT 20 nm, so that the traffic of the airport around the user is complete.
 // Otherwise by altitude: below 10,000 ft 25 nm, below 25,000 ft 40 nm, higher up 65 nm.
@@ -207,10 +164,4 @@ void gf_autoRange() {
     const bool nearParkAirport =
         !site.code.empty() && gf_haversineNm({user.lat, user.lon}, site.position) <= AIRP_RANGE.value();
     gf_setRange(gf_autoRangeNm(user.onGround, nearParkAirport, user.altitudeFt));
-}
-
-void gf_resetWindow() {
-    g_manualRange = RANGE.def();
-    g_maxLiveValue = 500;
-    g_rangeNm = static_cast<double>(RANGE.def());
 }

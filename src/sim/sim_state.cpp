@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "shell/run_control.h"
+#include "core/run_state.h"
 
 std::atomic<bool> g_simRunning{false};
 std::atomic<int> g_perSecondFlag{0};

@@ -12,8 +12,8 @@
 #include "airports/park_airports.h"
 #include "core/clock.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "platform/sim_standin.h"
-#include "shell/run_control.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 

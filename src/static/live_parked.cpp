@@ -7,6 +7,7 @@
 
 #include "aircraft/type_database.h"
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/log.h"
 #include "core/params.h"
 #include "core/slots.h"
@@ -14,8 +15,9 @@
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
-#include "platform/window_model.h"
+#include "live/spawn.h"
 #include "static/static_fit.h"
+#include "static/static_place.h"
 
 std::vector<LiveOnStand> g_liveOnStand;
 std::atomic<bool> g_flushStaticRequested{false};
@@ -72,6 +74,20 @@ int64_t gf_liveParkedStats(bool withAge) {
     }
     if (withAge) gf_showAverageParked(&WindowStats::liveParkedAvgMinutes, sum, count);
     return count;
+}
+
+void gf_refreshCounts() {
+    const int live = gf_countLiveInSim();
+    const auto statics = static_cast<int>(gf_countStaticAircraft(false));
+    const auto liveParked = static_cast<int>(gf_liveParkedStats(false));
+    const WindowStats shown = gf_windowStats();
+    if (shown.liveCount == live && shown.staticParkedCount == statics && shown.liveParkedCount == liveParked)
+        return;
+    gf_editStats([&](WindowStats& s) {
+        s.liveCount = live;
+        s.staticParkedCount = statics;
+        s.liveParkedCount = liveParked;
+    });
 }
 
 void gf_showAverageParked(float WindowStats::*field, int64_t sumHalfHours, int64_t count) {

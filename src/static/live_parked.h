@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/display.h"
 #include "live/stand_choice.h"
-#include "platform/window_model.h"
 
 // One live aircraft standing on a stand of the park airport.
 struct LiveOnStand {
@@ -30,6 +30,9 @@ void gf_flushStatic();
 void gf_clearReservedStand(const ParkSite& site = gf_parkSite());
 // Counts the active parked live aircraft; with withAge also shows their average parked time.
 int64_t gf_liveParkedStats(bool withAge);
+// Recounts the live aircraft in the simulator and the static parked ones for the window;
+// repaints the status panel only when a count changed. Run thread, once a second.
+void gf_refreshCounts();
 // Shows an average parked time in the window field: sumHalfHours / (2 x count) + 0.5 hours, in
 // minutes (0 without aircraft); repaints only when it changed.
 void gf_showAverageParked(float WindowStats::*field, int64_t sumHalfHours, int64_t count);

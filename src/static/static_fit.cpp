@@ -8,6 +8,7 @@
 
 #include "aircraft/type_database.h"
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -16,7 +17,6 @@
 #include "core/text.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
-#include "platform/window_model.h"
 #include "static/live_parked.h"
 #include "static/static_place.h"
 

@@ -7,6 +7,7 @@
 #include "airports/park_airports.h"
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "core/display.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -20,7 +21,6 @@
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "platform/window_model.h"
-#include "shell/window.h"
 #include "static/live_parked.h"
 #include "static/static_renewal.h"
 

@@ -6,6 +6,7 @@
 
 #include "airports/park_airports.h"
 #include "aircraft/type_database.h"
+#include "core/display.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
@@ -15,8 +16,6 @@
 #include "feed/traffic_reader.h"
 #include "live/live_set.h"
 #include "live/removal.h"
-#include "platform/window_model.h"
-#include "shell/window.h"
 #include "static/live_parked.h"
 #include "static/static_place.h"
 

@@ -7,6 +7,7 @@
 #include "aircraft/livery_tables.h"
 #include "aircraft/matching.h"
 #include "aircraft/regcodes.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "platform/window_model.h"

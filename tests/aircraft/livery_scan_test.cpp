@@ -8,11 +8,11 @@
 #include "aircraft/scan_reports.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "livery_fixture.h"
 #include "platform/demo_sim_tree.h"
 #include "platform/window_model.h"
-#include "shell/run_control.h"
 
 namespace fs = std::filesystem;
 

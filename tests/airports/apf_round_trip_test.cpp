@@ -9,8 +9,8 @@
 #include "airports/park_airports.h"
 #include "airports/stand.h"
 #include "airports/stand_options.h"
+#include "core/display.h"
 #include "live/stand_choice.h"
-#include "platform/window_model.h"
 #include "support/slot_builders.h"
 
 namespace fs = std::filesystem;

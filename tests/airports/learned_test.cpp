@@ -8,12 +8,12 @@
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
+#include "core/display.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "core/slots.h"
 #include "live/ground_motion.h"
 #include "platform/window_model.h"
-#include "shell/run_control.h"
-#include "shell/window.h"
 #include "support/stand_builders.h"
 
 namespace fs = std::filesystem;
@@ -248,6 +248,45 @@ TEST_F(MergeTest, StopRequestEndsTheRead) {
     EXPECT_EQ(tst_readOrbxZurich(), "airports/my_ORBX/LSZH.xml: reading stopped");
     EXPECT_FALSE(g_staticParkingOn);
     g_stopRun = false;
+}
+
+// The learned file's range settings: with AUTO_RANGE on, the rule the run thread installed picks
+// the range at once and the file's range is kept as the user's own; with it off, or without a
+// rule, the file's range stands.
+int g_autoRangePicks = 0;
+
+void tst_pickRange65() {
+    ++g_autoRangePicks;
+    gf_setRange(65);
+}
+
+TEST_F(MergeTest, AutoRangeOfTheLearnedFileAppliesTheInstalledRule) {
+    struct Row {
+        const char* what;
+        const char* autoRange;  // the file's AUTO_RANGE
+        AutoRangeRule rule;
+        int picks, range;
+        bool rangeEnabled;
+    } rows[] = {
+        {"automatic range picked by the rule", "true", tst_pickRange65, 1, 65, false},
+        {"automatic range without a rule", "true", nullptr, 0, 30, false},
+        {"manual range", "false", tst_pickRange65, 0, 30, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        g_autoRangePicks = 0;
+        g_manualRange = 40;
+        gf_setRange(40);
+        gf_setAutoRangeRule(r.rule);
+        merge("", fmt::format(R"(<parameter name="LATERAL_RANGE" value="30"/>)"
+                              R"(<parameter name="AUTO_RANGE" value="{}"/>)",
+                              r.autoRange));
+        EXPECT_EQ(g_autoRangePicks, r.picks);
+        EXPECT_EQ(RANGE.value(), r.range);
+        EXPECT_EQ(g_rangeNm.load(), r.range);
+        EXPECT_EQ(g_manualRange.load(), 30);
+        EXPECT_EQ(gf_controlState(ctl::kRange).enabled, r.rangeEnabled);
+    }
 }
 
 // The range settings of a learned file: its range (snapped to the window's steps) can be changed

@@ -10,6 +10,7 @@
 #include "airports/stand.h"
 #include "airports/stand_options.h"
 #include "airports/stock.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "core/text.h"

@@ -8,9 +8,9 @@
 #include "airports/apf_fixture.h"
 #include "airports/park_airports.h"
 #include "airports/stand.h"
+#include "core/display.h"
+#include "core/run_state.h"
 #include "live/live_set.h"
-#include "platform/window_model.h"
-#include "shell/run_control.h"
 #include "sim/sim_state.h"
 #include "support/airport_builders.h"
 

@@ -10,9 +10,9 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/random.h"
+#include "core/run_state.h"
 #include "core/slots.h"
 #include "core/tasks.h"
-#include "shell/run_control.h"
 #include "support/http_server.h"
 #include "support/work_folder.h"
 

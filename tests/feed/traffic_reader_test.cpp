@@ -8,14 +8,14 @@
 #include <fmt/format.h>
 
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/geo.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "feed/feed_state.h"
 #include "platform/scenario.h"
 #include "platform/scenario_source.h"
-#include "shell/run_control.h"
-#include "shell/window.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 #include "support/work_folder.h"

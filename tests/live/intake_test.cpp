@@ -6,8 +6,8 @@
 
 #include "core/log.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "live/adding_stack.h"
-#include "shell/run_control.h"
 #include "live_fixture.h"
 
 namespace {

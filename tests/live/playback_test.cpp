@@ -2,11 +2,11 @@
 
 #include <limits>
 
+#include "core/display.h"
 #include "live/air_motion.h"
 #include "live/air_motion_legs.h"
 #include "live/ground_motion_legs.h"
 #include "live_fixture.h"
-#include "shell/window.h"
 #include "support/sim_commands.h"
 
 namespace {

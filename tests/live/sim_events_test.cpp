@@ -3,13 +3,13 @@
 #include <fmt/format.h>
 
 #include "aircraft/matching.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/params.h"
 #include "core/random.h"
 #include "live/live_fixture.h"
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
-#include "platform/window_model.h"
 #include "sim/flight_plan.h"
 #include "support/sim_commands.h"
 #include "support/stand_builders.h"

@@ -6,12 +6,12 @@
 
 #include "aircraft/type_database.h"
 #include "airports/apf_fixture.h"
+#include "core/display.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
-#include "platform/window_model.h"
 #include "scenery/scenery_apf.h"
-#include "shell/run_control.h"
 #include "support/bgl_builder.h"
 
 namespace fs = std::filesystem;

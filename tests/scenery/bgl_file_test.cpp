@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "core/log.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "scenery/scan_messages.h"
-#include "shell/run_control.h"
 #include "support/bgl_builder.h"
 #include "support/work_folder.h"
 

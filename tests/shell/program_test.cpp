@@ -12,9 +12,9 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/run_requests.h"
+#include "core/run_state.h"
 #include "platform/single_instance.h"
-#include "shell/requests.h"
-#include "shell/run_control.h"
 #include "shell/ui_loop.h"
 #include "shell_fixture.h"
 

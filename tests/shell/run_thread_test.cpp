@@ -9,6 +9,10 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "core/display.h"
+#include "core/params.h"
+#include "core/run_requests.h"
+#include "core/run_state.h"
 #include "core/tasks.h"
 #include "core/slots.h"
 #include "feed/traffic_reader.h"
@@ -17,8 +21,6 @@
 #include "live/spawn.h"
 #include "platform/sim_standin.h"
 #include "platform/window_model.h"
-#include "shell/requests.h"
-#include "shell/run_control.h"
 #include "shell/ui_loop.h"
 #include "shell/window.h"
 #include "shell_fixture.h"
@@ -310,6 +312,11 @@ TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     EXPECT_EQ(g_timeShiftMinutes.load(), 1440 + 120 + 3);
     EXPECT_EQ(gf_controlState(ctl::kRange).selected, 12);
     EXPECT_DOUBLE_EQ(g_rangeNm.load(), 25.0);
+    // The run installed the automatic range's rule, which parking files read in it call on.
+    gf_setRange(40);
+    gf_pickAutoRange();
+    const UserSnapshot user = gf_requestUserPosition();
+    EXPECT_EQ(RANGE.value(), gf_autoRangeNm(user.onGround, false, user.altitudeFt));
     EXPECT_TRUE(gf_isKnownType("B738"));
     for (const char* f : {"airports/learned", "output/info", "output/errors", "input/my_regcodes", "flightplans"})
         EXPECT_TRUE(fs::is_directory(f)) << f;

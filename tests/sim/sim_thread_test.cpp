@@ -8,7 +8,7 @@
 
 #include "core/clock.h"
 #include "core/log.h"
-#include "shell/run_control.h"
+#include "core/run_state.h"
 #include "sim/flight_plan.h"
 #include "sim/sim_state.h"
 #include "sim_fixture.h"

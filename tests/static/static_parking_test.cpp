@@ -8,11 +8,11 @@
 #include "airports/park_airports.h"
 #include "core/clock.h"
 #include "core/log.h"
+#include "core/run_requests.h"
 #include "feed/feed_state.h"
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "live/sim_events.h"
-#include "shell/requests.h"
 #include "shell/run_thread.h"
 #include "static_fixture.h"
 

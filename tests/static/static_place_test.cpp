@@ -5,14 +5,14 @@
 
 #include "airports/park_airports.h"
 #include "core/clock.h"
+#include "core/display.h"
 #include "core/log.h"
+#include "core/run_requests.h"
 #include "feed/feed_state.h"
 #include "live/parking_conflicts.h"
 #include "live/removal.h"
 #include "live/stand_choice.h"
-#include "shell/requests.h"
 #include "shell/run_thread.h"
-#include "shell/window.h"
 #include "static_fixture.h"
 #include "support/parked_source.h"
 

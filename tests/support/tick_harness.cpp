@@ -9,10 +9,10 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/random.h"
+#include "core/run_state.h"
 #include "live/adding_stack.h"
 #include "live/intake.h"
 #include "live/live_set.h"
-#include "shell/run_control.h"
 #include "shell/run_thread.h"
 #include "sim/sim_thread.h"
 

@@ -1,4 +1,4 @@
-#include "shell/run_control.h"
+#include "core/run_state.h"
 
 #include <mutex>
 

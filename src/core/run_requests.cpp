@@ -1,4 +1,4 @@
-#include "shell/requests.h"
+#include "core/run_requests.h"
 
 #include <array>
 
