@@ -478,6 +478,8 @@ TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
     const double none = std::numeric_limits<double>::quiet_NaN();
     const Row rows[] = {
         {"rolling at 60 kt", 50, 60, 60, false, none, true},
+        {"rolling at 43.5 kt", 43.5, 43.5, 43.5, false, none, true},
+        {"rolling at 42.5 kt", 42.5, 42.5, 42.5, false, none, false},
         {"a reported speed the positions do not show", 50, 60, 10, false, none, false},
         {"positions far faster than reported", 50, 60, 150, false, none, false},
         {"slowing down", 50, 45, 45, false, none, false},
