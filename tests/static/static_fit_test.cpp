@@ -112,6 +112,14 @@ TEST_F(StaticFitTest, HalfHoursCountOverTheWeeksWrap) {
     EXPECT_EQ(gf_slotMinus(tst_at(7, 46), -4), tst_at(1, 2));
     EXPECT_EQ(gf_halfHoursSince(tst_at(1, 2), tst_at(7, 46)), 4);
     EXPECT_EQ(gf_halfHoursSince(tst_at(7, 46), tst_at(1, 2)), 332);
+    // Only weekdays 1..7 and half-hours 0..47 are a time the fit can use.
+    for (const auto& [slot, valid] : {std::pair{tst_at(1, 0), true},
+                                      {tst_at(7, 47), true},
+                                      {gf_packSlot(48, 3), false},
+                                      {gf_packSlot(-1, 3), false},
+                                      {gf_packSlot(10, 0), false},
+                                      {gf_packSlot(10, 8), false}})
+        EXPECT_EQ(gf_isValidSlot(slot), valid) << gf_weekdayOf(slot) << " " << gf_slotOf(slot);
 }
 
 // One fit's picks are cut to the wanted count less the aircraft already standing (extra); the
