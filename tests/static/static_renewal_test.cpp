@@ -267,4 +267,33 @@ TEST_F(StaticRenewalTest, QueuedStaticsLeaveAndThePlanKeepsTheControlsLocked) {
     }
 }
 
+// A planned aircraft on a neighbour stand whose wings would reach a fitted static: the newer of
+// the two stays (the static's stand still fits it); one far enough away leaves both.
+TEST_F(StaticRenewalTest, APlannedNeighbourTooCloseAndTheStaticTheNewerStays) {
+    struct Row {
+        const char* type;  // of the neighbour's plan
+        int age;
+        bool planKept, staticKept;
+    };
+    const Row rows[] = {{"B744", 1, true, false}, {"B744", 5, false, true}, {"C172", 1, true, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {}", r.type, r.age));
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 50, 30}});
+        ASSERT_EQ(g_stands[0].neighbours, std::vector<uint32_t>{2});
+        g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({20}), 1)};
+        AircraftRec st = staticOn(1, 5, "DLH1", "B738", "D-A", gf_slotMinus(g_currentSlot, 3));
+        st.halfWingSpan = gf_halfWingspan("B738");
+        g_staticAircraft = {st};
+        PtEntry e;
+        e.standId = 2, e.slotOffset = r.age, e.airline = "BAW", e.type = r.type, e.callsign = "BAW2";
+        g_ptList = {e};
+        g_fitRealOffset = 5;
+        lf_diffStaticAgainstFit(g_currentSlot);
+        EXPECT_EQ(g_ptList.size(), r.planKept ? 1u : 0u);
+        EXPECT_EQ(g_staticCheckList.size(), r.staticKept ? 1u : 0u);
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.staticKept ? 0u : 1u);
+    }
+}
+
 }  // namespace
