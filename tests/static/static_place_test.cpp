@@ -347,6 +347,11 @@ TEST_F(StaticPlaceTest, ParkedTrafficKeepsOffReservedTakenAndCrowdedStands) {
     EXPECT_TRUE(g_parkingControlsLocked);
     EXPECT_EQ(std::make_pair(gf_windowStats().staticParkedAvgMinutes, gf_windowStats().liveParkedAvgMinutes),
               std::make_pair(-1.0f, -1.0f));
+    // Without static aircraft wanted no parked traffic is asked for: the calculation ends at once.
+    MAX_PARK_SEL.set(0);
+    ASSERT_TRUE(tst_startParkedReader());
+    lf_computeStaticParking();
+    EXPECT_FALSE(gf_staticParkingPending());
 }
 
 // A static carries the callsign its entry chose, the other when that one is empty, without the
