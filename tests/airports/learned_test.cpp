@@ -290,4 +290,35 @@ TEST_F(MergeTest, AutoRangeOfTheLearnedFileAppliesTheInstalledRule) {
     }
 }
 
+// The range settings of a learned file: its range (snapped to the window's steps) can be changed
+// by hand again; automatic range takes the control from the user; without automatic range and
+// without a range of its own the range chosen earlier in this run comes back.
+TEST_F(MergeTest, TheRangeSettingsComeBackFromTheFile) {
+    struct Row {
+        const char* parameters;
+        int range;
+        bool autoRange, rangeEnabled;
+    };
+    const Row rows[] = {
+        {R"(<parameter name="LATERAL_RANGE" value="65"/>)", 65, false, true},
+        {R"(<parameter name="LATERAL_RANGE" value="1"/>)", 2, false, true},
+        {R"(<parameter name="AUTO_RANGE" value="false"/>)", 40, false, true},
+        {R"(<parameter name="LATERAL_RANGE" value="65"/><parameter name="AUTO_RANGE" value="false"/>)", 65,
+         false, true},
+        {R"(<parameter name="LATERAL_RANGE" value="65"/><parameter name="AUTO_RANGE" value="true"/>)", -1,
+         true, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.parameters);
+        AUTO_RANGE.set(false);
+        RANGE.set(40);
+        g_manualRange = 40;
+        gf_setEnabled(ctl::kRange, false);
+        merge("", r.parameters);
+        if (r.range >= 0) EXPECT_EQ(RANGE.value(), r.range);
+        EXPECT_EQ(AUTO_RANGE.value(), r.autoRange);
+        EXPECT_EQ(gf_controlState(ctl::kAutoRange).checked, r.autoRange);
+        EXPECT_EQ(gf_controlState(ctl::kRange).enabled, r.rangeEnabled);
+    }
+}
+
 }  // namespace

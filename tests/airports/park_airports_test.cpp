@@ -12,7 +12,9 @@
 #include "airports/stand_options.h"
 #include "core/display.h"
 #include "core/params.h"
+#include "core/run_requests.h"
 #include "core/slots.h"
+#include "feed/feed_state.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "platform/window_model.h"
@@ -284,6 +286,156 @@ TEST_F(ParkAirportsTest, RealListReadOnceAndTheClosestAirport) {
         EXPECT_EQ(gf_capturedLog(), std::string("Airport LSZH is closest, neighbour is LSMD\n") + log);
     }
     alarm(0);
+}
+
+// On the ground at a stand the closest airport is loaded at once: the stand is remembered in
+// my_park_airports.txt and reserved for the user. Flown out of sight the airport goes with all of
+// it: stands, the reservation, the window's marks and the flush control; with nothing learned no
+// learned file is written. Back in the air the destination can be set again.
+TEST_F(ParkAirportsTest, TheUsersStandIsRememberedAndEverythingGoesWithTheAirport) {
+    g_currentSlot = gf_packSlot(20, 3);
+    userAt(kStandZ1, 1416, true);
+    gf_watchParkAirport(true);
+    ASSERT_EQ(g_parkAirport.code, "LSZH");
+    ASSERT_EQ(g_stands.size(), 2u);
+    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z1\n");
+    EXPECT_EQ(listed(), "LSZH,Z1");
+    EXPECT_EQ(gf_parkSite().reservedStand, "Z1");
+    EXPECT_TRUE(gf_findStandById("Z1")->reserved);
+    EXPECT_FALSE(gf_findStandById("Z2")->reserved);
+    EXPECT_TRUE(gf_windowStats().reservedMark && gf_windowStats().loadedMark);
+    EXPECT_FALSE(g_parkingControlsLocked) << "nothing to place";
+    EXPECT_TRUE(gf_controlState(ctl::kFlushStatic).enabled &&
+                gf_controlState(ctl::kParkingPercentage).enabled);
+
+    gf_setEnabled(ctl::kDestination, false);
+    restartLog();
+    userAt(northOf(kZurich, 21), 5000, false);
+    gf_watchParkAirport(false);
+    EXPECT_EQ(g_parkAirport.code, "");
+    EXPECT_TRUE(g_stands.empty());
+    EXPECT_EQ(gf_parkSite().code + gf_parkSite().reservedStand, "");
+    EXPECT_FALSE(gf_windowStats().reservedMark || gf_windowStats().loadedMark);
+    EXPECT_EQ(gf_windowStats().parkAirportLabel, "");
+    EXPECT_FALSE(gf_controlState(ctl::kFlushStatic).enabled ||
+                 gf_controlState(ctl::kParkingPercentage).enabled);
+    EXPECT_EQ(gf_capturedLog().find("saved"), std::string::npos) << gf_capturedLog();
+    EXPECT_FALSE(fs::exists("airports/learned"));
+    gf_watchParkAirport(false);
+    EXPECT_TRUE(gf_controlState(ctl::kDestination).enabled);
+    EXPECT_EQ(tst_readFile(kMyParkAirportsFile), "LSZH,Z1\n") << "the remembered stand stays";
+}
+
+// Reading the list again (the window's button) moves the reservation to the stand the list now
+// names for the park airport, while the user is on the ground away from any stand and static
+// parking is not busy; a list that does not read says so and changes nothing.
+TEST_F(ParkAirportsTest, ReadingTheListAgainMovesTheReservedStand) {
+    struct Row {
+        const char* name;
+        const char* list;
+        bool checkStand, locked;
+        LatLon user;
+        bool read;
+        const char* reserved;
+    };
+    const Row rows[] = {
+        {"moved", "LSZH,Z2\n", true, false, kZurich, true, "Z2"},
+        {"no stand check", "LSZH,Z2\n", false, false, kZurich, true, "Z1"},
+        {"static parking busy", "LSZH,Z2\n", true, true, kZurich, true, "Z1"},
+        {"the user on a stand", "LSZH,Z2\n", true, false, kStandZ1, true, "Z1"},
+        {"the same stand", "LSZH,Z1\n", true, false, kZurich, true, "Z1"},
+        {"a list that does not read", "LSZH,Z2\nQQQQ\n", true, false, kZurich, false, "Z1"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        gf_resetParkingForNewFlight();
+        tst_writeFile(kMyParkAirportsFile, "LSZH,Z1\n");
+        ASSERT_TRUE(lf_readMyParkAirports());
+        userAt(kZurich, 1416, true);
+        ASSERT_TRUE(lf_setParkAirport("LSZH"));
+        EXPECT_TRUE(gf_parkAirportSet()) << "live traffic knows it";
+        g_currentSlot = gf_packSlot(20, 3);
+        lf_loadParkAirport(true);
+        gf_watchParkAirport(false);  // nothing to place: static parking settles
+        ASSERT_FALSE(g_parkingControlsLocked);
+        ASSERT_EQ(gf_parkSite().reservedStand, "Z1");
+        tst_writeFile(kMyParkAirportsFile, r.list);
+        userAt(r.user, 1416, true);
+        if (r.locked) gf_lockParkingControls();
+        std::string out;
+        EXPECT_EQ(gf_checkParkAirports(r.checkStand, out), r.read);
+        const bool moved = std::string(r.reserved) == "Z2";
+        EXPECT_EQ(out, moved    ? "reserved stand changed from 'Z1' to 'Z2'"
+                       : r.read ? "park airports and stands are okay"
+                                : "");
+        EXPECT_EQ(gf_parkSite().reservedStand, r.reserved);
+        EXPECT_EQ(gf_findStandById("Z1")->reserved, !moved);
+        EXPECT_EQ(gf_findStandById("Z2")->reserved, moved);
+        if (r.locked) gf_unlockParkingControls();
+    }
+    lf_resetStaticParking();
+    EXPECT_FALSE(gf_parkAirportSet());
+}
+
+// The simulator thread finds the stand the user stands still on and hands it over; the run
+// thread remembers it as the park airport's stand. Moving, or away from the stands, nothing.
+TEST_F(ParkAirportsTest, TheStandTheUserStandsOnIsHandedOverAndRemembered) {
+    struct Row {
+        LatLon at;
+        double gsKt;
+        const char* listed;
+    };
+    const Row rows[] = {{kStandZ2, 0, "LSZH,Z2\n"}, {kStandZ2, 2.5, "LSZH\n"}, {kZurich, 0, "LSZH\n"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.at.lon << " " << r.gsKt);
+        gf_resetParkingForNewFlight();
+        tst_writeFile(kMyParkAirportsFile, "LSZH\n");
+        ASSERT_TRUE(lf_readMyParkAirports());
+        userAt(kZurich, 1416, true);
+        ASSERT_TRUE(lf_setParkAirport("LSZH"));
+        lf_loadParkAirport(true);
+        userAt(r.at, 1416, true, r.gsKt);
+        gf_rememberUserStand();
+        const bool handed = gf_takeRunRequest(RunRequest::RememberUserStand);
+        EXPECT_EQ(handed, std::string(r.listed) != "LSZH\n");
+        if (handed) lf_storeRememberedStand();
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), r.listed);
+    }
+}
+
+// A park airport chosen in the air is read at the next watch; only a file of the download site
+// is asked for now, never a file of the airports folder.
+TEST_F(ParkAirportsTest, ChosenInTheAirOnlyASiteFileIsAskedForAhead) {
+    const LatLon dubendorf = gf_findAirport("LSMD")->position();
+    for (const auto& [code, position, asked] : {std::tuple{"LSZH", kZurich, 0}, {"LSMD", dubendorf, 1}}) {
+        SCOPED_TRACE(code);
+        gf_resetParkingForNewFlight();
+        g_parkAirports = {{code, "", position, 0}};
+        userAt(northOf(position, 10), 5000, false);
+        gf_watchParkAirport(false);
+        ASSERT_EQ(g_parkAirport.code, code);
+        tst_awaitSite();
+        EXPECT_EQ(server_.requestCount(fmt::format("/P3D/archive/stock/{}.xml", code)), asked);
+        EXPECT_EQ(server_.requestCount(), asked) << "nothing else (the rows ask in turn)";
+    }
+}
+
+// Loading the park airport on the ground the stand the user stands on replaces the one the list
+// remembered; the same stand leaves the file as it was.
+TEST_F(ParkAirportsTest, LoadedOnTheGroundTheUsersStandReplacesTheRememberedOne) {
+    for (const auto& [at, listed, logged] :
+         {std::tuple{kStandZ2, "LSZH,Z2\n", true}, {kStandZ1, "LSZH,Z1\n", false}}) {
+        SCOPED_TRACE(listed);
+        gf_resetParkingForNewFlight();
+        tst_writeFile(kMyParkAirportsFile, "LSZH,Z1\n");
+        ASSERT_TRUE(lf_readMyParkAirports());
+        userAt(at, 1416, true);
+        restartLog();
+        ASSERT_TRUE(lf_setParkAirport("LSZH"));
+        lf_loadParkAirport(true);
+        EXPECT_EQ(tst_readFile(kMyParkAirportsFile), listed);
+        EXPECT_EQ(gf_capturedLog().find("updated stand") != std::string::npos, logged) << gf_capturedLog();
+    }
 }
 
 }  // namespace

@@ -279,4 +279,20 @@ TEST_F(StockTest, AskingAheadLeavesTheAnswerToTheRead) {
     EXPECT_EQ(server_.requestCount(kStockPath), 1);
 }
 
+// A file asked for in a run that ended is not handed to the next run: that one asks the site
+// again and gets the file as it is now.
+TEST_F(StockTest, AnAnswerOfAnEndedRunIsNotTakenInTheNext) {
+    const char* sitePath = "archive/stock/LSZH.xml";
+    gf_askSiteFile(sitePath);
+    tst_awaitSite();
+    freshRun();
+    tst_writeFile("site/P3D/archive/stock/LSZH.xml",
+                  tst_apfXml(R"(<parameter name="altitude" value="1417"/>)", ""));
+    EXPECT_EQ(lf_downloadFile(sitePath, "copy.xml"), std::nullopt) << "asked anew";
+    tst_awaitSite();
+    EXPECT_EQ(lf_downloadFile(sitePath, "copy.xml"), std::optional<std::string>(""));
+    EXPECT_EQ(tst_readFile("copy.xml"), tst_readFile("site/P3D/archive/stock/LSZH.xml"));
+    EXPECT_EQ(server_.requestCount(kStockPath), 2);
+}
+
 }  // namespace

@@ -49,4 +49,20 @@ TEST_F(AddingStackTest, SnapshotsGoWholeOldestFirstAheadOfTheLiveBatch) {
     EXPECT_EQ(taken, (std::vector<std::string>{"s 11 12 13", "s 21 22", "s 31", " 3 2", " 1", ""}));
 }
 
+// A new run starts without the traffic the last one had not taken in yet: no snapshot, no
+// live-loop records, and adding off until the flight runs.
+TEST_F(AddingStackTest, ANewRunStartsWithoutTheLastRunsTraffic) {
+    gf_setAddingAllowed(true);
+    std::vector<LiveTrafficRecord> staging = tst_batch({1, 2, 3});
+    gf_addTrafficBatch(staging, kLiveLoopDelaySeconds);
+    staging = tst_batch({11});
+    gf_addTrafficBatch(staging, 0);
+    gf_resetIntake();
+    EXPECT_FALSE(gf_addingAllowed());
+    EXPECT_EQ(tst_takeOnce(), "");
+    staging = tst_batch({4});
+    gf_addTrafficBatch(staging, kLiveLoopDelaySeconds);
+    EXPECT_EQ(tst_takeOnce(), "") << "adding is off";
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "live/air_motion.h"
 
 #include <cmath>
+#include <limits>
 
 #include <fmt/format.h>
 
@@ -255,6 +256,165 @@ TEST_F(AirMotionTest, ClimbOutEndsAt800FtWithClimbPower) {
         EXPECT_EQ(tst_queuedCommands(), out ? Cmds{"7 THROTTLE_SET 11468"} : Cmds{});
         EXPECT_EQ(ac.takeOffCounter, out ? 1 : -401);
         EXPECT_DOUBLE_EQ(ac.altitude, 2000.5);
+    }
+}
+
+// A take-off raises the nose to the rotation pitch over the rotation ticks, then on to the climb
+// pitch over the climb ticks, and holds it there. Off the ground the climb step comes in phases:
+// a tenth for 100 ticks, a fifth, then half, and from the gear-up (300 ticks after the rotation)
+// the whole step.
+TEST_F(AirMotionTest, TakeOffPitchesUpAndClimbsAtTheCategorysPace) {
+    LiveAircraft ac = tst_aircraft(1000, 100);
+    ac.takeOffRoll = 1;
+    ac.pitch = 0;
+    ac.rotationTicks = 50;
+    ac.climbTicks = 200;
+    ac.rotationPitch = gf_degToRad(-6);
+    ac.climbPitch = gf_degToRad(-16.5);
+    const double climbStep = (ac.climbPitch - ac.rotationPitch) / ac.climbTicks;
+    lf_startTakeOff(ac);
+    EXPECT_EQ(ac.flightState, take_off);
+    ac.dAltitude = 1;
+    int climbPitchTick = -1;
+    double previous = ac.pitch;
+    std::vector<double> altitudes = {ac.altitude};
+    for (int tick = 1; tick <= 500; ++tick) {
+        lf_takeOffTick(ac);
+        ASSERT_LE(ac.pitch, previous + 1e-12) << tick << ": the nose only comes up";
+        ASSERT_GE(ac.pitch, ac.climbPitch + climbStep - 1e-12)
+            << tick << ": at most one step past the climb pitch";
+        if (tick == 49)
+            EXPECT_NEAR(ac.pitch, ac.rotationPitch, std::fabs(ac.rotationPitch) / 40) << "rotated";
+        if (climbPitchTick < 0 && ac.pitch <= ac.climbPitch) climbPitchTick = tick;
+        previous = ac.pitch;
+        altitudes.push_back(ac.altitude);
+    }
+    EXPECT_GE(climbPitchTick, 49 + 190);
+    EXPECT_LE(climbPitchTick, 49 + 210);
+    const auto gained = [&](int from, int to) {
+        return altitudes[static_cast<size_t>(to)] - altitudes[static_cast<size_t>(from)];
+    };
+    EXPECT_DOUBLE_EQ(gained(0, 50), 0) << "no climb while rotating";
+    EXPECT_NEAR(gained(50, 149), 99 * 0.1, 1e-9);
+    EXPECT_NEAR(gained(149, 249), 100 * 0.2, 1e-9);
+    EXPECT_NEAR(gained(249, 349), 100 * 0.5, 1e-9);
+    EXPECT_NEAR(gained(349, 449), 100 * 1.0, 1e-9);
+    const Cmds commands = tst_queuedCommands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "7 GEAR_SET 0"), 1);
+}
+
+// The feed has the aircraft on the ground while it flies: samples further on that are in the air
+// and climb make it a go-around or a low pass, and the aircraft goes straight on to the first of
+// them (the front stays) and climbs towards it at the feed's pace; without them it goes down.
+TEST_F(AirMotionTest, GroundRowsInTheAirAreAGoAroundOnlyWhenTheFeedClimbsAgain) {
+    struct Row {
+        const char* name;
+        double laterVrateFpm;  // of the samples after the ground rows; NaN: none in the air
+        int later;             // samples after the ground rows
+        size_t streamSize;
+        double dAltitude;
+    };
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    // A climb seen only in the last sample climbs gently (601 ft/min) with the gear down.
+    const Row rows[] = {{"climbing again", 1500, 2, 3, 500.0 / 3400},
+                        {"in the air, level", 0, 2, 4, -601.0 / 6000},
+                        {"nothing in the air", none, 2, 4, -601.0 / 6000},
+                        {"climbing only in the last sample", 1500, 1, 3, 601.0 / 6000}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_aircraft(2000, 600);
+        ac.dueAhead = ac.dueBack = 3000;
+        for (PosSample& s : ac.stream) s.airborne = 0, s.alt = 1416, s.vrate = 0;
+        for (int i = 2; i <= r.later + 1; ++i)
+            ac.stream.push_back({.lat = 47 + i / 60.0,
+                                 .lon = 8,
+                                 .alt = 2000.0 + 500 * (i - 1),
+                                 .gs = 140,
+                                 .vrate = std::isnan(r.laterVrateFpm) ? 0 : r.laterVrateFpm,
+                                 .dueTick = kNow + 200 * i,
+                                 .airborne = uint8_t(!std::isnan(r.laterVrateFpm))});
+        const int32_t frontDue = ac.stream[0].dueTick;
+        lf_airMotion(ac);
+        ASSERT_EQ(ac.stream.size(), r.streamSize);
+        EXPECT_EQ(ac.stream[0].dueTick, frontDue) << "the front stays";
+        if (r.streamSize == 3 && r.later == 2) {
+            EXPECT_EQ(ac.stream[1].alt, 2500) << "straight on to the first sample in the air";
+            EXPECT_EQ(ac.stream[1].dueTick, kNow + 400 + 3000);
+        }
+        EXPECT_NEAR(ac.dAltitude, r.dAltitude, 1e-12);
+        const Cmds sent = tst_queuedCommands();
+        EXPECT_NE(std::find(sent.begin(), sent.end(), "7 GEAR_SET 1"), sent.end());
+    }
+}
+
+// A leg is flown at the mean of the two reported speeds, also when one of them is 0; only when
+// both are 0 do the positions and due ticks give the speed, at least 1 kt.
+TEST_F(AirMotionTest, LegSpeedIsTheMeanOfTheReports) {
+    struct Row {
+        double frontKt, nextKt, nm;
+        int32_t ticks;
+        double legKt;
+    };
+    const Row rows[] = {{140, 160, 1, 200, 150}, {200, 0, 1, 200, 100}, {0, 90, 1, 200, 45},
+                        {0, 0, 1, 1000, 360},    {0, 0, 0, 1000, 1},    {0, 0, 1, -5, 1.0 / 25 * 360000}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.frontKt << " " << r.nextKt << " " << r.nm << " " << r.ticks);
+        LiveAircraft ac = tst_aircraft();
+        ac.stream[0].gs = r.frontKt, ac.stream[1].gs = r.nextKt;
+        ac.stream[1].lat = 47 + r.nm / 60;
+        ac.stream[1].dueTick = ac.stream[0].dueTick + r.ticks;
+        EXPECT_NEAR(lf_legSpeed(ac), r.legKt, 1e-6);
+    }
+}
+
+// Down through 10000 ft and up again: each crossing sets the lights of its side once more.
+TEST_F(AirMotionTest, LightsFollowTheAircraftDownAndUpThrough10000Ft) {
+    LiveAircraft ac = tst_aircraft(12000, 9000);  // configured up high
+    ac.throttleIndex = 3;
+    const auto lightsOf = [](const Cmds& sent) {
+        Cmds out;
+        for (const std::string& c : sent)
+            if ((c.find("LIGHTS_SET") != std::string::npos || c.find("STROBES_SET") != std::string::npos) &&
+                c.find("CABIN") == std::string::npos)  // the cabin's follow the height above ground too
+                out.push_back(c);
+        return out;
+    };
+    for (const auto& [alt, lights] : {std::pair{9000.0, "1111111"},
+                                      {11000.0, "1100001"},
+                                      {11000.0, ""},
+                                      {9500.0, "1111111"},
+                                      {10500.0, "1100001"}}) {
+        SCOPED_TRACE(alt);
+        ac.stream[0].alt = alt;
+        lf_airMotion(ac);
+        EXPECT_EQ(lightsOf(tst_queuedCommands()), *lights ? lightsOf(tst_lightEvents(7, lights)) : Cmds{});
+    }
+}
+
+// A level leg on an approach up to 1000 ft above the ground, with the feed's rates adding up to
+// at most 100 ft/min, is an aeroplane's short final: it goes down at the touchdown rate. Higher,
+// climbing, or a helicopter, it follows the feed (here level).
+TEST_F(AirMotionTest, ALevelLegLowOnTheApproachIsTheShortFinal) {
+    struct Row {
+        double agl, frontVrate, nextVrate;
+        int32_t category;
+        bool shortFinal;
+    };
+    const Row rows[] = {{1000, 50, 50, 2, true},
+                        {1001, 0, 0, 2, false},
+                        {500, 50, 51, 2, false},
+                        {500, -300, 0, 2, true},
+                        {500, 0, 0, 5, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.agl << " " << r.frontVrate + r.nextVrate << " " << r.category);
+        setPark(0);
+        LiveAircraft ac = tst_aircraft(2000, r.agl);
+        ac.category = r.category;
+        ac.approachFlag = 1;
+        for (PosSample& s : ac.stream) s.alt = 2000;
+        ac.stream[0].vrate = r.frontVrate, ac.stream[1].vrate = r.nextVrate;
+        lf_airMotion(ac);
+        EXPECT_NEAR(ac.dAltitude, r.shortFinal ? -601.0 / 6000 : 0, 1e-12);
     }
 }
 

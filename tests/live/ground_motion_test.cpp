@@ -5,12 +5,14 @@
 #include <tuple>
 
 #include "airports/park_airports.h"
+#include "airports/stand_options.h"
 #include "core/slots.h"
 #include "live/air_motion.h"
 #include "live/ground_motion_legs.h"
 #include "live/parking_conflicts.h"
 #include "live/playback.h"
 #include "stand_fixture.h"
+#include "support/sim_commands.h"
 
 namespace {
 
@@ -262,6 +264,46 @@ TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
         EXPECT_EQ(ac.standId, pulledOut ? 0u : 1u);
         EXPECT_EQ(ac.cargoStand, pulledOut ? 0u : 1u);
         EXPECT_EQ(g_stands[0].occupied, !pulledOut);
+        // Pulling out it is ready to taxi at once: engines started, idle, flaps 1.
+        const std::vector<std::string> sent = tst_queuedCommands();
+        const auto has = [&](const std::string& what) {
+            return std::any_of(sent.begin(), sent.end(),
+                               [&](const std::string& c) { return c.ends_with(what); });
+        };
+        EXPECT_EQ(has("ENGINE_AUTO_START 0") && has("FLAPS_SET 3072"), pulledOut);
+    }
+}
+
+// Arriving on its stand the aircraft parks: the stand is taken, the engines go off, and a cargo
+// aircraft that was not given a cargo stand but stands on one clears the stand's cargo mark for
+// the learned file.
+TEST_F(GroundMotionTest, ArrivalParksAndACargoAircraftClearsTheCargoMark) {
+    struct Row {
+        uint8_t isCargo, cargoStand;
+        bool standCargo, cleared;
+    };
+    const Row rows[] = {{1, 0, true, true}, {1, 1, true, false}, {0, 0, true, false}, {1, 0, false, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << int{r.isCargo} << int{r.cargoStand} << r.standCargo);
+        freshCase();
+        gf_setParkSite(site_);
+        tst_addStands({{"A1", 0, 0, 30, r.standCargo}});
+        LiveAircraft ac = liveAc(0x4B1234, "SWR12A", "B738", 1, active, parking);
+        ac.isCargo = r.isCargo, ac.cargoStand = r.cargoStand;
+        ac.stream = {tst_sample(tst_offsetM(0, 0), 0, kNow)};
+        const int32_t updates = g_parkFileUpdates;
+        lf_extendStream(ac);
+        EXPECT_EQ(ac.flightState, parked);
+        EXPECT_TRUE(g_stands[0].occupied);
+        EXPECT_EQ(g_stands[0].cargo, r.standCargo && !r.cleared);
+        EXPECT_EQ(g_stands[0].cargo_change, r.cleared);
+        if (r.cleared) EXPECT_GT(g_parkFileUpdates, updates);
+        EXPECT_EQ(gf_capturedLog().find("cargo attribute set to false") != std::string::npos, r.cleared)
+            << gf_capturedLog();
+        const std::vector<std::string> sent = tst_queuedCommands();
+        EXPECT_NE(std::find_if(sent.begin(), sent.end(),
+                               [](const std::string& c) { return c.ends_with("ENGINE_AUTO_SHUTDOWN 0"); }),
+                  sent.end());
     }
 }
 

@@ -98,11 +98,16 @@ TEST_F(IntakeTest, NewAircraftRules) {
         {"unknown type, registration without type", "XXXX", "D-EFGH", "DLH5CD", false, ""},
         {"light aircraft while they are off", "C172", "D-AIXX", "DLH5CD", false, ""},
         {"business jet", "C56X", "D-AIXX", "DLH5CD", true, "C56X"},
+        {"high performance aircraft while they are off", "F16", "D-AIXX", "DLH5CD", false, ""},
+        {"helicopter while they are on", "EC35", "D-AIXX", "DLH5CD", true, "EC35"},
+        {"heavy", "B744", "D-AIXX", "DLH5CD", true, "B744"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         gf_resetIntake();
         LIGHT_AIRCRAFT.set(false);
+        HIGH_PERF_AIRCRAFT.set(false);
+        HELICOPTERS.set(true);
         tst_feed({tst_record(60001, 1000, 50.0, 8.0, "DLH4AB", "B738")});
         LiveTrafficRecord r = tst_record(60002, 1000, 51.0, 9.0, row.callsign, row.type);
         r.regcode = row.reg;

@@ -52,6 +52,8 @@ TEST_F(ParkingConflictsTest, NewcomerAndLiveOccupantDecideWhoKeepsTheStand) {
          "A1      : SWR12    ac with same callsign SWR12 wants it, remove existing ...\n"},
         {"SWR12", "SWR12_", active, parked, 0, false, ""},
         {"SWR12_", "SWR12", active, parked, 1, true, "A1      : SWR12_   ghost, replace by SWR12\n"},
+        {"SWR12", "SWR12A", active, parked, 0, false, ""},
+        {"SWR12A", "SWR12", active, parked, 1, true, "A1      : SWR12A   ghost, replace by SWR12\n"},
         {"EZY9_", "SWR12", active, pushing_back, 1, true, "A1      : EZY9_    ghost, replace by SWR12\n"},
         {"SWR12", "EZY9_", active, parked, 0, false, ""},
         {"SWR12", "EZY9", active, pushed_back, 1, false, ""},

@@ -175,4 +175,45 @@ TEST_F(SimEventsTest, ObjectScanPutsAnAircraftOnTheGround) {
     }
 }
 
+// Each created live object waits its own 200 ticks, with the lights toggled at 50 and 100, then
+// is driven; an object removed while it waits takes only its own wait along. A new run forgets
+// the objects still waiting.
+TEST_F(SimEventsTest, CreatedObjectsWaitEachOnItsOwn) {
+    startFlight();
+    tst_addLive(kHexid, adding2sim, 0);
+    tst_addLive(kHexid + 1, adding2sim, 0);
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 9, kHexid));
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 10, kHexid + 1));
+    gf_handleSimEvents();
+    ASSERT_EQ(g_waitingEvents.size(), 2u);
+    for (int i = 1; i < 100; ++i) gf_handleSimEvents();
+    gf_pushSimEvent(tst_event(kEvRemoved, 9, 0));
+    gf_handleSimEvents();
+    EXPECT_EQ(gf_findLiveByHexid(kHexid), nullptr);
+    ASSERT_EQ(g_waitingEvents.size(), 1u);
+    EXPECT_EQ(g_waitingEvents[0].objectId, 10u);
+    for (int i = 101; i <= 200; ++i) gf_handleSimEvents();
+    const LiveAircraft* ac = gf_findLiveByHexid(kHexid + 1);
+    ASSERT_NE(ac, nullptr);
+    EXPECT_EQ(ac->lifeState, active);
+    EXPECT_EQ(ac->objectId, 10u);
+    EXPECT_TRUE(g_waitingEvents.empty());
+    EXPECT_FALSE(g_simError) << "the light toggles went through";
+
+    // One whose samples are all gone by then cannot be driven: its object goes at once.
+    LiveAircraft empty = tst_liveAircraft(kHexid + 3, adding2sim, 0);
+    gf_addLiveAircraft(std::move(empty));
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 12, kHexid + 3));
+    for (int i = 0; i <= 200; ++i) gf_handleSimEvents();
+    EXPECT_EQ(gf_findLiveByHexid(kHexid + 3)->lifeState, removingfromsim);
+    EXPECT_EQ(g_removeDeque, std::deque<uint32_t>{12});
+
+    tst_addLive(kHexid + 2, adding2sim, 0);
+    gf_pushSimEvent(tst_event(kEvLiveCreated, 11, kHexid + 2));
+    gf_handleSimEvents();
+    gf_resetSimEvents();
+    for (int i = 0; i <= 200; ++i) gf_handleSimEvents();
+    EXPECT_EQ(gf_findLiveByHexid(kHexid + 2)->lifeState, adding2sim);
+}
+
 }  // namespace

@@ -1,6 +1,9 @@
 #include "live/spawn.h"
 
+#include <fmt/format.h>
+
 #include "core/params.h"
+#include "core/slots.h"
 #include "live/live_set.h"
 #include "live/stand_choice.h"
 #include "sim/sim_state.h"
@@ -226,6 +229,75 @@ TEST_F(SpawnTest, LiveAircraftTooCloseToTheUserIsRemoved) {
         ac.halfWingSpan = 17.9 / 1852;
         gf_removeTooCloseToUser({kHarnessLat, kHarnessLon}, r.userOnGround ? 0 : 5000, r.userOnGround);
         EXPECT_EQ(ac.lifeState, r.removed ? removingfromsim : active);
+    }
+}
+
+// A spawned aircraft starts where and how its first report has it: nose up by its climb (at most
+// 2400 ft/min counted), less so by half its descent (at most 3000 ft/min), 0.6 degrees nose down
+// on the ground; the bank the report gives; the heading along its first leg, or its track when
+// the next sample stands; on the ground it steers toward that heading at once.
+TEST_F(SpawnTest, ASpawnedAircraftStartsWithTheAttitudeOfItsReport) {
+    const struct Row {
+        bool airborne;
+        double vrateFpm;
+        bool secondStands;
+        double pitchDeg, headingDeg;
+    } rows[] = {{true, 0, false, -3, 180},       {true, 600, false, -5.2, 180},
+                {true, 3000, false, -11.8, 180}, {true, -600, false, -1.9, 180},
+                {true, -4000, false, 2.5, 180},  {true, 0, true, -3, 90},
+                {false, 600, false, 0.6, 180}};
+    tst_userAt(false, 30000);
+    uint32_t hexid = kHexid;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.airborne << " " << r.vrateFpm << " " << r.secondStands);
+        g_liveRecords.clear();
+        LiveAircraft& ac =
+            tst_candidate(++hexid, tst_at(10, 0, r.airborne ? 5000 : kHarnessElevFt, r.airborne));
+        for (PosSample& s : ac.stream) s.vrate = r.vrateFpm, s.track = 90, s.roll = 0.1;
+        if (r.secondStands) ac.stream[1].stationary = 1;
+        spawnLiveAc(ac);
+        ASSERT_EQ(ac.lifeState, adding2sim);
+        EXPECT_NEAR(ac.pitch, gf_degToRad(r.pitchDeg), 1e-12);
+        EXPECT_NEAR(ac.heading, gf_degToRad(r.headingDeg), 1e-9);
+        EXPECT_EQ(ac.dHeading, r.airborne ? 0.0 : ac.heading);
+        EXPECT_EQ(ac.bank, 0.1);
+        EXPECT_EQ(std::make_tuple(ac.lat, ac.lon, ac.altitude, ac.verticalSpeed),
+                  std::make_tuple(ac.stream[0].lat, ac.stream[0].lon, ac.stream[0].alt, r.vrateFpm));
+    }
+}
+
+// Parking at its spawn checks max park at once: over the wanted number the oldest static
+// gives way. One that taxis off counts for nothing.
+TEST_F(SpawnTest, ParkingAtItsSpawnMakesRoomUnderMaxPark) {
+    const LatLon stand = gf_destinationPoint({kHarnessLat, kHarnessLon}, 0, 3000);
+    tst_userAt(true);
+    g_currentSlot = gf_packSlot(20, 1);
+    for (const bool onStand : {true, false}) {
+        SCOPED_TRACE(onStand);
+        g_liveRecords.clear();
+        g_stands.clear();
+        g_stands.emplace_back("V101", std::vector<StandOption>{}, stand.lat, stand.lon, 0.0, 30.0, false,
+                              false, false);
+        gf_numberStands();
+        gf_setParkSite(ParkSite{"EDDF", {kHarnessLat, kHarnessLon}, "", false, 1});
+        g_staticAircraft.clear();
+        for (uint32_t i = 1; i <= 2; ++i) {
+            AircraftRec st;
+            st.hexid = i, st.callsign = fmt::format("DLH{}*", i), st.lifeState = active,
+            st.objectId = 700 + i;
+            st.noSourceHexid = 1, st.parkSlot = gf_packSlot(20 - static_cast<int>(i), 1);
+            g_staticAircraft.push_back(st);
+        }
+        const double north = onStand ? 0.00005 : 0.01;
+        const Candidate c{.at = {stand.lat + north, stand.lon, kHarnessElevFt, 0, 90}, .airborne = false};
+        LiveAircraft& ac = tst_candidate(kHexid, c);
+        ac.stream[1].lat = ac.stream[0].lat;
+        spawnLiveAc(ac);
+        ASSERT_EQ(ac.flightState, onStand ? uint32_t{parked} : uint32_t{taxi});
+        EXPECT_EQ(ac.cargoStand, 0) << "a passenger stand";
+        EXPECT_EQ(g_staticAircraft[0].lifeState, active);
+        EXPECT_EQ(g_staticAircraft[1].lifeState, onStand ? uint32_t{removingfromsim} : uint32_t{active})
+            << "the one parked longest ago";
     }
 }
 

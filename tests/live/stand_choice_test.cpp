@@ -271,4 +271,81 @@ TEST_F(StandChoiceTest, NearestStandNameFollowsTheRepublishedStands) {
     EXPECT_EQ(gf_nearestStandName(nearA1), "");
 }
 
+// Each kind of stand is tried by size first, then at any size, before the next kind: a stand of
+// the aircraft's own kind that is too small still comes before another kind that fits. A
+// helicopter takes a helipad or a ramp by size before either at any size.
+TEST_F(StandChoiceTest, EachKindOfStandIsTriedBySizeThenAtAnySize) {
+    struct Row {
+        const char* what;
+        std::vector<TestStand> stands;
+        const char *type, *airline;
+        uint8_t isCargo;
+        const char* expected;  // "" none
+    };
+    const Row rows[] = {
+        {"helicopter: a ramp that fits before a small helipad",
+         {{"H1", 0, 0, 2, false, false, true}, {"R1", 100, 0, 25, false, true}},
+         "EC35",
+         "",
+         0,
+         "R1"},
+        {"helicopter: a small helipad before a small ramp",
+         {{"R1", 0, 0, 2, false, true}, {"H1", 100, 0, 2, false, false, true}},
+         "EC35",
+         "",
+         0,
+         "H1"},
+        {"helicopter: a small ramp when nothing else",
+         {{"R1", 0, 0, 2, false, true}, {"G1", 100, 0, 25}},
+         "EC35",
+         "",
+         0,
+         "R1"},
+        {"cargo: a small cargo stand before a gate that fits",
+         {{"G1", 0, 0, 25}, {"C1", 100, 0, 10, true}},
+         "B738",
+         "FDX",
+         1,
+         "C1"},
+        {"cargo: without cargo stands a gate by size",
+         {{"G1", 0, 0, 10}, {"G2", 100, 0, 30}},
+         "B738",
+         "FDX",
+         1,
+         "G2"},
+        {"cargo: without cargo stands a small gate",
+         {{"G1", 0, 0, 10}, {"H1", 100, 0, 25, false, false, true}},
+         "B738",
+         "FDX",
+         1,
+         "G1"},
+        {"light aircraft: a small ramp",
+         {{"G1", 0, 0, 25}, {"R1", 100, 0, 2, false, true}},
+         "C172",
+         "",
+         0,
+         "R1"},
+        {"light aircraft: never a gate", {{"G1", 0, 0, 25}}, "C172", "", 0, ""},
+        {"airliner: a small gate before a ramp that fits",
+         {{"R1", 0, 0, 25, false, true}, {"G1", 100, 0, 10}},
+         "B738",
+         "SWR",
+         0,
+         "G1"},
+    };
+    const uint64_t wednesday10 = gf_packSlot(20, 3);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        freshCase();
+        for (const TestStand& t : row.stands) tst_addStands({t});
+        LiveAircraft ac = liveAc(30001, std::string(row.airline) + "12", row.type);
+        ac.isCargo = row.isCargo;
+        ac.airline = row.airline;
+        ParkSite site = site_;
+        site.code = "KJFK";  // airliners at the gates first
+        const Stand* s = lf_standCandidates(wednesday10, ac, false, site);
+        EXPECT_EQ(s ? s->name : std::string(), row.expected);
+    }
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "static/static_fit.h"
 
+#include <functional>
+
 #include "aircraft/type_database.h"
 #include "core/random.h"
 #include "static_fixture.h"
@@ -116,6 +118,14 @@ TEST_F(StaticFitTest, HalfHoursCountOverTheWeeksWrap) {
     EXPECT_EQ(gf_slotMinus(tst_at(7, 46), -4), tst_at(1, 2));
     EXPECT_EQ(gf_halfHoursSince(tst_at(1, 2), tst_at(7, 46)), 4);
     EXPECT_EQ(gf_halfHoursSince(tst_at(7, 46), tst_at(1, 2)), 332);
+    // Only weekdays 1..7 and half-hours 0..47 are a time the fit can use.
+    for (const auto& [slot, valid] : {std::pair{tst_at(1, 0), true},
+                                      {tst_at(7, 47), true},
+                                      {gf_packSlot(48, 3), false},
+                                      {gf_packSlot(-1, 3), false},
+                                      {gf_packSlot(10, 0), false},
+                                      {gf_packSlot(10, 8), false}})
+        EXPECT_EQ(gf_isValidSlot(slot), valid) << gf_weekdayOf(slot) << " " << gf_slotOf(slot);
 }
 
 // One fit's picks are cut to the wanted count less the aircraft already standing (extra); the
@@ -130,3 +140,106 @@ TEST_F(StaticFitTest, AFitLeavesRoomForTheAircraftAlreadyStanding) {
 }
 
 }  // namespace
+
+// An aircraft already planned, flying live, standing as a static or parked live elsewhere is not
+// planned a second time: its option is left out for the rest of the calculation. The aircraft is
+// named by either callsign of the option or by its registration; a static on its way out no
+// longer holds it, and a name that only begins like the option's is another aircraft.
+TEST_F(StaticFitTest, AnAircraftThatIsThereAlreadyIsNotPlannedAgain) {
+    struct Row {
+        const char* name;
+        std::function<void()> setUp;
+        bool planned;
+    };
+    const auto pt = [](std::string cs, std::string reg) {
+        PtEntry e;
+        e.standId = 9, e.airline = "DLH", e.type = "B738", e.callsign = std::move(cs), e.reg = std::move(reg);
+        g_ptList.push_back(e);
+    };
+    const auto onStand9 = [](std::string spawn, std::string callsign, std::string reg, uint32_t noSource) {
+        AircraftRec st = staticOn(9, 5, "XXX9", "B738", std::move(reg), g_currentSlot, noSource);
+        st.spawnCallsign = std::move(spawn), st.callsign = std::move(callsign);
+        g_staticAircraft.push_back(st);
+    };
+    const Row rows[] = {
+        {"nowhere else", [] {}, true},
+        {"planned by registration", [&] { pt("XXX9", "D-A1"); }, false},
+        {"planned by its first callsign", [&] { pt("DLH1", "D-X"); }, false},
+        {"planned by its second callsign", [&] { pt("DLH2", "D-X"); }, false},
+        {"planned under another name", [&] { pt("DLH10", "D-A10"); }, true},
+        {"flying live", [] { g_liveCallsigns = {"DLH1"}; }, false},
+        {"flying live under the second callsign", [] { g_liveCallsigns = {"DLH2_"}; }, false},
+        {"flying live under a longer callsign", [] { g_liveCallsigns = {"DLH12"}; }, true},
+        {"a fitted static of the first callsign", [&] { onStand9("DLH1", "DLH1*", "D-X", 1); }, false},
+        {"a fitted static of the second callsign", [&] { onStand9("DLH2", "DLH2*", "D-X", 1); }, false},
+        {"a fitted static of the registration", [&] { onStand9("XXX9", "XXX9*", "D-A1", 1); }, false},
+        {"a static from parked traffic, first callsign", [&] { onStand9("", "DLH1*", "D-X", 0); }, false},
+        {"a static from parked traffic, second callsign", [&] { onStand9("", "DLH2*", "D-X", 0); }, false},
+        {"a static of the registration on its way out",
+         [&] {
+             onStand9("DLH1", "DLH1*", "D-A1", 1);
+             gf_queueStaticRemoval(g_staticAircraft.back());
+         },
+         true},
+        {"parked live on another stand",
+         [] {
+             g_liveOnStand = {{"DLH1", 9, 30}};
+         },
+         false},
+        {"parked live under the second callsign",
+         [] {
+             g_liveOnStand = {{"DLH2", 9, 30}};
+         },
+         false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        g_stands.clear();
+        g_ptList.clear();
+        g_staticAircraft.clear();
+        g_staticRemovalQueue.clear();
+        g_liveCallsigns.clear();
+        g_liveOnStand.clear();
+        tst_addStands({{"A1", 0, 0, 30}});
+        g_stands[0].options = {opt("DLH1", "DLH2", "B738", "D-A1", tst_bits({20}), 1)};
+        r.setUp();
+        EXPECT_EQ(lf_isAircraftPresent(g_stands[0].options[0]), !r.planned);
+        std::vector<PtEntry> results;
+        lf_searchStands(g_currentSlot, kFitReal, 0, results);
+        EXPECT_EQ(results.size(), r.planned ? 1u : 0u);
+        EXPECT_EQ(g_stands[0].taken, r.planned);
+        EXPECT_EQ(g_stands[0].options[0].fitExcluded, !r.planned);
+    }
+}
+
+// The wanted number of statics: the percentage of the stands, rounded, but at least one on an
+// airport of up to three stands unless the percentage is under 50, at most MAX_PARK_SEL, none
+// with MAX_PARK_SEL off; the window shows it with its share of the stands.
+TEST_F(StaticFitTest, TheWantedCountFollowsThePercentageAndMaxPark) {
+    struct Row {
+        int stands, custom, percentage, maxPark;
+        int64_t wanted;
+        int shownPercent;
+    };
+    const Row rows[] = {{1, 100, 50, 50, 1, 100}, {1, 10, 50, 50, 1, 100}, {2, 10, 50, 50, 1, 50},
+                        {3, 60, 50, 50, 2, 67},   {3, 40, 50, 50, 1, 33},  {4, 40, 50, 50, 2, 50},
+                        {4, 10, 50, 50, 0, 0},    {5, 50, 50, 50, 3, 60},  {10, 20, 50, 50, 2, 20},
+                        {10, -1, 30, 50, 3, 30},  {10, 100, 50, 6, 6, 60}, {10, 100, 50, 0, 0, 50},
+                        {10, 100, 50, 1, 1, 10}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(
+            fmt::format("{} stands, {}% ({}%), max {}", r.stands, r.custom, r.percentage, r.maxPark));
+        g_stands.clear();
+        static const char* const kNames[] = {"A0", "A1", "A2", "A3", "A4", "A5", "A6", "A7", "A8", "A9"};
+        for (int i = 0; i < r.stands; ++i) tst_addStands({{kNames[i], 0, 100.0 * i, 30}});
+        ASSERT_EQ(g_stands.size(), static_cast<size_t>(r.stands));
+        CUSTOM_PARKING_PERCENTAGE.set(r.custom);
+        parking_percentage.set(r.percentage);
+        MAX_PARK_SEL.set(r.maxPark);
+        gf_setParkSite({"EDDF", {}, "", false, -5});
+        EXPECT_EQ(lf_wantedParkedCount(), r.wanted);
+        EXPECT_EQ(gf_windowStats().wantedCount, r.wanted);
+        EXPECT_EQ(gf_windowStats().wantedPercent, r.shownPercent);
+        EXPECT_EQ(gf_parkSite().wantedParked, r.wanted) << "max park reads it there";
+    }
+}

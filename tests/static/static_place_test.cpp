@@ -1,7 +1,9 @@
 #include "static/static_place.h"
 
 #include <chrono>
+#include <functional>
 
+#include "airports/park_airports.h"
 #include "core/clock.h"
 #include "core/display.h"
 #include "core/log.h"
@@ -11,6 +13,7 @@
 #include "live/removal.h"
 #include "live/stand_choice.h"
 #include "shell/run_thread.h"
+#include "static/park_watch.h"
 #include "static_fixture.h"
 #include "support/parked_source.h"
 
@@ -223,6 +226,153 @@ TEST_F(StaticPlaceTest, RemovingAllStaticsClearsTheParkAirport) {
     EXPECT_EQ(std::make_tuple(g_liveRecords[0].lifeState, g_liveRecords[0].standId),
               std::make_tuple(removingfromsim, 0u));
     EXPECT_EQ(MAX_LIVE_SEL.value(), 40);
+}
+
+// An entry is not placed while a live aircraft parks or stands on its stand or beside it, or a
+// static stands beside it; with the log on the line says which. A live aircraft taxiing past
+// does not keep it out.
+TEST_F(StaticPlaceTest, APlannedAircraftIsNotPlacedNextToAnother) {
+    struct Row {
+        const char* name;
+        uint32_t liveStand, liveState, staticStand;
+        const char* line;  // "" when placed
+    };
+    const Row rows[] = {
+        {"live parked on the stand", 1, parked, 0,
+         "A1      : no static parking for DLH5, live aircraft SWR1 standing here"},
+        {"live parking beside it", 2, parking, 0,
+         "A1      : no static parking for DLH5, live aircraft SWR1 is adjacent at A2, possibly colliding"},
+        {"live taxiing on it", 1, taxi, 0, ""},
+        {"live parked two stands on", 3, parked, 0, ""},
+        {"a static beside it", 0, parked, 2,
+         "A1      : no static parking for DLH5, static aircraft BAW1* is adjacent at A2, possibly colliding"},
+    };
+    for (const bool logOn : {true, false}) {
+        for (const Row& r : rows) {
+            SCOPED_TRACE(fmt::format("{}, log {}", r.name, logOn));
+            gf_resetShell();
+            LOG.set(logOn);
+            tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 50, 30}, {"A3", 0, 300, 30}});
+            if (r.liveStand != 0) {
+                g_liveRecords.push_back(liveParkedOn(r.liveStand, 0x500001, "SWR1", "B738"));
+                g_liveRecords.back().flightState = r.liveState;
+            }
+            if (r.staticStand != 0)
+                g_staticAircraft = {staticOn(r.staticStand, 5, "BAW1", "A320", "G-A", g_currentSlot)};
+            g_ptList = {{0, 1, 1, 0, "DLH", "B738", "DLH5", "", "D-A", 1}};
+            newLog();
+            gf_placeStaticAircraft();
+            const bool placed = *r.line == 0;
+            EXPECT_TRUE(g_ptList.empty()) << "the entry is used up either way";
+            EXPECT_EQ(gf_findStaticByHexid(1) != nullptr, placed);
+            EXPECT_EQ(g_createDequeStatic.size(), placed ? 1u : 0u);
+            const std::string log = newLog();
+            if (!placed && logOn)
+                EXPECT_NE(log.find(r.line), std::string::npos) << log;
+            else
+                EXPECT_EQ(log.find("no static parking"), std::string::npos) << log;
+        }
+    }
+}
+
+// Parked traffic of an aircraft that flies live is not planned: known by the hexid or callsign
+// the feed gathered (also with the feed's "_"), or by a live record of the same hexid, callsign
+// or registration. A record without callsign is not planned either.
+TEST_F(StaticPlaceTest, ParkedTrafficOfALiveAircraftIsNotPlanned) {
+    struct Row {
+        const char* name;
+        std::function<void()> setUp;
+        bool planned;
+    };
+    const auto live = [](uint32_t hexid, const char* callsign, const char* reg) {
+        LiveAircraft ac = liveParkedOn(2, hexid, callsign, "B738");
+        ac.regcode = reg, ac.flightState = flying;
+        g_liveRecords.push_back(ac);
+    };
+    const Row rows[] = {
+        {"nowhere live", [] {}, true},
+        {"gathered hexid", [] { g_liveHexids = {0x3c0001}; }, false},
+        {"gathered callsign", [] { g_liveCallsigns = {"DLH1"}; }, false},
+        {"gathered callsign with _", [] { g_liveCallsigns = {"DLH1_"}; }, false},
+        {"a longer callsign gathered", [] { g_liveCallsigns = {"DLH10"}; }, true},
+        {"live record of the hexid", [&] { live(0x3c0001, "XXX1", "X-X"); }, false},
+        {"live record of the callsign", [&] { live(0x500009, "DLH1", "X-X"); }, false},
+        {"live record of the callsign with _", [&] { live(0x500009, "DLH1_", "X-X"); }, false},
+        {"live record of the registration", [&] { live(0x500009, "XXX1", "D-A1"); }, false},
+        {"live record of nothing alike", [&] { live(0x500009, "XXX1", ""); }, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}});
+        r.setUp();
+        lf_assignStandsToPt({tst_parked(0x3c0001, "DLH1", "B738", "D-A1", g_stands[0].position(), 2),
+                             tst_parked(0x3c0003, "", "B738", "D-A3", g_stands[1].position(), 2)});
+        EXPECT_EQ(plan(), r.planned ? std::vector<std::string>{"A1 DLH1 2 1"} : std::vector<std::string>{});
+        EXPECT_EQ(g_stands[0].taken, r.planned);
+        EXPECT_FALSE(g_stands[1].taken);
+    }
+}
+
+// Parked traffic never takes the reserved stand nor one planned already, nor a stand beside a
+// planned aircraft whose wings would reach it; a calculation that plans nothing says so and
+// gives the parking controls back.
+TEST_F(StaticPlaceTest, ParkedTrafficKeepsOffReservedTakenAndCrowdedStands) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 350, 30}, {"A4", 0, 700, 30}, {"A5", 0, 750, 30}});
+    g_stands[0].reserved = true;
+    lf_assignStandsToPt({tst_parked(0x3c0001, "DLH1", "B738", "D-A1", g_stands[0].position(), 1),
+                         tst_parked(0x3c0002, "DLH2", "B738", "D-A2", g_stands[1].position(), 1),
+                         tst_parked(0x3c0003, "DLH3", "B738", "D-A3", g_stands[1].position(), 1),
+                         tst_parked(0x3c0004, "BAW4", "B744", "G-A4", g_stands[2].position(), 1),
+                         tst_parked(0x3c0005, "BAW5", "B744", "G-A5", g_stands[3].position(), 1),
+                         tst_parked(0x3c0006, "BAW6", "C172", "G-A6", g_stands[4].position(), 1)});
+    EXPECT_EQ(plan(), (std::vector<std::string>{"A2 DLH2 1 1", "A4 BAW5 1 1", "A5 BAW6 1 1"}));
+
+    gf_resetShell();
+    tst_addStands({{"A1", 0, 0, 30}});
+    gf_setParkSite({"EDDF", {}, "", false, 0});
+    gf_lockParkingControls();
+    newLog();
+    ASSERT_TRUE(lf_runStaticParking(nullptr));
+    EXPECT_TRUE(g_ptList.empty());
+    EXPECT_NE(newLog().find("no parking positions found"), std::string::npos);
+    EXPECT_FALSE(g_parkingControlsLocked);
+    // A calculation that finds enough plans every wanted aircraft, and the averages wait for them.
+    gf_resetShell();
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 600, 30}});
+    for (Stand& st : g_stands)
+        st.options = {opt("DLH" + st.name, "", "B738", "D-" + st.name, tst_bits({20}), 1)};
+    gf_setParkSite({"EDDF", {}, "", false, 0});
+    ASSERT_TRUE(lf_runStaticParking(nullptr));
+    EXPECT_EQ(g_ptList.size(), 3u);
+    EXPECT_TRUE(g_parkingControlsLocked);
+    EXPECT_EQ(std::make_pair(gf_windowStats().staticParkedAvgMinutes, gf_windowStats().liveParkedAvgMinutes),
+              std::make_pair(-1.0f, -1.0f));
+    // Without static aircraft wanted no parked traffic is asked for: the calculation ends at once.
+    MAX_PARK_SEL.set(0);
+    ASSERT_TRUE(tst_startParkedReader());
+    lf_computeStaticParking();
+    EXPECT_FALSE(gf_staticParkingPending());
+}
+
+// A static carries the callsign its entry chose, the other when that one is empty, without the
+// feed's trailing "_" and followed by "*" once.
+TEST_F(StaticPlaceTest, AStaticCarriesItsEntrysCallsignStarredOnce) {
+    struct Row {
+        const char *callsign, *callsign2;
+        uint8_t useFirst;
+        const char* carried;
+    };
+    const Row rows[] = {{"DLH1", "DLH2", 1, "DLH1*"}, {"DLH1", "DLH2", 0, "DLH2*"},
+                        {"", "DLH2", 1, "DLH2*"},     {"DLH1", "", 0, "DLH1*"},
+                        {"DLH1_", "", 1, "DLH1*"},    {"DLH1__", "", 1, "DLH1*"},
+                        {"DLH1*", "", 1, "DLH1*"},    {"", "", 1, ""}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {} {}", r.callsign, r.callsign2, r.useFirst));
+        PtEntry e;
+        e.callsign = r.callsign, e.callsign2 = r.callsign2, e.useFirstCallsign = r.useFirst;
+        EXPECT_EQ(lf_detcs(e), r.carried);
+    }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "static/static_renewal.h"
 
+#include "airports/park_airports.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "feed/traffic_reader.h"
 #include "live/removal.h"
 #include "live/stand_choice.h"
 #include "shell/run_thread.h"
+#include "static/park_watch.h"
 #include "static_fixture.h"
 #include "support/parked_source.h"
 
@@ -198,6 +200,101 @@ TEST_F(StaticRenewalTest, ThePlanDropsWhatTheStaticsAlreadyShow) {
     lf_trimToWanted(1);
     EXPECT_EQ(g_liveRecords[0].lifeState, active);
     EXPECT_EQ(g_liveRecords[1].lifeState, removingfromsim);
+}
+
+// Parked traffic against the fitted statics (not in a full renewal): an entry for the stand of a
+// static seen no later than the static was placed gives way to it; a newer one drives the static
+// off; an entry for the static's own aircraft elsewhere is dropped when airline and type agree.
+TEST_F(StaticRenewalTest, ParkedTrafficAndFittedStaticsTheNewerKeepsTheStand) {
+    struct Row {
+        const char* name;
+        uint32_t entryStand;
+        const char *entryCallsign, *entryType;
+        int entryAge;
+        bool full;
+        uint32_t noSource, lifeState;
+        bool entryKept, staticQueued;
+    };
+    const Row rows[] = {
+        {"older record on its stand", 1, "BAW2", "A320", 5, false, 1, active, false, false},
+        {"record as old on its stand", 1, "BAW2", "A320", 3, false, 1, active, false, false},
+        {"newer record on its stand", 1, "BAW2", "A320", 1, false, 1, active, true, true},
+        {"its own aircraft elsewhere", 2, "DLH1", "B738", 1, false, 1, active, false, false},
+        {"its callsign with another type", 2, "DLH1", "A320", 1, false, 1, active, true, false},
+        {"another aircraft elsewhere", 2, "BAW2", "A320", 1, false, 1, active, true, false},
+        {"a full renewal", 1, "BAW2", "A320", 1, true, 1, active, true, false},
+        {"a static of parked traffic", 1, "BAW2", "A320", 1, false, 0, active, true, false},
+        {"a static still being created", 1, "BAW2", "A320", 1, false, 1, adding2sim, true, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}});
+        AircraftRec st = staticOn(1, 5, "DLH1", "B738", "D-A", gf_slotMinus(g_currentSlot, 3), r.noSource);
+        st.lifeState = r.lifeState;
+        g_staticAircraft = {st};
+        PtEntry e;
+        e.noSourceHexid = 0, e.standId = static_cast<int32_t>(r.entryStand), e.slotOffset = r.entryAge;
+        e.airline = std::string(r.entryCallsign).substr(0, 3), e.type = r.entryType,
+        e.callsign = r.entryCallsign;
+        g_ptList = {e};
+        lf_dropStaticsNotInPt(r.full, g_currentSlot);
+        EXPECT_EQ(g_ptList.size(), r.entryKept ? 1u : 0u);
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.staticQueued ? 1u : 0u);
+    }
+}
+
+// The queued statics leave: each the one of that hexid on that stand, while shown or going; the
+// queue empties, and planned aircraft still waiting keep the parking controls locked.
+TEST_F(StaticRenewalTest, QueuedStaticsLeaveAndThePlanKeepsTheControlsLocked) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}});
+    for (const bool planned : {false, true}) {
+        SCOPED_TRACE(planned);
+        gf_unlockParkingControls();
+        g_staticAircraft = {staticOn(1, 5, "DLH1", "B738", "D-A", g_currentSlot),
+                            staticOn(2, 5, "DLH5", "B738", "D-E", g_currentSlot),
+                            staticOn(1, 6, "DLH2", "B738", "D-B", g_currentSlot),
+                            staticOn(2, 7, "DLH3", "B738", "D-C", g_currentSlot)};
+        g_staticAircraft[2].lifeState = adding2sim;
+        g_staticRemovalQueue = {{"DLH1*", 1, 5}, {"DLH2*", 1, 6}, {"DLH3*", 2, 7}};
+        g_ptList.clear();
+        if (planned) g_ptList.push_back(PtEntry{});
+        lf_removeQueuedStatics();
+        std::vector<uint32_t> states;
+        for (const AircraftRec& s : g_staticAircraft) states.push_back(s.lifeState);
+        EXPECT_EQ(states, (std::vector<uint32_t>{removingfromsim, active, adding2sim, removingfromsim}));
+        EXPECT_TRUE(g_staticRemovalQueue.empty());
+        EXPECT_EQ(g_parkingControlsLocked.load(), planned);
+    }
+}
+
+// A planned aircraft on a neighbour stand whose wings would reach a fitted static: the newer of
+// the two stays (the static's stand still fits it); one far enough away leaves both.
+TEST_F(StaticRenewalTest, APlannedNeighbourTooCloseAndTheStaticTheNewerStays) {
+    struct Row {
+        const char* type;  // of the neighbour's plan
+        int age;
+        bool planKept, staticKept;
+    };
+    const Row rows[] = {{"B744", 1, true, false}, {"B744", 5, false, true}, {"C172", 1, true, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {}", r.type, r.age));
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 50, 30}});
+        ASSERT_EQ(g_stands[0].neighbours, std::vector<uint32_t>{2});
+        g_stands[0].options = {opt("DLH1", "", "B738", "D-A", tst_bits({20}), 1)};
+        AircraftRec st = staticOn(1, 5, "DLH1", "B738", "D-A", gf_slotMinus(g_currentSlot, 3));
+        st.halfWingSpan = gf_halfWingspan("B738");
+        g_staticAircraft = {st};
+        PtEntry e;
+        e.standId = 2, e.slotOffset = r.age, e.airline = "BAW", e.type = r.type, e.callsign = "BAW2";
+        g_ptList = {e};
+        g_fitRealOffset = 5;
+        lf_diffStaticAgainstFit(g_currentSlot);
+        EXPECT_EQ(g_ptList.size(), r.planKept ? 1u : 0u);
+        EXPECT_EQ(g_staticCheckList.size(), r.staticKept ? 1u : 0u);
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.staticKept ? 0u : 1u);
+    }
 }
 
 }  // namespace
