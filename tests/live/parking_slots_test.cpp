@@ -109,6 +109,32 @@ TEST_F(ParkingSlotsTest, RealBookingOfAStay) {
     EXPECT_TRUE(g_stands[0].options.empty() && g_stands[0].slotMapA.empty()) << "other stands stay alone";
 }
 
+// An aircraft that leaves under another callsign than it came with: the option of its arrival
+// day learns the second callsign, also when the stay ran over midnight into a new day's option.
+TEST_F(ParkingSlotsTest, ACallsignChangedDuringTheStayJoinsTheOptionOfTheArrival) {
+    const struct Row {
+        const char* name;
+        uint64_t arrive, leave;
+        std::vector<std::tuple<std::string, std::string>> want;  // callsign, callsign2 per option
+    } rows[] = {
+        {"within a day", tst_at(kMon, 20), tst_at(kMon, 24), {{"DLH4AB", "DLH5CD"}}},
+        {"over midnight", tst_at(kSun, 45), tst_at(kMon, 1), {{"DLH4AB", "DLH5CD"}, {"DLH5CD", ""}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        stand().options.clear();
+        stand().slotMapA.clear();
+        LiveAircraft ac = liveAc(kHexid, "DLH4AB", "B738");
+        ac.regcode = "D-AIXX";
+        ASSERT_TRUE(lt_addStandOption(2, ac, 0, row.arrive, false));
+        ac.callsign = "DLH5CD";
+        ASSERT_TRUE(lt_addStandOption(2, ac, 0, row.leave, true));
+        std::vector<std::tuple<std::string, std::string>> got;
+        for (const StandOption& o : stand().options) got.emplace_back(o.callsign, o.callsign2);
+        EXPECT_EQ(got, row.want);
+    }
+}
+
 TEST_F(ParkingSlotsTest, HexidValues) {
     gf_setHexidSlot(kHexid, 20);
     gf_setHexidSlot(kHexid + 1, 47);
