@@ -81,13 +81,16 @@ TEST_F(LiveParkedTest, TheLongestParkedGoFirst) {
 }
 
 // Average parked times in the window and the console: sum of half-hours / (2 x count) + half an
-// hour; statics being removed still count, statics with WEEK on show none.
+// hour; statics being removed still count, statics with WEEK on show none; an aircraft parked
+// before its half-hour was known counts with no time of its own.
 TEST_F(LiveParkedTest, AverageParkedTimesReachTheWindow) {
     parkedFor(1, 0x500001, "SWR1", "B738", 0).parkSlot = gf_slotMinus(g_currentSlot, 1);
     parkedFor(2, 0x500002, "SWR2", "B738", 0).parkSlot = gf_slotMinus(g_currentSlot, 3);
     parkedFor(3, 0x500003, "TAXI", "B738", 0).flightState = taxi;
-    EXPECT_EQ(gf_liveParkedStats(true), 2);
-    EXPECT_FLOAT_EQ(gf_windowStats().liveParkedAvgMinutes, 90);
+    // Parked before its half-hour was known: it counts, with no time of its own.
+    parkedFor(7, 0x500007, "SWR7", "B738", 0).parkSlot = 0;
+    EXPECT_EQ(gf_liveParkedStats(true), 3);
+    EXPECT_FLOAT_EQ(gf_windowStats().liveParkedAvgMinutes, 70);
     g_staticAircraft = {staticOn(4, 5, "DLH1", "B738", "D-A", gf_slotMinus(g_currentSlot, 2)),
                         staticOn(5, 6, "DLH2", "B738", "D-B", gf_slotMinus(g_currentSlot, 4)),
                         staticOn(6, 7, "DLH3", "B738", "D-C", gf_slotMinus(g_currentSlot, 9))};
@@ -95,7 +98,7 @@ TEST_F(LiveParkedTest, AverageParkedTimesReachTheWindow) {
     g_staticAircraft[2].lifeState = adding2sim;
     EXPECT_EQ(gf_countStaticAircraft(true), 2);
     EXPECT_FLOAT_EQ(gf_windowStats().staticParkedAvgMinutes, 120);
-    EXPECT_NE(gf_statusLine().find("static parked: 0 (avg 120 min) | live parked: 0 (avg 90 min)"),
+    EXPECT_NE(gf_statusLine().find("static parked: 0 (avg 120 min) | live parked: 0 (avg 70 min)"),
               std::string::npos)
         << gf_statusLine();
     g_liveRecords.clear();
