@@ -258,6 +258,19 @@ TEST_F(ParkingConflictsTest, MaxParkTakesFittedStaticsBeforeParkedTraffic) {
                       [](const AircraftRec& st) { return st.lifeState == removingfromsim; });
     }
     EXPECT_EQ(removed, (std::vector<std::string>{"EZY2*", "EZY3*", "SWR1*"}));
+    // The oldest one still on its way into the simulator: this check removes nothing, not the
+    // next oldest in its place.
+    for (const auto& [callsign, slot, state] : {std::tuple{"EZY4*", 8, adding2sim}, std::tuple{"EZY5*", 12, active}}) {
+        g_staticAircraft.push_back(staticAc(21 + g_staticAircraft.size(), callsign, "B738", 1));
+        g_staticAircraft.back().noSourceHexid = 1;
+        g_staticAircraft.back().parkSlot = gf_packSlot(slot, 1);
+        g_staticAircraft.back().lifeState = state;
+    }
+    gf_maxParkCheck(1, 1);
+    const AircraftRec& coming = g_staticAircraft[0];
+    EXPECT_EQ(std::make_tuple(coming.lifeState, coming.withdrawn != 0, coming.removeWhenItAppears,
+                              g_staticAircraft[1].lifeState),
+              std::make_tuple(uint32_t{adding2sim}, false, false, uint32_t{active}));
 }
 
 }  // namespace
