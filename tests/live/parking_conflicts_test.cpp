@@ -260,7 +260,8 @@ TEST_F(ParkingConflictsTest, MaxParkTakesFittedStaticsBeforeParkedTraffic) {
     EXPECT_EQ(removed, (std::vector<std::string>{"EZY2*", "EZY3*", "SWR1*"}));
     // The oldest one still on its way into the simulator: this check removes nothing, not the
     // next oldest in its place.
-    for (const auto& [callsign, slot, state] : {std::tuple{"EZY4*", 8, adding2sim}, std::tuple{"EZY5*", 12, active}}) {
+    for (const auto& [callsign, slot, state] :
+         {std::tuple{"EZY4*", 8, adding2sim}, std::tuple{"EZY5*", 12, active}}) {
         g_staticAircraft.push_back(staticAc(21 + g_staticAircraft.size(), callsign, "B738", 1));
         g_staticAircraft.back().noSourceHexid = 1;
         g_staticAircraft.back().parkSlot = gf_packSlot(slot, 1);
