@@ -33,6 +33,7 @@ TEST(Charset, DetectsAndDecodesToUtf8) {
         {"lone high surrogate", "\xFF\xFE\x3D\xD8" "A\0"s, TextCharset::Utf16Le, kFffd + "A"},
         {"high surrogate at the end", "\xFF\xFE" "A\0\x3D\xD8"s, TextCharset::Utf16Le, "A" + kFffd},
         {"lone low surrogate", "\xFF\xFE\x00\xDE" "B\0"s, TextCharset::Utf16Le, kFffd + "B"},
+        {"two lone lows are never a pair", "\xFF\xFE\x00\xDE\x01\xDE"s, TextCharset::Utf16Le, kFffd + kFffd},
         {"two highs then a low", "\xFF\xFE\x3D\xD8\x3D\xD8\x00\xDE"s, TextCharset::Utf16Le, kFffd + "\xF0\x9F\x98\x80"},
         {"UTF-16 LE odd length", "\xFF\xFE" "A\0B"s, TextCharset::Utf16Le, "A" + kFffd},
         // D800 DC00 -> U+10000, DBFF DFFF -> U+10FFFF, a lone DFFF, then D7FF and E000 (no surrogates).
