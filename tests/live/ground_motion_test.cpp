@@ -52,6 +52,18 @@ class GroundMotionTest : public StandTest {
         ac.stream = {tst_sample(tst_offsetM(0, 0), frontKt, kNow),
                      tst_sample(tst_offsetM(legM, 0), nextKt, kNow + legTicks)};
     }
+    // Parked on A1 (the case's only stand) and about to leave it, standing on its first sample
+    // while the feed's next one lies legM metres ahead (behind when negative).
+    LiveAircraft leavingStandA1(double legM) {
+        freshCase();
+        tst_addStands({{"A1", 0, 0, 30}});
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0, 1);
+        ac.flightState = parked;
+        ac.leavingStand = 1;
+        leg(ac, 0, 3, legM, 1500);
+        ac.stream[0].stationary = 1;
+        return ac;
+    }
 };
 
 // Tick counts are held between 25 and one week (NaN the least, a speed of 0 or NaN the most).
@@ -111,13 +123,7 @@ TEST_F(GroundMotionTest, PushbackStraightBackThenToTheSide) {
     const double span = 17.9;
     for (const double side : {0.0, -span, span}) {
         SCOPED_TRACE(side);
-        freshCase();
-        tst_addStands({{"A1", 0, 0, 30}});
-        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0, 1);
-        ac.flightState = parked;
-        ac.leavingStand = 1;
-        leg(ac, 0, 3, -40, 1500);
-        ac.stream[0].stationary = 1;
+        LiveAircraft ac = leavingStandA1(-40);
         nextPosGround(ac);
         ASSERT_EQ(ac.flightState, pushing_back);
         ASSERT_EQ(ac.stream.size(), 4u);  // front, moving mid-sample, 75 m back, one side point
@@ -248,13 +254,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
 TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
     for (const double feedM : {40.0, -40.0}) {
         SCOPED_TRACE(feedM);
-        freshCase();
-        tst_addStands({{"A1", 0, 0, 30}});
-        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0, 1);
-        ac.flightState = parked;
-        ac.leavingStand = 1;
-        leg(ac, 0, 3, feedM, 1500);
-        ac.stream[0].stationary = 1;
+        LiveAircraft ac = leavingStandA1(feedM);
         ac.cargoStand = 1;
         ASSERT_TRUE(gf_takeStand(ac));
         nextPosGround(ac);
