@@ -123,6 +123,22 @@ TEST_F(FilesTest, TextFilesAreWrittenWholeAndRemovedQuietly) {
     EXPECT_EQ(gf_capturedLog(), "===> Warning: could not remove out, errorcode: Directory not empty\n");
 }
 
+// A write replaces a longer old file whole; where a folder stands in the way, it fails and the
+// folder keeps what it holds.
+TEST_F(FilesTest, WritesReplaceTheOldContentOrFailWhereNoFileCanBe) {
+    tst_writeFile("out/list.txt", "old content that is longer\n");
+    ASSERT_TRUE(gf_writeTextFile({"EGLL", "", "LSZH,A12"}, "out/list.txt"));
+    EXPECT_EQ(tst_readFile("out/list.txt"), "EGLL\n\nLSZH,A12\n");
+    ASSERT_TRUE(gf_writeTextToFile("C:\\archive\\EGLL.xml", "link.txt", true));
+    EXPECT_EQ(tst_readFile("link.txt"), "C:\\archive\\EGLL.xml\n");
+    ASSERT_TRUE(gf_writeTextToFile("{}", "link.txt", false));
+    EXPECT_EQ(tst_readFile("link.txt"), "{}");
+    tst_writeFile("taken/dir/inner.txt", "x");
+    EXPECT_FALSE(gf_writeTextFile({"a"}, "taken/dir"));
+    EXPECT_FALSE(gf_writeTextToFile("a", "taken/dir", true));
+    EXPECT_EQ(tst_readFile("taken/dir/inner.txt"), "x");
+}
+
 // Our XML files carry who wrote them and when; a reader finds each entry by name or learns that
 // there is none.
 TEST_F(FilesTest, MetaBlockIsWrittenAndReadByName) {

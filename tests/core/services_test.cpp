@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <future>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -12,10 +13,12 @@
 #include "core/errands.h"
 #include "core/log.h"
 #include "core/params.h"
+#include "core/paths.h"
 #include "core/random.h"
 #include "core/run_state.h"
 #include "core/slots.h"
 #include "core/tasks.h"
+#include "core/xml_meta.h"
 #include "support/http_server.h"
 #include "support/work_folder.h"
 
@@ -129,6 +132,27 @@ TEST_F(ServicesTest, EveryThreadHasItsOwnStandardEngine) {
     for (int i = 0; i < 64; ++i) EXPECT_DOUBLE_EQ(gf_randomVariation(100.0, 10.0), reference() & 1u ? 110.0 : 90.0);
     for (double percent : {0.0, -5.0, std::nan("")}) EXPECT_EQ(gf_randomVariation(250.0, percent), 250.0);
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(gf_nextRandom(), reference()) << i;
+}
+
+// The meta block follows what the document already holds, its four entries in their order.
+TEST_F(ServicesTest, WritesTheFourInfosInOrderAndReadsThemBack) {
+    // Fri Dec 06 2024 16:00 UTC
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });
+    g_simulatorName = "P3D";
+    pugi::xml_document doc;
+    doc.append_child("first");
+    ASSERT_TRUE(gf_writeMetaInfo(doc));
+    std::ostringstream out;
+    doc.save(out, "\t", pugi::format_default | pugi::format_no_declaration);
+    const std::string saved = out.str();
+    EXPECT_EQ(saved, std::string("<first />\n<meta>\n\t<info name=\"author\" value=\"Trelvo\" />\n"
+                                 "\t<info name=\"date\" value=\"Fri Dec 06 16:00:00 2024\" />\n"
+                                 "\t<info name=\"version\" value=\"") +
+                         TRELVO_VERSION + "\" />\n\t<info name=\"simulator\" value=\"P3D\" />\n</meta>\n");
+    pugi::xml_document loaded;
+    ASSERT_TRUE(loaded.load_string(saved.c_str()));
+    EXPECT_TRUE(gf_readMetaInfo(loaded, version));
+    EXPECT_EQ(version.value(), TRELVO_VERSION);
 }
 
 TEST_F(ServicesTest, FilesComeWholeAndFailuresLeaveNoContent) {
@@ -360,6 +384,23 @@ TEST_F(SlotsTest, HoursToBitsetSkipsBadTokensWithAWarning) {
         EXPECT_THROW(gf_slotSet(some, bad), std::out_of_range) << bad;
         EXPECT_THROW(gf_slotTest(some, bad), std::out_of_range) << bad;
     }
+}
+
+TEST_F(SlotsTest, CheckedAccessRaisesTheBitsetPositionText) {
+    HalfHourSet set;
+    gf_slotSet(set, 0);
+    gf_slotSet(set, 47);
+    EXPECT_TRUE(gf_slotTest(set, 47));
+    EXPECT_FALSE(gf_slotTest(set, 46));
+    gf_slotSet(set, 47, false);
+    for (int bad : {-1, 48, -2147483647 - 1}) {
+        EXPECT_THROW(gf_slotTest(set, bad), std::out_of_range) << bad;
+        EXPECT_THROW(gf_slotSet(set, bad), std::out_of_range) << bad;
+    }
+    EXPECT_EQ(gf_bitset2hours(set), "0");
+    EXPECT_EQ(gf_checkWeekSlot(335), 335);
+    EXPECT_THROW(gf_checkWeekSlot(336), std::out_of_range);
+    EXPECT_THROW(gf_checkWeekSlot(-1), std::out_of_range);
 }
 
 }  // namespace

@@ -506,4 +506,39 @@ TEST_F(ScenarioTest, BadRowsAndOverlappingTracksAreDroppedAndCounted) {
               "(tracks[2]))\n");
 }
 
+// The source serves what stands within 5 nm of the park airport (all without one) and the
+// aircraft within the asked radius of the asked position.
+TEST_F(ScenarioTest, SourceServesWhatThePlaceAsks) {
+    auto scenario = std::make_shared<Scenario>();
+    scenario->parkAirport = "LSZH";
+    scenario->airports = {{"LSZH", 47.458056, 8.548056, 1416}};
+    scenario->parked = {{0x4b1a2b, "SWR", "A20N", "SWR12", "HB-JDA", 47.4531, 8.562, 3, "gate A12"},
+                        {0xabcdef, "", "C172", "", "", 47.458056 + 4.9 / 60, 8.548056, -2, ""},
+                        {0xabcdf0, "", "C172", "", "", 47.458056 + 5.1 / 60, 8.548056, -2, ""}};
+    ScenarioSource source(scenario);
+    std::vector<ParkedTrafficRecord> parked;
+    EXPECT_TRUE(source.parkedTraffic(parked));
+    EXPECT_EQ(parked.size(), 2u);
+    scenario->parkAirport.clear();
+    parked.clear();
+    source.parkedTraffic(parked);
+    EXPECT_EQ(parked.size(), 3u);
+    for (double northNm : {5.0, 30.0}) {
+        ScenarioTrack& t = scenario->tracks.emplace_back();
+        t.hexid = static_cast<uint32_t>(0x4b1800 + northNm);
+        t.rows = {{0, 47 + northNm / 60, 8, 5000, 250, 180, 0, 0, true}};
+    }
+    const struct {
+        double centerNorthNm, radiusNm;
+        std::vector<uint32_t> served;
+    } rows[] = {{0, 10, {0x4b1805}}, {0, 40, {0x4b1805, 0x4b181e}}, {30, 2, {0x4b181e}}, {60, 20, {}}};
+    for (const auto& row : rows) {
+        std::vector<TrafficReport> out;
+        source.reportsAt(0, {{47 + row.centerNorthNm / 60, 8}, row.radiusNm}, out);
+        std::vector<uint32_t> served;
+        for (const TrafficReport& r : out) served.push_back(r.hexid);
+        EXPECT_EQ(served, row.served) << row.centerNorthNm << " " << row.radiusNm;
+    }
+}
+
 }  // namespace
