@@ -90,6 +90,22 @@ TEST(GroundTicks, HeadingErrorAndLongitudeMetresStayInRange) {
         EXPECT_GE(gf_metersPerDegreeLon(lat), kMetersPerDegree * 1e-6) << lat;
 }
 
+// A straight leg of 100 m or more between speeds more than 5 kt apart gets a sample in its middle.
+TEST_F(GroundMotionTest, StraightLegSplitBetweenSpeedsFarApart) {
+    struct Row {
+        double frontKt, nextKt, legM;
+        size_t size;
+    } rows[] = {{10, 20, 150, 3}, {20, 10, 150, 3}, {10, 15, 150, 2},  {0, 6, 120, 3},
+                {0, 0, 500, 2},   {10, 20, 99, 2},  {kNan, 20, 150, 2}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.frontKt << " -> " << r.nextKt << " kt, " << r.legM << " m");
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
+        leg(ac, r.frontKt, r.nextKt, r.legM, 3000);
+        lf_straightStep(ac);
+        EXPECT_EQ(ac.stream.size(), r.size);
+    }
+}
+
 // Outside the rolls a leg's reported speed is held between the speed its positions show over
 // the due ticks and a taxi pace (15 kt): a speed derived from barely moving positions is not
 // flown slower, one that froze is not flown faster.
@@ -259,7 +275,8 @@ TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
         ASSERT_TRUE(gf_takeStand(ac));
         nextPosGround(ac);
         const bool pulledOut = feedM > 0;
-        EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(3000, 3000)) << "the clamps of a taxiing aircraft";
+        EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(3000, 3000))
+            << "the clamps of a taxiing aircraft";
         EXPECT_EQ(ac.flightState, pulledOut ? taxi : pushing_back);
         EXPECT_EQ(ac.standId, pulledOut ? 0u : 1u);
         EXPECT_EQ(ac.cargoStand, pulledOut ? 0u : 1u);
@@ -368,9 +385,9 @@ TEST_F(GroundMotionTest, ThrottleAndAttitudePerSample) {
         double frontKt, nextKt;
         uint32_t throttle;
     } rows[] = {
-        {"B738", taxi, 1, 10, 10, 0}, {"B738", taxi, 1, 15, 10, 1},  {"B738", taxi, 1, 10, 20, 1},
-        {"B738", taxi, 1, 20, 10, 2}, {"B738", taxi, 1, 10, 25, 2},  {"B738", taxi, 1, 25, 10, 4},
-        {"B738", taxi, 1, 10, 30, 4}, {"EC35", taxi, 1, 0, 0, 4},    {"B738", taxi, 0, 10, 12, 0},
+        {"B738", taxi, 1, 10, 10, 0}, {"B738", taxi, 1, 15, 10, 1},         {"B738", taxi, 1, 10, 20, 1},
+        {"B738", taxi, 1, 20, 10, 2}, {"B738", taxi, 1, 10, 25, 2},         {"B738", taxi, 1, 25, 10, 4},
+        {"B738", taxi, 1, 10, 30, 4}, {"EC35", taxi, 1, 0, 0, 4},           {"B738", taxi, 0, 10, 12, 0},
         {"EC35", taxi, 0, 10, 12, 4}, {"B738", pushing_back, 0, 10, 12, 0}, {"B738", parked, 0, 10, 12, 5},
     };
     for (const Row& r : rows) {

@@ -335,6 +335,16 @@ TEST_F(PlaybackTest, GroundExtensionSpeeds) {
     }
 }
 
+// Two stationary samples: the front falls due at once, stopped.
+TEST_F(PlaybackTest, TwoStationarySamplesFallDueAtOnce) {
+    LiveAircraft stopped = tst_active(tst_sample(47.0, 8.0, 3, false, kNow + 500), taxi);
+    stopped.stream.front().stationary = 1;
+    decodeExisting(stopped, tst_sample(47.0, 8.0, 0, false, kNow + 900));
+    ASSERT_EQ(stopped.stream.size(), 2u);
+    EXPECT_EQ(stopped.stream.front().dueTick, kNow + 1);
+    EXPECT_EQ(stopped.stream.front().gs, 0);
+}
+
 // The due tick of the next sample in the air: timed by speed, moved half way to the due tick but
 // by at most a tenth of the leg (not on the ground), within [due - dueBack, due + dueAhead] unless
 // an extension runs, never before now; a speed of 0, NaN or next to nothing gives a finite due
