@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <new>
@@ -172,6 +173,20 @@ std::optional<double> lf_checkedNumber(pugi::xml_attribute attr, double lo, doub
     return v;
 }
 
+// Parses the buffer in place; the document takes it over (freed here when empty). The in-place
+// parse is stricter than a parse of a copy: a text whose parse stops at a NUL byte yet ends in
+// '<' fails. So every test of whether a text is a parking file parses it this way.
+bool lf_parseOwned(char* buffer, size_t length, pugi::xml_document& doc, std::string& reason) {
+    pugi::xml_parse_result result =
+        length > 0 ? doc.load_buffer_inplace_own(buffer, length) : doc.load_buffer("", 0);
+    if (length == 0 && buffer != nullptr) pugi::get_memory_deallocation_function()(buffer);
+    if (!result) {
+        reason = result.description();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 pugi::xml_node gf_apfParameterRow(const pugi::xml_document& doc, std::string_view name) {
@@ -231,13 +246,17 @@ bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pu
         in.read(buffer, static_cast<std::streamsize>(size));
         length = static_cast<size_t>(in.gcount());
     }
-    pugi::xml_parse_result result = length > 0 ? doc.load_buffer_inplace_own(buffer, length) : doc.load_buffer("", 0);
-    if (length == 0 && buffer != nullptr) pugi::get_memory_deallocation_function()(buffer);
-    if (!result) {
-        reason = result.description();
-        return false;
+    return lf_parseOwned(buffer, length, doc, reason);
+}
+
+bool gf_parseApfText(std::string_view text, pugi::xml_document& doc, std::string& reason) {
+    char* buffer = nullptr;
+    if (!text.empty()) {
+        buffer = static_cast<char*>(pugi::get_memory_allocation_function()(text.size()));
+        if (buffer == nullptr) throw std::bad_alloc();
+        std::memcpy(buffer, text.data(), text.size());
     }
-    return true;
+    return lf_parseOwned(buffer, text.size(), doc, reason);
 }
 
 void lf_writeApfParameters(pugi::xml_document& doc, const ApfContent& c, int mode) {

@@ -96,6 +96,9 @@ struct ApfSource {
 bool gf_loadApfDocument(const std::filesystem::path& path, ApfSource& source, pugi::xml_document& doc,
                         std::string& reason);
 
+// Parses text as gf_loadApfDocument parses a file holding it; false with the reason when it fails.
+bool gf_parseApfText(std::string_view text, pugi::xml_document& doc, std::string& reason);
+
 // The name is the wanted literal: its letters tested one by one, inline, stopping at the
 // first that differs (so never past the end of a shorter name).
 template <size_t N>

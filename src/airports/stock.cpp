@@ -20,6 +20,14 @@
 
 namespace fs = std::filesystem;
 
+// An error page of the site (an HTML "not found" answered with 200) has no top-level meta block.
+// Parsed as the reader parses the file the answer is written to, so that what is taken loads.
+bool gf_isParkingFile(std::string_view body) {
+    pugi::xml_document doc;
+    std::string reason;
+    return gf_parseApfText(body, doc, reason) && doc.child("meta");
+}
+
 namespace {
 
 constexpr int64_t kRetry100ns = int64_t{kSiteRetryMinutes} * 60 * 10'000'000;
@@ -70,13 +78,6 @@ std::string lf_fileOf(std::string_view sitePath) {
     return fs::path(std::string(sitePath)).stem().string();
 }
 
-// A parking file has a top-level meta block; an error page of the site (an HTML "not found"
-// answered with 200) has none.
-bool lf_isParkingFile(const std::string& body) {
-    pugi::xml_document doc;
-    return doc.load_buffer(body.data(), body.size()) && doc.child("meta");
-}
-
 // One transfer on a handle of its own, on the worker (or, at start-up, the run thread). Touches
 // nothing of the run thread.
 SiteAnswer lf_serve(const SiteQuestion& q, const TransferLimits& limits, const TransferStop& stop) {
@@ -86,7 +87,7 @@ SiteAnswer lf_serve(const SiteQuestion& q, const TransferLimits& limits, const T
     const TransferResult r = gf_fetch(handle.get(), q.url, body, limits, stop);
     if (r.end == TransferEnd::Status && r.status == 404) return {SiteState::Absent, r.reason, {}};
     if (!r.ok()) return {SiteState::Failed, r.reason, {}};
-    if (!lf_isParkingFile(body)) return {SiteState::Failed, "the answer is not a parking file", {}};
+    if (!gf_isParkingFile(body)) return {SiteState::Failed, "the answer is not a parking file", {}};
     if (q.probe) body = {};
     return {SiteState::Present, "", std::move(body)};
 }

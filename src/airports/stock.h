@@ -39,6 +39,10 @@ struct SiteAnswer {
 // Whether a stock file of the site is fit for off-line learning (the airport scan).
 enum class StockCheck { Suitable, Unsuitable, TransferFailed };
 
+// Whether a 200 answer of the site is a parking file: it parses as XML and has a top-level
+// meta block. Anything else is a failed transfer. Any thread.
+bool gf_isParkingFile(std::string_view body);
+
 // Letters and digits only, 2 to 8 of them: only such a code becomes part of a file name or an
 // address.
 bool gf_isPlainAirportCode(std::string_view icao);

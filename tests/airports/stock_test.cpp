@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "airports/airport_list.h"
+#include "airports/apf_file.h"
 #include "airports/apf_fixture.h"
 #include "airports/park_airports.h"
 #include "airports/stand.h"
@@ -293,6 +294,37 @@ TEST_F(StockTest, AnAnswerOfAnEndedRunIsNotTakenInTheNext) {
     EXPECT_EQ(lf_downloadFile(sitePath, "copy.xml"), std::optional<std::string>(""));
     EXPECT_EQ(tst_readFile("copy.xml"), tst_readFile("site/P3D/archive/stock/LSZH.xml"));
     EXPECT_EQ(server_.requestCount(kStockPath), 2);
+}
+
+// What the worker takes of a 200 answer is what the reader loads from the file it is written to.
+// A parse that stops at a NUL byte would pass a copy's parse yet fail the reader's when the
+// body ends in '<'.
+TEST_F(StockTest, OnlyWhatTheReaderLoadsIsTakenAsAParkingFile) {
+    using namespace std::string_literals;
+    const std::string meta = R"(<meta><info name="author" value="x"/></meta>)";
+    const struct {
+        const char* name;
+        std::string body;
+        bool taken;
+    } rows[] = {
+        {"stock file", tst_apfXml(R"(<parameter name="altitude" value="1416"/>)", ""), true},
+        {"meta alone", meta, true},
+        {"HTML page", "<html><body><h1>Not Found</h1></body></html>", false},
+        {"empty", "", false},
+        {"cut short", meta.substr(0, meta.size() - 3), false},
+        {"NUL, then an open tag at the end", meta + "x\0<"s, false},
+        {"NUL, then text at the end", meta + "x\0d"s, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(gf_isParkingFile(row.body), row.taken);
+        tst_writeFile("answer.xml", row.body);
+        ApfSource source;
+        pugi::xml_document doc;
+        std::string reason;
+        EXPECT_EQ(gf_loadApfDocument("answer.xml", source, doc, reason) && doc.child("meta"), row.taken)
+            << reason;
+    }
 }
 
 }  // namespace
