@@ -225,3 +225,52 @@ int tst_deadLocalPort() {
     close(fd);
     return port;
 }
+
+ScriptedHttpServer::ScriptedHttpServer(std::string answer, bool holdOpen)
+    : answer_(std::move(answer)), holdOpen_(holdOpen) {}
+
+ScriptedHttpServer::~ScriptedHttpServer() {
+    stopping_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (listenFd_ >= 0) close(listenFd_);
+}
+
+bool ScriptedHttpServer::start() {
+    if ((listenFd_ = socket(AF_INET, SOCK_STREAM, 0)) < 0) return false;
+    port_ = lf_bindLoopback(listenFd_);
+    if (port_ == 0 || listen(listenFd_, 8) != 0) return false;
+    thread_ = std::thread([this] { serve(); });
+    return true;
+}
+
+std::string ScriptedHttpServer::url() const {
+    return fmt::format("http://127.0.0.1:{}/P3D/file.xml", port_);
+}
+
+bool ScriptedHttpServer::open(int client) {
+    // Looks every 20 ms whether the server stops, so that no wake-up pipe is needed.
+    while (!stopping_) {
+        pollfd p{client, POLLIN, 0};
+        if (const int ready = poll(&p, 1, 20); ready != 0) return ready > 0;
+    }
+    return false;
+}
+
+void ScriptedHttpServer::serve() {
+    while (!stopping_) {
+        pollfd p{listenFd_, POLLIN, 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        const int client = accept(listenFd_, nullptr, nullptr);
+        if (client < 0) continue;
+        std::string head;
+        char buf[1024];
+        for (ssize_t n; head.find("\r\n\r\n") == std::string::npos && open(client);
+             head.append(buf, size_t(n)))
+            if ((n = recv(client, buf, sizeof buf, 0)) <= 0) break;
+        requests_++;
+        if (lf_sendAll(client, answer_) && holdOpen_)
+            while (open(client) && recv(client, buf, sizeof buf, 0) > 0) {
+            }
+        close(client);
+    }
+}

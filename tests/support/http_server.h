@@ -75,3 +75,30 @@ class HttpServer {
 
 // A port on 127.0.0.1 that nothing listens on: bound by a socket that is then closed.
 int tst_deadLocalPort();
+
+// Answers every request with exactly the bytes given (head and body as the test writes them,
+// any status), then closes the connection; with holdOpen it keeps the connection open after
+// them until the client closes or the server stops, as a site that sends part of an answer and
+// then nothing. One connection at a time, from its own thread.
+class ScriptedHttpServer {
+  public:
+    ScriptedHttpServer(std::string answer, bool holdOpen);
+    ~ScriptedHttpServer();
+    ScriptedHttpServer(const ScriptedHttpServer&) = delete;
+    ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
+    bool start();             // false when the socket cannot be set up
+    std::string url() const;  // "http://127.0.0.1:<port>/P3D/file.xml"
+    int requestCount() const { return requests_.load(); }
+
+  private:
+    void serve();
+    bool open(int client);  // false once the client closed or the server stops
+
+    std::string answer_;
+    bool holdOpen_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> requests_{0};
+    std::thread thread_;
+};
