@@ -64,6 +64,20 @@ TEST_F(ParamsTest, StoredNumbersRefuseJunkAndControlsFindTheirChoice) {
     }
     AIRP_HEIGHT.set(18000);
     EXPECT_EQ(AIRP_HEIGHT.choiceIndex(), 8);
+    // The last choice of each list, the limits and the 5 % steps included.
+    const struct {
+        IntParameter& record;
+        int value;
+        int index;
+    } lasts[] = {{MAX_LIVE_SEL, 500, 6},    {MAX_PARK_SEL, 500, 6},        {MAX_PARK_SEL, 75, 4},
+                 {RANGE, 100, 19},          {parking_percentage, 100, 20}, {parking_percentage, 35, 7},
+                 {TIME_SHIFT_MINS, 59, 59}, {TIME_SHIFT_HOURS, 23, 23},    {TIME_SHIFT_DAYS, 13, 13},
+                 {AIRP_HEIGHT, 48000, 10}};
+    for (const auto& r : lasts) {
+        SCOPED_TRACE(fmt::format("{} {}", r.record.name(), r.value));
+        r.record.set(r.value);
+        EXPECT_EQ(r.record.choiceIndex(), r.index);
+    }
     MAX_FIT_FL.set(4.5);
     EXPECT_EQ(MAX_FIT_FL.choiceIndex(), 8);
 }

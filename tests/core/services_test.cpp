@@ -106,9 +106,15 @@ TEST_F(ServicesTest, ClockUnitsAndTheSimulatorsTimeReset) {
     EXPECT_EQ(gf_simUtcSeconds(), 1709647629);
     gf_setClock100ns([] { return int64_t{42}; });
     EXPECT_EQ(gf_clock100ns(), 42);
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1733500800)); });
+    gf_setSimTimeInUse(true);
     gf_resetClocks();
     EXPECT_EQ(gf_simUtcSeconds(), 0);
     EXPECT_GT(gf_clock100ns(), 42) << "the steady clock again";
+    EXPECT_FALSE(gf_simTimeInUse());
+    EXPECT_NEAR(static_cast<double>(gf_epochSeconds(gf_utcNow())),
+                static_cast<double>(gf_epochSeconds(std::chrono::system_clock::now())), 5.0)
+        << "the system clock again";
     // Scans run one task per processor, at least one.
     g_hardwareConcurrency = 0;
     gf_initHardwareConcurrency();
@@ -343,6 +349,12 @@ TEST_F(SlotsTest, SlotAndWeekdayOfUtcNow) {
         EXPECT_THROW(gf_weekSlotOf(bad), std::out_of_range) << bad;
     EXPECT_EQ(gf_checkWeekSlot(335), 335);
     EXPECT_THROW(gf_checkWeekSlot(336), std::out_of_range);
+    // A reset forgets the shift and the slot of the last run.
+    g_currentSlot = gf_packSlot(3, 2);
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(kMon0000)); });
+    gf_resetSlots();
+    EXPECT_EQ(g_currentSlot.load(), gf_packSlot(-1, -1));
+    EXPECT_EQ(gf_slotAndWeekday(), gf_packSlot(0, 1));
 }
 
 TEST_F(SlotsTest, HoursToBitsetSkipsBadTokensWithAWarning) {

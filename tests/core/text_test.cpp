@@ -69,6 +69,48 @@ TEST(Charset, DetectsAndDecodesToUtf8) {
     }
 }
 
+// Well-formed UTF-8 at the edge of every lead byte's range and of its continuation bytes.
+TEST(Charset, WellFormedUtf8AtEveryLeadEdge) {
+    const struct {
+        std::string bytes;
+        bool valid;
+    } rows[] = {
+        {"\x7F", true},
+        {"\x80", false},
+        {"\xC1\xBF", false},
+        {"\xC2\xBF", true},
+        {"\xC2\xC0", false},
+        {"\xDF\x80", true},
+        {"\xE0\x9F\x80", false},
+        {"\xE0\xA0\xBF", true},
+        {"\xE1\x80\x80", true},
+        {"\xEC\xBF\xBF", true},
+        {"\xED\x9F\xBF", true},
+        {"\xED\xA0\x80", false},
+        {"\xEE\x80\x80", true},
+        {"\xEF\xBF\xC0", false},
+        {"\xEF\xC0\x80", false},
+        {"\xF0\x8F\xBF\xBF", false},
+        {"\xF0\x90\x80\x80", true},
+        {"\xF1\x80\x80\x80", true},
+        {"\xF3\xBF\xBF\xBF", true},
+        {"\xF4\x8F\xBF\xBF", true},
+        {"\xF4\x90\x80\x80", false},
+        {"\xF5\x80\x80\x80", false},
+        {"\xF1\x80\x80\xC0", false},
+        {"\xF1\x80\xC0\x80", false},
+        {"\xF1\x80\x80", false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(r.bytes));
+        EXPECT_EQ(gf_isValidUtf8(r.bytes), r.valid);
+        EXPECT_EQ(gf_isValidUtf8("a" + r.bytes + "b"), r.valid) << "inside a text";
+    }
+    // UTF-16 units at the edges of one, two and three UTF-8 bytes.
+    EXPECT_EQ(gf_decodeToUtf8("\xFE\xFF\x00\x7F\x00\x80\x07\xFF\x08\x00\xFF\xFF"s),
+              "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF");
+}
+
 TEST(Text, PluralFloatTextAndPercentage) {
     for (auto [count, ending] : {std::pair{-5LL, ""}, {-1LL, ""}, {0LL, "s"}, {1LL, ""}, {2LL, "s"}, {3001LL, "s"}})
         EXPECT_EQ(gf_plural(count), ending) << count;
