@@ -246,6 +246,38 @@ TEST_F(RunThreadTest, DuplicateStaticsAreSweptEvery61Seconds) {
     EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
 }
 
+// The flush button takes every static aircraft out at the next flying second; from then on only
+// the initial load is placed, and its box shows it.
+TEST_F(RunThreadTest, FlushButtonEmptiesTheStandsAndKeepsOnlyTheInitialLoad) {
+    g_simRunning = true;
+    AircraftRec& st = g_staticAircraft.emplace_back();
+    st.hexid = 12, st.callsign = "SWR1*", st.lifeState = active, st.objectId = 40;
+    seconds(1);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, active) << "no flush asked";
+    lf_handleButtons(ctl::kFlushStatic);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, active) << "the run thread flushes, not the window";
+    seconds(1);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    EXPECT_FALSE(g_flushStaticRequested.load());
+    EXPECT_TRUE(INITIAL_LOAD_ONLY.value());
+    EXPECT_TRUE(gf_controlState(ctl::kInitialLoadOnly).checked);
+}
+
+// The main loop starts a flight from its first second: the current slot and the user aircraft
+// are known before the first tick, and traffic may come in.
+TEST_F(RunThreadTest, MainLoopStartsTheFlightFromItsFirstSecond) {
+    g_simSeconds = 50, g_flightPaused = true, g_currentSlot = 0;
+    gf_setAddingAllowed(false);
+    gf_storeUserSnapshot({.lat = 47.45, .lon = 8.56});
+    gf_stopRunWith(ExitState::NewFlight);  // the first tick ends the loop
+    lf_mainLoop();
+    EXPECT_EQ(g_simSeconds, 0);
+    EXPECT_FALSE(g_flightPaused);
+    EXPECT_EQ(g_currentSlot, kTuesday1400);
+    EXPECT_TRUE(gf_addingAllowed());
+    EXPECT_EQ(g_userPosition.lat, 47.45);
+}
+
 // The whole-process reset leaves nothing pending for the next run: no window request, no
 // message to the UI loop, no close.
 TEST_F(RunThreadTest, ProcessResetLeavesNothingPending) {
