@@ -2,6 +2,7 @@
 #include <thread>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "core/log.h"
 #include "core/param_rules.h"
@@ -99,6 +100,29 @@ TEST_F(ParamsTest, EveryDefaultAsDocumented) {
             all += fmt::format("({}..{})", ip->min(), ip->max());
         all += ' ';
     }
+    // The entries of each combo box, in the order the window lists them.
+    std::string combos;
+    for (const Parameter* p : gf_allParameters()) {
+        if (auto* ip = dynamic_cast<const IntParameter*>(p); ip && !ip->choices().empty())
+            combos += fmt::format("{}:{} ", p->name(), fmt::join(ip->choices(), ","));
+        if (auto* fp = dynamic_cast<const FloatParameter*>(p); fp && !fp->choices().empty())
+            combos += fmt::format("{}:{} ", p->name(), fmt::join(fp->choices(), ","));
+    }
+    EXPECT_EQ(
+        combos,
+        "RANGE:2,3,4,5,6,8,10,12,14,16,18,20,25,30,35,40,50,65,80,100 MAX_LIVE_SEL:0,10,25,50,75,100,500 "
+        "MAX_PARK_SEL:0,10,25,50,75,100,500 parking_percentage:0,5,10,15,20,25,30,35,40,45,50,55,60,65,70,75,"
+        "80,85,90,95,100 MAX_FIT_FL:0.5,1,1.5,2,2.5,3,3.5,4,4.5,5,6,7,8,9,10,12,15,18,21,24 "
+        "AIRP_RANGE:5,10,15,20,25,30 "
+        "AIRP_HEIGHT:2000,4000,6000,8000,10000,12000,14000,16000,18000,36000,48000 "
+        "MATCHING_DEPTH:1,2,3,4 TIME_SHIFT_DAYS:0,1,2,3,4,5,6,7,8,9,10,11,12,13 "
+        "TIME_SHIFT_HOURS:0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23 "
+        "TIME_SHIFT_MINS:0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,"
+        "31,"
+        "32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,48,49,50,51,52,53,54,55,56,57,58,59 ");
+    // Only the window's controls lead to a record, each to its own.
+    for (Parameter* p : gf_allParameters())
+        if (p->controlId() != 0) EXPECT_EQ(gf_parameterOfControl(p->controlId()), p) << p->name();
     std::string folders;
     for (const char* kind : {"l", "a"})
         for (int i = 0; i < 10; ++i) folders += fmt::format("{}folder{}= ", kind, i);
