@@ -135,6 +135,8 @@ TEST_F(ProgramTest, StartUpConnectsLiveTrafficToStaticParking) {
     EXPECT_NE(g_staticParkingCalls.placePlanned, nullptr);
     EXPECT_EQ(g_staticParkingCalls.dropPlannedOnStand, &gf_dropPlannedOnStand);
     EXPECT_EQ(g_staticParkingCalls.flushStatic, &gf_flushStatic);
+    EXPECT_FALSE(gf_logIsOpen()) << "the log is closed as the program ends";
+    EXPECT_NE(tst_readFile("Log.txt").find("Exiting: SIM WAS CLOSED\n"), std::string::npos);
 }
 
 // An unexpected error ends the program as SYSTEM ERROR: shown with its text, exit code 1.

@@ -151,16 +151,21 @@ TEST_F(RunThreadTest, PerSecondPassClearsStaticAircraftInTheWayOfTaxiingTraffic)
     const struct Row {
         uint32_t flightState;
         bool moved, removed;
-    } rows[] = {{taxi, true, true}, {parking, true, true}, {parked, true, false}, {taxi, false, false}};
+        uint32_t lifeState = active;
+    } rows[] = {{taxi, true, true},
+                {parking, true, true},
+                {parked, true, false},
+                {taxi, false, false},
+                {taxi, true, false, removingfromsim}};  // leaving the simulator itself
     uint32_t hexid = 0x4B1800;
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.flightState << " " << r.moved);
+        SCOPED_TRACE(testing::Message() << r.flightState << " " << r.moved << " " << r.lifeState);
         g_staticAircraft.clear();
         AircraftRec& st = g_staticAircraft.emplace_back();
         st.hexid = 12, st.callsign = "SWR1*", st.lifeState = active, st.objectId = 40;
         st.standLat = 47.45, st.standLon = 8.56, st.halfWingSpan = 17.9 / 1852;
         LiveAircraft ac;
-        ac.hexid = ++hexid, ac.callsign = "SWR12", ac.lifeState = active, ac.objectId = 41;
+        ac.hexid = ++hexid, ac.callsign = "SWR12", ac.lifeState = r.lifeState, ac.objectId = 41;
         ac.onGround = 1, ac.flightState = r.flightState, ac.halfWingSpan = 17.9 / 1852;
         ac.lat = ac.savedLat = 47.45, ac.lon = ac.savedLon = 8.56;
         if (r.moved) ac.savedLat = 47.44;
@@ -284,10 +289,38 @@ TEST_F(RunThreadTest, ProcessResetLeavesNothingPending) {
     gf_postRunRequest(RunRequest::RereadParkAirports);
     gf_postUiMessage({UiCommand::Quit, 0, 3});
     g_windowCloseAsked = true;
+    g_simSeconds = 77, g_notRunningTicks = 5, g_flightPaused = true;
     gf_resetShell();
     EXPECT_FALSE(gf_runRequestPending(RunRequest::RereadParkAirports));
     EXPECT_FALSE(message());
     EXPECT_FALSE(g_windowCloseAsked);
+    EXPECT_EQ(g_simSeconds, 0);
+    EXPECT_EQ(g_notRunningTicks, 0);
+    EXPECT_FALSE(g_flightPaused);
+}
+
+// The closing save writes the settings only once this process has read them: a run that ended
+// before holds only defaults, which must not replace the user's file.
+TEST_F(RunThreadTest, ClosingSavesTheSettingsOnlyOnceTheyWereRead) {
+    const std::string users =
+        "<parameters><parameter name=\"SCAN_LIVERIES\" value=\"false\"/>"
+        "<parameter name=\"RANGE\" value=\"12\"/></parameters>\n";
+    tst_writeFile("parameters.xml", users);
+    gf_stopRunWith(ExitState::SystemError);
+    lf_closingDown();
+    EXPECT_EQ(tst_readFile("parameters.xml"), users) << "not read yet";
+    lf_startUp();
+    EXPECT_EQ(RANGE.value(), 12);
+    gf_stopRunWith(ExitState::SystemError);
+    lf_closingDown();
+    const std::string saved = tst_readFile("parameters.xml");
+    EXPECT_NE(saved.find(R"(name="RANGE" value="12")"), std::string::npos) << saved;
+    EXPECT_NE(saved.find(R"(name="LAST_EPOCH_TIME" value="1709647629")"), std::string::npos) << saved;
+    tst_writeFile("parameters.xml", users);
+    gf_resetShell();  // a new process, as far as the shell knows
+    gf_stopRunWith(ExitState::SystemError);
+    lf_closingDown();
+    EXPECT_EQ(tst_readFile("parameters.xml"), users) << "read in an earlier process only";
 }
 
 // Log stamps are marked while the time shift follows the simulator's clock, and a new run
