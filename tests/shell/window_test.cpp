@@ -80,6 +80,39 @@ TEST_F(WindowTest, RangeIsClampedSelectedAndPickedByFlightState) {
     EXPECT_DOUBLE_EQ(g_rangeNm.load(), 30.0);
 }
 
+// The automatic range knows the user is near the park airport only when one is set and lies
+// within AIRP_RANGE.
+TEST_F(WindowTest, AutomaticRangeNearTheParkAirport) {
+    const LatLon lszh{47.4647, 8.54917};
+    const struct {
+        const char* what;
+        const char* code;
+        double northNm, altitudeFt;
+        bool onGround;
+        int range;
+    } rows[] = {
+        {"no park airport", "", 0, 5000, false, 25},
+        {"inside its range", "LSZH", 19.9, 5000, false, 20},
+        {"just outside its range", "LSZH", 20.1, 5000, false, 25},
+        {"above its height", "LSZH", 5, 18500, false, 40},
+        {"on the ground beside it", "LSZH", 0, 1416, true, 10},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        ParkSite site;
+        site.code = r.code;
+        site.position = lszh;
+        gf_setParkSite(site);
+        gf_storeUserSnapshot({.lat = lszh.lat + r.northNm / 60,
+                              .lon = lszh.lon,
+                              .altitudeFt = r.altitudeFt,
+                              .onGround = r.onGround});
+        gf_autoRange();
+        EXPECT_EQ(RANGE.value(), r.range);
+        EXPECT_DOUBLE_EQ(g_rangeNm.load(), r.range);
+    }
+}
+
 std::thread::id g_appliedOn;
 int g_appliedCount = 0;
 
