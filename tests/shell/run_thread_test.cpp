@@ -500,6 +500,10 @@ TEST_F(RunThreadTest, RunEndsAsSimWasClosedWhenTheSimulatorCloses) {
     EXPECT_EQ(message()->command, UiCommand::Quit);
     EXPECT_EQ(g_timeShiftMinutes.load(), 1440 + 120 + 3);
     EXPECT_EQ(gf_controlState(ctl::kRange).selected, 12);
+    // The window shows the settings as read.
+    EXPECT_EQ(gf_controlState(ctl::kTimeShiftDays).selected, 1);
+    EXPECT_EQ(gf_controlState(ctl::kTimeShiftMins).selected, 3);
+    EXPECT_TRUE(gf_controlState(ctl::kAutoRange).checked);
     EXPECT_DOUBLE_EQ(g_rangeNm.load(), 25.0);
     // The run installed the automatic range's rule, which parking files read in it call on.
     gf_setRange(40);
