@@ -30,6 +30,7 @@
 #include "shell/ui_loop.h"
 #include "shell/window.h"
 #include "shell_fixture.h"
+#include "support/stand_builders.h"
 #include "sim/sim_link.h"
 #include "sim/sim_state.h"
 #include "sim/sim_thread.h"
@@ -281,6 +282,35 @@ TEST_F(RunThreadTest, MainLoopStartsTheFlightFromItsFirstSecond) {
     EXPECT_EQ(g_currentSlot, kTuesday1400);
     EXPECT_TRUE(gf_addingAllowed());
     EXPECT_EQ(g_userPosition.lat, 47.45);
+}
+
+// The window's "clear the reserved stand" is carried out once, at the next 15-second pass: the
+// static aircraft on the user's reserved stand leaves, and a later reservation stays served.
+TEST_F(RunThreadTest, ReservedStandIsClearedOnceWhenAsked) {
+    g_simRunning = true;
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+    ParkSite site;
+    site.code = "LSZH";
+    site.reservedStand = "A1";
+    gf_setParkSite(site);
+    auto parkStatic = [](uint32_t standId, uint32_t objectId) -> AircraftRec& {
+        AircraftRec& st = g_staticAircraft.emplace_back();
+        st.hexid = objectId, st.callsign = "SWR1*", st.lifeState = active, st.objectId = objectId;
+        st.standId = standId;
+        return st;
+    };
+    parkStatic(1, 40);
+    parkStatic(2, 41);
+    g_clearReservedStandRequested = true;
+    seconds(14);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, active) << "waits for the 15-second pass";
+    seconds(1);
+    EXPECT_EQ(g_staticAircraft[0].lifeState, removingfromsim);
+    EXPECT_EQ(g_staticAircraft[1].lifeState, active) << "not the reserved stand";
+    EXPECT_FALSE(g_clearReservedStandRequested.load());
+    parkStatic(1, 42);
+    seconds(15);
+    EXPECT_EQ(g_staticAircraft.back().lifeState, active) << "asked once, done once";
 }
 
 // The whole-process reset leaves nothing pending for the next run: no window request, no
