@@ -9,6 +9,7 @@
 
 #include "aircraft/matching.h"
 #include "aircraft/type_database.h"
+#include "airports/apf_file.h"
 #include "airports/apf_read.h"
 #include "airports/park_airports.h"
 #include "core/display.h"
@@ -214,6 +215,20 @@ TEST_F(RunThreadTest, NotRunningTicksLogOnceAndRecountEvery100Ticks) {
                                 "park airports and stands are okay\n14:07:09 Flight resumed\n14:07:09 Flight not running\n");
     EXPECT_EQ(g_notRunningTicks, 102);
     EXPECT_EQ(g_simSeconds, 1);
+}
+
+// While the flight does not run, what the simulator reports is still taken in at every tick: an
+// object that left is forgotten at once.
+TEST_F(RunThreadTest, NotRunningTicksTakeInTheSimulatorsEvents) {
+    AircraftRec& st = g_staticAircraft.emplace_back();
+    st.hexid = 12, st.callsign = "SWR1*", st.lifeState = removingfromsim, st.objectId = 40;
+    {
+        std::lock_guard lock(g_simEventMutex);
+        g_simEventQueue.push_back({40, 0, 0, kEvRemoved, 0, 0});
+    }
+    lf_tick();
+    EXPECT_TRUE(g_staticAircraft.empty());
+    EXPECT_TRUE(g_flightPaused);
 }
 
 // Positions computed before the flight stopped are dropped, not sent when it runs again: the
@@ -445,6 +460,7 @@ TEST_F(RunThreadTest, ARestartStartsFromNothingThePreviousRunLeft) {
     g_liveRecords.emplace_back().hexid = 0x4B1805;
     g_parkAirport.code = "LSZH";
     g_parkParamsChanged = true;
+    g_rtTrafficWeek = 5, g_apfHandmade = true;
     gf_queueRemove(3);
     tst_writeFile("flightplans/3.pln", "<plan/>");
     g_hexidValues.push_back({0x4B1805, 28});
@@ -467,6 +483,8 @@ TEST_F(RunThreadTest, ARestartStartsFromNothingThePreviousRunLeft) {
     EXPECT_TRUE(g_liveRecords.empty());
     EXPECT_EQ(g_parkAirport.code, "");
     EXPECT_FALSE(g_parkParamsChanged);
+    EXPECT_EQ(g_rtTrafficWeek, 0);
+    EXPECT_FALSE(g_apfHandmade);
     EXPECT_TRUE(g_simCommands.removes.empty());
     EXPECT_FALSE(fs::exists("flightplans/3.pln"));
     EXPECT_TRUE(g_hexidValues.empty());
