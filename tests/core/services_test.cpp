@@ -370,8 +370,10 @@ TEST_F(SlotsTest, HoursToBitsetSkipsBadTokensWithAWarning) {
         {"1,48,2", "1,2", "===> gf_hours2bitset invalid hour '48' in 1,48,2\n"},
         {"-1,07", "7", "===> gf_hours2bitset invalid hour '-1' in -1,07\n"},
         {"1,x,+3", "1",
-         "===> gf_hours2bitset invalid hour 'x' in 1,x,+3\n===> gf_hours2bitset invalid hour '+3' in 1,x,+3\n"},
+         "===> gf_hours2bitset invalid hour 'x' in 1,x,+3\n===> gf_hours2bitset invalid hour '+3' in "
+         "1,x,+3\n"},
         {"4,,6", "4,6", "===> gf_hours2bitset invalid hour '' in 4,,6\n"},
+        {"2, 3x", "2", "===> gf_hours2bitset invalid hour '3x' in 2, 3x\n"},  // a number, then more
         {"99999999999", "", "===> gf_hours2bitset invalid hour '99999999999' in 99999999999\n"},
     };
     for (const auto& r : rows) {
