@@ -198,6 +198,7 @@ TEST_F(ParkAirportsTest, ReadingTheListAgainMovesTheReservedStand) {
                        : r.read ? "park airports and stands are okay"
                                 : "");
         EXPECT_EQ(gf_parkSite().reservedStand, r.reserved);
+        EXPECT_TRUE(gf_windowStats().reservedMark);
         EXPECT_EQ(gf_findStandById("Z1")->reserved, !moved);
         EXPECT_EQ(gf_findStandById("Z2")->reserved, moved);
         if (r.locked) gf_unlockParkingControls();
@@ -265,6 +266,81 @@ TEST_F(ParkAirportsTest, LoadedOnTheGroundTheUsersStandReplacesTheRememberedOne)
         EXPECT_EQ(tst_readFile(kMyParkAirportsFile), listed);
         EXPECT_EQ(gf_capturedLog().find("updated stand") != std::string::npos, logged) << gf_capturedLog();
     }
+}
+
+// The front entry's distance is measured again at every watch: when the user has not moved, and
+// while a destination keeps the list's order, it alone. A stale distance must not choose it.
+TEST_F(ParkAirportsTest, TheFrontEntrysDistanceIsMeasuredAtEveryWatch) {
+    struct Row {
+        const char* name;
+        double northNm;
+        bool moved;
+        const char* destination;
+        const char* chosen;
+    };
+    const Row rows[] = {
+        {"not moved, far", 30, false, "", ""},
+        {"not moved, near", 10, false, "", "LSZH"},
+        {"moved with a destination, far", 30, true, "LSZH", ""},
+        {"moved with a destination, near", 10, true, "LSZH", "LSZH"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        gf_resetParkingForNewFlight();
+        DESTINATION.set(r.destination);
+        const LatLon user = northOf(kZurich, r.northNm);
+        g_parkAirports = {{"LSZH", "", kZurich, 0}};  // not measured yet
+        userAt(user, 5000, false);
+        g_lastWatchPosition = r.moved ? LatLon{} : user;
+        restartLog();
+        gf_watchParkAirport(false);
+        EXPECT_EQ(g_parkAirport.code, r.chosen);
+        EXPECT_NEAR(g_parkAirports.front().distance, r.northNm, 0.05);
+        EXPECT_EQ(gf_capturedLog().find("in sight at") != std::string::npos, *r.chosen != '\0')
+            << gf_capturedLog();
+    }
+}
+
+// On the ground the closest airport whose file cannot be read is given up once and not read again
+// at every watch; reading the list again gives it another chance.
+TEST_F(ParkAirportsTest, OnTheGroundAnAirportWhoseFileFailedIsNotReadAgain) {
+    tst_writeFile("airports/my_thirdparty/LSMD.xml", "no parking file");
+    const LatLon dubendorf = gf_findAirport("LSMD")->position();
+    userAt(dubendorf, 1400, true);
+    const auto chosen = [] {
+        const std::string log = gf_capturedLog();
+        size_t n = 0;
+        for (size_t at = log.find("The park airport is LSMD"); at != std::string::npos;
+             at = log.find("The park airport is LSMD", at + 1))
+            ++n;
+        return n;
+    };
+    gf_watchParkAirport(true);
+    EXPECT_EQ(chosen(), 1u) << gf_capturedLog();
+    EXPECT_EQ(g_parkAirport.code, "");
+    EXPECT_TRUE(g_failedParkAirports.contains("LSMD"));
+    for (int i = 0; i < 3; ++i) gf_watchParkAirport(true);
+    EXPECT_EQ(chosen(), 1u) << gf_capturedLog();
+    lf_readMyParkAirports();
+    gf_watchParkAirport(true);
+    EXPECT_EQ(chosen(), 2u) << gf_capturedLog();
+}
+
+// A new flight leaves nothing of the last: no park site for live traffic (also when static
+// parking never started there), and the learned updates are counted from the first again.
+TEST_F(ParkAirportsTest, ANewFlightForgetsTheParkSiteAndTheCountOfUpdates) {
+    g_parkAirports = {{"LSZH", "", kZurich, 0}};
+    userAt(northOf(kZurich, 10), 5000, false);
+    gf_watchParkAirport(false);
+    ASSERT_TRUE(g_parkLoadPending);
+    ASSERT_EQ(gf_parkSite().code, "LSZH");
+    gf_countParkFileUpdate();
+    gf_countParkFileUpdate();
+    gf_resetParkingForNewFlight();
+    EXPECT_EQ(gf_parkSite().code, "");
+    EXPECT_FALSE(gf_parkAirportSet());
+    gf_countParkFileUpdate();
+    EXPECT_EQ(gf_windowStats().parkFileUpdates, 1);
 }
 
 }  // namespace

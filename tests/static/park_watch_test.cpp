@@ -4,6 +4,7 @@
 #include "airports/apf_fixture.h"
 #include "airports/park_airports.h"
 #include "airports/stand.h"
+#include "core/display.h"
 #include "core/params.h"
 #include "core/run_requests.h"
 #include "core/slots.h"
@@ -82,6 +83,17 @@ TEST_F(ParkWatchTest, TheTimeControlsComeBackAfterEveryLock) {
             EXPECT_FALSE(g_parkingControlsLocked);
             EXPECT_EQ(timeControls(), "11011");
         }
+    }
+    // The band is painted again at once when the controls lock, and when a new run unlocks them.
+    for (const bool locked : {true, false}) {
+        SCOPED_TRACE(locked);
+        if (locked) gf_lockParkingControls();
+        const int before = gf_repaintCount(Region::ParkingBand);
+        gf_resetParkingForNewFlight();
+        EXPECT_EQ(gf_repaintCount(Region::ParkingBand) - before, locked ? 1 : 0);
+        gf_lockParkingControls();
+        EXPECT_EQ(gf_repaintCount(Region::ParkingBand) - before, locked ? 2 : 1);
+        gf_unlockParkingControls();
     }
     // The other parking controls are all off while locked and come back with the unlock.
     constexpr int kParkingControls[] = {ctl::kParkingPercentage, ctl::kInitialLoadOnly,   ctl::kParkFake,

@@ -128,6 +128,30 @@ TEST_F(StaticFitTest, HalfHoursCountOverTheWeeksWrap) {
         EXPECT_EQ(gf_isValidSlot(slot), valid) << gf_weekdayOf(slot) << " " << gf_slotOf(slot);
 }
 
+// The fit looks back from the current half-hour at most MAX_FIT half-hours (none before it at 0,
+// also when the setting is below 0) and says how far it had to go.
+TEST_F(StaticFitTest, TheFitLooksBackAtMostMaxFitHalfHours) {
+    struct Row {
+        int maxFit;
+        std::vector<std::string> plan;
+        int offset;
+    };
+    const Row rows[] = {
+        {-1, {}, 1}, {0, {}, 1}, {1, {"A1 DLH1 1 1"}, 2}, {2, {"A1 DLH1 1 1", "A2 DLH2 2 1"}, 2}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.maxFit);
+        g_stands.clear();
+        g_ptList.clear();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+        g_stands[0].options = {opt("DLH1", "", "B738", "D-A1", tst_bits({19}), 1)};
+        g_stands[1].options = {opt("DLH2", "", "B738", "D-A2", tst_bits({18}), 1)};
+        MAX_FIT.set(r.maxFit);
+        lf_fitParkedTraffic(g_currentSlot, 2, 0, kFitReal);
+        EXPECT_EQ(plan(), r.plan);
+        EXPECT_EQ(g_fitRealOffset, r.offset);
+    }
+}
+
 // One fit's picks are cut to the wanted count less the aircraft already standing (extra); the
 // cut picks keep their stands taken.
 TEST_F(StaticFitTest, AFitLeavesRoomForTheAircraftAlreadyStanding) {
@@ -242,4 +266,8 @@ TEST_F(StaticFitTest, TheWantedCountFollowsThePercentageAndMaxPark) {
         EXPECT_EQ(gf_windowStats().wantedPercent, r.shownPercent);
         EXPECT_EQ(gf_parkSite().wantedParked, r.wanted) << "max park reads it there";
     }
+    // Without a park airport there is no site to carry the count for max park.
+    gf_setParkSite({});
+    EXPECT_EQ(lf_wantedParkedCount(), 1);
+    EXPECT_EQ(gf_parkSite().wantedParked, 0);
 }

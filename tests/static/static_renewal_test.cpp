@@ -219,6 +219,7 @@ TEST_F(StaticRenewalTest, ParkedTrafficAndFittedStaticsTheNewerKeepsTheStand) {
         {"older record on its stand", 1, "BAW2", "A320", 5, false, 1, active, false, false},
         {"record as old on its stand", 1, "BAW2", "A320", 3, false, 1, active, false, false},
         {"newer record on its stand", 1, "BAW2", "A320", 1, false, 1, active, true, true},
+        {"record of this half-hour on its stand", 1, "BAW2", "A320", 0, false, 1, active, true, true},
         {"its own aircraft elsewhere", 2, "DLH1", "B738", 1, false, 1, active, false, false},
         {"its callsign with another type", 2, "DLH1", "A320", 1, false, 1, active, true, false},
         {"another aircraft elsewhere", 2, "BAW2", "A320", 1, false, 1, active, true, false},
