@@ -40,6 +40,7 @@ TEST_F(ParkAirportsTest, AFlightInAndOutSavesWhatWasLearnedForTheNextVisit) {
     EXPECT_TRUE(gf_controlState(ctl::kRereadParkAirports).enabled && gf_controlState(ctl::kSimTime).enabled);
     ASSERT_EQ(g_stands.size(), 2u);
     EXPECT_TRUE(gf_parkSite().parkedFileRead);  // two stands: live traffic learns soft options
+    EXPECT_TRUE(gf_controlState(ctl::kLearnSoft).enabled);
     EXPECT_EQ(gf_windowStats().loadedText1, "Zurich");
     AircraftRec ac;
     ac.airline = "SWR", ac.type = "A320";
@@ -341,6 +342,41 @@ TEST_F(ParkAirportsTest, ANewFlightForgetsTheParkSiteAndTheCountOfUpdates) {
     EXPECT_FALSE(gf_parkAirportSet());
     gf_countParkFileUpdate();
     EXPECT_EQ(gf_windowStats().parkFileUpdates, 1);
+}
+
+// On the ground the closest airport is chosen only with a parking file; until the site has
+// answered nothing is decided, and the message line says why none was chosen.
+TEST_F(ParkAirportsTest, OnTheGroundOnlyAnAirportWithAFileIsChosen) {
+    struct Row {
+        const char* name;
+        LatLon at;
+        bool siteFails;
+        const char* message;
+        const char* chosen;
+    };
+    const LatLon dubendorf = gf_findAirport("LSMD")->position(),
+                 frankfurt = gf_findAirport("EDDF")->position();
+    const Row rows[] = {
+        {"no airport near", {0, -30}, false, "User aircraft on the ground, no airport in sight", ""},
+        {"no file anywhere", dubendorf, false, "User aircraft on the ground at LSMD, no airport file found",
+         ""},
+        {"the site fails", frankfurt, true,
+         "User aircraft on the ground at EDDF, airport file not available: the site answered HTTP 500", ""},
+        {"a file of its own", kStandZ1, false, "", "LSZH"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        gf_resetParkingForNewFlight();
+        if (r.siteFails) server_.setFault("/P3D/archive/stock/EDDF.xml", HttpFault::ServerError);
+        userAt(r.at, 1400, true);
+        gf_clearMessage();
+        gf_watchParkAirport(true);
+        tst_awaitSite();
+        gf_watchParkAirport(true);
+        EXPECT_EQ(gf_messageText(), r.message);
+        EXPECT_EQ(g_parkAirport.code, r.chosen);
+        EXPECT_EQ(g_stands.size(), *r.chosen ? 2u : 0u);
+    }
 }
 
 }  // namespace

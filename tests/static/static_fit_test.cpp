@@ -54,6 +54,8 @@ TEST_F(StaticFitTest, TheNextDaysOptionCountsOnlyWhileItTakesPart) {
                            opt("DLH3", "", "B738", "D-A3", tst_bits({0}), 2, 2)};
     const uint64_t lastHalfHour = tst_at(1, 47);
     EXPECT_TRUE(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], lastHalfHour));
+    g_stands[0].options[1].index = 1;  // the first option of the file counts as well
+    EXPECT_TRUE(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], lastHalfHour));
     g_stands[0].options[1].fitExcluded = true;
     EXPECT_FALSE(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], lastHalfHour));
 }
@@ -129,24 +131,29 @@ TEST_F(StaticFitTest, HalfHoursCountOverTheWeeksWrap) {
 }
 
 // The fit looks back from the current half-hour at most MAX_FIT half-hours (none before it at 0,
-// also when the setting is below 0) and says how far it had to go.
+// also when the setting is below 0; never as far as the same half-hour of the day before) and
+// says how far it had to go.
 TEST_F(StaticFitTest, TheFitLooksBackAtMostMaxFitHalfHours) {
     struct Row {
         int maxFit;
         std::vector<std::string> plan;
         int offset;
     };
-    const Row rows[] = {
-        {-1, {}, 1}, {0, {}, 1}, {1, {"A1 DLH1 1 1"}, 2}, {2, {"A1 DLH1 1 1", "A2 DLH2 2 1"}, 2}};
+    const Row rows[] = {{-1, {}, 1},
+                        {0, {}, 1},
+                        {1, {"A1 DLH1 1 1"}, 2},
+                        {2, {"A1 DLH1 1 1", "A2 DLH2 2 1"}, 3},
+                        {100, {"A1 DLH1 1 1", "A2 DLH2 2 1"}, 48}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.maxFit);
         g_stands.clear();
         g_ptList.clear();
-        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}});
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
         g_stands[0].options = {opt("DLH1", "", "B738", "D-A1", tst_bits({19}), 1)};
         g_stands[1].options = {opt("DLH2", "", "B738", "D-A2", tst_bits({18}), 1)};
+        g_stands[2].options = {opt("DLH3", "", "B738", "D-A3", tst_bits({20}), 1, 7)};  // Sunday
         MAX_FIT.set(r.maxFit);
-        lf_fitParkedTraffic(g_currentSlot, 2, 0, kFitReal);
+        lf_fitParkedTraffic(g_currentSlot, 3, 0, kFitReal);
         EXPECT_EQ(plan(), r.plan);
         EXPECT_EQ(g_fitRealOffset, r.offset);
     }

@@ -245,6 +245,32 @@ TEST_F(StaticRenewalTest, ParkedTrafficAndFittedStaticsTheNewerKeepsTheStand) {
     }
 }
 
+// Another aircraft planned on a fitted static's stand: the newer of the two keeps it. An entry
+// seen no later than the static was placed gives way; a static of unknown time counts as placed
+// in this half-hour.
+TEST_F(StaticRenewalTest, AnotherAircraftOnAStaticsStandTheNewerStays) {
+    struct Row {
+        int staticAge;  // -1: unknown
+        int entryAge;
+        bool staticStays;
+    };
+    const Row rows[] = {{3, 4, true},  {3, 3, true},  {3, 2, false},
+                        {3, 0, false}, {-1, 0, true}, {-1, 1, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {}", r.staticAge, r.entryAge));
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}});
+        const uint64_t placed = r.staticAge < 0 ? 0 : gf_slotMinus(g_currentSlot, r.staticAge);
+        g_staticAircraft = {staticOn(1, 5, "DLH1", "B738", "D-A", placed)};
+        g_ptList = {{0, 1, 1, r.entryAge, "BAW", "A320", "BAW2", "", "G-B", 1}};
+        lf_diffStaticAgainstFit(g_currentSlot);
+        EXPECT_EQ(plan(), r.staticStays ? std::vector<std::string>{}
+                                        : std::vector<std::string>{fmt::format("A1 BAW2 {} 1", r.entryAge)});
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.staticStays ? 0u : 1u);
+        EXPECT_EQ(g_staticCheckList.size(), r.staticStays ? 1u : 0u);
+    }
+}
+
 // The queued statics leave: each the one of that hexid on that stand, while shown or going; the
 // queue empties, and planned aircraft still waiting keep the parking controls locked.
 TEST_F(StaticRenewalTest, QueuedStaticsLeaveAndThePlanKeepsTheControlsLocked) {
