@@ -46,6 +46,32 @@ TEST_F(StaticFitTest, TheStandingStaticKeepsItsStandOnlyWithAQualifyingOption) {
     }
 }
 
+// Only a fitted static holds its stand's option first: a static of parked traffic on the stand,
+// or a fitted one on another stand, leaves the choice among the options to the shuffle.
+TEST_F(StaticFitTest, OnlyTheFittedStaticOnTheStandHoldsItsOption) {
+    for (const auto& [onStand, noSource] : {std::pair{1u, 0u}, {2u, 1u}}) {
+        SCOPED_TRACE(fmt::format("stand {}, noSource {}", onStand, noSource));
+        int held = 0;
+        for (uint64_t seed = 1; seed <= 8; ++seed) {
+            g_stands.clear();
+            g_staticRemovalQueue.clear();
+            tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}});
+            g_stands[0].options = {opt("BAW1", "", "A320", "G-A1", tst_bits({20}), 1),
+                                   opt("DLH1", "", "B738", "D-A1", tst_bits({20}), 2),
+                                   opt("BAW2", "", "A320", "G-A2", tst_bits({20}), 3)};
+            g_staticAircraft = {staticOn(onStand, 5, "DLH1", "B738", "D-A1", g_currentSlot, noSource)};
+            gf_queueStaticRemoval(g_staticAircraft[0]);  // so that the presence test lets DLH1 by
+            g_stands[1].blocked = true;
+            gf_seedRandom(seed);
+            std::vector<PtEntry> results;
+            lf_searchStands(g_currentSlot, kFitReal, 0, results);
+            ASSERT_EQ(results.size(), 1u);
+            held += results[0].callsign == "DLH1";
+        }
+        EXPECT_LT(held, 8);
+    }
+}
+
 // After the last half-hour of the day the aircraft goes on when the next day's option of the
 // same airline and type holds half-hour 0, unless the presence test took that option out.
 TEST_F(StaticFitTest, TheNextDaysOptionCountsOnlyWhileItTakesPart) {
