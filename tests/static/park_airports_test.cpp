@@ -379,4 +379,27 @@ TEST_F(ParkAirportsTest, OnTheGroundOnlyAnAirportWithAFileIsChosen) {
     }
 }
 
+// Static parking ends: the learned file is written when options were learned or the parking
+// settings changed, else left alone; either way the park airport and its values go.
+TEST_F(ParkAirportsTest, EndingStaticParkingSavesOnlyWhatChanged) {
+    for (const auto& [paramsChanged, updates, saved] :
+         {std::tuple{false, 0, false}, {true, 0, true}, {false, 1, true}, {true, 2, true}}) {
+        SCOPED_TRACE(fmt::format("{} {}", paramsChanged, updates));
+        fs::remove_all("airports/learned");
+        gf_resetParkingForNewFlight();
+        userAt(kStandZ1, 1416, true);
+        ASSERT_TRUE(lf_setParkAirport("LSZH"));
+        lf_loadParkAirport(true);
+        ASSERT_TRUE(g_staticParkingOn);
+        g_parkParamsChanged = paramsChanged;
+        for (int i = 0; i < updates; ++i) gf_countParkFileUpdate();
+        lf_resetStaticParking();
+        EXPECT_EQ(fs::exists("airports/learned/thirdparty/Pub/LSZH.xml"), saved);
+        EXPECT_FALSE(g_staticParkingOn);
+        EXPECT_EQ(g_parkAirport.code + gf_parkSite().code, "");
+        EXPECT_FALSE(gf_controlState(ctl::kFlushStatic).enabled ||
+                     gf_controlState(ctl::kParkingPercentage).enabled);
+    }
+}
+
 }  // namespace

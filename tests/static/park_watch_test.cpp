@@ -140,6 +140,7 @@ TEST_F(ParkWatchTest, TheWatchUnlocksOnlyWhenStaticParkingIsSettled) {
     g_liveRecords.push_back(ac);
     gf_watchParkAirport(false);
     EXPECT_FALSE(g_parkingControlsLocked);
+    EXPECT_EQ(gf_windowStats().countdownMinutes, 19) << "the countdown to the renewal starts again";
     EXPECT_NE(gf_statusLine().find("static parked: 1 (avg 60 min) | live parked: 1 (avg 90 min)"),
               std::string::npos)
         << gf_statusLine();
