@@ -146,6 +146,7 @@ TEST_F(StaticFitTest, HalfHoursCountOverTheWeeksWrap) {
     EXPECT_EQ(gf_slotMinus(tst_at(7, 46), -4), tst_at(1, 2));
     EXPECT_EQ(gf_halfHoursSince(tst_at(1, 2), tst_at(7, 46)), 4);
     EXPECT_EQ(gf_halfHoursSince(tst_at(7, 46), tst_at(1, 2)), 332);
+    EXPECT_EQ(gf_halfHoursSince(tst_at(3, 9), tst_at(3, 9)), 0);
     // Only weekdays 1..7 and half-hours 0..47 are a time the fit can use.
     for (const auto& [slot, valid] : {std::pair{tst_at(1, 0), true},
                                       {tst_at(7, 47), true},

@@ -350,10 +350,14 @@ TEST_F(StaticPlaceTest, ParkedTrafficKeepsOffReservedTakenAndCrowdedStands) {
     EXPECT_EQ(std::make_pair(gf_windowStats().staticParkedAvgMinutes, gf_windowStats().liveParkedAvgMinutes),
               std::make_pair(-1.0f, -1.0f));
     // Without static aircraft wanted no parked traffic is asked for: the calculation ends at once.
-    MAX_PARK_SEL.set(0);
     ASSERT_TRUE(tst_startParkedReader());
-    lf_computeStaticParking();
-    EXPECT_FALSE(gf_staticParkingPending());
+    for (const int maxPark : {0, 1}) {
+        SCOPED_TRACE(maxPark);
+        MAX_PARK_SEL.set(maxPark);
+        lf_computeStaticParking();
+        EXPECT_EQ(gf_staticParkingPending(), maxPark > 0);
+        if (maxPark > 0) ASSERT_TRUE(tst_awaitParkedAnswer());
+    }
 }
 
 // Parked traffic finds a stand up to 110 m from where the feed saw it.
@@ -369,25 +373,28 @@ TEST_F(StaticPlaceTest, ParkedTrafficFindsAStandWithin110Metres) {
 }
 
 // The fit only fills up what parked traffic leaves of the wanted count; the plan is cut to the
-// wanted count (none at 0 %) and places the aircraft seen longest ago first.
+// wanted count (none at 0 %) and places the aircraft seen longest ago first. Parked traffic is
+// planned from a MAX_PARK_SEL of 1 on.
 TEST_F(StaticPlaceTest, TheFitFillsOnlyWhatParkedTrafficLeaves) {
     struct Row {
-        int percent;
+        int percent, maxPark;
         std::vector<std::string> plan;
     };
     const Row rows[] = {
-        {100, {"A1 DLH1 3 1", "A2 DLH2 3 1", "A3 BAW3 0 1"}},
-        {75, {"A1 DLH1 3 1", "A2 DLH2 3 1", "A3 BAW3 0 1"}},
-        {50, {"A1 DLH1 3 1", "A2 DLH2 3 1"}},
-        {25, {"A1 DLH1 3 1"}},
-        {0, {}},
+        {100, 50, {"A1 DLH1 3 1", "A2 DLH2 3 1", "A3 BAW3 0 1"}},
+        {75, 50, {"A1 DLH1 3 1", "A2 DLH2 3 1", "A3 BAW3 0 1"}},
+        {50, 50, {"A1 DLH1 3 1", "A2 DLH2 3 1"}},
+        {25, 50, {"A1 DLH1 3 1"}},
+        {0, 50, {}},
+        {100, 1, {"A1 DLH1 3 1"}},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.percent);
+        SCOPED_TRACE(fmt::format("{}% max {}", r.percent, r.maxPark));
         gf_resetShell();
         tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 600, 30}, {"A4", 0, 900, 30}});
         g_stands[2].options = {opt("BAW3", "", "A320", "G-A3", tst_bits({20}), 1)};
         CUSTOM_PARKING_PERCENTAGE.set(r.percent);
+        MAX_PARK_SEL.set(r.maxPark);
         gf_setParkSite({"EDDF", {}, "", false, 0});
         const std::vector<ParkedTrafficRecord> parked = {
             tst_parked(0x3c0001, "DLH1", "B738", "D-A1", g_stands[0].position(), 3),
