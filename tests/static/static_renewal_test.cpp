@@ -165,6 +165,22 @@ TEST_F(StaticRenewalTest, TooManyLiveParkedGoLongestParkedFirst) {
     EXPECT_NE(newLog().find("Parking adjustments: 2 more live ac than wanted"), std::string::npos);
 }
 
+// The renewal's plan places the aircraft seen longest ago first; equally old ones keep the order
+// the feed listed them in.
+TEST_F(StaticRenewalTest, TheRenewalPlansTheOldestFirstAndKeepsTheFeedsOrder) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 600, 30}, {"A4", 0, 900, 30}});
+    gf_setParkSite({"EDDF", {}, "", false, 0});
+    ASSERT_TRUE(tst_startParkedReader());
+    tst_setParked({tst_parked(0x3c0003, "DLH3", "B738", "D-A3", g_stands[2].position(), 2),
+                   tst_parked(0x3c0001, "DLH1", "B738", "D-A1", g_stands[0].position(), 2),
+                   tst_parked(0x3c0004, "DLH4", "B738", "D-A4", g_stands[3].position(), 5),
+                   tst_parked(0x3c0002, "DLH2", "B738", "D-A2", g_stands[1].position(), 2)});
+    gf_startRenewal();
+    ASSERT_TRUE(tst_awaitParkedAnswer());
+    ASSERT_TRUE(gf_adjustParking(false));
+    EXPECT_EQ(plan(), (std::vector<std::string>{"A4 DLH4 5 1", "A3 DLH3 2 1", "A1 DLH1 2 1", "A2 DLH2 2 1"}));
+}
+
 // Soft options fill the renewal only with PARK_SOFT or PARK_FAKE on.
 TEST_F(StaticRenewalTest, SoftOptionsFillTheRenewalWhenAllowed) {
     for (const auto& [soft, fake, planned] :
