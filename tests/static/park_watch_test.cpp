@@ -4,6 +4,7 @@
 #include "airports/apf_fixture.h"
 #include "airports/park_airports.h"
 #include "airports/stand.h"
+#include "core/display.h"
 #include "core/params.h"
 #include "core/run_requests.h"
 #include "core/slots.h"
@@ -83,6 +84,17 @@ TEST_F(ParkWatchTest, TheTimeControlsComeBackAfterEveryLock) {
             EXPECT_EQ(timeControls(), "11011");
         }
     }
+    // The band is painted again at once when the controls lock, and when a new run unlocks them.
+    for (const bool locked : {true, false}) {
+        SCOPED_TRACE(locked);
+        if (locked) gf_lockParkingControls();
+        const int before = gf_repaintCount(Region::ParkingBand);
+        gf_resetParkingForNewFlight();
+        EXPECT_EQ(gf_repaintCount(Region::ParkingBand) - before, locked ? 1 : 0);
+        gf_lockParkingControls();
+        EXPECT_EQ(gf_repaintCount(Region::ParkingBand) - before, locked ? 2 : 1);
+        gf_unlockParkingControls();
+    }
     // The other parking controls are all off while locked and come back with the unlock.
     constexpr int kParkingControls[] = {ctl::kParkingPercentage, ctl::kInitialLoadOnly,   ctl::kParkFake,
                                         ctl::kParkSoft,          ctl::kMaxParkSel,        ctl::kMaxLiveSel,
@@ -128,6 +140,7 @@ TEST_F(ParkWatchTest, TheWatchUnlocksOnlyWhenStaticParkingIsSettled) {
     g_liveRecords.push_back(ac);
     gf_watchParkAirport(false);
     EXPECT_FALSE(g_parkingControlsLocked);
+    EXPECT_EQ(gf_windowStats().countdownMinutes, 19) << "the countdown to the renewal starts again";
     EXPECT_NE(gf_statusLine().find("static parked: 1 (avg 60 min) | live parked: 1 (avg 90 min)"),
               std::string::npos)
         << gf_statusLine();

@@ -46,6 +46,32 @@ TEST_F(StaticFitTest, TheStandingStaticKeepsItsStandOnlyWithAQualifyingOption) {
     }
 }
 
+// Only a fitted static holds its stand's option first: a static of parked traffic on the stand,
+// or a fitted one on another stand, leaves the choice among the options to the shuffle.
+TEST_F(StaticFitTest, OnlyTheFittedStaticOnTheStandHoldsItsOption) {
+    for (const auto& [onStand, noSource] : {std::pair{1u, 0u}, {2u, 1u}}) {
+        SCOPED_TRACE(fmt::format("stand {}, noSource {}", onStand, noSource));
+        int held = 0;
+        for (uint64_t seed = 1; seed <= 8; ++seed) {
+            g_stands.clear();
+            g_staticRemovalQueue.clear();
+            tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}});
+            g_stands[0].options = {opt("BAW1", "", "A320", "G-A1", tst_bits({20}), 1),
+                                   opt("DLH1", "", "B738", "D-A1", tst_bits({20}), 2),
+                                   opt("BAW2", "", "A320", "G-A2", tst_bits({20}), 3)};
+            g_staticAircraft = {staticOn(onStand, 5, "DLH1", "B738", "D-A1", g_currentSlot, noSource)};
+            gf_queueStaticRemoval(g_staticAircraft[0]);  // so that the presence test lets DLH1 by
+            g_stands[1].blocked = true;
+            gf_seedRandom(seed);
+            std::vector<PtEntry> results;
+            lf_searchStands(g_currentSlot, kFitReal, 0, results);
+            ASSERT_EQ(results.size(), 1u);
+            held += results[0].callsign == "DLH1";
+        }
+        EXPECT_LT(held, 8);
+    }
+}
+
 // After the last half-hour of the day the aircraft goes on when the next day's option of the
 // same airline and type holds half-hour 0, unless the presence test took that option out.
 TEST_F(StaticFitTest, TheNextDaysOptionCountsOnlyWhileItTakesPart) {
@@ -53,6 +79,8 @@ TEST_F(StaticFitTest, TheNextDaysOptionCountsOnlyWhileItTakesPart) {
     g_stands[0].options = {opt("DLH1", "DLH2", "B738", "D-A1", tst_bits({47}), 1, 1),
                            opt("DLH3", "", "B738", "D-A3", tst_bits({0}), 2, 2)};
     const uint64_t lastHalfHour = tst_at(1, 47);
+    EXPECT_TRUE(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], lastHalfHour));
+    g_stands[0].options[1].index = 1;  // the first option of the file counts as well
     EXPECT_TRUE(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], lastHalfHour));
     g_stands[0].options[1].fitExcluded = true;
     EXPECT_FALSE(gf_optionGoesOn(g_stands[0], g_stands[0].options[0], lastHalfHour));
@@ -118,6 +146,7 @@ TEST_F(StaticFitTest, HalfHoursCountOverTheWeeksWrap) {
     EXPECT_EQ(gf_slotMinus(tst_at(7, 46), -4), tst_at(1, 2));
     EXPECT_EQ(gf_halfHoursSince(tst_at(1, 2), tst_at(7, 46)), 4);
     EXPECT_EQ(gf_halfHoursSince(tst_at(7, 46), tst_at(1, 2)), 332);
+    EXPECT_EQ(gf_halfHoursSince(tst_at(3, 9), tst_at(3, 9)), 0);
     // Only weekdays 1..7 and half-hours 0..47 are a time the fit can use.
     for (const auto& [slot, valid] : {std::pair{tst_at(1, 0), true},
                                       {tst_at(7, 47), true},
@@ -126,6 +155,35 @@ TEST_F(StaticFitTest, HalfHoursCountOverTheWeeksWrap) {
                                       {gf_packSlot(10, 0), false},
                                       {gf_packSlot(10, 8), false}})
         EXPECT_EQ(gf_isValidSlot(slot), valid) << gf_weekdayOf(slot) << " " << gf_slotOf(slot);
+}
+
+// The fit looks back from the current half-hour at most MAX_FIT half-hours (none before it at 0,
+// also when the setting is below 0; never as far as the same half-hour of the day before) and
+// says how far it had to go.
+TEST_F(StaticFitTest, TheFitLooksBackAtMostMaxFitHalfHours) {
+    struct Row {
+        int maxFit;
+        std::vector<std::string> plan;
+        int offset;
+    };
+    const Row rows[] = {{-1, {}, 1},
+                        {0, {}, 1},
+                        {1, {"A1 DLH1 1 1"}, 2},
+                        {2, {"A1 DLH1 1 1", "A2 DLH2 2 1"}, 3},
+                        {100, {"A1 DLH1 1 1", "A2 DLH2 2 1"}, 48}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.maxFit);
+        g_stands.clear();
+        g_ptList.clear();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 100, 30}, {"A3", 0, 200, 30}});
+        g_stands[0].options = {opt("DLH1", "", "B738", "D-A1", tst_bits({19}), 1)};
+        g_stands[1].options = {opt("DLH2", "", "B738", "D-A2", tst_bits({18}), 1)};
+        g_stands[2].options = {opt("DLH3", "", "B738", "D-A3", tst_bits({20}), 1, 7)};  // Sunday
+        MAX_FIT.set(r.maxFit);
+        lf_fitParkedTraffic(g_currentSlot, 3, 0, kFitReal);
+        EXPECT_EQ(plan(), r.plan);
+        EXPECT_EQ(g_fitRealOffset, r.offset);
+    }
 }
 
 // One fit's picks are cut to the wanted count less the aircraft already standing (extra); the
@@ -242,4 +300,8 @@ TEST_F(StaticFitTest, TheWantedCountFollowsThePercentageAndMaxPark) {
         EXPECT_EQ(gf_windowStats().wantedPercent, r.shownPercent);
         EXPECT_EQ(gf_parkSite().wantedParked, r.wanted) << "max park reads it there";
     }
+    // Without a park airport there is no site to carry the count for max park.
+    gf_setParkSite({});
+    EXPECT_EQ(lf_wantedParkedCount(), 1);
+    EXPECT_EQ(gf_parkSite().wantedParked, 0);
 }

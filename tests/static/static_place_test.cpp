@@ -318,7 +318,8 @@ TEST_F(StaticPlaceTest, ParkedTrafficOfALiveAircraftIsNotPlanned) {
 // planned aircraft whose wings would reach it; a calculation that plans nothing says so and
 // gives the parking controls back.
 TEST_F(StaticPlaceTest, ParkedTrafficKeepsOffReservedTakenAndCrowdedStands) {
-    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 350, 30}, {"A4", 0, 700, 30}, {"A5", 0, 750, 30}});
+    tst_addStands(
+        {{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 350, 30}, {"A4", 0, 700, 30}, {"A5", 0, 750, 30}});
     g_stands[0].reserved = true;
     lf_assignStandsToPt({tst_parked(0x3c0001, "DLH1", "B738", "D-A1", g_stands[0].position(), 1),
                          tst_parked(0x3c0002, "DLH2", "B738", "D-A2", g_stands[1].position(), 1),
@@ -349,10 +350,60 @@ TEST_F(StaticPlaceTest, ParkedTrafficKeepsOffReservedTakenAndCrowdedStands) {
     EXPECT_EQ(std::make_pair(gf_windowStats().staticParkedAvgMinutes, gf_windowStats().liveParkedAvgMinutes),
               std::make_pair(-1.0f, -1.0f));
     // Without static aircraft wanted no parked traffic is asked for: the calculation ends at once.
-    MAX_PARK_SEL.set(0);
     ASSERT_TRUE(tst_startParkedReader());
-    lf_computeStaticParking();
-    EXPECT_FALSE(gf_staticParkingPending());
+    for (const int maxPark : {0, 1}) {
+        SCOPED_TRACE(maxPark);
+        MAX_PARK_SEL.set(maxPark);
+        lf_computeStaticParking();
+        EXPECT_EQ(gf_staticParkingPending(), maxPark > 0);
+        if (maxPark > 0) ASSERT_TRUE(tst_awaitParkedAnswer());
+    }
+}
+
+// Parked traffic finds a stand up to 110 m from where the feed saw it.
+TEST_F(StaticPlaceTest, ParkedTrafficFindsAStandWithin110Metres) {
+    for (const auto& [northM, planned] :
+         {std::pair{0.0, true}, {109.5, true}, {110.5, false}, {200.0, false}}) {
+        SCOPED_TRACE(northM);
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}});
+        lf_assignStandsToPt({tst_parked(0x3c0001, "DLH1", "B738", "D-A1", tst_offsetM(northM, 0), 2)});
+        EXPECT_EQ(plan(), planned ? std::vector<std::string>{"A1 DLH1 2 1"} : std::vector<std::string>{});
+    }
+}
+
+// The fit only fills up what parked traffic leaves of the wanted count; the plan is cut to the
+// wanted count (none at 0 %) and places the aircraft seen longest ago first. Parked traffic is
+// planned from a MAX_PARK_SEL of 1 on.
+TEST_F(StaticPlaceTest, TheFitFillsOnlyWhatParkedTrafficLeaves) {
+    struct Row {
+        int percent, maxPark;
+        std::vector<std::string> plan;
+    };
+    const Row rows[] = {
+        {100, 50, {"A1 DLH1 3 1", "A2 DLH2 3 1", "A3 BAW3 0 1"}},
+        {75, 50, {"A1 DLH1 3 1", "A2 DLH2 3 1", "A3 BAW3 0 1"}},
+        {50, 50, {"A1 DLH1 3 1", "A2 DLH2 3 1"}},
+        {25, 50, {"A1 DLH1 3 1"}},
+        {0, 50, {}},
+        {100, 1, {"A1 DLH1 3 1"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{}% max {}", r.percent, r.maxPark));
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 600, 30}, {"A4", 0, 900, 30}});
+        g_stands[2].options = {opt("BAW3", "", "A320", "G-A3", tst_bits({20}), 1)};
+        CUSTOM_PARKING_PERCENTAGE.set(r.percent);
+        MAX_PARK_SEL.set(r.maxPark);
+        gf_setParkSite({"EDDF", {}, "", false, 0});
+        const std::vector<ParkedTrafficRecord> parked = {
+            tst_parked(0x3c0001, "DLH1", "B738", "D-A1", g_stands[0].position(), 3),
+            tst_parked(0x3c0002, "DLH2", "B738", "D-A2", g_stands[1].position(), 3)};
+        newLog();
+        ASSERT_TRUE(lf_runStaticParking(&parked));
+        EXPECT_EQ(plan(), r.plan);
+        EXPECT_EQ(newLog().find("no parking positions found") != std::string::npos, r.plan.empty());
+    }
 }
 
 // A static carries the callsign its entry chose, the other when that one is empty, without the

@@ -165,6 +165,22 @@ TEST_F(StaticRenewalTest, TooManyLiveParkedGoLongestParkedFirst) {
     EXPECT_NE(newLog().find("Parking adjustments: 2 more live ac than wanted"), std::string::npos);
 }
 
+// The renewal's plan places the aircraft seen longest ago first; equally old ones keep the order
+// the feed listed them in.
+TEST_F(StaticRenewalTest, TheRenewalPlansTheOldestFirstAndKeepsTheFeedsOrder) {
+    tst_addStands({{"A1", 0, 0, 30}, {"A2", 0, 300, 30}, {"A3", 0, 600, 30}, {"A4", 0, 900, 30}});
+    gf_setParkSite({"EDDF", {}, "", false, 0});
+    ASSERT_TRUE(tst_startParkedReader());
+    tst_setParked({tst_parked(0x3c0003, "DLH3", "B738", "D-A3", g_stands[2].position(), 2),
+                   tst_parked(0x3c0001, "DLH1", "B738", "D-A1", g_stands[0].position(), 2),
+                   tst_parked(0x3c0004, "DLH4", "B738", "D-A4", g_stands[3].position(), 5),
+                   tst_parked(0x3c0002, "DLH2", "B738", "D-A2", g_stands[1].position(), 2)});
+    gf_startRenewal();
+    ASSERT_TRUE(tst_awaitParkedAnswer());
+    ASSERT_TRUE(gf_adjustParking(false));
+    EXPECT_EQ(plan(), (std::vector<std::string>{"A4 DLH4 5 1", "A3 DLH3 2 1", "A1 DLH1 2 1", "A2 DLH2 2 1"}));
+}
+
 // Soft options fill the renewal only with PARK_SOFT or PARK_FAKE on.
 TEST_F(StaticRenewalTest, SoftOptionsFillTheRenewalWhenAllowed) {
     for (const auto& [soft, fake, planned] :
@@ -219,6 +235,7 @@ TEST_F(StaticRenewalTest, ParkedTrafficAndFittedStaticsTheNewerKeepsTheStand) {
         {"older record on its stand", 1, "BAW2", "A320", 5, false, 1, active, false, false},
         {"record as old on its stand", 1, "BAW2", "A320", 3, false, 1, active, false, false},
         {"newer record on its stand", 1, "BAW2", "A320", 1, false, 1, active, true, true},
+        {"record of this half-hour on its stand", 1, "BAW2", "A320", 0, false, 1, active, true, true},
         {"its own aircraft elsewhere", 2, "DLH1", "B738", 1, false, 1, active, false, false},
         {"its callsign with another type", 2, "DLH1", "A320", 1, false, 1, active, true, false},
         {"another aircraft elsewhere", 2, "BAW2", "A320", 1, false, 1, active, true, false},
@@ -241,6 +258,32 @@ TEST_F(StaticRenewalTest, ParkedTrafficAndFittedStaticsTheNewerKeepsTheStand) {
         lf_dropStaticsNotInPt(r.full, g_currentSlot);
         EXPECT_EQ(g_ptList.size(), r.entryKept ? 1u : 0u);
         EXPECT_EQ(g_staticRemovalQueue.size(), r.staticQueued ? 1u : 0u);
+    }
+}
+
+// Another aircraft planned on a fitted static's stand: the newer of the two keeps it. An entry
+// seen no later than the static was placed gives way; a static of unknown time counts as placed
+// in this half-hour.
+TEST_F(StaticRenewalTest, AnotherAircraftOnAStaticsStandTheNewerStays) {
+    struct Row {
+        int staticAge;  // -1: unknown
+        int entryAge;
+        bool staticStays;
+    };
+    const Row rows[] = {{3, 4, true},  {3, 3, true},  {3, 2, false},
+                        {3, 0, false}, {-1, 0, true}, {-1, 1, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(fmt::format("{} {}", r.staticAge, r.entryAge));
+        gf_resetShell();
+        tst_addStands({{"A1", 0, 0, 30}});
+        const uint64_t placed = r.staticAge < 0 ? 0 : gf_slotMinus(g_currentSlot, r.staticAge);
+        g_staticAircraft = {staticOn(1, 5, "DLH1", "B738", "D-A", placed)};
+        g_ptList = {{0, 1, 1, r.entryAge, "BAW", "A320", "BAW2", "", "G-B", 1}};
+        lf_diffStaticAgainstFit(g_currentSlot);
+        EXPECT_EQ(plan(), r.staticStays ? std::vector<std::string>{}
+                                        : std::vector<std::string>{fmt::format("A1 BAW2 {} 1", r.entryAge)});
+        EXPECT_EQ(g_staticRemovalQueue.size(), r.staticStays ? 0u : 1u);
+        EXPECT_EQ(g_staticCheckList.size(), r.staticStays ? 1u : 0u);
     }
 }
 
