@@ -346,8 +346,10 @@ TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
         LiveAircraft ac = leavingStandA1(feedM);
         ac.cargoStand = 1;
         ASSERT_TRUE(gf_takeStand(ac));
+        ac.extension = 1;  // its parked extension ran
         nextPosGround(ac);
         const bool pulledOut = feedM > 0;
+        if (pulledOut) EXPECT_EQ(ac.extension, 0) << "the pull-out follows the feed again";
         EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(3000, 3000))
             << "the clamps of a taxiing aircraft";
         EXPECT_EQ(ac.flightState, pulledOut ? taxi : pushing_back);
