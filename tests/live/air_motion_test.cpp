@@ -120,18 +120,24 @@ TEST_F(AirMotionTest, PitchAndBankSteps) {
         const char* what;
         bool attitude, roll;
         double agl, heading, dHeading, dBank;
+        uint8_t approach = 0;
     };
     // Feed heading 0.1 rad, roll 0.1; the sample after the next lies east of it.
     const BankRow banks[] = {
         {"feed attitude low down", true, true, 800, 2 * kPi - 0.1, 0.2 / 200, 0.05 / 200},
         {"too high for the feed's attitude", true, true, 1500, 0.5, NAN, 0.05 / 200},
         {"no roll: toward the turn ahead", true, false, 800, 0.5, NAN, -gf_degToRad(0.02)},
+        {"just below 1000 ft", true, true, 999.5, 2 * kPi - 0.1, 0.2 / 200, 0.05 / 200},
+        {"at 1000 ft", true, true, 1000, 0.5, NAN, 0.05 / 200},
+        {"on the approach just below 2000 ft", true, true, 1999.5, 2 * kPi - 0.1, 0.2 / 200, 0.05 / 200, 1},
+        {"on the approach at 2000 ft", true, true, 2000, 0.5, NAN, 0.05 / 200, 1},
     };
     for (const BankRow& row : banks) {
         SCOPED_TRACE(row.what);
         LiveAircraft ac = tst_aircraft(3000, row.agl);
         ac.heading = row.heading;
         ac.bank = 0.05;
+        ac.approachFlag = row.approach;
         PosSample after = ac.stream[1];
         after.lon += 0.05;
         ac.stream.push_back(after);

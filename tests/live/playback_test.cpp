@@ -303,6 +303,10 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
         EXPECT_EQ(ac.extension, -1);
         EXPECT_FALSE(lf_extendStream(ac)) << "used up";
     }
+    // A crawl in the air decays no further than 1 kt.
+    LiveAircraft crawl = tst_here(flying, true, 1);
+    ASSERT_TRUE(lf_extendStream(crawl));
+    EXPECT_EQ(crawl.stream.back().gs, 1.0);
     LiveAircraft glide = tst_here(flying, true, 140);
     glide.approachFlag = 1;
     ASSERT_TRUE(lf_extendStream(glide));

@@ -280,6 +280,26 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
     }
 }
 
+// A departing aircraft whose registration has a stay on some stand within half an hour of now
+// books nothing more; another one is booked.
+TEST_F(StandChoiceTest, DepartureOfARegistrationSeenNearNowBooksNothing) {
+    static std::atomic<int64_t> clockSeconds;
+    clockSeconds = 1704276300;  // 2024-01-03, a Wednesday, 10:05
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(clockSeconds.load())); });
+    tst_addStands({{"G1", 0, 0, 25}, {"G2", 0, 100, 25}});
+    g_stands[1].options.push_back(
+        StandOption("EZY1", "", "EZY", "A320", "HB-30003", uint64_t{1} << 21, 1, 3, 1, 1));
+    LEARN_SOFT.set(true);
+    for (const auto& [hexid, booked] : {std::pair{30003u, false}, std::pair{30004u, true}}) {
+        SCOPED_TRACE(hexid);
+        LiveAircraft ac = liveAc(hexid, "SWR" + std::to_string(hexid), "B738", 0, active, taxi);
+        ac.lat = kStandOrigin.lat;
+        ac.lon = kStandOrigin.lon;
+        lf_bookDepartureStand(ac, true, site_);
+        EXPECT_EQ(g_stands[0].options.size() + g_stands[1].options.size(), booked ? 2u : 1u);
+    }
+}
+
 // The user's stand is looked up on the simulator thread in the stands the run thread last
 // published: never a cached name after the list changed, never a half-published list.
 TEST_F(StandChoiceTest, NearestStandNameFollowsTheRepublishedStands) {

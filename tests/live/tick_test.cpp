@@ -231,6 +231,26 @@ TEST_F(TickTest, DueFrontSampleSetsTheSpeedsOfTheNextLeg) {
     }
 }
 
+// Creates go one every 50 ticks, a live aircraft's before any static one's; removals one
+// every 10 ticks.
+TEST_F(TickTest, QueuedCreatesAndRemovalsGoOneAtATime) {
+    g_createDeque = {{.callsign = "DLH4AB", .hexid = 1}};
+    g_createDequeStatic = {{.callsign = "EZY1*", .hexid = 2}, {.callsign = "EZY2*", .hexid = 3}};
+    g_removeDeque = {7, 8};
+    struct Step {
+        uint32_t tick;
+        size_t live, statics, removals;
+    } steps[] = {{49, 1, 2, 2},  {50, 0, 2, 1},  {51, 0, 2, 1}, {60, 0, 2, 0},
+                 {100, 0, 1, 0}, {149, 0, 1, 0}, {150, 0, 0, 0}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.tick);
+        g_tickCounter = step.tick;
+        lf_sendQueued();
+        EXPECT_EQ(std::make_tuple(g_createDeque.size(), g_createDequeStatic.size(), g_removeDeque.size()),
+                  std::make_tuple(step.live, step.statics, step.removals));
+    }
+}
+
 // A stop raised during the per-second step (through the clock it reads) ends the pass there.
 TEST_F(TickTest, StopDuringThePerSecondStepEndsThePass) {
     g_simRunning = true;
