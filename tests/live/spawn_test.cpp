@@ -64,6 +64,7 @@ TEST_F(SpawnTest, CandidateNearTheUserIsHeldBackAndLosesItsFrontSample) {
         bool heldBefore;
         Candidate c;
         bool held;
+        bool groundRule = true;  // COLLISION_USER_GND
     } rows[] = {
         {"in the air ahead at the same level", false, 5000, 250, false, tst_at(5, 0, 5500), true},
         {"in the air ahead, 3000 ft above", false, 5000, 250, false, tst_at(5, 0, 8000), false},
@@ -77,6 +78,12 @@ TEST_F(SpawnTest, CandidateNearTheUserIsHeldBackAndLosesItsFrontSample) {
          tst_at(0, 0.05, gnd, false, 0), false},
         {"100 m from the user on the ground", true, gnd, 0, false, tst_at(100 / 1852.0, 0, gnd, false, 0),
          true},
+        {"160 m from the user on the ground", true, gnd, 0, false, tst_at(160 / 1852.0, 0, gnd, false, 0),
+         false},
+        {"100 m from the user on the ground, the rule off", true, gnd, 0, false,
+         tst_at(100 / 1852.0, 0, gnd, false, 0), false, false},
+        {"100 m from the user on the ground, flying over", true, gnd, 0, false,
+         tst_at(100 / 1852.0, 0, gnd + 1500), false},
         {"held before, the user taxis", true, gnd, 15, true, tst_at(3, 0, 12000), true},
         {"held before, the user stopped", true, gnd, 0, true, tst_at(3, 0, 12000), false},
         {"held before, itself taxiing", true, gnd, 0, true, tst_at(3, 0, gnd, false, 12), true},
@@ -85,6 +92,7 @@ TEST_F(SpawnTest, CandidateNearTheUserIsHeldBackAndLosesItsFrontSample) {
         SCOPED_TRACE(r.what);
         g_liveRecords.clear();
         tst_userAt(r.userOnGround, r.userAltFt, r.userGsKt);
+        COLLISION_USER_GND.set(r.groundRule);
         LiveAircraft& ac = tst_candidate(kHexid, r.c);
         ac.heldBack = r.heldBefore;
         lf_spawnDecision(ac);
