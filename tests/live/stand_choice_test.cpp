@@ -300,6 +300,30 @@ TEST_F(StandChoiceTest, DepartureOfARegistrationSeenNearNowBooksNothing) {
     }
 }
 
+// An aircraft is booked on departure at most once in three half-hours, also over midnight.
+TEST_F(StandChoiceTest, DepartureBookedAtMostOnceInThreeHalfHours) {
+    struct Row {
+        int lastSlot;  // -1: never booked
+        bool booked;
+    } rows[] = {{-1, true}, {18, false}, {17, true}, {21, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.lastSlot);
+        freshCase();
+        // 2024-01-03, a Wednesday, 10:05: half-hour 20.
+        gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1704276300)); });
+        tst_addStands({{"G1", 0, 0, 25}});
+        LEARN_SOFT.set(true);
+        if (r.lastSlot >= 0) gf_setHexidSlot(30001, r.lastSlot);
+        LiveAircraft ac = liveAc(30001, "SWR12", "B738", 0, active, taxi);
+        ac.lat = kStandOrigin.lat;
+        ac.lon = kStandOrigin.lon;
+        lf_bookDepartureStand(ac, true, site_);
+        EXPECT_EQ(g_stands[0].options.size(), r.booked ? 1u : 0u);
+        ASSERT_NE(gf_findHexidSlot(30001), nullptr);
+        EXPECT_EQ(gf_findHexidSlot(30001)->slot, r.booked ? 20 : r.lastSlot);
+    }
+}
+
 // The user's stand is looked up on the simulator thread in the stands the run thread last
 // published: never a cached name after the list changed, never a half-published list.
 TEST_F(StandChoiceTest, NearestStandNameFollowsTheRepublishedStands) {
