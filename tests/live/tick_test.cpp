@@ -9,6 +9,7 @@
 #include "core/display.h"
 #include "core/params.h"
 #include "core/run_state.h"
+#include "live/air_motion.h"
 #include "live/air_motion_legs.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
@@ -248,6 +249,15 @@ TEST_F(TickTest, QueuedCreatesAndRemovalsGoOneAtATime) {
         lf_sendQueued();
         EXPECT_EQ(std::make_tuple(g_createDeque.size(), g_createDequeStatic.size(), g_removeDeque.size()),
                   std::make_tuple(step.live, step.statics, step.removals));
+    }
+}
+
+// A new run, and a new process, start without the last one's per-second queue.
+TEST_F(TickTest, ResetsForgetThePerSecondQueue) {
+    for (const auto reset : {&gf_resetLiveTraffic, &gf_resetLiveTrafficProcess}) {
+        g_perSecondList = {0x3C6401, 0x3C6402};
+        reset();
+        EXPECT_TRUE(g_perSecondList.empty());
     }
 }
 
