@@ -35,8 +35,12 @@ LiveAircraft tst_aircraft(double altitude = 3000, double agl = 3000) {
     ac.throttleIndex = 2;
     ac.lightsHigh = 1;
     for (int i = 0; i < 2; ++i)
-        ac.stream.push_back(
-            {.lat = 47 + i / 60.0, .lon = 8, .alt = 12000, .gs = 140, .dueTick = kNow + 200 * i, .airborne = 1});
+        ac.stream.push_back({.lat = 47 + i / 60.0,
+                             .lon = 8,
+                             .alt = 12000,
+                             .gs = 140,
+                             .dueTick = kNow + 200 * i,
+                             .airborne = 1});
     return ac;
 }
 
@@ -116,18 +120,24 @@ TEST_F(AirMotionTest, PitchAndBankSteps) {
         const char* what;
         bool attitude, roll;
         double agl, heading, dHeading, dBank;
+        uint8_t approach = 0;
     };
     // Feed heading 0.1 rad, roll 0.1; the sample after the next lies east of it.
     const BankRow banks[] = {
         {"feed attitude low down", true, true, 800, 2 * kPi - 0.1, 0.2 / 200, 0.05 / 200},
         {"too high for the feed's attitude", true, true, 1500, 0.5, NAN, 0.05 / 200},
         {"no roll: toward the turn ahead", true, false, 800, 0.5, NAN, -gf_degToRad(0.02)},
+        {"just below 1000 ft", true, true, 999.5, 2 * kPi - 0.1, 0.2 / 200, 0.05 / 200},
+        {"at 1000 ft", true, true, 1000, 0.5, NAN, 0.05 / 200},
+        {"on the approach just below 2000 ft", true, true, 1999.5, 2 * kPi - 0.1, 0.2 / 200, 0.05 / 200, 1},
+        {"on the approach at 2000 ft", true, true, 2000, 0.5, NAN, 0.05 / 200, 1},
     };
     for (const BankRow& row : banks) {
         SCOPED_TRACE(row.what);
         LiveAircraft ac = tst_aircraft(3000, row.agl);
         ac.heading = row.heading;
         ac.bank = 0.05;
+        ac.approachFlag = row.approach;
         PosSample after = ac.stream[1];
         after.lon += 0.05;
         ac.stream.push_back(after);
@@ -163,15 +173,16 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
     };
     const Row rows[] = {
         {"climbing through 10000 ft", 10000, 9000, 0, false, 0, 2, 4,
-         tst_lightEvents(7, "1100001", {"7 THROTTLE_SET 11468", "7 GEAR_SET 0", "7 FLAPS_SET 0"}), false, 2900},
+         tst_lightEvents(7, "1100001", {"7 THROTTLE_SET 11468", "7 GEAR_SET 0", "7 FLAPS_SET 0"}), false,
+         2900},
         {"descending below 10000 ft", 9999, 3000, 0, false, 0, 2, 4,
          tst_lightEvents(7, "1111111", with(cabin1, {"7 GEAR_SET 0", "7 FLAPS_SET 0"})), false, 2900},
         {"descent takes power off", 5000, 3000, -250, true, 0, 3, 0,
          with(cabin1, {"7 THROTTLE_SET 8191", "7 GEAR_SET 0"}), false, 2900},
         {"climb takes full power back", 5000, 3000, 401, false, 0, 4, 0,
          with(cabin1, {"7 THROTTLE_SET 11468", "7 GEAR_SET 0"}), false, 2900},
-        {"below 2400 ft: flaps 1", 5000, 2100, 100, false, 0, 2, 0,
-         with(cabin1, {"7 FLAPS_SET 3072"}), false, 2900},
+        {"below 2400 ft: flaps 1", 5000, 2100, 100, false, 0, 2, 0, with(cabin1, {"7 FLAPS_SET 3072"}), false,
+         2900},
         {"descent near the park airport", 5000, 2000, -250, false, 1, 2, 0,
          with(cabin0, {"7 THROTTLE_SET 4914", "7 FLAPS_SET 16383", "7 GEAR_SET 1"}), true, 3000},
         {"climb above 600 ft/min", 5000, 1500, 601, true, 1, 2, 0, goAround, false, 2900},
@@ -301,6 +312,49 @@ TEST_F(AirMotionTest, TakeOffPitchesUpAndClimbsAtTheCategorysPace) {
     EXPECT_NEAR(gained(349, 449), 100 * 1.0, 1e-9);
     const Cmds commands = tst_queuedCommands();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "7 GEAR_SET 0"), 1);
+}
+
+// Moving through the air makes a flying aircraft of one that was on the ground; a take-off stays
+// one until it climbed out.
+TEST_F(AirMotionTest, AirMotionFliesButKeepsATakeOff) {
+    for (const auto& [before, after] : {std::pair{uint32_t{taxi}, uint32_t{flying}},
+                                        {uint32_t{take_off}, uint32_t{take_off}},
+                                        {uint32_t{flying}, uint32_t{flying}}}) {
+        SCOPED_TRACE(before);
+        LiveAircraft ac = tst_aircraft();
+        ac.flightState = before;
+        lf_airMotion(ac);
+        EXPECT_EQ(ac.flightState, after);
+        tst_queuedCommands();
+    }
+}
+
+// A take-off that comes without a take-off roll before it (straight from the taxi) sets the roll
+// up first: idle, spoilers in, flaps 1, the take-off lights and the roll's clamps; one that rolled
+// already only rotates. Either way it stops turning by the increment.
+TEST_F(AirMotionTest, TakeOffWithoutARollSetsTheRollUp) {
+    for (const uint8_t rolled : {0, 1}) {
+        SCOPED_TRACE(rolled);
+        LiveAircraft ac = tst_aircraft(1000, 0);
+        ac.flightState = taxi;
+        ac.onGround = 1;
+        ac.airline.clear();
+        ac.takeOffRoll = rolled;
+        ac.dHeading = 0.01;
+        ac.dueAhead = ac.dueBack = 1000;
+        tst_queuedCommands();
+        lf_startTakeOff(ac);
+        EXPECT_EQ(ac.flightState, take_off);
+        EXPECT_EQ(ac.takeOffRoll, 1);
+        EXPECT_EQ(ac.dHeading, 0);
+        Cmds expected;
+        if (!rolled) expected = tst_lightEvents(7, "1111110");
+        if (!rolled)
+            expected.insert(expected.begin(), {"7 THROTTLE_SET 0", "7 SPOILERS_SET 0", "7 FLAPS_SET 3072"});
+        EXPECT_EQ(tst_queuedCommands(), expected);
+        EXPECT_EQ(std::make_pair(ac.dueAhead, ac.dueBack),
+                  rolled ? std::make_pair(1000, 1000) : std::make_pair(5000, 3000));
+    }
 }
 
 // The feed has the aircraft on the ground while it flies: samples further on that are in the air
@@ -458,18 +512,22 @@ TEST_F(AircraftRecTest, EveryCategoryTakesItsDocumentedFlightLimits) {
         const Row& row = rows[category];
         SCOPED_TRACE(row.type);
         const CategoryMotion& m = gf_categoryMotion(category);
-        EXPECT_EQ(std::make_tuple(m.rotationPitchDeg, m.climbPitchDeg, m.turnRateDeg, m.maxClimbStepFt, m.slowTaxiSpeedKt),
-                  std::make_tuple(row.m.rotationPitchDeg, row.m.climbPitchDeg, row.m.turnRateDeg, row.m.maxClimbStepFt,
-                                  row.m.slowTaxiSpeedKt));
-        EXPECT_EQ(std::make_tuple(m.flareTicks, m.touchdownTicks, m.rotationTicks, m.climbTicks),
-                  std::make_tuple(row.m.flareTicks, row.m.touchdownTicks, row.m.rotationTicks, row.m.climbTicks));
+        EXPECT_EQ(std::make_tuple(m.rotationPitchDeg, m.climbPitchDeg, m.turnRateDeg, m.maxClimbStepFt,
+                                  m.slowTaxiSpeedKt),
+                  std::make_tuple(row.m.rotationPitchDeg, row.m.climbPitchDeg, row.m.turnRateDeg,
+                                  row.m.maxClimbStepFt, row.m.slowTaxiSpeedKt));
+        EXPECT_EQ(
+            std::make_tuple(m.flareTicks, m.touchdownTicks, m.rotationTicks, m.climbTicks),
+            std::make_tuple(row.m.flareTicks, row.m.touchdownTicks, row.m.rotationTicks, row.m.climbTicks));
         const AircraftRec rec = gf_makeAircraftRec(tst_record(20001, 100, 50, 8, "DLH4AB", row.type));
         EXPECT_EQ(rec.category, category);
         EXPECT_EQ(std::make_tuple(rec.flareTicks, rec.touchdownTicks, rec.rotationTicks, rec.climbTicks),
                   std::make_tuple(m.flareTicks, m.touchdownTicks, m.rotationTicks, m.climbTicks));
         EXPECT_NEAR(gf_radToDeg(rec.turnRate), row.m.turnRateDeg, 1e-12);
-        EXPECT_NEAR(std::fabs(gf_radToDeg(rec.rotationPitch) - row.m.rotationPitchDeg), std::fabs(row.m.rotationPitchDeg) * 0.025, 1e-9);
-        EXPECT_NEAR(std::fabs(gf_radToDeg(rec.climbPitch) - row.m.climbPitchDeg), std::fabs(row.m.climbPitchDeg) * 0.05, 1e-9);
+        EXPECT_NEAR(std::fabs(gf_radToDeg(rec.rotationPitch) - row.m.rotationPitchDeg),
+                    std::fabs(row.m.rotationPitchDeg) * 0.025, 1e-9);
+        EXPECT_NEAR(std::fabs(gf_radToDeg(rec.climbPitch) - row.m.climbPitchDeg),
+                    std::fabs(row.m.climbPitchDeg) * 0.05, 1e-9);
         const AirLimits& a = gf_airLimits(category);
         EXPECT_EQ(a.rotationSpeedKt, row.rotationKt);
         EXPECT_NEAR(gf_radToDeg(a.maxBank), row.bankDeg, 1e-12);

@@ -90,13 +90,81 @@ TEST(GroundTicks, HeadingErrorAndLongitudeMetresStayInRange) {
         EXPECT_GE(gf_metersPerDegreeLon(lat), kMetersPerDegree * 1e-6) << lat;
 }
 
+// Half way round the globe counts as east; positions are the same within 1e-8 degrees; a leg's
+// due gap is at least 25 ticks, also across the counter's wrap.
+TEST(GroundTicks, LongitudeHalfWaySamePositionAndDueGaps) {
+    EXPECT_NEAR(gf_shortLonDiff(10, -170), 180, 1e-9);
+    EXPECT_NEAR(gf_shortLonDiff(-170, 10), 180, 1e-9);
+    struct Same {
+        double dLat, dLon;
+        bool same;
+    } sames[] = {{0, 0, true}, {0.5e-8, -0.5e-8, true}, {2e-8, 0, false}, {0, -2e-8, false}};
+    for (const Same& r : sames) {
+        SCOPED_TRACE(::testing::Message() << r.dLat << " " << r.dLon);
+        EXPECT_EQ(gf_samePosition(47, 8, 47 + r.dLat, 8 + r.dLon), r.same);
+    }
+    struct Gap {
+        int32_t from, to, gap;
+    } gaps[] = {{1000, 2000, 1000}, {1000, 1010, 25}, {1000, 900, 25}, {2147483000, -2147483296, 1000}};
+    for (const Gap& r : gaps) {
+        SCOPED_TRACE(::testing::Message() << r.from << " -> " << r.to);
+        PosSample a, b;
+        a.dueTick = r.from;
+        b.dueTick = r.to;
+        EXPECT_EQ(gf_dueGap(a, b), r.gap);
+        EXPECT_EQ(gf_dueAfter(r.from, r.gap), r.gap == 25 ? r.from + 25 : r.to);
+    }
+}
+
+// A turn curve from its start through the control point's pull to its end: positions and the
+// tangent's heading along it, parameters outside its span refused, no curve without a control
+// point or a span.
+TEST(GroundTicks, CurvePointsAndHeadings) {
+    std::array<double, 8> c{};
+    c[kCurveStartLat] = 47, c[kCurveStartLon] = 8, c[kCurveStartParam] = 2, c[kCurveEndParam] = 4;
+    c[kCurveN1] = 100, c[kCurveE1] = 0, c[kCurveN2] = 100, c[kCurveE2] = 100;
+    const double eastDeg = 1 / gf_metersPerDegreeLon(47);
+    struct Row {
+        double t;
+        bool ok;
+        double northM, eastM, headingDeg;
+    } rows[] = {{2, true, 0, 0, 0},      {3, true, 75, 25, 45},
+                {4, true, 100, 100, 90}, {3.5, true, 93.75, 56.25, 71.565},
+                {1.99, false, 0, 0, 0},  {4.01, false, 0, 0, 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.t);
+        LatLon p{0, 0};
+        double h = -1;
+        ASSERT_EQ(gf_sampleCurve(c, r.t, p, h), r.ok);
+        if (!r.ok) continue;
+        EXPECT_NEAR(p.lat, 47 + r.northM / kMetersPerDegree, 1e-9);
+        EXPECT_NEAR(p.lon, 8 + r.eastM * eastDeg, 1e-9);
+        EXPECT_NEAR(gf_radToDeg(h), r.headingDeg, 1e-3);
+    }
+    // Pulled west, the heading wraps into 0..2 pi.
+    std::array<double, 8> west = c;
+    west[kCurveN1] = 0, west[kCurveE1] = -100;
+    LatLon p{0, 0};
+    double h = 0;
+    ASSERT_TRUE(gf_sampleCurve(west, 2, p, h));
+    EXPECT_NEAR(gf_radToDeg(h), 270, 1e-9);
+    for (const int index : {kCurveE1, kCurveN1}) {
+        std::array<double, 8> none = c;
+        none[index] = std::numeric_limits<double>::quiet_NaN();
+        EXPECT_FALSE(gf_sampleCurve(none, 3, p, h)) << index;
+    }
+    std::array<double, 8> flat = c;
+    flat[kCurveEndParam] = 2;
+    EXPECT_FALSE(gf_sampleCurve(flat, 2, p, h));
+}
+
 // A straight leg of 100 m or more between speeds more than 5 kt apart gets a sample in its middle.
 TEST_F(GroundMotionTest, StraightLegSplitBetweenSpeedsFarApart) {
     struct Row {
         double frontKt, nextKt, legM;
         size_t size;
-    } rows[] = {{10, 20, 150, 3}, {20, 10, 150, 3}, {10, 15, 150, 2},  {0, 6, 120, 3},
-                {0, 0, 500, 2},   {10, 20, 99, 2},  {kNan, 20, 150, 2}};
+    } rows[] = {{10, 20, 150, 3}, {20, 10, 150, 3}, {10, 15, 150, 2}, {0, 6, 120, 3},    {6, 0, 120, 3},
+                {5, 0, 120, 2},   {0, 0, 500, 2},   {10, 20, 99, 2},  {kNan, 20, 150, 2}};
     for (const Row& r : rows) {
         SCOPED_TRACE(::testing::Message() << r.frontKt << " -> " << r.nextKt << " kt, " << r.legM << " m");
         LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
@@ -160,8 +228,10 @@ TEST_F(GroundMotionTest, PushbackStraightBackThenToTheSide) {
         EXPECT_EQ(gf_curveActive(ac), side != 0);
         EXPECT_NEAR(ac.stream[1].lon, tst_offsetM(-75, side).lon, 1e-8);
         ac.stream.push_back(tst_sample(gf_posOf(ac.stream[1]), 0, ac.stream[1].dueTick + 300, true));
+        ac.extension = 2;  // the stream ran dry during the pushback
         nextFallsDue();
         EXPECT_EQ(ac.flightState, pushed_back);
+        EXPECT_EQ(std::make_pair(ac.extension, ac.leavingStand), std::make_pair(0, uint8_t{0}));
         EXPECT_EQ(ac.throttleIndex, 0u);
         EXPECT_EQ(ac.flapsIndex, 1u);
     }
@@ -216,6 +286,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         uint8_t towed;
         uint32_t state;
         int32_t extension;
+        double nextKt = 3;  // of the sample before the stop
     } rows[] = {
         {"came from the runway", true, false, flying, 0, parking, 0},
         {"the stream's extension ran out by the stand", true, false, flying, 0, parking, 2},
@@ -224,6 +295,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         {"just pushed back", true, false, pushed_back, 0, taxi, 0},
         {"just pulled out", true, false, parked, 0, taxi, 0},
         {"towed from a stand", true, false, pushed_back, 1, parking, 0},
+        {"still rolling at 6 kt before the stop", true, false, flying, 0, taxi, 0, 6},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -234,7 +306,8 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         g_userPosition.lat = kStandOrigin.lat;
         g_userPosition.lon = kStandOrigin.lon;
         LiveAircraft ac = taxiAc(tst_offsetM(-30, 0), 0);
-        ac.stream = {tst_sample(tst_offsetM(-30, 0), 8, kNow), tst_sample(tst_offsetM(-10, 0), 3, kNow + 600),
+        ac.stream = {tst_sample(tst_offsetM(-30, 0), 8, kNow),
+                     tst_sample(tst_offsetM(-10, 0), r.nextKt, kNow + 600),
                      tst_sample(tst_offsetM(-10, 0), 0, kNow + 900, true)};
         ac.previousFlightState = r.previous;
         ac.towed = r.towed;
@@ -273,8 +346,10 @@ TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
         LiveAircraft ac = leavingStandA1(feedM);
         ac.cargoStand = 1;
         ASSERT_TRUE(gf_takeStand(ac));
+        ac.extension = 1;  // its parked extension ran
         nextPosGround(ac);
         const bool pulledOut = feedM > 0;
+        if (pulledOut) EXPECT_EQ(ac.extension, 0) << "the pull-out follows the feed again";
         EXPECT_EQ(std::make_pair(ac.dueBack, ac.dueAhead), std::make_pair(3000, 3000))
             << "the clamps of a taxiing aircraft";
         EXPECT_EQ(ac.flightState, pulledOut ? taxi : pushing_back);
@@ -288,6 +363,38 @@ TEST_F(GroundMotionTest, PullOutLetsGoOfTheStandPushbackKeepsIt) {
                                [&](const std::string& c) { return c.ends_with(what); });
         };
         EXPECT_EQ(has("ENGINE_AUTO_START 0") && has("FLAPS_SET 3072"), pulledOut);
+        // Either way it moves off with nav, beacon, taxi and logo lights.
+        const std::vector<std::string> lights = tst_lightEvents(ac.objectId, "1101010");
+        EXPECT_NE(std::search(sent.begin(), sent.end(), lights.begin(), lights.end()), sent.end());
+    }
+}
+
+// A turn curve runs from where the aircraft is through the next sample's pull to the one after,
+// which it takes over as the next sample; a stop there is reached at the mean of the two speeds
+// before it, a moving sample keeps its own.
+TEST_F(GroundMotionTest, TurnCurveFromTheAircraftThroughTheNextSample) {
+    struct Row {
+        double endKt, endKtAfter;
+    } rows[] = {{0, 15}, {7, 7}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.endKt);
+        LiveAircraft ac = taxiAc(tst_offsetM(-10, 5), 0);
+        ac.stream = {tst_sample(tst_offsetM(0, 0), 10, kNow), tst_sample(tst_offsetM(50, 0), 20, kNow + 600),
+                     tst_sample(tst_offsetM(50, 50), r.endKt, kNow + 1200)};
+        lf_buildTurnCurve(ac);
+        ASSERT_EQ(ac.stream.size(), 2u);
+        EXPECT_EQ(ac.stream[1].gs, r.endKtAfter);
+        EXPECT_EQ(ac.stream[1].dueTick, kNow + 1200);
+        EXPECT_EQ(ac.curveProgress, 0);
+        const LatLon from = tst_offsetM(-10, 5);
+        EXPECT_EQ(std::make_pair(ac.curve[kCurveStartLat], ac.curve[kCurveStartLon]),
+                  std::make_pair(from.lat, from.lon));
+        EXPECT_EQ(std::make_pair(ac.curve[kCurveStartParam], ac.curve[kCurveEndParam]),
+                  std::make_pair(0.0, 1.0));
+        EXPECT_NEAR(ac.curve[kCurveN1], 60, 0.01);
+        EXPECT_NEAR(ac.curve[kCurveE1], -5, 0.01);
+        EXPECT_NEAR(ac.curve[kCurveN2], 60, 0.01);
+        EXPECT_NEAR(ac.curve[kCurveE2], 45, 0.01);
     }
 }
 

@@ -8,6 +8,8 @@
 #include "core/params.h"
 #include "core/run_state.h"
 #include "live/adding_stack.h"
+#include "live/intake.h"
+#include "live/removal.h"
 #include "live_fixture.h"
 
 namespace {
@@ -96,6 +98,8 @@ TEST_F(IntakeTest, NewAircraftRules) {
         {"empty type from the registration", "", "D-ABCD", "DLH5CD", true, "B738"},
         {"unknown type replaced by the registration's", "XXXX", "D-ABCD", "DLH5CD", true, "B738"},
         {"unknown type, registration without type", "XXXX", "D-EFGH", "DLH5CD", false, ""},
+        {"a known type stays when the registration's differs", "B744", "D-ABCD", "DLH5CD", true, "B744"},
+        {"empty type, no registration", "", "", "DLH5CD", false, ""},
         {"light aircraft while they are off", "C172", "D-AIXX", "DLH5CD", false, ""},
         {"business jet", "C56X", "D-AIXX", "DLH5CD", true, "C56X"},
         {"high performance aircraft while they are off", "F16", "D-AIXX", "DLH5CD", false, ""},
@@ -115,6 +119,48 @@ TEST_F(IntakeTest, NewAircraftRules) {
         ASSERT_EQ(g_liveRecords.size(), row.created ? 2u : 1u);
         if (row.created) EXPECT_EQ(g_liveRecords[1].type, row.typeAfter);
     }
+}
+
+// Lowering the live limit removes the active aircraft farthest from the user until the limit
+// holds; room for a new aircraft is made only by one more than 0.1 nm farther than it.
+TEST_F(IntakeTest, RoomIsMadeByTheFarthestActiveAircraft) {
+    g_userPosition.lat = 50.0;
+    g_userPosition.lon = 8.0;
+    const auto fill = [] {
+        g_liveRecords.clear();
+        for (uint32_t i = 1; i <= 12; ++i) {
+            LiveAircraft& a = gf_addLiveAircraft(tst_liveAircraft(70000 + i, active, 100 + i));
+            a.lat = 50.0 + i / 60.0, a.lon = 8.0;  // i nm north
+        }
+        LiveAircraft& waiting = gf_addLiveAircraft(tst_liveAircraft(79999, buffer));
+        waiting.lat = 50.5, waiting.lon = 8.0;
+    };
+    const auto removed = [] {
+        std::string out;
+        for (const LiveAircraft& a : g_liveRecords)
+            if (a.lifeState == removingfromsim) out += fmt::format("{} ", a.hexid - 70000);
+        return out;
+    };
+    fill();
+    MAX_LIVE_SEL.set(10);
+    gf_applyMaxLive();
+    EXPECT_EQ(removed(), "11 12 ");
+    EXPECT_EQ(gf_countActiveLive(), 10);
+    gf_applyMaxLive();
+    EXPECT_EQ(removed(), "11 12 ") << "the limit holds";
+    struct Row {
+        double candidateNm;
+        bool roomWithoutRemoval;
+        const char* removed;
+    } rows[] = {{5, false, "12 "}, {11.95, true, ""}, {11.85, false, "12 "}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.candidateNm);
+        fill();
+        EXPECT_EQ(lf_makeRoom(row.candidateNm), row.roomWithoutRemoval);
+        EXPECT_EQ(removed(), row.removed);
+    }
+    MAX_LIVE_SEL.set(500);
+    g_liveRecords.clear();
 }
 
 // A new aircraft of a live one's callsign and type is a duplicate; the check follows the live

@@ -32,6 +32,7 @@ TEST_F(ParkingConflictsTest, OccupiedMarkBelongsToTheAircraftThatTookTheStand) {
     EXPECT_EQ(g_stands[0].occupantHexid, 30001u);
     gf_leaveStand(g_liveRecords[0]);
     EXPECT_FALSE(g_stands[0].occupied);
+    EXPECT_EQ(g_stands[0].occupantHexid, 0u) << "nobody's mark";
     LiveAircraft third = liveAc(30003, "SWR3", "B738", 1, active, parking);
     EXPECT_TRUE(gf_arrivesAtOccupiedStand(third)) << "the parked occupant still stands there";
     removeAircraftFromSim(g_liveRecords[0]);

@@ -48,37 +48,77 @@ TEST_F(ParkingSlotsTest, RealBookingOfAStay) {
     const auto M = kMon;
     const std::optional<StandSlotEntry> none;
     const BookingRow rows[] = {
-        {"spawn at a stand", {}, {{tst_at(M, 20), 0, 1}}, {{1, M, tst_bits({20}), "DLH4AB", 0, 1}},
-         StandSlotEntry{kHexid, tst_at(M, 20), 1}, 1},
-        {"a later arrival adds its half-hour", {}, {{tst_at(M, 20), 0, 1}, {tst_at(M, 30), 0, 1}},
-         {{1, M, tst_bits({20, 30}), "DLH4AB", 0, 1}}, StandSlotEntry{kHexid, tst_at(M, 20), 1}, 2},
-        {"leaving 2.5 hours later books the stay", {}, {{tst_at(M, 20), 0, 1}, {tst_at(M, 25), 1, 1}},
-         {{1, M, tst_range(20, 25), "DLH4AB", 0, 1}}, none, 2},
-        {"leaving after too long a stay starts a new option", {},
+        {"spawn at a stand",
+         {},
+         {{tst_at(M, 20), 0, 1}},
+         {{1, M, tst_bits({20}), "DLH4AB", 0, 1}},
+         StandSlotEntry{kHexid, tst_at(M, 20), 1},
+         1},
+        {"a later arrival adds its half-hour",
+         {},
+         {{tst_at(M, 20), 0, 1}, {tst_at(M, 30), 0, 1}},
+         {{1, M, tst_bits({20, 30}), "DLH4AB", 0, 1}},
+         StandSlotEntry{kHexid, tst_at(M, 20), 1},
+         2},
+        {"leaving 2.5 hours later books the stay",
+         {},
+         {{tst_at(M, 20), 0, 1}, {tst_at(M, 25), 1, 1}},
+         {{1, M, tst_range(20, 25), "DLH4AB", 0, 1}},
+         none,
+         2},
+        {"leaving after too long a stay starts a new option",
+         {},
          {{tst_at(M, 20), 0, 1}, {tst_at(M, 26), true, true}},
-         {{1, M, tst_bits({20}), "DLH4AB", 0, 1}, {2, M, tst_bits({26}), "DLH4AB", 0, 1}}, none, 2},
-        {"a Heavy stays up to seven half-hours", {}, {{tst_at(M, 20), 0, 1}, {tst_at(M, 27), 1, 1}},
-         {{1, M, tst_range(20, 27), "DLH4AB", 0, 1}}, none, 2, "B744"},
-        {"but not eight", {}, {{tst_at(M, 20), 0, 1}, {tst_at(M, 28), true, true}},
-         {{1, M, tst_bits({20}), "DLH4AB", 0, 1}, {2, M, tst_bits({28}), "DLH4AB", 0, 1}}, none, 2, "B744"},
-        {"cargo stays up to eleven, Sunday 22:00 to Monday 03:30", {},
+         {{1, M, tst_bits({20}), "DLH4AB", 0, 1}, {2, M, tst_bits({26}), "DLH4AB", 0, 1}},
+         none,
+         2},
+        {"a Heavy stays up to seven half-hours",
+         {},
+         {{tst_at(M, 20), 0, 1}, {tst_at(M, 27), 1, 1}},
+         {{1, M, tst_range(20, 27), "DLH4AB", 0, 1}},
+         none,
+         2,
+         "B744"},
+        {"but not eight",
+         {},
+         {{tst_at(M, 20), 0, 1}, {tst_at(M, 28), true, true}},
+         {{1, M, tst_bits({20}), "DLH4AB", 0, 1}, {2, M, tst_bits({28}), "DLH4AB", 0, 1}},
+         none,
+         2,
+         "B744"},
+        {"cargo stays up to eleven, Sunday 22:00 to Monday 03:30",
+         {},
          {{tst_at(kSun, 44), false, true}, {tst_at(M, 7), true, true}},
-         {{1, kSun, tst_range(44, 47), "DLH4AB", 0, 1}, {2, M, tst_range(0, 7), "DLH4AB", 0, 1}}, none, 2,
-         "B738", 1},
-        {"leaving after midnight over the week's end books both days", {},
+         {{1, kSun, tst_range(44, 47), "DLH4AB", 0, 1}, {2, M, tst_range(0, 7), "DLH4AB", 0, 1}},
+         none,
+         2,
+         "B738",
+         1},
+        {"leaving after midnight over the week's end books both days",
+         {},
          {{tst_at(kSun, 45), false, true}, {tst_at(M, 1), true, true}},
-         {{1, kSun, tst_range(45, 47), "DLH4AB", 0, 1}, {2, M, tst_range(0, 1), "DLH4AB", 0, 1}}, none, 2},
-        {"arriving again after midnight starts the new day's option", {},
+         {{1, kSun, tst_range(45, 47), "DLH4AB", 0, 1}, {2, M, tst_range(0, 1), "DLH4AB", 0, 1}},
+         none,
+         2},
+        {"arriving again after midnight starts the new day's option",
+         {},
          {{tst_at(kSun, 46), false, true}, {tst_at(M, 1), false, true}},
          {{1, kSun, tst_bits({46}), "DLH4AB", 0, 1}, {2, M, tst_bits({1}), "DLH4AB", 0, 1}},
-         StandSlotEntry{kHexid, tst_at(M, 1), 2}, 2},
-        {"a time out of range is refused", {}, {{tst_at(M, 48), 0, 0}, {tst_at(8, 3), 1, 0}}, {},
-         none, 0},
-        {"the file's option for today lacks now", {fileOption}, {{tst_at(M, 20), false, false}},
-         {{1, M, tst_bits({30, 31}), "DLH4AB", 1, 1}}, none, 0},
-        {"the file's option for today holds now", {fileOption}, {{tst_at(M, 31), false, true}},
+         StandSlotEntry{kHexid, tst_at(M, 1), 2},
+         2},
+        {"a time out of range is refused", {}, {{tst_at(M, 48), 0, 0}, {tst_at(8, 3), 1, 0}}, {}, none, 0},
+        {"the file's option for today lacks now",
+         {fileOption},
+         {{tst_at(M, 20), false, false}},
+         {{1, M, tst_bits({30, 31}), "DLH4AB", 1, 1}},
+         none,
+         0},
+        {"the file's option for today holds now",
+         {fileOption},
+         {{tst_at(M, 31), false, true}},
          {{1, M, tst_bits({30, 31}), "DLH4AB", 1, 1}, {2, M, tst_bits({31}), "DLH4AB", 0, 1}},
-         StandSlotEntry{kHexid, tst_at(M, 31), 2}, 1},
+         StandSlotEntry{kHexid, tst_at(M, 31), 2},
+         1},
     };
     for (const BookingRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -150,6 +190,22 @@ TEST_F(ParkingSlotsTest, HexidValues) {
     EXPECT_FALSE(gf_removeHexidSlot(kHexid));
     ASSERT_EQ(g_hexidValues.size(), 1u);
     EXPECT_EQ(g_hexidValues[0].hexid, kHexid + 1);
+}
+
+// Half-hours between two times of the week, forward over the week's end; none to itself.
+TEST_F(ParkingSlotsTest, WeekHalfHoursSinceCountForward) {
+    struct Row {
+        uint64_t from, to;
+        int halfHours;
+    } rows[] = {{tst_at(kMon, 20), tst_at(kMon, 20), 0},
+                {tst_at(kMon, 20), tst_at(kMon, 21), 1},
+                {tst_at(kMon, 21), tst_at(kMon, 20), 335},
+                {tst_at(kSun, 47), tst_at(kMon, 0), 1},
+                {tst_at(kMon, 0), tst_at(kSun, 47), 335}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.halfHours);
+        EXPECT_EQ(gf_weekHalfHoursSince(r.from, r.to), r.halfHours);
+    }
 }
 
 // The half-hours of a stay, counted back from now over midnight and the week's end; a count

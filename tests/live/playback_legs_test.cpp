@@ -1,5 +1,6 @@
 #include "live/playback.h"
 
+#include "live/sim_events.h"
 #include "playback_fixture.h"
 
 namespace {
@@ -74,6 +75,7 @@ TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
         double turnDeg;  // of the new leg against the one before it; NaN: no leg before
         bool rolls;
         int32_t beforeTicks = 600;  // of the leg before
+        double beforeKt = 0;        // the positions' speed on the leg before; 0: positionsKt
     };
     const double none = std::numeric_limits<double>::quiet_NaN();
     const Row rows[] = {
@@ -89,6 +91,10 @@ TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
         {"turning off after a leg before", 50, 60, 60, false, 45, false},
         {"turning off after a leg of 5 s before", 50, 60, 60, false, 45, false, 500},
         {"turning off after a leg shorter than 5 s", 50, 60, 60, false, 45, true, 499},
+        {"rolling at 43 kt", 43, 43, 44, false, none, true},
+        {"rolling at 43 kt after 42.9", 42.9, 43, 44, false, none, false},
+        {"straight on, 20 kt slower than the leg before", 50, 60, 60, false, 0, true, 600, 79},
+        {"straight on, slowing down from the leg before", 50, 60, 60, false, 0, false, 600, 81},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -98,8 +104,9 @@ TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
         double bearingDeg = 0;
         if (!std::isnan(r.turnDeg)) {
             // A leg north at the same speed before.
-            PosSample before = tst_away(gf_nmToMeters(r.positionsKt * r.beforeTicks / 360000), 0, r.backKt,
-                                        false, kNow - 100 + r.beforeTicks);
+            const double beforeKt = r.beforeKt > 0 ? r.beforeKt : r.positionsKt;
+            PosSample before = tst_away(gf_nmToMeters(beforeKt * r.beforeTicks / 360000), 0, r.backKt, false,
+                                        kNow - 100 + r.beforeTicks);
             ac.stream.push_back(before);
             bearingDeg = r.turnDeg;
         }
@@ -121,6 +128,26 @@ TEST_F(PlaybackTest, ATakeOffRollStartsWhenTheSampleThatShowsItFallsDue) {
     }
 }
 
+// The feed repeats a position until a new one comes: the speed toward the take-off roll is
+// measured over the seconds before the new sample, not over the short leg from the repeat.
+TEST_F(PlaybackTest, TakeOffSpeedIsMeasuredAcrossARepeatedPosition) {
+    for (const int32_t repeatTicks : {0, 400}) {
+        SCOPED_TRACE(repeatTicks);
+        LiveAircraft ac = tst_here(taxi, false, 50);
+        ac.stoodSinceAppearing = 0;
+        ac.stream.front().stationary = 0;
+        if (repeatTicks > 0) {
+            ac.stream.push_back(ac.stream.front());
+            ac.stream.back().dueTick += repeatTicks;
+        }
+        // 50 kt over the 6 s since the front sample; three times that since the repeat.
+        decodeExisting(ac, tst_away(gf_nmToMeters(50.0 * 600 / 360000), 0, 50, false, kNow + 500));
+        ASSERT_EQ(ac.stream.back().dueTick, kNow + 500);
+        EXPECT_EQ(ac.rollPending, 1);
+        EXPECT_EQ(ac.rollDueTick, kNow + 500);
+    }
+}
+
 // A stop on the ground reported as several samples: a new stationary report keeps one of them;
 // moving off after a short stop (under 15 s) or within 22 m, the stop's samples go.
 TEST_F(PlaybackTest, AShortStopOnTheGroundIsPrunedWhenTheAircraftMovesOn) {
@@ -129,11 +156,22 @@ TEST_F(PlaybackTest, AShortStopOnTheGroundIsPrunedWhenTheAircraftMovesOn) {
         int32_t stopTicks;
         double onMeters;  // of the new sample beyond the stop; 0: a stationary report
         size_t size;
+        int stops = 2;            // stationary samples of the stop
+        bool airborne = false;    // the new sample
+        bool lastMoving = false;  // the stop's last sample moved on 40 m
     };
     const Row rows[] = {{"a short stop", 1000, 60, 3},
                         {"a long stop", 2000, 60, 5},
                         {"a long stop, moving off slowly", 2000, 20, 3},
-                        {"standing on", 2000, 0, 5}};
+                        {"standing on", 2000, 0, 5},
+                        {"a stop of just under 15 s", 1499, 60, 3},
+                        {"a stop of 15 s", 1500, 60, 5},
+                        {"a long stop, moving off 21 m", 2000, 21, 3},
+                        {"a long stop, moving off 23 m", 2000, 23, 5},
+                        {"a short stop of five samples", 1000, 60, 3, 5},
+                        {"a short stop of six samples", 1000, 60, 9, 6},
+                        {"a short stop, then in the air", 1000, 60, 5, 2, true},
+                        {"moving before the new sample", 1000, 60, 5, 2, false, true}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         LiveAircraft ac = tst_here(taxi, false, 10);
@@ -141,14 +179,18 @@ TEST_F(PlaybackTest, AShortStopOnTheGroundIsPrunedWhenTheAircraftMovesOn) {
         ac.stream.front().stationary = 0;
         PosSample moving = tst_away(100, 0, 10, false, kNow + 500);
         ac.stream.push_back(moving);
-        for (int i = 1; i <= 2; ++i) {
+        for (int i = 1; i <= r.stops; ++i) {
             PosSample stop = moving;
             stop.stationary = 1, stop.gs = 0;
-            stop.dueTick = moving.dueTick + r.stopTicks * i / 2;
+            stop.dueTick = moving.dueTick + r.stopTicks * i / r.stops;
             ac.stream.push_back(stop);
         }
-        PosSample next =
-            tst_away(100 + r.onMeters, 0, r.onMeters > 0 ? 10 : 0, false, kNow + 500 + r.stopTicks + 600);
+        if (r.lastMoving) {
+            const PosSample on = tst_away(140, 0, 10, false, ac.stream.back().dueTick);
+            ac.stream.back() = on;
+        }
+        PosSample next = tst_away(100 + r.onMeters + (r.lastMoving ? 40 : 0), 0, r.onMeters > 0 ? 10 : 0,
+                                  r.airborne, kNow + 500 + r.stopTicks + 600);
         decodeExisting(ac, next);
         EXPECT_EQ(ac.stream.size(), r.size);
         EXPECT_EQ(ac.stream.back().dueTick, next.dueTick);
@@ -221,6 +263,33 @@ TEST_F(PlaybackTest, OneTickOfMotion) {
         if (r.touchdown)
             EXPECT_EQ(std::make_tuple(ac.touchdownRunning, ac.flareStage), std::make_tuple(0, 0));
     }
+}
+
+// The flare begins on the approach, in the air, once the height is within 30 ft of the centre of
+// gravity's height; it speeds up the object scans.
+TEST_F(PlaybackTest, TheFlareBeginsOnlyOnTheApproachInTheAir) {
+    struct Row {
+        const char* name;
+        double agl;
+        uint8_t approach, onGround;
+        int32_t flareStage;
+    };
+    const Row rows[] = {{"on the approach at 34 ft", 34, 1, 0, 1},
+                        {"on the approach at 36 ft", 36, 1, 0, 0},
+                        {"low, not on the approach", 34, 0, 0, 0},
+                        {"on the ground", 34, 1, 1, 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        g_fastObjectScan = false;
+        LiveAircraft ac = tst_here(flying, true, 140);
+        ac.agl = r.agl, ac.approachFlag = r.approach, ac.onGround = r.onGround;
+        ac.staticCgHeight = 5;
+        ac.flareTicks = 100;
+        lf_tickMotion(ac);
+        EXPECT_EQ(ac.flareStage, r.flareStage);
+        EXPECT_EQ(g_fastObjectScan, r.flareStage > 0);
+    }
+    g_fastObjectScan = false;
 }
 
 }  // namespace

@@ -27,6 +27,14 @@ TEST_F(PlaybackTest, StationaryTestOfAnUnspawnedAircraft) {
         {"no speed in the air after a slow sample", 49, true, 0.01, 0, 2, 0, true, 0},
         {"no speed in the air after a 50 kt sample", 50, true, 0.01, 0, 2, 0, false, 0},
         {"no speed in the air after a fast sample", 140, true, 0.01, 0, 2, 0, false, 0},
+        {"same position, fast take-off roll, no speed", 30, false, 0, 0, 2, 1, true, 1},
+        {"near miss, take-off roll at 49 kt", 49, false, 0.0001, 60, 2, 1, true, 1},
+        {"near miss, take-off roll at 50 kt, no speed", 50, false, 0.0001, 0, 2, 1, true, 1},
+        {"no speed on a take-off roll after a 49 kt sample", 49, false, 0.01, 0, 2, 1, true, 0},
+        {"no speed on a take-off roll after a 50 kt sample", 50, false, 0.01, 0, 2, 1, false, 0},
+        {"no speed on the ground after a fast sample", 140, false, 0.01, 0, 2, 0, true, 0},
+        {"helicopter, same position in the air", 60, true, 0, 60, 5, 0, true, 1},
+        {"helicopter, near miss in the air", 60, true, 0.0001, 60, 5, 0, true, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -39,7 +47,8 @@ TEST_F(PlaybackTest, StationaryTestOfAnUnspawnedAircraft) {
         if (!row.accepted) continue;
         const PosSample& s = ac.stream.back();
         EXPECT_EQ(s.stationary, row.stationary);
-        EXPECT_EQ(s.gs, row.stationary ? 0 : row.gs);
+        const bool helicopter = row.category == 5;  // keeps its speed while it hovers
+        EXPECT_EQ(s.gs, row.stationary && !helicopter ? 0 : row.gs);
         EXPECT_EQ(s.lat, row.stationary ? 50.0 : 50.0 + row.dLat) << "a near miss takes the back position";
         EXPECT_EQ(s.dueTick, 1600) << "a sample keeps its own due tick";
     }
@@ -87,6 +96,31 @@ TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
         EXPECT_EQ(ac.holding, row.flightState == pushed_back && !row.accepted);
         EXPECT_EQ(ac.standId, row.flightState == pushed_back && row.accepted ? 0u : 3u);
         EXPECT_EQ(ac.leavingStand, row.flightState == parked && row.accepted);
+    }
+}
+
+// Pushed back, the aircraft waits for the feed: reports within six half spans are the feed
+// catching up, and so are reports within 2.75 half spans or no farther than the farthest so
+// far; one beyond both starts the taxi. (The half span is 17.9 m.)
+TEST_F(PlaybackTest, PushedBackAircraftTaxisOnceTheFeedMovesAway) {
+    struct Row {
+        const char* name;
+        std::vector<double> meters;  // the reports after the pushback, north of the aircraft
+        uint32_t flightStateAfter;
+    };
+    const Row rows[] = {
+        {"just pushed back, 105 m", {105}, pushed_back}, {"just pushed back, 110 m", {110}, taxi},
+        {"48 m after 20 m", {20, 48}, pushed_back},      {"50 m after 20 m", {20, 50}, taxi},
+        {"55 m after 60 m", {60, 55}, pushed_back},      {"65 m after 60 m", {60, 65}, taxi}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LiveAircraft ac = tst_here(pushed_back, false);
+        ac.pushedBackMaxDist = 900;  // as the pushback leaves it
+        int32_t due = kNow;
+        for (const double m : row.meters) decodeExisting(ac, tst_away(m, 0, 5, false, due += 300));
+        EXPECT_EQ(ac.flightState, row.flightStateAfter);
+        EXPECT_EQ(ac.stream.size(), row.flightStateAfter == taxi ? 2u : 1u);
+        EXPECT_EQ(ac.holding, row.flightStateAfter == taxi ? 0 : 1);
     }
 }
 
@@ -269,6 +303,10 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
         EXPECT_EQ(ac.extension, -1);
         EXPECT_FALSE(lf_extendStream(ac)) << "used up";
     }
+    // A crawl in the air decays no further than 1 kt.
+    LiveAircraft crawl = tst_here(flying, true, 1);
+    ASSERT_TRUE(lf_extendStream(crawl));
+    EXPECT_EQ(crawl.stream.back().gs, 1.0);
     LiveAircraft glide = tst_here(flying, true, 140);
     glide.approachFlag = 1;
     ASSERT_TRUE(lf_extendStream(glide));
@@ -303,6 +341,49 @@ TEST_F(PlaybackTest, AirExtensionsDecayTheSpeed) {
         LiveAircraft ac = tst_active(tst_sample(47.0 + nm / 60, 8.0, 250, true, kNow), flying);
         EXPECT_EQ(lf_extendStream(ac), nm < 39.5) << nm;
     }
+}
+
+// A taxiing aircraft whose stream ran dry holds for 3 s at a time, for up to 20 minutes from its
+// first hold; never where it would block a taxiing aircraft within 1.2 times their half spans.
+TEST_F(PlaybackTest, HoldingOnTheGroundEndsAfterItsTimeOrForATaxiingNeighbour) {
+    struct Row {
+        const char* name;
+        int32_t heldTicks;  // -1: not holding yet
+        double neighbourM;  // 0: none
+        uint32_t neighbourState;
+        bool holds;
+    };
+    // Both half spans are 17.9 m: a neighbour within 43 m blocks.
+    const Row rows[] = {{"first hold", -1, 0, taxi, true},
+                        {"held 20 minutes", 120000, 0, taxi, true},
+                        {"held 21 minutes", 126000, 0, taxi, false},
+                        {"a taxiing neighbour 40 m away", 6000, 40, taxi, false},
+                        {"a taxiing neighbour 46 m away", 6000, 46, taxi, true},
+                        {"a parked neighbour 10 m away", 6000, 10, parked, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_liveRecords.clear();
+        if (row.neighbourM > 0) {
+            const PosSample at = tst_away(row.neighbourM, 90, 0, false);
+            LiveAircraft& o = g_liveRecords.emplace_back(tst_active(at, row.neighbourState));
+            o.objectId = 6;
+            o.hexid = 0x3c6602;
+        }
+        LiveAircraft ac = tst_here(taxi, false, 0);
+        ac.holding = row.heldTicks >= 0;
+        ac.holdStartTick = row.heldTicks >= 0 ? kNow - row.heldTicks : 0;
+        EXPECT_EQ(lf_extendStream(ac), row.holds);
+        if (!row.holds) {
+            if (row.neighbourM > 0) EXPECT_EQ(ac.holding + ac.holdStartTick, 0u) << "the hold is over";
+            continue;
+        }
+        EXPECT_EQ(ac.holding, 1);
+        EXPECT_EQ(ac.holdStartTick, row.heldTicks >= 0 ? kNow - row.heldTicks : kNow);
+        ASSERT_EQ(ac.stream.size(), 2u);
+        EXPECT_EQ(ac.stream.back().dueTick, ac.stream.front().dueTick + 300);
+        EXPECT_EQ(ac.stream.back().stationary, 1);
+    }
+    g_liveRecords.clear();
 }
 
 // On the ground a dead-reckoned sample 3 s ahead takes a speed by the last one's: slowing down on

@@ -19,10 +19,14 @@ TEST_F(RemovalTest, RemovalActsByLifeState) {
     const struct Row {
         uint32_t hexid, lifeState, objectId, newLifeState;
         uint8_t eraseFlag, withdrawn, removeWhenItAppears;
-    } rows[] = {{20001, adding2sim, 0, adding2sim, 0, 1, 0},     {20003, adding2sim, 0, adding2sim, 0, 1, 0},
-                {17, adding2sim, 0, adding2sim, 0, 1, 0},        {20004, adding2sim, 0, adding2sim, 0, 0, 1},
-                {20005, active, 42, removingfromsim, 0, 0, 0},   {20005, active, 42, removingfromsim, 0, 0, 0},
-                {20006, active, 0, removingfromsim, 1, 0, 0},    {18, active, 0, removingfromsim, 0, 1, 0},
+    } rows[] = {{20001, adding2sim, 0, adding2sim, 0, 1, 0},
+                {20003, adding2sim, 0, adding2sim, 0, 1, 0},
+                {17, adding2sim, 0, adding2sim, 0, 1, 0},
+                {20004, adding2sim, 0, adding2sim, 0, 0, 1},
+                {20005, active, 42, removingfromsim, 0, 0, 0},
+                {20005, active, 42, removingfromsim, 0, 0, 0},
+                {20006, active, 0, removingfromsim, 1, 0, 0},
+                {18, active, 0, removingfromsim, 0, 1, 0},
                 {20007, removingfromsim, 43, removingfromsim, 0, 0, 0}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.hexid);
@@ -110,12 +114,13 @@ TEST_F(TimeShiftTest, SimulatorTimeIsFollowedWhenItJumps) {
         int shift;
     };
     const Row rows[] = {
-        {0, now, 0},                // not known: nothing
-        {now - 3600, now, 60},      // first known time
-        {now - 3571, now + 2, 60},  // 29 s: no jump, not applied
-        {now - 90, now + 3, 1},     // jumped: 93 s behind is one whole minute
-        {now - 30, now + 4, 0},     // less than a minute behind
-        {now + 600, now + 5, 0},    // ahead of the clock
+        {0, now, 0},                  // not known: nothing
+        {now - 3600, now, 60},        // first known time
+        {now - 3571, now + 2, 60},    // 29 s: no jump, not applied
+        {now - 3541, now + 200, 62},  // 30 s: a jump
+        {now - 90, now + 3, 1},       // jumped: 93 s behind is one whole minute
+        {now - 30, now + 4, 0},       // less than a minute behind
+        {now + 600, now + 5, 0},      // ahead of the clock
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.simSeconds - now);

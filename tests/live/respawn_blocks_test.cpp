@@ -23,6 +23,27 @@
 
 namespace {
 
+// A marked callsign is a ghost while its unmarked twin, other than the aircraft asking and not
+// on its way out, is live; a lone mark is nobody's ghost.
+TEST_F(RespawnTest, GhostKnownByItsLiveTwin) {
+    struct Row {
+        const char *callsign, *twin;
+        uint32_t twinState, skip;
+        bool ghost;
+    } rows[] = {{"K_", "K", active, 0, true},
+                {"SWR12_", "SWR12", active, 0, true},
+                {"SWR12_", "SWR12", removingfromsim, 0, false},
+                {"SWR12_", "SWR12", active, kHexid, false},
+                {"_", "", active, 0, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.callsign) + " " + r.twin);
+        g_liveRecords.clear();
+        inFlight(kHexid, r.twin).lifeState = r.twinState;
+        EXPECT_EQ(lf_ghostKnown(r.callsign, r.skip), r.ghost);
+    }
+    g_liveRecords.clear();
+}
+
 TEST_F(RespawnTest, GhostsAreRemovedOrRefused) {
     // Only the callsign itself with the mark is its ghost.
     LiveAircraft& longer = inFlight(kHexid + 7, "SWR123_", 10);
@@ -68,8 +89,10 @@ TEST_F(RespawnTest, StaticGivesWayToItsLiveCounterpart) {
         uint32_t staticState;
         const char* log;
     } rows[] = {
-        {"DLH4AB", "D-AIXX", active, "sid==0? : DLH7*    D-AIXX removed, new airborne 'DLH4AB' has same regcode D-AIXX"},
-        {"DLH7_", "", active, "sid==0? : DLH7*    'DLH7 ' removed, new airborne DLH7_ '' '' has coupled callsign"},
+        {"DLH4AB", "D-AIXX", active,
+         "sid==0? : DLH7*    D-AIXX removed, new airborne 'DLH4AB' has same regcode D-AIXX"},
+        {"DLH7_", "", active,
+         "sid==0? : DLH7*    'DLH7 ' removed, new airborne DLH7_ '' '' has coupled callsign"},
         {"DLH7", "", adding2sim, nullptr},
         {"_", "", active, nullptr},  // a bare mark matches no empty text
     };

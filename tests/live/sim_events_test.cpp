@@ -41,12 +41,14 @@ TEST_F(SimEventsTest, DrainTakesEachEventOffBeforeHandlingIt) {
     gf_pushSimEvent(tst_event(kEvRemoved, 7, 0));
     EXPECT_THROW(
         try { gf_handleSimEvents(); } catch (const qtk::UserErrorException& e) {
-            EXPECT_STREQ(e.what(), "81: There are too many liveries that could not be created by P3D!, see Log.txt");
+            EXPECT_STREQ(e.what(),
+                         "81: There are too many liveries that could not be created by P3D!, see Log.txt");
             throw;
         },
         qtk::UserErrorException);
     EXPECT_EQ(gf_messageText(), "DLH4AB 'Refused once more' could not be created by your Sim!");
-    EXPECT_NE(newLog().find("DLH4AB 'Refused once more' could not be created by your Sim!\n"), std::string::npos);
+    EXPECT_NE(newLog().find("DLH4AB 'Refused once more' could not be created by your Sim!\n"),
+              std::string::npos);
     EXPECT_EQ(g_uncreatableTitles, std::set<std::string>{"B738 DLH"});
     ASSERT_EQ(g_simEventQueue.size(), 1u);
     EXPECT_EQ(g_simEventQueue.front().kind, kEvRemoved);
@@ -128,7 +130,8 @@ TEST_F(SimEventsTest, StaticAircraftParksAfterItsWaitWithItsStandInTheLog) {
         gf_pushSimEvent(tst_event(kEvStaticCreated, 8, 17));
         for (int i = 0; i < 200; ++i) gf_handleSimEvents();
         EXPECT_EQ(g_staticAircraft[0].lifeState, adding2sim);
-        EXPECT_EQ(tst_queuedCommands(), std::vector<std::string>{}) << "no light toggles for a static aircraft";
+        EXPECT_EQ(tst_queuedCommands(), std::vector<std::string>{})
+            << "no light toggles for a static aircraft";
         gf_handleSimEvents();
         EXPECT_EQ(g_staticAircraft[0].lifeState, active);
         std::vector<std::string> sent = {"8 THROTTLE_SET 0", "8 FLAPS_SET 0", "8 ENGINE_AUTO_SHUTDOWN 0"};
@@ -159,19 +162,63 @@ TEST_F(SimEventsTest, StaticCentreOfGravityWithinItsBounds) {
 }
 
 // An object scan that finds a flying aircraft on the ground lands it there (no altitude drift),
-// unless it is taking off; the ground's height plus its centre of gravity is its altitude.
+// unless it is taking off or in the air by the scan; one that flares or is on the approach starts
+// its touchdown and landing roll there. The ground's height plus its centre of gravity is the
+// altitude of an aircraft on the ground and of one that climbs after its take-off.
 TEST_F(SimEventsTest, ObjectScanPutsAnAircraftOnTheGround) {
-    for (const uint32_t state : {uint32_t{flying}, uint32_t{take_off}}) {
-        SCOPED_TRACE(state);
+    const struct Row {
+        const char* name;
+        uint32_t state, onGroundScan;
+        int32_t flareStage;
+        uint8_t approach;
+        int32_t takeOffCounter;
+        uint8_t onGround, landingRoll;
+        double altitude;
+    } rows[] = {
+        {"flying", flying, 1, 0, 0, 0, 1, 0, 1406},
+        {"flaring", flying, 1, 1, 0, 0, 1, 1, 1406},
+        {"on the approach", flying, 1, 0, 1, 0, 1, 1, 1406},
+        {"taking off", take_off, 1, 0, 0, 0, 0, 0, 5000},
+        {"in the air by the scan", flying, 0, 0, 0, 0, 0, 0, 5000},
+        {"climbing after its take-off", flying, 1, 0, 0, 2, 0, 0, 1406},
+        {"after its first take-off scan", flying, 1, 0, 0, 1, 1, 0, 1406},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
         g_liveRecords.clear();
         LiveAircraft& ac = tst_addLive(kHexid, active, 9);
-        ac.flightState = state, ac.dAltitude = -3, ac.staticCgHeight = 6;
-        gf_pushSimEvent(tst_event(kEvObjectScan, 9, 1, 1400, 2));
+        ac.flightState = r.state, ac.dAltitude = -3, ac.staticCgHeight = 6, ac.altitude = 5000;
+        ac.flareStage = r.flareStage, ac.approachFlag = r.approach, ac.takeOffCounter = r.takeOffCounter;
+        ac.touchdownTicks = 100;
+        gf_pushSimEvent(tst_event(kEvObjectScan, 9, r.onGroundScan, 1400, 2));
         gf_handleSimEvents();
-        EXPECT_EQ(ac.onGround, state == flying ? 1 : 0);
-        EXPECT_EQ(ac.dAltitude, state == flying ? 0 : -3);
+        EXPECT_EQ(ac.onGround, r.onGround);
+        EXPECT_EQ(ac.dAltitude, r.onGround ? 0 : -3);
+        EXPECT_EQ(ac.landingRoll, r.landingRoll);
         EXPECT_EQ(ac.agl, 2);
-        if (state == flying) EXPECT_EQ(ac.altitude, 1406);
+        EXPECT_EQ(ac.altitude, r.altitude);
+        tst_queuedCommands();
+    }
+}
+
+// Activated in the air: engines on, spoilers in, landing and logo lights at and below 10000 ft,
+// the cabin lit from 2000 ft above the ground.
+TEST_F(SimEventsTest, AirborneActivationLightsByHeight) {
+    const struct Row {
+        double altitude, agl;
+        const char* lights;
+    } rows[] = {{10000, 2000, "1110111"}, {10000.5, 1999.5, "1100100"}, {12000, 12000, "1100101"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.altitude);
+        g_liveRecords.clear();
+        LiveAircraft& ac = tst_addLive(kHexid, adding2sim, 9);
+        ac.altitude = r.altitude, ac.agl = r.agl;
+        tst_queuedCommands();
+        lf_activate(ac);
+        EXPECT_EQ(ac.lifeState, active);
+        std::vector<std::string> sent = {"9 ENGINE_AUTO_START 0", "9 SPOILERS_SET 0"};
+        for (const std::string& l : tst_lightEvents(9, r.lights)) sent.push_back(l);
+        EXPECT_EQ(tst_queuedCommands(), sent);
     }
 }
 

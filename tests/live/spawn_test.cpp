@@ -5,6 +5,8 @@
 #include "core/params.h"
 #include "core/slots.h"
 #include "live/live_set.h"
+#include "live/removal.h"
+#include "live/respawn.h"
 #include "live/stand_choice.h"
 #include "sim/sim_state.h"
 #include "support/tick_harness.h"
@@ -34,14 +36,22 @@ LiveAircraft& tst_candidate(uint32_t hexid, const Candidate& c) {
     ac.hexid = hexid;
     ac.callsign = c.callsign, ac.airline = c.airline, ac.type = c.type, ac.regcode = c.regcode;
     for (int i = 0; i < 2; ++i)
-        ac.stream.push_back({.lat = c.at.lat - 0.005 * i, .lon = c.at.lon, .alt = c.at.altFt, .gs = c.at.gsKt,
-                             .track = 180, .dueTick = 10000 + 600 * i, .airborne = uint8_t(c.airborne)});
+        ac.stream.push_back({.lat = c.at.lat - 0.005 * i,
+                             .lon = c.at.lon,
+                             .alt = c.at.altFt,
+                             .gs = c.at.gsKt,
+                             .track = 180,
+                             .dueTick = 10000 + 600 * i,
+                             .airborne = uint8_t(c.airborne)});
     return gf_addLiveAircraft(std::move(ac));
 }
 
 void tst_userAt(bool onGround, double altFt = kHarnessElevFt, double gsKt = 0) {
-    g_userPosition = {.lat = kHarnessLat, .lon = kHarnessLon, .altitudeFt = altFt,
-                      .heightAboveGroundFt = altFt - kHarnessElevFt, .groundSpeedKt = gsKt};
+    g_userPosition = {.lat = kHarnessLat,
+                      .lon = kHarnessLon,
+                      .altitudeFt = altFt,
+                      .heightAboveGroundFt = altFt - kHarnessElevFt,
+                      .groundSpeedKt = gsKt};
     g_userOnGround = onGround;
 }
 
@@ -54,15 +64,26 @@ TEST_F(SpawnTest, CandidateNearTheUserIsHeldBackAndLosesItsFrontSample) {
         bool heldBefore;
         Candidate c;
         bool held;
+        bool groundRule = true;  // COLLISION_USER_GND
     } rows[] = {
         {"in the air ahead at the same level", false, 5000, 250, false, tst_at(5, 0, 5500), true},
         {"in the air ahead, 3000 ft above", false, 5000, 250, false, tst_at(5, 0, 8000), false},
         {"in the air beside, 30000 ft off the track", false, 5000, 250, false, tst_at(5, 5, 5000), false},
         {"in the air ahead beyond 6 nm", false, 5000, 250, false, tst_at(6.5, 0, 5000), false},
-        {"on the ground 499 ft off the low user's track", false, low, 150, false, tst_at(0, 499 * ft, gnd, false, 0), true},
-        {"on the ground 500.6 ft off it", false, low, 150, false, tst_at(0, 500.6 * ft, gnd, false, 0), false},
-        {"on the ground under a user 1000 ft up", false, gnd + 1000, 150, false, tst_at(0, 0.05, gnd, false, 0), false},
-        {"100 m from the user on the ground", true, gnd, 0, false, tst_at(100 / 1852.0, 0, gnd, false, 0), true},
+        {"on the ground 499 ft off the low user's track", false, low, 150, false,
+         tst_at(0, 499 * ft, gnd, false, 0), true},
+        {"on the ground 500.6 ft off it", false, low, 150, false, tst_at(0, 500.6 * ft, gnd, false, 0),
+         false},
+        {"on the ground under a user 1000 ft up", false, gnd + 1000, 150, false,
+         tst_at(0, 0.05, gnd, false, 0), false},
+        {"100 m from the user on the ground", true, gnd, 0, false, tst_at(100 / 1852.0, 0, gnd, false, 0),
+         true},
+        {"160 m from the user on the ground", true, gnd, 0, false, tst_at(160 / 1852.0, 0, gnd, false, 0),
+         false},
+        {"100 m from the user on the ground, the rule off", true, gnd, 0, false,
+         tst_at(100 / 1852.0, 0, gnd, false, 0), false, false},
+        {"100 m from the user on the ground, flying over", true, gnd, 0, false,
+         tst_at(100 / 1852.0, 0, gnd + 1500), false},
         {"held before, the user taxis", true, gnd, 15, true, tst_at(3, 0, 12000), true},
         {"held before, the user stopped", true, gnd, 0, true, tst_at(3, 0, 12000), false},
         {"held before, itself taxiing", true, gnd, 0, true, tst_at(3, 0, gnd, false, 12), true},
@@ -71,6 +92,7 @@ TEST_F(SpawnTest, CandidateNearTheUserIsHeldBackAndLosesItsFrontSample) {
         SCOPED_TRACE(r.what);
         g_liveRecords.clear();
         tst_userAt(r.userOnGround, r.userAltFt, r.userGsKt);
+        COLLISION_USER_GND.set(r.groundRule);
         LiveAircraft& ac = tst_candidate(kHexid, r.c);
         ac.heldBack = r.heldBefore;
         lf_spawnDecision(ac);
@@ -91,8 +113,10 @@ TEST_F(SpawnTest, IdentityDecidesTheLiveryOrTheErasure) {
         const char *callsign, *airline, *title;  // callsign nullptr: erased
     } rows[] = {
         {"no airline anywhere", cand("N172SP", "", "C172", ""), 4, "N172SP", "PVT", kTitlePvt172},
-        {"no callsign, known registration", cand("@@@@@@@@", "", "A320", "D-ABCD"), 4, "D-ABCD", "DLH", kTitleDlh738},
-        {"no callsign, unknown registration", cand("@@@@@@@@", "DLH", "B738", "D-NONE"), 4, nullptr, "DLH", ""},
+        {"no callsign, known registration", cand("@@@@@@@@", "", "A320", "D-ABCD"), 4, "D-ABCD", "DLH",
+         kTitleDlh738},
+        {"no callsign, unknown registration", cand("@@@@@@@@", "DLH", "B738", "D-NONE"), 4, nullptr, "DLH",
+         ""},
         {"blocked", cand("BLK1", "DLH", "B738", ""), 4, nullptr, "DLH", ""},
         {"callsign too long", cand("TOOLONGCS", "DLH", "B738", ""), 4, nullptr, "DLH", ""},
         {"known unmatched", cand("DLH4AB", "DLH", "B744", "D-XYZ"), 4, nullptr, "DLH", ""},
@@ -109,11 +133,44 @@ TEST_F(SpawnTest, IdentityDecidesTheLiveryOrTheErasure) {
         LiveAircraft& ac = tst_candidate(++hexid, r.c);
         lf_spawnDecision(ac);
         EXPECT_EQ(std::make_tuple(ac.lifeState, ac.eraseFlag, ac.airline, ac.liveryTitle),
-                  std::make_tuple(r.callsign ? adding2sim : buffer, uint8_t(!r.callsign), std::string(r.airline),
-                                  std::string_view(r.title)));
+                  std::make_tuple(r.callsign ? adding2sim : buffer, uint8_t(!r.callsign),
+                                  std::string(r.airline), std::string_view(r.title)));
         if (r.callsign) EXPECT_EQ(ac.callsign, r.callsign);
+        EXPECT_EQ(ac.isCargo, 0) << "no cargo registration";
     }
     EXPECT_TRUE(g_unmatchedAircraft.contains("XYZ B744 N744X"));
+}
+
+// A spawning aircraft takes the simulator's copy of its callsign with the ghost mark out; a
+// candidate with the mark whose unmarked twin is in the simulator is its ghost and is erased.
+TEST_F(SpawnTest, GhostOfACallsignGoesOrIsNeverSpawned) {
+    const struct Row {
+        const char *candidate, *inSim;
+        uint32_t candidateAfter, inSimAfter;
+        uint8_t erased;
+    } rows[] = {{"DLH7CD", "DLH7CD_", adding2sim, removingfromsim, 0},
+                {"DLH7CD_", "DLH7CD", buffer, active, 1},
+                {"DLH7CD", "DLH7CE_", adding2sim, active, 0}};
+    tst_userAt(true);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.candidate);
+        g_liveRecords.clear();
+        g_callsignList.clear();
+        LiveAircraft twin;
+        twin.hexid = kHexid + 50, twin.callsign = r.inSim, twin.airline = "DLH", twin.type = "B738";
+        twin.lifeState = active, twin.objectId = 40, twin.flightState = flying;
+        gf_addLiveAircraft(std::move(twin));
+        Candidate c;
+        c.callsign = r.candidate;
+        lf_spawnDecision(tst_candidate(kHexid, c));
+        const LiveAircraft* cand = gf_findLiveByHexid(kHexid);
+        ASSERT_NE(cand, nullptr);
+        EXPECT_EQ(
+            std::make_tuple(cand->lifeState, cand->eraseFlag, gf_findLiveByHexid(kHexid + 50)->lifeState),
+            std::make_tuple(r.candidateAfter, r.erased, r.inSimAfter));
+    }
+    g_liveRecords.clear();
+    g_hexidStack.clear();
 }
 
 // The live limit counts every aircraft in the simulator or on its way there; a farther active
@@ -127,7 +184,8 @@ TEST_F(SpawnTest, LiveLimitCountsAircraftOnTheirWayAndMakesRoomForGoodCandidates
     } rows[] = {
         {"one created, one respawning", adding2sim, liveryrespawn, "DLH4AB", buffer, adding2sim},
         {"one respawning, one created", liveryrespawn, adding2sim, "DLH4AB", buffer, liveryrespawn},
-        {"removed and buffered ones do not count", removingfromsim, buffer, "DLH4AB", adding2sim, removingfromsim},
+        {"removed and buffered ones do not count", removingfromsim, buffer, "DLH4AB", adding2sim,
+         removingfromsim},
         {"a farther active one makes room", active, adding2sim, "DLH4AB", adding2sim, removingfromsim},
         {"not for a blocked callsign", active, adding2sim, "BLK1", buffer, active},
         {"not for an unreal callsign", active, adding2sim, "TOOLONGCS", buffer, active},
@@ -148,7 +206,8 @@ TEST_F(SpawnTest, LiveLimitCountsAircraftOnTheirWayAndMakesRoomForGoodCandidates
         }
         LiveAircraft& ac = tst_candidate(kHexid, Candidate{.callsign = r.callsign});
         lf_spawnDecision(ac);
-        EXPECT_EQ(std::make_tuple(ac.lifeState, g_liveRecords[0].lifeState), std::make_tuple(r.candidate, r.firstAfter));
+        EXPECT_EQ(std::make_tuple(ac.lifeState, g_liveRecords[0].lifeState),
+                  std::make_tuple(r.candidate, r.firstAfter));
     }
 }
 
@@ -160,17 +219,19 @@ TEST_F(SpawnTest, GroundSpawnAtTheParkAirportTakesTheStandUnderIt) {
         SCOPED_TRACE(parkSite);
         g_liveRecords.clear();
         g_stands.clear();
-        g_stands.emplace_back("V101", std::vector<StandOption>{}, stand.lat, stand.lon, gf_degToRad(250), 30.0,
-                              false, false, false);
+        g_stands.emplace_back("V101", std::vector<StandOption>{}, stand.lat, stand.lon, gf_degToRad(250),
+                              30.0, false, false, false);
         gf_numberStands();
         gf_setParkSite(parkSite ? ParkSite{"EDDF", {kHarnessLat, kHarnessLon}, "", false, 0} : ParkSite{});
-        const Candidate c{.at = {stand.lat + 0.00005, stand.lon, kHarnessElevFt, 0, 90}, .airborne = false};  // 5 m off
+        const Candidate c{.at = {stand.lat + 0.00005, stand.lon, kHarnessElevFt, 0, 90},
+                          .airborne = false};  // 5 m off
         LiveAircraft& ac = tst_candidate(kHexid, c);
         ac.stream[1].lat = ac.stream[0].lat;  // standing still
         spawnLiveAc(ac);
-        EXPECT_EQ(std::make_tuple(ac.lifeState, ac.flightState, ac.standId, g_stands[0].occupied, ac.stream.size()),
-                  std::make_tuple(uint32_t{adding2sim}, parkSite ? uint32_t{parked} : uint32_t{taxi}, parkSite ? 1u : 0u,
-                                  parkSite, parkSite ? size_t{1} : size_t{2}));
+        EXPECT_EQ(
+            std::make_tuple(ac.lifeState, ac.flightState, ac.standId, g_stands[0].occupied, ac.stream.size()),
+            std::make_tuple(uint32_t{adding2sim}, parkSite ? uint32_t{parked} : uint32_t{taxi},
+                            parkSite ? 1u : 0u, parkSite, parkSite ? size_t{1} : size_t{2}));
         EXPECT_EQ(ac.lat, parkSite ? stand.lat : c.at.lat);
         if (parkSite) EXPECT_NEAR(ac.heading, gf_degToRad(250), 1e-12);
     }

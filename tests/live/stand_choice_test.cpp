@@ -60,12 +60,19 @@ TEST_F(StandChoiceTest, NearestFreeStandPrefersAStandThatKnowsTheAircraft) {
     g_stands[2].options.push_back(tst_realOption("SWR12", 1, 0));  // as near: the first wins
     g_stands[0].options.push_back(tst_realOption("EZY1", 1, 0));
     const LatLon here = tst_offsetM(0, 0);
-    struct Row { const char *what, *callsign; bool prefer; const char* found; };
-    const Row rows[] = {{"known", "SWR12", true, "KNOWN"}, {"without prefer", "SWR12", false, "none"},
-                        {"no callsign", "", true, "none"}, {"unknown callsign", "DLH4", true, "none"}};
+    struct Row {
+        const char *what, *callsign;
+        bool prefer;
+        const char* found;
+    };
+    const Row rows[] = {{"known", "SWR12", true, "KNOWN"},
+                        {"without prefer", "SWR12", false, "none"},
+                        {"no callsign", "", true, "none"},
+                        {"unknown callsign", "DLH4", true, "none"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const Stand* s = gf_nearestFreeStand(here, liveAc(30001, row.callsign, "B738"), gf_metersToNm(55), row.prefer);
+        const Stand* s =
+            gf_nearestFreeStand(here, liveAc(30001, row.callsign, "B738"), gf_metersToNm(55), row.prefer);
         EXPECT_EQ(s ? s->name : std::string("none"), row.found);
     }
     // A too-small stand right here, met first, switches the preference off although it is not taken.
@@ -166,8 +173,11 @@ TEST_F(StandChoiceTest, CandidatesOfTheKindOfStandTheAircraftUses) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         freshCase();
-        tst_addStands({{"G1", 0, 0, 25}, {"G2", 0, 100, 40}, {"R1", 100, 0, 25, false, true},
-                       {"C1", 100, 100, 45, true}, {"H1", 200, 0, 10, false, false, true}});
+        tst_addStands({{"G1", 0, 0, 25},
+                       {"G2", 0, 100, 40},
+                       {"R1", 100, 0, 25, false, true},
+                       {"C1", 100, 100, 45, true},
+                       {"H1", 200, 0, 10, false, false, true}});
         if (*row.bookedStand)
             gf_findStandById(row.bookedStand)->options.push_back(tst_realOption("X", 3, 20));
         LiveAircraft ac = liveAc(30001, row.callsign, row.type);
@@ -181,8 +191,40 @@ TEST_F(StandChoiceTest, CandidatesOfTheKindOfStandTheAircraftUses) {
     }
 }
 
+// Among the stands that fit by size, one whose options know the aircraft (here at another hour)
+// comes before a closer fit; between stands alike in that the closer fit wins.
+TEST_F(StandChoiceTest, AStandThatKnowsTheAircraftComesBeforeACloserFit) {
+    struct Row {
+        const char* what;
+        bool largeKnows, closeKnows;
+        const char* expected;
+    };
+    const Row rows[] = {{"the large stand knows it", true, false, "L1"},
+                        {"neither knows it", false, false, "C1"},
+                        {"both know it", true, true, "C1"},
+                        {"the close fit knows it", false, true, "C1"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        freshCase();
+        tst_addStands({{"L1", 0, 0, 40}, {"C1", 0, 100, 25}});
+        if (row.largeKnows) g_stands[0].options.push_back(tst_realOption("SWR12", 3, 30));
+        if (row.closeKnows) g_stands[1].options.push_back(tst_realOption("SWR12", 3, 30));
+        ParkSite site = site_;
+        site.code = "KJFK";
+        const Stand* s = lf_standCandidates(gf_packSlot(20, 3), liveAc(30001, "SWR12", "B738"), false, site);
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->name, row.expected);
+    }
+}
+
 TEST_F(StandChoiceTest, SmallAirportTriesTheNextHalfHourOnce) {
-    struct Row { const char* what; uint64_t now; bool retry; int standCount; bool found; };
+    struct Row {
+        const char* what;
+        uint64_t now;
+        bool retry;
+        int standCount;
+        bool found;
+    };
     const Row rows[] = {
         {"retry over the week's end", gf_packSlot(47, 7), true, 1, true},
         {"no retry asked", gf_packSlot(47, 7), false, 1, false},
@@ -235,6 +277,50 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
         lf_bookDepartureStand(other, refused != 0, site_);
         EXPECT_EQ(gf_findHexidSlot(30002), nullptr);
         EXPECT_EQ(g_stands[0].options.size(), 1u);
+    }
+}
+
+// A departing aircraft whose registration has a stay on some stand within half an hour of now
+// books nothing more; another one is booked.
+TEST_F(StandChoiceTest, DepartureOfARegistrationSeenNearNowBooksNothing) {
+    static std::atomic<int64_t> clockSeconds;
+    clockSeconds = 1704276300;  // 2024-01-03, a Wednesday, 10:05
+    gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(clockSeconds.load())); });
+    tst_addStands({{"G1", 0, 0, 25}, {"G2", 0, 100, 25}});
+    g_stands[1].options.push_back(
+        StandOption("EZY1", "", "EZY", "A320", "HB-30003", uint64_t{1} << 21, 1, 3, 1, 1));
+    LEARN_SOFT.set(true);
+    for (const auto& [hexid, booked] : {std::pair{30003u, false}, std::pair{30004u, true}}) {
+        SCOPED_TRACE(hexid);
+        LiveAircraft ac = liveAc(hexid, "SWR" + std::to_string(hexid), "B738", 0, active, taxi);
+        ac.lat = kStandOrigin.lat;
+        ac.lon = kStandOrigin.lon;
+        lf_bookDepartureStand(ac, true, site_);
+        EXPECT_EQ(g_stands[0].options.size() + g_stands[1].options.size(), booked ? 2u : 1u);
+    }
+}
+
+// An aircraft is booked on departure at most once in three half-hours, also over midnight.
+TEST_F(StandChoiceTest, DepartureBookedAtMostOnceInThreeHalfHours) {
+    struct Row {
+        int lastSlot;  // -1: never booked
+        bool booked;
+    } rows[] = {{-1, true}, {18, false}, {17, true}, {21, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.lastSlot);
+        freshCase();
+        // 2024-01-03, a Wednesday, 10:05: half-hour 20.
+        gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(1704276300)); });
+        tst_addStands({{"G1", 0, 0, 25}});
+        LEARN_SOFT.set(true);
+        if (r.lastSlot >= 0) gf_setHexidSlot(30001, r.lastSlot);
+        LiveAircraft ac = liveAc(30001, "SWR12", "B738", 0, active, taxi);
+        ac.lat = kStandOrigin.lat;
+        ac.lon = kStandOrigin.lon;
+        lf_bookDepartureStand(ac, true, site_);
+        EXPECT_EQ(g_stands[0].options.size(), r.booked ? 1u : 0u);
+        ASSERT_NE(gf_findHexidSlot(30001), nullptr);
+        EXPECT_EQ(gf_findHexidSlot(30001)->slot, r.booked ? 20 : r.lastSlot);
     }
 }
 

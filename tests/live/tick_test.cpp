@@ -9,6 +9,8 @@
 #include "core/display.h"
 #include "core/params.h"
 #include "core/run_state.h"
+#include "live/air_motion.h"
+#include "live/air_motion_legs.h"
 #include "live/aircraft_rec.h"
 #include "live/live_set.h"
 #include "live/parking_conflicts.h"
@@ -26,8 +28,12 @@ using TickTest = TickHarness;
 
 constexpr uint32_t kHexid = 0x3C6444;
 
-bool tst_adding() { return TickHarness::live(kHexid) && TickHarness::live(kHexid)->lifeState == adding2sim; }
-bool tst_bound() { return TickHarness::live(kHexid)->objectId != 0; }
+bool tst_adding() {
+    return TickHarness::live(kHexid) && TickHarness::live(kHexid)->lifeState == adding2sim;
+}
+bool tst_bound() {
+    return TickHarness::live(kHexid)->objectId != 0;
+}
 
 // The commands sent to the object, but for the toggles of the stand-in's own light switch.
 std::vector<std::string> tst_commandsOf(uint32_t objectId, size_t first) {
@@ -55,10 +61,14 @@ TEST_F(TickTest, AirborneAircraftGoesFromTheFeedThroughItsLifeAndOut) {
     tickUntil(tst_bound);
     ASSERT_EQ(g_tickCounter, 605);
     const uint32_t id = live(kHexid)->objectId;
-    EXPECT_EQ(journalLines("CREATE"), std::vector<std::string>{fmt::format("CREATE DLH4AB {}", kTitleDlh738)});
+    EXPECT_EQ(journalLines("CREATE"),
+              std::vector<std::string>{fmt::format("CREATE DLH4AB {}", kTitleDlh738)});
     EXPECT_TRUE(std::filesystem::exists(gf_flightPlanFileName(id))) << "it has a route";
-    for (const auto& [ticks, toggles, state] : {std::tuple{48, 0u, adding2sim}, {1, 1u, adding2sim},
-                                                {50, 2u, adding2sim}, {100, 2u, adding2sim}, {1, 2u, active}}) {
+    for (const auto& [ticks, toggles, state] : {std::tuple{48, 0u, adding2sim},
+                                                {1, 1u, adding2sim},
+                                                {50, 2u, adding2sim},
+                                                {100, 2u, adding2sim},
+                                                {1, 2u, active}}) {
         tick(ticks);
         EXPECT_EQ(journalLines(fmt::format("{} ALL_LIGHTS_TOGGLE", id)).size(), toggles);
         EXPECT_EQ(live(kHexid)->lifeState, state);
@@ -67,7 +77,8 @@ TEST_F(TickTest, AirborneAircraftGoesFromTheFeedThroughItsLifeAndOut) {
               std::string::npos);
     // Engines, spoilers and the lights of an aircraft at 12000 ft, then its positions.
     tick(5);
-    std::vector<std::string> expected = {fmt::format("{} ENGINE_AUTO_START 0", id), fmt::format("{} SPOILERS_SET 0", id)};
+    std::vector<std::string> expected = {fmt::format("{} ENGINE_AUTO_START 0", id),
+                                         fmt::format("{} SPOILERS_SET 0", id)};
     for (const std::string& l : tst_lightEvents(id, "1100101")) expected.push_back(l);
     EXPECT_EQ(tst_commandsOf(id, expected.size()), expected);
     const StandinObject object = gf_standinObject(id).value();
@@ -99,7 +110,8 @@ TEST_F(TickTest, FastObjectScanFindsTheCreateAtTheNextTwentiethTick) {
 TEST_F(TickTest, TaxiingAircraftSpawnsEarlierAndStartsWithTaxiLightsThrottleAndFlaps) {
     startFlight();
     std::vector<TrackPoint> taxiing;
-    for (int i = 0; i < 3; ++i) taxiing.push_back({kHarnessLat + 0.0167 * i / 60, kHarnessLon + 0.026, kHarnessElevFt, 10, 0});
+    for (int i = 0; i < 3; ++i)
+        taxiing.push_back({kHarnessLat + 0.0167 * i / 60, kHarnessLon + 0.026, kHarnessElevFt, 10, 0});
     feedTrack(kHexid, "DLH4AB", "DLH", "B738", taxiing);
     ASSERT_EQ(tickUntil(tst_adding), 301) << "300 ticks of lead on the ground while moving";
     EXPECT_EQ(live(kHexid)->flightState, taxi);
@@ -107,9 +119,10 @@ TEST_F(TickTest, TaxiingAircraftSpawnsEarlierAndStartsWithTaxiLightsThrottleAndF
     ASSERT_GE(tickUntil([] { return live(kHexid)->lifeState == active; }), 0);
     tick(5);
     const uint32_t id = live(kHexid)->objectId;
-    std::vector<std::string> expected = {fmt::format("{} SPOILERS_SET 0", id), fmt::format("{} ENGINE_AUTO_START 0", id)};
-    for (const std::string& l : tst_lightEvents(id, "1101011", {fmt::format("{} THROTTLE_SET 0", id),
-                                                                fmt::format("{} FLAPS_SET 3072", id)}))
+    std::vector<std::string> expected = {fmt::format("{} SPOILERS_SET 0", id),
+                                         fmt::format("{} ENGINE_AUTO_START 0", id)};
+    for (const std::string& l : tst_lightEvents(
+             id, "1101011", {fmt::format("{} THROTTLE_SET 0", id), fmt::format("{} FLAPS_SET 3072", id)}))
         expected.push_back(l);
     EXPECT_EQ(tst_commandsOf(id, 100), expected);
 }
@@ -123,7 +136,8 @@ TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
     tickUntil([] { return g_tickCounter == 550 + kCreateBindLimitTicks; });
     EXPECT_EQ(live(kHexid)->lifeState, adding2sim);
     // As if it were meant for a stand: the withdrawn aircraft lets go of it.
-    g_stands.emplace_back("A1", std::vector<StandOption>{}, kHarnessLat, kHarnessLon, 0.0, 30, false, false, false);
+    g_stands.emplace_back("A1", std::vector<StandOption>{}, kHarnessLat, kHarnessLon, 0.0, 30, false, false,
+                          false);
     gf_numberStands();
     live(kHexid)->standId = 1;
     ASSERT_TRUE(gf_takeStand(*live(kHexid)));
@@ -132,11 +146,15 @@ TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
     EXPECT_FALSE(g_stands[0].occupied);
     tick();
     EXPECT_EQ(live(kHexid), nullptr) << "erased at the end of the next update";
-    EXPECT_NE(newLog().find("===> lf_handleAddingStack EGLL->EDDF DLH4AB    DLH B738 not created within 30 s, withdrawn\n"),
-              std::string::npos);
+    EXPECT_NE(
+        newLog().find(
+            "===> lf_handleAddingStack EGLL->EDDF DLH4AB    DLH B738 not created within 30 s, withdrawn\n"),
+        std::string::npos);
     RANGE.set(40);
     tickUntil([] { return gf_standinObjects().empty(); }, 300);
-    EXPECT_EQ(newLog(), fmt::format("===> gf_handleSimEvents: object 3 of hexid {} has no aircraft, removed\n", kHexid));
+    EXPECT_EQ(
+        newLog(),
+        fmt::format("===> gf_handleSimEvents: object 3 of hexid {} has no aircraft, removed\n", kHexid));
 }
 
 // A spawned aircraft whose samples are all gone, or that has no callsign, when its create comes
@@ -157,7 +175,8 @@ TEST_F(TickTest, SpawnedAircraftWithoutSamplesIsRemovedNotCreated) {
         SCOPED_TRACE(r.log);
         LiveAircraft& ac = g_liveRecords.emplace_back();
         ac.hexid = kHexid, ac.callsign = r.callsign, ac.lifeState = r.lifeState, ac.objectId = 0;
-        if (r.samples) ac.stream = {PosSample{.lat = kHarnessLat, .lon = kHarnessLon, .alt = 3000, .airborne = 1}};
+        if (r.samples)
+            ac.stream = {PosSample{.lat = kHarnessLat, .lon = kHarnessLon, .alt = 3000, .airborne = 1}};
         if (r.lifeState == adding2sim) g_hexidStack = {kHexid};
         tick();
         EXPECT_TRUE(g_createDeque.empty() && g_hexidStack.empty());
@@ -168,6 +187,77 @@ TEST_F(TickTest, SpawnedAircraftWithoutSamplesIsRemovedNotCreated) {
         EXPECT_EQ(live(kHexid), nullptr);
         const std::string log = newLog();
         EXPECT_EQ(log.rfind(r.log, 0), 0u) << log;
+    }
+}
+
+// The object scans run every 20th tick while an aircraft flares; a request the link refuses
+// marks the link broken, so that the run restarts as after a lost link.
+TEST_F(TickTest, ARefusedObjectScanMarksTheLinkBroken) {
+    g_fastObjectScan = true;
+    g_hSimConnect = reinterpret_cast<HANDLE>(uintptr_t{12345});  // no such connection
+    for (const auto& [tick, refused] : {std::pair{19u, false}, std::pair{20u, true}}) {
+        SCOPED_TRACE(tick);
+        g_simError = false;
+        g_tickCounter = tick;
+        lf_handleAddingStack();
+        EXPECT_EQ(g_simError.load(), refused);
+        EXPECT_EQ(newLog(), refused ? "SimConnect request ac within range fails\n" : "");
+    }
+    g_hSimConnect = nullptr;
+    g_simError = false;
+}
+
+// When its front sample falls due an aircraft takes the next leg's speeds: none while it stands.
+TEST_F(TickTest, DueFrontSampleSetsTheSpeedsOfTheNextLeg) {
+    for (const bool standing : {true, false}) {
+        SCOPED_TRACE(standing);
+        g_tickCounter = 1000;
+        LiveAircraft& ac = g_liveRecords.emplace_back();
+        ac.hexid = kHexid, ac.callsign = "DLH4AB", ac.lifeState = active, ac.objectId = 5;
+        ac.flightState = taxi, ac.onGround = 1, ac.previousFlightState = flying;
+        ac.lat = 50, ac.lon = 8;
+        lf_clearCurve(ac);
+        for (int i = 0; i < 3; ++i) {
+            const double north = standing ? 0 : 0.001 * i;
+            PosSample s{.lat = 50 + north, .lon = 8, .gs = standing ? 0.0 : 10.0, .vrate = 120};
+            s.dueTick = 1000 + 500 * i;
+            s.stationary = standing && i > 0;
+            ac.stream.push_back(s);
+        }
+        updateLiveAc(ac);
+        EXPECT_EQ(ac.nextAirspeed, standing ? 0 : 10);
+        EXPECT_EQ(ac.trueAirspeed, standing ? 0 : 10);
+        EXPECT_EQ(ac.verticalSpeed, ac.nextVrate / 60);
+        g_liveRecords.clear();
+    }
+}
+
+// Creates go one every 50 ticks, a live aircraft's before any static one's; removals one
+// every 10 ticks.
+TEST_F(TickTest, QueuedCreatesAndRemovalsGoOneAtATime) {
+    g_createDeque = {{.callsign = "DLH4AB", .hexid = 1}};
+    g_createDequeStatic = {{.callsign = "EZY1*", .hexid = 2}, {.callsign = "EZY2*", .hexid = 3}};
+    g_removeDeque = {7, 8};
+    struct Step {
+        uint32_t tick;
+        size_t live, statics, removals;
+    } steps[] = {{49, 1, 2, 2},  {50, 0, 2, 1},  {51, 0, 2, 1}, {60, 0, 2, 0},
+                 {100, 0, 1, 0}, {149, 0, 1, 0}, {150, 0, 0, 0}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.tick);
+        g_tickCounter = step.tick;
+        lf_sendQueued();
+        EXPECT_EQ(std::make_tuple(g_createDeque.size(), g_createDequeStatic.size(), g_removeDeque.size()),
+                  std::make_tuple(step.live, step.statics, step.removals));
+    }
+}
+
+// A new run, and a new process, start without the last one's per-second queue.
+TEST_F(TickTest, ResetsForgetThePerSecondQueue) {
+    for (const auto reset : {&gf_resetLiveTraffic, &gf_resetLiveTrafficProcess}) {
+        g_perSecondList = {0x3C6401, 0x3C6402};
+        reset();
+        EXPECT_TRUE(g_perSecondList.empty());
     }
 }
 
