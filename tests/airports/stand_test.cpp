@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "airports/stand_options.h"
+#include "core/log.h"
 #include "support/work_folder.h"
 
 namespace {
@@ -133,6 +135,42 @@ TEST_F(StandIdTest, EveryPublicationIsANewVersion) {
     const PublishedStands reset = gf_publishedStandsVersioned();
     EXPECT_GT(reset.version, cleared.version + 1);
     EXPECT_TRUE(g_stands.empty() && reset.points->empty());
+}
+
+// A stay's half-hours go into the option of that number (found by number, not by place); a
+// missing option or a half-hour outside the day books nothing more and says so.
+TEST_F(StandIdTest, AStaysHalfHoursAreBookedIntoItsOption) {
+    struct Row {
+        uint32_t index;
+        SlotList slots;
+        bool booked;
+        uint64_t hh;  // of the option numbered 3
+        SlotList left;
+        const char* log;
+    };
+    const Row rows[] = {
+        {3, {21, 20}, true, (1ull << 40) | (1ull << 20) | (1ull << 21), {}, ""},
+        {3, {}, true, 1ull << 40, {}, ""},
+        {4, {21, 20}, false, 1ull << 40, {21, 20}, ""},
+        {3,
+         {48, 47},
+         false,
+         (1ull << 40) | (1ull << 47),
+         {48},
+         "===> updateOptions exception:invalid bitset position\n"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.index);
+        gf_setLogCapture(false);
+        gf_setLogCapture(true);
+        std::vector<StandOption> options{
+            StandOption("A", "", "DLH", "A320", "D-AIXA", 1, 1, 3, 0, 1),
+            StandOption("B", "", "DLH", "A320", "D-AIXB", 1ull << 40, 3, 3, 0, 1)};
+        SlotList slots = r.slots;
+        EXPECT_EQ(updateOptions(options, slots, r.index), r.booked);
+        EXPECT_EQ(std::make_tuple(options[0].hh, options[1].hh, slots, gf_capturedLog()),
+                  std::make_tuple(1ull, r.hh, r.left, std::string(r.log)));
+    }
 }
 
 }  // namespace
