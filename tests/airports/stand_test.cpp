@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "airports/stand_options.h"
+#include "core/display.h"
 #include "core/log.h"
 #include "support/work_folder.h"
 
@@ -171,6 +172,19 @@ TEST_F(StandIdTest, AStaysHalfHoursAreBookedIntoItsOption) {
         EXPECT_EQ(std::make_tuple(options[0].hh, options[1].hh, slots, gf_capturedLog()),
                   std::make_tuple(1ull, r.hh, r.left, std::string(r.log)));
     }
+}
+
+// Each change of the park airport's options is counted from a fresh start, and the window shows
+// the count.
+TEST_F(StandIdTest, ParkFileUpdatesAreCountedForTheWindow) {
+    for (int32_t expected = 1; expected <= 3; ++expected) {
+        gf_countParkFileUpdate();
+        EXPECT_EQ(std::make_pair(g_parkFileUpdates, gf_windowStats().parkFileUpdates),
+                  std::make_pair(expected, expected));
+    }
+    gf_resetStandOptions();
+    gf_countParkFileUpdate();
+    EXPECT_EQ(g_parkFileUpdates, 1);
 }
 
 }  // namespace
