@@ -1,7 +1,11 @@
 #include "aircraft/addon_discovery.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
+#include "core/log.h"
 #include "core/params.h"
 #include "support/work_folder.h"
 
@@ -51,6 +55,46 @@ TEST_F(AddonDiscoveryTest, PackagesComponentsAndEntriesInOrder) {
         folders);
     EXPECT_EQ(folders,
               (Strings{"C:\\P3D v5\\SimObjects\\MyAI", "D:\\AI\\Aircraft", "D:\\AI\\SimObjects\\Other"}));
+}
+
+// The simulator's files on disk: every package's add-on.xml is read afresh (one that cannot be
+// read adds nothing, not what the one before held), a package without one is passed over, and
+// a simobjects.cfg that cannot be read gives nothing.
+TEST_F(AddonDiscoveryTest, PackagesAndEntriesReadFromTheSimulatorsFiles) {
+    setenv("TRELVO_APPDATA", (folder_ / "appdata").c_str(), 1);
+    setenv("TRELVO_PROGRAMDATA", (folder_ / "programdata").c_str(), 1);
+    setenv("TRELVO_DRIVES", (folder_ / "drives").c_str(), 1);
+    SIM_INSTALL_PATH.set("C:\\Prepar3D v5");
+    gf_setLogCapture(true);
+    const char* addOnsCfg = "appdata/Lockheed Martin/Prepar3D v5/add-ons.cfg";
+    tst_writeFile(
+        addOnsCfg,
+        "[Package.0]\nPATH=D:\\AI\\One\n[Package.1]\nPATH=D:\\AI\\Two\n[Package.2]\nPATH=D:\\AI\\Three\n");
+    tst_writeFile("drives/D/AI/One/add-on.xml",
+                  "<Category>SimObjects</Category>\n<Path>SimObjects\\Airliners</Path>\n");
+    std::filesystem::create_directories("drives/D/AI/Two/add-on.xml");
+    Strings folders;
+    lf_readP3DAddOnsAircraft(folders);
+    EXPECT_EQ(folders, Strings{"D:\\AI\\One\\SimObjects\\Airliners"});
+    const std::string log = gf_capturedLog();
+    for (const char* line : {"   exploring D:\\AI\\One\\add-on.xml\n", "D:\\AI\\Two\\add-on.xml not found!\n",
+                             "1 AI add-on package found\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_EQ(log.find("exploring D:\\AI\\Three"), std::string::npos);
+    std::filesystem::remove(addOnsCfg);
+    lf_readP3DAddOnsAircraft(folders);
+    EXPECT_EQ(folders.size(), 1u);
+    EXPECT_NE(gf_capturedLog().find("add-ons.cfg not found!\n0 AI add-on packages found\n"),
+              std::string::npos);
+
+    std::filesystem::create_directories("programdata/Lockheed Martin/Prepar3D v5/simobjects.cfg");
+    gf_setLogCapture(false);
+    gf_setLogCapture(true);
+    lf_readSimObjectsCfg(folders);
+    EXPECT_EQ(folders.size(), 1u);
+    EXPECT_NE(gf_capturedLog().find("simobjects.cfg not found!\n"), std::string::npos);
+    EXPECT_EQ(gf_capturedLog().find("packages found"), std::string::npos);
+    for (const char* name : {"TRELVO_APPDATA", "TRELVO_PROGRAMDATA", "TRELVO_DRIVES"}) unsetenv(name);
 }
 
 }  // namespace

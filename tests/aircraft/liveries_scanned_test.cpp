@@ -70,6 +70,27 @@ TEST_F(LiveriesScannedTest, BuildLogsInOrderAndSecondBuildIsSkipped) {
     EXPECT_FALSE(g_rawAirlineTable.contains("DLH"));
 }
 
+// A similar model definition is an airline and a type similar to one the airline has liveries
+// of, each counted once; airlines count by their first three letters, once each.
+TEST_F(LiveriesScannedTest, SimilarModelDefinitionsAreCountedOncePerAirlineAndType) {
+    const std::pair<std::vector<Liv>, int> rows[] = {
+        {{{"SWR", "A320", "a"}}, 2},                              // A321, A20N
+        {{{"SWR", "A320", "a"}, {"SWR", "A321", "b"}}, 3},        // A321, A20N, A320
+        {{{"SWR", "A320", "a"}, {"DLH", "C172", "c", true}}, 3},  // and DLH's PA28
+        {{{"SWR", "A320", "a"}, {"SWRX", "A321", "b"}}, 2},       // SWRX counts as SWR, counted already
+        {{{"ABCD", "A320", "a"}}, 0},                             // ABC has no liveries
+        {{{"SWR", "B77W", "a"}, {"SWR", "F16", "b"}}, 0},         // no similar types
+    };
+    for (const auto& [fleet, definitions] : rows) {
+        SCOPED_TRACE(definitions);
+        gf_clearLiveryTablesForRescan();
+        newLog();
+        build(fleet);
+        EXPECT_NE(newLog().find(fmt::format("\n{} similar model definitions\n", definitions)),
+                  std::string::npos);
+    }
+}
+
 // The reader's order against a plain stable sort of the same rows: short codes take the radix
 // path, a single code longer than seven bytes the comparison path, and so do only long codes.
 TEST_F(LiveriesScannedTest, ReadOrderEqualsStableSortOfTheFile) {

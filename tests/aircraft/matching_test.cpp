@@ -90,6 +90,28 @@ TEST_F(MatchingTest, LiveLadderStepsAtEveryDepth) {
     }
 }
 
+// A light aircraft with no livery of its own type tries the installed types similar to it in
+// turn, whatever order they come in, until one has a livery of its kind (here only a freighter
+// has a DA42, only a passenger aircraft a PA28).
+TEST_F(LiveryTest, SimilarClassTypesAreTriedUntilOneHasALiveryOfItsKind) {
+    std::string dbase = kTestDbase;
+    dbase.replace(dbase.find("C172,PA28"), 9, "C172,PA28,DA42");
+    gf_loadTypeDatabaseText(dbase, "dbase.xml");
+    build({{"FCL", "PA28", "PA28 Flying Club"}, {"FCL", "DA42", "DA42 Freighter", true}});
+    MATCHING_DEPTH.set(3);
+    for (int i = 0; i < 16; ++i) {
+        for (const auto& [cargo, title] :
+             {std::pair(true, "DA42 Freighter"), std::pair(false, "PA28 Flying Club")}) {
+            SCOPED_TRACE(title);
+            g_matchCounters.fill(0);
+            AircraftRec ac = aircraft("ABC", "C172", "", cargo);
+            gf_matchLiveAc(ac);
+            EXPECT_EQ(ac.liveryTitle, title);
+            EXPECT_EQ(g_matchCounters, (std::array<uint32_t, 6>{0, 0, 0, 0, 0, 1}));
+        }
+    }
+}
+
 TEST_F(MatchingTest, RecordedMatchIsLoggedWithStepAndFsltlFlag) {
     LOG.set(true);
     AircraftRec ac = aircraft("EDW", "A320");

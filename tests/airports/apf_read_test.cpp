@@ -1,11 +1,16 @@
 // The park airport's reader: the quality factors at the edge of their rounding, and what a read
 // leaves of the airport read before.
+#include <cstdlib>
+
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
 #include "airports/apf_fixture.h"
 #include "airports/apf_read.h"
 #include "airports/learned.h"
 #include "airports/stand.h"
+#include "core/slots.h"
 #include "support/stand_builders.h"
 
 namespace {
@@ -102,6 +107,99 @@ TEST_F(ApfTest, AFileLackingAnyOneMetaEntryIsRefused) {
         QualityPair q;
         gf_readApf("LSZH", "airports/my_ORBX/LSZH.xml", error, h, q);
         EXPECT_EQ(error, "airports/my_ORBX/LSZH.xml: refused to load (copyright)");
+    }
+}
+
+// Reads one parkpos element with the given attributes and children into g_stands (emptied first).
+bool tst_readParkpos(const std::string& attributes, const std::string& children = "") {
+    g_stands.clear();
+    const std::string text =
+        "<parkpositions><parkpos id=\"Q\" " + attributes + ">" + children + "</parkpos></parkpositions>";
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(text.c_str()));
+    return lf_readParkpos(doc.first_child().first_child(), "Q", 0, ApfSource{"f.xml", text});
+}
+
+// A coordinate reads as the C library reads it, to the last bit: every number of decimals a plain
+// decimal may have, and the texts that are no plain decimal.
+TEST_F(ApfTest, CoordinatesReadToTheLastBit) {
+    std::vector<std::string> texts = {"-0.5",
+                                      "5.",
+                                      ".5",
+                                      "-.5",
+                                      "+1.5",
+                                      " 1.5",
+                                      "1e1",
+                                      "47.45x",
+                                      "0x10",
+                                      "123456789012345",
+                                      "1234567890123456",
+                                      ".123456789012345",
+                                      "1.2345678901234567",
+                                      "-",
+                                      ".",
+                                      "0.7"};
+    const std::string digits = "12345678901234";
+    for (size_t decimals = 0; decimals <= digits.size(); ++decimals)
+        texts.push_back("1." + digits.substr(0, decimals));
+    texts.push_back("47.45210000");
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        const double expected = std::strtod(text.c_str(), nullptr);
+        const bool inRange = expected >= -180 && expected <= 180;
+        ASSERT_EQ(tst_readParkpos(fmt::format(R"(latitude="0.25" longitude="{}")", text)), inRange);
+        if (inRange) EXPECT_EQ(g_stands[0].longitude, expected);
+    }
+}
+
+// Half-hours in the plain form read as the general reader reads them, and anything else (a slot
+// past 47, blanks, doubled commas) goes to the general reader with its warnings. Days 0..7 only.
+TEST_F(ApfTest, HalfHoursAndDaysOfAnOption) {
+    const char* lists[] = {"3,14,15",
+                           "0",
+                           "47",
+                           "48",
+                           "3,48",
+                           "47,0",
+                           "3,,4",
+                           "3,",
+                           ",3",
+                           "3;4",
+                           "",
+                           "a",
+                           "123",
+                           "04",
+                           " 4",
+                           "4 ",
+                           "1,2,3,4,5,6,7,8,9,10,11,12"};
+    for (const char* hh : lists) {
+        SCOPED_TRACE(hh);
+        restartLog();
+        const uint64_t expected = gf_hours2bitset(hh).to_ullong();
+        const std::string warnings = gf_capturedLog();
+        restartLog();
+        ASSERT_TRUE(tst_readParkpos(R"(latitude="1" longitude="2")", fmt::format(R"(<opt hh="{}"/>)", hh)));
+        ASSERT_EQ(g_stands[0].options.size(), 1u);
+        EXPECT_EQ(g_stands[0].options[0].hh, expected);
+        EXPECT_EQ(gf_capturedLog(), warnings);
+    }
+    EXPECT_EQ(gf_hours2bitset("3,14,15").to_ullong(), (1ull << 3) | (1ull << 14) | (1ull << 15));
+    const std::pair<const char*, int> days[] = {{"0", 0},   {"7", 7},          {"8", -1},
+                                                {"-1", -1}, {"", 0},           {"+5", 5},
+                                                {" 2", 2},  {"123456789", -1}, {"4294967297", -1}};
+    for (const auto& [day, expected] : days) {
+        SCOPED_TRACE(day);
+        ASSERT_TRUE(tst_readParkpos(R"(latitude="1" longitude="2")",
+                                    fmt::format(R"(<opt day="{}" cs="A"/><opt cs="B"/>)", day)));
+        const std::vector<StandOption>& options = g_stands[0].options;
+        if (expected < 0) {
+            ASSERT_EQ(options.size(), 1u);  // dropped, but counted in the numbering
+            EXPECT_EQ(std::make_pair(options[0].callsign, options[0].index),
+                      std::make_pair(std::string("B"), 2u));
+        } else {
+            ASSERT_EQ(options.size(), 2u);
+            EXPECT_EQ(options[0].day, static_cast<uint32_t>(expected));
+        }
     }
 }
 

@@ -298,23 +298,27 @@ TEST_F(MergeTest, TheRangeSettingsComeBackFromTheFile) {
         const char* parameters;
         int range;
         bool autoRange, rangeEnabled;
+        int manualRange;  // the range the user chose by hand, after the merge
     };
     const Row rows[] = {
-        {R"(<parameter name="LATERAL_RANGE" value="65"/>)", 65, false, true},
-        {R"(<parameter name="LATERAL_RANGE" value="1"/>)", 2, false, true},
-        {R"(<parameter name="AUTO_RANGE" value="false"/>)", 40, false, true},
+        {R"(<parameter name="LATERAL_RANGE" value="65"/>)", 65, false, true, 25},
+        {R"(<parameter name="LATERAL_RANGE" value="1"/>)", 2, false, true, 25},
+        {R"(<parameter name="AUTO_RANGE" value="false"/>)", 25, false, true, 25},
         {R"(<parameter name="LATERAL_RANGE" value="65"/><parameter name="AUTO_RANGE" value="false"/>)", 65,
-         false, true},
+         false, true, 65},
         {R"(<parameter name="LATERAL_RANGE" value="65"/><parameter name="AUTO_RANGE" value="true"/>)", -1,
-         true, false}};
+         true, false, 65}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.parameters);
         AUTO_RANGE.set(false);
         RANGE.set(40);
-        g_manualRange = 40;
+        g_manualRange = 25;  // chosen earlier in this run, before an automatic range set 40
         gf_setEnabled(ctl::kRange, false);
         merge("", r.parameters);
-        if (r.range >= 0) EXPECT_EQ(RANGE.value(), r.range);
+        EXPECT_EQ(g_manualRange.load(), r.manualRange);
+        if (r.range >= 0)
+            EXPECT_EQ(std::make_pair(RANGE.value(), g_rangeNm.load()),
+                      std::make_pair(r.range, static_cast<double>(r.range)));
         EXPECT_EQ(AUTO_RANGE.value(), r.autoRange);
         EXPECT_EQ(gf_controlState(ctl::kAutoRange).checked, r.autoRange);
         EXPECT_EQ(gf_controlState(ctl::kRange).enabled, r.rangeEnabled);

@@ -9,6 +9,7 @@
 #include "core/display.h"
 #include "core/errors.h"
 #include "core/params.h"
+#include "core/params_file.h"
 #include "core/run_state.h"
 #include "core/tasks.h"
 #include "scenery/scan_messages.h"
@@ -119,6 +120,8 @@ TEST_F(AirportScanTest, LinksAndGeneratesByPublisherAndArchive) {
     EXPECT_EQ(ids, (std::vector<std::string>{"g10", "g9"}));
     EXPECT_TRUE(g_apfHandmade);
     EXPECT_FALSE(SCAN_AIRPORTS.value());
+    // Done for good: the next start does not scan again.
+    EXPECT_NE(tst_readFile(g_parametersFile).find(R"(name="SCAN_AIRPORTS" value="false")"), std::string::npos);
     EXPECT_EQ(gf_messageText(), "");  // "Scanning for addon airports ..." is gone
     EXPECT_EQ(gf_windowStats().orbxAirportsDone, 1);
     EXPECT_EQ(gf_windowStats().tbloFileCount, 2);
@@ -176,10 +179,12 @@ TEST_F(AirportScanTest, ManyFilesAStopAndBadFolders) {
 
     SCAN_AIRPORTS.set(true);
     gf_editStats([](WindowStats& w) { w.tbloFileCount = 3; }, Region::Airports);  // an earlier scan's TBLO
+    fs::remove(g_parametersFile);
     gf_stopRunWith(ExitState::UserClosedSim);
     gf_scanAddonAirports();
     EXPECT_TRUE(files("airports/my_thirdparty").empty());
     EXPECT_TRUE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(tst_readFile(g_parametersFile).find(R"(name="SCAN_AIRPORTS" value="false")"), std::string::npos);
     EXPECT_EQ(gf_windowStats().tbloFileCount, 0);  // TBLO was emptied
     EXPECT_NE(gf_capturedLog().find("Airports scan stopped before its end: SCAN_AIRPORTS stays set"),
               std::string::npos);
