@@ -258,13 +258,15 @@ TEST_F(ReaderThreadTest, UntakenParkedListsAreForgotten) {
     EXPECT_EQ(gf_takeParkedTrafficAnswer(), std::nullopt) << "still pending: given up";
     EXPECT_TRUE(gf_takeParkedTraffic().empty()) << "the new ask dropped the old list";
     source->set(&GateSource::parkedOpen, true);
-    ASSERT_TRUE(gf_requestParkedTraffic(hours(1)));
-    gf_resetFeedRun();
-    EXPECT_TRUE(gf_takeParkedTraffic().empty());
-
+    for (void (*reset)() : {&gf_resetFeedRun, &gf_resetFeedProcess}) {
+        if (!gf_trafficReaderRunning()) startGated();
+        ASSERT_TRUE(gf_requestParkedTraffic(hours(1)));
+        reset();
+        EXPECT_FALSE(gf_trafficReaderRunning()) << "the reset stops the reader";
+        EXPECT_TRUE(gf_takeParkedTraffic().empty());
+    }
     GateSource polled;
     polled.firstReports = {soundReport()};
-    gf_resetFeedProcess();
     TrafficReader(polled, kRunStart).pollOnce(kRunStart);
     EXPECT_EQ(batches_, 0) << "no sink after the process reset";
 }
