@@ -86,10 +86,10 @@ TEST_F(DownloadTest, StallsAreCountedPerWindow) {
     TransferLimits flowedThenStopped, justShort;
     flowedThenStopped.stallBytesPerS = 2000;  // 200 bytes a window of 100 ms
     flowedThenStopped.stallMs = 100;
-    flowedThenStopped.totalTimeoutMs = 600;
+    flowedThenStopped.totalTimeoutMs = 3000;  // far past the stall: a missed stall ends as a time-out
     justShort.stallBytesPerS = 2500;  // 1000 bytes a window of 400 ms
     justShort.stallMs = 400;
-    justShort.totalTimeoutMs = 650;
+    justShort.totalTimeoutMs = 3000;
     const struct {
         const char* name;
         std::string sent;
