@@ -270,6 +270,23 @@ TEST_F(StaticFitTest, AnAircraftThatIsThereAlreadyIsNotPlannedAgain) {
     }
 }
 
+// The fit's own index of who is where ends with the fit: a presence test after it sees the
+// aircraft as they stand now, not as they stood when the fit began.
+TEST_F(StaticFitTest, APresenceTestAfterAFitSeesTheAircraftAsTheyAreNow) {
+    tst_addStands({{"A1", 0, 0, 30}});
+    g_stands[0].options = {opt("DLH1", "DLH2", "B738", "D-A1", tst_bits({20}), 1)};
+    const StandOption swr = opt("SWR1", "SWR2", "A320", "HB-A1", tst_bits({20}), 2);
+    std::vector<PtEntry> results;
+    lf_fitStands(g_currentSlot, kFitReal, 1, results);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_FALSE(lf_isAircraftPresent(swr));
+    g_liveOnStand = {{"SWR1", 7, 30}};
+    EXPECT_TRUE(lf_isAircraftPresent(swr)) << "parked live since the fit";
+    g_liveOnStand.clear();
+    g_ptList.push_back(results.front());
+    EXPECT_TRUE(lf_isAircraftPresent(g_stands[0].options[0])) << "planned since the fit";
+}
+
 // The wanted number of statics: the percentage of the stands, rounded, but at least one on an
 // airport of up to three stands unless the percentage is under 50, at most MAX_PARK_SEL, none
 // with MAX_PARK_SEL off; the window shows it with its share of the stands.
