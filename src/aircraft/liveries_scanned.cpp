@@ -248,13 +248,6 @@ void gf_parseLiveriesScanned(std::string_view xml, std::string_view path) {
     lf_keepAsScanned(lf_readDocument(doc, path));
 }
 
-void lf_readLiveriesScanned() {
-    g_scannedLiveries.clear();
-    pugi::xml_document doc;
-    lf_loadFile(doc);
-    lf_keepAsScanned(lf_readDocument(doc, g_liveriesScannedFile));
-}
-
 void lf_processScannedLiveries() {
     g_scannedLiveries.clear();
     if (g_liveryTablesBuilt) {

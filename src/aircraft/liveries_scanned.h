@@ -24,12 +24,10 @@
 // and title in byte order. `path` names the file in messages. Raises qtk::UserErrorException
 // 52 (no <liveries>), 999 (a required attribute missing) and 533 (no liveries).
 void gf_parseLiveriesScanned(std::string_view xml, std::string_view path);
-// Reads g_liveriesScannedFile as above. Raises 51 "File {} not found" when there is no file,
-// "File {} cannot be read: {reason}" when it cannot be read or parsed (the XML parser's
-// description and byte offset) or is larger than kMaxWholeFileBytes.
-void lf_readLiveriesScanned();
 // Builds every matching table from LiveriesScanned.xml unless they are built already. Reader
-// errors pass to the caller.
+// errors pass to the caller: 51 "File {} not found" when there is no file, "File {} cannot be
+// read: {reason}" when it cannot be read or parsed (the XML parser's description and byte
+// offset) or is larger than kMaxWholeFileBytes.
 void lf_processScannedLiveries();
 // Writes g_scannedLiveries, when not empty, to LiveriesScanned.xml (atomically); false (with a
 // warning) when the file could not be written, the old one then untouched.

@@ -419,9 +419,8 @@ bool lf_plainHalfHours(const char* p, uint64_t& bits) {
     return true;
 }
 
-// Fills callsign, callsign2, airline and type of out (an OptIdentity or a StandOption) in place.
-template <class Identity>
-void lf_fillIdentity(const OptAttributes& a, std::string_view reg, Identity& out) {
+// Fills callsign, callsign2, airline and type of the option in place.
+void lf_fillIdentity(const OptAttributes& a, std::string_view reg, StandOption& out) {
     // The callsigns split at the first ':', found while the text is measured.
     const char* cs = a.cs();
     size_t length = 0, colon = std::string_view::npos;
@@ -471,13 +470,6 @@ ParkposAttributes gf_parkposAttributes(pugi::xml_node parkpos) {
             default: break;
         }
     }
-}
-
-OptIdentity lf_readOptIdentity(pugi::xml_node opt) {
-    OptIdentity id;
-    const OptAttributes a = lf_optAttributes(opt);
-    lf_fillIdentity(a, a.reg(), id);
-    return id;
 }
 
 bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,

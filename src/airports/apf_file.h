@@ -140,14 +140,6 @@ inline size_t gf_parkposCount(const pugi::xml_document& doc) {
     return count;
 }
 
-// Identity of an opt element: callsign and callsign2 from "cs" (split at the first ':'); airline
-// and type from "airl" and "type" when present, else from the type database's record of "reg"
-// (empty without one).
-struct OptIdentity {
-    std::string callsign, callsign2, airline, type;
-};
-OptIdentity lf_readOptIdentity(pugi::xml_node opt);
-
 // Reads one opt into option (index and origin as given); false, with a warning naming the file
 // and line, when its day is outside 0..7.
 bool gf_readApfOption(pugi::xml_node opt, const ApfSource& source, uint32_t index, uint32_t origin,

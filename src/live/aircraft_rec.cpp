@@ -149,9 +149,6 @@ std::string gf_describeAc(const AircraftRec& rec) {
 std::string gf_acLabel(const AircraftRec& rec) {
     return fmt::format("{} {}", gf_describeAc(rec), gf_airlineTypeId(rec));
 }
-std::string gf_acLabelCopy(const AircraftRec& rec) {
-    return gf_acLabel(rec);
-}
 
 std::string gf_acShortLabel(const AircraftRec& rec) {
     return fmt::format("{} {} {}", gf_callsignText(rec), rec.regcode, gf_airlineTypeId(rec));

@@ -54,7 +54,6 @@ std::string gf_callsignText(const AircraftRec& rec);
 std::string gf_describeAc(const AircraftRec& rec);
 // gf_describeAc and the airline/type label.
 std::string gf_acLabel(const AircraftRec& rec);
-std::string gf_acLabelCopy(const AircraftRec& rec);
 // Callsign text, registration and the airline/type label.
 std::string gf_acShortLabel(const AircraftRec& rec);
 // The airline/type label, a blank and the registration (the key of unmatched aircraft).

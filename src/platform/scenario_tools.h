@@ -132,15 +132,6 @@ inline constexpr const char* kBlockedCallsign = "EZS1094";      // the demo's BL
 // The glide path of the synthetic arrivals, degrees, crossing the threshold at 50 ft.
 inline constexpr double kGlidePathDeg = 3.0;
 
-// One runway end of LSZH: its threshold and true heading.
-struct RunwayEnd {
-    std::string name;  // "14", "32", "16", "34", "10", "28"
-    LatLon threshold;
-    double headingDeg = 0;
-};
-// The runway ends the generator uses, from its table of LSZH's thresholds.
-std::vector<RunwayEnd> gf_lszhRunways();
-
 // Adds the synthetic traffic around LSZH to the scenario: tracks, parked aircraft, the airport
 // (when missing), the parked user aircraft, frame rate 30, park airport "LSZH" and the run
 // length. Same seed and same input, same result.

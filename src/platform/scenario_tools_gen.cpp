@@ -289,12 +289,6 @@ const std::array<ScenarioParked, 3> kParked = {{
 
 }  // namespace
 
-std::vector<RunwayEnd> gf_lszhRunways() {
-    std::vector<RunwayEnd> ends;
-    for (const Runway& r : kRunways) ends.push_back({r.name, r.threshold, lf_headingDeg(r)});
-    return ends;
-}
-
 void gf_addSyntheticTraffic(Scenario& scenario, const GeneratorOptions& options) {
     Draws draws(options.seed);
     for (const Plan& plan : kPlans) scenario.tracks.push_back(lf_track(plan, options, draws));
