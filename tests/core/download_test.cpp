@@ -87,9 +87,10 @@ TEST_F(DownloadTest, StallsAreCountedPerWindow) {
     flowedThenStopped.stallBytesPerS = 2000;  // 200 bytes a window of 100 ms
     flowedThenStopped.stallMs = 100;
     flowedThenStopped.totalTimeoutMs = 3000;  // far past the stall: a missed stall ends as a time-out
-    justShort.stallBytesPerS = 2500;  // 1000 bytes a window of 400 ms
-    justShort.stallMs = 400;
-    justShort.totalTimeoutMs = 3000;
+    justShort.stallBytesPerS = 2500;  // 2500 bytes a window of 1 s
+    justShort.stallMs = 1000;
+    // Past the first window and before the second, which would stall with the same words.
+    justShort.totalTimeoutMs = 1700;
     const struct {
         const char* name;
         std::string sent;
@@ -98,8 +99,8 @@ TEST_F(DownloadTest, StallsAreCountedPerWindow) {
     } rows[] = {
         {"flowed, then nothing", lf_answer(200, std::string(300, 'f'), 5000), flowedThenStopped,
          "the transfer stalled (fewer than 2000 bytes a second for 0.1 s)"},
-        {"a byte short in the first window", lf_answer(200, std::string(999, 's'), 5000), justShort,
-         "the transfer stalled (fewer than 2500 bytes a second for 0.4 s)"},
+        {"a byte short in the first window", lf_answer(200, std::string(2499, 's'), 5000), justShort,
+         "the transfer stalled (fewer than 2500 bytes a second for 1 s)"},
     };
     CURL* handle = curl_easy_init();
     ASSERT_NE(handle, nullptr);
