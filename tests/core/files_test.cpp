@@ -133,6 +133,8 @@ TEST_F(FilesTest, WritesReplaceTheOldContentOrFailWhereNoFileCanBe) {
     EXPECT_EQ(tst_readFile("link.txt"), "C:\\archive\\EGLL.xml\n");
     ASSERT_TRUE(gf_writeTextToFile("{}", "link.txt", false));
     EXPECT_EQ(tst_readFile("link.txt"), "{}");
+    ASSERT_TRUE(gf_writeTextToFile("1", "one.txt", false)) << "a single byte is a whole write";
+    EXPECT_EQ(tst_readFile("one.txt"), "1");
     tst_writeFile("taken/dir/inner.txt", "x");
     EXPECT_FALSE(gf_writeTextFile({"a"}, "taken/dir"));
     EXPECT_FALSE(gf_writeTextToFile("a", "taken/dir", true));
@@ -211,11 +213,11 @@ TEST_F(FilesTest, FoldersAreMadeCountedListedAndCleaned) {
         EXPECT_STREQ(e.what(), "filesystem error: create_directories: Not a directory [in/the/way/below]");
     }
     for (const char* f : {"EGLL.xml", "lszh.XML", "EDDF.Xml", "notes.txt", "xml", ".xml", "EGKK.xml.bak",
-                          "sub.xml/inner.xml"})
+                          "sub.xml/inner.xml", "K.xml"})
         tst_writeFile(fs::path("airports") / f, "");
-    EXPECT_EQ(gf_countFiles("airports"), 7u);
+    EXPECT_EQ(gf_countFiles("airports"), 8u);
     EXPECT_EQ(gf_countFiles("missing"), 0u);
-    EXPECT_EQ(gf_listXmlFiles("airports"), (Lines{"EDDF", "EGLL", "lszh"}));
+    EXPECT_EQ(gf_listXmlFiles("airports"), (Lines{"EDDF", "EGLL", "K", "lszh"}));
     EXPECT_TRUE(gf_listXmlFiles("missing").empty());
     tst_writeFile("airports/TBLO/b.txt", "");
     tst_writeFile("airports/TBLO/keep/c.xml", "");
