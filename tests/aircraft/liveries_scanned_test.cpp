@@ -230,6 +230,17 @@ TEST_F(LiveryTablesTest, ReserveOnceKeepCodesDifferingInTheLastByteApartAndClear
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A330"), (TitleList{"t2", "t3"}));
     EXPECT_EQ(g_airlineTables[0].at("SWR").at("A338"), (TitleList{"t0", "t1"}));
     gf_clearLiveryTables();
+    // Codes of eight bytes, too long for the packed keys, also stay apart by their last byte.
+    g_liveryTablesBuilt = false;
+    build({{"SWR", "B737-8MA", "t0"}, {"SWR", "B737-8MB", "t1"}, {"SWR", "B737-8MA", "t2"}});
+    const auto titles = [](std::string_view type) {
+        std::vector<std::string_view> out;
+        for (const RawTitleEntry& e : g_rawAirlineTable.at("SWR").at(type)) out.push_back(e.title);
+        return out;
+    };
+    EXPECT_EQ(titles("B737-8MA"), (std::vector<std::string_view>{"t0", "t2"}));
+    EXPECT_EQ(titles("B737-8MB"), (std::vector<std::string_view>{"t1"}));
+    gf_clearLiveryTables();
     EXPECT_TRUE(g_rawAirlineTable.empty() && g_typeTables[0].empty() && g_airlineTables[0].empty());
 }
 
