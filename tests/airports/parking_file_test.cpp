@@ -177,7 +177,7 @@ TEST_F(LearnedTest, SettingsComeBackFromTheFile) {
     merge("", "");  // no MAX_LIVE: the user's choice stands; no percentage: 30
     EXPECT_EQ(std::make_tuple(MAX_LIVE_SEL.value(), parking_percentage.value(), gf_capturedLog()),
               std::make_tuple(500, 30, read_));
-    for (const auto& [written, applied] : {std::pair{37, 35}, {42, 40}, {105, 100}}) {
+    for (const auto& [written, applied] : {std::pair{37, 35}, {41, 40}, {42, 40}, {105, 100}}) {
         merge(fmt::format(R"(<parameter name="parking_percentage" value="{}"/>)", written), "");
         EXPECT_EQ(parking_percentage.value(), applied) << written;
     }
