@@ -416,6 +416,30 @@ TEST_F(PlaybackTest, GroundExtensionSpeeds) {
     }
 }
 
+// On the roll-out with one sample left, a new one that turns 150 degrees or more off the heading
+// is dropped while an extension runs; otherwise the roll-out goes on from where the aircraft is
+// and the extension ends.
+TEST_F(PlaybackTest, RollOutDuringAnExtensionDropsASampleThatTurnsBack) {
+    const struct Row {
+        int32_t extension;
+        double turnDeg;
+        bool accepted;
+    } rows[] = {{3, 150, false}, {3, 149, true}, {1, 170, false}, {0, 170, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.extension << " " << row.turnDeg);
+        LiveAircraft ac = tst_here(taxi, false, 30);
+        ac.landingRoll = 1;
+        ac.extension = row.extension;
+        ac.lat = 47.00001;
+        // The new sample lies due south of the front one.
+        ac.heading = kPi - gf_degToRad(row.turnDeg);
+        decodeExisting(ac, tst_sample(46.99, 8.0, 20, false, kNow + 600));
+        ASSERT_EQ(ac.stream.size(), row.accepted ? 2u : 1u);
+        EXPECT_EQ(ac.stream.front().lat, row.accepted ? ac.lat : 47.0);
+        EXPECT_EQ(ac.extension, row.accepted ? 0 : row.extension);
+    }
+}
+
 // Two stationary samples: the front falls due at once, stopped.
 TEST_F(PlaybackTest, TwoStationarySamplesFallDueAtOnce) {
     LiveAircraft stopped = tst_active(tst_sample(47.0, 8.0, 3, false, kNow + 500), taxi);
