@@ -10,6 +10,7 @@
 #include "live/air_motion.h"
 #include "live/ground_motion_legs.h"
 #include "live/parking_conflicts.h"
+#include "live/parking_slots.h"
 #include "live/playback.h"
 #include "stand_fixture.h"
 #include "support/sim_commands.h"
@@ -328,12 +329,20 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         EXPECT_FALSE(g_stands[0].occupied);
         EXPECT_EQ(ac.extension, 0);
         EXPECT_EQ(ac.dueAhead, r.extension ? 3000 : 1000) << "an ended extension's clamps are reset";
-        // On the stand with its stream run dry, it arrives and takes the stand.
+        // On the stand with its stream run dry, it arrives, takes the stand and adds the half-hour
+        // to the stay learned there earlier today.
+        g_currentSlot = gf_packSlot(20, 3);
+        const uint64_t before = uint64_t{1} << 10;
+        g_stands[0].options = {StandOption("SWR12A", "", "SWR", "B738", ac.regcode, before, 1, 3, 0, 1)};
         ac.lat = g_stands[0].latitude, ac.lon = g_stands[0].longitude;
         ac.stream.resize(1);
         lf_extendStream(ac);
         EXPECT_EQ(ac.flightState, parked);
         EXPECT_TRUE(g_stands[0].occupied);
+        ASSERT_EQ(g_stands[0].options.size(), 1u);
+        EXPECT_EQ(g_stands[0].options[0].hh, before | uint64_t{1} << 20);
+        const HexidSlot* kept = gf_findHexidSlot(ac.hexid);
+        EXPECT_EQ(kept ? kept->slot : -1, 20);
     }
 }
 
