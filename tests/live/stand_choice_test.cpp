@@ -289,6 +289,38 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
     }
 }
 
+// A departure is booked at the first and last half-hour of the week; with no readable time
+// (before 1970) nothing is.
+TEST_F(StandChoiceTest, DepartureBookingAtTheWeeksEdges) {
+    static std::atomic<int64_t> clockSeconds;
+    const struct Row {
+        const char* what;
+        int64_t seconds;
+        std::optional<std::pair<uint32_t, uint64_t>> booked;  // weekday, half-hours
+    } rows[] = {
+        {"Monday 00:05", 1704067500, std::pair{1u, uint64_t{1}}},
+        {"Sunday 23:55", 1704671700, std::pair{7u, uint64_t{1} << 47}},
+        {"before 1970", -100, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        freshCase();
+        clockSeconds = row.seconds;
+        gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(clockSeconds.load())); });
+        tst_addStands({{"G1", 0, 0, 25}});
+        LEARN_SOFT.set(true);
+        LiveAircraft ac = liveAc(30001, "SWR12", "B738", 0, active, taxi);
+        ac.lat = kStandOrigin.lat;
+        ac.lon = kStandOrigin.lon;
+        lf_bookDepartureStand(ac, true, site_);
+        ASSERT_EQ(g_stands[0].options.size(), row.booked ? 1u : 0u);
+        EXPECT_EQ(gf_findHexidSlot(30001) != nullptr, row.booked.has_value());
+        if (!row.booked) continue;
+        const StandOption& o = g_stands[0].options[0];
+        EXPECT_EQ(std::make_pair(o.day, o.hh), *row.booked);
+    }
+}
+
 // A departing aircraft whose registration has a stay on some stand within half an hour of now
 // books nothing more; another one is booked.
 TEST_F(StandChoiceTest, DepartureOfARegistrationSeenNearNowBooksNothing) {
