@@ -401,6 +401,38 @@ TEST_F(AirMotionTest, GroundRowsInTheAirAreAGoAroundOnlyWhenTheFeedClimbsAgain) 
     }
 }
 
+// Only a front and next sample both on the ground are ground rows: a next sample in the air is
+// climbed to, a next one on the ground after an airborne front is the touchdown even when the
+// feed climbs again later.
+TEST_F(AirMotionTest, OneSampleOnTheGroundIsATakeOffOrATouchdown) {
+    const struct Row {
+        const char* name;
+        bool frontAirborne, nextAirborne;
+        size_t streamSize;
+        double dAltitude;
+    } rows[] = {{"lifting off", false, true, 4, 0.6}, {"touching down", true, false, 4, -601.0 / 6000}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_aircraft(2000, 600);
+        ac.dueAhead = ac.dueBack = 3000;
+        ac.stream[0].airborne = r.frontAirborne;
+        ac.stream[1].airborne = r.nextAirborne;
+        ac.stream[1].alt = r.nextAirborne ? 2500 : 1416;
+        for (PosSample& s : ac.stream) s.vrate = 0;
+        for (int i = 2; i <= 3; ++i)
+            ac.stream.push_back({.lat = 47 + i / 60.0,
+                                 .lon = 8,
+                                 .alt = 2000.0 + 500 * (i - 1),
+                                 .gs = 140,
+                                 .vrate = 1500,
+                                 .dueTick = kNow + 200 * i,
+                                 .airborne = 1});
+        lf_airMotion(ac);
+        ASSERT_EQ(ac.stream.size(), r.streamSize);
+        EXPECT_NEAR(ac.dAltitude, r.dAltitude, 1e-12);
+    }
+}
+
 // A leg is flown at the mean of the two reported speeds, also when one of them is 0; only when
 // both are 0 do the positions and due ticks give the speed, at least 1 kt.
 TEST_F(AirMotionTest, LegSpeedIsTheMeanOfTheReports) {
