@@ -252,22 +252,44 @@ TEST_F(AirMotionTest, CruiseFlapsStepByHeight) {
 // After the gear is up a climb-out at the climb pitch ends at 800 ft above the ground: climb
 // power, flying; lower down it climbs on by the whole step.
 TEST_F(AirMotionTest, ClimbOutEndsAt800FtWithClimbPower) {
-    for (const double agl : {800.0, 799.0}) {
-        SCOPED_TRACE(agl);
-        LiveAircraft ac = tst_aircraft(2000, agl);
+    // The climb out ends past the gear-up, 300 ticks after the rotation, once the nose is at the
+    // climb pitch (-0.2) and the aircraft 800 ft above the ground.
+    const struct Row {
+        const char* name;
+        int32_t counter;  // before the tick
+        double pitch, agl;
+        bool out;
+    } rows[] = {
+        {"at 800 ft", -400, -0.2, 800, true},
+        {"at 799 ft", -400, -0.2, 799, false},
+        {"at the gear-up", -299, -0.2, 800, false},
+        {"a tick past the gear-up", -300, -0.2, 800, true},
+        {"before the gear-up", -100, -0.2, 800, false},
+        {"the nose short of the climb pitch", -400, -0.05, 800, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_aircraft(2000, r.agl);
         ac.flightState = take_off;
-        ac.takeOffCounter = -400;
+        ac.takeOffCounter = r.counter;
         ac.rotationPitch = -0.1;
-        ac.pitch = ac.climbPitch = -0.2;
+        ac.climbPitch = -0.2;
+        ac.pitch = r.pitch;
         ac.dAltitude = 0.5;
         ac.throttleIndex = 4;
         lf_takeOffTick(ac);
-        const bool out = agl >= 800;
-        EXPECT_EQ(ac.flightState, out ? flying : take_off);
-        EXPECT_EQ(tst_queuedCommands(), out ? Cmds{"7 THROTTLE_SET 11468"} : Cmds{});
-        EXPECT_EQ(ac.takeOffCounter, out ? 1 : -401);
-        EXPECT_DOUBLE_EQ(ac.altitude, 2000.5);
+        EXPECT_EQ(ac.flightState, r.out ? flying : take_off);
+        const Cmds sent = tst_queuedCommands();
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "7 THROTTLE_SET 11468"), r.out ? 1 : 0);
+        EXPECT_EQ(ac.takeOffCounter, r.out ? 1 : r.counter - 1);
     }
+    LiveAircraft ac = tst_aircraft(2000, 800);
+    ac.takeOffCounter = -400;
+    ac.rotationPitch = -0.1;
+    ac.pitch = ac.climbPitch = -0.2;
+    ac.dAltitude = 0.5;
+    lf_takeOffTick(ac);
+    EXPECT_DOUBLE_EQ(ac.altitude, 2000.5) << "the whole climb step past the gear-up";
 }
 
 // A take-off raises the nose to the rotation pitch over the rotation ticks, then on to the climb
