@@ -296,6 +296,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         {"just pushed back", true, false, pushed_back, 0, taxi, 0},
         {"just pulled out", true, false, parked, 0, taxi, 0},
         {"towed from a stand", true, false, pushed_back, 1, parking, 0},
+        {"rolling at 5 kt before the stop", true, false, flying, 0, parking, 0, 5},
         {"still rolling at 6 kt before the stop", true, false, flying, 0, taxi, 0, 6},
     };
     for (const Row& r : rows) {
