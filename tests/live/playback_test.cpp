@@ -68,6 +68,9 @@ TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
     };
     const Row rows[] = {
         {"parked, create on its way", parked, adding2sim, 0, 300, 0, false, false, parked, adding2sim},
+        {"parked, create on its way, 150 m away", parked, adding2sim, 0, 150, 0, false, false, parked,
+         adding2sim},
+        {"parked, not yet spawned, 150 m away", parked, buffer, 0, 150, 0, false, false, parked, buffer},
         {"parked, first sample at the stand", parked, active, 0, 10, 0, false, false, parked, active},
         {"parked, 150 m away: leaving", parked, active, 0, 150, 0, false, true, parked, active},
         {"parked, 300 m away: removed", parked, active, 0, 300, 0, false, false, parked, removingfromsim},
