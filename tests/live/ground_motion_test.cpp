@@ -441,6 +441,28 @@ TEST_F(GroundMotionTest, ArrivalParksAndACargoAircraftClearsTheCargoMark) {
     }
 }
 
+// A straight leg of 100 m or more whose speed changes by more than 5 kt gets a sample half way;
+// not while an extension runs on the last two samples.
+TEST_F(GroundMotionTest, AStraightLegWhoseSpeedChangesGetsAMidSample) {
+    const struct Row {
+        double frontKt, nextKt, legM;
+        int32_t extension;
+        bool midSample;
+    } rows[] = {{10, 30, 400, 0, true}, {10, 30, 400, 2, false}, {10, 15, 400, 0, false},
+                {10, 16, 400, 0, true}, {16, 10, 400, 0, true},  {0, 6, 400, 0, true},
+                {10, 30, 101, 0, true}, {10, 30, 99, 0, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << r.frontKt << " " << r.nextKt << " " << r.legM << " " << r.extension);
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
+        leg(ac, r.frontKt, r.nextKt, r.legM, 1500);
+        ac.extension = r.extension;
+        nextPosGround(ac);
+        ASSERT_EQ(ac.stream.size(), r.midSample ? 3u : 2u);
+        if (r.midSample) EXPECT_NEAR(ac.stream[1].lat, tst_offsetM(r.legM / 2, 0).lat, 1e-6);
+    }
+}
+
 // Down at an elevated park airport's height near it, a mid-sample is on the ground; farther away
 // (30 nm) the height above sea level decides.
 TEST_F(GroundMotionTest, MidSampleOnTheGroundAtAnElevatedField) {
