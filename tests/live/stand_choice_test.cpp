@@ -156,6 +156,26 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
     }
 }
 
+// A spawn standing still 70 m from a stand that knows it takes that stand; one still rolling
+// does not.
+TEST_F(StandChoiceTest, StandAtSpawnPrefersAKnownStandOnlyStandingStill) {
+    for (const bool standing : {true, false}) {
+        SCOPED_TRACE(standing);
+        freshCase();
+        tst_addStands({{"KNOWN", 0, 0, 30}});
+        g_stands[0].options.push_back(tst_realOption("SWR12", 1, 0));
+        LiveAircraft ac = liveAc(30001, "SWR12", "B738");
+        ac.stream.resize(2);
+        for (PosSample& p : ac.stream) {
+            p.lat = tst_offsetM(70, 0).lat;
+            p.lon = kStandOrigin.lon;
+            p.stationary = standing;
+            p.gs = standing ? 0 : 3;
+        }
+        EXPECT_EQ(lf_standAtSpawn(ac, site_), standing ? &g_stands[0] : nullptr);
+    }
+}
+
 TEST_F(StandChoiceTest, CandidatesOfTheKindOfStandTheAircraftUses) {
     struct Row {
         const char *what, *callsign, *type;
