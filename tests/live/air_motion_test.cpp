@@ -179,12 +179,20 @@ TEST_F(AirMotionTest, LightsAndConfiguration) {
          tst_lightEvents(7, "1111111", with(cabin1, {"7 GEAR_SET 0", "7 FLAPS_SET 0"})), false, 2900},
         {"descent takes power off", 5000, 3000, -250, true, 0, 3, 0,
          with(cabin1, {"7 THROTTLE_SET 8191", "7 GEAR_SET 0"}), false, 2900},
+        {"a slower descent keeps the power", 5000, 3000, -249, false, 0, 3, 0, with(cabin1, {"7 GEAR_SET 0"}),
+         false, 2900},
+        {"a descent at full power keeps it", 5000, 3000, -250, false, 0, 4, 0, with(cabin1, {"7 GEAR_SET 0"}),
+         false, 2900},
         {"climb takes full power back", 5000, 3000, 401, false, 0, 4, 0,
          with(cabin1, {"7 THROTTLE_SET 11468", "7 GEAR_SET 0"}), false, 2900},
         {"below 2400 ft: flaps 1", 5000, 2100, 100, false, 0, 2, 0, with(cabin1, {"7 FLAPS_SET 3072"}), false,
          2900},
         {"descent near the park airport", 5000, 2000, -250, false, 1, 2, 0,
          with(cabin0, {"7 THROTTLE_SET 4914", "7 FLAPS_SET 16383", "7 GEAR_SET 1"}), true, 3000},
+        {"descent near the park airport at 2050 ft", 5000, 2050, -250, false, 1, 2, 0,
+         with(cabin0, {"7 THROTTLE_SET 4914", "7 FLAPS_SET 16383", "7 GEAR_SET 1"}), true, 3000},
+        {"descent near the park airport at 2051 ft", 5000, 2051, -250, false, 1, 2, 0,
+         with(cabin1, {"7 FLAPS_SET 3072"}), false, 2900},
         {"climb above 600 ft/min", 5000, 1500, 601, true, 1, 2, 0, goAround, false, 2900},
         {"climb at 600 ft/min", 5000, 1500, 600, true, 1, 2, 0, cabin0, true, 3000},
         {"approach away from the park airport", 5000, 1500, 0, true, 2, 2, 0, goAround, false, 2900},
@@ -252,22 +260,44 @@ TEST_F(AirMotionTest, CruiseFlapsStepByHeight) {
 // After the gear is up a climb-out at the climb pitch ends at 800 ft above the ground: climb
 // power, flying; lower down it climbs on by the whole step.
 TEST_F(AirMotionTest, ClimbOutEndsAt800FtWithClimbPower) {
-    for (const double agl : {800.0, 799.0}) {
-        SCOPED_TRACE(agl);
-        LiveAircraft ac = tst_aircraft(2000, agl);
+    // The climb out ends past the gear-up, 300 ticks after the rotation, once the nose is at the
+    // climb pitch (-0.2) and the aircraft 800 ft above the ground.
+    const struct Row {
+        const char* name;
+        int32_t counter;  // before the tick
+        double pitch, agl;
+        bool out;
+    } rows[] = {
+        {"at 800 ft", -400, -0.2, 800, true},
+        {"at 799 ft", -400, -0.2, 799, false},
+        {"at the gear-up", -299, -0.2, 800, false},
+        {"a tick past the gear-up", -300, -0.2, 800, true},
+        {"before the gear-up", -100, -0.2, 800, false},
+        {"the nose short of the climb pitch", -400, -0.05, 800, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_aircraft(2000, r.agl);
         ac.flightState = take_off;
-        ac.takeOffCounter = -400;
+        ac.takeOffCounter = r.counter;
         ac.rotationPitch = -0.1;
-        ac.pitch = ac.climbPitch = -0.2;
+        ac.climbPitch = -0.2;
+        ac.pitch = r.pitch;
         ac.dAltitude = 0.5;
         ac.throttleIndex = 4;
         lf_takeOffTick(ac);
-        const bool out = agl >= 800;
-        EXPECT_EQ(ac.flightState, out ? flying : take_off);
-        EXPECT_EQ(tst_queuedCommands(), out ? Cmds{"7 THROTTLE_SET 11468"} : Cmds{});
-        EXPECT_EQ(ac.takeOffCounter, out ? 1 : -401);
-        EXPECT_DOUBLE_EQ(ac.altitude, 2000.5);
+        EXPECT_EQ(ac.flightState, r.out ? flying : take_off);
+        const Cmds sent = tst_queuedCommands();
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "7 THROTTLE_SET 11468"), r.out ? 1 : 0);
+        EXPECT_EQ(ac.takeOffCounter, r.out ? 1 : r.counter - 1);
     }
+    LiveAircraft ac = tst_aircraft(2000, 800);
+    ac.takeOffCounter = -400;
+    ac.rotationPitch = -0.1;
+    ac.pitch = ac.climbPitch = -0.2;
+    ac.dAltitude = 0.5;
+    lf_takeOffTick(ac);
+    EXPECT_DOUBLE_EQ(ac.altitude, 2000.5) << "the whole climb step past the gear-up";
 }
 
 // A take-off raises the nose to the rotation pitch over the rotation ticks, then on to the climb
@@ -398,6 +428,38 @@ TEST_F(AirMotionTest, GroundRowsInTheAirAreAGoAroundOnlyWhenTheFeedClimbsAgain) 
         EXPECT_NEAR(ac.dAltitude, r.dAltitude, 1e-12);
         const Cmds sent = tst_queuedCommands();
         EXPECT_NE(std::find(sent.begin(), sent.end(), "7 GEAR_SET 1"), sent.end());
+    }
+}
+
+// Only a front and next sample both on the ground are ground rows: a next sample in the air is
+// climbed to, a next one on the ground after an airborne front is the touchdown even when the
+// feed climbs again later.
+TEST_F(AirMotionTest, OneSampleOnTheGroundIsATakeOffOrATouchdown) {
+    const struct Row {
+        const char* name;
+        bool frontAirborne, nextAirborne;
+        size_t streamSize;
+        double dAltitude;
+    } rows[] = {{"lifting off", false, true, 4, 0.6}, {"touching down", true, false, 4, -601.0 / 6000}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LiveAircraft ac = tst_aircraft(2000, 600);
+        ac.dueAhead = ac.dueBack = 3000;
+        ac.stream[0].airborne = r.frontAirborne;
+        ac.stream[1].airborne = r.nextAirborne;
+        ac.stream[1].alt = r.nextAirborne ? 2500 : 1416;
+        for (PosSample& s : ac.stream) s.vrate = 0;
+        for (int i = 2; i <= 3; ++i)
+            ac.stream.push_back({.lat = 47 + i / 60.0,
+                                 .lon = 8,
+                                 .alt = 2000.0 + 500 * (i - 1),
+                                 .gs = 140,
+                                 .vrate = 1500,
+                                 .dueTick = kNow + 200 * i,
+                                 .airborne = 1});
+        lf_airMotion(ac);
+        ASSERT_EQ(ac.stream.size(), r.streamSize);
+        EXPECT_NEAR(ac.dAltitude, r.dAltitude, 1e-12);
     }
 }
 

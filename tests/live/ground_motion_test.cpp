@@ -10,6 +10,7 @@
 #include "live/air_motion.h"
 #include "live/ground_motion_legs.h"
 #include "live/parking_conflicts.h"
+#include "live/parking_slots.h"
 #include "live/playback.h"
 #include "stand_fixture.h"
 #include "support/sim_commands.h"
@@ -295,6 +296,7 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         {"just pushed back", true, false, pushed_back, 0, taxi, 0},
         {"just pulled out", true, false, parked, 0, taxi, 0},
         {"towed from a stand", true, false, pushed_back, 1, parking, 0},
+        {"rolling at 5 kt before the stop", true, false, flying, 0, parking, 0, 5},
         {"still rolling at 6 kt before the stop", true, false, flying, 0, taxi, 0, 6},
     };
     for (const Row& r : rows) {
@@ -328,12 +330,20 @@ TEST_F(GroundMotionTest, StopNearAStandDrivesOntoIt) {
         EXPECT_FALSE(g_stands[0].occupied);
         EXPECT_EQ(ac.extension, 0);
         EXPECT_EQ(ac.dueAhead, r.extension ? 3000 : 1000) << "an ended extension's clamps are reset";
-        // On the stand with its stream run dry, it arrives and takes the stand.
+        // On the stand with its stream run dry, it arrives, takes the stand and adds the half-hour
+        // to the stay learned there earlier today.
+        g_currentSlot = gf_packSlot(20, 3);
+        const uint64_t before = uint64_t{1} << 10;
+        g_stands[0].options = {StandOption("SWR12A", "", "SWR", "B738", ac.regcode, before, 1, 3, 0, 1)};
         ac.lat = g_stands[0].latitude, ac.lon = g_stands[0].longitude;
         ac.stream.resize(1);
         lf_extendStream(ac);
         EXPECT_EQ(ac.flightState, parked);
         EXPECT_TRUE(g_stands[0].occupied);
+        ASSERT_EQ(g_stands[0].options.size(), 1u);
+        EXPECT_EQ(g_stands[0].options[0].hh, before | uint64_t{1} << 20);
+        const HexidSlot* kept = gf_findHexidSlot(ac.hexid);
+        EXPECT_EQ(kept ? kept->slot : -1, 20);
     }
 }
 
@@ -428,6 +438,28 @@ TEST_F(GroundMotionTest, ArrivalParksAndACargoAircraftClearsTheCargoMark) {
         EXPECT_NE(std::find_if(sent.begin(), sent.end(),
                                [](const std::string& c) { return c.ends_with("ENGINE_AUTO_SHUTDOWN 0"); }),
                   sent.end());
+    }
+}
+
+// A straight leg of 100 m or more whose speed changes by more than 5 kt gets a sample half way;
+// not while an extension runs on the last two samples.
+TEST_F(GroundMotionTest, AStraightLegWhoseSpeedChangesGetsAMidSample) {
+    const struct Row {
+        double frontKt, nextKt, legM;
+        int32_t extension;
+        bool midSample;
+    } rows[] = {{10, 30, 400, 0, true}, {10, 30, 400, 2, false}, {10, 15, 400, 0, false},
+                {10, 16, 400, 0, true}, {16, 10, 400, 0, true},  {0, 6, 400, 0, true},
+                {10, 30, 101, 0, true}, {10, 30, 99, 0, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << r.frontKt << " " << r.nextKt << " " << r.legM << " " << r.extension);
+        LiveAircraft ac = taxiAc(tst_offsetM(0, 0), 0);
+        leg(ac, r.frontKt, r.nextKt, r.legM, 1500);
+        ac.extension = r.extension;
+        nextPosGround(ac);
+        ASSERT_EQ(ac.stream.size(), r.midSample ? 3u : 2u);
+        if (r.midSample) EXPECT_NEAR(ac.stream[1].lat, tst_offsetM(r.legM / 2, 0).lat, 1e-6);
     }
 }
 

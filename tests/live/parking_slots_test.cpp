@@ -149,6 +149,75 @@ TEST_F(ParkingSlotsTest, RealBookingOfAStay) {
     EXPECT_TRUE(g_stands[0].options.empty() && g_stands[0].slotMapA.empty()) << "other stands stay alone";
 }
 
+// Soft bookings work on the options marked not real and on slotMapB: a plain one adds its
+// half-hour; an extra one books the stay so far and keeps the entry while the aircraft stays;
+// leaving books the stay and ends the entry. Without an entry an extra booking starts and
+// remembers a new option; leaving starts one it does not remember.
+TEST_F(ParkingSlotsTest, SoftBookingOfAStay) {
+    struct Call {
+        uint64_t now;
+        bool extra, leaving;
+    };
+    const struct Row {
+        const char* name;
+        std::vector<StandOption> initial;
+        std::vector<Call> calls;
+        std::vector<std::tuple<uint32_t, uint64_t>> want;  // index, half-hours of each option
+        std::optional<StandSlotEntry> wantEntry;           // of slotMapB
+    } rows[] = {
+        {"a first booking",
+         {},
+         {{tst_at(kMon, 20), 0, 0}},
+         {{1, tst_bits({20})}},
+         StandSlotEntry{kHexid, tst_at(kMon, 20), 1}},
+        {"a later plain booking adds its half-hour",
+         {},
+         {{tst_at(kMon, 20), 0, 0}, {tst_at(kMon, 22), 0, 0}},
+         {{1, tst_bits({20, 22})}},
+         StandSlotEntry{kHexid, tst_at(kMon, 20), 1}},
+        {"an extra booking while it stays books the stay",
+         {},
+         {{tst_at(kMon, 20), 0, 0}, {tst_at(kMon, 23), 1, 0}},
+         {{1, tst_range(20, 23)}},
+         StandSlotEntry{kHexid, tst_at(kMon, 23), 1}},
+        {"leaving books the stay and ends the entry",
+         {},
+         {{tst_at(kMon, 20), 0, 0}, {tst_at(kMon, 23), 0, 1}},
+         {{1, tst_range(20, 23)}},
+         std::nullopt},
+        {"an extra booking without an entry",
+         {StandOption("DLH4AB", "", "DLH", "B738", "D-AIXX", tst_bits({10}), 1, kMon, 0, 0)},
+         {{tst_at(kMon, 20), 1, 0}},
+         {{1, tst_bits({10})}, {2, tst_bits({20})}},
+         StandSlotEntry{kHexid, tst_at(kMon, 20), 2}},
+        {"leaving without an entry",
+         {StandOption("DLH4AB", "", "DLH", "B738", "D-AIXX", tst_bits({10}), 1, kMon, 0, 0)},
+         {{tst_at(kMon, 20), 0, 1}},
+         {{1, tst_bits({10})}, {2, tst_bits({20})}},
+         std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LiveAircraft ac = liveAc(kHexid, "DLH4AB", "B738");
+        ac.regcode = "D-AIXX";
+        stand().options = row.initial;
+        stand().slotMapB.clear();
+        for (const Call& c : row.calls) EXPECT_TRUE(gf_releaseStandSlots(2, ac, c.extra, c.now, c.leaving));
+        std::vector<std::tuple<uint32_t, uint64_t>> got;
+        for (const StandOption& o : stand().options) {
+            EXPECT_EQ(std::make_tuple(o.real, o.origin, o.day), std::make_tuple(0u, 0u, uint32_t{kMon}));
+            got.emplace_back(o.index, o.hh);
+        }
+        EXPECT_EQ(got, row.want);
+        EXPECT_TRUE(stand().slotMapA.empty());
+        ASSERT_EQ(stand().slotMapB.size(), row.wantEntry ? 1u : 0u);
+        if (!row.wantEntry) continue;
+        const StandSlotEntry& e = stand().slotMapB.at(kHexid);
+        EXPECT_EQ(std::make_tuple(e.slot, e.optionIndex),
+                  std::make_tuple(row.wantEntry->slot, row.wantEntry->optionIndex));
+    }
+}
+
 // An aircraft that leaves under another callsign than it came with: the option of its arrival
 // day learns the second callsign, also when the stay ran over midnight into a new day's option.
 TEST_F(ParkingSlotsTest, ACallsignChangedDuringTheStayJoinsTheOptionOfTheArrival) {

@@ -68,6 +68,9 @@ TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
     };
     const Row rows[] = {
         {"parked, create on its way", parked, adding2sim, 0, 300, 0, false, false, parked, adding2sim},
+        {"parked, create on its way, 150 m away", parked, adding2sim, 0, 150, 0, false, false, parked,
+         adding2sim},
+        {"parked, not yet spawned, 150 m away", parked, buffer, 0, 150, 0, false, false, parked, buffer},
         {"parked, first sample at the stand", parked, active, 0, 10, 0, false, false, parked, active},
         {"parked, 150 m away: leaving", parked, active, 0, 150, 0, false, true, parked, active},
         {"parked, 300 m away: removed", parked, active, 0, 300, 0, false, false, parked, removingfromsim},
@@ -91,7 +94,8 @@ TEST_F(PlaybackTest, ActiveAircraftTakesSamplesByFlightState) {
         EXPECT_EQ(ac.lifeState, row.lifeStateAfter);
         if (row.accepted) EXPECT_EQ(ac.stream.back().stationary, 0);
         EXPECT_EQ(ac.extension, row.accepted ? 0 : row.extension);
-        if (row.accepted && row.extension > 0) EXPECT_EQ(ac.stream.front().dueTick, kNow + 1) << "at once";
+        EXPECT_EQ(ac.stream.front().dueTick, row.accepted && row.extension > 0 ? kNow + 1 : kNow - 100)
+            << "at once only when an extension ends";
         EXPECT_EQ(ac.pushbackSideKnown, row.flightState == pushing_back) << "the sample lies to the right";
         EXPECT_EQ(ac.holding, row.flightState == pushed_back && !row.accepted);
         EXPECT_EQ(ac.standId, row.flightState == pushed_back && row.accepted ? 0u : 3u);
@@ -413,6 +417,30 @@ TEST_F(PlaybackTest, GroundExtensionSpeeds) {
         EXPECT_EQ(ac.stream.back().vrate, row.vrateFpm);
         const double nm = gf_haversineNm(gf_posOf(ac.stream.front()), gf_posOf(ac.stream.back()));
         EXPECT_NEAR(nm, row.extendedKt * 3 / 3600, 1e-4) << "3 s along the heading";
+    }
+}
+
+// On the roll-out with one sample left, a new one that turns 150 degrees or more off the heading
+// is dropped while an extension runs; otherwise the roll-out goes on from where the aircraft is
+// and the extension ends.
+TEST_F(PlaybackTest, RollOutDuringAnExtensionDropsASampleThatTurnsBack) {
+    const struct Row {
+        int32_t extension;
+        double turnDeg;
+        bool accepted;
+    } rows[] = {{3, 150, false}, {3, 149, true}, {1, 170, false}, {0, 170, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.extension << " " << row.turnDeg);
+        LiveAircraft ac = tst_here(taxi, false, 30);
+        ac.landingRoll = 1;
+        ac.extension = row.extension;
+        ac.lat = 47.00001;
+        // The new sample lies due south of the front one.
+        ac.heading = kPi - gf_degToRad(row.turnDeg);
+        decodeExisting(ac, tst_sample(46.99, 8.0, 20, false, kNow + 600));
+        ASSERT_EQ(ac.stream.size(), row.accepted ? 2u : 1u);
+        EXPECT_EQ(ac.stream.front().lat, row.accepted ? ac.lat : 47.0);
+        EXPECT_EQ(ac.extension, row.accepted ? 0 : row.extension);
     }
 }
 

@@ -72,8 +72,8 @@ TEST_F(RemovalTest, LiveAircraftAreFoundByHexidAfterErasures) {
     g_liveRecords.push_back(tst_liveAircraft(20001, buffer));
     EXPECT_EQ(gf_findLiveByHexid(20001), &g_liveRecords[0]);
     g_liveRecords.push_back(tst_liveAircraft(20002, buffer));
-    EXPECT_EQ(gf_findLiveByHexid(20002), &g_liveRecords[1]) << "added without the index";
     gf_addLiveAircraft(tst_liveAircraft(20003, buffer));
+    EXPECT_EQ(gf_findLiveByHexid(20002), &g_liveRecords[1]) << "added without the index";
     g_liveRecords[0].eraseFlag = 1;
     gf_eraseFinishedLive();
     EXPECT_EQ(gf_findLiveByHexid(20001), nullptr);

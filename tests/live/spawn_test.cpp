@@ -5,6 +5,7 @@
 #include "core/params.h"
 #include "core/slots.h"
 #include "live/live_set.h"
+#include "live/parking_slots.h"
 #include "live/removal.h"
 #include "live/respawn.h"
 #include "live/stand_choice.h"
@@ -327,8 +328,8 @@ TEST_F(SpawnTest, ASpawnedAircraftStartsWithTheAttitudeOfItsReport) {
     }
 }
 
-// Parking at its spawn checks max park at once: over the wanted number the oldest static
-// gives way. One that taxis off counts for nothing.
+// Parking at its spawn books its half-hour and checks max park at once: over the wanted number
+// the oldest static gives way. One that taxis off counts for nothing.
 TEST_F(SpawnTest, ParkingAtItsSpawnMakesRoomUnderMaxPark) {
     const LatLon stand = gf_destinationPoint({kHarnessLat, kHarnessLon}, 0, 3000);
     tst_userAt(true);
@@ -337,11 +338,15 @@ TEST_F(SpawnTest, ParkingAtItsSpawnMakesRoomUnderMaxPark) {
         SCOPED_TRACE(onStand);
         g_liveRecords.clear();
         g_stands.clear();
-        g_stands.emplace_back("V101", std::vector<StandOption>{}, stand.lat, stand.lon, 0.0, 30.0, false,
-                              false, false);
+        // Learned earlier today: parked from 05:00.
+        const uint64_t before = uint64_t{1} << 10;
+        const StandOption learned("DLH4AB", "", "DLH", "B738", "DLH4AB", before, 1, 1, 0, 1);
+        g_stands.emplace_back("V101", std::vector<StandOption>{learned}, stand.lat, stand.lon, 0.0, 30.0,
+                              false, false, false);
         gf_numberStands();
         gf_setParkSite(ParkSite{"EDDF", {kHarnessLat, kHarnessLon}, "", false, 1});
         g_staticAircraft.clear();
+        g_hexidValues.clear();
         for (uint32_t i = 1; i <= 2; ++i) {
             AircraftRec st;
             st.hexid = i, st.callsign = fmt::format("DLH{}*", i), st.lifeState = active,
@@ -359,6 +364,11 @@ TEST_F(SpawnTest, ParkingAtItsSpawnMakesRoomUnderMaxPark) {
         EXPECT_EQ(g_staticAircraft[0].lifeState, active);
         EXPECT_EQ(g_staticAircraft[1].lifeState, onStand ? uint32_t{removingfromsim} : uint32_t{active})
             << "the one parked longest ago";
+        // The arrival adds its half-hour to today's option.
+        ASSERT_EQ(g_stands[0].options.size(), 1u);
+        EXPECT_EQ(g_stands[0].options[0].hh, onStand ? before | uint64_t{1} << 20 : before);
+        const HexidSlot* kept = gf_findHexidSlot(kHexid);
+        EXPECT_EQ(kept ? kept->slot : -1, onStand ? 20 : -1) << "the half-hour of its arrival";
     }
 }
 

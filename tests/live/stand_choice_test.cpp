@@ -75,6 +75,9 @@ TEST_F(StandChoiceTest, NearestFreeStandPrefersAStandThatKnowsTheAircraft) {
             gf_nearestFreeStand(here, liveAc(30001, row.callsign, "B738"), gf_metersToNm(55), row.prefer);
         EXPECT_EQ(s ? s->name : std::string("none"), row.found);
     }
+    EXPECT_EQ(std::make_tuple(g_stands[1].radius, g_stands[1].radius_change, g_parkFileUpdates),
+              std::make_tuple(gf_metersToNm(30), false, 0))
+        << "the known stand fits as it is";
     // A too-small stand right here, met first, switches the preference off although it is not taken.
     g_stands.insert(g_stands.begin(), Stand("SMALL", {}, tst_offsetM(30, 0).lat, tst_offsetM(30, 0).lon, 0.0,
                                             10.0, false, false, false));
@@ -153,6 +156,26 @@ TEST_F(StandChoiceTest, StandAtSpawn) {
     }
 }
 
+// A spawn standing still 70 m from a stand that knows it takes that stand; one still rolling
+// does not.
+TEST_F(StandChoiceTest, StandAtSpawnPrefersAKnownStandOnlyStandingStill) {
+    for (const bool standing : {true, false}) {
+        SCOPED_TRACE(standing);
+        freshCase();
+        tst_addStands({{"KNOWN", 0, 0, 30}});
+        g_stands[0].options.push_back(tst_realOption("SWR12", 1, 0));
+        LiveAircraft ac = liveAc(30001, "SWR12", "B738");
+        ac.stream.resize(2);
+        for (PosSample& p : ac.stream) {
+            p.lat = tst_offsetM(70, 0).lat;
+            p.lon = kStandOrigin.lon;
+            p.stationary = standing;
+            p.gs = standing ? 0 : 3;
+        }
+        EXPECT_EQ(lf_standAtSpawn(ac, site_), standing ? &g_stands[0] : nullptr);
+    }
+}
+
 TEST_F(StandChoiceTest, CandidatesOfTheKindOfStandTheAircraftUses) {
     struct Row {
         const char *what, *callsign, *type;
@@ -223,21 +246,27 @@ TEST_F(StandChoiceTest, SmallAirportTriesTheNextHalfHourOnce) {
         uint64_t now;
         bool retry;
         int standCount;
+        std::vector<std::pair<int, int>> booked;  // weekday and half-hour of each stay on G1
         bool found;
     };
+    const std::vector<std::pair<int, int>> sundayNight = {{7, 46}, {7, 47}};  // 23:00 and 23:30
     const Row rows[] = {
-        {"retry over the week's end", gf_packSlot(47, 7), true, 1, true},
-        {"no retry asked", gf_packSlot(47, 7), false, 1, false},
-        {"more than ten stands", gf_packSlot(47, 7), true, 11, false},
-        {"the next half-hour is booked too", gf_packSlot(46, 7), true, 1, false},
+        {"retry over the week's end", gf_packSlot(47, 7), true, 1, sundayNight, true},
+        {"no retry asked", gf_packSlot(47, 7), false, 1, sundayNight, false},
+        {"more than ten stands", gf_packSlot(47, 7), true, 11, sundayNight, false},
+        {"the next half-hour is booked too", gf_packSlot(46, 7), true, 1, sundayNight, false},
+        {"Monday 00:00 is booked too", gf_packSlot(47, 7), true, 1, {{7, 47}, {1, 0}}, false},
+        {"Thursday 00:00 is booked too", gf_packSlot(47, 3), true, 1, {{3, 47}, {4, 0}}, false},
+        {"Thursday 00:00 is free", gf_packSlot(47, 3), true, 1, {{3, 47}, {3, 0}, {2, 0}}, true},
+        {"the next half-hour the same day", gf_packSlot(45, 3), true, 1, {{3, 45}, {3, 47}}, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         freshCase();
         tst_addStands({{"G1", 0, 0, 25}});
         for (int i = 1; i < row.standCount; ++i) tst_addStands({{"H", 0, 100.0 * i, 10, false, false, true}});
-        g_stands[0].options.push_back(tst_realOption("X", 7, 46));  // Sunday 23:00 and 23:30
-        g_stands[0].options.back().hh |= uint64_t{1} << 47;
+        for (const auto& [day, slot] : row.booked)
+            g_stands[0].options.push_back(tst_realOption("X", static_cast<uint32_t>(day), slot));
         const Stand* s = lf_standCandidates(row.now, liveAc(30001, "SWR12", "B738"), row.retry, site_);
         EXPECT_EQ(s, row.found ? &g_stands[0] : nullptr);
     }
@@ -277,6 +306,38 @@ TEST_F(StandChoiceTest, DepartureBookingLearnsSoftOptions) {
         lf_bookDepartureStand(other, refused != 0, site_);
         EXPECT_EQ(gf_findHexidSlot(30002), nullptr);
         EXPECT_EQ(g_stands[0].options.size(), 1u);
+    }
+}
+
+// A departure is booked at the first and last half-hour of the week; with no readable time
+// (before 1970) nothing is.
+TEST_F(StandChoiceTest, DepartureBookingAtTheWeeksEdges) {
+    static std::atomic<int64_t> clockSeconds;
+    const struct Row {
+        const char* what;
+        int64_t seconds;
+        std::optional<std::pair<uint32_t, uint64_t>> booked;  // weekday, half-hours
+    } rows[] = {
+        {"Monday 00:05", 1704067500, std::pair{1u, uint64_t{1}}},
+        {"Sunday 23:55", 1704671700, std::pair{7u, uint64_t{1} << 47}},
+        {"before 1970", -100, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        freshCase();
+        clockSeconds = row.seconds;
+        gf_setUtcClock([] { return UtcTimePoint(std::chrono::seconds(clockSeconds.load())); });
+        tst_addStands({{"G1", 0, 0, 25}});
+        LEARN_SOFT.set(true);
+        LiveAircraft ac = liveAc(30001, "SWR12", "B738", 0, active, taxi);
+        ac.lat = kStandOrigin.lat;
+        ac.lon = kStandOrigin.lon;
+        lf_bookDepartureStand(ac, true, site_);
+        ASSERT_EQ(g_stands[0].options.size(), row.booked ? 1u : 0u);
+        EXPECT_EQ(gf_findHexidSlot(30001) != nullptr, row.booked.has_value());
+        if (!row.booked) continue;
+        const StandOption& o = g_stands[0].options[0];
+        EXPECT_EQ(std::make_pair(o.day, o.hh), *row.booked);
     }
 }
 

@@ -158,7 +158,8 @@ TEST_F(TickTest, CreateNoScanFindsIsWithdrawnAndItsObjectRemovedWhenItAppears) {
 }
 
 // A spawned aircraft whose samples are all gone, or that has no callsign, when its create comes
-// up is removed instead of created; an active aircraft whose samples are all gone is removed.
+// up is removed instead of created; an active aircraft whose samples are all gone, or that has
+// no object, is removed.
 TEST_F(TickTest, SpawnedAircraftWithoutSamplesIsRemovedNotCreated) {
     const struct Row {
         const char* callsign;
@@ -169,6 +170,7 @@ TEST_F(TickTest, SpawnedAircraftWithoutSamplesIsRemovedNotCreated) {
         {"DLH4AB", false, adding2sim, "lf_handleAddingStack stream empty ?"},
         {"", true, adding2sim, "lf_handleAddingStack  "},
         {"DLH4AB", false, active, "updateLiveAc stream empty ?"},
+        {"DLH4AB", true, active, "updateLiveAc objectid=0? hexid: 3957828,cs:DLH4AB"},
     };
     startFlight();
     for (const Row& r : rows) {
@@ -176,7 +178,12 @@ TEST_F(TickTest, SpawnedAircraftWithoutSamplesIsRemovedNotCreated) {
         LiveAircraft& ac = g_liveRecords.emplace_back();
         ac.hexid = kHexid, ac.callsign = r.callsign, ac.lifeState = r.lifeState, ac.objectId = 0;
         if (r.samples)
-            ac.stream = {PosSample{.lat = kHarnessLat, .lon = kHarnessLon, .alt = 3000, .airborne = 1}};
+            ac.stream = {PosSample{.lat = kHarnessLat,
+                                   .lon = kHarnessLon,
+                                   .alt = 3000,
+                                   .dueTick = 100000,
+                                   .airborne = 1,
+                                   .stationary = 1}};
         if (r.lifeState == adding2sim) g_hexidStack = {kHexid};
         tick();
         EXPECT_TRUE(g_createDeque.empty() && g_hexidStack.empty());
