@@ -243,8 +243,9 @@ void lf_buildTables(std::span<const LiveryView> liveries) {
 void gf_parseLiveriesScanned(std::string_view xml, std::string_view path) {
     g_scannedLiveries.clear();
     pugi::xml_document doc;
-    if (!doc.load_buffer(xml.data(), xml.size()))
-        throw qtk::UserErrorException(51, fmt::format("File {} not found", path));
+    if (const pugi::xml_parse_result result = doc.load_buffer(xml.data(), xml.size()); !result)
+        throw qtk::UserErrorException(51, fmt::format("File {} cannot be read: {} at offset {}", path,
+                                                      result.description(), result.offset));
     lf_keepAsScanned(lf_readDocument(doc, path));
 }
 

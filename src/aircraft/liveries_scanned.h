@@ -22,7 +22,8 @@
 
 // Replaces g_scannedLiveries with the liveries of the document text, sorted by airline, type
 // and title in byte order. `path` names the file in messages. Raises qtk::UserErrorException
-// 52 (no <liveries>), 999 (a required attribute missing) and 533 (no liveries).
+// 51 (the text does not parse, with the parser's description and offset), 52 (no <liveries>),
+// 999 (a required attribute missing) and 533 (no liveries).
 void gf_parseLiveriesScanned(std::string_view xml, std::string_view path);
 // Builds every matching table from LiveriesScanned.xml unless they are built already. Reader
 // errors pass to the caller: 51 "File {} not found" when there is no file, "File {} cannot be
