@@ -267,8 +267,8 @@ TEST_F(SimLinkTest, ThreadRestartsStopsAndSendsTheRemoves) {
     gf_stopRunWith(ExitState::UserClosedSim);
     EXPECT_FALSE(gf_waitForSimulator(hours(1)));
     ASSERT_TRUE(end.wait()) << "the thread ends with the run";
+    gf_stopSimThread();  // joined: the link the thread closed after its end callback is seen here
     EXPECT_EQ(g_hSimConnect, nullptr);
-    gf_stopSimThread();
 }
 
 }  // namespace
