@@ -7,6 +7,8 @@
 #include "core/log.h"
 #include "core/params.h"
 #include "core/run_state.h"
+#include "feed/traffic_reader.h"
+#include "feed/traffic_source.h"
 #include "live/adding_stack.h"
 #include "live/intake.h"
 #include "live/removal.h"
@@ -340,6 +342,34 @@ TEST_F(IntakeTest, ReaderThreadFeedsWhileTheRunThreadTakes) {
         for (size_t i = 1; i < ac.stream.size(); ++i)
             EXPECT_GT(ac.stream[i].lat, ac.stream[i - 1].lat) << ac.callsign << ": feed order";
     }
+}
+
+// Connected, the intake takes what the traffic reader polls: the first poll's snapshots reach
+// the adding stack without anybody handing them over.
+TEST_F(IntakeTest, TheReaderFeedsTheIntakeOnceConnected) {
+    struct OneAircraft : TrafficSource {
+        void reportsAt(double, const TrafficArea&, std::vector<TrafficReport>& out) override {
+            out = {{0x4b1805, "SWR", "A320", "LEMD", "LSZH", "SWR287", "HB-JLT", 0, 47, 8.5, 3000, 160, 137,
+                    -700, 160, true, 0.0, 137.0}};
+        }
+        bool parkedTraffic(std::vector<ParkedTrafficRecord>&) override { return true; }
+    };
+    gf_setTrafficBatchSink({});
+    gf_connectIntake();
+    ASSERT_TRUE(gf_startTrafficReader(std::make_unique<OneAircraft>(), 1700000000, std::chrono::hours(1)));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    size_t batches = 0;
+    while (batches < 5 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+        std::lock_guard lock(g_addingStackMutex);
+        batches = g_snapshotBatches.size();
+    }
+    gf_stopTrafficReader();
+    EXPECT_EQ(batches, 5u) << "the first poll's five snapshots";
+    gf_setAddingAllowed(true);
+    gf_takeFromAddingStack();
+    ASSERT_EQ(g_liveRecords.size(), 1u);
+    EXPECT_EQ(g_liveRecords[0].callsign, "SWR287");
 }
 
 }  // namespace
