@@ -22,6 +22,7 @@
 #include "feed/traffic_reader.h"
 #include "live/adding_stack.h"
 #include "live/ground_motion.h"
+#include "live/intake.h"
 #include "live/live_set.h"
 #include "live/parking_slots.h"
 #include "live/spawn.h"
@@ -55,6 +56,32 @@ protected:
     }
     std::optional<UiMessage> message() { return gf_waitUiMessage(std::chrono::milliseconds(0)); }
 };
+
+// Every tick of a running flight takes what the feed staged, not only the seconds.
+TEST_F(RunThreadTest, EveryTickTakesWhatTheFeedStaged) {
+    tst_writeFile("dbase.xml", "<dbase><types><type icao=\"B738\" cat=\"Large\" span=\"35.79\"/></types></dbase>");
+    gf_loadTypeDatabaseFile("dbase.xml");
+    UserSnapshot user;
+    user.lat = 47.45, user.lon = 8.56, user.onGround = true;
+    gf_storeUserSnapshot(user);
+    g_userPosition = gf_requestUserPosition();
+    gf_setAddingAllowed(true);
+    LiveTrafficRecord r;
+    r.airline = "SWR", r.type = "B738", r.callsign = "SWR287", r.regcode = "HB-JXA";
+    r.sample = {.lat = 47.5, .lon = 8.6, .alt = 4000, .gs = 200, .track = 90, .airborne = 1};
+    r.timeStamp = std::chrono::duration<double>(kShellNow.time_since_epoch()).count(), r.hexid = 0x4b1805;
+    std::vector<LiveTrafficRecord> batch{r};
+    gf_addTrafficBatch(batch, 0);
+    g_simRunning = false;
+    EXPECT_TRUE(lf_tick());
+    EXPECT_TRUE(g_liveRecords.empty()) << "the flight does not run";
+    g_simRunning = true;
+    const int ticks = g_tickCounter.load();
+    EXPECT_TRUE(lf_tick());
+    EXPECT_EQ(g_tickCounter.load(), ticks + 1);
+    ASSERT_EQ(g_liveRecords.size(), 1u);
+    EXPECT_EQ(g_liveRecords[0].callsign, "SWR287");
+}
 
 // A flying half minute: the seconds count once per flag, the lamps and the reserved stand
 // every 15 seconds, the renewal in two phases 15 seconds apart, the automatic range every 30.
