@@ -17,12 +17,12 @@
 #include "static/static_fit.h"
 #include "static/static_place.h"
 #include "support/airport_builders.h"
+#include "support/park_airports_fixture.h"
 #include "support/parked_source.h"
 
 namespace {
 
 // Zurich's file: Z1 where HBVSA stands at this half-hour, Z2 where SWR12 does.
-constexpr LatLon kZurich{47.4647, 8.54917}, kStandZ1{47.4647, 8.5600}, kStandZ2{47.4647, 8.5620};
 const uint64_t kFriday16 = gf_packSlot(32, 5);  // the fixture's clock
 
 constexpr int kTimeControls[] = {ctl::kSimTime, ctl::kKeepSimTimePar, ctl::kTimeShiftDays,
