@@ -80,8 +80,8 @@ TEST_F(DownloadTest, StatusesAndSizeLimitsAtTheirEdges) {
 
 // A transfer stalls when one window brings fewer bytes than the rate times the window: counted
 // per window, so that bytes of an earlier window do not carry a later one, and with the byte
-// count rounded down. The total time-out is set between the first and the second window, so a
-// stall seen a window late shows as a time-out.
+// count rounded down. The row a byte short sets its total time-out between its first and second
+// window, so a stall seen a window late shows as a time-out.
 TEST_F(DownloadTest, StallsAreCountedPerWindow) {
     TransferLimits flowedThenStopped, justShort;
     flowedThenStopped.stallBytesPerS = 2000;  // 200 bytes a window of 100 ms
